@@ -1,0 +1,43 @@
+// The file layer: open a named file for binary reading, read a block at a byte position, close.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+
+namespace pellix {
+
+// Reads a block of a named file. Opening never blocks and only regular files are read:
+// File not found (53) for a missing file, Permission denied (70) when reading is not
+// permitted, Path/File access error (75) for a directory, pipe, device or failed read.
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+
+  // Opens `path`, reads up to out.size() bytes starting at the 0-based byte `offset` into
+  // `out`, closes the file and returns the number of bytes read (short at end of file).
+  // Must not allocate: the sample intake calls it on the analysis path.
+  virtual std::size_t ReadBlock(const std::string& path, std::uint64_t offset,
+                                std::span<std::uint8_t> out) = 0;
+};
+
+// The operating system's files.
+FileSystem& NativeFileSystem();
+
+// The file layer the engine reads through on this thread (the native one unless replaced).
+FileSystem& CurrentFileSystem();
+
+// Replaces this thread's file layer for the lifetime of the guard (tests, fuzzing).
+class ScopedFileSystem {
+ public:
+  explicit ScopedFileSystem(FileSystem& fs);
+  ~ScopedFileSystem();
+  ScopedFileSystem(const ScopedFileSystem&) = delete;
+  ScopedFileSystem& operator=(const ScopedFileSystem&) = delete;
+
+ private:
+  FileSystem* previous_;
+};
+
+}  // namespace pellix

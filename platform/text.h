@@ -1,0 +1,16 @@
+// Texts are sequences of Unicode characters stored as UTF-8; positions count characters.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace pellix {
+
+// Replaces every invalid UTF-8 sequence by U+FFFD, so that the result is valid UTF-8.
+std::string SanitizeUtf8(std::string_view bytes);
+
+// Mid$(text, start, length): the characters (code points) from 1-based position `start`,
+// at most `length` of them; empty when `start` lies beyond the end. `text` is valid UTF-8.
+std::string MidText(std::string_view text, std::size_t start, std::size_t length);
+
+}  // namespace pellix

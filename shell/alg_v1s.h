@@ -1,0 +1,128 @@
+// ALG_V1S: the voice-stress analysis control as its host sees it.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "platform/container_site.h"
+#include "platform/property_bag.h"
+#include "platform/value.h"
+#include "shell/panel.h"
+
+namespace pellix {
+
+// The control surface's own persisted appearance.
+struct ControlSurface {
+  std::uint32_t BackColor = 0x8000000Fu;  // the system button-face colour
+  bool AutoRedraw = false;
+  std::int16_t BackStyle = 1;  // opaque
+  std::int16_t BorderStyle = 0;  // none
+};
+
+inline constexpr std::size_t kProfileRows = 1001;  // ProfileTable(0 To 1000, 0 To 6)
+inline constexpr std::size_t kProfileColumns = 7;
+inline constexpr std::int16_t kLastProfileRow = 999;
+
+class ALG_V1S {
+ public:
+  // The control reaches its container through `site`, which must outlive it; without a site
+  // it runs in run mode and notifies nobody. Members start at the language's defaults (texts
+  // empty, integers 0, CR_SFLC Empty) and captions at their design values: the host sends
+  // InitProperties or ReadProperties next.
+  explicit ALG_V1S(ContainerSite* site = nullptr);
+
+  // Methods. Each returns an Empty value; results travel through properties and the panel.
+  Value Calibrate();
+  Value Initalize();
+  Value Check();
+  Value ResetCal();
+  Value ResetAll();
+  Value profiler();
+
+  // Properties: get_X returns the member or caption, put_X stores it and notifies.
+  std::string get_DATAstr() const;
+  void put_DATAstr(const std::string& v);
+  std::int16_t get_DensityLevel() const;
+  void put_DensityLevel(std::int16_t v);
+  std::int16_t get_Person() const;
+  void put_Person(std::int16_t v);
+  std::int16_t get_CAL_SFLC() const;
+  void put_CAL_SFLC(std::int16_t v);
+  Value get_CR_SFLC() const;
+  void put_CR_SFLC(const Value& v);
+  std::string get_BGbord() const;
+  void put_BGbord(const std::string& v);
+  std::string get_LIEstress() const;
+  void put_LIEstress(const std::string& v);
+  std::string get_GLBstress() const;
+  void put_GLBstress(const std::string& v);
+  std::string get_EXCstress() const;
+  void put_EXCstress(const std::string& v);
+  std::string get_CR_msgX() const;
+  void put_CR_msgX(const std::string& v);
+  std::string get_Volume() const;
+  void put_Volume(const std::string& v);
+  std::string get_MSGstring() const;
+  void put_MSGstring(const std::string& v);
+  std::string get_Mode() const;
+  void put_Mode(const std::string& v);
+  std::string get_CAL_AVJ() const;
+  void put_CAL_AVJ(const std::string& v);
+  std::string get_CR_avJ() const;
+  void put_CR_avJ(const std::string& v);
+  std::string get_BGfilter() const;
+  void put_BGfilter(const std::string& v);
+  std::string get_ADDvolume() const;
+  void put_ADDvolume(const std::string& v);
+  std::string get_CAL_spT() const;
+  void put_CAL_spT(const std::string& v);
+  std::string get_CAL_spJ() const;
+  void put_CAL_spJ(const std::string& v);
+  std::string get_CAL_JQ() const;
+  void put_CAL_JQ(const std::string& v);
+  std::string get_CR_SPJ() const;
+  void put_CR_SPJ(const std::string& v);
+  std::string get_CR_spT() const;
+  void put_CR_spT(const std::string& v);
+  std::string get_CR_JQ() const;
+  void put_CR_JQ(const std::string& v);
+
+  // The container's persistence notifications.
+  void InitProperties();
+  void ReadProperties(PropertyBag& bag);
+  void WriteProperties(PropertyBag& bag);
+
+  // What the form and the tests see of the instance.
+  Panel& panel() noexcept { return panel_; }
+  const Panel& panel() const noexcept { return panel_; }
+  ControlSurface& surface() noexcept { return surface_; }
+  const ControlSurface& surface() const noexcept { return surface_; }
+  std::int16_t profile_count() const noexcept { return ProfileCount; }
+  const std::array<std::array<std::int16_t, kProfileColumns>, kProfileRows>& profile_table()
+      const noexcept {
+    return ProfileTable;
+  }
+
+ private:
+  void Notify(std::string_view property_name);
+  bool UserMode() const;
+
+  ContainerSite* site_;
+  Panel panel_;
+  ControlSurface surface_;
+
+  // Member variables in declaration order.
+  std::string m_Mode;
+  std::string m_Volume;
+  std::string m_MSGstring;
+  std::string m_DATAstr;
+  std::int16_t m_DensityLevel = 0;
+  std::int16_t m_Person = 0;
+  std::int16_t m_CAL_SFLC = 0;
+  Value m_CR_SFLC;
+  std::array<std::array<std::int16_t, kProfileColumns>, kProfileRows> ProfileTable{};
+  std::int16_t ProfileCount = 0;
+};
+
+}  // namespace pellix

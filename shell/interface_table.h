@@ -1,0 +1,41 @@
+// The default interface _ALG_V1S, declared once: every member's position, name, kind, type,
+// dispatch identifier, hidden flag and help string, and how late binding reaches it.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string_view>
+
+#include "platform/value.h"
+
+namespace pellix {
+
+class ALG_V1S;
+
+enum class MemberKind { kMethod, kPropertyGet, kPropertyPut };
+
+struct InterfaceMember {
+  int position;            // index in the interface (get, then put, for a property)
+  std::string_view name;   // exact case, as hosts bind to it
+  MemberKind kind;
+  ValueType type;          // the property's type; kEmpty stands for "variant"
+  std::int32_t dispid;
+  bool hidden;
+  std::string_view help;   // empty for members without a help string
+  // Late-bound call: a method or get ignores `argument` and returns its result; a put takes
+  // the argument already converted to `type` and returns Empty.
+  Value (*invoke)(ALG_V1S& control, const Value& argument);
+};
+
+// The 52 members in interface order.
+std::span<const InterfaceMember> InterfaceTable();
+
+// The outgoing interface __ALG_V1S: declared, never fired.
+struct EventMember {
+  std::string_view name;
+  std::int32_t dispid;
+  std::string_view parameters;  // as the type library declares them
+};
+std::span<const EventMember> EventTable();
+
+}  // namespace pellix
