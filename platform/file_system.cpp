@@ -1,0 +1,103 @@
+#include "platform/file_system.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <limits>
+
+#include "platform/error.h"
+
+namespace pellix {
+namespace {
+
+// The platform error for a failed open of a path.
+int OpenErrorNumber(int error) noexcept {
+  switch (error) {
+    case ENOENT:
+    case ENOTDIR:
+      return kFileNotFound;
+    case EACCES:
+    case EPERM:
+      return kPermissionDenied;
+    default:
+      return kPathFileAccessError;
+  }
+}
+
+// Closes the descriptor on every way out, errors included.
+class Descriptor {
+ public:
+  explicit Descriptor(int fd) noexcept : fd_(fd) {}
+  ~Descriptor() { ::close(fd_); }
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+  int get() const noexcept { return fd_; }
+
+ private:
+  int fd_;
+};
+
+class NativeFileSystemImpl final : public FileSystem {
+ public:
+  std::size_t ReadBlock(const std::string& path, std::uint64_t offset,
+                        std::span<std::uint8_t> out) override {
+    // A name with a NUL byte in it names no file; the system call would see a shorter name.
+    if (path.find('\0') != std::string::npos) RaiseError(kFileNotFound);
+
+    // Non-blocking, so that opening a FIFO with no writer returns at once; it is refused below.
+    int fd;
+    do {
+      fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) RaiseError(OpenErrorNumber(errno));
+    Descriptor file(fd);
+
+    // Only a regular file has a defined end: a directory, pipe, socket or device does not.
+    struct stat info;
+    if (::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+      RaiseError(kPathFileAccessError);
+    }
+
+    constexpr auto kMaxOffset = static_cast<std::uint64_t>(std::numeric_limits<off_t>::max());
+    std::size_t done = 0;
+    while (done < out.size()) {
+      std::uint64_t position = offset + done;
+      if (position < offset || position > kMaxOffset) break;  // beyond any file: end of file
+      ssize_t got =
+          ::pread(file.get(), out.data() + done, out.size() - done, static_cast<off_t>(position));
+      if (got < 0) {
+        if (errno == EINTR) continue;
+        RaiseError(kPathFileAccessError);
+      }
+      if (got == 0) break;
+      done += static_cast<std::size_t>(got);
+    }
+    return done;
+  }
+};
+
+thread_local FileSystem* current_file_system = nullptr;
+
+}  // namespace
+
+FileSystem& NativeFileSystem() {
+  static NativeFileSystemImpl native;
+  return native;
+}
+
+FileSystem& CurrentFileSystem() {
+  return current_file_system != nullptr ? *current_file_system : NativeFileSystem();
+}
+
+ScopedFileSystem::ScopedFileSystem(FileSystem& fs) : previous_(current_file_system) {
+  current_file_system = &fs;
+}
+
+ScopedFileSystem::~ScopedFileSystem() {
+  current_file_system = previous_;
+}
+
+}  // namespace pellix
