@@ -1,0 +1,137 @@
+// ScanThornsJumps: thorn and jump rates, mean jump length and jump spread of the stored take.
+#include <array>
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+
+#include "engine/tarvo_alg1.h"
+#include "platform/conversions.h"
+#include "platform/error.h"
+
+namespace Tarvo_alg1 {
+namespace {
+
+constexpr double kDefaultFlicLength = 300;
+constexpr double kScanLimit = 20500;    // the scan reads at most slots 1 to 20502
+constexpr std::size_t kFlicRows = 101;  // flics 0 to 100; only 1 to 99 are stored
+constexpr std::size_t kStoredFlics = 100;
+constexpr std::size_t kLongestRun = 100;  // the histogram's last bin
+constexpr double kRatePer = 3000;
+constexpr double kMinAvgJumpLen = 2;
+constexpr double kMaxAvgJumpLen = 11;
+
+// One row of the flic table. The table's unused middle column is always 0, so a row is empty
+// when both counts are 0.
+struct FlicCounts {
+  std::int64_t thorns = 0;
+  std::int64_t jumps = 0;
+};
+
+}  // namespace
+
+void ScanThornsJumps() {
+  auto& m = Shared();
+
+  // 1-3.
+  double N = m.SampleCount;
+  if (N <= 0) return;
+  if (m.FlicLength == 0) m.FlicLength = kDefaultFlicLength;
+  if (N > kScanLimit) N = kScanLimit;
+
+  // Nothing but this scan sets FlicLength, so it is 300; a length that cuts no whole number of
+  // positions would index between slots, and is refused rather than guessed at.
+  const double FlicLength = m.FlicLength;
+  if (!(FlicLength >= 1 && FlicLength == std::floor(FlicLength))) {
+    pellix::RaiseError(pellix::kInvalidProcedureCall);
+  }
+
+  // 4. Flic pass. A flic's last position is the next flic's first, so that position is seen
+  // twice, and the flat run carries over from one flic to the next.
+  const double* const Samples = m.Samples.data();
+  const double MinJump = m.MinJump;
+  const double MaxJump = m.MaxJump;
+  std::array<FlicCounts, kFlicRows> FlicTable{};
+  std::array<std::int64_t, kLongestRun + 1> JumpHistogram{};
+  std::size_t F = 0;
+  std::int64_t run = 0;
+  const double last_start = N - FlicLength;  // N is NaN only if SampleCount was set to NaN
+  if (last_start >= 1) {
+    // Both at most 20500 here, so every index below stays under slot 20503.
+    const auto flic = static_cast<std::size_t>(FlicLength);
+    const auto last = static_cast<std::size_t>(last_start);
+    for (std::size_t st = 1; st <= last; st += flic) {
+      ++F;
+      std::int64_t thorns = 0;
+      std::int64_t jumps = 0;
+      for (std::size_t k = st; k <= st + flic; ++k) {
+        const double a = Samples[k];
+        const double b = Samples[k + 1];
+        const double c = Samples[k + 2];
+        if (a < b && b > c && a > 5 && b > 5 && c > 5) ++thorns;
+        if (a > b && b < c && a < -5 && b < -5 && c < -5) ++thorns;
+        // Written as the bounds, not as |a - b| <= 2: the two differ for samples too large
+        // for a difference of 3 to register.
+        const bool flat = b - 3 < a && a < b + 3 && b - 3 < c && c < b + 3;
+        if (flat) {
+          ++run;
+        } else {
+          const auto length = static_cast<double>(run);
+          if (MinJump <= length && length <= MaxJump) {
+            ++jumps;
+            if (static_cast<std::size_t>(run) > kLongestRun) {
+              pellix::RaiseError(pellix::kSubscriptOutOfRange);
+            }
+            ++JumpHistogram[static_cast<std::size_t>(run)];
+          }
+          run = 0;
+        }
+      }
+      if (F < kStoredFlics) FlicTable[F] = {thorns, jumps};
+    }
+  }
+
+  // 5. Jump lengths over bins 1 to 100: runs of length 0 count as jumps but have no length.
+  // A length seen only once adds to the mean but not to the deviation.
+  double total = 0;
+  double weighted = 0;
+  for (std::size_t L = 1; L <= kLongestRun; ++L) {
+    total += static_cast<double>(JumpHistogram[L]);
+    weighted += static_cast<double>(JumpHistogram[L]) * static_cast<double>(L);
+  }
+  const double mean = total > 0 ? weighted / total : 0;
+  double deviation = 0;
+  for (std::size_t L = 1; L <= kLongestRun; ++L) {
+    if (JumpHistogram[L] > 1) {
+      deviation += static_cast<double>(JumpHistogram[L]) * std::abs(mean - static_cast<double>(L));
+    }
+  }
+
+  // 6. Rates over the leading flics up to the first empty one after flic 1. Row 100 is never
+  // stored, so the loop stops there at the latest.
+  double thornSum = 0;
+  double jumpSum = 0;
+  std::size_t flics_used = 0;
+  for (std::size_t f = 1; f <= F && f < kFlicRows; ++f) {
+    const FlicCounts& row = FlicTable[f];
+    if (f > 1 && row.thorns == 0 && row.jumps == 0) break;
+    thornSum += static_cast<double>(row.thorns);
+    jumpSum += static_cast<double>(row.jumps);
+    ++flics_used;
+  }
+
+  // 7. Divided in this order, in doubles: by the flics, by the flic length, times 3000. A take
+  // too short for one flic has no rate: Division by zero, before any output is written.
+  const auto used = static_cast<double>(flics_used);
+  m.ThornRate = pellix::Int(pellix::Divide(thornSum, used) / FlicLength * kRatePer);
+  m.JumpRate = pellix::Int(pellix::Divide(jumpSum, used) / FlicLength * kRatePer);
+  m.JumpSpread = std::sqrt(deviation);
+  m.AvgJumpLen = mean;
+  if (m.AvgJumpLen < kMinAvgJumpLen || m.AvgJumpLen > kMaxAvgJumpLen) {
+    m.ThornRate = 0;
+    m.JumpRate = 0;
+    m.JumpSpread = 0;
+    m.AvgJumpLen = 0;
+  }
+}
+
+}  // namespace Tarvo_alg1
