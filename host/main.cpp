@@ -1,1 +1,6 @@
-int main() { return 0; }
+// pellix: the command-line host of the ALG_V1S control.
+#include "host/cli.h"
+
+int main(int argc, char** argv) {
+  return pellix::RunCommandLine(argc, argv);
+}

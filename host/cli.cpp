@@ -1,0 +1,50 @@
+#include "host/cli.h"
+
+#include <exception>
+#include <iostream>
+
+#include <CLI/CLI.hpp>
+
+#include "host/commands/command.h"
+
+namespace pellix {
+namespace {
+
+// Every subcommand, in the order --help lists them.
+constexpr AddCommand kCommands[] = {
+    AddScriptCommand,
+};
+
+constexpr const char* kExamples = R"(Examples:
+  pellix script session.pellix     run a script, one JSON line per statement
+  pellix script < session.pellix   the same, reading standard input
+  pellix script --help             the script statements)";
+
+}  // namespace
+
+int RunCommandLine(int argc, const char* const* argv) {
+  CLI::App app("Pellix: the voice-stress analysis control ALG_V1S and its host", "pellix");
+  app.set_version_flag("--version", "pellix " PELLIX_VERSION);
+  app.require_subcommand(1);
+  app.footer(kExamples);
+
+  CommandAction action;
+  for (AddCommand add : kCommands) add(app, action);
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    // --help and --version end here too, with status 0; every real parse error is a usage
+    // error, whatever number CLI11 gives it.
+    return app.exit(e) == 0 ? 0 : kUsageError;
+  }
+
+  try {
+    return action ? action() : 0;
+  } catch (const std::exception& e) {
+    std::cerr << "pellix: " << e.what() << '\n';
+    return 1;
+  }
+}
+
+}  // namespace pellix

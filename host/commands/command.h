@@ -1,0 +1,21 @@
+// The subcommands of `pellix`. Each lives in a file of its own under host/commands/ and adds
+// itself to the application; host/cli.cpp lists them.
+#pragma once
+
+#include <functional>
+
+#include <CLI/CLI.hpp>
+
+namespace pellix {
+
+// What the chosen subcommand runs once the whole command line has parsed; returns the
+// process's exit status.
+using CommandAction = std::function<int()>;
+
+// Adds one subcommand to `app`. When the command line chooses it, its parse callback stores
+// the work to do in `action`.
+using AddCommand = void (*)(CLI::App& app, CommandAction& action);
+
+void AddScriptCommand(CLI::App& app, CommandAction& action);
+
+}  // namespace pellix

@@ -1,0 +1,64 @@
+// pellix script [FILE]: runs a script against control instances, printing JSON lines.
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <memory>
+#include <string>
+
+#include "host/commands/command.h"
+#include "host/script/script_runner.h"
+
+namespace pellix {
+namespace {
+
+constexpr const char* kScriptHelp = R"(Statements, one per line ('#' starts a comment line):
+  set NAME VALUE      property put; VALUE is a number, a "string" or true/false
+  get NAME            property get
+  call NAME           call a method (Initalize, Calibrate, Check, ResetCal, ResetAll,
+                      profiler)
+  usermode true|false the container's ambient UserMode for every instance
+  new                 create an instance (InitProperties) and make it current
+  use K               make instance K current (0 is the one created at start)
+  save PATH           save the current instance's property bag as JSON
+  load PATH           create an instance from a saved property bag
+  panel               show the captions of the current instance's value cells
+
+Every statement prints one JSON line, with "ok" and, on failure, the error number and
+description; property-change notifications print as they happen. A line that is not a
+statement stops the script with exit status 2.
+
+Examples:
+  pellix script session.pellix
+  printf 'set DATAstr "xyz0530"\ncall Initalize\npanel\n' | pellix script)";
+
+int RunScript(const std::string& file) {
+  script::ScriptRunner runner(std::cout);
+  if (file == "-") return runner.Run(std::cin, std::cerr, "<stdin>");
+
+  std::error_code ec;
+  if (std::filesystem::is_directory(file, ec)) {
+    std::cerr << "pellix: cannot read script " << file << ": it is a directory\n";
+    return script::kScriptUsageError;
+  }
+  std::ifstream in(file, std::ios::binary);
+  if (!in) {
+    std::cerr << "pellix: cannot read script " << file << ": " << std::strerror(errno) << '\n';
+    return script::kScriptUsageError;
+  }
+  return runner.Run(in, std::cerr, file);
+}
+
+}  // namespace
+
+void AddScriptCommand(CLI::App& app, CommandAction& action) {
+  CLI::App* command = app.add_subcommand(
+      "script", "Drive control instances from a script and print what happens as JSON lines");
+  auto file = std::make_shared<std::string>("-");
+  command->add_option("FILE", *file, "The script; standard input when absent or -");
+  command->footer(kScriptHelp);
+  command->callback([file, &action] { action = [file] { return RunScript(*file); }; });
+}
+
+}  // namespace pellix

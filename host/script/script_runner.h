@@ -1,0 +1,65 @@
+// The script host: runs script statements against control instances and reports each as a
+// JSON line.
+#pragma once
+
+#include <cstdint>
+#include <istream>
+#include <memory>
+#include <ostream>
+#include <string_view>
+#include <vector>
+
+#include "host/script/json_lines.h"
+#include "host/script/statement.h"
+
+namespace pellix {
+class ALG_V1S;
+}
+
+namespace pellix::script {
+
+// Exit statuses of a script run.
+inline constexpr int kScriptOk = 0;
+inline constexpr int kScriptUsageError = 2;
+
+// Holds the instances of one script run; instance 0 exists from the start, created with
+// InitProperties, in run mode. Every instance has its own container site, which prints
+// PropertyChanged notifications as they happen and answers UserMode from the one ambient
+// setting that `usermode` changes.
+class ScriptRunner {
+ public:
+  explicit ScriptRunner(std::ostream& out);
+  ~ScriptRunner();
+  ScriptRunner(const ScriptRunner&) = delete;
+  ScriptRunner& operator=(const ScriptRunner&) = delete;
+
+  // Runs every line of `in`: each line is decoded as UTF-8 (invalid bytes read as U+FFFD)
+  // and run. Returns kScriptOk, or kScriptUsageError after a line that is not a statement
+  // (the lines after it do not run) or when `in` cannot be read; then a message naming
+  // `source` and the line goes to `err`.
+  int Run(std::istream& in, std::ostream& err, std::string_view source);
+
+  // Runs one line, numbered `line_number` (1-based) in the output. Throws ScriptSyntaxError
+  // when the line is not a statement; a failing statement prints its error line instead.
+  void RunLine(std::string_view line, std::int64_t line_number);
+
+  std::size_t instance_count() const noexcept { return instances_.size(); }
+
+ private:
+  class Site;
+  struct Instance;
+
+  // Runs the statement; returns the keys its line adds after "ok" (a get's value, a
+  // panel's cells). Raises the statement's platform error.
+  Json Execute(const Statement& statement);
+  Instance& AddInstance();
+  ALG_V1S& current();
+
+  JsonLines output_;
+  bool user_mode_ = true;
+  std::int64_t line_ = 0;  // the line being run, for the notifications it causes
+  std::vector<std::unique_ptr<Instance>> instances_;
+  std::size_t current_ = 0;
+};
+
+}  // namespace pellix::script
