@@ -1,0 +1,50 @@
+// Errors of the audio unit: a platform error number for hosts that report numbers, and a
+// message naming the file for people.
+#pragma once
+
+#include <cerrno>
+#include <cstring>
+#include <stdexcept>
+#include <string>
+
+#include "platform/error.h"
+
+namespace pellix {
+
+// A platform error (53, 70, 75, 321, ...) with a message that says which file and what went
+// wrong. Catch it as PlatformError to get the number; what() gives the message.
+class AudioError : public PlatformError {
+ public:
+  AudioError(int number, const std::string& message) : PlatformError(number), message_(message) {}
+
+  const char* what() const noexcept override { return message_.what(); }
+
+ private:
+  // std::runtime_error keeps the text in a shared buffer, so copying the error cannot throw.
+  std::runtime_error message_;
+};
+
+// The platform error number for a failed file operation's errno: 53 for a missing file or
+// folder, 70 when the operation is not permitted, 75 for anything else.
+inline int FileErrorNumber(int errno_value) noexcept {
+  switch (errno_value) {
+    case ENOENT:
+    case ENOTDIR:
+      return kFileNotFound;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+      return kPermissionDenied;
+    default:
+      return kPathFileAccessError;
+  }
+}
+
+// Throws AudioError(FileErrorNumber(errno_value)) with "<action> '<path>': <reason>".
+[[noreturn]] inline void RaiseFileError(int errno_value, const std::string& action,
+                                        const std::string& path) {
+  throw AudioError(FileErrorNumber(errno_value),
+                   action + " '" + path + "': " + std::strerror(errno_value));
+}
+
+}  // namespace pellix

@@ -1,0 +1,179 @@
+#include "host/audio/sample_file.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <iterator>
+#include <limits>
+#include <string>
+
+#include "host/audio/audio_error.h"
+#include "host/audio/input_file.h"
+
+namespace pellix {
+namespace {
+
+void PutLittleEndian32(std::uint8_t* out, std::uint32_t value) noexcept {
+  for (int i = 0; i < 4; ++i) out[i] = static_cast<std::uint8_t>(value >> (8 * i));
+}
+
+std::uint32_t GetLittleEndian32(const std::uint8_t* in) noexcept {
+  std::uint32_t value = 0;
+  for (int i = 3; i >= 0; --i) value = (value << 8) | in[i];
+  return value;
+}
+
+// The temporary file a sample file is written to before it is renamed into place; removed
+// unless the rename happened.
+class TemporaryFile {
+ public:
+  explicit TemporaryFile(const std::filesystem::path& target) {
+    std::filesystem::path folder = target.parent_path();
+    if (folder.empty()) folder = ".";
+    static std::atomic<unsigned> counter{0};
+    // O_EXCL with a name of our own (rather than mkstemp) so the file gets the usual
+    // permissions under the user's umask; retry on the rare clash with a leftover name.
+    for (int attempt = 0; attempt < 100; ++attempt) {
+      path_ = folder / ("." + target.filename().string() + ".tmp-" + std::to_string(::getpid()) +
+                        "-" + std::to_string(counter++));
+      fd_ = UniqueFd(::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+      if (fd_.get() >= 0 || errno != EEXIST) break;
+    }
+    if (fd_.get() < 0) RaiseFileError(errno, "cannot write sample file", target.string());
+  }
+  TemporaryFile(const TemporaryFile&) = delete;
+  TemporaryFile& operator=(const TemporaryFile&) = delete;
+  ~TemporaryFile() {
+    fd_ = UniqueFd();
+    if (!committed_) ::unlink(path_.c_str());
+  }
+
+  int fd() const noexcept { return fd_.get(); }
+  const std::filesystem::path& path() const noexcept { return path_; }
+  // Closes the file, reporting whether the last of the data reached the disk.
+  int Close() noexcept { return ::close(fd_.release()); }
+  void Commit() noexcept { committed_ = true; }
+
+ private:
+  std::filesystem::path path_;
+  UniqueFd fd_;
+  bool committed_ = false;
+};
+
+void WriteAll(int fd, std::span<const std::uint8_t> bytes, const std::filesystem::path& target) {
+  while (!bytes.empty()) {
+    ssize_t n = ::write(fd, bytes.data(), bytes.size());
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      RaiseFileError(errno, "cannot write sample file", target.string());
+    }
+    bytes = bytes.subspan(static_cast<std::size_t>(n));
+  }
+}
+
+// The header of an open file, or nothing when it lacks the signature.
+std::optional<SampleFileHeader> ReadHeader(const InputFile& file,
+                                           const std::filesystem::path& path) {
+  std::array<std::uint8_t, kSampleFileHeaderSize> bytes{};
+  std::size_t got = ReadAt(file, 0, bytes, path);
+  if (got < kSampleFileSignature.size() ||
+      !std::equal(kSampleFileSignature.begin(), kSampleFileSignature.end(), bytes.begin())) {
+    return std::nullopt;
+  }
+  if (got < bytes.size()) {
+    throw AudioError(kInvalidFileFormat,
+                     "sample file '" + path.string() + "' ends inside its header");
+  }
+  return SampleFileHeader{GetLittleEndian32(&bytes[8]), GetLittleEndian32(&bytes[12])};
+}
+
+}  // namespace
+
+std::array<std::uint8_t, kSampleFileHeaderSize> EncodeSampleFileHeader(
+    const SampleFileHeader& header) noexcept {
+  std::array<std::uint8_t, kSampleFileHeaderSize> bytes{};
+  std::copy(kSampleFileSignature.begin(), kSampleFileSignature.end(), bytes.begin());
+  PutLittleEndian32(&bytes[8], header.rate);
+  PutLittleEndian32(&bytes[12], header.sample_count);
+  return bytes;
+}
+
+void WriteSampleFile(const std::filesystem::path& path, std::uint32_t rate,
+                     std::span<const std::uint8_t> samples) {
+  if (rate == 0) {
+    throw AudioError(kInvalidProcedureCall,
+                     "cannot write sample file '" + path.string() + "': the sample rate is 0");
+  }
+  if (samples.size() > std::numeric_limits<std::uint32_t>::max()) {
+    throw AudioError(kOverflow, "cannot write sample file '" + path.string() +
+                                    "': more samples than its header can count");
+  }
+
+  std::vector<std::uint8_t> bytes;
+  bytes.reserve(kSampleFileHeaderSize + samples.size());
+  auto header = EncodeSampleFileHeader({rate, static_cast<std::uint32_t>(samples.size())});
+  bytes.insert(bytes.end(), header.begin(), header.end());
+  // A 0 byte would end the take for the intake: the quietest sample it may hold is 1.
+  std::transform(samples.begin(), samples.end(), std::back_inserter(bytes),
+                 [](std::uint8_t s) { return s == 0 ? std::uint8_t{1} : s; });
+
+  TemporaryFile temporary(path);
+  WriteAll(temporary.fd(), bytes, path);
+  if (::fsync(temporary.fd()) != 0 || temporary.Close() != 0) {
+    RaiseFileError(errno, "cannot write sample file", path.string());
+  }
+  if (std::rename(temporary.path().c_str(), path.c_str()) != 0) {
+    RaiseFileError(errno, "cannot write sample file", path.string());
+  }
+  temporary.Commit();
+}
+
+bool IsSampleFile(const std::filesystem::path& path) noexcept {
+  try {
+    std::string extension = path.extension().string();
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    if (extension == ".smp") return true;
+    InputFile file = OpenInputFile(path, "sample file");
+    std::array<std::uint8_t, kSampleFileSignature.size()> start{};
+    return ReadAt(file, 0, start, path) == start.size() &&
+           std::equal(start.begin(), start.end(), kSampleFileSignature.begin());
+  } catch (...) {
+    return false;
+  }
+}
+
+std::optional<SampleFileHeader> ReadSampleFileHeader(const std::filesystem::path& path) {
+  return ReadHeader(OpenInputFile(path, "sample file"), path);
+}
+
+SampleFileContents ReadSampleFile(const std::filesystem::path& path) {
+  InputFile file = OpenInputFile(path, "sample file");
+  std::optional<SampleFileHeader> header = ReadHeader(file, path);
+  if (!header) {
+    throw AudioError(kInvalidFileFormat, "'" + path.string() +
+                                             "' is not a sample file: it does not start with \"" +
+                                             std::string(kSampleFileSignature) + "\"");
+  }
+  // Compare with the size first: a damaged count must not make us allocate gigabytes.
+  std::uint64_t present = file.size - kSampleFileHeaderSize;
+  auto mismatch = [&] {
+    return AudioError(kInvalidFileFormat, "sample file '" + path.string() + "' counts " +
+                                              std::to_string(header->sample_count) +
+                                              " samples but holds " + std::to_string(present));
+  };
+  if (present != header->sample_count) throw mismatch();
+  SampleFileContents contents{*header, std::vector<std::uint8_t>(header->sample_count)};
+  present = ReadAt(file, kSampleFileHeaderSize, contents.samples, path);
+  std::array<std::uint8_t, 1> beyond{};
+  present += ReadAt(file, kSampleFileHeaderSize + present, beyond, path);
+  if (present != header->sample_count) throw mismatch();  // the file changed meanwhile
+  return contents;
+}
+
+}  // namespace pellix
