@@ -1,0 +1,140 @@
+// Check: measures one utterance against the calibration, publishes the stress levels and the
+// result code, records the outcome in the instance's history and lets the calibration follow
+// the speaker.
+//
+// Which writes notify the container: only the calibration drift goes through the property
+// setters (CAL_spT, CAL_spJ, CAL_JQ), because a host must learn of a changed calibration to
+// persist it. Every other write of Check, the result code, the stress levels and the Results
+// row included, goes straight to its cell and notifies nobody; the host reads those properties
+// after the call.
+#include <cstdint>
+
+#include "engine/checked_arithmetic.h"
+#include "engine/tarvo_alg1.h"
+#include "platform/conversions.h"
+#include "shell/alg_v1s.h"
+
+namespace pellix {
+
+namespace {
+
+using Tarvo_alg1::checked::Add;
+using Tarvo_alg1::checked::Mul;
+
+// Check's own minimum take; calibration accepts shorter ones.
+constexpr double kMinCheckSamples = 800;
+
+// Moves a calibration constant one sixth of the way towards the measure: the old text must be
+// a number (a type mismatch reaches the host), and the dividend is rounded half to even.
+std::string Drift(const std::string& old_text, double measure) {
+  return NumberText(
+      static_cast<double>(IntegerDivide(Add(Mul(StrictNumber(old_text), 5), measure), 6)));
+}
+
+// The same cell as a whole number, in case the drift left anything else.
+void KeepWholeNumber(Label& cell) {
+  cell.set_caption(NumberText(Int(StrictNumber(cell.caption()))));
+}
+
+}  // namespace
+
+Value ALG_V1S::Check() {
+  Tarvo_alg1::SharedState& s = Tarvo_alg1::Shared();
+  Panel& p = panel_;
+
+  // 1. "0" for the duration of the check.
+  p.LBL_MSG.set_caption("0");
+
+  // 2, 3. Intake.
+  s.DataFileName = m_DATAstr;
+  s.Gain = Val(p.Filters[1].caption());
+  s.BackgroundBorder = Val(p.BG_LEVEL.caption());
+  Tarvo_alg1::LoadSamples();
+
+  // 4. Too short a take, or no analysis constants yet: neither touches ResultCode, the stress
+  // cells or the history.
+  if (s.SampleCount < kMinCheckSamples) {
+    p.LBL_MSG.set_caption("-1");
+    return Value();
+  }
+  if (s.AltBandLow == 0) {
+    p.LBL_MSG.set_caption("-2");
+    return Value();
+  }
+
+  // 5, 6. Scan.
+  s.MinJump = Val(p.Filters[3].caption());
+  s.MaxJump = Val(p.Filters[4].caption());
+  Tarvo_alg1::ScanThornsJumps();
+
+  // 7. Whole numbers first, so that a silent take leaves them shown.
+  p.SPT[kResultsRow].set_caption(NumberText(Int(s.ThornRate)));
+  p.SPJ[kResultsRow].set_caption(NumberText(Int(s.JumpRate)));
+  p.JQ[kResultsRow].set_caption(NumberText(Int(s.JumpSpread)));
+  p.AVJ[kResultsRow].set_caption(NumberText(Int(s.AvgJumpLen)));
+
+  // 8. A silent utterance: no thorns, no jumps, nothing to compare.
+  if (Int(s.ThornRate) == 0 && Int(s.AvgJumpLen) < 2 && Int(s.JumpSpread) < 3 &&
+      Int(s.JumpRate) == 0) {
+    s.ResultCode = Value::Integer(-1);
+    p.LBL_MSG.set_caption("-1");
+    return Value();
+  }
+
+  // 9. The full values, in this order.
+  p.SPT[kResultsRow].set_caption(NumberText(s.ThornRate));
+  p.SPJ[kResultsRow].set_caption(NumberText(s.JumpRate));
+  p.AVJ[kResultsRow].set_caption(NumberText(s.AvgJumpLen));
+  p.JQ[kResultsRow].set_caption(NumberText(s.JumpSpread));
+
+  // 10. The calibration and tuning values, read leniently from the panel.
+  s.ThornBreakpoint = Val(p.SPT[kBreakPointsRow].caption());
+  s.JumpBreakpoint = Val(p.SPJ[kBreakPointsRow].caption());
+  s.JumpResolution = Val(p.SPJ[kResolutionRow].caption());
+  s.ThornResolution = Val(p.SPT[kResolutionRow].caption());
+  s.CalSpT = Val(p.SPT[kConstantsRow].caption());
+  s.CalSpJ = Val(p.SPJ[kConstantsRow].caption());
+  s.CalJQ = Val(p.JQ[kConstantsRow].caption());
+  s.CalAvJ = Val(p.AVJ[kConstantsRow].caption());
+
+  // 11.
+  Tarvo_alg1::ComputeStress();
+  Tarvo_alg1::DecideVerdict();
+
+  // 12 to 16 run whatever the stress computation and the verdict did.
+  // 12. The adapted resolutions carry over to the next check.
+  p.SPT[kResolutionRow].set_caption(NumberText(s.ThornResolution));
+  p.SPJ[kResolutionRow].set_caption(NumberText(s.JumpResolution));
+
+  // 13. Publish; an unset code publishes the empty text.
+  p.LBL_LIE.set_caption(NumberText(Int(s.LieStress)));
+  p.LBL_GLB.set_caption(NumberText(Int(s.GlbStress)));
+  p.LBL_EXC.set_caption(NumberText(Int(s.ExcStress)));
+  p.LBL_MSG.set_caption(ToText(s.ResultCode));
+
+  // 14. History row, each value rounded half to even (unlike the published Int); the row index
+  // saturates, so checks beyond the 999th keep overwriting row 999.
+  auto& row = ProfileTable[static_cast<std::size_t>(ProfileCount)];
+  row[1] = ToInteger16(s.LieStress);
+  row[2] = ToInteger16(s.GlbStress);
+  row[3] = ToInteger16(s.ExcStress);
+  row[4] = ToInteger16(s.ResultCode);
+  row[5] = ToInteger16(s.AvgJumpLen);
+  ProfileCount = static_cast<std::int16_t>(ProfileCount + 1);
+  if (ProfileCount > kLastProfileRow) ProfileCount = kLastProfileRow;
+
+  // 15. Calibration drift through the setters, in this order; CAL_AVJ stays. The rates are the
+  // ones the stress computation may have raised from 0 to 1.
+  put_CAL_spT(Drift(get_CAL_spT(), s.ThornRate));
+  put_CAL_spJ(Drift(get_CAL_spJ(), s.JumpRate));
+  put_CAL_JQ(Drift(get_CAL_JQ(), s.JumpSpread));
+
+  // 16. Directly, without notification.
+  KeepWholeNumber(p.SPT[kConstantsRow]);
+  KeepWholeNumber(p.SPJ[kConstantsRow]);
+  KeepWholeNumber(p.JQ[kConstantsRow]);
+
+  return Value();
+}
+
+}  // namespace pellix

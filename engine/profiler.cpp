@@ -1,0 +1,168 @@
+// profiler: condenses the instance's check history into a profile string of nine category
+// digits and nine percentages, left in DATAstr for the host to read.
+#include <cstddef>
+#include <cstdio>
+#include <string>
+
+#include "engine/checked_arithmetic.h"
+#include "engine/tarvo_alg1.h"
+#include "platform/conversions.h"
+#include "shell/alg_v1s.h"
+
+namespace pellix {
+
+namespace {
+
+using Tarvo_alg1::checked::Mul;
+
+// The profile needs this many recorded checks.
+constexpr int kMinProfileRows = 10;
+
+// Columns of a history row.
+constexpr std::size_t kGlobalColumn = 2;
+constexpr std::size_t kExcitementColumn = 3;
+constexpr std::size_t kCodeColumn = 4;
+constexpr std::size_t kJumpLengthColumn = 5;
+
+struct Counters {
+  int E = 0;                                   // excitement: above 140 counts 1, above 190 counts 3
+  int G = 0;                                   // global stress above 180
+  int C2 = 0, C4 = 0, C6 = 0, C7 = 0, C8 = 0;  // verdict codes
+  int H = 0;                                   // jump length well above the calibrated one
+  int L = 0;                                   // jump length well below it
+};
+
+// The grading thresholds are fractions of the row count taken in single precision, as the
+// history's integer row count divided by an integer gives a single. A count is compared with
+// the single widened to double, which is exact, so the comparison is the single-precision one.
+double Fraction(int n, int k) {
+  return static_cast<double>(static_cast<float>(n) / static_cast<float>(k));
+}
+
+// Int(x / n * 100) with at least two digits; 300 stays "300".
+std::string Percent(int x, int n) {
+  const double value = Int(static_cast<double>(x) / static_cast<double>(n) * 100);
+  char text[32];
+  std::snprintf(text, sizeof text, "%02.0f", value);
+  return text;
+}
+
+}  // namespace
+
+Value ALG_V1S::profiler() {
+  const int n = ProfileCount;
+
+  // 1, 2. Count over the recorded rows.
+  Counters c;
+  const double calibrated = Tarvo_alg1::Shared().CalAvJ;
+  for (int r = 0; r < n; ++r) {
+    const auto& row = ProfileTable[static_cast<std::size_t>(r)];
+    if (row[kExcitementColumn] > 140) c.E += 1;
+    if (row[kExcitementColumn] > 190) c.E += 2;
+    if (row[kGlobalColumn] > 180) ++c.G;
+    switch (row[kCodeColumn]) {
+      case 2:
+        ++c.C2;
+        break;
+      case 4:
+        ++c.C4;
+        break;
+      case 6:
+        ++c.C6;
+        break;
+      case 7:
+        ++c.C7;
+        break;
+      case 8:
+        ++c.C8;
+        break;
+      default:
+        break;
+    }
+    if (row[kJumpLengthColumn] > Mul(calibrated, 1.4)) ++c.H;
+    if (row[kJumpLengthColumn] < Mul(calibrated, 0.8)) ++c.L;
+  }
+
+  // 4. Too few checks for a profile.
+  if (n < kMinProfileRows) {
+    m_DATAstr = "0";
+    return Value();
+  }
+
+  // 5. Each digit starts at its default and every rule that holds replaces it, so the last one
+  // that holds wins.
+  auto above = [n](int count, int k) { return count > Fraction(n, k); };
+  auto below = [n](int count, int k) { return count < Fraction(n, k); };
+  std::string D;
+  std::string P;
+
+  char digit = '1';  // 1: excitement
+  if (above(c.E, 5)) digit = '2';
+  if (above(c.E, 2)) digit = '3';
+  if (c.E == 0) digit = '4';
+  D += digit;
+  P += Percent(c.E, n);
+
+  digit = '1';  // 2: global stress
+  if (above(c.G, 5)) digit = '2';
+  if (above(c.G, 2)) digit = '3';
+  if (c.G == 0) digit = '4';
+  D += digit;
+  P += Percent(c.G, n);
+
+  digit = '1';  // 3: uncertainty (code 4)
+  if (above(c.C4, 15)) digit = '2';
+  if (above(c.C4, 10)) digit = '3';
+  D += digit;
+  P += Percent(c.C4, n);
+
+  digit = '0';  // 4: sarcasm (code 2)
+  if (c.C2 > 0) digit = '1';
+  if (above(c.C2, 12)) digit = '2';
+  if (above(c.C2, 7)) digit = '3';
+  D += digit;
+  P += Percent(c.C2, n);
+
+  digit = '0';  // 5: voice manipulation (code 6)
+  if (above(c.C6, 30)) digit = '1';
+  if (above(c.C6, 12)) digit = '2';
+  if (above(c.C6, 7)) digit = '3';
+  D += digit;
+  P += Percent(c.C6, n);
+
+  digit = '0';  // 6: lies and exaggerations (codes 7 and 8)
+  if (above(c.C8, 12)) digit = '2';
+  if (c.C7 > 1) digit = '3';
+  if (above(c.C7, 5) && above(c.C8, 8)) digit = '4';
+  if (c.C7 == 1) digit = '1';
+  D += digit;
+  P += Percent(c.C7, n);
+  P += Percent(c.C8, n);
+
+  digit = '0';  // 7: balance of long against short jumps
+  const int balance = c.H - c.L;
+  if (balance < -7) digit = '1';
+  if (balance > 7) digit = '2';
+  D += digit;
+  P += Percent(c.H, n);
+  P += Percent(c.L, n);
+
+  digit = '0';  // 8: lies and exaggerations again, graded the other way
+  if (c.C7 < 3 && below(c.C8, 20)) digit = '1';
+  if (c.C7 < 3 && above(c.C8, 20)) digit = '2';
+  if (c.C7 < 3 && above(c.C8, 10)) digit = '3';
+  if (c.C7 > 3) digit = '4';
+  if (above(c.C7, 4) && above(c.C8, 3) && c.C7 > 1) digit = '5';
+  if (above(c.C7, 2) || (above(c.C7, 3) && above(c.C8, 2))) digit = '1';
+  D += digit;
+
+  digit = '0';  // 9: uncertainty under global stress
+  if (above(c.C4, 10) && above(c.G, 20)) digit = '1';
+  D += digit;
+
+  // 6. Straight into the member: no notification and no mode check.
+  m_DATAstr = D + P;
+  return Value();
+}
+
+}  // namespace pellix
