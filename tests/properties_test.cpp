@@ -1,0 +1,206 @@
+// The property accessors: what a new instance reports, what each put stores and notifies,
+// and the puts that fail.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/error.h"
+#include "recording_site.h"
+#include "shell/alg_v1s.h"
+
+namespace pellix {
+namespace {
+
+using testing::RecordingSite;
+
+int ErrorOf(auto&& call) {
+  try {
+    call();
+  } catch (const PlatformError& e) {
+    return e.number();
+  }
+  return 0;
+}
+
+class PropertiesTest : public ::testing::Test {
+ protected:
+  PropertiesTest() : control(&site) { control.InitProperties(); }
+  RecordingSite site;
+  ALG_V1S control;
+};
+
+TEST_F(PropertiesTest, NewInstanceReportsItsDefaults) {
+  EXPECT_EQ(control.get_DATAstr(), "");
+  EXPECT_EQ(control.get_DensityLevel(), 0);
+  EXPECT_EQ(control.get_Person(), 0);
+  EXPECT_EQ(control.get_CAL_SFLC(), 0);
+  EXPECT_EQ(control.get_CR_SFLC(), Value::Integer(0));
+  EXPECT_EQ(control.get_Volume(), "0");
+  EXPECT_EQ(control.get_Mode(), "0");
+  EXPECT_EQ(control.get_MSGstring(), "\"");
+  EXPECT_EQ(control.get_BGfilter(), "2");
+  for (const std::string& caption :
+       {control.get_BGbord(), control.get_LIEstress(), control.get_GLBstress(),
+        control.get_EXCstress(), control.get_CR_msgX(), control.get_CAL_AVJ(), control.get_CR_avJ(),
+        control.get_ADDvolume(), control.get_CAL_spT(), control.get_CAL_spJ(), control.get_CAL_JQ(),
+        control.get_CR_SPJ(), control.get_CR_spT(), control.get_CR_JQ()}) {
+    EXPECT_EQ(caption, "0");
+  }
+  EXPECT_TRUE(site.notified.empty());
+}
+
+TEST(PropertiesBeforeInitTest, ConstructedInstanceHoldsLanguageDefaults) {
+  ALG_V1S control;
+  EXPECT_EQ(control.get_Mode(), "");
+  EXPECT_EQ(control.get_Volume(), "");
+  EXPECT_EQ(control.get_MSGstring(), "");
+  EXPECT_TRUE(control.get_CR_SFLC().is_empty());
+  EXPECT_EQ(control.get_BGfilter(), "2");  // captions start at their design values
+  EXPECT_EQ(control.panel().SPT[5].caption(), "120");
+}
+
+TEST_F(PropertiesTest, EveryPutNotifiesUnderThePropertyName) {
+  control.put_DATAstr("a");
+  control.put_DensityLevel(3);
+  control.put_Person(-4);
+  control.put_CAL_SFLC(5);
+  control.put_BGbord("6");
+  control.put_LIEstress("7");
+  control.put_GLBstress("8");
+  control.put_EXCstress("9");
+  control.put_CR_msgX("10");
+  control.put_Volume("11");
+  control.put_MSGstring("12");
+  control.put_Mode("13");
+  control.put_CAL_AVJ("14");
+  control.put_CR_avJ("15");
+  control.put_BGfilter("16");
+  control.put_ADDvolume("17");
+  control.put_CAL_spT("18");
+  control.put_CAL_spJ("19");
+  control.put_CAL_JQ("20");
+  control.put_CR_SPJ("21");
+  control.put_CR_spT("22");
+  control.put_CR_JQ("23");
+  const std::vector<std::string> expected = {
+      "DATAstr",   "DensityLevel", "Person",   "CAL_SFLC",  "BGbord",    "LIEstress",
+      "GLBstress", "EXCstress",    "CR_MSGX",  "Volume",    "MSGstring", "Mode",
+      "CAL_AVJ",   "CR_avJ",       "BGfilter", "ADDvolume", "CAL_spT",   "CAL_spJ",
+      "CAL_JQ",    "CR_SPJ",       "CR_spT",   "CR_JQ"};
+  EXPECT_EQ(site.notified, expected);
+}
+
+TEST_F(PropertiesTest, CaptionPropertiesLandInTheirCells) {
+  control.put_BGbord("b");
+  control.put_LIEstress("l");
+  control.put_GLBstress("g");
+  control.put_EXCstress("e");
+  control.put_CR_msgX("m");
+  control.put_CAL_AVJ("ca");
+  control.put_CR_avJ("ra");
+  control.put_ADDvolume("ad");
+  control.put_CAL_spT("ct");
+  control.put_CAL_spJ("cj");
+  control.put_CAL_JQ("cq");
+  control.put_CR_SPJ("rj");
+  control.put_CR_spT("rt");
+  control.put_CR_JQ("rq");
+  const Panel& p = control.panel();
+  EXPECT_EQ(p.BG_LEVEL.caption(), "b");
+  EXPECT_EQ(p.LBL_LIE.caption(), "l");
+  EXPECT_EQ(p.LBL_GLB.caption(), "g");
+  EXPECT_EQ(p.LBL_EXC.caption(), "e");
+  EXPECT_EQ(p.LBL_MSG.caption(), "m");
+  EXPECT_EQ(p.AVJ[7].caption(), "ca");
+  EXPECT_EQ(p.AVJ[8].caption(), "ra");
+  EXPECT_EQ(p.Filters[2].caption(), "ad");
+  EXPECT_EQ(p.SPT[7].caption(), "ct");
+  EXPECT_EQ(p.SPJ[7].caption(), "cj");
+  EXPECT_EQ(p.JQ[7].caption(), "cq");
+  EXPECT_EQ(p.SPJ[8].caption(), "rj");
+  EXPECT_EQ(p.SPT[8].caption(), "rt");
+  EXPECT_EQ(p.JQ[8].caption(), "rq");
+}
+
+TEST_F(PropertiesTest, BGfilterIsTheMinimumJumpCellNotTheBackgroundFilterCell) {
+  control.put_BGfilter("7");
+  EXPECT_EQ(control.panel().Filters[3].caption(), "7");
+  EXPECT_EQ(control.panel().Filters[0].caption(), "0");
+}
+
+TEST_F(PropertiesTest, VolumeAndModeAreMembersNotCells) {
+  control.put_Volume("9");
+  control.put_Mode("4");
+  EXPECT_EQ(control.panel().Filters[1].caption(), "0");
+  EXPECT_EQ(control.panel().Filters[5].caption(), "0");
+  EXPECT_EQ(control.get_Volume(), "9");
+  EXPECT_EQ(control.get_Mode(), "4");
+}
+
+TEST_F(PropertiesTest, CaptionsTakeTextThatIsNotANumber) {
+  control.put_CAL_spT("abc");
+  EXPECT_EQ(control.get_CAL_spT(), "abc");
+  control.put_CR_msgX(" 1,5 ");
+  EXPECT_EQ(control.get_CR_msgX(), " 1,5 ");
+  control.put_LIEstress("");
+  EXPECT_EQ(control.get_LIEstress(), "");
+}
+
+TEST_F(PropertiesTest, DesignModeRefusesDataAndMessageStrings) {
+  control.put_DATAstr("run");
+  control.put_MSGstring("run");
+  site.notified.clear();
+  site.user_mode = false;
+  EXPECT_EQ(ErrorOf([&] { control.put_DATAstr("design"); }), 382);
+  EXPECT_EQ(ErrorOf([&] { control.put_MSGstring("design"); }), 382);
+  EXPECT_EQ(control.get_DATAstr(), "run");  // gets still work in design mode
+  EXPECT_EQ(control.get_MSGstring(), "run");
+  EXPECT_TRUE(site.notified.empty());
+
+  // The other properties do not ask the mode.
+  control.put_Volume("5");
+  control.put_CAL_spT("6");
+  EXPECT_EQ(site.notified, (std::vector<std::string>{"Volume", "CAL_spT"}));
+}
+
+TEST_F(PropertiesTest, CrSflcRefusesEveryPut) {
+  EXPECT_EQ(ErrorOf([&] { control.put_CR_SFLC(Value::Integer(5)); }), 393);
+  site.user_mode = false;
+  EXPECT_EQ(ErrorOf([&] { control.put_CR_SFLC(Value::String("x")); }), 382);
+  EXPECT_EQ(control.get_CR_SFLC(), Value::Integer(0));
+  EXPECT_TRUE(site.notified.empty());
+}
+
+TEST_F(PropertiesTest, RefusedCaptionPutFailsWithoutNotifying) {
+  control.put_CAL_spT("1");
+  site.notified.clear();
+  control.panel().SPT[7].RefuseCaptionPuts(kPermissionDenied);
+  EXPECT_EQ(ErrorOf([&] { control.put_CAL_spT("2"); }), kPermissionDenied);
+  EXPECT_TRUE(site.notified.empty());
+  control.panel().SPT[7].RefuseCaptionPuts(std::nullopt);
+  EXPECT_EQ(control.get_CAL_spT(), "1");
+}
+
+TEST_F(PropertiesTest, RefusedCaptionGetFailsTheGet) {
+  control.panel().LBL_MSG.RefuseCaptionGets(kInvalidProcedureCall);
+  EXPECT_EQ(ErrorOf([&] { (void)control.get_CR_msgX(); }), kInvalidProcedureCall);
+}
+
+TEST(PropertiesWithoutSiteTest, RunModeAndNobodyListening) {
+  ALG_V1S control;
+  control.InitProperties();
+  control.put_DATAstr("path");  // run mode: accepted
+  EXPECT_EQ(control.get_DATAstr(), "path");
+  EXPECT_EQ(ErrorOf([&] { control.put_CR_SFLC(Value()); }), 393);
+}
+
+TEST(PropertiesInstancesTest, TwoControlsKeepSeparatePanels) {
+  ALG_V1S a;
+  ALG_V1S b;
+  a.put_CAL_spT("42");
+  EXPECT_EQ(b.get_CAL_spT(), "0");
+}
+
+}  // namespace
+}  // namespace pellix
