@@ -1,0 +1,455 @@
+// Audio conversion: the sample file format, recordings of every kind turned into 8-bit samples
+// at 11025 Hz, the errors users see, and the scratch folder that holds converted files.
+#include <gtest/gtest.h>
+#include <sndfile.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <numbers>
+#include <numeric>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "host/audio/audio_converter.h"
+#include "host/audio/sample_file.h"
+#include "host/audio/scratch_folder.h"
+
+namespace pellix {
+namespace {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<std::uint8_t>;
+
+// ---- Helpers: files built in the test ----
+
+Bytes ReadBytes(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(in), {});
+}
+
+void WriteBytes(const fs::path& path, const Bytes& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
+}
+
+void Put32(Bytes& out, std::uint32_t v) {
+  for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+}
+void Put16(Bytes& out, std::uint16_t v) {
+  out.push_back(static_cast<std::uint8_t>(v));
+  out.push_back(static_cast<std::uint8_t>(v >> 8));
+}
+
+// A canonical PCM WAV file: 44-byte header, then `data`. `declared` overrides the data size
+// written in the header (to fake a cut file).
+Bytes Wav(std::uint32_t rate, std::uint16_t channels, std::uint16_t bits, const Bytes& data,
+          std::optional<std::uint32_t> declared = std::nullopt) {
+  const auto size = declared.value_or(static_cast<std::uint32_t>(data.size()));
+  Bytes out{'R', 'I', 'F', 'F'};
+  Put32(out, 36 + size);
+  out.insert(out.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
+  Put32(out, 16);
+  Put16(out, 1);  // PCM
+  Put16(out, channels);
+  Put32(out, rate);
+  Put32(out, rate * channels * bits / 8);
+  Put16(out, static_cast<std::uint16_t>(channels * bits / 8));
+  Put16(out, bits);
+  out.insert(out.end(), {'d', 'a', 't', 'a'});
+  Put32(out, size);
+  out.insert(out.end(), data.begin(), data.end());
+  return out;
+}
+
+Bytes Pcm16(std::initializer_list<int> values) {
+  Bytes out;
+  for (int v : values) Put16(out, static_cast<std::uint16_t>(static_cast<std::int16_t>(v)));
+  return out;
+}
+
+// Writes interleaved frames (full scale -1..1) through libsndfile in `format`.
+void WriteSound(const fs::path& path, int format, int rate, int channels,
+                const std::vector<double>& interleaved) {
+  SF_INFO info{};
+  info.samplerate = rate;
+  info.channels = channels;
+  info.format = format;
+  SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
+  ASSERT_NE(file, nullptr) << sf_strerror(nullptr);
+  const auto frames = static_cast<sf_count_t>(interleaved.size()) / channels;
+  EXPECT_EQ(sf_writef_double(file, interleaved.data(), frames), frames);
+  sf_close(file);
+}
+
+// `seconds` of a sine of `hz` at `amplitude`, mono.
+std::vector<double> Sine(int rate, double seconds, double hz, double amplitude) {
+  std::vector<double> out(static_cast<std::size_t>(std::lround(rate * seconds)));
+  for (std::size_t i = 0; i < out.size(); ++i) {
+    out[i] = amplitude * std::sin(2 * std::numbers::pi * hz * static_cast<double>(i) / rate);
+  }
+  return out;
+}
+
+double Mean(const Bytes& s) {
+  return std::accumulate(s.begin(), s.end(), 0.0) / static_cast<double>(s.size());
+}
+
+// Upward crossings of the centre line: the number of cycles of a tone.
+int UpwardCrossings(const Bytes& s) {
+  int crossings = 0;
+  for (std::size_t i = 1; i < s.size(); ++i) crossings += s[i - 1] < 128 && s[i] >= 128;
+  return crossings;
+}
+
+// Runs `action`, which must fail with AudioError `number`; returns the message.
+std::string ErrorOf(const std::function<void()>& action, int number) {
+  try {
+    action();
+  } catch (const AudioError& e) {
+    EXPECT_EQ(e.number(), number) << e.what();
+    return e.what();
+  }
+  ADD_FAILURE() << "no error, expected " << number;
+  return {};
+}
+
+class AudioTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (fs::temp_directory_path() / "pellix-audio-test-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    dir_ = pattern;
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+  fs::path At(const std::string& name) const { return dir_ / name; }
+
+  fs::path dir_;
+};
+
+// ---- The sample file ----
+
+using SampleFileTest = AudioTest;
+
+TEST_F(SampleFileTest, HeaderIsSignatureRateCountAndZerosUpToByte49) {
+  WriteSampleFile(At("a.smp"), 11025, Bytes{128, 0, 255, 1, 64});
+  Bytes expected{'P', 'L', 'X', 'S', 'M', 'P', '0', '1', 0x11, 0x2B, 0, 0, 5, 0, 0, 0};
+  expected.resize(49, 0);
+  expected.insert(expected.end(), {128, 1, 255, 1, 64});  // the 0 is written as 1
+  EXPECT_EQ(ReadBytes(At("a.smp")), expected);
+}
+
+TEST_F(SampleFileTest, NumbersAreLittleEndian) {
+  WriteSampleFile(At("a.smp"), 0x01020304, Bytes(300, 128));
+  Bytes bytes = ReadBytes(At("a.smp"));
+  ASSERT_EQ(bytes.size(), 349u);
+  EXPECT_EQ(Bytes(bytes.begin() + 8, bytes.begin() + 16),
+            (Bytes{0x04, 0x03, 0x02, 0x01, 0x2C, 0x01, 0x00, 0x00}));
+}
+
+TEST_F(SampleFileTest, ReplacesAnOldFileAndLeavesNothingElseBehind) {
+  WriteBytes(At("a.smp"), Bytes(1000, 7));
+  WriteSampleFile(At("a.smp"), 8000, Bytes{10, 20});
+  EXPECT_EQ(ReadBytes(At("a.smp")).size(), 51u);
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1);
+}
+
+TEST_F(SampleFileTest, WriteErrorsNameTheFile) {
+  std::string message =
+      ErrorOf([&] { WriteSampleFile(At("no/such/x.smp"), 11025, Bytes{1}); }, kFileNotFound);
+  EXPECT_NE(message.find("no/such/x.smp"), std::string::npos) << message;
+
+  fs::create_directory(At("folder"));
+  ErrorOf([&] { WriteSampleFile(At("folder"), 11025, Bytes{1}); }, kPathFileAccessError);
+  EXPECT_TRUE(fs::is_directory(At("folder")));
+  ErrorOf([&] { WriteSampleFile(At("b.smp"), 0, Bytes{1}); }, kInvalidProcedureCall);
+  // No temporary file is left after a failure.
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1);
+}
+
+TEST_F(SampleFileTest, WritingWhereNotPermittedIs70) {
+  if (::geteuid() == 0) GTEST_SKIP() << "root may write anywhere";
+  fs::create_directory(At("locked"));
+  fs::permissions(At("locked"), fs::perms::owner_read | fs::perms::owner_exec);
+  ErrorOf([&] { WriteSampleFile(At("locked/a.smp"), 11025, Bytes{1}); }, kPermissionDenied);
+  fs::permissions(At("locked"), fs::perms::owner_all);
+}
+
+TEST_F(SampleFileTest, ReadsBackWhatWasWritten) {
+  WriteSampleFile(At("a.smp"), 22050, Bytes{1, 2, 3});
+  SampleFileContents contents = ReadSampleFile(At("a.smp"));
+  EXPECT_EQ(contents.header.rate, 22050u);
+  EXPECT_EQ(contents.header.sample_count, 3u);
+  EXPECT_EQ(contents.samples, (Bytes{1, 2, 3}));
+}
+
+TEST_F(SampleFileTest, DamagedFilesAreInvalidFormat) {
+  Bytes header(49, 0);
+  std::copy_n("PLXSMP01", 8, header.begin());
+  header[12] = 4;  // counts 4 samples
+  Bytes short_by_one = header;
+  short_by_one.insert(short_by_one.end(), {1, 2, 3});
+  WriteBytes(At("short.smp"), short_by_one);
+  ErrorOf([&] { ReadSampleFile(At("short.smp")); }, kInvalidFileFormat);
+
+  WriteBytes(At("cut.smp"), Bytes(header.begin(), header.begin() + 20));
+  ErrorOf([&] { ReadSampleFileHeader(At("cut.smp")); }, kInvalidFileFormat);
+
+  WriteBytes(At("x.wav"), Wav(11025, 1, 8, Bytes{128}));
+  EXPECT_FALSE(ReadSampleFileHeader(At("x.wav")).has_value());
+  ErrorOf([&] { ReadSampleFile(At("x.wav")); }, kInvalidFileFormat);
+  ErrorOf([&] { ReadSampleFile(At("missing.smp")); }, kFileNotFound);
+}
+
+TEST_F(SampleFileTest, RecognisedBySignatureOrByName) {
+  Bytes signed_file{'P', 'L', 'X', 'S', 'M', 'P', '0', '1'};
+  WriteBytes(At("take.dat"), signed_file);
+  EXPECT_TRUE(IsSampleFile(At("take.dat")));
+  WriteBytes(At("old.smp"), Bytes(100, 0x80));  // someone else's header: taken as it is
+  EXPECT_TRUE(IsSampleFile(At("old.smp")));
+  EXPECT_TRUE(IsSampleFile(At("OLD.SMP")));  // even missing: the intake reports that
+  WriteBytes(At("x.wav"), Wav(11025, 1, 8, Bytes{128}));
+  EXPECT_FALSE(IsSampleFile(At("x.wav")));
+  WriteBytes(At("plx.dat"), Bytes{'P', 'L', 'X', 'S', 'M'});
+  EXPECT_FALSE(IsSampleFile(At("plx.dat")));
+  EXPECT_FALSE(IsSampleFile(At("missing.wav")));
+  EXPECT_FALSE(IsSampleFile(dir_));
+}
+
+// ---- Conversion: values ----
+
+using ConversionTest = AudioTest;
+
+TEST_F(ConversionTest, EightBitMonoAtTheTargetRatePassesThroughExceptZero) {
+  WriteBytes(At("u8.wav"), Wav(11025, 1, 8, Bytes{128, 0, 255, 1, 100, 200}));
+  ConvertedRecording r = ConvertToSamples(At("u8.wav"));
+  EXPECT_EQ(r.rate, 11025u);
+  EXPECT_EQ(r.samples, (Bytes{128, 1, 255, 1, 100, 200}));
+  EXPECT_EQ(r.source_rate, 11025);
+  EXPECT_EQ(r.source_channels, 1);
+  EXPECT_EQ(r.source_frames, 6);
+  EXPECT_DOUBLE_EQ(r.duration, 6.0 / 11025);
+}
+
+TEST_F(ConversionTest, SixteenBitRoundsHalvesToEvenAndClips) {
+  // 128 + value/256: 0 -> 128; 128 -> 128.5 -> 128; 384 -> 129.5 -> 130; -128 -> 127.5 -> 128;
+  // -384 -> 126.5 -> 126; 16384 -> 192; 32767 -> 255.996 -> 256, clipped to 255;
+  // -32768 -> 0, raised to 1; -32640 -> 0.5 -> 0, raised to 1; -32512 -> 1.
+  WriteBytes(
+      At("s16.wav"),
+      Wav(11025, 1, 16, Pcm16({0, 128, 384, -128, -384, 16384, 32767, -32768, -32640, -32512})));
+  EXPECT_EQ(ConvertToSamples(At("s16.wav")).samples,
+            (Bytes{128, 128, 130, 128, 126, 192, 255, 1, 1, 1}));
+}
+
+TEST_F(ConversionTest, ChannelsAreAveraged) {
+  // (0.5 + 0) / 2 = 0.25 -> 160; (0.5 - 0.5) / 2 = 0 -> 128; (-0.25 - 0.25) / 2 -> 96;
+  // a full-scale left channel alone gives half scale, not full.
+  WriteBytes(At("stereo.wav"),
+             Wav(11025, 2, 16, Pcm16({16384, 0, 16384, -16384, -8192, -8192, -32768, 0})));
+  EXPECT_EQ(ConvertToSamples(At("stereo.wav")).samples, (Bytes{160, 128, 96, 64}));
+  // Three channels: (0.375 + 0 + 0) / 3 = 0.125 -> 144.
+  WriteBytes(At("three.wav"), Wav(11025, 3, 16, Pcm16({12288, 0, 0})));
+  EXPECT_EQ(ConvertToSamples(At("three.wav")).samples, Bytes{144});
+}
+
+TEST_F(ConversionTest, SineAt44100IsResampledTo11025) {
+  WriteSound(At("sine.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 1,
+             Sine(44100, 1.0, 441, 0.5));
+  ConvertedRecording r = ConvertToSamples(At("sine.wav"));
+  EXPECT_EQ(r.rate, 11025u);
+  EXPECT_DOUBLE_EQ(r.duration, 1.0);
+  EXPECT_NEAR(static_cast<double>(r.samples.size()), 11025, 2);
+  EXPECT_NEAR(Mean(r.samples), 128, 0.1);  // centred
+  // Half scale: peaks at 128 +- 64; 441 cycles in the second.
+  EXPECT_NEAR(*std::max_element(r.samples.begin(), r.samples.end()), 192, 1);
+  EXPECT_NEAR(*std::min_element(r.samples.begin(), r.samples.end()), 64, 1);
+  EXPECT_NEAR(UpwardCrossings(r.samples), 441, 1);
+}
+
+TEST_F(ConversionTest, StereoAt8000IsMixedDownAndResampled) {
+  std::vector<double> left = Sine(8000, 1.5, 200, 0.5);
+  std::vector<double> one_sided, opposed;
+  for (double v : left) {
+    one_sided.insert(one_sided.end(), {v, 0.0});
+    opposed.insert(opposed.end(), {v, -v});
+  }
+  WriteSound(At("one.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 8000, 2, one_sided);
+  ConvertedRecording r = ConvertToSamples(At("one.wav"));
+  EXPECT_EQ(r.source_channels, 2);
+  EXPECT_NEAR(static_cast<double>(r.samples.size()), 1.5 * 11025, 2);
+  // One channel at half scale averaged with silence: quarter scale, 128 +- 32.
+  EXPECT_NEAR(*std::max_element(r.samples.begin(), r.samples.end()), 160, 1);
+  EXPECT_NEAR(*std::min_element(r.samples.begin(), r.samples.end()), 96, 1);
+  EXPECT_NEAR(UpwardCrossings(r.samples), 300, 1);
+
+  // Channels in opposite phase cancel to silence.
+  WriteSound(At("opposed.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 8000, 2, opposed);
+  Bytes silent = ConvertToSamples(At("opposed.wav")).samples;
+  EXPECT_TRUE(std::all_of(silent.begin(), silent.end(), [](auto s) { return s == 128; }));
+}
+
+TEST_F(ConversionTest, FlacAndOggVorbisAreRead) {
+  WriteSound(At("sine.flac"), SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 44100, 1,
+             Sine(44100, 0.5, 441, 0.5));
+  ConvertedRecording flac = ConvertToSamples(At("sine.flac"));
+  EXPECT_NEAR(static_cast<double>(flac.samples.size()), 0.5 * 11025, 2);
+  EXPECT_NEAR(*std::max_element(flac.samples.begin(), flac.samples.end()), 192, 1);
+
+  WriteSound(At("sine.ogg"), SF_FORMAT_OGG | SF_FORMAT_VORBIS, 22050, 1,
+             Sine(22050, 0.8, 441, 0.5));
+  ConvertedRecording ogg = ConvertToSamples(At("sine.ogg"));
+  EXPECT_NEAR(static_cast<double>(ogg.samples.size()), 0.8 * 11025, 2);
+  EXPECT_NEAR(Mean(ogg.samples), 128, 0.3);
+  EXPECT_NEAR(*std::max_element(ogg.samples.begin(), ogg.samples.end()), 192, 3);  // lossy
+  EXPECT_NEAR(UpwardCrossings(ogg.samples), 0.8 * 441, 2);
+}
+
+TEST_F(ConversionTest, SilenceIsExactly128) {
+  WriteSound(At("quiet.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 1,
+             std::vector<double>(22050, 0.0));
+  Bytes s = ConvertToSamples(At("quiet.wav")).samples;
+  EXPECT_NEAR(static_cast<double>(s.size()), 5512.5, 1);
+  EXPECT_TRUE(std::all_of(s.begin(), s.end(), [](auto v) { return v == 128; }));
+}
+
+TEST_F(ConversionTest, FullScaleSquareClipsToOneAndNeverZero) {
+  std::vector<double> square(44100);
+  for (std::size_t i = 0; i < square.size(); ++i) square[i] = (i / 50) % 2 == 0 ? 1.0 : -1.0;
+  WriteSound(At("square.wav"), SF_FORMAT_WAV | SF_FORMAT_FLOAT, 44100, 1, square);
+  fs::path out = At("square.smp");
+  ConvertedRecording r = ConvertToSampleFile(At("square.wav"), out);
+  EXPECT_EQ(*std::min_element(r.samples.begin(), r.samples.end()), 1);
+  EXPECT_EQ(*std::max_element(r.samples.begin(), r.samples.end()), 255);
+  Bytes file = ReadBytes(out);
+  EXPECT_EQ(std::count(file.begin() + 49, file.end(), 0), 0);
+}
+
+TEST_F(ConversionTest, SampleFileOfARecordingCountsItsSamples) {
+  WriteBytes(At("s16.wav"), Wav(11025, 1, 16, Pcm16({0, 16384, -16384})));
+  ConvertToSampleFile(At("s16.wav"), At("s16.smp"));
+  Bytes expected{'P', 'L', 'X', 'S', 'M', 'P', '0', '1', 0x11, 0x2B, 0, 0, 3, 0, 0, 0};
+  expected.resize(49, 0);
+  expected.insert(expected.end(), {128, 192, 64});
+  EXPECT_EQ(ReadBytes(At("s16.smp")), expected);
+}
+
+// ---- Conversion: inputs that are not usable recordings ----
+
+TEST_F(ConversionTest, MissingDirectoryAndPipeAreFileErrors) {
+  std::string message = ErrorOf([&] { ConvertToSamples(At("missing.wav")); }, kFileNotFound);
+  EXPECT_NE(message.find("missing.wav"), std::string::npos) << message;
+  ErrorOf([&] { ConvertToSamples(dir_); }, kPathFileAccessError);
+  ASSERT_EQ(::mkfifo(At("pipe.wav").c_str(), 0600), 0);
+  ErrorOf([&] { ConvertToSamples(At("pipe.wav")); }, kPathFileAccessError);  // must not hang
+}
+
+TEST_F(ConversionTest, UnreadableFileIs70) {
+  if (::geteuid() == 0) GTEST_SKIP() << "root may read anything";
+  WriteBytes(At("secret.wav"), Wav(11025, 1, 8, Bytes{128}));
+  fs::permissions(At("secret.wav"), fs::perms::none);
+  ErrorOf([&] { ConvertToSamples(At("secret.wav")); }, kPermissionDenied);
+}
+
+TEST_F(ConversionTest, TextNamedWavIsNotARecording) {
+  WriteBytes(At("notes.wav"), Bytes{'h', 'e', 'l', 'l', 'o', '\n'});
+  std::string message = ErrorOf([&] { ConvertToSamples(At("notes.wav")); }, kInvalidFileFormat);
+  const std::string expected = "is not a recording libsndfile can read: ";
+  ASSERT_NE(message.find(expected), std::string::npos) << message;
+  EXPECT_NE(message.find("notes.wav"), std::string::npos) << message;
+  EXPECT_GT(message.size(), message.find(expected) + expected.size()) << "libsndfile's reason";
+}
+
+TEST_F(ConversionTest, EmptyAndSoundlessFilesAreRefused) {
+  WriteBytes(At("empty.wav"), {});
+  std::string message = ErrorOf([&] { ConvertToSamples(At("empty.wav")); }, kInvalidFileFormat);
+  EXPECT_NE(message.find("empty"), std::string::npos) << message;
+  WriteBytes(At("none.wav"), Wav(11025, 1, 16, {}));
+  message = ErrorOf([&] { ConvertToSamples(At("none.wav")); }, kInvalidFileFormat);
+  EXPECT_NE(message.find("no sound"), std::string::npos) << message;
+}
+
+TEST_F(ConversionTest, TruncatedRecordingsAreRefused) {
+  // The header announces 200 bytes of sound; only 120 arrived.
+  WriteBytes(At("cut.wav"), Wav(11025, 1, 16, Bytes(120, 0), 200));
+  std::string message = ErrorOf([&] { ConvertToSamples(At("cut.wav")); }, kInvalidFileFormat);
+  EXPECT_NE(message.find("truncated"), std::string::npos) << message;
+  // Cut inside the header, before the sound starts.
+  Bytes whole = Wav(11025, 1, 16, Bytes(200, 0));
+  WriteBytes(At("head.wav"), Bytes(whole.begin(), whole.begin() + 30));
+  ErrorOf([&] { ConvertToSamples(At("head.wav")); }, kInvalidFileFormat);
+  // A streaming writer's unknown length (0xFFFFFFFF) is not a cut.
+  WriteBytes(At("stream.wav"), Wav(11025, 1, 8, Bytes{130, 140}, 0xFFFFFFFF));
+  EXPECT_EQ(ConvertToSamples(At("stream.wav")).samples, (Bytes{130, 140}));
+
+  // A FLAC stream cut in the middle.
+  WriteSound(At("sine.flac"), SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 44100, 1,
+             Sine(44100, 1.0, 441, 0.5));
+  Bytes flac = ReadBytes(At("sine.flac"));
+  WriteBytes(At("cut.flac"), Bytes(flac.begin(), flac.begin() + flac.size() / 2));
+  ErrorOf([&] { ConvertToSamples(At("cut.flac")); }, kInvalidFileFormat);
+}
+
+TEST_F(ConversionTest, TargetRateZeroIsInvalid) {
+  WriteBytes(At("u8.wav"), Wav(11025, 1, 8, Bytes{128}));
+  ErrorOf([&] { ConvertToSamples(At("u8.wav"), 0); }, kInvalidProcedureCall);
+}
+
+// ---- Scratch folder ----
+
+using ScratchFolderTest = AudioTest;
+
+TEST_F(ScratchFolderTest, PrivateAndRemovedWithItsContents) {
+  fs::path where;
+  {
+    ScratchFolder scratch;
+    where = scratch.path();
+    struct stat st {};
+    ASSERT_EQ(::stat(where.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISDIR(st.st_mode));
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    WriteBytes(scratch.NewFilePath("a.smp"), Bytes{1});
+    fs::create_directory(where / "sub");
+    WriteBytes(where / "sub" / "b", Bytes{2});
+  }
+  EXPECT_FALSE(fs::exists(where));
+}
+
+TEST_F(ScratchFolderTest, MovingHandsOverTheFolder) {
+  ScratchFolder first;
+  fs::path where = first.path();
+  {
+    ScratchFolder second(std::move(first));
+    EXPECT_EQ(second.path(), where);
+    first.Remove();  // the moved-from folder owns nothing
+    EXPECT_TRUE(fs::exists(where));
+  }
+  EXPECT_FALSE(fs::exists(where));
+}
+
+TEST_F(ScratchFolderTest, PreparedSampleFilesLiveInTheScratchFolder) {
+  fs::create_directories(At("a"));
+  fs::create_directories(At("b"));
+  WriteBytes(At("a/yes.wav"), Wav(11025, 1, 8, Bytes{100}));
+  WriteBytes(At("b/yes.wav"), Wav(11025, 1, 8, Bytes{200}));
+  WriteSampleFile(At("ready.smp"), 11025, Bytes{50});
+  ScratchFolder scratch;
+  EXPECT_EQ(PrepareSampleFile(At("ready.smp"), scratch), At("ready.smp"));
+  fs::path a = PrepareSampleFile(At("a/yes.wav"), scratch);
+  fs::path b = PrepareSampleFile(At("b/yes.wav"), scratch);
+  EXPECT_NE(a, b);  // same name, different recordings: both kept
+  EXPECT_EQ(a.parent_path(), scratch.path());
+  EXPECT_EQ(ReadSampleFile(a).samples, Bytes{100});
+  EXPECT_EQ(ReadSampleFile(b).samples, Bytes{200});
+}
+
+}  // namespace
+}  // namespace pellix
