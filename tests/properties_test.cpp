@@ -2,6 +2,7 @@
 // and the puts that fail.
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -200,6 +201,120 @@ TEST(PropertiesInstancesTest, TwoControlsKeepSeparatePanels) {
   ALG_V1S b;
   a.put_CAL_spT("42");
   EXPECT_EQ(b.get_CAL_spT(), "0");
+}
+
+// The panel behind the caption-backed properties.
+
+const PanelEntry* Find(std::string_view name) {
+  for (const PanelEntry& entry : PanelLayout()) {
+    if (entry.name == name) return &entry;
+  }
+  return nullptr;
+}
+
+TEST(PanelTest, ValueCellsInHostOrder) {
+  std::vector<std::string> cells;
+  for (const PanelEntry& entry : PanelLayout()) {
+    if (entry.value_cell) cells.emplace_back(entry.name);
+  }
+  std::vector<std::string> expected;
+  for (const char* column : {"SPT", "SPJ", "JQ", "AVJ"}) {
+    for (int i = 0; i <= 8; ++i)
+      expected.push_back(std::string(column) + "(" + std::to_string(i) + ")");
+  }
+  for (int i = 0; i <= 5; ++i) expected.push_back("Filters(" + std::to_string(i) + ")");
+  for (const char* name : {"BG_LEVEL", "LBL_LIE", "LBL_GLB", "LBL_EXC", "LBL_MSG"}) {
+    expected.emplace_back(name);
+  }
+  EXPECT_EQ(cells, expected);
+  EXPECT_EQ(PanelLayout().size(), 47u + 21u);  // and 21 static captions
+}
+
+TEST(PanelTest, StaticCaptions) {
+  const std::vector<std::pair<const char*, const char*>> expected = {
+      {"Label2", "Stereo Algorithem V2.00"},
+      {"Label1(0)", "Calibration det."},
+      {"Label1(1)", "Break points"},
+      {"Label1(2)", "Resolution"},
+      {"Label1(3)", "SPT"},
+      {"Label1(4)", "SPJ"},
+      {"Label1(5)", "Filters"},
+      {"Label1(6)", "BG filter"},
+      {"Label1(7)", "Volume"},
+      {"Label1(8)", "Added vol."},
+      {"Label1(9)", "Min J."},
+      {"Label1(10)", "CONSTANTS"},
+      {"Label1(11)", "Max J."},
+      {"Label1(12)", "JQ"},
+      {"Label1(13)", "Results"},
+      {"Label1(14)", "LIE STRESS"},
+      {"Label1(15)", "GLB STRESS"},
+      {"Label1(16)", "EXCITE"},
+      {"Label1(17)", "MSG"},
+      {"Label1(18)", "AVJ"},
+      {"Llll(19)", "MODE"}};
+  Panel panel;
+  for (const auto& [name, caption] : expected) {
+    const PanelEntry* entry = Find(name);
+    ASSERT_NE(entry, nullptr) << name;
+    EXPECT_FALSE(entry->value_cell);
+    EXPECT_EQ(entry->design_caption, caption);
+    EXPECT_EQ(entry->label(panel).caption(), caption);
+  }
+  for (std::size_t i = 0; i < panel.Label1.size(); ++i) {
+    EXPECT_EQ(panel.Label1[i].caption(), Find("Label1(" + std::to_string(i) + ")")->design_caption);
+  }
+  EXPECT_EQ(panel.Llll19.caption(), "MODE");
+}
+
+TEST(PanelTest, PositionsInTwips) {
+  auto at = [](std::string_view name) {
+    const TwipsRect& r = Find(name)->position;
+    return std::vector{r.left, r.top, r.width, r.height};
+  };
+  EXPECT_EQ(at("Label2"), (std::vector{3360, 2790, 1995, 375}));
+  EXPECT_EQ(at("Llll(19)"), (std::vector{3270, 1440, 855, 285}));
+  EXPECT_EQ(at("SPT(0)"), (std::vector{150, 690, 675, 255}));
+  EXPECT_EQ(at("SPT(6)"), (std::vector{150, 3030, 675, 255}));
+  EXPECT_EQ(at("SPT(7)"), (std::vector{165, 3660, 675, 255}));
+  EXPECT_EQ(at("SPT(8)"), (std::vector{165, 4320, 675, 255}));
+  EXPECT_EQ(at("SPJ(7)"), (std::vector{975, 3660, 675, 255}));
+  EXPECT_EQ(at("SPJ(4)"), (std::vector{960, 1770, 675, 255}));
+  EXPECT_EQ(at("JQ(8)"), (std::vector{1740, 4320, 675, 255}));
+  EXPECT_EQ(at("AVJ(5)"), (std::vector{2520, 2400, 675, 255}));
+  EXPECT_EQ(at("Filters(3)"), (std::vector{4830, 390, 615, 285}));
+  EXPECT_EQ(at("Filters(5)"), (std::vector{4170, 1440, 1275, 285}));
+  EXPECT_EQ(at("BG_LEVEL"), (std::vector{4410, 420, 375, 285}));
+  EXPECT_EQ(at("LBL_MSG"), (std::vector{4350, 4290, 1095, 285}));
+  Panel panel;
+  EXPECT_EQ(panel.SPJ[8].position().left, 975);
+  EXPECT_EQ(panel.LBL_EXC.position().top, 4290);
+}
+
+TEST(PanelTest, EveryEntryIsItsOwnLabelAndWithinTheSurface) {
+  Panel panel;
+  std::set<const Label*> seen;
+  for (const PanelEntry& entry : PanelLayout()) {
+    EXPECT_TRUE(seen.insert(&entry.label(panel)).second) << entry.name;
+    const TwipsRect& r = entry.position;
+    EXPECT_LE(r.left + r.width, kPanelWidthTwips) << entry.name;
+    EXPECT_LE(r.top + r.height, kPanelHeightTwips) << entry.name;
+  }
+  EXPECT_EQ(seen.size(), 21u + 4 * 9 + 6 + 5);
+}
+
+TEST(PanelTest, DesignCaptionsOfTheValueCells) {
+  Panel panel;
+  for (std::size_t i = 0; i < kGridRows; ++i) {
+    const char* expected = i == 5 ? "120" : "0";
+    EXPECT_EQ(panel.SPT[i].caption(), expected);
+    EXPECT_EQ(panel.SPJ[i].caption(), expected);
+    EXPECT_EQ(panel.JQ[i].caption(), expected);
+    EXPECT_EQ(panel.AVJ[i].caption(), "0");
+  }
+  EXPECT_EQ(panel.Filters[3].caption(), "2");
+  EXPECT_EQ(panel.Filters[4].caption(), "30");
+  for (std::size_t i : {0, 1, 2, 5}) EXPECT_EQ(panel.Filters[i].caption(), "0");
 }
 
 }  // namespace
