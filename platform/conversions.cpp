@@ -1,5 +1,6 @@
 #include "platform/conversions.h"
 
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstddef>
@@ -104,8 +105,8 @@ class PowerOfTwoNumber {
       mantissa_ = (mantissa_ << bits_) | static_cast<std::uint64_t>(digit);
     } else {
       // The mantissa holds at least 61 significant bits: later digits only move the binary
-      // point and decide, through the sticky flag, how a tie is broken.
-      // Saturates far beyond the double range, where the value overflows anyway.
+      // point and decide, through the sticky flag, how a tie is broken. The exponent saturates
+      // far beyond the double range, where the value overflows anyway.
       if (extra_exponent_ < 100'000) extra_exponent_ += bits_;
       sticky_ = sticky_ || digit != 0;
     }
@@ -114,8 +115,7 @@ class PowerOfTwoNumber {
   double Value() const {
     std::uint64_t m = mantissa_;
     int exponent = extra_exponent_;
-    int length = 0;
-    while (length < 64 && (m >> length) != 0) ++length;
+    const int length = static_cast<int>(std::bit_width(m));
     if (length > 53) {
       const int drop = length - 53;
       const std::uint64_t half = std::uint64_t{1} << (drop - 1);
