@@ -31,6 +31,10 @@ namespace {
 
 constexpr double kLargestExactWhole = 9007199254740992.0;  // 2^53
 
+// No bag nests deeper; a file that does is refused before it can exhaust the stack of the
+// recursive serializer when the bag is saved again.
+constexpr std::size_t kMaxNesting = 512;
+
 std::string ReadWholeFile(const std::string& path) {
   FileSystem& files = NativeFileSystem();
   std::string bytes;
@@ -53,6 +57,7 @@ bool IsNumberPart(char c) {
 // nlohmann refuses a whole document for one number beyond the double range. Such numbers are
 // replaced by null here, and the ordinals (among all nulls of the document, in order) of
 // the replaced ones are returned with their text, so that the parse can mark them again.
+// Raises Invalid file format (321) for nesting deeper than kMaxNesting.
 struct Overflows {
   std::string text;
   std::vector<std::pair<std::size_t, std::string>> at_null;  // null ordinal -> number text
@@ -62,6 +67,7 @@ Overflows ReplaceOverflowingNumbers(const std::string& json) {
   Overflows result;
   result.text.reserve(json.size());
   std::size_t nulls = 0;
+  std::size_t depth = 0;
   for (std::size_t i = 0; i < json.size();) {
     char c = json[i];
     if (c == '"') {  // a string, copied whole
@@ -95,6 +101,11 @@ Overflows ReplaceOverflowingNumbers(const std::string& json) {
       result.text += "null";
       i += 4;
     } else {
+      if (c == '[' || c == '{') {
+        if (++depth > kMaxNesting) RaiseError(kInvalidFileFormat);
+      } else if ((c == ']' || c == '}') && depth > 0) {
+        --depth;
+      }
       result.text += c;
       ++i;
     }

@@ -605,6 +605,15 @@ TEST_F(JsonBagTest, FilesThatAreNotBagsFail) {
   EXPECT_EQ(ErrorOf([&] { JsonPropertyBag::Load(Write("g", "{\"a\":01}")); }), kInvalidFileFormat);
   EXPECT_EQ(ErrorOf([&] { JsonPropertyBag::Load(Write("h", "{} {}")); }), kInvalidFileFormat);
   EXPECT_TRUE(JsonPropertyBag::Load(Write("i", " {}\n")).keys().empty());
+  // Nesting no bag needs is refused rather than risking the stack.
+  EXPECT_EQ(ErrorOf([&] {
+              JsonPropertyBag::Load(Write(
+                  "j", "{\"a\":" + std::string(100000, '[') + std::string(100000, ']') + "}"));
+            }),
+            kInvalidFileFormat);
+  JsonPropertyBag nested = JsonPropertyBag::Load(
+      Write("k", "{\"a\":" + std::string(100, '[') + std::string(100, ']') + "}"));
+  EXPECT_EQ(ErrorOf([&] { nested.ReadProperty("a", Value()); }), kTypeMismatch);
 }
 
 TEST_F(JsonBagTest, PipeIsRefusedWithoutBlocking) {
