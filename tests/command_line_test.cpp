@@ -1,0 +1,116 @@
+// The pellix command line as a user meets it: --version, --help, usage errors (status 2),
+// and the script subcommand reading a file or standard input.
+#include <stdlib.h>
+#include <sys/wait.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct Result {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+class CommandLine : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (std::filesystem::temp_directory_path() / "pellix-cli-XXXXXX");
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    dir_ = pattern;
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+
+  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+  void Write(const std::string& name, const std::string& text) const {
+    std::ofstream(dir_ / name, std::ios::binary) << text;
+  }
+  std::string Read(const std::string& name) const {
+    std::ifstream in(dir_ / name, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+  }
+
+  // Runs pellix with `arguments` (already quoted for the shell) and `input` on stdin.
+  Result Pellix(const std::string& arguments, const std::string& input = "") const {
+    Write("stdin", input);
+    std::string command = std::string("'") + PELLIX_BINARY + "' " + arguments + " <'" +
+                          Path("stdin") + "' >'" + Path("stdout") + "' 2>'" + Path("stderr") + "'";
+    int raw = std::system(command.c_str());
+    Result run;
+    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    run.out = Read("stdout");
+    run.err = Read("stderr");
+    return run;
+  }
+
+  std::filesystem::path dir_;
+};
+
+constexpr const char* kGetMode =
+    "{\"line\":1,\"op\":\"get\",\"name\":\"Mode\",\"ok\":true,\"value\":\"0\"}\n";
+
+TEST_F(CommandLine, Version) {
+  Result run = Pellix("--version");
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, "pellix 0.1.0\n");
+}
+
+TEST_F(CommandLine, HelpNamesTheSubcommandsAndGivesExamples) {
+  Result run = Pellix("--help");
+  EXPECT_EQ(run.status, 0);
+  EXPECT_NE(run.out.find("script"), std::string::npos);
+  EXPECT_NE(run.out.find("Examples:"), std::string::npos);
+  Result script_help = Pellix("script --help");
+  EXPECT_EQ(script_help.status, 0);
+  EXPECT_NE(script_help.out.find("usermode true|false"), std::string::npos);
+}
+
+TEST_F(CommandLine, UsageErrorsExitWith2) {
+  for (const char* arguments : {"", "--bogus", "nosuchcommand", "script a b", "script --bogus"}) {
+    Result run = Pellix(arguments);
+    EXPECT_EQ(run.status, 2) << arguments;
+    EXPECT_NE(run.err, "") << arguments;
+    EXPECT_EQ(run.out, "") << arguments;
+  }
+}
+
+TEST_F(CommandLine, ScriptFromAFileOrStandardInput) {
+  Write("s.pellix", "get Mode\n");
+  EXPECT_EQ(Pellix("script '" + Path("s.pellix") + "'").out, kGetMode);
+  Result from_stdin = Pellix("script", "get Mode\n");
+  EXPECT_EQ(from_stdin.status, 0);
+  EXPECT_EQ(from_stdin.out, kGetMode);
+  EXPECT_EQ(Pellix("script -", "get Mode\n").out, kGetMode);
+}
+
+TEST_F(CommandLine, UnreadableScriptIsAUsageError) {
+  Result missing = Pellix("script '" + Path("missing.pellix") + "'");
+  EXPECT_EQ(missing.status, 2);
+  EXPECT_NE(missing.err.find("missing.pellix"), std::string::npos) << missing.err;
+  Result folder = Pellix("script '" + dir_.string() + "'");
+  EXPECT_EQ(folder.status, 2);
+  EXPECT_EQ(folder.out, "");
+}
+
+TEST_F(CommandLine, BadLineStopsWithStatus2AndNamesTheLine) {
+  Result run = Pellix("script", "get Mode\nget\nget Mode\n");
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(run.out, kGetMode);
+  EXPECT_NE(run.err.find("<stdin>:2:"), std::string::npos) << run.err;
+}
+
+TEST_F(CommandLine, FailingStatementsStillExit0) {
+  Result run = Pellix("script", "get Nothing\nset CR_SFLC 1\n");
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.err, "");
+}
+
+}  // namespace
