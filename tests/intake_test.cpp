@@ -1,0 +1,523 @@
+// The sample intake: reading the file, the automatic gain, the start of the take, the cut at a
+// long pause, the full store, errors, and a store that never shows an earlier take.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <new>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "engine/tarvo_alg1.h"
+#include "platform/error.h"
+#include "platform/memory_file_system.h"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+using Tarvo_alg1::LoadSamples;
+using Tarvo_alg1::Shared;
+
+// A sample file: the 49-byte header the converter writes, then the sample bytes.
+Bytes SampleFile(const Bytes& samples) {
+  Bytes file = {'P', 'L', 'X', 'S', 'M', 'P', '0', '1', 0x11, 0x2B, 0, 0};
+  const auto count = static_cast<std::uint32_t>(samples.size());
+  for (int shift = 0; shift < 32; shift += 8) {
+    file.push_back(static_cast<std::uint8_t>(count >> shift));
+  }
+  file.resize(49, 0);
+  file.insert(file.end(), samples.begin(), samples.end());
+  return file;
+}
+
+// Appends `count` copies of `value`.
+void Append(Bytes& samples, std::size_t count, std::uint8_t value) {
+  samples.insert(samples.end(), count, value);
+}
+
+Bytes Repeat(std::size_t count, std::uint8_t value) {
+  return Bytes(count, value);
+}
+
+class IntakeTest : public ::testing::Test {
+ protected:
+  void SetUp() override { Shared() = Tarvo_alg1::SharedState{}; }
+
+  // Loads `samples` as the file "take" with the given gain and border.
+  void Load(const Bytes& samples, double gain, double border) {
+    files_.Add("take", SampleFile(samples));
+    auto& m = Shared();
+    m.DataFileName = "take";
+    m.Gain = gain;
+    m.BackgroundBorder = border;
+    LoadSamples();
+  }
+
+  // The error number LoadSamples raises, or 0.
+  int LoadError(const Bytes& samples, double gain, double border) {
+    try {
+      Load(samples, gain, border);
+    } catch (const pellix::PlatformError& e) {
+      return e.number();
+    }
+    return 0;
+  }
+
+  pellix::MemoryFileSystem files_;
+  pellix::ScopedFileSystem scope_{files_};
+};
+
+// --- Reading the file -------------------------------------------------------------------------
+
+TEST_F(IntakeTest, NoFileNameMeansNoTakeAndNoFileTouched) {
+  auto& m = Shared();
+  m.SampleCount = 12;
+  m.Gain = 0;
+  m.DefaultMinSamples = 7;
+  m.DataFileName = "";
+  LoadSamples();  // the in-memory layer would raise 53 for any name
+  EXPECT_EQ(m.SampleCount, 0);
+  EXPECT_EQ(m.Gain, 0);               // automatic mode is not even set up
+  EXPECT_EQ(m.DefaultMinSamples, 7);  // nor the minimums
+}
+
+TEST_F(IntakeTest, FileErrorsReachTheCallerAfterTheSettingsAreTaken) {
+  auto& m = Shared();
+  m.SampleCount = 12;
+  m.DataFileName = "missing";
+  m.Gain = 0;
+  try {
+    LoadSamples();
+    FAIL() << "no error";
+  } catch (const pellix::PlatformError& e) {
+    EXPECT_EQ(e.number(), pellix::kFileNotFound);
+  }
+  EXPECT_EQ(m.SampleCount, 0);
+  EXPECT_EQ(m.Gain, 3);  // automatic mode starts from unity before the file is opened
+  EXPECT_EQ(m.AutoGain, 1);
+  EXPECT_EQ(m.MinSamples, 850);
+  EXPECT_EQ(m.DefaultMinSamples, 850);
+
+  files_.AddFailing("locked", pellix::kPermissionDenied);
+  m.DataFileName = "locked";
+  m.Gain = 3;
+  try {
+    LoadSamples();
+    FAIL() << "no error";
+  } catch (const pellix::PlatformError& e) {
+    EXPECT_EQ(e.number(), pellix::kPermissionDenied);
+  }
+}
+
+TEST_F(IntakeTest, HeaderOnlyFileGivesNoTakeInEitherMode) {
+  auto& m = Shared();
+  files_.Add("short", Bytes(49, 200));  // all header, even if every byte looks loud
+  m.DataFileName = "short";
+  m.Gain = 3;
+  LoadSamples();
+  EXPECT_EQ(m.SampleCount, 0);
+  m.Gain = 0;
+  LoadSamples();
+  EXPECT_EQ(m.SampleCount, 0);
+  files_.Add("empty", {});
+  m.DataFileName = "empty";
+  m.Gain = 3;
+  LoadSamples();
+  EXPECT_EQ(m.SampleCount, 0);
+}
+
+TEST_F(IntakeTest, GivenGainStoresCentredSamplesFromTheFirstByte) {
+  // Gain 3 is unity: a stored sample is raw - 128. Border 10: 148 (+20) and 40 (-88) are loud,
+  // 130 (+2) is quiet. Storing starts with the fourth loud sample, at index 3.
+  Bytes samples = {148, 40, 148, 40, 130, 130, 1, 255, 128};
+  Load(samples, 3, 10);
+  auto& m = Shared();
+  EXPECT_EQ(m.SampleCount, 6);
+  EXPECT_EQ(m.Samples[0], -88);
+  EXPECT_EQ(m.Samples[1], 2);
+  EXPECT_EQ(m.Samples[2], 2);
+  EXPECT_EQ(m.Samples[3], -127);
+  EXPECT_EQ(m.Samples[4], 127);
+  EXPECT_EQ(m.Samples[5], 0);
+  EXPECT_EQ(m.Gain, 3);
+  EXPECT_EQ(m.AutoGain, 0);
+  EXPECT_EQ(m.MinSamples, 850);
+  EXPECT_EQ(m.DefaultMinSamples, 850);
+}
+
+TEST_F(IntakeTest, ZeroByteEndsTheData) {
+  Bytes samples = Repeat(4, 200);
+  Append(samples, 3, 130);
+  Append(samples, 1, 0);
+  Append(samples, 100, 200);  // never read
+  Load(samples, 3, 10);
+  EXPECT_EQ(Shared().SampleCount, 4);
+  EXPECT_EQ(Shared().Samples[4], 0);
+
+  // With a given gain, a zero at byte 50 ends the data before it starts.
+  Bytes leading_zero = {0};
+  Append(leading_zero, 100, 200);
+  Load(leading_zero, 3, 10);
+  EXPECT_EQ(Shared().SampleCount, 0);
+}
+
+TEST_F(IntakeTest, ScaledSamplesRoundDown) {
+  // Gain 10: raw 100 gives Int(-28 * 10/3) = Int(-93.33) = -94 and raw 80 gives -160, still
+  // above this gain's clip level Int(-128 * 10/3) = -427, so it is loud.
+  Bytes samples = Repeat(3, 80);
+  Append(samples, 1, 100);
+  Append(samples, 1, 80);
+  Append(samples, 1, 129);  // Int(3.33) = 3
+  Load(samples, 10, 10);
+  auto& m = Shared();
+  EXPECT_EQ(m.SampleCount, 3);
+  EXPECT_EQ(m.Samples[0], -94);
+  EXPECT_EQ(m.Samples[1], -160);
+  EXPECT_EQ(m.Samples[2], 3);
+}
+
+TEST_F(IntakeTest, ClipLevelFollowsTheGivenGain) {
+  // Gain 6: the clip level is Int(-128 * 2) = -256, so raw 1 (-254) is loud. At unity it would
+  // be -128 and -127 would still be loud; at gain 6 a clip level of -128 would silence it.
+  Bytes samples = Repeat(4, 1);
+  Append(samples, 2, 130);
+  Load(samples, 6, 10);
+  EXPECT_EQ(Shared().SampleCount, 3);
+  EXPECT_EQ(Shared().Samples[0], -254);
+  EXPECT_EQ(Shared().Samples[1], 4);
+}
+
+TEST_F(IntakeTest, BorderAtOrAboveFullScaleLeavesNothingLoud) {
+  Bytes samples;
+  for (int i = 0; i < 500; ++i) samples.push_back(i % 2 == 0 ? 1 : 255);
+  Load(samples, 3, 128);
+  EXPECT_EQ(Shared().SampleCount, 0);
+  Load(samples, 3, 127);  // +127 and -127 are not beyond a border of 127 either
+  EXPECT_EQ(Shared().SampleCount, 0);
+  Load(samples, 3, 126);
+  EXPECT_EQ(Shared().SampleCount, 497);
+}
+
+TEST_F(IntakeTest, UnusualGainsAreHandled) {
+  // A negative gain mirrors the samples and lifts the clip level to +128: nothing is loud.
+  Bytes loud = Repeat(50, 200);
+  Load(loud, -3, 10);
+  EXPECT_EQ(Shared().SampleCount, 0);
+  // A fractional gain: 72 * 1.5/3 = 36; the clip level Int(-64) = -64.
+  Load(loud, 1.5, 10);
+  EXPECT_EQ(Shared().SampleCount, 47);
+  EXPECT_EQ(Shared().Samples[0], 36);
+  // A huge gain still gives finite samples.
+  Load(loud, 3e300, 10);
+  EXPECT_EQ(Shared().SampleCount, 47);
+  EXPECT_GT(Shared().Samples[0], 1e301);
+  // A gain whose clip level is beyond the double range is an overflow.
+  auto& m = Shared();
+  m.SampleCount = 5;
+  EXPECT_EQ(LoadError(loud, 1e308, 10), pellix::kOverflow);
+  EXPECT_EQ(m.SampleCount, 0);
+}
+
+// --- Automatic gain ---------------------------------------------------------------------------
+
+TEST_F(IntakeTest, AutomaticModeNeverReadsByteFifty) {
+  // Index 0 is 0, which would end the data; the automatic passes start at index 1 or later.
+  Bytes samples = {0};
+  Append(samples, 20, 140);
+  Load(samples, 0, 5);
+  EXPECT_EQ(Shared().SampleCount, 17);
+  Load(samples, 3, 5);
+  EXPECT_EQ(Shared().SampleCount, 0);
+}
+
+TEST_F(IntakeTest, AutomaticGainCentresOn127AndStartsAtTheFirstLoudSample) {
+  // Border 5. Raw 122 is -5 in the gain pass (not loud) but -6 x 9 = -54 in the main pass
+  // (loud), and raw 140 is +13 in the gain pass: peak 13, gain Int(360/13) = 27.
+  // The main pass starts at index 4, the first loud one, so the three 122s before it do not
+  // count: storing starts with the fourth 140 (index 7), 108 = 12 x 9.
+  Bytes samples = {128, 122, 122, 122};
+  Append(samples, 10, 140);
+  Load(samples, 0, 5);
+  auto& m = Shared();
+  EXPECT_EQ(m.Gain, 27);
+  EXPECT_EQ(m.AutoGain, 1);
+  EXPECT_EQ(m.PeakLevel, 13);
+  EXPECT_EQ(m.SampleCount, 7);
+  EXPECT_EQ(m.Samples[0], 108);
+}
+
+TEST_F(IntakeTest, AutomaticGainIsCappedAndClipsAtUnity) {
+  // Border 5. Loudest |raw - 127| is 7 (raw 134 and raw 120): gain Int(360/7) = 51, capped to
+  // 50. The clip level was taken at gain 3, -128, so raw 120 (Int(-8 x 50/3) = -134) is not
+  // loud in the main pass, and raw 134 is Int(6 x 50/3) = 100.
+  Bytes samples = {128, 134, 134, 134};
+  Append(samples, 6, 120);
+  Append(samples, 1, 134);
+  Append(samples, 4, 129);  // Int(50/3) = 16
+  Load(samples, 0, 5);
+  auto& m = Shared();
+  EXPECT_EQ(m.Gain, 50);
+  EXPECT_EQ(m.SampleCount, 5);  // storing starts at index 10, the fourth counted loud sample
+  EXPECT_EQ(m.Samples[0], 100);
+  EXPECT_EQ(m.Samples[1], 16);
+}
+
+TEST_F(IntakeTest, AutomaticGainNeedsTenLoudSamplesBeforeAPeakAbove110) {
+  // Nine loud samples, then a peak of 123 stops the pass at ten: gain Int(360/123) = 2.
+  Bytes samples = {128};
+  Append(samples, 9, 147);
+  Append(samples, 1, 250);
+  Append(samples, 50, 147);
+  Load(samples, 0, 5);
+  EXPECT_EQ(Shared().Gain, 2);
+  EXPECT_GT(Shared().SampleCount, 0);
+
+  // Eight loud samples before the peak: the pass stops at nine, and there is no take.
+  Bytes loud = {128};
+  Append(loud, 8, 147);
+  Append(loud, 1, 250);
+  Append(loud, 50, 147);
+  Load(loud, 0, 5);
+  EXPECT_EQ(Shared().SampleCount, 0);
+  EXPECT_EQ(Shared().Gain, 3);
+  EXPECT_EQ(Shared().PeakLevel, 123);
+}
+
+TEST_F(IntakeTest, AutomaticGainWithNoPeakIsADivisionByZero) {
+  // A negative border makes every sample loud, even 127, whose level is 0.
+  auto& m = Shared();
+  m.SampleCount = 9;
+  Bytes flat = Repeat(30, 127);
+  EXPECT_EQ(LoadError(flat, 0, -1), pellix::kDivisionByZero);
+  EXPECT_EQ(m.SampleCount, 0);
+  EXPECT_EQ(m.Gain, 3);
+}
+
+// --- The end of the take ----------------------------------------------------------------------
+
+TEST_F(IntakeTest, ShortPauseRestartsTheTakeAtSlotOne) {
+  // Border 10: 200 (+72) loud, 130 (+2) quiet. Slot 0 is the fourth 200; slots 1 to 1001 are
+  // quiet, and the 1001st quiet one gives n = 1001 - 700 = 301, too short: restart. Two more
+  // loud samples are needed, so 190 (+62) goes to slot 1 and 180 (+52) to slot 2.
+  Bytes samples = Repeat(4, 200);
+  Append(samples, 1001, 130);
+  Append(samples, 1, 200);
+  Append(samples, 1, 190);
+  Append(samples, 1, 180);
+  Load(samples, 3, 10);
+  auto& m = Shared();
+  EXPECT_EQ(m.SampleCount, 3);
+  EXPECT_EQ(m.Samples[0], 72);  // left from the abandoned stretch
+  EXPECT_EQ(m.Samples[1], 62);
+  EXPECT_EQ(m.Samples[2], 52);
+  EXPECT_EQ(m.Samples[3], 2);  // the rest of the abandoned stretch stays as well
+  EXPECT_EQ(m.Samples[1001], 2);
+  EXPECT_EQ(m.StoredHighWater, 1002u);
+}
+
+TEST_F(IntakeTest, LongPauseEndsTheTakeKeepingThreeHundredQuietSamples) {
+  // Slots 0 to 999 loud, 1000 to 2000 quiet: at slot 2000 the quiet run is 1001, and
+  // 2000 - 700 = 1300 is more than 850.
+  Bytes samples = Repeat(1003, 200);
+  Append(samples, 1001, 130);
+  Append(samples, 500, 200);  // after the end of the take
+  Load(samples, 3, 10);
+  auto& m = Shared();
+  EXPECT_EQ(m.SampleCount, 1300);
+  EXPECT_EQ(m.Samples[999], 72);
+  EXPECT_EQ(m.Samples[1000], 2);
+  EXPECT_EQ(m.Samples[2000], 2);  // stored past the count, and kept
+  EXPECT_EQ(m.Samples[2001], 0);
+  EXPECT_EQ(m.StoredHighWater, 2001u);
+}
+
+TEST_F(IntakeTest, SampleAtTheClipLevelCountsAsQuiet) {
+  // Gain 1: the clip level is Int(-128/3) = -43, and raw 1 gives Int(-127/3) = -43 too: beyond
+  // the border of 10, yet quiet. 1001 of them end the take at slot 2601: 2601 - 700 = 1901.
+  // Raw 2 would be -42, loud and not quiet, and the take would run to the end of the data.
+  Bytes samples = Repeat(1604, 200);  // Int(72/3) = 24
+  Append(samples, 1001, 1);
+  Append(samples, 200, 200);
+  Load(samples, 1, 10);
+  EXPECT_EQ(Shared().SampleCount, 1901);
+  EXPECT_EQ(Shared().Samples[1601], -43);
+
+  samples.assign(1604, 200);
+  Append(samples, 1001, 2);
+  Append(samples, 200, 200);
+  Load(samples, 1, 10);
+  EXPECT_EQ(Shared().SampleCount, 2802);
+}
+
+TEST_F(IntakeTest, FullStoreCountsAsQuietAndTheCountPassesTheStore) {
+  // 30001 loud samples: slots 0 to 21000 are stored; slots from 21001 on are not, and count
+  // as quiet, so at n = 22001 the take ends with 22001 - 700 = 21301.
+  Bytes samples = Repeat(30001, 200);
+  Load(samples, 3, 10);
+  auto& m = Shared();
+  EXPECT_EQ(m.SampleCount, 21301);
+  EXPECT_EQ(m.Samples[21000], 72);
+  EXPECT_EQ(m.StoredHighWater, 21001u);
+
+  // When the data runs out first, the count is where it ran out: 22000 - 3.
+  Load(Repeat(22000, 200), 3, 10);
+  EXPECT_EQ(m.SampleCount, 21997);
+
+  // Bytes past 30050 are not read: the pause never comes.
+  Bytes longer = Repeat(30001, 200);
+  Append(longer, 2000, 128);
+  Load(longer, 3, 10);
+  EXPECT_EQ(m.SampleCount, 21301);
+}
+
+// --- No stale samples -------------------------------------------------------------------------
+
+// The store after a take depends only on that take, not on what an earlier take left there.
+TEST_F(IntakeTest, EarlierTakeLeavesNothingBehind) {
+  auto& m = Shared();
+  Load(Repeat(3000, 200), 3, 10);  // slots 0 to 2996 hold 72
+  ASSERT_EQ(m.SampleCount, 2997);
+
+  Bytes samples = Repeat(4, 190);
+  Append(samples, 900, 130);
+  Load(samples, 3, 10);
+  ASSERT_EQ(m.SampleCount, 901);
+  EXPECT_EQ(m.Samples[0], 62);
+  EXPECT_EQ(m.Samples[900], 2);
+  // The scan of a 901-slot take reads slots 901 to 903; they must read as in a fresh process.
+  EXPECT_EQ(m.Samples[901], 0);
+  EXPECT_EQ(m.Samples[903], 0);
+  EXPECT_EQ(m.Samples[2996], 0);
+  EXPECT_EQ(m.StoredHighWater, 901u);
+}
+
+TEST_F(IntakeTest, ScanAfterAnEarlierTakeMatchesAFreshProcess) {
+  // Take A leaves a thorn, (10, 20, 10), in slots 901 to 903. Take B has 901 slots, so the
+  // last flic reads those three slots.
+  Bytes a = Repeat(904, 200);
+  Append(a, 1, 138);
+  Append(a, 1, 148);
+  Append(a, 1, 138);
+  Append(a, 100, 200);
+  Bytes b = Repeat(3, 200);
+  for (int i = 0; i < 901; ++i) b.push_back(i % 6 == 5 ? 158 : 138);  // thorns and jumps
+
+  auto analyse = [&](bool after_a) {
+    Shared() = Tarvo_alg1::SharedState{};
+    if (after_a) Load(a, 3, 5);
+    Load(b, 3, 5);
+    auto& m = Shared();
+    m.MinJump = 2;
+    m.MaxJump = 30;
+    Tarvo_alg1::ScanThornsJumps();
+    return std::vector<double>{m.SampleCount, m.ThornRate, m.JumpRate, m.AvgJumpLen, m.JumpSpread};
+  };
+  const std::vector<double> fresh = analyse(false);
+  ASSERT_EQ(fresh[0], 901);
+  ASSERT_GT(fresh[1], 0);
+  EXPECT_EQ(analyse(true), fresh);
+}
+
+TEST_F(IntakeTest, TakeThatStoresNothingClearsTheEarlierTake) {
+  auto& m = Shared();
+  Load(Repeat(2000, 200), 3, 10);
+  Load(Repeat(2000, 130), 3, 10);  // nothing loud, nothing stored
+  EXPECT_EQ(m.SampleCount, 0);
+  EXPECT_EQ(m.Samples[0], 0);
+  EXPECT_EQ(m.Samples[1996], 0);
+  EXPECT_EQ(m.StoredHighWater, 0u);
+}
+
+// --- Threads and the heap ---------------------------------------------------------------------
+
+TEST_F(IntakeTest, EachThreadHasItsOwnStateAndFileLayer) {
+  Load(Repeat(100, 200), 3, 10);
+  ASSERT_EQ(Shared().SampleCount, 97);
+  const Tarvo_alg1::SharedState* here = &Shared();
+
+  double other_count = -1;
+  double other_sample = -1;
+  bool other_is_distinct = false;
+  int other_error = 0;
+  std::thread other([&] {
+    auto& m = Shared();
+    other_is_distinct = &m != here;
+    other_count = m.SampleCount;
+    other_sample = m.Samples[0];
+    // This thread's file layer is the native one: "take" exists only in the memory layer.
+    m.DataFileName = "take";
+    m.Gain = 3;
+    try {
+      LoadSamples();
+    } catch (const pellix::PlatformError& e) {
+      other_error = e.number();
+    }
+  });
+  other.join();
+  EXPECT_TRUE(other_is_distinct);
+  EXPECT_EQ(other_count, 0);
+  EXPECT_EQ(other_sample, 0);
+  EXPECT_EQ(other_error, pellix::kFileNotFound);
+  EXPECT_EQ(Shared().SampleCount, 97);  // untouched by the other thread
+  EXPECT_EQ(Shared().Samples[0], 72);
+}
+
+}  // namespace
+
+// Counts allocations made through operator new on the thread that asks for it.
+namespace {
+thread_local bool counting_allocations = false;
+thread_local int allocations = 0;
+}  // namespace
+
+void* operator new(std::size_t size) {
+  if (counting_allocations) ++allocations;
+  if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
+  throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept {
+  std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+  std::free(p);
+}
+
+namespace {
+
+TEST(IntakeHeapTest, ReadingAndScanningATakeDoNotAllocate) {
+  Shared() = Tarvo_alg1::SharedState{};
+  const std::filesystem::path path =
+      std::filesystem::temp_directory_path() / ("pellix_intake_" + std::to_string(::getpid()));
+  {
+    Bytes samples;
+    for (int i = 0; i < 30001; ++i) {
+      samples.push_back(static_cast<std::uint8_t>(128 + ((i / 7) % 2 == 0 ? 60 : -60)));
+    }
+    const Bytes file = SampleFile(samples);
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(file.data()),
+              static_cast<std::streamsize>(file.size()));
+  }
+  auto& m = Shared();
+  m.DataFileName = path.string();
+  m.Gain = 0;
+  m.BackgroundBorder = 5;
+  m.MinJump = 2;
+  m.MaxJump = 30;
+  counting_allocations = true;
+  Tarvo_alg1::LoadSamples();
+  Tarvo_alg1::ScanThornsJumps();
+  counting_allocations = false;
+  std::filesystem::remove(path);
+  EXPECT_GT(m.SampleCount, 20000);
+  EXPECT_EQ(allocations, 0);
+}
+
+}  // namespace
