@@ -120,46 +120,55 @@ void Append(std::vector<std::uint8_t>& out, const double* values, std::size_t co
   for (std::size_t i = 0; i < count; ++i) out.push_back(Quantise(values[i]));
 }
 
-SoxrHandle CreateResampler(double from, double to, const std::filesystem::path& path) {
-  const soxr_io_spec_t io = soxr_io_spec(SOXR_FLOAT64_I, SOXR_FLOAT64_I);
-  const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_HQ, 0);
-  // One thread: the same input gives the same samples on every machine.
-  const soxr_runtime_spec_t runtime = soxr_runtime_spec(1);
-  soxr_error_t error = nullptr;
-  SoxrHandle resampler(soxr_create(from, to, 1, &error, &io, &quality, &runtime));
-  if (!resampler || error != nullptr) {
-    throw AudioError(kInvalidProcedureCall, "cannot resample recording " + Quoted(path) + " to " +
-                                                std::to_string(to) +
-                                                " Hz: " + soxr_strerror(error));
+// Streams mono values through libsoxr at high quality, appending the quantised output.
+class Resampler {
+ public:
+  Resampler(int from, std::uint32_t to, const std::filesystem::path& path) : path_(path) {
+    const soxr_io_spec_t io = soxr_io_spec(SOXR_FLOAT64_I, SOXR_FLOAT64_I);
+    const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_HQ, 0);
+    // One thread: the same input gives the same samples on every machine.
+    const soxr_runtime_spec_t runtime = soxr_runtime_spec(1);
+    soxr_error_t error = nullptr;
+    soxr_.reset(soxr_create(from, to, 1, &error, &io, &quality, &runtime));
+    if (!soxr_ && error == nullptr) error = "out of memory";
+    Check(error, " from " + std::to_string(from) + " Hz to " + std::to_string(to) + " Hz");
   }
-  return resampler;
-}
 
-// Feeds `count` mono values (none: the end of the input) through the resampler and appends
-// what comes out.
-void Resample(soxr_t resampler, const double* in, std::size_t count, std::vector<std::uint8_t>& out,
-              const std::filesystem::path& path) {
-  std::array<double, 2 * kBlockFrames> block{};
-  const bool flushing = in == nullptr;
-  while (true) {
-    std::size_t used = 0;
-    std::size_t produced = 0;
-    soxr_error_t error = soxr_process(resampler, in, count, flushing ? nullptr : &used,
-                                      block.data(), block.size(), &produced);
-    if (error != nullptr) {
-      throw AudioError(kInvalidProcedureCall,
-                       "cannot resample recording " + Quoted(path) + ": " + soxr_strerror(error));
-    }
-    Append(out, block.data(), produced, path);
-    if (flushing) {
-      if (produced == 0) return;
-    } else {
+  // Feeds `count` values.
+  void Feed(const double* in, std::size_t count, std::vector<std::uint8_t>& out) {
+    while (count > 0) {
+      std::size_t used = 0;
+      std::size_t produced = 0;
+      Check(soxr_process(soxr_.get(), in, count, &used, block_.data(), block_.size(), &produced));
+      Append(out, block_.data(), produced, path_);
+      if (used == 0 && produced == 0) Check("the resampler made no progress");
       in += used;
       count -= used;
-      if (count == 0) return;
     }
   }
-}
+
+  // Ends the input and collects what the filter still holds.
+  void Finish(std::vector<std::uint8_t>& out) {
+    std::size_t produced = 0;
+    do {
+      Check(
+          soxr_process(soxr_.get(), nullptr, 0, nullptr, block_.data(), block_.size(), &produced));
+      Append(out, block_.data(), produced, path_);
+    } while (produced > 0);
+  }
+
+ private:
+  void Check(soxr_error_t error, const std::string& detail = {}) const {
+    if (error != nullptr) {
+      throw AudioError(kInvalidProcedureCall,
+                       "cannot resample recording " + Quoted(path_) + detail + ": " + error);
+    }
+  }
+
+  SoxrHandle soxr_;
+  std::vector<double> block_ = std::vector<double>(2 * kBlockFrames);
+  const std::filesystem::path& path_;
+};
 
 }  // namespace
 
@@ -184,14 +193,20 @@ ConvertedRecording ConvertToSamples(const std::filesystem::path& input, std::uin
     throw InvalidRecording(input, "gives no sample rate or no channels");
   }
   if (info.frames <= 0) throw InvalidRecording(input, "holds no sound");
+  if (static_cast<double>(info.frames) * rate / info.samplerate >
+      std::numeric_limits<std::uint32_t>::max()) {
+    throw AudioError(kOverflow, "recording " + Quoted(input) +
+                                    " is too long: more samples than a sample file can count");
+  }
 
   ConvertedRecording result;
   result.rate = rate;
   result.source_rate = info.samplerate;
   result.source_channels = info.channels;
+  // A source already at the target rate is not filtered at all: its samples pass unchanged.
   const bool resampling = static_cast<std::uint32_t>(info.samplerate) != rate;
-  SoxrHandle resampler;
-  if (resampling) resampler = CreateResampler(info.samplerate, rate, input);
+  std::optional<Resampler> resampler;
+  if (resampling) resampler.emplace(info.samplerate, rate, input);
 
   const auto channels = static_cast<std::size_t>(info.channels);
   std::vector<double> interleaved(static_cast<std::size_t>(kBlockFrames) * channels);
@@ -207,7 +222,7 @@ ConvertedRecording ConvertToSamples(const std::filesystem::path& input, std::uin
       mono[i] = sum / static_cast<double>(channels);
     }
     if (resampling) {
-      Resample(resampler.get(), mono.data(), count, result.samples, input);
+      resampler->Feed(mono.data(), count, result.samples);
     } else {
       Append(result.samples, mono.data(), count, input);
     }
@@ -221,7 +236,7 @@ ConvertedRecording ConvertToSamples(const std::filesystem::path& input, std::uin
                                       " frames, but only " + std::to_string(frames) +
                                       " could be read");
   }
-  if (resampling) Resample(resampler.get(), nullptr, 0, result.samples, input);
+  if (resampler) resampler->Finish(result.samples);
 
   result.source_frames = frames;
   result.duration = static_cast<double>(frames) / info.samplerate;

@@ -32,10 +32,11 @@ struct ConvertedRecording {
   std::int64_t source_frames = 0;
 };
 
-// Converts the recording at `input` to samples at `rate` Hz. A source already at `rate` is not
-// resampled, so its samples pass through unchanged apart from the quantisation. Each sample is
-// 128 + 128 x (the mono value, full scale being -1 to 1), rounded to the nearest whole number
-// (halves to even), clipped to 1..255: 0 is never produced, since it would end the take.
+// Converts the whole recording at `input` to samples at `rate` Hz (the intake reads only the
+// first kSampleWindow of them; a host may warn about a longer recording). A source already at
+// `rate` is not resampled, so its samples pass through unchanged apart from the quantisation. Each
+// sample is 128 + 128 x (the mono value, full scale being -1 to 1), rounded to the nearest whole
+// number (halves to even), clipped to 1..255: 0 is never produced, since it would end the take.
 // Errors (AudioError):
 //   53 / 70 / 75  the file is missing / may not be read / is a directory, pipe or device,
 //                 or reading it failed;
