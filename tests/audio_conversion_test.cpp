@@ -12,6 +12,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <map>
 #include <numbers>
 #include <numeric>
 #include <optional>
@@ -449,6 +450,35 @@ TEST_F(ScratchFolderTest, PreparedSampleFilesLiveInTheScratchFolder) {
   EXPECT_EQ(a.parent_path(), scratch.path());
   EXPECT_EQ(ReadSampleFile(a).samples, Bytes{100});
   EXPECT_EQ(ReadSampleFile(b).samples, Bytes{200});
+}
+
+// ---- The bundled examples ----
+
+TEST(BundledExamples, ManifestRecordingsAndSampleFilesAgree) {
+  const fs::path examples = fs::path(PELLIX_SOURCE_DIR) / "examples";
+  std::ifstream manifest(examples / "manifest.csv");
+  std::string line;
+  ASSERT_TRUE(std::getline(manifest, line));
+  EXPECT_EQ(line, "speaker,role,file");
+  std::map<std::string, std::map<std::string, int>> roles;  // speaker -> role -> lines
+  while (std::getline(manifest, line)) {
+    const auto first = line.find(','), second = line.find(',', first + 1);
+    ASSERT_NE(second, std::string::npos) << line;
+    const fs::path file = examples / line.substr(second + 1);
+    ++roles[line.substr(0, first)][line.substr(first + 1, second - first - 1)];
+    // Every take fits the window the intake reads, and its bundled sample file is its
+    // conversion.
+    ConvertedRecording r = ConvertToSamples(file);
+    EXPECT_EQ(r.source_rate, 11025) << file;
+    EXPECT_LE(r.samples.size(), kSampleWindow) << file;
+    EXPECT_EQ(ReadSampleFile(examples / "samples" / (file.stem().string() + ".smp")).samples,
+              r.samples)
+        << file;
+  }
+  ASSERT_EQ(roles.size(), 2u);
+  for (const auto& [speaker, count] : roles) {
+    EXPECT_EQ(count, (std::map<std::string, int>{{"calibrate", 3}, {"check", 12}})) << speaker;
+  }
 }
 
 }  // namespace
