@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -23,12 +24,17 @@ inline void ResetSharedState() {
   Tarvo_alg1::Shared() = *fresh;
 }
 
-// A container in run mode that keeps the names it is notified of, in order.
+// A container in run mode that keeps the names it is notified of, in order, and lets a test
+// look at the control at the moment of each notification.
 class RecordingSite final : public ContainerSite {
  public:
   bool UserMode() const override { return true; }
-  void PropertyChanged(std::string_view name) override { names.emplace_back(name); }
+  void PropertyChanged(std::string_view name) override {
+    names.emplace_back(name);
+    if (on_change) on_change(name);
+  }
   std::vector<std::string> names;
+  std::function<void(std::string_view)> on_change;
 };
 
 // A new control instance in a recording container, reading its sample files from memory.
