@@ -119,6 +119,15 @@ TEST_F(ScanTest, RatesStopAtTheFirstEmptyFlicButLengthsCoverEveryFlic) {
   EXPECT_DOUBLE_EQ(Shared().JumpSpread, 16.26098730179681);
 }
 
+TEST_F(ScanTest, FirstFlicCountsEvenWhenEmpty) {
+  // Two flics (N = 601). Flic 1 is flat; P6 starts at slot 306, so flic 2 has thorns at
+  // 310 ... 598 (49) and jumps of length 3 at 315 ... 597 (48); the run that position 309
+  // ends is far longer than MaxJump. Rates over both flics: (49/2)/300*3000 = 245 and 240.
+  Take(601, 603, [](std::size_t j) { return j >= 306 ? P6(j) : 10.0; });
+  ScanThornsJumps();
+  ExpectResults(245, 240, 3, 0);
+}
+
 TEST_F(ScanTest, RatesDivideByFlicsThenByFlicLengthThenMultiply) {
   // One flic with 23 thorns and 23 jumps of length 3: a 30 at slots 6, 12, ... 138, 10
   // elsewhere. (23 / 1) / 300 * 3000 is 229.99999999999997 in doubles, so the rate is 229,
