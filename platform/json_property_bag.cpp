@@ -54,15 +54,16 @@ bool IsNumberPart(char c) {
   return IsNumberStart(c) || c == '+' || c == '.' || c == 'e' || c == 'E';
 }
 
-// nlohmann refuses a whole document for one number beyond the double range. Such numbers are
-// replaced by null here, and the ordinals (among all nulls of the document, in order) of
-// the replaced ones are returned with their text, so that the parse can mark them again.
-// Raises Invalid file format (321) for nesting deeper than kMaxNesting.
+// A document with its overflowing numbers replaced by null.
 struct Overflows {
   std::string text;
   std::vector<std::pair<std::size_t, std::string>> at_null;  // null ordinal -> number text
 };
 
+// nlohmann refuses a whole document for one number beyond the double range. Such numbers are
+// replaced by null here, and the ordinals (among all nulls of the document, in order) of
+// the replaced ones are returned with their text, so that the parse can mark them again.
+// Raises Invalid file format (321) for nesting deeper than kMaxNesting.
 Overflows ReplaceOverflowingNumbers(const std::string& json) {
   Overflows result;
   result.text.reserve(json.size());
