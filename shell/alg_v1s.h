@@ -103,6 +103,12 @@ class ALG_V1S {
       const noexcept {
     return ProfileTable;
   }
+  // Seed the check history directly, for tests of what reads it (profiler, resets).
+  std::array<std::array<std::int16_t, kProfileColumns>, kProfileRows>&
+  mutable_profile_table() noexcept {
+    return ProfileTable;
+  }
+  void set_profile_count(std::int16_t count) noexcept { ProfileCount = count; }
 
  private:
   void Notify(std::string_view property_name);
