@@ -156,9 +156,9 @@ constexpr InterfaceMember kMembers[] = {
 
 // __ALG_V1S: declared for hosts that connect to it; the control never fires these.
 constexpr EventMember kEvents[] = {
-    {"InitProperties", 1, ""},
-    {"ReadProperties", 2, "PropBag"},
-    {"WriteProperties", 3, "PropBag"},
+    {"InitProperties", 1, "", ""},
+    {"ReadProperties", 2, "PropBag", "PropertyBag"},
+    {"WriteProperties", 3, "PropBag", "PropertyBag"},
 };
 
 }  // namespace

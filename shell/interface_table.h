@@ -35,6 +35,9 @@ struct EventMember {
   std::string_view name;
   std::int32_t dispid;
   std::string_view parameters;  // as the type library declares them
+  // The type of the parameter, an object the container passes by reference ("PropertyBag");
+  // empty for an event without one.
+  std::string_view parameter_type;
 };
 std::span<const EventMember> EventTable();
 

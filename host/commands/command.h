@@ -16,6 +16,11 @@ using CommandAction = std::function<int()>;
 // the work to do in `action`.
 using AddCommand = void (*)(CLI::App& app, CommandAction& action);
 
+void AddAnalyzeCommand(CLI::App& app, CommandAction& action);
+void AddDemoCommand(CLI::App& app, CommandAction& action);
 void AddScriptCommand(CLI::App& app, CommandAction& action);
+void AddConvertCommand(CLI::App& app, CommandAction& action);
+void AddPanelCommand(CLI::App& app, CommandAction& action);
+void AddTypelibCommand(CLI::App& app, CommandAction& action);
 
 }  // namespace pellix

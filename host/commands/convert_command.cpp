@@ -1,0 +1,90 @@
+// pellix convert IN OUT.smp [--rate HZ]: turns a recording into a sample file for the control.
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+#include <memory>
+#include <string>
+#include <system_error>
+
+#include "host/audio/audio_converter.h"
+#include "host/cli.h"
+#include "host/commands/command.h"
+
+namespace pellix {
+namespace {
+
+// Rates a sample file may be written at: from below telephone quality to studio rates.
+constexpr std::uint32_t kLowestRate = 1000;
+constexpr std::uint32_t kHighestRate = 192000;
+
+constexpr const char* kConvertHelp =
+    R"(Any recording libsndfile reads (WAV, FLAC, Ogg Vorbis, AIFF, ...) is mixed down to
+mono, resampled and written as 8-bit samples. The control analyses the first 30001 samples
+of a take (about 2.7 s at 11025 Hz); a longer recording is converted whole, with a warning.
+
+Exit status: 0 converted, 1 the recording or the output file failed, 2 usage error.
+
+Examples:
+  pellix convert yes.wav yes.smp
+  pellix convert interview.flac take1.smp --rate 8000)";
+
+struct ConvertOptions {
+  std::string input;
+  std::string output;
+  std::uint32_t rate = kDefaultSampleRate;
+};
+
+std::string Seconds(double seconds) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.3f s", seconds);
+  return text;
+}
+
+int RunConvert(const ConvertOptions& options) {
+  // Converting a file onto itself would replace the recording by its 8-bit copy.
+  std::error_code ec;
+  if (std::filesystem::equivalent(options.input, options.output, ec)) {
+    std::cerr << "pellix: the output '" << options.output
+              << "' is the recording itself; name another file\n";
+    return kUsageError;
+  }
+
+  ConvertedRecording take;
+  try {
+    take = ConvertToSampleFile(options.input, options.output, options.rate);
+  } catch (const PlatformError& e) {
+    std::cerr << "pellix: " << e.what() << " (error " << e.number() << ")\n";
+    return 1;
+  }
+
+  if (take.samples.size() > kSampleWindow) {
+    std::cerr << "pellix: warning: '" << options.input << "' lasts " << Seconds(take.duration)
+              << ", longer than the analysis window of " << kSampleWindow << " samples ("
+              << Seconds(static_cast<double>(kSampleWindow) / take.rate)
+              << "): only its first utterance is analysed\n";
+  }
+  std::cout << "'" << options.input << "' -> '" << options.output << "': " << Seconds(take.duration)
+            << ", " << take.samples.size() << " samples at " << take.rate << " Hz\n";
+  return 0;
+}
+
+}  // namespace
+
+void AddConvertCommand(CLI::App& app, CommandAction& action) {
+  CLI::App* command =
+      app.add_subcommand("convert", "Convert a recording into a sample file for the control");
+  auto options = std::make_shared<ConvertOptions>();
+  command->add_option("IN", options->input, "The recording to convert")->required();
+  command->add_option("OUT", options->output, "The sample file to write (e.g. take.smp)")
+      ->required();
+  command
+      ->add_option("--rate", options->rate,
+                   "Sample rate of the sample file in Hz (default " +
+                       std::to_string(kDefaultSampleRate) + ")")
+      ->check(CLI::Range(kLowestRate, kHighestRate));
+  command->footer(kConvertHelp);
+  command->callback([options, &action] { action = [options] { return RunConvert(*options); }; });
+}
+
+}  // namespace pellix

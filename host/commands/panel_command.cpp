@@ -1,0 +1,104 @@
+// pellix panel [--state BAG.json] [--svg OUT.svg]: shows a control's panel, new or loaded.
+#include <iostream>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "host/commands/command.h"
+#include "host/render/panel_render.h"
+#include "platform/error.h"
+#include "platform/json_property_bag.h"
+#include "shell/alg_v1s.h"
+
+namespace pellix {
+namespace {
+
+constexpr const char* kPanelHelp =
+    R"(Without --state the panel is that of a new instance; with it, that of an instance
+loaded from a property bag saved by `pellix script` (save PATH). A bag that cannot be read,
+or a value in it that the control refuses, is reported with its error number (exit 1).
+
+Examples:
+  pellix panel
+  pellix panel --state session.json
+  pellix panel --state session.json --svg panel.svg)";
+
+struct PanelOptions {
+  std::string state;
+  std::string svg;
+};
+
+// A bag that remembers the last key read, so that a load that stops can say where.
+class KeyTrackingBag final : public PropertyBag {
+ public:
+  explicit KeyTrackingBag(PropertyBag& bag) : bag_(bag) {}
+
+  Value ReadProperty(std::string_view name, const Value& default_value) override {
+    last_key_ = name;
+    return bag_.ReadProperty(name, default_value);
+  }
+  void WriteProperty(std::string_view name, const Value& value,
+                     const Value& default_value) override {
+    bag_.WriteProperty(name, value, default_value);
+  }
+
+  const std::string& last_key() const noexcept { return last_key_; }
+
+ private:
+  PropertyBag& bag_;
+  std::string last_key_;
+};
+
+std::string Describe(const PlatformError& e) {
+  return std::string(e.description()) + " (error " + std::to_string(e.number()) + ")";
+}
+
+int RunPanel(const PanelOptions& options) {
+  ALG_V1S control;
+  if (options.state.empty()) {
+    control.InitProperties();
+  } else {
+    std::optional<JsonPropertyBag> bag;
+    try {
+      bag = JsonPropertyBag::Load(options.state);
+    } catch (const PlatformError& e) {
+      std::cerr << "pellix: cannot read property bag '" << options.state << "': " << Describe(e)
+                << '\n';
+      return 1;
+    }
+    KeyTrackingBag tracked(*bag);
+    try {
+      control.ReadProperties(tracked);
+    } catch (const PlatformError& e) {
+      std::cerr << "pellix: cannot load property bag '" << options.state << "': the value of \""
+                << tracked.last_key() << "\" is refused: " << Describe(e) << '\n';
+      return 1;
+    }
+  }
+
+  if (!options.svg.empty()) {
+    try {
+      WritePanelSvg(control, options.svg);
+    } catch (const PlatformError& e) {
+      std::cerr << "pellix: " << e.what() << " (error " << e.number() << ")\n";
+      return 1;
+    }
+  }
+  std::cout << RenderPanelText(control);
+  return 0;
+}
+
+}  // namespace
+
+void AddPanelCommand(CLI::App& app, CommandAction& action) {
+  CLI::App* command = app.add_subcommand("panel", "Show the control's panel as text or SVG");
+  auto options = std::make_shared<PanelOptions>();
+  command->add_option("--state", options->state,
+                      "A saved property bag (JSON) to load instead of a new instance");
+  command->add_option("--svg", options->svg, "Also write the panel as an SVG picture here");
+  command->footer(kPanelHelp);
+  command->callback([options, &action] { action = [options] { return RunPanel(*options); }; });
+}
+
+}  // namespace pellix

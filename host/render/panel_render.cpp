@@ -1,0 +1,251 @@
+#include "host/render/panel_render.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <string_view>
+#include <vector>
+
+#include "host/render/text_file.h"
+#include "platform/text.h"
+#include "shell/panel.h"
+
+namespace pellix {
+namespace {
+
+// The layout table reaches a label through a non-const panel; rendering only reads it.
+const std::string& CaptionOf(const ALG_V1S& control, const PanelEntry& entry) {
+  return entry.label(const_cast<Panel&>(control.panel())).caption();
+}
+
+// The code points of a caption, invalid UTF-8 read as U+FFFD.
+std::vector<char32_t> CodePoints(std::string_view text) {
+  const std::string valid = SanitizeUtf8(text);
+  std::vector<char32_t> points;
+  for (std::size_t i = 0; i < valid.size();) {
+    const auto lead = static_cast<unsigned char>(valid[i]);
+    const std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+    char32_t point = length == 1   ? lead
+                     : length == 2 ? lead & 0x1Fu
+                     : length == 3 ? lead & 0x0Fu
+                                   : lead & 0x07u;
+    for (std::size_t k = 1; k < length; ++k) {
+      point = (point << 6) | (static_cast<unsigned char>(valid[i + k]) & 0x3Fu);
+    }
+    points.push_back(point);
+    i += length;
+  }
+  return points;
+}
+
+void AppendUtf8(std::string& out, char32_t point) {
+  if (point < 0x80) {
+    out += static_cast<char>(point);
+  } else if (point < 0x800) {
+    out += static_cast<char>(0xC0 | (point >> 6));
+    out += static_cast<char>(0x80 | (point & 0x3F));
+  } else if (point < 0x10000) {
+    out += static_cast<char>(0xE0 | (point >> 12));
+    out += static_cast<char>(0x80 | ((point >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (point & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (point >> 18));
+    out += static_cast<char>(0x80 | ((point >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((point >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (point & 0x3F));
+  }
+}
+
+// ---- Text ----
+
+constexpr char32_t kReplacement = 0xFFFD;
+constexpr char32_t kEllipsis = 0x2026;
+constexpr int kColumns = (kPanelWidthTwips + kTwipsPerColumn - 1) / kTwipsPerColumn;
+constexpr int kLines = (kPanelHeightTwips + kTwipsPerLine - 1) / kTwipsPerLine;
+
+// One character cell of the terminal: whitespace controls become a blank so that the frame
+// stays straight, other controls a visible U+FFFD.
+char32_t TerminalCharacter(char32_t point) {
+  if (point == '\t' || point == '\n' || point == '\r' || point == '\v' || point == '\f') {
+    return ' ';
+  }
+  if (point < 0x20 || (point >= 0x7F && point < 0xA0)) return kReplacement;
+  return point;
+}
+
+// Where a label stands on the character grid: the line nearest its top, the column its left
+// edge falls in, and the end of the columns its rectangle touches.
+struct GridPlace {
+  int line;
+  int column;
+  int end;
+};
+
+GridPlace PlaceOnGrid(const TwipsRect& r) {
+  GridPlace place;
+  place.line = std::clamp((r.top + kTwipsPerLine / 2) / kTwipsPerLine, 0, kLines - 1);
+  place.column = std::clamp(r.left / kTwipsPerColumn, 0, kColumns - 1);
+  const int right = r.left + r.width;
+  place.end = std::clamp((right + kTwipsPerColumn - 1) / kTwipsPerColumn, place.column, kColumns);
+  return place;
+}
+
+// ---- SVG ----
+
+// Twips as SVG pixels: whole where the scale divides evenly (every position of the form).
+std::string Pixels(int twips) {
+  if (twips % kTwipsPerPixel == 0) return std::to_string(twips / kTwipsPerPixel);
+  char text[32];
+  std::snprintf(text, sizeof text, "%.4g", static_cast<double>(twips) / kTwipsPerPixel);
+  return text;
+}
+
+// Text for XML character data and attribute values: the five special characters as
+// entities, tab, line feed and carriage return as character references (so a parser keeps
+// them as they are), and the characters XML 1.0 forbids (other controls, U+FFFE, U+FFFF)
+// left out. Invalid UTF-8 reads as U+FFFD.
+std::string XmlText(std::string_view text) {
+  std::string out;
+  for (char32_t point : CodePoints(text)) {
+    switch (point) {
+      case '&':
+        out += "&amp;";
+        continue;
+      case '<':
+        out += "&lt;";
+        continue;
+      case '>':
+        out += "&gt;";
+        continue;
+      case '"':
+        out += "&quot;";
+        continue;
+      case '\'':
+        out += "&apos;";
+        continue;
+      case '\t':
+        out += "&#9;";
+        continue;
+      case '\n':
+        out += "&#10;";
+        continue;
+      case '\r':
+        out += "&#13;";
+        continue;
+      default:
+        break;
+    }
+    if (point < 0x20 || point == 0xFFFE || point == 0xFFFF) continue;
+    AppendUtf8(out, point);
+  }
+  return out;
+}
+
+// A colour of the control surface as #RRGGBB. Values with the top bit set name a system
+// colour by index; the ones a control surface normally uses get their usual shades, the
+// others the button face. Otherwise the low three bytes are blue, green, red.
+std::string CssColour(std::uint32_t colour) {
+  std::uint32_t rgb = 0xF0F0F0;  // button face
+  if ((colour & 0x80000000u) != 0) {
+    switch (colour & 0xFFu) {
+      case 5:
+        rgb = 0xFFFFFF;
+        break;  // window
+      case 8:
+        rgb = 0x000000;
+        break;  // window text
+      case 12:
+        rgb = 0xABABAB;
+        break;  // application workspace
+      default:
+        break;
+    }
+  } else {
+    rgb = ((colour & 0xFFu) << 16) | (colour & 0xFF00u) | ((colour >> 16) & 0xFFu);
+  }
+  char text[8];
+  std::snprintf(text, sizeof text, "#%06X", static_cast<unsigned>(rgb));
+  return text;
+}
+
+}  // namespace
+
+std::string RenderPanelText(const ALG_V1S& control) {
+  const auto layout = PanelLayout();
+  std::vector<GridPlace> places;
+  for (const PanelEntry& entry : layout) places.push_back(PlaceOnGrid(entry.position));
+
+  std::vector<std::vector<char32_t>> grid(kLines, std::vector<char32_t>(kColumns, ' '));
+  std::vector<std::vector<bool>> starts(kLines, std::vector<bool>(kColumns, false));
+  for (const GridPlace& place : places) starts[place.line][place.column] = true;
+
+  for (std::size_t i = 0; i < layout.size(); ++i) {
+    const GridPlace& place = places[i];
+    // Stop a blank short of the next label that starts on the line, so that no caption hides
+    // another or runs into it.
+    int end = place.end;
+    for (int column = place.column + 1; column <= end && column < kColumns; ++column) {
+      if (starts[place.line][column]) end = column - 1;
+    }
+    const auto room = static_cast<std::size_t>(end - place.column);
+    std::vector<char32_t> caption = CodePoints(CaptionOf(control, layout[i]));
+    if (caption.size() > room) {
+      caption.resize(room);
+      if (room > 0) caption.back() = kEllipsis;
+    }
+    for (std::size_t k = 0; k < caption.size(); ++k) {
+      grid[place.line][place.column + static_cast<int>(k)] = TerminalCharacter(caption[k]);
+    }
+  }
+
+  const std::string rule = "+" + std::string(kColumns, '-') + "+\n";
+  std::string out = rule;
+  for (const auto& line : grid) {
+    out += '|';
+    for (char32_t point : line) AppendUtf8(out, point);
+    out += "|\n";
+  }
+  out += rule;
+  return out;
+}
+
+std::string RenderPanelSvg(const ALG_V1S& control) {
+  const ControlSurface& surface = control.surface();
+  const std::string width = Pixels(kPanelWidthTwips);
+  const std::string height = Pixels(kPanelHeightTwips);
+
+  std::string out = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
+  out += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + width + "\" height=\"" + height +
+         "\" viewBox=\"0 0 " + width + " " + height + "\">\n";
+  out += "<title>ALG_V1S panel</title>\n";
+  out += "<rect class=\"surface\" x=\"0\" y=\"0\" width=\"" + width + "\" height=\"" + height +
+         "\" fill=\"" + (surface.BackStyle == 0 ? "none" : CssColour(surface.BackColor)) + "\"";
+  if (surface.BorderStyle != 0) out += " stroke=\"#000000\" stroke-width=\"1\"";
+  out += "/>\n";
+  // Sans-serif at 11 pixels, about the 8-point type of a form at this scale; blanks kept.
+  out +=
+      "<g font-family=\"Arial, Helvetica, sans-serif\" font-size=\"11\" fill=\"#000000\" "
+      "xml:space=\"preserve\">\n";
+  for (const PanelEntry& entry : PanelLayout()) {
+    const TwipsRect& r = entry.position;
+    // A nested <svg> is a viewport: it places the label and clips its caption to it.
+    out += "<svg data-label=\"" + XmlText(entry.name) + "\"";
+    if (entry.value_cell) out += " data-value-cell=\"true\"";
+    out += " x=\"" + Pixels(r.left) + "\" y=\"" + Pixels(r.top) + "\" width=\"" + Pixels(r.width) +
+           "\" height=\"" + Pixels(r.height) + "\">";
+    if (entry.value_cell) {
+      out += "<rect x=\"0.5\" y=\"0.5\" width=\"" + Pixels(r.width - kTwipsPerPixel) +
+             "\" height=\"" + Pixels(r.height - kTwipsPerPixel) +
+             "\" fill=\"#FFFFFF\" fill-opacity=\"0.7\" stroke=\"#A0A0A0\" stroke-width=\"1\"/>";
+    }
+    out += "<text x=\"2\" y=\"12\">" + XmlText(CaptionOf(control, entry)) + "</text></svg>\n";
+  }
+  out += "</g>\n</svg>\n";
+  return out;
+}
+
+void WritePanelSvg(const ALG_V1S& control, const std::string& path) {
+  WriteTextFile(path, RenderPanelSvg(control), "panel picture");
+}
+
+}  // namespace pellix

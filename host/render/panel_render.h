@@ -1,0 +1,44 @@
+// The control's panel drawn for people: as text for a terminal, and as an SVG picture.
+//
+//   std::cout << RenderPanelText(control);
+//   WritePanelSvg(control, "panel.svg");
+//
+// Both draw every label of PanelLayout() at its position with its current caption.
+#pragma once
+
+#include <string>
+
+#include "shell/alg_v1s.h"
+
+namespace pellix {
+
+// Character grid of the text rendering: one column per 72 twips and one line per 150 twips,
+// so the 5520 x 4695-twip surface (77 columns, 32 lines) fits an 80-column terminal framed.
+inline constexpr int kTwipsPerColumn = 72;
+inline constexpr int kTwipsPerLine = 150;
+// Scale of the SVG picture: the surface becomes 368 x 313 pixels.
+inline constexpr int kTwipsPerPixel = 15;
+
+// The panel as text inside a frame of '+', '-' and '|'. A label starts on the line nearest
+// its top and in the column its left edge falls in, and covers the columns its rectangle
+// touches, but always stops one blank short of the next label's start on its line; a caption
+// longer than that is cut and ends in "…". Control characters show as a blank (tab, line feed,
+// carriage return) or U+FFFD, and invalid UTF-8 as U+FFFD. Lines end in '\n'. Raises the label's
+// error when a caption get is refused.
+std::string RenderPanelText(const ALG_V1S& control);
+
+// The panel as a standalone SVG document, twips scaled to pixels. Each label is an <svg>
+// element carrying data-label="NAME" (the name as on the form, "SPT(5)") and its scaled
+// x, y, width and height, which clips the caption to the label; value cells also carry
+// data-value-cell="true" and a light box. The caption is the text of the label's <text>
+// element, XML-escaped, with the characters XML 1.0 forbids left out. The background follows
+// the control surface's BackColor and BackStyle, a border its BorderStyle.
+std::string RenderPanelSvg(const ALG_V1S& control);
+
+// Writes RenderPanelSvg(control) to `path` through a temporary file beside it and a rename,
+// so `path` never holds a half-written picture. Errors (a PlatformError whose what() names
+// the file): 53 when the folder does not exist, 70 when writing there is not permitted, 75
+// otherwise (`path` is a directory, the disk is full, ...).
+void WritePanelSvg(const ALG_V1S& control, const std::string& path);
+
+}  // namespace pellix
