@@ -1,0 +1,116 @@
+#include "host/analysis/analysis_run.h"
+
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <exception>
+#include <mutex>
+#include <thread>
+
+#include "host/analysis/progress.h"
+#include "host/analysis/sample_source.h"
+
+namespace pellix::analysis {
+namespace {
+
+ReportLayout LayoutFor(const std::vector<SpeakerTakes>& speakers, bool show_speaker) {
+  ReportLayout layout;
+  layout.show_speaker = show_speaker;
+  for (const SpeakerTakes& s : speakers) {
+    layout.speaker_width = std::max(layout.speaker_width, s.speaker.size());
+    for (const auto* takes : {&s.calibrations, &s.checks}) {
+      for (const Take& take : *takes)
+        layout.file_width = std::max(layout.file_width, take.name.size());
+    }
+  }
+  return layout;
+}
+
+std::size_t CountFiles(const std::vector<SpeakerTakes>& speakers) {
+  std::size_t files = 0;
+  for (const SpeakerTakes& s : speakers) files += s.calibrations.size() + s.checks.size();
+  return files;
+}
+
+void Print(const SessionOutcome& outcome, const Report& report, std::ostream& out,
+           Progress& progress) {
+  for (const Event& event : outcome.events) {
+    if (const auto* record = std::get_if<Record>(&event)) {
+      out << report.Format(*record);
+    } else {
+      const Message& message = std::get<Message>(event);
+      out << std::flush;  // so that a terminal shows the lines in the order they arose
+      progress.Print(std::string("pellix: ") + (message.error ? "error: " : "warning: ") +
+                     message.text + "\n");
+    }
+  }
+  out << std::flush;
+}
+
+}  // namespace
+
+RunResult RunAnalysis(const std::vector<SpeakerTakes>& speakers, const RunOptions& options,
+                      std::ostream& out, std::ostream& err) {
+  const std::size_t files = CountFiles(speakers);
+  Progress progress(err, files, ShouldShowProgress(files));
+  std::unique_ptr<Report> report =
+      MakeReport(options.format, LayoutFor(speakers, options.settings.show_speaker));
+
+  SampleSource source;
+  const std::function<void()> take_done = [&progress] { progress.Advance(); };
+
+  RunResult result;
+  result.sessions.resize(speakers.size());
+  std::vector<char> finished(speakers.size(), 0);
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::atomic<std::size_t> next{0};
+
+  // Each worker takes the next speaker and runs it on a new thread of its own.
+  auto worker = [&] {
+    for (;;) {
+      const std::size_t i = next++;
+      if (i >= speakers.size()) return;
+      std::thread([&, i] {
+        try {
+          result.sessions[i] = RunSession(speakers[i], options.settings, source, take_done);
+        } catch (const std::exception& e) {
+          // Nothing a take or a state file does ends up here; running out of memory might.
+          SessionOutcome& outcome = result.sessions[i];
+          outcome.failed = true;
+          outcome.events.emplace_back(Message{true, speakers[i].speaker + ": " + e.what()});
+        }
+      }).join();
+      {
+        std::lock_guard lock(mutex);
+        finished[i] = 1;
+      }
+      changed.notify_all();
+    }
+  };
+  const unsigned jobs = static_cast<unsigned>(
+      std::clamp<std::size_t>(options.jobs, 1, std::max<std::size_t>(speakers.size(), 1)));
+  std::vector<std::thread> workers;
+  for (unsigned j = 0; j < jobs; ++j) workers.emplace_back(worker);
+
+  bool header_printed = false;
+  for (std::size_t i = 0; i < speakers.size(); ++i) {
+    {
+      std::unique_lock lock(mutex);
+      changed.wait(lock, [&] { return finished[i] != 0; });
+    }
+    // The header comes with the first speaker whose control could start, so that a run that
+    // stops at an unusable state file prints no empty table.
+    if (!header_printed && result.sessions[i].started) {
+      out << report->Header();
+      header_printed = true;
+    }
+    Print(result.sessions[i], *report, out, progress);
+    if (result.sessions[i].failed) result.failed = true;
+  }
+  for (std::thread& w : workers) w.join();
+  progress.Finish();
+  return result;
+}
+
+}  // namespace pellix::analysis

@@ -1,0 +1,51 @@
+// The batch manifest: a CSV file that lists, per speaker, the takes to calibrate on and the
+// takes to check.
+//
+//   speaker,role,file
+//   alex,calibrate,recordings/alex_calibrate_1.wav
+//   alex,check,recordings/alex_check_01.wav
+//
+// The header names the columns (in any order; other columns are ignored). Fields may be
+// quoted ("a, b" and "say ""yes""" as in RFC 4180, line breaks inside quotes included).
+// Blank lines are skipped; blanks around an unquoted field are dropped. A relative file is
+// relative to the manifest's folder.
+#pragma once
+
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace pellix::analysis {
+
+// One take named by the manifest (or on the command line).
+struct Take {
+  std::filesystem::path path;  // to open
+  std::string name;            // to show: the path as the user will recognise it
+};
+
+// One speaker's takes, in manifest order.
+struct SpeakerTakes {
+  std::string speaker;
+  std::vector<Take> calibrations;
+  std::vector<Take> checks;
+};
+
+// A manifest that cannot be used; the message names the file and, where there is one, the
+// line ("m.csv:4: role must be calibrate or check, not 'chek'").
+class ManifestError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// The speakers of the manifest text, in order of first appearance. `source` names the file in
+// messages; `folder` is where relative files are found. Fails with ManifestError.
+std::vector<SpeakerTakes> ParseManifest(std::string_view text, const std::string& source,
+                                        const std::filesystem::path& folder);
+
+// Reads and parses the manifest file at `path`. Fails with ManifestError, the message naming
+// the file, when it cannot be read or parsed.
+std::vector<SpeakerTakes> ReadManifest(const std::filesystem::path& path);
+
+}  // namespace pellix::analysis

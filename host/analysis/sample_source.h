@@ -1,0 +1,40 @@
+// Sample files for the control from whatever the user names: a sample file as it is, any
+// recording libsndfile reads converted into one private scratch folder for the whole run.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <mutex>
+#include <optional>
+
+#include "host/analysis/manifest.h"
+#include "host/audio/scratch_folder.h"
+
+namespace pellix::analysis {
+
+// A take ready for the control.
+struct PreparedTake {
+  std::filesystem::path sample_file;
+  std::uint64_t samples = 0;  // samples in the file (the intake reads at most kSampleWindow)
+  std::uint32_t rate = 0;     // samples per second; 0 when a sample file does not say
+};
+
+// Safe to share between threads: each conversion writes a file of its own.
+class SampleSource {
+ public:
+  // The sample file for `take`, converting a recording on the way. Errors are AudioError,
+  // the message naming the file: 53, 70, 75 when it cannot be opened or read (a directory
+  // included), 321 when it is not a recording or is damaged, ...
+  PreparedTake Prepare(const Take& take);
+
+  // Removes the scratch folder and the converted files now (the destructor does too).
+  void Clear() noexcept;
+
+ private:
+  std::filesystem::path NewScratchFile(const std::filesystem::path& input);
+
+  std::mutex mutex_;
+  std::optional<ScratchFolder> scratch_;  // made when the first recording needs converting
+};
+
+}  // namespace pellix::analysis

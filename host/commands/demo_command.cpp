@@ -1,0 +1,121 @@
+// pellix demo: the whole pattern of work on the bundled example recordings: Initalize,
+// three calibrations, twelve checks and the profiler for the first speaker of the examples,
+// reported as `pellix analyze` reports it, and the control's panel drawn as panel.svg.
+#include <unistd.h>
+
+#include <exception>
+#include <filesystem>
+#include <iostream>
+#include <memory>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "host/analysis/analysis_run.h"
+#include "host/analysis/manifest.h"
+#include "host/commands/command.h"
+#include "host/render/panel_render.h"
+
+namespace pellix {
+namespace {
+
+constexpr const char* kDemoHelp =
+    R"(The examples are found beside the installed program (share/pellix/examples), or in the
+source tree the program was built from. To analyse every speaker of them:
+  pellix analyze --batch examples/manifest.csv --profile
+
+Examples:
+  pellix demo
+  pellix demo --out /tmp/pellix-demo)";
+
+constexpr const char* kManifestName = "manifest.csv";
+
+// Where the example manifest may be: installed beside the program, or in the source tree.
+std::vector<std::filesystem::path> ManifestCandidates() {
+  std::vector<std::filesystem::path> candidates;
+  std::error_code ec;
+  const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", ec);
+  if (!ec) {
+    candidates.push_back(program.parent_path().parent_path() / "share" / "pellix" / "examples" /
+                         kManifestName);
+  }
+  candidates.push_back(std::filesystem::path(PELLIX_EXAMPLES_DIR) / kManifestName);
+  return candidates;
+}
+
+int RunDemo(const std::string& out_folder) {
+  std::filesystem::path manifest;
+  const std::vector<std::filesystem::path> candidates = ManifestCandidates();
+  for (const std::filesystem::path& candidate : candidates) {
+    std::error_code ec;
+    if (std::filesystem::is_regular_file(candidate, ec)) {
+      manifest = candidate;
+      break;
+    }
+  }
+  if (manifest.empty()) {
+    std::cerr << "pellix: error: the example recordings are missing; looked for";
+    for (const std::filesystem::path& candidate : candidates)
+      std::cerr << " '" << candidate.string() << "'";
+    std::cerr << '\n';
+    return 1;
+  }
+
+  std::vector<analysis::SpeakerTakes> speakers;
+  try {
+    speakers = analysis::ReadManifest(manifest);
+  } catch (const analysis::ManifestError& e) {
+    std::cerr << "pellix: error: " << e.what() << '\n';
+    return 1;
+  }
+  speakers.resize(1);
+  // Names as the manifest gives them ("recordings/alex_check_01.wav"), not the long paths.
+  for (auto* takes : {&speakers.front().calibrations, &speakers.front().checks}) {
+    for (analysis::Take& take : *takes) {
+      take.name = take.path.lexically_relative(manifest.parent_path()).string();
+    }
+  }
+
+  const std::filesystem::path folder = out_folder.empty() ? "." : out_folder;
+  std::error_code ec;
+  std::filesystem::create_directories(folder, ec);
+  if (ec) {
+    std::cerr << "pellix: error: cannot create folder '" << folder.string() << "': " << ec.message()
+              << '\n';
+    return 1;
+  }
+  const std::filesystem::path panel = folder / "panel.svg";
+
+  const analysis::SpeakerTakes& speaker = speakers.front();
+  std::cout << "Speaker " << speaker.speaker << " of " << manifest.string() << ": "
+            << speaker.calibrations.size() << " takes to calibrate on, " << speaker.checks.size()
+            << " to check\n\n"
+            << std::flush;
+
+  analysis::RunOptions run;
+  run.settings.profile = true;
+  analysis::RunResult result = analysis::RunAnalysis(speakers, run, std::cout, std::cerr);
+  bool failed = result.failed;
+  try {
+    WritePanelSvg(*result.sessions.front().control, panel.string());
+    std::cout << "The control's panel: " << panel.string() << '\n';
+  } catch (const std::exception& e) {
+    std::cerr << "pellix: error: cannot write panel '" << panel.string() << "': " << e.what()
+              << '\n';
+    failed = true;
+  }
+  return failed ? 1 : 0;
+}
+
+}  // namespace
+
+void AddDemoCommand(CLI::App& app, CommandAction& action) {
+  CLI::App* command = app.add_subcommand(
+      "demo", "Analyse the bundled example recordings of one speaker and draw the panel");
+  auto out = std::make_shared<std::string>();
+  command->add_option("--out", *out, "Folder for panel.svg (default: the current folder)");
+  command->footer(kDemoHelp);
+  command->callback([out, &action] { action = [out] { return RunDemo(*out); }; });
+}
+
+}  // namespace pellix
