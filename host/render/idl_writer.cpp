@@ -108,8 +108,7 @@ std::string TypeLibraryIdl() {
   out += "]\n";
   out += "library " + std::string(kLibraryName) + "\n{\n";
   out += "    importlib(\"stdole2.tlb\");\n\n";
-  out += "    // PropertyBag, the container's property-bag object, comes from the container's\n";
-  out += "    // own type library.\n";
+  out += "    // Forward declarations of the types this library defines.\n";
   out += "    interface _ALG_V1S;\n";
   out += "    dispinterface __ALG_V1S;\n\n";
 
@@ -123,6 +122,8 @@ std::string TypeLibraryIdl() {
   for (const InterfaceMember& member : InterfaceTable()) out += Member(member);
   out += "    };\n\n";
 
+  out += "    // The events pass PropertyBag, the container's property-bag object, which the\n";
+  out += "    // container's own type library declares.\n";
   out += "    [\n";
   out += "      uuid(" + Uuid(kEventInterfaceId) + ")\n";
   out += "    ]\n";
