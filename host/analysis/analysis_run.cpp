@@ -32,19 +32,19 @@ std::size_t CountFiles(const std::vector<SpeakerTakes>& speakers) {
   return files;
 }
 
+// Records to `out`, messages to `err`, in the order they arose and clear of the progress bar
+// (both may be the same terminal).
 void Print(const SessionOutcome& outcome, const Report& report, std::ostream& out,
-           Progress& progress) {
+           std::ostream& err, Progress& progress) {
   for (const Event& event : outcome.events) {
     if (const auto* record = std::get_if<Record>(&event)) {
-      out << report.Format(*record);
+      progress.Print(out, report.Format(*record));
     } else {
       const Message& message = std::get<Message>(event);
-      out << std::flush;  // so that a terminal shows the lines in the order they arose
-      progress.Print(std::string("pellix: ") + (message.error ? "error: " : "warning: ") +
-                     message.text + "\n");
+      progress.Print(err, std::string("pellix: ") + (message.error ? "error: " : "warning: ") +
+                              message.text + "\n");
     }
   }
-  out << std::flush;
 }
 
 }  // namespace
@@ -102,10 +102,10 @@ RunResult RunAnalysis(const std::vector<SpeakerTakes>& speakers, const RunOption
     // The header comes with the first speaker whose control could start, so that a run that
     // stops at an unusable state file prints no empty table.
     if (!header_printed && result.sessions[i].started) {
-      out << report->Header();
+      progress.Print(out, report->Header());
       header_printed = true;
     }
-    Print(result.sessions[i], *report, out, progress);
+    Print(result.sessions[i], *report, out, err, progress);
     if (result.sessions[i].failed) result.failed = true;
   }
   for (std::thread& w : workers) w.join();

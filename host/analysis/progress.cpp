@@ -29,11 +29,11 @@ void Progress::Advance() {
   if (enabled_) Draw();
 }
 
-void Progress::Print(const std::string& lines) {
+void Progress::Print(std::ostream& stream, const std::string& lines) {
   std::lock_guard lock(mutex_);
   if (lines.empty()) return;
   if (enabled_) Erase();
-  out_ << lines << std::flush;
+  stream << lines << std::flush;
   if (enabled_) Draw();
 }
 

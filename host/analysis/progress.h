@@ -24,8 +24,9 @@ class Progress {
 
   // One more file done.
   void Advance();
-  // Writes whole lines to the bar's stream: the bar is taken away first and drawn again after.
-  void Print(const std::string& lines);
+  // Writes whole lines to `stream` (the bar's own, or one that may share its terminal): the bar
+  // is taken away first and drawn again after.
+  void Print(std::ostream& stream, const std::string& lines);
   // Takes the bar away for good.
   void Finish();
 
