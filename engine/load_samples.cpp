@@ -1,4 +1,8 @@
 // LoadSamples: reads one take from the sample file into Samples.
+//
+// A sample is one byte, so every per-sample rule is a function of the byte value alone (and of
+// settings fixed for the call). The passes therefore decide each rule once per byte value, in
+// exactly the arithmetic the rule states, and then walk the data with table look-ups.
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -16,18 +20,149 @@ namespace Tarvo_alg1 {
 namespace {
 
 constexpr std::uint64_t kSkippedBytes = 49;  // the file's header, never read
-constexpr std::size_t kLastByte = kSampleBufferSize - 1;
 constexpr std::size_t kLastSlot = kSampleSlots - 1;
 constexpr double kIntakeMinimum = 850;
 constexpr double kMaxAutoGain = 50;
-constexpr double kPeakStop = 110;     // the gain pass has seen enough once a peak passes this
+constexpr int kPeakStop = 110;        // the gain pass has seen enough once a peak passes this
+constexpr long kMinLoudForGain = 10;  // fewer loud samples than this: no take
 constexpr long kLoudBeforeStore = 3;  // the take starts with the fourth loud sample
 constexpr long kPauseLength = 1000;   // more quiet stored samples than this end the take
 constexpr long kPauseDrop = 700;      // of which the take keeps only the first 300
 constexpr long kLoudAfterRestart = 2;
 
+using Buffer = std::array<std::uint8_t, kSampleBufferSize>;
+
 bool IsLoud(double s, double border) noexcept {
   return s > border || s < -border;
+}
+
+// Index of the first zero byte at or after `from`, or the buffer's size: a zero ends the data.
+std::size_t DataEnd(const Buffer& buffer, std::size_t from) noexcept {
+  if (from >= buffer.size()) return buffer.size();
+  const void* zero = std::memchr(buffer.data() + from, 0, buffer.size() - from);
+  return zero == nullptr
+             ? buffer.size()
+             : static_cast<std::size_t>(static_cast<const std::uint8_t*>(zero) - buffer.data());
+}
+
+// A set of byte values of the form {raw >= high} + {raw <= low}. Levels grow with the byte,
+// so "level above x" and "level below y" are such sets.
+struct ByteRange {
+  int low = -1;
+  int high = 256;
+  // Without short-circuit, so that loops over many bytes vectorise.
+  bool Contains(std::uint8_t raw) const noexcept { return (raw >= high) | (raw <= low); }
+};
+
+// Index of the first byte in [from, to) that lies in `set`, or `to`. Looks at a block at a
+// time so the compiler can test many bytes per instruction.
+std::size_t FindFirst(const Buffer& buffer, std::size_t from, std::size_t to, ByteRange set) {
+  constexpr std::size_t kBlock = 64;
+  std::size_t i = from;
+  for (; i + kBlock <= to; i += kBlock) {
+    int any = 0;
+    for (std::size_t j = 0; j < kBlock; ++j) any |= set.Contains(buffer[i + j]) ? 1 : 0;
+    if (any != 0) break;
+  }
+  for (; i < to; ++i) {
+    if (set.Contains(buffer[i])) return i;
+  }
+  return to;
+}
+
+struct GainPassResult {
+  double PeakLevel = 0;
+  std::size_t first = 0;  // index of the first loud sample, 0 if none
+  long loud = 0;
+};
+
+// The gain pass over indices 1 to 30000: centred on 127, it counts the loud samples and keeps
+// the peak of their levels, and it stops after the first sample that lifts the peak above 110.
+GainPassResult GainPass(const Buffer& buffer, double border) {
+  // The loud bytes, by the pass's own comparisons on the level raw - 127.
+  ByteRange loud_bytes;
+  for (int raw = 255; raw >= 1; --raw) {
+    if (raw - 127.0 > border) loud_bytes.high = raw;
+  }
+  for (int raw = 1; raw <= 255; ++raw) {
+    if (raw - 127.0 < -border) loud_bytes.low = raw;
+  }
+  // Loud bytes whose level is beyond 110: 238 and up (+111), 16 and down (-111).
+  const ByteRange stop_bytes{std::min(loud_bytes.low, 127 - kPeakStop - 1),
+                             std::max(loud_bytes.high, 127 + kPeakStop + 1)};
+
+  const std::size_t end = DataEnd(buffer, 1);
+  const std::size_t stop = FindFirst(buffer, 1, end, stop_bytes);
+  const std::size_t limit = stop < end ? stop + 1 : end;  // the stopping sample is counted
+
+  GainPassResult result;
+  std::uint8_t lowest = 255;
+  std::uint8_t highest = 0;
+  unsigned loud = 0;
+  for (std::size_t i = 1; i < limit; ++i) {
+    const std::uint8_t raw = buffer[i];
+    loud += loud_bytes.Contains(raw) ? 1u : 0u;
+    lowest = std::min(lowest, raw);
+    highest = std::max(highest, raw);
+  }
+  result.loud = loud;
+  if (result.loud > 0) {
+    // Every byte at least as far from 127 as a loud one is loud, so the loudest byte of the
+    // stretch is the peak.
+    result.PeakLevel = std::max(highest - 127, 127 - lowest);
+    result.first = FindFirst(buffer, 1, limit, loud_bytes);
+  }
+  return result;
+}
+
+// What the main pass makes of one byte value: the gained sample, whether it counts as loud
+// for starting the take and whether, once stored, it counts as quiet.
+struct MainPassTable {
+  std::array<double, 256> s;
+  std::array<std::uint8_t, 256> loud;
+  std::array<std::uint8_t, 256> quiet;
+};
+
+void FillMainPassTable(MainPassTable& table, double gain, double border, double clip) {
+  for (int raw = 0; raw < 256; ++raw) {
+    const double s = std::floor((raw - 128) * gain);
+    table.s[raw] = s;
+    table.loud[raw] = IsLoud(s, border) && s > clip ? 1 : 0;
+    table.quiet[raw] = (-border < s && s < border) || s == clip ? 1 : 0;
+  }
+}
+
+// Whether the sample at `index`, stored in `slot`, counts as quiet. A slot past the store
+// cannot be stored or read back, and so counts as quiet.
+bool QuietAt(const Buffer& buffer, const MainPassTable& table, std::size_t index,
+             std::size_t slot) noexcept {
+  return slot > kLastSlot || table.quiet[buffer[index]] != 0;
+}
+
+// Index of the sample that completes a run of 1001 quiet stored samples, for a stretch stored
+// from `from` (into slot `first_slot` on) with no quiet run before it; `end` if none does.
+// Tests the sample where a run would complete and looks back only to the last loud one, so a
+// waveform is mostly skipped 1000 samples at a time, and no sample is looked at more than twice.
+std::size_t FindPause(const Buffer& buffer, const MainPassTable& table, std::size_t from,
+                      std::size_t end, std::size_t first_slot) noexcept {
+  const auto pause = static_cast<std::size_t>(kPauseLength) + 1;
+  std::size_t run_start = from;
+  while (end - run_start >= pause) {
+    const std::size_t target = run_start + pause - 1;
+    std::size_t k = target + 1;
+    while (k > run_start && QuietAt(buffer, table, k - 1, first_slot + (k - 1 - from))) --k;
+    if (k == run_start) return target;
+    run_start = k;  // k - 1 is not quiet: a run can only start after it
+  }
+  return end;
+}
+
+// Stores the samples from `from` to `last` into slots `first_slot` on, as far as the store goes.
+void StoreStretch(const Buffer& buffer, const MainPassTable& table, std::size_t from,
+                  std::size_t last, std::size_t first_slot, double* Samples) noexcept {
+  if (first_slot > kLastSlot) return;
+  const std::size_t count = std::min(last - from + 1, kSampleSlots - first_slot);
+  for (std::size_t j = 0; j < count; ++j) Samples[first_slot + j] = table.s[buffer[from + j]];
 }
 
 }  // namespace
@@ -46,7 +181,7 @@ void LoadSamples() {
   m.DefaultMinSamples = kIntakeMinimum;
 
   // 5. Bytes 50 to 30050 of the file; what the file lacks stays 0, which ends the data.
-  std::array<std::uint8_t, kSampleBufferSize> SampleBuffer;
+  Buffer SampleBuffer;
   std::size_t got =
       pellix::CurrentFileSystem().ReadBlock(m.DataFileName, kSkippedBytes, std::span(SampleBuffer));
   got = std::min(got, SampleBuffer.size());
@@ -56,73 +191,62 @@ void LoadSamples() {
   // step 7 computes, so an automatic take always clips at -128.
   const double ClipLevel = pellix::Int(pellix::CheckedResult(-128 * pellix::Divide(m.Gain, 3)));
 
-  // 7. Automatic gain: the peak of the loud samples before the first zero byte or the first
-  // peak above 110. This pass centres on 127, not 128, and starts at index 1.
+  // 7. Automatic gain. This pass centres on 127, not 128, and starts at index 1.
   std::size_t start = 0;
   if (m.AutoGain == 1) {
-    const double border = m.BackgroundBorder;
-    double PeakLevel = 0;
-    std::size_t first = 0;
-    long loud = 0;
-    for (std::size_t i = 1; i <= kLastByte; ++i) {
-      const int raw = SampleBuffer[i];
-      if (raw == 0) break;
-      const double s = raw - 127;
-      if (IsLoud(s, border)) {
-        PeakLevel = std::max(PeakLevel, std::abs(s));
-        if (first == 0) first = i;
-        ++loud;
-      }
-      if (PeakLevel > kPeakStop) break;
-    }
-    m.PeakLevel = PeakLevel;
-    if (loud < 10) {
+    const GainPassResult pass = GainPass(SampleBuffer, m.BackgroundBorder);
+    m.PeakLevel = pass.PeakLevel;
+    if (pass.loud < kMinLoudForGain) {
       m.SampleCount = 0;
       return;
     }
     // A zero peak (a negative border and a run of 127s) fails with Division by zero.
     m.Gain = pellix::Int(pellix::Divide(360, m.PeakLevel));
     if (m.Gain > kMaxAutoGain) m.Gain = kMaxAutoGain;
-    start = first;
+    start = pass.first;
   }
 
-  // 8. Main pass. Each statement here resumes on error: a failing one is skipped and its
-  // target keeps its value. Two can fail, and both are handled in place rather than by
-  // throwing per sample: a non-finite s (Overflow) keeps the previous s, and a slot past the
-  // store (Subscript out of range) is not stored; the quiet test that reads it back fails too,
-  // and resuming after a failed condition enters its branch, so that slot counts as quiet.
+  // 8. Main pass. Its statements resume on error: a failing one is skipped and its target
+  // keeps its value. Only the store can fail here: s cannot overflow, since |raw - 128| is
+  // at most 128 and step 6 has checked 128 x Gain/3. A slot past the store (Subscript out of
+  // range) is not stored; the quiet test that reads it back fails too, and resuming after a
+  // failed condition enters its branch, so that slot counts as quiet.
   const double border = m.BackgroundBorder;
-  const double gain = m.Gain / 3;
+  MainPassTable table;
+  FillMainPassTable(table, m.Gain / 3, border, ClipLevel);
   const double MinSamples = m.MinSamples;
   double* const Samples = m.Samples.data();
+  const std::size_t end = DataEnd(SampleBuffer, start);
   std::size_t stored_end = 0;  // one past the highest slot this call stores
-  double s = 0;                // as an unassigned local, it reads 0 until first computed
   long n = 0;
   long loud = 0;
-  long quiet = 0;
-  for (std::size_t i = start; i <= kLastByte; ++i) {
-    const int raw = SampleBuffer[i];
-    if (raw == 0) break;
-    const double scaled = (raw - 128) * gain;
-    if (std::isfinite(scaled)) s = std::floor(scaled);
-    if (IsLoud(s, border) && s > ClipLevel) ++loud;
-    if (loud > kLoudBeforeStore) {
-      bool is_quiet = true;
-      if (static_cast<std::size_t>(n) <= kLastSlot) {
-        Samples[n] = s;
-        stored_end = std::max(stored_end, static_cast<std::size_t>(n) + 1);
-        is_quiet = (-border < s && s < border) || s == ClipLevel;
-      }
-      quiet = is_quiet ? quiet + 1 : 0;
-      if (quiet > kPauseLength) {
-        n -= kPauseDrop;
-        if (static_cast<double>(n) > MinSamples) break;  // the take is complete
-        n = 0;  // too short: start again, storing from slot 1
-        loud = kLoudAfterRestart;
-        quiet = 0;
-      }
-      ++n;
+  std::size_t i = start;
+  while (i < end) {
+    // Until the fourth loud sample (the second after a restart) nothing is stored. Once
+    // storing, the loud count only grows, so it matters again only after a restart.
+    while (i < end && loud + table.loud[SampleBuffer[i]] <= kLoudBeforeStore) {
+      loud += table.loud[SampleBuffer[i]];
+      ++i;
     }
+    if (i == end) break;
+    loud += table.loud[SampleBuffer[i]];
+
+    // From here every sample is stored, one slot each, until the pause: the first sample that
+    // makes the quiet run of stored samples longer than 1000. Find it first, then store.
+    const std::size_t stop = FindPause(SampleBuffer, table, i, end, static_cast<std::size_t>(n));
+    const std::size_t last = stop < end ? stop : end - 1;
+    StoreStretch(SampleBuffer, table, i, last, static_cast<std::size_t>(n), Samples);
+    n += static_cast<long>(last - i);  // the slot of the stretch's last sample
+    stored_end = std::max(stored_end, std::min(static_cast<std::size_t>(n) + 1, kSampleSlots));
+    if (stop == end) {  // the data ended first
+      ++n;
+      break;
+    }
+    n -= kPauseDrop;
+    if (static_cast<double>(n) > MinSamples) break;  // the take is complete
+    n = 1;                                           // too short: start again, storing from slot 1
+    loud = kLoudAfterRestart;
+    i = stop + 1;
   }
 
   // No take reads an earlier take's samples: every slot an earlier call stored must read 0,

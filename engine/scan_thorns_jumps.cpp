@@ -1,8 +1,14 @@
 // ScanThornsJumps: thorn and jump rates, mean jump length and jump spread of the stored take.
 #include <array>
+#include <bit>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "engine/tarvo_alg1.h"
 #include "platform/conversions.h"
@@ -27,6 +33,127 @@ struct FlicCounts {
   std::int64_t jumps = 0;
 };
 
+constexpr std::size_t kMaxPositions = 20500;
+constexpr std::size_t kWords = kMaxPositions / 64 + 1;  // one bit per position 0 to 20500
+
+bool IsJump(double length, double MinJump, double MaxJump) noexcept {
+  return MinJump <= length && length <= MaxJump;
+}
+
+// One bit per position k (bit k % 64 of word k / 64). Position 0 does not exist; its bit is 0.
+using PositionBits = std::array<std::uint64_t, kWords>;
+
+bool Bit(const PositionBits& bits, std::size_t k) noexcept {
+  return (bits[k >> 6] >> (k & 63)) & 1;
+}
+
+// The number of set bits for positions lo to hi (inclusive, lo <= hi).
+std::int64_t CountBits(const PositionBits& bits, std::size_t lo, std::size_t hi) noexcept {
+  const std::size_t first = lo >> 6;
+  const std::size_t last = hi >> 6;
+  const std::uint64_t low_mask = ~std::uint64_t{0} << (lo & 63);
+  const std::uint64_t high_mask = ~std::uint64_t{0} >> (63 - (hi & 63));
+  if (first == last) return std::popcount(bits[first] & low_mask & high_mask);
+  std::int64_t count = std::popcount(bits[first] & low_mask);
+  for (std::size_t w = first + 1; w < last; ++w) count += std::popcount(bits[w]);
+  return count + std::popcount(bits[last] & high_mask);
+}
+
+// The highest position at or below k whose bit is set, or 0 when there is none.
+std::size_t PreviousSetBit(const PositionBits& bits, std::size_t k) noexcept {
+  std::size_t w = k >> 6;
+  std::uint64_t word = bits[w] & (~std::uint64_t{0} >> (63 - (k & 63)));
+  while (word == 0) {
+    if (w == 0) return 0;
+    word = bits[--w];
+  }
+  return (w << 6) + 63 - static_cast<std::size_t>(std::countl_zero(word));
+}
+
+// Two positions at a time: lane-wise comparisons give all-ones or all-zeros lanes.
+using Lanes = double __attribute__((vector_size(16)));
+using Masks = std::int64_t __attribute__((vector_size(16)));
+
+Lanes LoadLanes(const double* p) noexcept {
+  Lanes v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+
+Lanes Min(Lanes x, Lanes y) noexcept {
+#if defined(__SSE2__)
+  return _mm_min_pd(x, y);
+#else
+  return x < y ? x : y;
+#endif
+}
+Lanes Max(Lanes x, Lanes y) noexcept {
+#if defined(__SSE2__)
+  return _mm_max_pd(x, y);
+#else
+  return x < y ? y : x;
+#endif
+}
+
+// The two lanes of a mask as bits 0 and 1.
+std::uint64_t PairBits(Masks mask) noexcept {
+#if defined(__SSE2__)
+  return static_cast<std::uint64_t>(_mm_movemask_pd(reinterpret_cast<__m128d>(mask)));
+#else
+  return static_cast<std::uint64_t>((mask[0] & 1) | (mask[1] & 2));
+#endif
+}
+
+// Sets the thorn and non-flat bits of positions 1 to `last` (slots k, k+1 and k+2). Reads no
+// slot past last + 2.
+void ClassifyPositions(const double* Samples, std::size_t last, PositionBits& thorn,
+                       PositionBits& nonflat) noexcept {
+  thorn.fill(0);
+  nonflat.fill(0);
+  auto one = [&](std::size_t k) {
+    const double a = Samples[k];
+    const double b = Samples[k + 1];
+    const double c = Samples[k + 2];
+    const bool positive = a < b && b > c && a > 5 && b > 5 && c > 5;
+    const bool negative = a > b && b < c && a < -5 && b < -5 && c < -5;
+    const bool flat = b - 3 < a && a < b + 3 && b - 3 < c && c < b + 3;
+    thorn[k >> 6] |= std::uint64_t{positive || negative} << (k & 63);
+    nonflat[k >> 6] |= std::uint64_t{!flat} << (k & 63);
+  };
+  if (last >= 1) one(1);
+  // Pairs from an even position never straddle two words. Fewer comparisons than the plain
+  // rules, to the same effect: a > 5 and b > a already give b > 5, and min(a, c) > b - 3
+  // holds exactly when both a and c do (samples are never NaN).
+  const Lanes five = {5, 5};
+  const Lanes three = {3, 3};
+  std::uint64_t thorn_word = 0;
+  std::uint64_t nonflat_word = 0;
+  std::size_t k = 2;
+  for (; k + 1 <= last; k += 2) {
+    const Lanes a = LoadLanes(Samples + k);
+    const Lanes b = LoadLanes(Samples + k + 1);
+    const Lanes c = LoadLanes(Samples + k + 2);
+    const Lanes low = Min(a, c);
+    const Lanes high = Max(a, c);
+    const Masks positive = (a < b) & (c < b) & (low > five);
+    const Masks negative = (a > b) & (c > b) & (high < -five);
+    // Written as the bounds, not as |a - b| <= 2: the two differ for samples too large for a
+    // difference of 3 to register.
+    const Masks flat = (low > b - three) & (high < b + three);
+    thorn_word |= PairBits(positive | negative) << (k & 63);
+    nonflat_word |= (PairBits(flat) ^ 3) << (k & 63);
+    if ((k & 63) == 62) {
+      thorn[k >> 6] |= thorn_word;
+      nonflat[k >> 6] |= nonflat_word;
+      thorn_word = 0;
+      nonflat_word = 0;
+    }
+  }
+  thorn[(k - 2) >> 6] |= thorn_word;
+  nonflat[(k - 2) >> 6] |= nonflat_word;
+  if (k <= last) one(k);
+}
+
 }  // namespace
 
 void ScanThornsJumps() {
@@ -48,42 +175,72 @@ void ScanThornsJumps() {
   // 4. Flic pass. A flic's last position is the next flic's first, so that position is seen
   // twice, and the flat run carries over from one flic to the next.
   const double* const Samples = m.Samples.data();
-  const double MinJump = m.MinJump;
-  const double MaxJump = m.MaxJump;
   std::array<FlicCounts, kFlicRows> FlicTable{};
   std::array<std::int64_t, kLongestRun + 1> JumpHistogram{};
   std::size_t F = 0;
-  std::int64_t run = 0;
   const double last_start = N - FlicLength;  // N is NaN only if SampleCount was set to NaN
   if (last_start >= 1) {
-    // Both at most 20500 here, so every index below stays under slot 20503.
+    // Both at most 20500 here, so every position is at most 20500 and every slot read at most
+    // 20502.
     const auto flic = static_cast<std::size_t>(FlicLength);
     const auto last = static_cast<std::size_t>(last_start);
+
+    // What each position is does not depend on the flic that sees it: classify every position
+    // once, then count per flic.
+    PositionBits thorn;
+    PositionBits nonflat;
+    ClassifyPositions(Samples, last + flic, thorn, nonflat);
+
+    // A run ends at every position that is not flat. It has length 0 when the position seen
+    // just before was not flat either; for the first position of a flic that is the same
+    // position, seen as the last of the flic before (the scan's first position starts with a
+    // run of 0 as well). Otherwise the run is the flat stretch back to the last position that
+    // is not flat, each flic start in it counted twice.
+    PositionBits after_nonflat;  // not flat, and the position before is not flat
+    PositionBits after_flat;     // not flat, and the position before is flat
+    std::uint64_t carry = 0;
+    for (std::size_t w = 0; w < kWords; ++w) {
+      const std::uint64_t before = (nonflat[w] << 1) | carry;
+      carry = nonflat[w] >> 63;
+      after_nonflat[w] = nonflat[w] & before;
+      after_flat[w] = nonflat[w] & ~before;
+    }
+    const std::size_t flics = (last - 1) / flic + 1;
+    // Flic starts after the first, from lo to hi: 1 + t x flic for t = 1 to flics - 1.
+    auto repeated_positions = [&](std::size_t lo, std::size_t hi) -> std::size_t {
+      const std::size_t t_low = std::max<std::size_t>((lo - 1 + flic - 1) / flic, 1);
+      const std::size_t t_high = std::min((hi - 1) / flic, flics - 1);
+      return t_high >= t_low ? t_high - t_low + 1 : 0;
+    };
+
+    // Which run lengths count as jumps; a run longer than 100 is looked at on its own.
+    std::array<bool, kLongestRun + 1> counted;
+    for (std::size_t length = 0; length <= kLongestRun; ++length) {
+      counted[length] = IsJump(static_cast<double>(length), m.MinJump, m.MaxJump);
+    }
+
     for (std::size_t st = 1; st <= last; st += flic) {
       ++F;
-      std::int64_t thorns = 0;
+      const std::size_t end = st + flic;
+      const std::int64_t thorns = CountBits(thorn, st, end);
       std::int64_t jumps = 0;
-      for (std::size_t k = st; k <= st + flic; ++k) {
-        const double a = Samples[k];
-        const double b = Samples[k + 1];
-        const double c = Samples[k + 2];
-        if (a < b && b > c && a > 5 && b > 5 && c > 5) ++thorns;
-        if (a > b && b < c && a < -5 && b < -5 && c < -5) ++thorns;
-        // Written as the bounds, not as |a - b| <= 2: the two differ for samples too large
-        // for a difference of 3 to register.
-        const bool flat = b - 3 < a && a < b + 3 && b - 3 < c && c < b + 3;
-        if (flat) {
-          ++run;
-        } else {
-          const auto length = static_cast<double>(run);
-          if (MinJump <= length && length <= MaxJump) {
-            ++jumps;
-            if (static_cast<std::size_t>(run) > kLongestRun) {
-              pellix::RaiseError(pellix::kSubscriptOutOfRange);
+      if (counted[0]) jumps += (Bit(nonflat, st) ? 1 : 0) + CountBits(after_nonflat, st + 1, end);
+      for (std::size_t w = (st + 1) >> 6; w <= end >> 6; ++w) {
+        std::uint64_t word = after_flat[w];
+        if (w == (st + 1) >> 6) word &= ~std::uint64_t{0} << ((st + 1) & 63);
+        if (w == end >> 6) word &= ~std::uint64_t{0} >> (63 - (end & 63));
+        for (; word != 0; word &= word - 1) {
+          const std::size_t k = (w << 6) + static_cast<std::size_t>(std::countr_zero(word));
+          const std::size_t previous = PreviousSetBit(nonflat, k - 1);
+          const std::size_t length = (k - previous - 1) + repeated_positions(previous + 1, k - 1);
+          if (length <= kLongestRun) {
+            if (counted[length]) {
+              ++jumps;
+              ++JumpHistogram[length];
             }
-            ++JumpHistogram[static_cast<std::size_t>(run)];
+          } else if (IsJump(static_cast<double>(length), m.MinJump, m.MaxJump)) {
+            pellix::RaiseError(pellix::kSubscriptOutOfRange);  // no histogram bin for it
           }
-          run = 0;
         }
       }
       if (F < kStoredFlics) FlicTable[F] = {thorns, jumps};

@@ -3,7 +3,7 @@
 // Input: four settings (Gain, BackgroundBorder, MinJump, MaxJump), each a tag byte and eight
 // value bytes, then the sample file's bytes. Besides the sanitizers, it checks that only the
 // documented errors come out, that the store holds nothing beyond this take's slots, and that
-// a take gives the same results in a fresh state as after another take.
+// the engine agrees with a literal model of the rules on every take, fresh or after another.
 #include <algorithm>
 #include <array>
 #include <cfloat>
@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "engine/tarvo_alg1.h"
+#include "fuzz/reference_model.h"
 #include "platform/error.h"
 #include "platform/memory_file_system.h"
 
@@ -54,11 +55,10 @@ struct Settings {
 
 struct Outcome {
   int intake_error = 0;
-  double SampleCount = 0;
-  double Gain = 0;
   int scan_error = 0;
-  bool scanned = false;
-  double ThornRate = 0, JumpRate = 0, AvgJumpLen = 0, JumpSpread = 0;
+  double SampleCount = 0, Gain = 0, AutoGain = 0, PeakLevel = 0, MinSamples = 0;
+  double ThornRate = 0, JumpRate = 0, AvgJumpLen = 0, JumpSpread = 0, FlicLength = 0;
+  std::size_t StoredHighWater = 0;
   std::array<double, Tarvo_alg1::kSampleSlots> Samples{};
 
   bool operator==(const Outcome&) const = default;
@@ -69,55 +69,77 @@ struct Outcome {
   std::abort();
 }
 
-void Run(const char* path, const Settings& settings, Outcome& out) {
-  auto& m = Shared();
+// Runs one take through `load` and `scan` on the state `m`, as Check would, and records the
+// state afterwards. Checks what must hold whichever implementation runs.
+template <typename Load, typename Scan>
+void Run(Tarvo_alg1::SharedState& m, Load load, Scan scan, const char* path,
+         const Settings& settings, Outcome& out) {
   m.DataFileName = path;
   m.Gain = settings.Gain;
   m.BackgroundBorder = settings.BackgroundBorder;
-  const bool automatic = settings.Gain == 0;
-  out = Outcome{};
+  out.intake_error = 0;
+  out.scan_error = 0;
   try {
-    Tarvo_alg1::LoadSamples();
+    load();
   } catch (const pellix::PlatformError& e) {
     out.intake_error = e.number();
     if (e.number() != pellix::kOverflow && e.number() != pellix::kDivisionByZero) {
       Fail("unexpected intake error");
     }
   }
-  out.SampleCount = m.SampleCount;
   if (m.SampleCount < 0 || m.SampleCount != std::floor(m.SampleCount)) Fail("bad count");
   if (m.StoredHighWater > Tarvo_alg1::kSampleSlots) Fail("high-water past the store");
   for (std::size_t i = m.StoredHighWater; i < Tarvo_alg1::kSampleSlots; ++i) {
-    if (m.Samples[i] != 0) Fail("a slot past this take's stores is not 0");
+    if (m.Samples[i] != 0) Fail("a slot past the stores of the last take is not 0");
+  }
+  if (out.intake_error == 0 && settings.Gain == 0 && m.SampleCount > 0 &&
+      (m.Gain < 2 || m.Gain > 50)) {
+    Fail("automatic gain out of range");
   }
   if (out.intake_error == 0) {
-    out.Gain = m.Gain;
-    if (automatic && m.SampleCount > 0 && (m.Gain < 2 || m.Gain > 50)) Fail("automatic gain");
-  }
-  if (out.intake_error != 0) return;
-  // The store is cleared of earlier takes when the main pass runs; an automatic take with too
-  // few loud samples, or a failing step before, gives up earlier and leaves it as it was.
-  if (!(automatic && m.SampleCount == 0)) out.Samples = m.Samples;
-
-  m.MinJump = settings.MinJump;
-  m.MaxJump = settings.MaxJump;
-  try {
-    Tarvo_alg1::ScanThornsJumps();
-    out.scanned = m.SampleCount > 0;
-  } catch (const pellix::PlatformError& e) {
-    out.scan_error = e.number();
-    if (e.number() == pellix::kSubscriptOutOfRange) {
-      if (!(settings.MaxJump > 100)) Fail("run past the histogram with MaxJump <= 100");
-    } else if (e.number() != pellix::kDivisionByZero) {
-      Fail("unexpected scan error");
+    m.MinJump = settings.MinJump;
+    m.MaxJump = settings.MaxJump;
+    try {
+      scan();
+    } catch (const pellix::PlatformError& e) {
+      out.scan_error = e.number();
+      if (e.number() == pellix::kSubscriptOutOfRange) {
+        if (!(settings.MaxJump > 100)) Fail("run past the histogram with MaxJump <= 100");
+      } else if (e.number() != pellix::kDivisionByZero) {
+        Fail("unexpected scan error");
+      }
     }
+    if (m.AvgJumpLen != 0 && (m.AvgJumpLen < 2 || m.AvgJumpLen > 11)) Fail("mean jump length");
   }
-  if (out.scanned) {
-    out.ThornRate = m.ThornRate;
-    out.JumpRate = m.JumpRate;
-    out.AvgJumpLen = m.AvgJumpLen;
-    out.JumpSpread = m.JumpSpread;
-    if (m.AvgJumpLen != 0 && (m.AvgJumpLen < 2 || m.AvgJumpLen > 11)) Fail("mean jump");
+  out.SampleCount = m.SampleCount;
+  out.Gain = m.Gain;
+  out.AutoGain = m.AutoGain;
+  out.PeakLevel = m.PeakLevel;
+  out.MinSamples = m.MinSamples;
+  out.ThornRate = m.ThornRate;
+  out.JumpRate = m.JumpRate;
+  out.AvgJumpLen = m.AvgJumpLen;
+  out.JumpSpread = m.JumpSpread;
+  out.FlicLength = m.FlicLength;
+  out.StoredHighWater = m.StoredHighWater;
+  out.Samples = m.Samples;
+}
+
+void Report(const Outcome& engine, const Outcome& model) {
+  if (std::getenv("PELLIX_FUZZ_DEBUG") == nullptr) return;
+  std::fprintf(stderr,
+               "errors %d/%d %d/%d count %.17g/%.17g gain %.17g/%.17g peak %g/%g hw %zu/%zu\n"
+               "rates %.17g %.17g %.17g %.17g / %.17g %.17g %.17g %.17g\n",
+               engine.intake_error, model.intake_error, engine.scan_error, model.scan_error,
+               engine.SampleCount, model.SampleCount, engine.Gain, model.Gain, engine.PeakLevel,
+               model.PeakLevel, engine.StoredHighWater, model.StoredHighWater, engine.ThornRate,
+               engine.JumpRate, engine.AvgJumpLen, engine.JumpSpread, model.ThornRate,
+               model.JumpRate, model.AvgJumpLen, model.JumpSpread);
+  for (std::size_t i = 0; i < engine.Samples.size(); ++i) {
+    if (engine.Samples[i] != model.Samples[i]) {
+      std::fprintf(stderr, "slot %zu: %g / %g\n", i, engine.Samples[i], model.Samples[i]);
+      break;
+    }
   }
 }
 
@@ -145,32 +167,35 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   files.Add("take", std::vector<std::uint8_t>(data + kHeaderBytes, data + size));
   pellix::ScopedFileSystem scope(files);
 
-  // The take in a fresh state ...
-  static Outcome fresh;
-  static Outcome again;
-  Shared() = Tarvo_alg1::SharedState{};
-  Run("take", settings, fresh);
+  // The engine and the literal model, each from a fresh state: first the take alone, then the
+  // take again after a long loud take. Every step must agree, and the take's two runs too.
+  auto& engine = Shared();
+  static auto* model = new Tarvo_alg1::SharedState;
+  engine = Tarvo_alg1::SharedState{};
+  *model = Tarvo_alg1::SharedState{};
+  auto engine_load = [] { Tarvo_alg1::LoadSamples(); };
+  auto engine_scan = [] { Tarvo_alg1::ScanThornsJumps(); };
+  auto model_load = [] { reference::LoadSamples(*model); };
+  auto model_scan = [] { reference::ScanThornsJumps(*model); };
 
-  // ... and after a different take: the same results, the same store.
-  static Outcome loud;
-  Run("loud", Settings{3, 10, 2, 30}, loud);
-  Run("take", settings, again);
-  if (!(fresh == again)) {
-    if (std::getenv("PELLIX_FUZZ_DEBUG") != nullptr) {
-      std::fprintf(
-          stderr,
-          "err %d/%d count %g/%g gain %g/%g scan %d/%d %d/%d rates %g %g %g %g / %g %g %g %g\n",
-          fresh.intake_error, again.intake_error, fresh.SampleCount, again.SampleCount, fresh.Gain,
-          again.Gain, fresh.scan_error, again.scan_error, fresh.scanned, again.scanned,
-          fresh.ThornRate, fresh.JumpRate, fresh.AvgJumpLen, fresh.JumpSpread, again.ThornRate,
-          again.JumpRate, again.AvgJumpLen, again.JumpSpread);
-      for (std::size_t i = 0; i < fresh.Samples.size(); ++i) {
-        if (fresh.Samples[i] != again.Samples[i]) {
-          std::fprintf(stderr, "slot %zu: %g / %g\n", i, fresh.Samples[i], again.Samples[i]);
-          break;
-        }
-      }
+  static Outcome by_engine, by_model, fresh;
+  const Settings loud_settings{3, 10, 2, 30};
+  const char* steps[] = {"take", "loud", "take"};
+  for (int step = 0; step < 3; ++step) {
+    const Settings& used = step == 1 ? loud_settings : settings;
+    Run(engine, engine_load, engine_scan, steps[step], used, by_engine);
+    Run(*model, model_load, model_scan, steps[step], used, by_model);
+    if (!(by_engine == by_model)) {
+      Report(by_engine, by_model);
+      Fail("the engine and the literal model disagree");
     }
+    if (step == 0) fresh = by_engine;
+  }
+  // The take's results do not depend on the take before it (the scan's outputs are kept from
+  // the earlier take when the intake or the scan stops early, and the store when the intake
+  // gives up before its main pass).
+  if (fresh.intake_error == 0 && fresh.scan_error == 0 && fresh.SampleCount > 0 &&
+      !(fresh.AutoGain == 1 && fresh.PeakLevel == 0) && !(fresh == by_engine)) {
     Fail("a take depends on the take before it");
   }
   return 0;

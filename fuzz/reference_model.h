@@ -1,0 +1,180 @@
+// A literal, one-sample-at-a-time model of the intake and the scan, against which the fuzzer
+// checks the engine's table-driven passes. Slow on purpose: every rule is applied per sample
+// in the order it is stated, with nothing precomputed.
+#pragma once
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <span>
+
+#include "engine/tarvo_alg1.h"
+#include "platform/conversions.h"
+#include "platform/error.h"
+#include "platform/file_system.h"
+
+namespace reference {
+
+using Tarvo_alg1::kSampleBufferSize;
+using Tarvo_alg1::kSampleSlots;
+using Tarvo_alg1::SharedState;
+
+inline bool IsLoud(double s, double border) {
+  return s > border || s < -border;
+}
+
+inline void LoadSamples(SharedState& m) {
+  constexpr std::size_t kLastByte = kSampleBufferSize - 1;
+  constexpr std::size_t kLastSlot = kSampleSlots - 1;
+  m.SampleCount = 0;
+  if (m.DataFileName.empty()) return;
+  m.AutoGain = m.Gain == 0 ? 1 : 0;
+  if (m.Gain == 0) m.Gain = 3;
+  m.MinSamples = 850;
+  m.DefaultMinSamples = 850;
+  std::array<std::uint8_t, kSampleBufferSize> SampleBuffer{};
+  pellix::CurrentFileSystem().ReadBlock(m.DataFileName, 49, std::span(SampleBuffer));
+  const double ClipLevel = pellix::Int(pellix::CheckedResult(-128 * pellix::Divide(m.Gain, 3)));
+  std::size_t start = 0;
+  if (m.AutoGain == 1) {
+    const double border = m.BackgroundBorder;
+    m.PeakLevel = 0;
+    std::size_t first = 0;
+    long loud = 0;
+    for (std::size_t i = 1; i <= kLastByte; ++i) {
+      const int raw = SampleBuffer[i];
+      if (raw == 0) break;
+      const double s = raw - 127;
+      if (IsLoud(s, border)) {
+        if (std::abs(s) > m.PeakLevel) m.PeakLevel = std::abs(s);
+        if (first == 0) first = i;
+        ++loud;
+      }
+      if (m.PeakLevel > 110) break;
+    }
+    if (loud < 10) {
+      m.SampleCount = 0;
+      return;
+    }
+    m.Gain = pellix::Int(pellix::Divide(360, m.PeakLevel));
+    if (m.Gain > 50) m.Gain = 50;
+    start = first;
+  }
+  // Resume on error: a failing s keeps the previous s; a store past the array fails, and so
+  // does the quiet test reading it back, whose branch is then entered.
+  const double border = m.BackgroundBorder;
+  double s = 0;
+  long n = 0;
+  long loud = 0;
+  long quiet = 0;
+  std::size_t stored_end = 0;
+  bool cleared = false;
+  for (std::size_t i = start; i <= kLastByte; ++i) {
+    const int raw = SampleBuffer[i];
+    if (raw == 0) break;
+    const double scaled = (raw - 128) * (m.Gain / 3);
+    if (std::isfinite(scaled)) s = pellix::Int(scaled);
+    if (IsLoud(s, border) && s > ClipLevel) ++loud;
+    if (loud > 3) {
+      if (!cleared) {  // an earlier take's slots read 0 before this take stores anything
+        std::fill(m.Samples.begin(), m.Samples.begin() + m.StoredHighWater, 0.0);
+        cleared = true;
+      }
+      bool is_quiet = true;
+      if (static_cast<std::size_t>(n) <= kLastSlot) {
+        m.Samples[n] = s;
+        stored_end = std::max(stored_end, static_cast<std::size_t>(n) + 1);
+        is_quiet = (-border < m.Samples[n] && m.Samples[n] < border) || m.Samples[n] == ClipLevel;
+      }
+      if (is_quiet) {
+        ++quiet;
+      } else {
+        quiet = 0;
+      }
+      if (quiet > 1000) {
+        n = n - 700;
+        if (static_cast<double>(n) > m.MinSamples) break;
+        n = 0;
+        loud = 2;
+        quiet = 0;
+      }
+      ++n;
+    }
+  }
+  if (!cleared) std::fill(m.Samples.begin(), m.Samples.begin() + m.StoredHighWater, 0.0);
+  m.StoredHighWater = stored_end;
+  m.SampleCount = static_cast<double>(n);
+}
+
+inline void ScanThornsJumps(SharedState& m) {
+  double N = m.SampleCount;
+  if (N <= 0) return;
+  if (m.FlicLength == 0) m.FlicLength = 300;
+  if (N > 20500) N = 20500;
+  const double FlicLength = m.FlicLength;
+  std::array<std::array<double, 6>, 101> FlicTable{};
+  std::array<double, 101> JumpHistogram{};
+  std::size_t F = 0;
+  long run = 0;
+  for (double st = 1; st <= N - FlicLength; st += FlicLength) {
+    ++F;
+    double thorns = 0;
+    double jumps = 0;
+    for (double kd = st; kd <= st + FlicLength; ++kd) {
+      const auto k = static_cast<std::size_t>(kd);
+      const double a = m.Samples[k];
+      const double b = m.Samples[k + 1];
+      const double c = m.Samples[k + 2];
+      if (a < b && b > c && a > 5 && b > 5 && c > 5) thorns += 1;
+      if (a > b && b < c && a < -5 && b < -5 && c < -5) thorns += 1;
+      if (b - 3 < a && a < b + 3 && b - 3 < c && c < b + 3) {
+        run += 1;
+      } else {
+        if (m.MinJump <= static_cast<double>(run) && static_cast<double>(run) <= m.MaxJump) {
+          jumps += 1;
+          if (run > 100) pellix::RaiseError(pellix::kSubscriptOutOfRange);
+          JumpHistogram[static_cast<std::size_t>(run)] += 1;
+        }
+        run = 0;
+      }
+    }
+    if (F < 100) FlicTable[F] = {0, thorns, 0, jumps, 0, 0};
+  }
+  double total = 0;
+  double weighted = 0;
+  for (std::size_t L = 1; L <= 100; ++L) {
+    total += JumpHistogram[L];
+    weighted += JumpHistogram[L] * static_cast<double>(L);
+  }
+  const double mean = total > 0 ? weighted / total : 0;
+  double deviation = 0;
+  for (std::size_t L = 1; L <= 100; ++L) {
+    if (JumpHistogram[L] > 1)
+      deviation += JumpHistogram[L] * std::abs(mean - static_cast<double>(L));
+  }
+  double thornSum = 0;
+  double jumpSum = 0;
+  double used = 0;
+  for (std::size_t f = 1; f <= F; ++f) {
+    const auto& row = FlicTable[f];
+    if (f > 1 && row[1] == 0 && row[2] == 0 && row[3] == 0) break;
+    thornSum += row[1];
+    jumpSum += row[3];
+    used += 1;
+  }
+  m.ThornRate = pellix::Int(pellix::Divide(thornSum, used) / FlicLength * 3000);
+  m.JumpRate = pellix::Int(pellix::Divide(jumpSum, used) / FlicLength * 3000);
+  m.JumpSpread = std::sqrt(deviation);
+  m.AvgJumpLen = mean;
+  if (m.AvgJumpLen < 2 || m.AvgJumpLen > 11) {
+    m.ThornRate = 0;
+    m.JumpRate = 0;
+    m.JumpSpread = 0;
+    m.AvgJumpLen = 0;
+  }
+}
+
+}  // namespace reference
