@@ -25,8 +25,8 @@ Examples:
   pellix panel --state session.json --svg panel.svg)";
 
 struct PanelOptions {
-  std::string state;
-  std::string svg;
+  std::optional<std::string> state;  // an empty path given is an error, not "no bag"
+  std::optional<std::string> svg;
 };
 
 // A bag that remembers the last key read, so that a load that stops can say where.
@@ -56,30 +56,30 @@ std::string Describe(const PlatformError& e) {
 
 int RunPanel(const PanelOptions& options) {
   ALG_V1S control;
-  if (options.state.empty()) {
+  if (!options.state) {
     control.InitProperties();
   } else {
+    const std::string& path = *options.state;
     std::optional<JsonPropertyBag> bag;
     try {
-      bag = JsonPropertyBag::Load(options.state);
+      bag = JsonPropertyBag::Load(path);
     } catch (const PlatformError& e) {
-      std::cerr << "pellix: cannot read property bag '" << options.state << "': " << Describe(e)
-                << '\n';
+      std::cerr << "pellix: cannot read property bag '" << path << "': " << Describe(e) << '\n';
       return 1;
     }
     KeyTrackingBag tracked(*bag);
     try {
       control.ReadProperties(tracked);
     } catch (const PlatformError& e) {
-      std::cerr << "pellix: cannot load property bag '" << options.state << "': the value of \""
+      std::cerr << "pellix: cannot load property bag '" << path << "': the value of \""
                 << tracked.last_key() << "\" is refused: " << Describe(e) << '\n';
       return 1;
     }
   }
 
-  if (!options.svg.empty()) {
+  if (options.svg) {
     try {
-      WritePanelSvg(control, options.svg);
+      WritePanelSvg(control, *options.svg);
     } catch (const PlatformError& e) {
       std::cerr << "pellix: " << e.what() << " (error " << e.number() << ")\n";
       return 1;
