@@ -23,7 +23,10 @@ constexpr AddCommand kCommands[] = {
 constexpr const char* kExamples = R"(Examples:
   pellix script session.pellix     run a script, one JSON line per statement
   pellix script < session.pellix   the same, reading standard input
-  pellix script --help             the script statements)";
+  pellix script --help             the script statements
+  pellix convert yes.wav yes.smp   a recording as a sample file for the control
+  pellix panel --svg panel.svg     a new instance's panel, as text and as a picture
+  pellix typelib > Pellix.idl      the type library as IDL)";
 
 }  // namespace
 
