@@ -187,8 +187,8 @@ void LoadSamples() {
   got = std::min(got, SampleBuffer.size());
   std::memset(SampleBuffer.data() + got, 0, SampleBuffer.size() - got);
 
-  // 6. Taken at the gain in force now: in automatic mode that is still 3, not the gain that
-  // step 7 computes, so an automatic take always clips at -128.
+  // 6. Taken at the gain in force now: in automatic mode that is still 3, not the gain the
+  // gain pass below computes, so an automatic take always clips at -128.
   const double ClipLevel = pellix::Int(pellix::CheckedResult(-128 * pellix::Divide(m.Gain, 3)));
 
   // 7. Automatic gain. This pass centres on 127, not 128, and starts at index 1.
@@ -207,10 +207,11 @@ void LoadSamples() {
   }
 
   // 8. Main pass. Its statements resume on error: a failing one is skipped and its target
-  // keeps its value. Only the store can fail here: s cannot overflow, since |raw - 128| is
-  // at most 128 and step 6 has checked 128 x Gain/3. A slot past the store (Subscript out of
-  // range) is not stored; the quiet test that reads it back fails too, and resuming after a
-  // failed condition enters its branch, so that slot counts as quiet.
+  // keeps its value. Only the store can fail here. s cannot overflow: |raw - 128| is at most
+  // 128, and the gain is either the one whose 128 x Gain/3 the clip level has just checked or
+  // an automatic gain of at most 50. A slot past the store (Subscript out of range) is not
+  // stored; the quiet test that reads it back fails too, and resuming after a failed condition
+  // enters its branch, so that slot counts as quiet.
   const double border = m.BackgroundBorder;
   MainPassTable table;
   FillMainPassTable(table, m.Gain / 3, border, ClipLevel);
