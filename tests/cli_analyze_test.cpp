@@ -345,7 +345,7 @@ TEST_F(Analyze, TableIsTheDefaultFormat) {
   EXPECT_TRUE(Contains(run.out, "take")) << run.out;
   EXPECT_EQ(CountLines(run.out, "accepted"), 3);
   EXPECT_EQ(CountLines(run.out, "alex_check_01.wav"), 1);
-  EXPECT_THROW(Json::parse(run.out.substr(0, run.out.find('\n'))), Json::parse_error);
+  EXPECT_FALSE(Json::accept(run.out.substr(0, run.out.find('\n'))));
 }
 
 // ---- State between runs ----

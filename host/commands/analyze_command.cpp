@@ -143,18 +143,28 @@ void AddAnalyzeCommand(CLI::App& app, CommandAction& action) {
       ->add_option("--params", options->params,
                    "Packed parameter string for Initalize (default: jumps 2 to 30, "
                    "background border 5, automatic gain)")
+      ->type_name("TEXT")
       ->capture_default_str();
-  command->add_option("--calibrate", options->calibrate, "Takes to calibrate on, in order");
-  command->add_option("--check", options->check, "Takes to check, in order");
+  command->add_option("--calibrate", options->calibrate, "Takes to calibrate on, in order")
+      ->type_name("FILE");
+  command->add_option("--check", options->check, "Takes to check, in order")->type_name("FILE");
   command->add_flag("--profile", options->profile,
                     "Run the profiler after the checks and explain the profile");
-  command->add_option("--state", options->state,
-                      "JSON property bag to load before and save after the run");
-  command->add_option("--format", options->format, "table, json or csv")->capture_default_str();
-  command->add_option("--panel", options->panel, "Draw the control's panel as SVG into this file");
-  command->add_option("--batch", options->batch,
-                      "Manifest (CSV: speaker,role,file) of several speakers");
+  command
+      ->add_option("--state", options->state,
+                   "JSON property bag to load before and save after the run")
+      ->type_name("BAG.json");
+  command->add_option("--format", options->format, "table, json or csv")
+      ->type_name("FORMAT")
+      ->capture_default_str();
+  command->add_option("--panel", options->panel, "Draw the control's panel as SVG into this file")
+      ->type_name("OUT.svg");
+  command
+      ->add_option("--batch", options->batch,
+                   "Manifest (CSV: speaker,role,file) of several speakers")
+      ->type_name("MANIFEST");
   command->add_option("--jobs", options->jobs, "Speakers analysed at the same time in batch mode")
+      ->type_name("N")
       ->capture_default_str();
   command->footer(kAnalyzeHelp);
   command->callback([options, &action] { action = [options] { return RunAnalyze(*options); }; });

@@ -113,7 +113,8 @@ void AddDemoCommand(CLI::App& app, CommandAction& action) {
   CLI::App* command = app.add_subcommand(
       "demo", "Analyse the bundled example recordings of one speaker and draw the panel");
   auto out = std::make_shared<std::string>();
-  command->add_option("--out", *out, "Folder for panel.svg (default: the current folder)");
+  command->add_option("--out", *out, "Folder for panel.svg (default: the current folder)")
+      ->type_name("DIR");
   command->footer(kDemoHelp);
   command->callback([out, &action] { action = [out] { return RunDemo(*out); }; });
 }
