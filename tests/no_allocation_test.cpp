@@ -1,0 +1,273 @@
+// The analysis allocates nothing: the intake, the scan, the stress computation and the verdict
+// run on fixed-size state and stack arrays, so a check costs no trip to the heap (only the
+// captions that publish its results may allocate). The global allocation functions are replaced
+// by counting ones, and the four procedures are called directly on this thread's module state
+// with every input set beforehand.
+#include <stdlib.h>
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <new>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "engine/tarvo_alg1.h"
+#include "platform/file_system.h"
+#include "platform/memory_file_system.h"
+#include "platform/value.h"
+#include "take_builder.h"
+
+namespace {
+
+std::atomic<long> allocations{0};
+
+void* Allocate(std::size_t size) noexcept {
+  allocations.fetch_add(1, std::memory_order_relaxed);
+  return std::malloc(size == 0 ? 1 : size);
+}
+
+void* AllocateAligned(std::size_t size, std::align_val_t alignment) noexcept {
+  allocations.fetch_add(1, std::memory_order_relaxed);
+  const auto align = static_cast<std::size_t>(alignment);
+  const std::size_t rounded = (size + align - 1) / align * align;
+  return std::aligned_alloc(align, rounded == 0 ? align : rounded);
+}
+
+}  // namespace
+
+// Every form of the replaceable allocation functions, counted; the deallocation functions
+// match them.
+void* operator new(std::size_t size) {
+  if (void* p = Allocate(size)) return p;
+  throw std::bad_alloc();
+}
+void* operator new[](std::size_t size) {
+  if (void* p = Allocate(size)) return p;
+  throw std::bad_alloc();
+}
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+  return Allocate(size);
+}
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+  return Allocate(size);
+}
+void* operator new(std::size_t size, std::align_val_t alignment) {
+  if (void* p = AllocateAligned(size, alignment)) return p;
+  throw std::bad_alloc();
+}
+void* operator new[](std::size_t size, std::align_val_t alignment) {
+  if (void* p = AllocateAligned(size, alignment)) return p;
+  throw std::bad_alloc();
+}
+void* operator new(std::size_t size, std::align_val_t alignment, const std::nothrow_t&) noexcept {
+  return AllocateAligned(size, alignment);
+}
+void* operator new[](std::size_t size, std::align_val_t alignment, const std::nothrow_t&) noexcept {
+  return AllocateAligned(size, alignment);
+}
+void operator delete(void* p) noexcept {
+  std::free(p);
+}
+void operator delete[](void* p) noexcept {
+  std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+  std::free(p);
+}
+void operator delete[](void* p, std::size_t) noexcept {
+  std::free(p);
+}
+void operator delete(void* p, const std::nothrow_t&) noexcept {
+  std::free(p);
+}
+void operator delete[](void* p, const std::nothrow_t&) noexcept {
+  std::free(p);
+}
+void operator delete(void* p, std::align_val_t) noexcept {
+  std::free(p);
+}
+void operator delete[](void* p, std::align_val_t) noexcept {
+  std::free(p);
+}
+void operator delete(void* p, std::size_t, std::align_val_t) noexcept {
+  std::free(p);
+}
+void operator delete[](void* p, std::size_t, std::align_val_t) noexcept {
+  std::free(p);
+}
+void operator delete(void* p, std::align_val_t, const std::nothrow_t&) noexcept {
+  std::free(p);
+}
+void operator delete[](void* p, std::align_val_t, const std::nothrow_t&) noexcept {
+  std::free(p);
+}
+
+namespace {
+
+using pellix::testing::TakeBuilder;
+
+// Allocations made from construction to the call of count().
+class AllocationCount {
+ public:
+  AllocationCount() : start_(allocations.load()) {}
+  long count() const { return allocations.load() - start_; }
+
+ private:
+  long start_;
+};
+
+// Keeps the compiler from dropping an allocation whose result is never used.
+void* volatile sink = nullptr;
+
+// An automatic-gain take of 30001 samples: a short silence, then a voiced pattern that never
+// pauses, so the take runs past the end of the store. Each period of 25 samples rises to a
+// plateau (a flat stretch: one jump), dips and peaks (a thorn), and mirrors that below.
+std::vector<std::uint8_t> LoudFullTake() {
+  const int period[] = {10,  30,  50,  60,  60,  60,  60,  60,  50,  55,  40,  20, 0,
+                        -20, -40, -60, -60, -60, -60, -60, -50, -55, -40, -20, -5};
+  std::vector<std::uint8_t> file(49, 0);
+  for (int i = 0; i < 300; ++i) file.push_back(128);
+  for (std::size_t i = 0; file.size() < 49 + 30001; ++i) {
+    file.push_back(static_cast<std::uint8_t>(128 + period[i % std::size(period)]));
+  }
+  return file;
+}
+
+// Settings and a calibration as Check would copy them from the panel, before the procedures
+// run: the analysis constants loaded, break points 120, resolutions 2.
+void SetAnalysisInputs(double gain, double border) {
+  Tarvo_alg1::LoadAnalysisConstants();
+  auto& s = Tarvo_alg1::Shared();
+  s.Gain = gain;
+  s.BackgroundBorder = border;
+  s.MinJump = 2;
+  s.MaxJump = 30;
+  s.ThornBreakpoint = 120;
+  s.JumpBreakpoint = 120;
+  s.ThornResolution = 2;
+  s.JumpResolution = 2;
+  s.CalSpT = 90;
+  s.CalSpJ = 150;
+  s.CalJQ = 12;
+  s.CalAvJ = 4;
+}
+
+// The four procedures of one check, in Check's order.
+void Analyse() {
+  Tarvo_alg1::LoadSamples();
+  Tarvo_alg1::ScanThornsJumps();
+  Tarvo_alg1::ComputeStress();
+  Tarvo_alg1::DecideVerdict();
+}
+
+class NoAllocation : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Tarvo_alg1::Shared() = *std::make_unique<Tarvo_alg1::SharedState>();
+    std::string pattern = (std::filesystem::temp_directory_path() / "pellix-noalloc-XXXXXX");
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    dir_ = pattern;
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+
+  std::string WriteTake(const std::string& name, const std::vector<std::uint8_t>& bytes) {
+    const std::string path = (dir_ / name).string();
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+    return path;
+  }
+
+  // The analysis reached a verdict on a complete computation, so every stage ran.
+  static void ExpectCompleteAnalysis() {
+    const auto& s = Tarvo_alg1::Shared();
+    EXPECT_GE(s.SampleCount, 800);
+    EXPECT_GE(s.AvgJumpLen, 2);
+    EXPECT_GT(s.LieStress, 0);
+    EXPECT_GT(s.GlbStress, 0);
+    EXPECT_GT(s.ExcStress, 0);
+    EXPECT_EQ(s.ResultCode.type(), pellix::ValueType::kInteger);
+  }
+
+  std::filesystem::path dir_;
+};
+
+TEST_F(NoAllocation, TheCounterSeesAllocations) {
+  AllocationCount counted;
+  sink = new std::vector<int>(100);
+  EXPECT_GE(counted.count(), 2);  // the vector and its elements
+  delete static_cast<std::vector<int>*>(sink);
+}
+
+TEST_F(NoAllocation, FullTakeFromANativeFileWithAutomaticGain) {
+  Tarvo_alg1::Shared().DataFileName = WriteTake("loud.smp", LoudFullTake());
+  SetAnalysisInputs(0, 5);
+
+  AllocationCount counted;
+  Analyse();
+  EXPECT_EQ(counted.count(), 0);
+
+  ExpectCompleteAnalysis();
+  EXPECT_GT(Tarvo_alg1::Shared().SampleCount, 20500);  // the whole store and beyond
+}
+
+TEST_F(NoAllocation, GivenGainFromTheInMemoryFileLayer) {
+  pellix::MemoryFileSystem files;
+  TakeBuilder take;
+  for (int f = 0; f < 68; ++f) take.Flic(3, {4, 6, 9});
+  files.Add("take.smp", take.File());
+  pellix::ScopedFileSystem use(files);
+  Tarvo_alg1::Shared().DataFileName = "take.smp";
+  SetAnalysisInputs(3, 0);
+
+  AllocationCount counted;
+  Analyse();
+  EXPECT_EQ(counted.count(), 0);
+
+  ExpectCompleteAnalysis();
+}
+
+// A second take clears what the first stored beyond it; that costs no allocation either.
+TEST_F(NoAllocation, AShorterTakeAfterALongerOne) {
+  pellix::MemoryFileSystem files;
+  files.Add("long.smp", LoudFullTake());
+  files.Add("short.smp", TakeBuilder().Flic(2, {3}).Flic(2, {5}).Flic(2, {4}).File());
+  pellix::ScopedFileSystem use(files);
+  auto& s = Tarvo_alg1::Shared();
+  s.DataFileName = "long.smp";
+  SetAnalysisInputs(0, 5);
+  Analyse();
+  s.DataFileName = "short.smp";
+  SetAnalysisInputs(3, 0);
+
+  AllocationCount counted;
+  Analyse();
+  EXPECT_EQ(counted.count(), 0);
+
+  ExpectCompleteAnalysis();
+}
+
+// Steps of the stress computation that fail (no calibrated jump length or spread: divisions by
+// zero) are skipped on the way; the platform error raised and caught there is not a heap object.
+TEST_F(NoAllocation, StepsSkippedOnErrorInTheStressComputation) {
+  Tarvo_alg1::Shared().DataFileName = WriteTake("loud.smp", LoudFullTake());
+  SetAnalysisInputs(0, 5);
+  Tarvo_alg1::Shared().CalAvJ = 0;
+  Tarvo_alg1::Shared().CalJQ = 0;
+
+  AllocationCount counted;
+  Analyse();
+  EXPECT_EQ(counted.count(), 0);
+
+  EXPECT_GT(Tarvo_alg1::Shared().LieStress, 0);
+}
+
+}  // namespace
