@@ -267,6 +267,18 @@ TEST_F(ScanTest, EmptyTakeChangesNothing) {
   }
 }
 
+TEST_F(ScanTest, FlicLengthThatIsNotAWholeNumberIsRefused) {
+  // Only the scan sets the flic length, to 300; anything else would cut flics between slots.
+  Take(850, 603, P6);
+  auto& m = Shared();
+  m.ThornRate = 77;
+  for (double length : {150.5, -300.0}) {
+    m.FlicLength = length;
+    EXPECT_EQ(ScanError(), pellix::kInvalidProcedureCall);
+    EXPECT_EQ(m.ThornRate, 77);
+  }
+}
+
 TEST_F(ScanTest, TakeShorterThanOneFlicIsADivisionByZero) {
   // N = 300: the first flic would start at 1 > 300 - 300.
   Take(300, 303, P6);
