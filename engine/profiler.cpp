@@ -1,7 +1,6 @@
 // profiler: condenses the instance's check history into a profile string of nine category
 // digits and nine percentages, left in DATAstr for the host to read.
 #include <cstddef>
-#include <cstdio>
 #include <string>
 
 #include "engine/checked_arithmetic.h"
@@ -39,11 +38,12 @@ double Fraction(int n, int k) {
   return static_cast<double>(static_cast<float>(n) / static_cast<float>(k));
 }
 
-// Int(x / n * 100) with at least two digits; 300 stays "300".
+// Int(x / n * 100) with at least two digits; 300 stays "300". The count is at most 3n, so the
+// value is a whole number from 0 to 300 and prints as an integer.
 std::string Percent(int x, int n) {
-  const double value = Int(static_cast<double>(x) / static_cast<double>(n) * 100);
-  char text[32];
-  std::snprintf(text, sizeof text, "%02.0f", value);
+  const auto value = static_cast<int>(Int(static_cast<double>(x) / static_cast<double>(n) * 100));
+  std::string text = std::to_string(value);
+  if (text.size() < 2) text.insert(0, 1, '0');
   return text;
 }
 
@@ -55,6 +55,14 @@ Value ALG_V1S::profiler() {
   // 1, 2. Count over the recorded rows.
   Counters c;
   const double calibrated = Tarvo_alg1::Shared().CalAvJ;
+  // The bounds of a normal jump length, computed once; with no rows nothing is computed, so an
+  // overflowing bound fails exactly when the first row would have compared against it.
+  double long_jumps = 0;
+  double short_jumps = 0;
+  if (n > 0) {
+    long_jumps = Mul(calibrated, 1.4);
+    short_jumps = Mul(calibrated, 0.8);
+  }
   for (int r = 0; r < n; ++r) {
     const auto& row = ProfileTable[static_cast<std::size_t>(r)];
     if (row[kExcitementColumn] > 140) c.E += 1;
@@ -79,8 +87,8 @@ Value ALG_V1S::profiler() {
       default:
         break;
     }
-    if (row[kJumpLengthColumn] > Mul(calibrated, 1.4)) ++c.H;
-    if (row[kJumpLengthColumn] < Mul(calibrated, 0.8)) ++c.L;
+    if (row[kJumpLengthColumn] > long_jumps) ++c.H;
+    if (row[kJumpLengthColumn] < short_jumps) ++c.L;
   }
 
   // 4. Too few checks for a profile.
