@@ -16,7 +16,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <algorithm>
 #include <stdexcept>
+#include <string_view>
 #include <vector>
 
 namespace pellix::testing {
@@ -52,8 +54,9 @@ class TakeBuilder {
     if (sample_count < flic_slots + 3 || sample_count >= flic_slots + kTestFlicLength) {
       throw std::invalid_argument("sample count does not fit the flics");
     }
-    std::vector<std::uint8_t> file = {'P', 'L', 'X', 'S', 'M', 'P', '0', '1'};
-    file.resize(49, 0);
+    std::vector<std::uint8_t> file(49, 0);
+    const std::string_view signature = "PLXSMP01";
+    std::copy(signature.begin(), signature.end(), file.begin());
     file.insert(file.end(), {129, 129, 129});  // loud lead-in, not stored
     file.push_back(129);                       // slot 0
     for (int v : slots_) file.push_back(static_cast<std::uint8_t>(v + 128));
