@@ -1,16 +1,9 @@
 // The sample intake: reading the file, the automatic gain, the start of the take, the cut at a
 // long pause, the full store, errors, and a store that never shows an earlier take.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include <atomic>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <new>
 #include <string>
 #include <thread>
 #include <vector>
@@ -467,57 +460,6 @@ TEST_F(IntakeTest, EachThreadHasItsOwnStateAndFileLayer) {
   EXPECT_EQ(other_error, pellix::kFileNotFound);
   EXPECT_EQ(Shared().SampleCount, 97);  // untouched by the other thread
   EXPECT_EQ(Shared().Samples[0], 72);
-}
-
-}  // namespace
-
-// Counts allocations made through operator new on the thread that asks for it.
-namespace {
-thread_local bool counting_allocations = false;
-thread_local int allocations = 0;
-}  // namespace
-
-void* operator new(std::size_t size) {
-  if (counting_allocations) ++allocations;
-  if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
-  throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept {
-  std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-  std::free(p);
-}
-
-namespace {
-
-TEST(IntakeHeapTest, ReadingAndScanningATakeDoNotAllocate) {
-  Shared() = Tarvo_alg1::SharedState{};
-  const std::filesystem::path path =
-      std::filesystem::temp_directory_path() / ("pellix_intake_" + std::to_string(::getpid()));
-  {
-    Bytes samples;
-    for (int i = 0; i < 30001; ++i) {
-      samples.push_back(static_cast<std::uint8_t>(128 + ((i / 7) % 2 == 0 ? 60 : -60)));
-    }
-    const Bytes file = SampleFile(samples);
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(file.data()),
-              static_cast<std::streamsize>(file.size()));
-  }
-  auto& m = Shared();
-  m.DataFileName = path.string();
-  m.Gain = 0;
-  m.BackgroundBorder = 5;
-  m.MinJump = 2;
-  m.MaxJump = 30;
-  counting_allocations = true;
-  Tarvo_alg1::LoadSamples();
-  Tarvo_alg1::ScanThornsJumps();
-  counting_allocations = false;
-  std::filesystem::remove(path);
-  EXPECT_GT(m.SampleCount, 20000);
-  EXPECT_EQ(allocations, 0);
 }
 
 }  // namespace
