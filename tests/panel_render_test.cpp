@@ -396,8 +396,8 @@ TEST(PanelText, ShowsEveryValueCaption) {
   int n = 0;
   for (const PanelEntry& entry : PanelLayout()) {
     if (!entry.value_cell) continue;
-    char caption[8];
-    std::snprintf(caption, sizeof caption, "v%02d", n++);
+    const std::string caption = (n < 10 ? "v0" : "v") + std::to_string(n);
+    ++n;
     entry.label(control.panel()).set_caption(caption);
     captions.push_back(caption);
   }
