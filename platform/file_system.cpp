@@ -13,20 +13,6 @@
 namespace pellix {
 namespace {
 
-// The platform error for a failed open of a path.
-int OpenErrorNumber(int error) noexcept {
-  switch (error) {
-    case ENOENT:
-    case ENOTDIR:
-      return kFileNotFound;
-    case EACCES:
-    case EPERM:
-      return kPermissionDenied;
-    default:
-      return kPathFileAccessError;
-  }
-}
-
 // Closes the descriptor on every way out, errors included.
 class Descriptor {
  public:
@@ -52,7 +38,7 @@ class NativeFileSystemImpl final : public FileSystem {
     do {
       fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     } while (fd < 0 && errno == EINTR);
-    if (fd < 0) RaiseError(OpenErrorNumber(errno));
+    if (fd < 0) RaiseError(FileErrorNumber(errno));
     Descriptor file(fd);
 
     // Only a regular file has a defined end: a directory, pipe, socket or device does not.
@@ -82,6 +68,20 @@ class NativeFileSystemImpl final : public FileSystem {
 thread_local FileSystem* current_file_system = nullptr;
 
 }  // namespace
+
+int FileErrorNumber(int errno_value) noexcept {
+  switch (errno_value) {
+    case ENOENT:
+    case ENOTDIR:
+      return kFileNotFound;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+      return kPermissionDenied;
+    default:
+      return kPathFileAccessError;
+  }
+}
 
 FileSystem& NativeFileSystem() {
   static NativeFileSystemImpl native;

@@ -22,6 +22,11 @@ class FileSystem {
                                 std::span<std::uint8_t> out) = 0;
 };
 
+// The platform error number for a failed file operation's errno: File not found (53) for a
+// missing file or folder, Permission denied (70) when the operation is not permitted, Path/File
+// access error (75) for anything else.
+int FileErrorNumber(int errno_value) noexcept;
+
 // The operating system's files.
 FileSystem& NativeFileSystem();
 

@@ -114,19 +114,6 @@ Overflows ReplaceOverflowingNumbers(const std::string& json) {
   return result;
 }
 
-int SaveErrorNumber(int error) noexcept {
-  switch (error) {
-    case ENOENT:
-    case ENOTDIR:
-      return kFileNotFound;
-    case EACCES:
-    case EPERM:
-      return kPermissionDenied;
-    default:
-      return kPathFileAccessError;
-  }
-}
-
 Json ToJson(const Value& v) {
   switch (v.type()) {
     case ValueType::kEmpty:
@@ -214,7 +201,7 @@ TemporaryFile CreateTemporaryBeside(const std::string& directory, const std::str
       fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     } while (fd < 0 && errno == EINTR);
     if (fd >= 0) return TemporaryFile(fd, std::move(path));
-    if (errno != EEXIST || attempt == 100) RaiseError(SaveErrorNumber(errno));
+    if (errno != EEXIST || attempt == 100) RaiseError(FileErrorNumber(errno));
   }
 }
 
@@ -324,7 +311,7 @@ void JsonPropertyBag::Save(const std::string& path) const {
   if (::fsync(temporary.fd()) != 0) RaiseError(kPathFileAccessError);
   temporary.Close();
   if (::rename(temporary.path().c_str(), path.c_str()) != 0) {
-    RaiseError(SaveErrorNumber(errno));
+    RaiseError(FileErrorNumber(errno));
   }
   temporary.Release();
 }

@@ -38,4 +38,27 @@ class MemoryPropertyBag : public PropertyBag {
   std::vector<std::string> write_log_;
 };
 
+// Passes every call on to another bag and remembers the last name used, so that a load or a
+// save that stops at a key can say which.
+class KeyTrackingBag final : public PropertyBag {
+ public:
+  explicit KeyTrackingBag(PropertyBag& inner) : inner_(inner) {}
+
+  Value ReadProperty(std::string_view name, const Value& default_value) override {
+    last_key_ = name;
+    return inner_.ReadProperty(name, default_value);
+  }
+  void WriteProperty(std::string_view name, const Value& value,
+                     const Value& default_value) override {
+    last_key_ = name;
+    inner_.WriteProperty(name, value, default_value);
+  }
+
+  const std::string& last_key() const noexcept { return last_key_; }
+
+ private:
+  PropertyBag& inner_;
+  std::string last_key_;
+};
+
 }  // namespace pellix

@@ -24,28 +24,6 @@ std::string Numbered(int number) {
   return Numbered(PlatformError(number));
 }
 
-// Remembers the last key the control read, to name it when a value is refused.
-class KeyTrackingBag final : public PropertyBag {
- public:
-  explicit KeyTrackingBag(PropertyBag& inner) : inner_(inner) {}
-
-  Value ReadProperty(std::string_view name, const Value& default_value) override {
-    last_key_ = name;
-    return inner_.ReadProperty(name, default_value);
-  }
-  void WriteProperty(std::string_view name, const Value& value,
-                     const Value& default_value) override {
-    last_key_ = name;
-    inner_.WriteProperty(name, value, default_value);
-  }
-
-  const std::string& last_key() const { return last_key_; }
-
- private:
-  PropertyBag& inner_;
-  std::string last_key_;
-};
-
 // The folder a new state file goes in must exist and let us write there.
 void CheckFolderWritable(const std::filesystem::path& path) {
   std::filesystem::path folder = path.parent_path();

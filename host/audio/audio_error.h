@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/error.h"
+#include "platform/file_system.h"
 
 namespace pellix {
 
@@ -23,22 +24,6 @@ class AudioError : public PlatformError {
   // std::runtime_error keeps the text in a shared buffer, so copying the error cannot throw.
   std::runtime_error message_;
 };
-
-// The platform error number for a failed file operation's errno: 53 for a missing file or
-// folder, 70 when the operation is not permitted, 75 for anything else.
-inline int FileErrorNumber(int errno_value) noexcept {
-  switch (errno_value) {
-    case ENOENT:
-    case ENOTDIR:
-      return kFileNotFound;
-    case EACCES:
-    case EPERM:
-    case EROFS:
-      return kPermissionDenied;
-    default:
-      return kPathFileAccessError;
-  }
-}
 
 // Throws AudioError(FileErrorNumber(errno_value)) with "<action> '<path>': <reason>".
 [[noreturn]] inline void RaiseFileError(int errno_value, const std::string& action,

@@ -29,27 +29,6 @@ struct PanelOptions {
   std::optional<std::string> svg;
 };
 
-// A bag that remembers the last key read, so that a load that stops can say where.
-class KeyTrackingBag final : public PropertyBag {
- public:
-  explicit KeyTrackingBag(PropertyBag& bag) : bag_(bag) {}
-
-  Value ReadProperty(std::string_view name, const Value& default_value) override {
-    last_key_ = name;
-    return bag_.ReadProperty(name, default_value);
-  }
-  void WriteProperty(std::string_view name, const Value& value,
-                     const Value& default_value) override {
-    bag_.WriteProperty(name, value, default_value);
-  }
-
-  const std::string& last_key() const noexcept { return last_key_; }
-
- private:
-  PropertyBag& bag_;
-  std::string last_key_;
-};
-
 std::string Describe(const PlatformError& e) {
   return std::string(e.description()) + " (error " + std::to_string(e.number()) + ")";
 }
