@@ -10,7 +10,7 @@
 
 namespace Tarvo_alg1 {
 
-inline constexpr std::size_t kSampleSlots = 21001;    // Samples(0 To 21000)
+inline constexpr std::size_t kSampleSlots = 21001;       // Samples(0 To 21000)
 inline constexpr std::size_t kSampleBufferSize = 30001;  // bytes of one take in the file
 
 // The module's variables. Every number starts at 0, every text empty; nothing clears them.

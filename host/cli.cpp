@@ -12,12 +12,8 @@ namespace {
 
 // Every subcommand, in the order --help lists them.
 constexpr AddCommand kCommands[] = {
-    AddAnalyzeCommand,
-    AddDemoCommand,
-    AddScriptCommand,
-    AddConvertCommand,
-    AddPanelCommand,
-    AddTypelibCommand,
+    AddAnalyzeCommand, AddDemoCommand,  AddScriptCommand,
+    AddConvertCommand, AddPanelCommand, AddTypelibCommand,
 };
 
 constexpr const char* kExamples = R"(Examples:

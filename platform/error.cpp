@@ -4,19 +4,32 @@ namespace pellix {
 
 std::string_view ErrorDescription(int number) noexcept {
   switch (number) {
-    case kInvalidProcedureCall: return "Invalid procedure call or argument";
-    case kOverflow: return "Overflow";
-    case kSubscriptOutOfRange: return "Subscript out of range";
-    case kDivisionByZero: return "Division by zero";
-    case kTypeMismatch: return "Type mismatch";
-    case kFileNotFound: return "File not found";
-    case kPermissionDenied: return "Permission denied";
-    case kPathFileAccessError: return "Path/File access error";
-    case kInvalidFileFormat: return "Invalid file format";
-    case kSetNotSupportedAtRuntime: return "Set not supported at runtime";
-    case kGetNotSupportedAtRuntime: return "Get not supported at runtime";
-    case kMemberNotSupported: return "Object doesn't support this property or method";
-    default: return {};
+    case kInvalidProcedureCall:
+      return "Invalid procedure call or argument";
+    case kOverflow:
+      return "Overflow";
+    case kSubscriptOutOfRange:
+      return "Subscript out of range";
+    case kDivisionByZero:
+      return "Division by zero";
+    case kTypeMismatch:
+      return "Type mismatch";
+    case kFileNotFound:
+      return "File not found";
+    case kPermissionDenied:
+      return "Permission denied";
+    case kPathFileAccessError:
+      return "Path/File access error";
+    case kInvalidFileFormat:
+      return "Invalid file format";
+    case kSetNotSupportedAtRuntime:
+      return "Set not supported at runtime";
+    case kGetNotSupportedAtRuntime:
+      return "Get not supported at runtime";
+    case kMemberNotSupported:
+      return "Object doesn't support this property or method";
+    default:
+      return {};
   }
 }
 
@@ -26,6 +39,8 @@ const char* PlatformError::what() const noexcept {
   return text.empty() ? "Application-defined or object-defined error" : text.data();
 }
 
-void RaiseError(int number) { throw PlatformError(number); }
+void RaiseError(int number) {
+  throw PlatformError(number);
+}
 
 }  // namespace pellix

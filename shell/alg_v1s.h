@@ -16,7 +16,7 @@ namespace pellix {
 struct ControlSurface {
   std::uint32_t BackColor = 0x8000000Fu;  // the system button-face colour
   bool AutoRedraw = false;
-  std::int16_t BackStyle = 1;  // opaque
+  std::int16_t BackStyle = 1;    // opaque
   std::int16_t BorderStyle = 0;  // none
 };
 

@@ -15,13 +15,13 @@ class ALG_V1S;
 enum class MemberKind { kMethod, kPropertyGet, kPropertyPut };
 
 struct InterfaceMember {
-  int position;            // index in the interface (get, then put, for a property)
-  std::string_view name;   // exact case, as hosts bind to it
+  int position;           // index in the interface (get, then put, for a property)
+  std::string_view name;  // exact case, as hosts bind to it
   MemberKind kind;
-  ValueType type;          // the property's type; kEmpty stands for "variant"
+  ValueType type;  // the property's type; kEmpty stands for "variant"
   std::int32_t dispid;
   bool hidden;
-  std::string_view help;   // empty for members without a help string
+  std::string_view help;  // empty for members without a help string
   // Late-bound call: a method or get ignores `argument` and returns its result; a put takes
   // the argument already converted to `type` and returns Empty.
   Value (*invoke)(ALG_V1S& control, const Value& argument);

@@ -14,9 +14,9 @@
 // two flics is always plain background and nothing is counted twice.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <algorithm>
 #include <stdexcept>
 #include <string_view>
 #include <vector>
