@@ -10,6 +10,7 @@
 
 #include "platform/component_identity.h"
 #include "platform/error.h"
+#include "error_of.h"
 #include "recording_site.h"
 #include "shell/alg_v1s.h"
 #include "shell/interface_table.h"
@@ -18,16 +19,8 @@
 namespace pellix {
 namespace {
 
+using testing::ErrorOf;
 using testing::RecordingSite;
-
-int ErrorOf(auto&& call) {
-  try {
-    call();
-  } catch (const PlatformError& e) {
-    return e.number();
-  }
-  return 0;
-}
 
 struct Expected {
   const char* name;

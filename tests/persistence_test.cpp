@@ -17,22 +17,15 @@
 #include "platform/error.h"
 #include "platform/json_property_bag.h"
 #include "platform/property_bag.h"
+#include "error_of.h"
 #include "recording_site.h"
 #include "shell/alg_v1s.h"
 
 namespace pellix {
 namespace {
 
+using testing::ErrorOf;
 using testing::RecordingSite;
-
-int ErrorOf(auto&& call) {
-  try {
-    call();
-  } catch (const PlatformError& e) {
-    return e.number();
-  }
-  return 0;
-}
 
 // A last-value bag that also records what the control asked for and the defaults it gave.
 class RecordingBag final : public MemoryPropertyBag {

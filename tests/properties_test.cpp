@@ -7,22 +7,15 @@
 #include <vector>
 
 #include "platform/error.h"
+#include "error_of.h"
 #include "recording_site.h"
 #include "shell/alg_v1s.h"
 
 namespace pellix {
 namespace {
 
+using testing::ErrorOf;
 using testing::RecordingSite;
-
-int ErrorOf(auto&& call) {
-  try {
-    call();
-  } catch (const PlatformError& e) {
-    return e.number();
-  }
-  return 0;
-}
 
 class PropertiesTest : public ::testing::Test {
  protected:
