@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "error_of.h"
 #include "platform/component_identity.h"
 #include "platform/error.h"
-#include "error_of.h"
 #include "recording_site.h"
 #include "shell/alg_v1s.h"
 #include "shell/interface_table.h"

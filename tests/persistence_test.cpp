@@ -14,10 +14,10 @@
 #include <tuple>
 #include <vector>
 
+#include "error_of.h"
 #include "platform/error.h"
 #include "platform/json_property_bag.h"
 #include "platform/property_bag.h"
-#include "error_of.h"
 #include "recording_site.h"
 #include "shell/alg_v1s.h"
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/error.h"
 #include "error_of.h"
+#include "platform/error.h"
 #include "recording_site.h"
 #include "shell/alg_v1s.h"
 
