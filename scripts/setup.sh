@@ -7,6 +7,9 @@ packages=(
   g++ clang libclang-rt-14-dev cmake ninja-build pkg-config clang-format
   libgtest-dev libgmock-dev libbenchmark-dev
   nlohmann-json3-dev libcli11-dev libsndfile1-dev libsoxr-dev
+  qt6-base-dev libgl-dev fonts-dejavu-core xvfb xauth
+  libcairo2-dev libaubio-dev help2man
+  python3 python3-dask python3-distributed python3-pandas python3-jsonschema
 )
 
 missing=()
