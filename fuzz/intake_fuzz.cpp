@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "engine/tarvo_alg1.h"
-#include "fuzz/reference_model.h"
+#include "engine/literal_model.h"
 #include "platform/error.h"
 #include "platform/memory_file_system.h"
 

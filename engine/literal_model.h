@@ -1,6 +1,6 @@
 // A literal, one-sample-at-a-time model of the intake and the scan, against which the fuzzer
-// checks the engine's table-driven passes. Slow on purpose: every rule is applied per sample
-// in the order it is stated, with nothing precomputed.
+// and the tests check the engine's table-driven passes. Slow on purpose: every rule is applied
+// per sample in the order it is stated, with nothing precomputed.
 #pragma once
 
 #include <algorithm>
