@@ -70,6 +70,17 @@ def frame(all_rows):
     return table
 
 
+def to_csv(table):
+    """The text ``pellix analyze --batch --format csv`` prints for the rows of ``table`` (a
+    frame ``analyze`` returned, or a part of one)."""
+    import pandas
+
+    records = table.to_dict("records")
+    for row in records:
+        row["error"] = None if pandas.isna(row["error"]) else int(row["error"])
+    return rows.csv_header() + "".join(rows.csv_line(r) for r in records if rows.in_csv(r))
+
+
 def analyze(manifest, client=None, params=DEFAULT_PARAMS, profile=True):
     """Analyses every speaker of ``manifest`` and returns one row per take, in manifest order.
 
