@@ -145,6 +145,8 @@ def read(path):
 def from_frame(frame, folder=""):
     """The speakers of a pandas DataFrame with the columns speaker, role and file (other
     columns are ignored); relative files are under ``folder``."""
+    import pandas
+
     missing = {"speaker", "role", "file"} - set(frame.columns)
     if missing:
         raise ManifestError(f"the manifest frame lacks the columns {', '.join(sorted(missing))}")
@@ -154,7 +156,7 @@ def from_frame(frame, folder=""):
             zip(frame["speaker"], frame["role"], frame["file"]), start=1):
         def fail(what, row=row):
             raise ManifestError(f"manifest row {row}: {what}")
-        speaker, role, file = ("" if v is None else str(v) for v in (speaker, role, file))
+        speaker, role, file = ("" if pandas.isna(v) else str(v) for v in (speaker, role, file))
         if not speaker:
             fail("the speaker is empty")
         role = _role(role, fail)
