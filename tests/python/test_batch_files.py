@@ -5,7 +5,7 @@ import os
 import tempfile
 import unittest
 
-from pellix.batch import manifest, output, rows
+from pellix.batch import manifest, output, speaker
 
 
 class ManifestTest(unittest.TestCase):
@@ -62,14 +62,16 @@ class ManifestTest(unittest.TestCase):
 
 class OutputTest(unittest.TestCase):
     SPEAKERS = [manifest.Speaker(name) for name in ("a", "b", "c", "d")]
-    HEADER = ",".join(rows.CSV_COLUMNS) + "\n"
+    HEADER = "speaker,role,file\n"
 
-    def resume(self, text):
+    def resume(self, text, run=None):
         with tempfile.TemporaryDirectory() as folder:
             path = os.path.join(folder, "out.csv")
             with open(path, "w") as f:
                 f.write(text)
             out = output.Output(path, self.SPEAKERS, resume=True)
+            if run:
+                out.write_speaker(run)
             out.close()
             with open(path) as f:
                 return out.first, f.read()
@@ -77,8 +79,9 @@ class OutputTest(unittest.TestCase):
     def test_resume_does_the_last_speaker_written_again(self):
         a, b1, b2 = "a,check,x\n", "b,check,y\n", 'b,check,"z\n'
         for text, first, kept in [
-            ("", 0, self.HEADER),
-            (self.HEADER[:10], 0, self.HEADER),
+            ("", 0, ""),
+            (self.HEADER[:10], 0, ""),
+            (self.HEADER, 0, self.HEADER),
             (self.HEADER + a, 0, self.HEADER),
             (self.HEADER + a + b1, 1, self.HEADER + a),
             (self.HEADER + a + b1 + b2, 1, self.HEADER + a),  # cut inside a quoted field
@@ -87,10 +90,11 @@ class OutputTest(unittest.TestCase):
             self.assertEqual(self.resume(text), (first, kept), repr(text))
 
     def test_resume_refuses_a_file_of_another_run(self):
-        for text in ["speaker,file\n", self.HEADER + "b,check,x\na,check,y\n",
-                     self.HEADER + "e,check,x\n"]:
+        run = speaker.SpeakerRun("speaker,kind,file\n", "a,check,x\n", "", 0, {})
+        for text, given in [("file,role\n", None), (self.HEADER + "b,check,x\na,check,y\n", None),
+                            (self.HEADER + "e,check,x\n", None), (self.HEADER, run)]:
             with self.assertRaises(output.OutputError):
-                self.resume(text)
+                self.resume(text, given)
 
 
 if __name__ == "__main__":

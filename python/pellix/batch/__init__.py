@@ -9,7 +9,7 @@
 the command line and writes what ``pellix analyze --batch --format csv`` prints.
 """
 
-from .corpus import DEFAULT_PARAMS, analyze, to_csv
+from .corpus import DEFAULT_PARAMS, analyze
 from .manifest import ManifestError
 
-__all__ = ["DEFAULT_PARAMS", "ManifestError", "analyze", "to_csv"]
+__all__ = ["DEFAULT_PARAMS", "ManifestError", "analyze"]

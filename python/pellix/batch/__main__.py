@@ -14,18 +14,18 @@ from .output import Output, OutputError
 
 PROGRAM = "python3 -m pellix.batch"
 EPILOG = """\
-Each speaker is one Dask task: a control of its own, its calibration takes, then its checks.
-Every worker needs the pellix package, libPellix.so (PELLIX_LIBRARY) and the pellix program
-(PELLIX_COMMAND or PATH, to convert recordings), and must reach the recordings under the
-paths the manifest gives (relative ones from the folder this command runs in).
+Each speaker is one Dask task: the worker runs pellix analyze on that speaker alone, so the
+file holds exactly what pellix analyze --batch MANIFEST --format csv prints, and its errors
+are shown here. Every worker needs the pellix program (PELLIX_COMMAND, beside the library
+named by PELLIX_LIBRARY, or on PATH) and must reach the recordings under the paths the
+manifest gives (relative ones from the folder this command runs in).
 
-A take that cannot be analysed is named on standard error and left out of the CSV, as
-pellix analyze does; the run goes on. Speakers are written in manifest order as soon as they
-and all speakers before them are done, so an interrupted run keeps what it wrote and
---resume carries on from there.
+A bad recording or speaker never stops the run. Speakers are written in manifest order as
+soon as they and all speakers before them are done, so an interrupted run keeps what it
+wrote, and --resume carries on from there.
 
-Exit status: 0 when every take was analysed; 1 when a take, the manifest or the output
-failed; 2 for a usage error; 130 when interrupted.
+Exit status: as pellix analyze's: 0 when every take was analysed; 1 when a take, a task,
+the manifest or the output failed; 2 for a usage error; 130 when interrupted.
 
 Examples:
   dask scheduler &                      # on one machine
@@ -70,27 +70,31 @@ class _Tally:
     """What the summary counts, filled as speakers are written."""
 
     def __init__(self):
-        self.speakers = self.takes = self.failed = self.refused = 0
-        self.lock = threading.Lock()
+        self.speakers = self.takes = self.refused = self.failed = 0
+        self.status = 0
 
-    def add(self, speaker_rows, messages, show):
-        with self.lock:
-            self.speakers += 1
-            self.takes += len(speaker_rows)
-            # As pellix analyze counts them: a take refused as too short or silent is a
-            # warning; one that could not be read, or found no constants loaded, a failure.
-            self.failed += sum(r["error"] is not None or r["code"] == "-2"
-                               for r in speaker_rows)
-            self.refused += sum(r["code"] == "-1" for r in speaker_rows)
-            for error, text in messages:
-                if error:
-                    show(f"{PROGRAM}: error: {text}")
+    def add(self, speaker, run, show):
+        self.speakers += 1
+        self.takes += speaker.takes
+        if isinstance(run, str):  # the task itself failed
+            self.failed += 1
+            self.status = max(self.status, 1)
+            show(f"{PROGRAM}: error: {run}")
+            return
+        self.refused += sum(r.get("code") == "-1" for r in rows.records(run.header, run.body, ""))
+        if run.status != 0:
+            self.failed += 1
+            self.status = max(self.status, run.status)
+        for line in run.errors.splitlines():
+            if ": error: " in line or run.status == 2:
+                show(line)
 
     def summary(self, skipped, seconds):
         rate = f", {self.takes / seconds:.1f} takes/s" if seconds > 0 else ""
         skip = f" ({skipped} already written)" if skipped else ""
         return (f"{PROGRAM}: {self.speakers} speakers{skip}, {self.takes} takes, "
-                f"{self.refused} refused, {self.failed} failed, {seconds:.1f} s{rate}")
+                f"{self.refused} refused as too short or silent, {self.failed} speakers with "
+                f"failures, {seconds:.1f} s{rate}")
 
 
 def _run(args, speakers, output, show_progress):
@@ -108,9 +112,10 @@ def _run(args, speakers, output, show_progress):
 
         def write():
             try:
-                for speaker_rows, messages in in_order(todo, futures):
-                    output.write_speaker(speaker_rows)
-                    tally.add(speaker_rows, messages, show)
+                for speaker, run in zip(todo, in_order(todo, futures)):
+                    if not isinstance(run, str):
+                        output.write_speaker(run)
+                    tally.add(speaker, run, show)
             except BaseException as e:  # noqa: BLE001 - reported by the main thread
                 failure.append(e)
 
@@ -140,13 +145,13 @@ def main(argv=None):
         output.close()
         print(f"\n{PROGRAM}: interrupted; run again with --resume to carry on", file=sys.stderr)
         return 130
-    except OSError as e:
+    except (OSError, OutputError) as e:
         output.close()
         print(f"{PROGRAM}: error: {e}", file=sys.stderr)
         return 1
     output.close()
     print(tally.summary(output.first, seconds), file=sys.stderr)
-    return 1 if tally.failed else 0
+    return tally.status
 
 
 if __name__ == "__main__":

@@ -6,7 +6,7 @@ import uuid
 
 from . import manifest as manifest_file
 from . import rows
-from .speaker import analyse_speaker, failed_rows
+from .speaker import analyse_speaker
 
 # Jumps of 2 to 30 samples, background border 5, automatic gain: what ``pellix analyze``
 # initialises with when no --params is given.
@@ -23,7 +23,7 @@ def speakers_of(manifest):
 
 def submit(client, speakers, params, profile):
     """One future per speaker. Only the speaker's takes (paths and names) travel to the
-    worker and only its rows come back; the control is made inside the task."""
+    worker and only the command's report comes back."""
     run = uuid.uuid4().hex[:8]
     return [client.submit(analyse_speaker, speaker, params, profile, pure=False,
                           key=f"pellix-speaker-{run}-{i}")
@@ -31,24 +31,24 @@ def submit(client, speakers, params, profile):
 
 
 def outcome(future, speaker):
-    """A finished future's (rows, messages); a task that Dask could not run to the end (its
-    workers kept dying, say) gives failed rows for the speaker rather than stopping the run."""
+    """A finished future's SpeakerRun, or the message of a task that Dask could not run to the
+    end (its workers kept dying, the program is missing, ...): one speaker never stops the
+    run."""
     try:
         return future.result()
-    except Exception as e:  # noqa: BLE001 - any task failure becomes the speaker's rows
-        return failed_rows(speaker, e), [(True, f"{speaker.speaker}: {e}")]
+    except Exception as e:  # noqa: BLE001 - any task failure becomes the speaker's message
+        return f"{speaker.speaker}: the task failed: {type(e).__name__}: {e}"
 
 
 def in_order(speakers, futures):
-    """(rows, messages) for each speaker in manifest order, each as soon as it and every
-    speaker before it are done, so a caller can write the output while the run goes on."""
+    """Each speaker's outcome in manifest order, as soon as it and every speaker before it are
+    done, so a caller can write the output while the run goes on."""
     from distributed import as_completed
 
     index = {f.key: i for i, f in enumerate(futures)}
     done, next_index = {}, 0
     for future in as_completed(futures):
-        i = index[future.key]
-        done[i] = outcome(future, speakers[i])
+        done[index[future.key]] = outcome(future, speakers[index[future.key]])
         while next_index in done:
             yield done.pop(next_index)
             next_index += 1
@@ -61,47 +61,30 @@ def _local(speakers, params, profile):
     return dask.compute(*tasks, scheduler="threads")
 
 
-def frame(all_rows):
-    """The rows as a DataFrame with the columns of ``rows.FRAME_COLUMNS``."""
-    import pandas
-
-    table = pandas.DataFrame(all_rows, columns=list(rows.FRAME_COLUMNS))
-    table["error"] = table["error"].astype("Int64")
-    return table
-
-
-def to_csv(table):
-    """The text ``pellix analyze --batch --format csv`` prints for the rows of ``table`` (a
-    frame ``analyze`` returned, or a part of one)."""
-    import pandas
-
-    records = table.to_dict("records")
-    for row in records:
-        row["error"] = None if pandas.isna(row["error"]) else int(row["error"])
-    return rows.csv_header() + "".join(rows.csv_line(r) for r in records if rows.in_csv(r))
-
-
 def analyze(manifest, client=None, params=DEFAULT_PARAMS, profile=True):
-    """Analyses every speaker of ``manifest`` and returns one row per take, in manifest order.
+    """Analyses every speaker of ``manifest`` and returns the rows ``pellix analyze --batch``
+    reports for it, as a pandas DataFrame in the same order.
 
     ``manifest`` is the path of the CSV file ``pellix analyze --batch`` reads, or a pandas
     DataFrame with the columns speaker, role and file (relative files are then relative to
-    the current folder). Each speaker is one task that calibrates a control of its own on its
-    calibration takes, checks the others and, with ``profile``, runs the profiler. Without
-    ``client`` the tasks run on Dask's local threaded scheduler; with a
+    the current folder). Each speaker is one task: a control of its own, calibrated on the
+    speaker's calibration takes, the other takes checked, and with ``profile`` the profiler.
+    Without ``client`` the tasks run on Dask's local threaded scheduler; with a
     ``distributed.Client`` they run on its cluster, whose workers must reach the recordings
     under the same paths.
 
-    A take that cannot be analysed is a row with its platform error number in ``error`` and
-    the reason in ``message``; the run goes on.
+    The columns and values are the command's CSV report's: texts exactly as it prints them
+    (``pandas.to_numeric`` makes numbers of a column). A take that cannot be analysed is
+    reported as the command reports it; a speaker whose task failed for good has a row per
+    take with the reason, and the run goes on.
 
     >>> table = analyze("examples/manifest.csv")                     # doctest: +SKIP
     >>> table.groupby("speaker")["code"].value_counts()              # doctest: +SKIP
     """
     speakers = speakers_of(manifest)
     if client is None:
-        results = _local(speakers, params, profile)
+        runs = _local(speakers, params, profile)
     else:
-        futures = submit(client, speakers, params, profile)
-        results = list(in_order(speakers, futures))
-    return frame([row for speaker_rows, _ in results for row in speaker_rows])
+        runs = list(in_order(speakers, submit(client, speakers, params, profile)))
+    header = next((r.header for r in runs if not isinstance(r, str) and r.header), "")
+    return rows.frame(header, list(zip(speakers, runs)))

@@ -1,77 +1,48 @@
-"""The rows of a corpus run, and how a row reads in the frame and in the CSV file.
+"""The command's CSV rows as a pandas DataFrame, and the rows of a speaker whose task Dask
+could not run to the end.
 
-This is the one place that decides columns and wording. The CSV file is exactly what
-``pellix analyze --batch --format csv`` prints for the same manifest, so the words here are
-the command's own (its table of result codes and their meanings); the tests compare the two
-outputs line by line, so any drift between them fails there.
-"""
+Rows are the command's own: the columns are its header's names and the values its texts,
+so the frame holds exactly what ``pellix analyze --batch --format csv`` prints."""
 
 from . import csv_text
 
-# What CR_msgX means after a check, in the command's words.
-CODE_MEANINGS = {
-    "-2": "the analysis constants are not loaded: Initalize has not run",
-    "-1": "too few samples (a check needs 800), or a silent utterance (no thorns, no jumps)",
-    "0": "no conclusion: the measures point to no category",
-    "1": "truth: no abnormal feature",
-    "2": "lie stress just below the truth floor; or sarcasm (both deviations very low); or "
-         "possible sarcasm",
-    "3": "excitement",
-    "4": "uncertainty in the answer",
-    "5": "high excitement",
-    "6": "voice manipulation",
-    "7": "lie: lie stress above the band; or sarcasm or lie",
-    "8": "exaggerated truth indicators, result reversed (lie stress mirrored); or "
-         "exaggeration: lie stress inside the band",
-    "9": "trauma or lie; or an extreme thorn deviation",
-}
-ACCEPTED = "accepted"
-REJECTED = ("rejected: too short or silent: fewer than 450 samples of speech, or a measure "
-            "of 0")
 
-STRESS = ("LIEstress", "GLBstress", "EXCstress")
-MEASURES = ("CR_spT", "CR_SPJ", "CR_JQ", "CR_avJ")
-
-# The frame's columns: one row per take, in manifest order. Values are the control's texts
-# ("" where a take has none); a take that could not be analysed has its platform error number
-# in ``error`` and the reason in ``message``; ``profile`` is the speaker's, on each of its rows.
-FRAME_COLUMNS = ("speaker", "role", "file", "code", "meaning", *STRESS, *MEASURES,
-                 "error", "message", "profile")
-
-# The CSV file's columns, as the command names them.
-CSV_COLUMNS = ("speaker", "kind", "file", "code", "meaning", *STRESS, *MEASURES)
-_KIND = {"calibrate": "calibration", "check": "check"}
+def records(header, body, source):
+    """The rows of a CSV report as dicts, keyed by the header's column names."""
+    names = csv_text.records(header, source)[0].fields
+    return [dict(zip(names, r.fields)) for r in csv_text.records(body, source)]
 
 
-def meaning(role, code):
-    """The result of a take in words."""
-    if role == "calibrate":
-        return ACCEPTED if code == "0" else REJECTED
-    return CODE_MEANINGS.get(code, f"unknown code '{code}'")
+def failed_rows(names, speaker, message):
+    """Rows for every take of ``speaker``, whose task failed for good: each names the take and
+    says why in the command's column for error messages (``message`` where it has none)."""
+    takes = [("calibrate", t) for t in speaker.calibrations]
+    takes += [("check", t) for t in speaker.checks]
+    rows = []
+    for role, take in takes:
+        row = dict.fromkeys(names, "")
+        row.update(speaker=speaker.speaker, file=take.name)
+        row["role" if "role" in names else "kind"] = role
+        row["error_message" if "error_message" in names else "message"] = message
+        rows.append(row)
+    return rows
 
 
-def take_row(speaker, role, name, code="", stress=None, measures=None, error=None, message=""):
-    """A frame row for one take (the profile is added once the speaker is done)."""
-    row = dict.fromkeys(FRAME_COLUMNS, "")
-    row.update(speaker=speaker, role=role, file=name, code=code, message=message)
-    row["meaning"] = meaning(role, code) if error is None else ""
-    row["error"] = error
-    row.update(zip(STRESS, stress or ("", "", "")))
-    row.update(zip(MEASURES, measures or ("", "", "", "")))
-    return row
+def frame(header, runs):
+    """One DataFrame of the speakers' rows in order. ``runs`` holds (speaker, SpeakerRun or
+    the message of a task that failed)."""
+    import pandas
 
-
-def in_csv(row):
-    """Whether the CSV file shows the row: the command writes no row for a take it could not
-    analyse (it names it on standard error)."""
-    return row["error"] is None
-
-
-def csv_header():
-    return csv_text.line(CSV_COLUMNS)
-
-
-def csv_line(row):
-    """The CSV line of a frame row, with its line feed."""
-    values = dict(row, kind=_KIND[row["role"]])
-    return csv_text.line(values[c] for c in CSV_COLUMNS)
+    names = csv_text.records(header, "report")[0].fields if header else []
+    table = []
+    for speaker, run in runs:
+        if isinstance(run, str):
+            table += failed_rows(names, speaker, run)
+            continue
+        rows = records(header, run.body, speaker.speaker)
+        for row in rows:
+            if run.profiles:
+                row["profile"] = run.profiles.get(row["speaker"], "")
+        table += rows
+    columns = list(dict.fromkeys(names + [c for row in table for c in row]))
+    return pandas.DataFrame(table, columns=columns, dtype=str)

@@ -1,126 +1,108 @@
-"""One speaker's analysis inside a worker, on a control of its own, driven as
-``pellix analyze`` drives it: a new control, the parameter string and Initalize, the
-calibrations, the checks, the profiler."""
+"""One speaker's analysis inside a worker: ``pellix analyze --batch`` on a manifest of that
+speaker alone, so the worker creates the speaker's control, converts its recordings and words
+its rows exactly as the command does for the whole corpus.
 
+The command names a take by its path relative to the manifest's folder, and opens it from the
+current folder. To keep both as they are in the corpus manifest, the speaker's manifest lists
+each take under the very path the corpus manifest gives it and sits in a private folder where
+the first part of each relative path is a link into the client's folder: the command then
+shows and opens every take as it would from there."""
+
+import os
+import subprocess
 import tempfile
-import threading
+from dataclasses import dataclass
 
-from . import rows
-from .takes import INVALID_PROCEDURE_CALL, Preparer, TakeError, file_error_number
+from . import csv_text
+from .program import pellix_command
+
+# The speaker manifest's name, and the name of the folders that stand for the client's folder
+# and its parents when a take's path climbs with "..".
+MANIFEST = ".pellix-speaker.csv"
+UP = ".pellix-up"
 
 
-def _measures(control):
-    return tuple(getattr(control, name) for name in rows.MEASURES)
+@dataclass
+class SpeakerRun:
+    """What the command printed for one speaker."""
+
+    header: str  # the CSV header line, with its line feed ("" when none was printed)
+    body: str  # the speaker's CSV rows
+    errors: str  # standard error: warnings and errors, each naming its file
+    status: int  # the command's exit status
+    profiles: dict  # speaker -> profile, when asked for and the CSV has no profile rows
 
 
-class _Session:
-    def __init__(self, speaker, params, profile):
-        self.speaker = speaker
-        self.params = params
-        self.profile = profile
-        self.rows = []
-        self.messages = []  # (is_error, text), as the command would print them
+def _first_name(path):
+    """How many ".." a relative path starts with, and its first other part."""
+    climbs = 0
+    for part in path.split("/"):
+        if part in ("", "."):
+            continue
+        if part != "..":
+            return climbs, part
+        climbs += 1
+    return climbs, None
 
-    def run(self):
-        import pellix  # in the worker: the library is loaded where the control runs
 
-        with tempfile.TemporaryDirectory(prefix="pellix-") as scratch, pellix.Control() as control:
-            preparer = Preparer(scratch)
-            control.DATAstr = self.params
-            control.Initalize()
-            for take in self.speaker.calibrations:
-                self.take(pellix, control, preparer, take, "calibrate")
-            for take in self.speaker.checks:
-                self.take(pellix, control, preparer, take, "check")
-            profile = self.run_profiler(pellix, control) if self.profile else ""
-        for row in self.rows:
-            row["profile"] = profile
-        return self
+def _lay_out(folder, takes):
+    """Links in ``folder`` under which the command finds every relative take as from its base
+    folder; returns the folder to run the command in."""
+    climbs = max((_first_name(t.path)[0] for t in takes if not os.path.isabs(t.path)), default=0)
+    cwd = os.path.join(folder, *[UP] * climbs)
+    os.makedirs(cwd, exist_ok=True)
+    for take in takes:
+        if os.path.isabs(take.path):
+            continue
+        up, name = _first_name(take.path)
+        if name is None:
+            continue
+        link = os.path.join(folder, *[UP] * (climbs - up), name)
+        if not os.path.lexists(link):
+            target = os.path.realpath(os.path.join(take.base, *[".."] * up))
+            os.symlink(os.path.join(target, name), link)
+    return cwd
 
-    def take(self, pellix, control, preparer, take, role):
-        try:
-            sample_file = preparer.prepare(take)
-        except TakeError as e:
-            return self.fail(take, role, e.number, e.message)
-        before = _measures(control)
-        try:
-            control.DATAstr = sample_file
-            control.Calibrate() if role == "calibrate" else control.Check()
-        except pellix.PellixError as e:
-            what = "calibration" if role == "calibrate" else "check"
-            return self.fail(take, role, e.number, f"{take.name}: {what} failed: {e.description}")
-        code = control.CR_msgX
-        after = _measures(control)
-        # A refused take shows measures only when it wrote them: a take refused as too short
-        # leaves the row of an earlier take in place.
-        refused = code != "0" if role == "calibrate" else code in ("-1", "-2")
-        measures = after if not refused or after != before else None
-        stress = None
-        if not refused and role == "check":
-            stress = tuple(getattr(control, name) for name in rows.STRESS)
-        if refused:
-            self.messages.append((code == "-2", f"{take.name}: {rows.meaning(role, code)}"))
-        self.rows.append(rows.take_row(self.speaker.speaker, role, take.name, code, stress,
-                                       measures))
 
-    def fail(self, take, role, number, message):
-        self.messages.append((True, message))
-        self.rows.append(rows.take_row(self.speaker.speaker, role, take.name, error=number,
-                                       message=message))
+def _manifest_text(speaker):
+    lines = [csv_text.line(("speaker", "role", "file"))]
+    for role, takes in (("calibrate", speaker.calibrations), ("check", speaker.checks)):
+        lines += [csv_text.line((speaker.speaker, role, t.path)) for t in takes]
+    return "".join(lines)
 
-    def run_profiler(self, pellix, control):
-        try:
-            control.profiler()
-        except pellix.PellixError as e:
-            self.messages.append((True, f"{self.speaker.speaker}: profiler failed: "
-                                        f"{e.description} (error {e.number})"))
-            return ""
-        return control.DATAstr
+
+def _run(command, cwd, options):
+    done = subprocess.run([command, "analyze", "--batch", MANIFEST, *options], cwd=cwd,
+                          stdin=subprocess.DEVNULL, capture_output=True, check=False)
+    decode = lambda data: data.decode("utf-8", "surrogateescape")  # noqa: E731
+    return done.returncode, decode(done.stdout), decode(done.stderr)
+
+
+def _profiles(command, cwd, params):
+    """Profiles from the JSON report, for a command whose CSV report has none."""
+    import json
+
+    _, out, _ = _run(command, cwd, ["--format", "json", "--profile", "--jobs", "1",
+                                    "--params", params])
+    records = [json.loads(line) for line in out.splitlines() if line.strip()]
+    return {r["speaker"]: r["profile"] for r in records
+            if r.get("kind", r.get("role")) == "profile"}
 
 
 def analyse_speaker(speaker, params, profile):
-    """The rows of ``speaker``'s takes in order, and the messages of its run. Runs the session
-    on a new thread, so that the control meets the engine's per-thread analysis state as the
-    first speaker of a fresh process does, whatever ran on this worker's threads before."""
-    session = _Session(speaker, params, profile)
-    failure = []
-
-    def run():
-        try:
-            session.run()
-        except BaseException as e:  # noqa: BLE001 - handed back to the calling thread
-            failure.append(e)
-
-    thread = threading.Thread(target=run, name=f"pellix {speaker.speaker}")
-    thread.start()
-    thread.join()
-    if failure:
-        _speaker_failed(session, failure[0])
-    return session.rows, session.messages
-
-
-def error_number(error):
-    """The platform error number of an exception that ended a speaker's run."""
-    number = getattr(error, "number", None)
-    if isinstance(number, int):
-        return number
-    if isinstance(error, OSError) and error.errno is not None:
-        return file_error_number(error.errno)
-    return INVALID_PROCEDURE_CALL
-
-
-def failed_rows(speaker, error, first=0):
-    """Failed rows for ``speaker``'s takes from the ``first`` on, when its control could not
-    run on: one speaker never stops the corpus."""
-    number, message = error_number(error), f"{speaker.speaker}: {error}"
-    takes = [(t, "calibrate") for t in speaker.calibrations]
-    takes += [(t, "check") for t in speaker.checks]
-    return [rows.take_row(speaker.speaker, role, take.name, error=number, message=message)
-            for take, role in takes[first:]]
-
-
-def _speaker_failed(session, error):
-    if not isinstance(error, Exception):
-        raise error
-    session.messages.append((True, f"{session.speaker.speaker}: {error}"))
-    session.rows += failed_rows(session.speaker, error, len(session.rows))
+    """The command's CSV report of ``speaker``'s takes, run in this worker."""
+    command = pellix_command()
+    with tempfile.TemporaryDirectory(prefix="pellix-speaker-") as folder:
+        cwd = _lay_out(folder, speaker.calibrations + speaker.checks)
+        with open(os.path.join(cwd, MANIFEST), "w", encoding="utf-8",
+                  errors="surrogateescape") as f:
+            f.write(_manifest_text(speaker))
+        options = ["--format", "csv", "--jobs", "1", "--params", params]
+        status, out, errors = _run(command, cwd, options + (["--profile"] if profile else []))
+        profiles = {}
+        if profile and status == 2 and not out:
+            # This version of the command reports no profiles in CSV: ask the JSON report.
+            status, out, errors = _run(command, cwd, options)
+            profiles = _profiles(command, cwd, params)
+    header, _, body = out.partition("\n")
+    return SpeakerRun(header + "\n" if header else "", body, errors, status, profiles)
