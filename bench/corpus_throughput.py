@@ -20,7 +20,7 @@ import distributed
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "tests", "python"))
 import corpus_maker  # noqa: E402
 
-from pellix import batch  # noqa: E402
+from pellix.batch import corpus  # noqa: E402
 
 
 def _nothing(i):
@@ -45,12 +45,14 @@ def dask_run(manifest, workers, tasks):
         client.wait_for_workers(workers)
         started = time.perf_counter() - start
         start = time.perf_counter()
-        table = batch.analyze(manifest, client=client, profile=False)
+        speakers = corpus.speakers_of(manifest)
+        runs = list(corpus.in_order(speakers, corpus.submit(client, speakers,
+                                                            corpus.DEFAULT_PARAMS, False)))
         seconds = time.perf_counter() - start
         start = time.perf_counter()
         client.gather(client.map(_nothing, range(tasks), pure=False))
         per_task = (time.perf_counter() - start) / tasks
-    return seconds, batch.to_csv(table), started, per_task
+    return seconds, runs[0].header + "".join(r.body for r in runs), started, per_task
 
 
 def main():
@@ -62,8 +64,8 @@ def main():
     with tempfile.TemporaryDirectory() as folder:
         manifest = corpus_maker.make_corpus(folder, args.speakers, args.checks, faults=False,
                                             distinct=args.files)
-        speakers = len(batch.corpus.speakers_of(manifest))
-        takes = sum(s.takes for s in batch.corpus.speakers_of(manifest))
+        speakers = len(corpus.speakers_of(manifest))
+        takes = sum(s.takes for s in corpus.speakers_of(manifest))
         print(f"{speakers} speakers, {takes} takes ({args.files} different 44.1 kHz stereo "
               f"WAV files and the bundled recordings)")
         lines, reference = [], None

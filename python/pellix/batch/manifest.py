@@ -79,29 +79,32 @@ def _columns(header, source):
     return found
 
 
-def _add(speakers, by_name, speaker, role, take):
-    entry = by_name.get(speaker)
-    if entry is None:
-        entry = by_name[speaker] = Speaker(speaker)
-        speakers.append(entry)
-    (entry.calibrations if role == "calibrate" else entry.checks).append(take)
-
-
-def _role(role, fail):
-    if role.lower() not in ("calibrate", "check"):
-        fail(f"the role must be calibrate or check, not '{role}'")
-    return role.lower()
-
-
-def _take(folder, file, base):
-    path = os.path.join(folder, file)
-    return Take(path, normal_name(path), base)
+def _speakers(entries, folder, base, nothing):
+    """Speakers from (fail, speaker, role, file) entries in manifest order; ``fail`` reports a
+    problem with its entry, ``nothing`` is the message when there are no entries."""
+    speakers, by_name = [], {}
+    for fail, speaker, role, file in entries:
+        if not speaker:
+            fail("the speaker is empty")
+        if role.lower() not in ("calibrate", "check"):
+            fail(f"the role must be calibrate or check, not '{role}'")
+        if not file:
+            fail("the file is empty")
+        entry = by_name.get(speaker)
+        if entry is None:
+            entry = by_name[speaker] = Speaker(speaker)
+            speakers.append(entry)
+        path = os.path.join(folder, file)
+        take = Take(path, normal_name(path), base)
+        (entry.calibrations if role.lower() == "calibrate" else entry.checks).append(take)
+    if not speakers:
+        raise ManifestError(nothing)
+    return speakers
 
 
 def parse(text, source, folder, base=None):
     """The speakers of manifest ``text``; ``source`` names it in messages, relative files are
     under ``folder``, itself relative to ``base`` (the current folder by default)."""
-    base = os.path.abspath(base or os.getcwd())
     try:
         rows = csv_text.records(text, source)
     except csv_text.CsvError as e:
@@ -109,24 +112,17 @@ def parse(text, source, folder, base=None):
     if not rows:
         raise ManifestError(f"{source}: the manifest is empty")
     columns = _columns(rows[0], source)
-    speakers, by_name = [], {}
-    for record in rows[1:]:
-        def fail(what, line=record.line):
-            raise ManifestError(f"{source}:{line}: {what}")
-        if len(record.fields) != len(rows[0].fields):
-            fail(f"{len(record.fields)} fields where the header has {len(rows[0].fields)}")
-        speaker = record.fields[columns["speaker"]]
-        role = record.fields[columns["role"]]
-        file = record.fields[columns["file"]]
-        if not speaker:
-            fail("the speaker is empty")
-        role = _role(role, fail)
-        if not file:
-            fail("the file is empty")
-        _add(speakers, by_name, speaker, role, _take(folder, file, base))
-    if not speakers:
-        raise ManifestError(f"{source}: the manifest lists no takes")
-    return speakers
+
+    def entries():
+        for record in rows[1:]:
+            def fail(what, line=record.line):
+                raise ManifestError(f"{source}:{line}: {what}")
+            if len(record.fields) != len(rows[0].fields):
+                fail(f"{len(record.fields)} fields where the header has {len(rows[0].fields)}")
+            yield (fail, *(record.fields[columns[c]] for c in ("speaker", "role", "file")))
+
+    return _speakers(entries(), folder, os.path.abspath(base or os.getcwd()),
+                     f"{source}: the manifest lists no takes")
 
 
 def read(path):
@@ -150,19 +146,11 @@ def from_frame(frame, folder=""):
     missing = {"speaker", "role", "file"} - set(frame.columns)
     if missing:
         raise ManifestError(f"the manifest frame lacks the columns {', '.join(sorted(missing))}")
-    base = os.getcwd()
-    speakers, by_name = [], {}
-    for row, (speaker, role, file) in enumerate(
-            zip(frame["speaker"], frame["role"], frame["file"]), start=1):
-        def fail(what, row=row):
-            raise ManifestError(f"manifest row {row}: {what}")
-        speaker, role, file = ("" if pandas.isna(v) else str(v) for v in (speaker, role, file))
-        if not speaker:
-            fail("the speaker is empty")
-        role = _role(role, fail)
-        if not file:
-            fail("the file is empty")
-        _add(speakers, by_name, speaker, role, _take(folder, file, base))
-    if not speakers:
-        raise ManifestError("the manifest frame lists no takes")
-    return speakers
+
+    def entries():
+        for row, values in enumerate(zip(frame["speaker"], frame["role"], frame["file"]), 1):
+            def fail(what, row=row):
+                raise ManifestError(f"manifest row {row}: {what}")
+            yield (fail, *("" if pandas.isna(v) else str(v) for v in values))
+
+    return _speakers(entries(), folder, os.getcwd(), "the manifest frame lists no takes")
