@@ -61,13 +61,7 @@ DeskWindow::DeskWindow(QWidget* parent) : QMainWindow(parent) {
   auto* split = new QSplitter(Qt::Horizontal);
   split->addWidget(BuildTakes());
   split->addWidget(BuildPanel());
-  results_view_ = new QTableView;
-  results_view_->setObjectName("results");
-  results_view_->setModel(results_);
-  results_view_->setSelectionBehavior(QAbstractItemView::SelectRows);
-  results_view_->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
-  results_view_->horizontalHeader()->setStretchLastSection(false);
-  split->addWidget(results_view_);
+  split->addWidget(BuildResults());
   split->setStretchFactor(2, 1);
   layout->addWidget(split, 1);
 
@@ -85,11 +79,6 @@ DeskWindow::DeskWindow(QWidget* parent) : QMainWindow(parent) {
     job_->setText("Cancelling…");
   });
   layout->addLayout(progress_row);
-  log_ = new QPlainTextEdit;
-  log_->setObjectName("messages");
-  log_->setReadOnly(true);
-  log_->setMaximumHeight(fontMetrics().height() * 6);
-  layout->addWidget(log_);
   setCentralWidget(central);
 
   session_ = new SpeakerSession(&panel_->site(), [panel = panel_](ALG_V1S* control) {
@@ -199,9 +188,32 @@ QWidget* DeskWindow::BuildPanel() {
   auto* box = new QWidget;
   auto* layout = new QVBoxLayout(box);
   layout->setContentsMargins(0, 0, 0, 0);
+  layout->addWidget(new QLabel("The control"));
   panel_ = new PellixWidget(PellixWidget::WithoutControl{});
   panel_->setObjectName("panel");
-  layout->addWidget(panel_, 0, Qt::AlignHCenter);
+  layout->addWidget(panel_);
+  layout->addWidget(new QLabel("Messages"));
+  log_ = new QPlainTextEdit;
+  log_->setObjectName("messages");
+  log_->setReadOnly(true);
+  log_->setMaximumWidth(panel_->sizeHint().width());
+  layout->addWidget(log_, 1);
+  return box;
+}
+
+QWidget* DeskWindow::BuildResults() {
+  const int row_height = fontMetrics().height() + 4;
+  auto* split = new QSplitter(Qt::Vertical);
+  results_view_ = new QTableView;
+  results_view_->setObjectName("results");
+  results_view_->setModel(results_);
+  results_view_->setSelectionBehavior(QAbstractItemView::SelectRows);
+  results_view_->verticalHeader()->setDefaultSectionSize(row_height);
+  split->addWidget(results_view_);
+
+  auto* box = new QWidget;
+  auto* layout = new QVBoxLayout(box);
+  layout->setContentsMargins(0, 0, 0, 0);
   profile_title_ = new QLabel("Profile: none yet");
   profile_title_->setWordWrap(true);
   layout->addWidget(profile_title_);
@@ -209,10 +221,14 @@ QWidget* DeskWindow::BuildPanel() {
   profile_table_->setObjectName("profile");
   profile_table_->setHorizontalHeaderLabels({"#", "Digit", "About", "Meaning", "Percentages"});
   profile_table_->verticalHeader()->hide();
+  profile_table_->verticalHeader()->setDefaultSectionSize(row_height);
   profile_table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   profile_table_->setWordWrap(false);
   layout->addWidget(profile_table_, 1);
-  return box;
+  split->addWidget(box);
+  split->setStretchFactor(0, 3);
+  split->setStretchFactor(1, 2);
+  return split;
 }
 
 void DeskWindow::ConnectSession() {

@@ -66,6 +66,7 @@ class DeskWindow : public QMainWindow {
   QWidget* BuildControls();
   QWidget* BuildTakes();
   QWidget* BuildPanel();
+  QWidget* BuildResults();
   void ConnectSession();
   void Run(std::function<void(SpeakerSession&)> job);
   QStringList SelectedTakes() const;

@@ -2,6 +2,7 @@
 
 #include <QFileInfo>
 #include <array>
+#include <cmath>
 #include <optional>
 #include <string>
 #include <type_traits>
@@ -43,18 +44,28 @@ QString Verdict(const analysis::CheckRecord& record) {
   return "unknown code " + Text(record.code);
 }
 
-QString Measure(const std::optional<analysis::Measures>& m, int column) {
+// A measure as the control published it.
+std::string Measure(const std::optional<analysis::Measures>& m, int column) {
   if (!m) return "-";
   switch (column) {
     case ResultsModel::kThorns:
-      return Text(m->thorn_rate);
+      return m->thorn_rate;
     case ResultsModel::kJumps:
-      return Text(m->jump_rate);
+      return m->jump_rate;
     case ResultsModel::kSpread:
-      return Text(m->jump_spread);
+      return m->jump_spread;
     default:
-      return Text(m->avg_jump_len);
+      return m->avg_jump_len;
   }
+}
+
+// A measure for the list: whole numbers as they are, others to two decimals (the tooltip has
+// the whole text).
+QString ShortMeasure(const std::string& text) {
+  bool number = false;
+  const double value = Text(text).toDouble(&number);
+  if (!number || std::floor(value) == value) return Text(text);
+  return QString::number(value, 'f', 2);
 }
 
 QString Stress(const std::optional<analysis::StressLevels>& s, int column) {
@@ -85,7 +96,7 @@ QString Cell(const Take& take, int column) {
       if constexpr (std::is_same_v<Take, analysis::CheckRecord>) return Stress(take.stress, column);
       return "-";
     default:
-      return Measure(take.measures, column);
+      return ShortMeasure(Measure(take.measures, column));
   }
 }
 
@@ -110,6 +121,10 @@ QVariant ResultsModel::data(const QModelIndex& index, int role) const {
   }
   if (role == Qt::ToolTipRole && index.column() == kTake) {
     return Text(calibration != nullptr ? calibration->file : check->file);
+  }
+  if (role == Qt::ToolTipRole && index.column() >= kThorns) {
+    return Text(Measure(calibration != nullptr ? calibration->measures : check->measures,
+                        index.column()));
   }
   if (role == Qt::TextAlignmentRole && index.column() != kTake && index.column() != kVerdict) {
     return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);

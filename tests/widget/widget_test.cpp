@@ -152,10 +152,12 @@ class WidgetTest : public QObject {
     }
     QCOMPARE(outside_after, outside_before);
 
-    // The same text again changes nothing on the screen.
-    recorder.painted = QRegion();
+    // The same text again changes nothing on the screen, nor does a put the label refuses.
     widget.control().put_CR_msgX("7");
+    widget.control().panel().LBL_MSG.RefuseCaptionPuts(kPermissionDenied);
+    QVERIFY_THROWS_EXCEPTION(PlatformError, widget.control().put_CR_msgX("8"));
     QCOMPARE(shown.count(), 1);
+    QCOMPARE(widget.caption(IndexOf("LBL_MSG")), "7");
   }
 
   void aLongCaptionIsCutAtItsLabel() {
