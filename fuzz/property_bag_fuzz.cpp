@@ -1,0 +1,78 @@
+// Fuzzes the property bag: arbitrary bag files through ReadProperties, WriteProperties and
+// ReadProperties again.
+//
+// The bytes are the bag file. Whatever the first load took in (all of it, or what came before
+// the key that stopped it), saving it and loading the save must give the same control again,
+// and saving that must give the same file: a host that saves and reloads loses nothing.
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <string>
+
+#include "fuzz/fuzz_support.h"
+#include "platform/json_property_bag.h"
+#include "shell/alg_v1s.h"
+#include "tests/control_snapshot.h"
+
+namespace {
+
+using pellix::fuzzing::ExpectErrors;
+using pellix::fuzzing::Fail;
+
+constexpr const char* kTarget = "pellix_fuzz_property_bag";
+
+// The bag file lives in memory: a regular file, as the bag loader demands, that is never on
+// disk.
+class MemoryBagFile {
+ public:
+  MemoryBagFile() : fd_(memfd_create("bag.json", 0)) {
+    if (fd_ < 0) Fail(kTarget, "memfd_create");
+    path_ = "/proc/self/fd/" + std::to_string(fd_);
+  }
+  void Write(const std::uint8_t* data, std::size_t size) {
+    if (ftruncate(fd_, 0) != 0) Fail(kTarget, "ftruncate");
+    if (size > 0 && pwrite(fd_, data, size, 0) != static_cast<ssize_t>(size)) {
+      Fail(kTarget, "pwrite");
+    }
+  }
+  const std::string& path() const { return path_; }
+
+ private:
+  int fd_;
+  std::string path_;
+};
+
+// The cells that ReadProperties fills but WriteProperties never saves.
+constexpr std::initializer_list<std::string_view> kNeverSaved = {"BG_LEVEL", "LBL_LIE", "LBL_GLB",
+                                                                 "LBL_EXC", "LBL_MSG"};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  static auto* file = new MemoryBagFile;
+  file->Write(data, size);
+  pellix::JsonPropertyBag bag;
+  if (ExpectErrors(kTarget, {pellix::kInvalidFileFormat},
+                   [&] { bag = pellix::JsonPropertyBag::Load(file->path()); }) != 0) {
+    return 0;
+  }
+
+  pellix::ALG_V1S first;
+  ExpectErrors(kTarget, {pellix::kOverflow, pellix::kTypeMismatch},
+               [&] { first.ReadProperties(bag); });
+  pellix::JsonPropertyBag saved;
+  first.WriteProperties(saved);
+
+  pellix::ALG_V1S second;
+  second.ReadProperties(saved);
+  pellix::JsonPropertyBag saved_again;
+  second.WriteProperties(saved_again);
+
+  using pellix::testing::Snapshot;
+  if (Snapshot(first).With(kNeverSaved, "0") != Snapshot(second).With(kNeverSaved, "0")) {
+    Fail(kTarget, "the reloaded control differs from the first load");
+  }
+  if (saved.Text() != saved_again.Text()) Fail(kTarget, "the second save differs from the first");
+  return 0;
+}
