@@ -216,6 +216,8 @@ TEST_F(Hardening, PipesDevicesAndHugeFilesAreRefusedAtOnce) {
     EXPECT_TRUE(Contains(run.err, c.message)) << c.arguments << ": " << run.err;
   }
   EXPECT_TRUE(fs::is_fifo(Path("pipe")));
+  EXPECT_FALSE(fs::exists(Path(".pipe.lock")));
+  EXPECT_FALSE(fs::exists("/dev/.zero.lock"));
 }
 
 TEST_F(Hardening, AnEndlessScriptLineEndsInAnError) {
