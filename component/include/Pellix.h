@@ -287,9 +287,9 @@ PELLIX_INTERFACE(IObjectWithSite);
   PELLIX_IUNKNOWN_ENTRIES(This);                                                                 \
   HRESULT (*GetTypeInfoCount)(This * self, UINT * pctinfo);                                      \
   HRESULT (*GetTypeInfo)(This * self, UINT iTInfo, LCID lcid, ITypeInfo * *ppTInfo);             \
-  HRESULT (*GetIDsOfNames)                                                                       \
+  HRESULT(*GetIDsOfNames)                                                                        \
   (This * self, const IID* riid, LPOLESTR* rgszNames, UINT cNames, LCID lcid, DISPID* rgDispId); \
-  HRESULT (*Invoke)                                                                              \
+  HRESULT(*Invoke)                                                                               \
   (This * self, DISPID dispIdMember, const IID* riid, LCID lcid, WORD wFlags,                    \
    DISPPARAMS* pDispParams, VARIANT* pVarResult, EXCEPINFO* pExcepInfo, UINT* puArgErr)
 
@@ -311,7 +311,7 @@ struct IDispatchVtbl {
  * loaded (DllCanUnloadNow answers S_FALSE) until it is unlocked. */
 struct IClassFactoryVtbl {
   PELLIX_IUNKNOWN_ENTRIES(IClassFactory);
-  HRESULT (*CreateInstance)
+  HRESULT(*CreateInstance)
   (IClassFactory* self, IUnknown* pUnkOuter, const IID* riid, void** ppvObject);
   HRESULT (*LockServer)(IClassFactory* self, BOOL fLock);
 };
@@ -326,19 +326,19 @@ struct ITypeInfoVtbl {
   HRESULT (*GetTypeComp)(ITypeInfo* self, void** ppTComp);
   HRESULT (*GetFuncDesc)(ITypeInfo* self, UINT index, FUNCDESC** ppFuncDesc);
   HRESULT (*GetVarDesc)(ITypeInfo* self, UINT index, void** ppVarDesc);
-  HRESULT (*GetNames)
+  HRESULT(*GetNames)
   (ITypeInfo* self, MEMBERID memid, BSTR* rgBstrNames, UINT cMaxNames, UINT* pcNames);
   HRESULT (*GetRefTypeOfImplType)(ITypeInfo* self, UINT index, DWORD* pRefType);
   HRESULT (*GetImplTypeFlags)(ITypeInfo* self, UINT index, int32_t* pImplTypeFlags);
   HRESULT (*GetIDsOfNames)(ITypeInfo* self, LPOLESTR* rgszNames, UINT cNames, MEMBERID* pMemId);
-  HRESULT (*Invoke)
+  HRESULT(*Invoke)
   (ITypeInfo* self, void* pvInstance, MEMBERID memid, WORD wFlags, DISPPARAMS* pDispParams,
    VARIANT* pVarResult, EXCEPINFO* pExcepInfo, UINT* puArgErr);
   /* memid MEMBERID_NIL describes the interface itself. Any out-pointer may be null. */
-  HRESULT (*GetDocumentation)
+  HRESULT(*GetDocumentation)
   (ITypeInfo* self, MEMBERID memid, BSTR* pBstrName, BSTR* pBstrDocString, DWORD* pdwHelpContext,
    BSTR* pBstrHelpFile);
-  HRESULT (*GetDllEntry)
+  HRESULT(*GetDllEntry)
   (ITypeInfo* self, MEMBERID memid, INVOKEKIND invKind, BSTR* pBstrDllName, BSTR* pBstrName,
    WORD* pwOrdinal);
   HRESULT (*GetRefTypeInfo)(ITypeInfo* self, DWORD hRefType, ITypeInfo** ppTInfo);
@@ -389,7 +389,7 @@ struct IPersistPropertyBagVtbl {
   HRESULT (*GetClassID)(IPersistPropertyBag* self, CLSID* pClassID);
   HRESULT (*InitNew)(IPersistPropertyBag* self);
   HRESULT (*Load)(IPersistPropertyBag* self, IPropertyBag* pPropBag, IErrorLog* pErrorLog);
-  HRESULT (*Save)
+  HRESULT(*Save)
   (IPersistPropertyBag* self, IPropertyBag* pPropBag, BOOL fClearDirty, BOOL fSaveAllProperties);
 };
 
@@ -398,7 +398,7 @@ struct IPersistPropertyBagVtbl {
 struct IConnectionPointContainerVtbl {
   PELLIX_IUNKNOWN_ENTRIES(IConnectionPointContainer);
   HRESULT (*EnumConnectionPoints)(IConnectionPointContainer* self, void** ppEnum);
-  HRESULT (*FindConnectionPoint)
+  HRESULT(*FindConnectionPoint)
   (IConnectionPointContainer* self, const IID* riid, IConnectionPoint** ppCP);
 };
 

@@ -60,6 +60,22 @@ class ManifestTest(unittest.TestCase):
             self.assertEqual(str(raised.exception), message, repr(text))
 
 
+class SpeakerFolderTest(unittest.TestCase):
+    def test_takes_open_from_the_speaker_folder_as_from_the_base(self):
+        with tempfile.TemporaryDirectory() as root:
+            base = os.path.join(root, "corpus", "here")
+            for folder in ("corpus/here/x", "corpus/y", "corpus/here/x/z"):
+                os.makedirs(os.path.join(root, folder))
+            paths = ["x/a.wav", "./x/z/../b.wav", "../y/c.wav", "x/missing.wav",
+                     os.path.join(root, "d.wav")]
+            takes = [manifest.Take(p, manifest.normal_name(p), base) for p in paths]
+            with tempfile.TemporaryDirectory() as folder:
+                cwd = speaker._lay_out(folder, takes)
+                for path in paths:
+                    self.assertEqual(os.path.realpath(os.path.join(cwd, path)),
+                                     os.path.realpath(os.path.join(base, path)), path)
+
+
 class OutputTest(unittest.TestCase):
     SPEAKERS = [manifest.Speaker(name) for name in ("a", "b", "c", "d")]
     HEADER = "speaker,role,file\n"

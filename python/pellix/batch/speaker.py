@@ -8,6 +8,7 @@ each take under the very path the corpus manifest gives it and sits in a private
 the first part of each relative path is a link into the client's folder: the command then
 shows and opens every take as it would from there."""
 
+import json
 import os
 import subprocess
 import tempfile
@@ -72,16 +73,15 @@ def _manifest_text(speaker):
 
 
 def _run(command, cwd, options):
+    """The command's exit status, standard output and standard error."""
     done = subprocess.run([command, "analyze", "--batch", MANIFEST, *options], cwd=cwd,
                           stdin=subprocess.DEVNULL, capture_output=True, check=False)
-    decode = lambda data: data.decode("utf-8", "surrogateescape")  # noqa: E731
-    return done.returncode, decode(done.stdout), decode(done.stderr)
+    return (done.returncode, done.stdout.decode("utf-8", "surrogateescape"),
+            done.stderr.decode("utf-8", "surrogateescape"))
 
 
 def _profiles(command, cwd, params):
     """Profiles from the JSON report, for a command whose CSV report has none."""
-    import json
-
     _, out, _ = _run(command, cwd, ["--format", "json", "--profile", "--jobs", "1",
                                     "--params", params])
     records = [json.loads(line) for line in out.splitlines() if line.strip()]
