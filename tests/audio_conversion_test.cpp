@@ -464,6 +464,18 @@ TEST_F(ConversionTest, ACutRecordingIsRefusedEvenWhenTheWindowIsFull) {
           kInvalidFileFormat);
 }
 
+// A thread reuses its resampler from recording to recording: what came before leaves no trace.
+TEST_F(ConversionTest, ARecordingConvertsAloneWhateverWasConvertedBefore) {
+  WriteSound(At("a.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 2, Sine(44100, 1.5, 300, 0.7));
+  WriteSound(At("b.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 1, Sine(44100, 0.7, 90, 0.9));
+  WriteBytes(At("cut.wav"), Wav(44100, 1, 16, Bytes(120, 0), 200));
+  const Bytes first = ConvertToSamples(At("a.wav")).samples;
+  ConvertToSamples(At("b.wav"), kDefaultSampleRate, 500);  // stopped with the filter full
+  ErrorOf([&] { ConvertToSamples(At("cut.wav")); }, kInvalidFileFormat);
+  ConvertToSamples(At("b.wav"), 8000);
+  EXPECT_EQ(ConvertToSamples(At("a.wav")).samples, first);
+}
+
 // The bytes of a recording file convert in memory exactly as the file does.
 TEST_F(ConversionTest, RecordingsInMemoryConvertAsTheirFiles) {
   WriteBytes(At("u8.wav"), Wav(11025, 1, 8, Bytes{128, 0, 255, 1, 100, 200}));

@@ -133,6 +133,16 @@ void WriteSampleFile(const std::filesystem::path& path, std::uint32_t rate,
   temporary.Commit();
 }
 
+std::vector<std::uint8_t> EncodeSampleFile(std::uint32_t rate,
+                                           std::span<const std::uint8_t> samples) {
+  std::vector<std::uint8_t> bytes(kSampleFileHeaderSize + samples.size());
+  const auto header = EncodeSampleFileHeader({rate, static_cast<std::uint32_t>(samples.size())});
+  std::copy(header.begin(), header.end(), bytes.begin());
+  std::replace_copy(samples.begin(), samples.end(), bytes.begin() + kSampleFileHeaderSize,
+                    std::uint8_t{0}, std::uint8_t{1});
+  return bytes;
+}
+
 bool IsSampleFile(const std::filesystem::path& path) noexcept {
   try {
     std::string extension = path.extension().string();
