@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "host/analysis/sample_source.h"
 #include "host/audio/audio_converter.h"
 #include "host/audio/sample_file.h"
 #include "host/audio/scratch_folder.h"
@@ -503,6 +504,18 @@ TEST_F(ConversionTest, RecordingsInMemoryConvertAsTheirFiles) {
   EXPECT_NE(message.find("'x'"), std::string::npos) << message;
   ErrorOf([] { ConvertRecordingBytes(Wav(11025, 1, 16, Bytes(120, 0), 200)); }, kInvalidFileFormat);
   ErrorOf([] { ConvertRecordingBytes(Wav(11025, 1, 8, Bytes{1}), 0); }, kInvalidProcedureCall);
+}
+
+// An hour-long recording costs an analysis what its first seconds cost: only the window is
+// converted, yet the take's length is the whole recording's (11025 samples per second).
+TEST_F(ConversionTest, AnHourLongTakeIsPreparedFromItsWindow) {
+  WriteBytes(At("hour.wav"), Wav(1000, 1, 8, Bytes(3600 * 1000, 150)));
+  analysis::SampleSource source;
+  const analysis::PreparedTake take = source.Prepare({At("hour.wav"), "hour.wav"});
+  EXPECT_EQ(take.samples, 3600u * 11025u);
+  EXPECT_EQ(take.rate, 11025u);
+  EXPECT_EQ(take.converted.size(), kSampleFileHeaderSize + kSampleWindow);
+  EXPECT_FALSE(fs::exists(take.sample_file));  // held in memory, never written
 }
 
 // ---- Scratch folder ----
