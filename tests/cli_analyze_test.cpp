@@ -395,7 +395,12 @@ TEST_F(Analyze, AStateFileThatIsNotJsonIsReportedAndLeftIntact) {
 }
 
 TEST_F(Analyze, AStateValueTheControlRefusesIsNamedAndTheFileLeftIntact) {
-  const std::string bytes = "{\"DensityLevel\":\"many\",\"CAL_spT\":\"40\"}\n";
+  Write("save.pellix", "save s.json\n");
+  ASSERT_EQ(Pellix("script save.pellix").status, 0);
+  std::string bytes = Read("s.json");
+  const std::size_t at = bytes.find("\"DensityLevel\":0");
+  ASSERT_NE(at, std::string::npos) << bytes;
+  bytes.replace(at, 16, "\"DensityLevel\":\"many\"");
   Write("s.json", bytes);
   Outcome run = Pellix("analyze --state s.json " + AlexCalibration());
   EXPECT_EQ(run.status, 1);

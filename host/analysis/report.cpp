@@ -7,6 +7,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "host/analysis/csv.h"
 #include "host/analysis/profile_reading.h"
 #include "host/analysis/result_meanings.h"
 #include "platform/conversions.h"
@@ -257,18 +258,6 @@ class JsonReport final : public Report {
 
 // --- csv -----------------------------------------------------------------------------------
 
-std::string CsvField(std::string_view text) {
-  const bool quote = text.find_first_of(",\"\r\n") != std::string_view::npos ||
-                     (!text.empty() && (text.front() == ' ' || text.back() == ' '));
-  if (!quote) return std::string(text);
-  std::string out = "\"";
-  for (char c : text) {
-    if (c == '"') out += '"';
-    out += c;
-  }
-  return out + "\"";
-}
-
 class CsvReport final : public Report {
  public:
   explicit CsvReport(const ReportLayout& layout) : show_speaker_(layout.show_speaker) {}
@@ -297,15 +286,10 @@ class CsvReport final : public Report {
 
  private:
   std::string Line(std::string_view speaker, std::initializer_list<std::string> fields) const {
-    std::string line;
-    if (show_speaker_) line += CsvField(speaker) + ",";
-    bool first = true;
-    for (const std::string& field : fields) {
-      if (!first) line += ",";
-      first = false;
-      line += CsvField(field);
-    }
-    return line + "\n";
+    std::vector<std::string> line;
+    if (show_speaker_) line.emplace_back(speaker);
+    line.insert(line.end(), fields.begin(), fields.end());
+    return CsvLine(line);
   }
 
   bool show_speaker_;

@@ -3,15 +3,18 @@
 #include <exception>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "host/analysis/analysis_run.h"
 #include "host/analysis/manifest.h"
+#include "host/analysis/state_file.h"
 #include "host/cli.h"
 #include "host/commands/command.h"
 #include "host/render/panel_render.h"
+#include "host/same_file.h"
 
 namespace pellix {
 namespace {
@@ -57,16 +60,31 @@ struct AnalyzeOptions {
   std::vector<std::string> calibrate;
   std::vector<std::string> check;
   bool profile = false;
-  std::string state;
+  std::optional<std::string> state;
   std::string format = "table";
-  std::string panel;
-  std::string batch;
+  std::optional<std::string> panel;
+  std::optional<std::string> batch;
   int jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
 };
 
 int UsageError(const std::string& message) {
   std::cerr << "pellix analyze: " << message << "\nRun with --help for more information.\n";
   return kUsageError;
+}
+
+// What --panel would overwrite among the run's inputs ("the state file 'a.json'"); empty when
+// nothing.
+std::string OverwrittenInput(const AnalyzeOptions& options) {
+  if (!options.panel) return {};
+  if (options.state && SameFile(*options.panel, *options.state)) {
+    return "the state file '" + *options.state + "'";
+  }
+  for (const auto* files : {&options.calibrate, &options.check}) {
+    for (const std::string& file : *files) {
+      if (SameFile(*options.panel, file)) return "the take '" + file + "'";
+    }
+  }
+  return {};
 }
 
 std::vector<analysis::Take> Takes(const std::vector<std::string>& files) {
@@ -76,25 +94,24 @@ std::vector<analysis::Take> Takes(const std::vector<std::string>& files) {
 }
 
 int RunAnalyze(const AnalyzeOptions& options) {
-  std::optional<analysis::ReportFormat> format = analysis::ParseReportFormat(options.format);
-  if (!format)
-    return UsageError("--format must be table, json or csv, not '" + options.format + "'");
-  if (options.jobs < 1) return UsageError("--jobs must be at least 1");
-  const bool batch = !options.batch.empty();
+  // --format's validator let only known names through.
+  const analysis::ReportFormat format =
+      analysis::ParseReportFormat(options.format).value_or(analysis::ReportFormat::kTable);
+  const bool batch = options.batch.has_value();
   if (batch) {
     if (!options.calibrate.empty() || !options.check.empty()) {
       return UsageError(
           "--batch takes its files from the manifest: leave out --calibrate and --check");
     }
-    if (!options.state.empty())
+    if (options.state)
       return UsageError("--state keeps one speaker's control: it cannot be used with --batch");
-    if (!options.panel.empty())
+    if (options.panel)
       return UsageError("--panel draws one speaker's control: it cannot be used with --batch");
   } else if (options.calibrate.empty() && options.check.empty()) {
     return UsageError(
         "no file given: name takes with --calibrate and --check, or a manifest with --batch");
   }
-  if (options.profile && *format == analysis::ReportFormat::kCsv) {
+  if (options.profile && format == analysis::ReportFormat::kCsv) {
     return UsageError(
         "profiles are not part of csv output: use --format table or json with --profile");
   }
@@ -102,7 +119,7 @@ int RunAnalyze(const AnalyzeOptions& options) {
   std::vector<analysis::SpeakerTakes> speakers;
   if (batch) {
     try {
-      speakers = analysis::ReadManifest(options.batch);
+      speakers = analysis::ReadManifest(*options.batch);
     } catch (const analysis::ManifestError& e) {
       std::cerr << "pellix: error: " << e.what() << '\n';
       return 1;
@@ -111,21 +128,40 @@ int RunAnalyze(const AnalyzeOptions& options) {
     speakers.push_back({"", Takes(options.calibrate), Takes(options.check)});
   }
 
+  if (const std::string overwritten = OverwrittenInput(options); !overwritten.empty()) {
+    return UsageError("--panel '" + *options.panel + "' would overwrite " + overwritten +
+                      ": name another file");
+  }
+
+  // The whole read, analysis and save of the state, without another run in between.
+  std::optional<analysis::StateLock> lock;
+  if (options.state) {
+    try {
+      lock.emplace(*options.state, [&options] {
+        std::cerr << "pellix: waiting for another run to finish with state file '" << *options.state
+                  << "'\n";
+      });
+    } catch (const analysis::StateError& e) {
+      std::cerr << "pellix: error: " << e.what() << '\n';
+      return 1;
+    }
+  }
+
   analysis::RunOptions run;
   run.settings.params = options.params;
   run.settings.profile = options.profile;
-  if (!options.state.empty()) run.settings.state = options.state;
+  if (options.state) run.settings.state = *options.state;
   run.settings.show_speaker = batch;
-  run.format = *format;
+  run.format = format;
   run.jobs = static_cast<unsigned>(options.jobs);
   analysis::RunResult result = analysis::RunAnalysis(speakers, run, std::cout, std::cerr);
 
   bool failed = result.failed;
-  if (!options.panel.empty() && result.sessions.front().started) {
+  if (options.panel && result.sessions.front().started) {
     try {
-      WritePanelSvg(*result.sessions.front().control, options.panel);
+      WritePanelSvg(*result.sessions.front().control, *options.panel);
     } catch (const std::exception& e) {
-      std::cerr << "pellix: error: cannot write panel '" << options.panel << "': " << e.what()
+      std::cerr << "pellix: error: cannot write panel '" << *options.panel << "': " << e.what()
                 << '\n';
       failed = true;
     }
@@ -146,26 +182,34 @@ void AddAnalyzeCommand(CLI::App& app, CommandAction& action) {
       ->type_name("TEXT")
       ->capture_default_str();
   command->add_option("--calibrate", options->calibrate, "Takes to calibrate on, in order")
-      ->type_name("FILE");
-  command->add_option("--check", options->check, "Takes to check, in order")->type_name("FILE");
+      ->type_name("FILE")
+      ->check(NonEmptyPath());
+  command->add_option("--check", options->check, "Takes to check, in order")
+      ->type_name("FILE")
+      ->check(NonEmptyPath());
   command->add_flag("--profile", options->profile,
                     "Run the profiler after the checks and explain the profile");
   command
       ->add_option("--state", options->state,
                    "JSON property bag to load before and save after the run")
-      ->type_name("BAG.json");
+      ->type_name("BAG.json")
+      ->check(NonEmptyPath());
   command->add_option("--format", options->format, "table, json or csv")
       ->type_name("FORMAT")
-      ->capture_default_str();
+      ->capture_default_str()
+      ->check(CLI::IsMember({"table", "json", "csv"}));
   command->add_option("--panel", options->panel, "Draw the control's panel as SVG into this file")
-      ->type_name("OUT.svg");
+      ->type_name("OUT.svg")
+      ->check(NonEmptyPath());
   command
       ->add_option("--batch", options->batch,
                    "Manifest (CSV: speaker,role,file) of several speakers")
-      ->type_name("MANIFEST");
+      ->type_name("MANIFEST")
+      ->check(NonEmptyPath());
   command->add_option("--jobs", options->jobs, "Speakers analysed at the same time in batch mode")
       ->type_name("N")
-      ->capture_default_str();
+      ->capture_default_str()
+      ->check(CLI::Range(1, kMaxJobs));
   command->footer(kAnalyzeHelp);
   command->callback([options, &action] { action = [options] { return RunAnalyze(*options); }; });
 }
