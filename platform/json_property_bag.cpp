@@ -8,6 +8,7 @@
 
 #include "platform/atomic_file.h"
 #include "platform/error.h"
+#include "platform/file_error.h"
 #include "platform/safe_read.h"
 #include "platform/text.h"
 
@@ -237,7 +238,14 @@ std::string JsonPropertyBag::Text() const {
 }
 
 void JsonPropertyBag::Save(const std::string& path) const {
-  WriteFileAtomically(path, Text());
+  const std::string text = Text();
+  // A bag that Load would refuse is not written: saving it would replace a good bag by one
+  // that can never be read again.
+  if (text.size() > kMaxTextFileSize) {
+    throw FileError(kPathFileAccessError,
+                    "the bag would be larger than 64 MiB, more than a bag can be loaded from");
+  }
+  WriteFileAtomically(path, text);
 }
 
 }  // namespace pellix
