@@ -191,7 +191,7 @@ TEST_F(Hardening, PipesDevicesAndHugeFilesAreRefusedAtOnce) {
   Write("huge.csv", "speaker,role,file\n");
   fs::resize_file(Path("huge.csv"), 100u << 20);
   Write("huge.json", "{");
-  fs::resize_file(Path("huge.json"), 600u << 20);
+  fs::resize_file(Path("huge.json"), 100u << 20);
   struct Case {
     std::string arguments;
     int status;
@@ -202,7 +202,7 @@ TEST_F(Hardening, PipesDevicesAndHugeFilesAreRefusedAtOnce) {
       {"analyze --batch /dev/zero", 1, "it is a device, not a regular file"},
       {"analyze --batch huge.csv", 1, "it is larger than 64 MiB"},
       {"analyze --state pipe --check take.smp", 1, "it is a pipe, not a regular file"},
-      {"analyze --state huge.json --check take.smp", 1, "it is larger than 512 MiB"},
+      {"analyze --state huge.json --check take.smp", 1, "it is larger than 64 MiB"},
       {"analyze --state /dev/zero --check take.smp", 1, "it is a device, not a regular file"},
       {"panel --state /dev/urandom", 1, "it is a device, not a regular file"},
       {"script pipe", 2, "cannot read script pipe: it is a pipe, not a regular file"},
@@ -217,7 +217,6 @@ TEST_F(Hardening, PipesDevicesAndHugeFilesAreRefusedAtOnce) {
   }
   EXPECT_TRUE(fs::is_fifo(Path("pipe")));
   EXPECT_FALSE(fs::exists(Path(".pipe.lock")));
-  EXPECT_FALSE(fs::exists("/dev/.zero.lock"));
 }
 
 TEST_F(Hardening, AnEndlessScriptLineEndsInAnError) {
