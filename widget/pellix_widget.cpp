@@ -7,7 +7,9 @@
 #include <QPainter>
 #include <cmath>
 
+#include "component/control_object.h"
 #include "platform/error.h"
+#include "widget/component_site.h"
 #include "widget/system_colours.h"
 
 namespace pellix {
@@ -96,8 +98,41 @@ PellixWidget::PellixWidget(QWidget* parent) : PellixWidget(WithoutControl{}, par
   attach(*own_control_);
 }
 
+PellixWidget::PellixWidget(AsComponent, QWidget* parent) : PellixWidget(WithoutControl{}, parent) {
+  component_site_ = std::make_unique<ComponentSite>(
+      [this] { return user_mode_.load(); },
+      [this](std::string_view name) { site_->PropertyChanged(name); });
+  component_ = new component::ControlObject();
+  void* with_site = nullptr;
+  if (component_->QueryInterface(&IID_IObjectWithSite, &with_site) >= 0) {
+    auto* site = static_cast<IObjectWithSite*>(with_site);
+    site->lpVtbl->SetSite(site, component_site_->unknown());
+    site->lpVtbl->Release(site);
+  }
+  component_->control().InitProperties();
+  attach(component_->control());
+}
+
 PellixWidget::~PellixWidget() {
   detach();
+  if (component_ != nullptr) {
+    // A host may keep the object alive: it must no longer reach this widget.
+    void* with_site = nullptr;
+    if (component_->QueryInterface(&IID_IObjectWithSite, &with_site) >= 0) {
+      auto* site = static_cast<IObjectWithSite*>(with_site);
+      site->lpVtbl->SetSite(site, nullptr);
+      site->lpVtbl->Release(site);
+    }
+    component_->Release();
+  }
+}
+
+_ALG_V1S* PellixWidget::interfacePointer() const {
+  void* dual = nullptr;
+  if (component_ == nullptr || component_->QueryInterface(&IID__ALG_V1S, &dual) < 0) {
+    return nullptr;
+  }
+  return static_cast<_ALG_V1S*>(dual);
 }
 
 ContainerSite& PellixWidget::site() {

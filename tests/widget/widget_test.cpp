@@ -14,6 +14,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "Pellix.h"
 #include "host/render/panel_render.h"
 #include "platform/error.h"
 #include "platform/property_bag.h"
@@ -298,6 +299,24 @@ class WidgetTest : public QObject {
     });
     thread.quit();
     thread.wait();
+  }
+
+  void handsOutTheComponentsInterfacePointer() {
+    PellixWidget widget(PellixWidget::AsComponent{});
+    QSignalSpy changed(&widget, &PellixWidget::propertyChanged);
+    _ALG_V1S* dual = widget.interfacePointer();
+    QVERIFY(dual != nullptr);
+    BSTR seven = PellixSysAllocStringUtf8("7");
+    QCOMPARE(dual->lpVtbl->put_CR_msgX(dual, seven), S_OK);
+    QCOMPARE(widget.caption(IndexOf("LBL_MSG")), "7");
+    QCOMPARE(changed.count(), 1);
+    QCOMPARE(changed.at(0).at(0).toString(), "CR_MSGX");
+    // Design mode reaches the component through the ambient UserMode: error 382.
+    widget.setUserMode(false);
+    QCOMPARE(static_cast<quint32>(dual->lpVtbl->put_DATAstr(dual, seven)), 0x800A017Eu);
+    PellixSysFreeString(seven);
+    QCOMPARE(dual->lpVtbl->Release(dual), ULONG{1});  // the widget's own reference remains
+    QVERIFY(PellixWidget().interfacePointer() == nullptr);
   }
 
   void everyDesignCaptionFitsItsLabel() {
