@@ -34,6 +34,15 @@ QRect CaptionArea(const QRect& label) {
   return label.adjusted(kCaptionMargin, 0, 0, 0);
 }
 
+// Hands a component instance its client site (nullptr takes it away), as a container does.
+void SetSite(component::ControlObject& object, IUnknown* site) {
+  void* with_site = nullptr;
+  if (object.QueryInterface(&IID_IObjectWithSite, &with_site) < 0) return;
+  auto* face = static_cast<IObjectWithSite*>(with_site);
+  face->lpVtbl->SetSite(face, site);
+  face->lpVtbl->Release(face);
+}
+
 }  // namespace
 
 // The container as the control sees it. The control may call from its own thread.
@@ -103,12 +112,7 @@ PellixWidget::PellixWidget(AsComponent, QWidget* parent) : PellixWidget(WithoutC
       [this] { return user_mode_.load(); },
       [this](std::string_view name) { site_->PropertyChanged(name); });
   component_ = new component::ControlObject();
-  void* with_site = nullptr;
-  if (component_->QueryInterface(&IID_IObjectWithSite, &with_site) >= 0) {
-    auto* site = static_cast<IObjectWithSite*>(with_site);
-    site->lpVtbl->SetSite(site, component_site_->unknown());
-    site->lpVtbl->Release(site);
-  }
+  SetSite(*component_, component_site_->unknown());
   component_->control().InitProperties();
   attach(component_->control());
 }
@@ -117,12 +121,7 @@ PellixWidget::~PellixWidget() {
   detach();
   if (component_ != nullptr) {
     // A host may keep the object alive: it must no longer reach this widget.
-    void* with_site = nullptr;
-    if (component_->QueryInterface(&IID_IObjectWithSite, &with_site) >= 0) {
-      auto* site = static_cast<IObjectWithSite*>(with_site);
-      site->lpVtbl->SetSite(site, nullptr);
-      site->lpVtbl->Release(site);
-    }
+    SetSite(*component_, nullptr);
     component_->Release();
   }
 }
