@@ -324,6 +324,7 @@ class WidgetTest : public QObject {
     const QFont font = widget.captionFont();
     QCOMPARE(font.family(), QFontDatabase::systemFont(QFontDatabase::GeneralFont).family());
     QVERIFY(font.pointSizeF() <= 8);
+    qInfo("captions in %s at %.2f points", qPrintable(font.family()), font.pointSizeF());
     // The SVG picture's size, measured in its first family: "BG filter" and "Stereo
     // Algorithem V2.00" whole.
     QFont svg_font(QString::fromUtf8(kSvgCaptionFamilies.data(),
