@@ -5,12 +5,7 @@
 namespace pellix::analysis {
 namespace {
 
-struct CodeEntry {
-  int code;
-  CodeMeaning meaning;
-};
-
-constexpr std::array<CodeEntry, 12> kCodes = {{
+constexpr std::array<ResultCodeEntry, 12> kCodes = {{
     {-2, {"not initialised", "the analysis constants are not loaded: Initalize has not run"}},
     {-1,
      {"too short or silent",
@@ -129,10 +124,14 @@ constexpr std::array<int, kProfilePercentages> kPercentageDigit = {1, 2, 3, 4, 5
 }  // namespace
 
 std::optional<CodeMeaning> ResultCodeMeaning(int code) {
-  for (const CodeEntry& entry : kCodes) {
+  for (const ResultCodeEntry& entry : kCodes) {
     if (entry.code == code) return entry.meaning;
   }
   return std::nullopt;
+}
+
+std::span<const ResultCodeEntry> ResultCodes() {
+  return kCodes;
 }
 
 std::string_view ProfileDigitTopic(int position) {

@@ -1,28 +1,59 @@
 #include "host/analysis/sample_source.h"
 
+#include <algorithm>
+
 #include "host/audio/audio_converter.h"
 #include "host/audio/input_file.h"
 #include "host/audio/sample_file.h"
 
 namespace pellix::analysis {
 
+namespace {
+
+// The samples the intake will read: up to kSampleWindow, ending at the first 0.
+std::vector<std::uint8_t> Window(std::span<const std::uint8_t> samples) {
+  samples = samples.first(std::min(samples.size(), kSampleWindow));
+  const auto zero = std::find(samples.begin(), samples.end(), 0);
+  return {samples.begin(), zero};
+}
+
+}  // namespace
+
 PreparedTake SampleSource::Prepare(const Take& take) {
+  PreparedTake prepared;
   if (IsSampleFile(take.path)) {
     // Read here rather than by the control, so that a missing or unreadable file is reported
     // by name.
-    PreparedTake prepared{take.path, 0, 0};
+    prepared.sample_file = take.path;
+    InputFile file = OpenInputFile(take.path, "sample file");
     if (std::optional<SampleFileHeader> header = ReadSampleFileHeader(take.path)) {
       prepared.samples = header->sample_count;
       prepared.rate = header->rate;
     } else {
-      InputFile file = OpenInputFile(take.path, "sample file");
       prepared.samples = file.size > kSampleFileHeaderSize ? file.size - kSampleFileHeaderSize : 0;
     }
+    std::vector<std::uint8_t> data(kSampleWindow);
+    data.resize(ReadAt(file, kSampleFileHeaderSize, data, take.path));
+    prepared.window = Window(data);
+    RecordingLevels levels;
+    levels.AddSamples(prepared.window);
+    prepared.levels = levels.Figures();
+    prepared.clipped_8bit = ClippedShare8Bit(prepared.window);
+    prepared.duration =
+        static_cast<double>(prepared.samples) / static_cast<double>(prepared.seconds_rate());
     return prepared;
   }
-  std::filesystem::path output = NewScratchFile(take.path);
-  ConvertedRecording converted = ConvertToSampleFile(take.path, output);
-  return {output, converted.samples.size(), converted.rate};
+  prepared.sample_file = NewScratchFile(take.path);
+  RecordingLevels levels;
+  ConvertedRecording converted =
+      ConvertToSampleFile(take.path, prepared.sample_file, kDefaultSampleRate, &levels);
+  prepared.samples = converted.samples.size();
+  prepared.rate = converted.rate;
+  prepared.duration = converted.duration;
+  prepared.levels = levels.Figures();
+  prepared.clipped_8bit = ClippedShare8Bit(converted.samples);
+  prepared.window = Window(converted.samples);
+  return prepared;
 }
 
 void SampleSource::Clear() noexcept {

@@ -31,11 +31,13 @@ void CheckFolderWritable(const std::filesystem::path& path) {
   std::error_code ec;
   if (!std::filesystem::is_directory(folder, ec)) {
     throw StateError("cannot create state file " + Quoted(path) + ": the folder " + Quoted(folder) +
-                     " does not exist (" + Numbered(kFileNotFound) + ")");
+                         " does not exist (" + Numbered(kFileNotFound) + ")",
+                     kFileNotFound);
   }
   if (::access(folder.c_str(), W_OK | X_OK) != 0) {
     throw StateError("cannot create state file " + Quoted(path) + " in " + Quoted(folder) + ": " +
-                     std::strerror(errno) + " (" + Numbered(kPermissionDenied) + ")");
+                         std::strerror(errno) + " (" + Numbered(kPermissionDenied) + ")",
+                     kPermissionDenied);
   }
 }
 
@@ -56,10 +58,12 @@ bool LoadState(ALG_V1S& control, const std::filesystem::path& path) {
   } catch (const PlatformError& e) {
     if (e.number() == kInvalidFileFormat) {
       throw StateError("state file " + Quoted(path) +
-                       " is not a JSON object of saved properties (" + Numbered(e) +
-                       "); it was left as it is");
+                           " is not a JSON object of saved properties (" + Numbered(e) +
+                           "); it was left as it is",
+                       e.number());
     }
-    throw StateError("cannot read state file " + Quoted(path) + " (" + Numbered(e) + ")");
+    throw StateError("cannot read state file " + Quoted(path) + " (" + Numbered(e) + ")",
+                     e.number());
   }
 
   KeyTrackingBag tracking(bag);
@@ -67,7 +71,8 @@ bool LoadState(ALG_V1S& control, const std::filesystem::path& path) {
     control.ReadProperties(tracking);
   } catch (const PlatformError& e) {
     throw StateError("state file " + Quoted(path) + ": the value of \"" + tracking.last_key() +
-                     "\" cannot be used (" + Numbered(e) + "); the file was left as it is");
+                         "\" cannot be used (" + Numbered(e) + "); the file was left as it is",
+                     e.number());
   }
   return true;
 }
@@ -79,13 +84,15 @@ void SaveState(ALG_V1S& control, const std::filesystem::path& path) {
     control.WriteProperties(tracking);
   } catch (const PlatformError& e) {
     throw StateError("cannot save state to " + Quoted(path) + ": the value of \"" +
-                     tracking.last_key() + "\" cannot be saved (" + Numbered(e) + ")");
+                         tracking.last_key() + "\" cannot be saved (" + Numbered(e) + ")",
+                     e.number());
   }
   try {
     bag.Save(path.string());
   } catch (const PlatformError& e) {
     throw StateError("cannot save state to " + Quoted(path) + " (" + Numbered(e) +
-                     "); any earlier state there was left as it is");
+                         "); any earlier state there was left as it is",
+                     e.number());
   }
 }
 

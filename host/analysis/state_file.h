@@ -14,7 +14,12 @@ namespace pellix::analysis {
 // went wrong and gives the platform error number and description where there is one.
 class StateError : public std::runtime_error {
  public:
-  using std::runtime_error::runtime_error;
+  StateError(const std::string& message, int number)
+      : std::runtime_error(message), number_(number) {}
+  int number() const noexcept { return number_; }  // the platform error number
+
+ private:
+  int number_;
 };
 
 // Loads `control` from the bag at `path` (ReadProperties), or starts it as a new instance

@@ -172,7 +172,8 @@ class Resampler {
 
 }  // namespace
 
-ConvertedRecording ConvertToSamples(const std::filesystem::path& input, std::uint32_t rate) {
+ConvertedRecording ConvertToSamples(const std::filesystem::path& input, std::uint32_t rate,
+                                    RecordingLevels* levels) {
   if (rate == 0) {
     throw AudioError(kInvalidProcedureCall,
                      "cannot convert recording " + Quoted(input) + ": the target rate is 0 Hz");
@@ -221,6 +222,7 @@ ConvertedRecording ConvertToSamples(const std::filesystem::path& input, std::uin
       for (std::size_t c = 0; c < channels; ++c) sum += interleaved[i * channels + c];
       mono[i] = sum / static_cast<double>(channels);
     }
+    if (levels != nullptr) levels->Add(std::span(mono.data(), count));
     if (resampling) {
       resampler->Feed(mono.data(), count, result.samples);
     } else {
@@ -244,8 +246,9 @@ ConvertedRecording ConvertToSamples(const std::filesystem::path& input, std::uin
 }
 
 ConvertedRecording ConvertToSampleFile(const std::filesystem::path& input,
-                                       const std::filesystem::path& output, std::uint32_t rate) {
-  ConvertedRecording recording = ConvertToSamples(input, rate);
+                                       const std::filesystem::path& output, std::uint32_t rate,
+                                       RecordingLevels* levels) {
+  ConvertedRecording recording = ConvertToSamples(input, rate, levels);
   WriteSampleFile(output, recording.rate, recording.samples);
   return recording;
 }

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "host/audio/audio_error.h"
+#include "host/audio/recording_levels.h"
 #include "host/audio/sample_file.h"
 #include "host/audio/scratch_folder.h"
 
@@ -44,14 +45,17 @@ struct ConvertedRecording {
 //                 damaged, or holds no sound;
 //   5             `rate` is 0, or the resampler refuses the conversion;
 //   6             the result would hold more samples than a sample file can count.
+// When `levels` is given, every mono value read from the source is added to it.
 ConvertedRecording ConvertToSamples(const std::filesystem::path& input,
-                                    std::uint32_t rate = kDefaultSampleRate);
+                                    std::uint32_t rate = kDefaultSampleRate,
+                                    RecordingLevels* levels = nullptr);
 
 // Converts `input` and writes the result as a sample file at `output` (see WriteSampleFile).
 // Returns the converted recording. Errors as ConvertToSamples and WriteSampleFile.
 ConvertedRecording ConvertToSampleFile(const std::filesystem::path& input,
                                        const std::filesystem::path& output,
-                                       std::uint32_t rate = kDefaultSampleRate);
+                                       std::uint32_t rate = kDefaultSampleRate,
+                                       RecordingLevels* levels = nullptr);
 
 // The sample file to hand the control for `input`: `input` itself when it already is one
 // (IsSampleFile), otherwise a new sample file in `scratch` converted from it at `rate` Hz,
