@@ -108,6 +108,8 @@ ParameterReading ReadParameters(const std::string& parameters) {
 
   ParameterReading reading;
   const std::string text = SanitizeUtf8(parameters);
+  reading.head = MidText(text, 1, 3);
+  reading.tail = MidText(text, 19, text.size());
   for (std::size_t i = 0; i < kParameterFields.size(); ++i) {
     const ParameterField& f = kParameterFields[i];
     reading.fields.push_back({&f, MidText(text, f.position, f.length), values[i]});

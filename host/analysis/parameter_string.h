@@ -45,7 +45,9 @@ struct FieldReading {
 };
 
 struct ParameterReading {
+  std::string head;                   // positions 1 to 3, which the control does not read
   std::vector<FieldReading> fields;   // in the order of kParameterFields
+  std::string tail;                   // positions 19 on, which it does not read either
   std::vector<std::string> warnings;  // values with which every take is refused, and worse
 };
 
