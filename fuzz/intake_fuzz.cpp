@@ -15,8 +15,8 @@
 #include <cstring>
 #include <vector>
 
-#include "engine/tarvo_alg1.h"
 #include "engine/literal_model.h"
+#include "engine/tarvo_alg1.h"
 #include "platform/error.h"
 #include "platform/memory_file_system.h"
 

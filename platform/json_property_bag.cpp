@@ -1,30 +1,29 @@
 #include "platform/json_property_bag.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <atomic>
-#include <cerrno>
 #include <cmath>
 #include <cstdint>
 #include <nlohmann/json.hpp>
-#include <set>
+#include <unordered_set>
 #include <utility>
 
+#include "platform/atomic_file.h"
 #include "platform/error.h"
-#include "platform/file_system.h"
+#include "platform/safe_read.h"
 #include "platform/text.h"
 
 namespace pellix {
 
-using Json = nlohmann::ordered_json;
+using Json = nlohmann::json;
 
-// The bag's object. A number that overflows the double range is kept at its key as a binary
-// value holding the number as written: JSON text never yields a binary value, so it cannot
-// be mistaken for anything the file said.
+// The bag's object: values by key, and the keys in the order first written. A sorted object
+// and a list, rather than an object that keeps its order, because finding a key in the latter
+// takes a walk along it, which makes loading a bag of many keys quadratic. A number that
+// overflows the double range is kept at its key as a binary value holding the number as
+// written: JSON text never yields a binary value, so it cannot be mistaken for anything the
+// file said.
 struct JsonPropertyBag::Store {
   Json object = Json::object();
+  std::vector<std::string> order;
 };
 
 namespace {
@@ -34,18 +33,6 @@ constexpr double kLargestExactWhole = 9007199254740992.0;  // 2^53
 // No bag nests deeper; a file that does is refused before it can exhaust the stack of the
 // recursive serializer when the bag is saved again.
 constexpr std::size_t kMaxNesting = 512;
-
-std::string ReadWholeFile(const std::string& path) {
-  FileSystem& files = NativeFileSystem();
-  std::string bytes;
-  std::vector<std::uint8_t> block(64 * 1024);
-  for (std::uint64_t offset = 0;;) {
-    std::size_t got = files.ReadBlock(path, offset, block);
-    bytes.append(block.begin(), block.begin() + static_cast<std::ptrdiff_t>(got));
-    if (got < block.size()) return bytes;
-    offset += got;
-  }
-}
 
 bool IsNumberStart(char c) {
   return c == '-' || (c >= '0' && c <= '9');
@@ -166,57 +153,6 @@ std::string Dump(const Json& j) {
   return j.dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
-// Closes a descriptor and removes the temporary file unless the save went through.
-class TemporaryFile {
- public:
-  TemporaryFile(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
-  ~TemporaryFile() {
-    if (fd_ >= 0) ::close(fd_);
-    if (!path_.empty()) ::unlink(path_.c_str());
-  }
-  TemporaryFile(const TemporaryFile&) = delete;
-  TemporaryFile& operator=(const TemporaryFile&) = delete;
-
-  int fd() const noexcept { return fd_; }
-  const std::string& path() const noexcept { return path_; }
-  // Closes the descriptor; raises 75 when the data did not reach the file.
-  void Close() {
-    int fd = std::exchange(fd_, -1);
-    if (::close(fd) != 0) RaiseError(kPathFileAccessError);
-  }
-  void Release() noexcept { path_.clear(); }
-
- private:
-  int fd_;
-  std::string path_;
-};
-
-TemporaryFile CreateTemporaryBeside(const std::string& directory, const std::string& name) {
-  static std::atomic<unsigned> counter{0};
-  for (int attempt = 0;; ++attempt) {
-    std::string path = directory + "/." + name + ".tmp" + std::to_string(::getpid()) + "-" +
-                       std::to_string(counter.fetch_add(1));
-    int fd;
-    do {
-      fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    } while (fd < 0 && errno == EINTR);
-    if (fd >= 0) return TemporaryFile(fd, std::move(path));
-    if (errno != EEXIST || attempt == 100) RaiseError(FileErrorNumber(errno));
-  }
-}
-
-void WriteAll(int fd, const std::string& text) {
-  std::size_t done = 0;
-  while (done < text.size()) {
-    ssize_t wrote = ::write(fd, text.data() + done, text.size() - done);
-    if (wrote < 0) {
-      if (errno == EINTR) continue;
-      RaiseError(kPathFileAccessError);
-    }
-    done += static_cast<std::size_t>(wrote);
-  }
-}
-
 }  // namespace
 
 JsonPropertyBag::JsonPropertyBag() : store_(std::make_unique<Store>()) {}
@@ -225,12 +161,19 @@ JsonPropertyBag::JsonPropertyBag(JsonPropertyBag&&) noexcept = default;
 JsonPropertyBag& JsonPropertyBag::operator=(JsonPropertyBag&&) noexcept = default;
 
 JsonPropertyBag JsonPropertyBag::Load(const std::string& path) {
-  Overflows prepared = ReplaceOverflowingNumbers(SanitizeUtf8(ReadWholeFile(path)));
+  Overflows prepared = ReplaceOverflowingNumbers(SanitizeUtf8(ReadRegularFile(path)));
 
-  // Marks again, at the top level, the nulls that stood for overflowing numbers.
+  // Notes the top-level keys in order, and marks again, at the top level, the nulls that
+  // stood for overflowing numbers.
+  std::vector<std::string> order;
+  std::unordered_set<std::string> seen;
   std::size_t nulls = 0;
   std::size_t next = 0;
   auto mark = [&](int depth, Json::parse_event_t event, Json& parsed) {
+    if (event == Json::parse_event_t::key && depth == 1) {
+      std::string key = parsed.get<std::string>();
+      if (seen.insert(key).second) order.push_back(std::move(key));
+    }
     if (event != Json::parse_event_t::value || !parsed.is_null()) return true;
     std::size_t ordinal = nulls++;
     while (next < prepared.at_null.size() && prepared.at_null[next].first < ordinal) ++next;
@@ -251,6 +194,7 @@ JsonPropertyBag JsonPropertyBag::Load(const std::string& path) {
 
   JsonPropertyBag bag;
   bag.store_->object = std::move(parsed);
+  bag.store_->order = std::move(order);
   return bag;
 }
 
@@ -261,29 +205,30 @@ Value JsonPropertyBag::ReadProperty(std::string_view name, const Value& default_
 
 void JsonPropertyBag::WriteProperty(std::string_view name, const Value& value,
                                     const Value& /*default_value*/) {
-  store_->object[std::string(name)] = ToJson(value);
+  auto [it, added] = store_->object.emplace(std::string(name), nullptr);
+  if (added) store_->order.emplace_back(name);
+  it.value() = ToJson(value);
 }
 
 std::vector<std::string> JsonPropertyBag::keys() const {
-  std::vector<std::string> names;
-  for (const auto& item : store_->object.items()) names.push_back(item.key());
-  return names;
+  return store_->order;
 }
 
 std::string JsonPropertyBag::Text() const {
   std::string text = "{";
   bool first = true;
-  for (const auto& item : store_->object.items()) {
+  for (const std::string& key : store_->order) {
     if (!first) text += ',';
     first = false;
-    text += Dump(Json(item.key()));
+    text += Dump(Json(key));
     text += ':';
-    if (item.value().is_binary()) {
+    const Json& value = store_->object.at(key);
+    if (value.is_binary()) {
       // An overflowing number read from a file goes back as it was written.
-      const auto& bytes = item.value().get_binary();
+      const auto& bytes = value.get_binary();
       text.append(bytes.begin(), bytes.end());
     } else {
-      text += Dump(item.value());
+      text += Dump(value);
     }
   }
   text += "}\n";
@@ -291,29 +236,7 @@ std::string JsonPropertyBag::Text() const {
 }
 
 void JsonPropertyBag::Save(const std::string& path) const {
-  if (path.find('\0') != std::string::npos) RaiseError(kFileNotFound);
-  if (path.empty()) RaiseError(kFileNotFound);
-  std::size_t slash = path.rfind('/');
-  std::string directory = slash == std::string::npos ? "." : path.substr(0, slash);
-  if (slash == 0) directory = "/";
-  std::string name = path.substr(slash == std::string::npos ? 0 : slash + 1);
-  if (name.empty() || name == "." || name == "..") RaiseError(kPathFileAccessError);
-
-  // Never replace a directory, pipe or device by a regular file.
-  struct stat old_file;
-  bool replacing = ::stat(path.c_str(), &old_file) == 0;
-  if (replacing && !S_ISREG(old_file.st_mode)) RaiseError(kPathFileAccessError);
-
-  std::string text = Text();
-  TemporaryFile temporary = CreateTemporaryBeside(directory, name);
-  if (replacing) (void)::fchmod(temporary.fd(), old_file.st_mode & 07777);
-  WriteAll(temporary.fd(), text);
-  if (::fsync(temporary.fd()) != 0) RaiseError(kPathFileAccessError);
-  temporary.Close();
-  if (::rename(temporary.path().c_str(), path.c_str()) != 0) {
-    RaiseError(FileErrorNumber(errno));
-  }
-  temporary.Release();
+  WriteFileAtomically(path, Text());
 }
 
 }  // namespace pellix

@@ -19,8 +19,10 @@ class JsonPropertyBag final : public PropertyBag {
   JsonPropertyBag(JsonPropertyBag&&) noexcept;
   JsonPropertyBag& operator=(JsonPropertyBag&&) noexcept;
 
-  // Reads the bag file. File not found (53), Permission denied (70) and Path/File access
-  // error (75) as for any file; Invalid file format (321) when it is not a JSON object.
+  // Reads the bag file (see ReadRegularFile: regular files of at most kMaxTextFileSize
+  // bytes). File not found (53), Permission denied (70) and Path/File access error (75) as for
+  // any file; Invalid file format (321) when it is not a JSON object. File errors are
+  // FileError, whose what() gives the cause.
   // Invalid UTF-8 reads as U+FFFD. Values: strings (String), numbers (Double), booleans
   // (Boolean), null (Empty); an array or object is kept and raises Type mismatch (13) when
   // read; a number beyond the double range is kept and raises Overflow (6) when read.
@@ -39,10 +41,10 @@ class JsonPropertyBag final : public PropertyBag {
   // Compact JSON and a final line feed, UTF-8 as it is.
   std::string Text() const;
 
-  // Writes Text() into a temporary file beside `path`, then renames it over `path`. A failed
-  // save raises Permission denied (70), File not found (53) for a missing directory, or
-  // Path/File access error (75) otherwise (a directory, pipe or device at `path` included),
-  // and leaves the old file as it was and no temporary file behind.
+  // Writes Text() to `path` with WriteFileAtomically. A failed save raises FileError:
+  // Permission denied (70), File not found (53) for a missing directory, or Path/File access
+  // error (75) otherwise (a directory, pipe or device at `path` included), and leaves the old
+  // file as it was and no temporary file behind.
   void Save(const std::string& path) const;
 
  private:

@@ -15,6 +15,7 @@ void Label::set_caption(std::string text) {
   // A refused put leaves the caption as it was, as the toolkit does.
   if (refuse_put_) RaiseError(*refuse_put_);
   caption_ = std::move(text);
+  if (listener_ != nullptr) listener_->CaptionChanged(*this, caption_);
 }
 
 }  // namespace pellix

@@ -7,6 +7,18 @@
 
 namespace pellix {
 
+class Label;
+
+// Told of every caption a label accepts, with the new caption, on the thread that set it,
+// right after the change. A listener must not throw or set captions itself.
+class CaptionListener {
+ public:
+  virtual void CaptionChanged(const Label& label, const std::string& caption) noexcept = 0;
+
+ protected:
+  ~CaptionListener() = default;
+};
+
 struct TwipsRect {
   int left = 0;
   int top = 0;
@@ -22,10 +34,14 @@ class Label {
 
   // The caption; raises the refusal's error when the label has been told to refuse gets.
   const std::string& caption() const;
-  // Sets the caption; raises the refusal's error (and keeps the old caption) when refused.
+  // Sets the caption and tells the listener; raises the refusal's error (and keeps the old
+  // caption, telling nobody) when refused.
   void set_caption(std::string text);
 
   const TwipsRect& position() const noexcept { return position_; }
+
+  // The one listener told of caption changes, or nullptr for none. Not owned.
+  void set_listener(CaptionListener* listener) noexcept { listener_ = listener; }
 
   // Makes every later caption put (or get) fail with the platform error `number`, the way a
   // toolkit refuses; std::nullopt accepts again. Lets tests drive the error paths.
@@ -37,6 +53,7 @@ class Label {
   TwipsRect position_;
   std::optional<int> refuse_put_;
   std::optional<int> refuse_get_;
+  CaptionListener* listener_ = nullptr;
 };
 
 }  // namespace pellix

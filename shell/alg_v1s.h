@@ -12,14 +12,6 @@
 
 namespace pellix {
 
-// The control surface's own persisted appearance.
-struct ControlSurface {
-  std::uint32_t BackColor = 0x8000000Fu;  // the system button-face colour
-  bool AutoRedraw = false;
-  std::int16_t BackStyle = 1;    // opaque
-  std::int16_t BorderStyle = 0;  // none
-};
-
 inline constexpr std::size_t kProfileRows = 1001;  // ProfileTable(0 To 1000, 0 To 6)
 inline constexpr std::size_t kProfileColumns = 7;
 inline constexpr std::int16_t kLastProfileRow = 999;

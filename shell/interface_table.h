@@ -25,6 +25,9 @@ struct InterfaceMember {
   // Late-bound call: a method or get ignores `argument` and returns its result; a put takes
   // the argument already converted to `type` and returns Empty.
   Value (*invoke)(ALG_V1S& control, const Value& argument);
+  // The name a put notifies the container under with PropertyChanged: the property's name,
+  // except the result code's bag key "CR_MSGX"; empty for a member that never notifies.
+  std::string_view notification = {};
 };
 
 // The 52 members in interface order.

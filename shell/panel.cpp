@@ -102,6 +102,24 @@ Panel::Panel() {
   }
 }
 
+void Panel::Listen(PanelListener* listener) noexcept {
+  listener_ = listener;
+  for (const PanelEntry& entry : kLayout) entry.label(*this).set_listener(listener);
+}
+
+SurfaceColour DecodeSurfaceColour(std::uint32_t back_color) noexcept {
+  SurfaceColour colour;
+  if ((back_color & 0x80000000u) != 0) {
+    colour.system = true;
+    colour.index = back_color & 0x7FFFFFFFu;
+    return colour;
+  }
+  colour.red = static_cast<std::uint8_t>(back_color & 0xFFu);
+  colour.green = static_cast<std::uint8_t>((back_color >> 8) & 0xFFu);
+  colour.blue = static_cast<std::uint8_t>((back_color >> 16) & 0xFFu);
+  return colour;
+}
+
 std::span<const PanelEntry> PanelLayout() {
   return kLayout;
 }

@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <span>
 #include <string_view>
 
@@ -20,10 +21,47 @@ inline constexpr std::size_t kResolutionRow = 6;
 inline constexpr std::size_t kConstantsRow = 7;
 inline constexpr std::size_t kResultsRow = 8;
 
+// The control surface's own persisted appearance, behind the panel's labels.
+struct ControlSurface {
+  std::uint32_t BackColor = 0x8000000Fu;  // the system button-face colour
+  bool AutoRedraw = false;
+  std::int16_t BackStyle = 1;    // opaque
+  std::int16_t BorderStyle = 0;  // none
+};
+
+// A BackColor as the platform reads it: with the top bit set, the system colour of that index
+// (&H8000000F is index 15, the button face); otherwise a plain colour whose low three bytes
+// are red, green and blue, red lowest.
+struct SurfaceColour {
+  bool system = false;
+  std::uint32_t index = 0;  // of the system colour
+  std::uint8_t red = 0;
+  std::uint8_t green = 0;
+  std::uint8_t blue = 0;
+};
+SurfaceColour DecodeSurfaceColour(std::uint32_t back_color) noexcept;
+
+// Whoever draws the panel: told of every caption change and of every new appearance, on the
+// control's thread, as it happens.
+class PanelListener : public CaptionListener {
+ public:
+  virtual void SurfaceChanged(const ControlSurface& surface) noexcept = 0;
+
+ protected:
+  ~PanelListener() = default;
+};
+
 // The labels of one control instance, named as on the form. Label1 has indices 0 to 18 and
 // Llll only index 19; both are static captions.
 struct Panel {
   Panel();
+  // The labels are told where they live, so a panel stays where it was made.
+  Panel(const Panel&) = delete;
+  Panel& operator=(const Panel&) = delete;
+
+  // Makes `listener` the one told of every caption change of these labels (nullptr: nobody).
+  void Listen(PanelListener* listener) noexcept;
+  PanelListener* listener() const noexcept { return listener_; }
 
   Label Label2;
   std::array<Label, 19> Label1;
@@ -38,6 +76,9 @@ struct Panel {
   Label LBL_GLB;
   Label LBL_EXC;
   Label LBL_MSG;
+
+ private:
+  PanelListener* listener_ = nullptr;
 };
 
 // One label as the form declares it: its name as written on the form ("SPT(5)", "BG_LEVEL",

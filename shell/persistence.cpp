@@ -77,11 +77,21 @@ void ALG_V1S::ReadProperties(PropertyBag& bag) {
     return ToInteger16(bag.ReadProperty(key, Value::Integer(0)));
   };
 
-  // The control surface.
-  surface_.BackColor = ToColour(bag.ReadProperty("BackColor", Value::Double(kButtonFaceColour)));
-  surface_.AutoRedraw = ToBoolean(bag.ReadProperty("AutoRedraw", Value::Boolean(false)));
-  surface_.BackStyle = ToInteger16(bag.ReadProperty("BackStyle", Value::Integer(1)));
-  surface_.BorderStyle = ToInteger16(bag.ReadProperty("BorderStyle", Value::Integer(0)));
+  // The control surface. Whoever draws the panel takes on the new look at once, also when a
+  // key stops the load half-way through it.
+  auto show_surface = [this] {
+    if (PanelListener* listener = panel_.listener()) listener->SurfaceChanged(surface_);
+  };
+  try {
+    surface_.BackColor = ToColour(bag.ReadProperty("BackColor", Value::Double(kButtonFaceColour)));
+    surface_.AutoRedraw = ToBoolean(bag.ReadProperty("AutoRedraw", Value::Boolean(false)));
+    surface_.BackStyle = ToInteger16(bag.ReadProperty("BackStyle", Value::Integer(1)));
+    surface_.BorderStyle = ToInteger16(bag.ReadProperty("BorderStyle", Value::Integer(0)));
+  } catch (...) {
+    show_surface();
+    throw;
+  }
+  show_surface();
 
   // The members.
   m_DATAstr = text("DATAstr", Text(""));

@@ -404,6 +404,95 @@ TEST_F(ConversionTest, TargetRateZeroIsInvalid) {
   ErrorOf([&] { ConvertToSamples(At("u8.wav"), 0); }, kInvalidProcedureCall);
 }
 
+TEST_F(ConversionTest, AbsurdSourceRatesAreRefusedBeforeAnyWork) {
+  // 200 KB claiming 1 Hz would resample to over 1.1 billion samples.
+  WriteBytes(At("one-hertz.wav"), Wav(1, 1, 16, Bytes(200000, 0)));
+  std::string message = ErrorOf([&] { ConvertToSamples(At("one-hertz.wav")); }, kInvalidFileFormat);
+  EXPECT_NE(message.find("1 Hz"), std::string::npos) << message;
+  WriteBytes(At("low.wav"), Wav(999, 1, 8, Bytes(10, 128)));
+  ErrorOf([&] { ConvertToSamples(At("low.wav")); }, kInvalidFileFormat);
+  WriteBytes(At("high.wav"), Wav(768001, 1, 8, Bytes(10, 128)));
+  ErrorOf([&] { ConvertToSamples(At("high.wav")); }, kInvalidFileFormat);
+  // The edges themselves are recordings: 1000 Hz, 10 frames, is 110.25 samples at 11025 Hz.
+  WriteBytes(At("edge.wav"), Wav(1000, 1, 8, Bytes(10, 128)));
+  EXPECT_EQ(ConvertToSamples(At("edge.wav")).samples.size(), 110u);
+  WriteBytes(At("top.wav"), Wav(768000, 1, 8, Bytes(768, 128)));
+  EXPECT_EQ(ConvertToSamples(At("top.wav")).samples.size(), 11u);  // 11.025
+}
+
+// A conversion that keeps only the first samples makes exactly those of the whole conversion,
+// and still reports the whole recording: its length in samples, frames and seconds.
+TEST_F(ConversionTest, KeepingTheWindowStopsEarlyButReportsTheWhole) {
+  struct Row {
+    const char* name;
+    int rate;
+    int channels;
+    double seconds;
+    std::size_t keep;
+  };
+  const Row rows[] = {
+      {"stereo44.wav", 44100, 2, 6.0, kSampleWindow},  // 66150 samples
+      {"half.wav", 22050, 1, 3.00005, kSampleWindow},  // 33075.5 rounds up to 33076
+      {"same.wav", 11025, 1, 3.5, kSampleWindow},      // passed through
+      {"eight.wav", 8000, 1, 4.0, 100},
+      {"short.wav", 44100, 2, 1.0, kSampleWindow},  // shorter than the window: whole
+      {"exact.wav", 11025, 1, 30001.0 / 11025, kSampleWindow},
+  };
+  for (const Row& row : rows) {
+    std::vector<double> mono = Sine(row.rate, row.seconds, 220, 0.6);
+    std::vector<double> interleaved;
+    for (double v : mono) interleaved.insert(interleaved.end(), row.channels, v * 0.9);
+    WriteSound(At(row.name), SF_FORMAT_WAV | SF_FORMAT_PCM_16, row.rate, row.channels, interleaved);
+    const ConvertedRecording whole = ConvertToSamples(At(row.name));
+    const ConvertedRecording kept = ConvertToSamples(At(row.name), kDefaultSampleRate, row.keep);
+    const std::size_t expected = std::min(row.keep, whole.samples.size());
+    EXPECT_EQ(kept.samples, Bytes(whole.samples.begin(), whole.samples.begin() + expected))
+        << row.name;
+    EXPECT_EQ(kept.total_samples, whole.samples.size()) << row.name;
+    EXPECT_EQ(whole.total_samples, whole.samples.size()) << row.name;
+    EXPECT_EQ(kept.source_frames, whole.source_frames) << row.name;
+    EXPECT_EQ(kept.duration, whole.duration) << row.name;
+  }
+}
+
+TEST_F(ConversionTest, ACutRecordingIsRefusedEvenWhenTheWindowIsFull) {
+  WriteSound(At("long.flac"), SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 44100, 1,
+             Sine(44100, 8.0, 441, 0.5));
+  Bytes flac = ReadBytes(At("long.flac"));
+  WriteBytes(At("cut.flac"), Bytes(flac.begin(), flac.begin() + flac.size() * 3 / 4));
+  ErrorOf([&] { ConvertToSamples(At("cut.flac"), kDefaultSampleRate, kSampleWindow); },
+          kInvalidFileFormat);
+}
+
+// The bytes of a recording file convert in memory exactly as the file does.
+TEST_F(ConversionTest, RecordingsInMemoryConvertAsTheirFiles) {
+  WriteBytes(At("u8.wav"), Wav(11025, 1, 8, Bytes{128, 0, 255, 1, 100, 200}));
+  WriteSound(At("sine.flac"), SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 44100, 1,
+             Sine(44100, 0.5, 441, 0.5));
+  WriteSound(At("sine.ogg"), SF_FORMAT_OGG | SF_FORMAT_VORBIS, 22050, 1,
+             Sine(22050, 0.5, 441, 0.5));
+  WriteSound(At("long.wav"), SF_FORMAT_WAV | SF_FORMAT_FLOAT, 16000, 1, Sine(16000, 4, 300, 0.5));
+  for (const char* name : {"u8.wav", "sine.flac", "sine.ogg", "long.wav"}) {
+    for (std::size_t keep : {kWholeRecording, kSampleWindow}) {
+      const ConvertedRecording file = ConvertToSamples(At(name), kDefaultSampleRate, keep);
+      const ConvertedRecording memory =
+          ConvertRecordingBytes(ReadBytes(At(name)), kDefaultSampleRate, keep);
+      EXPECT_EQ(memory.samples, file.samples) << name;
+      EXPECT_EQ(memory.total_samples, file.total_samples) << name;
+      EXPECT_EQ(memory.source_frames, file.source_frames) << name;
+    }
+  }
+  ErrorOf([] { ConvertRecordingBytes({}); }, kInvalidFileFormat);
+  const std::string message = ErrorOf(
+      [] {
+        ConvertRecordingBytes(Bytes{'n', 'o', 't', 'e', 's'}, 11025, kWholeRecording, "x");
+      },
+      kInvalidFileFormat);
+  EXPECT_NE(message.find("'x'"), std::string::npos) << message;
+  ErrorOf([] { ConvertRecordingBytes(Wav(11025, 1, 16, Bytes(120, 0), 200)); }, kInvalidFileFormat);
+  ErrorOf([] { ConvertRecordingBytes(Wav(11025, 1, 8, Bytes{1}), 0); }, kInvalidProcedureCall);
+}
+
 // ---- Scratch folder ----
 
 using ScratchFolderTest = AudioTest;

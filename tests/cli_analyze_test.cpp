@@ -133,8 +133,8 @@ class Analyze : public ::testing::Test {
   Outcome Pellix(const std::string& arguments) const {
     const bool reads = arguments.find(" <'") != std::string::npos;
     const std::string command = "cd '" + dir_.string() + "' && '" + PELLIX_BINARY + "' " +
-                                arguments + (reads ? "" : " </dev/null") + " >'" +
-                                Path("stdout") + "' 2>'" + Path("stderr") + "'";
+                                arguments + (reads ? "" : " </dev/null") + " >'" + Path("stdout") +
+                                "' 2>'" + Path("stderr") + "'";
     const int raw = std::system(command.c_str());
     Outcome run;
     run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
@@ -277,7 +277,8 @@ TEST_F(Analyze, SampleFilesReportCalibrationsChecksAndProfileAsJsonLines) {
     low += avj < cal_avj * 0.8;
     // The history keeps GlbStress and ExcStress rounded, the report their whole parts: a
     // whole part of 180 (or 140, 190) leaves the count open by one.
-    const int g = lines[i]["global_stress"].get<int>(), e = lines[i]["excitement_stress"].get<int>();
+    const int g = lines[i]["global_stress"].get<int>(),
+              e = lines[i]["excitement_stress"].get<int>();
     g_low += g >= 181;
     g_high += g >= 180;
     e_low += (e >= 141) + 2 * (e >= 191);
@@ -355,7 +356,8 @@ TEST_F(Analyze, CsvHasOneHeaderAndOneRowPerTakeWithTheJsonValues) {
         EXPECT_DOUBLE_EQ(std::stod(row[k]), value.get<double>()) << header[k];
       } else if (value.is_array()) {
         std::string joined;
-        for (const Json& item : value) joined += (joined.empty() ? "" : " ") + item.get<std::string>();
+        for (const Json& item : value)
+          joined += (joined.empty() ? "" : " ") + item.get<std::string>();
         EXPECT_EQ(row[k], joined) << header[k];
       } else {
         EXPECT_EQ(row[k], value.get<std::string>()) << header[k];
@@ -387,7 +389,8 @@ TEST_F(Analyze, StateCarriesTheCalibrationToALaterRun) {
                               "cal_avg_jump_len"};
   for (int k = 0; k < 4; ++k) {
     const char* key = bag_key[k];
-    EXPECT_EQ(saved[key], calibrated[report_key[k]].dump()) << key;  // the bag keeps captions as text
+    EXPECT_EQ(saved[key], calibrated[report_key[k]].dump())
+        << key;  // the bag keeps captions as text
   }
 
   Outcome second =
@@ -425,7 +428,12 @@ TEST_F(Analyze, AStateFileThatIsNotJsonIsReportedAndLeftIntact) {
 }
 
 TEST_F(Analyze, AStateValueTheControlRefusesIsNamedAndTheFileLeftIntact) {
-  const std::string bytes = "{\"DensityLevel\":\"many\",\"CAL_spT\":\"40\"}\n";
+  Write("save.pellix", "save s.json\n");
+  ASSERT_EQ(Pellix("script save.pellix").status, 0);
+  std::string bytes = Read("s.json");
+  const std::size_t at = bytes.find("\"DensityLevel\":0");
+  ASSERT_NE(at, std::string::npos) << bytes;
+  bytes.replace(at, 16, "\"DensityLevel\":\"many\"");
   Write("s.json", bytes);
   Outcome run = Pellix("analyze --state s.json " + AlexCalibration());
   EXPECT_EQ(run.status, 1);
@@ -732,15 +740,16 @@ TEST_F(Analyze, StandardInputAFolderAndAGlobNameTheSameTakes) {
   // "-" reads the take from standard input; the report names it "-".
   Outcome piped = PellixReading("takes/alex_check_01.wav",
                                 "analyze " + calibrate + " --check - --format json -q");
-  Outcome named = Pellix("analyze " + calibrate + " --check takes/alex_check_01.wav --format json -q");
+  Outcome named =
+      Pellix("analyze " + calibrate + " --check takes/alex_check_01.wav --format json -q");
   ASSERT_EQ(piped.status, 0) << piped.err;
   EXPECT_EQ(JsonLines(piped.out).back()["file"], "-");
   EXPECT_EQ(WithoutFile(JsonLines(piped.out).back()), WithoutFile(JsonLines(named.out).back()));
 
   // A pattern that matches nothing, an empty folder, "-" twice: errors naming them.
   fs::create_directory(dir_ / "empty");
-  for (const char* arguments : {"analyze --check 'takes/*.flac'", "analyze --check empty",
-                                "analyze --check - -"}) {
+  for (const char* arguments :
+       {"analyze --check 'takes/*.flac'", "analyze --check empty", "analyze --check - -"}) {
     Outcome bad = Pellix(arguments);
     EXPECT_EQ(bad.status, 1) << arguments;
     EXPECT_TRUE(Contains(bad.err, "error")) << arguments << ": " << bad.err;
@@ -846,8 +855,8 @@ TEST_F(Analyze, PlotsOfEveryTakeAndTheTrend) {
   Outcome run = Pellix("analyze " + AlexCalibration() + " " + AlexChecks(1, 2) +
                        " --plot pics --plot-format svg -q");
   ASSERT_EQ(run.status, 0) << run.err;
-  for (const char* name : {"calibrate-01-alex_calibrate_1.svg", "check-02-alex_check_02.svg",
-                           "trend.svg"}) {
+  for (const char* name :
+       {"calibrate-01-alex_calibrate_1.svg", "check-02-alex_check_02.svg", "trend.svg"}) {
     const std::string svg = Read(std::string("pics/") + name);
     EXPECT_TRUE(svg.starts_with("<?xml")) << name;
   }

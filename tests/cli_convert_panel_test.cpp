@@ -331,13 +331,12 @@ TEST_F(Cli, APictureThatCannotBeWrittenIsReported) {
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.err.find(Path("nowhere/panel.svg")), std::string::npos) << run.err;
   EXPECT_NE(run.err.find("(error 53)"), std::string::npos) << run.err;
-  // An empty path is a path that cannot be used, not a missing option.
-  run = Pellix("panel --svg ''");
-  EXPECT_EQ(run.status, 1);
-  EXPECT_NE(run.err.find("(error 75)"), std::string::npos) << run.err;
-  run = Pellix("panel --state ''");
-  EXPECT_EQ(run.status, 1);
-  EXPECT_NE(run.err.find("(error 53)"), std::string::npos) << run.err;
+  // An empty path names no file: a usage error, not a missing option.
+  for (const char* arguments : {"panel --svg ''", "panel --state ''"}) {
+    run = Pellix(arguments);
+    EXPECT_EQ(run.status, 2) << arguments;
+    EXPECT_NE(run.err.find("an empty path names no file"), std::string::npos) << run.err;
+  }
   EXPECT_EQ(Pellix("panel --bogus").status, 2);
   EXPECT_EQ(Pellix("panel extra").status, 2);
 }

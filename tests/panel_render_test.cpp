@@ -493,8 +493,8 @@ TEST_F(PanelSvgFile, ErrorsNameTheFileAndLeaveNothingBehind) {
   fs::create_directory(dir_ / "folder");
   EXPECT_EQ(ErrorWriting(dir_ / "folder"), kPathFileAccessError);
   EXPECT_TRUE(fs::is_directory(dir_ / "folder"));
-  EXPECT_EQ(ErrorWriting(""), kPathFileAccessError);
-  if (::geteuid() != 0) {  // root writes anywhere
+  EXPECT_EQ(ErrorWriting(""), kFileNotFound);  // as the system says for an empty name
+  if (::geteuid() != 0) {                      // root writes anywhere
     fs::create_directory(dir_ / "locked");
     ::chmod((dir_ / "locked").c_str(), 0500);
     EXPECT_EQ(ErrorWriting(dir_ / "locked" / "panel.svg"), kPermissionDenied);

@@ -13,13 +13,14 @@ namespace {
 using Json = nlohmann::json;
 
 CalibrationRecord Accepted() {
-  return {"",  "cal 1.wav", "0", Measures{"35", "20", "12", "5"}, Constants{"35", "20", "12", "5"},
+  return {"", "cal 1.wav", "0", Measures{"35", "20", "12", "5"}, Constants{"35", "20", "12", "5"},
           {}};
 }
 
 CheckRecord Checked() {
-  return {"", "yes.wav", "7", Measures{"36.5", "21", "12.25", "5.1"},
-          StressLevels{"170", "140", "95"}, {}};
+  return {
+      "", "yes.wav", "7", Measures{"36.5", "21", "12.25", "5.1"}, StressLevels{"170", "140", "95"},
+      {}};
 }
 
 std::string Format(ReportFormat format, const Record& record, bool batch = false) {

@@ -44,8 +44,9 @@ std::vector<std::uint8_t> SyntheticTake(std::uint32_t seed) {
     double value = 128;
     for (int i = 0; i < length; ++i) {
       if (i % hold == 0) {
-        value = 128 + amplitude * std::sin(6.283185307179586 * i / period) *
-                          (0.5 + 0.5 * std::sin(i / 400.0)) +
+        value = 128 +
+                amplitude * std::sin(6.283185307179586 * i / period) *
+                    (0.5 + 0.5 * std::sin(i / 400.0)) +
                 noise * (unit(random) - 0.5);
       }
       file.push_back(static_cast<std::uint8_t>(std::clamp(std::lround(value), 1L, 255L)));
@@ -134,9 +135,9 @@ TEST_F(ScanMarks, CountsEqualTheEngineRatesOnManyTakes) {
 }
 
 // The stored take of a hand-built file: 1000 quiet samples (128 is 1 from the gain pass's 127,
-// inside the border of 5), 3000 alternating 168 and 88 from index 1000, then 2000 quiet. The gain pass finds
-// the first loud sample at 1000 and a peak of 41, so the gain is Int(360 / 41) = 8: 168 gives
-// Int(40 x 8/3) = 106 and 88 gives -107, both loud. Storing starts at the fourth loud sample,
+// inside the border of 5), 3000 alternating 168 and 88 from index 1000, then 2000 quiet. The gain
+// pass finds the first loud sample at 1000 and a peak of 41, so the gain is Int(360 / 41) = 8: 168
+// gives Int(40 x 8/3) = 106 and 88 gives -107, both loud. Storing starts at the fourth loud sample,
 // 1003. The 1001st quiet sample in a row is 5000, stored in slot 3997; less 700 that is 3297,
 // above 850, so the take is 3297 slots: 1003 to 4300.
 TEST_F(ScanMarks, TheStoredTakeOfAHandBuiltFile) {
@@ -166,9 +167,9 @@ TEST_F(ScanMarks, TheStoredTakeOfAHandBuiltFile) {
 // The x coordinates of the moves of the one path drawn in `colour` ("rgb(80%,10%,10%)").
 std::vector<double> TickPositions(const std::string& svg, const std::string& colour) {
   std::vector<double> xs;
-  const std::regex path("<path[^>]*stroke:" + std::regex_replace(colour, std::regex(R"([()%])"),
-                                                                  R"(\$&)") +
-                        R"([^>]*d=\"([^\"]*)\")");
+  const std::regex path(
+      "<path[^>]*stroke:" + std::regex_replace(colour, std::regex(R"([()%])"), R"(\$&)") +
+      R"([^>]*d=\"([^\"]*)\")");
   std::smatch match;
   if (!std::regex_search(svg, match, path)) return xs;
   std::istringstream in(match[1].str());

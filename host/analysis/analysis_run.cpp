@@ -5,6 +5,7 @@
 #include <condition_variable>
 #include <exception>
 #include <mutex>
+#include <new>
 #include <thread>
 
 #include "host/analysis/progress.h"
@@ -83,7 +84,9 @@ RunResult RunAnalysis(const std::vector<SpeakerTakes>& speakers, const RunOption
           // Nothing a take or a state file does ends up here; running out of memory might.
           SessionOutcome& outcome = result.sessions[i];
           outcome.failed = true;
-          outcome.events.emplace_back(Message{true, speakers[i].speaker + ": " + e.what()});
+          const bool out_of_memory = dynamic_cast<const std::bad_alloc*>(&e) != nullptr;
+          outcome.events.emplace_back(Message{
+              true, speakers[i].speaker + ": " + (out_of_memory ? "out of memory" : e.what())});
         }
       }).join();
       {

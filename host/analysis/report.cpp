@@ -7,6 +7,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "host/analysis/csv.h"
 #include "host/analysis/profile_reading.h"
 #include "host/analysis/result_meanings.h"
 #include "host/analysis/take_facts.h"
@@ -420,18 +421,6 @@ class JsonReport final : public Report {
     object["percentages"] = std::move(percentages);
   }
 };
-
-std::string CsvField(std::string_view text) {
-  const bool quote = text.find_first_of(",\"\r\n") != std::string_view::npos ||
-                     (!text.empty() && (text.front() == ' ' || text.back() == ' '));
-  if (!quote) return std::string(text);
-  std::string out = "\"";
-  for (char c : text) {
-    if (c == '"') out += '"';
-    out += c;
-  }
-  return out + "\"";
-}
 
 class CsvReport final : public Report {
  public:

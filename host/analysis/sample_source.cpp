@@ -1,14 +1,28 @@
 #include "host/analysis/sample_source.h"
 
 #include <algorithm>
+#include <array>
 
 #include "host/audio/audio_converter.h"
 #include "host/audio/input_file.h"
 #include "host/audio/sample_file.h"
 
 namespace pellix::analysis {
-
 namespace {
+
+// The samples the intake sees in a sample file: the bytes after the header up to the first 0
+// byte, which ends the data whatever the header counts or the file holds after it.
+std::uint64_t CountSamples(const std::filesystem::path& path) {
+  InputFile file = OpenInputFile(path, "sample file");
+  std::array<std::uint8_t, 64 * 1024> block;
+  std::uint64_t samples = 0;
+  for (;;) {
+    const std::size_t got = ReadAt(file, kSampleFileHeaderSize + samples, block, path);
+    const auto end = std::find(block.begin(), block.begin() + got, std::uint8_t{0});
+    samples += static_cast<std::uint64_t>(end - block.begin());
+    if (end != block.begin() + got || got < block.size()) return samples;
+  }
+}
 
 // The samples the intake will read: up to kSampleWindow, ending at the first 0.
 std::vector<std::uint8_t> Window(std::span<const std::uint8_t> samples) {
@@ -27,11 +41,9 @@ PreparedTake SampleSource::Prepare(const Take& take) {
     prepared.sample_file = take.path;
     InputFile file = OpenInputFile(take.path, "sample file");
     if (std::optional<SampleFileHeader> header = ReadSampleFileHeader(take.path)) {
-      prepared.samples = header->sample_count;
       prepared.rate = header->rate;
-    } else {
-      prepared.samples = file.size > kSampleFileHeaderSize ? file.size - kSampleFileHeaderSize : 0;
     }
+    prepared.samples = CountSamples(take.path);
     std::vector<std::uint8_t> data(kSampleWindow);
     data.resize(ReadAt(file, kSampleFileHeaderSize, data, take.path));
     prepared.window = Window(data);

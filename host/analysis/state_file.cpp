@@ -1,12 +1,18 @@
 #include "host/analysis/state_file.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 #include <string_view>
+#include <unordered_set>
+#include <vector>
 
+#include "platform/atomic_file.h"
 #include "platform/error.h"
+#include "platform/file_error.h"
 #include "platform/json_property_bag.h"
 
 namespace pellix::analysis {
@@ -16,12 +22,17 @@ std::string Quoted(const std::filesystem::path& path) {
   return "'" + path.string() + "'";
 }
 
-std::string Numbered(const PlatformError& e) {
-  return "error " + std::to_string(e.number()) + ": " + e.what();
+std::string Numbered(int number) {
+  return "error " + std::to_string(number) + ": " + std::string(ErrorDescription(number));
 }
 
-std::string Numbered(int number) {
-  return Numbered(PlatformError(number));
+// "<cause> (error N: <description>)" for a file error, which knows its cause; the number and
+// description alone otherwise.
+std::string Numbered(const PlatformError& e) {
+  if (const auto* file = dynamic_cast<const FileError*>(&e)) {
+    return std::string(file->what()) + ", " + Numbered(e.number());
+  }
+  return Numbered(e.number());
 }
 
 // The folder a new state file goes in must exist and let us write there.
@@ -41,7 +52,71 @@ void CheckFolderWritable(const std::filesystem::path& path) {
   }
 }
 
+// The keys of the control's properties that `bag` lacks; a bag the control saved has all.
+std::vector<std::string> MissingKeys(const JsonPropertyBag& bag) {
+  static const std::vector<std::string> saved_keys = [] {
+    ALG_V1S control;
+    control.InitProperties();
+    JsonPropertyBag saved;
+    control.WriteProperties(saved);
+    return saved.keys();
+  }();
+  const std::vector<std::string> present = bag.keys();
+  const std::unordered_set<std::string> has(present.begin(), present.end());
+  std::vector<std::string> missing;
+  for (const std::string& key : saved_keys) {
+    if (!has.contains(key)) missing.push_back(key);
+  }
+  return missing;
+}
+
 }  // namespace
+
+StateLock::StateLock(const std::filesystem::path& path, const std::function<void()>& waiting) {
+  std::filesystem::path lock_path;
+  try {
+    const std::filesystem::path target = FollowSymlinks(path.string());
+    lock_path = target.parent_path() / ("." + target.filename().string() + ".lock");
+  } catch (const FileError& e) {
+    throw StateError("cannot lock state file " + Quoted(path) + " (" + Numbered(e) + ")",
+                     e.number());
+  }
+  do {
+    fd_ = ::open(lock_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0666);
+  } while (fd_ < 0 && errno == EINTR);
+  auto fail = [&](int errno_value) {
+    const FileError error = FileError::FromErrno(errno_value);
+    throw StateError("cannot lock state file " + Quoted(path) + " with " + Quoted(lock_path) +
+                         " (" + Numbered(error) + ")",
+                     error.number());
+  };
+  if (fd_ < 0) {
+    // Where no lock file can be made, no state can be saved either, and the load or the save
+    // says why in the terms of the state file.
+    if (errno == ENOENT || errno == ENOTDIR || errno == EACCES || errno == EROFS) return;
+    fail(errno);
+  }
+  if (::flock(fd_, LOCK_EX | LOCK_NB) == 0) return;
+  if (errno != EWOULDBLOCK) {
+    const int error = errno;
+    ::close(fd_);
+    fail(error);
+  }
+  if (waiting) waiting();
+  int result;
+  do {
+    result = ::flock(fd_, LOCK_EX);
+  } while (result != 0 && errno == EINTR);
+  if (result != 0) {
+    const int error = errno;
+    ::close(fd_);
+    fail(error);
+  }
+}
+
+StateLock::~StateLock() {
+  if (fd_ >= 0) ::close(fd_);  // releases the lock
+}
 
 bool LoadState(ALG_V1S& control, const std::filesystem::path& path) {
   std::error_code ec;
@@ -55,6 +130,9 @@ bool LoadState(ALG_V1S& control, const std::filesystem::path& path) {
   JsonPropertyBag bag;
   try {
     bag = JsonPropertyBag::Load(path.string());
+  } catch (const FileError& e) {
+    throw StateError("cannot read state file " + Quoted(path) + " (" + Numbered(e) + ")",
+                     e.number());
   } catch (const PlatformError& e) {
     if (e.number() == kInvalidFileFormat) {
       throw StateError("state file " + Quoted(path) +
@@ -64,6 +142,19 @@ bool LoadState(ALG_V1S& control, const std::filesystem::path& path) {
     }
     throw StateError("cannot read state file " + Quoted(path) + " (" + Numbered(e) + ")",
                      e.number());
+  }
+
+  // Any other JSON object is someone else's file: saving over it would destroy it.
+  const std::vector<std::string> missing = MissingKeys(bag);
+  if (!missing.empty()) {
+    throw StateError(
+        "state file " + Quoted(path) + " is not a property bag saved by pellix: it lacks \"" +
+            missing.front() + "\"" +
+            (missing.size() > 1 ? " and " + std::to_string(missing.size() - 1) + " more"
+                                : std::string()) +
+            " of the control's properties (" + Numbered(kInvalidFileFormat) +
+            "); it was left as it is",
+        kInvalidFileFormat);
   }
 
   KeyTrackingBag tracking(bag);
@@ -78,7 +169,14 @@ bool LoadState(ALG_V1S& control, const std::filesystem::path& path) {
 }
 
 void SaveState(ALG_V1S& control, const std::filesystem::path& path) {
+  // Written over the bag as it is on disk, so that keys of its own (another program's notes,
+  // a later version's properties) stay.
   JsonPropertyBag bag;
+  try {
+    bag = JsonPropertyBag::Load(path.string());
+  } catch (const PlatformError&) {
+    bag = JsonPropertyBag();  // none yet, or gone bad since it was read: start afresh
+  }
   KeyTrackingBag tracking(bag);
   try {
     control.WriteProperties(tracking);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <stdexcept>
 #include <string>
 
@@ -22,15 +23,35 @@ class StateError : public std::runtime_error {
   int number_;
 };
 
+// Holds the advisory lock (flock) of a state file for the whole read, analysis and save, so
+// that runs sharing a state file take turns instead of losing each other's updates. The lock
+// is taken on a hidden file beside the state file (".NAME.lock", beside the target of a
+// symbolic link), which stays: removing it could let two runs lock different files.
+class StateLock {
+ public:
+  // Blocks until no other run holds the lock; calls `waiting` first when it has to wait.
+  // Takes no lock where the lock file may not be created (a missing or read-only folder:
+  // no state can be saved there either). Fails with StateError when locking fails.
+  StateLock(const std::filesystem::path& path, const std::function<void()>& waiting);
+  ~StateLock();
+  StateLock(const StateLock&) = delete;
+  StateLock& operator=(const StateLock&) = delete;
+
+ private:
+  int fd_ = -1;
+};
+
 // Loads `control` from the bag at `path` (ReadProperties), or starts it as a new instance
 // (InitProperties) when there is no file there yet. Returns whether a file was loaded. A file
-// that is not a JSON object, or a value that the control refuses, is a StateError; the file
-// is left as it is. When there is no file, the folder it would go in must exist and be
+// that cannot be read, is not a JSON object or lacks any of the properties the control saves
+// (someone else's JSON), or a value that the control refuses, is a StateError; the file is
+// left as it is. When there is no file, the folder it would go in must exist and be
 // writable, so that a run is not wasted on results that cannot be kept.
 bool LoadState(ALG_V1S& control, const std::filesystem::path& path);
 
-// Saves `control` (WriteProperties) to `path` through a temporary file and a rename, so a
-// failed save leaves the old file whole. Fails with StateError.
+// Saves `control` (WriteProperties) to `path` with WriteFileAtomically, so a failed save
+// leaves the old file whole; keys of the bag on disk that the control does not write stay.
+// Fails with StateError, the message giving the cause ("No space left on device").
 void SaveState(ALG_V1S& control, const std::filesystem::path& path);
 
 }  // namespace pellix::analysis

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdio>
+#include <cstring>
 #include <limits>
 #include <memory>
 #include <optional>
@@ -32,12 +34,17 @@ struct SoxrDeleter {
 };
 using SoxrHandle = std::unique_ptr<std::remove_pointer_t<soxr_t>, SoxrDeleter>;
 
-std::string Quoted(const std::filesystem::path& path) {
-  return "'" + path.string() + "'";
+std::string Quoted(const std::string& name) {
+  return "'" + name + "'";
 }
 
-AudioError InvalidRecording(const std::filesystem::path& path, const std::string& problem) {
-  return AudioError(kInvalidFileFormat, "recording " + Quoted(path) + " " + problem);
+AudioError InvalidRecording(const std::string& name, const std::string& problem) {
+  return AudioError(kInvalidFileFormat, "recording " + Quoted(name) + " " + problem);
+}
+
+AudioError TooLong(const std::string& name) {
+  return AudioError(kOverflow, "recording " + Quoted(name) +
+                                   " is too long: more samples than a sample file can count");
 }
 
 // The two container layouts whose announced sound size can be checked against the file:
@@ -63,10 +70,12 @@ bool HasId(const std::array<std::uint8_t, 12>& bytes, std::size_t at, std::strin
 // libsndfile reads a WAV or AIFF file cut short as if it were complete, quietly shortening the
 // sound to what is there. A cut recording is damaged, so it is refused: the sound chunk must
 // hold the bytes its header announces. Sizes 0 and 0xFFFFFFFF are what streaming writers put
-// there when they cannot know the length, and are accepted.
-void RejectTruncated(const InputFile& file, const std::filesystem::path& path) {
+// there when they cannot know the length, and are accepted. `read_at(offset, span)` reads the
+// recording's bytes, as many as there are; `size` is its length in bytes.
+template <typename ReadAtFunction>
+void RejectTruncated(std::uint64_t size, const ReadAtFunction& read_at, const std::string& name) {
   std::array<std::uint8_t, 12> bytes{};
-  if (ReadAt(file, 0, bytes, path) < bytes.size()) return;
+  if (read_at(0, std::span(bytes)) < bytes.size()) return;
   Container container;
   if (HasId(bytes, 0, "RIFF") && HasId(bytes, 8, "WAVE")) {
     container = {false, "data"};
@@ -80,24 +89,24 @@ void RejectTruncated(const InputFile& file, const std::filesystem::path& path) {
   std::uint64_t offset = 12;
   // A bound on the chunks walked, so that a file of empty chunks costs little.
   for (int chunk = 0; chunk < 1000; ++chunk) {
-    if (ReadAt(file, offset, std::span(bytes).first(8), path) < 8) {
+    if (read_at(offset, std::span(bytes).first(8)) < 8) {
       // The file ends before the sound; if the form counts more bytes than there are, it was cut.
-      if (form_size != 0xFFFFFFFF && 8 + std::uint64_t{form_size} > file.size) {
-        throw InvalidRecording(path, "is truncated: it ends before its sound data");
+      if (form_size != 0xFFFFFFFF && 8 + std::uint64_t{form_size} > size) {
+        throw InvalidRecording(name, "is truncated: it ends before its sound data");
       }
       return;
     }
-    const std::uint32_t size = Size32(bytes, 4, container.big_endian);
+    const std::uint32_t chunk_size = Size32(bytes, 4, container.big_endian);
     if (HasId(bytes, 0, container.sound_chunk)) {
-      const std::uint64_t present = file.size - (offset + 8);
-      if (size != 0 && size != 0xFFFFFFFF && size > present) {
-        throw InvalidRecording(path, "is truncated: its header announces " + std::to_string(size) +
-                                         " bytes of sound, but only " + std::to_string(present) +
-                                         " are present");
+      const std::uint64_t present = size - (offset + 8);
+      if (chunk_size != 0 && chunk_size != 0xFFFFFFFF && chunk_size > present) {
+        throw InvalidRecording(name, "is truncated: its header announces " +
+                                         std::to_string(chunk_size) + " bytes of sound, but only " +
+                                         std::to_string(present) + " are present");
       }
       return;
     }
-    offset += 8 + std::uint64_t{size} + (size & 1u);  // chunks are padded to even sizes
+    offset += 8 + std::uint64_t{chunk_size} + (chunk_size & 1u);  // chunks are padded to even sizes
   }
 }
 
@@ -112,18 +121,17 @@ std::uint8_t Quantise(double value) noexcept {
 
 // Appends quantised samples, refusing to grow past what a sample file can count.
 void Append(std::vector<std::uint8_t>& out, const double* values, std::size_t count,
-            const std::filesystem::path& path) {
-  if (out.size() + count > std::numeric_limits<std::uint32_t>::max()) {
-    throw AudioError(kOverflow, "recording " + Quoted(path) +
-                                    " is too long: more samples than a sample file can count");
-  }
-  for (std::size_t i = 0; i < count; ++i) out.push_back(Quantise(values[i]));
+            const std::string& name) {
+  if (out.size() + count > std::numeric_limits<std::uint32_t>::max()) throw TooLong(name);
+  const std::size_t at = out.size();
+  out.resize(at + count);
+  std::transform(values, values + count, out.begin() + static_cast<std::ptrdiff_t>(at), Quantise);
 }
 
 // Streams mono values through libsoxr at high quality, appending the quantised output.
 class Resampler {
  public:
-  Resampler(int from, std::uint32_t to, const std::filesystem::path& path) : path_(path) {
+  Resampler(int from, std::uint32_t to, const std::string& name) : name_(name) {
     const soxr_io_spec_t io = soxr_io_spec(SOXR_FLOAT64_I, SOXR_FLOAT64_I);
     const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_HQ, 0);
     // One thread: the same input gives the same samples on every machine.
@@ -134,13 +142,19 @@ class Resampler {
     Check(error, " from " + std::to_string(from) + " Hz to " + std::to_string(to) + " Hz");
   }
 
+  // The samples a whole recording of `frames` frames resamples to, once the filter is drained:
+  // the exact number of frames x to / from, rounded half up (libsoxr's count).
+  static std::uint64_t OutputLength(std::int64_t frames, int from, std::uint32_t to) noexcept {
+    return static_cast<std::uint64_t>(std::llround(static_cast<double>(frames) * to / from));
+  }
+
   // Feeds `count` values.
   void Feed(const double* in, std::size_t count, std::vector<std::uint8_t>& out) {
     while (count > 0) {
       std::size_t used = 0;
       std::size_t produced = 0;
       Check(soxr_process(soxr_.get(), in, count, &used, block_.data(), block_.size(), &produced));
-      Append(out, block_.data(), produced, path_);
+      Append(out, block_.data(), produced, name_);
       if (used == 0 && produced == 0) Check("the resampler made no progress");
       in += used;
       count -= used;
@@ -153,7 +167,7 @@ class Resampler {
     do {
       Check(
           soxr_process(soxr_.get(), nullptr, 0, nullptr, block_.data(), block_.size(), &produced));
-      Append(out, block_.data(), produced, path_);
+      Append(out, block_.data(), produced, name_);
     } while (produced > 0);
   }
 
@@ -161,44 +175,61 @@ class Resampler {
   void Check(soxr_error_t error, const std::string& detail = {}) const {
     if (error != nullptr) {
       throw AudioError(kInvalidProcedureCall,
-                       "cannot resample recording " + Quoted(path_) + detail + ": " + error);
+                       "cannot resample recording " + Quoted(name_) + detail + ": " + error);
     }
   }
 
   SoxrHandle soxr_;
   std::vector<double> block_ = std::vector<double>(2 * kBlockFrames);
-  const std::filesystem::path& path_;
+  const std::string& name_;
 };
 
-}  // namespace
-
-ConvertedRecording ConvertToSamples(const std::filesystem::path& input, std::uint32_t rate,
-                                    RecordingLevels* levels) {
+void RejectTargetRateZero(std::uint32_t rate, const std::string& name) {
   if (rate == 0) {
     throw AudioError(kInvalidProcedureCall,
-                     "cannot convert recording " + Quoted(input) + ": the target rate is 0 Hz");
+                     "cannot convert recording " + Quoted(name) + ": the target rate is 0 Hz");
   }
-  InputFile file = OpenInputFile(input, "recording");
-  if (file.size == 0) throw InvalidRecording(input, "is empty");
-  RejectTruncated(file, input);
+}
 
-  // libsndfile reads through our descriptor, which stays ours to close (after sf_close).
-  SF_INFO info{};
-  SndfileHandle sound(sf_open_fd(file.fd.get(), SFM_READ, &info, SF_FALSE));
-  if (!sound) {
+SndfileHandle Opened(SNDFILE* sound, const std::string& name) {
+  if (sound == nullptr) {
     throw AudioError(
         kInvalidFileFormat,
-        Quoted(input) + " is not a recording libsndfile can read: " + sf_strerror(nullptr));
+        Quoted(name) + " is not a recording libsndfile can read: " + sf_strerror(nullptr));
   }
+  return SndfileHandle(sound);
+}
+
+// A conversion that stopped once it had the samples it keeps still answers for the whole
+// recording: its last frame must be there to be read, or it is cut short.
+void RequireLastFrame(SNDFILE* sound, const SF_INFO& info, const std::string& name) {
+  std::vector<double> frame(static_cast<std::size_t>(info.channels));
+  if (sf_seek(sound, info.frames - 1, SEEK_SET) != info.frames - 1 ||
+      sf_readf_double(sound, frame.data(), 1) != 1) {
+    throw InvalidRecording(name, "is truncated: it announces " + std::to_string(info.frames) +
+                                     " frames, but its last could not be read");
+  }
+}
+
+// Decodes, mixes down, resamples and quantises an opened recording.
+ConvertedRecording Convert(SNDFILE* sound, const SF_INFO& info, const std::string& name,
+                           std::uint32_t rate, std::size_t keep, RecordingLevels* levels) {
   if (info.samplerate <= 0 || info.channels <= 0) {
-    throw InvalidRecording(input, "gives no sample rate or no channels");
+    throw InvalidRecording(name, "gives no sample rate or no channels");
   }
-  if (info.frames <= 0) throw InvalidRecording(input, "holds no sound");
+  if (info.frames <= 0) throw InvalidRecording(name, "holds no sound");
+  if (info.samplerate < kLowestRecordingRate || info.samplerate > kHighestRecordingRate) {
+    throw InvalidRecording(name, "claims a sample rate of " + std::to_string(info.samplerate) +
+                                     " Hz; recordings from " +
+                                     std::to_string(kLowestRecordingRate) + " to " +
+                                     std::to_string(kHighestRecordingRate) + " Hz can be read");
+  }
   if (static_cast<double>(info.frames) * rate / info.samplerate >
       std::numeric_limits<std::uint32_t>::max()) {
-    throw AudioError(kOverflow, "recording " + Quoted(input) +
-                                    " is too long: more samples than a sample file can count");
+    throw TooLong(name);
   }
+  // Stopping early needs a seek to the end, which only a seekable recording allows.
+  if (info.seekable == 0) keep = kWholeRecording;
 
   ConvertedRecording result;
   result.rate = rate;
@@ -207,48 +238,150 @@ ConvertedRecording ConvertToSamples(const std::filesystem::path& input, std::uin
   // A source already at the target rate is not filtered at all: its samples pass unchanged.
   const bool resampling = static_cast<std::uint32_t>(info.samplerate) != rate;
   std::optional<Resampler> resampler;
-  if (resampling) resampler.emplace(info.samplerate, rate, input);
+  if (resampling) resampler.emplace(info.samplerate, rate, name);
+  const std::uint64_t announced = resampling
+                                      ? Resampler::OutputLength(info.frames, info.samplerate, rate)
+                                      : static_cast<std::uint64_t>(info.frames);
+  constexpr std::uint64_t kLargestReservation = std::uint64_t{1} << 22;
+  result.samples.reserve(static_cast<std::size_t>(
+      std::min({announced + kBlockFrames, std::uint64_t{keep}, kLargestReservation})));
 
   const auto channels = static_cast<std::size_t>(info.channels);
   std::vector<double> interleaved(static_cast<std::size_t>(kBlockFrames) * channels);
   std::vector<double> mono(static_cast<std::size_t>(kBlockFrames));
   std::int64_t frames = 0;
-  while (true) {
-    const sf_count_t got = sf_readf_double(sound.get(), interleaved.data(), kBlockFrames);
-    if (got <= 0) break;
+  // Reads the next block into `mono`, mixed down and added to the levels; 0 at the end.
+  auto read_mono = [&]() -> std::size_t {
+    const sf_count_t got = sf_readf_double(sound, interleaved.data(), kBlockFrames);
+    if (got <= 0) return 0;
     const auto count = static_cast<std::size_t>(got);
-    for (std::size_t i = 0; i < count; ++i) {
-      double sum = 0;
-      for (std::size_t c = 0; c < channels; ++c) sum += interleaved[i * channels + c];
-      mono[i] = sum / static_cast<double>(channels);
+    if (channels == 1) {
+      std::copy_n(interleaved.begin(), count, mono.begin());
+    } else {
+      for (std::size_t i = 0; i < count; ++i) {
+        double sum = 0;
+        for (std::size_t c = 0; c < channels; ++c) sum += interleaved[i * channels + c];
+        mono[i] = sum / static_cast<double>(channels);
+      }
     }
     if (levels != nullptr) levels->Add(std::span(mono.data(), count));
+    frames += got;
+    return count;
+  };
+  while (result.samples.size() < keep) {
+    const std::size_t count = read_mono();
+    if (count == 0) break;
     if (resampling) {
       resampler->Feed(mono.data(), count, result.samples);
     } else {
-      Append(result.samples, mono.data(), count, input);
+      Append(result.samples, mono.data(), count, name);
     }
-    frames += got;
   }
-  if (sf_error(sound.get()) != SF_ERR_NO_ERROR) {
-    throw InvalidRecording(input, std::string("is damaged: ") + sf_strerror(sound.get()));
+  const bool stopped = result.samples.size() >= keep && frames < info.frames;
+  // The levels are of the whole recording: the rest is read for them, though not converted.
+  if (stopped && levels != nullptr) {
+    while (read_mono() > 0) {
+    }
   }
-  if (frames < info.frames) {
-    throw InvalidRecording(input, "is truncated: it announces " + std::to_string(info.frames) +
-                                      " frames, but only " + std::to_string(frames) +
-                                      " could be read");
+  if (sf_error(sound) != SF_ERR_NO_ERROR) {
+    throw InvalidRecording(name, std::string("is damaged: ") + sf_strerror(sound));
   }
-  if (resampler) resampler->Finish(result.samples);
+  if (stopped) {
+    // Stopped with the samples kept: the rest of the recording is counted, not converted.
+    if (frames < info.frames) RequireLastFrame(sound, info, name);
+    frames = info.frames;
+    result.total_samples = announced;
+  } else {
+    if (frames < info.frames) {
+      throw InvalidRecording(name, "is truncated: it announces " + std::to_string(info.frames) +
+                                       " frames, but only " + std::to_string(frames) +
+                                       " could be read");
+    }
+    if (resampler) resampler->Finish(result.samples);
+    result.total_samples = result.samples.size();
+  }
+  if (result.samples.size() > keep) result.samples.resize(keep);
 
   result.source_frames = frames;
   result.duration = static_cast<double>(frames) / info.samplerate;
   return result;
 }
 
+// A recording held in memory, read by libsndfile through these callbacks.
+struct MemoryRecording {
+  std::span<const std::uint8_t> bytes;
+  sf_count_t position = 0;
+
+  static MemoryRecording& Of(void* user) { return *static_cast<MemoryRecording*>(user); }
+  static sf_count_t Length(void* user) { return static_cast<sf_count_t>(Of(user).bytes.size()); }
+  static sf_count_t Seek(sf_count_t offset, int whence, void* user) {
+    MemoryRecording& m = Of(user);
+    sf_count_t base = 0;
+    if (whence == SEEK_CUR) base = m.position;
+    if (whence == SEEK_END) base = Length(user);
+    if (offset < -base || offset > std::numeric_limits<sf_count_t>::max() - base) return -1;
+    m.position = base + offset;
+    return m.position;
+  }
+  static sf_count_t Read(void* out, sf_count_t count, void* user) {
+    MemoryRecording& m = Of(user);
+    const sf_count_t left = std::max<sf_count_t>(Length(user) - m.position, 0);
+    const sf_count_t n = std::clamp<sf_count_t>(count, 0, left);
+    if (n > 0) std::memcpy(out, m.bytes.data() + m.position, static_cast<std::size_t>(n));
+    m.position += n;
+    return n;
+  }
+  static sf_count_t Write(const void*, sf_count_t, void*) { return 0; }
+  static sf_count_t Tell(void* user) { return Of(user).position; }
+};
+
+}  // namespace
+
+ConvertedRecording ConvertToSamples(const std::filesystem::path& input, std::uint32_t rate,
+                                    std::size_t keep, RecordingLevels* levels) {
+  const std::string name = input.string();
+  RejectTargetRateZero(rate, name);
+  InputFile file = OpenInputFile(input, "recording");
+  if (file.size == 0) throw InvalidRecording(name, "is empty");
+  RejectTruncated(
+      file.size,
+      [&](std::uint64_t offset, std::span<std::uint8_t> out) {
+        return ReadAt(file, offset, out, input);
+      },
+      name);
+
+  // libsndfile reads through our descriptor, which stays ours to close (after sf_close).
+  SF_INFO info{};
+  SndfileHandle sound = Opened(sf_open_fd(file.fd.get(), SFM_READ, &info, SF_FALSE), name);
+  return Convert(sound.get(), info, name, rate, keep, levels);
+}
+
+ConvertedRecording ConvertRecordingBytes(std::span<const std::uint8_t> bytes, std::uint32_t rate,
+                                         std::size_t keep, const std::string& name) {
+  RejectTargetRateZero(rate, name);
+  if (bytes.empty()) throw InvalidRecording(name, "is empty");
+  RejectTruncated(
+      bytes.size(),
+      [&](std::uint64_t offset, std::span<std::uint8_t> out) -> std::size_t {
+        if (offset >= bytes.size()) return 0;
+        const std::size_t n = std::min<std::uint64_t>(out.size(), bytes.size() - offset);
+        std::memcpy(out.data(), bytes.data() + offset, n);
+        return n;
+      },
+      name);
+
+  SF_VIRTUAL_IO io{&MemoryRecording::Length, &MemoryRecording::Seek, &MemoryRecording::Read,
+                   &MemoryRecording::Write, &MemoryRecording::Tell};
+  MemoryRecording recording{bytes};
+  SF_INFO info{};
+  SndfileHandle sound = Opened(sf_open_virtual(&io, SFM_READ, &info, &recording), name);
+  return Convert(sound.get(), info, name, rate, keep, nullptr);
+}
+
 ConvertedRecording ConvertToSampleFile(const std::filesystem::path& input,
                                        const std::filesystem::path& output, std::uint32_t rate,
                                        RecordingLevels* levels) {
-  ConvertedRecording recording = ConvertToSamples(input, rate, levels);
+  ConvertedRecording recording = ConvertToSamples(input, rate, kWholeRecording, levels);
   WriteSampleFile(output, recording.rate, recording.samples);
   return recording;
 }

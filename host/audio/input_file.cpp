@@ -31,6 +31,10 @@ int UniqueFd::release() noexcept {
 }
 
 InputFile OpenInputFile(const std::filesystem::path& path, const char* what) {
+  // A name with a NUL in it names no file: the system would open the part before the NUL.
+  if (path.native().find('\0') != std::string::npos) {
+    RaiseFileError(ENOENT, std::string("cannot open ") + what, path.string());
+  }
   // O_NONBLOCK so that naming a pipe or a device cannot hang the caller; the fstat below then
   // turns everything but a regular file away.
   UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));

@@ -1,19 +1,16 @@
 #include "host/audio/sample_file.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <atomic>
 #include <cctype>
-#include <cerrno>
-#include <cstdio>
 #include <iterator>
 #include <limits>
 #include <string>
+#include <string_view>
 
 #include "host/audio/audio_error.h"
 #include "host/audio/input_file.h"
+#include "platform/atomic_file.h"
+#include "platform/file_error.h"
 
 namespace pellix {
 namespace {
@@ -26,54 +23,6 @@ std::uint32_t GetLittleEndian32(const std::uint8_t* in) noexcept {
   std::uint32_t value = 0;
   for (int i = 3; i >= 0; --i) value = (value << 8) | in[i];
   return value;
-}
-
-// The temporary file a sample file is written to before it is renamed into place; removed
-// unless the rename happened.
-class TemporaryFile {
- public:
-  explicit TemporaryFile(const std::filesystem::path& target) {
-    std::filesystem::path folder = target.parent_path();
-    if (folder.empty()) folder = ".";
-    static std::atomic<unsigned> counter{0};
-    // O_EXCL with a name of our own (rather than mkstemp) so the file gets the usual
-    // permissions under the user's umask; retry on the rare clash with a leftover name.
-    for (int attempt = 0; attempt < 100; ++attempt) {
-      path_ = folder / ("." + target.filename().string() + ".tmp-" + std::to_string(::getpid()) +
-                        "-" + std::to_string(counter++));
-      fd_ = UniqueFd(::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-      if (fd_.get() >= 0 || errno != EEXIST) break;
-    }
-    if (fd_.get() < 0) RaiseFileError(errno, "cannot write sample file", target.string());
-  }
-  TemporaryFile(const TemporaryFile&) = delete;
-  TemporaryFile& operator=(const TemporaryFile&) = delete;
-  ~TemporaryFile() {
-    fd_ = UniqueFd();
-    if (!committed_) ::unlink(path_.c_str());
-  }
-
-  int fd() const noexcept { return fd_.get(); }
-  const std::filesystem::path& path() const noexcept { return path_; }
-  // Closes the file, reporting whether the last of the data reached the disk.
-  int Close() noexcept { return ::close(fd_.release()); }
-  void Commit() noexcept { committed_ = true; }
-
- private:
-  std::filesystem::path path_;
-  UniqueFd fd_;
-  bool committed_ = false;
-};
-
-void WriteAll(int fd, std::span<const std::uint8_t> bytes, const std::filesystem::path& target) {
-  while (!bytes.empty()) {
-    ssize_t n = ::write(fd, bytes.data(), bytes.size());
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      RaiseFileError(errno, "cannot write sample file", target.string());
-    }
-    bytes = bytes.subspan(static_cast<std::size_t>(n));
-  }
 }
 
 // The header of an open file, or nothing when it lacks the signature.
@@ -122,15 +71,12 @@ void WriteSampleFile(const std::filesystem::path& path, std::uint32_t rate,
   std::transform(samples.begin(), samples.end(), std::back_inserter(bytes),
                  [](std::uint8_t s) { return s == 0 ? std::uint8_t{1} : s; });
 
-  TemporaryFile temporary(path);
-  WriteAll(temporary.fd(), bytes, path);
-  if (::fsync(temporary.fd()) != 0 || temporary.Close() != 0) {
-    RaiseFileError(errno, "cannot write sample file", path.string());
+  try {
+    WriteFileAtomically(
+        path.string(), std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+  } catch (const FileError& e) {
+    throw AudioError(e.number(), "cannot write sample file '" + path.string() + "': " + e.what());
   }
-  if (std::rename(temporary.path().c_str(), path.c_str()) != 0) {
-    RaiseFileError(errno, "cannot write sample file", path.string());
-  }
-  temporary.Commit();
 }
 
 bool IsSampleFile(const std::filesystem::path& path) noexcept {

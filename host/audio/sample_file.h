@@ -45,11 +45,11 @@ struct SampleFileContents {
 std::array<std::uint8_t, kSampleFileHeaderSize> EncodeSampleFileHeader(
     const SampleFileHeader& header) noexcept;
 
-// Writes `samples` at `rate` Hz to a sample file at `path`, replacing any file there. A sample
-// of 0 is written as 1. The file is written beside `path` under a temporary name and renamed
-// over it, so `path` never holds a half-written file. Errors (AudioError): 53 when the folder
-// does not exist, 70 when writing there is not permitted, 75 for any other failure (path is a
-// directory, disk full, ...); 5 for a rate of 0; 6 for more samples than the header can count.
+// Writes `samples` at `rate` Hz to a sample file at `path` with WriteFileAtomically (`path`
+// never holds a half-written file; only a regular file is replaced, keeping its permissions;
+// a symbolic link is written through). A sample of 0 is written as 1. Errors (AudioError): 53 when
+// the folder does not exist, 70 when writing there is not permitted, 75 for any other failure (path
+// is a directory, disk full, ...); 5 for a rate of 0; 6 for more samples than the header can count.
 void WriteSampleFile(const std::filesystem::path& path, std::uint32_t rate,
                      std::span<const std::uint8_t> samples);
 

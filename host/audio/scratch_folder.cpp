@@ -21,15 +21,19 @@ ScratchFolder::ScratchFolder() {
     RaiseFileError(errno, "cannot create a temporary folder in", parent.string());
   }
   path_ = pattern;
+  cleanup_ = std::make_unique<CleanupOnSignal>(path_.string(), CleanupOnSignal::Kind::kFolder);
 }
 
 ScratchFolder::ScratchFolder(ScratchFolder&& other) noexcept
-    : path_(std::exchange(other.path_, {})), files_(other.files_) {}
+    : path_(std::exchange(other.path_, {})),
+      cleanup_(std::move(other.cleanup_)),
+      files_(other.files_) {}
 
 ScratchFolder& ScratchFolder::operator=(ScratchFolder&& other) noexcept {
   if (this != &other) {
     Remove();
     path_ = std::exchange(other.path_, {});
+    cleanup_ = std::move(other.cleanup_);
     files_ = other.files_;
   }
   return *this;
@@ -51,6 +55,7 @@ void ScratchFolder::Remove() noexcept {
   } catch (...) {
     // Out of memory while walking the folder: leave it behind rather than throw.
   }
+  cleanup_.reset();
   path_.clear();
 }
 

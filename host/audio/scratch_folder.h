@@ -3,12 +3,16 @@
 #pragma once
 
 #include <filesystem>
+#include <memory>
 #include <string_view>
+
+#include "platform/signal_cleanup.h"
 
 namespace pellix {
 
 // Creates a fresh folder only its owner may enter (mode 0700) under $TMPDIR, or /tmp when that
-// is unset, and removes it, whatever it then holds, on destruction. Movable, not copyable.
+// is unset, and removes it, whatever it then holds, on destruction, and also when SIGINT,
+// SIGTERM or SIGPIPE ends the process (CleanupOnSignal). Movable, not copyable.
 class ScratchFolder {
  public:
   // Fails with AudioError (70 or 75, the message naming the parent folder) when the folder
@@ -32,6 +36,7 @@ class ScratchFolder {
 
  private:
   std::filesystem::path path_;
+  std::unique_ptr<CleanupOnSignal> cleanup_;
   unsigned files_ = 0;
 };
 

@@ -22,11 +22,13 @@
 #include "host/analysis/manifest.h"
 #include "host/analysis/parameter_string.h"
 #include "host/analysis/resume.h"
+#include "host/analysis/state_file.h"
 #include "host/audio/scratch_folder.h"
 #include "host/cli.h"
 #include "host/commands/command.h"
 #include "host/plot/plot_surface.h"
 #include "host/render/panel_render.h"
+#include "host/same_file.h"
 #include "platform/error.h"
 
 namespace pellix {
@@ -104,11 +106,11 @@ struct AnalyzeOptions {
   std::vector<std::string> calibrate;
   std::vector<std::string> check;
   bool profile = false;
-  std::string state;
+  std::optional<std::string> state;
   bool fixed_calibration = false;
   std::string format = "table";
-  std::string panel;
-  std::string batch;
+  std::optional<std::string> panel;
+  std::optional<std::string> batch;
   std::string output = "-";
   bool quiet = false;
   bool resume = false;
@@ -120,6 +122,21 @@ struct AnalyzeOptions {
 int UsageError(const std::string& message) {
   std::cerr << "pellix analyze: " << message << "\nRun with --help for more information.\n";
   return kUsageError;
+}
+
+// What --panel would overwrite among the run's inputs ("the state file 'a.json'"); empty when
+// nothing.
+std::string OverwrittenInput(const AnalyzeOptions& options) {
+  if (!options.panel) return {};
+  if (options.state && SameFile(*options.panel, *options.state)) {
+    return "the state file '" + *options.state + "'";
+  }
+  for (const auto* files : {&options.calibrate, &options.check}) {
+    for (const std::string& file : *files) {
+      if (SameFile(*options.panel, file)) return "the take '" + file + "'";
+    }
+  }
+  return {};
 }
 
 int Failure(const std::string& message) {
@@ -185,23 +202,20 @@ class OutputFile {
 
 int RunAnalyze(const AnalyzeOptions& options) {
   const auto started = std::chrono::steady_clock::now();
-  std::optional<analysis::ReportFormat> format = analysis::ParseReportFormat(options.format);
-  if (!format)
-    return UsageError("--format must be table, json or csv, not '" + options.format + "'");
-  std::optional<plot::PlotFormat> plot_format = plot::ParsePlotFormat(options.plot_format);
-  if (!plot_format) {
-    return UsageError("--plot-format must be svg, png or pdf, not '" + options.plot_format + "'");
-  }
-  if (options.jobs < 1) return UsageError("--jobs must be at least 1");
-  const bool batch = !options.batch.empty();
+  // The validators of --format and --plot-format let only known names through.
+  const std::optional<analysis::ReportFormat> format =
+      analysis::ParseReportFormat(options.format).value_or(analysis::ReportFormat::kTable);
+  const std::optional<plot::PlotFormat> plot_format =
+      plot::ParsePlotFormat(options.plot_format).value_or(plot::PlotFormat::kSvg);
+  const bool batch = options.batch.has_value();
   if (batch) {
     if (!options.calibrate.empty() || !options.check.empty()) {
       return UsageError(
           "--batch takes its files from the manifest: leave out --calibrate and --check");
     }
-    if (!options.state.empty())
+    if (options.state)
       return UsageError("--state keeps one speaker's control: it cannot be used with --batch");
-    if (!options.panel.empty())
+    if (options.panel)
       return UsageError("--panel draws one speaker's control: it cannot be used with --batch");
   } else if (options.calibrate.empty() && options.check.empty()) {
     return UsageError(
@@ -223,7 +237,7 @@ int RunAnalyze(const AnalyzeOptions& options) {
   std::optional<ScratchFolder> scratch;  // standard input, saved
   try {
     if (batch) {
-      speakers = analysis::ReadManifest(options.batch);
+      speakers = analysis::ReadManifest(*options.batch);
     } else {
       bool standard_input_used = false;
       analysis::SpeakerTakes takes;
@@ -237,6 +251,24 @@ int RunAnalyze(const AnalyzeOptions& options) {
     return Failure(std::string(e.what()) + " (error " + std::to_string(e.number()) + ")");
   } catch (const PlatformError& e) {
     return Failure(std::string(e.what()) + " (error " + std::to_string(e.number()) + ")");
+  }
+
+  if (const std::string overwritten = OverwrittenInput(options); !overwritten.empty()) {
+    return UsageError("--panel '" + *options.panel + "' would overwrite " + overwritten +
+                      ": name another file");
+  }
+
+  // The whole read, analysis and save of the state, without another run in between.
+  std::optional<analysis::StateLock> lock;
+  if (options.state) {
+    try {
+      lock.emplace(*options.state, [&options] {
+        std::cerr << "pellix: waiting for another run to finish with state file '" << *options.state
+                  << "'\n";
+      });
+    } catch (const analysis::StateError& e) {
+      return Failure(e.what());
+    }
   }
 
   bool header = true;
@@ -264,7 +296,7 @@ int RunAnalyze(const AnalyzeOptions& options) {
   analysis::RunOptions run;
   run.settings.params = options.params;
   run.settings.profile = options.profile;
-  if (!options.state.empty()) run.settings.state = options.state;
+  if (options.state) run.settings.state = *options.state;
   run.settings.fixed_calibration = options.fixed_calibration;
   if (!options.plot.empty()) run.settings.plot_folder = options.plot;
   run.settings.plot_format = *plot_format;
@@ -282,11 +314,11 @@ int RunAnalyze(const AnalyzeOptions& options) {
     std::cerr << "pellix: error: cannot write the report to '" << options.output << "' (error "
               << kPathFileAccessError << ")\n";
   }
-  if (!options.panel.empty() && !result.sessions.empty() && result.sessions.front().started) {
+  if (options.panel && !result.sessions.empty() && result.sessions.front().started) {
     try {
-      WritePanelSvg(*result.sessions.front().control, options.panel);
+      WritePanelSvg(*result.sessions.front().control, *options.panel);
     } catch (const std::exception& e) {
-      std::cerr << "pellix: error: cannot write panel '" << options.panel << "': " << e.what()
+      std::cerr << "pellix: error: cannot write panel '" << *options.panel << "': " << e.what()
                 << '\n';
       failed = true;
     }
@@ -317,8 +349,11 @@ void AddAnalyzeCommand(CLI::App& app, CommandAction& action) {
       ->type_name("TEXT")
       ->capture_default_str();
   command->add_option("--calibrate", options->calibrate, "Takes to calibrate on, in order")
-      ->type_name("FILE");
-  command->add_option("--check", options->check, "Takes to check, in order")->type_name("FILE");
+      ->type_name("FILE")
+      ->check(NonEmptyPath());
+  command->add_option("--check", options->check, "Takes to check, in order")
+      ->type_name("FILE")
+      ->check(NonEmptyPath());
   command->add_flag("--profile", options->profile,
                     "Run the profiler after the checks and explain the profile");
   command->add_flag("--fixed-calibration", options->fixed_calibration,
@@ -327,29 +362,37 @@ void AddAnalyzeCommand(CLI::App& app, CommandAction& action) {
   command
       ->add_option("--state", options->state,
                    "JSON property bag to load before and save after the run")
-      ->type_name("BAG.json");
+      ->type_name("BAG.json")
+      ->check(NonEmptyPath());
   command->add_option("--format", options->format, "table, json or csv")
       ->type_name("FORMAT")
-      ->capture_default_str();
+      ->capture_default_str()
+      ->check(CLI::IsMember({"table", "json", "csv"}));
   command->add_option("--panel", options->panel, "Draw the control's panel as SVG into this file")
-      ->type_name("OUT.svg");
+      ->type_name("OUT.svg")
+      ->check(NonEmptyPath());
   command
       ->add_option("--batch", options->batch,
                    "Manifest (CSV: speaker,role,file) of several speakers")
-      ->type_name("MANIFEST");
+      ->type_name("MANIFEST")
+      ->check(NonEmptyPath());
   command->add_option("--jobs", options->jobs, "Speakers analysed at the same time in batch mode")
       ->type_name("N")
-      ->capture_default_str();
+      ->capture_default_str()
+      ->check(CLI::Range(1, kMaxJobs));
   command->add_option("-o,--output", options->output, "Write the report to FILE (- for stdout)")
-      ->type_name("FILE");
+      ->type_name("FILE")
+      ->check(NonEmptyPath());
   command->add_flag("--resume", options->resume,
                     "With --batch and -o: skip the speakers FILE already holds, append the rest");
   command->add_flag("-q,--quiet", options->quiet, "No warnings, progress bar or summary");
   command->add_option("--plot", options->plot, "Draw each take and each speaker's trend into DIR")
-      ->type_name("DIR");
+      ->type_name("DIR")
+      ->check(NonEmptyPath());
   command->add_option("--plot-format", options->plot_format, "svg, png or pdf")
       ->type_name("FORMAT")
-      ->capture_default_str();
+      ->capture_default_str()
+      ->check(CLI::IsMember({"svg", "png", "pdf"}));
   command->footer(std::string(kAnalyzeHelp) + ParametersHelp() + "\n\n" + ResultCodesHelp() +
                   kAnalyzeExamples);
   command->callback([options, &action] { action = [options] { return RunAnalyze(*options); }; });

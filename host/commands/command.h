@@ -17,6 +17,19 @@ using CommandAction = std::function<int()>;
 // the work to do in `action`.
 using AddCommand = void (*)(CLI::App& app, CommandAction& action);
 
+// The most jobs --jobs takes: more threads than that only cost memory.
+inline constexpr int kMaxJobs = 1024;
+
+// A check for options that name a file: an empty path ("--state ''") names none, and is a
+// usage error rather than the option left out.
+inline CLI::Validator NonEmptyPath() {
+  return CLI::Validator(
+      [](const std::string& value) {
+        return value.empty() ? std::string("an empty path names no file") : std::string();
+      },
+      "", "NonEmptyPath");
+}
+
 void AddAnalyzeCommand(CLI::App& app, CommandAction& action);
 void AddDemoCommand(CLI::App& app, CommandAction& action);
 void AddScriptCommand(CLI::App& app, CommandAction& action);

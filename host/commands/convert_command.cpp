@@ -6,13 +6,13 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <system_error>
 
 #include "host/audio/audio_converter.h"
 #include "host/audio/scratch_folder.h"
 #include "host/audio/standard_streams.h"
 #include "host/cli.h"
 #include "host/commands/command.h"
+#include "host/same_file.h"
 
 namespace pellix {
 namespace {
@@ -50,8 +50,7 @@ std::string Seconds(double seconds) {
 
 int RunConvert(const ConvertOptions& options) {
   // Converting a file onto itself would replace the recording by its 8-bit copy.
-  std::error_code ec;
-  if (std::filesystem::equivalent(options.input, options.output, ec)) {
+  if (SameFile(options.input, options.output)) {
     std::cerr << "pellix: the output '" << options.output
               << "' is the recording itself; name another file\n";
     return kUsageError;
@@ -94,9 +93,12 @@ void AddConvertCommand(CLI::App& app, CommandAction& action) {
   CLI::App* command =
       app.add_subcommand("convert", "Convert a recording into a sample file for the control");
   auto options = std::make_shared<ConvertOptions>();
-  command->add_option("IN", options->input, "The recording to convert")->required();
+  command->add_option("IN", options->input, "The recording to convert")
+      ->required()
+      ->check(NonEmptyPath());
   command->add_option("OUT", options->output, "The sample file to write (e.g. take.smp)")
-      ->required();
+      ->required()
+      ->check(NonEmptyPath());
   command
       ->add_option("--rate", options->rate,
                    "Sample rate of the sample file in Hz (default " +

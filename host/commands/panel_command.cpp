@@ -5,9 +5,12 @@
 #include <string>
 #include <string_view>
 
+#include "host/cli.h"
 #include "host/commands/command.h"
 #include "host/render/panel_render.h"
+#include "host/same_file.h"
 #include "platform/error.h"
+#include "platform/file_error.h"
 #include "platform/json_property_bag.h"
 #include "shell/alg_v1s.h"
 
@@ -34,6 +37,11 @@ std::string Describe(const PlatformError& e) {
 }
 
 int RunPanel(const PanelOptions& options) {
+  if (options.state && options.svg && SameFile(*options.state, *options.svg)) {
+    std::cerr << "pellix panel: --svg '" << *options.svg << "' would overwrite the property bag '"
+              << *options.state << "': name another file\n";
+    return kUsageError;
+  }
   ALG_V1S control;
   if (!options.state) {
     control.InitProperties();
@@ -42,6 +50,10 @@ int RunPanel(const PanelOptions& options) {
     std::optional<JsonPropertyBag> bag;
     try {
       bag = JsonPropertyBag::Load(path);
+    } catch (const FileError& e) {
+      std::cerr << "pellix: cannot read property bag '" << path << "': " << e.what() << ", "
+                << Describe(e) << '\n';
+      return 1;
     } catch (const PlatformError& e) {
       std::cerr << "pellix: cannot read property bag '" << path << "': " << Describe(e) << '\n';
       return 1;
@@ -73,9 +85,12 @@ int RunPanel(const PanelOptions& options) {
 void AddPanelCommand(CLI::App& app, CommandAction& action) {
   CLI::App* command = app.add_subcommand("panel", "Show the control's panel as text or SVG");
   auto options = std::make_shared<PanelOptions>();
-  command->add_option("--state", options->state,
-                      "A saved property bag (JSON) to load instead of a new instance");
-  command->add_option("--svg", options->svg, "Also write the panel as an SVG picture here");
+  command
+      ->add_option("--state", options->state,
+                   "A saved property bag (JSON) to load instead of a new instance")
+      ->check(NonEmptyPath());
+  command->add_option("--svg", options->svg, "Also write the panel as an SVG picture here")
+      ->check(NonEmptyPath());
   command->footer(kPanelHelp);
   command->callback([options, &action] { action = [options] { return RunPanel(*options); }; });
 }

@@ -13,9 +13,10 @@ namespace pellix {
 namespace {
 
 void PrintField(const std::string& positions, const std::string& text, const std::string& what) {
-  std::cout << "  " << positions << std::string(positions.size() < 6 ? 6 - positions.size() : 0, ' ')
-            << "\"" << text << "\"" << std::string(text.size() < 4 ? 4 - text.size() : 0, ' ')
-            << " -> " << what << '\n';
+  std::cout << "  " << positions
+            << std::string(positions.size() < 6 ? 6 - positions.size() : 0, ' ') << "\"" << text
+            << "\"" << std::string(text.size() < 4 ? 4 - text.size() : 0, ' ') << " -> " << what
+            << '\n';
 }
 
 int RunParams(const std::string& parameters) {
@@ -23,13 +24,13 @@ int RunParams(const std::string& parameters) {
   std::cout << "Parameter string \"" << parameters << "\":\n";
   PrintField("1-3", reading.head, "not read by the control");
   for (const analysis::FieldReading& f : reading.fields) {
-    const std::string positions =
-        f.field->length == 1 ? std::to_string(f.field->position)
-                             : std::to_string(f.field->position) + "-" +
-                                   std::to_string(f.field->position + f.field->length - 1);
+    const std::string positions = f.field->length == 1
+                                      ? std::to_string(f.field->position)
+                                      : std::to_string(f.field->position) + "-" +
+                                            std::to_string(f.field->position + f.field->length - 1);
     PrintField(positions, f.text,
-               std::string(f.field->name) + " = " + f.value + "  (" +
-                   std::string(f.field->target) + ": " + std::string(f.field->meaning) + ")");
+               std::string(f.field->name) + " = " + f.value + "  (" + std::string(f.field->target) +
+                   ": " + std::string(f.field->meaning) + ")");
   }
   if (!reading.tail.empty()) PrintField("19-", reading.tail, "not read by the control");
   for (const std::string& warning : reading.warnings) {

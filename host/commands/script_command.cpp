@@ -1,14 +1,13 @@
 // pellix script [FILE]: runs a script against control instances, printing JSON lines.
-#include <cerrno>
-#include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <memory>
+#include <sstream>
 #include <string>
 
 #include "host/commands/command.h"
 #include "host/script/script_runner.h"
+#include "platform/file_error.h"
+#include "platform/safe_read.h"
 
 namespace pellix {
 namespace {
@@ -37,14 +36,13 @@ int RunScript(const std::string& file) {
   script::ScriptRunner runner(std::cout);
   if (file == "-") return runner.Run(std::cin, std::cerr, "<stdin>");
 
-  std::error_code ec;
-  if (std::filesystem::is_directory(file, ec)) {
-    std::cerr << "pellix: cannot read script " << file << ": it is a directory\n";
-    return script::kScriptUsageError;
-  }
-  std::ifstream in(file, std::ios::binary);
-  if (!in) {
-    std::cerr << "pellix: cannot read script " << file << ": " << std::strerror(errno) << '\n';
+  // Read whole and safely: a pipe or device named here would hang or never end (standard
+  // input, "-", takes any stream).
+  std::istringstream in;
+  try {
+    in.str(ReadRegularFile(file));
+  } catch (const FileError& e) {
+    std::cerr << "pellix: cannot read script " << file << ": " << e.what() << '\n';
     return script::kScriptUsageError;
   }
   return runner.Run(in, std::cerr, file);

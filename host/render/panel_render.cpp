@@ -92,12 +92,17 @@ GridPlace PlaceOnGrid(const TwipsRect& r) {
 
 // ---- SVG ----
 
+// A length in SVG pixels, in at most four significant digits.
+std::string Number(double pixels) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.4g", pixels);
+  return text;
+}
+
 // Twips as SVG pixels: whole where the scale divides evenly (every position of the form).
 std::string Pixels(int twips) {
   if (twips % kTwipsPerPixel == 0) return std::to_string(twips / kTwipsPerPixel);
-  char text[32];
-  std::snprintf(text, sizeof text, "%.4g", static_cast<double>(twips) / kTwipsPerPixel);
-  return text;
+  return Number(static_cast<double>(twips) / kTwipsPerPixel);
 }
 
 // Text for XML character data and attribute values: the five special characters as
@@ -141,13 +146,13 @@ std::string XmlText(std::string_view text) {
   return out;
 }
 
-// A colour of the control surface as #RRGGBB. Values with the top bit set name a system
-// colour by index; the ones a control surface normally uses get their usual shades, the
-// others the button face. Otherwise the low three bytes are blue, green, red.
-std::string CssColour(std::uint32_t colour) {
+// A colour of the control surface as #RRGGBB: the usual shades of the system colours a
+// control surface normally uses, the button face for the others, plain colours as they are.
+std::string CssColour(std::uint32_t back_color) {
+  const SurfaceColour colour = DecodeSurfaceColour(back_color);
   std::uint32_t rgb = 0xF0F0F0;  // button face
-  if ((colour & 0x80000000u) != 0) {
-    switch (colour & 0xFFu) {
+  if (colour.system) {
+    switch (colour.index) {
       case 5:
         rgb = 0xFFFFFF;
         break;  // window
@@ -161,7 +166,7 @@ std::string CssColour(std::uint32_t colour) {
         break;
     }
   } else {
-    rgb = ((colour & 0xFFu) << 16) | (colour & 0xFF00u) | ((colour >> 16) & 0xFFu);
+    rgb = (std::uint32_t{colour.red} << 16) | (std::uint32_t{colour.green} << 8) | colour.blue;
   }
   char text[8];
   std::snprintf(text, sizeof text, "#%06X", static_cast<unsigned>(rgb));
@@ -222,10 +227,9 @@ std::string RenderPanelSvg(const ALG_V1S& control) {
          "\" fill=\"" + (surface.BackStyle == 0 ? "none" : CssColour(surface.BackColor)) + "\"";
   if (surface.BorderStyle != 0) out += " stroke=\"#000000\" stroke-width=\"1\"";
   out += "/>\n";
-  // Sans-serif at 11 pixels, about the 8-point type of a form at this scale; blanks kept.
-  out +=
-      "<g font-family=\"Arial, Helvetica, sans-serif\" font-size=\"11\" fill=\"#000000\" "
-      "xml:space=\"preserve\">\n";
+  // Blanks kept; the size is the one at which every design caption fits its label.
+  out += "<g font-family=\"" + std::string(kSvgCaptionFamilies) + "\" font-size=\"" +
+         Number(kSvgCaptionPixels) + "\" fill=\"#000000\" xml:space=\"preserve\">\n";
   for (const PanelEntry& entry : PanelLayout()) {
     const TwipsRect& r = entry.position;
     // A nested <svg> is a viewport: it places the label and clips its caption to it.
@@ -238,7 +242,9 @@ std::string RenderPanelSvg(const ALG_V1S& control) {
              "\" height=\"" + Pixels(r.height - kTwipsPerPixel) +
              "\" fill=\"#FFFFFF\" fill-opacity=\"0.7\" stroke=\"#A0A0A0\" stroke-width=\"1\"/>";
     }
-    out += "<text x=\"2\" y=\"12\">" + XmlText(CaptionOf(control, entry)) + "</text></svg>\n";
+    out += "<text x=\"" + std::to_string(kSvgCaptionInset) + "\" y=\"" +
+           std::to_string(kSvgCaptionBaseline) + "\">" + XmlText(CaptionOf(control, entry)) +
+           "</text></svg>\n";
   }
   out += "</g>\n</svg>\n";
   return out;

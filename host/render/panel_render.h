@@ -7,6 +7,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "shell/alg_v1s.h"
 
@@ -18,6 +19,15 @@ inline constexpr int kTwipsPerColumn = 72;
 inline constexpr int kTwipsPerLine = 150;
 // Scale of the SVG picture: the surface becomes 368 x 313 pixels.
 inline constexpr int kTwipsPerPixel = 15;
+// The SVG captions: DejaVu Sans first, the widest of the families named, at the largest size
+// in half pixels up to the form's 8 points (10.67 pixels) at which every design caption fits
+// its label after the inset. "BG filter" decides: 39 of its 41 pixels at 9.5, 41.05 at 10.
+// The narrower families fit too.
+inline constexpr std::string_view kSvgCaptionFamilies =
+    "DejaVu Sans, Arial, Helvetica, Liberation Sans, sans-serif";
+inline constexpr double kSvgCaptionPixels = 9.5;
+inline constexpr int kSvgCaptionInset = 2;      // pixels from the label's left edge
+inline constexpr int kSvgCaptionBaseline = 12;  // pixels below the label's top
 
 // The panel as text inside a frame of '+', '-' and '|'. A label starts on the line nearest
 // its top and in the column its left edge falls in, and covers the columns its rectangle

@@ -1,5 +1,6 @@
 #include "host/script/script_runner.h"
 
+#include <array>
 #include <string>
 
 #include "host/script/lexer.h"
@@ -50,11 +51,49 @@ ALG_V1S& ScriptRunner::current() {
   return instances_[current_]->control;
 }
 
+namespace {
+
+enum class LineRead { kLine, kEnd, kTooLong };
+
+// Reads one line (without its line feed) of at most kMaxLineLength bytes, in blocks, so that
+// an endless line (standard input from /dev/zero) ends in an error rather than in exhausted
+// memory. A read error leaves `in` bad and reads as the end.
+LineRead ReadLine(std::istream& in, std::string& line) {
+  line.clear();
+  std::array<char, 64 * 1024> block;
+  for (;;) {
+    in.getline(block.data(), static_cast<std::streamsize>(block.size()));
+    const auto got = static_cast<std::size_t>(in.gcount());
+    if (in.bad()) return LineRead::kEnd;
+    if (in.fail() && !in.eof() && got + 1 == block.size()) {  // the block is full
+      line.append(block.data(), got);
+      if (line.size() > kMaxLineLength) return LineRead::kTooLong;
+      in.clear(in.rdstate() & ~std::ios::failbit);
+      continue;
+    }
+    if (in.fail() && got == 0 && line.empty()) return LineRead::kEnd;
+    // The line feed, when there was one, is counted but not stored.
+    line.append(block.data(), in.eof() ? got : got - 1);
+    return line.size() > kMaxLineLength ? LineRead::kTooLong : LineRead::kLine;
+  }
+}
+
+}  // namespace
+
 int ScriptRunner::Run(std::istream& in, std::ostream& err, std::string_view source) {
   std::string line;
   std::int64_t line_number = 0;
-  while (std::getline(in, line)) {
+  for (;;) {
+    const LineRead read = ReadLine(in, line);
+    if (read == LineRead::kEnd) break;
     ++line_number;
+    if (read == LineRead::kTooLong) {
+      err << "pellix: " << source << ":" << line_number << ": the line is longer than "
+          << (kMaxLineLength >> 20) << " MiB\n";
+      return kScriptUsageError;
+    }
+    // A byte-order mark, as editors may put at the start of a UTF-8 file.
+    if (line_number == 1 && line.starts_with("\xEF\xBB\xBF")) line.erase(0, 3);
     try {
       RunLine(SanitizeUtf8(line), line_number);
     } catch (const ScriptSyntaxError& e) {

@@ -22,6 +22,9 @@ namespace pellix::script {
 inline constexpr int kScriptOk = 0;
 inline constexpr int kScriptUsageError = 2;
 
+// The longest script line, in bytes: far beyond any text a property holds.
+inline constexpr std::size_t kMaxLineLength = 64u << 20;
+
 // Holds the instances of one script run; instance 0 exists from the start, created with
 // InitProperties, in run mode. Every instance has its own container site, which prints
 // PropertyChanged notifications as they happen and answers UserMode from the one ambient
@@ -34,8 +37,9 @@ class ScriptRunner {
   ScriptRunner& operator=(const ScriptRunner&) = delete;
 
   // Runs every line of `in`: each line is decoded as UTF-8 (invalid bytes read as U+FFFD)
-  // and run. Returns kScriptOk, or kScriptUsageError after a line that is not a statement
-  // (the lines after it do not run) or when `in` cannot be read; then a message naming
+  // and run; a byte-order mark at the start is skipped. Returns kScriptOk, or
+  // kScriptUsageError after a line that is not a statement (the lines after it do not run),
+  // a line longer than kMaxLineLength, or when `in` cannot be read; then a message naming
   // `source` and the line goes to `err`.
   int Run(std::istream& in, std::ostream& err, std::string_view source);
 

@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "host/excerpt.h"
 #include "host/script/lexer.h"
 
 namespace pellix::script {
@@ -38,7 +39,7 @@ const KeywordEntry& FindKeyword(const Word& first) {
       if (first.text == entry.keyword) return entry;
     }
   }
-  NotAStatement("unknown keyword \"" + first.text + "\"");
+  NotAStatement("unknown keyword " + QuotedExcerpt(first.text));
 }
 
 std::string Usage(Op op) {
@@ -77,12 +78,12 @@ Value ArgumentValue(const Word& word) {
     case WordKind::kName:
       break;
   }
-  NotAStatement("VALUE must be a number, a string or true/false, not \"" + word.text + "\"");
+  NotAStatement("VALUE must be a number, a string or true/false, not " + QuotedExcerpt(word.text));
 }
 
 std::string MemberName(const Word& word) {
   if (word.kind != WordKind::kName) {
-    NotAStatement("NAME must be a property or method name, not \"" + word.text + "\"");
+    NotAStatement("NAME must be a property or method name, not " + QuotedExcerpt(word.text));
   }
   return word.text;
 }
@@ -119,7 +120,7 @@ std::optional<Statement> ParseStatement(std::string_view line) {
       break;
     case Op::kUserMode:
       if (words[1].kind != WordKind::kBoolean) {
-        NotAStatement("usermode takes true or false, not \"" + words[1].text + "\"");
+        NotAStatement("usermode takes true or false, not " + QuotedExcerpt(words[1].text));
       }
       statement.user_mode = words[1].boolean;
       break;
@@ -127,7 +128,7 @@ std::optional<Statement> ParseStatement(std::string_view line) {
       // An infinity is no instance number either: it is not a whole number.
       if (words[1].kind != WordKind::kNumber || !std::isfinite(words[1].number) ||
           std::trunc(words[1].number) != words[1].number) {
-        NotAStatement("use takes a whole number, not \"" + words[1].text + "\"");
+        NotAStatement("use takes a whole number, not " + QuotedExcerpt(words[1].text));
       }
       statement.instance = words[1].number;
       break;

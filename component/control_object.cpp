@@ -1,0 +1,72 @@
+#include "component/control_object.h"
+
+#include "component/module_count.h"
+
+namespace pellix::component {
+
+ControlObject::ControlObject() : owner_(std::this_thread::get_id()) {
+  dual = {{&DualTable()}, this};
+  support_error_info = {{&SupportErrorInfoTable()}, this};
+  persist = {{&PersistPropertyBagTable()}, this};
+  with_site = {{&ObjectWithSiteTable()}, this};
+  connection_points = {{&ConnectionPointContainerTable()}, this};
+  event_point = {{&ConnectionPointTable()}, this};
+  ObjectCreated();
+}
+
+ControlObject::~ControlObject() {
+  ObjectDestroyed();
+}
+
+HRESULT ControlObject::QueryInterface(const IID* riid, void** ppv) noexcept {
+  if (ppv == nullptr) return E_POINTER;
+  *ppv = nullptr;
+  if (riid == nullptr) return E_POINTER;
+  if (SameId(riid, IID_IUnknown) || SameId(riid, IID_IDispatch) || SameId(riid, IID__ALG_V1S)) {
+    *ppv = &dual.iface;
+  } else if (SameId(riid, IID_ISupportErrorInfo)) {
+    *ppv = &support_error_info.iface;
+  } else if (SameId(riid, IID_IPersistPropertyBag)) {
+    *ppv = &persist.iface;
+  } else if (SameId(riid, IID_IObjectWithSite)) {
+    *ppv = &with_site.iface;
+  } else if (SameId(riid, IID_IConnectionPointContainer)) {
+    *ppv = &connection_points.iface;
+  } else {
+    return E_NOINTERFACE;
+  }
+  AddRef();
+  return S_OK;
+}
+
+ULONG ControlObject::AddRef() noexcept {
+  return ++references_;
+}
+
+ULONG ControlObject::Release() noexcept {
+  const ULONG left = --references_;
+  if (left == 0) delete this;
+  return left;
+}
+
+// ISupportErrorInfo: every failure of the control's own interface leaves a description.
+namespace {
+
+HRESULT InterfaceSupportsErrorInfo(ISupportErrorInfo* self, const IID* riid) {
+  if (self == nullptr || riid == nullptr) return E_POINTER;
+  const bool own = SameId(riid, IID__ALG_V1S) || SameId(riid, IID_IDispatch) ||
+                   SameId(riid, IID_IPersistPropertyBag);
+  return own ? S_OK : S_FALSE;
+}
+
+constexpr ISupportErrorInfoVtbl kSupportErrorInfo = {
+    FaceQueryInterface<ISupportErrorInfo>, FaceAddRef<ISupportErrorInfo>,
+    FaceRelease<ISupportErrorInfo>, InterfaceSupportsErrorInfo};
+
+}  // namespace
+
+const ISupportErrorInfoVtbl& SupportErrorInfoTable() {
+  return kSupportErrorInfo;
+}
+
+}  // namespace pellix::component

@@ -1,0 +1,417 @@
+#include "desk/desk_window.h"
+
+#include <QComboBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QListWidget>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTableView>
+#include <QTableWidget>
+#include <QUrl>
+#include <QVBoxLayout>
+#include <variant>
+
+#include "desk/profile_explanation.h"
+#include "desk/results_model.h"
+#include "desk/speaker_session.h"
+#include "host/analysis/result_meanings.h"
+#include "host/analysis/session.h"
+#include "widget/pellix_widget.h"
+
+namespace pellix::desk {
+namespace {
+
+constexpr const char* kRecordingFilter =
+    "Recordings and sample files (*.wav *.flac *.ogg *.oga *.aif *.aiff *.aifc *.smp);;"
+    "All files (*)";
+constexpr const char* kBagFilter = "Property bags (*.json);;All files (*)";
+constexpr int kTakeRole = Qt::UserRole;  // a take's full path, its name in the session
+
+QPushButton* Button(const QString& text, const char* name, const QString& tip) {
+  auto* button = new QPushButton(text);
+  button->setObjectName(name);
+  button->setToolTip(tip);
+  return button;
+}
+
+QString Html(const QString& text) {
+  return text.toHtmlEscaped();
+}
+
+}  // namespace
+
+DeskWindow::DeskWindow(QWidget* parent) : QMainWindow(parent) {
+  setWindowTitle("pellix-desk");
+  setAcceptDrops(true);
+  results_ = new ResultsModel(this);
+
+  auto* central = new QWidget;
+  auto* layout = new QVBoxLayout(central);
+  layout->addWidget(BuildControls());
+  auto* split = new QSplitter(Qt::Horizontal);
+  split->addWidget(BuildTakes());
+  split->addWidget(BuildPanel());
+  split->addWidget(BuildResults());
+  split->setStretchFactor(2, 1);
+  layout->addWidget(split, 1);
+
+  auto* progress_row = new QHBoxLayout;
+  job_ = new QLabel;
+  progress_ = new QProgressBar;
+  progress_->setObjectName("progress");
+  cancel_ = Button("Cancel", "cancel", "Stop after the take in hand");
+  progress_row->addWidget(job_);
+  progress_row->addWidget(progress_, 1);
+  progress_row->addWidget(cancel_);
+  connect(cancel_, &QPushButton::clicked, this, [this] {
+    session_->cancel();
+    cancel_asked_ = true;
+    job_->setText("Cancelling…");
+  });
+  layout->addLayout(progress_row);
+  setCentralWidget(central);
+
+  session_ = new SpeakerSession(&panel_->site(), [panel = panel_](ALG_V1S* control) {
+    if (control != nullptr) {
+      panel->attach(*control);
+    } else {
+      panel->detach();
+    }
+  });
+  session_->moveToThread(&thread_);
+  ConnectSession();
+  thread_.start();
+  Run([](SpeakerSession& s) { s.start(); });
+}
+
+DeskWindow::~DeskWindow() {
+  session_->cancel();
+  QMetaObject::invokeMethod(
+      session_,
+      [s = session_] {
+        s->resume();
+        s->finish();
+      },
+      Qt::BlockingQueuedConnection);
+  thread_.quit();
+  thread_.wait();
+  delete session_;
+}
+
+QWidget* DeskWindow::BuildControls() {
+  auto* row = new QWidget;
+  auto* layout = new QHBoxLayout(row);
+  layout->setContentsMargins(0, 0, 0, 0);
+  open_ =
+      Button("Open recordings…", "open", "WAV, FLAC, Ogg, AIFF or sample files; or drop them here");
+  load_ = Button("Load bag…", "loadBag", "A speaker's saved properties (pellix analyze --state)");
+  save_ = Button("Save bag…", "saveBag", "Save the speaker's properties as a JSON bag");
+  params_ = new QComboBox;
+  params_->setObjectName("params");
+  params_->setEditable(true);
+  params_->addItem(analysis::kDefaultParams);
+  params_->setToolTip(
+      "The packed parameter string: characters 4-5 shortest jump, 6-7 longest jump, 8-9 "
+      "density level, 10 mode, 11-12 background border, 13-14 background filter, 15-16 "
+      "volume, 17-18 added volume");
+  params_->setMinimumContentsLength(20);
+  initialise_ = Button("Initialise", "initialise", "DATAstr := the parameters, then Initalize");
+  layout->addWidget(open_);
+  layout->addWidget(load_);
+  layout->addWidget(save_);
+  layout->addSpacing(16);
+  layout->addWidget(new QLabel("Parameters:"));
+  layout->addWidget(params_);
+  layout->addWidget(initialise_);
+  layout->addStretch(1);
+
+  connect(open_, &QPushButton::clicked, this, [this] {
+    const QStringList files =
+        QFileDialog::getOpenFileNames(this, "Open recordings", {}, kRecordingFilter);
+    if (!files.isEmpty()) openFiles(files);
+  });
+  connect(load_, &QPushButton::clicked, this, [this] {
+    const QString file = QFileDialog::getOpenFileName(this, "Load bag", {}, kBagFilter);
+    if (!file.isEmpty()) loadBag(file);
+  });
+  connect(save_, &QPushButton::clicked, this, [this] {
+    const QString file = QFileDialog::getSaveFileName(this, "Save bag", {}, kBagFilter);
+    if (!file.isEmpty()) saveBag(file);
+  });
+  connect(initialise_, &QPushButton::clicked, this, [this] {
+    const QString params = params_->currentText();
+    if (params_->findText(params) < 0) params_->addItem(params);
+    Run([params](SpeakerSession& s) { s.initialise(params); });
+  });
+  return row;
+}
+
+QWidget* DeskWindow::BuildTakes() {
+  auto* box = new QWidget;
+  auto* layout = new QVBoxLayout(box);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->addWidget(new QLabel("Takes"));
+  takes_ = new QListWidget;
+  takes_->setObjectName("takes");
+  takes_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+  layout->addWidget(takes_, 1);
+  calibrate_ = Button("Calibrate on selected", "calibrate", "Calibrate on each selected take");
+  check_ = Button("Check selected", "check", "Check each selected take");
+  check_all_ = Button("Check all the others", "checkAll",
+                      "Check every take not yet calibrated on or checked");
+  profile_ = Button("Profile", "profile", "Run the profiler (ten checks or more)");
+  for (QPushButton* button : {calibrate_, check_, check_all_, profile_}) layout->addWidget(button);
+
+  connect(takes_, &QListWidget::itemSelectionChanged, this, &DeskWindow::UpdateButtons);
+  connect(calibrate_, &QPushButton::clicked, this,
+          [this] { Run([takes = SelectedTakes()](SpeakerSession& s) { s.calibrate(takes); }); });
+  connect(check_, &QPushButton::clicked, this,
+          [this] { Run([takes = SelectedTakes()](SpeakerSession& s) { s.check(takes); }); });
+  connect(check_all_, &QPushButton::clicked, this,
+          [this] { Run([takes = UnanalysedTakes()](SpeakerSession& s) { s.check(takes); }); });
+  connect(profile_, &QPushButton::clicked, this,
+          [this] { Run([](SpeakerSession& s) { s.profile(); }); });
+  return box;
+}
+
+QWidget* DeskWindow::BuildPanel() {
+  auto* box = new QWidget;
+  auto* layout = new QVBoxLayout(box);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->addWidget(new QLabel("The control"));
+  panel_ = new PellixWidget(PellixWidget::WithoutControl{});
+  panel_->setObjectName("panel");
+  layout->addWidget(panel_);
+  layout->addWidget(new QLabel("Messages"));
+  log_ = new QPlainTextEdit;
+  log_->setObjectName("messages");
+  log_->setReadOnly(true);
+  log_->setMaximumWidth(panel_->sizeHint().width());
+  layout->addWidget(log_, 1);
+  return box;
+}
+
+QWidget* DeskWindow::BuildResults() {
+  const int row_height = fontMetrics().height() + 4;
+  auto* split = new QSplitter(Qt::Vertical);
+  results_view_ = new QTableView;
+  results_view_->setObjectName("results");
+  results_view_->setModel(results_);
+  results_view_->setSelectionBehavior(QAbstractItemView::SelectRows);
+  results_view_->verticalHeader()->setDefaultSectionSize(row_height);
+  split->addWidget(results_view_);
+
+  auto* box = new QWidget;
+  auto* layout = new QVBoxLayout(box);
+  layout->setContentsMargins(0, 0, 0, 0);
+  profile_title_ = new QLabel("Profile: none yet");
+  profile_title_->setWordWrap(true);
+  layout->addWidget(profile_title_);
+  profile_table_ = new QTableWidget(0, 5);
+  profile_table_->setObjectName("profile");
+  profile_table_->setHorizontalHeaderLabels({"#", "Digit", "About", "Meaning", "Percentages"});
+  profile_table_->verticalHeader()->hide();
+  profile_table_->verticalHeader()->setDefaultSectionSize(row_height);
+  profile_table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  profile_table_->setWordWrap(false);
+  layout->addWidget(profile_table_, 1);
+  split->addWidget(box);
+  split->setStretchFactor(0, 3);
+  split->setStretchFactor(1, 2);
+  return split;
+}
+
+void DeskWindow::ConnectSession() {
+  connect(session_, &SpeakerSession::jobStarted, this, [this](const QString& what, int steps) {
+    job_->setText(what);
+    progress_->setRange(0, std::max(steps, 1));
+    progress_->setValue(0);
+  });
+  connect(session_, &SpeakerSession::progressed, this,
+          [this](int done, int steps) { progress_->setValue(std::min(done, steps)); });
+  connect(session_, &SpeakerSession::jobFinished, this, [this](bool cancelled) {
+    progress_->setValue(progress_->maximum());
+    if (cancelled) job_->setText(job_->text() + ": cancelled");
+    --pending_jobs_;
+    UpdateButtons();
+    if (pending_jobs_ == 0) emit idle();
+  });
+  connect(session_, &SpeakerSession::takeOpened, this, [this](const QString& take) {
+    for (int row = 0; row < takes_->count(); ++row) {
+      if (takes_->item(row)->data(kTakeRole).toString() == take) return;
+    }
+    auto* item = new QListWidgetItem(QFileInfo(take).fileName());
+    item->setData(kTakeRole, take);
+    item->setToolTip(take);
+    takes_->addItem(item);
+  });
+  connect(session_, &SpeakerSession::recorded, this, &DeskWindow::ShowRecord);
+  connect(session_, &SpeakerSession::message, this, &DeskWindow::ShowMessage);
+  connect(session_, &SpeakerSession::controlReplaced, this, &DeskWindow::StartFresh);
+  connect(session_, &SpeakerSession::initialised, this, [this] {
+    initialised_ = true;
+    UpdateButtons();
+  });
+}
+
+void DeskWindow::Run(std::function<void(SpeakerSession&)> job) {
+  // A cancel reaches every job asked for before it; the ones asked for after run again.
+  if (cancel_asked_) {
+    cancel_asked_ = false;
+    QMetaObject::invokeMethod(
+        session_, [s = session_] { s->resume(); }, Qt::QueuedConnection);
+  }
+  ++pending_jobs_;
+  UpdateButtons();
+  QMetaObject::invokeMethod(
+      session_, [s = session_, job = std::move(job)] { job(*s); }, Qt::QueuedConnection);
+}
+
+void DeskWindow::openFiles(const QStringList& paths) {
+  QStringList absolute;
+  for (const QString& path : paths) absolute << QFileInfo(path).absoluteFilePath();
+  Run([absolute](SpeakerSession& s) { s.open(absolute); });
+}
+
+void DeskWindow::loadBag(const QString& path) {
+  Run([path](SpeakerSession& s) { s.loadBag(path); });
+}
+
+void DeskWindow::saveBag(const QString& path) {
+  Run([path](SpeakerSession& s) { s.saveBag(path); });
+}
+
+QStringList DeskWindow::SelectedTakes() const {
+  QStringList takes;
+  for (int row = 0; row < takes_->count(); ++row) {
+    if (takes_->item(row)->isSelected()) takes << takes_->item(row)->data(kTakeRole).toString();
+  }
+  return takes;
+}
+
+QStringList DeskWindow::UnanalysedTakes() const {
+  QStringList takes;
+  for (int row = 0; row < takes_->count(); ++row) {
+    const QString take = takes_->item(row)->data(kTakeRole).toString();
+    if (!analysed_.contains(take)) takes << take;
+  }
+  return takes;
+}
+
+void DeskWindow::UpdateButtons() {
+  const bool ready = !busy();
+  const bool analysable = ready && initialised_;
+  for (QWidget* w :
+       {static_cast<QWidget*>(open_), static_cast<QWidget*>(load_), static_cast<QWidget*>(save_),
+        static_cast<QWidget*>(initialise_), static_cast<QWidget*>(params_)}) {
+    w->setEnabled(ready);
+  }
+  const bool selected = !takes_->selectedItems().isEmpty();
+  calibrate_->setEnabled(analysable && selected);
+  check_->setEnabled(analysable && selected);
+  check_all_->setEnabled(analysable && !UnanalysedTakes().isEmpty());
+  profile_->setEnabled(analysable);
+  cancel_->setEnabled(!ready);
+}
+
+QString DeskWindow::messages() const {
+  return log_->toPlainText();
+}
+
+void DeskWindow::ShowMessage(bool error, const QString& text) {
+  if (error) {
+    log_->appendHtml("<span style=\"color:#B00020\">Error: " + Html(text) + "</span>");
+    statusBar()->showMessage("Error: " + text);
+  } else {
+    log_->appendHtml("<span>" + Html(text) + "</span>");
+    statusBar()->showMessage(text);
+  }
+}
+
+void DeskWindow::ShowRecord(const analysis::Record& record) {
+  if (const auto* profile = std::get_if<analysis::ProfileRecord>(&record)) {
+    ShowProfile(*profile);
+    return;
+  }
+  const std::string& file = std::holds_alternative<analysis::CalibrationRecord>(record)
+                                ? std::get<analysis::CalibrationRecord>(record).file
+                                : std::get<analysis::CheckRecord>(record).file;
+  const QString take = QString::fromStdString(file);
+  analysed_.insert(take);
+  for (int row = 0; row < takes_->count(); ++row) {
+    QListWidgetItem* item = takes_->item(row);
+    if (item->data(kTakeRole).toString() == take)
+      item->setForeground(palette().color(QPalette::PlaceholderText));
+  }
+  results_->add(record);
+  results_view_->scrollToBottom();
+  results_view_->resizeColumnsToContents();
+}
+
+void DeskWindow::ShowProfile(const analysis::ProfileRecord& profile) {
+  const QString checks =
+      QString::number(profile.checks) + (profile.checks == 1 ? " check" : " checks");
+  const std::vector<ProfileLine> lines = ExplainProfile(profile.profile);
+  profile_table_->setRowCount(static_cast<int>(lines.size()));
+  if (lines.empty()) {
+    profile_title_->setText(
+        "Profile " + QString::fromStdString(profile.profile) + " (" + checks + "): " +
+        QString::fromStdString(profile.profile == "0" ? std::string(analysis::kProfileUnavailable)
+                                                      : "not a profile this desk can read"));
+    return;
+  }
+  profile_title_->setText("Profile " + QString::fromStdString(profile.profile) + " (" + checks +
+                          "), digit by digit:");
+  int row = 0;
+  for (const ProfileLine& line : lines) {
+    const QStringList cells = {QString::number(line.position), QString(QChar(line.digit)),
+                               QString::fromStdString(line.topic),
+                               QString::fromStdString(line.meaning),
+                               QString::fromStdString(line.shares)};
+    for (int column = 0; column < cells.size(); ++column) {
+      auto* item = new QTableWidgetItem(cells[column]);
+      item->setToolTip(cells[column]);
+      profile_table_->setItem(row, column, item);
+    }
+    ++row;
+  }
+  profile_table_->resizeColumnsToContents();
+}
+
+void DeskWindow::StartFresh() {
+  initialised_ = false;
+  analysed_.clear();
+  results_->clear();
+  profile_table_->setRowCount(0);
+  profile_title_->setText("Profile: none yet");
+  for (int row = 0; row < takes_->count(); ++row) {
+    takes_->item(row)->setForeground(palette().color(QPalette::WindowText));
+  }
+  UpdateButtons();
+}
+
+void DeskWindow::dragEnterEvent(QDragEnterEvent* event) {
+  if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void DeskWindow::dropEvent(QDropEvent* event) {
+  QStringList paths;
+  for (const QUrl& url : event->mimeData()->urls()) {
+    if (url.isLocalFile()) paths << url.toLocalFile();
+  }
+  if (paths.isEmpty()) return;
+  event->acceptProposedAction();
+  openFiles(paths);
+}
+
+}  // namespace pellix::desk

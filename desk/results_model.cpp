@@ -1,0 +1,156 @@
+#include "desk/results_model.h"
+
+#include <QFileInfo>
+#include <array>
+#include <cmath>
+#include <optional>
+#include <string>
+#include <type_traits>
+#include <variant>
+
+#include "host/analysis/report.h"
+#include "host/analysis/result_meanings.h"
+
+namespace pellix::desk {
+namespace {
+
+constexpr std::array<const char*, ResultsModel::kColumns> kHeaders = {
+    "Take", "Code", "Verdict", "LIE", "GLB", "EXC", "SPT", "SPJ", "JQ", "AVJ"};
+constexpr std::array<const char*, ResultsModel::kColumns> kToolTips = {
+    "the recording",
+    "the result code the control published (CR_msgX)",
+    "what the code means",
+    "lie stress (LIEstress)",
+    "global stress (GLBstress)",
+    "excitement (EXCstress)",
+    "thorn rate (CR_spT)",
+    "jump rate (CR_SPJ)",
+    "jump spread (CR_JQ)",
+    "average jump length (CR_avJ)"};
+
+QString Text(const std::string& text) {
+  return QString::fromStdString(text);
+}
+
+QString Verdict(const analysis::CalibrationRecord& record) {
+  if (record.accepted()) return "calibration accepted";
+  return "calibration rejected: " + Text(std::string(analysis::kCalibrationRejected));
+}
+
+QString Verdict(const analysis::CheckRecord& record) {
+  if (std::optional<int> code = analysis::ResultCode(record.code)) {
+    return Text(std::string(analysis::ResultCodeMeaning(*code)->summary));
+  }
+  return "unknown code " + Text(record.code);
+}
+
+// A measure as the control published it.
+std::string Measure(const std::optional<analysis::Measures>& m, int column) {
+  if (!m) return "-";
+  switch (column) {
+    case ResultsModel::kThorns:
+      return m->thorn_rate;
+    case ResultsModel::kJumps:
+      return m->jump_rate;
+    case ResultsModel::kSpread:
+      return m->jump_spread;
+    default:
+      return m->avg_jump_len;
+  }
+}
+
+// A measure for the list: whole numbers as they are, others to two decimals (the tooltip has
+// the whole text).
+QString ShortMeasure(const std::string& text) {
+  bool number = false;
+  const double value = Text(text).toDouble(&number);
+  if (!number || std::floor(value) == value) return Text(text);
+  return QString::number(value, 'f', 2);
+}
+
+QString Stress(const std::optional<analysis::StressLevels>& s, int column) {
+  if (!s) return "-";
+  switch (column) {
+    case ResultsModel::kLie:
+      return Text(s->lie);
+    case ResultsModel::kGlobal:
+      return Text(s->global);
+    default:
+      return Text(s->excitement);
+  }
+}
+
+// One cell of a calibration or check row.
+template <typename Take>
+QString Cell(const Take& take, int column) {
+  switch (column) {
+    case ResultsModel::kTake:
+      return QFileInfo(Text(take.file)).fileName();
+    case ResultsModel::kCode:
+      return Text(take.code);
+    case ResultsModel::kVerdict:
+      return Verdict(take);
+    case ResultsModel::kLie:
+    case ResultsModel::kGlobal:
+    case ResultsModel::kExcitement:
+      if constexpr (std::is_same_v<Take, analysis::CheckRecord>) return Stress(take.stress, column);
+      return "-";
+    default:
+      return ShortMeasure(Measure(take.measures, column));
+  }
+}
+
+}  // namespace
+
+int ResultsModel::rowCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+}
+
+int ResultsModel::columnCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : kColumns;
+}
+
+QVariant ResultsModel::data(const QModelIndex& index, int role) const {
+  if (!index.isValid() || index.row() >= rowCount()) return {};
+  const analysis::Record& row = record(index.row());
+  const auto* calibration = std::get_if<analysis::CalibrationRecord>(&row);
+  const auto* check = std::get_if<analysis::CheckRecord>(&row);
+  if (role == Qt::DisplayRole) {
+    if (calibration != nullptr) return Cell(*calibration, index.column());
+    if (check != nullptr) return Cell(*check, index.column());
+  }
+  if (role == Qt::ToolTipRole && index.column() == kTake) {
+    return Text(calibration != nullptr ? calibration->file : check->file);
+  }
+  if (role == Qt::ToolTipRole && index.column() >= kThorns) {
+    return Text(Measure(calibration != nullptr ? calibration->measures : check->measures,
+                        index.column()));
+  }
+  if (role == Qt::TextAlignmentRole && index.column() != kTake && index.column() != kVerdict) {
+    return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
+  }
+  return {};
+}
+
+QVariant ResultsModel::headerData(int section, Qt::Orientation orientation, int role) const {
+  if (orientation != Qt::Horizontal || section < 0 || section >= kColumns) return {};
+  if (role == Qt::DisplayRole) return QString(kHeaders[static_cast<std::size_t>(section)]);
+  if (role == Qt::ToolTipRole) return QString(kToolTips[static_cast<std::size_t>(section)]);
+  return {};
+}
+
+void ResultsModel::add(const analysis::Record& record) {
+  if (std::holds_alternative<analysis::ProfileRecord>(record)) return;
+  const int row = rowCount();
+  beginInsertRows({}, row, row);
+  rows_.push_back(record);
+  endInsertRows();
+}
+
+void ResultsModel::clear() {
+  beginResetModel();
+  rows_.clear();
+  endResetModel();
+}
+
+}  // namespace pellix::desk

@@ -1,0 +1,67 @@
+"""pellix: the voice-stress analysis control ALG_V1S from Python.
+
+The package loads the component library libPellix.so through ctypes (no compiled extension)
+and drives the control by late binding, exactly as any automation host does. The library is
+found through the environment variable PELLIX_LIBRARY, else through the per-user class
+registry (the entry of "Pellix.ALG_V1S" that DllRegisterServer writes), else beside the
+package.
+
+API
+---
+``pellix.Control(properties=None, *, user_mode=True, on_property_changed=None)``
+    A new control instance. Without `properties` it receives InitProperties (a new
+    instance); with a mapping it receives ReadProperties from it (a saved instance).
+    Use it as a context manager (``with pellix.Control() as c:``) or call ``close()``.
+
+Members
+    Every property and method of the interface is an attribute named exactly as the
+    interface names it, discovered from the component's type information when the first
+    instance is created: ``c.DATAstr = path``, ``c.Initalize()``, ``c.Calibrate()``,
+    ``c.Check()``, ``c.profiler()``, ``c.ResetCal()``, ``c.ResetAll()``, ``c.CR_msgX``,
+    ``c.LIEstress``, ``c.GLBstress``, ``c.EXCstress``, ``c.DensityLevel``, ... Texts are
+    ``str``, 16-bit integers ``int``, ``CR_SFLC`` whatever it holds (None for Empty).
+    Values passed in are converted as the control converts them ("12" into an integer is 12).
+    ``Control.members`` lists them (name, dispid, method/get/put, type, hidden, help).
+
+Errors
+    A failing call raises ``pellix.PellixError`` with ``.number`` (the platform error
+    number: 13 type mismatch, 53 file not found, 382/393 set/get not supported at runtime,
+    ...), ``.description`` and ``.status`` (the 32-bit status code). Failures that are not
+    platform errors (a call from another thread than the one that created the instance)
+    carry number 0.
+
+Property bags
+    Any mapping serves as the bag: ``c.write_properties(mapping)`` (WriteProperties; a new
+    dict when no mapping is given, returned), ``c.read_properties(mapping)``
+    (ReadProperties; a missing key gives the control's default) and ``c.init_properties()``
+    (InitProperties). Values are None, bool, int, float or str. An exception raised by the
+    mapping ends the load or save at that key; it is raised as the cause of a PellixError.
+
+Container
+    ``c.user_mode`` is the ambient UserMode the control asks for (True: run mode).
+    ``c.on_property_changed = callback`` receives ``callback(name, dispid)`` for every
+    PropertyChanged, in the order the control notifies (``CR_msgX`` notifies as "CR_MSGX").
+
+Threads
+    An instance belongs to the thread that created it; calls from another thread raise
+    PellixError.
+
+Example
+-------
+>>> import pellix
+>>> with pellix.Control() as c:                                   # doctest: +SKIP
+...     c.DATAstr = "000023000005000000"
+...     c.Initalize()
+...     for take in ("a1.smp", "a2.smp", "a3.smp"):
+...         c.DATAstr = take
+...         c.Calibrate()
+...     c.DATAstr = "b1.smp"
+...     c.Check()
+...     print(c.CR_msgX, c.LIEstress, c.GLBstress, c.EXCstress)
+...     saved = c.write_properties()
+"""
+
+from .control import Control, Member, PellixError
+from ._library import find_library
+
+__all__ = ["Control", "Member", "PellixError", "find_library"]

@@ -1,0 +1,160 @@
+"""The host's side of the boundary written in Python: the client site (ambient UserMode,
+PropertyChanged) and a property bag over any mapping, shown to the component as interfaces."""
+
+import ctypes
+from ctypes import POINTER, c_int32, c_uint16, c_uint32, c_void_p
+
+from . import _abi, _library
+
+DISP_E_MEMBERNOTFOUND = -0x7FFDFFFD  # 0x80020003
+_UNKNOWN_ENTRIES = [
+    (_abi.HRESULT, [c_void_p, POINTER(_abi.GUID), POINTER(c_void_p)]),
+    (c_uint32, [c_void_p]),
+    (c_uint32, [c_void_p]),
+]
+
+
+class _Interfaces:
+    """A Python object shown as several interfaces. Each face is a pointer to a function table
+    of ctypes callbacks; the component's references are counted but the Python object owns
+    the memory, so it must outlive every pointer handed out."""
+
+    def __init__(self, faces):
+        self._callbacks = []
+        self._tables = []
+        self._faces = []
+        self._by_iid = {}
+        self.references = 0
+        for iids, entries in faces:
+            functions = [self._query_interface, self._add_ref, self._release] + \
+                [function for _, _, function in entries]
+            kinds = _UNKNOWN_ENTRIES + [(restype, argtypes) for restype, argtypes, _ in entries]
+            table = (c_void_p * len(functions))()
+            for index, (function, (restype, argtypes)) in enumerate(zip(functions, kinds)):
+                callback = ctypes.CFUNCTYPE(restype, *argtypes)(function)
+                self._callbacks.append(callback)
+                table[index] = ctypes.cast(callback, c_void_p).value
+            face = ctypes.c_void_p(ctypes.addressof(table))
+            self._tables.append(table)
+            self._faces.append(face)
+            for iid in iids:
+                self._by_iid.setdefault(bytes(iid), ctypes.addressof(face))
+
+    def pointer(self, iid=_abi.IID_IUnknown):
+        return self._by_iid[bytes(iid)]
+
+    def _query_interface(self, _this, riid, out):
+        if not out:
+            return _abi.E_POINTER
+        face = self._by_iid.get(bytes(riid.contents)) if riid else None
+        out[0] = face
+        if face is None:
+            return _abi.E_NOINTERFACE
+        self.references += 1
+        return _abi.S_OK
+
+    def _add_ref(self, _this):
+        self.references += 1
+        return self.references
+
+    def _release(self, _this):
+        self.references -= 1
+        return self.references
+
+
+class Site(_Interfaces):
+    """The container: answers the ambient UserMode and passes PropertyChanged on to
+    `on_changed(name, dispid)`."""
+
+    def __init__(self, user_mode, on_changed):
+        self.user_mode = user_mode
+        self.error = None
+        self._on_changed = on_changed
+        dispatch = [
+            (_abi.HRESULT, [c_void_p, POINTER(c_uint32)], self._type_info_count),
+            (_abi.HRESULT, [c_void_p, c_uint32, c_uint32, POINTER(c_void_p)], self._type_info),
+            (_abi.HRESULT, [c_void_p, c_void_p, c_void_p, c_uint32, c_uint32, c_void_p],
+             self._ids_of_names),
+            (_abi.HRESULT, [c_void_p, c_int32, c_void_p, c_uint32, c_uint16,
+                            c_void_p, POINTER(_abi.VARIANT), c_void_p, c_void_p],
+             self._invoke),
+        ]
+        sink = [
+            (_abi.HRESULT, [c_void_p, c_int32], self._changed),
+            (_abi.HRESULT, [c_void_p, c_int32], self._request_edit),
+        ]
+        super().__init__([([_abi.IID_IUnknown, _abi.IID_IDispatch], dispatch),
+                          ([_abi.IID_IPropertyNotifySink], sink)])
+
+    @staticmethod
+    def _type_info_count(_this, count):
+        if count:
+            count[0] = 0
+        return _abi.S_OK
+
+    @staticmethod
+    def _type_info(_this, _index, _lcid, out):
+        if out:
+            out[0] = None
+        return _abi.E_NOTIMPL
+
+    @staticmethod
+    def _ids_of_names(*_):
+        return _abi.E_NOTIMPL
+
+    def _invoke(self, _this, dispid, _riid, _lcid, flags, _params, result, _excep, _arg):
+        if dispid != _abi.DISPID_AMBIENT_USERMODE or not flags & _abi.DISPATCH_PROPERTYGET:
+            return DISP_E_MEMBERNOTFOUND
+        if result:
+            _library.set_variant(result.contents, bool(self.user_mode))
+        return _abi.S_OK
+
+    def _changed(self, _this, dispid):
+        name = _library.library().PellixPropertyChangeName(dispid)
+        try:
+            self._on_changed(name.decode("utf-8") if name else "", dispid)
+        except Exception as error:  # noqa: BLE001 - raised to the caller after the call
+            if self.error is None:
+                self.error = error
+        return _abi.S_OK
+
+    @staticmethod
+    def _request_edit(_this, _dispid):
+        return _abi.S_OK
+
+
+class MappingBag(_Interfaces):
+    """A property bag over a mapping: a missing key reads as absent (the control's default),
+    values are None, bool, int, float or str. An exception from the mapping fails the call
+    (E_FAIL) and is kept in `error` for the caller to raise."""
+
+    def __init__(self, mapping):
+        self.mapping = mapping
+        self.error = None
+        entries = [
+            (_abi.HRESULT, [c_void_p, c_void_p, POINTER(_abi.VARIANT), c_void_p], self._read),
+            (_abi.HRESULT, [c_void_p, c_void_p, POINTER(_abi.VARIANT)], self._write),
+        ]
+        super().__init__([([_abi.IID_IUnknown, _abi.IID_IPropertyBag], entries)])
+
+    def _read(self, _this, name, value, _log):
+        try:
+            key = _library.str_from_olestr(name)
+            try:
+                stored = self.mapping[key]
+            except KeyError:
+                return _abi.E_INVALIDARG
+            _library.set_variant(value.contents, stored)
+            return _abi.S_OK
+        except Exception as error:  # noqa: BLE001 - reported to the caller after the call
+            self.error = error
+            return _abi.E_FAIL
+
+    def _write(self, _this, name, value):
+        try:
+            key = _library.str_from_olestr(name)
+            self.mapping[key] = _library.python_value(value.contents, whole_as_int=True)
+            return _abi.S_OK
+        except Exception as error:  # noqa: BLE001 - reported to the caller after the call
+            self.error = error
+            return _abi.E_FAIL

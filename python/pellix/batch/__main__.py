@@ -1,0 +1,158 @@
+"""python3 -m pellix.batch MANIFEST --scheduler ADDRESS --out results.csv
+
+Analyses every speaker of a manifest on a Dask cluster and writes what
+``pellix analyze --batch MANIFEST --format csv`` prints, row for row."""
+
+import argparse
+import sys
+import threading
+import time
+
+from . import manifest, rows
+from .corpus import DEFAULT_PARAMS, in_order, submit
+from .output import Output, OutputError
+
+PROGRAM = "python3 -m pellix.batch"
+EPILOG = """\
+Each speaker is one Dask task: the worker runs pellix analyze on that speaker alone, so the
+file holds exactly what pellix analyze --batch MANIFEST --format csv prints, and its errors
+are shown here. Every worker needs the pellix program (PELLIX_COMMAND, beside the library
+named by PELLIX_LIBRARY, or on PATH) and must reach the recordings under the paths the
+manifest gives (relative ones from the folder this command runs in).
+
+A bad recording or speaker never stops the run. Speakers are written in manifest order as
+soon as they and all speakers before them are done, so an interrupted run keeps what it
+wrote, and --resume carries on from there.
+
+Exit status: as pellix analyze's: 0 when every take was analysed; 1 when a take, a task,
+the manifest or the output failed; 2 for a usage error; 130 when interrupted.
+
+Examples:
+  dask scheduler &                      # on one machine
+  dask worker tcp://HOST:8786 &         # on each of the others
+  python3 -m pellix.batch corpus.csv --scheduler tcp://HOST:8786 --out results.csv
+  python3 -m pellix.batch corpus.csv --workers 2 --out results.csv --resume"""
+
+
+def _arguments(argv):
+    parser = argparse.ArgumentParser(
+        prog=PROGRAM, description="Analyse the speakers of a manifest on a Dask cluster.",
+        epilog=EPILOG, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("manifest", metavar="MANIFEST", help="CSV file: speaker,role,file")
+    parser.add_argument("--out", required=True, metavar="FILE", help="the CSV file to write")
+    where = parser.add_mutually_exclusive_group()
+    where.add_argument("--scheduler", metavar="ADDRESS",
+                       help="a running Dask scheduler (tcp://HOST:8786)")
+    where.add_argument("--workers", type=int, metavar="N",
+                       help="start a local cluster of N worker processes instead "
+                            "(default: one per processor)")
+    parser.add_argument("--params", default=DEFAULT_PARAMS, metavar="TEXT",
+                        help="packed parameter string for Initalize (default: %(default)s)")
+    parser.add_argument("--resume", action="store_true",
+                        help="keep the speakers FILE already holds and analyse the rest")
+    args = parser.parse_args(argv)
+    if args.workers is not None and args.workers < 1:
+        parser.error("--workers must be at least 1")
+    return args
+
+
+def _client(args):
+    from distributed import Client, LocalCluster
+
+    if args.scheduler:
+        return Client(args.scheduler, timeout="30s")
+    cluster = LocalCluster(n_workers=args.workers, threads_per_worker=1, processes=True,
+                           dashboard_address=None)
+    return Client(cluster)
+
+
+class _Tally:
+    """What the summary counts, filled as speakers are written."""
+
+    def __init__(self):
+        self.speakers = self.takes = self.refused = self.failed = 0
+        self.status = 0
+
+    def add(self, speaker, run, show):
+        self.speakers += 1
+        self.takes += speaker.takes
+        if isinstance(run, str):  # the task itself failed
+            self.failed += 1
+            self.status = max(self.status, 1)
+            show(f"{PROGRAM}: error: {run}")
+            return
+        self.refused += sum(r.get("code") == "-1" for r in rows.records(run.header, run.body, ""))
+        if run.status != 0:
+            self.failed += 1
+            self.status = max(self.status, run.status)
+        for line in run.errors.splitlines():
+            if ": error: " in line or run.status == 2:
+                show(line)
+
+    def summary(self, skipped, seconds):
+        rate = f", {self.takes / seconds:.1f} takes/s" if seconds > 0 else ""
+        skip = f" ({skipped} already written)" if skipped else ""
+        return (f"{PROGRAM}: {self.speakers} speakers{skip}, {self.takes} takes, "
+                f"{self.refused} refused as too short or silent, {self.failed} speakers with "
+                f"failures, {seconds:.1f} s{rate}")
+
+
+def _run(args, speakers, output, show_progress):
+    tally = _Tally()
+
+    def show(line):
+        # The progress bar shares the terminal: clear its line first.
+        sys.stderr.write(("\33[2K\r" if show_progress else "") + line + "\n")
+
+    start = time.monotonic()
+    todo = speakers[output.first:]
+    with _client(args) as client:
+        futures = submit(client, todo, args.params, False)
+        failure = []
+
+        def write():
+            try:
+                for speaker, run in zip(todo, in_order(todo, futures)):
+                    if not isinstance(run, str):
+                        output.write_speaker(run)
+                    tally.add(speaker, run, show)
+            except BaseException as e:  # noqa: BLE001 - reported by the main thread
+                failure.append(e)
+
+        writer = threading.Thread(target=write, daemon=True)
+        writer.start()
+        if show_progress:
+            from distributed import progress
+
+            progress(futures)
+        writer.join()
+        if failure:
+            raise failure[0]
+    return tally, time.monotonic() - start
+
+
+def main(argv=None):
+    args = _arguments(argv)
+    try:
+        speakers = manifest.read(args.manifest)
+        output = Output(args.out, speakers, args.resume)
+    except (manifest.ManifestError, OutputError) as e:
+        print(f"{PROGRAM}: error: {e}", file=sys.stderr)
+        return 1
+    try:
+        tally, seconds = _run(args, speakers, output, sys.stdout.isatty())
+    except KeyboardInterrupt:
+        output.close()
+        print(f"\n{PROGRAM}: interrupted; run again with --resume to carry on", file=sys.stderr)
+        return 130
+    except (OSError, OutputError) as e:
+        output.close()
+        print(f"{PROGRAM}: error: {e}", file=sys.stderr)
+        return 1
+    output.close()
+    print(tally.summary(output.first, seconds), file=sys.stderr)
+    return tally.status
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,240 @@
+// The one way the host writes a file, and the one way it reads a small one: a failure at any
+// step leaves the old file whole and no temporary file behind; links are written through;
+// pipes, devices and folders are refused; permissions are kept; a size limit holds; and a
+// signal removes what it would otherwise leave behind.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "platform/atomic_file.h"
+#include "platform/file_error.h"
+#include "platform/json_property_bag.h"
+#include "platform/safe_read.h"
+#include "platform/signal_cleanup.h"
+
+namespace pellix {
+namespace {
+
+namespace fs = std::filesystem;
+
+class FileSafety : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (fs::temp_directory_path() / "pellix-files-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    dir_ = pattern;
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+  void Write(const std::string& name, const std::string& text) const {
+    std::ofstream(dir_ / name, std::ios::binary) << text;
+  }
+  std::string Read(const std::string& name) const {
+    std::ifstream in(dir_ / name, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+  std::vector<std::string> Names() const {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir_)) names.push_back(entry.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+  // The error WriteFileAtomically raises, as number and cause.
+  static std::pair<int, std::string> WriteError(const std::string& path, const std::string& text) {
+    try {
+      WriteFileAtomically(path, text);
+    } catch (const FileError& e) {
+      return {e.number(), e.what()};
+    }
+    return {0, ""};
+  }
+  std::pair<int, std::string> ReadError(const std::string& path, std::uint64_t limit = 100) const {
+    try {
+      ReadRegularFile(path, limit);
+    } catch (const FileError& e) {
+      return {e.number(), e.what()};
+    }
+    return {0, ""};
+  }
+
+  fs::path dir_;
+};
+
+TEST_F(FileSafety, AFailureAtAnyStepLeavesTheOldFileAndNoTemporaryFile) {
+  struct Case {
+    AtomicWriteStep step;
+    int errno_value;
+    int number;
+    std::string cause;
+  };
+  const Case cases[] = {
+      {AtomicWriteStep::kCreate, EACCES, 70, "Permission denied"},
+      {AtomicWriteStep::kWrite, ENOSPC, 75, "No space left on device"},
+      {AtomicWriteStep::kSync, EIO, 75, "Input/output error"},
+      {AtomicWriteStep::kClose, EDQUOT, 75, "Disk quota exceeded"},
+      {AtomicWriteStep::kRename, EXDEV, 75, "Invalid cross-device link"},
+  };
+  for (const Case& c : cases) {
+    Write("state.json", "old");
+    ScopedAtomicWriteFault fault(c.step, c.errno_value);
+    EXPECT_EQ(WriteError(Path("state.json"), "new"), std::make_pair(c.number, c.cause));
+    EXPECT_EQ(Read("state.json"), "old");
+    EXPECT_EQ(Names(), std::vector<std::string>{"state.json"});
+  }
+  WriteFileAtomically(Path("state.json"), "new");
+  EXPECT_EQ(Read("state.json"), "new");
+  EXPECT_EQ(Names(), std::vector<std::string>{"state.json"});
+}
+
+TEST_F(FileSafety, AFullDiskLeavesTheOldFile) {
+  // A file-size limit in a child process stands for a full disk.
+  Write("take.smp", "old");
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    ::signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{1000, 1000};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    try {
+      WriteFileAtomically(Path("take.smp"), std::string(5000, 'x'));
+    } catch (const FileError& e) {
+      ::_exit(e.number() == 75 && std::string(e.what()) == "File too large" ? 0 : 2);
+    }
+    ::_exit(1);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  EXPECT_EQ(Read("take.smp"), "old");
+  EXPECT_EQ(Names(), std::vector<std::string>{"take.smp"});
+}
+
+TEST_F(FileSafety, OnlyRegularFilesAndNewPathsAreReplaced) {
+  ASSERT_EQ(::mkfifo(Path("pipe").c_str(), 0600), 0);
+  fs::create_directory(Path("dir"));
+  ::symlink("/dev/null", Path("null-link").c_str());
+  struct Case {
+    std::string name;
+    std::pair<int, std::string> error;
+  };
+  const Case cases[] = {
+      {Path("pipe"), {75, "it is a pipe, not a regular file"}},
+      {Path("dir"), {75, "it is a directory"}},
+      {Path("null-link"), {75, "it is a device, not a regular file"}},
+      {Path("dir") + "/", {75, "the path names a folder, not a file"}},
+      {Path("no/such/file"), {53, "No such file or directory"}},
+      {"", {53, "the path is empty"}},
+  };
+  for (const Case& c : cases) EXPECT_EQ(WriteError(c.name, "x"), c.error) << c.name;
+  EXPECT_TRUE(fs::is_fifo(Path("pipe")));
+  EXPECT_TRUE(fs::is_symlink(Path("null-link")));
+  EXPECT_TRUE(fs::is_character_file("/dev/null"));
+  EXPECT_EQ(Names(), (std::vector<std::string>{"dir", "null-link", "pipe"}));
+}
+
+TEST_F(FileSafety, LinksAreWrittenThroughAndPermissionsKept) {
+  fs::create_directory(Path("real"));
+  Write("real/bag.json", "old");
+  ::chmod(Path("real/bag.json").c_str(), 0600);
+  ASSERT_EQ(::symlink("real/bag.json", Path("link.json").c_str()), 0);
+  ASSERT_EQ(::symlink("link.json", Path("link2.json").c_str()), 0);
+  ASSERT_EQ(::symlink("real/new.json", Path("dangling.json").c_str()), 0);
+
+  WriteFileAtomically(Path("link2.json"), "new");
+  EXPECT_TRUE(fs::is_symlink(Path("link.json")));
+  EXPECT_TRUE(fs::is_symlink(Path("link2.json")));
+  EXPECT_EQ(Read("real/bag.json"), "new");
+  EXPECT_EQ(fs::status(Path("real/bag.json")).permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write);
+
+  WriteFileAtomically(Path("dangling.json"), "made");
+  EXPECT_TRUE(fs::is_symlink(Path("dangling.json")));
+  EXPECT_EQ(Read("real/new.json"), "made");
+
+  ASSERT_EQ(::symlink("loop-b", Path("loop-a").c_str()), 0);
+  ASSERT_EQ(::symlink("loop-a", Path("loop-b").c_str()), 0);
+  EXPECT_EQ(WriteError(Path("loop-a"), "x").first, 75);
+  EXPECT_EQ(Names(), (std::vector<std::string>{"dangling.json", "link.json", "link2.json", "loop-a",
+                                               "loop-b", "real"}));
+}
+
+TEST_F(FileSafety, SmallFilesAreReadSafelyWithinALimit) {
+  ASSERT_EQ(::mkfifo(Path("pipe").c_str(), 0600), 0);
+  Write("hundred", std::string(100, 'a'));
+  Write("more", std::string(101, 'a'));
+  struct Case {
+    std::string path;
+    std::pair<int, std::string> error;
+  };
+  const Case cases[] = {
+      {Path("hundred"), {0, ""}},
+      {Path("more"), {321, "it is larger than 100 bytes, more than such a file ever holds"}},
+      {Path("pipe"), {75, "it is a pipe, not a regular file"}},
+      {"/dev/zero", {75, "it is a device, not a regular file"}},
+      {dir_.string(), {75, "it is a directory"}},
+      {Path("none"), {53, "No such file or directory"}},
+      {"", {53, "the path is empty"}},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ReadError(c.path), c.error) << c.path;
+  EXPECT_EQ(ReadRegularFile(Path("hundred"), 100), std::string(100, 'a'));
+}
+
+TEST_F(FileSafety, ASignalRemovesRegisteredFilesAndFolders) {
+  for (int signal_number : {SIGINT, SIGTERM, SIGPIPE}) {
+    fs::create_directory(Path("scratch"));
+    Write("scratch/1-a.smp", "x");
+    Write("scratch/.2-b.smp.tmp-1-0", "y");
+    Write("temporary", "z");
+    Write("kept", "k");
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      CleanupOnSignal folder(Path("scratch"), CleanupOnSignal::Kind::kFolder);
+      CleanupOnSignal file(Path("temporary"), CleanupOnSignal::Kind::kFile);
+      { CleanupOnSignal released(Path("kept"), CleanupOnSignal::Kind::kFile); }
+      ::raise(signal_number);
+      ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal_number) << status;
+    EXPECT_EQ(Names(), std::vector<std::string>{"kept"}) << signal_number;
+    fs::remove(Path("kept"));
+  }
+}
+
+TEST_F(FileSafety, ABagOfManyUnknownKeysLoadsInLinearTime) {
+  // 200 000 keys took minutes while every key was looked up along a list.
+  std::string text = "{";
+  for (int i = 0; i < 200000; ++i)
+    text += "\"k" + std::to_string(i) + "\":" + std::to_string(i) + ",";
+  text += "\"k5\":\"again\"}";
+  Write("big.json", text);
+  const auto start = std::chrono::steady_clock::now();
+  JsonPropertyBag bag = JsonPropertyBag::Load(Path("big.json"));
+  bag.WriteProperty("new", Value::Double(1), Value());
+  const auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start);
+  EXPECT_LT(seconds.count(), 20.0);
+  const std::vector<std::string> keys = bag.keys();
+  ASSERT_EQ(keys.size(), 200001u);
+  EXPECT_EQ(keys[5], "k5");  // a repeated key keeps its first place and its last value
+  EXPECT_EQ(keys.back(), "new");
+  EXPECT_EQ(bag.ReadProperty("k5", Value()).string(), "again");
+}
+
+}  // namespace
+}  // namespace pellix

@@ -1,0 +1,354 @@
+// pellix handed what a careless or hostile user might hand it, through the real binary:
+// outputs that are devices, pipes, links or inputs; inputs that are pipes, devices or not
+// ours; a full disk; runs sharing a state file; signals; and the messages for all of these.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Outcome {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+bool Contains(const std::string& text, const std::string& needle) {
+  return text.find(needle) != std::string::npos;
+}
+
+std::string Example(const std::string& path) {
+  return std::string(PELLIX_SOURCE_DIR) + "/examples/" + path;
+}
+
+class Hardening : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (fs::temp_directory_path() / "pellix-hardening-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    dir_ = pattern;
+    fs::create_directory(dir_ / "tmp");
+    fs::copy_file(Example("recordings/alex_check_01.wav"), dir_ / "take.wav");
+    fs::copy_file(Example("samples/alex_check_01.smp"), dir_ / "take.smp");
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+  void Write(const std::string& name, const std::string& bytes) const {
+    std::ofstream(dir_ / name, std::ios::binary) << bytes;
+  }
+  std::string Read(const std::string& name) const {
+    std::ifstream in(dir_ / name, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+  std::string Command(const std::string& arguments, const std::string& out = "stdout") const {
+    return "cd '" + dir_.string() + "' && TMPDIR='" + Path("tmp") + "' '" + PELLIX_BINARY + "' " +
+           arguments + " </dev/null >" + (out == "stdout" ? "'" + Path(out) + "'" : out) + " 2>'" +
+           Path("stderr") + "'";
+  }
+  // Runs pellix in the test's folder; `out` is where standard output goes.
+  Outcome Pellix(const std::string& arguments, const std::string& out = "stdout",
+                 const std::string& prefix = "") const {
+    const int raw = std::system((prefix + Command(arguments, out)).c_str());
+    Outcome run;
+    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    if (out == "stdout") run.out = Read("stdout");
+    run.err = Read("stderr");
+    return run;
+  }
+  std::vector<std::string> Names(const std::string& folder = "") const {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir_ / folder)) {
+      names.push_back(entry.path().filename());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  fs::path dir_;
+};
+
+// ---- outputs ----
+
+TEST_F(Hardening, ConvertRefusesDevicesAndPipesWritesThroughLinksAndKeepsTheMode) {
+  ASSERT_EQ(::mkfifo(Path("pipe.smp").c_str(), 0600), 0);
+  Outcome pipe = Pellix("convert take.wav pipe.smp");
+  EXPECT_EQ(pipe.status, 1);
+  EXPECT_TRUE(Contains(pipe.err, "'pipe.smp': it is a pipe, not a regular file")) << pipe.err;
+  EXPECT_TRUE(fs::is_fifo(Path("pipe.smp")));
+
+  Outcome device = Pellix("convert take.wav /dev/null");
+  EXPECT_EQ(device.status, 1);
+  EXPECT_TRUE(Contains(device.err, "it is a device, not a regular file")) << device.err;
+  EXPECT_TRUE(fs::is_character_file("/dev/null"));
+
+  Write("real.smp", "old");
+  ASSERT_EQ(::chmod(Path("real.smp").c_str(), 0600), 0);
+  ASSERT_EQ(::symlink("real.smp", Path("link.smp").c_str()), 0);
+  EXPECT_EQ(Pellix("convert take.wav link.smp").status, 0);
+  EXPECT_TRUE(fs::is_symlink(Path("link.smp")));
+  EXPECT_TRUE(Read("real.smp").starts_with("PLXSMP01"));
+  EXPECT_EQ(fs::status(Path("real.smp")).permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write);
+  EXPECT_EQ(Names("tmp"), std::vector<std::string>{});
+}
+
+TEST_F(Hardening, AnOutputThatIsAlsoAnInputIsRefused) {
+  const std::string take = Read("take.smp");
+  ASSERT_EQ(Pellix("analyze --state s.json --calibrate take.smp").status, 0);
+  const std::string state = Read("s.json");
+  ASSERT_EQ(::symlink("s.json", Path("alias.json").c_str()), 0);
+  struct Case {
+    std::string arguments;
+    std::string message;
+  };
+  const Case cases[] = {
+      {"analyze --state s.json --check take.smp --panel s.json",
+       "--panel 's.json' would overwrite the state file 's.json'"},
+      {"analyze --state s.json --check take.smp --panel ./alias.json",
+       "--panel './alias.json' would overwrite the state file 's.json'"},
+      {"analyze --check take.smp --panel take.smp",
+       "--panel 'take.smp' would overwrite the take 'take.smp'"},
+      {"analyze --state new.json --check take.smp --panel new.json",
+       "--panel 'new.json' would overwrite the state file 'new.json'"},
+      {"panel --state s.json --svg s.json",
+       "--svg 's.json' would overwrite the property bag 's.json'"},
+      {"convert take.wav ./take.wav", "is the recording itself"},
+  };
+  for (const Case& c : cases) {
+    Outcome run = Pellix(c.arguments);
+    EXPECT_EQ(run.status, 2) << c.arguments;
+    EXPECT_TRUE(Contains(run.err, c.message)) << c.arguments << ": " << run.err;
+  }
+  EXPECT_EQ(Read("take.smp"), take);
+  EXPECT_EQ(Read("s.json"), state);
+  EXPECT_FALSE(fs::exists(Path("new.json")));
+}
+
+TEST_F(Hardening, AJsonObjectThatIsNotASavedBagIsLeftAsItIs) {
+  const std::string settings = R"({"Mode":"dark","Volume":3})";
+  Write("settings.json", settings);
+  Outcome run = Pellix("analyze --state settings.json --check take.smp");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_TRUE(Contains(run.err, "is not a property bag saved by pellix")) << run.err;
+  EXPECT_EQ(Read("settings.json"), settings);
+
+  // A saved bag with a key of someone else's keeps it through a save.
+  ASSERT_EQ(Pellix("analyze --state s.json --calibrate take.smp").status, 0);
+  std::string bag = Read("s.json");
+  bag.insert(1, "\"note\":\"mine\",");
+  Write("s.json", bag);
+  ASSERT_EQ(Pellix("analyze --state s.json --check take.smp").status, 0);
+  EXPECT_TRUE(Read("s.json").starts_with("{\"note\":\"mine\",")) << Read("s.json");
+}
+
+TEST_F(Hardening, RunsSharingAStateFileTakeTurns) {
+  // Every check of this take moves the calibration, so four checks in turn end where four in
+  // a row do, and a lost update shows.
+  std::string calibration;
+  for (int i = 1; i <= 3; ++i) {
+    calibration += " " + Example("samples/alex_calibrate_" + std::to_string(i) + ".smp");
+  }
+  fs::copy_file(Example("samples/alex_check_02.smp"), Path("check.smp"));
+  ASSERT_EQ(Pellix("analyze --state s.json --calibrate" + calibration).status, 0);
+  fs::copy_file(Path("s.json"), Path("row.json"));
+  for (int i = 0; i < 4; ++i) {
+    const std::string before = Read("row.json");
+    ASSERT_EQ(Pellix("analyze --state row.json --check check.smp").status, 0);
+    ASSERT_NE(Read("row.json"), before);
+  }
+  for (int round = 0; round < 3; ++round) {
+    fs::copy_file(Path("row.json"), Path("expected.json"), fs::copy_options::overwrite_existing);
+    fs::copy_file(Path("s.json"), Path("shared.json"), fs::copy_options::overwrite_existing);
+    std::string together;
+    for (int i = 0; i < 4; ++i) {
+      together += "'" + std::string(PELLIX_BINARY) +
+                  "' analyze --state shared.json --check check.smp >/dev/null 2>&1 & ";
+    }
+    ASSERT_EQ(std::system(("cd '" + dir_.string() + "' || exit 1; " + together + "wait").c_str()),
+              0);
+    EXPECT_EQ(Read("shared.json"), Read("expected.json")) << "round " << round;
+  }
+}
+
+// ---- inputs ----
+
+TEST_F(Hardening, PipesDevicesAndHugeFilesAreRefusedAtOnce) {
+  ASSERT_EQ(::mkfifo(Path("pipe").c_str(), 0600), 0);
+  Write("huge.csv", "speaker,role,file\n");
+  fs::resize_file(Path("huge.csv"), 100u << 20);
+  struct Case {
+    std::string arguments;
+    int status;
+    std::string message;
+  };
+  const Case cases[] = {
+      {"analyze --batch pipe", 1, "cannot read manifest 'pipe': it is a pipe, not a regular file"},
+      {"analyze --batch /dev/zero", 1, "it is a device, not a regular file"},
+      {"analyze --batch huge.csv", 1, "it is larger than 64 MiB"},
+      {"analyze --state pipe --check take.smp", 1, "it is a pipe, not a regular file"},
+      {"analyze --state /dev/zero --check take.smp", 1, "it is a device, not a regular file"},
+      {"panel --state /dev/urandom", 1, "it is a device, not a regular file"},
+      {"script pipe", 2, "cannot read script pipe: it is a pipe, not a regular file"},
+      {"script /dev/zero", 2, "it is a device, not a regular file"},
+  };
+  for (const Case& c : cases) {
+    const auto start = std::chrono::steady_clock::now();
+    Outcome run = Pellix(c.arguments);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10)) << c.arguments;
+    EXPECT_EQ(run.status, c.status) << c.arguments;
+    EXPECT_TRUE(Contains(run.err, c.message)) << c.arguments << ": " << run.err;
+  }
+  EXPECT_TRUE(fs::is_fifo(Path("pipe")));
+}
+
+TEST_F(Hardening, AnEndlessScriptLineEndsInAnError) {
+  const int raw = std::system(("head -c 70000000 /dev/zero | '" + std::string(PELLIX_BINARY) +
+                               "' script - >/dev/null 2>'" + Path("stderr") + "'")
+                                  .c_str());
+  EXPECT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 2) << raw;
+  EXPECT_TRUE(Contains(Read("stderr"), "<stdin>:1: the line is longer than 64 MiB"))
+      << Read("stderr");
+}
+
+// ---- a full disk, a closed pipe, a signal ----
+
+TEST_F(Hardening, FailedWritesToStandardOutputFailTheRun) {
+  Write("s.pellix", "get DATAstr\n");
+  for (const std::string arguments :
+       {"typelib", "panel", "script s.pellix", "analyze --check take.smp --format csv"}) {
+    Outcome run = Pellix(arguments, "/dev/full");
+    EXPECT_EQ(run.status, 1) << arguments;
+    EXPECT_TRUE(
+        Contains(run.err, "pellix: cannot write to standard output: No space left on device"))
+        << arguments << ": " << run.err;
+  }
+}
+
+TEST_F(Hardening, AFailedStateSaveGivesItsCause) {
+  ASSERT_EQ(Pellix("analyze --state s.json --calibrate take.smp").status, 0);
+  std::string state = Read("s.json");
+  // A file-size limit of 512 bytes stands for a full disk; the bag (with a note of its own,
+  // kept through a save) is larger.
+  state.insert(1, "\"note\":\"" + std::string(600, 'n') + "\",");
+  Write("s.json", state);
+  Outcome run = Pellix("analyze --state s.json --check take.smp --format csv", "stdout",
+                       "trap '' XFSZ; ulimit -f 1; ");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_TRUE(Contains(run.err,
+                       "cannot save state to 's.json' (File too large, error 75: "
+                       "Path/File access error)"))
+      << run.err;
+  EXPECT_EQ(Read("s.json"), state);
+  EXPECT_EQ(Names(), (std::vector<std::string>{".s.json.lock", "s.json", "stderr", "stdout",
+                                               "take.smp", "take.wav", "tmp"}));
+}
+
+TEST_F(Hardening, SignalsLeaveNoScratchFolderNorTemporaryFile) {
+  // A long recording, so that the signal comes while a take is converted or written; where it
+  // comes makes no difference to what must be left.
+  std::string wav = Read("take.wav");
+  std::string copies = "cd '" + dir_.string() + "'";
+  for (int i = 0; i < 40; ++i) copies += " && cp take.wav t" + std::to_string(i) + ".wav";
+  ASSERT_EQ(std::system(copies.c_str()), 0);
+  std::string takes;
+  for (int i = 0; i < 40; ++i) takes += " t" + std::to_string(i) + ".wav";
+  for (int signal_number : {SIGINT, SIGTERM, SIGPIPE}) {
+    for (int delay_ms : {5, 30, 80}) {
+      const pid_t child = ::fork();
+      ASSERT_GE(child, 0);
+      if (child == 0) {
+        ::execl("/bin/sh", "sh", "-c", ("exec " + Command("analyze --check" + takes)).c_str(),
+                static_cast<char*>(nullptr));
+        ::_exit(127);
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(delay_ms));
+      ::kill(child, signal_number);
+      int status = 0;
+      ASSERT_EQ(::waitpid(child, &status, 0), child);
+      EXPECT_EQ(Names("tmp"), std::vector<std::string>{}) << signal_number << " " << delay_ms;
+    }
+  }
+  for (int delay_ms : {2, 10, 40}) {
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      ::execl("/bin/sh", "sh", "-c", ("exec " + Command("convert take.wav out.smp")).c_str(),
+              static_cast<char*>(nullptr));
+      ::_exit(127);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(delay_ms));
+    ::kill(child, SIGTERM);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    for (const std::string& name : Names()) EXPECT_FALSE(name.starts_with(".out.smp")) << name;
+  }
+}
+
+// ---- messages ----
+
+TEST_F(Hardening, MessagesSayWhatIsWrong) {
+  Write("bom.pellix", "\xEF\xBB\xBFget DATAstr\n");
+  Write("long.pellix", "frob" + std::string(50000, 'x') + "\n");
+  struct Case {
+    std::string arguments;
+    int status;
+    std::string message;
+  };
+  const Case cases[] = {
+      {"frobnicate", 2, "pellix: unknown command 'frobnicate'; the commands are analyze, demo,"},
+      {"analyze --state '' --check take.smp", 2, "an empty path names no file"},
+      {"analyze --format xml --check take.smp", 2, "--format"},
+      {"analyze --jobs 0 --batch m.csv", 2, "--jobs"},
+      {"panel --svg ''", 2, "an empty path names no file"},
+      {"script long.pellix", 2,
+       "not a statement: unknown keyword \"frobxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx...\" "
+       "(50004 bytes)"},
+  };
+  for (const Case& c : cases) {
+    Outcome run = Pellix(c.arguments);
+    EXPECT_EQ(run.status, c.status) << c.arguments;
+    EXPECT_TRUE(Contains(run.err, c.message)) << c.arguments << ": " << run.err;
+    EXPECT_LT(run.err.size(), 1000u) << c.arguments;
+  }
+  Outcome bom = Pellix("script bom.pellix");
+  EXPECT_EQ(bom.status, 0) << bom.err;
+  EXPECT_TRUE(bom.out.starts_with("{\"line\":1,\"op\":\"get\"")) << bom.out;
+}
+
+TEST_F(Hardening, TheLengthWarningCountsTheSamplesUpToTheFirstZero) {
+  // The header's count and the file's size both disagree with what the intake reads.
+  auto sample_file = [&](const std::string& name, std::uint32_t count, const std::string& data) {
+    std::string bytes = "PLXSMP01";
+    for (std::uint32_t v : {11025u, count}) {
+      for (int b = 0; b < 4; ++b) bytes += static_cast<char>((v >> (8 * b)) & 0xFF);
+    }
+    bytes.resize(49, '\0');
+    Write(name, bytes + data);
+  };
+  const std::string take = Read("take.smp").substr(49);
+  std::string long_take;
+  while (long_take.size() < 40000) long_take += take;
+  long_take.resize(40000);
+  sample_file("ends.smp", 10, long_take + std::string(1, '\0') + std::string(20000, '\x80'));
+  sample_file("short.smp", 60000, take + std::string(1, '\0') + std::string(30000, '\x80'));
+  Outcome ends = Pellix("analyze --check ends.smp");
+  EXPECT_TRUE(Contains(ends.err, "ends.smp is 3.6 s long (40000 samples at 11025 Hz)")) << ends.err;
+  Outcome short_take = Pellix("analyze --check short.smp");
+  EXPECT_FALSE(Contains(short_take.err, "long (")) << short_take.err;
+}
+
+}  // namespace

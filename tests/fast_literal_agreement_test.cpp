@@ -1,0 +1,248 @@
+// The fast intake and scan against the literal model, on a few thousand generated takes.
+//
+// The engine's passes are table-driven and vectorised; the literal model applies every rule
+// one sample at a time. Both read the same takes in the same order, each on its own module
+// state, so that stale slots, the high-water mark and the kept outputs of an early stop are
+// compared too: short takes after long ones, long after short. The takes are built to sit on
+// the scan's exact edges (a value of exactly 5 or -5 in a would-be thorn, a neighbour exactly 2
+// or 3 from the middle sample), and the test counts that they did.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "engine/literal_model.h"
+#include "engine/tarvo_alg1.h"
+#include "platform/error.h"
+#include "platform/memory_file_system.h"
+
+namespace {
+
+using Tarvo_alg1::SharedState;
+
+constexpr int kTakes = 3000;
+
+struct Settings {
+  double Gain, BackgroundBorder, MinJump, MaxJump;
+};
+
+// Sample bytes built from pieces that sit on the scan's edges, with noise, pauses long enough to
+// end or restart a take, and now and then a 0 byte that ends the data early.
+class TakeGenerator {
+ public:
+  explicit TakeGenerator(std::uint32_t seed) : random_(seed) {}
+
+  std::vector<std::uint8_t> Take(std::size_t samples) {
+    std::vector<std::uint8_t> bytes(49);
+    for (auto& b : bytes) b = Byte(0, 255);  // the header is never read
+    while (bytes.size() < 49 + samples) {
+      switch (Pick(12)) {
+        case 0:
+        case 1:
+        case 2:
+          EdgeThorn(bytes);
+          break;
+        case 3:
+        case 4:
+        case 5:
+          FlatRun(bytes);
+          break;
+        case 6:
+          for (int n = Pick(40); n > 0; --n) bytes.push_back(Byte(1, 255));
+          break;
+        case 7:
+          Pause(bytes, 900 + Pick(300));
+          break;
+        case 8:
+          if (Pick(20) == 0) bytes.push_back(0);
+          break;
+        default:
+          for (int n = Pick(8); n > 0; --n) bytes.push_back(Sample(Pick(2) ? 4 : 0));
+      }
+    }
+    bytes.resize(49 + samples);
+    return bytes;
+  }
+
+  Settings Pick() {
+    Settings s{};
+    switch (Pick(10)) {
+      case 0:
+      case 1:
+        s.Gain = 0;  // automatic
+        break;
+      case 2:
+        s.Gain = 1 + Pick(20);
+        break;
+      case 3:
+        s.Gain = Pick(2000) / 256.0;
+        break;
+      default:
+        s.Gain = 3;  // stored samples are raw - 128: the edges stay where they were built
+    }
+    s.BackgroundBorder = Pick(3) == 0 ? Pick(40) - 3 : Pick(2) ? 0 : Pick(3);
+    s.MinJump = Pick(4) == 0 ? Pick(5) : 2;
+    s.MaxJump = Pick(20) == 0 ? 90 + Pick(30) : Pick(4) == 0 ? Pick(16) + 0.5 : 30;
+    return s;
+  }
+
+  int Pick(int n) { return std::uniform_int_distribution<int>(0, n - 1)(random_); }
+
+ private:
+  std::uint8_t Byte(int low, int high) {
+    return static_cast<std::uint8_t>(std::uniform_int_distribution<int>(low, high)(random_));
+  }
+  static std::uint8_t Sample(int centred) {
+    return static_cast<std::uint8_t>(std::clamp(centred + 128, 1, 255));
+  }
+
+  // A peak or trough whose lowest (or highest) value is exactly at the thorn limit, or one
+  // past it.
+  void EdgeThorn(std::vector<std::uint8_t>& bytes) {
+    const int sign = Pick(2) ? 1 : -1;
+    const int limit = 5 + Pick(2);
+    const int peak = limit + 1 + Pick(6);
+    const int side = Pick(3);
+    int a = limit + Pick(peak - limit);
+    int c = limit + Pick(peak - limit);
+    if (side == 0) a = limit;
+    if (side == 1) c = limit;
+    for (int v : {0, sign * a, sign * peak, sign * c, 0}) bytes.push_back(Sample(v));
+  }
+
+  // A nearly flat stretch whose steps are at most 3 (2 is still flat, 3 is not).
+  void FlatRun(std::vector<std::uint8_t>& bytes) {
+    int v = Pick(41) - 20;
+    for (int n = 2 + Pick(14); n > 0; --n) {
+      v = std::clamp(v + Pick(7) - 3, -40, 40);
+      bytes.push_back(Sample(v));
+    }
+  }
+
+  void Pause(std::vector<std::uint8_t>& bytes, int length) {
+    for (int n = 0; n < length; ++n) bytes.push_back(Sample(Pick(3) - 1));
+  }
+
+  std::mt19937 random_;
+};
+
+// What one take leaves behind, by either implementation.
+struct Outcome {
+  int intake_error = 0;
+  int scan_error = 0;
+  double SampleCount, Gain, PeakLevel, ThornRate, JumpRate, AvgJumpLen, JumpSpread;
+  std::size_t StoredHighWater;
+  bool operator==(const Outcome&) const = default;
+};
+
+void PrintTo(const Outcome& o, std::ostream* out) {
+  *out << "errors " << o.intake_error << "/" << o.scan_error << " count " << o.SampleCount
+       << " gain " << o.Gain << " peak " << o.PeakLevel << " rates " << o.ThornRate << " "
+       << o.JumpRate << " " << o.AvgJumpLen << " " << o.JumpSpread << " high-water "
+       << o.StoredHighWater;
+}
+
+int ErrorOf(auto&& call) {
+  try {
+    call();
+  } catch (const pellix::PlatformError& e) {
+    return e.number();
+  }
+  return 0;
+}
+
+Outcome RunTake(SharedState& m, const Settings& s, auto load, auto scan) {
+  m.DataFileName = "take";
+  m.Gain = s.Gain;
+  m.BackgroundBorder = s.BackgroundBorder;
+  Outcome o;
+  o.intake_error = ErrorOf(load);
+  if (o.intake_error == 0 && m.SampleCount >= 450) {
+    m.MinJump = s.MinJump;
+    m.MaxJump = s.MaxJump;
+    o.scan_error = ErrorOf(scan);
+  }
+  o.SampleCount = m.SampleCount;
+  o.Gain = m.Gain;
+  o.PeakLevel = m.PeakLevel;
+  o.ThornRate = m.ThornRate;
+  o.JumpRate = m.JumpRate;
+  o.AvgJumpLen = m.AvgJumpLen;
+  o.JumpSpread = m.JumpSpread;
+  o.StoredHighWater = m.StoredHighWater;
+  return o;
+}
+
+// How often the stored takes put a position exactly on one of the scan's edges.
+struct EdgeHits {
+  long thorn_at_limit = 0;    // a peak (trough) with a value of exactly 5 (-5): no thorn
+  long thorn_past_limit = 0;  // the same with 6 (-6): a thorn
+  long step_of_two = 0;       // the larger step to a neighbour is exactly 2: flat
+  long step_of_three = 0;     // exactly 3: not flat
+
+  void Count(const SharedState& m) {
+    const auto last = static_cast<std::size_t>(std::min(m.SampleCount, 20500.0));
+    for (std::size_t k = 1; k + 2 < last; ++k) {
+      const double a = m.Samples[k], b = m.Samples[k + 1], c = m.Samples[k + 2];
+      if (a < b && b > c) {
+        const double low = std::min(a, c);
+        thorn_at_limit += low == 5;
+        thorn_past_limit += low == 6;
+      }
+      if (a > b && b < c) {
+        const double high = std::max(a, c);
+        thorn_at_limit += high == -5;
+        thorn_past_limit += high == -6;
+      }
+      const double step = std::max(std::abs(a - b), std::abs(c - b));
+      step_of_two += step == 2;
+      step_of_three += step == 3;
+    }
+  }
+};
+
+TEST(FastLiteralAgreementTest, EngineAndLiteralModelAgreeOnGeneratedTakes) {
+  TakeGenerator generate(20261209);
+  pellix::MemoryFileSystem files;
+  pellix::ScopedFileSystem scope(files);
+  SharedState& engine = Tarvo_alg1::Shared();
+  engine = SharedState{};
+  auto model = std::make_unique<SharedState>();
+  EdgeHits hits;
+  int compared_scans = 0;
+
+  for (int take = 0; take < kTakes; ++take) {
+    // Mostly short takes, with long ones (up to the whole 30 001-byte window and past it) in
+    // between, so that a short take often follows a long one.
+    const std::size_t samples =
+        generate.Pick(5) == 0 ? 20000 + generate.Pick(12000) : 300 + generate.Pick(6000);
+    files.Add("take", generate.Take(samples));
+    const Settings settings = generate.Pick();
+    const Outcome by_engine = RunTake(
+        engine, settings, [] { Tarvo_alg1::LoadSamples(); }, [] { Tarvo_alg1::ScanThornsJumps(); });
+    const Outcome by_model = RunTake(
+        *model, settings, [&] { reference::LoadSamples(*model); },
+        [&] { reference::ScanThornsJumps(*model); });
+    ASSERT_EQ(by_engine, by_model)
+        << "take " << take << ", gain " << settings.Gain << ", border " << settings.BackgroundBorder
+        << ", jumps " << settings.MinJump << " to " << settings.MaxJump;
+    ASSERT_TRUE(std::equal(engine.Samples.begin(), engine.Samples.end(), model->Samples.begin()))
+        << "the sample store differs after take " << take;
+    if (by_model.SampleCount >= 450) ++compared_scans;
+    if (settings.Gain == 3) hits.Count(*model);
+  }
+
+  // The comparison means something only if the takes reached the scan and its edges.
+  EXPECT_GT(compared_scans, kTakes / 2);
+  EXPECT_GT(hits.thorn_at_limit, 1000);
+  EXPECT_GT(hits.thorn_past_limit, 1000);
+  EXPECT_GT(hits.step_of_two, 1000);
+  EXPECT_GT(hits.step_of_three, 1000);
+}
+
+}  // namespace

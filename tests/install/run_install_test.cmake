@@ -1,0 +1,61 @@
+# Called as: cmake -DBUILD_DIR=... -DSOURCE_DIR=... -DWORK_DIR=... -DC_COMPILER=...
+#                  -DPKG_CONFIG=... [-DPRELOAD=...] -P run_install_test.cmake
+function(run)
+  execute_process(COMMAND ${ARGN} RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  if(NOT status EQUAL 0)
+    message(FATAL_ERROR "failed (${status}): ${ARGN}\n${out}\n${err}")
+  endif()
+  set(output "${out}" PARENT_SCOPE)
+endfunction()
+
+file(REMOVE_RECURSE "${WORK_DIR}")
+set(prefix "${WORK_DIR}/prefix")
+set(samples "${SOURCE_DIR}/examples/samples")
+set(host_env ${CMAKE_COMMAND} -E env --unset=PELLIX_LIBRARY "XDG_DATA_HOME=${WORK_DIR}/data")
+if(PRELOAD)
+  list(APPEND host_env "LD_PRELOAD=${PRELOAD}")
+endif()
+
+run(${CMAKE_COMMAND} --install "${BUILD_DIR}" --prefix "${prefix}")
+
+# A consumer project through find_package(Pellix).
+run(${CMAKE_COMMAND} -S "${SOURCE_DIR}/examples/c_host" -B "${WORK_DIR}/find_package"
+    -G Ninja -DCMAKE_C_COMPILER=${C_COMPILER} "-DCMAKE_PREFIX_PATH=${prefix}")
+run(${CMAKE_COMMAND} --build "${WORK_DIR}/find_package")
+run(${host_env} "${WORK_DIR}/find_package/pellix_c_host" "${samples}")
+set(find_package_output "${output}")
+
+# The same host through pkg-config.
+run(${CMAKE_COMMAND} -E env "PKG_CONFIG_PATH=${prefix}/lib/pkgconfig"
+    ${PKG_CONFIG} --cflags --libs pellix)
+separate_arguments(flags UNIX_COMMAND "${output}")
+run(${CMAKE_COMMAND} -E env "PKG_CONFIG_PATH=${prefix}/lib/pkgconfig"
+    ${PKG_CONFIG} --variable=libdir pellix)
+string(STRIP "${output}" libdir)
+run(${C_COMPILER} -std=c99 -Wall -Wextra -Wpedantic -Werror
+    "${SOURCE_DIR}/examples/c_host/main.c" ${flags} "-Wl,-rpath,${libdir}"
+    -o "${WORK_DIR}/pkg_config_host")
+run(${host_env} "${WORK_DIR}/pkg_config_host" "${samples}")
+set(pkg_config_output "${output}")
+
+# The Python host over the installed package, which finds the library beside it.
+file(GLOB package_dirs "${prefix}/lib*/python3/dist-packages")
+run(${host_env} ASAN_OPTIONS=detect_leaks=0 PYTHONDONTWRITEBYTECODE=1
+    "PYTHONPATH=${package_dirs}" /usr/bin/python3
+    "${SOURCE_DIR}/examples/python_host/pellix_python_host.py" "${samples}")
+set(python_output "${output}")
+
+foreach(line "calibrated: CAL_spT=" "check 1: CR_msgX=" "check 2: CR_msgX=" "profile: DATAstr="
+             "reloaded: CAL_spT=" "notifications: ")
+  string(FIND "${find_package_output}" "${line}" at)
+  if(at EQUAL -1)
+    message(FATAL_ERROR "the C host printed no '${line}':\n${find_package_output}")
+  endif()
+endforeach()
+if(NOT pkg_config_output STREQUAL find_package_output)
+  message(FATAL_ERROR "pkg-config host:\n${pkg_config_output}\nfind_package host:\n${find_package_output}")
+endif()
+if(NOT python_output STREQUAL find_package_output)
+  message(FATAL_ERROR "Python host:\n${python_output}\nC host:\n${find_package_output}")
+endif()
+message(STATUS "${find_package_output}")

@@ -1,0 +1,117 @@
+"""The files a corpus run reads and writes: the manifest, file names as the command shows
+them, and the output file an interrupted run resumes."""
+
+import os
+import tempfile
+import unittest
+
+from pellix.batch import manifest, output, speaker
+
+
+class ManifestTest(unittest.TestCase):
+    def test_names_shown_as_the_command_shows_them(self):
+        for given, shown in [
+            ("examples/recordings/a.wav", "examples/recordings/a.wav"),
+            ("a//b.wav", "a/b.wav"),
+            ("./a/./b.wav", "a/b.wav"),
+            ("a/../b.wav", "b.wav"),
+            ("a/../../b.wav", "../b.wav"),
+            ("/../b.wav", "/b.wav"),
+            ("a/b/..", "a/"),
+            ("a/.", "a/"),
+            ("a/..", "."),
+        ]:
+            self.assertEqual(manifest.normal_name(given), shown, given)
+
+    def test_speakers_in_order_of_first_line_takes_in_manifest_order(self):
+        text = ('\ufeffFile, Role ,speaker,notes\n'
+                'x/1.wav,calibrate,bo,\n'
+                '\n'
+                '"y, z.wav",CHECK,al,"a ""b""\nc"\n'
+                ' x/2.wav ,check, bo ,\n'
+                '/abs/3.wav,calibrate,bo,\n')
+        speakers = manifest.parse(text, "m.csv", "dir", base="/base")
+        self.assertEqual([s.speaker for s in speakers], ["bo", "al"])
+        bo, al = speakers
+        self.assertEqual([t.name for t in bo.calibrations], ["dir/x/1.wav", "/abs/3.wav"])
+        self.assertEqual([t.name for t in bo.checks], ["dir/x/2.wav"])
+        self.assertEqual([t.name for t in al.checks], ["dir/y, z.wav"])
+        self.assertEqual(al.checks[0].base, "/base")
+
+    def test_refused_manifests_name_file_and_line(self):
+        for text, message in [
+            ("", "m.csv: the manifest is empty"),
+            ("speaker,role,file\n", "m.csv: the manifest lists no takes"),
+            ("speaker,role\n", "m.csv:1: the header must name the columns speaker, role and file "
+                               "(found 'speaker,role')"),
+            ("speaker,role,file,Role\n", "m.csv:1: the header names the column 'role' twice"),
+            ("speaker,role,file\na,check\n", "m.csv:2: 2 fields where the header has 3"),
+            ("speaker,role,file\n\na,chek,x\n", "m.csv:3: the role must be calibrate or check, "
+                                                "not 'chek'"),
+            ("speaker,role,file\n,check,x\n", "m.csv:2: the speaker is empty"),
+            ("speaker,role,file\na,check,\n", "m.csv:2: the file is empty"),
+            ('speaker,role,file\na,check,"x\n', "m.csv:2: a quoted field is not closed"),
+            ('speaker,role,file\na,check,"x"y\n', "m.csv:2: text after the closing quote of a field"),
+            ('speaker,role,file\na,check,x"y\n', "m.csv:2: a quote inside a field that does not "
+                                                 "start with one"),
+        ]:
+            with self.assertRaises(manifest.ManifestError) as raised:
+                manifest.parse(text, "m.csv", "")
+            self.assertEqual(str(raised.exception), message, repr(text))
+
+
+class SpeakerFolderTest(unittest.TestCase):
+    def test_takes_open_from_the_speaker_folder_as_from_the_base(self):
+        with tempfile.TemporaryDirectory() as root:
+            base = os.path.join(root, "corpus", "here")
+            for folder in ("corpus/here/x", "corpus/y", "corpus/here/x/z"):
+                os.makedirs(os.path.join(root, folder))
+            paths = ["x/a.wav", "./x/z/../b.wav", "../y/c.wav", "x/missing.wav",
+                     os.path.join(root, "d.wav")]
+            takes = [manifest.Take(p, manifest.normal_name(p), base) for p in paths]
+            with tempfile.TemporaryDirectory() as folder:
+                cwd = speaker._lay_out(folder, takes)
+                for path in paths:
+                    self.assertEqual(os.path.realpath(os.path.join(cwd, path)),
+                                     os.path.realpath(os.path.join(base, path)), path)
+
+
+class OutputTest(unittest.TestCase):
+    SPEAKERS = [manifest.Speaker(name) for name in ("a", "b", "c", "d")]
+    HEADER = "speaker,role,file\n"
+
+    def resume(self, text, run=None):
+        with tempfile.TemporaryDirectory() as folder:
+            path = os.path.join(folder, "out.csv")
+            with open(path, "w") as f:
+                f.write(text)
+            out = output.Output(path, self.SPEAKERS, resume=True)
+            if run:
+                out.write_speaker(run)
+            out.close()
+            with open(path) as f:
+                return out.first, f.read()
+
+    def test_resume_does_the_last_speaker_written_again(self):
+        a, b1, b2 = "a,check,x\n", "b,check,y\n", 'b,check,"z\n'
+        for text, first, kept in [
+            ("", 0, ""),
+            (self.HEADER[:10], 0, ""),
+            (self.HEADER, 0, self.HEADER),
+            (self.HEADER + a, 0, self.HEADER),
+            (self.HEADER + a + b1, 1, self.HEADER + a),
+            (self.HEADER + a + b1 + b2, 1, self.HEADER + a),  # cut inside a quoted field
+            (self.HEADER + "c,check,x\n" + "d,chec", 3, self.HEADER + "c,check,x\n"),
+        ]:
+            self.assertEqual(self.resume(text), (first, kept), repr(text))
+
+    def test_resume_refuses_a_file_of_another_run(self):
+        run = speaker.SpeakerRun("speaker,kind,file\n", "a,check,x\n", "", 0, {})
+        for text, given in [("file,role\n", None), (self.HEADER + "b,check,x\na,check,y\n", None),
+                            (self.HEADER + "e,check,x\n", None), (self.HEADER, run)]:
+            with self.assertRaises(output.OutputError):
+                self.resume(text, given)
+
+
+if __name__ == "__main__":
+    unittest.main()

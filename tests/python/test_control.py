@@ -1,0 +1,218 @@
+"""The Python package over the component: members from the type information, values, errors,
+notifications, property bags, threads and lifetimes."""
+
+import os
+import threading
+import unittest
+
+import pellix
+
+SAMPLES = os.path.join(os.environ.get("PELLIX_SOURCE_DIR", "."), "examples", "samples")
+CAPTION_HELP = ("Returns/sets the text displayed in an object's title bar or below an "
+                "object's icon.")
+
+
+class RecordingBag(dict):
+    """A dict that remembers every read and write by key, and can fail at one key."""
+
+    def __init__(self, *args, fail_at=None, **kwargs):
+        super().__init__(*args, **kwargs)
+        self.reads = []
+        self.writes = []
+        self.fail_at = fail_at
+
+    def __getitem__(self, key):
+        self.reads.append(key)
+        if key == self.fail_at:
+            raise RuntimeError("bag refuses " + key)
+        return super().__getitem__(key)
+
+    def __setitem__(self, key, value):
+        self.writes.append(key)
+        if key == self.fail_at:
+            raise RuntimeError("bag refuses " + key)
+        super().__setitem__(key, value)
+
+
+class MembersTest(unittest.TestCase):
+    def test_members_come_from_the_type_information_in_interface_order(self):
+        with pellix.Control():
+            names = [m.name for m in pellix.Control.members]
+        self.assertEqual(names, [
+            "Calibrate", "Initalize", "Check", "ResetCal", "ResetAll", "DATAstr",
+            "DensityLevel", "Person", "CAL_SFLC", "CR_SFLC", "BGbord", "LIEstress", "GLBstress",
+            "EXCstress", "profiler", "CR_msgX", "Volume", "MSGstring", "Mode", "CAL_AVJ",
+            "CR_avJ", "BGfilter", "ADDvolume", "CAL_spT", "CAL_spJ", "CAL_JQ", "CR_SPJ",
+            "CR_spT", "CR_JQ"])
+        by_name = {m.name: m for m in pellix.Control.members}
+        self.assertEqual({m.name for m in by_name.values() if m.hidden},
+                         {"DATAstr", "CR_SFLC", "MSGstring"})
+        self.assertEqual({m.name for m in by_name.values() if m.method},
+                         {"Calibrate", "Initalize", "Check", "ResetCal", "ResetAll", "profiler"})
+        self.assertEqual(len([m for m in by_name.values() if m.help == CAPTION_HELP]), 17)
+        cases = [("Calibrate", 0x60030017), ("profiler", 0x60030020), ("DATAstr", 0x68030016),
+                 ("CR_msgX", 0x6803000D), ("CR_JQ", 0x68030000)]
+        for name, dispid in cases:
+            self.assertEqual(by_name[name].dispid, dispid, name)
+
+
+class ValuesTest(unittest.TestCase):
+    def test_a_new_instance_reports_its_defaults(self):
+        with pellix.Control() as c:
+            expected = {"DATAstr": "", "DensityLevel": 0, "Person": 0, "CAL_SFLC": 0,
+                        "CR_SFLC": 0, "Volume": "0", "Mode": "0", "MSGstring": '"',
+                        "BGfilter": "2", "BGbord": "0", "LIEstress": "0", "CR_msgX": "0",
+                        "CAL_spT": "0", "CR_JQ": "0", "ADDvolume": "0"}
+            for name, value in expected.items():
+                self.assertEqual(getattr(c, name), value, name)
+
+    def test_puts_convert_as_the_control_converts(self):
+        cases = [  # (property, value put, value read back)
+            ("DensityLevel", "12", 12),
+            ("DensityLevel", 2.5, 2),
+            ("DensityLevel", 3.5, 4),
+            ("Person", True, -1),
+            ("CAL_SFLC", -32768, -32768),
+            ("CAL_spT", 12, "12"),
+            ("CAL_spT", 0.5, "0.5"),
+            ("CAL_spT", True, "True"),
+            ("CAL_spT", "not a number", "not a number"),
+            ("CR_msgX", "héllo \U0001F600", "héllo \U0001F600"),
+        ]
+        with pellix.Control() as c:
+            for name, value, expected in cases:
+                setattr(c, name, value)
+                self.assertEqual(getattr(c, name), expected, (name, value))
+
+    def test_failing_members_raise_the_platform_error(self):
+        cases = [  # (user mode, property, value, number, description)
+            (True, "CR_SFLC", 3, 393, "Get not supported at runtime"),
+            (False, "CR_SFLC", 3, 382, "Set not supported at runtime"),
+            (False, "DATAstr", "x", 382, "Set not supported at runtime"),
+            (False, "MSGstring", "x", 382, "Set not supported at runtime"),
+            (True, "DensityLevel", "abc", 13, "Type mismatch"),
+            (True, "DensityLevel", 32768, 6, "Overflow"),
+            (True, "Person", "", 13, "Type mismatch"),
+        ]
+        for user_mode, name, value, number, description in cases:
+            with pellix.Control(user_mode=user_mode) as c, self.subTest(name=name, mode=user_mode):
+                before = getattr(c, name)
+                with self.assertRaises(pellix.PellixError) as raised:
+                    setattr(c, name, value)
+                self.assertEqual(raised.exception.number, number)
+                self.assertEqual(raised.exception.description, description)
+                self.assertEqual(raised.exception.status & 0xFFFFFFFF, 0x800A0000 + number)
+                self.assertEqual(getattr(c, name), before)
+
+    def test_a_missing_sample_file_is_error_53(self):
+        with pellix.Control() as c:
+            c.DATAstr = os.path.join(SAMPLES, "no_such_take.smp")
+            with self.assertRaises(pellix.PellixError) as raised:
+                c.Check()
+            self.assertEqual((raised.exception.number, raised.exception.description),
+                             (53, "File not found"))
+
+
+class NotificationTest(unittest.TestCase):
+    def test_puts_notify_in_order_under_their_names(self):
+        heard = []
+        with pellix.Control(on_property_changed=lambda name, dispid: heard.append((name, dispid))) as c:
+            c.CR_msgX = "5"
+            c.BGfilter = "3"
+            c.Volume = "7"
+            with self.assertRaises(pellix.PellixError):
+                c.CR_SFLC = 1
+            c.DensityLevel = 4
+        self.assertEqual(heard, [("CR_MSGX", 0x6803000D), ("BGfilter", 0x68030007),
+                                 ("Volume", 0x6803000C), ("DensityLevel", 0x68030015)])
+
+    def test_an_exception_in_the_callback_reaches_the_caller_after_the_put(self):
+        def refuse(name, dispid):
+            raise KeyError(name)
+        with pellix.Control(on_property_changed=refuse) as c:
+            with self.assertRaises(KeyError):
+                c.Mode = "1"
+            self.assertEqual(c.Mode, "1")
+
+
+class PropertyBagTest(unittest.TestCase):
+    SAVE_ORDER = ["BackColor", "AutoRedraw", "BackStyle", "BorderStyle", "DATAstr",
+                  "DensityLevel", "Person", "CAL_SFLC", "CR_SFLC", "Mode", "CAL_AVJ", "CR_avJ",
+                  "BGfilter", "Volume", "ADDvolume", "CAL_spT", "CAL_spJ", "CAL_JQ", "CR_SPJ",
+                  "CR_spT", "CR_JQ", "Volume", "MSGstring", "Mode", "BGfilter"]
+    LOAD_ORDER = ["BackColor", "AutoRedraw", "BackStyle", "BorderStyle", "DATAstr",
+                  "DensityLevel", "Person", "CAL_SFLC", "CR_SFLC", "BGfilter", "BGbord",
+                  "Volume", "ADDvolume", "CAL_spT", "CAL_spJ", "CAL_JQ", "CR_SPJ", "CR_spT",
+                  "LIEstress", "GLBstress", "EXCstress", "CAL_AVJ", "CR_avJ", "CR_JQ",
+                  "CR_MSGX", "Mode", "Volume", "MSGstring", "Mode", "BGfilter"]
+
+    def test_save_writes_every_key_in_order(self):
+        bag = RecordingBag()
+        with pellix.Control() as c:
+            c.Volume = "9"
+            c.write_properties(bag)
+        self.assertEqual(bag.writes, self.SAVE_ORDER)
+        self.assertEqual(bag["BackColor"], 2147483663)
+        self.assertIs(bag["AutoRedraw"], False)
+        self.assertEqual(bag["Volume"], "9")  # the member, written after the cell
+        self.assertEqual(bag["BGfilter"], "2")  # Filters(3), written last
+        self.assertEqual(bag["MSGstring"], '"')
+
+    def test_load_reads_every_key_in_order_and_an_empty_bag_gives_the_defaults(self):
+        bag = RecordingBag()
+        with pellix.Control(bag) as c:
+            self.assertEqual(bag.reads, self.LOAD_ORDER)
+            self.assertEqual((c.BGfilter, c.Volume, c.MSGstring, c.DensityLevel),
+                             ("0", "0", '"', 0))
+
+    def test_a_bag_failing_at_a_key_ends_the_load_there(self):
+        bag = RecordingBag({"DATAstr": "before", "CAL_spT": "7", "CR_JQ": "after"},
+                           fail_at="CAL_spT")
+        with pellix.Control() as c:
+            with self.assertRaises(pellix.PellixError) as raised:
+                c.read_properties(bag)
+            self.assertIsInstance(raised.exception.__cause__, RuntimeError)
+            self.assertEqual(raised.exception.status & 0xFFFFFFFF, 0x80004005)
+            self.assertEqual(bag.reads[-1], "CAL_spT")
+            self.assertEqual((c.DATAstr, c.CAL_spT, c.CR_JQ), ("before", "0", "0"))
+
+    def test_a_value_that_does_not_convert_ends_the_load_with_its_error(self):
+        cases = [("DensityLevel", "abc", 13), ("Person", 40000, 6), ("CAL_SFLC", [1], 13)]
+        for key, value, number in cases:
+            with pellix.Control() as c, self.subTest(key=key):
+                with self.assertRaises(pellix.PellixError) as raised:
+                    c.read_properties({key: value})
+                self.assertEqual(raised.exception.number, number)
+
+    def test_a_bag_failing_at_a_key_ends_the_save_there(self):
+        bag = RecordingBag(fail_at="CR_avJ")
+        with pellix.Control() as c:
+            with self.assertRaises(pellix.PellixError):
+                c.write_properties(bag)
+        self.assertEqual(bag.writes, self.SAVE_ORDER[:self.SAVE_ORDER.index("CR_avJ") + 1])
+
+
+class LifetimeTest(unittest.TestCase):
+    def test_another_thread_is_refused(self):
+        outcome = []
+        with pellix.Control() as c:
+            def use():
+                try:
+                    c.Mode = "1"
+                except pellix.PellixError as error:
+                    outcome.append((error.number, error.status & 0xFFFFFFFF))
+            worker = threading.Thread(target=use)
+            worker.start()
+            worker.join()
+            self.assertEqual(c.Mode, "0")
+        self.assertEqual(outcome, [(0, 0x8001010E)])
+
+    def test_with_closes_the_instance(self):
+        with pellix.Control() as c:
+            pass
+        with self.assertRaises(ValueError):
+            c.Check()
+
+
+if __name__ == "__main__":
+    unittest.main()

@@ -1,0 +1,116 @@
+// PellixWidget: the control's panel on a window. Every label stands at its position, twips
+// scaled to the screen's logical DPI, with the caption the control holds right now.
+//
+//   PellixWidget widget;                       // a control of its own, a new instance
+//   widget.control().put_DATAstr("000023000005000000");
+//   widget.control().Initalize();              // the panel shows the new settings at once
+//
+// The widget follows the control through a listener on its panel: each caption change
+// repaints that label only, and a property-bag load repaints the surface. The control may
+// live on another thread (its analysis state is per thread): make it with site(), attach()
+// it there, and the changes reach the widget through queued signals.
+#pragma once
+
+#include <QFont>
+#include <QRect>
+#include <QString>
+#include <QWidget>
+#include <atomic>
+#include <cstddef>
+#include <memory>
+#include <vector>
+
+#include "platform/container_site.h"
+#include "shell/alg_v1s.h"
+#include "shell/panel.h"
+
+namespace pellix {
+
+class PellixWidget : public QWidget {
+  Q_OBJECT
+
+ public:
+  // A widget with a control of its own on this thread: made with site() and sent
+  // InitProperties, as a host does for a new instance.
+  explicit PellixWidget(QWidget* parent = nullptr);
+  // A widget that shows nothing until a control is attached.
+  struct WithoutControl {};
+  explicit PellixWidget(WithoutControl, QWidget* parent = nullptr);
+  // A control still attached must be idle and alive (or detached first): the widget stops
+  // listening to it.
+  ~PellixWidget() override;
+
+  // The control shown, to drive exactly as through its C++ interface; on its own thread. The
+  // widget must have one.
+  ALG_V1S& control() const;
+  bool hasControl() const { return control_.load() != nullptr; }
+
+  // The container a control shown here should be made with: its ambient UserMode is the
+  // widget's, and every PropertyChanged comes out of propertyChanged(). Safe from any thread.
+  ContainerSite& site();
+
+  // Shows `control` from now on instead of any other. Call on the control's thread while none
+  // of its calls runs; the widget then learns its captions and look from that thread. The
+  // control must stay alive until it is detached or the widget is destroyed.
+  void attach(ALG_V1S& control);
+  // Stops showing the control; on the control's thread, while it is idle.
+  void detach();
+
+  // Design mode (false) or run mode (true, the default): the ambient UserMode the control
+  // sees, so that puts refused in design mode are refused on the window too.
+  bool userMode() const { return user_mode_.load(); }
+  void setUserMode(bool run_mode) { user_mode_.store(run_mode); }
+
+  // Sets the control's appearance and shows it; on the control's thread.
+  void setSurface(const ControlSurface& surface);
+
+  // What the widget shows, by index into PanelLayout(): each label's rectangle in the
+  // widget's logical pixels, and the caption it draws there.
+  QRect labelRect(std::size_t index) const;
+  QString caption(std::size_t index) const { return captions_.at(index); }
+  // The appearance shown.
+  const ControlSurface& surface() const { return surface_; }
+  // The system's user-interface font at the largest size, up to 8 points, at which every
+  // design caption fits its label.
+  QFont captionFont() const;
+
+  // The control's 5520 x 4695 twips at the screen's logical DPI.
+  QSize sizeHint() const override;
+  QSize minimumSizeHint() const override { return sizeHint(); }
+
+ signals:
+  // The control notified its container that the property `name` changed.
+  void propertyChanged(const QString& name);
+  // A label shows a new caption (after the repaint was asked for).
+  void captionShown(int index);
+
+  // From the control's thread to the widget's.
+  void captionArrived(int index, const QString& caption, QPrivateSignal);
+  void surfaceArrived(const pellix::ControlSurface& surface, QPrivateSignal);
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void changeEvent(QEvent* event) override;
+
+ private:
+  class Site;
+  class Listener;
+
+  void showCaption(int index, const QString& caption);
+  void showSurface(const ControlSurface& surface);
+  double twipsToPixelsX() const;
+  double twipsToPixelsY() const;
+
+  std::unique_ptr<Site> site_;
+  std::unique_ptr<Listener> listener_;
+  std::atomic<bool> user_mode_{true};
+  std::unique_ptr<ALG_V1S> own_control_;
+  std::atomic<ALG_V1S*> control_{nullptr};
+
+  std::vector<QString> captions_;
+  ControlSurface surface_;
+  mutable QFont caption_font_;
+  mutable double caption_font_dpi_ = 0;  // the DPI caption_font_ was sized for
+};
+
+}  // namespace pellix
