@@ -63,6 +63,26 @@ std::string Seconds(double seconds) {
   return text;
 }
 
+// The cells a check moves and a later check reads: the break points, the resolutions it
+// adapts and the calibration constants it drifts. Put back, they make the next check meet the
+// control as it was.
+class CalibrationSnapshot {
+ public:
+  explicit CalibrationSnapshot(ALG_V1S& control) {
+    Panel& p = control.panel();
+    for (std::size_t row : {kBreakPointsRow, kResolutionRow, kConstantsRow}) {
+      for (Label* cell : {&p.SPT[row], &p.SPJ[row], &p.JQ[row], &p.AVJ[row]})
+        captions_.emplace_back(cell, cell->caption());
+    }
+  }
+  void Restore() const {
+    for (const auto& [cell, caption] : captions_) cell->set_caption(caption);
+  }
+
+ private:
+  std::vector<std::pair<Label*, std::string>> captions_;
+};
+
 class Session {
  public:
   Session(const SpeakerTakes& takes, const SessionSettings& settings, SampleSource& source,
@@ -83,14 +103,15 @@ class Session {
     }
     if (settings_.fixed_calibration) frozen_.emplace(control);
     for (const Take& take : takes_.checks) {
-      if (frozen_) Unfreeze(control);
+      if (frozen_) frozen_->Restore();
       Check(control, take);
       Done();
     }
     if (settings_.profile) Profile(control);
     if (settings_.state) {
       try {
-        SaveState(frozen_ ? *frozen_ : control, *settings_.state);
+        if (frozen_) frozen_->Restore();
+        SaveState(control, *settings_.state);
         SaveHistory(HistoryPath(*settings_.state), AllHistory());
       } catch (const StateError& e) {
         Fail("state", settings_.state->string(), e.number(), e.what());
@@ -270,15 +291,6 @@ class Session {
     }
   }
 
-  // The control as frozen before the checks, with the history the checks so far have written.
-  void Unfreeze(ALG_V1S& control) {
-    const auto table = control.profile_table();
-    const std::int16_t count = control.profile_count();
-    control = *frozen_;
-    control.mutable_profile_table() = table;
-    control.set_profile_count(count);
-  }
-
   std::string Speaker() const { return settings_.show_speaker ? takes_.speaker : std::string(); }
 
   void Warning(std::string text) { outcome_.events.emplace_back(Message{false, std::move(text)}); }
@@ -310,9 +322,9 @@ class Session {
   int checks_recorded_ = 0;
   int calibrations_drawn_ = 0;
   int checks_drawn_ = 0;
-  std::optional<ALG_V1S> frozen_;        // with fixed_calibration: the control before the checks
-  std::vector<HistoryRow> history_;      // loaded from the state's sidecar
-  std::vector<HistoryRow> new_history_;  // this run's checks
+  std::optional<CalibrationSnapshot> frozen_;  // with fixed_calibration: before the checks
+  std::vector<HistoryRow> history_;            // loaded from the state's sidecar
+  std::vector<HistoryRow> new_history_;        // this run's checks
 };
 
 }  // namespace
