@@ -70,6 +70,13 @@ Json WithoutFile(Json line) {
   return line;
 }
 
+// A record without what depends on the source rather than the samples analysed: the file name
+// and the source's levels (16-bit before conversion, 8-bit in a sample file).
+Json WithoutSource(Json line) {
+  for (const char* key : {"file", "peak_dbfs", "rms_dbfs", "clipped_source"}) line.erase(key);
+  return line;
+}
+
 // One CSV line split into fields (quotes as RFC 4180; no line breaks inside fields here).
 std::vector<std::string> CsvFields(const std::string& line) {
   std::vector<std::string> fields(1);
@@ -304,7 +311,8 @@ TEST_F(Analyze, RecordingsGiveTheSameResultsAsTheSampleFilesMadeFromThem) {
   ASSERT_EQ(smp.status, 0) << smp.err;
   std::vector<Json> a = JsonLines(wav.out), b = JsonLines(smp.out);
   ASSERT_EQ(a.size(), b.size());
-  for (std::size_t i = 0; i < a.size(); ++i) EXPECT_EQ(WithoutFile(a[i]), WithoutFile(b[i])) << i;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    EXPECT_EQ(WithoutSource(a[i]), WithoutSource(b[i])) << i;
 }
 
 TEST_F(Analyze, FlacGivesTheSameResultsAsItsWavAndOggIsAnalysed) {
@@ -423,7 +431,9 @@ TEST_F(Analyze, AStateFileThatIsNotJsonIsReportedAndLeftIntact) {
   EXPECT_EQ(run.status, 1);
   EXPECT_TRUE(Contains(run.err, "s.json")) << run.err;
   EXPECT_TRUE(Contains(run.err, "error 321: Invalid file format")) << run.err;
-  EXPECT_EQ(run.out, "");
+  // Nothing analysed: the one row is the state's failure.
+  EXPECT_EQ(CountLines(run.out, "error 321"), 1) << run.out;
+  EXPECT_EQ(CountLines(run.out, "accepted"), 0) << run.out;
   EXPECT_EQ(Read("s.json"), bytes);
 }
 
@@ -448,7 +458,8 @@ TEST_F(Analyze, AStateInAFolderThatDoesNotExistFailsBeforeAnalysing) {
   EXPECT_EQ(run.status, 1);
   EXPECT_TRUE(Contains(run.err, "no/such/s.json")) << run.err;
   EXPECT_TRUE(Contains(run.err, "error 53: File not found")) << run.err;
-  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(CountLines(run.out, "error 53"), 1) << run.out;
+  EXPECT_EQ(CountLines(run.out, "accepted"), 0) << run.out;
   EXPECT_FALSE(fs::exists(dir_ / "no"));
 }
 
@@ -460,14 +471,12 @@ TEST_F(Analyze, EachBadTakeIsNamedWithItsErrorAndTheOthersStillAnalysed) {
   std::ifstream wav(Recording("alex_check_01"), std::ios::binary);
   std::string bytes(std::istreambuf_iterator<char>(wav), {});
   Write("truncated.wav", bytes.substr(0, bytes.size() / 3));
-  fs::create_directory(dir_ / "folder.wav");
   const struct {
     const char* file;
     const char* error;
   } cases[] = {
       {"missing.wav", "error 53: File not found"},
       {"missing.smp", "error 53: File not found"},
-      {"folder.wav", "error 75: Path/File access error"},
       {"text.wav", "error 321: Invalid file format"},
       {"truncated.wav", "error 321: Invalid file format"},
       {"empty.wav", "error 321: Invalid file format"},
@@ -579,7 +588,7 @@ TEST_F(Analyze, BatchGivesTheSameOutputOnOneOrTwoThreadsInManifestOrder) {
   ASSERT_EQ(alone.size(), 16u);
   for (std::size_t i = 0; i < 16; ++i) {
     Json batch = WithoutFile(lines[i]);
-    batch.erase("speaker");
+    batch["speaker"] = "";
     EXPECT_EQ(batch, WithoutFile(alone[i])) << i;
   }
 }
@@ -836,19 +845,26 @@ TEST_F(Analyze, HistoryAcrossThreeRunsGivesTheProfileOfOneRun) {
 
 TEST_F(Analyze, AFixedCalibrationGivesTheSameAnswerTwice) {
   ASSERT_EQ(Pellix("analyze --state s.json " + AlexCalibration()).status, 0);
-  const std::string saved = Read("s.json");
   const std::string take = " --check '" + Recording("alex_check_05") + "' '" +
                            Recording("alex_check_05") + "' --format json";
+  // The calibration constants the bag keeps.
+  auto calibration = [this] {
+    const Json bag = Json::parse(Read("s.json"));
+    return std::vector<Json>{bag["CAL_spT"], bag["CAL_spJ"], bag["CAL_JQ"], bag["CAL_AVJ"]};
+  };
+  const std::vector<Json> saved = calibration();
   Outcome first = Pellix("analyze --state s.json --fixed-calibration" + take);
   Outcome second = Pellix("analyze --state s.json --fixed-calibration" + take);
   ASSERT_EQ(first.status, 0) << first.err;
   EXPECT_EQ(first.out, second.out);
   const std::vector<Json> lines = JsonLines(first.out);
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_GE(lines[0]["code"].get<int>(), 0);
   EXPECT_EQ(lines[0], lines[1]);  // and twice in one run
-  EXPECT_EQ(Read("s.json"), saved);
+  EXPECT_EQ(calibration(), saved);
   // Without it the check moves the calibration, and the bag keeps the move.
   ASSERT_EQ(Pellix("analyze --state s.json" + take).status, 0);
-  EXPECT_NE(Read("s.json"), saved);
+  EXPECT_NE(calibration(), saved);
 }
 
 TEST_F(Analyze, PlotsOfEveryTakeAndTheTrend) {

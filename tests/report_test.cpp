@@ -148,17 +148,17 @@ TEST(Report, CsvHeaderAndRowsShareTheJsonKeys) {
   EXPECT_EQ(csv->Format(Accepted()),
             ",calibrate,cal 1.wav,0,accepted,,,,35,20,12,5,35,20,12,5,,,,,,,,,,,,,,,,,\n");
   EXPECT_EQ(csv->Format(ProfileRecord{"al", "0", 3}),
-            "al,profile,,,\"no profile yet: it needs at least ten checks since the control was "
-            "created or reset\",,,,,,,,,,,,,,,,,,,,,,,,,0,3,,\n");
+            "al,profile,,,no profile yet: it needs at least ten checks since the control was "
+            "created or reset,,,,,,,,,,,,,,,,,,,,,,,,,0,3,,\n");
   EXPECT_EQ(csv->Format(FailureRecord{"al", "check", "x.wav", 53, "cannot open 'x.wav'"}),
             "al,check,x.wav,,,,,,,,,,,,,,,,,,,,,,,,,,,,,53,cannot open 'x.wav'\n");
 
   // Every csv column is a json key, in the same order.
-  Json line = Json::parse(Format(ReportFormat::kJson, check));
+  const auto line = nlohmann::ordered_json::parse(Format(ReportFormat::kJson, check));
   std::string keys;
   for (const auto& item : line.items()) keys += (keys.empty() ? "" : ",") + item.key();
   EXPECT_EQ(keys + "\n", csv->Header());
-  EXPECT_EQ(line["flags"], Json::array({"clipped", "short_stretch"}));
+  EXPECT_EQ(line["flags"], nlohmann::ordered_json::array({"clipped", "short_stretch"}));
   EXPECT_DOUBLE_EQ(line["stretch_s"].get<double>(), 0.438);
 }
 

@@ -10,7 +10,6 @@
 #include <map>
 #include <memory>
 #include <random>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -167,12 +166,13 @@ TEST_F(ScanMarks, TheStoredTakeOfAHandBuiltFile) {
 // The x coordinates of the moves of the one path drawn in `colour` ("rgb(80%,10%,10%)").
 std::vector<double> TickPositions(const std::string& svg, const std::string& colour) {
   std::vector<double> xs;
-  const std::regex path(
-      "<path[^>]*stroke:" + std::regex_replace(colour, std::regex(R"([()%])"), R"(\$&)") +
-      R"([^>]*d=\"([^\"]*)\")");
-  std::smatch match;
-  if (!std::regex_search(svg, match, path)) return xs;
-  std::istringstream in(match[1].str());
+  const std::size_t style = svg.find("stroke:" + colour);
+  if (style == std::string::npos) return xs;
+  const std::size_t tag = svg.rfind("<path", style);
+  const std::size_t end = svg.find('>', style);
+  const std::size_t d = svg.find(" d=\"", tag);
+  if (tag == std::string::npos || d == std::string::npos || d > end) return xs;
+  std::istringstream in(svg.substr(d + 4, svg.find('"', d + 4) - (d + 4)));
   std::string token;
   while (in >> token) {
     if (token != "M") continue;
@@ -184,27 +184,32 @@ std::vector<double> TickPositions(const std::string& svg, const std::string& col
 }
 
 TEST_F(ScanMarks, APictureCarriesTheMarksAndRendersToEverySurface) {
-  files_.Add("take.smp", SyntheticTake(7));
-  auto& s = Shared();
-  s.DataFileName = "take.smp";
-  s.Gain = 0;
-  s.BackgroundBorder = 5;
-  Tarvo_alg1::LoadSamples();
-  ASSERT_GE(s.SampleCount, 800);
-  s.MinJump = 2;
-  s.MaxJump = 30;
-
+  // The first synthetic take with thorns and jumps both.
   plot::TakePicture picture;
+  std::uint32_t seed = 1;
+  for (; seed < 100; ++seed) {
+    files_.Add("take.smp", SyntheticTake(seed));
+    auto& s = Shared();
+    s.DataFileName = "take.smp";
+    s.Gain = 0;
+    s.BackgroundBorder = 5;
+    Tarvo_alg1::LoadSamples();
+    if (s.SampleCount < 800) continue;
+    s.MinJump = 2;
+    s.MaxJump = 30;
+    picture.marks = {};
+    auto copy = std::make_unique<Tarvo_alg1::SharedState>(s);
+    reference::ScanThornsJumps(*copy, &picture.marks);
+    if (!picture.marks.thorns.empty() && !picture.marks.jumps.empty()) break;
+  }
+  ASSERT_LT(seed, 100u);
+  const auto& s = Shared();
   picture.title = "take.smp";
   picture.rate = 11025;
-  const std::vector<std::uint8_t>& bytes = SyntheticTake(7);
+  const std::vector<std::uint8_t> bytes = SyntheticTake(seed);
   picture.samples.assign(bytes.begin() + 49, bytes.end());
   picture.take_start = s.TakeStart;
   picture.stretch_end = s.TakeEnd;
-  auto copy = std::make_unique<Tarvo_alg1::SharedState>(s);
-  reference::ScanThornsJumps(*copy, &picture.marks);
-  ASSERT_FALSE(picture.marks.thorns.empty());
-  ASSERT_FALSE(picture.marks.jumps.empty());
 
   const std::filesystem::path folder =
       std::filesystem::temp_directory_path() / ("pellix_plot_" + std::to_string(::getpid()));

@@ -50,7 +50,7 @@ std::string Seconds(double seconds) {
 
 int RunConvert(const ConvertOptions& options) {
   // Converting a file onto itself would replace the recording by its 8-bit copy.
-  if (SameFile(options.input, options.output)) {
+  if (options.input != kStandardStream && SameFile(options.input, options.output)) {
     std::cerr << "pellix: the output '" << options.output
               << "' is the recording itself; name another file\n";
     return kUsageError;

@@ -24,7 +24,7 @@ std::string ResultCodesHelp() {
     std::snprintf(line, sizeof line, "  %3d  ", entry.code);
     out += line + std::string(entry.meaning.description) + "\n";
   }
-  return out;
+  return out + "A calibration publishes 0 when it accepts the take and -1 when it refuses it.";
 }
 
 }  // namespace pellix
