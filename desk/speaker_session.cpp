@@ -137,24 +137,21 @@ void SpeakerSession::initialise(const QString& params) {
 }
 
 void SpeakerSession::calibrate(const QStringList& takes) {
-  Job("Calibrate", static_cast<int>(takes.size()), [&] {
-    int done = 0;
-    for (const QString& take : takes) {
-      if (cancel_.load()) return false;
-      Analyse(take, true);
-      emit progressed(++done, static_cast<int>(takes.size()));
-    }
-    return true;
-  });
+  AnalyseEach("Calibrate", takes, true);
 }
 
 void SpeakerSession::check(const QStringList& takes) {
-  Job("Check", static_cast<int>(takes.size()), [&] {
+  AnalyseEach("Check", takes, false);
+}
+
+void SpeakerSession::AnalyseEach(const QString& what, const QStringList& takes, bool calibration) {
+  const auto steps = static_cast<int>(takes.size());
+  Job(what, steps, [&] {
     int done = 0;
     for (const QString& take : takes) {
       if (cancel_.load()) return false;
-      Analyse(take, false);
-      emit progressed(++done, static_cast<int>(takes.size()));
+      Analyse(take, calibration);
+      emit progressed(++done, steps);
     }
     return true;
   });

@@ -55,16 +55,19 @@ PreparedTake SampleSource::Prepare(const Take& take) {
         static_cast<double>(prepared.samples) / static_cast<double>(prepared.seconds_rate());
     return prepared;
   }
-  prepared.sample_file = NewScratchFile(take.path);
+  // The control reads no more than the window: the rest is counted, not converted, though
+  // still read for the recording's levels.
   RecordingLevels levels;
-  ConvertedRecording converted =
-      ConvertToSampleFile(take.path, prepared.sample_file, kDefaultSampleRate, &levels);
-  prepared.samples = converted.samples.size();
+  const ConvertedRecording converted =
+      ConvertToSamples(take.path, kDefaultSampleRate, kSampleWindow, &levels);
+  prepared.sample_file = NewScratchFile(take.path);
+  prepared.samples = converted.total_samples;
   prepared.rate = converted.rate;
   prepared.duration = converted.duration;
   prepared.levels = levels.Figures();
   prepared.clipped_8bit = ClippedShare8Bit(converted.samples);
   prepared.window = Window(converted.samples);
+  prepared.converted = EncodeSampleFile(converted.rate, converted.samples);
   return prepared;
 }
 

@@ -27,9 +27,12 @@ struct PreparedTake {
 
   // The rate to count seconds by: the file's, or the converter's default when it says none.
   std::uint32_t seconds_rate() const { return rate != 0 ? rate : kDefaultSampleRate; }
+  // A converted recording's sample file, held in memory under the name `sample_file` (a path
+  // in the run's private scratch folder that no file takes); empty for a sample file on disk.
+  std::vector<std::uint8_t> converted;
 };
 
-// Safe to share between threads: each conversion writes a file of its own.
+// Safe to share between threads: each conversion has a name of its own.
 class SampleSource {
  public:
   // The sample file for `take`, converting a recording on the way. Errors are AudioError,
