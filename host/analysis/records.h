@@ -45,7 +45,7 @@ struct TakeFacts {
   std::optional<double> peak_dbfs;       // the recording's peak level
   std::optional<double> rms_dbfs;        // its RMS level
   std::optional<double> clipped_source;  // share of samples at full scale in the source
-  std::optional<double> clipped_8bit;    // share of 8-bit samples at the ends of the scale
+  std::optional<double> clipped_8bit;    // the same in the 8-bit samples the intake reads
   std::optional<double> pitch_hz;        // median pitch of the voiced frames of the stretch
   std::optional<double> voiced_share;    // share of the stretch's frames that are voiced
   std::vector<std::string> flags;        // TakeFlag names, in the order of kTakeFlags
