@@ -6,10 +6,12 @@
 #include <filesystem>
 #include <optional>
 
+#include "host/analysis/converted_take_files.h"
 #include "host/analysis/result_meanings.h"
 #include "host/analysis/state_file.h"
 #include "host/audio/audio_error.h"
 #include "platform/error.h"
+#include "platform/file_system.h"
 
 namespace pellix::desk {
 namespace {
@@ -166,6 +168,13 @@ void SpeakerSession::Analyse(const QString& take, bool calibration) {
     return;
   }
   ALG_V1S& control = *control_;
+  // A converted recording is read from memory under its scratch name, as pellix analyze
+  // reads it.
+  analysis::ConvertedTakeFiles files(CurrentFileSystem());
+  if (!prepared->second.converted.empty()) {
+    files.Hold(prepared->second.sample_file.string(), prepared->second.converted);
+  }
+  const ScopedFileSystem reading_converted_take(files);
   analysis::Measures before;
   try {
     before = ReadMeasures(control);

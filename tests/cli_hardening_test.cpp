@@ -216,6 +216,8 @@ TEST_F(Hardening, PipesDevicesAndHugeFilesAreRefusedAtOnce) {
     EXPECT_TRUE(Contains(run.err, c.message)) << c.arguments << ": " << run.err;
   }
   EXPECT_TRUE(fs::is_fifo(Path("pipe")));
+  EXPECT_FALSE(fs::exists(Path(".pipe.lock")));
+  EXPECT_FALSE(fs::exists("/dev/.zero.lock"));
 }
 
 TEST_F(Hardening, AnEndlessScriptLineEndsInAnError) {
@@ -225,6 +227,20 @@ TEST_F(Hardening, AnEndlessScriptLineEndsInAnError) {
   EXPECT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 2) << raw;
   EXPECT_TRUE(Contains(Read("stderr"), "<stdin>:1: the line is longer than 64 MiB"))
       << Read("stderr");
+}
+
+TEST_F(Hardening, RunningOutOfMemoryIsSaidInWords) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the address sanitizer reserves more address space than the limit allows";
+#endif
+  // 100 MB of address space runs a script, but not one with a 60 MB line.
+  const int raw =
+      std::system(("ulimit -v 100000; head -c 60000000 /dev/zero | tr '\\0' a | '" +
+                   std::string(PELLIX_BINARY) + "' script - >/dev/null 2>'" + Path("stderr") + "'")
+                      .c_str());
+  EXPECT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 1) << raw;
+  EXPECT_EQ(Read("stderr"),
+            "pellix: out of memory: the input is too large for the memory available\n");
 }
 
 // ---- a full disk, a closed pipe, a signal ----

@@ -36,10 +36,10 @@ namespace {
 
 constexpr const char* kAnalyzeHelp =
     R"(Takes: a sample file is used as it is; any recording libsndfile reads (WAV, FLAC, Ogg,
-AIFF, ...) is converted to one first, in a private temporary folder removed afterwards. A take
-may be "-" (standard input, once), a folder (its recordings, sorted by name) or a quoted glob
-pattern ('takes/*.wav', sorted). The control reads at most 30001 samples of a take (about
-2.7 s at 11025 Hz) and analyses its first utterance: the report gives the stretch it kept, in
+AIFF, ...) is converted to one first, in memory, as far as the control reads: at most 30001
+samples of a take (about 2.7 s at 11025 Hz), of which it analyses the first utterance. A
+take may be "-" (standard input, once), a folder (its recordings, sorted by name) or a quoted
+glob pattern ('takes/*.wav', sorted). The report gives the stretch the control kept, in
 seconds of the recording, with the recording's levels, pitch and flags.
 
 Order of work: the state (or a new control), --params and Initalize, every --calibrate take,
