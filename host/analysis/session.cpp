@@ -118,7 +118,9 @@ class Session {
       try {
         if (frozen_) frozen_->Restore();
         SaveState(control, *settings_.state);
-        SaveHistory(HistoryPath(*settings_.state), AllHistory());
+        // No sidecar until there is a history to keep.
+        if (const std::vector<HistoryRow> rows = AllHistory(); !rows.empty())
+          SaveHistory(HistoryPath(*settings_.state), rows);
       } catch (const StateError& e) {
         Fail("state", settings_.state->string(), e.number(), e.what());
       }
