@@ -17,8 +17,8 @@ namespace {
 
 // Every subcommand, in the order --help lists them.
 constexpr AddCommand kCommands[] = {
-    AddAnalyzeCommand, AddParamsCommand, AddDemoCommand,    AddScriptCommand,
-    AddConvertCommand, AddPanelCommand,  AddTypelibCommand,
+    AddAnalyzeCommand, AddDemoCommand,    AddScriptCommand, AddConvertCommand,
+    AddPanelCommand,   AddTypelibCommand, AddParamsCommand,
 };
 
 constexpr const char* kExamples = R"(Examples:

@@ -27,7 +27,7 @@ inline constexpr double kSteadySpread = 0.02;
 inline constexpr std::size_t kSteadyFrames = 10;
 
 // Frames of 512 samples every 256 (at 11025 Hz, 46 ms frames every 23 ms). Fewer samples than
-// one frame give no frames. `rate` must not be 0.
+// one frame give no frames, and so does a machine without aubio's library.
 PitchFigures TrackPitch(std::span<const std::uint8_t> samples, std::uint32_t rate);
 
 }  // namespace pellix
