@@ -511,11 +511,17 @@ TEST_F(ConversionTest, RecordingsInMemoryConvertAsTheirFiles) {
 TEST_F(ConversionTest, AnHourLongTakeIsPreparedFromItsWindow) {
   WriteBytes(At("hour.wav"), Wav(1000, 1, 8, Bytes(3600 * 1000, 150)));
   analysis::SampleSource source;
-  const analysis::PreparedTake take = source.Prepare({At("hour.wav"), "hour.wav"});
+  const analysis::PreparedTake take =
+      source.Prepare({At("hour.wav"), "hour.wav"}, analysis::ConvertedTo::kMemory);
   EXPECT_EQ(take.samples, 3600u * 11025u);
   EXPECT_EQ(take.rate, 11025u);
   EXPECT_EQ(take.converted.size(), kSampleFileHeaderSize + kSampleWindow);
   EXPECT_FALSE(fs::exists(take.sample_file));  // held in memory, never written
+  // Or written out, for a control that reads files on its own: the window, not the hour.
+  const analysis::PreparedTake written = source.Prepare({At("hour.wav"), "hour.wav"});
+  EXPECT_EQ(written.samples, 3600u * 11025u);
+  EXPECT_TRUE(written.converted.empty());
+  EXPECT_EQ(fs::file_size(written.sample_file), kSampleFileHeaderSize + kSampleWindow);
 }
 
 // ---- Scratch folder ----

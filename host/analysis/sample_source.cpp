@@ -26,7 +26,7 @@ std::uint64_t CountSamples(const std::filesystem::path& path) {
 
 }  // namespace
 
-PreparedTake SampleSource::Prepare(const Take& take) {
+PreparedTake SampleSource::Prepare(const Take& take, ConvertedTo where) {
   if (IsSampleFile(take.path)) {
     // Read here rather than by the control, so that a missing or unreadable file is reported
     // by name.
@@ -40,8 +40,13 @@ PreparedTake SampleSource::Prepare(const Take& take) {
   // The control reads no more than the window: the rest is counted, not converted.
   const ConvertedRecording converted =
       ConvertToSamples(take.path, kDefaultSampleRate, kSampleWindow);
-  return {NewScratchFile(take.path), converted.total_samples, converted.rate,
-          EncodeSampleFile(converted.rate, converted.samples)};
+  PreparedTake prepared{NewScratchFile(take.path), converted.total_samples, converted.rate, {}};
+  if (where == ConvertedTo::kMemory) {
+    prepared.converted = EncodeSampleFile(converted.rate, converted.samples);
+  } else {
+    WriteSampleFile(prepared.sample_file, converted.rate, converted.samples);
+  }
+  return prepared;
 }
 
 void SampleSource::Clear() noexcept {

@@ -20,9 +20,16 @@ struct PreparedTake {
   // the scratch file holds only what the intake reads, kSampleWindow at most).
   std::uint64_t samples = 0;
   std::uint32_t rate = 0;  // samples per second; 0 when a sample file does not say
-  // A converted recording's sample file, held in memory under the name `sample_file` (a path
-  // in the run's private scratch folder that no file takes); empty for a sample file on disk.
+  // With ConvertedTo::kMemory, a converted recording's sample file, held in memory under the
+  // name `sample_file` (a path in the private scratch folder that no file takes); otherwise
+  // empty, the sample file being on disk.
   std::vector<std::uint8_t> converted;
+};
+
+// Where a converted recording's sample file goes.
+enum class ConvertedTo {
+  kScratchFile,  // written into the scratch folder, for a control reading files on its own
+  kMemory,       // PreparedTake::converted, for a caller that serves it (ConvertedTakeFiles)
 };
 
 // Safe to share between threads: each conversion has a name of its own.
@@ -31,7 +38,7 @@ class SampleSource {
   // The sample file for `take`, converting a recording on the way. Errors are AudioError,
   // the message naming the file: 53, 70, 75 when it cannot be opened or read (a directory
   // included), 321 when it is not a recording or is damaged, ...
-  PreparedTake Prepare(const Take& take);
+  PreparedTake Prepare(const Take& take, ConvertedTo where = ConvertedTo::kScratchFile);
 
   // Removes the scratch folder and the converted files now (the destructor does too).
   void Clear() noexcept;

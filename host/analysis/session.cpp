@@ -187,7 +187,7 @@ class Session {
 
   std::optional<PreparedTake> Prepare(const Take& take) {
     try {
-      PreparedTake prepared = source_.Prepare(take);
+      PreparedTake prepared = source_.Prepare(take, ConvertedTo::kMemory);
       if (!prepared.converted.empty()) {
         files_.Hold(prepared.sample_file.string(), std::move(prepared.converted));
       }
