@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "engine/checked_arithmetic.h"
+#include "engine/result_codes.h"
 #include "engine/tarvo_alg1.h"
 #include "platform/conversions.h"
 
@@ -28,18 +29,6 @@ constexpr double kExcitement = 4;
 constexpr double kConfusion = 8;
 constexpr double kHighExcitement = 32;
 constexpr double kVoiceManipulation = 64;
-
-// Verdict codes.
-constexpr std::int16_t kNoConclusion = 0;
-constexpr std::int16_t kTruth = 1;
-constexpr std::int16_t kSarcasm = 2;
-constexpr std::int16_t kExcited = 3;
-constexpr std::int16_t kUncertain = 4;
-constexpr std::int16_t kHighlyExcited = 5;
-constexpr std::int16_t kManipulated = 6;
-constexpr std::int16_t kLie = 7;
-constexpr std::int16_t kExaggerated = 8;
-constexpr std::int16_t kTrauma = 9;
 
 }  // namespace
 

@@ -1,6 +1,7 @@
 // A literal, one-sample-at-a-time model of the intake and the scan, against which the fuzzer
-// and the tests check the engine's table-driven passes. Slow on purpose: every rule is applied
-// per sample in the order it is stated, with nothing precomputed.
+// and the tests check the engine's table-driven passes, and which tells reports where the
+// scan found its thorns and jumps. Slow on purpose: every rule is applied per sample in the
+// order it is stated, with nothing precomputed.
 #pragma once
 
 #include <algorithm>
@@ -10,6 +11,7 @@
 #include <cstdint>
 #include <cstring>
 #include <span>
+#include <vector>
 
 #include "engine/tarvo_alg1.h"
 #include "platform/conversions.h"
@@ -38,6 +40,8 @@ PELLIX_NOT_FUZZED inline void LoadSamples(SharedState& m) {
   constexpr std::size_t kLastByte = kSampleBufferSize - 1;
   constexpr std::size_t kLastSlot = kSampleSlots - 1;
   m.SampleCount = 0;
+  m.TakeStart = 0;
+  m.TakeEnd = 0;
   if (m.DataFileName.empty()) return;
   m.AutoGain = m.Gain == 0 ? 1 : 0;
   if (m.Gain == 0) m.Gain = 3;
@@ -80,6 +84,8 @@ PELLIX_NOT_FUZZED inline void LoadSamples(SharedState& m) {
   long quiet = 0;
   std::size_t stored_end = 0;
   bool cleared = false;
+  bool stretch_starts = true;  // the next stored sample starts a stretch
+  std::size_t take_start = 0;
   for (std::size_t i = start; i <= kLastByte; ++i) {
     const int raw = SampleBuffer[i];
     if (raw == 0) break;
@@ -91,6 +97,8 @@ PELLIX_NOT_FUZZED inline void LoadSamples(SharedState& m) {
         std::fill(m.Samples.begin(), m.Samples.begin() + m.StoredHighWater, 0.0);
         cleared = true;
       }
+      if (stretch_starts) take_start = i - static_cast<std::size_t>(n);
+      stretch_starts = false;
       bool is_quiet = true;
       if (static_cast<std::size_t>(n) <= kLastSlot) {
         m.Samples[n] = s;
@@ -108,6 +116,7 @@ PELLIX_NOT_FUZZED inline void LoadSamples(SharedState& m) {
         n = 0;
         loud = 2;
         quiet = 0;
+        stretch_starts = true;
       }
       ++n;
     }
@@ -115,9 +124,33 @@ PELLIX_NOT_FUZZED inline void LoadSamples(SharedState& m) {
   if (!cleared) std::fill(m.Samples.begin(), m.Samples.begin() + m.StoredHighWater, 0.0);
   m.StoredHighWater = stored_end;
   m.SampleCount = static_cast<double>(n);
+  if (n > 0) {
+    m.TakeStart = take_start;
+    m.TakeEnd = take_start + static_cast<std::size_t>(n);
+  }
 }
 
-PELLIX_NOT_FUZZED inline void ScanThornsJumps(SharedState& m) {
+// Where the scan found what it counted, for pictures and for tests that check the counts
+// against the rates. Positions are slots of Samples; a thorn is marked at its middle sample, a
+// jump at the middle sample of the position that ended its flat run. A position shared by two
+// flics is marked once for each, as it is counted.
+struct ScanMarks {
+  struct Mark {
+    std::size_t slot;
+    std::size_t flic;  // 1-based
+  };
+  struct Jump {
+    std::size_t slot;
+    std::size_t flic;
+    long length;  // of the flat run
+  };
+  std::vector<std::size_t> flic_starts;  // the first position of each flic
+  std::vector<Mark> thorns;
+  std::vector<Jump> jumps;
+  std::size_t aggregated_flics = 0;  // the flics the two rates average over
+};
+
+PELLIX_NOT_FUZZED inline void ScanThornsJumps(SharedState& m, ScanMarks* marks = nullptr) {
   double N = m.SampleCount;
   if (N <= 0) return;
   if (m.FlicLength == 0) m.FlicLength = 300;
@@ -129,6 +162,7 @@ PELLIX_NOT_FUZZED inline void ScanThornsJumps(SharedState& m) {
   long run = 0;
   for (double st = 1; st <= N - FlicLength; st += FlicLength) {
     ++F;
+    if (marks != nullptr) marks->flic_starts.push_back(static_cast<std::size_t>(st));
     double thorns = 0;
     double jumps = 0;
     for (double kd = st; kd <= st + FlicLength; ++kd) {
@@ -136,13 +170,17 @@ PELLIX_NOT_FUZZED inline void ScanThornsJumps(SharedState& m) {
       const double a = m.Samples[k];
       const double b = m.Samples[k + 1];
       const double c = m.Samples[k + 2];
-      if (a < b && b > c && a > 5 && b > 5 && c > 5) thorns += 1;
-      if (a > b && b < c && a < -5 && b < -5 && c < -5) thorns += 1;
+      const bool positive = a < b && b > c && a > 5 && b > 5 && c > 5;
+      const bool negative = a > b && b < c && a < -5 && b < -5 && c < -5;
+      if (positive) thorns += 1;
+      if (negative) thorns += 1;
+      if (marks != nullptr && (positive || negative)) marks->thorns.push_back({k + 1, F});
       if (b - 3 < a && a < b + 3 && b - 3 < c && c < b + 3) {
         run += 1;
       } else {
         if (m.MinJump <= static_cast<double>(run) && static_cast<double>(run) <= m.MaxJump) {
           jumps += 1;
+          if (marks != nullptr) marks->jumps.push_back({k + 1, F, run});
           if (run > 100) pellix::RaiseError(pellix::kSubscriptOutOfRange);
           JumpHistogram[static_cast<std::size_t>(run)] += 1;
         }
@@ -173,6 +211,7 @@ PELLIX_NOT_FUZZED inline void ScanThornsJumps(SharedState& m) {
     jumpSum += row[3];
     used += 1;
   }
+  if (marks != nullptr) marks->aggregated_flics = static_cast<std::size_t>(used);
   m.ThornRate = pellix::Int(pellix::Divide(thornSum, used) / FlicLength * 3000);
   m.JumpRate = pellix::Int(pellix::Divide(jumpSum, used) / FlicLength * 3000);
   m.JumpSpread = std::sqrt(deviation);

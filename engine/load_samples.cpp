@@ -247,6 +247,8 @@ void LoadSamples() {
 
   // 1-2. No file named, no take.
   m.SampleCount = 0;
+  m.TakeStart = 0;
+  m.TakeEnd = 0;
   if (m.DataFileName.empty()) return;
 
   // 3-4.
@@ -294,6 +296,7 @@ void LoadSamples() {
   double* const Samples = m.Samples.data();
   const std::size_t end = DataEnd(SampleBuffer, start);
   std::size_t stored_end = 0;  // one past the highest slot this call stores
+  std::size_t take_start = 0;  // data index of slot 0 for the stretch stored last
   long n = 0;
   long loud = 0;
   std::size_t i = start;
@@ -312,6 +315,7 @@ void LoadSamples() {
     const std::size_t stop = FindPause(SampleBuffer, table, i, end, static_cast<std::size_t>(n));
     const std::size_t last = stop < end ? stop : end - 1;
     StoreStretch(SampleBuffer, table, i, last, static_cast<std::size_t>(n), Samples);
+    take_start = i - static_cast<std::size_t>(n);
     n += static_cast<long>(last - i);  // the slot of the stretch's last sample
     stored_end = std::max(stored_end, std::min(static_cast<std::size_t>(n) + 1, kSampleSlots));
     if (stop == end) {  // the data ended first
@@ -335,6 +339,10 @@ void LoadSamples() {
 
   // 9.
   m.SampleCount = static_cast<double>(n);
+  if (n > 0) {
+    m.TakeStart = take_start;
+    m.TakeEnd = take_start + static_cast<std::size_t>(n);
+  }
 }
 
 }  // namespace Tarvo_alg1

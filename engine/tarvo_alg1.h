@@ -26,6 +26,11 @@ struct SharedState {
   // Whole numbers, wide enough for any gain a caption can hold.
   std::array<double, kSampleSlots> Samples{};
   double SampleCount = 0;
+  // Where the stored take lies in the file's data: slot k of Samples holds the sample at data
+  // index TakeStart + k (byte 50 of the file is index 0), and the take ends before TakeEnd.
+  // Both 0 when nothing was stored. The engine never reads them; reports show what was analysed.
+  std::size_t TakeStart = 0;
+  std::size_t TakeEnd = 0;
 
   // Scan parameters and results.
   double MinJump = 0;

@@ -17,8 +17,8 @@ namespace {
 
 // Every subcommand, in the order --help lists them.
 constexpr AddCommand kCommands[] = {
-    AddAnalyzeCommand, AddDemoCommand,  AddScriptCommand,
-    AddConvertCommand, AddPanelCommand, AddTypelibCommand,
+    AddAnalyzeCommand, AddDemoCommand,    AddScriptCommand, AddConvertCommand,
+    AddPanelCommand,   AddTypelibCommand, AddParamsCommand,
 };
 
 constexpr const char* kExamples = R"(Examples:
@@ -26,6 +26,7 @@ constexpr const char* kExamples = R"(Examples:
   pellix script < session.pellix   the same, reading standard input
   pellix script --help             the script statements
   pellix convert yes.wav yes.smp   a recording as a sample file for the control
+  pellix params 000023000005000000 what a parameter string sets, position by position
   pellix panel --svg panel.svg     a new instance's panel, as text and as a picture
   pellix typelib > Pellix.idl      the type library as IDL)";
 
@@ -63,9 +64,9 @@ int Run(const CommandAction& action) {
 int RunCommandLine(int argc, const char* const* argv) {
   CheckedStandardOutput output;
   CLI::App app("Pellix: the voice-stress analysis control ALG_V1S and its host", "pellix");
-  app.set_version_flag("--version", "pellix " PELLIX_VERSION);
+  app.set_version_flag("-V,--version", "pellix " PELLIX_VERSION);
   app.require_subcommand(1);
-  app.footer(kExamples);
+  app.footer(std::string(kExamples) + "\n\n" + ResultCodesHelp());
 
   CommandAction action;
   for (AddCommand add : kCommands) add(app, action);

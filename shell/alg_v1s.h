@@ -95,7 +95,8 @@ class ALG_V1S {
       const noexcept {
     return ProfileTable;
   }
-  // Seed the check history directly, for tests of what reads it (profiler, resets).
+  // Seed the check history directly: for tests of what reads it (profiler, resets), and for
+  // hosts that keep the history between runs.
   std::array<std::array<std::int16_t, kProfileColumns>, kProfileRows>&
   mutable_profile_table() noexcept {
     return ProfileTable;

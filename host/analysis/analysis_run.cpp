@@ -36,16 +36,21 @@ std::size_t CountFiles(const std::vector<SpeakerTakes>& speakers) {
 // Records to `out`, messages to `err`, in the order they arose and clear of the progress bar
 // (both may be the same terminal).
 void Print(const SessionOutcome& outcome, const Report& report, std::ostream& out,
-           std::ostream& err, Progress& progress) {
+           std::ostream& err, Progress& progress, bool quiet) {
+  std::string records;
   for (const Event& event : outcome.events) {
     if (const auto* record = std::get_if<Record>(&event)) {
-      progress.Print(out, report.Format(*record));
+      records += report.Format(*record);
     } else {
       const Message& message = std::get<Message>(event);
+      if (quiet && !message.error) continue;
       progress.Print(err, std::string("pellix: ") + (message.error ? "error: " : "warning: ") +
                               message.text + "\n");
     }
   }
+  // A speaker's records in one piece, so that an interrupted run leaves whole speakers.
+  progress.Print(out, records);
+  out.flush();
 }
 
 }  // namespace
@@ -53,7 +58,7 @@ void Print(const SessionOutcome& outcome, const Report& report, std::ostream& ou
 RunResult RunAnalysis(const std::vector<SpeakerTakes>& speakers, const RunOptions& options,
                       std::ostream& out, std::ostream& err) {
   const std::size_t files = CountFiles(speakers);
-  Progress progress(err, files, ShouldShowProgress(files));
+  Progress progress(err, files, !options.quiet && ShouldShowProgress(files));
   std::unique_ptr<Report> report =
       MakeReport(options.format, LayoutFor(speakers, options.settings.show_speaker));
 
@@ -102,13 +107,16 @@ RunResult RunAnalysis(const std::vector<SpeakerTakes>& speakers, const RunOption
       std::unique_lock lock(mutex);
       changed.wait(lock, [&] { return finished[i] != 0; });
     }
-    // The header comes with the first speaker whose control could start, so that a run that
-    // stops at an unusable state file prints no empty table.
-    if (!header_printed && result.sessions[i].started) {
-      progress.Print(out, report->Header());
+    // The header comes with the first speaker that has a record, so that a run that prints
+    // nothing prints no empty table.
+    const bool has_record =
+        std::any_of(result.sessions[i].events.begin(), result.sessions[i].events.end(),
+                    [](const Event& event) { return std::holds_alternative<Record>(event); });
+    if (!header_printed && has_record) {
+      if (options.header) progress.Print(out, report->Header());
       header_printed = true;
     }
-    Print(result.sessions[i], *report, out, err, progress);
+    Print(result.sessions[i], *report, out, err, progress, options.quiet);
     if (result.sessions[i].failed) result.failed = true;
   }
   for (std::thread& w : workers) w.join();

@@ -15,7 +15,9 @@ namespace pellix::analysis {
 struct RunOptions {
   SessionSettings settings;
   ReportFormat format = ReportFormat::kTable;
-  unsigned jobs = 1;  // speakers analysed at the same time
+  unsigned jobs = 1;   // speakers analysed at the same time
+  bool quiet = false;  // no warnings and no progress bar; errors still
+  bool header = true;  // print the report's header (not when appending to an earlier run's)
 };
 
 struct RunResult {
@@ -25,10 +27,10 @@ struct RunResult {
 
 // Runs every speaker's session and prints each speaker's records to `out` and its warnings
 // and errors to `err`, speaker after speaker in the order given, whatever order they finish
-// in. Each speaker runs on a thread of its own, so it meets the engine's per-thread analysis
-// state exactly as the first speaker of a fresh process would: the results do not depend on
-// `jobs`. A progress bar goes to `err` when it is a terminal and there are more than a few
-// files.
+// in; `out` is flushed after each speaker, so an interrupted run leaves whole speakers. Each
+// speaker runs on a thread of its own, so it meets the engine's per-thread analysis state exactly
+// as the first speaker of a fresh process would: the results do not depend on `jobs`. A progress
+// bar goes to `err` when it is a terminal and there are more than a few files.
 RunResult RunAnalysis(const std::vector<SpeakerTakes>& speakers, const RunOptions& options,
                       std::ostream& out, std::ostream& err);
 

@@ -35,6 +35,29 @@ struct StressLevels {
   std::string excitement;
 };
 
+// What the host learnt about a take besides the control's figures: where the stored take lies
+// in the recording, the recording's levels, the pitch of the analysed stretch, and, for a
+// refused take, why and what to try. Every field is empty when it could not be measured.
+struct TakeFacts {
+  std::optional<double> recording_s;      // the whole recording's length
+  std::optional<double> stretch_start_s;  // the stored take, in seconds of the recording
+  std::optional<double> stretch_end_s;
+  std::optional<double> peak_dbfs;       // the recording's peak level
+  std::optional<double> rms_dbfs;        // its RMS level
+  std::optional<double> clipped_source;  // share of samples at full scale in the source
+  std::optional<double> clipped_8bit;    // the same in the 8-bit samples the intake reads
+  std::optional<double> pitch_hz;        // median pitch of the voiced frames of the stretch
+  std::optional<double> voiced_share;    // share of the stretch's frames that are voiced
+  std::vector<std::string> flags;        // TakeFlag names, in the order of kTakeFlags
+  std::string refusal;                   // why the intake or the scan refused the take
+  std::string advice;                    // what to try then
+
+  std::optional<double> stretch_s() const {
+    if (!stretch_start_s || !stretch_end_s) return std::nullopt;
+    return *stretch_end_s - *stretch_start_s;
+  }
+};
+
 struct CalibrationRecord {
   std::string speaker;  // empty outside batch mode
   std::string file;
@@ -43,6 +66,7 @@ struct CalibrationRecord {
   // control then leaves the Results row of an earlier take in place).
   std::optional<Measures> measures;
   std::optional<Constants> constants;  // after an accepted calibration
+  TakeFacts facts;
 
   bool accepted() const { return code == "0"; }
 };
@@ -53,6 +77,7 @@ struct CheckRecord {
   std::string code;                    // CR_msgX
   std::optional<Measures> measures;    // as for calibrations
   std::optional<StressLevels> stress;  // when the check reached the verdict
+  TakeFacts facts;
 };
 
 struct ProfileRecord {
@@ -61,7 +86,18 @@ struct ProfileRecord {
   int checks = 0;       // checks of this run that reached the verdict (and so were recorded)
 };
 
-using Record = std::variant<CalibrationRecord, CheckRecord, ProfileRecord>;
+// Something that could not be done: a take that could not be read or analysed, a state file
+// that could not be loaded or saved, a profiler that failed. Reported as a row of its own so
+// that a batch's output accounts for every take.
+struct FailureRecord {
+  std::string speaker;
+  std::string role;  // "calibrate", "check", "profile" or "state"
+  std::string file;  // the take or the state file; empty for the profiler
+  int error_number = 0;
+  std::string error_message;
+};
+
+using Record = std::variant<CalibrationRecord, CheckRecord, ProfileRecord, FailureRecord>;
 
 // A line for standard error: a warning, or an error that makes the run fail.
 struct Message {

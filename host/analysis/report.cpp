@@ -10,6 +10,7 @@
 #include "host/analysis/csv.h"
 #include "host/analysis/profile_reading.h"
 #include "host/analysis/result_meanings.h"
+#include "host/analysis/take_facts.h"
 #include "platform/conversions.h"
 #include "platform/error.h"
 
@@ -32,13 +33,10 @@ std::optional<double> Number(const std::string& text) {
   }
 }
 
-// The code's meaning in a few words or in full; the code itself when it is none we know.
-std::string CodeMeaningText(const std::string& code, bool summary) {
-  if (std::optional<int> number = ResultCode(code)) {
-    std::optional<CodeMeaning> meaning = ResultCodeMeaning(*number);
-    return std::string(summary ? meaning->summary : meaning->description);
-  }
-  return "unknown code '" + code + "'";
+std::string Fixed(double value, int decimals) {
+  char out[64];
+  std::snprintf(out, sizeof out, "%.*f", decimals, value);
+  return out;
 }
 
 std::string Pad(std::string_view text, std::size_t width) {
@@ -86,13 +84,19 @@ class TableReport final : public Report {
   std::string Format(const Record& record) const override {
     if (const auto* c = std::get_if<CalibrationRecord>(&record)) {
       return Row(c->speaker, "calibrate", c->file, c->code, {"-", "-", "-"}, Measured(c->measures),
-                 c->accepted() ? std::string(kAccepted) : Rejected());
+                 c->accepted() ? std::string(kAccepted) : Rejected()) +
+             FactLines(c->facts);
     }
     if (const auto* c = std::get_if<CheckRecord>(&record)) {
       std::array<std::string, 3> stress{"-", "-", "-"};
       if (c->stress) stress = {c->stress->lie, c->stress->global, c->stress->excitement};
       return Row(c->speaker, "check", c->file, c->code, stress, Measured(c->measures),
-                 CodeMeaningText(c->code, true));
+                 CodeMeaningText(c->code, true)) +
+             FactLines(c->facts);
+    }
+    if (const auto* f = std::get_if<FailureRecord>(&record)) {
+      return Row(f->speaker, f->role, f->file, "", {"-", "-", "-"}, {"-", "-", "-", "-"},
+                 "error " + std::to_string(f->error_number) + ": " + f->error_message);
     }
     return FormatProfile(std::get<ProfileRecord>(record));
   }
@@ -102,6 +106,40 @@ class TableReport final : public Report {
     if (!m) return {"-", "-", "-", "-"};
     return {ShortMeasure(m->thorn_rate), ShortMeasure(m->jump_rate), ShortMeasure(m->jump_spread),
             ShortMeasure(m->avg_jump_len)};
+  }
+
+  // Under a take's row: what was analysed and how the recording sounds, then each flag and a
+  // refusal in words.
+  std::string FactLines(const TakeFacts& f) const {
+    const std::string indent(layout_.show_speaker ? layout_.speaker_width + 2 : 0, ' ');
+    std::string what;
+    if (f.stretch_start_s && f.stretch_end_s) {
+      what += "analysed " + Fixed(*f.stretch_start_s, 2) + "-" + Fixed(*f.stretch_end_s, 2) + " s";
+      if (f.recording_s) what += " of " + Fixed(*f.recording_s, 2) + " s";
+    } else if (f.recording_s) {
+      what += "recording " + Fixed(*f.recording_s, 2) + " s";
+    }
+    auto add = [&what](const std::string& part) { what += (what.empty() ? "" : "; ") + part; };
+    if (f.peak_dbfs) add("peak " + Decibels(*f.peak_dbfs));
+    if (f.rms_dbfs) add("RMS " + Decibels(*f.rms_dbfs));
+    if (f.clipped_source && f.clipped_8bit) {
+      add("clipped " + Fixed(*f.clipped_source * 100, 1) + "% (8-bit " +
+          Fixed(*f.clipped_8bit * 100, 1) + "%)");
+    }
+    if (f.pitch_hz) add("pitch " + Fixed(*f.pitch_hz, 0) + " Hz");
+    if (f.voiced_share) add(Fixed(*f.voiced_share * 100, 0) + "% voiced");
+    std::string out;
+    if (!what.empty()) out += indent + "  " + what + "\n";
+    for (const std::string& flag : f.flags) {
+      out += indent + "  ! " + std::string(TakeFlagWords(flag)) + "\n";
+    }
+    if (!f.refusal.empty()) out += indent + "  refused: " + f.refusal + "\n";
+    if (!f.advice.empty()) out += indent + "  try: " + f.advice + "\n";
+    return out;
+  }
+
+  static std::string Decibels(double value) {
+    return std::isfinite(value) ? Fixed(value, 1) + " dBFS" : std::string("-inf dBFS");
   }
 
   std::string Row(std::string_view speaker, std::string_view take, std::string_view file,
@@ -154,9 +192,176 @@ class TableReport final : public Report {
   ReportLayout layout_;
 };
 
-// --- json ----------------------------------------------------------------------------------
+// --- json and csv ---------------------------------------------------------------------------
 
-// A property's text as a JSON number when it is one (whole numbers without a fraction), else
+// The columns of csv and the keys of json, in order; docs/report.schema.json describes them.
+enum class CellType { kText, kNumber, kList };
+
+struct Column {
+  std::string_view name;
+  CellType type;
+};
+
+enum ColumnIndex : std::size_t {
+  kSpeaker,
+  kRole,
+  kFile,
+  kCode,
+  kMeaning,
+  kLieStress,
+  kGlobalStress,
+  kExcitementStress,
+  kThornRate,
+  kJumpRate,
+  kJumpSpread,
+  kAvgJumpLen,
+  kCalThornRate,
+  kCalJumpRate,
+  kCalJumpSpread,
+  kCalAvgJumpLen,
+  kRecordingS,
+  kStretchStartS,
+  kStretchEndS,
+  kStretchS,
+  kPeakDbfs,
+  kRmsDbfs,
+  kClippedSource,
+  kClipped8bit,
+  kPitchHz,
+  kVoicedShare,
+  kFlags,
+  kRefusal,
+  kAdvice,
+  kProfile,
+  kProfileChecks,
+  kErrorNumber,
+  kErrorMessage,
+  kColumnCount
+};
+
+constexpr std::array<Column, kColumnCount> kColumns = {{
+    {"speaker", CellType::kText},
+    {"role", CellType::kText},
+    {"file", CellType::kText},
+    {"code", CellType::kNumber},
+    {"meaning", CellType::kText},
+    {"lie_stress", CellType::kNumber},
+    {"global_stress", CellType::kNumber},
+    {"excitement_stress", CellType::kNumber},
+    {"thorn_rate", CellType::kNumber},
+    {"jump_rate", CellType::kNumber},
+    {"jump_spread", CellType::kNumber},
+    {"avg_jump_len", CellType::kNumber},
+    {"cal_thorn_rate", CellType::kNumber},
+    {"cal_jump_rate", CellType::kNumber},
+    {"cal_jump_spread", CellType::kNumber},
+    {"cal_avg_jump_len", CellType::kNumber},
+    {"recording_s", CellType::kNumber},
+    {"stretch_start_s", CellType::kNumber},
+    {"stretch_end_s", CellType::kNumber},
+    {"stretch_s", CellType::kNumber},
+    {"peak_dbfs", CellType::kNumber},
+    {"rms_dbfs", CellType::kNumber},
+    {"clipped_source", CellType::kNumber},
+    {"clipped_8bit", CellType::kNumber},
+    {"pitch_hz", CellType::kNumber},
+    {"voiced_share", CellType::kNumber},
+    {"flags", CellType::kList},
+    {"refusal", CellType::kText},
+    {"advice", CellType::kText},
+    {"profile", CellType::kText},
+    {"profile_checks", CellType::kNumber},
+    {"error_number", CellType::kNumber},
+    {"error_message", CellType::kText},
+}};
+
+// One record as cells: a text per column, nothing for a column that does not apply. Lists are
+// their items joined by single blanks.
+using Cells = std::array<std::optional<std::string>, kColumnCount>;
+
+void PutFixed(Cells& cells, ColumnIndex column, const std::optional<double>& value, int decimals) {
+  if (value && std::isfinite(*value)) cells[column] = Fixed(*value, decimals);
+}
+
+void PutMeasures(Cells& cells, const std::optional<Measures>& m) {
+  if (!m) return;
+  cells[kThornRate] = m->thorn_rate;
+  cells[kJumpRate] = m->jump_rate;
+  cells[kJumpSpread] = m->jump_spread;
+  cells[kAvgJumpLen] = m->avg_jump_len;
+}
+
+std::string Joined(const std::vector<std::string>& items) {
+  std::string out;
+  for (const std::string& item : items) out += (out.empty() ? "" : " ") + item;
+  return out;
+}
+
+void PutFacts(Cells& cells, const TakeFacts& f) {
+  PutFixed(cells, kRecordingS, f.recording_s, 3);
+  PutFixed(cells, kStretchStartS, f.stretch_start_s, 3);
+  PutFixed(cells, kStretchEndS, f.stretch_end_s, 3);
+  PutFixed(cells, kStretchS, f.stretch_s(), 3);
+  PutFixed(cells, kPeakDbfs, f.peak_dbfs, 1);
+  PutFixed(cells, kRmsDbfs, f.rms_dbfs, 1);
+  PutFixed(cells, kClippedSource, f.clipped_source, 4);
+  PutFixed(cells, kClipped8bit, f.clipped_8bit, 4);
+  PutFixed(cells, kPitchHz, f.pitch_hz, 1);
+  PutFixed(cells, kVoicedShare, f.voiced_share, 3);
+  cells[kFlags] = Joined(f.flags);
+  if (!f.refusal.empty()) cells[kRefusal] = f.refusal;
+  if (!f.advice.empty()) cells[kAdvice] = f.advice;
+}
+
+Cells ToCells(const Record& record) {
+  Cells cells;
+  if (const auto* c = std::get_if<CalibrationRecord>(&record)) {
+    cells[kSpeaker] = c->speaker;
+    cells[kRole] = "calibrate";
+    cells[kFile] = c->file;
+    cells[kCode] = c->code;
+    cells[kMeaning] = c->accepted() ? std::string(kAccepted) : Rejected();
+    PutMeasures(cells, c->measures);
+    if (c->constants) {
+      cells[kCalThornRate] = c->constants->thorn_rate;
+      cells[kCalJumpRate] = c->constants->jump_rate;
+      cells[kCalJumpSpread] = c->constants->jump_spread;
+      cells[kCalAvgJumpLen] = c->constants->avg_jump_len;
+    }
+    PutFacts(cells, c->facts);
+  } else if (const auto* k = std::get_if<CheckRecord>(&record)) {
+    cells[kSpeaker] = k->speaker;
+    cells[kRole] = "check";
+    cells[kFile] = k->file;
+    cells[kCode] = k->code;
+    cells[kMeaning] = CodeMeaningText(k->code, false);
+    if (k->stress) {
+      cells[kLieStress] = k->stress->lie;
+      cells[kGlobalStress] = k->stress->global;
+      cells[kExcitementStress] = k->stress->excitement;
+    }
+    PutMeasures(cells, k->measures);
+    PutFacts(cells, k->facts);
+  } else if (const auto* p = std::get_if<ProfileRecord>(&record)) {
+    cells[kSpeaker] = p->speaker;
+    cells[kRole] = "profile";
+    cells[kMeaning] = p->profile == "0"         ? std::string(kProfileUnavailable)
+                      : ReadProfile(p->profile) ? std::string("the profile of the checks so far")
+                                                : std::string("not a profile this report can read");
+    cells[kProfile] = p->profile;
+    cells[kProfileChecks] = std::to_string(p->checks);
+  } else {
+    const auto& f = std::get<FailureRecord>(record);
+    cells[kSpeaker] = f.speaker;
+    cells[kRole] = f.role;
+    if (!f.file.empty()) cells[kFile] = f.file;
+    cells[kErrorNumber] = std::to_string(f.error_number);
+    cells[kErrorMessage] = f.error_message;
+  }
+  return cells;
+}
+
+// A number's text as a JSON number when it is one (whole numbers without a fraction), else
 // as the text.
 Json Value(const std::string& text) {
   std::optional<double> value = Number(text);
@@ -167,73 +372,36 @@ Json Value(const std::string& text) {
   return *value;
 }
 
-void PutMeasures(Json& object, const std::optional<Measures>& m) {
-  object["CR_spT"] = m ? Value(m->thorn_rate) : Json();
-  object["CR_SPJ"] = m ? Value(m->jump_rate) : Json();
-  object["CR_JQ"] = m ? Value(m->jump_spread) : Json();
-  object["CR_avJ"] = m ? Value(m->avg_jump_len) : Json();
-}
-
 class JsonReport final : public Report {
  public:
-  explicit JsonReport(const ReportLayout& layout) : show_speaker_(layout.show_speaker) {}
-
   std::string Header() const override { return {}; }
 
   std::string Format(const Record& record) const override {
+    const Cells cells = ToCells(record);
     Json object;
-    if (const auto* c = std::get_if<CalibrationRecord>(&record)) {
-      FormatCalibration(object, *c);
-    } else if (const auto* k = std::get_if<CheckRecord>(&record)) {
-      FormatCheck(object, *k);
-    } else {
-      FormatProfile(object, std::get<ProfileRecord>(record));
+    for (std::size_t i = 0; i < kColumnCount; ++i) {
+      const Column& column = kColumns[i];
+      const std::optional<std::string>& cell = cells[i];
+      std::string key(column.name);
+      if (column.type == CellType::kList) {
+        object[key] = Json::array();
+        if (const auto* c = std::get_if<CalibrationRecord>(&record)) object[key] = c->facts.flags;
+        if (const auto* k = std::get_if<CheckRecord>(&record)) object[key] = k->facts.flags;
+      } else if (!cell) {
+        object[key] = nullptr;
+      } else {
+        object[key] = column.type == CellType::kNumber ? Value(*cell) : Json(*cell);
+      }
     }
+    if (const auto* p = std::get_if<ProfileRecord>(&record)) PutProfileReading(object, *p);
     return object.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n";
   }
 
  private:
-  void Start(Json& object, const char* kind, const std::string& speaker) const {
-    object["kind"] = kind;
-    if (show_speaker_) object["speaker"] = speaker;
-  }
-
-  void FormatCalibration(Json& object, const CalibrationRecord& c) const {
-    Start(object, "calibration", c.speaker);
-    object["file"] = c.file;
-    object["code"] = Value(c.code);
-    object["accepted"] = c.accepted();
-    object["result"] = c.accepted() ? std::string(kAccepted) : Rejected();
-    PutMeasures(object, c.measures);
-    const std::optional<Constants>& k = c.constants;
-    object["CAL_spT"] = k ? Value(k->thorn_rate) : Json();
-    object["CAL_spJ"] = k ? Value(k->jump_rate) : Json();
-    object["CAL_JQ"] = k ? Value(k->jump_spread) : Json();
-    object["CAL_AVJ"] = k ? Value(k->avg_jump_len) : Json();
-  }
-
-  void FormatCheck(Json& object, const CheckRecord& c) const {
-    Start(object, "check", c.speaker);
-    object["file"] = c.file;
-    object["code"] = Value(c.code);
-    object["meaning"] = CodeMeaningText(c.code, false);
-    object["LIEstress"] = c.stress ? Value(c.stress->lie) : Json();
-    object["GLBstress"] = c.stress ? Value(c.stress->global) : Json();
-    object["EXCstress"] = c.stress ? Value(c.stress->excitement) : Json();
-    PutMeasures(object, c.measures);
-  }
-
-  void FormatProfile(Json& object, const ProfileRecord& p) const {
-    Start(object, "profile", p.speaker);
-    object["profile"] = p.profile;
-    object["checks"] = p.checks;
+  // The profile digit by digit and percentage by percentage, for a profile that can be read.
+  static void PutProfileReading(Json& object, const ProfileRecord& p) {
     std::optional<ProfileReading> reading = ReadProfile(p.profile);
-    object["available"] = reading.has_value();
-    if (!reading) {
-      object["meaning"] = p.profile == "0" ? std::string(kProfileUnavailable)
-                                           : "not a profile this report can read";
-      return;
-    }
+    if (!reading) return;
     Json digits = Json::array();
     for (int position = 1; position <= kProfileDigits; ++position) {
       const char digit = reading->digits[static_cast<std::size_t>(position - 1)];
@@ -252,47 +420,26 @@ class JsonReport final : public Report {
     object["digits"] = std::move(digits);
     object["percentages"] = std::move(percentages);
   }
-
-  bool show_speaker_;
 };
-
-// --- csv -----------------------------------------------------------------------------------
 
 class CsvReport final : public Report {
  public:
-  explicit CsvReport(const ReportLayout& layout) : show_speaker_(layout.show_speaker) {}
-
   std::string Header() const override {
-    return Line("speaker", {"kind", "file", "code", "meaning", "LIEstress", "GLBstress",
-                            "EXCstress", "CR_spT", "CR_SPJ", "CR_JQ", "CR_avJ"});
+    std::string line;
+    for (const Column& column : kColumns)
+      line += (line.empty() ? "" : ",") + std::string(column.name);
+    return line + "\n";
   }
 
   std::string Format(const Record& record) const override {
-    if (const auto* c = std::get_if<CalibrationRecord>(&record)) {
-      const Measures m = c->measures.value_or(Measures{});
-      return Line(c->speaker, {"calibration", c->file, c->code,
-                               c->accepted() ? std::string(kAccepted) : Rejected(), "", "", "",
-                               m.thorn_rate, m.jump_rate, m.jump_spread, m.avg_jump_len});
+    const Cells cells = ToCells(record);
+    std::string line;
+    for (std::size_t i = 0; i < kColumnCount; ++i) {
+      if (i > 0) line += ',';
+      if (cells[i]) line += CsvField(*cells[i]);
     }
-    if (const auto* c = std::get_if<CheckRecord>(&record)) {
-      const Measures m = c->measures.value_or(Measures{});
-      const StressLevels s = c->stress.value_or(StressLevels{});
-      return Line(c->speaker,
-                  {"check", c->file, c->code, CodeMeaningText(c->code, false), s.lie, s.global,
-                   s.excitement, m.thorn_rate, m.jump_rate, m.jump_spread, m.avg_jump_len});
-    }
-    return {};  // profiles are not part of csv output
+    return line + "\n";
   }
-
- private:
-  std::string Line(std::string_view speaker, std::initializer_list<std::string> fields) const {
-    std::vector<std::string> line;
-    if (show_speaker_) line.emplace_back(speaker);
-    line.insert(line.end(), fields.begin(), fields.end());
-    return CsvLine(line);
-  }
-
-  bool show_speaker_;
 };
 
 }  // namespace
@@ -309,11 +456,19 @@ std::unique_ptr<Report> MakeReport(ReportFormat format, const ReportLayout& layo
     case ReportFormat::kTable:
       return std::make_unique<TableReport>(layout);
     case ReportFormat::kJson:
-      return std::make_unique<JsonReport>(layout);
+      return std::make_unique<JsonReport>();
     case ReportFormat::kCsv:
-      return std::make_unique<CsvReport>(layout);
+      return std::make_unique<CsvReport>();
   }
   return nullptr;
+}
+
+std::string CodeMeaningText(const std::string& code, bool summary) {
+  if (std::optional<int> number = ResultCode(code)) {
+    std::optional<CodeMeaning> meaning = ResultCodeMeaning(*number);
+    return std::string(summary ? meaning->summary : meaning->description);
+  }
+  return "unknown code '" + code + "'";
 }
 
 std::optional<int> ResultCode(std::string_view code) {

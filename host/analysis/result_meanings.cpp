@@ -2,35 +2,34 @@
 
 #include <array>
 
+#include "engine/result_codes.h"
+
 namespace pellix::analysis {
 namespace {
 
-struct CodeEntry {
-  int code;
-  CodeMeaning meaning;
-};
-
-constexpr std::array<CodeEntry, 12> kCodes = {{
-    {-2, {"not initialised", "the analysis constants are not loaded: Initalize has not run"}},
-    {-1,
+constexpr std::array<ResultCodeEntry, 12> kCodes = {{
+    {Tarvo_alg1::kNotInitialised,
+     {"not initialised", "the analysis constants are not loaded: Initalize has not run"}},
+    {Tarvo_alg1::kRefused,
      {"too short or silent",
       "too few samples (a check needs 800), or a silent utterance (no thorns, no jumps)"}},
-    {0, {"no conclusion", "no conclusion: the measures point to no category"}},
-    {1, {"truth", "truth: no abnormal feature"}},
-    {2,
+    {Tarvo_alg1::kNoConclusion,
+     {"no conclusion", "no conclusion: the measures point to no category"}},
+    {Tarvo_alg1::kTruth, {"truth", "truth: no abnormal feature"}},
+    {Tarvo_alg1::kSarcasm,
      {"low stress or sarcasm",
       "lie stress just below the truth floor; or sarcasm (both deviations very low); or "
       "possible sarcasm"}},
-    {3, {"excitement", "excitement"}},
-    {4, {"uncertainty", "uncertainty in the answer"}},
-    {5, {"high excitement", "high excitement"}},
-    {6, {"voice manipulation", "voice manipulation"}},
-    {7, {"lie", "lie: lie stress above the band; or sarcasm or lie"}},
-    {8,
+    {Tarvo_alg1::kExcited, {"excitement", "excitement"}},
+    {Tarvo_alg1::kUncertain, {"uncertainty", "uncertainty in the answer"}},
+    {Tarvo_alg1::kHighlyExcited, {"high excitement", "high excitement"}},
+    {Tarvo_alg1::kManipulated, {"voice manipulation", "voice manipulation"}},
+    {Tarvo_alg1::kLie, {"lie", "lie: lie stress above the band; or sarcasm or lie"}},
+    {Tarvo_alg1::kExaggerated,
      {"exaggeration",
       "exaggerated truth indicators, result reversed (lie stress mirrored); or exaggeration: "
       "lie stress inside the band"}},
-    {9, {"trauma or lie", "trauma or lie; or an extreme thorn deviation"}},
+    {Tarvo_alg1::kTrauma, {"trauma or lie", "trauma or lie; or an extreme thorn deviation"}},
 }};
 
 struct DigitEntry {
@@ -129,10 +128,14 @@ constexpr std::array<int, kProfilePercentages> kPercentageDigit = {1, 2, 3, 4, 5
 }  // namespace
 
 std::optional<CodeMeaning> ResultCodeMeaning(int code) {
-  for (const CodeEntry& entry : kCodes) {
+  for (const ResultCodeEntry& entry : kCodes) {
     if (entry.code == code) return entry.meaning;
   }
   return std::nullopt;
+}
+
+std::span<const ResultCodeEntry> ResultCodes() {
+  return kCodes;
 }
 
 std::string_view ProfileDigitTopic(int position) {

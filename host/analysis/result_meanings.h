@@ -3,6 +3,7 @@
 #pragma once
 
 #include <optional>
+#include <span>
 #include <string_view>
 
 namespace pellix::analysis {
@@ -15,6 +16,13 @@ struct CodeMeaning {
 
 // The codes the control publishes: -2, -1, 0 and the verdicts 1 to 9. Nothing for others.
 std::optional<CodeMeaning> ResultCodeMeaning(int code);
+
+// Every code the control publishes with its meaning, in ascending order.
+struct ResultCodeEntry {
+  int code;
+  CodeMeaning meaning;
+};
+std::span<const ResultCodeEntry> ResultCodes();
 
 // Why Calibrate refused a take ("-1" in CR_msgX).
 inline constexpr std::string_view kCalibrationRejected =

@@ -24,24 +24,51 @@ std::uint64_t CountSamples(const std::filesystem::path& path) {
   }
 }
 
+// The samples the intake will read: up to kSampleWindow, ending at the first 0.
+std::vector<std::uint8_t> Window(std::span<const std::uint8_t> samples) {
+  samples = samples.first(std::min(samples.size(), kSampleWindow));
+  const auto zero = std::find(samples.begin(), samples.end(), 0);
+  return {samples.begin(), zero};
+}
+
 }  // namespace
 
 PreparedTake SampleSource::Prepare(const Take& take) {
+  PreparedTake prepared;
   if (IsSampleFile(take.path)) {
     // Read here rather than by the control, so that a missing or unreadable file is reported
     // by name.
-    PreparedTake prepared{take.path, 0, 0, {}};
+    prepared.sample_file = take.path;
+    InputFile file = OpenInputFile(take.path, "sample file");
     if (std::optional<SampleFileHeader> header = ReadSampleFileHeader(take.path)) {
       prepared.rate = header->rate;
     }
     prepared.samples = CountSamples(take.path);
+    std::vector<std::uint8_t> data(kSampleWindow);
+    data.resize(ReadAt(file, kSampleFileHeaderSize, data, take.path));
+    prepared.window = Window(data);
+    RecordingLevels levels;
+    levels.AddSamples(prepared.window);
+    prepared.levels = levels.Figures();
+    prepared.clipped_8bit = ClippedShare8Bit(prepared.window);
+    prepared.duration =
+        static_cast<double>(prepared.samples) / static_cast<double>(prepared.seconds_rate());
     return prepared;
   }
-  // The control reads no more than the window: the rest is counted, not converted.
+  // The control reads no more than the window: the rest is counted, not converted, though
+  // still read for the recording's levels.
+  RecordingLevels levels;
   const ConvertedRecording converted =
-      ConvertToSamples(take.path, kDefaultSampleRate, kSampleWindow);
-  return {NewScratchFile(take.path), converted.total_samples, converted.rate,
-          EncodeSampleFile(converted.rate, converted.samples)};
+      ConvertToSamples(take.path, kDefaultSampleRate, kSampleWindow, &levels);
+  prepared.sample_file = NewScratchFile(take.path);
+  prepared.samples = converted.total_samples;
+  prepared.rate = converted.rate;
+  prepared.duration = converted.duration;
+  prepared.levels = levels.Figures();
+  prepared.clipped_8bit = ClippedShare8Bit(converted.samples);
+  prepared.window = Window(converted.samples);
+  prepared.converted = EncodeSampleFile(converted.rate, converted.samples);
+  return prepared;
 }
 
 void SampleSource::Clear() noexcept {

@@ -9,17 +9,24 @@
 #include <vector>
 
 #include "host/analysis/manifest.h"
+#include "host/audio/recording_levels.h"
+#include "host/audio/sample_file.h"
 #include "host/audio/scratch_folder.h"
 
 namespace pellix::analysis {
 
-// A take ready for the control.
+// A take ready for the control, with what was measured on the way.
 struct PreparedTake {
   std::filesystem::path sample_file;
-  // Samples of the take: in the sample file, or in the whole recording converted (of which
-  // the scratch file holds only what the intake reads, kSampleWindow at most).
-  std::uint64_t samples = 0;
-  std::uint32_t rate = 0;  // samples per second; 0 when a sample file does not say
+  std::uint64_t samples = 0;         // samples in the file (the intake reads at most kSampleWindow)
+  std::uint32_t rate = 0;            // samples per second; 0 when a sample file does not say
+  double duration = 0;               // seconds of the recording (of the source when converted)
+  LevelFigures levels;               // of the source as read (of the samples for a sample file)
+  double clipped_8bit = 0;           // share of the 8-bit samples clipped at the scale's ends
+  std::vector<std::uint8_t> window;  // the samples the intake reads, up to the first 0
+
+  // The rate to count seconds by: the file's, or the converter's default when it says none.
+  std::uint32_t seconds_rate() const { return rate != 0 ? rate : kDefaultSampleRate; }
   // A converted recording's sample file, held in memory under the name `sample_file` (a path
   // in the run's private scratch folder that no file takes); empty for a sample file on disk.
   std::vector<std::uint8_t> converted;

@@ -13,6 +13,7 @@
 #include "host/analysis/manifest.h"
 #include "host/analysis/records.h"
 #include "host/analysis/sample_source.h"
+#include "host/plot/plot_surface.h"
 #include "shell/alg_v1s.h"
 
 namespace pellix::analysis {
@@ -23,8 +24,15 @@ inline constexpr const char* kDefaultParams = "000023000005000000";
 struct SessionSettings {
   std::string params = kDefaultParams;         // the packed parameter string for Initalize
   bool profile = false;                        // run profiler after the checks
-  std::optional<std::filesystem::path> state;  // a JSON property bag to load and save
-  bool show_speaker = false;                   // name the speaker in the records (batch mode)
+  std::optional<std::filesystem::path> state;  // a JSON property bag to load and save, with
+                                               // the check history in its sidecar
+  // Every check is made against the calibration as loaded and calibrated in this run: what a
+  // check moves (the calibration drift, the adapted resolutions) is undone before the next
+  // check and never saved. The history still grows.
+  bool fixed_calibration = false;
+  std::optional<std::filesystem::path> plot_folder;  // pictures of each take and the trend
+  plot::PlotFormat plot_format = plot::PlotFormat::kSvg;
+  bool show_speaker = false;  // name the speaker in the records (batch)
 };
 
 struct SessionOutcome {

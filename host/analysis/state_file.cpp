@@ -43,11 +43,13 @@ void CheckFolderWritable(const std::filesystem::path& path) {
   std::error_code ec;
   if (!std::filesystem::is_directory(folder, ec)) {
     throw StateError("cannot create state file " + Quoted(path) + ": the folder " + Quoted(folder) +
-                     " does not exist (" + Numbered(kFileNotFound) + ")");
+                         " does not exist (" + Numbered(kFileNotFound) + ")",
+                     kFileNotFound);
   }
   if (::access(folder.c_str(), W_OK | X_OK) != 0) {
     throw StateError("cannot create state file " + Quoted(path) + " in " + Quoted(folder) + ": " +
-                     std::strerror(errno) + " (" + Numbered(kPermissionDenied) + ")");
+                         std::strerror(errno) + " (" + Numbered(kPermissionDenied) + ")",
+                     kPermissionDenied);
   }
 }
 
@@ -81,14 +83,17 @@ StateLock::StateLock(const std::filesystem::path& path, const std::function<void
     if (::stat(target.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) return;
     lock_path = target.parent_path() / ("." + target.filename().string() + ".lock");
   } catch (const FileError& e) {
-    throw StateError("cannot lock state file " + Quoted(path) + " (" + Numbered(e) + ")");
+    throw StateError("cannot lock state file " + Quoted(path) + " (" + Numbered(e) + ")",
+                     e.number());
   }
   do {
     fd_ = ::open(lock_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0666);
   } while (fd_ < 0 && errno == EINTR);
   auto fail = [&](int errno_value) {
+    const FileError error = FileError::FromErrno(errno_value);
     throw StateError("cannot lock state file " + Quoted(path) + " with " + Quoted(lock_path) +
-                     " (" + Numbered(FileError::FromErrno(errno_value)) + ")");
+                         " (" + Numbered(error) + ")",
+                     error.number());
   };
   if (fd_ < 0) {
     // Where no lock file can be made, no state can be saved either, and the load or the save
@@ -131,26 +136,30 @@ bool LoadState(ALG_V1S& control, const std::filesystem::path& path) {
   try {
     bag = JsonPropertyBag::Load(path.string());
   } catch (const FileError& e) {
-    throw StateError("cannot read state file " + Quoted(path) + " (" + Numbered(e) + ")");
+    throw StateError("cannot read state file " + Quoted(path) + " (" + Numbered(e) + ")",
+                     e.number());
   } catch (const PlatformError& e) {
     if (e.number() == kInvalidFileFormat) {
       throw StateError("state file " + Quoted(path) +
-                       " is not a JSON object of saved properties (" + Numbered(e) +
-                       "); it was left as it is");
+                           " is not a JSON object of saved properties (" + Numbered(e) +
+                           "); it was left as it is",
+                       e.number());
     }
-    throw StateError("cannot read state file " + Quoted(path) + " (" + Numbered(e) + ")");
+    throw StateError("cannot read state file " + Quoted(path) + " (" + Numbered(e) + ")",
+                     e.number());
   }
 
   // Any other JSON object is someone else's file: saving over it would destroy it.
   const std::vector<std::string> missing = MissingKeys(bag);
   if (!missing.empty()) {
-    throw StateError("state file " + Quoted(path) +
-                     " is not a property bag saved by pellix: it lacks \"" + missing.front() +
-                     "\"" +
-                     (missing.size() > 1 ? " and " + std::to_string(missing.size() - 1) + " more"
-                                         : std::string()) +
-                     " of the control's properties (" + Numbered(kInvalidFileFormat) +
-                     "); it was left as it is");
+    throw StateError(
+        "state file " + Quoted(path) + " is not a property bag saved by pellix: it lacks \"" +
+            missing.front() + "\"" +
+            (missing.size() > 1 ? " and " + std::to_string(missing.size() - 1) + " more"
+                                : std::string()) +
+            " of the control's properties (" + Numbered(kInvalidFileFormat) +
+            "); it was left as it is",
+        kInvalidFileFormat);
   }
 
   KeyTrackingBag tracking(bag);
@@ -158,7 +167,8 @@ bool LoadState(ALG_V1S& control, const std::filesystem::path& path) {
     control.ReadProperties(tracking);
   } catch (const PlatformError& e) {
     throw StateError("state file " + Quoted(path) + ": the value of \"" + tracking.last_key() +
-                     "\" cannot be used (" + Numbered(e) + "); the file was left as it is");
+                         "\" cannot be used (" + Numbered(e) + "); the file was left as it is",
+                     e.number());
   }
   return true;
 }
@@ -177,13 +187,15 @@ void SaveState(ALG_V1S& control, const std::filesystem::path& path) {
     control.WriteProperties(tracking);
   } catch (const PlatformError& e) {
     throw StateError("cannot save state to " + Quoted(path) + ": the value of \"" +
-                     tracking.last_key() + "\" cannot be saved (" + Numbered(e) + ")");
+                         tracking.last_key() + "\" cannot be saved (" + Numbered(e) + ")",
+                     e.number());
   }
   try {
     bag.Save(path.string());
   } catch (const PlatformError& e) {
     throw StateError("cannot save state to " + Quoted(path) + " (" + Numbered(e) +
-                     "); any earlier state there was left as it is");
+                         "); any earlier state there was left as it is",
+                     e.number());
   }
 }
 

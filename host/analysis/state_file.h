@@ -15,7 +15,12 @@ namespace pellix::analysis {
 // went wrong and gives the platform error number and description where there is one.
 class StateError : public std::runtime_error {
  public:
-  using std::runtime_error::runtime_error;
+  StateError(const std::string& message, int number)
+      : std::runtime_error(message), number_(number) {}
+  int number() const noexcept { return number_; }  // the platform error number
+
+ private:
+  int number_;
 };
 
 // Holds the advisory lock (flock) of a state file for the whole read, analysis and save, so

@@ -247,7 +247,7 @@ void RequireLastFrame(SNDFILE* sound, const SF_INFO& info, const std::string& na
 
 // Decodes, mixes down, resamples and quantises an opened recording.
 ConvertedRecording Convert(SNDFILE* sound, const SF_INFO& info, const std::string& name,
-                           std::uint32_t rate, std::size_t keep) {
+                           std::uint32_t rate, std::size_t keep, RecordingLevels* levels) {
   if (info.samplerate <= 0 || info.channels <= 0) {
     throw InvalidRecording(name, "gives no sample rate or no channels");
   }
@@ -286,10 +286,11 @@ ConvertedRecording Convert(SNDFILE* sound, const SF_INFO& info, const std::strin
   std::vector<double>& mono = workspace.mono;
   if (interleaved.size() < kBlockFrames * channels) interleaved.resize(kBlockFrames * channels);
   std::int64_t frames = 0;
-  while (result.samples.size() < keep) {
+  // Reads the next block into `mono`, mixed down and added to the levels; 0 at the end.
+  auto read_mono = [&]() -> std::size_t {
     const sf_count_t got =
         sf_readf_double(sound, interleaved.data(), static_cast<sf_count_t>(kBlockFrames));
-    if (got <= 0) break;
+    if (got <= 0) return 0;
     const auto count = static_cast<std::size_t>(got);
     if (channels == 1) {
       std::copy_n(interleaved.begin(), count, mono.begin());
@@ -311,19 +312,31 @@ ConvertedRecording Convert(SNDFILE* sound, const SF_INFO& info, const std::strin
         mono[i] = power_of_two ? sum * inverse : sum / divisor;
       }
     }
+    if (levels != nullptr) levels->Add(std::span(mono.data(), count));
+    frames += got;
+    return count;
+  };
+  while (result.samples.size() < keep) {
+    const std::size_t count = read_mono();
+    if (count == 0) break;
     if (resampling) {
       resampler->Feed(mono.data(), count, result.samples, name);
     } else {
       Append(result.samples, mono.data(), count, name);
     }
-    frames += got;
+  }
+  const bool stopped = result.samples.size() >= keep && frames < info.frames;
+  // The levels are of the whole recording: the rest is read for them, though not converted.
+  if (stopped && levels != nullptr) {
+    while (read_mono() > 0) {
+    }
   }
   if (sf_error(sound) != SF_ERR_NO_ERROR) {
     throw InvalidRecording(name, std::string("is damaged: ") + sf_strerror(sound));
   }
-  if (result.samples.size() >= keep && frames < info.frames) {
+  if (stopped) {
     // Stopped with the samples kept: the rest of the recording is counted, not converted.
-    RequireLastFrame(sound, info, name);
+    if (frames < info.frames) RequireLastFrame(sound, info, name);
     frames = info.frames;
     result.total_samples = announced;
   } else {
@@ -373,7 +386,7 @@ struct MemoryRecording {
 }  // namespace
 
 ConvertedRecording ConvertToSamples(const std::filesystem::path& input, std::uint32_t rate,
-                                    std::size_t keep) {
+                                    std::size_t keep, RecordingLevels* levels) {
   const std::string name = input.string();
   RejectTargetRateZero(rate, name);
   InputFile file = OpenInputFile(input, "recording");
@@ -388,7 +401,7 @@ ConvertedRecording ConvertToSamples(const std::filesystem::path& input, std::uin
   // libsndfile reads through our descriptor, which stays ours to close (after sf_close).
   SF_INFO info{};
   SndfileHandle sound = Opened(sf_open_fd(file.fd.get(), SFM_READ, &info, SF_FALSE), name);
-  return Convert(sound.get(), info, name, rate, keep);
+  return Convert(sound.get(), info, name, rate, keep, levels);
 }
 
 ConvertedRecording ConvertRecordingBytes(std::span<const std::uint8_t> bytes, std::uint32_t rate,
@@ -410,12 +423,13 @@ ConvertedRecording ConvertRecordingBytes(std::span<const std::uint8_t> bytes, st
   MemoryRecording recording{bytes};
   SF_INFO info{};
   SndfileHandle sound = Opened(sf_open_virtual(&io, SFM_READ, &info, &recording), name);
-  return Convert(sound.get(), info, name, rate, keep);
+  return Convert(sound.get(), info, name, rate, keep, nullptr);
 }
 
 ConvertedRecording ConvertToSampleFile(const std::filesystem::path& input,
-                                       const std::filesystem::path& output, std::uint32_t rate) {
-  ConvertedRecording recording = ConvertToSamples(input, rate);
+                                       const std::filesystem::path& output, std::uint32_t rate,
+                                       RecordingLevels* levels) {
+  ConvertedRecording recording = ConvertToSamples(input, rate, kWholeRecording, levels);
   WriteSampleFile(output, recording.rate, recording.samples);
   return recording;
 }

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "host/audio/audio_error.h"
+#include "host/audio/recording_levels.h"
 #include "host/audio/sample_file.h"
 #include "host/audio/scratch_folder.h"
 
@@ -64,9 +65,12 @@ struct ConvertedRecording {
 //                 kHighestRecordingRate;
 //   5             `rate` is 0, or the resampler refuses the conversion;
 //   6             the result would hold more samples than a sample file can count.
+// When `levels` is given, every mono value of the whole recording is added to it: past `keep`
+// samples the rest is still read for it, though not resampled.
 ConvertedRecording ConvertToSamples(const std::filesystem::path& input,
                                     std::uint32_t rate = kDefaultSampleRate,
-                                    std::size_t keep = kWholeRecording);
+                                    std::size_t keep = kWholeRecording,
+                                    RecordingLevels* levels = nullptr);
 
 // ConvertToSamples for the bytes of a whole recording file held in memory (read through
 // libsndfile's virtual I/O, no file involved). `name` stands for the recording in messages.
@@ -80,7 +84,8 @@ ConvertedRecording ConvertRecordingBytes(std::span<const std::uint8_t> bytes,
 // Returns the converted recording. Errors as ConvertToSamples and WriteSampleFile.
 ConvertedRecording ConvertToSampleFile(const std::filesystem::path& input,
                                        const std::filesystem::path& output,
-                                       std::uint32_t rate = kDefaultSampleRate);
+                                       std::uint32_t rate = kDefaultSampleRate,
+                                       RecordingLevels* levels = nullptr);
 
 // The sample file to hand the control for `input`: `input` itself when it already is one
 // (IsSampleFile), otherwise a new sample file in `scratch` converted from it at `rate` Hz,

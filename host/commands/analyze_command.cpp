@@ -1,20 +1,35 @@
 // pellix analyze: calibrates a control on a speaker's takes, checks the others and reports
 // the stress levels, result codes and profile; or does so for every speaker of a manifest.
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
 #include <exception>
+#include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <memory>
 #include <optional>
+#include <set>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "host/analysis/analysis_run.h"
+#include "host/analysis/inputs.h"
 #include "host/analysis/manifest.h"
+#include "host/analysis/parameter_string.h"
+#include "host/analysis/resume.h"
 #include "host/analysis/state_file.h"
+#include "host/audio/scratch_folder.h"
 #include "host/cli.h"
 #include "host/commands/command.h"
+#include "host/plot/plot_surface.h"
 #include "host/render/panel_render.h"
 #include "host/same_file.h"
+#include "platform/error.h"
 
 namespace pellix {
 namespace {
@@ -22,38 +37,71 @@ namespace {
 constexpr const char* kAnalyzeHelp =
     R"(Takes: a sample file is used as it is; any recording libsndfile reads (WAV, FLAC, Ogg,
 AIFF, ...) is converted to one first, in memory, as far as the control reads: at most 30001
-samples of a take (about 2.7 s at 11025 Hz), of which it analyses the first utterance.
+samples of a take (about 2.7 s at 11025 Hz), of which it analyses the first utterance. A
+take may be "-" (standard input, once), a folder (its recordings, sorted by name) or a quoted
+glob pattern ('takes/*.wav', sorted). The report gives the stretch the control kept, in
+seconds of the recording, with the recording's levels, pitch and flags.
 
 Order of work: the state (or a new control), --params and Initalize, every --calibrate take,
 every --check take, the profiler, the state saved, the panel drawn.
 
---state BAG.json keeps the control's properties between runs, so a speaker calibrated once
-can be checked later without calibrating again. A missing file is created; a file that is
-not a saved property bag is reported and left as it is. Runs sharing a state file take turns
-(an advisory lock on the hidden file .BAG.json.lock beside it), so no run's update is lost.
+What a check does to the calibration: every check that reaches a verdict moves three
+calibration constants (thorn rate, jump rate, jump spread) one sixth of the way towards the
+take's own measures, adapts two resolutions, and adds a row to the check history. So the same
+take checked twice can give two answers, and with --state the moved constants are saved.
+--fixed-calibration checks every take against the calibration as loaded (and as this run's
+--calibrate takes left it): what each check moved is undone before the next and never saved,
+so the same take always gives the same answer. The history still grows.
 
-Formats:
-  table  one line per take, then the profile digit by digit in words (the default)
-  json   JSON lines: one object per calibration, check and profile, with a "kind" key
-  csv    a header line, then one row per calibration and check; profiles are not part of
-         csv output, so --profile needs table or json
-Warnings and errors go to standard error, each naming its file; a take that cannot be read
-is left out of the report and the others are still analysed.
+--state BAG.json keeps the control's properties between runs, so a speaker calibrated once
+can be checked later without calibrating again; the check history is kept beside it in
+BAG.history.jsonl, so --profile covers every check of the speaker so far, across runs. A
+missing file is created; a file that is not a saved property bag is reported and left as it is.
+Runs sharing a state file take turns (an advisory lock on the hidden file .BAG.json.lock
+beside it), so no run's update is lost.
+
+Formats (-o FILE writes the report there instead of standard output; "-" is standard output):
+  table  one line per take with notes under it, then the profile digit by digit in words
+  json   JSON lines, one object per calibration, check, profile and failure
+  csv    a header line, then one row per calibration, check, profile and failure
+json and csv share one set of keys, described by docs/report.schema.json: speaker, role
+(calibrate, check, profile, state, plot), file, code, meaning, the stress levels, measures
+and constants, recording_s, stretch_start_s, stretch_end_s, stretch_s, peak_dbfs, rms_dbfs,
+clipped_source, clipped_8bit, pitch_hz, voiced_share, flags, refusal, advice, profile,
+profile_checks, error_number, error_message.
+Flags: clipped, very_quiet, short_stretch (under 0.5 s analysed), no_voiced_speech,
+steady_tone. A refused take says why in the intake's terms and what to try.
+
+Warnings and errors go to standard error, each naming its file; a take that cannot be read is
+a failure row (with its error number and message) and the others are still analysed. A
+summary (speakers, takes, refused, failed, time) ends the run on standard error; -q leaves out
+warnings, the progress bar and the summary.
 
 --batch MANIFEST: a CSV file with a header and the columns speaker,role,file (role calibrate
 or check; files relative to the manifest's folder). Each speaker gets a control of its own;
---jobs speakers are analysed at a time and reported in manifest order, with a speaker column.
---state and --panel need a single speaker.
+--jobs speakers are analysed at a time and reported in manifest order. --state and --panel
+need a single speaker. --resume with -o FILE (csv or json) skips the speakers FILE already
+holds and appends the others, so an interrupted batch can be finished.
 
-Exit status: 0 when every take was analysed; 1 when a take, the manifest, the state or the
-panel could not be read or written; 2 for a usage error. A take that the control rejects as
-too short or silent is a warning, not a failure.
+--plot DIR draws, per take, the waveform with the analysed stretch shaded, the flic
+boundaries, the thorns (red) and jumps (blue); and per speaker the trend of the three stress
+levels and result codes with the verdict's thresholds (--plot-format svg, png or pdf).
+
+)";
+
+constexpr const char* kAnalyzeExamples = R"(
+
+Exit status: 0 when every take was analysed; 1 when a take, the manifest, the state, a plot or
+the panel could not be read or written; 2 for a usage error. A take that the control rejects
+as too short or silent is a warning, not a failure.
 
 Examples:
   pellix analyze --calibrate cal1.wav cal2.wav cal3.wav --check answer1.wav answer2.wav
   pellix analyze --state alex.json --calibrate cal1.wav cal2.wav cal3.wav
-  pellix analyze --state alex.json --check answer.flac --format json
-  pellix analyze --batch examples/manifest.csv --jobs 2 --profile)";
+  pellix analyze --state alex.json --check answers/ --profile --plot plots
+  pellix analyze --state alex.json --fixed-calibration --check 'answers/*.flac' --format json
+  sox answer.wav -t wav - | pellix analyze --state alex.json --check -
+  pellix analyze --batch examples/manifest.csv --jobs 2 --format csv -o results.csv --resume)";
 
 struct AnalyzeOptions {
   std::string params = analysis::kDefaultParams;
@@ -61,9 +109,15 @@ struct AnalyzeOptions {
   std::vector<std::string> check;
   bool profile = false;
   std::optional<std::string> state;
+  bool fixed_calibration = false;
   std::string format = "table";
   std::optional<std::string> panel;
   std::optional<std::string> batch;
+  std::string output = "-";
+  bool quiet = false;
+  bool resume = false;
+  std::string plot;
+  std::string plot_format = "svg";
   int jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
 };
 
@@ -87,16 +141,74 @@ std::string OverwrittenInput(const AnalyzeOptions& options) {
   return {};
 }
 
-std::vector<analysis::Take> Takes(const std::vector<std::string>& files) {
-  std::vector<analysis::Take> takes;
-  for (const std::string& file : files) takes.push_back({file, file});
-  return takes;
+int Failure(const std::string& message) {
+  std::cerr << "pellix: error: " << message << '\n';
+  return 1;
 }
 
+// Counts for the summary line.
+struct Summary {
+  std::size_t takes = 0;
+  std::size_t refused = 0;
+  std::size_t failed = 0;
+};
+
+Summary Summarise(const analysis::RunResult& result) {
+  Summary summary;
+  for (const analysis::SessionOutcome& session : result.sessions) {
+    for (const analysis::Event& event : session.events) {
+      const auto* record = std::get_if<analysis::Record>(&event);
+      if (record == nullptr) continue;
+      if (const auto* c = std::get_if<analysis::CalibrationRecord>(record)) {
+        ++summary.takes;
+        if (!c->accepted()) ++summary.refused;
+      } else if (const auto* k = std::get_if<analysis::CheckRecord>(record)) {
+        ++summary.takes;
+        if (k->code == "-1" || k->code == "-2") ++summary.refused;
+      } else if (const auto* f = std::get_if<analysis::FailureRecord>(record)) {
+        if (f->role == "calibrate" || f->role == "check") {
+          ++summary.takes;
+          ++summary.failed;
+        }
+      }
+    }
+  }
+  return summary;
+}
+
+std::string Plural(std::size_t count, const char* word) {
+  return std::to_string(count) + " " + word + (count == 1 ? "" : "s");
+}
+
+// The file -o names, opened to write (or to append to with --resume); standard output for "-".
+class OutputFile {
+ public:
+  // Empty error on success.
+  std::string Open(const std::string& path, bool append) {
+    if (path == "-") return {};
+    file_.open(path, std::ios::binary | (append ? std::ios::app : std::ios::trunc));
+    if (!file_) {
+      const int number = errno == ENOENT   ? kFileNotFound
+                         : errno == EACCES ? kPermissionDenied
+                                           : kPathFileAccessError;
+      return "cannot write '" + path + "': " + std::strerror(errno) + " (error " +
+             std::to_string(number) + ")";
+    }
+    return {};
+  }
+  std::ostream& stream() { return file_.is_open() ? file_ : std::cout; }
+
+ private:
+  std::ofstream file_;
+};
+
 int RunAnalyze(const AnalyzeOptions& options) {
-  // --format's validator let only known names through.
-  const analysis::ReportFormat format =
+  const auto started = std::chrono::steady_clock::now();
+  // The validators of --format and --plot-format let only known names through.
+  const std::optional<analysis::ReportFormat> format =
       analysis::ParseReportFormat(options.format).value_or(analysis::ReportFormat::kTable);
+  const std::optional<plot::PlotFormat> plot_format =
+      plot::ParsePlotFormat(options.plot_format).value_or(plot::PlotFormat::kSvg);
   const bool batch = options.batch.has_value();
   if (batch) {
     if (!options.calibrate.empty() || !options.check.empty()) {
@@ -111,21 +223,36 @@ int RunAnalyze(const AnalyzeOptions& options) {
     return UsageError(
         "no file given: name takes with --calibrate and --check, or a manifest with --batch");
   }
-  if (options.profile && format == analysis::ReportFormat::kCsv) {
-    return UsageError(
-        "profiles are not part of csv output: use --format table or json with --profile");
+  if (options.resume) {
+    if (!batch) return UsageError("--resume skips the speakers of a --batch run");
+    if (options.output == "-") return UsageError("--resume needs -o FILE to append to");
+    if (*format == analysis::ReportFormat::kTable)
+      return UsageError("--resume needs --format csv or json");
+  }
+
+  if (!options.quiet) {
+    for (const std::string& warning : analysis::ReadParameters(options.params).warnings)
+      std::cerr << "pellix: warning: --params: " << warning << '\n';
   }
 
   std::vector<analysis::SpeakerTakes> speakers;
-  if (batch) {
-    try {
+  std::optional<ScratchFolder> scratch;  // standard input, saved
+  try {
+    if (batch) {
       speakers = analysis::ReadManifest(*options.batch);
-    } catch (const analysis::ManifestError& e) {
-      std::cerr << "pellix: error: " << e.what() << '\n';
-      return 1;
+    } else {
+      bool standard_input_used = false;
+      analysis::SpeakerTakes takes;
+      takes.calibrations = analysis::ExpandInputs(options.calibrate, scratch, standard_input_used);
+      takes.checks = analysis::ExpandInputs(options.check, scratch, standard_input_used);
+      speakers.push_back(std::move(takes));
     }
-  } else {
-    speakers.push_back({"", Takes(options.calibrate), Takes(options.check)});
+  } catch (const analysis::ManifestError& e) {
+    return Failure(e.what());
+  } catch (const analysis::InputError& e) {
+    return Failure(std::string(e.what()) + " (error " + std::to_string(e.number()) + ")");
+  } catch (const PlatformError& e) {
+    return Failure(std::string(e.what()) + " (error " + std::to_string(e.number()) + ")");
   }
 
   if (const std::string overwritten = OverwrittenInput(options); !overwritten.empty()) {
@@ -142,22 +269,55 @@ int RunAnalyze(const AnalyzeOptions& options) {
                   << "'\n";
       });
     } catch (const analysis::StateError& e) {
-      std::cerr << "pellix: error: " << e.what() << '\n';
-      return 1;
+      return Failure(e.what());
     }
   }
+
+  bool header = true;
+  if (options.resume) {
+    std::ifstream in(options.output, std::ios::binary);
+    std::stringstream written;
+    written << in.rdbuf();
+    const std::set<std::string> done = analysis::WrittenSpeakers(written.str(), *format);
+    header = written.str().empty();
+    std::erase_if(speakers,
+                  [&done](const analysis::SpeakerTakes& s) { return done.count(s.speaker) > 0; });
+  }
+  if (!options.plot.empty()) {
+    std::error_code ec;
+    std::filesystem::create_directories(options.plot, ec);
+    if (ec) {
+      return Failure("cannot make plot folder '" + options.plot + "': " + ec.message() +
+                     " (error " + std::to_string(kPathFileAccessError) + ")");
+    }
+  }
+  OutputFile output;
+  if (std::string error = output.Open(options.output, options.resume); !error.empty())
+    return Failure(error);
 
   analysis::RunOptions run;
   run.settings.params = options.params;
   run.settings.profile = options.profile;
   if (options.state) run.settings.state = *options.state;
+  run.settings.fixed_calibration = options.fixed_calibration;
+  if (!options.plot.empty()) run.settings.plot_folder = options.plot;
+  run.settings.plot_format = *plot_format;
   run.settings.show_speaker = batch;
-  run.format = format;
+  run.format = *format;
   run.jobs = static_cast<unsigned>(options.jobs);
-  analysis::RunResult result = analysis::RunAnalysis(speakers, run, std::cout, std::cerr);
+  run.quiet = options.quiet;
+  run.header = header;
+  analysis::RunResult result = analysis::RunAnalysis(speakers, run, output.stream(), std::cerr);
 
   bool failed = result.failed;
-  if (options.panel && result.sessions.front().started) {
+  // Standard output is checked when the command ends, as for every command.
+  output.stream().flush();
+  if (options.output != "-" && !output.stream()) {
+    failed = true;
+    std::cerr << "pellix: error: cannot write the report to '" << options.output << "' (error "
+              << kPathFileAccessError << ")\n";
+  }
+  if (options.panel && !result.sessions.empty() && result.sessions.front().started) {
     try {
       WritePanelSvg(*result.sessions.front().control, *options.panel);
     } catch (const std::exception& e) {
@@ -165,6 +325,16 @@ int RunAnalyze(const AnalyzeOptions& options) {
                 << '\n';
       failed = true;
     }
+  }
+  if (!options.quiet) {
+    const Summary summary = Summarise(result);
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    char time[32];
+    std::snprintf(time, sizeof time, "%.1f s", seconds);
+    std::cerr << "pellix: " << Plural(speakers.size(), "speaker") << ", "
+              << Plural(summary.takes, "take") << ": " << summary.refused << " refused, "
+              << summary.failed << " failed, in " << time << '\n';
   }
   return failed ? 1 : 0;
 }
@@ -189,6 +359,9 @@ void AddAnalyzeCommand(CLI::App& app, CommandAction& action) {
       ->check(NonEmptyPath());
   command->add_flag("--profile", options->profile,
                     "Run the profiler after the checks and explain the profile");
+  command->add_flag("--fixed-calibration", options->fixed_calibration,
+                    "Check every take against the calibration as loaded: what checks move is "
+                    "undone and not saved");
   command
       ->add_option("--state", options->state,
                    "JSON property bag to load before and save after the run")
@@ -210,7 +383,21 @@ void AddAnalyzeCommand(CLI::App& app, CommandAction& action) {
       ->type_name("N")
       ->capture_default_str()
       ->check(CLI::Range(1, kMaxJobs));
-  command->footer(kAnalyzeHelp);
+  command->add_option("-o,--output", options->output, "Write the report to FILE (- for stdout)")
+      ->type_name("FILE")
+      ->check(NonEmptyPath());
+  command->add_flag("--resume", options->resume,
+                    "With --batch and -o: skip the speakers FILE already holds, append the rest");
+  command->add_flag("-q,--quiet", options->quiet, "No warnings, progress bar or summary");
+  command->add_option("--plot", options->plot, "Draw each take and each speaker's trend into DIR")
+      ->type_name("DIR")
+      ->check(NonEmptyPath());
+  command->add_option("--plot-format", options->plot_format, "svg, png or pdf")
+      ->type_name("FORMAT")
+      ->capture_default_str()
+      ->check(CLI::IsMember({"svg", "png", "pdf"}));
+  command->footer(std::string(kAnalyzeHelp) + ParametersHelp() + "\n\n" + ResultCodesHelp() +
+                  kAnalyzeExamples);
   command->callback([options, &action] { action = [options] { return RunAnalyze(*options); }; });
 }
 

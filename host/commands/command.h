@@ -36,5 +36,12 @@ void AddScriptCommand(CLI::App& app, CommandAction& action);
 void AddConvertCommand(CLI::App& app, CommandAction& action);
 void AddPanelCommand(CLI::App& app, CommandAction& action);
 void AddTypelibCommand(CLI::App& app, CommandAction& action);
+void AddParamsCommand(CLI::App& app, CommandAction& action);
+
+// The parameter string's layout and default, for the help of every command that takes one.
+std::string ParametersHelp();
+
+// Every result code the control publishes and what it means, one per line.
+std::string ResultCodesHelp();
 
 }  // namespace pellix

@@ -4,9 +4,12 @@
 #include <filesystem>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "host/audio/audio_converter.h"
+#include "host/audio/scratch_folder.h"
+#include "host/audio/standard_streams.h"
 #include "host/cli.h"
 #include "host/commands/command.h"
 #include "host/same_file.h"
@@ -23,11 +26,15 @@ constexpr const char* kConvertHelp =
 mono, resampled and written as 8-bit samples. The control analyses the first 30001 samples
 of a take (about 2.7 s at 11025 Hz); a longer recording is converted whole, with a warning.
 
+IN may be "-" for standard input and OUT "-" for standard output; the line that tells what was
+converted then goes to standard error.
+
 Exit status: 0 converted, 1 the recording or the output file failed, 2 usage error.
 
 Examples:
   pellix convert yes.wav yes.smp
-  pellix convert interview.flac take1.smp --rate 8000)";
+  pellix convert interview.flac take1.smp --rate 8000
+  sox yes.wav -t wav - | pellix convert - - > yes.smp)";
 
 struct ConvertOptions {
   std::string input;
@@ -43,15 +50,26 @@ std::string Seconds(double seconds) {
 
 int RunConvert(const ConvertOptions& options) {
   // Converting a file onto itself would replace the recording by its 8-bit copy.
-  if (SameFile(options.input, options.output)) {
+  if (options.input != kStandardStream && SameFile(options.input, options.output)) {
     std::cerr << "pellix: the output '" << options.output
               << "' is the recording itself; name another file\n";
     return kUsageError;
   }
 
+  const bool from_stdin = options.input == kStandardStream;
+  const bool to_stdout = options.output == kStandardStream;
   ConvertedRecording take;
   try {
-    take = ConvertToSampleFile(options.input, options.output, options.rate);
+    // The converter seeks in its input and writes its output whole, so the standard streams go
+    // through a private folder.
+    std::optional<ScratchFolder> scratch;
+    if (from_stdin || to_stdout) scratch.emplace();
+    const std::filesystem::path input =
+        from_stdin ? SaveStandardInput(*scratch, "stdin") : std::filesystem::path(options.input);
+    const std::filesystem::path output =
+        to_stdout ? scratch->NewFilePath("stdout.smp") : std::filesystem::path(options.output);
+    take = ConvertToSampleFile(input, output, options.rate);
+    if (to_stdout) CopyToStandardOutput(output);
   } catch (const PlatformError& e) {
     std::cerr << "pellix: " << e.what() << " (error " << e.number() << ")\n";
     return 1;
@@ -63,8 +81,9 @@ int RunConvert(const ConvertOptions& options) {
               << Seconds(static_cast<double>(kSampleWindow) / take.rate)
               << "): only its first utterance is analysed\n";
   }
-  std::cout << "'" << options.input << "' -> '" << options.output << "': " << Seconds(take.duration)
-            << ", " << take.samples.size() << " samples at " << take.rate << " Hz\n";
+  (to_stdout ? std::cerr : std::cout)
+      << "'" << options.input << "' -> '" << options.output << "': " << Seconds(take.duration)
+      << ", " << take.samples.size() << " samples at " << take.rate << " Hz\n";
   return 0;
 }
 

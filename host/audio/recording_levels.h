@@ -1,0 +1,45 @@
+// The level of a recording: its peak and RMS in dBFS and the share of its samples at full
+// scale, gathered block by block from the mono values the converter reads, so that measuring
+// costs one pass over what is read anyway and never asks for more of the file.
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+namespace pellix {
+
+struct LevelFigures {
+  double peak_dbfs = 0;      // 20 log10 of the largest magnitude; -inf for digital silence
+  double rms_dbfs = 0;       // 20 log10 of the root mean square (a full-scale sine is -3.0)
+  double clipped_share = 0;  // samples at or beyond kClippedLevel, as a share of all
+  std::uint64_t samples = 0;
+};
+
+// A mono value this close to full scale (-1 to 1) counts as clipped: 0.99 is 0.09 dB below
+// full scale, above any sample a recorder leaves unclipped in practice, and it still catches
+// an 8-bit source, whose largest value is 127/128.
+inline constexpr double kClippedLevel = 0.99;
+
+class RecordingLevels {
+ public:
+  // Mono values, full scale -1 to 1.
+  void Add(std::span<const double> mono) noexcept;
+  // 8-bit samples centred on 128, as a sample file holds them.
+  void AddSamples(std::span<const std::uint8_t> samples) noexcept;
+
+  LevelFigures Figures() const noexcept;
+
+ private:
+  void AddValue(double value) noexcept;
+
+  double peak_ = 0;
+  double sum_squares_ = 0;
+  std::uint64_t clipped_ = 0;
+  std::uint64_t count_ = 0;
+};
+
+// The share of 8-bit samples at the ends of the scale (1 and 255: the converter's limits, 0
+// being the end of the data), which the conversion produced by clipping.
+double ClippedShare8Bit(std::span<const std::uint8_t> samples) noexcept;
+
+}  // namespace pellix

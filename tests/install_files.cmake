@@ -1,0 +1,20 @@
+# cmake --install puts the command, its man page and its bash completion in place:
+#   cmake -DBUILD=... -DPREFIX=... -P install_files.cmake
+file(REMOVE_RECURSE "${PREFIX}")
+execute_process(COMMAND "${CMAKE_COMMAND}" --install "${BUILD}" --prefix "${PREFIX}"
+                OUTPUT_QUIET RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "cmake --install failed")
+endif()
+foreach(file bin/pellix share/bash-completion/completions/pellix share/man/man1/pellix.1)
+  if(NOT EXISTS "${PREFIX}/${file}")
+    message(FATAL_ERROR "not installed: ${file}")
+  endif()
+endforeach()
+file(READ "${PREFIX}/share/man/man1/pellix.1" page)
+foreach(text "pellix analyze" "fixed-calibration" "Result codes")
+  string(FIND "${page}" "${text}" at)
+  if(at EQUAL -1)
+    message(FATAL_ERROR "the man page lacks '${text}'")
+  endif()
+endforeach()
