@@ -8,6 +8,7 @@
 
 #include "platform/atomic_file.h"
 #include "platform/error.h"
+#include "platform/file_error.h"
 #include "platform/safe_read.h"
 #include "platform/text.h"
 
@@ -161,7 +162,8 @@ JsonPropertyBag::JsonPropertyBag(JsonPropertyBag&&) noexcept = default;
 JsonPropertyBag& JsonPropertyBag::operator=(JsonPropertyBag&&) noexcept = default;
 
 JsonPropertyBag JsonPropertyBag::Load(const std::string& path) {
-  Overflows prepared = ReplaceOverflowingNumbers(SanitizeUtf8(ReadRegularFile(path)));
+  Overflows prepared =
+      ReplaceOverflowingNumbers(SanitizeUtf8(ReadRegularFile(path, kMaxBagFileSize)));
 
   // Notes the top-level keys in order, and marks again, at the top level, the nulls that
   // stood for overflowing numbers.
@@ -236,7 +238,14 @@ std::string JsonPropertyBag::Text() const {
 }
 
 void JsonPropertyBag::Save(const std::string& path) const {
-  WriteFileAtomically(path, Text());
+  const std::string text = Text();
+  // A bag that Load would refuse is not written: saving it would replace a good bag by one
+  // that can never be read again.
+  if (text.size() > kMaxTextFileSize) {
+    throw FileError(kPathFileAccessError,
+                    "the bag would be larger than 64 MiB, more than a bag can be loaded from");
+  }
+  WriteFileAtomically(path, text);
 }
 
 }  // namespace pellix

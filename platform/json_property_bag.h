@@ -19,7 +19,7 @@ class JsonPropertyBag final : public PropertyBag {
   JsonPropertyBag(JsonPropertyBag&&) noexcept;
   JsonPropertyBag& operator=(JsonPropertyBag&&) noexcept;
 
-  // Reads the bag file (see ReadRegularFile: regular files of at most kMaxTextFileSize
+  // Reads the bag file (see ReadRegularFile: regular files of at most kMaxBagFileSize
   // bytes). File not found (53), Permission denied (70) and Path/File access error (75) as for
   // any file; Invalid file format (321) when it is not a JSON object. File errors are
   // FileError, whose what() gives the cause.
@@ -43,8 +43,8 @@ class JsonPropertyBag final : public PropertyBag {
 
   // Writes Text() to `path` with WriteFileAtomically. A failed save raises FileError:
   // Permission denied (70), File not found (53) for a missing directory, or Path/File access
-  // error (75) otherwise (a directory, pipe or device at `path` included), and leaves the old
-  // file as it was and no temporary file behind.
+  // error (75) otherwise (a directory, pipe or device at `path` included, or a bag larger than
+  // Load accepts), and leaves the old file as it was and no temporary file behind.
   void Save(const std::string& path) const;
 
  private:

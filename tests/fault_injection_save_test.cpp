@@ -26,6 +26,7 @@
 #include "error_of.h"
 #include "host/analysis/state_file.h"
 #include "host/audio/sample_file.h"
+#include "platform/atomic_file.h"
 #include "platform/error.h"
 #include "platform/json_property_bag.h"
 #include "shell/alg_v1s.h"
@@ -53,6 +54,8 @@ std::string LongText(int version) {
 
 std::vector<Writer> Writers() {
   return {
+      {"atomic writer",
+       [](const fs::path& path, int version) { WriteFileAtomically(path, LongText(version)); }},
       {"property bag",
        [](const fs::path& path, int version) {
          JsonPropertyBag bag;
@@ -198,6 +201,29 @@ TEST_F(SaveFaultTest, SigkillAtAnyMomentLeavesOneWholeVersion) {
     }
     fs::remove_all(folder_);
     fs::create_directories(folder_);
+  }
+}
+
+TEST_F(SaveFaultTest, AFailureAtEachStepOfTheWriteKeepsTheOldFileAndLeavesNoTemporary) {
+  const AtomicWriteStep steps[] = {AtomicWriteStep::kCreate, AtomicWriteStep::kWrite,
+                                   AtomicWriteStep::kSync, AtomicWriteStep::kClose,
+                                   AtomicWriteStep::kRename};
+  for (const Writer& writer : Writers()) {
+    SCOPED_TRACE(writer.name);
+    const fs::path path = folder_ / "file";
+    writer.save(path, 0);
+    const std::string before = Contents(path);
+    for (AtomicWriteStep step : steps) {
+      for (int error : {ENOSPC, EIO, EACCES}) {
+        SCOPED_TRACE(static_cast<int>(step));
+        SCOPED_TRACE(error);
+        ScopedAtomicWriteFault fault(step, error);
+        EXPECT_EQ(SaveIn(writer, path, 1), kRefused);
+        EXPECT_EQ(Contents(path), before);
+        EXPECT_EQ(Names(), std::vector<std::string>{"file"});
+      }
+    }
+    fs::remove(path);
   }
 }
 

@@ -30,7 +30,8 @@ every --check take, the profiler, the state saved, the panel drawn.
 
 --state BAG.json keeps the control's properties between runs, so a speaker calibrated once
 can be checked later without calibrating again. A missing file is created; a file that is
-not a saved property bag is reported and left as it is.
+not a saved property bag is reported and left as it is. Runs sharing a state file take turns
+(an advisory lock on the hidden file .BAG.json.lock beside it), so no run's update is lost.
 
 Formats:
   table  one line per take, then the profile digit by digit in words (the default)
