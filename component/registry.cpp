@@ -3,7 +3,6 @@
 // holding "progid", "library" (absolute path) and "threading". Registration adds or removes
 // this library's class and keeps the others; the loader creates a class from it.
 #include <dlfcn.h>
-#include <fcntl.h>
 #include <pwd.h>
 #include <unistd.h>
 
@@ -18,8 +17,10 @@
 
 #include "component/failure.h"
 #include "component/program_name.h"
+#include "platform/atomic_file.h"
 #include "platform/component_identity.h"
 #include "platform/error.h"
+#include "platform/file_error.h"
 #include "platform/file_system.h"
 
 namespace pellix::component {
@@ -70,29 +71,15 @@ Json ReadRegistry(const fs::path& path) {
   return registry;
 }
 
-// Replaces the registry file atomically: a temporary file beside it, flushed, then renamed.
+// Replaces the registry file atomically (WriteFileAtomically).
 void WriteRegistry(const fs::path& path, const Json& registry) {
   std::error_code error;
   fs::create_directories(path.parent_path(), error);
   if (error) Fail(FileErrorNumber(error.value()), path.parent_path().string());
-  std::string temporary = (path.parent_path() / ".registry.json.XXXXXX").string();
-  const int fd = ::mkstemp(temporary.data());
-  if (fd < 0) Fail(FileErrorNumber(errno), path.string());
-  const std::string text = registry.dump(2) + "\n";
-  std::size_t written = 0;
-  while (written < text.size()) {
-    const ssize_t n = ::write(fd, text.data() + written, text.size() - written);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    written += static_cast<std::size_t>(n);
-  }
-  const bool complete = written == text.size() && ::fsync(fd) == 0;
-  const int saved_errno = errno;
-  ::close(fd);
-  if (!complete || ::rename(temporary.c_str(), path.c_str()) != 0) {
-    const int number = FileErrorNumber(complete ? errno : saved_errno);
-    ::unlink(temporary.c_str());
-    Fail(number, path.string());
+  try {
+    WriteFileAtomically(path.string(), registry.dump(2) + "\n");
+  } catch (const FileError& e) {
+    Fail(e.number(), path.string() + ": " + e.what());
   }
 }
 

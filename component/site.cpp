@@ -5,6 +5,7 @@
 #include "component/control_object.h"
 #include "component/variant.h"
 #include "platform/conversions.h"
+#include "platform/error.h"
 #include "shell/interface_table.h"
 
 namespace pellix::component {
@@ -65,7 +66,11 @@ bool HostSite::UserMode() const {
   ClearVariant(result);
   if (!value || value->is_empty()) return true;
   if (value->type() == ValueType::kBoolean) return value->boolean();
-  return ToDouble(*value) != 0;
+  try {
+    return ToDouble(*value) != 0;
+  } catch (const PlatformError&) {
+    return true;  // an answer that is no truth value counts as no answer
+  }
 }
 
 void HostSite::PropertyChanged(std::string_view name) {

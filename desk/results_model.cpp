@@ -123,8 +123,8 @@ QVariant ResultsModel::data(const QModelIndex& index, int role) const {
     return Text(calibration != nullptr ? calibration->file : check->file);
   }
   if (role == Qt::ToolTipRole && index.column() >= kThorns) {
-    return Text(Measure(calibration != nullptr ? calibration->measures : check->measures,
-                        index.column()));
+    return Text(
+        Measure(calibration != nullptr ? calibration->measures : check->measures, index.column()));
   }
   if (role == Qt::TextAlignmentRole && index.column() != kTake && index.column() != kVerdict) {
     return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);

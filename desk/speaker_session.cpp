@@ -6,10 +6,12 @@
 #include <filesystem>
 #include <optional>
 
+#include "host/analysis/converted_take_files.h"
 #include "host/analysis/result_meanings.h"
 #include "host/analysis/state_file.h"
 #include "host/audio/audio_error.h"
 #include "platform/error.h"
+#include "platform/file_system.h"
 
 namespace pellix::desk {
 namespace {
@@ -137,24 +139,21 @@ void SpeakerSession::initialise(const QString& params) {
 }
 
 void SpeakerSession::calibrate(const QStringList& takes) {
-  Job("Calibrate", static_cast<int>(takes.size()), [&] {
-    int done = 0;
-    for (const QString& take : takes) {
-      if (cancel_.load()) return false;
-      Analyse(take, true);
-      emit progressed(++done, static_cast<int>(takes.size()));
-    }
-    return true;
-  });
+  AnalyseEach("Calibrate", takes, true);
 }
 
 void SpeakerSession::check(const QStringList& takes) {
-  Job("Check", static_cast<int>(takes.size()), [&] {
+  AnalyseEach("Check", takes, false);
+}
+
+void SpeakerSession::AnalyseEach(const QString& what, const QStringList& takes, bool calibration) {
+  const auto steps = static_cast<int>(takes.size());
+  Job(what, steps, [&] {
     int done = 0;
     for (const QString& take : takes) {
       if (cancel_.load()) return false;
-      Analyse(take, false);
-      emit progressed(++done, static_cast<int>(takes.size()));
+      Analyse(take, calibration);
+      emit progressed(++done, steps);
     }
     return true;
   });
@@ -169,6 +168,13 @@ void SpeakerSession::Analyse(const QString& take, bool calibration) {
     return;
   }
   ALG_V1S& control = *control_;
+  // A converted recording is read from memory under its scratch name, as pellix analyze
+  // reads it.
+  analysis::ConvertedTakeFiles files(CurrentFileSystem());
+  if (!prepared->second.converted.empty()) {
+    files.Hold(prepared->second.sample_file.string(), prepared->second.converted);
+  }
+  const ScopedFileSystem reading_converted_take(files);
   analysis::Measures before;
   try {
     before = ReadMeasures(control);

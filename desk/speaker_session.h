@@ -88,6 +88,7 @@ class SpeakerSession : public QObject {
  private:
   template <typename Work>
   void Job(const QString& what, int steps, Work work);
+  void AnalyseEach(const QString& what, const QStringList& takes, bool calibration);
   void Analyse(const QString& take, bool calibration);
   void NewControl(std::unique_ptr<ALG_V1S> control);
   void Error(const std::string& text) { emit message(true, QString::fromStdString(text)); }

@@ -162,7 +162,8 @@ JsonPropertyBag::JsonPropertyBag(JsonPropertyBag&&) noexcept = default;
 JsonPropertyBag& JsonPropertyBag::operator=(JsonPropertyBag&&) noexcept = default;
 
 JsonPropertyBag JsonPropertyBag::Load(const std::string& path) {
-  Overflows prepared = ReplaceOverflowingNumbers(SanitizeUtf8(ReadRegularFile(path)));
+  Overflows prepared =
+      ReplaceOverflowingNumbers(SanitizeUtf8(ReadRegularFile(path, kMaxBagFileSize)));
 
   // Notes the top-level keys in order, and marks again, at the top level, the nulls that
   // stood for overflowing numbers.

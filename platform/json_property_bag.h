@@ -19,7 +19,7 @@ class JsonPropertyBag final : public PropertyBag {
   JsonPropertyBag(JsonPropertyBag&&) noexcept;
   JsonPropertyBag& operator=(JsonPropertyBag&&) noexcept;
 
-  // Reads the bag file (see ReadRegularFile: regular files of at most kMaxTextFileSize
+  // Reads the bag file (see ReadRegularFile: regular files of at most kMaxBagFileSize
   // bytes). File not found (53), Permission denied (70) and Path/File access error (75) as for
   // any file; Invalid file format (321) when it is not a JSON object. File errors are
   // FileError, whose what() gives the cause.

@@ -8,8 +8,12 @@
 
 namespace pellix {
 
-// The most a bag, a manifest or a script may hold: far more than any real one.
+// The most a manifest or a script may hold: far more than any real one.
 inline constexpr std::uint64_t kMaxTextFileSize = 64u << 20;
+
+// The most a property bag may hold. Larger: a bag keeps every text property whole, and a
+// megabyte of control characters in each is saved as over a hundred megabytes of escapes.
+inline constexpr std::uint64_t kMaxBagFileSize = 512u << 20;
 
 // The whole contents of the regular file at `path`. Raises FileError: File not found (53) for
 // a missing file or folder, Permission denied (70), Path/File access error (75) for a

@@ -103,7 +103,12 @@ class ALG_V1S {
   void set_profile_count(std::int16_t count) noexcept { ProfileCount = count; }
 
  private:
-  void Notify(std::string_view property_name);
+  // PropertyChanged for a put of `property`, under the name the interface table gives.
+  void Notify(std::string_view property);
+  // The caption of a caption-backed property, and its put: the cell and the notification
+  // come from the interface table.
+  std::string Caption(std::string_view property) const;
+  void SetCaption(std::string_view property, const std::string& text);
   bool UserMode() const;
 
   ContainerSite* site_;

@@ -52,7 +52,8 @@ Value PutVariant(ALG_V1S& control, const Value& argument) {
 }
 
 // _ALG_V1S in interface order: a property takes two positions, its get and then its put.
-// Hidden members are left out of design-time property lists.
+// Hidden members are left out of design-time property lists. A caption-backed property names
+// its cell on both rows; its put names the notification.
 constexpr InterfaceMember kMembers[] = {
     {0, "Calibrate", kMethod, ValueType::kEmpty, 0x60030017, false, "", Call<&ALG_V1S::Calibrate>},
     {1, "Initalize", kMethod, ValueType::kEmpty, 0x60030018, false, "", Call<&ALG_V1S::Initalize>},
@@ -80,26 +81,26 @@ constexpr InterfaceMember kMembers[] = {
     {14, "CR_SFLC", kPropertyPut, ValueType::kEmpty, 0x68030012, true, "",
      PutVariant<&ALG_V1S::put_CR_SFLC>},
     {15, "BGbord", kPropertyGet, ValueType::kString, 0x68030011, false, kCaptionHelp,
-     GetText<&ALG_V1S::get_BGbord>},
+     GetText<&ALG_V1S::get_BGbord>, "", LabelOf<&Panel::BG_LEVEL>},
     {16, "BGbord", kPropertyPut, ValueType::kString, 0x68030011, false, kCaptionHelp,
-     PutText<&ALG_V1S::put_BGbord>, "BGbord"},
+     PutText<&ALG_V1S::put_BGbord>, "BGbord", LabelOf<&Panel::BG_LEVEL>},
     {17, "LIEstress", kPropertyGet, ValueType::kString, 0x68030010, false, kCaptionHelp,
-     GetText<&ALG_V1S::get_LIEstress>},
+     GetText<&ALG_V1S::get_LIEstress>, "", LabelOf<&Panel::LBL_LIE>},
     {18, "LIEstress", kPropertyPut, ValueType::kString, 0x68030010, false, kCaptionHelp,
-     PutText<&ALG_V1S::put_LIEstress>, "LIEstress"},
+     PutText<&ALG_V1S::put_LIEstress>, "LIEstress", LabelOf<&Panel::LBL_LIE>},
     {19, "GLBstress", kPropertyGet, ValueType::kString, 0x6803000F, false, kCaptionHelp,
-     GetText<&ALG_V1S::get_GLBstress>},
+     GetText<&ALG_V1S::get_GLBstress>, "", LabelOf<&Panel::LBL_GLB>},
     {20, "GLBstress", kPropertyPut, ValueType::kString, 0x6803000F, false, kCaptionHelp,
-     PutText<&ALG_V1S::put_GLBstress>, "GLBstress"},
+     PutText<&ALG_V1S::put_GLBstress>, "GLBstress", LabelOf<&Panel::LBL_GLB>},
     {21, "EXCstress", kPropertyGet, ValueType::kString, 0x6803000E, false, kCaptionHelp,
-     GetText<&ALG_V1S::get_EXCstress>},
+     GetText<&ALG_V1S::get_EXCstress>, "", LabelOf<&Panel::LBL_EXC>},
     {22, "EXCstress", kPropertyPut, ValueType::kString, 0x6803000E, false, kCaptionHelp,
-     PutText<&ALG_V1S::put_EXCstress>, "EXCstress"},
+     PutText<&ALG_V1S::put_EXCstress>, "EXCstress", LabelOf<&Panel::LBL_EXC>},
     {23, "profiler", kMethod, ValueType::kEmpty, 0x60030020, false, "", Call<&ALG_V1S::profiler>},
     {24, "CR_msgX", kPropertyGet, ValueType::kString, 0x6803000D, false, kCaptionHelp,
-     GetText<&ALG_V1S::get_CR_msgX>},
+     GetText<&ALG_V1S::get_CR_msgX>, "", LabelOf<&Panel::LBL_MSG>},
     {25, "CR_msgX", kPropertyPut, ValueType::kString, 0x6803000D, false, kCaptionHelp,
-     PutText<&ALG_V1S::put_CR_msgX>, "CR_MSGX"},
+     PutText<&ALG_V1S::put_CR_msgX>, "CR_MSGX", LabelOf<&Panel::LBL_MSG>},
     {26, "Volume", kPropertyGet, ValueType::kString, 0x6803000C, false, kCaptionHelp,
      GetText<&ALG_V1S::get_Volume>},
     {27, "Volume", kPropertyPut, ValueType::kString, 0x6803000C, false, kCaptionHelp,
@@ -113,45 +114,45 @@ constexpr InterfaceMember kMembers[] = {
     {31, "Mode", kPropertyPut, ValueType::kString, 0x6803000A, false, kCaptionHelp,
      PutText<&ALG_V1S::put_Mode>, "Mode"},
     {32, "CAL_AVJ", kPropertyGet, ValueType::kString, 0x68030009, false, kCaptionHelp,
-     GetText<&ALG_V1S::get_CAL_AVJ>},
+     GetText<&ALG_V1S::get_CAL_AVJ>, "", LabelAt<&Panel::AVJ, kConstantsRow>},
     {33, "CAL_AVJ", kPropertyPut, ValueType::kString, 0x68030009, false, kCaptionHelp,
-     PutText<&ALG_V1S::put_CAL_AVJ>, "CAL_AVJ"},
+     PutText<&ALG_V1S::put_CAL_AVJ>, "CAL_AVJ", LabelAt<&Panel::AVJ, kConstantsRow>},
     {34, "CR_avJ", kPropertyGet, ValueType::kString, 0x68030008, false, kCaptionHelp,
-     GetText<&ALG_V1S::get_CR_avJ>},
+     GetText<&ALG_V1S::get_CR_avJ>, "", LabelAt<&Panel::AVJ, kResultsRow>},
     {35, "CR_avJ", kPropertyPut, ValueType::kString, 0x68030008, false, kCaptionHelp,
-     PutText<&ALG_V1S::put_CR_avJ>, "CR_avJ"},
+     PutText<&ALG_V1S::put_CR_avJ>, "CR_avJ", LabelAt<&Panel::AVJ, kResultsRow>},
     {36, "BGfilter", kPropertyGet, ValueType::kString, 0x68030007, false, kCaptionHelp,
-     GetText<&ALG_V1S::get_BGfilter>},
+     GetText<&ALG_V1S::get_BGfilter>, "", LabelAt<&Panel::Filters, 3>},
     {37, "BGfilter", kPropertyPut, ValueType::kString, 0x68030007, false, kCaptionHelp,
-     PutText<&ALG_V1S::put_BGfilter>, "BGfilter"},
+     PutText<&ALG_V1S::put_BGfilter>, "BGfilter", LabelAt<&Panel::Filters, 3>},
     {38, "ADDvolume", kPropertyGet, ValueType::kString, 0x68030006, false, kCaptionHelp,
-     GetText<&ALG_V1S::get_ADDvolume>},
+     GetText<&ALG_V1S::get_ADDvolume>, "", LabelAt<&Panel::Filters, 2>},
     {39, "ADDvolume", kPropertyPut, ValueType::kString, 0x68030006, false, kCaptionHelp,
-     PutText<&ALG_V1S::put_ADDvolume>, "ADDvolume"},
+     PutText<&ALG_V1S::put_ADDvolume>, "ADDvolume", LabelAt<&Panel::Filters, 2>},
     {40, "CAL_spT", kPropertyGet, ValueType::kString, 0x68030005, false, kCaptionHelp,
-     GetText<&ALG_V1S::get_CAL_spT>},
+     GetText<&ALG_V1S::get_CAL_spT>, "", LabelAt<&Panel::SPT, kConstantsRow>},
     {41, "CAL_spT", kPropertyPut, ValueType::kString, 0x68030005, false, kCaptionHelp,
-     PutText<&ALG_V1S::put_CAL_spT>, "CAL_spT"},
+     PutText<&ALG_V1S::put_CAL_spT>, "CAL_spT", LabelAt<&Panel::SPT, kConstantsRow>},
     {42, "CAL_spJ", kPropertyGet, ValueType::kString, 0x68030004, false, kCaptionHelp,
-     GetText<&ALG_V1S::get_CAL_spJ>},
+     GetText<&ALG_V1S::get_CAL_spJ>, "", LabelAt<&Panel::SPJ, kConstantsRow>},
     {43, "CAL_spJ", kPropertyPut, ValueType::kString, 0x68030004, false, kCaptionHelp,
-     PutText<&ALG_V1S::put_CAL_spJ>, "CAL_spJ"},
+     PutText<&ALG_V1S::put_CAL_spJ>, "CAL_spJ", LabelAt<&Panel::SPJ, kConstantsRow>},
     {44, "CAL_JQ", kPropertyGet, ValueType::kString, 0x68030003, false, kCaptionHelp,
-     GetText<&ALG_V1S::get_CAL_JQ>},
+     GetText<&ALG_V1S::get_CAL_JQ>, "", LabelAt<&Panel::JQ, kConstantsRow>},
     {45, "CAL_JQ", kPropertyPut, ValueType::kString, 0x68030003, false, kCaptionHelp,
-     PutText<&ALG_V1S::put_CAL_JQ>, "CAL_JQ"},
+     PutText<&ALG_V1S::put_CAL_JQ>, "CAL_JQ", LabelAt<&Panel::JQ, kConstantsRow>},
     {46, "CR_SPJ", kPropertyGet, ValueType::kString, 0x68030002, false, kCaptionHelp,
-     GetText<&ALG_V1S::get_CR_SPJ>},
+     GetText<&ALG_V1S::get_CR_SPJ>, "", LabelAt<&Panel::SPJ, kResultsRow>},
     {47, "CR_SPJ", kPropertyPut, ValueType::kString, 0x68030002, false, kCaptionHelp,
-     PutText<&ALG_V1S::put_CR_SPJ>, "CR_SPJ"},
+     PutText<&ALG_V1S::put_CR_SPJ>, "CR_SPJ", LabelAt<&Panel::SPJ, kResultsRow>},
     {48, "CR_spT", kPropertyGet, ValueType::kString, 0x68030001, false, kCaptionHelp,
-     GetText<&ALG_V1S::get_CR_spT>},
+     GetText<&ALG_V1S::get_CR_spT>, "", LabelAt<&Panel::SPT, kResultsRow>},
     {49, "CR_spT", kPropertyPut, ValueType::kString, 0x68030001, false, kCaptionHelp,
-     PutText<&ALG_V1S::put_CR_spT>, "CR_spT"},
+     PutText<&ALG_V1S::put_CR_spT>, "CR_spT", LabelAt<&Panel::SPT, kResultsRow>},
     {50, "CR_JQ", kPropertyGet, ValueType::kString, 0x68030000, false, kCaptionHelp,
-     GetText<&ALG_V1S::get_CR_JQ>},
+     GetText<&ALG_V1S::get_CR_JQ>, "", LabelAt<&Panel::JQ, kResultsRow>},
     {51, "CR_JQ", kPropertyPut, ValueType::kString, 0x68030000, false, kCaptionHelp,
-     PutText<&ALG_V1S::put_CR_JQ>, "CR_JQ"},
+     PutText<&ALG_V1S::put_CR_JQ>, "CR_JQ", LabelAt<&Panel::JQ, kResultsRow>},
 };
 
 // __ALG_V1S: declared for hosts that connect to it; the control never fires these.
@@ -165,6 +166,13 @@ constexpr EventMember kEvents[] = {
 
 std::span<const InterfaceMember> InterfaceTable() {
   return kMembers;
+}
+
+const InterfaceMember* PropertyNotifyingAs(std::string_view name) {
+  for (const InterfaceMember& member : kMembers) {
+    if (member.kind == MemberKind::kPropertyPut && member.notification == name) return &member;
+  }
+  return nullptr;
 }
 
 std::span<const EventMember> EventTable() {

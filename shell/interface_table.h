@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "platform/value.h"
+#include "shell/panel.h"
 
 namespace pellix {
 
@@ -28,10 +29,17 @@ struct InterfaceMember {
   // The name a put notifies the container under with PropertyChanged: the property's name,
   // except the result code's bag key "CR_MSGX"; empty for a member that never notifies.
   std::string_view notification = {};
+  // The caption behind a caption-backed property (on its get and its put); null for methods
+  // and member-backed properties.
+  Label& (*caption)(Panel&) = nullptr;
 };
 
 // The 52 members in interface order.
 std::span<const InterfaceMember> InterfaceTable();
+
+// The put of the property that notifies under `name` (which is also its caption's key in the
+// property bag); null when no property does.
+const InterfaceMember* PropertyNotifyingAs(std::string_view name);
 
 // The outgoing interface __ALG_V1S: declared, never fired.
 struct EventMember {

@@ -81,6 +81,16 @@ struct Panel {
   PanelListener* listener_ = nullptr;
 };
 
+// Where the instance keeps a label: a single one, or one of a control array by index.
+template <Label Panel::*Single>
+Label& LabelOf(Panel& panel) {
+  return panel.*Single;
+}
+template <auto Array, std::size_t Index>
+Label& LabelAt(Panel& panel) {
+  return (panel.*Array)[Index];
+}
+
 // One label as the form declares it: its name as written on the form ("SPT(5)", "BG_LEVEL",
 // "Label1(14)"), its design caption and position, whether it is a value cell, and where the
 // instance keeps it. The Panel constructor, the renderers and the script host's `panel`

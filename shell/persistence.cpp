@@ -8,6 +8,7 @@
 #include "platform/conversions.h"
 #include "platform/error.h"
 #include "shell/alg_v1s.h"
+#include "shell/interface_table.h"
 
 namespace pellix {
 
@@ -53,6 +54,58 @@ bool ToBoolean(const Value& v) {
   return ToDouble(v) != 0;
 }
 
+// A caption kept in the bag under `key`. Without a cell of its own the key is the name a
+// caption-backed property notifies under, and the caption is that property's cell.
+struct CaptionKey {
+  std::string_view key;
+  Label& (*cell)(Panel&) = nullptr;
+};
+
+constexpr auto kBGfilterCell = LabelAt<&Panel::Filters, 0>;
+constexpr auto kVolumeCell = LabelAt<&Panel::Filters, 1>;
+constexpr auto kModeCell = LabelAt<&Panel::Filters, 5>;
+
+// ReadProperties' caption keys, in its order.
+constexpr CaptionKey kLoadedCaptions[] = {{"BGfilter", kBGfilterCell},
+                                          {"BGbord"},
+                                          {"Volume", kVolumeCell},
+                                          {"ADDvolume"},
+                                          {"CAL_spT"},
+                                          {"CAL_spJ"},
+                                          {"CAL_JQ"},
+                                          {"CR_SPJ"},
+                                          {"CR_spT"},
+                                          {"LIEstress"},
+                                          {"GLBstress"},
+                                          {"EXCstress"},
+                                          {"CAL_AVJ"},
+                                          {"CR_avJ"},
+                                          {"CR_JQ"},
+                                          {"CR_MSGX"},
+                                          {"Mode", kModeCell}};
+
+// WriteProperties' caption keys of steps 3 to 6, in its order.
+constexpr CaptionKey kSavedCaptions[] = {{"Mode", kModeCell},
+                                         {"CAL_AVJ"},
+                                         {"CR_avJ"},
+                                         {"BGfilter", kBGfilterCell},
+                                         {"Volume", kVolumeCell},
+                                         {"ADDvolume"},
+                                         {"CAL_spT"},
+                                         {"CAL_spJ"},
+                                         {"CAL_JQ"},
+                                         {"CR_SPJ"},
+                                         {"CR_spT"},
+                                         {"CR_JQ"}};
+
+// The last key of both: the shortest-jump cell, the caption behind the BGfilter property.
+constexpr CaptionKey kShortestJump = {"BGfilter"};
+
+Label& Cell(Panel& panel, const CaptionKey& entry) {
+  if (entry.cell != nullptr) return entry.cell(panel);
+  return PropertyNotifyingAs(entry.key)->caption(panel);
+}
+
 }  // namespace
 
 void ALG_V1S::InitProperties() {
@@ -70,8 +123,8 @@ void ALG_V1S::ReadProperties(PropertyBag& bag) {
   auto text = [&bag](std::string_view key, const Value& default_value) {
     return ToText(bag.ReadProperty(key, default_value));
   };
-  auto caption = [&](Label& label, std::string_view key) {
-    label.set_caption(text(key, TextZero()));
+  auto caption = [&](const CaptionKey& entry) {
+    Cell(panel_, entry).set_caption(text(entry.key, TextZero()));
   };
   auto integer = [&bag](std::string_view key) {
     return ToInteger16(bag.ReadProperty(key, Value::Integer(0)));
@@ -101,34 +154,18 @@ void ALG_V1S::ReadProperties(PropertyBag& bag) {
   m_CR_SFLC = bag.ReadProperty("CR_SFLC", Value::Integer(0));
 
   // The captions.
-  caption(panel_.Filters[0], "BGfilter");
-  caption(panel_.BG_LEVEL, "BGbord");
-  caption(panel_.Filters[1], "Volume");
-  caption(panel_.Filters[2], "ADDvolume");
-  caption(panel_.SPT[kConstantsRow], "CAL_spT");
-  caption(panel_.SPJ[kConstantsRow], "CAL_spJ");
-  caption(panel_.JQ[kConstantsRow], "CAL_JQ");
-  caption(panel_.SPJ[kResultsRow], "CR_SPJ");
-  caption(panel_.SPT[kResultsRow], "CR_spT");
-  caption(panel_.LBL_LIE, "LIEstress");
-  caption(panel_.LBL_GLB, "GLBstress");
-  caption(panel_.LBL_EXC, "EXCstress");
-  caption(panel_.AVJ[kConstantsRow], "CAL_AVJ");
-  caption(panel_.AVJ[kResultsRow], "CR_avJ");
-  caption(panel_.JQ[kResultsRow], "CR_JQ");
-  caption(panel_.LBL_MSG, "CR_MSGX");
-  caption(panel_.Filters[5], "Mode");
+  for (const CaptionKey& entry : kLoadedCaptions) caption(entry);
 
   // The members that share a key with a caption, then the second cell of "BGfilter".
   m_Volume = text("Volume", TextZero());
   m_MSGstring = text("MSGstring", Text(kDoubleQuote));
   m_Mode = text("Mode", TextZero());
-  caption(panel_.Filters[3], "BGfilter");
+  caption(kShortestJump);
 }
 
 void ALG_V1S::WriteProperties(PropertyBag& bag) {
-  auto caption = [&bag](std::string_view key, const Label& label) {
-    bag.WriteProperty(key, Value::String(label.caption()), TextZero());
+  auto caption = [&](const CaptionKey& entry) {
+    bag.WriteProperty(entry.key, Value::String(Cell(panel_, entry).caption()), TextZero());
   };
 
   // 1. The control surface; the colour as its unsigned value.
@@ -147,18 +184,7 @@ void ALG_V1S::WriteProperties(PropertyBag& bag) {
 
   // 3. to 6. The captions. "Mode", "BGfilter" and "Volume" are written again below from
   // their second source, and a bag that keeps the last value loads that one into both.
-  caption("Mode", panel_.Filters[5]);
-  caption("CAL_AVJ", panel_.AVJ[kConstantsRow]);
-  caption("CR_avJ", panel_.AVJ[kResultsRow]);
-  caption("BGfilter", panel_.Filters[0]);
-  caption("Volume", panel_.Filters[1]);
-  caption("ADDvolume", panel_.Filters[2]);
-  caption("CAL_spT", panel_.SPT[kConstantsRow]);
-  caption("CAL_spJ", panel_.SPJ[kConstantsRow]);
-  caption("CAL_JQ", panel_.JQ[kConstantsRow]);
-  caption("CR_SPJ", panel_.SPJ[kResultsRow]);
-  caption("CR_spT", panel_.SPT[kResultsRow]);
-  caption("CR_JQ", panel_.JQ[kResultsRow]);
+  for (const CaptionKey& entry : kSavedCaptions) caption(entry);
 
   // 7. The members behind "Volume", "MSGstring" and "Mode".
   bag.WriteProperty("Volume", Value::String(m_Volume), TextZero());
@@ -166,7 +192,7 @@ void ALG_V1S::WriteProperties(PropertyBag& bag) {
   bag.WriteProperty("Mode", Value::String(m_Mode), TextZero());
 
   // 8. The shortest-jump cell, last.
-  caption("BGfilter", panel_.Filters[3]);
+  caption(kShortestJump);
 }
 
 }  // namespace pellix

@@ -1,7 +1,8 @@
 // The property accessors: thin stores into a member or a caption, each successful put
-// followed by PropertyChanged under the property's name.
+// followed by PropertyChanged under the name the interface table gives.
 #include "platform/error.h"
 #include "shell/alg_v1s.h"
+#include "shell/interface_table.h"
 
 namespace pellix {
 
@@ -73,129 +74,140 @@ void ALG_V1S::put_Mode(const std::string& v) {
   Notify("Mode");
 }
 
-// Caption-backed properties. The text is stored as given, number or not; a caption the
-// label refuses fails the call before any notification.
+// Caption-backed properties: the interface table names each one's cell and the name its put
+// notifies under ("CR_MSGX" for the result code; BGfilter is the shortest-jump cell under
+// "Min J.", not the cell beside "BG filter"). The text is stored as given, number or not; a
+// caption the label refuses fails the call before any notification.
+
+namespace {
+
+const InterfaceMember& CaptionProperty(std::string_view property) {
+  for (const InterfaceMember& member : InterfaceTable()) {
+    if (member.kind == MemberKind::kPropertyPut && member.caption != nullptr &&
+        member.name == property) {
+      return member;
+    }
+  }
+  // Every caller names a caption-backed property of the table.
+  RaiseError(kMemberNotSupported);
+}
+
+}  // namespace
+
+std::string ALG_V1S::Caption(std::string_view property) const {
+  // The cell accessors take the panel as the instance keeps it; a get only reads the caption.
+  return CaptionProperty(property).caption(const_cast<Panel&>(panel_)).caption();
+}
+
+void ALG_V1S::SetCaption(std::string_view property, const std::string& text) {
+  const InterfaceMember& member = CaptionProperty(property);
+  member.caption(panel_).set_caption(text);
+  Notify(property);
+}
 
 std::string ALG_V1S::get_BGbord() const {
-  return panel_.BG_LEVEL.caption();
+  return Caption("BGbord");
 }
 void ALG_V1S::put_BGbord(const std::string& v) {
-  panel_.BG_LEVEL.set_caption(v);
-  Notify("BGbord");
+  SetCaption("BGbord", v);
 }
 
 std::string ALG_V1S::get_LIEstress() const {
-  return panel_.LBL_LIE.caption();
+  return Caption("LIEstress");
 }
 void ALG_V1S::put_LIEstress(const std::string& v) {
-  panel_.LBL_LIE.set_caption(v);
-  Notify("LIEstress");
+  SetCaption("LIEstress", v);
 }
 
 std::string ALG_V1S::get_GLBstress() const {
-  return panel_.LBL_GLB.caption();
+  return Caption("GLBstress");
 }
 void ALG_V1S::put_GLBstress(const std::string& v) {
-  panel_.LBL_GLB.set_caption(v);
-  Notify("GLBstress");
+  SetCaption("GLBstress", v);
 }
 
 std::string ALG_V1S::get_EXCstress() const {
-  return panel_.LBL_EXC.caption();
+  return Caption("EXCstress");
 }
 void ALG_V1S::put_EXCstress(const std::string& v) {
-  panel_.LBL_EXC.set_caption(v);
-  Notify("EXCstress");
+  SetCaption("EXCstress", v);
 }
 
-// The result code notifies under the bag's spelling of its key.
 std::string ALG_V1S::get_CR_msgX() const {
-  return panel_.LBL_MSG.caption();
+  return Caption("CR_msgX");
 }
 void ALG_V1S::put_CR_msgX(const std::string& v) {
-  panel_.LBL_MSG.set_caption(v);
-  Notify("CR_MSGX");
+  SetCaption("CR_msgX", v);
 }
 
 std::string ALG_V1S::get_CAL_AVJ() const {
-  return panel_.AVJ[kConstantsRow].caption();
+  return Caption("CAL_AVJ");
 }
 void ALG_V1S::put_CAL_AVJ(const std::string& v) {
-  panel_.AVJ[kConstantsRow].set_caption(v);
-  Notify("CAL_AVJ");
+  SetCaption("CAL_AVJ", v);
 }
 
 std::string ALG_V1S::get_CR_avJ() const {
-  return panel_.AVJ[kResultsRow].caption();
+  return Caption("CR_avJ");
 }
 void ALG_V1S::put_CR_avJ(const std::string& v) {
-  panel_.AVJ[kResultsRow].set_caption(v);
-  Notify("CR_avJ");
+  SetCaption("CR_avJ", v);
 }
 
-// BGfilter is the shortest-jump cell under "Min J.", not the cell beside "BG filter".
 std::string ALG_V1S::get_BGfilter() const {
-  return panel_.Filters[3].caption();
+  return Caption("BGfilter");
 }
 void ALG_V1S::put_BGfilter(const std::string& v) {
-  panel_.Filters[3].set_caption(v);
-  Notify("BGfilter");
+  SetCaption("BGfilter", v);
 }
 
 std::string ALG_V1S::get_ADDvolume() const {
-  return panel_.Filters[2].caption();
+  return Caption("ADDvolume");
 }
 void ALG_V1S::put_ADDvolume(const std::string& v) {
-  panel_.Filters[2].set_caption(v);
-  Notify("ADDvolume");
+  SetCaption("ADDvolume", v);
 }
 
 std::string ALG_V1S::get_CAL_spT() const {
-  return panel_.SPT[kConstantsRow].caption();
+  return Caption("CAL_spT");
 }
 void ALG_V1S::put_CAL_spT(const std::string& v) {
-  panel_.SPT[kConstantsRow].set_caption(v);
-  Notify("CAL_spT");
+  SetCaption("CAL_spT", v);
 }
 
 std::string ALG_V1S::get_CAL_spJ() const {
-  return panel_.SPJ[kConstantsRow].caption();
+  return Caption("CAL_spJ");
 }
 void ALG_V1S::put_CAL_spJ(const std::string& v) {
-  panel_.SPJ[kConstantsRow].set_caption(v);
-  Notify("CAL_spJ");
+  SetCaption("CAL_spJ", v);
 }
 
 std::string ALG_V1S::get_CAL_JQ() const {
-  return panel_.JQ[kConstantsRow].caption();
+  return Caption("CAL_JQ");
 }
 void ALG_V1S::put_CAL_JQ(const std::string& v) {
-  panel_.JQ[kConstantsRow].set_caption(v);
-  Notify("CAL_JQ");
+  SetCaption("CAL_JQ", v);
 }
 
 std::string ALG_V1S::get_CR_SPJ() const {
-  return panel_.SPJ[kResultsRow].caption();
+  return Caption("CR_SPJ");
 }
 void ALG_V1S::put_CR_SPJ(const std::string& v) {
-  panel_.SPJ[kResultsRow].set_caption(v);
-  Notify("CR_SPJ");
+  SetCaption("CR_SPJ", v);
 }
 
 std::string ALG_V1S::get_CR_spT() const {
-  return panel_.SPT[kResultsRow].caption();
+  return Caption("CR_spT");
 }
 void ALG_V1S::put_CR_spT(const std::string& v) {
-  panel_.SPT[kResultsRow].set_caption(v);
-  Notify("CR_spT");
+  SetCaption("CR_spT", v);
 }
 
 std::string ALG_V1S::get_CR_JQ() const {
-  return panel_.JQ[kResultsRow].caption();
+  return Caption("CR_JQ");
 }
 void ALG_V1S::put_CR_JQ(const std::string& v) {
-  panel_.JQ[kResultsRow].set_caption(v);
-  Notify("CR_JQ");
+  SetCaption("CR_JQ", v);
 }
 
 }  // namespace pellix

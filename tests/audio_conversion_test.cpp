@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "host/analysis/sample_source.h"
 #include "host/audio/audio_converter.h"
 #include "host/audio/sample_file.h"
 #include "host/audio/scratch_folder.h"
@@ -464,6 +465,18 @@ TEST_F(ConversionTest, ACutRecordingIsRefusedEvenWhenTheWindowIsFull) {
           kInvalidFileFormat);
 }
 
+// A thread reuses its resampler from recording to recording: what came before leaves no trace.
+TEST_F(ConversionTest, ARecordingConvertsAloneWhateverWasConvertedBefore) {
+  WriteSound(At("a.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 2, Sine(44100, 1.5, 300, 0.7));
+  WriteSound(At("b.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 1, Sine(44100, 0.7, 90, 0.9));
+  WriteBytes(At("cut.wav"), Wav(44100, 1, 16, Bytes(120, 0), 200));
+  const Bytes first = ConvertToSamples(At("a.wav")).samples;
+  ConvertToSamples(At("b.wav"), kDefaultSampleRate, 500);  // stopped with the filter full
+  ErrorOf([&] { ConvertToSamples(At("cut.wav")); }, kInvalidFileFormat);
+  ConvertToSamples(At("b.wav"), 8000);
+  EXPECT_EQ(ConvertToSamples(At("a.wav")).samples, first);
+}
+
 // The bytes of a recording file convert in memory exactly as the file does.
 TEST_F(ConversionTest, RecordingsInMemoryConvertAsTheirFiles) {
   WriteBytes(At("u8.wav"), Wav(11025, 1, 8, Bytes{128, 0, 255, 1, 100, 200}));
@@ -491,6 +504,18 @@ TEST_F(ConversionTest, RecordingsInMemoryConvertAsTheirFiles) {
   EXPECT_NE(message.find("'x'"), std::string::npos) << message;
   ErrorOf([] { ConvertRecordingBytes(Wav(11025, 1, 16, Bytes(120, 0), 200)); }, kInvalidFileFormat);
   ErrorOf([] { ConvertRecordingBytes(Wav(11025, 1, 8, Bytes{1}), 0); }, kInvalidProcedureCall);
+}
+
+// An hour-long recording costs an analysis what its first seconds cost: only the window is
+// converted, yet the take's length is the whole recording's (11025 samples per second).
+TEST_F(ConversionTest, AnHourLongTakeIsPreparedFromItsWindow) {
+  WriteBytes(At("hour.wav"), Wav(1000, 1, 8, Bytes(3600 * 1000, 150)));
+  analysis::SampleSource source;
+  const analysis::PreparedTake take = source.Prepare({At("hour.wav"), "hour.wav"});
+  EXPECT_EQ(take.samples, 3600u * 11025u);
+  EXPECT_EQ(take.rate, 11025u);
+  EXPECT_EQ(take.converted.size(), kSampleFileHeaderSize + kSampleWindow);
+  EXPECT_FALSE(fs::exists(take.sample_file));  // held in memory, never written
 }
 
 // ---- Scratch folder ----

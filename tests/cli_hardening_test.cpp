@@ -190,6 +190,8 @@ TEST_F(Hardening, PipesDevicesAndHugeFilesAreRefusedAtOnce) {
   ASSERT_EQ(::mkfifo(Path("pipe").c_str(), 0600), 0);
   Write("huge.csv", "speaker,role,file\n");
   fs::resize_file(Path("huge.csv"), 100u << 20);
+  Write("huge.json", "{");
+  fs::resize_file(Path("huge.json"), 600u << 20);
   struct Case {
     std::string arguments;
     int status;
@@ -200,6 +202,7 @@ TEST_F(Hardening, PipesDevicesAndHugeFilesAreRefusedAtOnce) {
       {"analyze --batch /dev/zero", 1, "it is a device, not a regular file"},
       {"analyze --batch huge.csv", 1, "it is larger than 64 MiB"},
       {"analyze --state pipe --check take.smp", 1, "it is a pipe, not a regular file"},
+      {"analyze --state huge.json --check take.smp", 1, "it is larger than 512 MiB"},
       {"analyze --state /dev/zero --check take.smp", 1, "it is a device, not a regular file"},
       {"panel --state /dev/urandom", 1, "it is a device, not a regular file"},
       {"script pipe", 2, "cannot read script pipe: it is a pipe, not a regular file"},
@@ -213,6 +216,8 @@ TEST_F(Hardening, PipesDevicesAndHugeFilesAreRefusedAtOnce) {
     EXPECT_TRUE(Contains(run.err, c.message)) << c.arguments << ": " << run.err;
   }
   EXPECT_TRUE(fs::is_fifo(Path("pipe")));
+  EXPECT_FALSE(fs::exists(Path(".pipe.lock")));
+  EXPECT_FALSE(fs::exists("/dev/.zero.lock"));
 }
 
 TEST_F(Hardening, AnEndlessScriptLineEndsInAnError) {
@@ -222,6 +227,20 @@ TEST_F(Hardening, AnEndlessScriptLineEndsInAnError) {
   EXPECT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 2) << raw;
   EXPECT_TRUE(Contains(Read("stderr"), "<stdin>:1: the line is longer than 64 MiB"))
       << Read("stderr");
+}
+
+TEST_F(Hardening, RunningOutOfMemoryIsSaidInWords) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the address sanitizer reserves more address space than the limit allows";
+#endif
+  // 100 MB of address space runs a script, but not one with a 60 MB line.
+  const int raw =
+      std::system(("ulimit -v 100000; head -c 60000000 /dev/zero | tr '\\0' a | '" +
+                   std::string(PELLIX_BINARY) + "' script - >/dev/null 2>'" + Path("stderr") + "'")
+                      .c_str());
+  EXPECT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 1) << raw;
+  EXPECT_EQ(Read("stderr"),
+            "pellix: out of memory: the input is too large for the memory available\n");
 }
 
 // ---- a full disk, a closed pipe, a signal ----
@@ -303,6 +322,7 @@ TEST_F(Hardening, SignalsLeaveNoScratchFolderNorTemporaryFile) {
 TEST_F(Hardening, MessagesSayWhatIsWrong) {
   Write("bom.pellix", "\xEF\xBB\xBFget DATAstr\n");
   Write("long.pellix", "frob" + std::string(50000, 'x') + "\n");
+  Write("long.csv", "speaker,role,file\nalex," + std::string(50000, 'r') + ",take.smp\n");
   struct Case {
     std::string arguments;
     int status;
@@ -311,6 +331,9 @@ TEST_F(Hardening, MessagesSayWhatIsWrong) {
   const Case cases[] = {
       {"frobnicate", 2, "pellix: unknown command 'frobnicate'; the commands are analyze, demo,"},
       {"analyze --state '' --check take.smp", 2, "an empty path names no file"},
+      {"analyze --batch long.csv", 1,
+       "long.csv:2: the role must be calibrate or check, not "
+       "'rrrrrrrrrrrrrrrrrrrrrrrrrrrrrrrrrrrrrrrr...' (50000 bytes)"},
       {"analyze --format xml --check take.smp", 2, "--format"},
       {"analyze --jobs 0 --batch m.csv", 2, "--jobs"},
       {"panel --svg ''", 2, "an empty path names no file"},

@@ -13,8 +13,11 @@
 #include <cstddef>
 #include <functional>
 
+#include <string>
+
 #include "engine/tarvo_alg1.h"
 #include "platform/error.h"
+#include "shell/alg_v1s.h"
 
 namespace {
 
@@ -139,40 +142,75 @@ TEST_F(ScanTest, RatesDivideByFlicsThenByFlicLengthThenMultiply) {
 
 // --- Thorns and flatness ------------------------------------------------------------------
 
+// Every rule row below runs twice: on the 16-bit path that takes of small whole numbers take,
+// and on the wide path, which a fraction in slot 0 (never read by the rules) forces.
+constexpr double kNarrowPath = 0;
+constexpr double kWidePath = 0.5;
+
 TEST_F(ScanTest, ThornsMustStandAwayFromTheZeroLine) {
   // One flic of P6 (50 thorns: 500) with the thorn at position 4 (slots 4 to 6) replaced.
   // The replacement disturbs the flat runs nearby, but leaves a mean between 2 and 11.
-  auto with_triple = [](double a, double b, double c, double sign) {
-    Take(301, 303, [sign](std::size_t j) { return sign * P6(j); });
-    auto& m = Shared();
-    m.Samples[4] = a;
-    m.Samples[5] = b;
-    m.Samples[6] = c;
-    ScanThornsJumps();
-    return m.ThornRate;
+  struct Row {
+    double a, b, c, sign, thorn_rate;
   };
-  EXPECT_EQ(with_triple(4, 9, 8, 1), 490);  // a must exceed 5 too
-  EXPECT_EQ(with_triple(6, 9, 8, 1), 500);
-  EXPECT_EQ(with_triple(-6, -9, -6, -1), 500);
-  EXPECT_EQ(with_triple(-6, -9, -9, -1), 490);  // b < c must be strict
+  const Row rows[] = {
+      {4, 9, 8, 1, 490},                         // a must exceed 5 too
+      {5, 9, 8, 1, 490},                         // exactly 5 is not above 5
+      {6, 9, 8, 1, 500},     {6, 9, 5, 1, 490},  // nor for c
+      {6, 9, 6, 1, 500},     {-6, -9, -6, -1, 500}, {-6, -9, -9, -1, 490},  // b < c must be strict
+      {-5, -9, -8, -1, 490},  // exactly -5 is not below -5
+      {-6, -9, -5, -1, 490},
+  };
+  for (double path : {kNarrowPath, kWidePath}) {
+    for (const Row& row : rows) {
+      SCOPED_TRACE(::testing::Message()
+                   << "path " << path << ", triple " << row.a << " " << row.b << " " << row.c);
+      Take(301, 303, [&](std::size_t j) { return row.sign * P6(j); });
+      auto& m = Shared();
+      m.Samples[0] = path;
+      m.Samples[4] = row.a;
+      m.Samples[5] = row.b;
+      m.Samples[6] = row.c;
+      ScanThornsJumps();
+      EXPECT_EQ(m.ThornRate, row.thorn_rate);
+    }
+  }
 }
 
 TEST_F(ScanTest, FlatMeansWithinTwoOfTheMiddleSample) {
-  // Blocks of 10, 11, 12, 12, 30 from slot 1: per block, positions over (10, 11, 12) and
-  // (11, 12, 12) are flat, (12, 12, 30) ends that run of 2, (12, 30, 10) is a thorn and ends a
-  // run of 0, and (30, 10, 11) ends another run of 0. Positions 1 to 300 are 60 blocks.
-  auto block = [](std::size_t j) -> double {
-    constexpr double kBlock[] = {10, 11, 12, 12, 30};
-    return kBlock[(j - 1) % 5];
+  // Blocks of p, q, r, r, 30 from slot 1, repeated: per block, position (r, r, 30) ends the run
+  // that positions (p, q, r) and (q, r, r) make when flat, (r, 30, p) is a thorn and ends a run
+  // of 0, and (30, p, q) ends another run of 0. Positions 1 to 300 are 60 blocks: 60 thorns
+  // (600), and 60 jumps of length 2 (600, mean 2) exactly when both are flat. A run of 1 or 0
+  // is no jump, and a take with no jump has no results at all.
+  struct Row {
+    double p, q, r;
+    double thorn_rate, jump_rate, avg_jump_len;
   };
-  Take(301, 303, block);
-  ScanThornsJumps();
-  ExpectResults(600, 600, 2, 0);  // 60 jumps of length 2: a mean of exactly 2 is valid
-
-  // 3 apart is not flat: with 9 in place of 11 no position is flat, no jump, no take.
-  Take(301, 303, [&](std::size_t j) { return (j - 1) % 5 == 1 ? 9.0 : block(j); });
-  ScanThornsJumps();
-  ExpectResults(0, 0, 0, 0);
+  const Row rows[] = {
+      {10, 11, 12, 600, 600, 2}, {9, 11, 12, 600, 600, 2},  // a exactly 2 below b is flat
+      {8, 11, 12, 0, 0, 0},                                 // 3 below is not
+      {13, 11, 12, 600, 600, 2},                            // 2 above
+      {14, 11, 12, 0, 0, 0},                                // 3 above
+      {10, 10, 12, 600, 600, 2},  // c exactly 2 above b, and a 2 below in (10, 12, 12)
+      {10, 10, 13, 0, 0, 0},      // 3 above, and 3 below
+      {15, 14, 12, 600, 600, 2},  // c exactly 2 below b
+      {15, 14, 11, 0, 0, 0},      // 3 below, and 3 above in (14, 11, 11)
+      {10, 9, 12, 0, 0, 0},       // (10, 9, 12) and (9, 12, 12): c and a 3 from b
+  };
+  for (double path : {kNarrowPath, kWidePath}) {
+    for (double sign : {1.0, -1.0}) {
+      for (const Row& row : rows) {
+        SCOPED_TRACE(::testing::Message() << "path " << path << ", block " << sign * row.p << " "
+                                          << sign * row.q << " " << sign * row.r);
+        const double block[] = {row.p, row.q, row.r, row.r, 30};
+        Take(301, 303, [&](std::size_t j) { return sign * block[(j - 1) % 5]; });
+        Shared().Samples[0] = path;
+        ScanThornsJumps();
+        ExpectResults(row.thorn_rate, row.jump_rate, row.avg_jump_len, 0);
+      }
+    }
+  }
 }
 
 // --- Jump limits --------------------------------------------------------------------------
@@ -291,6 +329,34 @@ TEST_F(ScanTest, TakeShorterThanOneFlicIsADivisionByZero) {
   m.SampleCount = 301;
   EXPECT_EQ(ScanError(), 0);
   EXPECT_EQ(m.ThornRate, 500);
+}
+
+// --- A bundled take, start to end ---------------------------------------------------------
+
+// examples/samples/alex_calibrate_1.smp calibrated with the usual settings (jumps of 2 to 30,
+// border 5, automatic gain). The figures were worked out apart from this program: a throwaway
+// script applied the intake and the scan exactly as their rules read, one sample and one
+// position at a time, to the file's bytes. It found the peak above 110 (gain Int(360 / peak) =
+// 3), a take of 10787 samples, 191 thorns and 76 jumps per 3000 samples, jump spread
+// 28.32535688560039 and mean jump length 5.314606741573034. Any drift of the intake or the scan
+// on real speech shows here.
+TEST(BundledTake, ResultsRowOfAKnownRecording) {
+  pellix::ALG_V1S control;
+  control.InitProperties();
+  control.put_DATAstr("000023000005000000");
+  control.Initalize();
+  control.put_DATAstr(std::string(PELLIX_SOURCE_DIR) + "/examples/samples/alex_calibrate_1.smp");
+  control.Calibrate();
+  EXPECT_EQ(control.get_CR_msgX(), "0");
+  EXPECT_EQ(control.get_CR_spT(), "191");
+  EXPECT_EQ(control.get_CR_SPJ(), "76");
+  EXPECT_EQ(control.get_CR_JQ(), "28");
+  EXPECT_EQ(control.get_CR_avJ(), "5");
+  const auto& m = Shared();
+  EXPECT_EQ(m.Gain, 3);
+  EXPECT_EQ(m.SampleCount, 10787);
+  EXPECT_EQ(m.JumpSpread, 28.32535688560039);
+  EXPECT_EQ(m.AvgJumpLen, 5.314606741573034);
 }
 
 }  // namespace

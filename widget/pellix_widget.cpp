@@ -7,7 +7,9 @@
 #include <QPainter>
 #include <cmath>
 
+#include "component/control_object.h"
 #include "platform/error.h"
+#include "widget/component_site.h"
 #include "widget/system_colours.h"
 
 namespace pellix {
@@ -30,6 +32,15 @@ int Scaled(int twips, double pixels_per_twip) {
 // Where a caption is drawn inside its label's rectangle.
 QRect CaptionArea(const QRect& label) {
   return label.adjusted(kCaptionMargin, 0, 0, 0);
+}
+
+// Hands a component instance its client site (nullptr takes it away), as a container does.
+void SetSite(component::ControlObject& object, IUnknown* site) {
+  void* with_site = nullptr;
+  if (object.QueryInterface(&IID_IObjectWithSite, &with_site) < 0) return;
+  auto* face = static_cast<IObjectWithSite*>(with_site);
+  face->lpVtbl->SetSite(face, site);
+  face->lpVtbl->Release(face);
 }
 
 }  // namespace
@@ -96,8 +107,31 @@ PellixWidget::PellixWidget(QWidget* parent) : PellixWidget(WithoutControl{}, par
   attach(*own_control_);
 }
 
+PellixWidget::PellixWidget(AsComponent, QWidget* parent) : PellixWidget(WithoutControl{}, parent) {
+  component_site_ = std::make_unique<ComponentSite>(
+      [this] { return user_mode_.load(); },
+      [this](std::string_view name) { site_->PropertyChanged(name); });
+  component_ = new component::ControlObject();
+  SetSite(*component_, component_site_->unknown());
+  component_->control().InitProperties();
+  attach(component_->control());
+}
+
 PellixWidget::~PellixWidget() {
   detach();
+  if (component_ != nullptr) {
+    // A host may keep the object alive: it must no longer reach this widget.
+    SetSite(*component_, nullptr);
+    component_->Release();
+  }
+}
+
+_ALG_V1S* PellixWidget::interfacePointer() const {
+  void* dual = nullptr;
+  if (component_ == nullptr || component_->QueryInterface(&IID__ALG_V1S, &dual) < 0) {
+    return nullptr;
+  }
+  return static_cast<_ALG_V1S*>(dual);
 }
 
 ContainerSite& PellixWidget::site() {

@@ -24,7 +24,14 @@
 #include "shell/alg_v1s.h"
 #include "shell/panel.h"
 
+struct _ALG_V1S;
+
 namespace pellix {
+
+namespace component {
+class ControlObject;
+}
+class ComponentSite;
 
 class PellixWidget : public QWidget {
   Q_OBJECT
@@ -36,6 +43,11 @@ class PellixWidget : public QWidget {
   // A widget that shows nothing until a control is attached.
   struct WithoutControl {};
   explicit PellixWidget(WithoutControl, QWidget* parent = nullptr);
+  // A widget with a component instance of its own (the object libPellix hands out), sited on
+  // the widget: a host written against the component drives it through interfacePointer(),
+  // and the widget's UserMode and propertyChanged() serve it as they serve site().
+  struct AsComponent {};
+  explicit PellixWidget(AsComponent, QWidget* parent = nullptr);
   // A control still attached must be idle and alive (or detached first): the widget stops
   // listening to it.
   ~PellixWidget() override;
@@ -44,6 +56,9 @@ class PellixWidget : public QWidget {
   // widget must have one.
   ALG_V1S& control() const;
   bool hasControl() const { return control_.load() != nullptr; }
+  // The component's _ALG_V1S with a reference for the caller, who releases it; nullptr for a
+  // widget not made AsComponent.
+  _ALG_V1S* interfacePointer() const;
 
   // The container a control shown here should be made with: its ambient UserMode is the
   // widget's, and every PropertyChanged comes out of propertyChanged(). Safe from any thread.
@@ -105,6 +120,8 @@ class PellixWidget : public QWidget {
   std::unique_ptr<Listener> listener_;
   std::atomic<bool> user_mode_{true};
   std::unique_ptr<ALG_V1S> own_control_;
+  std::unique_ptr<ComponentSite> component_site_;
+  component::ControlObject* component_ = nullptr;  // one reference held
   std::atomic<ALG_V1S*> control_{nullptr};
 
   std::vector<QString> captions_;

@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "host/analysis/csv.h"
+#include "host/excerpt.h"
 #include "platform/file_error.h"
 #include "platform/safe_read.h"
 
@@ -41,11 +42,10 @@ Columns FindColumns(const CsvRecord& header, const std::string& source) {
     *column = i;
   }
   if (!speaker || !role || !file) {
-    fail("the header must name the columns speaker, role and file (found '" + [&] {
-      std::string joined;
-      for (const std::string& f : header.fields) joined += (joined.empty() ? "" : ",") + f;
-      return joined;
-    }() + "')");
+    std::string joined;
+    for (const std::string& f : header.fields) joined += (joined.empty() ? "" : ",") + f;
+    fail("the header must name the columns speaker, role and file (found " +
+         QuotedExcerpt(joined, '\'') + ")");
   }
   return {*speaker, *role, *file, header.fields.size()};
 }
@@ -81,7 +81,8 @@ std::vector<SpeakerTakes> ParseManifest(std::string_view text, const std::string
     const std::string& file = record->fields[columns.file];
     if (speaker.empty()) fail("the speaker is empty");
     if (role != "calibrate" && role != "check") {
-      fail("the role must be calibrate or check, not '" + record->fields[columns.role] + "'");
+      fail("the role must be calibrate or check, not " +
+           QuotedExcerpt(record->fields[columns.role], '\''));
     }
     if (file.empty()) fail("the file is empty");
 

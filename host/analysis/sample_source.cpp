@@ -30,16 +30,18 @@ PreparedTake SampleSource::Prepare(const Take& take) {
   if (IsSampleFile(take.path)) {
     // Read here rather than by the control, so that a missing or unreadable file is reported
     // by name.
-    PreparedTake prepared{take.path, 0, 0};
+    PreparedTake prepared{take.path, 0, 0, {}};
     if (std::optional<SampleFileHeader> header = ReadSampleFileHeader(take.path)) {
       prepared.rate = header->rate;
     }
     prepared.samples = CountSamples(take.path);
     return prepared;
   }
-  std::filesystem::path output = NewScratchFile(take.path);
-  ConvertedRecording converted = ConvertToSampleFile(take.path, output);
-  return {output, converted.samples.size(), converted.rate};
+  // The control reads no more than the window: the rest is counted, not converted.
+  const ConvertedRecording converted =
+      ConvertToSamples(take.path, kDefaultSampleRate, kSampleWindow);
+  return {NewScratchFile(take.path), converted.total_samples, converted.rate,
+          EncodeSampleFile(converted.rate, converted.samples)};
 }
 
 void SampleSource::Clear() noexcept {

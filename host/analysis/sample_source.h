@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <mutex>
 #include <optional>
+#include <vector>
 
 #include "host/analysis/manifest.h"
 #include "host/audio/scratch_folder.h"
@@ -15,11 +16,16 @@ namespace pellix::analysis {
 // A take ready for the control.
 struct PreparedTake {
   std::filesystem::path sample_file;
-  std::uint64_t samples = 0;  // samples in the file (the intake reads at most kSampleWindow)
-  std::uint32_t rate = 0;     // samples per second; 0 when a sample file does not say
+  // Samples of the take: in the sample file, or in the whole recording converted (of which
+  // the scratch file holds only what the intake reads, kSampleWindow at most).
+  std::uint64_t samples = 0;
+  std::uint32_t rate = 0;  // samples per second; 0 when a sample file does not say
+  // A converted recording's sample file, held in memory under the name `sample_file` (a path
+  // in the run's private scratch folder that no file takes); empty for a sample file on disk.
+  std::vector<std::uint8_t> converted;
 };
 
-// Safe to share between threads: each conversion writes a file of its own.
+// Safe to share between threads: each conversion has a name of its own.
 class SampleSource {
  public:
   // The sample file for `take`, converting a recording on the way. Errors are AudioError,

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <exception>
 
+#include "host/analysis/converted_take_files.h"
 #include "host/analysis/result_meanings.h"
 #include "host/analysis/state_file.h"
 #include "host/audio/audio_error.h"
@@ -56,11 +57,16 @@ class Session {
  public:
   Session(const SpeakerTakes& takes, const SessionSettings& settings, SampleSource& source,
           const std::function<void()>& take_done)
-      : takes_(takes), settings_(settings), source_(source), take_done_(take_done) {
+      : takes_(takes),
+        settings_(settings),
+        source_(source),
+        take_done_(take_done),
+        files_(CurrentFileSystem()) {
     outcome_.control = std::make_unique<ALG_V1S>();
   }
 
   SessionOutcome Run() {
+    const ScopedFileSystem reading_converted_takes(files_);
     ALG_V1S& control = *outcome_.control;
     if (!Start(control)) {
       for (std::size_t i = 0; i < takes_.calibrations.size() + takes_.checks.size(); ++i) Done();
@@ -182,6 +188,9 @@ class Session {
   std::optional<PreparedTake> Prepare(const Take& take) {
     try {
       PreparedTake prepared = source_.Prepare(take);
+      if (!prepared.converted.empty()) {
+        files_.Hold(prepared.sample_file.string(), std::move(prepared.converted));
+      }
       if (prepared.samples > kSampleWindow) {
         const double rate = prepared.rate != 0 ? prepared.rate : kDefaultSampleRate;
         Warning(take.name + " is " + Seconds(static_cast<double>(prepared.samples) / rate) +
@@ -219,6 +228,7 @@ class Session {
   const SessionSettings& settings_;
   SampleSource& source_;
   const std::function<void()>& take_done_;
+  ConvertedTakeFiles files_;
   SessionOutcome outcome_;
   bool calibrated_ = false;
   bool warned_uncalibrated_ = false;

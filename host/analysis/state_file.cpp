@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -74,6 +75,10 @@ StateLock::StateLock(const std::filesystem::path& path, const std::function<void
   std::filesystem::path lock_path;
   try {
     const std::filesystem::path target = FollowSymlinks(path.string());
+    // Something that is no state file (a device, a folder) is refused by the load; no lock
+    // file goes beside it.
+    struct stat info {};
+    if (::stat(target.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) return;
     lock_path = target.parent_path() / ("." + target.filename().string() + ".lock");
   } catch (const FileError& e) {
     throw StateError("cannot lock state file " + Quoted(path) + " (" + Numbered(e) + ")");

@@ -25,8 +25,9 @@ class StateError : public std::runtime_error {
 class StateLock {
  public:
   // Blocks until no other run holds the lock; calls `waiting` first when it has to wait.
-  // Takes no lock where the lock file may not be created (a missing or read-only folder:
-  // no state can be saved there either). Fails with StateError when locking fails.
+  // Takes no lock where `path` names something other than a regular file, nor where the lock
+  // file may not be created (a missing or read-only folder): no state can be loaded or saved
+  // there either. Fails with StateError when locking fails.
   StateLock(const std::filesystem::path& path, const std::function<void()>& waiting);
   ~StateLock();
   StateLock(const StateLock&) = delete;

@@ -10,7 +10,6 @@
 #include <cstring>
 #include <limits>
 #include <memory>
-#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -22,7 +21,7 @@
 namespace pellix {
 namespace {
 
-constexpr sf_count_t kBlockFrames = 4096;
+constexpr std::size_t kBlockFrames = 4096;
 
 struct SndfileCloser {
   void operator()(SNDFILE* file) const noexcept { sf_close(file); }
@@ -113,10 +112,13 @@ void RejectTruncated(std::uint64_t size, const ReadAtFunction& read_at, const st
 // One mono value (full scale -1 to 1) as an unsigned 8-bit sample centred on 128: rounded to
 // the nearest step, halves to even so that no direction is favoured, clipped to 1..255 (0
 // would end the take for the intake).
+// Clipping before rounding gives the same as after, the bounds being whole; and within them,
+// adding and taking away 2^52 rounds exactly as nearbyint does, without a library call.
 std::uint8_t Quantise(double value) noexcept {
   if (std::isnan(value)) return 128;
-  double level = std::nearbyint(128.0 + 128.0 * value);
-  return static_cast<std::uint8_t>(std::clamp(level, 1.0, 255.0));
+  constexpr double kRoundingShift = 4503599627370496.0;  // 2^52
+  const double level = std::clamp(128.0 + 128.0 * value, 1.0, 255.0);
+  return static_cast<std::uint8_t>((level + kRoundingShift) - kRoundingShift);
 }
 
 // Appends quantised samples, refusing to grow past what a sample file can count.
@@ -131,7 +133,7 @@ void Append(std::vector<std::uint8_t>& out, const double* values, std::size_t co
 // Streams mono values through libsoxr at high quality, appending the quantised output.
 class Resampler {
  public:
-  Resampler(int from, std::uint32_t to, const std::string& name) : name_(name) {
+  Resampler(int from, std::uint32_t to, const std::string& name) : from_(from), to_(to) {
     const soxr_io_spec_t io = soxr_io_spec(SOXR_FLOAT64_I, SOXR_FLOAT64_I);
     const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_HQ, 0);
     // One thread: the same input gives the same samples on every machine.
@@ -139,7 +141,7 @@ class Resampler {
     soxr_error_t error = nullptr;
     soxr_.reset(soxr_create(from, to, 1, &error, &io, &quality, &runtime));
     if (!soxr_ && error == nullptr) error = "out of memory";
-    Check(error, " from " + std::to_string(from) + " Hz to " + std::to_string(to) + " Hz");
+    Check(error, name, " from " + std::to_string(from) + " Hz to " + std::to_string(to) + " Hz");
   }
 
   // The samples a whole recording of `frames` frames resamples to, once the filter is drained:
@@ -148,40 +150,72 @@ class Resampler {
     return static_cast<std::uint64_t>(std::llround(static_cast<double>(frames) * to / from));
   }
 
+  bool Converts(int from, std::uint32_t to) const noexcept { return from == from_ && to == to_; }
+
+  // Ready for a new recording, as if just made.
+  void Restart(const std::string& name) { Check(soxr_clear(soxr_.get()), name); }
+
   // Feeds `count` values.
-  void Feed(const double* in, std::size_t count, std::vector<std::uint8_t>& out) {
+  void Feed(const double* in, std::size_t count, std::vector<std::uint8_t>& out,
+            const std::string& name) {
     while (count > 0) {
       std::size_t used = 0;
       std::size_t produced = 0;
-      Check(soxr_process(soxr_.get(), in, count, &used, block_.data(), block_.size(), &produced));
-      Append(out, block_.data(), produced, name_);
-      if (used == 0 && produced == 0) Check("the resampler made no progress");
+      Check(soxr_process(soxr_.get(), in, count, &used, block_.data(), block_.size(), &produced),
+            name);
+      Append(out, block_.data(), produced, name);
+      if (used == 0 && produced == 0) Check("the resampler made no progress", name);
       in += used;
       count -= used;
     }
   }
 
   // Ends the input and collects what the filter still holds.
-  void Finish(std::vector<std::uint8_t>& out) {
+  void Finish(std::vector<std::uint8_t>& out, const std::string& name) {
     std::size_t produced = 0;
     do {
-      Check(
-          soxr_process(soxr_.get(), nullptr, 0, nullptr, block_.data(), block_.size(), &produced));
-      Append(out, block_.data(), produced, name_);
+      Check(soxr_process(soxr_.get(), nullptr, 0, nullptr, block_.data(), block_.size(), &produced),
+            name);
+      Append(out, block_.data(), produced, name);
     } while (produced > 0);
   }
 
  private:
-  void Check(soxr_error_t error, const std::string& detail = {}) const {
+  static void Check(soxr_error_t error, const std::string& name, const std::string& detail = {}) {
     if (error != nullptr) {
       throw AudioError(kInvalidProcedureCall,
-                       "cannot resample recording " + Quoted(name_) + detail + ": " + error);
+                       "cannot resample recording " + Quoted(name) + detail + ": " + error);
     }
   }
 
   SoxrHandle soxr_;
+  int from_;
+  std::uint32_t to_;
   std::vector<double> block_ = std::vector<double>(2 * kBlockFrames);
-  const std::string& name_;
+};
+
+// What one thread's conversions reuse from recording to recording: libsoxr designs its filters
+// for each pair of rates, which costs more than resampling a short take, and large blocks
+// allocated and freed for every take keep the allocator handing pages back and forth.
+struct ThreadWorkspace {
+  std::unique_ptr<Resampler> resampler;
+  std::vector<double> interleaved;
+  std::vector<double> mono = std::vector<double>(kBlockFrames);
+
+  static ThreadWorkspace& Get() {
+    thread_local ThreadWorkspace workspace;
+    return workspace;
+  }
+
+  Resampler& ResamplerFor(int from, std::uint32_t to, const std::string& name) {
+    if (resampler && resampler->Converts(from, to)) {
+      resampler->Restart(name);
+    } else {
+      resampler.reset();
+      resampler = std::make_unique<Resampler>(from, to, name);
+    }
+    return *resampler;
+  }
 };
 
 void RejectTargetRateZero(std::uint32_t rate, const std::string& name) {
@@ -237,8 +271,9 @@ ConvertedRecording Convert(SNDFILE* sound, const SF_INFO& info, const std::strin
   result.source_channels = info.channels;
   // A source already at the target rate is not filtered at all: its samples pass unchanged.
   const bool resampling = static_cast<std::uint32_t>(info.samplerate) != rate;
-  std::optional<Resampler> resampler;
-  if (resampling) resampler.emplace(info.samplerate, rate, name);
+  ThreadWorkspace& workspace = ThreadWorkspace::Get();
+  Resampler* const resampler =
+      resampling ? &workspace.ResamplerFor(info.samplerate, rate, name) : nullptr;
   const std::uint64_t announced = resampling
                                       ? Resampler::OutputLength(info.frames, info.samplerate, rate)
                                       : static_cast<std::uint64_t>(info.frames);
@@ -247,24 +282,37 @@ ConvertedRecording Convert(SNDFILE* sound, const SF_INFO& info, const std::strin
       std::min({announced + kBlockFrames, std::uint64_t{keep}, kLargestReservation})));
 
   const auto channels = static_cast<std::size_t>(info.channels);
-  std::vector<double> interleaved(static_cast<std::size_t>(kBlockFrames) * channels);
-  std::vector<double> mono(static_cast<std::size_t>(kBlockFrames));
+  std::vector<double>& interleaved = workspace.interleaved;
+  std::vector<double>& mono = workspace.mono;
+  if (interleaved.size() < kBlockFrames * channels) interleaved.resize(kBlockFrames * channels);
   std::int64_t frames = 0;
   while (result.samples.size() < keep) {
-    const sf_count_t got = sf_readf_double(sound, interleaved.data(), kBlockFrames);
+    const sf_count_t got =
+        sf_readf_double(sound, interleaved.data(), static_cast<sf_count_t>(kBlockFrames));
     if (got <= 0) break;
     const auto count = static_cast<std::size_t>(got);
     if (channels == 1) {
       std::copy_n(interleaved.begin(), count, mono.begin());
+    } else if (channels == 2) {  // the usual case, in a loop the compiler vectorises
+      const double* pairs = interleaved.data();
+      for (std::size_t i = 0; i < count; ++i) {
+        mono[i] = (0.0 + pairs[2 * i] + pairs[2 * i + 1]) * 0.5;
+      }
     } else {
+      // Dividing by a power of two and multiplying by its inverse round the same exact value,
+      // so they agree to the bit; the multiplication is many times quicker.
+      const auto divisor = static_cast<double>(channels);
+      const bool power_of_two = (channels & (channels - 1)) == 0;
+      const double inverse = 1.0 / divisor;
       for (std::size_t i = 0; i < count; ++i) {
         double sum = 0;
-        for (std::size_t c = 0; c < channels; ++c) sum += interleaved[i * channels + c];
-        mono[i] = sum / static_cast<double>(channels);
+        const double* frame = interleaved.data() + i * channels;
+        for (std::size_t c = 0; c < channels; ++c) sum += frame[c];
+        mono[i] = power_of_two ? sum * inverse : sum / divisor;
       }
     }
     if (resampling) {
-      resampler->Feed(mono.data(), count, result.samples);
+      resampler->Feed(mono.data(), count, result.samples, name);
     } else {
       Append(result.samples, mono.data(), count, name);
     }
@@ -284,7 +332,7 @@ ConvertedRecording Convert(SNDFILE* sound, const SF_INFO& info, const std::strin
                                        " frames, but only " + std::to_string(frames) +
                                        " could be read");
     }
-    if (resampler) resampler->Finish(result.samples);
+    if (resampler != nullptr) resampler->Finish(result.samples, name);
     result.total_samples = result.samples.size();
   }
   if (result.samples.size() > keep) result.samples.resize(keep);

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <iterator>
 #include <limits>
 #include <string>
 #include <string_view>
@@ -63,20 +62,24 @@ void WriteSampleFile(const std::filesystem::path& path, std::uint32_t rate,
                                     "': more samples than its header can count");
   }
 
-  std::vector<std::uint8_t> bytes;
-  bytes.reserve(kSampleFileHeaderSize + samples.size());
-  auto header = EncodeSampleFileHeader({rate, static_cast<std::uint32_t>(samples.size())});
-  bytes.insert(bytes.end(), header.begin(), header.end());
-  // A 0 byte would end the take for the intake: the quietest sample it may hold is 1.
-  std::transform(samples.begin(), samples.end(), std::back_inserter(bytes),
-                 [](std::uint8_t s) { return s == 0 ? std::uint8_t{1} : s; });
-
+  const std::vector<std::uint8_t> bytes = EncodeSampleFile(rate, samples);
   try {
     WriteFileAtomically(
         path.string(), std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
   } catch (const FileError& e) {
     throw AudioError(e.number(), "cannot write sample file '" + path.string() + "': " + e.what());
   }
+}
+
+std::vector<std::uint8_t> EncodeSampleFile(std::uint32_t rate,
+                                           std::span<const std::uint8_t> samples) {
+  std::vector<std::uint8_t> bytes(kSampleFileHeaderSize + samples.size());
+  const auto header = EncodeSampleFileHeader({rate, static_cast<std::uint32_t>(samples.size())});
+  std::copy(header.begin(), header.end(), bytes.begin());
+  // A 0 byte would end the take for the intake: the quietest sample it may hold is 1.
+  std::replace_copy(samples.begin(), samples.end(), bytes.begin() + kSampleFileHeaderSize,
+                    std::uint8_t{0}, std::uint8_t{1});
+  return bytes;
 }
 
 bool IsSampleFile(const std::filesystem::path& path) noexcept {

@@ -45,6 +45,11 @@ struct SampleFileContents {
 std::array<std::uint8_t, kSampleFileHeaderSize> EncodeSampleFileHeader(
     const SampleFileHeader& header) noexcept;
 
+// The bytes of a whole sample file holding `samples` at `rate` Hz (at most what its header can
+// count), a sample of 0 written as 1: what WriteSampleFile writes.
+std::vector<std::uint8_t> EncodeSampleFile(std::uint32_t rate,
+                                           std::span<const std::uint8_t> samples);
+
 // Writes `samples` at `rate` Hz to a sample file at `path` with WriteFileAtomically (`path`
 // never holds a half-written file; only a regular file is replaced, keeping its permissions;
 // a symbolic link is written through). A sample of 0 is written as 1. Errors (AudioError): 53 when

@@ -21,16 +21,16 @@ namespace {
 
 constexpr const char* kAnalyzeHelp =
     R"(Takes: a sample file is used as it is; any recording libsndfile reads (WAV, FLAC, Ogg,
-AIFF, ...) is converted to one first, in a private temporary folder removed afterwards. The
-control reads at most 30001 samples of a take (about 2.7 s at 11025 Hz) and analyses its
-first utterance.
+AIFF, ...) is converted to one first, in memory, as far as the control reads: at most 30001
+samples of a take (about 2.7 s at 11025 Hz), of which it analyses the first utterance.
 
 Order of work: the state (or a new control), --params and Initalize, every --calibrate take,
 every --check take, the profiler, the state saved, the panel drawn.
 
 --state BAG.json keeps the control's properties between runs, so a speaker calibrated once
 can be checked later without calibrating again. A missing file is created; a file that is
-not a saved property bag is reported and left as it is.
+not a saved property bag is reported and left as it is. Runs sharing a state file take turns
+(an advisory lock on the hidden file .BAG.json.lock beside it), so no run's update is lost.
 
 Formats:
   table  one line per take, then the profile digit by digit in words (the default)

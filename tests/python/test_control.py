@@ -1,9 +1,12 @@
 """The Python package over the component: members from the type information, values, errors,
 notifications, property bags, threads and lifetimes."""
 
+import json
 import os
+import tempfile
 import threading
 import unittest
+from unittest import mock
 
 import pellix
 
@@ -212,6 +215,28 @@ class LifetimeTest(unittest.TestCase):
             pass
         with self.assertRaises(ValueError):
             c.Check()
+
+
+class LibraryLookupTest(unittest.TestCase):
+    def test_the_environment_then_the_registry_then_beside_the_package(self):
+        with tempfile.TemporaryDirectory() as home:
+            registry = os.path.join(home, "Pellix", "registry.json")
+            os.makedirs(os.path.dirname(registry))
+            with open(registry, "w", encoding="utf-8") as registry_file:
+                json.dump({"{DCDCC0A1-B7C2-4620-B8CF-5302339058E8}": {
+                    "progid": "Pellix.ALG_V1S", "library": "/registered/libPellix.so",
+                    "threading": "Apartment"}}, registry_file)
+            cases = [({"PELLIX_LIBRARY": "/given/libPellix.so", "XDG_DATA_HOME": home},
+                      "/given/libPellix.so"),
+                     ({"PELLIX_LIBRARY": "", "XDG_DATA_HOME": home}, "/registered/libPellix.so")]
+            for environment, expected in cases:
+                with mock.patch.dict(os.environ, environment):
+                    self.assertEqual(pellix.find_library(), expected)
+            with open(registry, "w", encoding="utf-8") as registry_file:
+                registry_file.write("{damaged")
+            with mock.patch.dict(os.environ, {"PELLIX_LIBRARY": "", "XDG_DATA_HOME": home}):
+                with self.assertRaisesRegex(OSError, registry):
+                    pellix.find_library()
 
 
 if __name__ == "__main__":

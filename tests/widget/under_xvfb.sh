@@ -7,5 +7,5 @@ if ! command -v xvfb-run >/dev/null 2>&1; then
 fi
 png=$1
 shift
-exec xvfb-run -a -s "-screen 0 1600x1000x24 -dpi 96" \
-  env QT_QPA_PLATFORM=xcb PELLIX_SCREENSHOT="$png" "$@"
+exec xvfb-run -a -s "-screen 0 2400x1500x24 -dpi 96" \
+  env QT_QPA_PLATFORM=xcb QT_SCALE_FACTOR=1.5 PELLIX_SCREENSHOT="$png" "$@"

@@ -14,6 +14,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "Pellix.h"
 #include "host/render/panel_render.h"
 #include "platform/error.h"
 #include "platform/property_bag.h"
@@ -300,11 +301,30 @@ class WidgetTest : public QObject {
     thread.wait();
   }
 
+  void handsOutTheComponentsInterfacePointer() {
+    PellixWidget widget(PellixWidget::AsComponent{});
+    QSignalSpy changed(&widget, &PellixWidget::propertyChanged);
+    _ALG_V1S* dual = widget.interfacePointer();
+    QVERIFY(dual != nullptr);
+    BSTR seven = PellixSysAllocStringUtf8("7");
+    QCOMPARE(dual->lpVtbl->put_CR_msgX(dual, seven), S_OK);
+    QCOMPARE(widget.caption(IndexOf("LBL_MSG")), "7");
+    QCOMPARE(changed.count(), 1);
+    QCOMPARE(changed.at(0).at(0).toString(), "CR_MSGX");
+    // Design mode reaches the component through the ambient UserMode: error 382.
+    widget.setUserMode(false);
+    QCOMPARE(static_cast<quint32>(dual->lpVtbl->put_DATAstr(dual, seven)), 0x800A017Eu);
+    PellixSysFreeString(seven);
+    QCOMPARE(dual->lpVtbl->Release(dual), ULONG{1});  // the widget's own reference remains
+    QVERIFY(PellixWidget().interfacePointer() == nullptr);
+  }
+
   void everyDesignCaptionFitsItsLabel() {
     PellixWidget widget;
     const QFont font = widget.captionFont();
     QCOMPARE(font.family(), QFontDatabase::systemFont(QFontDatabase::GeneralFont).family());
     QVERIFY(font.pointSizeF() <= 8);
+    qInfo("captions in %s at %.2f points", qPrintable(font.family()), font.pointSizeF());
     // The SVG picture's size, measured in its first family: "BG filter" and "Stereo
     // Algorithem V2.00" whole.
     QFont svg_font(QString::fromUtf8(kSvgCaptionFamilies.data(),

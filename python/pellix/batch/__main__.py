@@ -92,9 +92,13 @@ class _Tally:
     def summary(self, skipped, seconds):
         rate = f", {self.takes / seconds:.1f} takes/s" if seconds > 0 else ""
         skip = f" ({skipped} already written)" if skipped else ""
-        return (f"{PROGRAM}: {self.speakers} speakers{skip}, {self.takes} takes, "
-                f"{self.refused} refused as too short or silent, {self.failed} speakers with "
-                f"failures, {seconds:.1f} s{rate}")
+        return (f"{PROGRAM}: {_count(self.speakers, 'speaker')}{skip}, "
+                f"{_count(self.takes, 'take')}, {self.refused} refused as too short or silent, "
+                f"{_count(self.failed, 'speaker')} with failures, {seconds:.1f} s{rate}")
+
+
+def _count(number, noun):
+    return f"{number} {noun}{'' if number == 1 else 's'}"
 
 
 def _run(args, speakers, output, show_progress):
