@@ -213,7 +213,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const bool want_result = in.ConsumeBool();
     const bool want_exception = in.ConsumeBool();
     const HRESULT status = control->lpVtbl->Invoke(
-        control, dispid, &IID_NULL, 0, flags, &params, want_result ? &result : nullptr,
+        control, dispid, &kNoInterface, 0, flags, &params, want_result ? &result : nullptr,
         want_exception ? &exception : nullptr, &bad_argument);
     if (!Documented(status)) {
       std::fprintf(stderr, "status 0x%08x\n", static_cast<unsigned>(status));
