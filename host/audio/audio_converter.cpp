@@ -262,7 +262,9 @@ ConvertedRecording Convert(SNDFILE* sound, const SF_INFO& info, const std::strin
       std::numeric_limits<std::uint32_t>::max()) {
     throw TooLong(name);
   }
-  // Stopping early needs a seek to the end, which only a seekable recording allows.
+  // Stopping early needs a seek to the end, which only a seekable recording allows; such a
+  // recording is converted whole, and still only `asked` samples are kept.
+  const std::size_t asked = keep;
   if (info.seekable == 0) keep = kWholeRecording;
 
   ConvertedRecording result;
@@ -348,7 +350,7 @@ ConvertedRecording Convert(SNDFILE* sound, const SF_INFO& info, const std::strin
     if (resampler != nullptr) resampler->Finish(result.samples, name);
     result.total_samples = result.samples.size();
   }
-  if (result.samples.size() > keep) result.samples.resize(keep);
+  if (result.samples.size() > asked) result.samples.resize(asked);
 
   result.source_frames = frames;
   result.duration = static_cast<double>(frames) / info.samplerate;
