@@ -152,15 +152,8 @@ TEST(ComponentThreadsTest, TheRegistryStaysWholeWhileThreadsAndProcessesRegister
   std::ofstream(registry)
       << R"({"{00000000-0000-0000-0000-000000000001}":{"progid":"Other.Class","library":"/usr/lib/other.so","threading":"Apartment"}})";
 
-  std::atomic<bool> stop = false;
-  std::atomic<int> torn = 0;
-  std::thread reader([&] {
-    while (!stop) {
-      std::ifstream in(registry);
-      const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-      if (!nlohmann::json::accept(text)) ++torn;
-    }
-  });
+  // The processes are forked before any thread starts: a child forked while another thread
+  // holds a lock (the allocator's, a stream's) would wait for it forever.
   std::vector<pid_t> children;
   for (int p = 0; p < 2; ++p) {
     const pid_t pid = fork();
@@ -170,6 +163,15 @@ TEST(ComponentThreadsTest, TheRegistryStaysWholeWhileThreadsAndProcessesRegister
     }
     children.push_back(pid);
   }
+  std::atomic<bool> stop = false;
+  std::atomic<int> torn = 0;
+  std::thread reader([&] {
+    while (!stop) {
+      std::ifstream in(registry);
+      const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+      if (!nlohmann::json::accept(text)) ++torn;
+    }
+  });
   std::vector<std::thread> threads;
   for (int t = 0; t < 4; ++t) {
     threads.emplace_back([t] {
