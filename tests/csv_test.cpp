@@ -23,6 +23,10 @@ TEST(Csv, FieldsAreQuotedAndFormulasNeutralised) {
       {"two\nlines", "\"two\nlines\""},
       {" padded", "\" padded\""},
       {"tab\t", "\"tab\t\""},
+      {"\xEF\xBB\xBF"
+       "alex",
+       "\"\xEF\xBB\xBF"
+       "alex\""},
       // A spreadsheet runs these as formulas; an apostrophe makes them text.
       {"=SUM(A1:A9)", "'=SUM(A1:A9)"},
       {"+cmd", "'+cmd"},

@@ -140,8 +140,11 @@ std::string CsvReader::ReadField(bool& quoted) {
 
 std::string CsvField(std::string_view text) {
   std::string field = StartsFormula(text) ? "'" + std::string(text) : std::string(text);
+  // A field that starts with a byte-order mark is quoted, so that a reader taking the mark at
+  // the start of a file for the file's own keeps the field whole.
   const bool quote = field.find_first_of(",\"\r\n") != std::string::npos ||
-                     (!field.empty() && (IsBlank(field.front()) || IsBlank(field.back())));
+                     (!field.empty() && (IsBlank(field.front()) || IsBlank(field.back()))) ||
+                     field.starts_with("\xEF\xBB\xBF");
   if (!quote) return field;
   std::string out = "\"";
   for (char c : field) {
