@@ -9,22 +9,10 @@
 #include <limits>
 
 #include "platform/error.h"
+#include "platform/file_descriptor.h"
 
 namespace pellix {
 namespace {
-
-// Closes the descriptor on every way out, errors included.
-class Descriptor {
- public:
-  explicit Descriptor(int fd) noexcept : fd_(fd) {}
-  ~Descriptor() { ::close(fd_); }
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  int get() const noexcept { return fd_; }
-
- private:
-  int fd_;
-};
 
 class NativeFileSystemImpl final : public FileSystem {
  public:
@@ -39,7 +27,7 @@ class NativeFileSystemImpl final : public FileSystem {
       fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) RaiseError(FileErrorNumber(errno));
-    Descriptor file(fd);
+    FileDescriptor file(fd);
 
     // Only a regular file has a defined end: a directory, pipe, socket or device does not.
     struct stat info;

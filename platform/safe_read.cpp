@@ -7,22 +7,11 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "platform/file_descriptor.h"
 #include "platform/file_error.h"
 
 namespace pellix {
 namespace {
-
-class Descriptor {
- public:
-  explicit Descriptor(int fd) noexcept : fd_(fd) {}
-  ~Descriptor() { ::close(fd_); }
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  int get() const noexcept { return fd_; }
-
- private:
-  int fd_;
-};
 
 std::string Size(std::uint64_t bytes) {
   if (bytes % (1u << 20) == 0) return std::to_string(bytes >> 20) + " MiB";
@@ -51,7 +40,7 @@ std::string ReadRegularFile(const std::string& path, std::uint64_t max_bytes) {
     fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) throw FileError::FromErrno(errno);
-  Descriptor file(fd);
+  FileDescriptor file(fd);
 
   struct stat info {};
   if (::fstat(file.get(), &info) != 0) throw FileError::FromErrno(errno);
