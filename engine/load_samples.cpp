@@ -9,12 +9,14 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <span>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
 
+#include "engine/sample_scaling.h"
 #include "engine/tarvo_alg1.h"
 #include "platform/conversions.h"
 #include "platform/error.h"
@@ -232,12 +234,38 @@ std::size_t FindPause(const Buffer& buffer, const MainPassTable& table, std::siz
   return end;
 }
 
+// Where the main pass stores a take: 16-bit slots when every byte value scales to a number
+// within the narrow limit (by whole-number arithmetic when that reproduces the scaling, else
+// from the table), otherwise the wide slots.
+struct TakeDestination {
+  std::int16_t* narrow = nullptr;
+  double* wide = nullptr;
+  std::optional<int> whole_gain;
+};
+
+TakeDestination ChooseDestination(SampleStore& store, const MainPassTable& table, double Gain) {
+  const bool fits = std::all_of(table.s.begin(), table.s.end(), [](double s) {
+    return -kNarrowSampleLimit <= s && s <= kNarrowSampleLimit;
+  });
+  if (!fits) return {nullptr, store.WideSlotsToStore(), std::nullopt};
+  return {store.NarrowSlotsToStore(), nullptr, WholeGainFor(Gain, table.s)};
+}
+
 // Stores the samples from `from` to `last` into slots `first_slot` on, as far as the store goes.
 void StoreStretch(const Buffer& buffer, const MainPassTable& table, std::size_t from,
-                  std::size_t last, std::size_t first_slot, double* Samples) noexcept {
+                  std::size_t last, std::size_t first_slot, const TakeDestination& to) noexcept {
   if (first_slot > kLastSlot) return;
   const std::size_t count = std::min(last - from + 1, kSampleSlots - first_slot);
-  for (std::size_t j = 0; j < count; ++j) Samples[first_slot + j] = table.s[buffer[from + j]];
+  const std::uint8_t* bytes = buffer.data() + from;
+  if (to.wide != nullptr) {
+    for (std::size_t j = 0; j < count; ++j) to.wide[first_slot + j] = table.s[bytes[j]];
+  } else if (to.whole_gain) {
+    ScaleBytes(bytes, count, *to.whole_gain, to.narrow + first_slot);
+  } else {
+    for (std::size_t j = 0; j < count; ++j) {
+      to.narrow[first_slot + j] = static_cast<std::int16_t>(table.s[bytes[j]]);
+    }
+  }
 }
 
 }  // namespace
@@ -293,7 +321,7 @@ void LoadSamples() {
   MainPassTable table;
   FillMainPassTable(table, m.Gain / 3, border, ClipLevel);
   const double MinSamples = m.MinSamples;
-  double* const Samples = m.Samples.data();
+  const TakeDestination destination = ChooseDestination(m.Samples, table, m.Gain);
   const std::size_t end = DataEnd(SampleBuffer, start);
   std::size_t stored_end = 0;  // one past the highest slot this call stores
   std::size_t take_start = 0;  // data index of slot 0 for the stretch stored last
@@ -314,7 +342,7 @@ void LoadSamples() {
     // makes the quiet run of stored samples longer than 1000. Find it first, then store.
     const std::size_t stop = FindPause(SampleBuffer, table, i, end, static_cast<std::size_t>(n));
     const std::size_t last = stop < end ? stop : end - 1;
-    StoreStretch(SampleBuffer, table, i, last, static_cast<std::size_t>(n), Samples);
+    StoreStretch(SampleBuffer, table, i, last, static_cast<std::size_t>(n), destination);
     take_start = i - static_cast<std::size_t>(n);
     n += static_cast<long>(last - i);  // the slot of the stretch's last sample
     stored_end = std::max(stored_end, std::min(static_cast<std::size_t>(n) + 1, kSampleSlots));
@@ -333,9 +361,7 @@ void LoadSamples() {
   // as in a fresh process. This call's stores cover [0, stored_end) and the pass reads back
   // only the slot it has just stored, so clearing the rest of the earlier take now gives the
   // same store as clearing everything before the pass, at a fraction of the cost.
-  const std::size_t earlier_end = std::min(m.StoredHighWater, kSampleSlots);
-  if (earlier_end > stored_end) std::fill(Samples + stored_end, Samples + earlier_end, 0.0);
-  m.StoredHighWater = stored_end;
+  m.Samples.KeepBelow(stored_end);
 
   // 9.
   m.SampleCount = static_cast<double>(n);

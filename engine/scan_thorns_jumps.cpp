@@ -105,10 +105,9 @@ std::uint64_t PairBits(Masks mask) noexcept {
 }
 
 #if defined(__SSE2__)
-// A take the intake stored holds whole numbers of a few thousand at most, and on whole numbers
-// the rules compare exactly the same in 16 bits: eight positions per step instead of two. Every
-// sample must be whole and within this limit, so that the differences below fit in 16 bits too.
-constexpr double kNarrowLimit = 16000;
+// On whole numbers within the narrow limit the rules compare exactly the same in 16 bits: eight
+// positions per step instead of two. The intake mostly stores takes that way; a take written
+// wide is narrowed here when it can be.
 constexpr std::size_t kNarrowLanes = 8;
 // Slots 0 to 20500 + 9: the last block of positions starts at or below 20500 and reads 10 slots.
 constexpr std::size_t kNarrowSlots =
@@ -137,7 +136,7 @@ bool Narrow(const double* Samples, std::size_t count, NarrowSamples& out) noexce
     high = _mm_max_epi16(high, values);
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out.data() + i), values);
   }
-  const auto limit = static_cast<std::int16_t>(kNarrowLimit);
+  const std::int16_t limit = kNarrowSampleLimit;
   const __m128i outside = _mm_or_si128(_mm_cmpgt_epi16(high, _mm_set1_epi16(limit)),
                                        _mm_cmplt_epi16(low, _mm_set1_epi16(-limit)));
   return _mm_movemask_pd(whole) == 3 && _mm_movemask_epi8(outside) == 0;
@@ -151,7 +150,7 @@ unsigned LaneBits(__m128i mask) noexcept {
 // ClassifyPositions on 16-bit samples: positions 0 to `last` in blocks of eight, written a byte
 // at a time (bit k % 64 of word k / 64 is bit k % 8 of byte k / 8 on a little-endian machine).
 // Position 0 and the positions past `last` are cleared afterwards.
-void ClassifyNarrow(const NarrowSamples& samples, std::size_t last, PositionBits& thorn,
+void ClassifyNarrow(const std::int16_t* samples, std::size_t last, PositionBits& thorn,
                     PositionBits& nonflat) noexcept {
   auto* thorn_bytes = reinterpret_cast<unsigned char*>(thorn.data());
   auto* nonflat_bytes = reinterpret_cast<unsigned char*>(nonflat.data());
@@ -159,9 +158,9 @@ void ClassifyNarrow(const NarrowSamples& samples, std::size_t last, PositionBits
   const __m128i minus_five = _mm_set1_epi16(-5);
   const __m128i two = _mm_set1_epi16(2);
   for (std::size_t k = 0; k <= last; k += kNarrowLanes) {
-    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(samples.data() + k));
-    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(samples.data() + k + 1));
-    const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(samples.data() + k + 2));
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(samples + k));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(samples + k + 1));
+    const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(samples + k + 2));
     const __m128i low = _mm_min_epi16(a, c);
     const __m128i high = _mm_max_epi16(a, c);
     // a < b > c above 5, or a > b < c below -5.
@@ -185,31 +184,40 @@ void ClassifyNarrow(const NarrowSamples& samples, std::size_t last, PositionBits
 
 // Sets the thorn and non-flat bits of positions 1 to `last` (slots k, k+1 and k+2). Reads no
 // slot past last + 2.
-void ClassifyPositions(const double* Samples, std::size_t last, PositionBits& thorn,
+void ClassifyPositions(const SampleStore& store, std::size_t last, PositionBits& thorn,
                        PositionBits& nonflat) noexcept {
   thorn.fill(0);
   nonflat.fill(0);
 #if defined(__SSE2__)
+  if (store.is_narrow()) {
+    ClassifyNarrow(store.narrow_slots(), last, thorn, nonflat);
+    return;
+  }
   {
     // Slots 0 to last + 9 are read in blocks; every slot the rules look at is among them.
     const std::size_t count = (last + 10 + kNarrowLanes - 1) / kNarrowLanes * kNarrowLanes;
     NarrowSamples narrow;
-    if (Narrow(Samples, count, narrow)) {
-      ClassifyNarrow(narrow, last, thorn, nonflat);
+    if (Narrow(store.wide_slots(), count, narrow)) {
+      ClassifyNarrow(narrow.data(), last, thorn, nonflat);
       return;
     }
   }
 #endif
   auto one = [&](std::size_t k) {
-    const double a = Samples[k];
-    const double b = Samples[k + 1];
-    const double c = Samples[k + 2];
+    const double a = store[k];
+    const double b = store[k + 1];
+    const double c = store[k + 2];
     const bool positive = a < b && b > c && a > 5 && b > 5 && c > 5;
     const bool negative = a > b && b < c && a < -5 && b < -5 && c < -5;
     const bool flat = b - 3 < a && a < b + 3 && b - 3 < c && c < b + 3;
     thorn[k >> 6] |= std::uint64_t{positive || negative} << (k & 63);
     nonflat[k >> 6] |= std::uint64_t{!flat} << (k & 63);
   };
+  if (store.is_narrow()) {  // only without the 16-bit lanes above
+    for (std::size_t k = 1; k <= last; ++k) one(k);
+    return;
+  }
+  const double* const Samples = store.wide_slots();
   if (last >= 1) one(1);
   // Pairs from an even position never straddle two words. Fewer comparisons than the plain
   // rules, to the same effect: a > 5 and b > a already give b > 5, and min(a, c) > b - 3
@@ -264,7 +272,6 @@ void ScanThornsJumps() {
 
   // 4. Flic pass. A flic's last position is the next flic's first, so that position is seen
   // twice, and the flat run carries over from one flic to the next.
-  const double* const Samples = m.Samples.data();
   std::array<FlicCounts, kFlicRows> FlicTable{};
   std::array<std::int64_t, kLongestRun + 1> JumpHistogram{};
   std::size_t F = 0;
@@ -279,7 +286,7 @@ void ScanThornsJumps() {
     // once, then count per flic.
     PositionBits thorn;
     PositionBits nonflat;
-    ClassifyPositions(Samples, last + flic, thorn, nonflat);
+    ClassifyPositions(m.Samples, last + flic, thorn, nonflat);
 
     // A run ends at every position that is not flat. It has length 0 when the position seen
     // just before was not flat either; for the first position of a flic that is the same
