@@ -384,6 +384,54 @@ PELLIX_BIT_HELPER std::int64_t TallyRuns(const PositionBits& run_ends, const Pos
   return jumps;
 }
 
+// Runs measured a word at a time, for jump limits that no run past the histogram can meet. A
+// run of at least L flat positions ends at k when k ends a run and k - L is flat too (as are the
+// positions between, by induction): the ends of such runs are the run ends ANDed with the flat
+// positions shifted by 2, 3, ... L. Counting them gives the histogram, and the ends of counted
+// runs give each flic's jumps by a population count, without visiting runs one by one. Runs
+// are measured as they lie; one that reaches back over a flic start is put right by the caller.
+struct RunCensus {
+  PositionBits counted_ends{};                           // ends of runs whose length counts
+  std::array<std::int64_t, kLongestRun + 2> at_least{};  // runs of at least L, L = 1 to 101
+};
+
+// Measures the runs that end at positions 2 to last_end and whose lengths count from
+// `shortest` to `longest` (1 <= shortest <= longest <= 100).
+PELLIX_BIT_HELPER void TakeRunCensus(const PositionBits& nonflat, const PositionBits& run_ends,
+                                     std::size_t last_end, std::size_t shortest,
+                                     std::size_t longest, RunCensus& census) noexcept {
+  // Position 0 does not exist and ends every run reaching back to it, like a position that is
+  // not flat; so do the positions before it.
+  auto flat = [&nonflat](std::size_t w) {
+    return ~nonflat[w] & (w == 0 ? ~std::uint64_t{1} : ~std::uint64_t{0});
+  };
+  const std::size_t last_word = last_end >> 6;
+  for (std::size_t w = 0; w <= last_word; ++w) {
+    std::uint64_t ends = run_ends[w];
+    if (w == 0) ends &= ~std::uint64_t{3};
+    if (w == last_word) ends &= ~std::uint64_t{0} >> (63 - (last_end & 63));
+    if (ends == 0) continue;
+    const std::uint64_t f0 = flat(w);
+    const std::uint64_t f1 = w >= 1 ? flat(w - 1) : 0;
+    const std::uint64_t f2 = w >= 2 ? flat(w - 2) : 0;
+    std::uint64_t at_least = ends;
+    std::uint64_t from_shortest = shortest == 1 ? ends : 0;
+    std::uint64_t past_longest = 0;
+    census.at_least[1] += Popcount(ends);
+    for (std::size_t L = 2; L <= longest + 1; ++L) {
+      const std::uint64_t shifted = L < 64    ? (f0 << L) | (f1 >> (64 - L))
+                                    : L == 64 ? f1
+                                              : (f1 << (L - 64)) | (f2 >> (128 - L));
+      at_least &= shifted;
+      if (at_least == 0) break;
+      census.at_least[L] += Popcount(at_least);
+      if (L == shortest) from_shortest = at_least;
+      if (L == longest + 1) past_longest = at_least;
+    }
+    census.counted_ends[w] = from_shortest & ~past_longest;
+  }
+}
+
 // What the flic pass counts: thorns and jumps per flic (rows 1 to 99) and the lengths of the
 // jumps.
 struct FlicPass {
@@ -391,6 +439,58 @@ struct FlicPass {
   std::array<std::int64_t, kLongestRun + 1> JumpHistogram{};
   std::size_t F = 0;
 };
+
+// The flic pass when no run longer than the histogram counts (MaxJump below 101), so that
+// nothing can fail: the runs are measured by census, and each flic's first run, when it began
+// at or before the flic's start, is measured again with the positions seen twice.
+template <typename Repeated>
+PELLIX_BIT_HELPER void CountFlicsByCensus(const PositionBits& thorn, const PositionBits& nonflat,
+                                          const PositionBits& after_nonflat,
+                                          const PositionBits& after_flat, std::size_t flic,
+                                          std::size_t last, Repeated repeated_positions,
+                                          JumpTally& tally, FlicPass& pass) {
+  std::size_t shortest = 1;
+  while (shortest <= kLongestRun && tally.counted[shortest] == 0) ++shortest;
+  std::size_t longest = kLongestRun;
+  while (longest >= shortest && tally.counted[longest] == 0) --longest;
+
+  const std::size_t last_end = 1 + (last - 1) / flic * flic + flic;
+  RunCensus census;
+  if (shortest <= longest) {
+    TakeRunCensus(nonflat, after_flat, last_end, shortest, longest, census);
+    for (std::size_t L = shortest; L <= longest; ++L) {
+      tally.bins[L][0] = census.at_least[L] - census.at_least[L + 1];
+    }
+  }
+
+  std::size_t& F = pass.F;
+  for (std::size_t st = 1; st <= last; st += flic) {
+    ++F;
+    const std::size_t end = st + flic;
+    const std::int64_t thorns = CountBits(thorn, st, end);
+    std::int64_t jumps = CountBits(census.counted_ends, st + 1, end);
+    if (tally.counted[0] != 0) {
+      jumps += (Bit(nonflat, st) ? 1 : 0) + CountBits(after_nonflat, st + 1, end);
+    }
+    const std::size_t k = NextSetBit(after_flat, st + 1, end);
+    if (k <= end) {
+      const std::size_t previous = PreviousSetBit(nonflat, k - 1);
+      if (previous < st) {
+        const std::size_t measured = k - previous - 1;
+        const std::size_t length = measured + repeated_positions(previous + 1, st, F - 1);
+        if (length != measured) {
+          if (measured <= kLongestRun && tally.counted[measured] != 0) {
+            --jumps;
+            --tally.bins[measured][1];
+          }
+          jumps += tally.Add(length, 2);
+        }
+      }
+    }
+    if (F < kStoredFlics) pass.FlicTable[F] = {thorns, jumps};
+  }
+  pass.JumpHistogram = tally.Histogram();
+}
 
 // The flics start at 1, 1 + flic, ... up to `last`; positions are classified up to last + flic.
 PELLIX_BIT_HELPER void CountFlicsBody(const PositionBits& thorn, const PositionBits& nonflat,
@@ -423,6 +523,11 @@ PELLIX_BIT_HELPER void CountFlicsBody(const PositionBits& thorn, const PositionB
 
   // Which run lengths count as jumps; a run longer than 100 is looked at on its own.
   JumpTally tally(MinJump, MaxJump);
+  if (!(MaxJump >= kLongestRun + 1)) {
+    CountFlicsByCensus(thorn, nonflat, after_nonflat, after_flat, flic, last, repeated_positions,
+                       tally, pass);
+    return;
+  }
   std::size_t& F = pass.F;
   for (std::size_t st = 1; st <= last; st += flic) {
     ++F;
