@@ -118,9 +118,10 @@ std::uint64_t PairBits(Masks mask) noexcept {
 // positions per step instead of two. The intake mostly stores takes that way; a take written
 // wide is narrowed here when it can be.
 constexpr std::size_t kNarrowLanes = 8;
-// Slots 0 to 20500 + 17: the last block of positions starts at or below 20500 and reads 18 slots.
+// Slots 0 to 20500 + 33: the last block of positions starts at or below 20500 and reads 34 slots.
+constexpr std::size_t kNarrowBlock = 4 * kNarrowLanes;
 constexpr std::size_t kNarrowSlots =
-    (kMaxPositions + 18 + 2 * kNarrowLanes - 1) / (2 * kNarrowLanes) * (2 * kNarrowLanes);
+    (kMaxPositions + 34 + kNarrowBlock - 1) / kNarrowBlock * kNarrowBlock;
 static_assert(kNarrowSlots <= kSampleSlots);
 
 using NarrowSamples = std::array<std::int16_t, kNarrowSlots>;
@@ -205,30 +206,45 @@ void ClassifyNarrowBaseline(const std::int16_t* samples, std::size_t last, Posit
   ClearOutside(last, thorn, nonflat);
 }
 
+struct WideMasks {
+  __m256i thorn;
+  __m256i steep;
+};
+
+__attribute__((target("avx2"))) WideMasks ClassifyWideLanes(const std::int16_t* samples) noexcept {
+  const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(samples));
+  const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(samples + 1));
+  const __m256i c = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(samples + 2));
+  const __m256i low = _mm256_min_epi16(a, c);
+  const __m256i high = _mm256_max_epi16(a, c);
+  const __m256i two = _mm256_set1_epi16(2);
+  const __m256i positive =
+      _mm256_and_si256(_mm256_cmpgt_epi16(b, high), _mm256_cmpgt_epi16(low, _mm256_set1_epi16(5)));
+  const __m256i negative =
+      _mm256_and_si256(_mm256_cmpgt_epi16(low, b), _mm256_cmpgt_epi16(_mm256_set1_epi16(-5), high));
+  const __m256i steep = _mm256_or_si256(_mm256_cmpgt_epi16(_mm256_sub_epi16(high, b), two),
+                                        _mm256_cmpgt_epi16(_mm256_sub_epi16(b, low), two));
+  return {_mm256_or_si256(positive, negative), steep};
+}
+
+__attribute__((target("avx2"))) std::uint32_t InOrderBits(__m256i first, __m256i second) noexcept {
+  return static_cast<std::uint32_t>(
+      _mm256_movemask_epi8(_mm256_permute4x64_epi64(_mm256_packs_epi16(first, second), 0xD8)));
+}
+
+// Thirty-two positions a step (reads slots up to last + 33). Packing two masks works within
+// each half of the register, so the packed quarters are put back in order before their bits
+// are taken.
 __attribute__((target("avx2"))) void ClassifyNarrowAvx2(const std::int16_t* samples,
                                                         std::size_t last, PositionBits& thorn,
                                                         PositionBits& nonflat) noexcept {
-  const __m256i two = _mm256_set1_epi16(2);
-  const __m256i five = _mm256_set1_epi16(5);
-  const __m256i minus_five = _mm256_set1_epi16(-5);
-  for (std::size_t k = 0; k <= last; k += 2 * kNarrowLanes) {
-    const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(samples + k));
-    const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(samples + k + 1));
-    const __m256i c = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(samples + k + 2));
-    const __m256i low = _mm256_min_epi16(a, c);
-    const __m256i high = _mm256_max_epi16(a, c);
-    const __m256i positive =
-        _mm256_and_si256(_mm256_cmpgt_epi16(b, high), _mm256_cmpgt_epi16(low, five));
-    const __m256i negative =
-        _mm256_and_si256(_mm256_cmpgt_epi16(low, b), _mm256_cmpgt_epi16(minus_five, high));
-    const __m256i steep = _mm256_or_si256(_mm256_cmpgt_epi16(_mm256_sub_epi16(high, b), two),
-                                          _mm256_cmpgt_epi16(_mm256_sub_epi16(b, low), two));
-    // Packing works within each half: bytes 0-7 thorns 0-7, 8-15 steps 0-7, 16-23 thorns 8-15,
-    // 24-31 steps 8-15.
-    const auto bits = static_cast<std::uint32_t>(
-        _mm256_movemask_epi8(_mm256_packs_epi16(_mm256_or_si256(positive, negative), steep)));
-    StoreUnit(thorn, k, (bits & 0xFFu) | ((bits >> 8) & 0xFF00u));
-    StoreUnit(nonflat, k, ((bits >> 8) & 0xFFu) | ((bits >> 16) & 0xFF00u));
+  for (std::size_t k = 0; k <= last; k += 4 * kNarrowLanes) {
+    const WideMasks first = ClassifyWideLanes(samples + k);
+    const WideMasks second = ClassifyWideLanes(samples + k + 2 * kNarrowLanes);
+    const std::uint32_t thorns = InOrderBits(first.thorn, second.thorn);
+    const std::uint32_t steps = InOrderBits(first.steep, second.steep);
+    std::memcpy(reinterpret_cast<unsigned char*>(thorn.data()) + k / 8, &thorns, sizeof thorns);
+    std::memcpy(reinterpret_cast<unsigned char*>(nonflat.data()) + k / 8, &steps, sizeof steps);
   }
   ClearOutside(last, thorn, nonflat);
 }
@@ -255,9 +271,8 @@ void ClassifyPositions(const SampleStore& store, std::size_t last, PositionBits&
     return;
   }
   {
-    // Slots 0 to last + 17 are read in blocks; every slot the rules look at is among them.
-    const std::size_t count =
-        (last + 18 + 2 * kNarrowLanes - 1) / (2 * kNarrowLanes) * (2 * kNarrowLanes);
+    // Slots 0 to last + 33 are read in blocks; every slot the rules look at is among them.
+    const std::size_t count = (last + 34 + kNarrowBlock - 1) / kNarrowBlock * kNarrowBlock;
     NarrowSamples narrow;
     if (Narrow(store.wide_slots(), count, narrow)) {
       ClassifyNarrow(narrow.data(), last, thorn, nonflat);
