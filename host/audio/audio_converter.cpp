@@ -17,6 +17,7 @@
 
 #include "host/audio/audio_error.h"
 #include "host/audio/input_file.h"
+#include "host/audio/lanes.h"
 
 namespace pellix {
 namespace {
@@ -109,16 +110,30 @@ void RejectTruncated(std::uint64_t size, const ReadAtFunction& read_at, const st
   }
 }
 
-// One mono value (full scale -1 to 1) as an unsigned 8-bit sample centred on 128: rounded to
-// the nearest step, halves to even so that no direction is favoured, clipped to 1..255 (0
-// would end the take for the intake).
-// Clipping before rounding gives the same as after, the bounds being whole; and within them,
-// adding and taking away 2^52 rounds exactly as nearbyint does, without a library call.
-std::uint8_t Quantise(double value) noexcept {
-  if (std::isnan(value)) return 128;
+// Two mono values (full scale -1 to 1) as unsigned 8-bit samples centred on 128, in the low
+// byte of each lane: rounded to the nearest step, halves to even so that no direction is favoured,
+// clipped to 1..255 (0 would end the take for the intake); NaN is silence. Clipping before rounding
+// gives the same as after, the bounds being whole. Adding 2^52 then rounds to a whole number
+// exactly as nearbyint does, and leaves that number in the low bits.
+lanes::Masks QuantiseLanes(lanes::Lanes value) noexcept {
+  using lanes::Splat;
   constexpr double kRoundingShift = 4503599627370496.0;  // 2^52
-  const double level = std::clamp(128.0 + 128.0 * value, 1.0, 255.0);
-  return static_cast<std::uint8_t>((level + kRoundingShift) - kRoundingShift);
+  lanes::Lanes level = Splat(128.0) + Splat(128.0) * value;
+  level = lanes::Select(level < Splat(1.0), Splat(1.0), level);
+  level = lanes::Select(level > Splat(255.0), Splat(255.0), level);
+  level = lanes::Select(value == value, level, Splat(128.0));
+  return reinterpret_cast<lanes::Masks>(level + Splat(kRoundingShift));
+}
+
+// `count` mono values as 8-bit samples.
+void Quantise(const double* values, std::size_t count, std::uint8_t* out) noexcept {
+  std::size_t i = 0;
+  for (; i + lanes::kWidth <= count; i += lanes::kWidth) {
+    const lanes::Masks steps = QuantiseLanes(lanes::Load(values + i));
+    out[i] = static_cast<std::uint8_t>(steps[0]);
+    out[i + 1] = static_cast<std::uint8_t>(steps[1]);
+  }
+  if (i < count) out[i] = static_cast<std::uint8_t>(QuantiseLanes(lanes::LoadOne(values + i))[0]);
 }
 
 // Appends quantised samples, refusing to grow past what a sample file can count.
@@ -127,7 +142,7 @@ void Append(std::vector<std::uint8_t>& out, const double* values, std::size_t co
   if (out.size() + count > std::numeric_limits<std::uint32_t>::max()) throw TooLong(name);
   const std::size_t at = out.size();
   out.resize(at + count);
-  std::transform(values, values + count, out.begin() + static_cast<std::ptrdiff_t>(at), Quantise);
+  Quantise(values, count, out.data() + at);
 }
 
 // Streams mono values through libsoxr at high quality, appending the quantised output.

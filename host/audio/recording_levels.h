@@ -3,6 +3,7 @@
 // costs one pass over what is read anyway and never asks for more of the file.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 
@@ -30,10 +31,13 @@ class RecordingLevels {
   LevelFigures Figures() const noexcept;
 
  private:
-  void AddValue(double value) noexcept;
+  // Values the lanes of AddBlock take at a time.
+  static constexpr std::size_t kBlock = 4096;
+  void AddBlock(std::span<const double> mono) noexcept;
 
   double peak_ = 0;
   double sum_squares_ = 0;
+  bool exact_squares_ = true;  // sum_squares_ is exact: no sum so far has been rounded
   std::uint64_t clipped_ = 0;
   std::uint64_t count_ = 0;
 };
