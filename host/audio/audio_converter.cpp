@@ -18,11 +18,12 @@
 #include "host/audio/audio_error.h"
 #include "host/audio/input_file.h"
 #include "host/audio/lanes.h"
+#include "host/audio/mono_reader.h"
 
 namespace pellix {
 namespace {
 
-constexpr std::size_t kBlockFrames = 4096;
+constexpr std::size_t kBlockFrames = kMonoBlockFrames;
 
 struct SndfileCloser {
   void operator()(SNDFILE* file) const noexcept { sf_close(file); }
@@ -209,13 +210,10 @@ class Resampler {
   std::vector<double> block_ = std::vector<double>(2 * kBlockFrames);
 };
 
-// What one thread's conversions reuse from recording to recording: libsoxr designs its filters
-// for each pair of rates, which costs more than resampling a short take, and large blocks
-// allocated and freed for every take keep the allocator handing pages back and forth.
+// What one thread's conversions reuse: libsoxr designs its filters for each pair of rates,
+// which costs more than resampling a short take.
 struct ThreadWorkspace {
   std::unique_ptr<Resampler> resampler;
-  std::vector<double> interleaved;
-  std::vector<double> mono = std::vector<double>(kBlockFrames);
 
   static ThreadWorkspace& Get() {
     thread_local ThreadWorkspace workspace;
@@ -298,55 +296,23 @@ ConvertedRecording Convert(SNDFILE* sound, const SF_INFO& info, const std::strin
   result.samples.reserve(static_cast<std::size_t>(
       std::min({announced + kBlockFrames, std::uint64_t{keep}, kLargestReservation})));
 
-  const auto channels = static_cast<std::size_t>(info.channels);
-  std::vector<double>& interleaved = workspace.interleaved;
-  std::vector<double>& mono = workspace.mono;
-  if (interleaved.size() < kBlockFrames * channels) interleaved.resize(kBlockFrames * channels);
-  std::int64_t frames = 0;
-  // Reads the next block into `mono`, mixed down and added to the levels; 0 at the end.
-  auto read_mono = [&]() -> std::size_t {
-    const sf_count_t got =
-        sf_readf_double(sound, interleaved.data(), static_cast<sf_count_t>(kBlockFrames));
-    if (got <= 0) return 0;
-    const auto count = static_cast<std::size_t>(got);
-    if (channels == 1) {
-      std::copy_n(interleaved.begin(), count, mono.begin());
-    } else if (channels == 2) {  // the usual case, in a loop the compiler vectorises
-      const double* pairs = interleaved.data();
-      for (std::size_t i = 0; i < count; ++i) {
-        mono[i] = (0.0 + pairs[2 * i] + pairs[2 * i + 1]) * 0.5;
-      }
-    } else {
-      // Dividing by a power of two and multiplying by its inverse round the same exact value,
-      // so they agree to the bit; the multiplication is many times quicker.
-      const auto divisor = static_cast<double>(channels);
-      const bool power_of_two = (channels & (channels - 1)) == 0;
-      const double inverse = 1.0 / divisor;
-      for (std::size_t i = 0; i < count; ++i) {
-        double sum = 0;
-        const double* frame = interleaved.data() + i * channels;
-        for (std::size_t c = 0; c < channels; ++c) sum += frame[c];
-        mono[i] = power_of_two ? sum * inverse : sum / divisor;
-      }
-    }
-    if (levels != nullptr) levels->Add(std::span(mono.data(), count));
-    frames += got;
-    return count;
-  };
+  MonoReader reader(sound, info, levels);
   while (result.samples.size() < keep) {
-    const std::size_t count = read_mono();
+    const std::size_t count = reader.Read(true);
     if (count == 0) break;
     if (resampling) {
-      resampler->Feed(mono.data(), count, result.samples, name);
+      resampler->Feed(reader.mono().data(), count, result.samples, name);
     } else {
-      Append(result.samples, mono.data(), count, name);
+      Append(result.samples, reader.mono().data(), count, name);
     }
   }
+  std::int64_t frames = reader.frames();
   const bool stopped = result.samples.size() >= keep && frames < info.frames;
   // The levels are of the whole recording: the rest is read for them, though not converted.
   if (stopped && levels != nullptr) {
-    while (read_mono() > 0) {
+    while (reader.Read(false) > 0) {
     }
+    frames = reader.frames();
   }
   if (sf_error(sound) != SF_ERR_NO_ERROR) {
     throw InvalidRecording(name, std::string("is damaged: ") + sf_strerror(sound));
