@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <limits>
@@ -126,8 +127,9 @@ lanes::Masks QuantiseLanes(lanes::Lanes value) noexcept {
   return reinterpret_cast<lanes::Masks>(level + Splat(kRoundingShift));
 }
 
-// `count` mono values as 8-bit samples.
-void Quantise(const double* values, std::size_t count, std::uint8_t* out) noexcept {
+// `count` mono values (doubles or floats) as 8-bit samples.
+template <typename Value>
+void Quantise(const Value* values, std::size_t count, std::uint8_t* out) noexcept {
   std::size_t i = 0;
   for (; i + lanes::kWidth <= count; i += lanes::kWidth) {
     const lanes::Masks steps = QuantiseLanes(lanes::Load(values + i));
@@ -138,7 +140,8 @@ void Quantise(const double* values, std::size_t count, std::uint8_t* out) noexce
 }
 
 // Appends quantised samples, refusing to grow past what a sample file can count.
-void Append(std::vector<std::uint8_t>& out, const double* values, std::size_t count,
+template <typename Value>
+void Append(std::vector<std::uint8_t>& out, const Value* values, std::size_t count,
             const std::string& name) {
   if (out.size() + count > std::numeric_limits<std::uint32_t>::max()) throw TooLong(name);
   const std::size_t at = out.size();
@@ -146,11 +149,15 @@ void Append(std::vector<std::uint8_t>& out, const double* values, std::size_t co
   Quantise(values, count, out.data() + at);
 }
 
-// Streams mono values through libsoxr at high quality, appending the quantised output.
+// Streams mono values through libsoxr at high quality, appending the quantised output. The
+// values come as doubles or, when they are whole multiples of 2^-16 of full scale, as floats,
+// which hold them exactly: either way the filter is handed the same numbers.
 class Resampler {
  public:
-  Resampler(int from, std::uint32_t to, const std::string& name) : from_(from), to_(to) {
-    const soxr_io_spec_t io = soxr_io_spec(SOXR_FLOAT64_I, SOXR_FLOAT64_I);
+  Resampler(int from, std::uint32_t to, bool floats, const std::string& name)
+      : from_(from), to_(to), floats_(floats) {
+    const soxr_io_spec_t io =
+        soxr_io_spec(floats ? SOXR_FLOAT32_I : SOXR_FLOAT64_I, SOXR_FLOAT64_I);
     const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_HQ, 0);
     // One thread: the same input gives the same samples on every machine.
     const soxr_runtime_spec_t runtime = soxr_runtime_spec(1);
@@ -171,9 +178,10 @@ class Resampler {
   // Ready for a new recording, as if just made.
   void Restart(const std::string& name) { Check(soxr_clear(soxr_.get()), name); }
 
-  // Feeds `count` values.
-  void Feed(const double* in, std::size_t count, std::vector<std::uint8_t>& out,
+  // Feeds `count` values: floats when made for floats, doubles otherwise.
+  void Feed(const void* in, std::size_t count, std::vector<std::uint8_t>& out,
             const std::string& name) {
+    const std::size_t value_size = floats_ ? sizeof(float) : sizeof(double);
     while (count > 0) {
       std::size_t used = 0;
       std::size_t produced = 0;
@@ -181,7 +189,7 @@ class Resampler {
             name);
       Append(out, block_.data(), produced, name);
       if (used == 0 && produced == 0) Check("the resampler made no progress", name);
-      in += used;
+      in = static_cast<const std::byte*>(in) + used * value_size;
       count -= used;
     }
   }
@@ -207,25 +215,28 @@ class Resampler {
   SoxrHandle soxr_;
   int from_;
   std::uint32_t to_;
+  bool floats_;
   std::vector<double> block_ = std::vector<double>(2 * kBlockFrames);
 };
 
 // What one thread's conversions reuse: libsoxr designs its filters for each pair of rates,
 // which costs more than resampling a short take.
 struct ThreadWorkspace {
-  std::unique_ptr<Resampler> resampler;
+  // One for floats, one for doubles.
+  std::array<std::unique_ptr<Resampler>, 2> resamplers;
 
   static ThreadWorkspace& Get() {
     thread_local ThreadWorkspace workspace;
     return workspace;
   }
 
-  Resampler& ResamplerFor(int from, std::uint32_t to, const std::string& name) {
+  Resampler& ResamplerFor(int from, std::uint32_t to, bool floats, const std::string& name) {
+    std::unique_ptr<Resampler>& resampler = resamplers[floats ? 1 : 0];
     if (resampler && resampler->Converts(from, to)) {
       resampler->Restart(name);
     } else {
       resampler.reset();
-      resampler = std::make_unique<Resampler>(from, to, name);
+      resampler = std::make_unique<Resampler>(from, to, floats, name);
     }
     return *resampler;
   }
@@ -286,9 +297,10 @@ ConvertedRecording Convert(SNDFILE* sound, const SF_INFO& info, const std::strin
   result.source_channels = info.channels;
   // A source already at the target rate is not filtered at all: its samples pass unchanged.
   const bool resampling = static_cast<std::uint32_t>(info.samplerate) != rate;
-  ThreadWorkspace& workspace = ThreadWorkspace::Get();
-  Resampler* const resampler =
-      resampling ? &workspace.ResamplerFor(info.samplerate, rate, name) : nullptr;
+  MonoReader reader(sound, info, levels);
+  Resampler* const resampler = resampling ? &ThreadWorkspace::Get().ResamplerFor(
+                                                info.samplerate, rate, reader.floats(), name)
+                                          : nullptr;
   const std::uint64_t announced = resampling
                                       ? Resampler::OutputLength(info.frames, info.samplerate, rate)
                                       : static_cast<std::uint64_t>(info.frames);
@@ -296,14 +308,17 @@ ConvertedRecording Convert(SNDFILE* sound, const SF_INFO& info, const std::strin
   result.samples.reserve(static_cast<std::size_t>(
       std::min({announced + kBlockFrames, std::uint64_t{keep}, kLargestReservation})));
 
-  MonoReader reader(sound, info, levels);
   while (result.samples.size() < keep) {
     const std::size_t count = reader.Read(true);
     if (count == 0) break;
     if (resampling) {
-      resampler->Feed(reader.mono().data(), count, result.samples, name);
+      resampler->Feed(reader.floats() ? static_cast<const void*>(reader.mono_floats())
+                                      : static_cast<const void*>(reader.mono()),
+                      count, result.samples, name);
+    } else if (reader.floats()) {
+      Append(result.samples, reader.mono_floats(), count, name);
     } else {
-      Append(result.samples, reader.mono().data(), count, name);
+      Append(result.samples, reader.mono(), count, name);
     }
   }
   std::int64_t frames = reader.frames();

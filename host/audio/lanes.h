@@ -25,8 +25,15 @@ inline Lanes Load(const double* p) noexcept {
   return v;
 }
 
+inline Lanes Load(const float* p) noexcept {
+  return Lanes{p[0], p[1]};
+}
+
 // The value at `p` in the first lane, 0 in the second.
 inline Lanes LoadOne(const double* p) noexcept {
+  return Lanes{*p, 0.0};
+}
+inline Lanes LoadOne(const float* p) noexcept {
   return Lanes{*p, 0.0};
 }
 

@@ -1,6 +1,7 @@
 #include "host/audio/mono_reader.h"
 
 #include <algorithm>
+#include <span>
 #include <vector>
 
 namespace pellix {
@@ -12,6 +13,7 @@ struct Buffers {
   std::vector<double> interleaved;
   std::vector<std::int16_t> whole16;
   std::vector<double> mono = std::vector<double>(kMonoBlockFrames);
+  std::vector<float> mono_floats = std::vector<float>(kMonoBlockFrames);
 
   static Buffers& Get() {
     thread_local Buffers buffers;
@@ -22,7 +24,8 @@ struct Buffers {
 // Sources of 16 bits or fewer with one or two channels: libsndfile hands their samples as
 // 16-bit whole numbers s (an 8-bit sample shifted up by 8 bits) and as doubles of exactly
 // s / 32768, so that the mono value, s / 32768 or the average (l + r) / 65536 of a pair, is
-// the same to the bit from either, and far cheaper to get from the whole numbers.
+// the same to the bit from either, and far cheaper to get from the whole numbers. It has at
+// most 17 significant bits: a float holds it exactly.
 bool ReadsAsWhole16(const SF_INFO& info) {
   const int subtype = info.format & SF_FORMAT_SUBMASK;
   return (info.channels == 1 || info.channels == 2) &&
@@ -43,8 +46,12 @@ MonoReader::MonoReader(SNDFILE* sound, const SF_INFO& info, RecordingLevels* lev
   if (!whole16_ && buffers.interleaved.size() < values) buffers.interleaved.resize(values);
 }
 
-std::span<const double> MonoReader::mono() const noexcept {
-  return Buffers::Get().mono;
+const double* MonoReader::mono() const noexcept {
+  return Buffers::Get().mono.data();
+}
+
+const float* MonoReader::mono_floats() const noexcept {
+  return Buffers::Get().mono_floats.data();
 }
 
 std::size_t MonoReader::Read(bool mix) {
@@ -55,22 +62,16 @@ std::size_t MonoReader::Read(bool mix) {
 
 std::size_t MonoReader::ReadWhole16(bool mix) {
   Buffers& buffers = Buffers::Get();
-  const std::int16_t* in = buffers.whole16.data();
   const sf_count_t got =
       sf_readf_short(sound_, buffers.whole16.data(), static_cast<sf_count_t>(kMonoBlockFrames));
   if (got <= 0) return 0;
   const auto count = static_cast<std::size_t>(got);
-  const bool stereo = channels_ == 2;
-  if (levels_ != nullptr) levels_->AddWhole16(std::span(in, count * channels_), stereo);
-  if (!mix) return count;
-  double* mono = buffers.mono.data();
-  if (stereo) {
-    constexpr double kPairScale = 1.0 / 65536.0;
-    for (std::size_t i = 0; i < count; ++i) mono[i] = (in[2 * i] + in[2 * i + 1]) * kPairScale;
-  } else {
-    constexpr double kScale = 1.0 / 32768.0;
-    for (std::size_t i = 0; i < count; ++i) mono[i] = in[i] * kScale;
-  }
+  if (!mix && levels_ == nullptr) return count;
+  // Mixing down comes with the levels' figures, wanted or not.
+  RecordingLevels unwanted;
+  RecordingLevels& levels = levels_ != nullptr ? *levels_ : unwanted;
+  levels.AddWhole16(std::span(buffers.whole16.data(), count * channels_), channels_ == 2,
+                    mix ? buffers.mono_floats.data() : nullptr);
   return count;
 }
 

@@ -2,14 +2,13 @@
 // of its channels), every block added to the recording's levels on the way.
 //
 //   MonoReader reader(sound, info, &levels);
-//   while (std::size_t count = reader.Read(true)) Use(reader.mono().first(count));
+//   while (std::size_t count = reader.Read(true)) Use(reader.mono(), count);
 #pragma once
 
 #include <sndfile.h>
 
 #include <cstddef>
 #include <cstdint>
-#include <span>
 
 #include "host/audio/recording_levels.h"
 
@@ -29,8 +28,14 @@ class MonoReader {
   // sf_error then reports.
   std::size_t Read(bool mix);
 
-  // The frames of the last Read(true), mixed down: full scale is -1 to 1.
-  std::span<const double> mono() const noexcept;
+  // Whether mono() holds floats rather than doubles: for sources of 16 bits or fewer, whose
+  // mono values a float holds exactly.
+  bool floats() const noexcept { return whole16_; }
+
+  // The frames of the last Read(true), mixed down (full scale -1 to 1), as doubles when not
+  // floats().
+  const double* mono() const noexcept;
+  const float* mono_floats() const noexcept;
 
   // Frames read so far.
   std::int64_t frames() const noexcept { return frames_; }

@@ -5,11 +5,8 @@
 #include <cmath>
 #include <limits>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 #include "host/audio/lanes.h"
+#include "host/audio/whole16_mix.h"
 
 namespace pellix {
 namespace {
@@ -21,7 +18,7 @@ double Decibels(double magnitude) noexcept {
 // Values of a recording of up to 16 bits (or of two such channels averaged) are whole
 // multiples of 2^-16. Their squares are then whole multiples of 2^-32 of at most 33 bits, and
 // any sum of them below 2^21 is exact in a double, in whatever order it is added up.
-constexpr double kExactUnits = 65536.0;             // 2^16
+constexpr double kExactUnits = 1.0 / kWhole16Unit;  // 2^16
 constexpr double kExactSumLimit = 2097152.0;        // 2^21
 constexpr double kWholeShift = 6755399441055744.0;  // 1.5 x 2^52: rounds |x| < 2^51 to whole
 
@@ -93,129 +90,37 @@ void RecordingLevels::Add(std::span<const double> mono) noexcept {
   }
 }
 
-namespace {
-
-// A mono value in units of 2^-16 of full scale: within +-65536, its square within 2^32.
-template <bool kStereo>
-std::int32_t Units(const std::int16_t* frame) noexcept {
-  if constexpr (kStereo) return frame[0] + frame[1];
-  return 2 * frame[0];
-}
-
-constexpr std::uint32_t ClippedUnits() {
-  auto units = static_cast<std::uint32_t>(kClippedLevel * kExactUnits);
-  while (units / kExactUnits < kClippedLevel) ++units;
-  while ((units - 1) / kExactUnits >= kClippedLevel) --units;
-  return units;
-}
-// The least number of units at or beyond kClippedLevel.
-constexpr std::uint32_t kClippedUnits = ClippedUnits();
-
-}  // namespace
-
-namespace {
-
-// The figures of a block of whole-number mono values, in units of 2^-16.
-struct WholeFigures {
-  std::uint32_t peak = 0;
-  std::uint64_t squares = 0;  // at most 4096 x 2^32: exact
-  std::uint64_t clipped = 0;
-  std::size_t done = 0;  // frames taken so far
-};
-
-#if defined(__SSE2__)
-// Four frames at a time while four are left: magnitudes as 32-bit lanes, their squares (up to
-// 2^32) as 64-bit lanes.
-template <bool kStereo>
-void TakeWhole16Lanes(const std::int16_t* in, std::size_t frames, WholeFigures& figures) {
-  constexpr std::size_t kFrames = 4;
-  const __m128i pair_sum = _mm_set1_epi16(1);
-  const __m128i clipped_below = _mm_set1_epi32(static_cast<std::int32_t>(kClippedUnits - 1));
-  __m128i peak = _mm_setzero_si128();
-  __m128i clipped = _mm_setzero_si128();  // counted down: a set mask is -1
-  __m128i squares = _mm_setzero_si128();
-  std::size_t i = figures.done;
-  for (; i + kFrames <= frames; i += kFrames) {
-    __m128i units;
-    if constexpr (kStereo) {
-      const __m128i pairs = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 2 * i));
-      units = _mm_madd_epi16(pairs, pair_sum);  // l + r of each frame
-    } else {
-      const __m128i values = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(in + i));
-      const __m128i wide = _mm_srai_epi32(_mm_unpacklo_epi16(values, values), 16);
-      units = _mm_add_epi32(wide, wide);  // 2 s
-    }
-    const __m128i sign = _mm_srai_epi32(units, 31);
-    const __m128i magnitude = _mm_sub_epi32(_mm_xor_si128(units, sign), sign);
-    const __m128i higher = _mm_cmpgt_epi32(magnitude, peak);
-    peak = _mm_or_si128(_mm_and_si128(higher, magnitude), _mm_andnot_si128(higher, peak));
-    clipped = _mm_add_epi32(clipped, _mm_cmpgt_epi32(magnitude, clipped_below));
-    squares = _mm_add_epi64(squares, _mm_mul_epu32(magnitude, magnitude));
-    const __m128i odd = _mm_srli_epi64(magnitude, 32);
-    squares = _mm_add_epi64(squares, _mm_mul_epu32(odd, odd));
-  }
-  alignas(16) std::uint32_t peaks[4];
-  alignas(16) std::int32_t counts[4];
-  alignas(16) std::uint64_t sums[2];
-  _mm_store_si128(reinterpret_cast<__m128i*>(peaks), peak);
-  _mm_store_si128(reinterpret_cast<__m128i*>(counts), clipped);
-  _mm_store_si128(reinterpret_cast<__m128i*>(sums), squares);
-  for (std::size_t lane = 0; lane < 4; ++lane) {
-    figures.peak = std::max(figures.peak, peaks[lane]);
-    figures.clipped += static_cast<std::uint64_t>(-counts[lane]);
-  }
-  figures.squares += sums[0] + sums[1];
-  figures.done = i;
-}
-#endif
-
-}  // namespace
-
 // Whole numbers sum their squares exactly in any order; added to the running sum, that total
 // is what adding the mono values' squares one by one gives while the sum stays below 2^21
 // (see AddBlock). Beyond, they are added one by one.
-template <bool kStereo>
-void RecordingLevels::AddWhole16Block(std::span<const std::int16_t> samples) noexcept {
-  constexpr std::size_t kChannels = kStereo ? 2 : 1;
-  const std::size_t frames = samples.size() / kChannels;
-  const std::int16_t* in = samples.data();
-  WholeFigures figures;
-#if defined(__SSE2__)
-  TakeWhole16Lanes<kStereo>(in, frames, figures);
-#endif
-  for (std::size_t i = figures.done; i < frames; ++i) {
-    const std::int32_t units = Units<kStereo>(in + kChannels * i);
-    const auto magnitude = static_cast<std::uint32_t>(units < 0 ? -units : units);
-    figures.peak = std::max(figures.peak, magnitude);
-    figures.squares += std::uint64_t{magnitude} * magnitude;
-    figures.clipped += magnitude >= kClippedUnits ? 1 : 0;
-  }
-  constexpr double kUnit = 1.0 / kExactUnits;
-  peak_ = std::max(peak_, figures.peak * kUnit);
+void RecordingLevels::AddWhole16Block(std::span<const std::int16_t> samples, bool stereo,
+                                      float* mono) noexcept {
+  const std::size_t channels = stereo ? 2 : 1;
+  const std::size_t frames = samples.size() / channels;
+  const Whole16Figures figures = MixWhole16(samples.data(), frames, stereo, mono);
+  peak_ = std::max(peak_, figures.peak * kWhole16Unit);
   clipped_ += figures.clipped;
   count_ += frames;
-  const double sum = static_cast<double>(figures.squares) * (kUnit * kUnit);
+  const double sum = static_cast<double>(figures.squares) * (kWhole16Unit * kWhole16Unit);
   exact_squares_ = exact_squares_ && sum_squares_ + sum < kExactSumLimit;
   if (exact_squares_) {
     sum_squares_ += sum;
     return;
   }
   for (std::size_t i = 0; i < frames; ++i) {
-    const double value = Units<kStereo>(in + kChannels * i) * kUnit;
+    const double value = Whole16Units(&samples[channels * i], stereo) * kWhole16Unit;
     sum_squares_ += value * value;
   }
 }
 
-void RecordingLevels::AddWhole16(std::span<const std::int16_t> samples, bool stereo) noexcept {
-  const std::size_t block = stereo ? 2 * kBlock : kBlock;
+void RecordingLevels::AddWhole16(std::span<const std::int16_t> samples, bool stereo,
+                                 float* mono) noexcept {
+  const std::size_t channels = stereo ? 2 : 1;
   while (!samples.empty()) {
-    const std::size_t count = std::min(samples.size(), block);
-    if (stereo) {
-      AddWhole16Block<true>(samples.first(count));
-    } else {
-      AddWhole16Block<false>(samples.first(count));
-    }
+    const std::size_t count = std::min(samples.size(), channels * kBlock);
+    AddWhole16Block(samples.first(count), stereo, mono);
     samples = samples.subspan(count);
+    if (mono != nullptr) mono += count / channels;
   }
 }
 

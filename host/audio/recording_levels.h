@@ -27,8 +27,10 @@ class RecordingLevels {
   void Add(std::span<const double> mono) noexcept;
   // 16-bit whole numbers s of one channel (the mono value s / 32768) or, when `stereo`, of
   // two interleaved (the mono value the average (l + r) / 65536 of a pair): the same figures
-  // as Add of those mono values, to the bit.
-  void AddWhole16(std::span<const std::int16_t> samples, bool stereo) noexcept;
+  // as Add of those mono values, to the bit. When `mono` is given, the mono values are written
+  // there as floats (which hold them exactly), sparing the caller a second pass to mix down.
+  void AddWhole16(std::span<const std::int16_t> samples, bool stereo,
+                  float* mono = nullptr) noexcept;
   // 8-bit samples centred on 128, as a sample file holds them.
   void AddSamples(std::span<const std::uint8_t> samples) noexcept;
 
@@ -38,8 +40,7 @@ class RecordingLevels {
   // Values the lanes of AddBlock take at a time.
   static constexpr std::size_t kBlock = 4096;
   void AddBlock(std::span<const double> mono) noexcept;
-  template <bool kStereo>
-  void AddWhole16Block(std::span<const std::int16_t> samples) noexcept;
+  void AddWhole16Block(std::span<const std::int16_t> samples, bool stereo, float* mono) noexcept;
 
   double peak_ = 0;
   double sum_squares_ = 0;
