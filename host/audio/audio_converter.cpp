@@ -113,7 +113,7 @@ void RejectTruncated(std::uint64_t size, const ReadAtFunction& read_at, const st
 }
 
 // Two mono values (full scale -1 to 1) as unsigned 8-bit samples centred on 128, in the low
-// byte of each lane: rounded to the nearest step, halves to even so that no direction is favoured,
+// bits of each lane: rounded to the nearest step, halves to even so that no direction is favoured,
 // clipped to 1..255 (0 would end the take for the intake); NaN is silence. Clipping before rounding
 // gives the same as after, the bounds being whole. Adding 2^52 then rounds to a whole number
 // exactly as nearbyint does, and leaves that number in the low bits.
@@ -121,8 +121,7 @@ lanes::Masks QuantiseLanes(lanes::Lanes value) noexcept {
   using lanes::Splat;
   constexpr double kRoundingShift = 4503599627370496.0;  // 2^52
   lanes::Lanes level = Splat(128.0) + Splat(128.0) * value;
-  level = lanes::Select(level < Splat(1.0), Splat(1.0), level);
-  level = lanes::Select(level > Splat(255.0), Splat(255.0), level);
+  level = lanes::Min(lanes::Max(level, Splat(1.0)), Splat(255.0));
   level = lanes::Select(value == value, level, Splat(128.0));
   return reinterpret_cast<lanes::Masks>(level + Splat(kRoundingShift));
 }
@@ -130,13 +129,15 @@ lanes::Masks QuantiseLanes(lanes::Lanes value) noexcept {
 // `count` mono values (doubles or floats) as 8-bit samples.
 template <typename Value>
 void Quantise(const Value* values, std::size_t count, std::uint8_t* out) noexcept {
+  constexpr std::size_t kStep = 2 * lanes::kWidth;
   std::size_t i = 0;
-  for (; i + lanes::kWidth <= count; i += lanes::kWidth) {
-    const lanes::Masks steps = QuantiseLanes(lanes::Load(values + i));
-    out[i] = static_cast<std::uint8_t>(steps[0]);
-    out[i + 1] = static_cast<std::uint8_t>(steps[1]);
+  for (; i + kStep <= count; i += kStep) {
+    lanes::StoreLowBytes(QuantiseLanes(lanes::Load(values + i)),
+                         QuantiseLanes(lanes::Load(values + i + lanes::kWidth)), out + i);
   }
-  if (i < count) out[i] = static_cast<std::uint8_t>(QuantiseLanes(lanes::LoadOne(values + i))[0]);
+  for (; i < count; ++i) {
+    out[i] = static_cast<std::uint8_t>(QuantiseLanes(lanes::LoadOne(values + i))[0]);
+  }
 }
 
 // Appends quantised samples, refusing to grow past what a sample file can count.
@@ -385,9 +386,14 @@ struct MemoryRecording {
 
 ConvertedRecording ConvertToSamples(const std::filesystem::path& input, std::uint32_t rate,
                                     std::size_t keep, RecordingLevels* levels) {
+  RejectTargetRateZero(rate, input.string());
+  return ConvertToSamples(OpenInputFile(input, "recording"), input, rate, keep, levels);
+}
+
+ConvertedRecording ConvertToSamples(const InputFile& file, const std::filesystem::path& input,
+                                    std::uint32_t rate, std::size_t keep, RecordingLevels* levels) {
   const std::string name = input.string();
   RejectTargetRateZero(rate, name);
-  InputFile file = OpenInputFile(input, "recording");
   if (file.size == 0) throw InvalidRecording(name, "is empty");
   RejectTruncated(
       file.size,

@@ -7,6 +7,10 @@
 #include <cstdint>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace pellix::lanes {
 
 using Lanes = double __attribute__((vector_size(16)));
@@ -41,6 +45,43 @@ inline Lanes LoadOne(const float* p) noexcept {
 inline Lanes Select(Masks mask, Lanes yes, Lanes no) noexcept {
   return reinterpret_cast<Lanes>((mask & reinterpret_cast<Masks>(yes)) |
                                  (~mask & reinterpret_cast<Masks>(no)));
+}
+
+// The larger and the smaller of each pair of lanes; `y`'s lane when either is NaN, as the
+// processor's own instructions have it.
+inline Lanes Max(Lanes x, Lanes y) noexcept {
+#if defined(__SSE2__)
+  return _mm_max_pd(x, y);
+#else
+  return Select(x > y, x, y);
+#endif
+}
+inline Lanes Min(Lanes x, Lanes y) noexcept {
+#if defined(__SSE2__)
+  return _mm_min_pd(x, y);
+#else
+  return Select(x < y, x, y);
+#endif
+}
+
+// Stores the lanes of `first` and then of `second`, whole numbers 0 to 255 in their low 32
+// bits, as four bytes at `out`.
+inline void StoreLowBytes(Masks first, Masks second, std::uint8_t* out) noexcept {
+#if defined(__SSE2__)
+  // The low 32 bits of each lane side by side, then narrowed twice.
+  const __m128i low =
+      _mm_castps_si128(_mm_shuffle_ps(_mm_castsi128_ps(__m128i(first)),
+                                      _mm_castsi128_ps(__m128i(second)), _MM_SHUFFLE(2, 0, 2, 0)));
+  const __m128i words = _mm_packs_epi32(low, low);
+  const __m128i bytes = _mm_packus_epi16(words, words);
+  const auto four = static_cast<std::uint32_t>(_mm_cvtsi128_si32(bytes));
+  std::memcpy(out, &four, sizeof four);
+#else
+  out[0] = static_cast<std::uint8_t>(first[0]);
+  out[1] = static_cast<std::uint8_t>(first[1]);
+  out[2] = static_cast<std::uint8_t>(second[0]);
+  out[3] = static_cast<std::uint8_t>(second[1]);
+#endif
 }
 
 // The magnitudes: the sign bits cleared.

@@ -117,7 +117,7 @@ void RecordingLevels::AddWhole16(std::span<const std::int16_t> samples, bool ste
                                  float* mono) noexcept {
   const std::size_t channels = stereo ? 2 : 1;
   while (!samples.empty()) {
-    const std::size_t count = std::min(samples.size(), channels * kBlock);
+    const std::size_t count = std::min(samples.size(), channels * kMaxWhole16Frames);
     AddWhole16Block(samples.first(count), stereo, mono);
     samples = samples.subspan(count);
     if (mono != nullptr) mono += count / channels;

@@ -21,18 +21,22 @@ constexpr std::uint32_t ClippedUnits() {
 constexpr std::uint32_t kClippedUnits = ClippedUnits();
 
 #if defined(__SSE2__)
-// Four frames at a time, as many as there are: magnitudes in 32-bit lanes, their squares (up
-// to 2^32) in 64-bit lanes. Returns the frames taken.
+// Four frames at a time, as many as there are, the figures taken from the floats: their
+// magnitudes compare as the units do, and their squares (up to 1, whole multiples of 2^-32)
+// sum exactly in doubles while below 2^21. Returns the frames taken.
 template <bool kStereo>
 std::size_t MixLanes(const std::int16_t* in, std::size_t frames, float* mono,
                      Whole16Figures& figures) noexcept {
   constexpr std::size_t kFrames = 4;
+  static_assert(kMaxWhole16Frames <= (std::size_t{1} << 21));
   const __m128i ones = _mm_set1_epi16(1);
-  const __m128i clipped_below = _mm_set1_epi32(static_cast<std::int32_t>(kClippedUnits - 1));
   const __m128 unit = _mm_set1_ps(static_cast<float>(kWhole16Unit));
-  __m128i peak = _mm_setzero_si128();
+  const __m128 sign_bits = _mm_set1_ps(-0.0f);
+  const __m128 clipped_from = _mm_set1_ps(static_cast<float>(kClippedUnits * kWhole16Unit));
+  __m128 peak = _mm_setzero_ps();
   __m128i clipped = _mm_setzero_si128();  // counted down: a set mask is -1
-  __m128i squares = _mm_setzero_si128();
+  __m128d squares_low = _mm_setzero_pd();
+  __m128d squares_high = _mm_setzero_pd();
   std::size_t i = 0;
   for (; i + kFrames <= frames; i += kFrames) {
     __m128i units;
@@ -44,27 +48,28 @@ std::size_t MixLanes(const std::int16_t* in, std::size_t frames, float* mono,
       const __m128i wide = _mm_srai_epi32(_mm_unpacklo_epi16(values, values), 16);
       units = _mm_add_epi32(wide, wide);  // 2 s
     }
-    if (mono != nullptr) _mm_storeu_ps(mono + i, _mm_mul_ps(_mm_cvtepi32_ps(units), unit));
-    const __m128i sign = _mm_srai_epi32(units, 31);
-    const __m128i magnitude = _mm_sub_epi32(_mm_xor_si128(units, sign), sign);
-    const __m128i higher = _mm_cmpgt_epi32(magnitude, peak);
-    peak = _mm_or_si128(_mm_and_si128(higher, magnitude), _mm_andnot_si128(higher, peak));
-    clipped = _mm_add_epi32(clipped, _mm_cmpgt_epi32(magnitude, clipped_below));
-    squares = _mm_add_epi64(squares, _mm_mul_epu32(magnitude, magnitude));
-    const __m128i odd = _mm_srli_epi64(magnitude, 32);
-    squares = _mm_add_epi64(squares, _mm_mul_epu32(odd, odd));
+    const __m128 values = _mm_mul_ps(_mm_cvtepi32_ps(units), unit);
+    if (mono != nullptr) _mm_storeu_ps(mono + i, values);
+    const __m128 magnitude = _mm_andnot_ps(sign_bits, values);
+    peak = _mm_max_ps(peak, magnitude);
+    clipped = _mm_add_epi32(clipped, _mm_castps_si128(_mm_cmpge_ps(magnitude, clipped_from)));
+    const __m128d low = _mm_cvtps_pd(values);
+    const __m128d high = _mm_cvtps_pd(_mm_movehl_ps(values, values));
+    squares_low = _mm_add_pd(squares_low, _mm_mul_pd(low, low));
+    squares_high = _mm_add_pd(squares_high, _mm_mul_pd(high, high));
   }
-  alignas(16) std::uint32_t peaks[kFrames];
+  alignas(16) float peaks[kFrames];
   alignas(16) std::int32_t counts[kFrames];
-  alignas(16) std::uint64_t sums[2];
-  _mm_store_si128(reinterpret_cast<__m128i*>(peaks), peak);
+  alignas(16) double sums[4];
+  _mm_store_ps(peaks, peak);
   _mm_store_si128(reinterpret_cast<__m128i*>(counts), clipped);
-  _mm_store_si128(reinterpret_cast<__m128i*>(sums), squares);
+  _mm_store_pd(sums, squares_low);
+  _mm_store_pd(sums + 2, squares_high);
   for (std::size_t lane = 0; lane < kFrames; ++lane) {
-    figures.peak = std::max(figures.peak, peaks[lane]);
+    figures.peak = std::max(figures.peak, static_cast<std::uint32_t>(peaks[lane] / kWhole16Unit));
     figures.clipped += static_cast<std::uint64_t>(-std::int64_t{counts[lane]});
+    figures.squares += static_cast<std::uint64_t>(sums[lane] / (kWhole16Unit * kWhole16Unit));
   }
-  figures.squares += sums[0] + sums[1];
   return i;
 }
 #endif

@@ -23,9 +23,12 @@ struct Whole16Figures {
   std::uint64_t clipped = 0;  // values whose magnitude is at or beyond kClippedLevel
 };
 
-// Mixes `frames` frames at `in` (one channel, or two interleaved when `stereo`) down and returns
-// their figures; when `mono` is given, the mono values (full scale -1 to 1) are written there
-// as floats, which hold them exactly.
+// The most frames MixWhole16 takes at a time.
+inline constexpr std::size_t kMaxWhole16Frames = 4096;
+
+// Mixes `frames` frames (at most kMaxWhole16Frames) at `in` (one channel, or two interleaved when
+// `stereo`) down and returns their figures; when `mono` is given, the mono values (full scale -1 to
+// 1) are written there as floats, which hold them exactly.
 Whole16Figures MixWhole16(const std::int16_t* in, std::size_t frames, bool stereo,
                           float* mono) noexcept;
 
