@@ -82,7 +82,6 @@ PELLIX_NOT_FUZZED inline void LoadSamples(SharedState& m) {
   long n = 0;
   long loud = 0;
   long quiet = 0;
-  std::size_t stored_end = 0;
   bool cleared = false;
   bool stretch_starts = true;  // the next stored sample starts a stretch
   std::size_t take_start = 0;
@@ -94,7 +93,7 @@ PELLIX_NOT_FUZZED inline void LoadSamples(SharedState& m) {
     if (IsLoud(s, border) && s > ClipLevel) ++loud;
     if (loud > 3) {
       if (!cleared) {  // an earlier take's slots read 0 before this take stores anything
-        std::fill(m.Samples.begin(), m.Samples.begin() + m.StoredHighWater, 0.0);
+        m.Samples.KeepBelow(0);
         cleared = true;
       }
       if (stretch_starts) take_start = i - static_cast<std::size_t>(n);
@@ -102,7 +101,6 @@ PELLIX_NOT_FUZZED inline void LoadSamples(SharedState& m) {
       bool is_quiet = true;
       if (static_cast<std::size_t>(n) <= kLastSlot) {
         m.Samples[n] = s;
-        stored_end = std::max(stored_end, static_cast<std::size_t>(n) + 1);
         is_quiet = (-border < m.Samples[n] && m.Samples[n] < border) || m.Samples[n] == ClipLevel;
       }
       if (is_quiet) {
@@ -121,8 +119,7 @@ PELLIX_NOT_FUZZED inline void LoadSamples(SharedState& m) {
       ++n;
     }
   }
-  if (!cleared) std::fill(m.Samples.begin(), m.Samples.begin() + m.StoredHighWater, 0.0);
-  m.StoredHighWater = stored_end;
+  if (!cleared) m.Samples.KeepBelow(0);
   m.SampleCount = static_cast<double>(n);
   if (n > 0) {
     m.TakeStart = take_start;

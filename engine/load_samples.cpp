@@ -9,12 +9,15 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <span>
 
 #if defined(__SSE2__)
-#include <emmintrin.h>
+#include <immintrin.h>
 #endif
 
+#include "engine/instruction_set.h"
+#include "engine/sample_scaling.h"
 #include "engine/tarvo_alg1.h"
 #include "platform/conversions.h"
 #include "platform/error.h"
@@ -121,7 +124,116 @@ struct GainPassResult {
   double PeakLevel = 0;
   std::size_t first = 0;  // index of the first loud sample, 0 if none
   long loud = 0;
+  std::size_t data_end = 0;  // DataEnd from index 1
 };
+
+// The loud bytes and the extremes of all bytes, over whole blocks from `from` up to the first
+// block that holds a stop byte (or that would pass `end`); `next` is where the blocks ended.
+struct BlockCounts {
+  std::size_t next = 0;
+  unsigned loud = 0;
+  std::uint8_t lowest = 255;
+  std::uint8_t highest = 0;
+};
+
+#if defined(__SSE2__)
+// Loud bytes are counted down in byte lanes (a true comparison is -1) and summed before a lane
+// can wrap: a byte lane counts up to 255.
+constexpr std::size_t kRounds = 255;
+
+BlockCounts CountBlocksBaseline(const Buffer& buffer, std::size_t from, std::size_t end,
+                                ByteRange loud_bytes, ByteRange stop_bytes) noexcept {
+  const ByteRangeLanes loud_lanes(loud_bytes);
+  const ByteRangeLanes stop_lanes(stop_bytes);
+  __m128i low = _mm_set1_epi8(-1);
+  __m128i high = _mm_setzero_si128();
+  BlockCounts result;
+  std::size_t i = from;
+  bool stopped = false;
+  while (!stopped && i + kLanes <= end) {
+    __m128i counts = _mm_setzero_si128();
+    for (std::size_t round = 0; round < kRounds && i + kLanes <= end; ++round, i += kLanes) {
+      const __m128i raw = LoadLanes(buffer, i);
+      if (_mm_movemask_epi8(stop_lanes.Contains(raw)) != 0) {
+        stopped = true;
+        break;
+      }
+      counts = _mm_sub_epi8(counts, loud_lanes.Contains(raw));
+      low = _mm_min_epu8(low, raw);
+      high = _mm_max_epu8(high, raw);
+    }
+    const __m128i sums = _mm_sad_epu8(counts, _mm_setzero_si128());
+    result.loud +=
+        static_cast<unsigned>(_mm_cvtsi128_si32(sums) + _mm_cvtsi128_si32(_mm_srli_si128(sums, 8)));
+  }
+  alignas(16) std::array<std::uint8_t, kLanes> lanes;
+  _mm_store_si128(reinterpret_cast<__m128i*>(lanes.data()), low);
+  result.lowest = *std::min_element(lanes.begin(), lanes.end());
+  _mm_store_si128(reinterpret_cast<__m128i*>(lanes.data()), high);
+  result.highest = *std::max_element(lanes.begin(), lanes.end());
+  result.next = i;
+  return result;
+}
+
+// ByteRangeLanes thirty-two bytes at a time.
+class WideByteRangeLanes {
+ public:
+  __attribute__((target("avx2"))) explicit WideByteRangeLanes(ByteRange set) noexcept
+      : above_(_mm256_set1_epi8(static_cast<char>((set.high - 1) ^ 0x80))),
+        below_(_mm256_set1_epi8(static_cast<char>((set.low + 1) ^ 0x80))),
+        every_(set.low >= 255 ? _mm256_set1_epi8(-1) : _mm256_setzero_si256()) {}
+
+  __attribute__((target("avx2"))) __m256i Contains(__m256i raw) const noexcept {
+    const __m256i level = _mm256_xor_si256(raw, _mm256_set1_epi8(static_cast<char>(0x80)));
+    return _mm256_or_si256(
+        _mm256_or_si256(_mm256_cmpgt_epi8(level, above_), _mm256_cmpgt_epi8(below_, level)),
+        every_);
+  }
+
+ private:
+  __m256i above_;
+  __m256i below_;
+  __m256i every_;
+};
+
+// CountBlocksBaseline, thirty-two bytes at a time.
+__attribute__((target("avx2"))) BlockCounts CountBlocksAvx2(const Buffer& buffer, std::size_t from,
+                                                            std::size_t end, ByteRange loud_bytes,
+                                                            ByteRange stop_bytes) noexcept {
+  constexpr std::size_t kWide = 32;
+  const WideByteRangeLanes loud(loud_bytes);
+  const WideByteRangeLanes stop(stop_bytes);
+  __m256i low = _mm256_set1_epi8(-1);
+  __m256i high = _mm256_setzero_si256();
+  BlockCounts result;
+  std::size_t i = from;
+  bool stopped = false;
+  while (!stopped && i + kWide <= end) {
+    __m256i counts = _mm256_setzero_si256();
+    for (std::size_t round = 0; round < kRounds && i + kWide <= end; ++round, i += kWide) {
+      const __m256i raw = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(buffer.data() + i));
+      if (_mm256_movemask_epi8(stop.Contains(raw)) != 0) {
+        stopped = true;
+        break;
+      }
+      counts = _mm256_sub_epi8(counts, loud.Contains(raw));
+      low = _mm256_min_epu8(low, raw);
+      high = _mm256_max_epu8(high, raw);
+    }
+    const __m256i sums = _mm256_sad_epu8(counts, _mm256_setzero_si256());
+    alignas(32) std::array<std::uint64_t, 4> parts;
+    _mm256_store_si256(reinterpret_cast<__m256i*>(parts.data()), sums);
+    result.loud += static_cast<unsigned>(parts[0] + parts[1] + parts[2] + parts[3]);
+  }
+  alignas(32) std::array<std::uint8_t, kWide> lanes;
+  _mm256_store_si256(reinterpret_cast<__m256i*>(lanes.data()), low);
+  result.lowest = *std::min_element(lanes.begin(), lanes.end());
+  _mm256_store_si256(reinterpret_cast<__m256i*>(lanes.data()), high);
+  result.highest = *std::max_element(lanes.begin(), lanes.end());
+  result.next = i;
+  return result;
+}
+#endif
 
 // The gain pass over indices 1 to 30000: centred on 127, it counts the loud samples and keeps
 // the peak of their levels, and it stops after the first sample that lifts the peak above 110.
@@ -138,47 +250,27 @@ GainPassResult GainPass(const Buffer& buffer, double border) {
   const ByteRange stop_bytes{std::min(loud_bytes.low, 127 - kPeakStop - 1),
                              std::max(loud_bytes.high, 127 + kPeakStop + 1)};
 
-  const std::size_t end = DataEnd(buffer, 1);
-  const std::size_t stop = FindFirst(buffer, 1, end, stop_bytes);
-  const std::size_t limit = stop < end ? stop + 1 : end;  // the stopping sample is counted
-
   GainPassResult result;
-  std::uint8_t lowest = 255;
-  std::uint8_t highest = 0;
-  unsigned loud = 0;
-  std::size_t i = 1;
+  result.data_end = DataEnd(buffer, 1);
+  const std::size_t end = result.data_end;
+  BlockCounts blocks;
+  blocks.next = 1;
 #if defined(__SSE2__)
-  // Sixteen bytes at a time: loud bytes counted down in byte lanes (a true comparison is -1),
-  // summed before a lane can wrap.
-  {
-    const ByteRangeLanes loud_lanes(loud_bytes);
-    __m128i low = _mm_set1_epi8(-1);
-    __m128i high = _mm_setzero_si128();
-    constexpr std::size_t kRounds = 255;  // a byte lane counts up to 255
-    while (i + kLanes <= limit) {
-      __m128i counts = _mm_setzero_si128();
-      for (std::size_t round = 0; round < kRounds && i + kLanes <= limit; ++round, i += kLanes) {
-        const __m128i raw = LoadLanes(buffer, i);
-        counts = _mm_sub_epi8(counts, loud_lanes.Contains(raw));
-        low = _mm_min_epu8(low, raw);
-        high = _mm_max_epu8(high, raw);
-      }
-      const __m128i sums = _mm_sad_epu8(counts, _mm_setzero_si128());
-      loud += static_cast<unsigned>(_mm_cvtsi128_si32(sums) +
-                                    _mm_cvtsi128_si32(_mm_srli_si128(sums, 8)));
-    }
-    alignas(16) std::array<std::uint8_t, kLanes> lanes;
-    _mm_store_si128(reinterpret_cast<__m128i*>(lanes.data()), low);
-    lowest = *std::min_element(lanes.begin(), lanes.end());
-    _mm_store_si128(reinterpret_cast<__m128i*>(lanes.data()), high);
-    highest = *std::max_element(lanes.begin(), lanes.end());
-  }
+  blocks = ActiveInstructionSet() == InstructionSet::kAvx2
+               ? CountBlocksAvx2(buffer, 1, end, loud_bytes, stop_bytes)
+               : CountBlocksBaseline(buffer, 1, end, loud_bytes, stop_bytes);
 #endif
-  for (; i < limit; ++i) {
-    const std::uint8_t raw = buffer[i];
+  // The rest one byte at a time, up to and including the stopping sample.
+  unsigned loud = blocks.loud;
+  std::uint8_t lowest = blocks.lowest;
+  std::uint8_t highest = blocks.highest;
+  std::size_t limit = blocks.next;
+  while (limit < end) {
+    const std::uint8_t raw = buffer[limit++];
     loud += loud_bytes.Contains(raw) ? 1u : 0u;
     lowest = std::min(lowest, raw);
     highest = std::max(highest, raw);
+    if (stop_bytes.Contains(raw)) break;
   }
   result.loud = loud;
   if (result.loud > 0) {
@@ -198,13 +290,39 @@ struct MainPassTable {
   std::array<std::uint8_t, 256> quiet;
 };
 
-void FillMainPassTable(MainPassTable& table, double gain, double border, double clip) {
+// Written once and compiled twice: the AVX2 form rounds down with one instruction, four
+// values at a time, where the baseline has no such instruction.
+inline __attribute__((always_inline)) void FillMainPassTableBody(MainPassTable& table, double gain,
+                                                                 double border,
+                                                                 double clip) noexcept {
   for (int raw = 0; raw < 256; ++raw) {
     const double s = std::floor((raw - 128) * gain);
     table.s[raw] = s;
     table.loud[raw] = IsLoud(s, border) && s > clip ? 1 : 0;
     table.quiet[raw] = (-border < s && s < border) || s == clip ? 1 : 0;
   }
+}
+
+void FillMainPassTableBaseline(MainPassTable& table, double gain, double border,
+                               double clip) noexcept {
+  FillMainPassTableBody(table, gain, border, clip);
+}
+
+#if defined(__x86_64__)
+__attribute__((target("avx2"))) void FillMainPassTableAvx2(MainPassTable& table, double gain,
+                                                           double border, double clip) noexcept {
+  FillMainPassTableBody(table, gain, border, clip);
+}
+#endif
+
+void FillMainPassTable(MainPassTable& table, double gain, double border, double clip) noexcept {
+#if defined(__x86_64__)
+  if (ActiveInstructionSet() == InstructionSet::kAvx2) {
+    FillMainPassTableAvx2(table, gain, border, clip);
+    return;
+  }
+#endif
+  FillMainPassTableBaseline(table, gain, border, clip);
 }
 
 // Whether the sample at `index`, stored in `slot`, counts as quiet. A slot past the store
@@ -232,12 +350,38 @@ std::size_t FindPause(const Buffer& buffer, const MainPassTable& table, std::siz
   return end;
 }
 
+// Where the main pass stores a take: 16-bit slots when every byte value scales to a number
+// within the narrow limit (by whole-number arithmetic when that reproduces the scaling, else
+// from the table), otherwise the wide slots.
+struct TakeDestination {
+  std::int16_t* narrow = nullptr;
+  double* wide = nullptr;
+  std::optional<int> whole_gain;
+};
+
+TakeDestination ChooseDestination(SampleStore& store, const MainPassTable& table, double Gain) {
+  const bool fits = std::all_of(table.s.begin(), table.s.end(), [](double s) {
+    return -kNarrowSampleLimit <= s && s <= kNarrowSampleLimit;
+  });
+  if (!fits) return {nullptr, store.WideSlotsToStore(), std::nullopt};
+  return {store.NarrowSlotsToStore(), nullptr, WholeGainFor(Gain, table.s)};
+}
+
 // Stores the samples from `from` to `last` into slots `first_slot` on, as far as the store goes.
 void StoreStretch(const Buffer& buffer, const MainPassTable& table, std::size_t from,
-                  std::size_t last, std::size_t first_slot, double* Samples) noexcept {
+                  std::size_t last, std::size_t first_slot, const TakeDestination& to) noexcept {
   if (first_slot > kLastSlot) return;
   const std::size_t count = std::min(last - from + 1, kSampleSlots - first_slot);
-  for (std::size_t j = 0; j < count; ++j) Samples[first_slot + j] = table.s[buffer[from + j]];
+  const std::uint8_t* bytes = buffer.data() + from;
+  if (to.wide != nullptr) {
+    for (std::size_t j = 0; j < count; ++j) to.wide[first_slot + j] = table.s[bytes[j]];
+  } else if (to.whole_gain) {
+    ScaleBytes(bytes, count, *to.whole_gain, to.narrow + first_slot);
+  } else {
+    for (std::size_t j = 0; j < count; ++j) {
+      to.narrow[first_slot + j] = static_cast<std::int16_t>(table.s[bytes[j]]);
+    }
+  }
 }
 
 }  // namespace
@@ -270,6 +414,7 @@ void LoadSamples() {
 
   // 7. Automatic gain. This pass centres on 127, not 128, and starts at index 1.
   std::size_t start = 0;
+  std::size_t end = 0;
   if (m.AutoGain == 1) {
     const GainPassResult pass = GainPass(SampleBuffer, m.BackgroundBorder);
     m.PeakLevel = pass.PeakLevel;
@@ -281,6 +426,9 @@ void LoadSamples() {
     m.Gain = pellix::Int(pellix::Divide(360, m.PeakLevel));
     if (m.Gain > kMaxAutoGain) m.Gain = kMaxAutoGain;
     start = pass.first;
+    end = pass.data_end;  // the first loud sample lies before it
+  } else {
+    end = DataEnd(SampleBuffer, 0);
   }
 
   // 8. Main pass. Its statements resume on error: a failing one is skipped and its target
@@ -293,8 +441,7 @@ void LoadSamples() {
   MainPassTable table;
   FillMainPassTable(table, m.Gain / 3, border, ClipLevel);
   const double MinSamples = m.MinSamples;
-  double* const Samples = m.Samples.data();
-  const std::size_t end = DataEnd(SampleBuffer, start);
+  const TakeDestination destination = ChooseDestination(m.Samples, table, m.Gain);
   std::size_t stored_end = 0;  // one past the highest slot this call stores
   std::size_t take_start = 0;  // data index of slot 0 for the stretch stored last
   long n = 0;
@@ -314,7 +461,7 @@ void LoadSamples() {
     // makes the quiet run of stored samples longer than 1000. Find it first, then store.
     const std::size_t stop = FindPause(SampleBuffer, table, i, end, static_cast<std::size_t>(n));
     const std::size_t last = stop < end ? stop : end - 1;
-    StoreStretch(SampleBuffer, table, i, last, static_cast<std::size_t>(n), Samples);
+    StoreStretch(SampleBuffer, table, i, last, static_cast<std::size_t>(n), destination);
     take_start = i - static_cast<std::size_t>(n);
     n += static_cast<long>(last - i);  // the slot of the stretch's last sample
     stored_end = std::max(stored_end, std::min(static_cast<std::size_t>(n) + 1, kSampleSlots));
@@ -333,9 +480,7 @@ void LoadSamples() {
   // as in a fresh process. This call's stores cover [0, stored_end) and the pass reads back
   // only the slot it has just stored, so clearing the rest of the earlier take now gives the
   // same store as clearing everything before the pass, at a fraction of the cost.
-  const std::size_t earlier_end = std::min(m.StoredHighWater, kSampleSlots);
-  if (earlier_end > stored_end) std::fill(Samples + stored_end, Samples + earlier_end, 0.0);
-  m.StoredHighWater = stored_end;
+  m.Samples.KeepBelow(stored_end);
 
   // 9.
   m.SampleCount = static_cast<double>(n);

@@ -1,15 +1,15 @@
 // ScanThornsJumps: thorn and jump rates, mean jump length and jump spread of the stored take.
 #include <array>
-#include <bit>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 
 #if defined(__SSE2__)
-#include <emmintrin.h>
+#include <immintrin.h>
 #endif
 
+#include "engine/instruction_set.h"
 #include "engine/tarvo_alg1.h"
 #include "platform/conversions.h"
 #include "platform/error.h"
@@ -43,31 +43,40 @@ bool IsJump(double length, double MinJump, double MaxJump) noexcept {
 // One bit per position k (bit k % 64 of word k / 64). Position 0 does not exist; its bit is 0.
 using PositionBits = std::array<std::uint64_t, kWords>;
 
-bool Bit(const PositionBits& bits, std::size_t k) noexcept {
+// The bit helpers are inlined into each form of the flic pass, so that the AVX2 form counts
+// with the processor's own population-count and bit-scan instructions.
+#define PELLIX_BIT_HELPER inline __attribute__((always_inline))
+
+PELLIX_BIT_HELPER std::int64_t Popcount(std::uint64_t word) noexcept {
+  return __builtin_popcountll(word);
+}
+
+PELLIX_BIT_HELPER bool Bit(const PositionBits& bits, std::size_t k) noexcept {
   return (bits[k >> 6] >> (k & 63)) & 1;
 }
 
 // The number of set bits for positions lo to hi (inclusive, lo <= hi).
-std::int64_t CountBits(const PositionBits& bits, std::size_t lo, std::size_t hi) noexcept {
+PELLIX_BIT_HELPER std::int64_t CountBits(const PositionBits& bits, std::size_t lo,
+                                         std::size_t hi) noexcept {
   const std::size_t first = lo >> 6;
   const std::size_t last = hi >> 6;
   const std::uint64_t low_mask = ~std::uint64_t{0} << (lo & 63);
   const std::uint64_t high_mask = ~std::uint64_t{0} >> (63 - (hi & 63));
-  if (first == last) return std::popcount(bits[first] & low_mask & high_mask);
-  std::int64_t count = std::popcount(bits[first] & low_mask);
-  for (std::size_t w = first + 1; w < last; ++w) count += std::popcount(bits[w]);
-  return count + std::popcount(bits[last] & high_mask);
+  if (first == last) return Popcount(bits[first] & low_mask & high_mask);
+  std::int64_t count = Popcount(bits[first] & low_mask);
+  for (std::size_t w = first + 1; w < last; ++w) count += Popcount(bits[w]);
+  return count + Popcount(bits[last] & high_mask);
 }
 
 // The highest position at or below k whose bit is set, or 0 when there is none.
-std::size_t PreviousSetBit(const PositionBits& bits, std::size_t k) noexcept {
+PELLIX_BIT_HELPER std::size_t PreviousSetBit(const PositionBits& bits, std::size_t k) noexcept {
   std::size_t w = k >> 6;
   std::uint64_t word = bits[w] & (~std::uint64_t{0} >> (63 - (k & 63)));
   while (word == 0) {
     if (w == 0) return 0;
     word = bits[--w];
   }
-  return (w << 6) + 63 - static_cast<std::size_t>(std::countl_zero(word));
+  return (w << 6) + 63 - static_cast<std::size_t>(__builtin_clzll(word));
 }
 
 // Two positions at a time: lane-wise comparisons give all-ones or all-zeros lanes.
@@ -105,14 +114,13 @@ std::uint64_t PairBits(Masks mask) noexcept {
 }
 
 #if defined(__SSE2__)
-// A take the intake stored holds whole numbers of a few thousand at most, and on whole numbers
-// the rules compare exactly the same in 16 bits: eight positions per step instead of two. Every
-// sample must be whole and within this limit, so that the differences below fit in 16 bits too.
-constexpr double kNarrowLimit = 16000;
+// On whole numbers within the narrow limit the rules compare exactly the same in 16 bits: eight
+// positions per step instead of two. The intake mostly stores takes that way; a take written
+// wide is narrowed here when it can be.
 constexpr std::size_t kNarrowLanes = 8;
-// Slots 0 to 20500 + 9: the last block of positions starts at or below 20500 and reads 10 slots.
+// Slots 0 to 20500 + 17: the last block of positions starts at or below 20500 and reads 18 slots.
 constexpr std::size_t kNarrowSlots =
-    (kMaxPositions + 10 + kNarrowLanes - 1) / kNarrowLanes * kNarrowLanes;
+    (kMaxPositions + 18 + 2 * kNarrowLanes - 1) / (2 * kNarrowLanes) * (2 * kNarrowLanes);
 static_assert(kNarrowSlots <= kSampleSlots);
 
 using NarrowSamples = std::array<std::int16_t, kNarrowSlots>;
@@ -137,79 +145,141 @@ bool Narrow(const double* Samples, std::size_t count, NarrowSamples& out) noexce
     high = _mm_max_epi16(high, values);
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out.data() + i), values);
   }
-  const auto limit = static_cast<std::int16_t>(kNarrowLimit);
+  const std::int16_t limit = kNarrowSampleLimit;
   const __m128i outside = _mm_or_si128(_mm_cmpgt_epi16(high, _mm_set1_epi16(limit)),
                                        _mm_cmplt_epi16(low, _mm_set1_epi16(-limit)));
   return _mm_movemask_pd(whole) == 3 && _mm_movemask_epi8(outside) == 0;
 }
 
-// The eight lanes of a 16-bit mask as bits 0 to 7.
-unsigned LaneBits(__m128i mask) noexcept {
-  return static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(mask, _mm_setzero_si128())));
-}
-
-// ClassifyPositions on 16-bit samples: positions 0 to `last` in blocks of eight, written a byte
-// at a time (bit k % 64 of word k / 64 is bit k % 8 of byte k / 8 on a little-endian machine).
-// Position 0 and the positions past `last` are cleared afterwards.
-void ClassifyNarrow(const NarrowSamples& samples, std::size_t last, PositionBits& thorn,
-                    PositionBits& nonflat) noexcept {
-  auto* thorn_bytes = reinterpret_cast<unsigned char*>(thorn.data());
-  auto* nonflat_bytes = reinterpret_cast<unsigned char*>(nonflat.data());
-  const __m128i five = _mm_set1_epi16(5);
-  const __m128i minus_five = _mm_set1_epi16(-5);
-  const __m128i two = _mm_set1_epi16(2);
-  for (std::size_t k = 0; k <= last; k += kNarrowLanes) {
-    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(samples.data() + k));
-    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(samples.data() + k + 1));
-    const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(samples.data() + k + 2));
-    const __m128i low = _mm_min_epi16(a, c);
-    const __m128i high = _mm_max_epi16(a, c);
-    // a < b > c above 5, or a > b < c below -5.
-    const __m128i positive = _mm_and_si128(_mm_cmpgt_epi16(b, high), _mm_cmpgt_epi16(low, five));
-    const __m128i negative =
-        _mm_and_si128(_mm_cmpgt_epi16(low, b), _mm_cmpgt_epi16(minus_five, high));
-    // Not flat: a or c more than 2 away from b.
-    const __m128i steep = _mm_or_si128(_mm_cmpgt_epi16(_mm_sub_epi16(high, b), two),
-                                       _mm_cmpgt_epi16(_mm_sub_epi16(b, low), two));
-    thorn_bytes[k / kNarrowLanes] =
-        static_cast<unsigned char>(LaneBits(_mm_or_si128(positive, negative)));
-    nonflat_bytes[k / kNarrowLanes] = static_cast<unsigned char>(LaneBits(steep));
-  }
+// ClassifyPositions on 16-bit samples: positions 0 to `last` in blocks of sixteen, written two
+// bytes at a time (bit k % 64 of word k / 64 is bit k % 16 of 16-bit unit k / 16 on a
+// little-endian machine). Reads slots up to last + 17. Position 0 and the positions past
+// `last` are cleared afterwards.
+//
+// Per lane: low and high are the smaller and larger neighbour; a thorn is a < b > c above 5 or
+// a > b < c below -5, and a position is not flat when a or c is more than 2 away from b.
+void ClearOutside(std::size_t last, PositionBits& thorn, PositionBits& nonflat) noexcept {
   const std::uint64_t through_last = ~std::uint64_t{0} >> (63 - (last & 63));
   thorn[last >> 6] &= through_last;
   nonflat[last >> 6] &= through_last;
   thorn[0] &= ~std::uint64_t{1};
   nonflat[0] &= ~std::uint64_t{1};
 }
+
+void StoreUnit(PositionBits& bits, std::size_t k, unsigned unit) noexcept {
+  const auto value = static_cast<std::uint16_t>(unit);
+  std::memcpy(reinterpret_cast<unsigned char*>(bits.data()) + k / 8, &value, sizeof value);
+}
+
+struct NarrowMasks {
+  __m128i thorn;
+  __m128i steep;
+};
+
+NarrowMasks ClassifyLanes(const std::int16_t* samples) noexcept {
+  const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(samples));
+  const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(samples + 1));
+  const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(samples + 2));
+  const __m128i low = _mm_min_epi16(a, c);
+  const __m128i high = _mm_max_epi16(a, c);
+  const __m128i two = _mm_set1_epi16(2);
+  const __m128i positive =
+      _mm_and_si128(_mm_cmpgt_epi16(b, high), _mm_cmpgt_epi16(low, _mm_set1_epi16(5)));
+  const __m128i negative =
+      _mm_and_si128(_mm_cmpgt_epi16(low, b), _mm_cmpgt_epi16(_mm_set1_epi16(-5), high));
+  const __m128i steep = _mm_or_si128(_mm_cmpgt_epi16(_mm_sub_epi16(high, b), two),
+                                     _mm_cmpgt_epi16(_mm_sub_epi16(b, low), two));
+  return {_mm_or_si128(positive, negative), steep};
+}
+
+void ClassifyNarrowBaseline(const std::int16_t* samples, std::size_t last, PositionBits& thorn,
+                            PositionBits& nonflat) noexcept {
+  for (std::size_t k = 0; k <= last; k += 2 * kNarrowLanes) {
+    const NarrowMasks first = ClassifyLanes(samples + k);
+    const NarrowMasks second = ClassifyLanes(samples + k + kNarrowLanes);
+    StoreUnit(thorn, k,
+              static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(first.thorn, second.thorn))));
+    StoreUnit(nonflat, k,
+              static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(first.steep, second.steep))));
+  }
+  ClearOutside(last, thorn, nonflat);
+}
+
+__attribute__((target("avx2"))) void ClassifyNarrowAvx2(const std::int16_t* samples,
+                                                        std::size_t last, PositionBits& thorn,
+                                                        PositionBits& nonflat) noexcept {
+  const __m256i two = _mm256_set1_epi16(2);
+  const __m256i five = _mm256_set1_epi16(5);
+  const __m256i minus_five = _mm256_set1_epi16(-5);
+  for (std::size_t k = 0; k <= last; k += 2 * kNarrowLanes) {
+    const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(samples + k));
+    const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(samples + k + 1));
+    const __m256i c = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(samples + k + 2));
+    const __m256i low = _mm256_min_epi16(a, c);
+    const __m256i high = _mm256_max_epi16(a, c);
+    const __m256i positive =
+        _mm256_and_si256(_mm256_cmpgt_epi16(b, high), _mm256_cmpgt_epi16(low, five));
+    const __m256i negative =
+        _mm256_and_si256(_mm256_cmpgt_epi16(low, b), _mm256_cmpgt_epi16(minus_five, high));
+    const __m256i steep = _mm256_or_si256(_mm256_cmpgt_epi16(_mm256_sub_epi16(high, b), two),
+                                          _mm256_cmpgt_epi16(_mm256_sub_epi16(b, low), two));
+    // Packing works within each half: bytes 0-7 thorns 0-7, 8-15 steps 0-7, 16-23 thorns 8-15,
+    // 24-31 steps 8-15.
+    const auto bits = static_cast<std::uint32_t>(
+        _mm256_movemask_epi8(_mm256_packs_epi16(_mm256_or_si256(positive, negative), steep)));
+    StoreUnit(thorn, k, (bits & 0xFFu) | ((bits >> 8) & 0xFF00u));
+    StoreUnit(nonflat, k, ((bits >> 8) & 0xFFu) | ((bits >> 16) & 0xFF00u));
+  }
+  ClearOutside(last, thorn, nonflat);
+}
+
+void ClassifyNarrow(const std::int16_t* samples, std::size_t last, PositionBits& thorn,
+                    PositionBits& nonflat) noexcept {
+  if (ActiveInstructionSet() == InstructionSet::kAvx2) {
+    ClassifyNarrowAvx2(samples, last, thorn, nonflat);
+  } else {
+    ClassifyNarrowBaseline(samples, last, thorn, nonflat);
+  }
+}
 #endif
 
 // Sets the thorn and non-flat bits of positions 1 to `last` (slots k, k+1 and k+2). Reads no
 // slot past last + 2.
-void ClassifyPositions(const double* Samples, std::size_t last, PositionBits& thorn,
+void ClassifyPositions(const SampleStore& store, std::size_t last, PositionBits& thorn,
                        PositionBits& nonflat) noexcept {
   thorn.fill(0);
   nonflat.fill(0);
 #if defined(__SSE2__)
+  if (store.is_narrow()) {
+    ClassifyNarrow(store.narrow_slots(), last, thorn, nonflat);
+    return;
+  }
   {
-    // Slots 0 to last + 9 are read in blocks; every slot the rules look at is among them.
-    const std::size_t count = (last + 10 + kNarrowLanes - 1) / kNarrowLanes * kNarrowLanes;
+    // Slots 0 to last + 17 are read in blocks; every slot the rules look at is among them.
+    const std::size_t count =
+        (last + 18 + 2 * kNarrowLanes - 1) / (2 * kNarrowLanes) * (2 * kNarrowLanes);
     NarrowSamples narrow;
-    if (Narrow(Samples, count, narrow)) {
-      ClassifyNarrow(narrow, last, thorn, nonflat);
+    if (Narrow(store.wide_slots(), count, narrow)) {
+      ClassifyNarrow(narrow.data(), last, thorn, nonflat);
       return;
     }
   }
 #endif
   auto one = [&](std::size_t k) {
-    const double a = Samples[k];
-    const double b = Samples[k + 1];
-    const double c = Samples[k + 2];
+    const double a = store[k];
+    const double b = store[k + 1];
+    const double c = store[k + 2];
     const bool positive = a < b && b > c && a > 5 && b > 5 && c > 5;
     const bool negative = a > b && b < c && a < -5 && b < -5 && c < -5;
     const bool flat = b - 3 < a && a < b + 3 && b - 3 < c && c < b + 3;
     thorn[k >> 6] |= std::uint64_t{positive || negative} << (k & 63);
     nonflat[k >> 6] |= std::uint64_t{!flat} << (k & 63);
   };
+  if (store.is_narrow()) {  // only without the 16-bit lanes above
+    for (std::size_t k = 1; k <= last; ++k) one(k);
+    return;
+  }
+  const double* const Samples = store.wide_slots();
   if (last >= 1) one(1);
   // Pairs from an even position never straddle two words. Fewer comparisons than the plain
   // rules, to the same effect: a > 5 and b > a already give b > 5, and min(a, c) > b - 3
@@ -244,6 +314,163 @@ void ClassifyPositions(const double* Samples, std::size_t last, PositionBits& th
   if (k <= last) one(k);
 }
 
+// The jumps among the run lengths handed to it: whether each counts, and a histogram of the
+// lengths that do.
+struct JumpTally {
+  JumpTally(double MinJump, double MaxJump) noexcept : min_jump(MinJump), max_jump(MaxJump) {
+    for (std::size_t length = 0; length <= kLongestRun; ++length) {
+      counted[length] = IsJump(static_cast<double>(length), MinJump, MaxJump) ? 1 : 0;
+    }
+  }
+
+  // 1 when a run of this length is a jump, else 0. Counted without a branch, since whether a
+  // run counts follows no pattern.
+  // `turn` picks one of four histograms: runs of one length, which often follow each other,
+  // then do not wait on each other's update.
+  PELLIX_BIT_HELPER std::int64_t Add(std::size_t length, std::size_t turn) {
+    if (__builtin_expect(length > kLongestRun, 0)) {
+      if (IsJump(static_cast<double>(length), min_jump, max_jump)) {
+        pellix::RaiseError(pellix::kSubscriptOutOfRange);  // no histogram bin for it
+      }
+      return 0;
+    }
+    bins[length][turn & 3] += counted[length];
+    return counted[length];
+  }
+
+  std::array<std::int64_t, kLongestRun + 1> Histogram() const noexcept {
+    std::array<std::int64_t, kLongestRun + 1> histogram;
+    for (std::size_t length = 0; length <= kLongestRun; ++length) {
+      histogram[length] = bins[length][0] + bins[length][1] + bins[length][2] + bins[length][3];
+    }
+    return histogram;
+  }
+
+  double min_jump;
+  double max_jump;
+  std::array<std::int64_t, kLongestRun + 1> counted;
+  std::array<std::array<std::int64_t, 4>, kLongestRun + 1> bins{};
+};
+
+// The lowest position from lo to hi whose bit is set, or hi + 1 when there is none.
+PELLIX_BIT_HELPER std::size_t NextSetBit(const PositionBits& bits, std::size_t lo,
+                                         std::size_t hi) noexcept {
+  std::size_t w = lo >> 6;
+  std::uint64_t word = bits[w] & (~std::uint64_t{0} << (lo & 63));
+  while (word == 0) {
+    if (++w > hi >> 6) return hi + 1;
+    word = bits[w];
+  }
+  const std::size_t k = (w << 6) + static_cast<std::size_t>(__builtin_ctzll(word));
+  return k <= hi ? k : hi + 1;
+}
+
+// Tallies the runs ending at the set bits of `run_ends` from lo to hi, each run reaching back
+// to the last position before it whose `nonflat` bit is set. Returns how many are jumps.
+PELLIX_BIT_HELPER std::int64_t TallyRuns(const PositionBits& run_ends, const PositionBits& nonflat,
+                                         std::size_t lo, std::size_t hi, JumpTally& tally) {
+  std::int64_t jumps = 0;
+  std::size_t turn = 1;
+  if (lo > hi) return jumps;
+  for (std::size_t w = lo >> 6; w <= hi >> 6; ++w) {
+    std::uint64_t word = run_ends[w];
+    if (w == lo >> 6) word &= ~std::uint64_t{0} << (lo & 63);
+    if (w == hi >> 6) word &= ~std::uint64_t{0} >> (63 - (hi & 63));
+    for (; word != 0; word &= word - 1) {
+      const std::size_t k = (w << 6) + static_cast<std::size_t>(__builtin_ctzll(word));
+      jumps += tally.Add(k - PreviousSetBit(nonflat, k - 1) - 1, turn++);
+    }
+  }
+  return jumps;
+}
+
+// What the flic pass counts: thorns and jumps per flic (rows 1 to 99) and the lengths of the
+// jumps.
+struct FlicPass {
+  std::array<FlicCounts, kFlicRows> FlicTable{};
+  std::array<std::int64_t, kLongestRun + 1> JumpHistogram{};
+  std::size_t F = 0;
+};
+
+// The flics start at 1, 1 + flic, ... up to `last`; positions are classified up to last + flic.
+PELLIX_BIT_HELPER void CountFlicsBody(const PositionBits& thorn, const PositionBits& nonflat,
+                                      std::size_t flic, std::size_t last, double MinJump,
+                                      double MaxJump, FlicPass& pass) {
+  // A run ends at every position that is not flat. It has length 0 when the position seen
+  // just before was not flat either; for the first position of a flic that is the same
+  // position, seen as the last of the flic before (the scan's first position starts with a
+  // run of 0 as well). Otherwise the run is the flat stretch back to the last position that
+  // is not flat, each flic start in it counted twice.
+  PositionBits after_nonflat;  // not flat, and the position before is not flat
+  PositionBits after_flat;     // not flat, and the position before is flat
+  std::uint64_t carry = 0;
+  for (std::size_t w = 0; w < kWords; ++w) {
+    const std::uint64_t before = (nonflat[w] << 1) | carry;
+    carry = nonflat[w] >> 63;
+    after_nonflat[w] = nonflat[w] & before;
+    after_flat[w] = nonflat[w] & ~before;
+  }
+  // Flic starts after the first within the flat stretch from lo up to a run end in the flic
+  // that starts at st, the t-th start after the first: each is seen twice. The stretch ends at
+  // st or later, so st is the last start it can hold; stretches seldom reach back a whole
+  // flic, and only those need the division.
+  auto repeated_positions = [flic](std::size_t lo, std::size_t st, std::size_t t) -> std::size_t {
+    if (t == 0 || lo > st) return 0;
+    if (lo + flic > st) return 1;
+    const std::size_t t_low = std::max<std::size_t>((lo - 1 + flic - 1) / flic, 1);
+    return t >= t_low ? t - t_low + 1 : 0;
+  };
+
+  // Which run lengths count as jumps; a run longer than 100 is looked at on its own.
+  JumpTally tally(MinJump, MaxJump);
+  std::size_t& F = pass.F;
+  for (std::size_t st = 1; st <= last; st += flic) {
+    ++F;
+    const std::size_t end = st + flic;
+    const std::int64_t thorns = CountBits(thorn, st, end);
+    std::int64_t jumps = 0;
+    if (tally.counted[0] != 0) {
+      jumps += (Bit(nonflat, st) ? 1 : 0) + CountBits(after_nonflat, st + 1, end);
+    }
+    // Only the first run to end in the flic can have begun before its start: any later one
+    // begins after the position that ended the first.
+    const std::size_t k = NextSetBit(after_flat, st + 1, end);
+    if (k <= end) {
+      const std::size_t previous = PreviousSetBit(nonflat, k - 1);
+      std::size_t length = k - previous - 1;
+      if (previous < st) length += repeated_positions(previous + 1, st, F - 1);
+      jumps += tally.Add(length, 0);
+      jumps += TallyRuns(after_flat, nonflat, k + 1, end, tally);
+    }
+    if (F < kStoredFlics) pass.FlicTable[F] = {thorns, jumps};
+  }
+  pass.JumpHistogram = tally.Histogram();
+}
+
+void CountFlicsBaseline(const PositionBits& thorn, const PositionBits& nonflat, std::size_t flic,
+                        std::size_t last, double MinJump, double MaxJump, FlicPass& pass) {
+  CountFlicsBody(thorn, nonflat, flic, last, MinJump, MaxJump, pass);
+}
+
+#if defined(__x86_64__)
+__attribute__((target("avx2,popcnt,bmi,bmi2,lzcnt"))) void CountFlicsAvx2(
+    const PositionBits& thorn, const PositionBits& nonflat, std::size_t flic, std::size_t last,
+    double MinJump, double MaxJump, FlicPass& pass) {
+  CountFlicsBody(thorn, nonflat, flic, last, MinJump, MaxJump, pass);
+}
+#endif
+
+void CountFlics(const PositionBits& thorn, const PositionBits& nonflat, std::size_t flic,
+                std::size_t last, double MinJump, double MaxJump, FlicPass& pass) {
+#if defined(__x86_64__)
+  if (ActiveInstructionSet() == InstructionSet::kAvx2) {
+    CountFlicsAvx2(thorn, nonflat, flic, last, MinJump, MaxJump, pass);
+    return;
+  }
+#endif
+  CountFlicsBaseline(thorn, nonflat, flic, last, MinJump, MaxJump, pass);
+}
+
 }  // namespace
 
 void ScanThornsJumps() {
@@ -264,10 +491,10 @@ void ScanThornsJumps() {
 
   // 4. Flic pass. A flic's last position is the next flic's first, so that position is seen
   // twice, and the flat run carries over from one flic to the next.
-  const double* const Samples = m.Samples.data();
-  std::array<FlicCounts, kFlicRows> FlicTable{};
-  std::array<std::int64_t, kLongestRun + 1> JumpHistogram{};
-  std::size_t F = 0;
+  FlicPass pass;
+  const auto& FlicTable = pass.FlicTable;
+  const auto& JumpHistogram = pass.JumpHistogram;
+  const std::size_t& F = pass.F;
   const double last_start = N - FlicLength;  // N is NaN only if SampleCount was set to NaN
   if (last_start >= 1) {
     // Both at most 20500 here, so every position is at most 20500 and every slot read at most
@@ -279,66 +506,9 @@ void ScanThornsJumps() {
     // once, then count per flic.
     PositionBits thorn;
     PositionBits nonflat;
-    ClassifyPositions(Samples, last + flic, thorn, nonflat);
+    ClassifyPositions(m.Samples, last + flic, thorn, nonflat);
 
-    // A run ends at every position that is not flat. It has length 0 when the position seen
-    // just before was not flat either; for the first position of a flic that is the same
-    // position, seen as the last of the flic before (the scan's first position starts with a
-    // run of 0 as well). Otherwise the run is the flat stretch back to the last position that
-    // is not flat, each flic start in it counted twice.
-    PositionBits after_nonflat;  // not flat, and the position before is not flat
-    PositionBits after_flat;     // not flat, and the position before is flat
-    std::uint64_t carry = 0;
-    for (std::size_t w = 0; w < kWords; ++w) {
-      const std::uint64_t before = (nonflat[w] << 1) | carry;
-      carry = nonflat[w] >> 63;
-      after_nonflat[w] = nonflat[w] & before;
-      after_flat[w] = nonflat[w] & ~before;
-    }
-    // Flic starts after the first within the flat stretch from lo up to a run end in the flic
-    // that starts at st, the t-th start after the first: each is seen twice. The stretch ends
-    // at st or later, so st is the last start it can hold; stretches seldom reach back a whole
-    // flic, and only those need the division.
-    auto repeated_positions = [&](std::size_t lo, std::size_t st, std::size_t t) -> std::size_t {
-      if (t == 0 || lo > st) return 0;
-      if (lo + flic > st) return 1;
-      const std::size_t t_low = std::max<std::size_t>((lo - 1 + flic - 1) / flic, 1);
-      return t >= t_low ? t - t_low + 1 : 0;
-    };
-
-    // Which run lengths count as jumps; a run longer than 100 is looked at on its own.
-    std::array<bool, kLongestRun + 1> counted;
-    for (std::size_t length = 0; length <= kLongestRun; ++length) {
-      counted[length] = IsJump(static_cast<double>(length), m.MinJump, m.MaxJump);
-    }
-
-    for (std::size_t st = 1; st <= last; st += flic) {
-      ++F;
-      const std::size_t end = st + flic;
-      const std::int64_t thorns = CountBits(thorn, st, end);
-      std::int64_t jumps = 0;
-      if (counted[0]) jumps += (Bit(nonflat, st) ? 1 : 0) + CountBits(after_nonflat, st + 1, end);
-      for (std::size_t w = (st + 1) >> 6; w <= end >> 6; ++w) {
-        std::uint64_t word = after_flat[w];
-        if (w == (st + 1) >> 6) word &= ~std::uint64_t{0} << ((st + 1) & 63);
-        if (w == end >> 6) word &= ~std::uint64_t{0} >> (63 - (end & 63));
-        for (; word != 0; word &= word - 1) {
-          const std::size_t k = (w << 6) + static_cast<std::size_t>(std::countr_zero(word));
-          const std::size_t previous = PreviousSetBit(nonflat, k - 1);
-          const std::size_t length =
-              (k - previous - 1) + repeated_positions(previous + 1, st, F - 1);
-          if (length <= kLongestRun) {
-            if (counted[length]) {
-              ++jumps;
-              ++JumpHistogram[length];
-            }
-          } else if (IsJump(static_cast<double>(length), m.MinJump, m.MaxJump)) {
-            pellix::RaiseError(pellix::kSubscriptOutOfRange);  // no histogram bin for it
-          }
-        }
-      }
-      if (F < kStoredFlics) FlicTable[F] = {thorns, jumps};
-    }
+    CountFlics(thorn, nonflat, flic, last, m.MinJump, m.MaxJump, pass);
   }
 
   // 5. Jump lengths over bins 1 to 100: runs of length 0 count as jumps but have no length.

@@ -2,15 +2,14 @@
 // exchange everything through the module's shared variables, one copy per thread.
 #pragma once
 
-#include <array>
 #include <cstddef>
 #include <string>
 
+#include "engine/sample_store.h"
 #include "platform/value.h"
 
 namespace Tarvo_alg1 {
 
-inline constexpr std::size_t kSampleSlots = 21001;       // Samples(0 To 21000)
 inline constexpr std::size_t kSampleBufferSize = 30001;  // bytes of one take in the file
 
 // The module's variables. Every number starts at 0, every text empty; nothing clears them.
@@ -23,8 +22,9 @@ struct SharedState {
   double MinSamples = 0;
   double AutoGain = 0;
   double PeakLevel = 0;
-  // Whole numbers, wide enough for any gain a caption can hold.
-  std::array<double, kSampleSlots> Samples{};
+  // Whole numbers, wide enough for any gain a caption can hold. The intake clears the slots an
+  // earlier take left above its own, so a take never sees an earlier take.
+  SampleStore Samples;
   double SampleCount = 0;
   // Where the stored take lies in the file's data: slot k of Samples holds the sample at data
   // index TakeStart + k (byte 50 of the file is index 0), and the take ends before TakeEnd.
@@ -71,10 +71,6 @@ struct SharedState {
   double SarcasmHigh = 0;
   double ConfusionLimit = 0;
   double ManipulationLimit = 0;
-
-  // One past the highest slot of Samples that any intake on this thread has stored. The
-  // intake clears the slots below it before storing, so a take never sees an earlier take.
-  std::size_t StoredHighWater = 0;
 };
 
 // This thread's copy of the module state.

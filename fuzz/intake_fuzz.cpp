@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "engine/literal_model.h"
@@ -88,8 +89,8 @@ void Run(Tarvo_alg1::SharedState& m, Load load, Scan scan, const char* path,
     }
   }
   if (m.SampleCount < 0 || m.SampleCount != std::floor(m.SampleCount)) Fail("bad count");
-  if (m.StoredHighWater > Tarvo_alg1::kSampleSlots) Fail("high-water past the store");
-  for (std::size_t i = m.StoredHighWater; i < Tarvo_alg1::kSampleSlots; ++i) {
+  if (m.Samples.high_water() > Tarvo_alg1::kSampleSlots) Fail("high-water past the store");
+  for (std::size_t i = m.Samples.high_water(); i < Tarvo_alg1::kSampleSlots; ++i) {
     if (m.Samples[i] != 0) Fail("a slot past the stores of the last take is not 0");
   }
   if (out.intake_error == 0 && settings.Gain == 0 && m.SampleCount > 0 &&
@@ -121,8 +122,8 @@ void Run(Tarvo_alg1::SharedState& m, Load load, Scan scan, const char* path,
   out.AvgJumpLen = m.AvgJumpLen;
   out.JumpSpread = m.JumpSpread;
   out.FlicLength = m.FlicLength;
-  out.StoredHighWater = m.StoredHighWater;
-  out.Samples = m.Samples;
+  out.StoredHighWater = m.Samples.high_water();
+  for (std::size_t i = 0; i < out.Samples.size(); ++i) out.Samples[i] = std::as_const(m.Samples)[i];
 }
 
 void Report(const Outcome& engine, const Outcome& model) {

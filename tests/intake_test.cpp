@@ -312,7 +312,7 @@ TEST_F(IntakeTest, ShortPauseRestartsTheTakeAtSlotOne) {
   EXPECT_EQ(m.Samples[2], 52);
   EXPECT_EQ(m.Samples[3], 2);  // the rest of the abandoned stretch stays as well
   EXPECT_EQ(m.Samples[1001], 2);
-  EXPECT_EQ(m.StoredHighWater, 1002u);
+  EXPECT_EQ(m.Samples.high_water(), 1002u);
 }
 
 TEST_F(IntakeTest, LongPauseEndsTheTakeKeepingThreeHundredQuietSamples) {
@@ -328,7 +328,7 @@ TEST_F(IntakeTest, LongPauseEndsTheTakeKeepingThreeHundredQuietSamples) {
   EXPECT_EQ(m.Samples[1000], 2);
   EXPECT_EQ(m.Samples[2000], 2);  // stored past the count, and kept
   EXPECT_EQ(m.Samples[2001], 0);
-  EXPECT_EQ(m.StoredHighWater, 2001u);
+  EXPECT_EQ(m.Samples.high_water(), 2001u);
 }
 
 TEST_F(IntakeTest, SampleAtTheClipLevelCountsAsQuiet) {
@@ -357,7 +357,7 @@ TEST_F(IntakeTest, FullStoreCountsAsQuietAndTheCountPassesTheStore) {
   auto& m = Shared();
   EXPECT_EQ(m.SampleCount, 21301);
   EXPECT_EQ(m.Samples[21000], 72);
-  EXPECT_EQ(m.StoredHighWater, 21001u);
+  EXPECT_EQ(m.Samples.high_water(), 21001u);
 
   // When the data runs out first, the count is where it ran out: 22000 - 3.
   Load(Repeat(22000, 200), 3, 10);
@@ -388,7 +388,7 @@ TEST_F(IntakeTest, EarlierTakeLeavesNothingBehind) {
   EXPECT_EQ(m.Samples[901], 0);
   EXPECT_EQ(m.Samples[903], 0);
   EXPECT_EQ(m.Samples[2996], 0);
-  EXPECT_EQ(m.StoredHighWater, 901u);
+  EXPECT_EQ(m.Samples.high_water(), 901u);
 }
 
 TEST_F(IntakeTest, ScanAfterAnEarlierTakeMatchesAFreshProcess) {
@@ -425,7 +425,7 @@ TEST_F(IntakeTest, TakeThatStoresNothingClearsTheEarlierTake) {
   EXPECT_EQ(m.SampleCount, 0);
   EXPECT_EQ(m.Samples[0], 0);
   EXPECT_EQ(m.Samples[1996], 0);
-  EXPECT_EQ(m.StoredHighWater, 0u);
+  EXPECT_EQ(m.Samples.high_water(), 0u);
 }
 
 // --- Threads and the heap ---------------------------------------------------------------------
