@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "engine/instruction_set.h"
 #include "host/audio/recording_levels.h"
 
 namespace pellix {
@@ -116,9 +117,20 @@ TEST(RecordingLevelsTest, FiguresOfKnownFrames) {
   }
 }
 
-// Whole numbers take a quicker path than doubles, and both sum in lanes when that is exact:
-// every way must give the figures of adding the values one by one.
-TEST(RecordingLevelsTest, EveryPathGivesTheFiguresOfTheValuesInOrder) {
+// Whole numbers take a quicker path than doubles (with an AVX2 form where the processor has
+// it), and both sum in lanes when that is exact: every way must give the figures of adding
+// the values one by one.
+class RecordingLevelsPathTest : public ::testing::TestWithParam<Tarvo_alg1::InstructionSet> {
+ protected:
+  void SetUp() override { Tarvo_alg1::LimitInstructionSet(GetParam()); }
+  void TearDown() override { Tarvo_alg1::LimitInstructionSet(Tarvo_alg1::InstructionSet::kAvx2); }
+};
+
+INSTANTIATE_TEST_SUITE_P(InstructionSets, RecordingLevelsPathTest,
+                         ::testing::Values(Tarvo_alg1::InstructionSet::kBaseline,
+                                           Tarvo_alg1::InstructionSet::kAvx2));
+
+TEST_P(RecordingLevelsPathTest, EveryPathGivesTheFiguresOfTheValuesInOrder) {
   // Two million loud frames sum their squares past 2^21, where adding them in another order
   // rounds differently (their odd units square to odd multiples of 2^-32): from there the
   // values are added one by one.
