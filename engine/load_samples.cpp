@@ -357,14 +357,16 @@ struct TakeDestination {
   std::int16_t* narrow = nullptr;
   double* wide = nullptr;
   std::optional<int> whole_gain;
+  double gain = 0;  // Gain / 3, the factor of the table
 };
 
-TakeDestination ChooseDestination(SampleStore& store, const MainPassTable& table, double Gain) {
+TakeDestination ChooseDestination(SampleStore& store, const MainPassTable& table, double Gain,
+                                  double gain) {
   const bool fits = std::all_of(table.s.begin(), table.s.end(), [](double s) {
     return -kNarrowSampleLimit <= s && s <= kNarrowSampleLimit;
   });
-  if (!fits) return {nullptr, store.WideSlotsToStore(), std::nullopt};
-  return {store.NarrowSlotsToStore(), nullptr, WholeGainFor(Gain, table.s)};
+  if (!fits) return {nullptr, store.WideSlotsToStore(), std::nullopt, gain};
+  return {store.NarrowSlotsToStore(), nullptr, WholeGainFor(Gain, table.s), gain};
 }
 
 // Stores the samples from `from` to `last` into slots `first_slot` on, as far as the store goes.
@@ -378,9 +380,8 @@ void StoreStretch(const Buffer& buffer, const MainPassTable& table, std::size_t 
   } else if (to.whole_gain) {
     ScaleBytes(bytes, count, *to.whole_gain, to.narrow + first_slot);
   } else {
-    for (std::size_t j = 0; j < count; ++j) {
-      to.narrow[first_slot + j] = static_cast<std::int16_t>(table.s[bytes[j]]);
-    }
+    std::size_t j = ScaleBytesInDoubles(bytes, count, to.gain, to.narrow + first_slot);
+    for (; j < count; ++j) to.narrow[first_slot + j] = static_cast<std::int16_t>(table.s[bytes[j]]);
   }
 }
 
@@ -439,9 +440,10 @@ void LoadSamples() {
   // enters its branch, so that slot counts as quiet.
   const double border = m.BackgroundBorder;
   MainPassTable table;
-  FillMainPassTable(table, m.Gain / 3, border, ClipLevel);
+  const double gain = m.Gain / 3;
+  FillMainPassTable(table, gain, border, ClipLevel);
   const double MinSamples = m.MinSamples;
-  const TakeDestination destination = ChooseDestination(m.Samples, table, m.Gain);
+  const TakeDestination destination = ChooseDestination(m.Samples, table, m.Gain, gain);
   std::size_t stored_end = 0;  // one past the highest slot this call stores
   std::size_t take_start = 0;  // data index of slot 0 for the stretch stored last
   long n = 0;

@@ -66,9 +66,39 @@ __attribute__((target("avx2"))) std::size_t ScaleAvx2(const std::uint8_t* bytes,
   }
   return j;
 }
+
+__attribute__((target("avx2"))) std::size_t ScaleInDoublesAvx2(const std::uint8_t* bytes,
+                                                               std::size_t count, double gain,
+                                                               std::int16_t* out) noexcept {
+  const __m256d factor = _mm256_set1_pd(gain);
+  const __m256i centre = _mm256_set1_epi32(128);
+  std::size_t j = 0;
+  for (; j + 8 <= count; j += 8) {
+    const __m256i raw =
+        _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(bytes + j)));
+    const __m256i centred = _mm256_sub_epi32(raw, centre);
+    const __m256d low =
+        _mm256_floor_pd(_mm256_mul_pd(_mm256_cvtepi32_pd(_mm256_castsi256_si128(centred)), factor));
+    const __m256d high = _mm256_floor_pd(
+        _mm256_mul_pd(_mm256_cvtepi32_pd(_mm256_extracti128_si256(centred, 1)), factor));
+    const __m128i values = _mm_packs_epi32(_mm256_cvttpd_epi32(low), _mm256_cvttpd_epi32(high));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + j), values);
+  }
+  return j;
+}
 #endif
 
 }  // namespace
+
+std::size_t ScaleBytesInDoubles(const std::uint8_t* bytes, std::size_t count, double gain,
+                                std::int16_t* out) noexcept {
+#if defined(__SSE2__)
+  if (ActiveInstructionSet() == InstructionSet::kAvx2) {
+    return ScaleInDoublesAvx2(bytes, count, gain, out);
+  }
+#endif
+  return 0;
+}
 
 void ScaleBytes(const std::uint8_t* bytes, std::size_t count, int G, std::int16_t* out) noexcept {
   std::size_t j = 0;

@@ -118,9 +118,10 @@ std::uint64_t PairBits(Masks mask) noexcept {
 // positions per step instead of two. The intake mostly stores takes that way; a take written
 // wide is narrowed here when it can be.
 constexpr std::size_t kNarrowLanes = 8;
-// Slots 0 to 20500 + 17: the last block of positions starts at or below 20500 and reads 18 slots.
+// Slots 0 to 20500 + 33: the last block of positions starts at or below 20500 and reads 34 slots.
+constexpr std::size_t kNarrowBlock = 4 * kNarrowLanes;
 constexpr std::size_t kNarrowSlots =
-    (kMaxPositions + 18 + 2 * kNarrowLanes - 1) / (2 * kNarrowLanes) * (2 * kNarrowLanes);
+    (kMaxPositions + 34 + kNarrowBlock - 1) / kNarrowBlock * kNarrowBlock;
 static_assert(kNarrowSlots <= kSampleSlots);
 
 using NarrowSamples = std::array<std::int16_t, kNarrowSlots>;
@@ -205,30 +206,45 @@ void ClassifyNarrowBaseline(const std::int16_t* samples, std::size_t last, Posit
   ClearOutside(last, thorn, nonflat);
 }
 
+struct WideMasks {
+  __m256i thorn;
+  __m256i steep;
+};
+
+__attribute__((target("avx2"))) WideMasks ClassifyWideLanes(const std::int16_t* samples) noexcept {
+  const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(samples));
+  const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(samples + 1));
+  const __m256i c = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(samples + 2));
+  const __m256i low = _mm256_min_epi16(a, c);
+  const __m256i high = _mm256_max_epi16(a, c);
+  const __m256i two = _mm256_set1_epi16(2);
+  const __m256i positive =
+      _mm256_and_si256(_mm256_cmpgt_epi16(b, high), _mm256_cmpgt_epi16(low, _mm256_set1_epi16(5)));
+  const __m256i negative =
+      _mm256_and_si256(_mm256_cmpgt_epi16(low, b), _mm256_cmpgt_epi16(_mm256_set1_epi16(-5), high));
+  const __m256i steep = _mm256_or_si256(_mm256_cmpgt_epi16(_mm256_sub_epi16(high, b), two),
+                                        _mm256_cmpgt_epi16(_mm256_sub_epi16(b, low), two));
+  return {_mm256_or_si256(positive, negative), steep};
+}
+
+__attribute__((target("avx2"))) std::uint32_t InOrderBits(__m256i first, __m256i second) noexcept {
+  return static_cast<std::uint32_t>(
+      _mm256_movemask_epi8(_mm256_permute4x64_epi64(_mm256_packs_epi16(first, second), 0xD8)));
+}
+
+// Thirty-two positions a step (reads slots up to last + 33). Packing two masks works within
+// each half of the register, so the packed quarters are put back in order before their bits
+// are taken.
 __attribute__((target("avx2"))) void ClassifyNarrowAvx2(const std::int16_t* samples,
                                                         std::size_t last, PositionBits& thorn,
                                                         PositionBits& nonflat) noexcept {
-  const __m256i two = _mm256_set1_epi16(2);
-  const __m256i five = _mm256_set1_epi16(5);
-  const __m256i minus_five = _mm256_set1_epi16(-5);
-  for (std::size_t k = 0; k <= last; k += 2 * kNarrowLanes) {
-    const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(samples + k));
-    const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(samples + k + 1));
-    const __m256i c = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(samples + k + 2));
-    const __m256i low = _mm256_min_epi16(a, c);
-    const __m256i high = _mm256_max_epi16(a, c);
-    const __m256i positive =
-        _mm256_and_si256(_mm256_cmpgt_epi16(b, high), _mm256_cmpgt_epi16(low, five));
-    const __m256i negative =
-        _mm256_and_si256(_mm256_cmpgt_epi16(low, b), _mm256_cmpgt_epi16(minus_five, high));
-    const __m256i steep = _mm256_or_si256(_mm256_cmpgt_epi16(_mm256_sub_epi16(high, b), two),
-                                          _mm256_cmpgt_epi16(_mm256_sub_epi16(b, low), two));
-    // Packing works within each half: bytes 0-7 thorns 0-7, 8-15 steps 0-7, 16-23 thorns 8-15,
-    // 24-31 steps 8-15.
-    const auto bits = static_cast<std::uint32_t>(
-        _mm256_movemask_epi8(_mm256_packs_epi16(_mm256_or_si256(positive, negative), steep)));
-    StoreUnit(thorn, k, (bits & 0xFFu) | ((bits >> 8) & 0xFF00u));
-    StoreUnit(nonflat, k, ((bits >> 8) & 0xFFu) | ((bits >> 16) & 0xFF00u));
+  for (std::size_t k = 0; k <= last; k += 4 * kNarrowLanes) {
+    const WideMasks first = ClassifyWideLanes(samples + k);
+    const WideMasks second = ClassifyWideLanes(samples + k + 2 * kNarrowLanes);
+    const std::uint32_t thorns = InOrderBits(first.thorn, second.thorn);
+    const std::uint32_t steps = InOrderBits(first.steep, second.steep);
+    std::memcpy(reinterpret_cast<unsigned char*>(thorn.data()) + k / 8, &thorns, sizeof thorns);
+    std::memcpy(reinterpret_cast<unsigned char*>(nonflat.data()) + k / 8, &steps, sizeof steps);
   }
   ClearOutside(last, thorn, nonflat);
 }
@@ -255,9 +271,8 @@ void ClassifyPositions(const SampleStore& store, std::size_t last, PositionBits&
     return;
   }
   {
-    // Slots 0 to last + 17 are read in blocks; every slot the rules look at is among them.
-    const std::size_t count =
-        (last + 18 + 2 * kNarrowLanes - 1) / (2 * kNarrowLanes) * (2 * kNarrowLanes);
+    // Slots 0 to last + 33 are read in blocks; every slot the rules look at is among them.
+    const std::size_t count = (last + 34 + kNarrowBlock - 1) / kNarrowBlock * kNarrowBlock;
     NarrowSamples narrow;
     if (Narrow(store.wide_slots(), count, narrow)) {
       ClassifyNarrow(narrow.data(), last, thorn, nonflat);
@@ -384,6 +399,54 @@ PELLIX_BIT_HELPER std::int64_t TallyRuns(const PositionBits& run_ends, const Pos
   return jumps;
 }
 
+// Runs measured a word at a time, for jump limits that no run past the histogram can meet. A
+// run of at least L flat positions ends at k when k ends a run and k - L is flat too (as are the
+// positions between, by induction): the ends of such runs are the run ends ANDed with the flat
+// positions shifted by 2, 3, ... L. Counting them gives the histogram, and the ends of counted
+// runs give each flic's jumps by a population count, without visiting runs one by one. Runs
+// are measured as they lie; one that reaches back over a flic start is put right by the caller.
+struct RunCensus {
+  PositionBits counted_ends{};                           // ends of runs whose length counts
+  std::array<std::int64_t, kLongestRun + 2> at_least{};  // runs of at least L, L = 1 to 101
+};
+
+// Measures the runs that end at positions 2 to last_end and whose lengths count from
+// `shortest` to `longest` (1 <= shortest <= longest <= 100).
+PELLIX_BIT_HELPER void TakeRunCensus(const PositionBits& nonflat, const PositionBits& run_ends,
+                                     std::size_t last_end, std::size_t shortest,
+                                     std::size_t longest, RunCensus& census) noexcept {
+  // Position 0 does not exist and ends every run reaching back to it, like a position that is
+  // not flat; so do the positions before it.
+  auto flat = [&nonflat](std::size_t w) {
+    return ~nonflat[w] & (w == 0 ? ~std::uint64_t{1} : ~std::uint64_t{0});
+  };
+  const std::size_t last_word = last_end >> 6;
+  for (std::size_t w = 0; w <= last_word; ++w) {
+    std::uint64_t ends = run_ends[w];
+    if (w == 0) ends &= ~std::uint64_t{3};
+    if (w == last_word) ends &= ~std::uint64_t{0} >> (63 - (last_end & 63));
+    if (ends == 0) continue;
+    const std::uint64_t f0 = flat(w);
+    const std::uint64_t f1 = w >= 1 ? flat(w - 1) : 0;
+    const std::uint64_t f2 = w >= 2 ? flat(w - 2) : 0;
+    std::uint64_t at_least = ends;
+    std::uint64_t from_shortest = shortest == 1 ? ends : 0;
+    std::uint64_t past_longest = 0;
+    census.at_least[1] += Popcount(ends);
+    for (std::size_t L = 2; L <= longest + 1; ++L) {
+      const std::uint64_t shifted = L < 64    ? (f0 << L) | (f1 >> (64 - L))
+                                    : L == 64 ? f1
+                                              : (f1 << (L - 64)) | (f2 >> (128 - L));
+      at_least &= shifted;
+      if (at_least == 0) break;
+      census.at_least[L] += Popcount(at_least);
+      if (L == shortest) from_shortest = at_least;
+      if (L == longest + 1) past_longest = at_least;
+    }
+    census.counted_ends[w] = from_shortest & ~past_longest;
+  }
+}
+
 // What the flic pass counts: thorns and jumps per flic (rows 1 to 99) and the lengths of the
 // jumps.
 struct FlicPass {
@@ -391,6 +454,58 @@ struct FlicPass {
   std::array<std::int64_t, kLongestRun + 1> JumpHistogram{};
   std::size_t F = 0;
 };
+
+// The flic pass when no run longer than the histogram counts (MaxJump below 101), so that
+// nothing can fail: the runs are measured by census, and each flic's first run, when it began
+// at or before the flic's start, is measured again with the positions seen twice.
+template <typename Repeated>
+PELLIX_BIT_HELPER void CountFlicsByCensus(const PositionBits& thorn, const PositionBits& nonflat,
+                                          const PositionBits& after_nonflat,
+                                          const PositionBits& after_flat, std::size_t flic,
+                                          std::size_t last, Repeated repeated_positions,
+                                          JumpTally& tally, FlicPass& pass) {
+  std::size_t shortest = 1;
+  while (shortest <= kLongestRun && tally.counted[shortest] == 0) ++shortest;
+  std::size_t longest = kLongestRun;
+  while (longest >= shortest && tally.counted[longest] == 0) --longest;
+
+  const std::size_t last_end = 1 + (last - 1) / flic * flic + flic;
+  RunCensus census;
+  if (shortest <= longest) {
+    TakeRunCensus(nonflat, after_flat, last_end, shortest, longest, census);
+    for (std::size_t L = shortest; L <= longest; ++L) {
+      tally.bins[L][0] = census.at_least[L] - census.at_least[L + 1];
+    }
+  }
+
+  std::size_t& F = pass.F;
+  for (std::size_t st = 1; st <= last; st += flic) {
+    ++F;
+    const std::size_t end = st + flic;
+    const std::int64_t thorns = CountBits(thorn, st, end);
+    std::int64_t jumps = CountBits(census.counted_ends, st + 1, end);
+    if (tally.counted[0] != 0) {
+      jumps += (Bit(nonflat, st) ? 1 : 0) + CountBits(after_nonflat, st + 1, end);
+    }
+    const std::size_t k = NextSetBit(after_flat, st + 1, end);
+    if (k <= end) {
+      const std::size_t previous = PreviousSetBit(nonflat, k - 1);
+      if (previous < st) {
+        const std::size_t measured = k - previous - 1;
+        const std::size_t length = measured + repeated_positions(previous + 1, st, F - 1);
+        if (length != measured) {
+          if (measured <= kLongestRun && tally.counted[measured] != 0) {
+            --jumps;
+            --tally.bins[measured][1];
+          }
+          jumps += tally.Add(length, 2);
+        }
+      }
+    }
+    if (F < kStoredFlics) pass.FlicTable[F] = {thorns, jumps};
+  }
+  pass.JumpHistogram = tally.Histogram();
+}
 
 // The flics start at 1, 1 + flic, ... up to `last`; positions are classified up to last + flic.
 PELLIX_BIT_HELPER void CountFlicsBody(const PositionBits& thorn, const PositionBits& nonflat,
@@ -423,6 +538,11 @@ PELLIX_BIT_HELPER void CountFlicsBody(const PositionBits& thorn, const PositionB
 
   // Which run lengths count as jumps; a run longer than 100 is looked at on its own.
   JumpTally tally(MinJump, MaxJump);
+  if (!(MaxJump >= kLongestRun + 1)) {
+    CountFlicsByCensus(thorn, nonflat, after_nonflat, after_flat, flic, last, repeated_positions,
+                       tally, pass);
+    return;
+  }
   std::size_t& F = pass.F;
   for (std::size_t st = 1; st <= last; st += flic) {
     ++F;

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "engine/tarvo_alg1.h"
@@ -313,6 +314,37 @@ TEST_F(IntakeTest, ShortPauseRestartsTheTakeAtSlotOne) {
   EXPECT_EQ(m.Samples[3], 2);  // the rest of the abandoned stretch stays as well
   EXPECT_EQ(m.Samples[1001], 2);
   EXPECT_EQ(m.Samples.high_water(), 1002u);
+}
+
+TEST_F(IntakeTest, TakesInSixteenBitsAndInDoublesNeverSeeEachOther) {
+  // A run of equal loud bytes is stored from its fourth byte on. Gain 600 is 200 per step
+  // from the centre and can store 127 x 200 = 25400: that take is kept in doubles. Gains 3 and
+  // 30 store at most 1280 and are kept in 16 bits. Each take is shorter than the one before.
+  struct Row {
+    std::size_t bytes;
+    std::uint8_t value;
+    double gain;
+    double stored;
+    bool narrow;
+  };
+  const Row rows[] = {
+      {2003, 200, 600, 72 * 200, false},
+      {903, 200, 3, 72, true},
+      {503, 190, 600, 62 * 200, false},
+      {303, 60, 30, -68 * 10, true},
+  };
+  for (const Row& row : rows) {
+    Load(Repeat(row.bytes, row.value), row.gain, 10);
+    const auto& m = std::as_const(Shared());
+    const std::size_t count = row.bytes - 3;
+    EXPECT_EQ(m.SampleCount, count);
+    EXPECT_EQ(m.Samples.is_narrow(), row.narrow) << "gain " << row.gain;
+    EXPECT_EQ(m.Samples[0], row.stored);
+    EXPECT_EQ(m.Samples[count - 1], row.stored);
+    std::size_t zeros = count;
+    while (zeros < m.Samples.size() && m.Samples[zeros] == 0) ++zeros;
+    EXPECT_EQ(zeros, m.Samples.size()) << "gain " << row.gain << ": an earlier take shows";
+  }
 }
 
 TEST_F(IntakeTest, LongPauseEndsTheTakeKeepingThreeHundredQuietSamples) {
