@@ -17,9 +17,9 @@
 #include <utility>
 #include <vector>
 
-#include "engine/instruction_set.h"
 #include "engine/literal_model.h"
 #include "engine/tarvo_alg1.h"
+#include "instruction_set_names.h"
 #include "platform/error.h"
 #include "platform/memory_file_system.h"
 
@@ -262,13 +262,6 @@ TEST_P(FastLiteralAgreementTest, EngineAndLiteralModelAgreeOnGeneratedTakes) {
   EXPECT_GT(hits.step_of_three, 1000);
 }
 
-INSTANTIATE_TEST_SUITE_P(EachInstructionSet, FastLiteralAgreementTest,
-                         testing::Values(Tarvo_alg1::InstructionSet::kBaseline,
-                                         Tarvo_alg1::InstructionSet::kAvx2),
-                         [](const auto& param_info) {
-                           return param_info.param == Tarvo_alg1::InstructionSet::kAvx2
-                                      ? "Avx2"
-                                      : "Baseline";
-                         });
+PELLIX_INSTANTIATE_FOR_EACH_INSTRUCTION_SET(FastLiteralAgreementTest);
 
 }  // namespace

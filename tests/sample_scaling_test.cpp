@@ -9,8 +9,8 @@
 #include <limits>
 #include <optional>
 
-#include "engine/instruction_set.h"
 #include "engine/sample_scaling.h"
+#include "instruction_set_names.h"
 
 namespace {
 
@@ -71,10 +71,6 @@ TEST_P(SampleScalingTest, GainsTheIntegerRuleCannotReproduceAreRefused) {
   EXPECT_EQ(Tarvo_alg1::WholeGainFor(5, off_by_one), std::nullopt);
 }
 
-INSTANTIATE_TEST_SUITE_P(EachInstructionSet, SampleScalingTest,
-                         testing::Values(InstructionSet::kBaseline, InstructionSet::kAvx2),
-                         [](const auto& param_info) {
-                           return param_info.param == InstructionSet::kAvx2 ? "Avx2" : "Baseline";
-                         });
+PELLIX_INSTANTIATE_FOR_EACH_INSTRUCTION_SET(SampleScalingTest);
 
 }  // namespace
