@@ -14,6 +14,7 @@
 
 #include "engine/instruction_set.h"
 #include "host/audio/recording_levels.h"
+#include "instruction_set_names.h"
 
 namespace pellix {
 namespace {
@@ -126,9 +127,7 @@ class RecordingLevelsPathTest : public ::testing::TestWithParam<Tarvo_alg1::Inst
   void TearDown() override { Tarvo_alg1::LimitInstructionSet(Tarvo_alg1::InstructionSet::kAvx2); }
 };
 
-INSTANTIATE_TEST_SUITE_P(InstructionSets, RecordingLevelsPathTest,
-                         ::testing::Values(Tarvo_alg1::InstructionSet::kBaseline,
-                                           Tarvo_alg1::InstructionSet::kAvx2));
+PELLIX_INSTANTIATE_FOR_EACH_INSTRUCTION_SET(RecordingLevelsPathTest);
 
 TEST_P(RecordingLevelsPathTest, EveryPathGivesTheFiguresOfTheValuesInOrder) {
   // Two million loud frames sum their squares past 2^21, where adding them in another order
