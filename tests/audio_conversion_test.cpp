@@ -518,6 +518,110 @@ TEST_F(ConversionTest, AnHourLongTakeIsPreparedFromItsWindow) {
   EXPECT_FALSE(fs::exists(take.sample_file));  // held in memory, never written
 }
 
+// Recordings of 16 bits or fewer are read as whole numbers and handed on as floats; the same
+// sound stored as floating point is read as doubles. Both must give the same samples, length
+// and levels to the bit.
+TEST_F(ConversionTest, WholeNumberAndFloatRecordingsOfOneSoundConvertAlike) {
+  struct Row {
+    const char* name;
+    std::uint16_t bits;
+    std::uint32_t rate;
+    std::uint16_t channels;
+  };
+  const std::vector<Row> rows = {
+      {"stereo 16-bit at 44100 Hz", 16, 44100, 2},
+      {"mono 16-bit at 22050 Hz", 16, 22050, 1},
+      {"mono 16-bit at 11025 Hz, not resampled", 16, 11025, 1},
+      {"stereo 8-bit at 8000 Hz", 8, 8000, 2},
+  };
+  for (const Row& row : rows) {
+    Bytes pcm;
+    std::vector<double> values;
+    std::uint32_t seed = 5;
+    for (std::uint32_t i = 0; i < 3 * row.rate * row.channels; ++i) {  // 3 s: past the window
+      seed = seed * 1664525u + 1013904223u;
+      const int whole = i % 50 == 0 ? -32768 : static_cast<int>(seed >> 16) - 32768;
+      if (row.bits == 16) {
+        Put16(pcm, static_cast<std::uint16_t>(whole));
+        values.push_back(whole / 32768.0);
+      } else {
+        pcm.push_back(static_cast<std::uint8_t>(whole / 256 + 128));
+        values.push_back(whole / 256 / 128.0);
+      }
+    }
+    WriteBytes(At("whole.wav"), Wav(row.rate, row.channels, row.bits, pcm));
+    WriteSound(At("float.wav"), SF_FORMAT_WAV | SF_FORMAT_FLOAT, static_cast<int>(row.rate),
+               row.channels, values);
+    for (std::size_t keep : {kWholeRecording, kSampleWindow}) {
+      RecordingLevels whole_levels;
+      RecordingLevels float_levels;
+      const ConvertedRecording whole =
+          ConvertToSamples(At("whole.wav"), kDefaultSampleRate, keep, &whole_levels);
+      const ConvertedRecording floats =
+          ConvertToSamples(At("float.wav"), kDefaultSampleRate, keep, &float_levels);
+      EXPECT_EQ(whole.samples, floats.samples) << row.name;
+      EXPECT_EQ(whole.total_samples, floats.total_samples) << row.name;
+      EXPECT_EQ(whole_levels.Figures().rms_dbfs, float_levels.Figures().rms_dbfs) << row.name;
+      EXPECT_EQ(whole_levels.Figures().peak_dbfs, float_levels.Figures().peak_dbfs) << row.name;
+      EXPECT_EQ(whole_levels.Figures().clipped_share, float_levels.Figures().clipped_share)
+          << row.name;
+    }
+  }
+}
+
+// A take is a sample file by its name or by its first bytes, read from the one open of it;
+// what cannot be read is reported under the name's kind of file.
+TEST_F(ConversionTest, ATakeIsASampleFileByNameOrSignature) {
+  Bytes header{'P', 'L', 'X', 'S', 'M', 'P', '0', '1', 0x11, 0x2B, 0, 0, 3, 0, 0, 0};
+  header.resize(kSampleFileHeaderSize, 0);
+  Bytes signed_take = header;
+  signed_take.insert(signed_take.end(), {130, 120, 0, 99});  // the intake stops at the 0
+  const Bytes wav = Wav(11025, 1, 8, Bytes{128, 160, 96});
+  fs::create_directory(At("folder.wav"));
+  struct Row {
+    const char* name;
+    std::optional<Bytes> bytes;  // none: no such file
+    bool sample_file;            // used as it is, not converted
+    Bytes window;
+    int error;  // 0: prepared
+    const char* message;
+  };
+  const std::vector<Row> rows = {
+      {"signed.dat", signed_take, true, {130, 120}, 0, ""},
+      {"signed.wav", signed_take, true, {130, 120}, 0, ""},
+      {"plain.wav", wav, false, {128, 160, 96}, 0, ""},
+      {"wave.smp", wav, true, {}, 0, ""},  // by its name: 49 header bytes skipped, none left
+      {"cut.dat",
+       Bytes(header.begin(), header.begin() + 20),
+       false,
+       {},
+       kInvalidFileFormat,
+       "ends inside its header"},
+      {"empty.wav", Bytes{}, false, {}, kInvalidFileFormat, "is empty"},
+      {"empty.smp", Bytes{}, true, {}, 0, ""},
+      {"missing.wav", std::nullopt, false, {}, kFileNotFound, "cannot open recording"},
+      {"missing.smp", std::nullopt, true, {}, kFileNotFound, "cannot open sample file"},
+      {"folder.wav", std::nullopt, false, {}, kPathFileAccessError, "it is a directory"},
+  };
+  analysis::SampleSource source;
+  for (const Row& row : rows) {
+    if (row.bytes) WriteBytes(At(row.name), *row.bytes);
+    if (row.error != 0) {
+      const std::string message = ErrorOf(
+          [&] {
+            source.Prepare({At(row.name), row.name});
+          },
+          row.error);
+      EXPECT_NE(message.find(row.message), std::string::npos) << row.name << ": " << message;
+      continue;
+    }
+    const analysis::PreparedTake take = source.Prepare({At(row.name), row.name});
+    EXPECT_EQ(take.sample_file == At(row.name), row.sample_file) << row.name;
+    EXPECT_EQ(take.converted.empty(), row.sample_file) << row.name;
+    EXPECT_EQ(take.window, row.window) << row.name;
+  }
+}
+
 // ---- Scratch folder ----
 
 using ScratchFolderTest = AudioTest;

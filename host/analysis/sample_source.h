@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "host/analysis/manifest.h"
+#include "host/audio/input_file.h"
 #include "host/audio/recording_levels.h"
 #include "host/audio/sample_file.h"
 #include "host/audio/scratch_folder.h"
@@ -44,6 +45,7 @@ class SampleSource {
   void Clear() noexcept;
 
  private:
+  static PreparedTake PrepareSampleFile(const InputFile& file, const std::filesystem::path& path);
   std::filesystem::path NewScratchFile(const std::filesystem::path& input);
 
   std::mutex mutex_;

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <limits>
@@ -17,11 +18,13 @@
 
 #include "host/audio/audio_error.h"
 #include "host/audio/input_file.h"
+#include "host/audio/lanes.h"
+#include "host/audio/mono_reader.h"
 
 namespace pellix {
 namespace {
 
-constexpr std::size_t kBlockFrames = 4096;
+constexpr std::size_t kBlockFrames = kMonoBlockFrames;
 
 struct SndfileCloser {
   void operator()(SNDFILE* file) const noexcept { sf_close(file); }
@@ -109,32 +112,53 @@ void RejectTruncated(std::uint64_t size, const ReadAtFunction& read_at, const st
   }
 }
 
-// One mono value (full scale -1 to 1) as an unsigned 8-bit sample centred on 128: rounded to
-// the nearest step, halves to even so that no direction is favoured, clipped to 1..255 (0
-// would end the take for the intake).
-// Clipping before rounding gives the same as after, the bounds being whole; and within them,
-// adding and taking away 2^52 rounds exactly as nearbyint does, without a library call.
-std::uint8_t Quantise(double value) noexcept {
-  if (std::isnan(value)) return 128;
+// Two mono values (full scale -1 to 1) as unsigned 8-bit samples centred on 128, in the low
+// bits of each lane: rounded to the nearest step, halves to even so that no direction is favoured,
+// clipped to 1..255 (0 would end the take for the intake); NaN is silence. Clipping before rounding
+// gives the same as after, the bounds being whole. Adding 2^52 then rounds to a whole number
+// exactly as nearbyint does, and leaves that number in the low bits.
+lanes::Masks QuantiseLanes(lanes::Lanes value) noexcept {
+  using lanes::Splat;
   constexpr double kRoundingShift = 4503599627370496.0;  // 2^52
-  const double level = std::clamp(128.0 + 128.0 * value, 1.0, 255.0);
-  return static_cast<std::uint8_t>((level + kRoundingShift) - kRoundingShift);
+  lanes::Lanes level = Splat(128.0) + Splat(128.0) * value;
+  level = lanes::Min(lanes::Max(level, Splat(1.0)), Splat(255.0));
+  level = lanes::Select(value == value, level, Splat(128.0));
+  return reinterpret_cast<lanes::Masks>(level + Splat(kRoundingShift));
+}
+
+// `count` mono values (doubles or floats) as 8-bit samples.
+template <typename Value>
+void Quantise(const Value* values, std::size_t count, std::uint8_t* out) noexcept {
+  constexpr std::size_t kStep = 2 * lanes::kWidth;
+  std::size_t i = 0;
+  for (; i + kStep <= count; i += kStep) {
+    lanes::StoreLowBytes(QuantiseLanes(lanes::Load(values + i)),
+                         QuantiseLanes(lanes::Load(values + i + lanes::kWidth)), out + i);
+  }
+  for (; i < count; ++i) {
+    out[i] = static_cast<std::uint8_t>(QuantiseLanes(lanes::LoadOne(values + i))[0]);
+  }
 }
 
 // Appends quantised samples, refusing to grow past what a sample file can count.
-void Append(std::vector<std::uint8_t>& out, const double* values, std::size_t count,
+template <typename Value>
+void Append(std::vector<std::uint8_t>& out, const Value* values, std::size_t count,
             const std::string& name) {
   if (out.size() + count > std::numeric_limits<std::uint32_t>::max()) throw TooLong(name);
   const std::size_t at = out.size();
   out.resize(at + count);
-  std::transform(values, values + count, out.begin() + static_cast<std::ptrdiff_t>(at), Quantise);
+  Quantise(values, count, out.data() + at);
 }
 
-// Streams mono values through libsoxr at high quality, appending the quantised output.
+// Streams mono values through libsoxr at high quality, appending the quantised output. The
+// values come as doubles or, when they are whole multiples of 2^-16 of full scale, as floats,
+// which hold them exactly: either way the filter is handed the same numbers.
 class Resampler {
  public:
-  Resampler(int from, std::uint32_t to, const std::string& name) : from_(from), to_(to) {
-    const soxr_io_spec_t io = soxr_io_spec(SOXR_FLOAT64_I, SOXR_FLOAT64_I);
+  Resampler(int from, std::uint32_t to, bool floats, const std::string& name)
+      : from_(from), to_(to), floats_(floats) {
+    const soxr_io_spec_t io =
+        soxr_io_spec(floats ? SOXR_FLOAT32_I : SOXR_FLOAT64_I, SOXR_FLOAT64_I);
     const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_HQ, 0);
     // One thread: the same input gives the same samples on every machine.
     const soxr_runtime_spec_t runtime = soxr_runtime_spec(1);
@@ -155,9 +179,10 @@ class Resampler {
   // Ready for a new recording, as if just made.
   void Restart(const std::string& name) { Check(soxr_clear(soxr_.get()), name); }
 
-  // Feeds `count` values.
-  void Feed(const double* in, std::size_t count, std::vector<std::uint8_t>& out,
+  // Feeds `count` values: floats when made for floats, doubles otherwise.
+  void Feed(const void* in, std::size_t count, std::vector<std::uint8_t>& out,
             const std::string& name) {
+    const std::size_t value_size = floats_ ? sizeof(float) : sizeof(double);
     while (count > 0) {
       std::size_t used = 0;
       std::size_t produced = 0;
@@ -165,7 +190,7 @@ class Resampler {
             name);
       Append(out, block_.data(), produced, name);
       if (used == 0 && produced == 0) Check("the resampler made no progress", name);
-      in += used;
+      in = static_cast<const std::byte*>(in) + used * value_size;
       count -= used;
     }
   }
@@ -191,28 +216,28 @@ class Resampler {
   SoxrHandle soxr_;
   int from_;
   std::uint32_t to_;
+  bool floats_;
   std::vector<double> block_ = std::vector<double>(2 * kBlockFrames);
 };
 
-// What one thread's conversions reuse from recording to recording: libsoxr designs its filters
-// for each pair of rates, which costs more than resampling a short take, and large blocks
-// allocated and freed for every take keep the allocator handing pages back and forth.
+// What one thread's conversions reuse: libsoxr designs its filters for each pair of rates,
+// which costs more than resampling a short take.
 struct ThreadWorkspace {
-  std::unique_ptr<Resampler> resampler;
-  std::vector<double> interleaved;
-  std::vector<double> mono = std::vector<double>(kBlockFrames);
+  // One for floats, one for doubles.
+  std::array<std::unique_ptr<Resampler>, 2> resamplers;
 
   static ThreadWorkspace& Get() {
     thread_local ThreadWorkspace workspace;
     return workspace;
   }
 
-  Resampler& ResamplerFor(int from, std::uint32_t to, const std::string& name) {
+  Resampler& ResamplerFor(int from, std::uint32_t to, bool floats, const std::string& name) {
+    std::unique_ptr<Resampler>& resampler = resamplers[floats ? 1 : 0];
     if (resampler && resampler->Converts(from, to)) {
       resampler->Restart(name);
     } else {
       resampler.reset();
-      resampler = std::make_unique<Resampler>(from, to, name);
+      resampler = std::make_unique<Resampler>(from, to, floats, name);
     }
     return *resampler;
   }
@@ -273,9 +298,10 @@ ConvertedRecording Convert(SNDFILE* sound, const SF_INFO& info, const std::strin
   result.source_channels = info.channels;
   // A source already at the target rate is not filtered at all: its samples pass unchanged.
   const bool resampling = static_cast<std::uint32_t>(info.samplerate) != rate;
-  ThreadWorkspace& workspace = ThreadWorkspace::Get();
-  Resampler* const resampler =
-      resampling ? &workspace.ResamplerFor(info.samplerate, rate, name) : nullptr;
+  MonoReader reader(sound, info, levels);
+  Resampler* const resampler = resampling ? &ThreadWorkspace::Get().ResamplerFor(
+                                                info.samplerate, rate, reader.floats(), name)
+                                          : nullptr;
   const std::uint64_t announced = resampling
                                       ? Resampler::OutputLength(info.frames, info.samplerate, rate)
                                       : static_cast<std::uint64_t>(info.frames);
@@ -283,55 +309,26 @@ ConvertedRecording Convert(SNDFILE* sound, const SF_INFO& info, const std::strin
   result.samples.reserve(static_cast<std::size_t>(
       std::min({announced + kBlockFrames, std::uint64_t{keep}, kLargestReservation})));
 
-  const auto channels = static_cast<std::size_t>(info.channels);
-  std::vector<double>& interleaved = workspace.interleaved;
-  std::vector<double>& mono = workspace.mono;
-  if (interleaved.size() < kBlockFrames * channels) interleaved.resize(kBlockFrames * channels);
-  std::int64_t frames = 0;
-  // Reads the next block into `mono`, mixed down and added to the levels; 0 at the end.
-  auto read_mono = [&]() -> std::size_t {
-    const sf_count_t got =
-        sf_readf_double(sound, interleaved.data(), static_cast<sf_count_t>(kBlockFrames));
-    if (got <= 0) return 0;
-    const auto count = static_cast<std::size_t>(got);
-    if (channels == 1) {
-      std::copy_n(interleaved.begin(), count, mono.begin());
-    } else if (channels == 2) {  // the usual case, in a loop the compiler vectorises
-      const double* pairs = interleaved.data();
-      for (std::size_t i = 0; i < count; ++i) {
-        mono[i] = (0.0 + pairs[2 * i] + pairs[2 * i + 1]) * 0.5;
-      }
-    } else {
-      // Dividing by a power of two and multiplying by its inverse round the same exact value,
-      // so they agree to the bit; the multiplication is many times quicker.
-      const auto divisor = static_cast<double>(channels);
-      const bool power_of_two = (channels & (channels - 1)) == 0;
-      const double inverse = 1.0 / divisor;
-      for (std::size_t i = 0; i < count; ++i) {
-        double sum = 0;
-        const double* frame = interleaved.data() + i * channels;
-        for (std::size_t c = 0; c < channels; ++c) sum += frame[c];
-        mono[i] = power_of_two ? sum * inverse : sum / divisor;
-      }
-    }
-    if (levels != nullptr) levels->Add(std::span(mono.data(), count));
-    frames += got;
-    return count;
-  };
   while (result.samples.size() < keep) {
-    const std::size_t count = read_mono();
+    const std::size_t count = reader.Read(true);
     if (count == 0) break;
     if (resampling) {
-      resampler->Feed(mono.data(), count, result.samples, name);
+      resampler->Feed(reader.floats() ? static_cast<const void*>(reader.mono_floats())
+                                      : static_cast<const void*>(reader.mono()),
+                      count, result.samples, name);
+    } else if (reader.floats()) {
+      Append(result.samples, reader.mono_floats(), count, name);
     } else {
-      Append(result.samples, mono.data(), count, name);
+      Append(result.samples, reader.mono(), count, name);
     }
   }
+  std::int64_t frames = reader.frames();
   const bool stopped = result.samples.size() >= keep && frames < info.frames;
   // The levels are of the whole recording: the rest is read for them, though not converted.
   if (stopped && levels != nullptr) {
-    while (read_mono() > 0) {
+    while (reader.Read(false) > 0) {
     }
+    frames = reader.frames();
   }
   if (sf_error(sound) != SF_ERR_NO_ERROR) {
     throw InvalidRecording(name, std::string("is damaged: ") + sf_strerror(sound));
@@ -389,9 +386,14 @@ struct MemoryRecording {
 
 ConvertedRecording ConvertToSamples(const std::filesystem::path& input, std::uint32_t rate,
                                     std::size_t keep, RecordingLevels* levels) {
+  RejectTargetRateZero(rate, input.string());
+  return ConvertToSamples(OpenInputFile(input, "recording"), input, rate, keep, levels);
+}
+
+ConvertedRecording ConvertToSamples(const InputFile& file, const std::filesystem::path& input,
+                                    std::uint32_t rate, std::size_t keep, RecordingLevels* levels) {
   const std::string name = input.string();
   RejectTargetRateZero(rate, name);
-  InputFile file = OpenInputFile(input, "recording");
   if (file.size == 0) throw InvalidRecording(name, "is empty");
   RejectTruncated(
       file.size,

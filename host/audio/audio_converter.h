@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "host/audio/audio_error.h"
+#include "host/audio/input_file.h"
 #include "host/audio/recording_levels.h"
 #include "host/audio/sample_file.h"
 #include "host/audio/scratch_folder.h"
@@ -68,6 +69,13 @@ struct ConvertedRecording {
 // When `levels` is given, every mono value of the whole recording is added to it: past `keep`
 // samples the rest is still read for it, though not resampled.
 ConvertedRecording ConvertToSamples(const std::filesystem::path& input,
+                                    std::uint32_t rate = kDefaultSampleRate,
+                                    std::size_t keep = kWholeRecording,
+                                    RecordingLevels* levels = nullptr);
+
+// ConvertToSamples for the recording `file`, opened from `input` with OpenInputFile and read
+// from its start. Errors as ConvertToSamples, but for those of opening it.
+ConvertedRecording ConvertToSamples(const InputFile& file, const std::filesystem::path& input,
                                     std::uint32_t rate = kDefaultSampleRate,
                                     std::size_t keep = kWholeRecording,
                                     RecordingLevels* levels = nullptr);

@@ -85,10 +85,13 @@ PitchFigures TrackPitch(std::span<const std::uint8_t> samples, std::uint32_t rat
   std::vector<double> voiced;
   const std::size_t warmup = kFrameSize / kHopSize - 1;
   std::size_t hops = 0;
+  // (s - 128) / 128 is exact in any floating type, and multiplying by 1/128, a power of two,
+  // gives it as dividing does, many values at a time.
+  constexpr auto kStep = static_cast<smpl_t>(1.0 / 128.0);
+  smpl_t* const values = hop->data;
   for (std::size_t start = 0; start + kHopSize <= samples.size(); start += kHopSize, ++hops) {
-    for (uint_t i = 0; i < kHopSize; ++i) {
-      hop->data[i] = static_cast<smpl_t>((samples[start + i] - 128) / 128.0);
-    }
+    const std::uint8_t* const from = samples.data() + start;
+    for (uint_t i = 0; i < kHopSize; ++i) values[i] = static_cast<smpl_t>(from[i] - 128) * kStep;
     aubio->pitch_do(tracker.get(), hop.get(), out.get());
     if (hops < warmup) continue;
     ++figures.frames;

@@ -3,6 +3,7 @@
 // costs one pass over what is read anyway and never asks for more of the file.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 
@@ -24,16 +25,26 @@ class RecordingLevels {
  public:
   // Mono values, full scale -1 to 1.
   void Add(std::span<const double> mono) noexcept;
+  // 16-bit whole numbers s of one channel (the mono value s / 32768) or, when `stereo`, of
+  // two interleaved (the mono value the average (l + r) / 65536 of a pair): the same figures
+  // as Add of those mono values, to the bit. When `mono` is given, the mono values are written
+  // there as floats (which hold them exactly), sparing the caller a second pass to mix down.
+  void AddWhole16(std::span<const std::int16_t> samples, bool stereo,
+                  float* mono = nullptr) noexcept;
   // 8-bit samples centred on 128, as a sample file holds them.
   void AddSamples(std::span<const std::uint8_t> samples) noexcept;
 
   LevelFigures Figures() const noexcept;
 
  private:
-  void AddValue(double value) noexcept;
+  // Values the lanes of AddBlock take at a time.
+  static constexpr std::size_t kBlock = 4096;
+  void AddBlock(std::span<const double> mono) noexcept;
+  void AddWhole16Block(std::span<const std::int16_t> samples, bool stereo, float* mono) noexcept;
 
   double peak_ = 0;
   double sum_squares_ = 0;
+  bool exact_squares_ = true;  // sum_squares_ is exact: no sum so far has been rounded
   std::uint64_t clipped_ = 0;
   std::uint64_t count_ = 0;
 };

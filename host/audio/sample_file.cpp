@@ -7,7 +7,6 @@
 #include <string_view>
 
 #include "host/audio/audio_error.h"
-#include "host/audio/input_file.h"
 #include "platform/atomic_file.h"
 #include "platform/file_error.h"
 
@@ -22,22 +21,6 @@ std::uint32_t GetLittleEndian32(const std::uint8_t* in) noexcept {
   std::uint32_t value = 0;
   for (int i = 3; i >= 0; --i) value = (value << 8) | in[i];
   return value;
-}
-
-// The header of an open file, or nothing when it lacks the signature.
-std::optional<SampleFileHeader> ReadHeader(const InputFile& file,
-                                           const std::filesystem::path& path) {
-  std::array<std::uint8_t, kSampleFileHeaderSize> bytes{};
-  std::size_t got = ReadAt(file, 0, bytes, path);
-  if (got < kSampleFileSignature.size() ||
-      !std::equal(kSampleFileSignature.begin(), kSampleFileSignature.end(), bytes.begin())) {
-    return std::nullopt;
-  }
-  if (got < bytes.size()) {
-    throw AudioError(kInvalidFileFormat,
-                     "sample file '" + path.string() + "' ends inside its header");
-  }
-  return SampleFileHeader{GetLittleEndian32(&bytes[8]), GetLittleEndian32(&bytes[12])};
 }
 
 }  // namespace
@@ -82,13 +65,15 @@ std::vector<std::uint8_t> EncodeSampleFile(std::uint32_t rate,
   return bytes;
 }
 
-bool IsSampleFile(const std::filesystem::path& path) noexcept {
+bool HasSampleFileName(const std::filesystem::path& path) {
+  std::string extension = path.extension().string();
+  std::transform(extension.begin(), extension.end(), extension.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return extension == ".smp";
+}
+
+bool HasSampleFileSignature(const InputFile& file, const std::filesystem::path& path) noexcept {
   try {
-    std::string extension = path.extension().string();
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    if (extension == ".smp") return true;
-    InputFile file = OpenInputFile(path, "sample file");
     std::array<std::uint8_t, kSampleFileSignature.size()> start{};
     return ReadAt(file, 0, start, path) == start.size() &&
            std::equal(start.begin(), start.end(), kSampleFileSignature.begin());
@@ -97,13 +82,37 @@ bool IsSampleFile(const std::filesystem::path& path) noexcept {
   }
 }
 
+bool IsSampleFile(const std::filesystem::path& path) noexcept {
+  try {
+    return HasSampleFileName(path) ||
+           HasSampleFileSignature(OpenInputFile(path, "sample file"), path);
+  } catch (...) {
+    return false;
+  }
+}
+
+std::optional<SampleFileHeader> ReadSampleFileHeader(const InputFile& file,
+                                                     const std::filesystem::path& path) {
+  std::array<std::uint8_t, kSampleFileHeaderSize> bytes{};
+  std::size_t got = ReadAt(file, 0, bytes, path);
+  if (got < kSampleFileSignature.size() ||
+      !std::equal(kSampleFileSignature.begin(), kSampleFileSignature.end(), bytes.begin())) {
+    return std::nullopt;
+  }
+  if (got < bytes.size()) {
+    throw AudioError(kInvalidFileFormat,
+                     "sample file '" + path.string() + "' ends inside its header");
+  }
+  return SampleFileHeader{GetLittleEndian32(&bytes[8]), GetLittleEndian32(&bytes[12])};
+}
+
 std::optional<SampleFileHeader> ReadSampleFileHeader(const std::filesystem::path& path) {
-  return ReadHeader(OpenInputFile(path, "sample file"), path);
+  return ReadSampleFileHeader(OpenInputFile(path, "sample file"), path);
 }
 
 SampleFileContents ReadSampleFile(const std::filesystem::path& path) {
   InputFile file = OpenInputFile(path, "sample file");
-  std::optional<SampleFileHeader> header = ReadHeader(file, path);
+  std::optional<SampleFileHeader> header = ReadSampleFileHeader(file, path);
   if (!header) {
     throw AudioError(kInvalidFileFormat, "'" + path.string() +
                                              "' is not a sample file: it does not start with \"" +

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "host/audio/audio_error.h"
+#include "host/audio/input_file.h"
 
 namespace pellix {
 
@@ -63,10 +64,20 @@ void WriteSampleFile(const std::filesystem::path& path, std::uint32_t rate,
 // here, and whoever reads it next reports why.
 bool IsSampleFile(const std::filesystem::path& path) noexcept;
 
+// Whether `path` is named as a sample file: its name ends in ".smp" (in any case).
+bool HasSampleFileName(const std::filesystem::path& path);
+
+// Whether the open `file` starts with the signature. Never throws: a file that cannot be read
+// does not, and whoever reads it next reports why.
+bool HasSampleFileSignature(const InputFile& file, const std::filesystem::path& path) noexcept;
+
 // The header of the sample file at `path`, or nothing when the file does not start with the
 // signature. Errors (AudioError): 53, 70, 75 as for any file read; 321 when the file starts
 // with the signature but ends inside the header.
 std::optional<SampleFileHeader> ReadSampleFileHeader(const std::filesystem::path& path);
+// The same for a file already open (errors as for reading it).
+std::optional<SampleFileHeader> ReadSampleFileHeader(const InputFile& file,
+                                                     const std::filesystem::path& path);
 
 // Reads a whole sample file. Errors as ReadSampleFileHeader, and 321 when the file lacks the
 // signature or holds a different number of samples than its header counts.

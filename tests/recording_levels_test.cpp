@@ -1,0 +1,205 @@
+// Recording levels: the peak, RMS and clipped share of a recording's mono values, the same to
+// the bit whichever way the values arrive (doubles, or 16-bit whole numbers of one or two
+// channels) and however they are split into calls.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <span>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "engine/instruction_set.h"
+#include "host/audio/recording_levels.h"
+#include "instruction_set_names.h"
+
+namespace pellix {
+namespace {
+
+// The figures as they are defined: every value in order, NaN as silence, the squares added
+// one by one.
+LevelFigures Literal(const std::vector<double>& mono) {
+  double peak = 0;
+  double squares = 0;
+  std::uint64_t clipped = 0;
+  for (double value : mono) {
+    if (std::isnan(value)) value = 0;
+    peak = std::max(peak, std::fabs(value));
+    squares += value * value;
+    if (std::fabs(value) >= kClippedLevel) ++clipped;
+  }
+  const auto count = static_cast<double>(mono.size());
+  auto decibels = [](double x) {
+    return x > 0 ? 20 * std::log10(x) : -std::numeric_limits<double>::infinity();
+  };
+  return {decibels(peak), decibels(mono.empty() ? 0 : std::sqrt(squares / count)),
+          mono.empty() ? 0 : static_cast<double>(clipped) / count, mono.size()};
+}
+
+void ExpectSame(const LevelFigures& got, const LevelFigures& want, const std::string& what) {
+  EXPECT_EQ(got.peak_dbfs, want.peak_dbfs) << what;
+  EXPECT_EQ(got.rms_dbfs, want.rms_dbfs) << what;
+  EXPECT_EQ(got.clipped_share, want.clipped_share) << what;
+  EXPECT_EQ(got.samples, want.samples) << what;
+}
+
+// The mono values of 16-bit frames: s / 32768, or (l + r) / 65536 for a pair.
+std::vector<double> Mono(const std::vector<std::int16_t>& samples, bool stereo) {
+  std::vector<double> mono;
+  for (std::size_t i = 0; i < samples.size(); i += stereo ? 2 : 1) {
+    mono.push_back(stereo ? (samples[i] + samples[i + 1]) / 65536.0 : samples[i] / 32768.0);
+  }
+  return mono;
+}
+
+// Deterministic speech-like noise, with the extremes of the scale sprinkled in.
+std::vector<std::int16_t> Noise(std::size_t count, std::uint32_t seed) {
+  std::vector<std::int16_t> out(count);
+  for (std::size_t i = 0; i < count; ++i) {
+    seed = seed * 1664525u + 1013904223u;
+    out[i] = static_cast<std::int16_t>(seed >> 16);
+    if (i % 97 == 0) out[i] = -32768;
+    if (i % 89 == 0) out[i] = 32767;
+  }
+  return out;
+}
+
+TEST(RecordingLevelsTest, FiguresOfKnownFrames) {
+  struct Row {
+    const char* what;
+    std::vector<std::int16_t> samples;
+    bool stereo;
+    double peak_dbfs;
+    double rms_dbfs;
+    double clipped_share;
+  };
+  const double kHalf = -6.020599913279624;  // 20 log10(1/2)
+  const std::vector<Row> rows = {
+      {"half scale in both channels", {16384, 16384, -16384, -16384}, true, kHalf, kHalf, 0},
+      {"opposed channels cancel",
+       {16384, -16384, 8192, -8192},
+       true,
+       -std::numeric_limits<double>::infinity(),
+       -std::numeric_limits<double>::infinity(),
+       0},
+      // 64880 / 65536 = 0.989990234375 stays below 0.99; 64881 / 65536 = 0.99000549... is at it.
+      {"just below and at the clipping level",
+       {32440, 32440, 32440, 32441},
+       true,
+       20 * std::log10(64881 / 65536.0),
+       10 * std::log10((64880.0 * 64880 + 64881.0 * 64881) / 2 / 65536 / 65536),
+       0.5},
+      {"the most negative pair is full scale",
+       {-32768, -32768, 0, 0},
+       true,
+       0,
+       10 * std::log10(0.5),
+       0.5},
+      {"one channel: -32768 is full scale",
+       {-32768, 16384, 0, 0},
+       false,
+       0,
+       10 * std::log10((1 + 0.25) / 4),
+       0.25},
+  };
+  for (const Row& row : rows) {
+    RecordingLevels levels;
+    levels.AddWhole16(row.samples, row.stereo);
+    const LevelFigures figures = levels.Figures();
+    auto near = [](double got, double want) {
+      return got == want || std::fabs(got - want) < 1e-9;  // -inf for silence
+    };
+    EXPECT_PRED2(near, figures.peak_dbfs, row.peak_dbfs) << row.what;
+    EXPECT_PRED2(near, figures.rms_dbfs, row.rms_dbfs) << row.what;
+    EXPECT_EQ(figures.clipped_share, row.clipped_share) << row.what;
+  }
+}
+
+// Whole numbers take a quicker path than doubles (with an AVX2 form where the processor has
+// it), and both sum in lanes when that is exact: every way must give the figures of adding
+// the values one by one.
+class RecordingLevelsPathTest : public ::testing::TestWithParam<Tarvo_alg1::InstructionSet> {
+ protected:
+  void SetUp() override { Tarvo_alg1::LimitInstructionSet(GetParam()); }
+  void TearDown() override { Tarvo_alg1::LimitInstructionSet(Tarvo_alg1::InstructionSet::kAvx2); }
+};
+
+PELLIX_INSTANTIATE_FOR_EACH_INSTRUCTION_SET(RecordingLevelsPathTest);
+
+TEST_P(RecordingLevelsPathTest, EveryPathGivesTheFiguresOfTheValuesInOrder) {
+  // Two million loud frames sum their squares past 2^21, where adding them in another order
+  // rounds differently (their odd units square to odd multiples of 2^-32): from there the
+  // values are added one by one.
+  std::vector<std::int16_t> loud(2 * ((std::size_t{1} << 21) + 50000));
+  for (std::size_t i = 0; i < loud.size(); i += 2) {
+    const bool low = (i / 6) % 2 == 0;
+    loud[i] = low ? -32768 : 32767;
+    loud[i + 1] = low ? -32767 : 32766;
+  }
+  struct Row {
+    const char* what;
+    std::vector<std::int16_t> samples;
+    bool stereo;
+  };
+  const std::vector<Row> rows = {
+      {"stereo noise", Noise(2 * 10007, 1), true},
+      {"mono noise", Noise(9999, 2), false},
+      {"three frames", Noise(6, 3), true},
+      {"hours of loud sound", loud, true},
+  };
+  for (const Row& row : rows) {
+    const std::vector<double> mono = Mono(row.samples, row.stereo);
+    const LevelFigures want = Literal(mono);
+
+    RecordingLevels whole;
+    whole.AddWhole16(row.samples, row.stereo);
+    ExpectSame(whole.Figures(), want, std::string(row.what) + ", whole numbers at once");
+
+    RecordingLevels doubles;
+    doubles.Add(mono);
+    ExpectSame(doubles.Figures(), want, std::string(row.what) + ", doubles at once");
+
+    // In pieces of odd sizes, the mono values written out on the way.
+    RecordingLevels pieces;
+    std::vector<float> written(mono.size());
+    const std::size_t channels = row.stereo ? 2 : 1;
+    std::span<const std::int16_t> rest(row.samples);
+    float* out = written.data();
+    for (std::size_t piece = 1; !rest.empty(); piece = piece * 3 + 1) {
+      const std::size_t count = std::min(rest.size(), channels * piece);
+      pieces.AddWhole16(rest.first(count), row.stereo, out);
+      rest = rest.subspan(count);
+      out += count / channels;
+    }
+    ExpectSame(pieces.Figures(), want, std::string(row.what) + ", whole numbers in pieces");
+    EXPECT_TRUE(std::equal(mono.begin(), mono.end(), written.begin())) << row.what;
+  }
+}
+
+TEST(RecordingLevelsTest, DoublesOfAnyKindGiveTheFiguresOfTheValuesInOrder) {
+  std::vector<double> fine;  // not whole multiples of 2^-16: their squares round
+  for (int i = 0; i < 9000; ++i) fine.push_back(std::sin(i * 0.1) * 0.7);
+  std::vector<double> odd = {
+      0.25, std::nan(""), -0.5, 0.995, -std::numeric_limits<double>::infinity(), 0.0};
+  std::vector<double> mixed = Mono(Noise(8192, 4), false);  // whole at first, then fine
+  mixed.insert(mixed.end(), fine.begin(), fine.end());
+  for (const auto& [what, values] :
+       {std::pair{"fine", fine}, std::pair{"odd", odd}, std::pair{"mixed", mixed}}) {
+    RecordingLevels levels;
+    levels.Add(values);
+    ExpectSame(levels.Figures(), Literal(values), what);
+  }
+}
+
+TEST(RecordingLevelsTest, EightBitSamplesAreTheirValuesAroundTheMiddle) {
+  const std::vector<std::uint8_t> samples = {128, 255, 1, 0, 192};
+  RecordingLevels levels;
+  levels.AddSamples(samples);
+  ExpectSame(levels.Figures(), Literal({0, 127 / 128.0, -127 / 128.0, -1, 0.5}), "8-bit");
+}
+
+}  // namespace
+}  // namespace pellix
