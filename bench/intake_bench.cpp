@@ -10,6 +10,7 @@
 #include <string>
 
 #include "bench/speech_take.h"
+#include "engine/instruction_set.h"
 #include "engine/tarvo_alg1.h"
 
 namespace {
@@ -35,7 +36,10 @@ void BM_RawRead(benchmark::State& state) {
 }
 BENCHMARK(BM_RawRead);
 
+// Argument 0: the baseline vector loops; 1: the widest this processor has.
 void BM_LoadAndScan(benchmark::State& state) {
+  Tarvo_alg1::LimitInstructionSet(state.range(0) == 0 ? Tarvo_alg1::InstructionSet::kBaseline
+                                                      : Tarvo_alg1::InstructionSet::kAvx2);
   auto& m = Tarvo_alg1::Shared();
   for (auto _ : state) {
     // As Check sets them: the panel's automatic gain and border, the default jump limits.
@@ -51,12 +55,13 @@ void BM_LoadAndScan(benchmark::State& state) {
   if (m.SampleCount < 20500 || m.AvgJumpLen == 0) {
     state.SkipWithError("the take is not long and usable");
   }
+  Tarvo_alg1::LimitInstructionSet(Tarvo_alg1::InstructionSet::kAvx2);
   state.counters["SampleCount"] = m.SampleCount;
   state.counters["Gain"] = m.Gain;
   state.counters["ThornRate"] = m.ThornRate;
   state.counters["JumpRate"] = m.JumpRate;
   state.counters["AvgJumpLen"] = m.AvgJumpLen;
 }
-BENCHMARK(BM_LoadAndScan);
+BENCHMARK(BM_LoadAndScan)->Arg(0)->Arg(1);
 
 }  // namespace
