@@ -4,6 +4,11 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <iterator>
+
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
 #include "engine/instruction_set.h"
 #include "platform/error.h"
@@ -122,6 +127,84 @@ struct RunCensus {
   }
 }
 
+#if defined(__x86_64__)
+// Four words' population counts at once: a table of the counts of 4-bit values, looked up for
+// both halves of every byte, then the bytes of each word summed.
+__attribute__((target("avx2"))) __m256i WordPopcounts(__m256i words) noexcept {
+  const __m256i nibble_counts = _mm256_setr_epi8(0, 1, 1, 2, 1, 2, 2, 3, 1, 2, 2, 3, 2, 3, 3, 4, 0,
+                                                 1, 1, 2, 1, 2, 2, 3, 1, 2, 2, 3, 2, 3, 3, 4);
+  const __m256i low_nibbles = _mm256_set1_epi8(0x0F);
+  const __m256i low = _mm256_and_si256(words, low_nibbles);
+  const __m256i high = _mm256_and_si256(_mm256_srli_epi16(words, 4), low_nibbles);
+  const __m256i bytes = _mm256_add_epi8(_mm256_shuffle_epi8(nibble_counts, low),
+                                        _mm256_shuffle_epi8(nibble_counts, high));
+  return _mm256_sad_epu8(bytes, _mm256_setzero_si256());
+}
+
+// TakeRunCensus four words at a time.
+__attribute__((target("avx2"))) void TakeRunCensusAvx2(const PositionBits& nonflat,
+                                                       const PositionBits& run_ends,
+                                                       std::size_t last_end, std::size_t shortest,
+                                                       std::size_t longest,
+                                                       RunCensus& census) noexcept {
+  constexpr std::size_t kGroup = 4;
+  constexpr std::size_t kPadded = kWords + kGroup;
+  const std::size_t last_word = last_end >> 6;
+  // flat[w + 2] is the flat positions of word w; the two words before word 0 are stops, as is
+  // position 0. ends[w] is word w's run ends from position 2 to last_end.
+  alignas(32) std::array<std::uint64_t, kPadded + 2> flat{};
+  alignas(32) std::array<std::uint64_t, kPadded> ends{};
+  alignas(32) std::array<std::uint64_t, kPadded> counted{};
+  for (std::size_t w = 0; w <= last_word; ++w) {
+    flat[w + 2] = ~nonflat[w];
+    ends[w] = run_ends[w];
+  }
+  flat[2] &= ~std::uint64_t{1};
+  ends[0] &= ~std::uint64_t{3};
+  ends[last_word] &= ~std::uint64_t{0} >> (63 - (last_end & 63));
+
+  __m256i at_least[kLongestRun + 2];
+  std::fill(std::begin(at_least), std::end(at_least), _mm256_setzero_si256());
+  std::size_t reached = 1;
+  for (std::size_t w = 0; w <= last_word; w += kGroup) {
+    __m256i runs = _mm256_load_si256(reinterpret_cast<const __m256i*>(ends.data() + w));
+    if (_mm256_testz_si256(runs, runs) != 0) continue;
+    const __m256i f0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(flat.data() + w + 2));
+    const __m256i f1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(flat.data() + w + 1));
+    const __m256i f2 = _mm256_load_si256(reinterpret_cast<const __m256i*>(flat.data() + w));
+    at_least[1] = _mm256_add_epi64(at_least[1], WordPopcounts(runs));
+    __m256i from_shortest = shortest == 1 ? runs : _mm256_setzero_si256();
+    __m256i past_longest = _mm256_setzero_si256();
+    for (std::size_t L = 2; L <= longest + 1; ++L) {
+      __m256i shifted;
+      if (L < 64) {
+        shifted = _mm256_or_si256(
+            _mm256_sll_epi64(f0, _mm_cvtsi64_si128(static_cast<long long>(L))),
+            _mm256_srl_epi64(f1, _mm_cvtsi64_si128(static_cast<long long>(64 - L))));
+      } else {
+        shifted = _mm256_or_si256(
+            _mm256_sll_epi64(f1, _mm_cvtsi64_si128(static_cast<long long>(L - 64))),
+            _mm256_srl_epi64(f2, _mm_cvtsi64_si128(static_cast<long long>(128 - L))));
+      }
+      runs = _mm256_and_si256(runs, shifted);
+      if (_mm256_testz_si256(runs, runs) != 0) break;
+      at_least[L] = _mm256_add_epi64(at_least[L], WordPopcounts(runs));
+      reached = std::max(reached, L);
+      if (L == shortest) from_shortest = runs;
+      if (L == longest + 1) past_longest = runs;
+    }
+    _mm256_store_si256(reinterpret_cast<__m256i*>(counted.data() + w),
+                       _mm256_andnot_si256(past_longest, from_shortest));
+  }
+  for (std::size_t L = 1; L <= reached; ++L) {
+    alignas(32) std::array<std::int64_t, kGroup> lanes;
+    _mm256_store_si256(reinterpret_cast<__m256i*>(lanes.data()), at_least[L]);
+    census.at_least[L] = lanes[0] + lanes[1] + lanes[2] + lanes[3];
+  }
+  std::copy_n(counted.begin(), kWords, census.counted_ends.begin());
+}
+#endif
+
 // The flic pass when no run longer than the histogram counts (MaxJump below 101), so that
 // nothing can fail: the runs are measured by census, and each flic's first run, when it began
 // at or before the flic's start, is measured again with the positions seen twice.
@@ -129,7 +212,7 @@ template <typename Repeated>
 [[gnu::always_inline]] inline void CountFlicsByCensus(
     const PositionBits& thorn, const PositionBits& nonflat, const PositionBits& after_nonflat,
     const PositionBits& after_flat, std::size_t flic, std::size_t last, Repeated repeated_positions,
-    JumpTally& tally, FlicPass& pass) {
+    JumpTally& tally, FlicPass& pass, bool wide) {
   std::size_t shortest = 1;
   while (shortest <= kLongestRun && tally.counted[shortest] == 0) ++shortest;
   std::size_t longest = kLongestRun;
@@ -138,7 +221,15 @@ template <typename Repeated>
   const std::size_t last_end = 1 + (last - 1) / flic * flic + flic;
   RunCensus census;
   if (shortest <= longest) {
+#if defined(__x86_64__)
+    if (wide) {
+      TakeRunCensusAvx2(nonflat, after_flat, last_end, shortest, longest, census);
+    } else {
+      TakeRunCensus(nonflat, after_flat, last_end, shortest, longest, census);
+    }
+#else
     TakeRunCensus(nonflat, after_flat, last_end, shortest, longest, census);
+#endif
     for (std::size_t L = shortest; L <= longest; ++L) {
       tally.bins[L][0] = census.at_least[L] - census.at_least[L + 1];
     }
@@ -177,7 +268,7 @@ template <typename Repeated>
 [[gnu::always_inline]] inline void CountFlicsBody(const PositionBits& thorn,
                                                   const PositionBits& nonflat, std::size_t flic,
                                                   std::size_t last, double MinJump, double MaxJump,
-                                                  FlicPass& pass) {
+                                                  FlicPass& pass, bool wide) {
   // A run ends at every position that is not flat. It has length 0 when the position seen
   // just before was not flat either; for the first position of a flic that is the same
   // position, seen as the last of the flic before (the scan's first position starts with a
@@ -207,7 +298,7 @@ template <typename Repeated>
   JumpTally tally(MinJump, MaxJump);
   if (!(MaxJump >= kLongestRun + 1)) {
     CountFlicsByCensus(thorn, nonflat, after_nonflat, after_flat, flic, last, repeated_positions,
-                       tally, pass);
+                       tally, pass, wide);
     return;
   }
   std::size_t& F = pass.F;
@@ -236,14 +327,14 @@ template <typename Repeated>
 
 void CountFlicsBaseline(const PositionBits& thorn, const PositionBits& nonflat, std::size_t flic,
                         std::size_t last, double MinJump, double MaxJump, FlicPass& pass) {
-  CountFlicsBody(thorn, nonflat, flic, last, MinJump, MaxJump, pass);
+  CountFlicsBody(thorn, nonflat, flic, last, MinJump, MaxJump, pass, false);
 }
 
 #if defined(__x86_64__)
 __attribute__((target("avx2,popcnt,bmi,bmi2,lzcnt"))) void CountFlicsAvx2(
     const PositionBits& thorn, const PositionBits& nonflat, std::size_t flic, std::size_t last,
     double MinJump, double MaxJump, FlicPass& pass) {
-  CountFlicsBody(thorn, nonflat, flic, last, MinJump, MaxJump, pass);
+  CountFlicsBody(thorn, nonflat, flic, last, MinJump, MaxJump, pass, true);
 }
 #endif
 
