@@ -7,26 +7,14 @@
 #include <cstdint>
 #include <string>
 
-#include "bench/speech_take.h"
+#include "bench/control_setup.h"
 #include "engine/tarvo_alg1.h"
 #include "platform/conversions.h"
 #include "shell/alg_v1s.h"
 
 namespace {
 
-using pellix::bench::TakePath;
-
-// Shortest jump 2, longest 30, background border 5, automatic gain: a host's usual settings.
-constexpr const char* kParameters = "000023000005000000";
-
-// A control set up as a host leaves it before its checks: initialised, calibrated on the take.
-void Calibrated(pellix::ALG_V1S& control) {
-  control.InitProperties();
-  control.put_DATAstr(kParameters);
-  control.Initalize();
-  control.put_DATAstr(TakePath());
-  control.Calibrate();
-}
+using pellix::bench::Calibrated;
 
 void BM_Check(benchmark::State& state) {
   pellix::ALG_V1S control;

@@ -5,20 +5,16 @@
 #include <string>
 
 #include "Pellix.h"
-#include "bench/speech_take.h"
+#include "bench/control_setup.h"
 #include "shell/alg_v1s.h"
 
 namespace {
 
-constexpr const char* kParameters = "000023000005000000";
+using pellix::bench::kParameters;
 
 void BM_CheckDirect(benchmark::State& state) {
   pellix::ALG_V1S control;
-  control.InitProperties();
-  control.put_DATAstr(kParameters);
-  control.Initalize();
-  control.put_DATAstr(pellix::bench::TakePath());
-  control.Calibrate();
+  pellix::bench::Calibrated(control);
   for (auto _ : state) {
     control.Check();
     benchmark::DoNotOptimize(control.panel().LBL_MSG.caption().data());

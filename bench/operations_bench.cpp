@@ -9,23 +9,20 @@
 #include <sstream>
 #include <string>
 
-#include "bench/speech_take.h"
+#include "bench/control_setup.h"
 #include "host/script/script_runner.h"
 #include "platform/json_property_bag.h"
 #include "shell/alg_v1s.h"
 
 namespace {
 
-using pellix::bench::TakePath;
-
-constexpr const char* kParameters = "000023000005000000";
+using pellix::bench::Calibrated;
+using pellix::bench::Initialised;
+using pellix::bench::kParameters;
 
 void BM_Calibrate(benchmark::State& state) {
   pellix::ALG_V1S control;
-  control.InitProperties();
-  control.put_DATAstr(kParameters);
-  control.Initalize();
-  control.put_DATAstr(TakePath());
+  Initialised(control);
   for (auto _ : state) {
     control.Calibrate();
     benchmark::DoNotOptimize(control.get_CR_msgX().data());
@@ -48,11 +45,7 @@ BENCHMARK(BM_Initalize);
 // A calibrated control's properties written to a bag, saved, loaded and read back.
 void BM_BagSaveAndLoad(benchmark::State& state) {
   pellix::ALG_V1S control;
-  control.InitProperties();
-  control.put_DATAstr(kParameters);
-  control.Initalize();
-  control.put_DATAstr(TakePath());
-  control.Calibrate();
+  Calibrated(control);
   const std::string path = (std::filesystem::temp_directory_path() /
                             ("pellix_bench_bag_" + std::to_string(::getpid()) + ".json"))
                                .string();

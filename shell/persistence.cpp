@@ -84,7 +84,7 @@ constexpr CaptionKey kLoadedCaptions[] = {{"BGfilter", kBGfilterCell},
                                           {"CR_MSGX"},
                                           {"Mode", kModeCell}};
 
-// WriteProperties' caption keys of steps 3 to 6, in its order.
+// WriteProperties' caption keys, in its order: the captions it writes after the members.
 constexpr CaptionKey kSavedCaptions[] = {{"Mode", kModeCell},
                                          {"CAL_AVJ"},
                                          {"CR_avJ"},

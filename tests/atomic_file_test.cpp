@@ -24,29 +24,15 @@
 #include "platform/json_property_bag.h"
 #include "platform/safe_read.h"
 #include "platform/signal_cleanup.h"
+#include "scratch_directory_test_base.h"
 
 namespace pellix {
 namespace {
 
 namespace fs = std::filesystem;
 
-class FileSafety : public ::testing::Test {
+class FileSafety : public ScratchDirectoryTest {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "pellix-files-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
-  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
-  void Write(const std::string& name, const std::string& text) const {
-    std::ofstream(dir_ / name, std::ios::binary) << text;
-  }
-  std::string Read(const std::string& name) const {
-    std::ifstream in(dir_ / name, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  }
   std::vector<std::string> Names() const {
     std::vector<std::string> names;
     for (const auto& entry : fs::directory_iterator(dir_)) names.push_back(entry.path().filename());
@@ -70,8 +56,6 @@ class FileSafety : public ::testing::Test {
     }
     return {0, ""};
   }
-
-  fs::path dir_;
 };
 
 TEST_F(FileSafety, AFailureAtAnyStepLeavesTheOldFileAndNoTemporaryFile) {

@@ -23,6 +23,7 @@
 #include "host/audio/audio_converter.h"
 #include "host/audio/sample_file.h"
 #include "host/audio/scratch_folder.h"
+#include "scratch_directory_test_base.h"
 
 namespace pellix {
 namespace {
@@ -124,17 +125,9 @@ std::string ErrorOf(const std::function<void()>& action, int number) {
   return {};
 }
 
-class AudioTest : public ::testing::Test {
+class AudioTest : public ScratchDirectoryTest {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "pellix-audio-test-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override { fs::remove_all(dir_); }
   fs::path At(const std::string& name) const { return dir_ / name; }
-
-  fs::path dir_;
 };
 
 // ---- The sample file ----

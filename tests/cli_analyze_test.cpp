@@ -18,6 +18,8 @@
 #include <string>
 #include <vector>
 
+#include "scratch_directory_test_base.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -118,24 +120,8 @@ bool Contains(const std::string& text, const std::string& needle) {
   return text.find(needle) != std::string::npos;
 }
 
-class Analyze : public ::testing::Test {
+class Analyze : public ScratchDirectoryTest {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "pellix-analyze-XXXXXX");
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
-  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
-  void Write(const std::string& name, const std::string& bytes) const {
-    std::ofstream(dir_ / name, std::ios::binary) << bytes;
-  }
-  std::string Read(const std::string& name) const {
-    std::ifstream in(dir_ / name, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  }
-
   // Runs pellix with `arguments` (quoted for the shell) in the test's folder.
   Outcome Pellix(const std::string& arguments) const {
     const bool reads = arguments.find(" <'") != std::string::npos;
@@ -204,8 +190,6 @@ class Analyze : public ::testing::Test {
     sf_close(out);
     return true;
   }
-
-  fs::path dir_;
 };
 
 // ---- Reports ----

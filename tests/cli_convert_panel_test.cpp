@@ -18,6 +18,8 @@
 #include <string>
 #include <vector>
 
+#include "scratch_directory_test_base.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -34,25 +36,8 @@ std::uint32_t Le32(const Bytes& bytes, std::size_t at) {
          static_cast<std::uint32_t>(bytes[at + 3]) << 24;
 }
 
-class Cli : public ::testing::Test {
+class Cli : public ScratchDirectoryTest {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "pellix-cli-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
-  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
-  void Write(const std::string& name, const std::string& text) const {
-    std::ofstream(dir_ / name, std::ios::binary) << text;
-  }
-  std::string Read(const std::string& name) const {
-    std::ifstream in(dir_ / name, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-  }
   Bytes ReadBytes(const std::string& path) const {
     std::ifstream in(path, std::ios::binary);
     return Bytes(std::istreambuf_iterator<char>(in), {});
@@ -104,8 +89,6 @@ class Cli : public ::testing::Test {
   }
 
   std::string Quote(const std::string& path) const { return "'" + path + "'"; }
-
-  fs::path dir_;
 };
 
 // ---- convert ----

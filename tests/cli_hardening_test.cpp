@@ -16,6 +16,8 @@
 #include <thread>
 #include <vector>
 
+#include "scratch_directory_test_base.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -34,25 +36,13 @@ std::string Example(const std::string& path) {
   return std::string(PELLIX_SOURCE_DIR) + "/examples/" + path;
 }
 
-class Hardening : public ::testing::Test {
+class Hardening : public ScratchDirectoryTest {
  protected:
   void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "pellix-hardening-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
+    ScratchDirectoryTest::SetUp();
     fs::create_directory(dir_ / "tmp");
     fs::copy_file(Example("recordings/alex_check_01.wav"), dir_ / "take.wav");
     fs::copy_file(Example("samples/alex_check_01.smp"), dir_ / "take.smp");
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
-  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
-  void Write(const std::string& name, const std::string& bytes) const {
-    std::ofstream(dir_ / name, std::ios::binary) << bytes;
-  }
-  std::string Read(const std::string& name) const {
-    std::ifstream in(dir_ / name, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
   }
   std::string Command(const std::string& arguments, const std::string& out = "stdout") const {
     return "cd '" + dir_.string() + "' && TMPDIR='" + Path("tmp") + "' '" + PELLIX_BINARY + "' " +
@@ -77,8 +67,6 @@ class Hardening : public ::testing::Test {
     std::sort(names.begin(), names.end());
     return names;
   }
-
-  fs::path dir_;
 };
 
 // ---- outputs ----

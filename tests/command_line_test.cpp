@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include "scratch_directory_test_base.h"
+
 namespace {
 
 struct Result {
@@ -18,26 +20,8 @@ struct Result {
   std::string err;
 };
 
-class CommandLine : public ::testing::Test {
+class CommandLine : public ScratchDirectoryTest {
  protected:
-  void SetUp() override {
-    std::string pattern = (std::filesystem::temp_directory_path() / "pellix-cli-XXXXXX");
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
-
-  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
-  void Write(const std::string& name, const std::string& text) const {
-    std::ofstream(dir_ / name, std::ios::binary) << text;
-  }
-  std::string Read(const std::string& name) const {
-    std::ifstream in(dir_ / name, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-  }
-
   // Runs pellix with `arguments` (already quoted for the shell) and `input` on stdin.
   Result Pellix(const std::string& arguments, const std::string& input = "") const {
     Write("stdin", input);
@@ -50,8 +34,6 @@ class CommandLine : public ::testing::Test {
     run.err = Read("stderr");
     return run;
   }
-
-  std::filesystem::path dir_;
 };
 
 constexpr const char* kGetMode =

@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include "scratch_directory_test_base.h"
+
 namespace pellix::script {
 namespace {
 
@@ -45,26 +47,7 @@ constexpr const char* kMemberError =
     R"("ok":false,"error":{"number":438,"description":"Object doesn't support this property or method"}})";
 
 // A folder of its own for the bag files of one test, removed afterwards.
-class ScriptHostFiles : public ::testing::Test {
- protected:
-  void SetUp() override {
-    std::string pattern = (std::filesystem::temp_directory_path() / "pellix-script-XXXXXX");
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
-
-  std::string PathOf(const std::string& name) const { return (dir_ / name).string(); }
-  void WriteFile(const std::string& name, const std::string& bytes) const {
-    std::ofstream(dir_ / name, std::ios::binary) << bytes;
-  }
-  std::string ReadFile(const std::string& name) const {
-    std::ifstream in(dir_ / name, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  }
-
-  std::filesystem::path dir_;
-};
+class ScriptHostFiles : public ScratchDirectoryTest {};
 
 TEST(ScriptHostGet, ValuesByPropertyType) {
   EXPECT_EQ(Output("get DATAstr\nget DensityLevel\nget CR_SFLC\nget MSGstring\nget BGfilter\n"),
@@ -271,12 +254,12 @@ TEST(ScriptHostSyntax, UnreadableInputIsAUsageError) {
 }
 
 TEST_F(ScriptHostFiles, SaveWritesEveryKeyLastWriteWinning) {
-  std::string bag = PathOf("bag.json");
+  std::string bag = Path("bag.json");
   std::string out =
       Output("set Mode \"m\"\nset Volume \"v\"\nset BGfilter \"7\"\nsave \"" + bag + "\"\n");
   EXPECT_NE(out.find("{\"line\":4,\"op\":\"save\",\"name\":\"" + bag + "\",\"ok\":true}\n"),
             std::string::npos);
-  EXPECT_EQ(ReadFile("bag.json"),
+  EXPECT_EQ(Read("bag.json"),
             "{\"BackColor\":2147483663,\"AutoRedraw\":false,\"BackStyle\":1,\"BorderStyle\":0,"
             "\"DATAstr\":\"\",\"DensityLevel\":0,\"Person\":0,\"CAL_SFLC\":0,\"CR_SFLC\":0,"
             "\"Mode\":\"m\",\"CAL_AVJ\":\"0\",\"CR_avJ\":\"0\",\"BGfilter\":\"7\",\"Volume\":\"v\","
@@ -285,8 +268,8 @@ TEST_F(ScriptHostFiles, SaveWritesEveryKeyLastWriteWinning) {
 }
 
 TEST_F(ScriptHostFiles, LoadCreatesANewCurrentInstanceSilently) {
-  WriteFile("in.json", R"({"Mode":"m","CR_MSGX":"5","CR_SFLC":2.5})");
-  std::istringstream in("load \"" + PathOf("in.json") +
+  Write("in.json", R"({"Mode":"m","CR_MSGX":"5","CR_SFLC":2.5})");
+  std::istringstream in("load \"" + Path("in.json") +
                         "\"\nget Mode\nget CR_msgX\nget CR_SFLC\nuse 1\n");
   std::ostringstream out;
   std::ostringstream err;
@@ -294,7 +277,7 @@ TEST_F(ScriptHostFiles, LoadCreatesANewCurrentInstanceSilently) {
   ASSERT_EQ(runner.Run(in, err, "t"), kScriptOk);
   EXPECT_EQ(runner.instance_count(), 2u);
   EXPECT_EQ(out.str(),
-            "{\"line\":1,\"op\":\"load\",\"name\":\"" + PathOf("in.json") + "\",\"ok\":true}\n" +
+            "{\"line\":1,\"op\":\"load\",\"name\":\"" + Path("in.json") + "\",\"ok\":true}\n" +
                 "{\"line\":2,\"op\":\"get\",\"name\":\"Mode\",\"ok\":true,\"value\":\"m\"}\n"
                 "{\"line\":3,\"op\":\"get\",\"name\":\"CR_msgX\",\"ok\":true,\"value\":\"5\"}\n"
                 "{\"line\":4,\"op\":\"get\",\"name\":\"CR_SFLC\",\"ok\":true,\"value\":2.5}\n"
@@ -302,32 +285,32 @@ TEST_F(ScriptHostFiles, LoadCreatesANewCurrentInstanceSilently) {
 }
 
 TEST_F(ScriptHostFiles, UnreadableBagsCreateNothing) {
-  WriteFile("array.json", "[1,2]");
-  WriteFile("cut.json", "{\"Mode\":");
-  std::istringstream in("load \"" + PathOf("missing.json") + "\"\nload \"" + PathOf("array.json") +
-                        "\"\nload \"" + PathOf("cut.json") + "\"\n");
+  Write("array.json", "[1,2]");
+  Write("cut.json", "{\"Mode\":");
+  std::istringstream in("load \"" + Path("missing.json") + "\"\nload \"" + Path("array.json") +
+                        "\"\nload \"" + Path("cut.json") + "\"\n");
   std::ostringstream out;
   std::ostringstream err;
   ScriptRunner runner(out);
   ASSERT_EQ(runner.Run(in, err, "t"), kScriptOk);
   EXPECT_EQ(runner.instance_count(), 1u);
   EXPECT_EQ(out.str(),
-            "{\"line\":1,\"op\":\"load\",\"name\":\"" + PathOf("missing.json") +
+            "{\"line\":1,\"op\":\"load\",\"name\":\"" + Path("missing.json") +
                 "\",\"ok\":false,\"error\":{\"number\":53,\"description\":\"File not found\"}}\n"
                 "{\"line\":2,\"op\":\"load\",\"name\":\"" +
-                PathOf("array.json") +
+                Path("array.json") +
                 "\",\"ok\":false,\"error\":{\"number\":321,\"description\":\"Invalid file "
                 "format\"}}\n"
                 "{\"line\":3,\"op\":\"load\",\"name\":\"" +
-                PathOf("cut.json") +
+                Path("cut.json") +
                 "\",\"ok\":false,\"error\":{\"number\":321,\"description\":\"Invalid file "
                 "format\"}}\n");
 }
 
 TEST_F(ScriptHostFiles, LoadStoppedAtAKeyLeavesTheNewInstanceCurrent) {
   // DensityLevel is read after DATAstr and before Person; its text is no number.
-  WriteFile("bad.json", R"({"Person":5,"DensityLevel":"abc","DATAstr":"p"})");
-  std::istringstream in("load \"" + PathOf("bad.json") +
+  Write("bad.json", R"({"Person":5,"DensityLevel":"abc","DATAstr":"p"})");
+  std::istringstream in("load \"" + Path("bad.json") +
                         "\"\nget DATAstr\nget Person\nget Mode\nget CR_SFLC\nget BGfilter\n");
   std::ostringstream out;
   std::ostringstream err;
@@ -336,7 +319,7 @@ TEST_F(ScriptHostFiles, LoadStoppedAtAKeyLeavesTheNewInstanceCurrent) {
   EXPECT_EQ(runner.instance_count(), 2u);
   // Language defaults after the failing key: texts empty, CR_SFLC Empty, captions at design.
   EXPECT_EQ(out.str(),
-            "{\"line\":1,\"op\":\"load\",\"name\":\"" + PathOf("bad.json") +
+            "{\"line\":1,\"op\":\"load\",\"name\":\"" + Path("bad.json") +
                 "\",\"ok\":false,\"error\":{\"number\":13,\"description\":\"Type mismatch\"}}\n" +
                 "{\"line\":2,\"op\":\"get\",\"name\":\"DATAstr\",\"ok\":true,\"value\":\"p\"}\n"
                 "{\"line\":3,\"op\":\"get\",\"name\":\"Person\",\"ok\":true,\"value\":0}\n"
@@ -346,7 +329,7 @@ TEST_F(ScriptHostFiles, LoadStoppedAtAKeyLeavesTheNewInstanceCurrent) {
 }
 
 TEST_F(ScriptHostFiles, SaveIntoAMissingFolderFails) {
-  std::string out = Output("save \"" + PathOf("no/such/bag.json") + "\"\n");
+  std::string out = Output("save \"" + Path("no/such/bag.json") + "\"\n");
   EXPECT_NE(out.find("\"ok\":false,\"error\":{\"number\":53,"), std::string::npos) << out;
   EXPECT_FALSE(std::filesystem::exists(dir_ / "no"));
 }
