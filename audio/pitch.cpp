@@ -1,5 +1,7 @@
 #include "audio/pitch.h"
 
+#include "audio/whole_yin.h"
+
 #include <aubio/aubio.h>
 #include <dlfcn.h>
 
@@ -58,31 +60,46 @@ const Aubio* LoadAubio() {
   return aubio ? &*aubio : nullptr;
 }
 
-// The value at `share` (0 to 1) of sorted `values`, by the nearest rank below.
-double AtShare(const std::vector<double>& sorted, double share) {
-  return sorted[static_cast<std::size_t>(share * static_cast<double>(sorted.size() - 1))];
+// A tracker for `rate`, kept for the life of the calling thread: making one plans
+// its FFTs, which costs more than tracking a whole take. Reusing it is safe because a tracker
+// carries nothing from one take to the next but the last frame's samples, and the first frame
+// of a take is only counted once its own samples have filled it (see TrackPitch). Nothing when
+// aubio refuses the settings.
+aubio_pitch_t* Tracker(const Aubio& aubio, std::uint32_t rate) {
+  struct Kept {
+    std::uint32_t rate;
+    std::unique_ptr<aubio_pitch_t, void (*)(aubio_pitch_t*)> tracker;
+  };
+  thread_local std::vector<Kept> kept;
+  for (const Kept& k : kept) {
+    if (k.rate == rate) return k.tracker.get();
+  }
+  aubio_pitch_t* tracker = aubio.new_pitch("yin", kFrameSize, kHopSize, rate);
+  if (tracker == nullptr) return nullptr;
+  aubio.set_unit(tracker, "Hz");
+  // Confidence decides what is voiced, not loudness: a quiet voice is still a voice.
+  aubio.set_silence(tracker, -90);
+  // The rates a thread meets are few (usually one); a thread that meets many keeps the last few.
+  constexpr std::size_t kKeptRates = 4;
+  if (kept.size() == kKeptRates) kept.erase(kept.begin());
+  kept.push_back({rate, {tracker, [](aubio_pitch_t* p) { LoadAubio()->del_pitch(p); }}});
+  return tracker;
 }
 
-}  // namespace
-
-PitchFigures TrackPitch(std::span<const std::uint8_t> samples, std::uint32_t rate) {
-  PitchFigures figures;
+// Every frame's pitch and confidence by aubio's own YIN, handed to `keep`; false when aubio's
+// library cannot be loaded or refuses the settings.
+template <typename Keep>
+bool TrackWithAubio(std::span<const std::uint8_t> samples, std::uint32_t rate, std::size_t& frames,
+                    const Keep& keep) {
   const Aubio* aubio = LoadAubio();
-  if (samples.size() < kFrameSize || rate == 0 || aubio == nullptr) return figures;
-  auto del_pitch = [aubio](aubio_pitch_t* p) { aubio->del_pitch(p); };
+  if (aubio == nullptr) return false;
+  aubio_pitch_t* const tracker = Tracker(*aubio, rate);
   auto del_vector = [aubio](fvec_t* v) { aubio->del_vector(v); };
-  std::unique_ptr<aubio_pitch_t, decltype(del_pitch)> tracker(
-      aubio->new_pitch("yin", kFrameSize, kHopSize, rate), del_pitch);
   std::unique_ptr<fvec_t, decltype(del_vector)> hop(aubio->new_vector(kHopSize), del_vector);
   std::unique_ptr<fvec_t, decltype(del_vector)> out(aubio->new_vector(1), del_vector);
-  if (!tracker || !hop || !out) return figures;
-  aubio->set_unit(tracker.get(), "Hz");
-  // Confidence decides what is voiced, not loudness: a quiet voice is still a voice.
-  aubio->set_silence(tracker.get(), -90);
-
+  if (tracker == nullptr || !hop || !out) return false;
   // aubio keeps the last frame's worth of hops itself: the first full frame is complete after
   // kFrameSize / kHopSize hops, and only frames from there on are counted.
-  std::vector<double> voiced;
   const std::size_t warmup = kFrameSize / kHopSize - 1;
   std::size_t hops = 0;
   // (s - 128) / 128 is exact in any floating type, and multiplying by 1/128, a power of two,
@@ -92,14 +109,39 @@ PitchFigures TrackPitch(std::span<const std::uint8_t> samples, std::uint32_t rat
   for (std::size_t start = 0; start + kHopSize <= samples.size(); start += kHopSize, ++hops) {
     const std::uint8_t* const from = samples.data() + start;
     for (uint_t i = 0; i < kHopSize; ++i) values[i] = static_cast<smpl_t>(from[i] - 128) * kStep;
-    aubio->pitch_do(tracker.get(), hop.get(), out.get());
+    aubio->pitch_do(tracker, hop.get(), out.get());
     if (hops < warmup) continue;
-    ++figures.frames;
-    const double hz = out->data[0];
-    const double confidence = aubio->get_confidence(tracker.get());
+    ++frames;
+    keep(out->data[0], aubio->get_confidence(tracker));
+  }
+  return true;
+}
+
+// The value at `share` (0 to 1) of sorted `values`, by the nearest rank below.
+double AtShare(const std::vector<double>& sorted, double share) {
+  return sorted[static_cast<std::size_t>(share * static_cast<double>(sorted.size() - 1))];
+}
+
+}  // namespace
+
+PitchFigures TrackPitch(std::span<const std::uint8_t> samples, std::uint32_t rate,
+                        PitchMethod method) {
+  PitchFigures figures;
+  if (samples.size() < kFrameSize || rate == 0) return figures;
+  std::vector<double> voiced;
+  const auto keep = [&voiced](double hz, double confidence) {
     if (confidence >= kVoicedConfidence && hz >= kLowestPitch && hz <= kHighestPitch) {
       voiced.push_back(hz);
     }
+  };
+  if (method == PitchMethod::kWhole) {
+    for (std::size_t start = 0; start + kFrameSize <= samples.size(); start += kHopSize) {
+      ++figures.frames;
+      const YinEstimate estimate = EstimatePeriod(samples.subspan(start, kFrameSize));
+      keep(estimate.period > 0 ? rate / estimate.period : 0, estimate.confidence);
+    }
+  } else if (!TrackWithAubio(samples, rate, figures.frames, keep)) {
+    return figures;
   }
   if (figures.frames == 0) return figures;
   figures.voiced_share = static_cast<double>(voiced.size()) / static_cast<double>(figures.frames);

@@ -1,4 +1,4 @@
-// The pitch of a stretch of 8-bit samples, frame by frame with aubio's YIN: the median pitch of
+// The pitch of a stretch of 8-bit samples, frame by frame with YIN: the median pitch of
 // the voiced frames, the share of frames that are voiced, and whether the pitch is as steady as
 // a tone's (speech always moves).
 #pragma once
@@ -26,8 +26,13 @@ inline constexpr double kHighestPitch = 600;
 inline constexpr double kSteadySpread = 0.02;
 inline constexpr std::size_t kSteadyFrames = 10;
 
+// Whose YIN: ours on whole numbers (audio/whole_yin.h), which reports use, or aubio's, the
+// yardstick ours is tested and measured against, loaded on first use.
+enum class PitchMethod { kWhole, kAubio };
+
 // Frames of 512 samples every 256 (at 11025 Hz, 46 ms frames every 23 ms). Fewer samples than
-// one frame give no frames, and so does a machine without aubio's library.
-PitchFigures TrackPitch(std::span<const std::uint8_t> samples, std::uint32_t rate);
+// one frame give no frames, and so does aubio's method on a machine without its library.
+PitchFigures TrackPitch(std::span<const std::uint8_t> samples, std::uint32_t rate,
+                        PitchMethod method = PitchMethod::kWhole);
 
 }  // namespace pellix

@@ -13,6 +13,7 @@
 #include "analysis/sample_source.h"
 #include "analysis/session.h"
 #include "audio/audio_converter.h"
+#include "audio/pitch.h"
 #include "audio/sample_file.h"
 #include "bench/speech_take.h"
 
@@ -91,5 +92,19 @@ void BM_ConvertWindow(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_ConvertWindow);
+
+// The pitch of the converted window, by our YIN on whole numbers and by aubio's.
+void BM_TrackPitch(benchmark::State& state) {
+  const pellix::ConvertedRecording take =
+      pellix::ConvertToSamples(RecordingPath(), pellix::kDefaultSampleRate, pellix::kSampleWindow);
+  const auto method = static_cast<pellix::PitchMethod>(state.range(0));
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(pellix::TrackPitch(take.samples, take.rate, method));
+  }
+}
+BENCHMARK(BM_TrackPitch)
+    ->ArgName("aubio")
+    ->Arg(static_cast<int>(pellix::PitchMethod::kWhole))
+    ->Arg(static_cast<int>(pellix::PitchMethod::kAubio));
 
 }  // namespace

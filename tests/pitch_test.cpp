@@ -1,0 +1,103 @@
+// The pitch reports use (our YIN on whole numbers) against aubio's YIN on generated voices:
+// the same decisions within stated tolerances, and a period found exactly where one is exact.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <numbers>
+#include <vector>
+
+#include "audio/pitch.h"
+#include "audio/whole_yin.h"
+
+namespace pellix {
+namespace {
+
+constexpr std::uint32_t kRate = 11025;
+
+struct Voice {
+  const char* name;
+  double pitch_hz;     // the mean of the contour
+  double contour;      // how far the pitch moves either way, as a share of it
+  double noise;        // white noise, as a share of full scale
+  double voiced_time;  // seconds voiced in each syllable; the rest of 0.3 s is a whisper of noise
+};
+
+// Syllables of a buzz (a falling series of harmonics) whose pitch rises and falls over the
+// take, with unvoiced gaps, quantised to 8 bits as the intake reads them. Noise is a fixed
+// sequence, so every run makes the same samples.
+std::vector<std::uint8_t> Speak(const Voice& v, double seconds = 2.0) {
+  std::vector<std::uint8_t> out;
+  std::uint32_t seed = 12345;
+  const auto noise = [&seed] {
+    seed = seed * 1664525u + 1013904223u;
+    return static_cast<double>(seed >> 8) / 16777216.0 - 0.5;
+  };
+  double phase = 0;
+  for (std::size_t i = 0; i < static_cast<std::size_t>(seconds * kRate); ++i) {
+    const double t = static_cast<double>(i) / kRate;
+    const double hz = v.pitch_hz * (1 + v.contour * std::sin(2 * std::numbers::pi * 0.7 * t));
+    phase += hz / kRate;
+    double value = 0;
+    if (std::fmod(t, 0.3) < v.voiced_time) {
+      for (int h = 1; h <= 8; ++h) value += std::sin(2 * std::numbers::pi * h * phase) / h;
+      value *= 0.3;
+    } else {
+      value = 0.02 * noise();
+    }
+    value += v.noise * noise();
+    out.push_back(static_cast<std::uint8_t>(std::clamp(std::lround(128 + 127 * value), 1L, 255L)));
+  }
+  return out;
+}
+
+TEST(Pitch, OursKeepsAubiosDecisionsOnGeneratedVoices) {
+  // Median within 1 %, voiced share within 2 points, and the flags' decisions the same.
+  const Voice voices[] = {
+      {"low male", 95, 0.10, 0, 0.22},      {"male", 120, 0.15, 0, 0.2},
+      {"female", 210, 0.12, 0, 0.2},        {"child-like", 310, 0.10, 0, 0.18},
+      {"noisy male", 115, 0.12, 0.15, 0.2}, {"noisy female", 220, 0.12, 0.25, 0.2},
+      {"steady tone", 200, 0, 0, 0.3},      {"breathy", 150, 0.1, 0.6, 0.1},
+  };
+  for (const Voice& v : voices) {
+    SCOPED_TRACE(v.name);
+    const std::vector<std::uint8_t> take = Speak(v);
+    const PitchFigures ours = TrackPitch(take, kRate, PitchMethod::kWhole);
+    const PitchFigures aubio = TrackPitch(take, kRate, PitchMethod::kAubio);
+    ASSERT_GT(aubio.frames, 0u) << "aubio's library is missing";
+    EXPECT_EQ(ours.frames, aubio.frames);
+    EXPECT_NEAR(ours.voiced_share, aubio.voiced_share, 0.02);
+    ASSERT_EQ(ours.median_hz.has_value(), aubio.median_hz.has_value());
+    if (aubio.median_hz) {
+      EXPECT_NEAR(*ours.median_hz, *aubio.median_hz, 0.01 * *aubio.median_hz);
+    }
+    EXPECT_EQ(ours.steady, aubio.steady);
+    EXPECT_EQ(ours.voiced_share < 0.1, aubio.voiced_share < 0.1);
+  }
+}
+
+TEST(Pitch, AnExactPeriodIsFoundWithFullConfidence) {
+  // A pulse every P samples repeats exactly, so the difference at lag P is 0: confidence 1, and
+  // the parabola through P's neighbours puts the period within half a sample of P.
+  for (const int period : {19, 50, 100, 150, 220}) {
+    std::vector<std::uint8_t> frame(512, 128);
+    for (std::size_t i = 0; i < frame.size(); i += period) frame[i] = 228;
+    const YinEstimate estimate = EstimatePeriod(frame);
+    EXPECT_EQ(estimate.confidence, 1.0) << period;
+    EXPECT_NEAR(estimate.period, period, 0.5) << period;
+  }
+}
+
+TEST(Pitch, SilenceHasNoPitch) {
+  // All silent: every difference is 0, so the normalised function is 1 throughout.
+  std::vector<std::uint8_t> frame(512, 128);
+  EXPECT_EQ(EstimatePeriod(frame).period, 0);
+  EXPECT_EQ(EstimatePeriod(frame).confidence, 0);
+  // Voiced older half, silent newest half: no pitch, as the frame is judged by its new samples.
+  for (std::size_t i = 0; i < 256; i += 50) frame[i] = 228;
+  EXPECT_EQ(EstimatePeriod(frame).period, 0);
+  EXPECT_FALSE(TrackPitch(std::vector<std::uint8_t>(4096, 128), kRate).median_hz);
+}
+
+}  // namespace
+}  // namespace pellix
