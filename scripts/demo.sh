@@ -3,5 +3,6 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
-scripts/build.sh build/release -DCMAKE_BUILD_TYPE=Release
+# Only the program the demo runs: the tests, benchmarks and desk are the test command's.
+scripts/build.sh build/release -DCMAKE_BUILD_TYPE=Release --target pellix
 build/release/host/pellix demo "$@"

@@ -22,20 +22,38 @@ done
 cmake --build build/fuzz -j "$(nproc)" --target "${targets[@]/#/pellix_fuzz_}"
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/pellix_fuzz_smoke.XXXXXX")
-failed=()
-for target in "${targets[@]}"; do
+
+# One fuzzer on its corpus; its verdict in $work/<target>.verdict.
+fuzz_one() {
+  local target=$1 log="$work/$1.log"
   mkdir -p "$work/$target"
-  log="$work/$target.log"
   if build/fuzz/fuzz/pellix_fuzz_"$target" -max_total_time="$seconds" -timeout=10 \
     -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$work/$target-" \
     "$work/$target" "fuzz/corpus/$target" >"$log" 2>&1; then
     runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
     edges=$(grep -o 'cov: [0-9]*' "$log" | tail -n 1)
-    echo "fuzz_smoke: $target: ${runs:-?} runs, ${edges:-cov: ?} edges"
+    echo "fuzz_smoke: $target: ${runs:-?} runs, ${edges:-cov: ?} edges" >"$work/$target.verdict"
   else
-    tail -n 40 "$log" >&2
-    echo "fuzz_smoke: $target FAILED; input kept in $work, log $log" >&2
+    echo "FAILED" >"$work/$target.verdict"
+  fi
+}
+
+# As many fuzzers at once as there are cores: each is one process on one core.
+jobs=$(nproc)
+for target in "${targets[@]}"; do
+  while [ "$(jobs -r | wc -l)" -ge "$jobs" ]; do wait -n; done
+  fuzz_one "$target" &
+done
+wait
+
+failed=()
+for target in "${targets[@]}"; do
+  if [ "$(cat "$work/$target.verdict")" = FAILED ]; then
+    tail -n 40 "$work/$target.log" >&2
+    echo "fuzz_smoke: $target FAILED; input kept in $work, log $work/$target.log" >&2
     failed+=("$target")
+  else
+    cat "$work/$target.verdict"
   fi
 done
 if [ ${#failed[@]} -ne 0 ]; then

@@ -1,14 +1,21 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs the whole test suite twice: a normal release build, and a debug
 # build with AddressSanitizer and UndefinedBehaviorSanitizer; then runs every fuzzer briefly.
+# Each stage says how long it took, so a slow one shows.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/setup.sh
 
-scripts/build.sh build/release -DCMAKE_BUILD_TYPE=Release
-ctest --test-dir build/release --output-on-failure -j "$(nproc)"
+started=$SECONDS
+stage() {
+  local name=$1 from=$SECONDS
+  shift
+  "$@"
+  echo "test.sh: $name took $((SECONDS - from)) s ($((SECONDS - started)) s so far)" >&2
+}
 
-scripts/build.sh build/sanitize -DCMAKE_BUILD_TYPE=Debug -DPELLIX_SANITIZE=ON
-ctest --test-dir build/sanitize --output-on-failure -j "$(nproc)"
-
-scripts/fuzz_smoke.sh 20
+stage setup scripts/setup.sh
+stage "release build" scripts/build.sh build/release -DCMAKE_BUILD_TYPE=Release
+stage "release tests" ctest --test-dir build/release --output-on-failure -j "$(nproc)"
+stage "sanitizer build" scripts/build.sh build/sanitize -DCMAKE_BUILD_TYPE=Debug -DPELLIX_SANITIZE=ON
+stage "sanitizer tests" ctest --test-dir build/sanitize --output-on-failure -j "$(nproc)"
+stage "fuzz smoke" scripts/fuzz_smoke.sh 20
