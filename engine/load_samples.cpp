@@ -12,8 +12,10 @@
 #include <optional>
 #include <span>
 
+#include "engine/forms.h"
 #include "engine/gain_pass.h"
-#include "engine/instruction_set.h"
+#include "engine/limits.h"
+#include "engine/main_pass_table.h"
 #include "engine/sample_scaling.h"
 #include "engine/tarvo_alg1.h"
 #include "platform/conversions.h"
@@ -25,60 +27,10 @@ namespace {
 
 constexpr std::uint64_t kSkippedBytes = 49;  // the file's header, never read
 constexpr std::size_t kLastSlot = kSampleSlots - 1;
-constexpr double kIntakeMinimum = 850;
-constexpr double kMaxAutoGain = 50;
-constexpr long kMinLoudForGain = 10;  // fewer loud samples than this: no take
 constexpr long kLoudBeforeStore = 3;  // the take starts with the fourth loud sample
-constexpr long kPauseLength = 1000;   // more quiet stored samples than this end the take
-constexpr long kPauseDrop = 700;      // of which the take keeps only the first 300
 constexpr long kLoudAfterRestart = 2;
-
-bool IsLoud(double s, double border) noexcept {
-  return s > border || s < -border;
-}
-
-// What the main pass makes of one byte value: the gained sample, whether it counts as loud
-// for starting the take and whether, once stored, it counts as quiet.
-struct MainPassTable {
-  std::array<double, 256> s;
-  std::array<std::uint8_t, 256> loud;
-  std::array<std::uint8_t, 256> quiet;
-};
-
-// Written once and compiled twice: the AVX2 form rounds down with one instruction, four
-// values at a time, where the baseline has no such instruction.
-inline __attribute__((always_inline)) void FillMainPassTableBody(MainPassTable& table, double gain,
-                                                                 double border,
-                                                                 double clip) noexcept {
-  for (int raw = 0; raw < 256; ++raw) {
-    const double s = std::floor((raw - 128) * gain);
-    table.s[raw] = s;
-    table.loud[raw] = IsLoud(s, border) && s > clip ? 1 : 0;
-    table.quiet[raw] = (-border < s && s < border) || s == clip ? 1 : 0;
-  }
-}
-
-void FillMainPassTableBaseline(MainPassTable& table, double gain, double border,
-                               double clip) noexcept {
-  FillMainPassTableBody(table, gain, border, clip);
-}
-
-#if defined(__x86_64__)
-__attribute__((target("avx2"))) void FillMainPassTableAvx2(MainPassTable& table, double gain,
-                                                           double border, double clip) noexcept {
-  FillMainPassTableBody(table, gain, border, clip);
-}
-#endif
-
-void FillMainPassTable(MainPassTable& table, double gain, double border, double clip) noexcept {
-#if defined(__x86_64__)
-  if (ActiveInstructionSet() == InstructionSet::kAvx2) {
-    FillMainPassTableAvx2(table, gain, border, clip);
-    return;
-  }
-#endif
-  FillMainPassTableBaseline(table, gain, border, clip);
-}
+using limits::kPauseDrop;
+using limits::kPauseLength;
 
 // Whether the sample at `index`, stored in `slot`, counts as quiet. A slot past the store
 // cannot be stored or read back, and so counts as quiet.
@@ -154,8 +106,8 @@ void LoadSamples() {
   // 3-4.
   m.AutoGain = m.Gain == 0 ? 1 : 0;
   if (m.Gain == 0) m.Gain = 3;
-  m.MinSamples = kIntakeMinimum;
-  m.DefaultMinSamples = kIntakeMinimum;
+  m.MinSamples = limits::kIntakeMinimum;
+  m.DefaultMinSamples = limits::kIntakeMinimum;
 
   // 5. Bytes 50 to 30050 of the file; what the file lacks stays 0, which ends the data.
   SampleBytes SampleBuffer;
@@ -174,13 +126,13 @@ void LoadSamples() {
   if (m.AutoGain == 1) {
     const GainPassResult pass = GainPass(SampleBuffer, m.BackgroundBorder);
     m.PeakLevel = pass.PeakLevel;
-    if (pass.loud < kMinLoudForGain) {
+    if (pass.loud < limits::kLoudForGain) {
       m.SampleCount = 0;
       return;
     }
     // A zero peak (a negative border and a run of 127s) fails with Division by zero.
     m.Gain = pellix::Int(pellix::Divide(360, m.PeakLevel));
-    if (m.Gain > kMaxAutoGain) m.Gain = kMaxAutoGain;
+    if (m.Gain > limits::kMaxAutoGain) m.Gain = limits::kMaxAutoGain;
     start = pass.first;
     end = pass.data_end;  // the first loud sample lies before it
   } else {
@@ -196,7 +148,7 @@ void LoadSamples() {
   const double border = m.BackgroundBorder;
   MainPassTable table;
   const double gain = m.Gain / 3;
-  FillMainPassTable(table, gain, border, ClipLevel);
+  ActiveForms().fill_main_pass_table(table, gain, border, ClipLevel);
   const double MinSamples = m.MinSamples;
   const TakeDestination destination = ChooseDestination(m.Samples, table, m.Gain, gain);
   std::size_t stored_end = 0;  // one past the highest slot this call stores
