@@ -7,7 +7,9 @@
 #include <cstdint>
 #include <cstring>
 
+#include "engine/fused_result.h"
 #include "engine/position_bits.h"
+#include "engine/scale_kernel.h"
 
 namespace Tarvo_alg1::kernels {
 
@@ -56,6 +58,36 @@ void ClassifyBlocks(const std::int16_t* samples, std::size_t first, std::size_t 
     std::memcpy(reinterpret_cast<unsigned char*>(thorn.data()) + k / 8, &thorns, kBlockBytes);
     std::memcpy(reinterpret_cast<unsigned char*>(nonflat.data()) + k / 8, &steps, kBlockBytes);
   }
+}
+
+// The scaling of a stretch of bytes by the whole gain G into slots `first_slot` on, and the
+// classes of the positions whose slots all lie in the stretch, in one pass: each block of
+// positions is classified as soon as its slots are stored and a few blocks more, so that it
+// reads them from the cache once the stores have reached it. Scales whole blocks of bytes only;
+// the positions it classifies start at 0 and end at a multiple of the block, no further than the
+// scan ever looks (the block holding position 20500: the bits hold no more).
+template <class L>
+ScaledAndClassified ScaleAndClassify(const std::uint8_t* bytes, std::size_t count, int G,
+                                     std::int16_t* slots, std::size_t first_slot,
+                                     PositionBits& thorn, PositionBits& nonflat) noexcept {
+  constexpr std::size_t kBlock = kClassifyBlock<L>;
+  constexpr std::size_t kLag = 4 * kBlock;  // slots stored ahead of the positions classified
+  const WholeGainScaler<L> scale(G);
+  ScaledAndClassified done;
+  std::size_t& j = done.scaled;
+  std::size_t& p = done.classified_end;
+  for (; j + kBlock <= count; j += kBlock) {
+    L::StoreShorts(slots + first_slot + j, scale(bytes + j));
+    L::StoreShorts(slots + first_slot + j + L::kShorts, scale(bytes + j + L::kShorts));
+    if (p <= kMaxPositions && p + kBlock + 2 + kLag <= first_slot + j + kBlock) {
+      ClassifyBlocks<L>(slots, p, p, thorn, nonflat);
+      p += kBlock;
+    }
+  }
+  for (; p <= kMaxPositions && p + kBlock + 2 <= first_slot + j; p += kBlock) {
+    ClassifyBlocks<L>(slots, p, p, thorn, nonflat);
+  }
+  return done;
 }
 
 }  // namespace Tarvo_alg1::kernels

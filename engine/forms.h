@@ -10,6 +10,7 @@
 
 #include "engine/byte_range.h"
 #include "engine/flic_pass.h"
+#include "engine/fused_result.h"
 #include "engine/instruction_set.h"
 #include "engine/jump_tally.h"
 #include "engine/main_pass_table.h"
@@ -42,6 +43,11 @@ struct Forms {
   void (*classify_narrow)(const std::int16_t* samples, std::size_t first, std::size_t last,
                           PositionBits& thorn, PositionBits& nonflat) noexcept;
   std::size_t classify_block;  // positions per block of classify_narrow
+  // The two fused: a stretch scaled by a whole gain into 16-bit slots from `first_slot`, and
+  // its positions classified while at hand, in one pass (classify_kernel.h).
+  ScaledAndClassified (*scale_and_classify)(const std::uint8_t* bytes, std::size_t count, int G,
+                                            std::int16_t* slots, std::size_t first_slot,
+                                            PositionBits& thorn, PositionBits& nonflat) noexcept;
   void (*classify_wide)(const double* samples, std::size_t last, PositionBits& thorn,
                         PositionBits& nonflat) noexcept;
   bool (*narrow)(const double* samples, std::size_t count, std::int16_t* out) noexcept;

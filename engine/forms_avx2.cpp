@@ -72,6 +72,12 @@ std::size_t ScaleBlocksAvx2(const std::uint8_t* bytes, std::size_t count, int G,
   return kernels::ScaleBlocks<L>(bytes, count, G, out);
 }
 
+ScaledAndClassified ScaleAndClassifyAvx2(const std::uint8_t* bytes, std::size_t count, int G,
+                                         std::int16_t* slots, std::size_t first_slot,
+                                         PositionBits& thorn, PositionBits& nonflat) noexcept {
+  return kernels::ScaleAndClassify<L>(bytes, count, G, slots, first_slot, thorn, nonflat);
+}
+
 void ClassifyBlocksAvx2(const std::int16_t* samples, std::size_t first, std::size_t last,
                         PositionBits& thorn, PositionBits& nonflat) noexcept {
   kernels::ClassifyBlocks<L>(samples, first, last, thorn, nonflat);
@@ -104,6 +110,7 @@ const Forms& Avx2Forms() noexcept {
       ScaleInDoublesAvx2,
       ClassifyBlocksAvx2,
       kernels::kClassifyBlock<L>,
+      ScaleAndClassifyAvx2,
       Sse2Forms().classify_wide,
       Sse2Forms().narrow,
       CountFlicsByCensusAvx2,

@@ -62,6 +62,7 @@ const Forms& PlainForms() noexcept {
       NoneInDoubles,
       kernels::ClassifyBlocks<L>,
       kernels::kClassifyBlock<L>,
+      kernels::ScaleAndClassify<L>,
       ClassifyWidePlain,
       NarrowPlain,
       kernels::CountFlicsByCensus<L>,

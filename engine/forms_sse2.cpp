@@ -116,6 +116,7 @@ const Forms& Sse2Forms() noexcept {
       NoneInDoubles,
       kernels::ClassifyBlocks<L>,
       kernels::kClassifyBlock<L>,
+      kernels::ScaleAndClassify<L>,
       ClassifyWideSse2,
       NarrowSse2,
       kernels::CountFlicsByCensus<L>,

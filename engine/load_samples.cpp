@@ -13,6 +13,7 @@
 #include <span>
 
 #include "engine/forms.h"
+#include "engine/fused_result.h"
 #include "engine/gain_pass.h"
 #include "engine/limits.h"
 #include "engine/main_pass_table.h"
@@ -77,16 +78,25 @@ TakeDestination ChooseDestination(SampleStore& store, const MainPassTable& table
 }
 
 // Stores the samples from `from` to `last` into slots `first_slot` on, as far as the store goes.
+// Scaled by a whole gain, the stretch is classified for the scan in the same pass: only this
+// stretch's slots are written after it, and the positions classified read none but its own.
 void StoreStretch(const SampleBytes& buffer, const MainPassTable& table, std::size_t from,
-                  std::size_t last, std::size_t first_slot, const TakeDestination& to) noexcept {
+                  std::size_t last, std::size_t first_slot, const TakeDestination& to,
+                  SampleStore& store) noexcept {
   if (first_slot > kLastSlot) return;
   const std::size_t count = std::min(last - from + 1, kSampleSlots - first_slot);
   const std::uint8_t* bytes = buffer.data() + from;
   if (to.wide != nullptr) {
     for (std::size_t j = 0; j < count; ++j) to.wide[first_slot + j] = table.s[bytes[j]];
   } else if (to.whole_gain) {
-    ScaleBytes(bytes, count, *to.whole_gain, to.narrow + first_slot);
+    SampleStore::PositionClasses& classes = store.ClassesToStore();
+    const ScaledAndClassified done = ActiveForms().scale_and_classify(
+        bytes, count, *to.whole_gain, to.narrow, first_slot, classes.thorn, classes.nonflat);
+    ScaleBytes(bytes + done.scaled, count - done.scaled, *to.whole_gain,
+               to.narrow + first_slot + done.scaled);
+    store.SetClassifiedEnd(done.classified_end);
   } else {
+    store.SetClassifiedEnd(0);
     std::size_t j = ScaleBytesInDoubles(bytes, count, to.gain, to.narrow + first_slot);
     for (; j < count; ++j) to.narrow[first_slot + j] = static_cast<std::int16_t>(table.s[bytes[j]]);
   }
@@ -170,7 +180,7 @@ void LoadSamples() {
     // makes the quiet run of stored samples longer than 1000. Find it first, then store.
     const std::size_t stop = FindPause(SampleBuffer, table, i, end, static_cast<std::size_t>(n));
     const std::size_t last = stop < end ? stop : end - 1;
-    StoreStretch(SampleBuffer, table, i, last, static_cast<std::size_t>(n), destination);
+    StoreStretch(SampleBuffer, table, i, last, static_cast<std::size_t>(n), destination, m.Samples);
     take_start = i - static_cast<std::size_t>(n);
     n += static_cast<long>(last - i);  // the slot of the stretch's last sample
     stored_end = std::max(stored_end, std::min(static_cast<std::size_t>(n) + 1, kSampleSlots));

@@ -36,7 +36,13 @@ void ClassifyPositions(const SampleStore& store, std::size_t last, PositionBits&
   // The blocks of the widest form read up to slot 20500 + 33.
   static_assert(kMaxPositions + 34 <= kSampleSlots);
   if (store.is_narrow()) {
-    forms.classify_narrow(store.narrow_slots(), 0, last, thorn, nonflat);
+    // The intake may have classified the take's first positions as it stored them.
+    const std::size_t known = store.classified_end();
+    if (known > 0) {
+      thorn = store.classes().thorn;
+      nonflat = store.classes().nonflat;
+    }
+    if (known <= last) forms.classify_narrow(store.narrow_slots(), known, last, thorn, nonflat);
     ClearOutside(last, thorn, nonflat);
     return;
   }

@@ -14,23 +14,35 @@ inline constexpr int kOffsetThirds = 10880;
 inline constexpr int kOffset = 3 * kOffsetThirds;
 inline constexpr unsigned kThirdMultiplier = 43691;
 
+// The scaling of one block of L::kShorts bytes.
+template <class L>
+struct WholeGainScaler {
+  using Shorts = typename L::Shorts;
+
+  explicit WholeGainScaler(int G) noexcept
+      : gain(L::SplatShorts(static_cast<std::int16_t>(G))),
+        centre(L::SplatShorts(128)),
+        offset(L::SplatShorts(static_cast<std::int16_t>(kOffset))),
+        multiplier(L::SplatShorts(static_cast<std::int16_t>(kThirdMultiplier))),
+        offset_thirds(L::SplatShorts(kOffsetThirds)) {}
+
+  Shorts operator()(const std::uint8_t* bytes) const noexcept {
+    const Shorts y = L::MulLow(L::Sub(L::WidenBytes(bytes), centre), gain);
+    const Shorts third =
+        L::ShiftRightUnsigned(L::MulHighUnsigned(L::Add(y, offset), multiplier), 1);
+    return L::Sub(third, offset_thirds);
+  }
+
+  Shorts gain, centre, offset, multiplier, offset_thirds;
+};
+
 // Scales whole blocks of bytes; returns how many it scaled.
 template <class L>
 std::size_t ScaleBlocks(const std::uint8_t* bytes, std::size_t count, int G,
                         std::int16_t* out) noexcept {
-  using Shorts = typename L::Shorts;
-  const Shorts gain = L::SplatShorts(static_cast<std::int16_t>(G));
-  const Shorts centre = L::SplatShorts(128);
-  const Shorts offset = L::SplatShorts(static_cast<std::int16_t>(kOffset));
-  const Shorts multiplier = L::SplatShorts(static_cast<std::int16_t>(kThirdMultiplier));
-  const Shorts offset_thirds = L::SplatShorts(kOffsetThirds);
+  const WholeGainScaler<L> scale(G);
   std::size_t j = 0;
-  for (; j + L::kShorts <= count; j += L::kShorts) {
-    const Shorts y = L::MulLow(L::Sub(L::WidenBytes(bytes + j), centre), gain);
-    const Shorts third =
-        L::ShiftRightUnsigned(L::MulHighUnsigned(L::Add(y, offset), multiplier), 1);
-    L::StoreShorts(out + j, L::Sub(third, offset_thirds));
-  }
+  for (; j + L::kShorts <= count; j += L::kShorts) L::StoreShorts(out + j, scale(bytes + j));
   return j;
 }
 
