@@ -33,7 +33,7 @@ ShortClasses<L> ClassifyShorts(const std::int16_t* samples) noexcept {
   const Shorts two = L::SplatShorts(2);
   const Shorts positive = L::And(L::Greater(b, high), L::Greater(low, L::SplatShorts(5)));
   const Shorts negative = L::And(L::Greater(low, b), L::Greater(L::SplatShorts(-5), high));
-  const Shorts steep = L::Or(L::Greater(L::Sub(high, b), two), L::Greater(L::Sub(b, low), two));
+  const Shorts steep = L::Greater(L::Max(L::Sub(high, b), L::Sub(b, low)), two);
   return {L::Or(positive, negative), steep};
 }
 

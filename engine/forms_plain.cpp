@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "engine/byte_range.h"
 #include "engine/classify_kernel.h"
 #include "engine/flic_census_kernel.h"
 #include "engine/forms.h"
@@ -20,6 +21,22 @@ using L = lanes::Plain;
 void FillMainPassTablePlain(MainPassTable& table, double gain, double border,
                             double clip) noexcept {
   FillMainPassTableRules(table, gain, border, clip);
+}
+
+// The gain pass one byte at a time: any byte may stop it, which byte lanes in plain C++ cannot
+// test cheaply.
+BlockCounts CountBytesPlain(const std::uint8_t* bytes, std::size_t from, std::size_t size,
+                            ByteRange loud, ByteRange stop) noexcept {
+  BlockCounts counts;
+  std::size_t i = from;
+  for (; i < size && !stop.Contains(bytes[i]); ++i) {
+    const std::uint8_t raw = bytes[i];
+    counts.loud += loud.Contains(raw) ? 1u : 0u;
+    counts.lowest = raw < counts.lowest ? raw : counts.lowest;
+    counts.highest = raw > counts.highest ? raw : counts.highest;
+  }
+  counts.next = i;
+  return counts;
 }
 
 std::size_t NoneInDoubles(const std::uint8_t*, std::size_t, double, std::int16_t*) noexcept {
@@ -55,7 +72,7 @@ bool NarrowPlain(const double* Samples, std::size_t count, std::int16_t* out) no
 
 const Forms& PlainForms() noexcept {
   static constexpr Forms forms{
-      kernels::CountBlocks<L>,
+      CountBytesPlain,
       kernels::FindFirstBlock<L>,
       FillMainPassTablePlain,
       kernels::ScaleBlocks<L>,

@@ -15,19 +15,17 @@ struct MainPassTable {
   std::array<std::uint8_t, 256> quiet;  // counts as quiet once stored
 };
 
-inline bool IsLoud(double s, double border) noexcept {
-  return s > border || s < -border;
-}
-
 // The rules for every byte value at the factor `gain` (Gain / 3). Always inlined, so that each
 // instruction set's form rounds down with its own instructions (AVX2 has one for four values).
 [[gnu::always_inline]] inline void FillMainPassTableRules(MainPassTable& table, double gain,
                                                           double border, double clip) noexcept {
+  // Without short-circuits (the comparisons have no side effects), so that the loop runs
+  // several byte values at a time.
   for (int raw = 0; raw < 256; ++raw) {
     const double s = std::floor((raw - 128) * gain);
     table.s[raw] = s;
-    table.loud[raw] = IsLoud(s, border) && s > clip ? 1 : 0;
-    table.quiet[raw] = (-border < s && s < border) || s == clip ? 1 : 0;
+    table.loud[raw] = static_cast<std::uint8_t>(((s > border) | (s < -border)) & (s > clip));
+    table.quiet[raw] = static_cast<std::uint8_t>(((-border < s) & (s < border)) | (s == clip));
   }
 }
 
