@@ -1,6 +1,10 @@
 // The flic pass: the scan cuts the classified positions into flics (each flic's last position
 // is the next flic's first, so that position is seen twice, and a flat run carries over from one
 // flic to the next), counts thorns and jumps per flic and the lengths of the jumps.
+//
+// Two strategies: by census (flic_census_kernel.h), a word of positions at a time, whenever no
+// run past the histogram can count; run by run (flic_runs.cpp) otherwise, where such a run
+// must fail as it is met.
 #pragma once
 
 #include <array>
@@ -8,12 +12,12 @@
 #include <cstdint>
 
 #include "engine/position_bits.h"
+#include "engine/run_census.h"
 
 namespace Tarvo_alg1 {
 
 inline constexpr std::size_t kFlicRows = 101;  // flics 0 to 100; only 1 to 99 are stored
 inline constexpr std::size_t kStoredFlics = 100;
-inline constexpr std::size_t kLongestRun = 100;  // the histogram's last bin
 
 // One row of the flic table. The table's unused middle column is always 0, so a row is empty
 // when both counts are 0.

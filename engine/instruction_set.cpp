@@ -6,13 +6,16 @@ namespace Tarvo_alg1 {
 namespace {
 
 InstructionSet Detected() noexcept {
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#if defined(PELLIX_PORTABLE) || !defined(__x86_64__)
+  return InstructionSet::kPlain;
+#else
   __builtin_cpu_init();
-  if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt")) {
+  if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt") &&
+      __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2")) {
     return InstructionSet::kAvx2;
   }
-#endif
   return InstructionSet::kBaseline;
+#endif
 }
 
 std::atomic<InstructionSet> limit{InstructionSet::kAvx2};

@@ -12,8 +12,11 @@
 #include <optional>
 #include <span>
 
+#include "engine/forms.h"
+#include "engine/fused_result.h"
 #include "engine/gain_pass.h"
-#include "engine/instruction_set.h"
+#include "engine/limits.h"
+#include "engine/main_pass_table.h"
 #include "engine/sample_scaling.h"
 #include "engine/tarvo_alg1.h"
 #include "platform/conversions.h"
@@ -25,60 +28,10 @@ namespace {
 
 constexpr std::uint64_t kSkippedBytes = 49;  // the file's header, never read
 constexpr std::size_t kLastSlot = kSampleSlots - 1;
-constexpr double kIntakeMinimum = 850;
-constexpr double kMaxAutoGain = 50;
-constexpr long kMinLoudForGain = 10;  // fewer loud samples than this: no take
 constexpr long kLoudBeforeStore = 3;  // the take starts with the fourth loud sample
-constexpr long kPauseLength = 1000;   // more quiet stored samples than this end the take
-constexpr long kPauseDrop = 700;      // of which the take keeps only the first 300
 constexpr long kLoudAfterRestart = 2;
-
-bool IsLoud(double s, double border) noexcept {
-  return s > border || s < -border;
-}
-
-// What the main pass makes of one byte value: the gained sample, whether it counts as loud
-// for starting the take and whether, once stored, it counts as quiet.
-struct MainPassTable {
-  std::array<double, 256> s;
-  std::array<std::uint8_t, 256> loud;
-  std::array<std::uint8_t, 256> quiet;
-};
-
-// Written once and compiled twice: the AVX2 form rounds down with one instruction, four
-// values at a time, where the baseline has no such instruction.
-inline __attribute__((always_inline)) void FillMainPassTableBody(MainPassTable& table, double gain,
-                                                                 double border,
-                                                                 double clip) noexcept {
-  for (int raw = 0; raw < 256; ++raw) {
-    const double s = std::floor((raw - 128) * gain);
-    table.s[raw] = s;
-    table.loud[raw] = IsLoud(s, border) && s > clip ? 1 : 0;
-    table.quiet[raw] = (-border < s && s < border) || s == clip ? 1 : 0;
-  }
-}
-
-void FillMainPassTableBaseline(MainPassTable& table, double gain, double border,
-                               double clip) noexcept {
-  FillMainPassTableBody(table, gain, border, clip);
-}
-
-#if defined(__x86_64__)
-__attribute__((target("avx2"))) void FillMainPassTableAvx2(MainPassTable& table, double gain,
-                                                           double border, double clip) noexcept {
-  FillMainPassTableBody(table, gain, border, clip);
-}
-#endif
-
-void FillMainPassTable(MainPassTable& table, double gain, double border, double clip) noexcept {
-#if defined(__x86_64__)
-  if (ActiveInstructionSet() == InstructionSet::kAvx2) {
-    FillMainPassTableAvx2(table, gain, border, clip);
-    return;
-  }
-#endif
-  FillMainPassTableBaseline(table, gain, border, clip);
-}
+using limits::kPauseDrop;
+using limits::kPauseLength;
 
 // Whether the sample at `index`, stored in `slot`, counts as quiet. A slot past the store
 // cannot be stored or read back, and so counts as quiet.
@@ -125,16 +78,25 @@ TakeDestination ChooseDestination(SampleStore& store, const MainPassTable& table
 }
 
 // Stores the samples from `from` to `last` into slots `first_slot` on, as far as the store goes.
+// Scaled by a whole gain, the stretch is classified for the scan in the same pass: only this
+// stretch's slots are written after it, and the positions classified read none but its own.
 void StoreStretch(const SampleBytes& buffer, const MainPassTable& table, std::size_t from,
-                  std::size_t last, std::size_t first_slot, const TakeDestination& to) noexcept {
+                  std::size_t last, std::size_t first_slot, const TakeDestination& to,
+                  SampleStore& store) noexcept {
   if (first_slot > kLastSlot) return;
   const std::size_t count = std::min(last - from + 1, kSampleSlots - first_slot);
   const std::uint8_t* bytes = buffer.data() + from;
   if (to.wide != nullptr) {
     for (std::size_t j = 0; j < count; ++j) to.wide[first_slot + j] = table.s[bytes[j]];
   } else if (to.whole_gain) {
-    ScaleBytes(bytes, count, *to.whole_gain, to.narrow + first_slot);
+    SampleStore::PositionClasses& classes = store.ClassesToStore();
+    const ScaledAndClassified done = ActiveForms().scale_and_classify(
+        bytes, count, *to.whole_gain, to.narrow, first_slot, classes.thorn, classes.nonflat);
+    ScaleBytes(bytes + done.scaled, count - done.scaled, *to.whole_gain,
+               to.narrow + first_slot + done.scaled);
+    store.SetClassifiedEnd(done.classified_end);
   } else {
+    store.SetClassifiedEnd(0);
     std::size_t j = ScaleBytesInDoubles(bytes, count, to.gain, to.narrow + first_slot);
     for (; j < count; ++j) to.narrow[first_slot + j] = static_cast<std::int16_t>(table.s[bytes[j]]);
   }
@@ -154,8 +116,8 @@ void LoadSamples() {
   // 3-4.
   m.AutoGain = m.Gain == 0 ? 1 : 0;
   if (m.Gain == 0) m.Gain = 3;
-  m.MinSamples = kIntakeMinimum;
-  m.DefaultMinSamples = kIntakeMinimum;
+  m.MinSamples = limits::kIntakeMinimum;
+  m.DefaultMinSamples = limits::kIntakeMinimum;
 
   // 5. Bytes 50 to 30050 of the file; what the file lacks stays 0, which ends the data.
   SampleBytes SampleBuffer;
@@ -174,13 +136,13 @@ void LoadSamples() {
   if (m.AutoGain == 1) {
     const GainPassResult pass = GainPass(SampleBuffer, m.BackgroundBorder);
     m.PeakLevel = pass.PeakLevel;
-    if (pass.loud < kMinLoudForGain) {
+    if (pass.loud < limits::kLoudForGain) {
       m.SampleCount = 0;
       return;
     }
     // A zero peak (a negative border and a run of 127s) fails with Division by zero.
     m.Gain = pellix::Int(pellix::Divide(360, m.PeakLevel));
-    if (m.Gain > kMaxAutoGain) m.Gain = kMaxAutoGain;
+    if (m.Gain > limits::kMaxAutoGain) m.Gain = limits::kMaxAutoGain;
     start = pass.first;
     end = pass.data_end;  // the first loud sample lies before it
   } else {
@@ -196,7 +158,7 @@ void LoadSamples() {
   const double border = m.BackgroundBorder;
   MainPassTable table;
   const double gain = m.Gain / 3;
-  FillMainPassTable(table, gain, border, ClipLevel);
+  ActiveForms().fill_main_pass_table(table, gain, border, ClipLevel);
   const double MinSamples = m.MinSamples;
   const TakeDestination destination = ChooseDestination(m.Samples, table, m.Gain, gain);
   std::size_t stored_end = 0;  // one past the highest slot this call stores
@@ -218,7 +180,7 @@ void LoadSamples() {
     // makes the quiet run of stored samples longer than 1000. Find it first, then store.
     const std::size_t stop = FindPause(SampleBuffer, table, i, end, static_cast<std::size_t>(n));
     const std::size_t last = stop < end ? stop : end - 1;
-    StoreStretch(SampleBuffer, table, i, last, static_cast<std::size_t>(n), destination);
+    StoreStretch(SampleBuffer, table, i, last, static_cast<std::size_t>(n), destination, m.Samples);
     take_start = i - static_cast<std::size_t>(n);
     n += static_cast<long>(last - i);  // the slot of the stretch's last sample
     stored_end = std::max(stored_end, std::min(static_cast<std::size_t>(n) + 1, kSampleSlots));

@@ -12,6 +12,8 @@
 #include <cstdint>
 #include <utility>
 
+#include "engine/position_bits.h"
+
 namespace Tarvo_alg1 {
 
 inline constexpr std::size_t kSampleSlots = 21001;  // Samples(0 To 21000)
@@ -28,6 +30,7 @@ class SampleStore {
     operator double() const noexcept { return std::as_const(store_)[index_]; }
     Slot& operator=(double value) noexcept {
       store_.Widen();
+      store_.classified_end_ = 0;
       store_.wide_[index_] = value;
       store_.high_water_ = std::max(store_.high_water_, index_ + 1);
       return *this;
@@ -53,11 +56,28 @@ class SampleStore {
   // One past the highest slot that may hold something other than 0.
   std::size_t high_water() const noexcept { return high_water_; }
 
+  // The classes of the scan's positions (thorn, not flat) that the intake worked out while it
+  // stored the take, valid for the positions below classified_end(); any other write to the
+  // store forgets them. The bits of later positions are of no use.
+  struct PositionClasses {
+    PositionBits thorn;
+    PositionBits nonflat;
+  };
+  const PositionClasses& classes() const noexcept { return classes_; }
+  std::size_t classified_end() const noexcept { return classified_end_; }
+  // The intake's way to record them: the bits to write, then how far they hold.
+  PositionClasses& ClassesToStore() noexcept {
+    classified_end_ = 0;
+    return classes_;
+  }
+  void SetClassifiedEnd(std::size_t end) noexcept { classified_end_ = narrow_ ? end : 0; }
+
   // The intake's way in: the slots to store a take into, in 16 bits (every value within
   // kNarrowSampleLimit) or in doubles. Slots keep an earlier take's values until written or
   // cleared; switching between the two forms clears the earlier take at once. Once the take is
   // stored, KeepBelow(one past its highest slot) clears what is left of the earlier one.
   std::int16_t* NarrowSlotsToStore() noexcept {
+    classified_end_ = 0;
     if (!narrow_) {
       std::fill_n(wide_.begin(), high_water_, 0.0);
       high_water_ = 0;
@@ -66,6 +86,7 @@ class SampleStore {
     return narrow_values_.data();
   }
   double* WideSlotsToStore() noexcept {
+    classified_end_ = 0;
     if (narrow_) {
       std::fill_n(narrow_values_.begin(), high_water_, std::int16_t{0});
       high_water_ = 0;
@@ -76,6 +97,8 @@ class SampleStore {
 
   // Every slot from `end` on reads 0 afterwards; the slots below it hold the take just stored.
   void KeepBelow(std::size_t end) noexcept {
+    // A position reads its slot and the two after it.
+    if (end < classified_end_ + 2) classified_end_ = 0;
     if (end < high_water_) {
       if (narrow_) {
         std::fill(narrow_values_.begin() + end, narrow_values_.begin() + high_water_, 0);
@@ -99,6 +122,8 @@ class SampleStore {
 
   bool narrow_ = true;
   std::size_t high_water_ = 0;
+  std::size_t classified_end_ = 0;
+  PositionClasses classes_{};
   std::array<std::int16_t, kSampleSlots> narrow_values_{};
   std::array<double, kSampleSlots> wide_{};
 };

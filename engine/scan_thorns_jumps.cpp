@@ -3,6 +3,7 @@
 #include <cstddef>
 
 #include "engine/flic_pass.h"
+#include "engine/limits.h"
 #include "engine/position_bits.h"
 #include "engine/position_classes.h"
 #include "engine/tarvo_alg1.h"
@@ -13,10 +14,11 @@ namespace Tarvo_alg1 {
 namespace {
 
 constexpr double kDefaultFlicLength = 300;
-constexpr double kScanLimit = 20500;  // the scan reads at most slots 1 to 20502
 constexpr double kRatePer = 3000;
-constexpr double kMinAvgJumpLen = 2;
-constexpr double kMaxAvgJumpLen = 11;
+// The scan reads at most slots 1 to 20502.
+constexpr auto kScanLimit = static_cast<double>(limits::kScanLimit);
+using limits::kMaxAvgJumpLen;
+using limits::kMinAvgJumpLen;
 
 }  // namespace
 

@@ -1,8 +1,8 @@
 // Fuzzes the sample intake and the thorns-and-jumps scan through the in-memory file layer.
 //
 // Input: four settings (Gain, BackgroundBorder, MinJump, MaxJump), each a tag byte and eight
-// value bytes, then the sample file's bytes. Bit 2 of the first tag byte runs the engine's
-// baseline vector loops instead of the AVX2 ones. Besides the sanitizers, it checks that only the
+// value bytes, then the sample file's bytes. Bits 2 and 3 of the first tag byte pick the form
+// of the engine's loops: AVX2, SSE2, plain or AVX2. Besides the sanitizers, it checks that only the
 // documented errors come out, that the store holds nothing beyond this take's slots, and that
 // the engine agrees with a literal model of the rules on every take, fresh or after another.
 #include <algorithm>
@@ -167,8 +167,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fs.Add("loud", LoudTake());
     return fs;
   }();
-  Tarvo_alg1::LimitInstructionSet((data[0] & 4) != 0 ? Tarvo_alg1::InstructionSet::kBaseline
-                                                     : Tarvo_alg1::InstructionSet::kAvx2);
+  constexpr Tarvo_alg1::InstructionSet kForms[] = {
+      Tarvo_alg1::InstructionSet::kAvx2, Tarvo_alg1::InstructionSet::kBaseline,
+      Tarvo_alg1::InstructionSet::kPlain, Tarvo_alg1::InstructionSet::kAvx2};
+  Tarvo_alg1::LimitInstructionSet(kForms[(data[0] >> 2) & 3]);
   files.Add("take", std::vector<std::uint8_t>(data + kHeaderBytes, data + size));
   pellix::ScopedFileSystem scope(files);
 

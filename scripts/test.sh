@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs the whole test suite twice: a normal release build, and a debug
-# build with AddressSanitizer and UndefinedBehaviorSanitizer; then runs every fuzzer briefly.
-# Each stage says how long it took, so a slow one shows.
+# build with AddressSanitizer and UndefinedBehaviorSanitizer; then the engine's own tests in a
+# portable build (its loops in plain C++ only); then runs every fuzzer briefly. Each stage says
+# how long it took, so a slow one shows.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -18,4 +19,7 @@ stage "release build" scripts/build.sh build/release -DCMAKE_BUILD_TYPE=Release
 stage "release tests" ctest --test-dir build/release --output-on-failure -j "$(nproc)"
 stage "sanitizer build" scripts/build.sh build/sanitize -DCMAKE_BUILD_TYPE=Debug -DPELLIX_SANITIZE=ON
 stage "sanitizer tests" ctest --test-dir build/sanitize --output-on-failure -j "$(nproc)"
+stage "portable build" scripts/build.sh build/portable -DCMAKE_BUILD_TYPE=Release \
+  -DPELLIX_PORTABLE=ON -DPELLIX_DESKTOP=OFF -DPELLIX_BENCH=OFF --target pellix_engine_tests
+stage "portable engine tests" ctest --test-dir build/portable --output-on-failure -j "$(nproc)" -L engine
 stage "fuzz smoke" scripts/fuzz_smoke.sh 20

@@ -5,7 +5,9 @@
 // state, so that stale slots, the high-water mark and the kept outputs of an early stop are
 // compared too: short takes after long ones, long after short. The takes are built to sit on
 // the scan's exact edges (a value of exactly 5 or -5 in a would-be thorn, a neighbour exactly 2
-// or 3 from the middle sample), and the test counts that they did.
+// or 3 from the middle sample), and the test counts that they did. A second set of takes is
+// written to the store directly, with samples too large for 16 bits among them, so that the scan
+// classifies in doubles: the same edges again, and flat stretches and peaks far from zero.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -97,6 +99,19 @@ class TakeGenerator {
   }
 
   int Pick(int n) { return std::uniform_int_distribution<int>(0, n - 1)(random_); }
+
+  // A sample that only the store's doubles hold, and a flat stretch or a peak around it.
+  double WideSample() {
+    constexpr std::array<double, 6> kFar = {16001, 40000, 1e9, 9007199254740992.0, 1e17, 1e300};
+    const double far = kFar[static_cast<std::size_t>(Pick(static_cast<int>(kFar.size())))];
+    return Pick(2) ? far : -far;
+  }
+  void FarStretch(std::vector<double>& slots, std::size_t at) {
+    const double base = WideSample();
+    for (int n = 0; n < 12 && at + static_cast<std::size_t>(n) < slots.size(); ++n) {
+      slots[at + static_cast<std::size_t>(n)] = base + (Pick(7) - 3) * (Pick(2) ? 1 : 2);
+    }
+  }
 
  private:
   std::uint8_t Byte(int low, int high) {
@@ -211,8 +226,8 @@ struct EdgeHits {
   }
 };
 
-// Each form of the engine's vector loops (the baseline one runs twice where the processor has
-// no AVX2).
+// Each form of the engine's loops: plain, SSE2 and AVX2 (a form the build or the processor lacks
+// runs the widest one it has).
 class FastLiteralAgreementTest : public testing::TestWithParam<Tarvo_alg1::InstructionSet> {
  protected:
   void SetUp() override { Tarvo_alg1::LimitInstructionSet(GetParam()); }
@@ -256,6 +271,63 @@ TEST_P(FastLiteralAgreementTest, EngineAndLiteralModelAgreeOnGeneratedTakes) {
 
   // The comparison means something only if the takes reached the scan and its edges.
   EXPECT_GT(compared_scans, kTakes / 2);
+  EXPECT_GT(hits.thorn_at_limit, 1000);
+  EXPECT_GT(hits.thorn_past_limit, 1000);
+  EXPECT_GT(hits.step_of_two, 1000);
+  EXPECT_GT(hits.step_of_three, 1000);
+}
+
+// Takes written to the store slot by slot, as the literal model's gain-3 samples (so the edges
+// stay where they were built), most with far samples that keep the whole take in doubles.
+TEST_P(FastLiteralAgreementTest, EngineAndLiteralModelAgreeOnTakesInDoubles) {
+  constexpr int kWideTakes = 400;
+  TakeGenerator generate(20261210);
+  SharedState& engine = Tarvo_alg1::Shared();
+  engine = SharedState{};
+  auto model = std::make_unique<SharedState>();
+  EdgeHits hits;
+  int in_doubles = 0;
+  for (int take = 0; take < kWideTakes; ++take) {
+    const std::size_t count = 450 + static_cast<std::size_t>(generate.Pick(20548));  // to 20997
+    const std::vector<std::uint8_t> bytes = generate.Take(count + 3);
+    std::vector<double> slots(count + 3);
+    for (std::size_t k = 0; k < slots.size(); ++k) slots[k] = bytes[49 + k] - 128.0;
+    const bool far = generate.Pick(4) != 0;
+    for (int n = far ? 1 + generate.Pick(6) : 0; n > 0; --n) {
+      const auto at = static_cast<std::size_t>(generate.Pick(static_cast<int>(slots.size())));
+      if (generate.Pick(2)) {
+        slots[at] = generate.WideSample();
+      } else {
+        generate.FarStretch(slots, at);
+      }
+    }
+    in_doubles += far;
+    const Settings settings = generate.Pick();
+    auto scan_each = [&](SharedState& m, auto scan) {
+      m.Samples.KeepBelow(0);
+      for (std::size_t k = 0; k < slots.size(); ++k) m.Samples[k] = slots[k];
+      m.SampleCount = static_cast<double>(count);
+      m.MinJump = settings.MinJump;
+      m.MaxJump = settings.MaxJump;
+      Outcome o;
+      o.scan_error = ErrorOf(scan);
+      o.SampleCount = m.SampleCount;
+      o.ThornRate = m.ThornRate;
+      o.JumpRate = m.JumpRate;
+      o.AvgJumpLen = m.AvgJumpLen;
+      o.JumpSpread = m.JumpSpread;
+      return o;
+    };
+    const Outcome by_engine = scan_each(engine, [] { Tarvo_alg1::ScanThornsJumps(); });
+    const Outcome by_model = scan_each(*model, [&] { reference::ScanThornsJumps(*model); });
+    ASSERT_EQ(by_engine.scan_error, by_model.scan_error) << "take " << take;
+    ASSERT_EQ(by_engine.ThornRate, by_model.ThornRate) << "take " << take;
+    ASSERT_EQ(by_engine.JumpRate, by_model.JumpRate) << "take " << take;
+    ASSERT_EQ(by_engine.AvgJumpLen, by_model.AvgJumpLen) << "take " << take;
+    ASSERT_EQ(by_engine.JumpSpread, by_model.JumpSpread) << "take " << take;
+    if (far) hits.Count(*model);
+  }
+  EXPECT_GT(in_doubles, kWideTakes / 2);
   EXPECT_GT(hits.thorn_at_limit, 1000);
   EXPECT_GT(hits.thorn_past_limit, 1000);
   EXPECT_GT(hits.step_of_two, 1000);

@@ -1,0 +1,93 @@
+// Classifying the scan's positions on 16-bit samples, written once for any lanes and compiled
+// per instruction set in forms_*.cpp. On whole numbers within the narrow limit the rules compare
+// exactly as they do in doubles.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+#include "engine/fused_result.h"
+#include "engine/position_bits.h"
+#include "engine/scale_kernel.h"
+
+namespace Tarvo_alg1::kernels {
+
+// Per lane: low and high are the smaller and larger neighbour; a thorn is a < b > c above 5 or
+// a > b < c below -5 (a > 5 and b > a already give b > 5), and a position is not flat when a
+// or c is more than 2 away from b.
+template <class L>
+struct ShortClasses {
+  typename L::Shorts thorn;
+  typename L::Shorts steep;
+};
+
+template <class L>
+ShortClasses<L> ClassifyShorts(const std::int16_t* samples) noexcept {
+  using Shorts = typename L::Shorts;
+  const Shorts a = L::LoadShorts(samples);
+  const Shorts b = L::LoadShorts(samples + 1);
+  const Shorts c = L::LoadShorts(samples + 2);
+  const Shorts low = L::Min(a, c);
+  const Shorts high = L::Max(a, c);
+  const Shorts two = L::SplatShorts(2);
+  const Shorts positive = L::And(L::Greater(b, high), L::Greater(low, L::SplatShorts(5)));
+  const Shorts negative = L::And(L::Greater(low, b), L::Greater(L::SplatShorts(-5), high));
+  const Shorts steep = L::Greater(L::Max(L::Sub(high, b), L::Sub(b, low)), two);
+  return {L::Or(positive, negative), steep};
+}
+
+// Positions in blocks of this many; a block starting at k reads slots k to k + block + 1.
+template <class L>
+inline constexpr std::size_t kClassifyBlock = 2 * L::kShorts;
+
+// The thorn and not-flat bits of the positions from `first` (a multiple of the block) through
+// `last`, in whole blocks: the bits past `last` in the last block are written too, from
+// whatever the slots there hold. Bit k % 64 of word k / 64 is bit k % block of block k / block
+// on a little-endian machine.
+template <class L>
+void ClassifyBlocks(const std::int16_t* samples, std::size_t first, std::size_t last,
+                    PositionBits& thorn, PositionBits& nonflat) noexcept {
+  constexpr std::size_t kBlock = kClassifyBlock<L>;
+  constexpr std::size_t kBlockBytes = kBlock / 8;
+  for (std::size_t k = first; k <= last; k += kBlock) {
+    const ShortClasses<L> low = ClassifyShorts<L>(samples + k);
+    const ShortClasses<L> high = ClassifyShorts<L>(samples + k + L::kShorts);
+    const std::uint32_t thorns = L::MaskBits(low.thorn, high.thorn);
+    const std::uint32_t steps = L::MaskBits(low.steep, high.steep);
+    std::memcpy(reinterpret_cast<unsigned char*>(thorn.data()) + k / 8, &thorns, kBlockBytes);
+    std::memcpy(reinterpret_cast<unsigned char*>(nonflat.data()) + k / 8, &steps, kBlockBytes);
+  }
+}
+
+// The scaling of a stretch of bytes by the whole gain G into slots `first_slot` on, and the
+// classes of the positions whose slots all lie in the stretch, in one pass: each block of
+// positions is classified as soon as its slots are stored and a few blocks more, so that it
+// reads them from the cache once the stores have reached it. Scales whole blocks of bytes only;
+// the positions it classifies start at 0 and end at a multiple of the block, no further than the
+// scan ever looks (the block holding position 20500: the bits hold no more).
+template <class L>
+ScaledAndClassified ScaleAndClassify(const std::uint8_t* bytes, std::size_t count, int G,
+                                     std::int16_t* slots, std::size_t first_slot,
+                                     PositionBits& thorn, PositionBits& nonflat) noexcept {
+  constexpr std::size_t kBlock = kClassifyBlock<L>;
+  constexpr std::size_t kLag = 4 * kBlock;  // slots stored ahead of the positions classified
+  const WholeGainScaler<L> scale(G);
+  ScaledAndClassified done;
+  std::size_t& j = done.scaled;
+  std::size_t& p = done.classified_end;
+  for (; j + kBlock <= count; j += kBlock) {
+    L::StoreShorts(slots + first_slot + j, scale(bytes + j));
+    L::StoreShorts(slots + first_slot + j + L::kShorts, scale(bytes + j + L::kShorts));
+    if (p <= kMaxPositions && p + kBlock + 2 + kLag <= first_slot + j + kBlock) {
+      ClassifyBlocks<L>(slots, p, p, thorn, nonflat);
+      p += kBlock;
+    }
+  }
+  for (; p <= kMaxPositions && p + kBlock + 2 <= first_slot + j; p += kBlock) {
+    ClassifyBlocks<L>(slots, p, p, thorn, nonflat);
+  }
+  return done;
+}
+
+}  // namespace Tarvo_alg1::kernels

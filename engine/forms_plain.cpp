@@ -1,0 +1,90 @@
+// The hot loops in plain C++: the kernels over lanes_plain.h, and the wide slots classified
+// rule by rule. Built everywhere, and the only forms of a portable build.
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+
+#include "engine/byte_range.h"
+#include "engine/classify_kernel.h"
+#include "engine/flic_census_kernel.h"
+#include "engine/forms.h"
+#include "engine/gain_pass_kernel.h"
+#include "engine/lanes_plain.h"
+#include "engine/sample_store.h"
+#include "engine/scale_kernel.h"
+
+namespace Tarvo_alg1 {
+namespace {
+
+using L = lanes::Plain;
+
+void FillMainPassTablePlain(MainPassTable& table, double gain, double border,
+                            double clip) noexcept {
+  FillMainPassTableRules(table, gain, border, clip);
+}
+
+// The gain pass one byte at a time: any byte may stop it, which byte lanes in plain C++ cannot
+// test cheaply.
+BlockCounts CountBytesPlain(const std::uint8_t* bytes, std::size_t from, std::size_t size,
+                            ByteRange loud, ByteRange stop) noexcept {
+  BlockCounts counts;
+  std::size_t i = from;
+  for (; i < size && !stop.Contains(bytes[i]); ++i) {
+    const std::uint8_t raw = bytes[i];
+    counts.loud += loud.Contains(raw) ? 1u : 0u;
+    counts.lowest = raw < counts.lowest ? raw : counts.lowest;
+    counts.highest = raw > counts.highest ? raw : counts.highest;
+  }
+  counts.next = i;
+  return counts;
+}
+
+std::size_t NoneInDoubles(const std::uint8_t*, std::size_t, double, std::int16_t*) noexcept {
+  return 0;
+}
+
+// The rules as they are stated, position by position.
+void ClassifyWidePlain(const double* Samples, std::size_t last, PositionBits& thorn,
+                       PositionBits& nonflat) noexcept {
+  for (std::size_t k = 1; k <= last; ++k) {
+    const double a = Samples[k];
+    const double b = Samples[k + 1];
+    const double c = Samples[k + 2];
+    const bool positive = a < b && b > c && a > 5 && b > 5 && c > 5;
+    const bool negative = a > b && b < c && a < -5 && b < -5 && c < -5;
+    const bool flat = b - 3 < a && a < b + 3 && b - 3 < c && c < b + 3;
+    thorn[k >> 6] |= std::uint64_t{positive || negative} << (k & 63);
+    nonflat[k >> 6] |= std::uint64_t{!flat} << (k & 63);
+  }
+}
+
+bool NarrowPlain(const double* Samples, std::size_t count, std::int16_t* out) noexcept {
+  const double limit = kNarrowSampleLimit;
+  for (std::size_t i = 0; i < count; ++i) {
+    const double x = Samples[i];
+    if (!(-limit <= x && x <= limit) || x != std::floor(x)) return false;
+    out[i] = static_cast<std::int16_t>(x);
+  }
+  return true;
+}
+
+}  // namespace
+
+const Forms& PlainForms() noexcept {
+  static constexpr Forms forms{
+      CountBytesPlain,
+      kernels::FindFirstBlock<L>,
+      FillMainPassTablePlain,
+      kernels::ScaleBlocks<L>,
+      NoneInDoubles,
+      kernels::ClassifyBlocks<L>,
+      kernels::kClassifyBlock<L>,
+      kernels::ScaleAndClassify<L>,
+      ClassifyWidePlain,
+      NarrowPlain,
+      kernels::CountFlicsByCensus<L>,
+  };
+  return forms;
+}
+
+}  // namespace Tarvo_alg1

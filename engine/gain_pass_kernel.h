@@ -1,0 +1,101 @@
+// The gain pass's bulk loops, written once for any lanes (lanes_plain.h and its vector forms)
+// and compiled per instruction set in forms_*.cpp.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "engine/byte_range.h"
+
+namespace Tarvo_alg1::kernels {
+
+template <class L>
+struct ByteRangeLanes {
+  explicit ByteRangeLanes(ByteRange set) noexcept
+      : above(L::SplatBytes(static_cast<std::uint8_t>(set.high - 1))),
+        below(L::SplatBytes(static_cast<std::uint8_t>(set.low + 1))),
+        every(L::AllBytes(set.low >= 255)) {}
+
+  typename L::Bytes Contains(typename L::Bytes raw) const noexcept {
+    return L::OrBytes(L::OrBytes(L::Above(raw, above), L::Below(raw, below)), every);
+  }
+
+  typename L::Bytes above;
+  typename L::Bytes below;
+  typename L::Bytes every;
+};
+
+// Index of the first byte in [from, to) that lies in `set`, or where the whole blocks ended:
+// the caller looks at the rest one byte at a time.
+template <class L>
+std::size_t FindFirstBlock(const std::uint8_t* bytes, std::size_t from, std::size_t to,
+                           ByteRange set) noexcept {
+  const ByteRangeLanes<L> lanes(set);
+  std::size_t i = from;
+  for (; i + L::kBytes <= to; i += L::kBytes) {
+    if (L::Any(lanes.Contains(L::LoadBytes(bytes + i)))) break;
+  }
+  return i;
+}
+
+// Counts whole blocks from `from` (not past `size`) until the block that holds a byte of `stop`.
+// The stopping test is the costly one, so it is made once per group of blocks: a group that
+// holds a stopping byte is counted again block by block.
+template <class L>
+BlockCounts CountBlocks(const std::uint8_t* bytes, std::size_t from, std::size_t size,
+                        ByteRange loud_set, ByteRange stop_set) noexcept {
+  using Bytes = typename L::Bytes;
+  constexpr std::size_t kGroup = 8;
+  constexpr std::size_t kGroupBytes = kGroup * L::kBytes;
+  // Loud bytes are counted down in byte lanes (a true comparison is all ones), which hold up to
+  // 255: the counts are summed after at most 248 blocks.
+  constexpr std::size_t kGroupsPerSum = 255 / kGroup;
+  const ByteRangeLanes<L> loud(loud_set);
+  const ByteRangeLanes<L> stop(stop_set);
+  Bytes low = L::SplatBytes(255);
+  Bytes high = L::SplatBytes(0);
+  BlockCounts result;
+  std::size_t i = from;
+  bool stopped = false;
+  while (!stopped && i + kGroupBytes <= size) {
+    Bytes counts = L::SplatBytes(0);
+    for (std::size_t round = 0; round < kGroupsPerSum && i + kGroupBytes <= size; ++round) {
+      Bytes group_counts = counts;
+      Bytes group_low = low;
+      Bytes group_high = high;
+      Bytes stops = L::SplatBytes(0);
+      for (std::size_t g = 0; g < kGroup; ++g) {
+        const Bytes raw = L::LoadBytes(bytes + i + g * L::kBytes);
+        stops = L::OrBytes(stops, stop.Contains(raw));
+        group_counts = L::CountTrue(group_counts, loud.Contains(raw));
+        group_low = L::MinBytes(group_low, raw);
+        group_high = L::MaxBytes(group_high, raw);
+      }
+      if (L::Any(stops)) {
+        stopped = true;
+        break;
+      }
+      counts = group_counts;
+      low = group_low;
+      high = group_high;
+      i += kGroupBytes;
+    }
+    result.loud += L::Sum(counts);
+  }
+  // The last group, block by block, up to the block that stops.
+  Bytes counts = L::SplatBytes(0);
+  for (; i + L::kBytes <= size; i += L::kBytes) {
+    const Bytes raw = L::LoadBytes(bytes + i);
+    if (L::Any(stop.Contains(raw))) break;
+    counts = L::CountTrue(counts, loud.Contains(raw));
+    low = L::MinBytes(low, raw);
+    high = L::MaxBytes(high, raw);
+  }
+  result.loud += L::Sum(counts);
+  result.lowest = L::Lowest(low);
+  result.highest = L::Highest(high);
+  result.next = i;
+  return result;
+}
+
+}  // namespace Tarvo_alg1::kernels

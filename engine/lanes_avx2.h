@@ -1,0 +1,141 @@
+// The lanes of lanes_plain.h in AVX2 registers: thirty-two bytes, sixteen shorts or four words
+// at a time. Only for code compiled for AVX2 (forms_avx2.cpp), run on a processor that has it.
+#pragma once
+
+#include <immintrin.h>
+
+#include <cstddef>
+#include <cstdint>
+
+namespace Tarvo_alg1::lanes {
+
+struct Avx2 {
+  static constexpr std::size_t kBytes = 32;
+  static constexpr std::size_t kShorts = 16;
+  static constexpr std::size_t kWords = 4;
+
+  using Bytes = __m256i;
+  using Shorts = __m256i;
+  using Words = __m256i;
+
+  // Bytes. Unsigned comparisons are signed ones with the top bit flipped.
+  static Bytes LoadBytes(const std::uint8_t* p) noexcept {
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+  }
+  static Bytes SplatBytes(std::uint8_t x) noexcept {
+    return _mm256_set1_epi8(static_cast<char>(x));
+  }
+  static Bytes AllBytes(bool on) noexcept {
+    return on ? _mm256_set1_epi8(-1) : _mm256_setzero_si256();
+  }
+  static Bytes Flip(Bytes v) noexcept {
+    return _mm256_xor_si256(v, _mm256_set1_epi8(static_cast<char>(0x80)));
+  }
+  static Bytes Above(Bytes v, Bytes limit) noexcept {
+    return _mm256_cmpgt_epi8(Flip(v), Flip(limit));
+  }
+  static Bytes Below(Bytes v, Bytes limit) noexcept {
+    return _mm256_cmpgt_epi8(Flip(limit), Flip(v));
+  }
+  static Bytes OrBytes(Bytes x, Bytes y) noexcept { return _mm256_or_si256(x, y); }
+  static bool Any(Bytes mask) noexcept { return _mm256_testz_si256(mask, mask) == 0; }
+  static Bytes MinBytes(Bytes x, Bytes y) noexcept { return _mm256_min_epu8(x, y); }
+  static Bytes MaxBytes(Bytes x, Bytes y) noexcept { return _mm256_max_epu8(x, y); }
+  static Bytes CountTrue(Bytes counts, Bytes mask) noexcept {
+    return _mm256_sub_epi8(counts, mask);
+  }
+  static std::int64_t SumWordLanes(__m256i v) noexcept {
+    const __m128i half = _mm_add_epi64(_mm256_castsi256_si128(v), _mm256_extracti128_si256(v, 1));
+    return _mm_cvtsi128_si64(_mm_add_epi64(half, _mm_unpackhi_epi64(half, half)));
+  }
+  static unsigned Sum(Bytes counts) noexcept {
+    return static_cast<unsigned>(SumWordLanes(_mm256_sad_epu8(counts, _mm256_setzero_si256())));
+  }
+  static __m128i Halves(Bytes v, bool lowest) noexcept {
+    const __m128i low = _mm256_castsi256_si128(v);
+    const __m128i high = _mm256_extracti128_si256(v, 1);
+    return lowest ? _mm_min_epu8(low, high) : _mm_max_epu8(low, high);
+  }
+  static std::uint8_t Lowest(Bytes v) noexcept {
+    __m128i m = Halves(v, true);
+    m = _mm_min_epu8(m, _mm_srli_si128(m, 8));
+    m = _mm_min_epu8(m, _mm_srli_si128(m, 4));
+    m = _mm_min_epu8(m, _mm_srli_si128(m, 2));
+    m = _mm_min_epu8(m, _mm_srli_si128(m, 1));
+    return static_cast<std::uint8_t>(_mm_cvtsi128_si32(m));
+  }
+  static std::uint8_t Highest(Bytes v) noexcept {
+    __m128i m = Halves(v, false);
+    m = _mm_max_epu8(m, _mm_srli_si128(m, 8));
+    m = _mm_max_epu8(m, _mm_srli_si128(m, 4));
+    m = _mm_max_epu8(m, _mm_srli_si128(m, 2));
+    m = _mm_max_epu8(m, _mm_srli_si128(m, 1));
+    return static_cast<std::uint8_t>(_mm_cvtsi128_si32(m));
+  }
+
+  // Shorts.
+  static Shorts LoadShorts(const std::int16_t* p) noexcept {
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+  }
+  static void StoreShorts(std::int16_t* p, Shorts v) noexcept {
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v);
+  }
+  static Shorts WidenBytes(const std::uint8_t* p) noexcept {
+    return _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
+  }
+  static Shorts SplatShorts(std::int16_t x) noexcept { return _mm256_set1_epi16(x); }
+  static Shorts Add(Shorts x, Shorts y) noexcept { return _mm256_add_epi16(x, y); }
+  static Shorts Sub(Shorts x, Shorts y) noexcept { return _mm256_sub_epi16(x, y); }
+  static Shorts MulLow(Shorts x, Shorts y) noexcept { return _mm256_mullo_epi16(x, y); }
+  static Shorts MulHighUnsigned(Shorts x, Shorts y) noexcept { return _mm256_mulhi_epu16(x, y); }
+  static Shorts ShiftRightUnsigned(Shorts x, int n) noexcept {
+    return _mm256_srl_epi16(x, _mm_cvtsi32_si128(n));
+  }
+  static Shorts Min(Shorts x, Shorts y) noexcept { return _mm256_min_epi16(x, y); }
+  static Shorts Max(Shorts x, Shorts y) noexcept { return _mm256_max_epi16(x, y); }
+  static Shorts Greater(Shorts x, Shorts y) noexcept { return _mm256_cmpgt_epi16(x, y); }
+  static Shorts And(Shorts x, Shorts y) noexcept { return _mm256_and_si256(x, y); }
+  static Shorts Or(Shorts x, Shorts y) noexcept { return _mm256_or_si256(x, y); }
+  // Packing works within each half of the register, so the packed quarters are put back in
+  // order before their bits are taken.
+  static std::uint32_t MaskBits(Shorts first, Shorts second) noexcept {
+    return static_cast<std::uint32_t>(
+        _mm256_movemask_epi8(_mm256_permute4x64_epi64(_mm256_packs_epi16(first, second), 0xD8)));
+  }
+
+  // Words.
+  static Words LoadWords(const std::uint64_t* p) noexcept {
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+  }
+  static void StoreWords(std::uint64_t* p, Words v) noexcept {
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v);
+  }
+  static Words ZeroWords() noexcept { return _mm256_setzero_si256(); }
+  static Words AndWords(Words x, Words y) noexcept { return _mm256_and_si256(x, y); }
+  static Words OrWords(Words x, Words y) noexcept { return _mm256_or_si256(x, y); }
+  static Words AndNotWords(Words x, Words y) noexcept { return _mm256_andnot_si256(x, y); }
+  static Words ShiftLeftWords(Words x, std::size_t n) noexcept {
+    return _mm256_sll_epi64(x, _mm_cvtsi64_si128(static_cast<long long>(n)));
+  }
+  static Words ShiftRightWords(Words x, std::size_t n) noexcept {
+    return _mm256_srl_epi64(x, _mm_cvtsi64_si128(static_cast<long long>(n)));
+  }
+  static bool NoBits(Words x) noexcept { return _mm256_testz_si256(x, x) != 0; }
+  // Bit counts per word: a table of the counts of 4-bit values, looked up for both halves of
+  // every byte, then the bytes of each word summed.
+  using Counts = __m256i;
+  static Counts ZeroCounts() noexcept { return _mm256_setzero_si256(); }
+  static Counts AddBitCounts(Counts counts, Words x) noexcept {
+    const __m256i nibble_counts = _mm256_setr_epi8(0, 1, 1, 2, 1, 2, 2, 3, 1, 2, 2, 3, 2, 3, 3, 4,
+                                                   0, 1, 1, 2, 1, 2, 2, 3, 1, 2, 2, 3, 2, 3, 3, 4);
+    const __m256i low_nibbles = _mm256_set1_epi8(0x0F);
+    const __m256i low = _mm256_and_si256(x, low_nibbles);
+    const __m256i high = _mm256_and_si256(_mm256_srli_epi16(x, 4), low_nibbles);
+    const __m256i bytes = _mm256_add_epi8(_mm256_shuffle_epi8(nibble_counts, low),
+                                          _mm256_shuffle_epi8(nibble_counts, high));
+    return _mm256_add_epi64(counts, _mm256_sad_epu8(bytes, _mm256_setzero_si256()));
+  }
+  static std::int64_t SumCounts(Counts counts) noexcept { return SumWordLanes(counts); }
+};
+
+}  // namespace Tarvo_alg1::lanes

@@ -1,0 +1,172 @@
+// Lanes in plain C++: fixed arrays and loops, for any processor and compiler (the compiler may
+// vectorise them on its own). The engine's kernels are written once against this interface;
+// lanes_sse2.h and lanes_avx2.h give the same operations in vector registers.
+//
+// Bytes: unsigned 8-bit lanes; a mask lane is 0xFF (true) or 0. Shorts: signed 16-bit lanes
+// with wrap-around arithmetic; a mask lane is -1 or 0. Words: unsigned 64-bit lanes.
+#pragma once
+
+#include <array>
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+namespace Tarvo_alg1::lanes {
+
+struct Plain {
+  static constexpr std::size_t kBytes = 16;
+  static constexpr std::size_t kShorts = 16;
+  static constexpr std::size_t kWords = 1;
+
+  using Bytes = std::array<std::uint8_t, kBytes>;
+  using Shorts = std::array<std::int16_t, kShorts>;
+  using Words = std::uint64_t;
+
+  // Bytes.
+  static Bytes LoadBytes(const std::uint8_t* p) noexcept {
+    Bytes v;
+    std::memcpy(v.data(), p, kBytes);
+    return v;
+  }
+  static Bytes SplatBytes(std::uint8_t x) noexcept {
+    Bytes v;
+    v.fill(x);
+    return v;
+  }
+  static Bytes AllBytes(bool on) noexcept { return SplatBytes(on ? 0xFF : 0); }
+  static Bytes Above(Bytes v, Bytes limit) noexcept {
+    for (std::size_t j = 0; j < kBytes; ++j) v[j] = v[j] > limit[j] ? 0xFF : 0;
+    return v;
+  }
+  static Bytes Below(Bytes v, Bytes limit) noexcept {
+    for (std::size_t j = 0; j < kBytes; ++j) v[j] = v[j] < limit[j] ? 0xFF : 0;
+    return v;
+  }
+  static Bytes OrBytes(Bytes x, Bytes y) noexcept {
+    for (std::size_t j = 0; j < kBytes; ++j) x[j] = static_cast<std::uint8_t>(x[j] | y[j]);
+    return x;
+  }
+  static bool Any(Bytes mask) noexcept {
+    unsigned any = 0;
+    for (std::uint8_t b : mask) any |= b;
+    return any != 0;
+  }
+  static Bytes MinBytes(Bytes x, Bytes y) noexcept {
+    for (std::size_t j = 0; j < kBytes; ++j) x[j] = x[j] < y[j] ? x[j] : y[j];
+    return x;
+  }
+  static Bytes MaxBytes(Bytes x, Bytes y) noexcept {
+    for (std::size_t j = 0; j < kBytes; ++j) x[j] = x[j] > y[j] ? x[j] : y[j];
+    return x;
+  }
+  // Adds 1 to each count whose mask lane is true; a lane counts up to 255.
+  static Bytes CountTrue(Bytes counts, Bytes mask) noexcept {
+    for (std::size_t j = 0; j < kBytes; ++j)
+      counts[j] = static_cast<std::uint8_t>(counts[j] - mask[j]);
+    return counts;
+  }
+  static unsigned Sum(Bytes counts) noexcept {
+    unsigned sum = 0;
+    for (std::uint8_t c : counts) sum += c;
+    return sum;
+  }
+  static std::uint8_t Lowest(Bytes v) noexcept {
+    std::uint8_t low = 255;
+    for (std::uint8_t b : v) low = b < low ? b : low;
+    return low;
+  }
+  static std::uint8_t Highest(Bytes v) noexcept {
+    std::uint8_t high = 0;
+    for (std::uint8_t b : v) high = b > high ? b : high;
+    return high;
+  }
+
+  // Shorts.
+  static Shorts LoadShorts(const std::int16_t* p) noexcept {
+    Shorts v;
+    std::memcpy(v.data(), p, sizeof v);
+    return v;
+  }
+  static void StoreShorts(std::int16_t* p, Shorts v) noexcept {
+    std::memcpy(p, v.data(), sizeof v);
+  }
+  static Shorts WidenBytes(const std::uint8_t* p) noexcept {
+    Shorts v;
+    for (std::size_t j = 0; j < kShorts; ++j) v[j] = p[j];
+    return v;
+  }
+  static Shorts SplatShorts(std::int16_t x) noexcept {
+    Shorts v;
+    v.fill(x);
+    return v;
+  }
+  template <typename Op>
+  static Shorts Each(Shorts x, Shorts y, Op op) noexcept {
+    for (std::size_t j = 0; j < kShorts; ++j) x[j] = static_cast<std::int16_t>(op(x[j], y[j]));
+    return x;
+  }
+  static Shorts Add(Shorts x, Shorts y) noexcept {
+    return Each(x, y, [](int a, int b) { return static_cast<std::uint16_t>(a + b); });
+  }
+  static Shorts Sub(Shorts x, Shorts y) noexcept {
+    return Each(x, y, [](int a, int b) { return static_cast<std::uint16_t>(a - b); });
+  }
+  static Shorts MulLow(Shorts x, Shorts y) noexcept {
+    return Each(x, y, [](int a, int b) { return static_cast<std::uint16_t>(a * b); });
+  }
+  // The high half of the unsigned product.
+  static Shorts MulHighUnsigned(Shorts x, Shorts y) noexcept {
+    return Each(x, y, [](int a, int b) {
+      return (static_cast<std::uint32_t>(static_cast<std::uint16_t>(a)) *
+              static_cast<std::uint16_t>(b)) >>
+             16;
+    });
+  }
+  static Shorts ShiftRightUnsigned(Shorts x, int n) noexcept {
+    for (auto& v : x) v = static_cast<std::int16_t>(static_cast<std::uint16_t>(v) >> n);
+    return x;
+  }
+  static Shorts Min(Shorts x, Shorts y) noexcept {
+    return Each(x, y, [](int a, int b) { return a < b ? a : b; });
+  }
+  static Shorts Max(Shorts x, Shorts y) noexcept {
+    return Each(x, y, [](int a, int b) { return a > b ? a : b; });
+  }
+  static Shorts Greater(Shorts x, Shorts y) noexcept {
+    return Each(x, y, [](int a, int b) { return a > b ? -1 : 0; });
+  }
+  static Shorts And(Shorts x, Shorts y) noexcept {
+    return Each(x, y, [](int a, int b) { return a & b; });
+  }
+  static Shorts Or(Shorts x, Shorts y) noexcept {
+    return Each(x, y, [](int a, int b) { return a | b; });
+  }
+  // The lanes of two masks as bits, first's lane j as bit j and second's as bit kShorts + j.
+  static std::uint32_t MaskBits(Shorts first, Shorts second) noexcept {
+    std::uint32_t bits = 0;
+    for (std::size_t j = 0; j < kShorts; ++j) {
+      bits |= static_cast<std::uint32_t>(first[j] & 1) << j;
+      bits |= static_cast<std::uint32_t>(second[j] & 1) << (kShorts + j);
+    }
+    return bits;
+  }
+
+  // Words.
+  static Words LoadWords(const std::uint64_t* p) noexcept { return *p; }
+  static void StoreWords(std::uint64_t* p, Words v) noexcept { *p = v; }
+  static Words ZeroWords() noexcept { return 0; }
+  static Words AndWords(Words x, Words y) noexcept { return x & y; }
+  static Words OrWords(Words x, Words y) noexcept { return x | y; }
+  static Words AndNotWords(Words x, Words y) noexcept { return ~x & y; }
+  static Words ShiftLeftWords(Words x, std::size_t n) noexcept { return x << n; }
+  static Words ShiftRightWords(Words x, std::size_t n) noexcept { return x >> n; }
+  static bool NoBits(Words x) noexcept { return x == 0; }
+  // Counts: the set bits of each lane, summed lane by lane.
+  using Counts = std::int64_t;
+  static Counts ZeroCounts() noexcept { return 0; }
+  static Counts AddBitCounts(Counts counts, Words x) noexcept { return counts + std::popcount(x); }
+  static std::int64_t SumCounts(Counts counts) noexcept { return counts; }
+};
+
+}  // namespace Tarvo_alg1::lanes
