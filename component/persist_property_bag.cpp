@@ -55,7 +55,7 @@ class HostPropertyBag final : public PropertyBag {
 };
 
 HRESULT GetClassID(IPersistPropertyBag* self, CLSID* id) {
-  if (self == nullptr || id == nullptr) return E_POINTER;
+  if (self == nullptr || id == nullptr) return Refuse(E_POINTER);
   *id = CLSID_ALG_V1S;
   return S_OK;
 }
@@ -85,13 +85,14 @@ HRESULT Save(IPersistPropertyBag* self, IPropertyBag* bag, BOOL, BOOL) {
   });
 }
 
-constexpr IPersistPropertyBagVtbl kPersist = {FaceQueryInterface<IPersistPropertyBag>,
-                                              FaceAddRef<IPersistPropertyBag>,
-                                              FaceRelease<IPersistPropertyBag>,
-                                              GetClassID,
-                                              InitNew,
-                                              Load,
-                                              Save};
+constexpr IPersistPropertyBagVtbl kPersist = {
+    FaceQueryInterface<ControlObject, IPersistPropertyBag>,
+    FaceAddRef<ControlObject, IPersistPropertyBag>,
+    FaceRelease<ControlObject, IPersistPropertyBag>,
+    GetClassID,
+    InitNew,
+    Load,
+    Save};
 
 }  // namespace
 
