@@ -46,7 +46,10 @@ class HostPropertyBag final : public PropertyBag {
   static LPCOLESTR Key(const std::u16string& key) {
     return reinterpret_cast<LPCOLESTR>(key.c_str());
   }
+  // A bag that answers with a platform error's status (an overflowing number, a type it
+  // cannot give) fails with that error and its description, as the control's own bags do.
   [[noreturn]] static void Fail(HRESULT status, std::string_view what, std::string_view name) {
+    if (const int number = PellixErrorNumber(status); number != 0) RaiseError(number);
     throw StatusError(status, "The property bag could not " + std::string(what) + " \"" +
                                   std::string(name) + "\"");
   }
