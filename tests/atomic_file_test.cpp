@@ -177,6 +177,40 @@ TEST_F(FileSafety, SmallFilesAreReadSafelyWithinALimit) {
   EXPECT_EQ(ReadRegularFile(Path("hundred"), 100), std::string(100, 'a'));
 }
 
+TEST_F(FileSafety, JsonTextIsRefusedBeyondItsNestingAndReadsLoneSurrogatesAsReplacements) {
+  auto nested = [](std::size_t depth) { return std::string(depth, '[') + std::string(depth, ']'); };
+  auto nesting_error = [](const std::string& json, std::size_t limit) {
+    try {
+      PrepareJsonText(json, limit);
+    } catch (const FileError& e) {
+      return e.number();
+    }
+    return 0;
+  };
+  EXPECT_EQ(nesting_error(nested(kMaxJsonNesting), kMaxJsonNesting), 0);
+  EXPECT_EQ(nesting_error(nested(kMaxJsonNesting + 1), kMaxJsonNesting), 321);
+  EXPECT_EQ(nesting_error(R"({"a":{"b":1}})", 2), 0);
+  EXPECT_EQ(nesting_error(R"({"a":{"b":[1]}})", 2), 321);
+  EXPECT_EQ(nesting_error(R"(["[[[", "\"[[", "{{"])", 1), 0);  // brackets inside strings
+
+  const std::pair<std::string, std::string> escapes[] = {
+      {R"(["\ud800x"])", R"(["\ufffdx"])"},
+      {R"(["\udc00"])", R"(["\ufffd"])"},
+      {R"(["\ud800\ud800"])", R"(["\ufffd\ufffd"])"},
+      {R"(["\ud800\u0041"])", R"(["\ufffd\u0041"])"},
+      {R"(["\udbff"])", R"(["\ufffd"])"},
+      {R"(["\ud7ff\ue000"])", R"(["\ud7ff\ue000"])"},
+      {R"(["\ud83d\ude00", "\uD83D\uDE00"])", R"(["\ud83d\ude00", "\uD83D\uDE00"])"},
+      {R"(["\\ud800", "\ud800)", R"(["\\ud800", "\ufffd)"},
+  };
+  for (const auto& [json, prepared] : escapes) EXPECT_EQ(PrepareJsonText(json), prepared) << json;
+
+  Write("bag.json", "[\"\xFF\\ud800\"]");
+  EXPECT_EQ(ReadJsonText(Path("bag.json")), "[\"\xEF\xBF\xBD\\ufffd\"]");
+  EXPECT_THROW(ReadJsonText(Path("bag.json"), {.max_bytes = 10}), FileError);  // 11 bytes
+  EXPECT_NO_THROW(ReadJsonText(Path("bag.json"), {.max_bytes = 11}));
+}
+
 TEST_F(FileSafety, ASignalRemovesRegisteredFilesAndFolders) {
   for (int signal_number : {SIGINT, SIGTERM, SIGPIPE}) {
     fs::create_directory(Path("scratch"));
