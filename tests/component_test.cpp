@@ -560,6 +560,66 @@ TEST(ComponentLifetimeTest, FactoryAndQueryInterfaceAnswerOnlyWhatTheControlHas)
   }
 }
 
+// Every status of the faces beside the dual interface.
+TEST(ComponentLifetimeTest, TheOtherFacesGiveTheirStatuses) {
+  TestSite site;
+  Ref<_ALG_V1S> control = NewControl(site);
+  auto support = Query<ISupportErrorInfo>(control.get(), IID_ISupportErrorInfo);
+  auto persist = Query<IPersistPropertyBag>(control.get(), IID_IPersistPropertyBag);
+  auto with_site = Query<IObjectWithSite>(control.get(), IID_IObjectWithSite);
+  auto container = Query<IConnectionPointContainer>(control.get(), IID_IConnectionPointContainer);
+  Ref<IConnectionPoint> point;
+  container->lpVtbl->FindConnectionPoint(container.get(), &DIID___ALG_V1S,
+                                         reinterpret_cast<IConnectionPoint**>(point.out()));
+  ISupportErrorInfo* s = support.get();
+  IPersistPropertyBag* p = persist.get();
+  IObjectWithSite* w = with_site.get();
+  IConnectionPointContainer* k = container.get();
+  IConnectionPoint* c = point.get();
+  CLSID id{};
+  IID connected{};
+  DWORD cookie = 0;
+  void* out = nullptr;
+  auto take = [&](HRESULT status) {  // releases what an entry handed out
+    if (status == S_OK && out != nullptr)
+      static_cast<IUnknown*>(out)->lpVtbl->Release(
+          static_cast<IUnknown*>(std::exchange(out, nullptr)));
+    return status;
+  };
+  const std::pair<std::function<HRESULT()>, HRESULT> cases[] = {
+      {[&] { return s->lpVtbl->InterfaceSupportsErrorInfo(s, &IID__ALG_V1S); }, S_OK},
+      {[&] { return s->lpVtbl->InterfaceSupportsErrorInfo(s, &IID_IDispatch); }, S_OK},
+      {[&] { return s->lpVtbl->InterfaceSupportsErrorInfo(s, &IID_IPersistPropertyBag); }, S_OK},
+      {[&] { return s->lpVtbl->InterfaceSupportsErrorInfo(s, &IID_IObjectWithSite); }, S_FALSE},
+      {[&] { return s->lpVtbl->InterfaceSupportsErrorInfo(s, nullptr); }, E_POINTER},
+      {[&] { return p->lpVtbl->GetClassID(p, &id); }, S_OK},
+      {[&] { return p->lpVtbl->GetClassID(p, nullptr); }, E_POINTER},
+      {[&] { return p->lpVtbl->InitNew(p); }, S_OK},
+      {[&] { return p->lpVtbl->Save(p, nullptr, 1, 1); }, E_POINTER},
+      {[&] { return take(w->lpVtbl->GetSite(w, &IID_IPropertyNotifySink, &out)); }, S_OK},
+      {[&] { return take(w->lpVtbl->GetSite(w, &IID_IClassFactory, &out)); }, E_NOINTERFACE},
+      {[&] { return w->lpVtbl->SetSite(w, nullptr); }, S_OK},
+      {[&] { return take(w->lpVtbl->GetSite(w, &IID_IUnknown, &out)); }, E_FAIL},
+      {[&] { return k->lpVtbl->EnumConnectionPoints(k, &out); }, E_NOTIMPL},
+      {[&] { return k->lpVtbl->FindConnectionPoint(k, nullptr, nullptr); }, E_POINTER},
+      {[&] { return c->lpVtbl->GetConnectionInterface(c, &connected); }, S_OK},
+      {[&] {
+         return take(c->lpVtbl->GetConnectionPointContainer(
+             c, reinterpret_cast<IConnectionPointContainer**>(&out)));
+       },
+       S_OK},
+      {[&] { return c->lpVtbl->Advise(c, nullptr, &cookie); }, E_POINTER},
+      {[&] { return c->lpVtbl->Advise(c, site.unknown(), nullptr); }, E_POINTER},
+      {[&] { return c->lpVtbl->EnumConnections(c, &out); }, E_NOTIMPL},
+  };
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    EXPECT_EQ(cases[i].first(), cases[i].second) << "case " << i;
+  }
+  EXPECT_TRUE(SameGuid(&id, CLSID_ALG_V1S));
+  EXPECT_TRUE(SameGuid(&connected, DIID___ALG_V1S));
+  EXPECT_EQ(out, nullptr);
+}
+
 // The host may release the instance from any call the control makes into it (a bag, the
 // site's sink): the instance lives until the entry returns, then goes.
 TEST(ComponentLifetimeTest, TheHostMayReleaseTheInstanceFromACallback) {
