@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstring>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -46,6 +47,7 @@ struct TestSite {
   IPropertyNotifySink sink{&kSink};
   bool user_mode = true;
   std::vector<DISPID> changed;
+  std::function<void(DISPID)>* on_changed = nullptr;  // runs inside OnChanged
 
   IUnknown* unknown() { return reinterpret_cast<IUnknown*>(&dispatch); }
 
@@ -85,6 +87,7 @@ struct TestSite {
   }
   static HRESULT Changed(IPropertyNotifySink* s, DISPID id) {
     Of(s)->changed.push_back(id);
+    if (Of(s)->on_changed != nullptr) (*Of(s)->on_changed)(id);
     return S_OK;
   }
   static HRESULT RequestEdit(IPropertyNotifySink*, DISPID) { return S_OK; }
@@ -103,6 +106,7 @@ struct TestBag {
   std::vector<std::string> log;
   std::u16string fail_at;
   HRESULT fail_status = E_FAIL;
+  std::function<void(const std::u16string&)> on_read;  // runs inside Read
 
   TestBag() = default;
   TestBag(const TestBag&) = delete;
@@ -132,6 +136,7 @@ struct TestBag {
   static HRESULT Read(IPropertyBag* b, LPCOLESTR name, VARIANT* value, IErrorLog*) {
     TestBag* bag = Of(b);
     bag->log.push_back("read " + Narrow(Key(name)));
+    if (bag->on_read) bag->on_read(Key(name));
     if (Key(name) == bag->fail_at) return bag->fail_status;
     VARIANT* stored = bag->Find(Key(name));
     if (stored == nullptr) return E_INVALIDARG;
@@ -166,6 +171,7 @@ class Ref {
     p_ = nullptr;
   }
   I* get() const { return p_; }
+  I* detach() { return std::exchange(p_, nullptr); }
   I* operator->() const { return p_; }
   void** out() {
     reset();

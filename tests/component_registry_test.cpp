@@ -3,6 +3,7 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -123,6 +124,44 @@ TEST_F(RegistryTest, ADamagedRegistryIsAnErrorNamingTheFile) {
     std::stringstream kept;
     kept << in.rdbuf();
     EXPECT_EQ(kept.str(), text);  // left as it was
+  }
+}
+
+// The registry is read through the guarded reader: a pipe or a device fails at once (75), a
+// file beyond 1 MiB or nesting beyond 512 levels is not a registry (321); at the edges it is.
+TEST_F(RegistryTest, ARegistryThatIsNoSmallRegularFileFailsAtOnce) {
+  const std::string entry =
+      std::string("{\"") + kOtherClass + "\": {\"library\": \"/x\", \"more\": ";
+  auto nested = [&](std::size_t depth) {  // the object and the entry are two levels
+    return entry + std::string(depth - 2, '[') + std::string(depth - 2, ']') + "}}";
+  };
+  auto padded = [](std::size_t bytes) { return "{}" + std::string(bytes - 2, ' '); };
+  struct Case {
+    std::string text;  // empty: made below
+    const char* special;
+    HRESULT status;
+  } cases[] = {
+      {"", "pipe", PellixErrorStatus(75)}, {"", "/dev/zero", PellixErrorStatus(75)},
+      {padded(1 << 20), nullptr, S_OK},    {padded((1 << 20) + 1), nullptr, PellixErrorStatus(321)},
+      {nested(512), nullptr, S_OK},        {nested(513), nullptr, PellixErrorStatus(321)},
+  };
+  for (const Case& c : cases) {
+    fs::remove_all(RegistryFile().parent_path());
+    fs::create_directories(RegistryFile().parent_path());
+    if (c.special == nullptr) {
+      WriteRegistry(c.text);
+    } else if (std::string(c.special) == "pipe") {
+      ASSERT_EQ(::mkfifo(RegistryFile().c_str(), 0600), 0);
+    } else {
+      fs::create_symlink(c.special, RegistryFile());
+    }
+    const std::string what = c.special != nullptr ? c.special : std::to_string(c.text.size());
+    EXPECT_EQ(register_(), c.status) << what;
+    if (c.status != S_OK) {
+      EXPECT_NE(Description().find(RegistryFile().string()), std::string::npos) << what;
+      void* out = nullptr;
+      EXPECT_EQ(create_("Pellix.ALG_V1S", &IID_IUnknown, &out), c.status) << what;
+    }
   }
 }
 

@@ -4,11 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "component_host.h"
+#include "interface_golden.h"
 #include "platform/error.h"
 #include "recording_site.h"
 #include "shell/alg_v1s.h"
@@ -17,43 +19,9 @@
 namespace pellix::testing {
 namespace {
 
-// The interface as hosts rely on it, position by position (m method, g get, p put; s text,
-// i 16-bit integer, v variant).
-struct Expected {
-  const char* name;
-  char kind;
-  char type;
-  DISPID dispid;
-};
-constexpr Expected kInterface[] = {
-    {"Calibrate", 'm', 'v', 0x60030017},    {"Initalize", 'm', 'v', 0x60030018},
-    {"Check", 'm', 'v', 0x60030019},        {"ResetCal", 'm', 'v', 0x6003001A},
-    {"ResetAll", 'm', 'v', 0x6003001B},     {"DATAstr", 'g', 's', 0x68030016},
-    {"DATAstr", 'p', 's', 0x68030016},      {"DensityLevel", 'g', 'i', 0x68030015},
-    {"DensityLevel", 'p', 'i', 0x68030015}, {"Person", 'g', 'i', 0x68030014},
-    {"Person", 'p', 'i', 0x68030014},       {"CAL_SFLC", 'g', 'i', 0x68030013},
-    {"CAL_SFLC", 'p', 'i', 0x68030013},     {"CR_SFLC", 'g', 'v', 0x68030012},
-    {"CR_SFLC", 'p', 'v', 0x68030012},      {"BGbord", 'g', 's', 0x68030011},
-    {"BGbord", 'p', 's', 0x68030011},       {"LIEstress", 'g', 's', 0x68030010},
-    {"LIEstress", 'p', 's', 0x68030010},    {"GLBstress", 'g', 's', 0x6803000F},
-    {"GLBstress", 'p', 's', 0x6803000F},    {"EXCstress", 'g', 's', 0x6803000E},
-    {"EXCstress", 'p', 's', 0x6803000E},    {"profiler", 'm', 'v', 0x60030020},
-    {"CR_msgX", 'g', 's', 0x6803000D},      {"CR_msgX", 'p', 's', 0x6803000D},
-    {"Volume", 'g', 's', 0x6803000C},       {"Volume", 'p', 's', 0x6803000C},
-    {"MSGstring", 'g', 's', 0x6803000B},    {"MSGstring", 'p', 's', 0x6803000B},
-    {"Mode", 'g', 's', 0x6803000A},         {"Mode", 'p', 's', 0x6803000A},
-    {"CAL_AVJ", 'g', 's', 0x68030009},      {"CAL_AVJ", 'p', 's', 0x68030009},
-    {"CR_avJ", 'g', 's', 0x68030008},       {"CR_avJ", 'p', 's', 0x68030008},
-    {"BGfilter", 'g', 's', 0x68030007},     {"BGfilter", 'p', 's', 0x68030007},
-    {"ADDvolume", 'g', 's', 0x68030006},    {"ADDvolume", 'p', 's', 0x68030006},
-    {"CAL_spT", 'g', 's', 0x68030005},      {"CAL_spT", 'p', 's', 0x68030005},
-    {"CAL_spJ", 'g', 's', 0x68030004},      {"CAL_spJ", 'p', 's', 0x68030004},
-    {"CAL_JQ", 'g', 's', 0x68030003},       {"CAL_JQ", 'p', 's', 0x68030003},
-    {"CR_SPJ", 'g', 's', 0x68030002},       {"CR_SPJ", 'p', 's', 0x68030002},
-    {"CR_spT", 'g', 's', 0x68030001},       {"CR_spT", 'p', 's', 0x68030001},
-    {"CR_JQ", 'g', 's', 0x68030000},        {"CR_JQ", 'p', 's', 0x68030000},
-};
-constexpr int kMembers = static_cast<int>(std::size(kInterface));
+// The interface as hosts rely on it, position by position.
+const std::vector<GoldenPosition> kInterface = GoldenPositions();
+const int kMembers = static_cast<int>(kInterface.size());
 
 static_assert(sizeof(VARIANT) == 24 && offsetof(VARIANT, u) == 8);
 static_assert(sizeof(_ALG_V1SVtbl) == (7 + 52) * sizeof(void*));
@@ -141,7 +109,7 @@ class PositionBinding final : public Binding {
     const auto* entries = reinterpret_cast<void (*const*)()>(control_->lpVtbl);
     void (*entry)() = entries[7 + p];
     _ALG_V1S* c = control_.get();
-    const Expected& e = kInterface[p];
+    const GoldenPosition& e = kInterface[p];
     HRESULT status = S_OK;
     std::string value = "empty";
     if (e.kind == 'm') {
@@ -186,7 +154,7 @@ class DispatchBinding final : public Binding {
  public:
   explicit DispatchBinding(bool by_name) : by_name_(by_name) {}
   std::string Run(int p, const std::string& text) override {
-    const Expected& e = kInterface[p];
+    const GoldenPosition& e = kInterface[p];
     DISPID id = e.dispid;
     if (by_name_) {
       // Late binding matches names without regard to case.
@@ -527,6 +495,353 @@ TEST(ComponentLifetimeTest, ReferenceCountsNullPointersThreadsAndUnload) {
   EXPECT_EQ(DllCanUnloadNow(), S_OK);
 }
 
+TEST(ComponentLifetimeTest, FactoryAndQueryInterfaceAnswerOnlyWhatTheControlHas) {
+  PellixSetErrorInfo(0, nullptr);
+  {
+    Ref<IClassFactory> factory;
+    ASSERT_EQ(DllGetClassObject(&CLSID_ALG_V1S, &IID_IClassFactory, factory.out()), S_OK);
+    IClassFactory* f = factory.get();
+    auto* outer = reinterpret_cast<IUnknown*>(f);
+    struct Create {
+      IUnknown* outer;
+      const IID* iid;
+      bool out;
+      HRESULT status;
+    } creations[] = {
+        {nullptr, &IID__ALG_V1S, true, S_OK},
+        {nullptr, &IID_IPersistPropertyBag, true, S_OK},
+        {nullptr, &IID_IClassFactory, true, E_NOINTERFACE},
+        {nullptr, &IID_IPropertyBag, true, E_NOINTERFACE},
+        {nullptr, nullptr, true, E_POINTER},
+        {nullptr, &IID_IDispatch, false, E_POINTER},
+        {outer, &IID_IUnknown, true, CLASS_E_NOAGGREGATION},
+    };
+    for (const Create& c : creations) {
+      void* out = f;
+      EXPECT_EQ(f->lpVtbl->CreateInstance(f, c.outer, c.iid, c.out ? &out : nullptr), c.status);
+      if (!c.out) continue;
+      EXPECT_EQ(out != nullptr, c.status == S_OK);
+      if (out != nullptr) static_cast<IUnknown*>(out)->lpVtbl->Release(static_cast<IUnknown*>(out));
+    }
+  }
+  EXPECT_EQ(DllCanUnloadNow(), S_OK);  // no failed creation keeps an instance
+
+  TestSite site;
+  Ref<_ALG_V1S> control = NewControl(site);
+  Ref<IUnknown> identity = Query<IUnknown>(control.get(), IID_IUnknown);
+  struct Ask {
+    const IID* iid;
+    bool has;
+  } asks[] = {{&IID_IUnknown, true},
+              {&IID_IDispatch, true},
+              {&IID__ALG_V1S, true},
+              {&IID_ISupportErrorInfo, true},
+              {&IID_IPersistPropertyBag, true},
+              {&IID_IObjectWithSite, true},
+              {&IID_IConnectionPointContainer, true},
+              {&IID_IClassFactory, false},
+              {&IID_IConnectionPoint, false},
+              {&IID_IPropertyBag, false},
+              {&IID_IPropertyNotifySink, false},
+              {&IID_IErrorInfo, false},
+              {&IID_ITypeInfo, false},
+              {&IID_IOleClientSite, false},
+              {&DIID___ALG_V1S, false},
+              {&CLSID_ALG_V1S, false}};
+  for (const Ask& a : asks) {
+    Ref<IUnknown> face;
+    EXPECT_EQ(control->lpVtbl->QueryInterface(control.get(), a.iid, face.out()),
+              a.has ? S_OK : E_NOINTERFACE);
+    EXPECT_EQ(face.get() != nullptr, a.has);
+    // Every face leads back to the one object.
+    if (a.has) {
+      EXPECT_EQ(Query<IUnknown>(face.get(), IID_IUnknown).get(), identity.get());
+    }
+  }
+}
+
+// Every status of the faces beside the dual interface.
+TEST(ComponentLifetimeTest, TheOtherFacesGiveTheirStatuses) {
+  TestSite site;
+  Ref<_ALG_V1S> control = NewControl(site);
+  auto support = Query<ISupportErrorInfo>(control.get(), IID_ISupportErrorInfo);
+  auto persist = Query<IPersistPropertyBag>(control.get(), IID_IPersistPropertyBag);
+  auto with_site = Query<IObjectWithSite>(control.get(), IID_IObjectWithSite);
+  auto container = Query<IConnectionPointContainer>(control.get(), IID_IConnectionPointContainer);
+  Ref<IConnectionPoint> point;
+  container->lpVtbl->FindConnectionPoint(container.get(), &DIID___ALG_V1S,
+                                         reinterpret_cast<IConnectionPoint**>(point.out()));
+  ISupportErrorInfo* s = support.get();
+  IPersistPropertyBag* p = persist.get();
+  IObjectWithSite* w = with_site.get();
+  IConnectionPointContainer* k = container.get();
+  IConnectionPoint* c = point.get();
+  CLSID id{};
+  IID connected{};
+  DWORD cookie = 0;
+  void* out = nullptr;
+  auto take = [&](HRESULT status) {  // releases what an entry handed out
+    if (status == S_OK && out != nullptr)
+      static_cast<IUnknown*>(out)->lpVtbl->Release(
+          static_cast<IUnknown*>(std::exchange(out, nullptr)));
+    return status;
+  };
+  const std::pair<std::function<HRESULT()>, HRESULT> cases[] = {
+      {[&] { return s->lpVtbl->InterfaceSupportsErrorInfo(s, &IID__ALG_V1S); }, S_OK},
+      {[&] { return s->lpVtbl->InterfaceSupportsErrorInfo(s, &IID_IDispatch); }, S_OK},
+      {[&] { return s->lpVtbl->InterfaceSupportsErrorInfo(s, &IID_IPersistPropertyBag); }, S_OK},
+      {[&] { return s->lpVtbl->InterfaceSupportsErrorInfo(s, &IID_IObjectWithSite); }, S_FALSE},
+      {[&] { return s->lpVtbl->InterfaceSupportsErrorInfo(s, nullptr); }, E_POINTER},
+      {[&] { return p->lpVtbl->GetClassID(p, &id); }, S_OK},
+      {[&] { return p->lpVtbl->GetClassID(p, nullptr); }, E_POINTER},
+      {[&] { return p->lpVtbl->InitNew(p); }, S_OK},
+      {[&] { return p->lpVtbl->Save(p, nullptr, 1, 1); }, E_POINTER},
+      {[&] { return take(w->lpVtbl->GetSite(w, &IID_IPropertyNotifySink, &out)); }, S_OK},
+      {[&] { return take(w->lpVtbl->GetSite(w, &IID_IClassFactory, &out)); }, E_NOINTERFACE},
+      {[&] { return w->lpVtbl->SetSite(w, nullptr); }, S_OK},
+      {[&] { return take(w->lpVtbl->GetSite(w, &IID_IUnknown, &out)); }, E_FAIL},
+      {[&] { return k->lpVtbl->EnumConnectionPoints(k, &out); }, E_NOTIMPL},
+      {[&] { return k->lpVtbl->FindConnectionPoint(k, nullptr, nullptr); }, E_POINTER},
+      {[&] { return c->lpVtbl->GetConnectionInterface(c, &connected); }, S_OK},
+      {[&] {
+         return take(c->lpVtbl->GetConnectionPointContainer(
+             c, reinterpret_cast<IConnectionPointContainer**>(&out)));
+       },
+       S_OK},
+      {[&] { return c->lpVtbl->Advise(c, nullptr, &cookie); }, E_POINTER},
+      {[&] { return c->lpVtbl->Advise(c, site.unknown(), nullptr); }, E_POINTER},
+      {[&] { return c->lpVtbl->EnumConnections(c, &out); }, E_NOTIMPL},
+  };
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    EXPECT_EQ(cases[i].first(), cases[i].second) << "case " << i;
+  }
+  EXPECT_TRUE(SameGuid(&id, CLSID_ALG_V1S));
+  EXPECT_TRUE(SameGuid(&connected, DIID___ALG_V1S));
+  EXPECT_EQ(out, nullptr);
+}
+
+// The host may release the instance from any call the control makes into it (a bag, the
+// site's sink): the instance lives until the entry returns, then goes.
+TEST(ComponentLifetimeTest, TheHostMayReleaseTheInstanceFromACallback) {
+  const std::string samples = PELLIX_SOURCE_DIR "/examples/samples/";
+  auto put_text = [](_ALG_V1S* c, const std::string& text) {
+    BSTR value = PellixSysAllocStringUtf8(text.c_str());
+    const HRESULT status = c->lpVtbl->put_DATAstr(c, value);
+    PellixSysFreeString(value);
+    return status;
+  };
+  enum class Where { kLoad, kCaptionPut, kCalibrate, kCheck };
+  for (Where where : {Where::kLoad, Where::kCaptionPut, Where::kCalibrate, Where::kCheck}) {
+    PellixSetErrorInfo(0, nullptr);
+    TestSite site;
+    TestBag bag;
+    _ALG_V1S* c = NewControl(site).detach();
+    auto persist = Query<IPersistPropertyBag>(c, IID_IPersistPropertyBag);
+    ASSERT_EQ(persist->lpVtbl->Save(persist.get(), &bag.iface, 1, 1), S_OK);
+    VARIANT result;
+    PellixVariantInit(&result);
+    put_text(c, "000023000005000000");
+    ASSERT_EQ(c->lpVtbl->Initalize(c, &result), S_OK);
+    auto release_once = [&c] {
+      if (_ALG_V1S* last = std::exchange(c, nullptr); last != nullptr) {
+        last->lpVtbl->Release(last);
+      }
+    };
+    std::function<void(DISPID)> release = [&](DISPID) { release_once(); };
+    _ALG_V1S* entry = c;
+    BSTR caption = PellixSysAllocStringUtf8("7");
+    HRESULT status = E_FAIL;
+    if (where == Where::kLoad) {
+      bag.on_read = [&](const std::u16string& key) {
+        if (key == u"DATAstr") release_once();
+      };
+      IPersistPropertyBag* p = persist.detach();
+      p->lpVtbl->Release(p);  // only the control's own reference is left
+      status = p->lpVtbl->Load(p, &bag.iface, nullptr);
+    } else {
+      persist.reset();
+      put_text(entry, samples + "alex_calibrate_1.smp");
+      site.on_changed = &release;
+      if (where == Where::kCaptionPut) status = entry->lpVtbl->put_CR_msgX(entry, caption);
+      if (where == Where::kCalibrate) status = entry->lpVtbl->Calibrate(entry, &result);
+      if (where == Where::kCheck) status = entry->lpVtbl->Check(entry, &result);
+    }
+    PellixSysFreeString(caption);
+    EXPECT_EQ(status, S_OK) << static_cast<int>(where);
+    EXPECT_EQ(c, nullptr) << static_cast<int>(where);               // released inside the call
+    EXPECT_EQ(DllCanUnloadNow(), S_OK) << static_cast<int>(where);  // and gone after it
+  }
+}
+
+TEST(ComponentErrorInfoTest, AFailureWithoutADescriptionLeavesNone) {
+  TestSite site;
+  Ref<_ALG_V1S> control = NewControl(site);
+  _ALG_V1S* c = control.get();
+  auto persist = Query<IPersistPropertyBag>(c, IID_IPersistPropertyBag);
+  auto with_site = Query<IObjectWithSite>(c, IID_IObjectWithSite);
+  VARIANT dispatch_value{};
+  dispatch_value.vt = VT_DISPATCH;
+  std::u16string misspelt = u"Chek";
+  LPOLESTR names[] = {reinterpret_cast<LPOLESTR>(misspelt.data())};
+  DISPID id = 0;
+  const std::function<HRESULT()> undescribed[] = {
+      [&] { return c->lpVtbl->get_Mode(c, nullptr); },
+      [&] { return InvokeWith(c, 0x12345678, DISPATCH_METHOD, nullptr, 0, 0, nullptr, nullptr); },
+      [&] {
+        return InvokeWith(c, 0x68030015, DISPATCH_PROPERTYPUT, &dispatch_value, 1, 1, nullptr,
+                          nullptr);
+      },
+      [&] { return c->lpVtbl->GetIDsOfNames(c, &IID_IUnknown, names, 1, 0x409, &id); },
+      [&] { return persist->lpVtbl->Load(persist.get(), nullptr, nullptr); },
+      [&] { return with_site->lpVtbl->GetSite(with_site.get(), &IID_IUnknown, nullptr); },
+  };
+  VARIANT empty;
+  PellixVariantInit(&empty);
+  for (const auto& call : undescribed) {
+    EXPECT_EQ(PellixErrorNumber(c->lpVtbl->put_CR_SFLC(c, empty)), 393);  // described
+    BSTR mode = nullptr;
+    EXPECT_EQ(c->lpVtbl->get_Mode(c, &mode), S_OK);  // a success leaves it
+    PellixSysFreeString(mode);
+    EXPECT_EQ(LastDescription(), "Get not supported at runtime");
+    EXPECT_LT(call(), 0);
+    IErrorInfo* info = nullptr;
+    EXPECT_EQ(PellixGetErrorInfo(0, &info), S_FALSE);  // not the older description
+  }
+}
+
+TEST(ComponentErrorInfoTest, AThreadsErrorInformationEndsWithTheThread) {
+  PellixSetErrorInfo(0, nullptr);
+  std::thread([] {
+    TestSite site;
+    Ref<_ALG_V1S> control = NewControl(site);
+    VARIANT empty;
+    PellixVariantInit(&empty);
+    EXPECT_EQ(PellixErrorNumber(control->lpVtbl->put_CR_SFLC(control.get(), empty)), 393);
+  }).join();
+  EXPECT_EQ(DllCanUnloadNow(), S_OK);
+}
+
+// Every value tag the control converts, by value and by reference, put through Invoke into a
+// text (CAL_spT) and a 16-bit integer (DensityLevel), with the integer's edges; tags it cannot
+// take are refused whichever the property.
+TEST(ComponentDispatchTest, EveryValueTagConvertsAsTheControlConverts) {
+  TestSite site;
+  Ref<_ALG_V1S> control = NewControl(site);
+  _ALG_V1S* c = control.get();
+  std::int16_t i2 = -5;
+  std::int32_t i4 = 70000;
+  float r4 = 2.5f;
+  double r8 = -32768.5;
+  BSTR text = PellixSysAllocStringUtf8("12");
+  VARIANT_BOOL truth = VARIANT_TRUE;
+  std::uint8_t ui1 = 200;
+  VARIANT inner{};
+  inner.vt = VT_R4;
+  inner.u.fltVal = 0.1f;
+  auto tag = [](VARTYPE vt, auto set) {
+    VARIANT v{};
+    v.vt = vt;
+    set(v.u);
+    return v;
+  };
+  auto by_ref = [](VARTYPE vt, void* p) {
+    VARIANT v{};
+    v.vt = static_cast<VARTYPE>(vt | VT_BYREF);
+    v.u.byref = p;
+    return v;
+  };
+  constexpr const char* kRefused = "refused";
+  struct Case {
+    VARIANT value;
+    const char* text;     // CAL_spT read back
+    const char* integer;  // DensityLevel read back, or the error number
+  } cases[] = {
+      {tag(VT_EMPTY, [](auto&) {}), "", "0"},
+      {tag(VT_I2, [](auto& u) { u.iVal = -32768; }), "-32768", "-32768"},
+      {tag(VT_I4, [](auto& u) { u.lVal = 32767; }), "32767", "32767"},
+      {tag(VT_I4, [](auto& u) { u.lVal = 32768; }), "32768", "error 6"},
+      {tag(VT_I4, [](auto& u) { u.lVal = -32769; }), "-32769", "error 6"},
+      {tag(VT_R4, [](auto& u) { u.fltVal = 0.1f; }), "0.100000001490116", "0"},
+      {tag(VT_R4, [](auto& u) { u.fltVal = 32766.5f; }), "32766.5", "32766"},
+      {tag(VT_R8, [](auto& u) { u.dblVal = 32767.5; }), "32767.5", "error 6"},
+      {tag(VT_R8, [](auto& u) { u.dblVal = -32768.5; }), "-32768.5", "-32768"},
+      {tag(VT_R8, [](auto& u) { u.dblVal = 1e300; }), "1E+300", "error 6"},
+      {tag(VT_BSTR, [](auto& u) { u.bstrVal = nullptr; }), "", "error 13"},
+      {tag(VT_BOOL, [](auto& u) { u.boolVal = VARIANT_TRUE; }), "True", "-1"},
+      {tag(VT_BOOL, [](auto& u) { u.boolVal = VARIANT_FALSE; }), "False", "0"},
+      {tag(VT_UI1, [](auto& u) { u.bVal = 255; }), "255", "255"},
+      {by_ref(VT_I2, &i2), "-5", "-5"},
+      {by_ref(VT_I4, &i4), "70000", "error 6"},
+      {by_ref(VT_R4, &r4), "2.5", "2"},
+      {by_ref(VT_R8, &r8), "-32768.5", "-32768"},
+      {by_ref(VT_BSTR, &text), "12", "12"},
+      {by_ref(VT_BOOL, &truth), "True", "-1"},
+      {by_ref(VT_UI1, &ui1), "200", "200"},
+      {by_ref(VT_VARIANT, &inner), "0.100000001490116", "0"},
+      {by_ref(VT_I4, nullptr), kRefused, kRefused},
+      {by_ref(VT_EMPTY, &i2), kRefused, kRefused},
+      {tag(VT_NULL, [](auto&) {}), kRefused, kRefused},
+      {tag(VT_DISPATCH, [](auto&) {}), kRefused, kRefused},
+      {tag(VT_ERROR, [](auto& u) { u.scode = 0; }), kRefused, kRefused},
+      {tag(VT_UNKNOWN, [](auto&) {}), kRefused, kRefused},
+      {tag(6, [](auto&) {}), kRefused, kRefused},  // currency
+      {tag(7, [](auto&) {}), kRefused, kRefused},  // date
+  };
+  auto put_then_get = [&](DISPID dispid, VARIANT value) -> std::string {
+    EXCEPINFO exception{};
+    const HRESULT status =
+        InvokeWith(c, dispid, DISPATCH_PROPERTYPUT, &value, 1, 1, nullptr, &exception);
+    if (status == DISP_E_TYPEMISMATCH) return kRefused;
+    if (status == DISP_E_EXCEPTION) {
+      PellixSysFreeString(exception.bstrDescription);
+      PellixSysFreeString(exception.bstrSource);
+      return "error " + std::to_string(PellixErrorNumber(exception.scode));
+    }
+    VARIANT result;
+    PellixVariantInit(&result);
+    EXPECT_EQ(InvokeWith(c, dispid, DISPATCH_PROPERTYGET, nullptr, 0, 0, &result, nullptr), S_OK);
+    const std::string out = Outcome(result);
+    return out.substr(out.find(' ') + 1);
+  };
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    const Case& k = cases[i];
+    EXPECT_EQ(put_then_get(0x68030005, k.value), k.text) << "case " << i;
+    c->lpVtbl->put_DensityLevel(c, 1);
+    EXPECT_EQ(put_then_get(0x68030015, k.value), k.integer) << "case " << i;
+  }
+  PellixSysFreeString(text);
+}
+
+// The colour through a host bag: -2^31 to 2^32-1, negatives wrapping to their unsigned value.
+TEST(ComponentPersistenceTest, BackColorAtAndBesideItsEdges) {
+  TestSite site;
+  struct Case {
+    double loaded;
+    const char* saved;  // or the error number
+  } cases[] = {{-2147483648.0, "2147483648"}, {-2147483649.0, "error 6"},
+               {4294967295.0, "4294967295"},  {4294967296.0, "error 6"},
+               {-1.0, "4294967295"},          {2147483647.5, "2147483648"}};
+  for (const Case& k : cases) {
+    TestBag bag;
+    VARIANT colour{};
+    colour.vt = VT_R8;
+    colour.u.dblVal = k.loaded;
+    bag.entries.emplace_back(u"BackColor", colour);
+    Ref<_ALG_V1S> control = NewControl(site, false);
+    auto persist = Query<IPersistPropertyBag>(control.get(), IID_IPersistPropertyBag);
+    const HRESULT status = persist->lpVtbl->Load(persist.get(), &bag.iface, nullptr);
+    std::string saved = "error " + std::to_string(PellixErrorNumber(status));
+    if (status == S_OK) {
+      TestBag out;
+      EXPECT_EQ(persist->lpVtbl->Save(persist.get(), &out.iface, 1, 1), S_OK);
+      VARIANT* written = out.Find(u"BackColor");
+      saved =
+          written == nullptr ? "absent" : std::to_string(static_cast<long long>(written->u.dblVal));
+    }
+    EXPECT_EQ(saved, k.saved) << k.loaded;
+  }
+}
+
 TEST(ComponentTypeInfoTest, DescribesEveryMemberFromTheInterfaceTable) {
   TestSite site;
   Ref<_ALG_V1S> control = NewControl(site);
@@ -551,7 +866,7 @@ TEST(ComponentTypeInfoTest, DescribesEveryMemberFromTheInterfaceTable) {
   t->lpVtbl->ReleaseTypeAttr(t, attr);
 
   for (int p = 0; p < kMembers; ++p) {
-    const Expected& e = kInterface[p];
+    const GoldenPosition& e = kInterface[p];
     FUNCDESC* desc = nullptr;
     ASSERT_EQ(t->lpVtbl->GetFuncDesc(t, static_cast<UINT>(p), &desc), S_OK);
     EXPECT_EQ(desc->memid, e.dispid) << p;
@@ -564,18 +879,16 @@ TEST(ComponentTypeInfoTest, DescribesEveryMemberFromTheInterfaceTable) {
               type)
         << p;
     const std::string name = e.name;
-    EXPECT_EQ(desc->wFuncFlags == FUNCFLAG_FHIDDEN,
-              name == "DATAstr" || name == "CR_SFLC" || name == "MSGstring");
+    EXPECT_EQ(desc->wFuncFlags == FUNCFLAG_FHIDDEN, e.hidden) << name;
     t->lpVtbl->ReleaseFuncDesc(t, desc);
 
     BSTR got_name = nullptr;
     BSTR help = nullptr;
     ASSERT_EQ(t->lpVtbl->GetDocumentation(t, e.dispid, &got_name, &help, nullptr, nullptr), S_OK);
     EXPECT_EQ(Take(got_name), name);
-    const bool caption_like = e.type == 's' && name != "DATAstr" && name != "MSGstring";
-    EXPECT_EQ(Take(help), caption_like ? "Returns/sets the text displayed in an object's title "
-                                         "bar or below an object's icon."
-                                       : "");
+    EXPECT_EQ(Take(help), e.help ? "Returns/sets the text displayed in an object's title "
+                                   "bar or below an object's icon."
+                                 : "");
   }
   FUNCDESC* beyond = nullptr;
   EXPECT_EQ(t->lpVtbl->GetFuncDesc(t, 52, &beyond), DISP_E_BADINDEX);

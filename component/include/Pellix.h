@@ -511,7 +511,10 @@ PELLIX_API HRESULT PellixVariantClear(VARIANT* value);
 PELLIX_API HRESULT PellixVariantCopy(VARIANT* dest, const VARIANT* src);
 
 /* Error information of this thread: Set replaces it (null clears; the component takes a
- * reference), Get hands it over and clears it (S_FALSE and null when there is none). */
+ * reference), Get hands it over and clears it (S_FALSE and null when there is none). A failure
+ * of the control's interfaces that has no description of its own (E_POINTER, a dispatch
+ * status, RPC_E_WRONG_THREAD) clears it, so it never describes an older failure; a success
+ * leaves it. It is released when the thread ends. */
 PELLIX_API HRESULT PellixSetErrorInfo(DWORD reserved, IErrorInfo* info);
 PELLIX_API HRESULT PellixGetErrorInfo(DWORD reserved, IErrorInfo** info);
 /* The description of the last failure on this thread as a new string (null when none);

@@ -10,7 +10,8 @@ from unittest import mock
 
 import pellix
 
-SAMPLES = os.path.join(os.environ.get("PELLIX_SOURCE_DIR", "."), "examples", "samples")
+SOURCE = os.environ.get("PELLIX_SOURCE_DIR", ".")
+SAMPLES = os.path.join(SOURCE, "examples", "samples")
 CAPTION_HELP = ("Returns/sets the text displayed in an object's title bar or below an "
                 "object's icon.")
 
@@ -35,6 +36,13 @@ class RecordingBag(dict):
         if key == self.fail_at:
             raise RuntimeError("bag refuses " + key)
         super().__setitem__(key, value)
+
+
+def unloadable():
+    """Whether the library holds no object, this thread's error information cleared first."""
+    lib = pellix._library.library()
+    lib.PellixSetErrorInfo(0, None)
+    return lib.DllCanUnloadNow() == 0
 
 
 class MembersTest(unittest.TestCase):
@@ -107,6 +115,50 @@ class ValuesTest(unittest.TestCase):
                 self.assertEqual(raised.exception.status & 0xFFFFFFFF, 0x800A0000 + number)
                 self.assertEqual(getattr(c, name), before)
 
+    def test_values_that_cannot_cross_are_platform_errors(self):
+        cases = [  # (put or bag, key, value, number)
+            ("put", "DensityLevel", 10**400, 6), ("put", "CAL_spT", -10**400, 6),
+            ("put", "Mode", [1], 13), ("put", "Mode", {}, 13),
+            ("bag", "DensityLevel", 10**400, 6), ("bag", "AutoRedraw", 10**400, 6),
+            ("bag", "CR_SFLC", -10**400, 6), ("bag", "Mode", [1], 13),
+        ]
+        for where, key, value, number in cases:
+            with pellix.Control() as c, self.subTest(where=where, key=key):
+                with self.assertRaises(pellix.PellixError) as raised:
+                    if where == "put":
+                        setattr(c, key, value)
+                    else:
+                        c.read_properties({key: value})
+                self.assertEqual(raised.exception.number, number)
+
+    def test_integers_cross_whole_at_and_beside_32_bits(self):
+        texts = [(2**31 - 1, "2147483647"), (2**31, "2147483648"), (-2**31, "-2147483648"),
+                 (-2**31 - 1, "-2147483649")]
+        with pellix.Control() as c:
+            for value, text in texts:
+                c.CAL_spT = value
+                self.assertEqual(c.CAL_spT, text)
+        colours = [(2**31, 2**31), (-2**31, 2**31), (-1, 2**32 - 1), (2**32 - 1, 2**32 - 1),
+                   (-2**31 - 1, 6), (2**32, 6)]  # (loaded, saved or the error number)
+        for loaded, saved in colours:
+            with pellix.Control() as c, self.subTest(loaded=loaded):
+                try:
+                    c.read_properties({"BackColor": loaded})
+                    outcome = c.write_properties()["BackColor"]
+                except pellix.PellixError as error:
+                    outcome = error.number
+                self.assertEqual(outcome, saved)
+
+    def test_lone_surrogates_read_as_the_command_reads_them_from_a_bag_file(self):
+        scripts = os.path.join(SOURCE, "tests", "scripts")
+        with open(os.path.join(scripts, "surrogates.given.lone.json"), encoding="utf-8") as bag:
+            mapping = json.load(bag)
+        with open(os.path.join(scripts, "surrogates.expected.jsonl"), encoding="utf-8") as lines:
+            expected = {line["name"]: line["value"] for line in map(json.loads, lines)
+                        if line["op"] == "get"}
+        with pellix.Control(mapping) as c:
+            self.assertEqual({name: getattr(c, name) for name in expected}, expected)
+
     def test_a_missing_sample_file_is_error_53(self):
         with pellix.Control() as c:
             c.DATAstr = os.path.join(SAMPLES, "no_such_take.smp")
@@ -134,6 +186,57 @@ class NotificationTest(unittest.TestCase):
             raise KeyError(name)
         with pellix.Control(on_property_changed=refuse) as c:
             with self.assertRaises(KeyError):
+                c.Mode = "1"
+            self.assertEqual(c.Mode, "1")
+
+
+class CallbackTest(unittest.TestCase):
+    """What a callback (a bag's mapping, on_property_changed) may do to the call it is in."""
+
+    def calibrated(self, **options):
+        c = pellix.Control(**options)
+        c.DATAstr = "000023000005000000"
+        c.Initalize()
+        c.DATAstr = os.path.join(SAMPLES, "alex_calibrate_1.smp")
+        return c
+
+    def test_close_from_a_callback_takes_effect_when_the_call_returns(self):
+        class ClosingBag(dict):
+            def __getitem__(self, key):
+                control.close()
+                return super().__getitem__(key)
+        for call in ("read_properties", "CR_msgX", "Calibrate", "Check"):
+            with self.subTest(call=call):
+                control = self.calibrated()
+                control.on_property_changed = lambda name, dispid: control.close()
+                if call == "read_properties":
+                    control.read_properties(ClosingBag(DATAstr="x"))
+                elif call == "CR_msgX":
+                    control.CR_msgX = "7"
+                else:
+                    getattr(control, call)()
+                with self.assertRaises(ValueError):
+                    control.Mode = "1"
+                self.assertTrue(unloadable())
+
+    def test_keyboard_interrupt_and_system_exit_reach_the_caller(self):
+        class InterruptedBag(RecordingBag):
+            def __getitem__(self, key):
+                value = super().__getitem__(key)
+                if key == "Mode":
+                    raise KeyboardInterrupt
+                return value
+        bag = InterruptedBag(Mode="1")
+        with pellix.Control() as c:
+            with self.assertRaises(KeyboardInterrupt):
+                c.read_properties(bag)
+        order = PropertyBagTest.LOAD_ORDER
+        self.assertEqual(bag.reads, order[:order.index("Mode") + 1])  # the load ended there
+
+        def leave(name, dispid):
+            raise SystemExit(3)
+        with pellix.Control(on_property_changed=leave) as c:
+            with self.assertRaises(SystemExit):
                 c.Mode = "1"
             self.assertEqual(c.Mode, "1")
 
@@ -210,6 +313,28 @@ class LifetimeTest(unittest.TestCase):
             self.assertEqual(c.Mode, "0")
         self.assertEqual(outcome, [(0, 0x8001010E)])
 
+    def test_an_instance_dropped_on_another_thread_is_released(self):
+        made = []
+        worker = threading.Thread(target=lambda: made.append(pellix.Control()))
+        worker.start()
+        worker.join()
+        made.clear()
+        self.assertTrue(unloadable())
+
+        made.append(pellix.Control())
+        worker = threading.Thread(target=made.clear)
+        worker.start()
+        worker.join()
+        self.assertTrue(unloadable())
+
+    def test_a_load_that_stops_part_way_hands_over_the_instance(self):
+        with self.assertRaises(pellix.PellixError) as raised:
+            pellix.Control({"DATAstr": "kept", "DensityLevel": "x", "Mode": "lost"})
+        self.assertEqual(raised.exception.number, 13)
+        with raised.exception.control as c:
+            self.assertEqual((c.DATAstr, c.Mode), ("kept", ""))
+        self.assertIsNone(pellix.PellixError(5, "x", 0).control)
+
     def test_with_closes_the_instance(self):
         with pellix.Control() as c:
             pass
@@ -232,11 +357,19 @@ class LibraryLookupTest(unittest.TestCase):
             for environment, expected in cases:
                 with mock.patch.dict(os.environ, environment):
                     self.assertEqual(pellix.find_library(), expected)
-            with open(registry, "w", encoding="utf-8") as registry_file:
-                registry_file.write("{damaged")
-            with mock.patch.dict(os.environ, {"PELLIX_LIBRARY": "", "XDG_DATA_HOME": home}):
-                with self.assertRaisesRegex(OSError, registry):
-                    pellix.find_library()
+            damaged = [lambda: open(registry, "w", encoding="utf-8").write("{damaged"),
+                       lambda: os.mkfifo(registry),
+                       lambda: os.symlink("/dev/zero", registry),
+                       lambda: open(registry, "w", encoding="utf-8").write(
+                           "{}" + " " * ((1 << 20) - 1)),
+                       lambda: open(registry, "w", encoding="utf-8").write(
+                           '{"a": %s}' % ("[" * 512 + "]" * 512))]
+            for make in damaged:
+                os.remove(registry)
+                make()
+                with mock.patch.dict(os.environ, {"PELLIX_LIBRARY": "", "XDG_DATA_HOME": home}):
+                    with self.assertRaisesRegex(OSError, registry):
+                        pellix.find_library()
 
 
 if __name__ == "__main__":
