@@ -104,12 +104,16 @@ class ALG_V1S {
   void set_profile_count(std::int16_t count) noexcept { ProfileCount = count; }
 
  private:
-  // PropertyChanged for a put of `property`, under the name the interface table gives.
-  void Notify(std::string_view property);
-  // The caption of a caption-backed property, and its put: the cell and the notification
-  // come from the interface table.
-  std::string Caption(std::string_view property) const;
-  void SetCaption(std::string_view property, const std::string& text);
+  // The interface's declarations name the members that keep member-backed properties.
+  friend struct InterfaceDeclarations;
+
+  // PropertyChanged for the put at interface `position`, under the name the interface table
+  // gives it.
+  void Notify(std::size_t position);
+  // The caption of the caption-backed property whose put is at `position`, and its put: the
+  // cell and the notification come from the interface table.
+  std::string Caption(std::size_t position) const;
+  void SetCaption(std::size_t position, const std::string& text);
   bool UserMode() const;
 
   ContainerSite* site_;
