@@ -10,7 +10,7 @@
 #include "component/failure.h"
 #include "component/module_count.h"
 #include "component/program_name.h"
-#include "platform/component_identity.h"
+#include "shell/component_identity.h"
 #include "shell/interface_table.h"
 
 namespace pellix::component {

@@ -16,6 +16,17 @@ inline constexpr std::size_t kProfileRows = 1001;  // ProfileTable(0 To 1000, 0 
 inline constexpr std::size_t kProfileColumns = 7;
 inline constexpr std::int16_t kLastProfileRow = 999;
 
+// The columns of a check history row, as Check records them; columns 0 and 6 are never used.
+enum HistoryColumn : std::size_t {
+  kLieColumn = 1,         // lie stress
+  kGlobalColumn = 2,      // global stress
+  kExcitementColumn = 3,  // excitement stress
+  kCodeColumn = 4,        // result code
+  kJumpLengthColumn = 5,  // mean jump length
+};
+inline constexpr std::size_t kFirstHistoryColumn = kLieColumn;
+inline constexpr std::size_t kLastHistoryColumn = kJumpLengthColumn;
+
 class ALG_V1S {
  public:
   // The control reaches its container through `site`, which must outlive it; without a site

@@ -24,40 +24,6 @@ inline constexpr BagDefault kDoubleQuoteText{ValueType::kString, 0, "\""};
 
 namespace members {
 
-// How late binding reaches a member. A put converts again, so that a caller that hands the
-// invoke function an unconverted value still gets the platform's conversion.
-template <Value (ALG_V1S::*Method)()>
-Value Call(ALG_V1S& control, const Value&) {
-  return (control.*Method)();
-}
-template <std::string (ALG_V1S::*Get)() const>
-Value GetText(ALG_V1S& control, const Value&) {
-  return Value::String((control.*Get)());
-}
-template <void (ALG_V1S::*Put)(const std::string&)>
-Value PutText(ALG_V1S& control, const Value& argument) {
-  (control.*Put)(ToText(argument));
-  return Value();
-}
-template <std::int16_t (ALG_V1S::*Get)() const>
-Value GetInteger(ALG_V1S& control, const Value&) {
-  return Value::Integer((control.*Get)());
-}
-template <void (ALG_V1S::*Put)(std::int16_t)>
-Value PutInteger(ALG_V1S& control, const Value& argument) {
-  (control.*Put)(ToInteger16(argument));
-  return Value();
-}
-template <Value (ALG_V1S::*Get)() const>
-Value GetVariant(ALG_V1S& control, const Value&) {
-  return (control.*Get)();
-}
-template <void (ALG_V1S::*Put)(const Value&)>
-Value PutVariant(ALG_V1S& control, const Value& argument) {
-  (control.*Put)(argument);
-  return Value();
-}
-
 // How a property stands in the property bag: the default, its places in the load and save
 // orders (kNeverSaved for a key only loaded), for a member-backed property how a loaded value
 // is stored, and the key when it is not the property's name.
@@ -90,6 +56,40 @@ struct Declaration {
 struct InterfaceDeclarations {
   using Declaration = members::Declaration;
 
+  // How late binding reaches a member. A put converts again, so that a caller that hands the
+  // invoke function an unconverted value still gets the platform's conversion.
+  template <Value (ALG_V1S::*Method)()>
+  static Value Call(ALG_V1S& control, const Value&) {
+    return (control.*Method)();
+  }
+  template <std::string (ALG_V1S::*Get)() const>
+  static Value GetText(ALG_V1S& control, const Value&) {
+    return Value::String((control.*Get)());
+  }
+  template <void (ALG_V1S::*Put)(const std::string&)>
+  static Value PutText(ALG_V1S& control, const Value& argument) {
+    (control.*Put)(ToText(argument));
+    return Value();
+  }
+  template <std::int16_t (ALG_V1S::*Get)() const>
+  static Value GetInteger(ALG_V1S& control, const Value&) {
+    return Value::Integer((control.*Get)());
+  }
+  template <void (ALG_V1S::*Put)(std::int16_t)>
+  static Value PutInteger(ALG_V1S& control, const Value& argument) {
+    (control.*Put)(ToInteger16(argument));
+    return Value();
+  }
+  template <Value (ALG_V1S::*Get)() const>
+  static Value GetVariant(ALG_V1S& control, const Value&) {
+    return (control.*Get)();
+  }
+  template <void (ALG_V1S::*Put)(const Value&)>
+  static Value PutVariant(ALG_V1S& control, const Value& argument) {
+    (control.*Put)(argument);
+    return Value();
+  }
+
   // A member-backed property's value as the bag loads it: to text, to a 16-bit integer, or for
   // the variant as read.
   template <auto Member>
@@ -104,6 +104,14 @@ struct InterfaceDeclarations {
     }
   }
 
+  static constexpr bool kHidden = true;
+  static constexpr bool kShown = false;
+  static constexpr bool kSilent = false;
+  static constexpr ValueType kText = ValueType::kString;
+  static constexpr ValueType kInteger = ValueType::kInteger;
+  static constexpr ValueType kVariant = ValueType::kEmpty;
+  static constexpr ValueType kNone = ValueType::kEmpty;
+
   static constexpr std::size_t kMemberCount = 52;
 
   static const Declaration kDeclarations[];
@@ -117,99 +125,88 @@ struct InterfaceDeclarations {
 inline constexpr std::string_view kCaptionHelp =
     "Returns/sets the text displayed in an object's title bar or below an object's icon.";
 
-namespace members {
-
-constexpr bool kHidden = true;
-constexpr bool kShown = false;
-constexpr ValueType kText = ValueType::kString;
-constexpr ValueType kInteger = ValueType::kInteger;
-constexpr ValueType kVariant = ValueType::kEmpty;
-constexpr ValueType kNone = ValueType::kEmpty;
-
-template <auto Member>
-constexpr auto kStored = &InterfaceDeclarations::Stored<Member>;
-
-}  // namespace members
-
 inline constexpr members::Declaration InterfaceDeclarations::kDeclarations[] = {
     // clang-format off
-    // name, type, dispatch identifier, hidden, help, call or get, put, caption, bag
-    {"Calibrate", members::kNone, 0x60030017, members::kShown, "", members::Call<&ALG_V1S::Calibrate>},
-    {"Initalize", members::kNone, 0x60030018, members::kShown, "", members::Call<&ALG_V1S::Initalize>},
-    {"Check", members::kNone, 0x60030019, members::kShown, "", members::Call<&ALG_V1S::Check>},
-    {"ResetCal", members::kNone, 0x6003001A, members::kShown, "", members::Call<&ALG_V1S::ResetCal>},
-    {"ResetAll", members::kNone, 0x6003001B, members::kShown, "", members::Call<&ALG_V1S::ResetAll>},
-    {"DATAstr", members::kText, 0x68030016, members::kHidden, "",
-     members::GetText<&ALG_V1S::get_DATAstr>, members::PutText<&ALG_V1S::put_DATAstr>, nullptr,
-     {kEmptyText, 4, 4, members::kStored<&ALG_V1S::m_DATAstr>}},
-    {"DensityLevel", members::kInteger, 0x68030015, members::kShown, "",
-     members::GetInteger<&ALG_V1S::get_DensityLevel>, members::PutInteger<&ALG_V1S::put_DensityLevel>, nullptr,
-     {kIntegerZero, 5, 5, members::kStored<&ALG_V1S::m_DensityLevel>}},
-    {"Person", members::kInteger, 0x68030014, members::kShown, "",
-     members::GetInteger<&ALG_V1S::get_Person>, members::PutInteger<&ALG_V1S::put_Person>, nullptr,
-     {kIntegerZero, 6, 6, members::kStored<&ALG_V1S::m_Person>}},
-    {"CAL_SFLC", members::kInteger, 0x68030013, members::kShown, "",
-     members::GetInteger<&ALG_V1S::get_CAL_SFLC>, members::PutInteger<&ALG_V1S::put_CAL_SFLC>, nullptr,
-     {kIntegerZero, 7, 7, members::kStored<&ALG_V1S::m_CAL_SFLC>}},
-    {"CR_SFLC", members::kVariant, 0x68030012, members::kHidden, "",
-     members::GetVariant<&ALG_V1S::get_CR_SFLC>, members::PutVariant<&ALG_V1S::put_CR_SFLC>, nullptr,
-     {kIntegerZero, 8, 8, members::kStored<&ALG_V1S::m_CR_SFLC>}, false},
-    {"BGbord", members::kText, 0x68030011, members::kShown, kCaptionHelp,
-     members::GetText<&ALG_V1S::get_BGbord>, members::PutText<&ALG_V1S::put_BGbord>, LabelOf<&Panel::BG_LEVEL>,
-     {kZeroText, 10, kNeverSaved}},
-    {"LIEstress", members::kText, 0x68030010, members::kShown, kCaptionHelp,
-     members::GetText<&ALG_V1S::get_LIEstress>, members::PutText<&ALG_V1S::put_LIEstress>, LabelOf<&Panel::LBL_LIE>,
-     {kZeroText, 18, kNeverSaved}},
-    {"GLBstress", members::kText, 0x6803000F, members::kShown, kCaptionHelp,
-     members::GetText<&ALG_V1S::get_GLBstress>, members::PutText<&ALG_V1S::put_GLBstress>, LabelOf<&Panel::LBL_GLB>,
-     {kZeroText, 19, kNeverSaved}},
-    {"EXCstress", members::kText, 0x6803000E, members::kShown, kCaptionHelp,
-     members::GetText<&ALG_V1S::get_EXCstress>, members::PutText<&ALG_V1S::put_EXCstress>, LabelOf<&Panel::LBL_EXC>,
-     {kZeroText, 20, kNeverSaved}},
-    {"profiler", members::kNone, 0x60030020, members::kShown, "", members::Call<&ALG_V1S::profiler>},
-    {"CR_msgX", members::kText, 0x6803000D, members::kShown, kCaptionHelp,
-     members::GetText<&ALG_V1S::get_CR_msgX>, members::PutText<&ALG_V1S::put_CR_msgX>, LabelOf<&Panel::LBL_MSG>,
-     {kZeroText, 24, kNeverSaved, nullptr, "CR_MSGX"}},
-    {"Volume", members::kText, 0x6803000C, members::kShown, kCaptionHelp,
-     members::GetText<&ALG_V1S::get_Volume>, members::PutText<&ALG_V1S::put_Volume>, nullptr,
-     {kZeroText, 26, 21, members::kStored<&ALG_V1S::m_Volume>}},
-    {"MSGstring", members::kText, 0x6803000B, members::kHidden, "",
-     members::GetText<&ALG_V1S::get_MSGstring>, members::PutText<&ALG_V1S::put_MSGstring>, nullptr,
-     {kDoubleQuoteText, 27, 22, members::kStored<&ALG_V1S::m_MSGstring>}},
-    {"Mode", members::kText, 0x6803000A, members::kShown, kCaptionHelp,
-     members::GetText<&ALG_V1S::get_Mode>, members::PutText<&ALG_V1S::put_Mode>, nullptr,
-     {kZeroText, 28, 23, members::kStored<&ALG_V1S::m_Mode>}},
-    {"CAL_AVJ", members::kText, 0x68030009, members::kShown, kCaptionHelp,
-     members::GetText<&ALG_V1S::get_CAL_AVJ>, members::PutText<&ALG_V1S::put_CAL_AVJ>, LabelAt<&Panel::AVJ, kConstantsRow>,
-     {kZeroText, 21, 10}},
-    {"CR_avJ", members::kText, 0x68030008, members::kShown, kCaptionHelp,
-     members::GetText<&ALG_V1S::get_CR_avJ>, members::PutText<&ALG_V1S::put_CR_avJ>, LabelAt<&Panel::AVJ, kResultsRow>,
-     {kZeroText, 22, 11}},
+    // A method: name, type, dispatch identifier, hidden, help, call.
+    // A property: the same with its get, then its put, its caption (null when a member keeps
+    // it), and in the bag: default, load place, save place, how a member stores the value
+    // loaded, and the key when it is not the name; kSilent for a put that never notifies.
+    {"Calibrate", kNone, 0x60030017, kShown, "", Call<&ALG_V1S::Calibrate>},
+    {"Initalize", kNone, 0x60030018, kShown, "", Call<&ALG_V1S::Initalize>},
+    {"Check", kNone, 0x60030019, kShown, "", Call<&ALG_V1S::Check>},
+    {"ResetCal", kNone, 0x6003001A, kShown, "", Call<&ALG_V1S::ResetCal>},
+    {"ResetAll", kNone, 0x6003001B, kShown, "", Call<&ALG_V1S::ResetAll>},
+    {"DATAstr", kText, 0x68030016, kHidden, "",
+     GetText<&ALG_V1S::get_DATAstr>, PutText<&ALG_V1S::put_DATAstr>,
+     nullptr, {kEmptyText, 4, 4, Stored<&ALG_V1S::m_DATAstr>}},
+    {"DensityLevel", kInteger, 0x68030015, kShown, "",
+     GetInteger<&ALG_V1S::get_DensityLevel>, PutInteger<&ALG_V1S::put_DensityLevel>,
+     nullptr, {kIntegerZero, 5, 5, Stored<&ALG_V1S::m_DensityLevel>}},
+    {"Person", kInteger, 0x68030014, kShown, "",
+     GetInteger<&ALG_V1S::get_Person>, PutInteger<&ALG_V1S::put_Person>,
+     nullptr, {kIntegerZero, 6, 6, Stored<&ALG_V1S::m_Person>}},
+    {"CAL_SFLC", kInteger, 0x68030013, kShown, "",
+     GetInteger<&ALG_V1S::get_CAL_SFLC>, PutInteger<&ALG_V1S::put_CAL_SFLC>,
+     nullptr, {kIntegerZero, 7, 7, Stored<&ALG_V1S::m_CAL_SFLC>}},
+    {"CR_SFLC", kVariant, 0x68030012, kHidden, "",
+     GetVariant<&ALG_V1S::get_CR_SFLC>, PutVariant<&ALG_V1S::put_CR_SFLC>,
+     nullptr, {kIntegerZero, 8, 8, Stored<&ALG_V1S::m_CR_SFLC>}, kSilent},
+    {"BGbord", kText, 0x68030011, kShown, kCaptionHelp,
+     GetText<&ALG_V1S::get_BGbord>, PutText<&ALG_V1S::put_BGbord>,
+     LabelOf<&Panel::BG_LEVEL>, {kZeroText, 10, kNeverSaved}},
+    {"LIEstress", kText, 0x68030010, kShown, kCaptionHelp,
+     GetText<&ALG_V1S::get_LIEstress>, PutText<&ALG_V1S::put_LIEstress>,
+     LabelOf<&Panel::LBL_LIE>, {kZeroText, 18, kNeverSaved}},
+    {"GLBstress", kText, 0x6803000F, kShown, kCaptionHelp,
+     GetText<&ALG_V1S::get_GLBstress>, PutText<&ALG_V1S::put_GLBstress>,
+     LabelOf<&Panel::LBL_GLB>, {kZeroText, 19, kNeverSaved}},
+    {"EXCstress", kText, 0x6803000E, kShown, kCaptionHelp,
+     GetText<&ALG_V1S::get_EXCstress>, PutText<&ALG_V1S::put_EXCstress>,
+     LabelOf<&Panel::LBL_EXC>, {kZeroText, 20, kNeverSaved}},
+    {"profiler", kNone, 0x60030020, kShown, "", Call<&ALG_V1S::profiler>},
+    {"CR_msgX", kText, 0x6803000D, kShown, kCaptionHelp,
+     GetText<&ALG_V1S::get_CR_msgX>, PutText<&ALG_V1S::put_CR_msgX>,
+     LabelOf<&Panel::LBL_MSG>, {kZeroText, 24, kNeverSaved, nullptr, "CR_MSGX"}},
+    {"Volume", kText, 0x6803000C, kShown, kCaptionHelp,
+     GetText<&ALG_V1S::get_Volume>, PutText<&ALG_V1S::put_Volume>,
+     nullptr, {kZeroText, 26, 21, Stored<&ALG_V1S::m_Volume>}},
+    {"MSGstring", kText, 0x6803000B, kHidden, "",
+     GetText<&ALG_V1S::get_MSGstring>, PutText<&ALG_V1S::put_MSGstring>,
+     nullptr, {kDoubleQuoteText, 27, 22, Stored<&ALG_V1S::m_MSGstring>}},
+    {"Mode", kText, 0x6803000A, kShown, kCaptionHelp,
+     GetText<&ALG_V1S::get_Mode>, PutText<&ALG_V1S::put_Mode>,
+     nullptr, {kZeroText, 28, 23, Stored<&ALG_V1S::m_Mode>}},
+    {"CAL_AVJ", kText, 0x68030009, kShown, kCaptionHelp,
+     GetText<&ALG_V1S::get_CAL_AVJ>, PutText<&ALG_V1S::put_CAL_AVJ>,
+     LabelAt<&Panel::AVJ, kConstantsRow>, {kZeroText, 21, 10}},
+    {"CR_avJ", kText, 0x68030008, kShown, kCaptionHelp,
+     GetText<&ALG_V1S::get_CR_avJ>, PutText<&ALG_V1S::put_CR_avJ>,
+     LabelAt<&Panel::AVJ, kResultsRow>, {kZeroText, 22, 11}},
     // The shortest-jump cell under "Min J.", not the cell beside "BG filter".
-    {"BGfilter", members::kText, 0x68030007, members::kShown, kCaptionHelp,
-     members::GetText<&ALG_V1S::get_BGfilter>, members::PutText<&ALG_V1S::put_BGfilter>, LabelAt<&Panel::Filters, 3>,
-     {kZeroText, 29, 24}},
-    {"ADDvolume", members::kText, 0x68030006, members::kShown, kCaptionHelp,
-     members::GetText<&ALG_V1S::get_ADDvolume>, members::PutText<&ALG_V1S::put_ADDvolume>, LabelAt<&Panel::Filters, 2>,
-     {kZeroText, 12, 14}},
-    {"CAL_spT", members::kText, 0x68030005, members::kShown, kCaptionHelp,
-     members::GetText<&ALG_V1S::get_CAL_spT>, members::PutText<&ALG_V1S::put_CAL_spT>, LabelAt<&Panel::SPT, kConstantsRow>,
-     {kZeroText, 13, 15}},
-    {"CAL_spJ", members::kText, 0x68030004, members::kShown, kCaptionHelp,
-     members::GetText<&ALG_V1S::get_CAL_spJ>, members::PutText<&ALG_V1S::put_CAL_spJ>, LabelAt<&Panel::SPJ, kConstantsRow>,
-     {kZeroText, 14, 16}},
-    {"CAL_JQ", members::kText, 0x68030003, members::kShown, kCaptionHelp,
-     members::GetText<&ALG_V1S::get_CAL_JQ>, members::PutText<&ALG_V1S::put_CAL_JQ>, LabelAt<&Panel::JQ, kConstantsRow>,
-     {kZeroText, 15, 17}},
-    {"CR_SPJ", members::kText, 0x68030002, members::kShown, kCaptionHelp,
-     members::GetText<&ALG_V1S::get_CR_SPJ>, members::PutText<&ALG_V1S::put_CR_SPJ>, LabelAt<&Panel::SPJ, kResultsRow>,
-     {kZeroText, 16, 18}},
-    {"CR_spT", members::kText, 0x68030001, members::kShown, kCaptionHelp,
-     members::GetText<&ALG_V1S::get_CR_spT>, members::PutText<&ALG_V1S::put_CR_spT>, LabelAt<&Panel::SPT, kResultsRow>,
-     {kZeroText, 17, 19}},
-    {"CR_JQ", members::kText, 0x68030000, members::kShown, kCaptionHelp,
-     members::GetText<&ALG_V1S::get_CR_JQ>, members::PutText<&ALG_V1S::put_CR_JQ>, LabelAt<&Panel::JQ, kResultsRow>,
-     {kZeroText, 23, 20}},
+    {"BGfilter", kText, 0x68030007, kShown, kCaptionHelp,
+     GetText<&ALG_V1S::get_BGfilter>, PutText<&ALG_V1S::put_BGfilter>,
+     LabelAt<&Panel::Filters, 3>, {kZeroText, 29, 24}},
+    {"ADDvolume", kText, 0x68030006, kShown, kCaptionHelp,
+     GetText<&ALG_V1S::get_ADDvolume>, PutText<&ALG_V1S::put_ADDvolume>,
+     LabelAt<&Panel::Filters, 2>, {kZeroText, 12, 14}},
+    {"CAL_spT", kText, 0x68030005, kShown, kCaptionHelp,
+     GetText<&ALG_V1S::get_CAL_spT>, PutText<&ALG_V1S::put_CAL_spT>,
+     LabelAt<&Panel::SPT, kConstantsRow>, {kZeroText, 13, 15}},
+    {"CAL_spJ", kText, 0x68030004, kShown, kCaptionHelp,
+     GetText<&ALG_V1S::get_CAL_spJ>, PutText<&ALG_V1S::put_CAL_spJ>,
+     LabelAt<&Panel::SPJ, kConstantsRow>, {kZeroText, 14, 16}},
+    {"CAL_JQ", kText, 0x68030003, kShown, kCaptionHelp,
+     GetText<&ALG_V1S::get_CAL_JQ>, PutText<&ALG_V1S::put_CAL_JQ>,
+     LabelAt<&Panel::JQ, kConstantsRow>, {kZeroText, 15, 17}},
+    {"CR_SPJ", kText, 0x68030002, kShown, kCaptionHelp,
+     GetText<&ALG_V1S::get_CR_SPJ>, PutText<&ALG_V1S::put_CR_SPJ>,
+     LabelAt<&Panel::SPJ, kResultsRow>, {kZeroText, 16, 18}},
+    {"CR_spT", kText, 0x68030001, kShown, kCaptionHelp,
+     GetText<&ALG_V1S::get_CR_spT>, PutText<&ALG_V1S::put_CR_spT>,
+     LabelAt<&Panel::SPT, kResultsRow>, {kZeroText, 17, 19}},
+    {"CR_JQ", kText, 0x68030000, kShown, kCaptionHelp,
+     GetText<&ALG_V1S::get_CR_JQ>, PutText<&ALG_V1S::put_CR_JQ>,
+     LabelAt<&Panel::JQ, kResultsRow>, {kZeroText, 23, 20}},
     // clang-format on
 };
 
