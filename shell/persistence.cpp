@@ -72,34 +72,19 @@ Value SaveSurface(ALG_V1S& control, const Value&) {
   }
 }
 
+template <auto Field>
+constexpr BagKey SurfaceKey(std::string_view key, BagDefault default_value, int place) {
+  return {key, default_value, place, place, LoadSurface<Field>, SaveSurface<Field>};
+}
+
 // The keys without a property: the control surface's four, loaded and saved first, and the
 // cells that share a key with a property ("BGfilter", "Volume" and "Mode" each load into two
 // places and are saved twice, and a bag that keeps the last value loads that one into both).
 constexpr BagKey kSurfaceKeys[] = {
-    {"BackColor",
-     {ValueType::kDouble, kButtonFaceColour},
-     0,
-     0,
-     LoadSurface<&ControlSurface::BackColor>,
-     SaveSurface<&ControlSurface::BackColor>},
-    {"AutoRedraw",
-     {ValueType::kBoolean, 0},
-     1,
-     1,
-     LoadSurface<&ControlSurface::AutoRedraw>,
-     SaveSurface<&ControlSurface::AutoRedraw>},
-    {"BackStyle",
-     {ValueType::kInteger, 1},
-     2,
-     2,
-     LoadSurface<&ControlSurface::BackStyle>,
-     SaveSurface<&ControlSurface::BackStyle>},
-    {"BorderStyle",
-     {ValueType::kInteger, 0},
-     3,
-     3,
-     LoadSurface<&ControlSurface::BorderStyle>,
-     SaveSurface<&ControlSurface::BorderStyle>},
+    SurfaceKey<&ControlSurface::BackColor>("BackColor", {ValueType::kDouble, kButtonFaceColour}, 0),
+    SurfaceKey<&ControlSurface::AutoRedraw>("AutoRedraw", {ValueType::kBoolean, 0}, 1),
+    SurfaceKey<&ControlSurface::BackStyle>("BackStyle", {ValueType::kInteger, 1}, 2),
+    SurfaceKey<&ControlSurface::BorderStyle>("BorderStyle", {ValueType::kInteger, 0}, 3),
 };
 constexpr BagKey kSharedKeyCells[] = {
     {"BGfilter", kZeroText, 9, 12, nullptr, nullptr, LabelAt<&Panel::Filters, 0>},
@@ -107,24 +92,30 @@ constexpr BagKey kSharedKeyCells[] = {
     {"Mode", kZeroText, 25, 9, nullptr, nullptr, LabelAt<&Panel::Filters, 5>},
 };
 
-// Every key in the order of `place` (its load or save place): each place taken once, from
-// 0 on, or the file does not compile.
+// Every key: the control surface's, the properties', then the shared cells'.
+template <typename Visit>
+constexpr void ForEachKey(Visit visit) {
+  for (const BagKey& key : kSurfaceKeys) visit(key);
+  for (const InterfaceMember& m : InterfaceDeclarations::kMembers) {
+    if (m.kind == MemberKind::kPropertyPut) visit(m.bag);
+  }
+  for (const BagKey& key : kSharedKeyCells) visit(key);
+}
+
 template <int BagKey::*Place>
 constexpr std::size_t KeysWithAPlace() {
   std::size_t count = 0;
-  for (const InterfaceMember& m : InterfaceDeclarations::kMembers) {
-    if (m.kind == MemberKind::kPropertyPut && m.bag.*Place != kNeverSaved) ++count;
-  }
-  for (const BagKey& key : kSurfaceKeys) count += key.*Place != kNeverSaved ? 1 : 0;
-  for (const BagKey& key : kSharedKeyCells) count += key.*Place != kNeverSaved ? 1 : 0;
+  ForEachKey([&count](const BagKey& key) { count += key.*Place != kNeverSaved ? 1 : 0; });
   return count;
 }
 
+// Every key in the order of `Place` (its load or save place): each place taken once, from 0
+// on, the control surface first, or the file does not compile.
 template <int BagKey::*Place>
 constexpr std::array<BagKey, KeysWithAPlace<Place>()> InOrder() {
   std::array<BagKey, KeysWithAPlace<Place>()> order{};
   std::array<bool, KeysWithAPlace<Place>()> taken{};
-  auto place = [&](const BagKey& key) {
+  ForEachKey([&](const BagKey& key) {
     const int at = key.*Place;
     if (at == kNeverSaved) return;
     if (at < 0 || static_cast<std::size_t>(at) >= order.size() ||
@@ -133,17 +124,12 @@ constexpr std::array<BagKey, KeysWithAPlace<Place>()> InOrder() {
     }
     order[static_cast<std::size_t>(at)] = key;
     taken[static_cast<std::size_t>(at)] = true;
-  };
+  });
   for (const BagKey& key : kSurfaceKeys) {
     if (static_cast<std::size_t>(key.*Place) >= std::size(kSurfaceKeys)) {
       throw "the control surface comes first";
     }
-    place(key);
   }
-  for (const InterfaceMember& m : InterfaceDeclarations::kMembers) {
-    if (m.kind == MemberKind::kPropertyPut) place(m.bag);
-  }
-  for (const BagKey& key : kSharedKeyCells) place(key);
   return order;
 }
 
