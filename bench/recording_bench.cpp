@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
+#include "analysis/sample_source.h"
+#include "analysis/session.h"
+#include "audio/audio_converter.h"
+#include "audio/sample_file.h"
 #include "bench/speech_take.h"
-#include "host/analysis/sample_source.h"
-#include "host/analysis/session.h"
-#include "host/audio/audio_converter.h"
-#include "host/audio/sample_file.h"
 
 namespace {
 

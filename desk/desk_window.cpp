@@ -21,11 +21,11 @@
 #include <QVBoxLayout>
 #include <variant>
 
+#include "analysis/result_meanings.h"
+#include "analysis/session.h"
 #include "desk/profile_explanation.h"
 #include "desk/results_model.h"
 #include "desk/speaker_session.h"
-#include "host/analysis/result_meanings.h"
-#include "host/analysis/session.h"
 #include "widget/pellix_widget.h"
 
 namespace pellix::desk {

@@ -10,7 +10,7 @@
 #include <QThread>
 #include <functional>
 
-#include "host/analysis/records.h"
+#include "analysis/records.h"
 
 class QComboBox;
 class QLabel;

@@ -2,8 +2,8 @@
 
 #include <optional>
 
-#include "host/analysis/profile_reading.h"
-#include "host/analysis/result_meanings.h"
+#include "analysis/profile_reading.h"
+#include "analysis/result_meanings.h"
 
 namespace pellix::desk {
 

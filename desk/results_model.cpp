@@ -8,8 +8,8 @@
 #include <type_traits>
 #include <variant>
 
-#include "host/analysis/report.h"
-#include "host/analysis/result_meanings.h"
+#include "analysis/report.h"
+#include "analysis/result_meanings.h"
 
 namespace pellix::desk {
 namespace {

@@ -4,7 +4,7 @@
 #include <QAbstractTableModel>
 #include <vector>
 
-#include "host/analysis/records.h"
+#include "analysis/records.h"
 
 namespace pellix::desk {
 

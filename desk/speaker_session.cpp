@@ -6,10 +6,10 @@
 #include <filesystem>
 #include <optional>
 
-#include "host/analysis/converted_take_files.h"
-#include "host/analysis/result_meanings.h"
-#include "host/analysis/state_file.h"
-#include "host/audio/audio_error.h"
+#include "analysis/converted_take_files.h"
+#include "analysis/result_meanings.h"
+#include "analysis/state_file.h"
+#include "audio/audio_error.h"
 #include "platform/error.h"
 #include "platform/file_system.h"
 

@@ -16,8 +16,8 @@
 #include <map>
 #include <memory>
 
-#include "host/analysis/records.h"
-#include "host/analysis/sample_source.h"
+#include "analysis/records.h"
+#include "analysis/sample_source.h"
 #include "platform/container_site.h"
 #include "shell/alg_v1s.h"
 

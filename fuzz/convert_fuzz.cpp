@@ -9,8 +9,8 @@
 #include <cstdint>
 #include <span>
 
+#include "audio/audio_converter.h"
 #include "fuzz/fuzz_support.h"
-#include "host/audio/audio_converter.h"
 #include "platform/error.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -10,9 +10,9 @@
 #include <string_view>
 #include <vector>
 
+#include "analysis/csv.h"
+#include "analysis/manifest.h"
 #include "fuzz/fuzz_support.h"
-#include "host/analysis/csv.h"
-#include "host/analysis/manifest.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include <CLI/CLI.hpp>
 
 #include "host/commands/command.h"
-#include "host/excerpt.h"
 #include "host/standard_output.h"
+#include "platform/excerpt.h"
 
 namespace pellix {
 namespace {

@@ -19,10 +19,10 @@
 #include <string>
 #include <vector>
 
-#include "host/analysis/sample_source.h"
-#include "host/audio/audio_converter.h"
-#include "host/audio/sample_file.h"
-#include "host/audio/scratch_folder.h"
+#include "analysis/sample_source.h"
+#include "audio/audio_converter.h"
+#include "audio/sample_file.h"
+#include "audio/scratch_folder.h"
 #include "scratch_directory_test_base.h"
 
 namespace pellix {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "host/analysis/csv.h"
+#include "analysis/csv.h"
 
 namespace pellix::analysis {
 namespace {

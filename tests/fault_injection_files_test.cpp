@@ -20,9 +20,9 @@
 #include <vector>
 
 #include "analysis_fixture.h"
+#include "audio/audio_converter.h"
 #include "control_snapshot.h"
 #include "error_of.h"
-#include "host/audio/audio_converter.h"
 #include "platform/conversions.h"
 #include "platform/error.h"
 #include "shell/alg_v1s.h"

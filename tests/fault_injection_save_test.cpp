@@ -23,9 +23,9 @@
 #include <thread>
 #include <vector>
 
+#include "analysis/state_file.h"
+#include "audio/sample_file.h"
 #include "error_of.h"
-#include "host/analysis/state_file.h"
-#include "host/audio/sample_file.h"
 #include "platform/atomic_file.h"
 #include "platform/error.h"
 #include "platform/json_property_bag.h"

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "host/audio/audio_converter.h"
+#include "audio/audio_converter.h"
 
 namespace pellix {
 namespace {

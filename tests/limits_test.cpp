@@ -15,10 +15,10 @@
 #include <string>
 #include <vector>
 
+#include "analysis/manifest.h"
 #include "analysis_fixture.h"
+#include "audio/input_file.h"
 #include "error_of.h"
-#include "host/analysis/manifest.h"
-#include "host/audio/input_file.h"
 #include "host/script/script_runner.h"
 #include "platform/error.h"
 #include "platform/json_property_bag.h"

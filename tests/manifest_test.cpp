@@ -7,7 +7,7 @@
 #include <fstream>
 #include <string>
 
-#include "host/analysis/manifest.h"
+#include "analysis/manifest.h"
 
 namespace pellix::analysis {
 namespace {

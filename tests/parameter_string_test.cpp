@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "analysis/parameter_string.h"
 #include "analysis_fixture.h"
-#include "host/analysis/parameter_string.h"
 
 namespace pellix::analysis {
 namespace {

@@ -6,8 +6,8 @@
 #include <optional>
 #include <string>
 
-#include "host/analysis/profile_reading.h"
-#include "host/analysis/result_meanings.h"
+#include "analysis/profile_reading.h"
+#include "analysis/result_meanings.h"
 
 namespace pellix::analysis {
 namespace {

@@ -12,8 +12,8 @@
 #include <utility>
 #include <vector>
 
+#include "audio/recording_levels.h"
 #include "engine/instruction_set.h"
-#include "host/audio/recording_levels.h"
 #include "instruction_set_names.h"
 
 namespace pellix {

@@ -5,7 +5,7 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
-#include "host/analysis/report.h"
+#include "analysis/report.h"
 
 namespace pellix::analysis {
 namespace {

@@ -17,10 +17,10 @@
 #include "analysis_fixture.h"
 #include "engine/literal_model.h"
 #include "engine/tarvo_alg1.h"
-#include "host/plot/plot_surface.h"
-#include "host/plot/take_plot.h"
 #include "platform/conversions.h"
 #include "platform/memory_file_system.h"
+#include "plot/plot_surface.h"
+#include "plot/take_plot.h"
 
 namespace pellix {
 namespace {

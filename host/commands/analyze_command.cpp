@@ -17,19 +17,20 @@
 #include <thread>
 #include <vector>
 
-#include "host/analysis/analysis_run.h"
-#include "host/analysis/inputs.h"
-#include "host/analysis/manifest.h"
-#include "host/analysis/parameter_string.h"
-#include "host/analysis/resume.h"
-#include "host/analysis/state_file.h"
-#include "host/audio/scratch_folder.h"
+#include "analysis/analysis_run.h"
+#include "analysis/inputs.h"
+#include "analysis/manifest.h"
+#include "analysis/parameter_string.h"
+#include "analysis/resume.h"
+#include "analysis/state_file.h"
+#include "audio/scratch_folder.h"
 #include "host/cli.h"
 #include "host/commands/command.h"
-#include "host/plot/plot_surface.h"
 #include "host/render/panel_render.h"
 #include "host/same_file.h"
 #include "platform/error.h"
+#include "plot/plot_surface.h"
+#include "plot/session_plots.h"
 
 namespace pellix {
 namespace {
@@ -300,8 +301,9 @@ int RunAnalyze(const AnalyzeOptions& options) {
   run.settings.profile = options.profile;
   if (options.state) run.settings.state = *options.state;
   run.settings.fixed_calibration = options.fixed_calibration;
-  if (!options.plot.empty()) run.settings.plot_folder = options.plot;
-  run.settings.plot_format = *plot_format;
+  std::optional<plot::FolderPlotter> plotter;
+  if (!options.plot.empty()) plotter.emplace(options.plot, *plot_format);
+  run.settings.plotter = plotter ? &*plotter : nullptr;
   run.settings.show_speaker = batch;
   run.format = *format;
   run.jobs = static_cast<unsigned>(options.jobs);

@@ -7,9 +7,9 @@
 #include <optional>
 #include <string>
 
-#include "host/audio/audio_converter.h"
-#include "host/audio/scratch_folder.h"
-#include "host/audio/standard_streams.h"
+#include "audio/audio_converter.h"
+#include "audio/scratch_folder.h"
+#include "audio/standard_streams.h"
 #include "host/cli.h"
 #include "host/commands/command.h"
 #include "host/same_file.h"

@@ -11,8 +11,8 @@
 #include <system_error>
 #include <vector>
 
-#include "host/analysis/analysis_run.h"
-#include "host/analysis/manifest.h"
+#include "analysis/analysis_run.h"
+#include "analysis/manifest.h"
 #include "host/commands/command.h"
 #include "host/render/panel_render.h"
 

@@ -3,9 +3,9 @@
 #include <cstdio>
 #include <string>
 
-#include "host/analysis/parameter_string.h"
-#include "host/analysis/result_meanings.h"
-#include "host/analysis/session.h"
+#include "analysis/parameter_string.h"
+#include "analysis/result_meanings.h"
+#include "analysis/session.h"
 #include "host/commands/command.h"
 
 namespace pellix {

@@ -4,8 +4,8 @@
 #include <memory>
 #include <string>
 
-#include "host/analysis/parameter_string.h"
-#include "host/analysis/session.h"
+#include "analysis/parameter_string.h"
+#include "analysis/session.h"
 #include "host/cli.h"
 #include "host/commands/command.h"
 

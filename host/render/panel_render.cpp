@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "host/render/text_file.h"
+#include "analysis/text_file.h"
 #include "platform/text.h"
 #include "shell/panel.h"
 

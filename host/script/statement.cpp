@@ -5,8 +5,8 @@
 #include <utility>
 #include <vector>
 
-#include "host/excerpt.h"
 #include "host/script/lexer.h"
+#include "platform/excerpt.h"
 
 namespace pellix::script {
 namespace {

@@ -16,11 +16,11 @@
 #include <thread>
 #include <variant>
 
+#include "analysis/session.h"
 #include "desk/desk_window.h"
 #include "desk/profile_explanation.h"
 #include "desk/results_model.h"
 #include "desk/speaker_session.h"
-#include "host/analysis/session.h"
 #include "platform/error.h"
 #include "widget/pellix_widget.h"
 

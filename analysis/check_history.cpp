@@ -1,0 +1,102 @@
+#include "analysis/check_history.h"
+
+#include <fstream>
+#include <limits>
+#include <sstream>
+
+#include <nlohmann/json.hpp>
+
+#include "analysis/state_file.h"
+#include "analysis/text_file.h"
+#include "platform/error.h"
+
+namespace pellix::analysis {
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+std::int16_t Small(const Json& object, const char* key) {
+  const Json& value = object.at(key);
+  const auto number = value.get<std::int64_t>();
+  if (!value.is_number_integer() || number < std::numeric_limits<std::int16_t>::min() ||
+      number > std::numeric_limits<std::int16_t>::max()) {
+    throw std::out_of_range(key);
+  }
+  return static_cast<std::int16_t>(number);
+}
+
+}  // namespace
+
+std::filesystem::path HistoryPath(const std::filesystem::path& state) {
+  std::filesystem::path path = state;
+  return path.replace_extension(".history.jsonl");
+}
+
+std::vector<HistoryRow> LoadHistory(const std::filesystem::path& path) {
+  std::vector<HistoryRow> rows;
+  std::error_code ec;
+  if (!std::filesystem::exists(path, ec)) return rows;
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    throw StateError("cannot read check history '" + path.string() + "'", kPathFileAccessError);
+  }
+  std::string line;
+  for (int number = 1; std::getline(in, line); ++number) {
+    if (line.empty()) continue;
+    try {
+      const Json object = Json::parse(line);
+      rows.push_back({object.at("file").get<std::string>(), Small(object, "lie_stress"),
+                      Small(object, "global_stress"), Small(object, "excitement_stress"),
+                      Small(object, "code"), Small(object, "avg_jump_len")});
+    } catch (const std::exception&) {
+      throw StateError("check history '" + path.string() + "', line " + std::to_string(number) +
+                           ": not a history row; the file was left as it is",
+                       kInvalidFileFormat);
+    }
+  }
+  if (in.bad()) {
+    throw StateError("cannot read check history '" + path.string() + "'", kPathFileAccessError);
+  }
+  return rows;
+}
+
+void SaveHistory(const std::filesystem::path& path, const std::vector<HistoryRow>& rows) {
+  std::string text;
+  for (const HistoryRow& row : rows) {
+    Json object;
+    object["file"] = row.file;
+    object["lie_stress"] = row.lie_stress;
+    object["global_stress"] = row.global_stress;
+    object["excitement_stress"] = row.excitement_stress;
+    object["code"] = row.code;
+    object["avg_jump_len"] = row.avg_jump_len;
+    text += object.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n";
+  }
+  try {
+    WriteTextFile(path, text, "check history");
+  } catch (const PlatformError& e) {
+    throw StateError(e.what(), e.number());
+  }
+}
+
+void ReplayHistory(ALG_V1S& control, const std::vector<HistoryRow>& rows) {
+  auto& table = control.mutable_profile_table();
+  std::int16_t count = control.profile_count();
+  for (const HistoryRow& row : rows) {
+    auto& cells = table[static_cast<std::size_t>(count)];
+    cells[1] = row.lie_stress;
+    cells[2] = row.global_stress;
+    cells[3] = row.excitement_stress;
+    cells[4] = row.code;
+    cells[5] = row.avg_jump_len;
+    count = static_cast<std::int16_t>(std::min<int>(count + 1, kLastProfileRow));
+  }
+  control.set_profile_count(count);
+}
+
+HistoryRow LastHistoryRow(const ALG_V1S& control, std::int16_t count_before, std::string file) {
+  const auto& cells = control.profile_table()[static_cast<std::size_t>(count_before)];
+  return {std::move(file), cells[1], cells[2], cells[3], cells[4], cells[5]};
+}
+
+}  // namespace pellix::analysis

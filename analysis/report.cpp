@@ -1,0 +1,482 @@
+#include "analysis/report.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <sstream>
+
+#include <nlohmann/json.hpp>
+
+#include "analysis/csv.h"
+#include "analysis/profile_reading.h"
+#include "analysis/result_meanings.h"
+#include "analysis/take_facts.h"
+#include "platform/conversions.h"
+#include "platform/error.h"
+
+namespace pellix::analysis {
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+constexpr std::string_view kAccepted = "accepted";
+
+std::string Rejected() {
+  return "rejected: " + std::string(kCalibrationRejected);
+}
+
+std::optional<double> Number(const std::string& text) {
+  try {
+    return StrictNumber(text);
+  } catch (const PlatformError&) {
+    return std::nullopt;
+  }
+}
+
+std::string Fixed(double value, int decimals) {
+  char out[64];
+  std::snprintf(out, sizeof out, "%.*f", decimals, value);
+  return out;
+}
+
+std::string Pad(std::string_view text, std::size_t width) {
+  std::string out(text);
+  if (out.size() < width) out.append(width - out.size(), ' ');
+  return out;
+}
+
+std::string PadLeft(std::string_view text, std::size_t width) {
+  std::string out;
+  if (text.size() < width) out.assign(width - text.size(), ' ');
+  out += text;
+  return out;
+}
+
+// --- table ---------------------------------------------------------------------------------
+
+constexpr std::size_t kTakeWidth = 9;  // "calibrate"
+constexpr std::size_t kCodeWidth = 4;
+constexpr std::size_t kStressWidth = 4;
+constexpr std::size_t kMeasureWidth = 8;
+
+// A measure for people: whole numbers as they are, others to two decimals.
+std::string ShortMeasure(const std::string& text) {
+  std::optional<double> value = Number(text);
+  if (!value || std::floor(*value) == *value) return text;
+  char out[48];
+  std::snprintf(out, sizeof out, "%.2f", *value);
+  return out;
+}
+
+class TableReport final : public Report {
+ public:
+  explicit TableReport(const ReportLayout& layout) : layout_(layout) {
+    if (layout_.show_speaker)
+      layout_.speaker_width = std::max<std::size_t>(layout_.speaker_width, 7);
+    layout_.file_width = std::max<std::size_t>(layout_.file_width, 4);
+  }
+
+  std::string Header() const override {
+    return Row("speaker", "take", "file", "code", {"LIE", "GLB", "EXC"},
+               {"SPT", "SPJ", "JQ", "AVJ"}, "result");
+  }
+
+  std::string Format(const Record& record) const override {
+    if (const auto* c = std::get_if<CalibrationRecord>(&record)) {
+      return Row(c->speaker, "calibrate", c->file, c->code, {"-", "-", "-"}, Measured(c->measures),
+                 c->accepted() ? std::string(kAccepted) : Rejected()) +
+             FactLines(c->facts);
+    }
+    if (const auto* c = std::get_if<CheckRecord>(&record)) {
+      std::array<std::string, 3> stress{"-", "-", "-"};
+      if (c->stress) stress = {c->stress->lie, c->stress->global, c->stress->excitement};
+      return Row(c->speaker, "check", c->file, c->code, stress, Measured(c->measures),
+                 CodeMeaningText(c->code, true)) +
+             FactLines(c->facts);
+    }
+    if (const auto* f = std::get_if<FailureRecord>(&record)) {
+      return Row(f->speaker, f->role, f->file, "", {"-", "-", "-"}, {"-", "-", "-", "-"},
+                 "error " + std::to_string(f->error_number) + ": " + f->error_message);
+    }
+    return FormatProfile(std::get<ProfileRecord>(record));
+  }
+
+ private:
+  static std::array<std::string, 4> Measured(const std::optional<Measures>& m) {
+    if (!m) return {"-", "-", "-", "-"};
+    return {ShortMeasure(m->thorn_rate), ShortMeasure(m->jump_rate), ShortMeasure(m->jump_spread),
+            ShortMeasure(m->avg_jump_len)};
+  }
+
+  // Under a take's row: what was analysed and how the recording sounds, then each flag and a
+  // refusal in words.
+  std::string FactLines(const TakeFacts& f) const {
+    const std::string indent(layout_.show_speaker ? layout_.speaker_width + 2 : 0, ' ');
+    std::string what;
+    if (f.stretch_start_s && f.stretch_end_s) {
+      what += "analysed " + Fixed(*f.stretch_start_s, 2) + "-" + Fixed(*f.stretch_end_s, 2) + " s";
+      if (f.recording_s) what += " of " + Fixed(*f.recording_s, 2) + " s";
+    } else if (f.recording_s) {
+      what += "recording " + Fixed(*f.recording_s, 2) + " s";
+    }
+    auto add = [&what](const std::string& part) { what += (what.empty() ? "" : "; ") + part; };
+    if (f.peak_dbfs) add("peak " + Decibels(*f.peak_dbfs));
+    if (f.rms_dbfs) add("RMS " + Decibels(*f.rms_dbfs));
+    if (f.clipped_source && f.clipped_8bit) {
+      add("clipped " + Fixed(*f.clipped_source * 100, 1) + "% (8-bit " +
+          Fixed(*f.clipped_8bit * 100, 1) + "%)");
+    }
+    if (f.pitch_hz) add("pitch " + Fixed(*f.pitch_hz, 0) + " Hz");
+    if (f.voiced_share) add(Fixed(*f.voiced_share * 100, 0) + "% voiced");
+    std::string out;
+    if (!what.empty()) out += indent + "  " + what + "\n";
+    for (const std::string& flag : f.flags) {
+      out += indent + "  ! " + std::string(TakeFlagWords(flag)) + "\n";
+    }
+    if (!f.refusal.empty()) out += indent + "  refused: " + f.refusal + "\n";
+    if (!f.advice.empty()) out += indent + "  try: " + f.advice + "\n";
+    return out;
+  }
+
+  static std::string Decibels(double value) {
+    return std::isfinite(value) ? Fixed(value, 1) + " dBFS" : std::string("-inf dBFS");
+  }
+
+  std::string Row(std::string_view speaker, std::string_view take, std::string_view file,
+                  std::string_view code, const std::array<std::string, 3>& stress,
+                  const std::array<std::string, 4>& measures, std::string_view result) const {
+    std::string line;
+    if (layout_.show_speaker) line += Pad(speaker, layout_.speaker_width) + "  ";
+    line += Pad(take, kTakeWidth) + "  " + Pad(file, layout_.file_width) + " ";
+    line += PadLeft(code, kCodeWidth) + " ";
+    for (const std::string& s : stress) line += PadLeft(s, kStressWidth);
+    for (const std::string& m : measures) line += PadLeft(m, kMeasureWidth);
+    line += "  ";
+    line += result;
+    return line + "\n";
+  }
+
+  std::string FormatProfile(const ProfileRecord& p) const {
+    std::string out = "\nProfile";
+    if (layout_.show_speaker) out += " of " + p.speaker;
+    out += " (" + std::to_string(p.checks) + (p.checks == 1 ? " check" : " checks") + "): ";
+    out += p.profile + "\n";
+    std::optional<ProfileReading> reading = ReadProfile(p.profile);
+    if (!reading) {
+      out += "  " +
+             std::string(p.profile == "0" ? kProfileUnavailable
+                                          : "not a profile this report can read") +
+             "\n\n";
+      return out;
+    }
+    for (int position = 1; position <= kProfileDigits; ++position) {
+      const char digit = reading->digits[static_cast<std::size_t>(position - 1)];
+      std::string line = "  " + std::to_string(position) + " = " + digit + "  " +
+                         Pad(ProfileDigitTopic(position), 30) + " " +
+                         std::string(ProfileDigitMeaning(position, digit));
+      std::string shares;
+      for (int i = 0; i < kProfilePercentages; ++i) {
+        if (ProfilePercentageDigit(i) != position) continue;
+        char value[8];
+        std::snprintf(value, sizeof value, "%02d",
+                      reading->percentages[static_cast<std::size_t>(i)]);
+        shares += std::string(shares.empty() ? "" : ", ") +
+                  std::string(ProfilePercentageMeaning(i).name) + " " + value + "%";
+      }
+      if (!shares.empty()) line += " [" + shares + "]";
+      out += line + "\n";
+    }
+    return out + "\n";
+  }
+
+  ReportLayout layout_;
+};
+
+// --- json and csv ---------------------------------------------------------------------------
+
+// The columns of csv and the keys of json, in order; docs/report.schema.json describes them.
+enum class CellType { kText, kNumber, kList };
+
+struct Column {
+  std::string_view name;
+  CellType type;
+};
+
+enum ColumnIndex : std::size_t {
+  kSpeaker,
+  kRole,
+  kFile,
+  kCode,
+  kMeaning,
+  kLieStress,
+  kGlobalStress,
+  kExcitementStress,
+  kThornRate,
+  kJumpRate,
+  kJumpSpread,
+  kAvgJumpLen,
+  kCalThornRate,
+  kCalJumpRate,
+  kCalJumpSpread,
+  kCalAvgJumpLen,
+  kRecordingS,
+  kStretchStartS,
+  kStretchEndS,
+  kStretchS,
+  kPeakDbfs,
+  kRmsDbfs,
+  kClippedSource,
+  kClipped8bit,
+  kPitchHz,
+  kVoicedShare,
+  kFlags,
+  kRefusal,
+  kAdvice,
+  kProfile,
+  kProfileChecks,
+  kErrorNumber,
+  kErrorMessage,
+  kColumnCount
+};
+
+constexpr std::array<Column, kColumnCount> kColumns = {{
+    {"speaker", CellType::kText},
+    {"role", CellType::kText},
+    {"file", CellType::kText},
+    {"code", CellType::kNumber},
+    {"meaning", CellType::kText},
+    {"lie_stress", CellType::kNumber},
+    {"global_stress", CellType::kNumber},
+    {"excitement_stress", CellType::kNumber},
+    {"thorn_rate", CellType::kNumber},
+    {"jump_rate", CellType::kNumber},
+    {"jump_spread", CellType::kNumber},
+    {"avg_jump_len", CellType::kNumber},
+    {"cal_thorn_rate", CellType::kNumber},
+    {"cal_jump_rate", CellType::kNumber},
+    {"cal_jump_spread", CellType::kNumber},
+    {"cal_avg_jump_len", CellType::kNumber},
+    {"recording_s", CellType::kNumber},
+    {"stretch_start_s", CellType::kNumber},
+    {"stretch_end_s", CellType::kNumber},
+    {"stretch_s", CellType::kNumber},
+    {"peak_dbfs", CellType::kNumber},
+    {"rms_dbfs", CellType::kNumber},
+    {"clipped_source", CellType::kNumber},
+    {"clipped_8bit", CellType::kNumber},
+    {"pitch_hz", CellType::kNumber},
+    {"voiced_share", CellType::kNumber},
+    {"flags", CellType::kList},
+    {"refusal", CellType::kText},
+    {"advice", CellType::kText},
+    {"profile", CellType::kText},
+    {"profile_checks", CellType::kNumber},
+    {"error_number", CellType::kNumber},
+    {"error_message", CellType::kText},
+}};
+
+// One record as cells: a text per column, nothing for a column that does not apply. Lists are
+// their items joined by single blanks.
+using Cells = std::array<std::optional<std::string>, kColumnCount>;
+
+void PutFixed(Cells& cells, ColumnIndex column, const std::optional<double>& value, int decimals) {
+  if (value && std::isfinite(*value)) cells[column] = Fixed(*value, decimals);
+}
+
+void PutMeasures(Cells& cells, const std::optional<Measures>& m) {
+  if (!m) return;
+  cells[kThornRate] = m->thorn_rate;
+  cells[kJumpRate] = m->jump_rate;
+  cells[kJumpSpread] = m->jump_spread;
+  cells[kAvgJumpLen] = m->avg_jump_len;
+}
+
+std::string Joined(const std::vector<std::string>& items) {
+  std::string out;
+  for (const std::string& item : items) out += (out.empty() ? "" : " ") + item;
+  return out;
+}
+
+void PutFacts(Cells& cells, const TakeFacts& f) {
+  PutFixed(cells, kRecordingS, f.recording_s, 3);
+  PutFixed(cells, kStretchStartS, f.stretch_start_s, 3);
+  PutFixed(cells, kStretchEndS, f.stretch_end_s, 3);
+  PutFixed(cells, kStretchS, f.stretch_s(), 3);
+  PutFixed(cells, kPeakDbfs, f.peak_dbfs, 1);
+  PutFixed(cells, kRmsDbfs, f.rms_dbfs, 1);
+  PutFixed(cells, kClippedSource, f.clipped_source, 4);
+  PutFixed(cells, kClipped8bit, f.clipped_8bit, 4);
+  PutFixed(cells, kPitchHz, f.pitch_hz, 1);
+  PutFixed(cells, kVoicedShare, f.voiced_share, 3);
+  cells[kFlags] = Joined(f.flags);
+  if (!f.refusal.empty()) cells[kRefusal] = f.refusal;
+  if (!f.advice.empty()) cells[kAdvice] = f.advice;
+}
+
+Cells ToCells(const Record& record) {
+  Cells cells;
+  if (const auto* c = std::get_if<CalibrationRecord>(&record)) {
+    cells[kSpeaker] = c->speaker;
+    cells[kRole] = "calibrate";
+    cells[kFile] = c->file;
+    cells[kCode] = c->code;
+    cells[kMeaning] = c->accepted() ? std::string(kAccepted) : Rejected();
+    PutMeasures(cells, c->measures);
+    if (c->constants) {
+      cells[kCalThornRate] = c->constants->thorn_rate;
+      cells[kCalJumpRate] = c->constants->jump_rate;
+      cells[kCalJumpSpread] = c->constants->jump_spread;
+      cells[kCalAvgJumpLen] = c->constants->avg_jump_len;
+    }
+    PutFacts(cells, c->facts);
+  } else if (const auto* k = std::get_if<CheckRecord>(&record)) {
+    cells[kSpeaker] = k->speaker;
+    cells[kRole] = "check";
+    cells[kFile] = k->file;
+    cells[kCode] = k->code;
+    cells[kMeaning] = CodeMeaningText(k->code, false);
+    if (k->stress) {
+      cells[kLieStress] = k->stress->lie;
+      cells[kGlobalStress] = k->stress->global;
+      cells[kExcitementStress] = k->stress->excitement;
+    }
+    PutMeasures(cells, k->measures);
+    PutFacts(cells, k->facts);
+  } else if (const auto* p = std::get_if<ProfileRecord>(&record)) {
+    cells[kSpeaker] = p->speaker;
+    cells[kRole] = "profile";
+    cells[kMeaning] = p->profile == "0"         ? std::string(kProfileUnavailable)
+                      : ReadProfile(p->profile) ? std::string("the profile of the checks so far")
+                                                : std::string("not a profile this report can read");
+    cells[kProfile] = p->profile;
+    cells[kProfileChecks] = std::to_string(p->checks);
+  } else {
+    const auto& f = std::get<FailureRecord>(record);
+    cells[kSpeaker] = f.speaker;
+    cells[kRole] = f.role;
+    if (!f.file.empty()) cells[kFile] = f.file;
+    cells[kErrorNumber] = std::to_string(f.error_number);
+    cells[kErrorMessage] = f.error_message;
+  }
+  return cells;
+}
+
+// A number's text as a JSON number when it is one (whole numbers without a fraction), else
+// as the text.
+Json Value(const std::string& text) {
+  std::optional<double> value = Number(text);
+  if (!value || !std::isfinite(*value)) return text;
+  if (std::floor(*value) == *value && std::fabs(*value) <= 9007199254740992.0) {
+    return static_cast<std::int64_t>(*value);
+  }
+  return *value;
+}
+
+class JsonReport final : public Report {
+ public:
+  std::string Header() const override { return {}; }
+
+  std::string Format(const Record& record) const override {
+    const Cells cells = ToCells(record);
+    Json object;
+    for (std::size_t i = 0; i < kColumnCount; ++i) {
+      const Column& column = kColumns[i];
+      const std::optional<std::string>& cell = cells[i];
+      std::string key(column.name);
+      if (column.type == CellType::kList) {
+        object[key] = Json::array();
+        if (const auto* c = std::get_if<CalibrationRecord>(&record)) object[key] = c->facts.flags;
+        if (const auto* k = std::get_if<CheckRecord>(&record)) object[key] = k->facts.flags;
+      } else if (!cell) {
+        object[key] = nullptr;
+      } else {
+        object[key] = column.type == CellType::kNumber ? Value(*cell) : Json(*cell);
+      }
+    }
+    if (const auto* p = std::get_if<ProfileRecord>(&record)) PutProfileReading(object, *p);
+    return object.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n";
+  }
+
+ private:
+  // The profile digit by digit and percentage by percentage, for a profile that can be read.
+  static void PutProfileReading(Json& object, const ProfileRecord& p) {
+    std::optional<ProfileReading> reading = ReadProfile(p.profile);
+    if (!reading) return;
+    Json digits = Json::array();
+    for (int position = 1; position <= kProfileDigits; ++position) {
+      const char digit = reading->digits[static_cast<std::size_t>(position - 1)];
+      digits.push_back({{"position", position},
+                        {"topic", ProfileDigitTopic(position)},
+                        {"digit", std::string(1, digit)},
+                        {"meaning", ProfileDigitMeaning(position, digit)}});
+    }
+    Json percentages = Json::array();
+    for (int i = 0; i < kProfilePercentages; ++i) {
+      const PercentageMeaning meaning = ProfilePercentageMeaning(i);
+      percentages.push_back({{"name", meaning.name},
+                             {"percent", reading->percentages[static_cast<std::size_t>(i)]},
+                             {"meaning", meaning.description}});
+    }
+    object["digits"] = std::move(digits);
+    object["percentages"] = std::move(percentages);
+  }
+};
+
+class CsvReport final : public Report {
+ public:
+  std::string Header() const override {
+    std::string line;
+    for (const Column& column : kColumns)
+      line += (line.empty() ? "" : ",") + std::string(column.name);
+    return line + "\n";
+  }
+
+  std::string Format(const Record& record) const override {
+    const Cells cells = ToCells(record);
+    std::string line;
+    for (std::size_t i = 0; i < kColumnCount; ++i) {
+      if (i > 0) line += ',';
+      if (cells[i]) line += CsvField(*cells[i]);
+    }
+    return line + "\n";
+  }
+};
+
+}  // namespace
+
+std::optional<ReportFormat> ParseReportFormat(std::string_view name) {
+  if (name == "table") return ReportFormat::kTable;
+  if (name == "json") return ReportFormat::kJson;
+  if (name == "csv") return ReportFormat::kCsv;
+  return std::nullopt;
+}
+
+std::unique_ptr<Report> MakeReport(ReportFormat format, const ReportLayout& layout) {
+  switch (format) {
+    case ReportFormat::kTable:
+      return std::make_unique<TableReport>(layout);
+    case ReportFormat::kJson:
+      return std::make_unique<JsonReport>();
+    case ReportFormat::kCsv:
+      return std::make_unique<CsvReport>();
+  }
+  return nullptr;
+}
+
+std::string CodeMeaningText(const std::string& code, bool summary) {
+  if (std::optional<int> number = ResultCode(code)) {
+    std::optional<CodeMeaning> meaning = ResultCodeMeaning(*number);
+    return std::string(summary ? meaning->summary : meaning->description);
+  }
+  return "unknown code '" + code + "'";
+}
+
+std::optional<int> ResultCode(std::string_view code) {
+  int value = 0;
+  const char* end = code.data() + code.size();
+  auto [ptr, ec] = std::from_chars(code.data(), end, value);
+  if (ec != std::errc() || ptr != end || !ResultCodeMeaning(value)) return std::nullopt;
+  return value;
+}
+
+}  // namespace pellix::analysis

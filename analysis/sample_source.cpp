@@ -1,0 +1,96 @@
+#include "analysis/sample_source.h"
+
+#include <algorithm>
+#include <array>
+#include <utility>
+
+#include "audio/audio_converter.h"
+#include "audio/input_file.h"
+#include "audio/sample_file.h"
+
+namespace pellix::analysis {
+namespace {
+
+// The samples the intake sees in a sample file: the bytes after the header up to the first 0
+// byte, which ends the data whatever the header counts or the file holds after it.
+std::uint64_t CountSamples(const InputFile& file, const std::filesystem::path& path) {
+  std::array<std::uint8_t, 64 * 1024> block;
+  std::uint64_t samples = 0;
+  for (;;) {
+    const std::size_t got = ReadAt(file, kSampleFileHeaderSize + samples, block, path);
+    const auto end = std::find(block.begin(), block.begin() + got, std::uint8_t{0});
+    samples += static_cast<std::uint64_t>(end - block.begin());
+    if (end != block.begin() + got || got < block.size()) return samples;
+  }
+}
+
+// The samples the intake will read: up to kSampleWindow, ending at the first 0.
+std::vector<std::uint8_t> Window(std::span<const std::uint8_t> samples) {
+  samples = samples.first(std::min(samples.size(), kSampleWindow));
+  const auto zero = std::find(samples.begin(), samples.end(), 0);
+  return {samples.begin(), zero};
+}
+
+}  // namespace
+
+PreparedTake SampleSource::Prepare(const Take& take) {
+  // Each take is opened once, whatever it turns out to be. What a file that cannot be opened
+  // is called in the message goes by its name.
+  const bool named_sample_file = HasSampleFileName(take.path);
+  const InputFile file = OpenInputFile(take.path, named_sample_file ? "sample file" : "recording");
+  if (named_sample_file || HasSampleFileSignature(file, take.path)) {
+    return PrepareSampleFile(file, take.path);
+  }
+  // The control reads no more than the window: the rest is counted, not converted, though
+  // still read for the recording's levels.
+  PreparedTake prepared;
+  RecordingLevels levels;
+  ConvertedRecording converted =
+      ConvertToSamples(file, take.path, kDefaultSampleRate, kSampleWindow, &levels);
+  prepared.sample_file = NewScratchFile(take.path);
+  prepared.samples = converted.total_samples;
+  prepared.rate = converted.rate;
+  prepared.duration = converted.duration;
+  prepared.levels = levels.Figures();
+  prepared.clipped_8bit = ClippedShare8Bit(converted.samples);
+  prepared.converted = EncodeSampleFile(converted.rate, converted.samples);
+  // The converter keeps no more than the window and never makes a 0: the samples are the
+  // window as they stand.
+  prepared.window = std::move(converted.samples);
+  return prepared;
+}
+
+// Read here rather than by the control, so that a missing or unreadable file is reported by
+// name.
+PreparedTake SampleSource::PrepareSampleFile(const InputFile& file,
+                                             const std::filesystem::path& path) {
+  PreparedTake prepared;
+  prepared.sample_file = path;
+  if (std::optional<SampleFileHeader> header = ReadSampleFileHeader(file, path)) {
+    prepared.rate = header->rate;
+  }
+  prepared.samples = CountSamples(file, path);
+  std::vector<std::uint8_t> data(kSampleWindow);
+  data.resize(ReadAt(file, kSampleFileHeaderSize, data, path));
+  prepared.window = Window(data);
+  RecordingLevels levels;
+  levels.AddSamples(prepared.window);
+  prepared.levels = levels.Figures();
+  prepared.clipped_8bit = ClippedShare8Bit(prepared.window);
+  prepared.duration =
+      static_cast<double>(prepared.samples) / static_cast<double>(prepared.seconds_rate());
+  return prepared;
+}
+
+void SampleSource::Clear() noexcept {
+  std::lock_guard lock(mutex_);
+  scratch_.reset();
+}
+
+std::filesystem::path SampleSource::NewScratchFile(const std::filesystem::path& input) {
+  std::lock_guard lock(mutex_);
+  if (!scratch_) scratch_.emplace();
+  return scratch_->NewFilePath(input.stem().string() + ".smp");
+}
+
+}  // namespace pellix::analysis

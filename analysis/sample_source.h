@@ -1,0 +1,55 @@
+// Sample files for the control from whatever the user names: a sample file as it is, any
+// recording libsndfile reads converted into one private scratch folder for the whole run.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <mutex>
+#include <optional>
+#include <vector>
+
+#include "analysis/manifest.h"
+#include "audio/input_file.h"
+#include "audio/recording_levels.h"
+#include "audio/sample_file.h"
+#include "audio/scratch_folder.h"
+
+namespace pellix::analysis {
+
+// A take ready for the control, with what was measured on the way.
+struct PreparedTake {
+  std::filesystem::path sample_file;
+  std::uint64_t samples = 0;         // samples in the file (the intake reads at most kSampleWindow)
+  std::uint32_t rate = 0;            // samples per second; 0 when a sample file does not say
+  double duration = 0;               // seconds of the recording (of the source when converted)
+  LevelFigures levels;               // of the source as read (of the samples for a sample file)
+  double clipped_8bit = 0;           // share of the 8-bit samples clipped at the scale's ends
+  std::vector<std::uint8_t> window;  // the samples the intake reads, up to the first 0
+
+  // The rate to count seconds by: the file's, or the converter's default when it says none.
+  std::uint32_t seconds_rate() const { return rate != 0 ? rate : kDefaultSampleRate; }
+  // A converted recording's sample file, held in memory under the name `sample_file` (a path
+  // in the run's private scratch folder that no file takes); empty for a sample file on disk.
+  std::vector<std::uint8_t> converted;
+};
+
+// Safe to share between threads: each conversion has a name of its own.
+class SampleSource {
+ public:
+  // The sample file for `take`, converting a recording on the way. Errors are AudioError,
+  // the message naming the file: 53, 70, 75 when it cannot be opened or read (a directory
+  // included), 321 when it is not a recording or is damaged, ...
+  PreparedTake Prepare(const Take& take);
+
+  // Removes the scratch folder and the converted files now (the destructor does too).
+  void Clear() noexcept;
+
+ private:
+  static PreparedTake PrepareSampleFile(const InputFile& file, const std::filesystem::path& path);
+  std::filesystem::path NewScratchFile(const std::filesystem::path& input);
+
+  std::mutex mutex_;
+  std::optional<ScratchFolder> scratch_;  // made when the first recording needs converting
+};
+
+}  // namespace pellix::analysis

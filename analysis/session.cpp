@@ -1,0 +1,399 @@
+#include "analysis/session.h"
+
+#include <cstdio>
+#include <exception>
+#include <utility>
+
+#include "analysis/check_history.h"
+#include "analysis/converted_take_files.h"
+#include "analysis/report.h"
+#include "analysis/result_meanings.h"
+#include "analysis/state_file.h"
+#include "analysis/take_facts.h"
+#include "audio/audio_error.h"
+#include "audio/sample_file.h"
+#include "platform/conversions.h"
+#include "platform/error.h"
+
+namespace pellix::analysis {
+namespace {
+
+// The leading number of a caption, as the control itself reads its cells; 0 for anything
+// that is no number.
+double Lenient(const std::string& text) {
+  try {
+    return Val(text);
+  } catch (const PlatformError&) {
+    return 0;
+  }
+}
+
+Measures ReadMeasures(const ALG_V1S& control) {
+  return {control.get_CR_spT(), control.get_CR_SPJ(), control.get_CR_JQ(), control.get_CR_avJ()};
+}
+
+Constants ReadConstants(const ALG_V1S& control) {
+  return {control.get_CAL_spT(), control.get_CAL_spJ(), control.get_CAL_JQ(),
+          control.get_CAL_AVJ()};
+}
+
+// The measures of a refused take. A take refused as silent has its (whole-number) measures
+// written to the Results row; a take refused as too short leaves the row as an earlier take
+// left it. So only a row that changed is this take's (a silent take that measures exactly as
+// the take before it goes unshown, which is the price of never showing another take's values).
+std::optional<Measures> RefusedTakeMeasures(const Measures& before, const Measures& after) {
+  if (after != before) return after;
+  return std::nullopt;
+}
+
+// The least samples each operation analyses: Calibrate's own minimum, then Check's.
+constexpr double kCalibrateMinimum = 450;
+constexpr double kCheckMinimum = 800;
+
+std::string ErrorDescription(const PlatformError& e) {
+  return std::string(e.description().empty() ? e.what() : e.description());
+}
+
+std::string ErrorText(const PlatformError& e) {
+  return "error " + std::to_string(e.number()) + ": " + ErrorDescription(e);
+}
+
+std::string Seconds(double seconds) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f s", seconds);
+  return text;
+}
+
+// The cells a check moves and a later check reads: the break points, the resolutions it
+// adapts and the calibration constants it drifts. Put back, they make the next check meet the
+// control as it was.
+class CalibrationSnapshot {
+ public:
+  explicit CalibrationSnapshot(ALG_V1S& control) {
+    Panel& p = control.panel();
+    for (std::size_t row : {kBreakPointsRow, kResolutionRow, kConstantsRow}) {
+      for (Label* cell : {&p.SPT[row], &p.SPJ[row], &p.JQ[row], &p.AVJ[row]})
+        captions_.emplace_back(cell, cell->caption());
+    }
+  }
+  void Restore() const {
+    for (const auto& [cell, caption] : captions_) cell->set_caption(caption);
+  }
+
+ private:
+  std::vector<std::pair<Label*, std::string>> captions_;
+};
+
+}  // namespace
+
+class Session::Impl {
+ public:
+  Impl(std::string speaker, SessionSettings settings, SampleSource& source)
+      : speaker_(std::move(speaker)),
+        settings_(std::move(settings)),
+        source_(source),
+        files_(CurrentFileSystem()),
+        control_(std::make_unique<ALG_V1S>()) {}
+
+  void Finish() {
+    const ScopedFileSystem reading_converted_takes(files_);
+    if (settings_.state) {
+      try {
+        if (frozen_) frozen_->Restore();
+        SaveState(*control_, *settings_.state);
+        // No sidecar until there is a history to keep.
+        if (const std::vector<HistoryRow> rows = History(); !rows.empty())
+          SaveHistory(HistoryPath(*settings_.state), rows);
+      } catch (const StateError& e) {
+        Fail("state", settings_.state->string(), e.number(), e.what());
+      }
+    }
+    if (settings_.plotter) DrawTrend();
+  }
+
+  std::vector<Event> TakeEvents() { return std::exchange(events_, {}); }
+
+  std::vector<HistoryRow> History() const {
+    std::vector<HistoryRow> rows = history_;
+    rows.insert(rows.end(), new_history_.begin(), new_history_.end());
+    return rows;
+  }
+
+  // The state (or a new instance), then the parameters. False when the state is unusable.
+  bool Start() {
+    const ScopedFileSystem reading_converted_takes(files_);
+    ALG_V1S& control = *control_;
+    if (settings_.state) {
+      try {
+        LoadState(control, *settings_.state);
+        history_ = LoadHistory(HistoryPath(*settings_.state));
+        ReplayHistory(control, history_);
+      } catch (const StateError& e) {
+        Fail("state", settings_.state->string(), e.number(), e.what());
+        return false;
+      }
+    } else {
+      control.InitProperties();
+    }
+    // Calibrate always leaves a whole-number CAL_AVJ of at least 1 and Check never changes
+    // it, so a non-zero CAL_AVJ means the speaker was calibrated in an earlier run.
+    calibrated_ = Lenient(control.get_CAL_AVJ()) != 0;
+    control.put_DATAstr(settings_.params);
+    control.Initalize();
+    started_ = true;
+    return true;
+  }
+
+  void Calibrate(const Take& take) {
+    const ScopedFileSystem reading_converted_takes(files_);
+    ALG_V1S& control = *control_;
+    // A calibration between checks starts from the calibration the checks were made against.
+    if (frozen_) {
+      frozen_->Restore();
+      frozen_.reset();
+    }
+    std::optional<PreparedTake> prepared = Prepare(take, "calibrate");
+    if (!prepared) return;
+    const Measures before = ReadMeasures(control);
+    try {
+      control.put_DATAstr(prepared->sample_file.string());
+      control.Calibrate();
+    } catch (const PlatformError& e) {
+      Fail("calibrate", take.name, e.number(), "calibration failed: " + ErrorDescription(e),
+           take.name + ": calibration failed (" + ErrorText(e) + ")");
+      return;
+    }
+    CalibrationRecord record{Speaker(), take.name, control.get_CR_msgX(), {}, {}, {}};
+    const IntakeOutcome intake = ReadIntakeOutcome();
+    record.facts = DescribeTake(*prepared, intake, kCalibrateMinimum, !record.accepted());
+    Plot("calibrate", ++calibrations_drawn_, take.name, record.accepted() ? "accepted" : "rejected",
+         *prepared, intake, intake.sample_count >= kCalibrateMinimum);
+    const Measures after = ReadMeasures(control);
+    if (record.accepted()) {
+      record.measures = after;
+      record.constants = ReadConstants(control);
+      calibrated_ = true;
+    } else {
+      record.measures = RefusedTakeMeasures(before, after);
+      Warning(take.name + ": calibration take rejected: " + std::string(kCalibrationRejected));
+    }
+    events_.emplace_back(Record(std::move(record)));
+  }
+
+  void Check(const Take& take) {
+    const ScopedFileSystem reading_converted_takes(files_);
+    ALG_V1S& control = *control_;
+    if (settings_.fixed_calibration) {
+      if (frozen_) {
+        frozen_->Restore();
+      } else {
+        frozen_.emplace(control);
+      }
+    }
+    if (!calibrated_ && !warned_uncalibrated_) {
+      warned_uncalibrated_ = true;
+      Warning(std::string(speaker_.empty() ? "" : speaker_ + ": ") +
+              "checking without calibration: no calibration take was accepted and no "
+              "calibration constants were loaded, so the stress levels mean little");
+    }
+    std::optional<PreparedTake> prepared = Prepare(take, "check");
+    if (!prepared) return;
+    const Measures before = ReadMeasures(control);
+    const std::int16_t count_before = control.profile_count();
+    try {
+      control.put_DATAstr(prepared->sample_file.string());
+      control.Check();
+    } catch (const PlatformError& e) {
+      Fail("check", take.name, e.number(), "check failed: " + ErrorDescription(e),
+           take.name + ": check failed (" + ErrorText(e) + ")");
+      return;
+    }
+    CheckRecord record{Speaker(), take.name, control.get_CR_msgX(), {}, {}, {}};
+    const IntakeOutcome intake = ReadIntakeOutcome();
+    record.facts = DescribeTake(*prepared, intake, kCheckMinimum, record.code == "-1");
+    Plot("check", ++checks_drawn_, take.name,
+         "code " + record.code + " (" + CodeMeaningText(record.code, true) + ")", *prepared, intake,
+         intake.sample_count >= kCheckMinimum && record.code != "-2");
+    const Measures after = ReadMeasures(control);
+    if (record.code == "-1" || record.code == "-2") {
+      record.measures = RefusedTakeMeasures(before, after);
+      const std::string meaning(ResultCodeMeaning(record.code == "-1" ? -1 : -2)->description);
+      if (record.code == "-1") {
+        Warning(take.name + ": check take rejected: " + meaning);
+      } else {
+        Error(take.name + ": check not analysed: " + meaning);
+      }
+    } else {
+      record.measures = after;
+      record.stress =
+          StressLevels{control.get_LIEstress(), control.get_GLBstress(), control.get_EXCstress()};
+      ++checks_recorded_;
+      new_history_.push_back(LastHistoryRow(control, count_before, take.name));
+    }
+    events_.emplace_back(Record(std::move(record)));
+  }
+
+  void Profile() {
+    const ScopedFileSystem reading_converted_takes(files_);
+    ALG_V1S& control = *control_;
+    try {
+      control.profiler();
+    } catch (const PlatformError& e) {
+      Fail("profile", "", e.number(), "profiler failed: " + ErrorDescription(e),
+           std::string(speaker_.empty() ? "" : speaker_ + ": ") + "profiler failed (" +
+               ErrorText(e) + ")");
+      return;
+    }
+    events_.emplace_back(Record(ProfileRecord{
+        Speaker(), control.get_DATAstr(), checks_recorded_ + static_cast<int>(history_.size())}));
+  }
+
+  std::optional<PreparedTake> Prepare(const Take& take, const char* role) {
+    try {
+      PreparedTake prepared = source_.Prepare(take);
+      if (!prepared.converted.empty()) {
+        files_.Hold(prepared.sample_file.string(), std::move(prepared.converted));
+      }
+      if (prepared.samples > kSampleWindow) {
+        const double rate = prepared.rate != 0 ? prepared.rate : kDefaultSampleRate;
+        Warning(take.name + " is " + Seconds(static_cast<double>(prepared.samples) / rate) +
+                " long (" + std::to_string(prepared.samples) + " samples at " +
+                std::to_string(static_cast<long>(rate)) +
+                " Hz), longer than the analysis window of " + std::to_string(kSampleWindow) +
+                " samples (" + Seconds(static_cast<double>(kSampleWindow) / rate) +
+                "): only its first utterance is analysed");
+      }
+      return prepared;
+    } catch (const AudioError& e) {
+      Fail(role, take.name, e.number(), e.what(),
+           std::string(e.what()) + " (" + ErrorText(e) + ")");
+    } catch (const PlatformError& e) {
+      Fail(role, take.name, e.number(), ErrorDescription(e), take.name + ": " + ErrorText(e));
+    } catch (const std::exception& e) {
+      Fail(role, take.name, 0, e.what(), take.name + ": " + e.what());
+    }
+    return std::nullopt;
+  }
+
+  void Plot(const std::string& role, int number, const std::string& file, const std::string& result,
+            const PreparedTake& take, const IntakeOutcome& intake, bool scanned) {
+    if (!settings_.plotter) return;
+    try {
+      settings_.plotter->DrawTake(Speaker(), role, number, file, result, take, intake, scanned);
+    } catch (const PlatformError& e) {
+      Fail("plot", file, e.number(), e.what());
+    }
+  }
+
+  void DrawTrend() {
+    try {
+      settings_.plotter->DrawTrend(Speaker(), History());
+    } catch (const PlatformError& e) {
+      Fail("plot", "", e.number(), e.what());
+    }
+  }
+
+  std::string Speaker() const { return settings_.show_speaker ? speaker_ : std::string(); }
+
+  void Warning(std::string text) { events_.emplace_back(Message{false, std::move(text)}); }
+
+  void Error(std::string text) {
+    failed_ = true;
+    events_.emplace_back(Message{true, std::move(text)});
+  }
+
+  // A failure: its row in the report, and `text` (the row's message when empty) on stderr.
+  void Fail(std::string role, std::string file, int number, std::string message,
+            std::string text = {}) {
+    Error(text.empty() ? message : std::move(text));
+    events_.emplace_back(Record(
+        FailureRecord{speaker_, std::move(role), std::move(file), number, std::move(message)}));
+  }
+
+  const std::string speaker_;
+  const SessionSettings settings_;
+  SampleSource& source_;
+  ConvertedTakeFiles files_;
+  std::unique_ptr<ALG_V1S> control_;
+  std::vector<Event> events_;
+  bool started_ = false;
+  bool failed_ = false;
+  bool calibrated_ = false;
+  bool warned_uncalibrated_ = false;
+  int checks_recorded_ = 0;
+  int calibrations_drawn_ = 0;
+  int checks_drawn_ = 0;
+  std::optional<CalibrationSnapshot> frozen_;  // with fixed_calibration: before the checks
+  std::vector<HistoryRow> history_;            // loaded from the state's sidecar
+  std::vector<HistoryRow> new_history_;        // this run's checks
+};
+
+Session::Session(std::string speaker, SessionSettings settings, SampleSource& source)
+    : impl_(std::make_unique<Impl>(std::move(speaker), std::move(settings), source)) {}
+Session::~Session() = default;
+bool Session::Start() {
+  return impl_->Start();
+}
+void Session::Calibrate(const Take& take) {
+  impl_->Calibrate(take);
+}
+void Session::Check(const Take& take) {
+  impl_->Check(take);
+}
+void Session::Profile() {
+  impl_->Profile();
+}
+void Session::Finish() {
+  impl_->Finish();
+}
+std::vector<Event> Session::TakeEvents() {
+  return impl_->TakeEvents();
+}
+std::vector<HistoryRow> Session::History() const {
+  return impl_->History();
+}
+bool Session::started() const {
+  return impl_->started_;
+}
+bool Session::failed() const {
+  return impl_->failed_;
+}
+bool Session::calibrated() const {
+  return impl_->calibrated_;
+}
+ALG_V1S& Session::control() {
+  return *impl_->control_;
+}
+std::unique_ptr<ALG_V1S> Session::ReleaseControl() {
+  return std::move(impl_->control_);
+}
+
+SessionOutcome RunSession(const SpeakerTakes& takes, const SessionSettings& settings,
+                          SampleSource& source, const std::function<void()>& take_done) {
+  Session session(takes.speaker, settings, source);
+  const auto done = [&take_done] {
+    if (take_done) take_done();
+  };
+  if (session.Start()) {
+    for (const Take& take : takes.calibrations) {
+      session.Calibrate(take);
+      done();
+    }
+    for (const Take& take : takes.checks) {
+      session.Check(take);
+      done();
+    }
+    if (settings.profile) session.Profile();
+    session.Finish();
+  } else {
+    for (std::size_t i = 0; i < takes.calibrations.size() + takes.checks.size(); ++i) done();
+  }
+  SessionOutcome outcome;
+  outcome.events = session.TakeEvents();
+  outcome.failed = session.failed();
+  outcome.started = session.started();
+  outcome.control = session.ReleaseControl();
+  return outcome;
+}
+
+}  // namespace pellix::analysis

@@ -1,0 +1,21 @@
+#include "analysis/text_file.h"
+
+#include <string>
+
+#include "audio/audio_error.h"
+#include "platform/atomic_file.h"
+#include "platform/file_error.h"
+
+namespace pellix {
+
+void WriteTextFile(const std::filesystem::path& path, std::string_view text,
+                   std::string_view what) {
+  try {
+    WriteFileAtomically(path.string(), text);
+  } catch (const FileError& e) {
+    throw AudioError(e.number(),
+                     "cannot write " + std::string(what) + " '" + path.string() + "': " + e.what());
+  }
+}
+
+}  // namespace pellix

@@ -1,0 +1,449 @@
+#include "audio/audio_converter.h"
+
+#include <sndfile.h>
+#include <soxr.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstddef>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <type_traits>
+
+#include "audio/audio_error.h"
+#include "audio/input_file.h"
+#include "audio/lanes.h"
+#include "audio/mono_reader.h"
+
+namespace pellix {
+namespace {
+
+constexpr std::size_t kBlockFrames = kMonoBlockFrames;
+
+struct SndfileCloser {
+  void operator()(SNDFILE* file) const noexcept { sf_close(file); }
+};
+using SndfileHandle = std::unique_ptr<SNDFILE, SndfileCloser>;
+
+struct SoxrDeleter {
+  void operator()(soxr_t resampler) const noexcept { soxr_delete(resampler); }
+};
+using SoxrHandle = std::unique_ptr<std::remove_pointer_t<soxr_t>, SoxrDeleter>;
+
+std::string Quoted(const std::string& name) {
+  return "'" + name + "'";
+}
+
+AudioError InvalidRecording(const std::string& name, const std::string& problem) {
+  return AudioError(kInvalidFileFormat, "recording " + Quoted(name) + " " + problem);
+}
+
+AudioError TooLong(const std::string& name) {
+  return AudioError(kOverflow, "recording " + Quoted(name) +
+                                   " is too long: more samples than a sample file can count");
+}
+
+// The two container layouts whose announced sound size can be checked against the file:
+// RIFF/WAVE (little-endian sizes, sound in "data") and FORM/AIFF or AIFC (big-endian, "SSND").
+struct Container {
+  bool big_endian = false;
+  std::string_view sound_chunk;
+};
+
+std::uint32_t Size32(const std::array<std::uint8_t, 12>& bytes, std::size_t at, bool big_endian) {
+  std::uint32_t value = 0;
+  for (std::size_t i = 0; i < 4; ++i) {
+    const std::size_t byte = big_endian ? at + i : at + 3 - i;
+    value = (value << 8) | bytes[byte];
+  }
+  return value;
+}
+
+bool HasId(const std::array<std::uint8_t, 12>& bytes, std::size_t at, std::string_view id) {
+  return std::equal(id.begin(), id.end(), bytes.begin() + static_cast<std::ptrdiff_t>(at));
+}
+
+// libsndfile reads a WAV or AIFF file cut short as if it were complete, quietly shortening the
+// sound to what is there. A cut recording is damaged, so it is refused: the sound chunk must
+// hold the bytes its header announces. Sizes 0 and 0xFFFFFFFF are what streaming writers put
+// there when they cannot know the length, and are accepted. `read_at(offset, span)` reads the
+// recording's bytes, as many as there are; `size` is its length in bytes.
+template <typename ReadAtFunction>
+void RejectTruncated(std::uint64_t size, const ReadAtFunction& read_at, const std::string& name) {
+  std::array<std::uint8_t, 12> bytes{};
+  if (read_at(0, std::span(bytes)) < bytes.size()) return;
+  Container container;
+  if (HasId(bytes, 0, "RIFF") && HasId(bytes, 8, "WAVE")) {
+    container = {false, "data"};
+  } else if (HasId(bytes, 0, "FORM") && (HasId(bytes, 8, "AIFF") || HasId(bytes, 8, "AIFC"))) {
+    container = {true, "SSND"};
+  } else {
+    return;
+  }
+  const std::uint32_t form_size = Size32(bytes, 4, container.big_endian);
+
+  std::uint64_t offset = 12;
+  // A bound on the chunks walked, so that a file of empty chunks costs little.
+  for (int chunk = 0; chunk < 1000; ++chunk) {
+    if (read_at(offset, std::span(bytes).first(8)) < 8) {
+      // The file ends before the sound; if the form counts more bytes than there are, it was cut.
+      if (form_size != 0xFFFFFFFF && 8 + std::uint64_t{form_size} > size) {
+        throw InvalidRecording(name, "is truncated: it ends before its sound data");
+      }
+      return;
+    }
+    const std::uint32_t chunk_size = Size32(bytes, 4, container.big_endian);
+    if (HasId(bytes, 0, container.sound_chunk)) {
+      const std::uint64_t present = size - (offset + 8);
+      if (chunk_size != 0 && chunk_size != 0xFFFFFFFF && chunk_size > present) {
+        throw InvalidRecording(name, "is truncated: its header announces " +
+                                         std::to_string(chunk_size) + " bytes of sound, but only " +
+                                         std::to_string(present) + " are present");
+      }
+      return;
+    }
+    offset += 8 + std::uint64_t{chunk_size} + (chunk_size & 1u);  // chunks are padded to even sizes
+  }
+}
+
+// Two mono values (full scale -1 to 1) as unsigned 8-bit samples centred on 128, in the low
+// bits of each lane: rounded to the nearest step, halves to even so that no direction is favoured,
+// clipped to 1..255 (0 would end the take for the intake); NaN is silence. Clipping before rounding
+// gives the same as after, the bounds being whole. Adding 2^52 then rounds to a whole number
+// exactly as nearbyint does, and leaves that number in the low bits.
+lanes::Masks QuantiseLanes(lanes::Lanes value) noexcept {
+  using lanes::Splat;
+  constexpr double kRoundingShift = 4503599627370496.0;  // 2^52
+  lanes::Lanes level = Splat(128.0) + Splat(128.0) * value;
+  level = lanes::Min(lanes::Max(level, Splat(1.0)), Splat(255.0));
+  level = lanes::Select(value == value, level, Splat(128.0));
+  return reinterpret_cast<lanes::Masks>(level + Splat(kRoundingShift));
+}
+
+// `count` mono values (doubles or floats) as 8-bit samples.
+template <typename Value>
+void Quantise(const Value* values, std::size_t count, std::uint8_t* out) noexcept {
+  constexpr std::size_t kStep = 2 * lanes::kWidth;
+  std::size_t i = 0;
+  for (; i + kStep <= count; i += kStep) {
+    lanes::StoreLowBytes(QuantiseLanes(lanes::Load(values + i)),
+                         QuantiseLanes(lanes::Load(values + i + lanes::kWidth)), out + i);
+  }
+  for (; i < count; ++i) {
+    out[i] = static_cast<std::uint8_t>(QuantiseLanes(lanes::LoadOne(values + i))[0]);
+  }
+}
+
+// Appends quantised samples, refusing to grow past what a sample file can count.
+template <typename Value>
+void Append(std::vector<std::uint8_t>& out, const Value* values, std::size_t count,
+            const std::string& name) {
+  if (out.size() + count > std::numeric_limits<std::uint32_t>::max()) throw TooLong(name);
+  const std::size_t at = out.size();
+  out.resize(at + count);
+  Quantise(values, count, out.data() + at);
+}
+
+// Streams mono values through libsoxr at high quality, appending the quantised output. The
+// values come as doubles or, when they are whole multiples of 2^-16 of full scale, as floats,
+// which hold them exactly: either way the filter is handed the same numbers.
+class Resampler {
+ public:
+  Resampler(int from, std::uint32_t to, bool floats, const std::string& name)
+      : from_(from), to_(to), floats_(floats) {
+    const soxr_io_spec_t io =
+        soxr_io_spec(floats ? SOXR_FLOAT32_I : SOXR_FLOAT64_I, SOXR_FLOAT64_I);
+    const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_HQ, 0);
+    // One thread: the same input gives the same samples on every machine.
+    const soxr_runtime_spec_t runtime = soxr_runtime_spec(1);
+    soxr_error_t error = nullptr;
+    soxr_.reset(soxr_create(from, to, 1, &error, &io, &quality, &runtime));
+    if (!soxr_ && error == nullptr) error = "out of memory";
+    Check(error, name, " from " + std::to_string(from) + " Hz to " + std::to_string(to) + " Hz");
+  }
+
+  // The samples a whole recording of `frames` frames resamples to, once the filter is drained:
+  // the exact number of frames x to / from, rounded half up (libsoxr's count).
+  static std::uint64_t OutputLength(std::int64_t frames, int from, std::uint32_t to) noexcept {
+    return static_cast<std::uint64_t>(std::llround(static_cast<double>(frames) * to / from));
+  }
+
+  bool Converts(int from, std::uint32_t to) const noexcept { return from == from_ && to == to_; }
+
+  // Ready for a new recording, as if just made.
+  void Restart(const std::string& name) { Check(soxr_clear(soxr_.get()), name); }
+
+  // Feeds `count` values: floats when made for floats, doubles otherwise.
+  void Feed(const void* in, std::size_t count, std::vector<std::uint8_t>& out,
+            const std::string& name) {
+    const std::size_t value_size = floats_ ? sizeof(float) : sizeof(double);
+    while (count > 0) {
+      std::size_t used = 0;
+      std::size_t produced = 0;
+      Check(soxr_process(soxr_.get(), in, count, &used, block_.data(), block_.size(), &produced),
+            name);
+      Append(out, block_.data(), produced, name);
+      if (used == 0 && produced == 0) Check("the resampler made no progress", name);
+      in = static_cast<const std::byte*>(in) + used * value_size;
+      count -= used;
+    }
+  }
+
+  // Ends the input and collects what the filter still holds.
+  void Finish(std::vector<std::uint8_t>& out, const std::string& name) {
+    std::size_t produced = 0;
+    do {
+      Check(soxr_process(soxr_.get(), nullptr, 0, nullptr, block_.data(), block_.size(), &produced),
+            name);
+      Append(out, block_.data(), produced, name);
+    } while (produced > 0);
+  }
+
+ private:
+  static void Check(soxr_error_t error, const std::string& name, const std::string& detail = {}) {
+    if (error != nullptr) {
+      throw AudioError(kInvalidProcedureCall,
+                       "cannot resample recording " + Quoted(name) + detail + ": " + error);
+    }
+  }
+
+  SoxrHandle soxr_;
+  int from_;
+  std::uint32_t to_;
+  bool floats_;
+  std::vector<double> block_ = std::vector<double>(2 * kBlockFrames);
+};
+
+// What one thread's conversions reuse: libsoxr designs its filters for each pair of rates,
+// which costs more than resampling a short take.
+struct ThreadWorkspace {
+  // One for floats, one for doubles.
+  std::array<std::unique_ptr<Resampler>, 2> resamplers;
+
+  static ThreadWorkspace& Get() {
+    thread_local ThreadWorkspace workspace;
+    return workspace;
+  }
+
+  Resampler& ResamplerFor(int from, std::uint32_t to, bool floats, const std::string& name) {
+    std::unique_ptr<Resampler>& resampler = resamplers[floats ? 1 : 0];
+    if (resampler && resampler->Converts(from, to)) {
+      resampler->Restart(name);
+    } else {
+      resampler.reset();
+      resampler = std::make_unique<Resampler>(from, to, floats, name);
+    }
+    return *resampler;
+  }
+};
+
+void RejectTargetRateZero(std::uint32_t rate, const std::string& name) {
+  if (rate == 0) {
+    throw AudioError(kInvalidProcedureCall,
+                     "cannot convert recording " + Quoted(name) + ": the target rate is 0 Hz");
+  }
+}
+
+SndfileHandle Opened(SNDFILE* sound, const std::string& name) {
+  if (sound == nullptr) {
+    throw AudioError(
+        kInvalidFileFormat,
+        Quoted(name) + " is not a recording libsndfile can read: " + sf_strerror(nullptr));
+  }
+  return SndfileHandle(sound);
+}
+
+// A conversion that stopped once it had the samples it keeps still answers for the whole
+// recording: its last frame must be there to be read, or it is cut short.
+void RequireLastFrame(SNDFILE* sound, const SF_INFO& info, const std::string& name) {
+  std::vector<double> frame(static_cast<std::size_t>(info.channels));
+  if (sf_seek(sound, info.frames - 1, SEEK_SET) != info.frames - 1 ||
+      sf_readf_double(sound, frame.data(), 1) != 1) {
+    throw InvalidRecording(name, "is truncated: it announces " + std::to_string(info.frames) +
+                                     " frames, but its last could not be read");
+  }
+}
+
+// Decodes, mixes down, resamples and quantises an opened recording.
+ConvertedRecording Convert(SNDFILE* sound, const SF_INFO& info, const std::string& name,
+                           std::uint32_t rate, std::size_t keep, RecordingLevels* levels) {
+  if (info.samplerate <= 0 || info.channels <= 0) {
+    throw InvalidRecording(name, "gives no sample rate or no channels");
+  }
+  if (info.frames <= 0) throw InvalidRecording(name, "holds no sound");
+  if (info.samplerate < kLowestRecordingRate || info.samplerate > kHighestRecordingRate) {
+    throw InvalidRecording(name, "claims a sample rate of " + std::to_string(info.samplerate) +
+                                     " Hz; recordings from " +
+                                     std::to_string(kLowestRecordingRate) + " to " +
+                                     std::to_string(kHighestRecordingRate) + " Hz can be read");
+  }
+  if (static_cast<double>(info.frames) * rate / info.samplerate >
+      std::numeric_limits<std::uint32_t>::max()) {
+    throw TooLong(name);
+  }
+  // Stopping early needs a seek to the end, which only a seekable recording allows; such a
+  // recording is converted whole, and still only `asked` samples are kept.
+  const std::size_t asked = keep;
+  if (info.seekable == 0) keep = kWholeRecording;
+
+  ConvertedRecording result;
+  result.rate = rate;
+  result.source_rate = info.samplerate;
+  result.source_channels = info.channels;
+  // A source already at the target rate is not filtered at all: its samples pass unchanged.
+  const bool resampling = static_cast<std::uint32_t>(info.samplerate) != rate;
+  MonoReader reader(sound, info, levels);
+  Resampler* const resampler = resampling ? &ThreadWorkspace::Get().ResamplerFor(
+                                                info.samplerate, rate, reader.floats(), name)
+                                          : nullptr;
+  const std::uint64_t announced = resampling
+                                      ? Resampler::OutputLength(info.frames, info.samplerate, rate)
+                                      : static_cast<std::uint64_t>(info.frames);
+  constexpr std::uint64_t kLargestReservation = std::uint64_t{1} << 22;
+  result.samples.reserve(static_cast<std::size_t>(
+      std::min({announced + kBlockFrames, std::uint64_t{keep}, kLargestReservation})));
+
+  while (result.samples.size() < keep) {
+    const std::size_t count = reader.Read(true);
+    if (count == 0) break;
+    if (resampling) {
+      resampler->Feed(reader.floats() ? static_cast<const void*>(reader.mono_floats())
+                                      : static_cast<const void*>(reader.mono()),
+                      count, result.samples, name);
+    } else if (reader.floats()) {
+      Append(result.samples, reader.mono_floats(), count, name);
+    } else {
+      Append(result.samples, reader.mono(), count, name);
+    }
+  }
+  std::int64_t frames = reader.frames();
+  const bool stopped = result.samples.size() >= keep && frames < info.frames;
+  // The levels are of the whole recording: the rest is read for them, though not converted.
+  if (stopped && levels != nullptr) {
+    while (reader.Read(false) > 0) {
+    }
+    frames = reader.frames();
+  }
+  if (sf_error(sound) != SF_ERR_NO_ERROR) {
+    throw InvalidRecording(name, std::string("is damaged: ") + sf_strerror(sound));
+  }
+  if (stopped) {
+    // Stopped with the samples kept: the rest of the recording is counted, not converted.
+    if (frames < info.frames) RequireLastFrame(sound, info, name);
+    frames = info.frames;
+    result.total_samples = announced;
+  } else {
+    if (frames < info.frames) {
+      throw InvalidRecording(name, "is truncated: it announces " + std::to_string(info.frames) +
+                                       " frames, but only " + std::to_string(frames) +
+                                       " could be read");
+    }
+    if (resampler != nullptr) resampler->Finish(result.samples, name);
+    result.total_samples = result.samples.size();
+  }
+  if (result.samples.size() > asked) result.samples.resize(asked);
+
+  result.source_frames = frames;
+  result.duration = static_cast<double>(frames) / info.samplerate;
+  return result;
+}
+
+// A recording held in memory, read by libsndfile through these callbacks.
+struct MemoryRecording {
+  std::span<const std::uint8_t> bytes;
+  sf_count_t position = 0;
+
+  static MemoryRecording& Of(void* user) { return *static_cast<MemoryRecording*>(user); }
+  static sf_count_t Length(void* user) { return static_cast<sf_count_t>(Of(user).bytes.size()); }
+  static sf_count_t Seek(sf_count_t offset, int whence, void* user) {
+    MemoryRecording& m = Of(user);
+    sf_count_t base = 0;
+    if (whence == SEEK_CUR) base = m.position;
+    if (whence == SEEK_END) base = Length(user);
+    if (offset < -base || offset > std::numeric_limits<sf_count_t>::max() - base) return -1;
+    m.position = base + offset;
+    return m.position;
+  }
+  static sf_count_t Read(void* out, sf_count_t count, void* user) {
+    MemoryRecording& m = Of(user);
+    const sf_count_t left = std::max<sf_count_t>(Length(user) - m.position, 0);
+    const sf_count_t n = std::clamp<sf_count_t>(count, 0, left);
+    if (n > 0) std::memcpy(out, m.bytes.data() + m.position, static_cast<std::size_t>(n));
+    m.position += n;
+    return n;
+  }
+  static sf_count_t Write(const void*, sf_count_t, void*) { return 0; }
+  static sf_count_t Tell(void* user) { return Of(user).position; }
+};
+
+}  // namespace
+
+ConvertedRecording ConvertToSamples(const std::filesystem::path& input, std::uint32_t rate,
+                                    std::size_t keep, RecordingLevels* levels) {
+  RejectTargetRateZero(rate, input.string());
+  return ConvertToSamples(OpenInputFile(input, "recording"), input, rate, keep, levels);
+}
+
+ConvertedRecording ConvertToSamples(const InputFile& file, const std::filesystem::path& input,
+                                    std::uint32_t rate, std::size_t keep, RecordingLevels* levels) {
+  const std::string name = input.string();
+  RejectTargetRateZero(rate, name);
+  if (file.size == 0) throw InvalidRecording(name, "is empty");
+  RejectTruncated(
+      file.size,
+      [&](std::uint64_t offset, std::span<std::uint8_t> out) {
+        return ReadAt(file, offset, out, input);
+      },
+      name);
+
+  // libsndfile reads through our descriptor, which stays ours to close (after sf_close).
+  SF_INFO info{};
+  SndfileHandle sound = Opened(sf_open_fd(file.fd.get(), SFM_READ, &info, SF_FALSE), name);
+  return Convert(sound.get(), info, name, rate, keep, levels);
+}
+
+ConvertedRecording ConvertRecordingBytes(std::span<const std::uint8_t> bytes, std::uint32_t rate,
+                                         std::size_t keep, const std::string& name) {
+  RejectTargetRateZero(rate, name);
+  if (bytes.empty()) throw InvalidRecording(name, "is empty");
+  RejectTruncated(
+      bytes.size(),
+      [&](std::uint64_t offset, std::span<std::uint8_t> out) -> std::size_t {
+        if (offset >= bytes.size()) return 0;
+        const std::size_t n = std::min<std::uint64_t>(out.size(), bytes.size() - offset);
+        std::memcpy(out.data(), bytes.data() + offset, n);
+        return n;
+      },
+      name);
+
+  SF_VIRTUAL_IO io{&MemoryRecording::Length, &MemoryRecording::Seek, &MemoryRecording::Read,
+                   &MemoryRecording::Write, &MemoryRecording::Tell};
+  MemoryRecording recording{bytes};
+  SF_INFO info{};
+  SndfileHandle sound = Opened(sf_open_virtual(&io, SFM_READ, &info, &recording), name);
+  return Convert(sound.get(), info, name, rate, keep, nullptr);
+}
+
+ConvertedRecording ConvertToSampleFile(const std::filesystem::path& input,
+                                       const std::filesystem::path& output, std::uint32_t rate,
+                                       RecordingLevels* levels) {
+  ConvertedRecording recording = ConvertToSamples(input, rate, kWholeRecording, levels);
+  WriteSampleFile(output, recording.rate, recording.samples);
+  return recording;
+}
+
+std::filesystem::path PrepareSampleFile(const std::filesystem::path& input, ScratchFolder& scratch,
+                                        std::uint32_t rate) {
+  if (IsSampleFile(input)) return input;
+  std::filesystem::path output = scratch.NewFilePath(input.stem().string() + ".smp");
+  ConvertToSampleFile(input, output, rate);
+  return output;
+}
+
+}  // namespace pellix

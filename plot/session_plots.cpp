@@ -1,0 +1,70 @@
+#include "plot/session_plots.h"
+
+#include <cctype>
+#include <cstdio>
+#include <memory>
+
+#include "engine/literal_model.h"
+#include "engine/tarvo_alg1.h"
+#include "plot/take_plot.h"
+#include "plot/trend_plot.h"
+
+namespace pellix::plot {
+
+std::string PlotPrefix(const std::string& speaker) {
+  std::string out = speaker;
+  for (char& c : out) {
+    const auto u = static_cast<unsigned char>(c);
+    if (!std::isalnum(u) && c != '-' && c != '_' && c != '.') c = '_';
+  }
+  if (!out.empty() && out.front() == '.') out.front() = '_';
+  return out;
+}
+
+std::filesystem::path FolderPlotter::Path(const std::string& name) const {
+  return folder_ / (name + std::string(PlotExtension(format_)));
+}
+
+void FolderPlotter::DrawTake(const std::string& speaker, const std::string& role, int number,
+                             const std::string& file, const std::string& result,
+                             const analysis::PreparedTake& take,
+                             const analysis::IntakeOutcome& intake, bool scanned) const {
+  char index[16];
+  std::snprintf(index, sizeof index, "%02d", number);
+  const std::string prefix = PlotPrefix(speaker);
+  const std::string name = (prefix.empty() ? "" : prefix + "-") + role + "-" + index + "-" +
+                           PlotPrefix(std::filesystem::path(file).stem().string());
+  TakePicture picture;
+  picture.title = file + ": " + role + ", " + result;
+  picture.rate = take.seconds_rate();
+  picture.samples = take.window;
+  picture.take_start = intake.take_start;
+  picture.stretch_end = analysis::AnalysedEnd(intake);
+  if (scanned) {
+    auto copy = std::make_unique<Tarvo_alg1::SharedState>(Tarvo_alg1::Shared());
+    reference::ScanThornsJumps(*copy, &picture.marks);
+  }
+  RenderPlot(Path(name), format_, kTakeWidth, kTakeHeight,
+             [&picture](cairo_t* cr) { plot::DrawTake(cr, picture, kTakeWidth, kTakeHeight); });
+}
+
+void FolderPlotter::DrawTrend(const std::string& speaker,
+                              const std::vector<analysis::HistoryRow>& rows) const {
+  const std::string prefix = PlotPrefix(speaker);
+  TrendPicture picture;
+  picture.title = (speaker.empty() ? std::string("Checks") : "Checks of " + speaker) +
+                  ": stress levels and result codes";
+  for (const analysis::HistoryRow& row : rows) {
+    picture.checks.push_back({static_cast<double>(row.lie_stress),
+                              static_cast<double>(row.global_stress),
+                              static_cast<double>(row.excitement_stress), row.code});
+  }
+  const Tarvo_alg1::SharedState& s = Tarvo_alg1::Shared();
+  picture.thresholds = {
+      {"truth floor", s.TruthFloor}, {"band low", s.BandLow}, {"band high", s.BandHigh}};
+  RenderPlot(Path((prefix.empty() ? "" : prefix + "-") + "trend"), format_, kTrendWidth,
+             kTrendHeight,
+             [&picture](cairo_t* cr) { plot::DrawTrend(cr, picture, kTrendWidth, kTrendHeight); });
+}
+
+}  // namespace pellix::plot

@@ -1,0 +1,43 @@
+// The pictures a session draws with --plot: one per take, one trend per speaker, in a folder.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "analysis/session.h"
+#include "plot/plot_surface.h"
+
+namespace pellix::plot {
+
+// A name for the picture files of `speaker`: itself, with anything but letters, digits, '-',
+// '_' and '.' replaced by '_'; empty outside batch mode.
+std::string PlotPrefix(const std::string& speaker);
+
+// Draws every take of a session, and its trend, into one folder in one format. Pictures are
+// named "<speaker>-<role>-<number>-<take>" and "<speaker>-trend", the speaker's part left out
+// outside batch mode. A picture that cannot be written fails with AudioError.
+class FolderPlotter final : public analysis::SessionPlotter {
+ public:
+  FolderPlotter(std::filesystem::path folder, PlotFormat format)
+      : folder_(std::move(folder)), format_(format) {}
+
+  // The take's waveform, its stored stretch, and when `scanned` its thorns and jumps found
+  // again by the literal scan on a copy of this thread's analysis state.
+  void DrawTake(const std::string& speaker, const std::string& role, int number,
+                const std::string& file, const std::string& result,
+                const analysis::PreparedTake& take, const analysis::IntakeOutcome& intake,
+                bool scanned) const override;
+  // The speaker's checks with the verdict's thresholds, read from this thread's analysis
+  // constants.
+  void DrawTrend(const std::string& speaker,
+                 const std::vector<analysis::HistoryRow>& rows) const override;
+
+ private:
+  std::filesystem::path Path(const std::string& name) const;
+
+  std::filesystem::path folder_;
+  PlotFormat format_;
+};
+
+}  // namespace pellix::plot
