@@ -118,12 +118,14 @@ struct InterfaceDeclarations {
   static const std::array<InterfaceMember, kMemberCount> kMembers;
 };
 
+// The help string of the caption-like text properties.
+inline constexpr std::string_view kCaptionHelp =
+    "Returns/sets the text displayed in an object's title bar or below an object's icon.";
+
 // The 29 declarations in interface order. Hidden members are left out of design-time property
 // lists. Load and save places count from 0 in ReadProperties' and WriteProperties' orders;
 // persistence fills the places no property takes with the control surface and the three cells
 // that share a key with a property.
-inline constexpr std::string_view kCaptionHelp =
-    "Returns/sets the text displayed in an object's title bar or below an object's icon.";
 
 inline constexpr members::Declaration InterfaceDeclarations::kDeclarations[] = {
     // clang-format off
@@ -234,17 +236,8 @@ constexpr std::array<InterfaceMember, InterfaceDeclarations::kMemberCount> Expan
                         d.bag.load,
                         d.caption == nullptr ? d.call_or_get : nullptr,
                         d.caption};
-    add({0,
-         d.name,
-         MemberKind::kPropertyGet,
-         d.type,
-         d.dispid,
-         d.hidden,
-         d.help,
-         d.call_or_get,
-         {},
-         d.caption,
-         bag});
+    add({0, d.name, MemberKind::kPropertyGet, d.type, d.dispid, d.hidden, d.help, d.call_or_get,
+         std::string_view(), d.caption, bag});
     add({0, d.name, MemberKind::kPropertyPut, d.type, d.dispid, d.hidden, d.help, d.put,
          d.notifies ? bag.key : std::string_view(), d.caption, bag});
   }
