@@ -84,11 +84,11 @@ void ReplayHistory(ALG_V1S& control, const std::vector<HistoryRow>& rows) {
   std::int16_t count = control.profile_count();
   for (const HistoryRow& row : rows) {
     auto& cells = table[static_cast<std::size_t>(count)];
-    cells[1] = row.lie_stress;
-    cells[2] = row.global_stress;
-    cells[3] = row.excitement_stress;
-    cells[4] = row.code;
-    cells[5] = row.avg_jump_len;
+    cells[kLieColumn] = row.lie_stress;
+    cells[kGlobalColumn] = row.global_stress;
+    cells[kExcitementColumn] = row.excitement_stress;
+    cells[kCodeColumn] = row.code;
+    cells[kJumpLengthColumn] = row.avg_jump_len;
     count = static_cast<std::int16_t>(std::min<int>(count + 1, kLastProfileRow));
   }
   control.set_profile_count(count);
@@ -96,7 +96,13 @@ void ReplayHistory(ALG_V1S& control, const std::vector<HistoryRow>& rows) {
 
 HistoryRow LastHistoryRow(const ALG_V1S& control, std::int16_t count_before, std::string file) {
   const auto& cells = control.profile_table()[static_cast<std::size_t>(count_before)];
-  return {std::move(file), cells[1], cells[2], cells[3], cells[4], cells[5]};
+  HistoryRow row{std::move(file)};
+  row.lie_stress = cells[kLieColumn];
+  row.global_stress = cells[kGlobalColumn];
+  row.excitement_stress = cells[kExcitementColumn];
+  row.code = cells[kCodeColumn];
+  row.avg_jump_len = cells[kJumpLengthColumn];
+  return row;
 }
 
 }  // namespace pellix::analysis

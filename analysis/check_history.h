@@ -16,7 +16,7 @@
 
 namespace pellix::analysis {
 
-// One row of the control's history (columns 1 to 5) and the take it came from.
+// One row of the control's history (its HistoryColumn cells) and the take it came from.
 struct HistoryRow {
   std::string file;
   std::int16_t lie_stress = 0;

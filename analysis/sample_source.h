@@ -36,7 +36,7 @@ struct PreparedTake {
 // Safe to share between threads: each conversion has a name of its own.
 class SampleSource {
  public:
-  // The sample file for `take`, converting a recording on the way. Errors are AudioError,
+  // The sample file for `take`, converting a recording on the way. Errors are FileError,
   // the message naming the file: 53, 70, 75 when it cannot be opened or read (a directory
   // included), 321 when it is not a recording or is damaged, ...
   PreparedTake Prepare(const Take& take);

@@ -10,10 +10,10 @@
 #include "analysis/result_meanings.h"
 #include "analysis/state_file.h"
 #include "analysis/take_facts.h"
-#include "audio/audio_error.h"
 #include "audio/sample_file.h"
 #include "platform/conversions.h"
 #include "platform/error.h"
+#include "platform/file_error.h"
 
 namespace pellix::analysis {
 namespace {
@@ -264,11 +264,13 @@ class Session::Impl {
                 "): only its first utterance is analysed");
       }
       return prepared;
-    } catch (const AudioError& e) {
-      Fail(role, take.name, e.number(), e.what(),
-           std::string(e.what()) + " (" + ErrorText(e) + ")");
     } catch (const PlatformError& e) {
-      Fail(role, take.name, e.number(), ErrorDescription(e), take.name + ": " + ErrorText(e));
+      if (NamesItsFile(e)) {
+        Fail(role, take.name, e.number(), e.what(),
+             std::string(e.what()) + " (" + ErrorText(e) + ")");
+      } else {
+        Fail(role, take.name, e.number(), ErrorDescription(e), take.name + ": " + ErrorText(e));
+      }
     } catch (const std::exception& e) {
       Fail(role, take.name, 0, e.what(), take.name + ": " + e.what());
     }

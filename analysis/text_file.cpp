@@ -2,7 +2,6 @@
 
 #include <string>
 
-#include "audio/audio_error.h"
 #include "platform/atomic_file.h"
 #include "platform/file_error.h"
 
@@ -13,8 +12,8 @@ void WriteTextFile(const std::filesystem::path& path, std::string_view text,
   try {
     WriteFileAtomically(path.string(), text);
   } catch (const FileError& e) {
-    throw AudioError(e.number(),
-                     "cannot write " + std::string(what) + " '" + path.string() + "': " + e.what());
+    throw FileError::Message(
+        e.number(), "cannot write " + std::string(what) + " '" + path.string() + "': " + e.what());
   }
 }
 

@@ -16,10 +16,10 @@
 #include <string_view>
 #include <type_traits>
 
-#include "audio/audio_error.h"
 #include "audio/input_file.h"
 #include "audio/lanes.h"
 #include "audio/mono_reader.h"
+#include "platform/file_error.h"
 
 namespace pellix {
 namespace {
@@ -40,13 +40,14 @@ std::string Quoted(const std::string& name) {
   return "'" + name + "'";
 }
 
-AudioError InvalidRecording(const std::string& name, const std::string& problem) {
-  return AudioError(kInvalidFileFormat, "recording " + Quoted(name) + " " + problem);
+FileError InvalidRecording(const std::string& name, const std::string& problem) {
+  return FileError::Message(kInvalidFileFormat, "recording " + Quoted(name) + " " + problem);
 }
 
-AudioError TooLong(const std::string& name) {
-  return AudioError(kOverflow, "recording " + Quoted(name) +
-                                   " is too long: more samples than a sample file can count");
+FileError TooLong(const std::string& name) {
+  return FileError::Message(
+      kOverflow,
+      "recording " + Quoted(name) + " is too long: more samples than a sample file can count");
 }
 
 // The two container layouts whose announced sound size can be checked against the file:
@@ -208,8 +209,8 @@ class Resampler {
  private:
   static void Check(soxr_error_t error, const std::string& name, const std::string& detail = {}) {
     if (error != nullptr) {
-      throw AudioError(kInvalidProcedureCall,
-                       "cannot resample recording " + Quoted(name) + detail + ": " + error);
+      throw FileError::Message(kInvalidProcedureCall,
+                               "cannot resample recording " + Quoted(name) + detail + ": " + error);
     }
   }
 
@@ -245,14 +246,14 @@ struct ThreadWorkspace {
 
 void RejectTargetRateZero(std::uint32_t rate, const std::string& name) {
   if (rate == 0) {
-    throw AudioError(kInvalidProcedureCall,
-                     "cannot convert recording " + Quoted(name) + ": the target rate is 0 Hz");
+    throw FileError::Message(kInvalidProcedureCall, "cannot convert recording " + Quoted(name) +
+                                                        ": the target rate is 0 Hz");
   }
 }
 
 SndfileHandle Opened(SNDFILE* sound, const std::string& name) {
   if (sound == nullptr) {
-    throw AudioError(
+    throw FileError::Message(
         kInvalidFileFormat,
         Quoted(name) + " is not a recording libsndfile can read: " + sf_strerror(nullptr));
   }

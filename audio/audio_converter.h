@@ -10,7 +10,7 @@
 //
 // Any recording libsndfile reads (WAV, FLAC, Ogg Vorbis, AIFF, ...) is mixed down to mono
 // (the average of its channels), resampled with libsoxr at high quality to the target rate and
-// quantised to unsigned 8-bit samples centred on 128. Errors are AudioError: a platform error
+// quantised to unsigned 8-bit samples centred on 128. Errors are FileError: a platform error
 // number and a message naming the file, fit to show a user as it stands.
 #pragma once
 
@@ -22,11 +22,11 @@
 #include <string>
 #include <vector>
 
-#include "audio/audio_error.h"
 #include "audio/input_file.h"
 #include "audio/recording_levels.h"
 #include "audio/sample_file.h"
 #include "audio/scratch_folder.h"
+#include "platform/file_error.h"
 
 namespace pellix {
 
@@ -58,7 +58,7 @@ struct ConvertedRecording {
 // `rate` is not resampled, so its samples pass through unchanged apart from the quantisation.
 // Each sample is 128 + 128 x (the mono value, full scale being -1 to 1), rounded to the nearest
 // whole number (halves to even), clipped to 1..255: 0 is never produced, since it would end the
-// take. The samples kept are the same whatever `keep` is. Errors (AudioError):
+// take. The samples kept are the same whatever `keep` is. Errors (FileError):
 //   53 / 70 / 75  the file is missing / may not be read / is a directory, pipe or device,
 //                 or reading it failed;
 //   321           it is empty, is not a recording libsndfile can read, is truncated or

@@ -8,7 +8,7 @@
 #include <string>
 #include <utility>
 
-#include "audio/audio_error.h"
+#include "platform/file_error.h"
 
 namespace pellix {
 
@@ -45,8 +45,8 @@ InputFile OpenInputFile(const std::filesystem::path& path, const char* what) {
   }
   if (!S_ISREG(st.st_mode)) {
     const char* kind = S_ISDIR(st.st_mode) ? "a directory" : "not a regular file";
-    throw AudioError(kPathFileAccessError, std::string("cannot open ") + what + " '" +
-                                               path.string() + "': it is " + kind);
+    throw FileError::Message(kPathFileAccessError, std::string("cannot open ") + what + " '" +
+                                                       path.string() + "': it is " + kind);
   }
   return InputFile{std::move(fd), static_cast<std::uint64_t>(st.st_size)};
 }

@@ -32,13 +32,13 @@ struct InputFile {
   std::uint64_t size = 0;
 };
 
-// Opens `path` for reading without blocking. Fails with AudioError: 53 when it does not exist,
+// Opens `path` for reading without blocking. Fails with FileError: 53 when it does not exist,
 // 70 when it may not be read, 75 when it is a directory, pipe, device or socket. `what` names
 // the kind of file in the message ("recording", "sample file").
 InputFile OpenInputFile(const std::filesystem::path& path, const char* what);
 
 // Reads up to out.size() bytes at `offset`; returns the number read (short only at the end of
-// the file). A failed read is AudioError 75 naming `path`.
+// the file). A failed read is FileError 75 naming `path`.
 std::size_t ReadAt(const InputFile& file, std::uint64_t offset, std::span<std::uint8_t> out,
                    const std::filesystem::path& path);
 

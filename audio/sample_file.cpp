@@ -6,7 +6,6 @@
 #include <string>
 #include <string_view>
 
-#include "audio/audio_error.h"
 #include "platform/atomic_file.h"
 #include "platform/file_error.h"
 
@@ -37,12 +36,12 @@ std::array<std::uint8_t, kSampleFileHeaderSize> EncodeSampleFileHeader(
 void WriteSampleFile(const std::filesystem::path& path, std::uint32_t rate,
                      std::span<const std::uint8_t> samples) {
   if (rate == 0) {
-    throw AudioError(kInvalidProcedureCall,
-                     "cannot write sample file '" + path.string() + "': the sample rate is 0");
+    throw FileError::Message(kInvalidProcedureCall, "cannot write sample file '" + path.string() +
+                                                        "': the sample rate is 0");
   }
   if (samples.size() > std::numeric_limits<std::uint32_t>::max()) {
-    throw AudioError(kOverflow, "cannot write sample file '" + path.string() +
-                                    "': more samples than its header can count");
+    throw FileError::Message(kOverflow, "cannot write sample file '" + path.string() +
+                                            "': more samples than its header can count");
   }
 
   const std::vector<std::uint8_t> bytes = EncodeSampleFile(rate, samples);
@@ -50,7 +49,8 @@ void WriteSampleFile(const std::filesystem::path& path, std::uint32_t rate,
     WriteFileAtomically(
         path.string(), std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
   } catch (const FileError& e) {
-    throw AudioError(e.number(), "cannot write sample file '" + path.string() + "': " + e.what());
+    throw FileError::Message(e.number(),
+                             "cannot write sample file '" + path.string() + "': " + e.what());
   }
 }
 
@@ -100,8 +100,8 @@ std::optional<SampleFileHeader> ReadSampleFileHeader(const InputFile& file,
     return std::nullopt;
   }
   if (got < bytes.size()) {
-    throw AudioError(kInvalidFileFormat,
-                     "sample file '" + path.string() + "' ends inside its header");
+    throw FileError::Message(kInvalidFileFormat,
+                             "sample file '" + path.string() + "' ends inside its header");
   }
   return SampleFileHeader{GetLittleEndian32(&bytes[8]), GetLittleEndian32(&bytes[12])};
 }
@@ -114,16 +114,18 @@ SampleFileContents ReadSampleFile(const std::filesystem::path& path) {
   InputFile file = OpenInputFile(path, "sample file");
   std::optional<SampleFileHeader> header = ReadSampleFileHeader(file, path);
   if (!header) {
-    throw AudioError(kInvalidFileFormat, "'" + path.string() +
-                                             "' is not a sample file: it does not start with \"" +
-                                             std::string(kSampleFileSignature) + "\"");
+    throw FileError::Message(kInvalidFileFormat,
+                             "'" + path.string() +
+                                 "' is not a sample file: it does not start with \"" +
+                                 std::string(kSampleFileSignature) + "\"");
   }
   // Compare with the size first: a damaged count must not make us allocate gigabytes.
   std::uint64_t present = file.size - kSampleFileHeaderSize;
   auto mismatch = [&] {
-    return AudioError(kInvalidFileFormat, "sample file '" + path.string() + "' counts " +
-                                              std::to_string(header->sample_count) +
-                                              " samples but holds " + std::to_string(present));
+    return FileError::Message(kInvalidFileFormat, "sample file '" + path.string() + "' counts " +
+                                                      std::to_string(header->sample_count) +
+                                                      " samples but holds " +
+                                                      std::to_string(present));
   };
   if (present != header->sample_count) throw mismatch();
   SampleFileContents contents{*header, std::vector<std::uint8_t>(header->sample_count)};

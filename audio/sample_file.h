@@ -19,8 +19,8 @@
 #include <string_view>
 #include <vector>
 
-#include "audio/audio_error.h"
 #include "audio/input_file.h"
+#include "platform/file_error.h"
 
 namespace pellix {
 
@@ -53,7 +53,7 @@ std::vector<std::uint8_t> EncodeSampleFile(std::uint32_t rate,
 
 // Writes `samples` at `rate` Hz to a sample file at `path` with WriteFileAtomically (`path`
 // never holds a half-written file; only a regular file is replaced, keeping its permissions;
-// a symbolic link is written through). A sample of 0 is written as 1. Errors (AudioError): 53 when
+// a symbolic link is written through). A sample of 0 is written as 1. Errors (FileError): 53 when
 // the folder does not exist, 70 when writing there is not permitted, 75 for any other failure (path
 // is a directory, disk full, ...); 5 for a rate of 0; 6 for more samples than the header can count.
 void WriteSampleFile(const std::filesystem::path& path, std::uint32_t rate,
@@ -72,7 +72,7 @@ bool HasSampleFileName(const std::filesystem::path& path);
 bool HasSampleFileSignature(const InputFile& file, const std::filesystem::path& path) noexcept;
 
 // The header of the sample file at `path`, or nothing when the file does not start with the
-// signature. Errors (AudioError): 53, 70, 75 as for any file read; 321 when the file starts
+// signature. Errors (FileError): 53, 70, 75 as for any file read; 321 when the file starts
 // with the signature but ends inside the header.
 std::optional<SampleFileHeader> ReadSampleFileHeader(const std::filesystem::path& path);
 // The same for a file already open (errors as for reading it).

@@ -8,7 +8,7 @@
 #include <system_error>
 #include <utility>
 
-#include "audio/audio_error.h"
+#include "platform/file_error.h"
 
 namespace pellix {
 

@@ -15,7 +15,7 @@ namespace pellix {
 // SIGTERM or SIGPIPE ends the process (CleanupOnSignal). Movable, not copyable.
 class ScratchFolder {
  public:
-  // Fails with AudioError (70 or 75, the message naming the parent folder) when the folder
+  // Fails with FileError (70 or 75, the message naming the parent folder) when the folder
   // cannot be created.
   ScratchFolder();
   ScratchFolder(ScratchFolder&& other) noexcept;

@@ -8,15 +8,15 @@
 #include <string>
 #include <vector>
 
-#include "audio/audio_error.h"
+#include "platform/file_error.h"
 
 namespace pellix {
 namespace {
 
 constexpr std::size_t kBlock = 1 << 16;
 
-AudioError StreamError(const std::string& what) {
-  return AudioError(kPathFileAccessError, what + ": " + std::strerror(errno));
+FileError StreamError(const std::string& what) {
+  return FileError::Message(kPathFileAccessError, what + ": " + std::strerror(errno));
 }
 
 }  // namespace

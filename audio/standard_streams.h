@@ -13,11 +13,11 @@ namespace pellix {
 inline constexpr std::string_view kStandardStream = "-";
 
 // Copies all of standard input into a new file in `scratch` whose name ends in `name`, and
-// returns its path. Errors (AudioError): 75 when standard input cannot be read or the copy
+// returns its path. Errors (FileError): 75 when standard input cannot be read or the copy
 // cannot be written.
 std::filesystem::path SaveStandardInput(ScratchFolder& scratch, std::string_view name);
 
-// Copies the file at `path` to standard output and flushes it. Errors (AudioError): 75 when
+// Copies the file at `path` to standard output and flushes it. Errors (FileError): 75 when
 // the file cannot be read or standard output refuses the bytes (a closed pipe, a full disk).
 void CopyToStandardOutput(const std::filesystem::path& path);
 

@@ -8,7 +8,7 @@
 #include "component/failure.h"
 #include "component/program_name.h"
 #include "component/ref_counted.h"
-#include "platform/component_identity.h"
+#include "shell/component_identity.h"
 #include "shell/interface_table.h"
 
 namespace pellix::component {

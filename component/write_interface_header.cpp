@@ -6,7 +6,7 @@
 #include <iostream>
 #include <string>
 
-#include "platform/component_identity.h"
+#include "shell/component_identity.h"
 #include "shell/interface_table.h"
 
 namespace pellix {

@@ -9,8 +9,8 @@
 #include "analysis/converted_take_files.h"
 #include "analysis/result_meanings.h"
 #include "analysis/state_file.h"
-#include "audio/audio_error.h"
 #include "platform/error.h"
+#include "platform/file_error.h"
 #include "platform/file_system.h"
 
 namespace pellix::desk {
@@ -118,10 +118,9 @@ void SpeakerSession::open(const QStringList& paths) {
           takes_[file] = source_.Prepare(analysis::Take{name, name});
         }
         emit takeOpened(file);
-      } catch (const AudioError& e) {
-        Error(std::string(e.what()) + " (" + ErrorText(e) + ")");
       } catch (const PlatformError& e) {
-        Error(name + ": " + ErrorText(e));
+        Error(NamesItsFile(e) ? std::string(e.what()) + " (" + ErrorText(e) + ")"
+                              : name + ": " + ErrorText(e));
       }
       emit progressed(++done, static_cast<int>(files.size()));
     }

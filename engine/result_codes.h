@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace Tarvo_alg1 {
 
@@ -20,5 +21,10 @@ enum ResultCodeValue : std::int16_t {
   kExaggerated = 8,
   kTrauma = 9,
 };
+
+// A code as the result cell shows it.
+inline std::string CodeCaption(ResultCodeValue code) {
+  return std::to_string(code);
+}
 
 }  // namespace Tarvo_alg1

@@ -2,7 +2,7 @@
 // through libsndfile's virtual I/O, so no file is involved.
 //
 // The first byte picks how many samples to keep (all, none, a few, the intake's window). Besides
-// the sanitizers, it checks that a recording is either refused with an AudioError of a
+// the sanitizers, it checks that a recording is either refused with a FileError of a
 // documented number or converted into samples that a sample file can hold: never a 0, no more
 // than were asked for, and no more than the whole recording makes.
 #include <cstddef>
@@ -26,7 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (std::uint8_t s : take.samples) {
       if (s == 0) pellix::fuzzing::Fail(kTarget, "a 0 sample would end the take");
     }
-  } catch (const pellix::AudioError& e) {
+  } catch (const pellix::FileError& e) {
     const int n = e.number();
     if (n != pellix::kInvalidFileFormat && n != pellix::kInvalidProcedureCall &&
         n != pellix::kOverflow) {

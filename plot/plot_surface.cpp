@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "audio/audio_error.h"
+#include "platform/file_error.h"
 
 namespace pellix::plot {
 namespace {
@@ -19,9 +19,9 @@ struct ContextDeleter {
   void operator()(cairo_t* context) const noexcept { cairo_destroy(context); }
 };
 
-AudioError PlotError(const std::filesystem::path& path, cairo_status_t status) {
-  return AudioError(kPathFileAccessError,
-                    "cannot write plot '" + path.string() + "': " + cairo_status_to_string(status));
+FileError PlotError(const std::filesystem::path& path, cairo_status_t status) {
+  return FileError::Message(kPathFileAccessError, "cannot write plot '" + path.string() +
+                                                      "': " + cairo_status_to_string(status));
 }
 
 }  // namespace

@@ -20,7 +20,7 @@ std::optional<PlotFormat> ParsePlotFormat(std::string_view name);
 std::string_view PlotExtension(PlotFormat format);
 
 // Draws `draw` on a `width` x `height` point surface of `format` and writes it to `path`.
-// Fails with AudioError 75, naming the file, when it cannot be written.
+// Fails with FileError 75, naming the file, when it cannot be written.
 void RenderPlot(const std::filesystem::path& path, PlotFormat format, double width, double height,
                 const std::function<void(cairo_t*)>& draw);
 

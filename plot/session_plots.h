@@ -16,7 +16,7 @@ std::string PlotPrefix(const std::string& speaker);
 
 // Draws every take of a session, and its trend, into one folder in one format. Pictures are
 // named "<speaker>-<role>-<number>-<take>" and "<speaker>-trend", the speaker's part left out
-// outside batch mode. A picture that cannot be written fails with AudioError.
+// outside batch mode. A picture that cannot be written fails with FileError.
 class FolderPlotter final : public analysis::SessionPlotter {
  public:
   FolderPlotter(std::filesystem::path folder, PlotFormat format)

@@ -16,6 +16,17 @@ inline constexpr std::size_t kProfileRows = 1001;  // ProfileTable(0 To 1000, 0 
 inline constexpr std::size_t kProfileColumns = 7;
 inline constexpr std::int16_t kLastProfileRow = 999;
 
+// The columns of a check history row, as Check records them; columns 0 and 6 are never used.
+enum HistoryColumn : std::size_t {
+  kLieColumn = 1,         // lie stress
+  kGlobalColumn = 2,      // global stress
+  kExcitementColumn = 3,  // excitement stress
+  kCodeColumn = 4,        // result code
+  kJumpLengthColumn = 5,  // mean jump length
+};
+inline constexpr std::size_t kFirstHistoryColumn = kLieColumn;
+inline constexpr std::size_t kLastHistoryColumn = kJumpLengthColumn;
+
 class ALG_V1S {
  public:
   // The control reaches its container through `site`, which must outlive it; without a site
@@ -104,12 +115,16 @@ class ALG_V1S {
   void set_profile_count(std::int16_t count) noexcept { ProfileCount = count; }
 
  private:
-  // PropertyChanged for a put of `property`, under the name the interface table gives.
-  void Notify(std::string_view property);
-  // The caption of a caption-backed property, and its put: the cell and the notification
-  // come from the interface table.
-  std::string Caption(std::string_view property) const;
-  void SetCaption(std::string_view property, const std::string& text);
+  // The interface's declarations name the members that keep member-backed properties.
+  friend struct InterfaceDeclarations;
+
+  // PropertyChanged for the put at interface `position`, under the name the interface table
+  // gives it.
+  void Notify(std::size_t position);
+  // The caption of the caption-backed property whose put is at `position`, and its put: the
+  // cell and the notification come from the interface table.
+  std::string Caption(std::size_t position) const;
+  void SetCaption(std::size_t position, const std::string& text);
   bool UserMode() const;
 
   ContainerSite* site_;

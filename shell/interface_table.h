@@ -1,5 +1,6 @@
 // The default interface _ALG_V1S, declared once: every member's position, name, kind, type,
-// dispatch identifier, hidden flag and help string, and how late binding reaches it.
+// dispatch identifier, hidden flag and help string, how late binding reaches it, the name a
+// put notifies under, and how the property bag keeps each property.
 #pragma once
 
 #include <cstdint>
@@ -15,6 +16,33 @@ class ALG_V1S;
 
 enum class MemberKind { kMethod, kPropertyGet, kPropertyPut };
 
+// A default of the property bag, as a constant: a value of `type` made from `number`, or from
+// `text` for a text.
+struct BagDefault {
+  ValueType type = ValueType::kEmpty;
+  double number = 0;
+  std::string_view text = {};
+
+  Value ToValue() const;
+};
+
+// No place in an order: the key is never saved.
+inline constexpr int kNeverSaved = -1;
+
+// One key of the property bag: its name, the default ReadProperty and WriteProperty are given,
+// its places in ReadProperties' and WriteProperties' orders, and where its value is kept: a
+// caption (`cell`, loaded as text), or else what `load` stores (converted, without
+// notification) and `save` gives back (a get: it ignores its argument).
+struct BagKey {
+  std::string_view key;
+  BagDefault default_value;
+  int load_place = kNeverSaved;
+  int save_place = kNeverSaved;
+  void (*load)(ALG_V1S& control, const Value& value) = nullptr;
+  Value (*save)(ALG_V1S& control, const Value& unused) = nullptr;
+  Label& (*cell)(Panel&) = nullptr;
+};
+
 struct InterfaceMember {
   int position;           // index in the interface (get, then put, for a property)
   std::string_view name;  // exact case, as hosts bind to it
@@ -26,20 +54,19 @@ struct InterfaceMember {
   // Late-bound call: a method or get ignores `argument` and returns its result; a put takes
   // the argument already converted to `type` and returns Empty.
   Value (*invoke)(ALG_V1S& control, const Value& argument);
-  // The name a put notifies the container under with PropertyChanged: the property's name,
-  // except the result code's bag key "CR_MSGX"; empty for a member that never notifies.
+  // The name a put notifies the container under with PropertyChanged: its bag key, which is
+  // the property's name except the result code's "CR_MSGX"; empty on a get and for a put that
+  // never notifies.
   std::string_view notification = {};
   // The caption behind a caption-backed property (on its get and its put); null for methods
   // and member-backed properties.
   Label& (*caption)(Panel&) = nullptr;
+  // How the property bag keeps the property (on its get and its put); no key for a method.
+  BagKey bag = {};
 };
 
 // The 52 members in interface order.
 std::span<const InterfaceMember> InterfaceTable();
-
-// The put of the property that notifies under `name` (which is also its caption's key in the
-// property bag); null when no property does.
-const InterfaceMember* PropertyNotifyingAs(std::string_view name);
 
 // The outgoing interface __ALG_V1S: declared, never fired.
 struct EventMember {

@@ -1,31 +1,24 @@
 // The container's persistence notifications: a new instance, a load from the host's property
-// bag, a save into it. None of them traps errors: the first key that cannot be read,
+// bag, a save into it, each walking the keys in the order the interface table and the keys
+// without a property give. None of them traps errors: the first key that cannot be read,
 // converted or stored ends the handler, and everything before it stays done.
+#include <array>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
+#include <type_traits>
 
 #include "platform/conversions.h"
 #include "platform/error.h"
 #include "shell/alg_v1s.h"
-#include "shell/interface_table.h"
+#include "shell/interface_members.h"
 
 namespace pellix {
 
 namespace {
 
 constexpr std::uint32_t kButtonFaceColour = 0x8000000Fu;
-constexpr std::string_view kDoubleQuote = "\"";
-
-const Value& TextZero() {
-  static const Value zero = Value::String("0");
-  return zero;
-}
-
-Value Text(std::string_view text) {
-  return Value::String(std::string(text));
-}
-
 // The colour is unsigned 32-bit: read values are rounded half to even and accepted from
 // -2^31 (negatives wrap to their unsigned value) to 2^32-1.
 std::uint32_t ToColour(const Value& v) {
@@ -54,145 +47,140 @@ bool ToBoolean(const Value& v) {
   return ToDouble(v) != 0;
 }
 
-// A caption kept in the bag under `key`. Without a cell of its own the key is the name a
-// caption-backed property notifies under, and the caption is that property's cell.
-struct CaptionKey {
-  std::string_view key;
-  Label& (*cell)(Panel&) = nullptr;
+template <auto Field>
+void LoadSurface(ALG_V1S& control, const Value& value) {
+  auto& field = control.surface().*Field;
+  if constexpr (std::is_same_v<std::remove_cvref_t<decltype(field)>, std::uint32_t>) {
+    field = ToColour(value);
+  } else if constexpr (std::is_same_v<std::remove_cvref_t<decltype(field)>, bool>) {
+    field = ToBoolean(value);
+  } else {
+    field = ToInteger16(value);
+  }
+}
+
+// The colour is saved as its unsigned value.
+template <auto Field>
+Value SaveSurface(ALG_V1S& control, const Value&) {
+  const auto field = control.surface().*Field;
+  if constexpr (std::is_same_v<decltype(field), const std::uint32_t>) {
+    return Value::Double(field);
+  } else if constexpr (std::is_same_v<decltype(field), const bool>) {
+    return Value::Boolean(field);
+  } else {
+    return Value::Integer(field);
+  }
+}
+
+template <auto Field>
+constexpr BagKey SurfaceKey(std::string_view key, BagDefault default_value, int place) {
+  return {key, default_value, place, place, LoadSurface<Field>, SaveSurface<Field>};
+}
+
+// The keys without a property: the control surface's four, loaded and saved first, and the
+// cells that share a key with a property ("BGfilter", "Volume" and "Mode" each load into two
+// places and are saved twice, and a bag that keeps the last value loads that one into both).
+constexpr BagKey kSurfaceKeys[] = {
+    SurfaceKey<&ControlSurface::BackColor>("BackColor", {ValueType::kDouble, kButtonFaceColour}, 0),
+    SurfaceKey<&ControlSurface::AutoRedraw>("AutoRedraw", {ValueType::kBoolean, 0}, 1),
+    SurfaceKey<&ControlSurface::BackStyle>("BackStyle", {ValueType::kInteger, 1}, 2),
+    SurfaceKey<&ControlSurface::BorderStyle>("BorderStyle", {ValueType::kInteger, 0}, 3),
+};
+constexpr BagKey kSharedKeyCells[] = {
+    {"BGfilter", kZeroText, 9, 12, nullptr, nullptr, LabelAt<&Panel::Filters, 0>},
+    {"Volume", kZeroText, 11, 13, nullptr, nullptr, LabelAt<&Panel::Filters, 1>},
+    {"Mode", kZeroText, 25, 9, nullptr, nullptr, LabelAt<&Panel::Filters, 5>},
 };
 
-constexpr auto kBGfilterCell = LabelAt<&Panel::Filters, 0>;
-constexpr auto kVolumeCell = LabelAt<&Panel::Filters, 1>;
-constexpr auto kModeCell = LabelAt<&Panel::Filters, 5>;
+// Every key: the control surface's, the properties', then the shared cells'.
+template <typename Visit>
+constexpr void ForEachKey(Visit visit) {
+  for (const BagKey& key : kSurfaceKeys) visit(key);
+  for (const InterfaceMember& m : InterfaceDeclarations::kMembers) {
+    if (m.kind == MemberKind::kPropertyPut) visit(m.bag);
+  }
+  for (const BagKey& key : kSharedKeyCells) visit(key);
+}
 
-// ReadProperties' caption keys, in its order.
-constexpr CaptionKey kLoadedCaptions[] = {{"BGfilter", kBGfilterCell},
-                                          {"BGbord"},
-                                          {"Volume", kVolumeCell},
-                                          {"ADDvolume"},
-                                          {"CAL_spT"},
-                                          {"CAL_spJ"},
-                                          {"CAL_JQ"},
-                                          {"CR_SPJ"},
-                                          {"CR_spT"},
-                                          {"LIEstress"},
-                                          {"GLBstress"},
-                                          {"EXCstress"},
-                                          {"CAL_AVJ"},
-                                          {"CR_avJ"},
-                                          {"CR_JQ"},
-                                          {"CR_MSGX"},
-                                          {"Mode", kModeCell}};
+template <int BagKey::*Place>
+constexpr std::size_t KeysWithAPlace() {
+  std::size_t count = 0;
+  ForEachKey([&count](const BagKey& key) { count += key.*Place != kNeverSaved ? 1 : 0; });
+  return count;
+}
 
-// WriteProperties' caption keys, in its order: the captions it writes after the members.
-constexpr CaptionKey kSavedCaptions[] = {{"Mode", kModeCell},
-                                         {"CAL_AVJ"},
-                                         {"CR_avJ"},
-                                         {"BGfilter", kBGfilterCell},
-                                         {"Volume", kVolumeCell},
-                                         {"ADDvolume"},
-                                         {"CAL_spT"},
-                                         {"CAL_spJ"},
-                                         {"CAL_JQ"},
-                                         {"CR_SPJ"},
-                                         {"CR_spT"},
-                                         {"CR_JQ"}};
+// Every key in the order of `Place` (its load or save place): each place taken once, from 0
+// on, the control surface first, or the file does not compile.
+template <int BagKey::*Place>
+constexpr std::array<BagKey, KeysWithAPlace<Place>()> InOrder() {
+  std::array<BagKey, KeysWithAPlace<Place>()> order{};
+  std::array<bool, KeysWithAPlace<Place>()> taken{};
+  ForEachKey([&](const BagKey& key) {
+    const int at = key.*Place;
+    if (at == kNeverSaved) return;
+    if (at < 0 || static_cast<std::size_t>(at) >= order.size() ||
+        taken[static_cast<std::size_t>(at)]) {
+      throw "a place outside the order, or taken twice";
+    }
+    order[static_cast<std::size_t>(at)] = key;
+    taken[static_cast<std::size_t>(at)] = true;
+  });
+  for (const BagKey& key : kSurfaceKeys) {
+    if (static_cast<std::size_t>(key.*Place) >= std::size(kSurfaceKeys)) {
+      throw "the control surface comes first";
+    }
+  }
+  return order;
+}
 
-// The last key of both: the shortest-jump cell, the caption behind the BGfilter property.
-constexpr CaptionKey kShortestJump = {"BGfilter"};
+constexpr auto kLoadOrder = InOrder<&BagKey::load_place>();
+constexpr auto kSaveOrder = InOrder<&BagKey::save_place>();
 
-Label& Cell(Panel& panel, const CaptionKey& entry) {
-  if (entry.cell != nullptr) return entry.cell(panel);
-  return PropertyNotifyingAs(entry.key)->caption(panel);
+void Load(ALG_V1S& control, PropertyBag& bag, const BagKey& key) {
+  const Value value = bag.ReadProperty(key.key, key.default_value.ToValue());
+  if (key.cell != nullptr) {
+    key.cell(control.panel()).set_caption(ToText(value));
+  } else {
+    key.load(control, value);
+  }
+}
+
+void Save(ALG_V1S& control, PropertyBag& bag, const BagKey& key) {
+  const Value value = key.cell != nullptr ? Value::String(key.cell(control.panel()).caption())
+                                          : key.save(control, Value());
+  bag.WriteProperty(key.key, value, key.default_value.ToValue());
 }
 
 }  // namespace
 
+// The member-backed properties take their bag defaults; captions keep their design values.
 void ALG_V1S::InitProperties() {
-  m_DATAstr.clear();
-  m_DensityLevel = 0;
-  m_Person = 0;
-  m_CAL_SFLC = 0;
-  m_CR_SFLC = Value::Integer(0);
-  m_Volume = "0";
-  m_MSGstring = kDoubleQuote;
-  m_Mode = "0";
+  for (const InterfaceMember& m : InterfaceTable()) {
+    if (m.kind == MemberKind::kPropertyPut && m.caption == nullptr) {
+      m.bag.load(*this, m.bag.default_value.ToValue());
+    }
+  }
 }
 
 void ALG_V1S::ReadProperties(PropertyBag& bag) {
-  auto text = [&bag](std::string_view key, const Value& default_value) {
-    return ToText(bag.ReadProperty(key, default_value));
-  };
-  auto caption = [&](const CaptionKey& entry) {
-    Cell(panel_, entry).set_caption(text(entry.key, TextZero()));
-  };
-  auto integer = [&bag](std::string_view key) {
-    return ToInteger16(bag.ReadProperty(key, Value::Integer(0)));
-  };
-
-  // The control surface. Whoever draws the panel takes on the new look at once, also when a
-  // key stops the load half-way through it.
+  // The control surface first. Whoever draws the panel takes on the new look at once, also
+  // when a key stops the load half-way through it.
   auto show_surface = [this] {
     if (PanelListener* listener = panel_.listener()) listener->SurfaceChanged(surface_);
   };
+  std::size_t place = 0;
   try {
-    surface_.BackColor = ToColour(bag.ReadProperty("BackColor", Value::Double(kButtonFaceColour)));
-    surface_.AutoRedraw = ToBoolean(bag.ReadProperty("AutoRedraw", Value::Boolean(false)));
-    surface_.BackStyle = ToInteger16(bag.ReadProperty("BackStyle", Value::Integer(1)));
-    surface_.BorderStyle = ToInteger16(bag.ReadProperty("BorderStyle", Value::Integer(0)));
+    for (; place < std::size(kSurfaceKeys); ++place) Load(*this, bag, kLoadOrder[place]);
   } catch (...) {
     show_surface();
     throw;
   }
   show_surface();
-
-  // The members.
-  m_DATAstr = text("DATAstr", Text(""));
-  m_DensityLevel = integer("DensityLevel");
-  m_Person = integer("Person");
-  m_CAL_SFLC = integer("CAL_SFLC");
-  m_CR_SFLC = bag.ReadProperty("CR_SFLC", Value::Integer(0));
-
-  // The captions.
-  for (const CaptionKey& entry : kLoadedCaptions) caption(entry);
-
-  // The members that share a key with a caption, then the second cell of "BGfilter".
-  m_Volume = text("Volume", TextZero());
-  m_MSGstring = text("MSGstring", Text(kDoubleQuote));
-  m_Mode = text("Mode", TextZero());
-  caption(kShortestJump);
+  for (; place < kLoadOrder.size(); ++place) Load(*this, bag, kLoadOrder[place]);
 }
 
 void ALG_V1S::WriteProperties(PropertyBag& bag) {
-  auto caption = [&](const CaptionKey& entry) {
-    bag.WriteProperty(entry.key, Value::String(Cell(panel_, entry).caption()), TextZero());
-  };
-
-  // 1. The control surface; the colour as its unsigned value.
-  bag.WriteProperty("BackColor", Value::Double(surface_.BackColor),
-                    Value::Double(kButtonFaceColour));
-  bag.WriteProperty("AutoRedraw", Value::Boolean(surface_.AutoRedraw), Value::Boolean(false));
-  bag.WriteProperty("BackStyle", Value::Integer(surface_.BackStyle), Value::Integer(1));
-  bag.WriteProperty("BorderStyle", Value::Integer(surface_.BorderStyle), Value::Integer(0));
-
-  // 2. The members.
-  bag.WriteProperty("DATAstr", Value::String(m_DATAstr), Text(""));
-  bag.WriteProperty("DensityLevel", Value::Integer(m_DensityLevel), Value::Integer(0));
-  bag.WriteProperty("Person", Value::Integer(m_Person), Value::Integer(0));
-  bag.WriteProperty("CAL_SFLC", Value::Integer(m_CAL_SFLC), Value::Integer(0));
-  bag.WriteProperty("CR_SFLC", m_CR_SFLC, Value::Integer(0));
-
-  // 3. to 6. The captions. "Mode", "BGfilter" and "Volume" are written again below from
-  // their second source, and a bag that keeps the last value loads that one into both.
-  for (const CaptionKey& entry : kSavedCaptions) caption(entry);
-
-  // 7. The members behind "Volume", "MSGstring" and "Mode".
-  bag.WriteProperty("Volume", Value::String(m_Volume), TextZero());
-  bag.WriteProperty("MSGstring", Value::String(m_MSGstring), Text(kDoubleQuote));
-  bag.WriteProperty("Mode", Value::String(m_Mode), TextZero());
-
-  // 8. The shortest-jump cell, last.
-  caption(kShortestJump);
+  for (const BagKey& key : kSaveOrder) Save(*this, bag, key);
 }
 
 }  // namespace pellix

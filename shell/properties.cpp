@@ -1,8 +1,9 @@
 // The property accessors: thin stores into a member or a caption, each successful put
-// followed by PropertyChanged under the name the interface table gives.
+// followed by PropertyChanged under the name the interface table gives. Each finds its row of
+// the table by position, looked up by name while compiling.
 #include "platform/error.h"
 #include "shell/alg_v1s.h"
-#include "shell/interface_table.h"
+#include "shell/interface_members.h"
 
 namespace pellix {
 
@@ -14,7 +15,7 @@ std::string ALG_V1S::get_DATAstr() const {
 void ALG_V1S::put_DATAstr(const std::string& v) {
   if (!UserMode()) RaiseError(kSetNotSupportedAtRuntime);
   m_DATAstr = v;
-  Notify("DATAstr");
+  Notify(PutOf("DATAstr"));
 }
 
 std::int16_t ALG_V1S::get_DensityLevel() const {
@@ -22,7 +23,7 @@ std::int16_t ALG_V1S::get_DensityLevel() const {
 }
 void ALG_V1S::put_DensityLevel(std::int16_t v) {
   m_DensityLevel = v;
-  Notify("DensityLevel");
+  Notify(PutOf("DensityLevel"));
 }
 
 std::int16_t ALG_V1S::get_Person() const {
@@ -30,7 +31,7 @@ std::int16_t ALG_V1S::get_Person() const {
 }
 void ALG_V1S::put_Person(std::int16_t v) {
   m_Person = v;
-  Notify("Person");
+  Notify(PutOf("Person"));
 }
 
 std::int16_t ALG_V1S::get_CAL_SFLC() const {
@@ -38,7 +39,7 @@ std::int16_t ALG_V1S::get_CAL_SFLC() const {
 }
 void ALG_V1S::put_CAL_SFLC(std::int16_t v) {
   m_CAL_SFLC = v;
-  Notify("CAL_SFLC");
+  Notify(PutOf("CAL_SFLC"));
 }
 
 // CR_SFLC is read-only to hosts in both modes; only the property bag sets it.
@@ -54,7 +55,7 @@ std::string ALG_V1S::get_Volume() const {
 }
 void ALG_V1S::put_Volume(const std::string& v) {
   m_Volume = v;
-  Notify("Volume");
+  Notify(PutOf("Volume"));
 }
 
 std::string ALG_V1S::get_MSGstring() const {
@@ -63,7 +64,7 @@ std::string ALG_V1S::get_MSGstring() const {
 void ALG_V1S::put_MSGstring(const std::string& v) {
   if (!UserMode()) RaiseError(kSetNotSupportedAtRuntime);
   m_MSGstring = v;
-  Notify("MSGstring");
+  Notify(PutOf("MSGstring"));
 }
 
 std::string ALG_V1S::get_Mode() const {
@@ -71,143 +72,128 @@ std::string ALG_V1S::get_Mode() const {
 }
 void ALG_V1S::put_Mode(const std::string& v) {
   m_Mode = v;
-  Notify("Mode");
+  Notify(PutOf("Mode"));
 }
 
 // Caption-backed properties: the interface table names each one's cell and the name its put
 // notifies under ("CR_MSGX" for the result code; BGfilter is the shortest-jump cell under
-// "Min J.", not the cell beside "BG filter"). The text is stored as given, number or not; a
-// caption the label refuses fails the call before any notification.
+// "Min J.", not the cell beside "BG filter"); a name that is no caption-backed property does
+// not compile. The text is stored as given, number or not; a caption the label refuses fails
+// the call before any notification.
 
-namespace {
-
-const InterfaceMember& CaptionProperty(std::string_view property) {
-  for (const InterfaceMember& member : InterfaceTable()) {
-    if (member.kind == MemberKind::kPropertyPut && member.caption != nullptr &&
-        member.name == property) {
-      return member;
-    }
-  }
-  // Every caller names a caption-backed property of the table.
-  RaiseError(kMemberNotSupported);
-}
-
-}  // namespace
-
-std::string ALG_V1S::Caption(std::string_view property) const {
+std::string ALG_V1S::Caption(std::size_t position) const {
   // The cell accessors take the panel as the instance keeps it; a get only reads the caption.
-  return CaptionProperty(property).caption(const_cast<Panel&>(panel_)).caption();
+  return InterfaceTable()[position].caption(const_cast<Panel&>(panel_)).caption();
 }
 
-void ALG_V1S::SetCaption(std::string_view property, const std::string& text) {
-  const InterfaceMember& member = CaptionProperty(property);
-  member.caption(panel_).set_caption(text);
-  Notify(property);
+void ALG_V1S::SetCaption(std::size_t position, const std::string& text) {
+  InterfaceTable()[position].caption(panel_).set_caption(text);
+  Notify(position);
 }
 
 std::string ALG_V1S::get_BGbord() const {
-  return Caption("BGbord");
+  return Caption(CaptionPutOf("BGbord"));
 }
 void ALG_V1S::put_BGbord(const std::string& v) {
-  SetCaption("BGbord", v);
+  SetCaption(CaptionPutOf("BGbord"), v);
 }
 
 std::string ALG_V1S::get_LIEstress() const {
-  return Caption("LIEstress");
+  return Caption(CaptionPutOf("LIEstress"));
 }
 void ALG_V1S::put_LIEstress(const std::string& v) {
-  SetCaption("LIEstress", v);
+  SetCaption(CaptionPutOf("LIEstress"), v);
 }
 
 std::string ALG_V1S::get_GLBstress() const {
-  return Caption("GLBstress");
+  return Caption(CaptionPutOf("GLBstress"));
 }
 void ALG_V1S::put_GLBstress(const std::string& v) {
-  SetCaption("GLBstress", v);
+  SetCaption(CaptionPutOf("GLBstress"), v);
 }
 
 std::string ALG_V1S::get_EXCstress() const {
-  return Caption("EXCstress");
+  return Caption(CaptionPutOf("EXCstress"));
 }
 void ALG_V1S::put_EXCstress(const std::string& v) {
-  SetCaption("EXCstress", v);
+  SetCaption(CaptionPutOf("EXCstress"), v);
 }
 
 std::string ALG_V1S::get_CR_msgX() const {
-  return Caption("CR_msgX");
+  return Caption(CaptionPutOf("CR_msgX"));
 }
 void ALG_V1S::put_CR_msgX(const std::string& v) {
-  SetCaption("CR_msgX", v);
+  SetCaption(CaptionPutOf("CR_msgX"), v);
 }
 
 std::string ALG_V1S::get_CAL_AVJ() const {
-  return Caption("CAL_AVJ");
+  return Caption(CaptionPutOf("CAL_AVJ"));
 }
 void ALG_V1S::put_CAL_AVJ(const std::string& v) {
-  SetCaption("CAL_AVJ", v);
+  SetCaption(CaptionPutOf("CAL_AVJ"), v);
 }
 
 std::string ALG_V1S::get_CR_avJ() const {
-  return Caption("CR_avJ");
+  return Caption(CaptionPutOf("CR_avJ"));
 }
 void ALG_V1S::put_CR_avJ(const std::string& v) {
-  SetCaption("CR_avJ", v);
+  SetCaption(CaptionPutOf("CR_avJ"), v);
 }
 
 std::string ALG_V1S::get_BGfilter() const {
-  return Caption("BGfilter");
+  return Caption(CaptionPutOf("BGfilter"));
 }
 void ALG_V1S::put_BGfilter(const std::string& v) {
-  SetCaption("BGfilter", v);
+  SetCaption(CaptionPutOf("BGfilter"), v);
 }
 
 std::string ALG_V1S::get_ADDvolume() const {
-  return Caption("ADDvolume");
+  return Caption(CaptionPutOf("ADDvolume"));
 }
 void ALG_V1S::put_ADDvolume(const std::string& v) {
-  SetCaption("ADDvolume", v);
+  SetCaption(CaptionPutOf("ADDvolume"), v);
 }
 
 std::string ALG_V1S::get_CAL_spT() const {
-  return Caption("CAL_spT");
+  return Caption(CaptionPutOf("CAL_spT"));
 }
 void ALG_V1S::put_CAL_spT(const std::string& v) {
-  SetCaption("CAL_spT", v);
+  SetCaption(CaptionPutOf("CAL_spT"), v);
 }
 
 std::string ALG_V1S::get_CAL_spJ() const {
-  return Caption("CAL_spJ");
+  return Caption(CaptionPutOf("CAL_spJ"));
 }
 void ALG_V1S::put_CAL_spJ(const std::string& v) {
-  SetCaption("CAL_spJ", v);
+  SetCaption(CaptionPutOf("CAL_spJ"), v);
 }
 
 std::string ALG_V1S::get_CAL_JQ() const {
-  return Caption("CAL_JQ");
+  return Caption(CaptionPutOf("CAL_JQ"));
 }
 void ALG_V1S::put_CAL_JQ(const std::string& v) {
-  SetCaption("CAL_JQ", v);
+  SetCaption(CaptionPutOf("CAL_JQ"), v);
 }
 
 std::string ALG_V1S::get_CR_SPJ() const {
-  return Caption("CR_SPJ");
+  return Caption(CaptionPutOf("CR_SPJ"));
 }
 void ALG_V1S::put_CR_SPJ(const std::string& v) {
-  SetCaption("CR_SPJ", v);
+  SetCaption(CaptionPutOf("CR_SPJ"), v);
 }
 
 std::string ALG_V1S::get_CR_spT() const {
-  return Caption("CR_spT");
+  return Caption(CaptionPutOf("CR_spT"));
 }
 void ALG_V1S::put_CR_spT(const std::string& v) {
-  SetCaption("CR_spT", v);
+  SetCaption(CaptionPutOf("CR_spT"), v);
 }
 
 std::string ALG_V1S::get_CR_JQ() const {
-  return Caption("CR_JQ");
+  return Caption(CaptionPutOf("CR_JQ"));
 }
 void ALG_V1S::put_CR_JQ(const std::string& v) {
-  SetCaption("CR_JQ", v);
+  SetCaption(CaptionPutOf("CR_JQ"), v);
 }
 
 }  // namespace pellix

@@ -21,11 +21,13 @@ void SetBreakPoints(Panel& panel, const char* value) {
   panel.JQ[kBreakPointsRow].set_caption(value);
 }
 
-// Rows 1 to 1000, columns 1 to 5: row 0 and columns 0 and 6 are never used and stay.
+// Rows 1 to 1000, the recorded columns: row 0 and the unused columns stay.
 template <typename Table>
 void ClearHistory(Table& table) {
   for (std::size_t row = 1; row < kProfileRows; ++row) {
-    for (std::size_t column = 1; column <= 5; ++column) table[row][column] = 0;
+    for (std::size_t column = kFirstHistoryColumn; column <= kLastHistoryColumn; ++column) {
+      table[row][column] = 0;
+    }
   }
 }
 

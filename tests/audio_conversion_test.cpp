@@ -113,11 +113,11 @@ int UpwardCrossings(const Bytes& s) {
   return crossings;
 }
 
-// Runs `action`, which must fail with AudioError `number`; returns the message.
+// Runs `action`, which must fail with FileError `number`; returns the message.
 std::string ErrorOf(const std::function<void()>& action, int number) {
   try {
     action();
-  } catch (const AudioError& e) {
+  } catch (const FileError& e) {
     EXPECT_EQ(e.number(), number) << e.what();
     return e.what();
   }

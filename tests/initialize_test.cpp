@@ -1,6 +1,7 @@
 // Initalize: the packed parameter string, field by field, and the analysis constants.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 
 #include "engine/tarvo_alg1.h"
@@ -29,187 +30,103 @@ class InitializeTest : public ::testing::Test {
   ALG_V1S control;
 };
 
-TEST_F(InitializeTest, EveryFieldReachesItsTarget) {
-  //          1-3    4-5  6-7  8-9  10  11-12 13-14 15-16 17-18 19-
-  Initialize(
-      "XYZ"
-      "05"
-      "30"
-      "12"
-      "3"
-      "45"
-      "06"
-      "07"
-      "08"
-      "REST");
-  EXPECT_EQ(panel().Filters[3].caption(), "5");
-  EXPECT_EQ(panel().Filters[4].caption(), "30");
-  EXPECT_EQ(control.get_DensityLevel(), 12);
-  EXPECT_EQ(control.get_Mode(), "3");
-  EXPECT_EQ(panel().BG_LEVEL.caption(), "45");
-  EXPECT_EQ(panel().Filters[0].caption(), "6");
-  EXPECT_EQ(panel().Filters[1].caption(), "7");
-  EXPECT_EQ(panel().Filters[2].caption(), "8");
-  EXPECT_EQ(control.get_BGfilter(), "5");
-  EXPECT_EQ(control.get_BGbord(), "45");
-  EXPECT_EQ(control.get_ADDvolume(), "8");
-}
+// What Initalize leaves in its eight targets, in the order of the fields.
+struct Targets {
+  const char* min_jump;           // Filters(3), also the BGfilter property
+  const char* max_jump;           // Filters(4)
+  std::int16_t density;           // DensityLevel
+  const char* mode;               // the Mode member
+  const char* border;             // BG_LEVEL, also the BGbord property
+  const char* background_filter;  // Filters(0)
+  const char* volume;             // Filters(1)
+  const char* added_volume;       // Filters(2), also the ADDvolume property
+};
 
-TEST_F(InitializeTest, TheFirstThreeCharactersAreNotRead) {
-  Initialize(
-      "999"
-      "05"
-      "30");
-  EXPECT_EQ(panel().Filters[3].caption(), "5");
-  EXPECT_EQ(panel().Filters[4].caption(), "30");
-  Initialize(
-      "-7."
-      "05"
-      "30");
-  EXPECT_EQ(panel().Filters[3].caption(), "5");
-}
+struct ParameterCase {
+  const char* what;
+  std::string before;  // a string initialised first, when not empty
+  std::string parameters;
+  Targets expected;
+};
 
-TEST_F(InitializeTest, FieldsAreReadLenientlyAndWrittenAsNumberText) {
-  //          1-3    4-5  6-7  8-9  10  11-12 13-14 15-16 17-18
-  Initialize(
-      "abc"
-      "7 "
-      " 4"
-      ".5"
-      "A"
-      "-3"
-      "1e"
-      "ab"
-      "&H");
-  EXPECT_EQ(panel().Filters[3].caption(), "7");  // blank skipped
-  EXPECT_EQ(panel().Filters[4].caption(), "4");
-  EXPECT_EQ(control.get_DensityLevel(), 0);  // 0.5 rounds to the even 0
-  EXPECT_EQ(control.get_Mode(), "0");        // a letter is no number
-  EXPECT_EQ(panel().BG_LEVEL.caption(), "-3");
-  EXPECT_EQ(panel().Filters[0].caption(), "1");  // "1e" reads 1
-  EXPECT_EQ(panel().Filters[1].caption(), "0");
-  EXPECT_EQ(panel().Filters[2].caption(), "0");  // "&H" alone reads 0
-}
+// Fields by position: 1-3 not read, 4-5 shortest jump, 6-7 longest jump, 8-9 density, 10 mode,
+// 11-12 border, 13-14 background filter, 15-16 volume, 17-18 added volume, 19- not read.
+const std::string kFull = "XYZ053012345060708";
 
-TEST_F(InitializeTest, FractionsAndDensityRounding) {
-  Initialize(
-      "abc"
-      ".5"
-      "9."
-      "15"
-      "9");
-  EXPECT_EQ(panel().Filters[3].caption(), "0.5");
-  EXPECT_EQ(panel().Filters[4].caption(), "9");
-  EXPECT_EQ(control.get_DensityLevel(), 15);
-  EXPECT_EQ(control.get_Mode(), "9");
-  Initialize(
-      "abc"
-      "00"
-      "00"
-      "-2");
-  EXPECT_EQ(control.get_DensityLevel(), -2);
-}
+const ParameterCase kParameterCases[] = {
+    {"every field reaches its target",
+     "",
+     kFull + "REST",
+     {"5", "30", 12, "3", "45", "6", "7", "8"}},
+    {"the first three characters are not read",
+     "",
+     "9990530",
+     {"5", "30", 0, "0", "0", "0", "0", "0"}},
+    {"not even when they look like a number",
+     "",
+     "-7.0530",
+     {"5", "30", 0, "0", "0", "0", "0", "0"}},
+    // "7 ": a blank is skipped; ".5" rounds to the even 0; "A" is no number; "1e" reads 1;
+    // "ab" and "&H" alone read 0.
+    {"fields are read leniently and written as number text",
+     "",
+     "abc7  4.5A-31eab&H",
+     {"7", "4", 0, "0", "-3", "1", "0", "0"}},
+    {"fractions", "", "abc.59.159", {"0.5", "9", 15, "9", "0", "0", "0", "0"}},
+    {"a negative density", "", "abc0000-2", {"0", "0", -2, "0", "0", "0", "0", "0"}},
+    {"an empty string gives zero everywhere", kFull, "", {"0", "0", 0, "0", "0", "0", "0", "0"}},
+    {"a field cut short is read as it stands, the missing ones as zero",
+     "",
+     "XYZ053",
+     {"5", "3", 0, "0", "0", "0", "0", "0"}},
+    {"positions count characters: three two-byte ones first",
+     "",
+     std::string("\xC3\x84\xC3\x96\xC3\x9C") + "053012" + "3",
+     {"5", "30", 12, "3", "0", "0", "0", "0"}},
+    // Fields 4-5 and 6-7 are "€5" and "😀7": no leading number.
+    {"a three-byte and a four-byte character inside the fields",
+     "",
+     std::string("\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC") + "5\xF0\x9F\x98\x80" + "744",
+     {"0", "0", 44, "0", "0", "0", "0", "0"}},
+    {"broken UTF-8 counts one character per bad byte",
+     "",
+     std::string("\xFF\xFE\xFD") + "0530",
+     {"5", "30", 0, "0", "0", "0", "0", "0"}},
+    {"each call parses the current string",
+     "XYZ0530123",
+     "XYZ0920014",
+     {"9", "20", 1, "4", "0", "0", "0", "0"}},
+};
 
-TEST_F(InitializeTest, EmptyStringGivesZeroEverywhere) {
-  Initialize(
-      "XYZ"
-      "05"
-      "30"
-      "12"
-      "3"
-      "45"
-      "06"
-      "07"
-      "08");
-  Initialize("");
-  for (std::size_t i = 0; i <= 4; ++i) {
-    EXPECT_EQ(panel().Filters[i].caption(), "0") << "Filters(" << i << ")";
+TEST_F(InitializeTest, EachFieldReachesItsTargetWithoutNotification) {
+  for (const ParameterCase& c : kParameterCases) {
+    SCOPED_TRACE(c.what);
+    if (!c.before.empty()) Initialize(c.before);
+    Initialize(c.parameters);
+    const Targets& e = c.expected;
+    EXPECT_EQ(panel().Filters[3].caption(), e.min_jump);
+    EXPECT_EQ(panel().Filters[4].caption(), e.max_jump);
+    EXPECT_EQ(control.get_DensityLevel(), e.density);
+    EXPECT_EQ(control.get_Mode(), e.mode);
+    EXPECT_EQ(panel().BG_LEVEL.caption(), e.border);
+    EXPECT_EQ(panel().Filters[0].caption(), e.background_filter);
+    EXPECT_EQ(panel().Filters[1].caption(), e.volume);
+    EXPECT_EQ(panel().Filters[2].caption(), e.added_volume);
+    EXPECT_EQ(control.get_BGfilter(), e.min_jump);
+    EXPECT_EQ(control.get_BGbord(), e.border);
+    EXPECT_EQ(control.get_ADDvolume(), e.added_volume);
+    EXPECT_TRUE(site.notified.empty());
   }
-  EXPECT_EQ(panel().BG_LEVEL.caption(), "0");
-  EXPECT_EQ(control.get_DensityLevel(), 0);
-  EXPECT_EQ(control.get_Mode(), "0");
-}
-
-TEST_F(InitializeTest, ShortStringLeavesTheMissingFieldsAtZero) {
-  Initialize(
-      "XYZ"
-      "05"
-      "3");
-  EXPECT_EQ(panel().Filters[3].caption(), "5");
-  EXPECT_EQ(panel().Filters[4].caption(), "3");  // a field cut short is read as it stands
-  EXPECT_EQ(control.get_DensityLevel(), 0);
-  EXPECT_EQ(control.get_Mode(), "0");
-  EXPECT_EQ(panel().BG_LEVEL.caption(), "0");
-  EXPECT_EQ(panel().Filters[2].caption(), "0");
-}
-
-TEST_F(InitializeTest, PositionsCountCharactersNotBytes) {
-  // Three two-byte characters, then the fields.
-  Initialize(
-      "\xC3\x84\xC3\x96\xC3\x9C"
-      "05"
-      "30"
-      "12"
-      "3");
-  EXPECT_EQ(panel().Filters[3].caption(), "5");
-  EXPECT_EQ(panel().Filters[4].caption(), "30");
-  EXPECT_EQ(control.get_DensityLevel(), 12);
-  EXPECT_EQ(control.get_Mode(), "3");
-
-  // A three-byte and a four-byte character inside the fields.
-  Initialize(
-      "\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC"
-      "\xE2\x82\xAC"
-      "5"
-      "\xF0\x9F\x98\x80"
-      "7"
-      "44");
-  EXPECT_EQ(panel().Filters[3].caption(), "0");  // "€5": no leading number
-  EXPECT_EQ(panel().Filters[4].caption(), "0");  // "😀7"
-  EXPECT_EQ(control.get_DensityLevel(), 44);
-}
-
-TEST_F(InitializeTest, BrokenUtf8CountsOneCharacterPerBadByte) {
-  Initialize(
-      "\xFF\xFE\xFD"
-      "05"
-      "30");
-  EXPECT_EQ(panel().Filters[3].caption(), "5");
-  EXPECT_EQ(panel().Filters[4].caption(), "30");
-}
-
-TEST_F(InitializeTest, SendsNoNotification) {
-  Initialize(
-      "XYZ"
-      "05"
-      "30"
-      "12"
-      "3"
-      "45"
-      "06"
-      "07"
-      "08");
-  EXPECT_TRUE(site.notified.empty());
 }
 
 TEST_F(InitializeTest, ModeCellAndOtherMembersAreLeftAlone) {
   control.panel().Filters[5].set_caption("M");
   control.put_MSGstring("msg");
   control.put_Volume("vol");
-  const std::string parameters =
-      "XYZ"
-      "05"
-      "30"
-      "12"
-      "3"
-      "45"
-      "06"
-      "07"
-      "08";
-  Initialize(parameters);
+  Initialize(kFull);
   EXPECT_EQ(panel().Filters[5].caption(), "M");
   EXPECT_EQ(control.get_Mode(), "3");
-  EXPECT_EQ(control.get_DATAstr(), parameters);
+  EXPECT_EQ(control.get_DATAstr(), kFull);
   EXPECT_EQ(control.get_MSGstring(), "msg");
   EXPECT_EQ(control.get_Volume(), "vol");
   EXPECT_EQ(panel().SPT[5].caption(), "120");
@@ -220,16 +137,7 @@ TEST_F(InitializeTest, RefusedCaptionIsSkippedAndTheRestGoesOn) {
   control.panel().Filters[4].RefuseCaptionPuts(kPermissionDenied);
   control.panel().Filters[2].RefuseCaptionPuts(kInvalidProcedureCall);
   Tarvo_alg1::Shared().AltBandLow = 0;
-  Initialize(
-      "XYZ"
-      "05"
-      "31"
-      "12"
-      "3"
-      "45"
-      "06"
-      "07"
-      "08");
+  Initialize("XYZ053112345060708");
   control.panel().Filters[4].RefuseCaptionPuts(std::nullopt);
   control.panel().Filters[2].RefuseCaptionPuts(std::nullopt);
   EXPECT_EQ(panel().Filters[3].caption(), "5");

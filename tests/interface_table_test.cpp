@@ -10,10 +10,10 @@
 
 #include "error_of.h"
 #include "interface_golden.h"
-#include "platform/component_identity.h"
 #include "platform/error.h"
 #include "recording_site.h"
 #include "shell/alg_v1s.h"
+#include "shell/component_identity.h"
 #include "shell/interface_table.h"
 #include "shell/late_binding.h"
 

@@ -1,5 +1,6 @@
 """Every json line pellix analyze writes matches docs/report.schema.json, and the csv header
-is the schema's keys in order.
+is the schema's keys in order. The README's copies, its list of report keys and its table of
+result codes, say what the schema and `pellix --help` say.
 
 Run by ctest as: python3 report_schema_test.py PELLIX SOURCE_DIR
 """
@@ -7,6 +8,7 @@ import csv
 import io
 import json
 import os
+import re
 import subprocess
 import sys
 import tempfile
@@ -70,6 +72,30 @@ class ReportSchema(unittest.TestCase):
             self.assertEqual(len(rows) - 1, len(lines))
             for row in rows[1:]:
                 self.assertEqual(len(row), len(keys), row)
+
+
+class ReadmeCopies(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        with open(os.path.join(SOURCE, "README.md"), encoding="utf-8") as f:
+            cls.readme = f.read()
+
+    def test_report_keys_are_the_schemas(self):
+        with open(os.path.join(SOURCE, "docs", "report.schema.json")) as f:
+            schema = json.load(f)
+        keys = [k for k in schema["properties"] if k not in ("digits", "percentages")]
+        listed = re.search(r"report\.schema\.json\): `([^`]*)`", self.readme)
+        self.assertIsNotNone(listed, "the README lists no report keys")
+        self.assertEqual(re.split(r",\s+", listed.group(1)), keys)
+
+    def test_result_table_is_the_helps(self):
+        table = re.findall(r"^\| (-?\d) \| (.*) \|$", self.readme, re.MULTILINE)
+        outcome = subprocess.run([PELLIX, "analyze", "--help"], capture_output=True, text=True)
+        self.assertEqual(outcome.returncode, 0, outcome.stderr)
+        helped = re.findall(r"^ +(-?\d)  (.*)$", outcome.stdout.split("Result codes", 1)[1],
+                            re.MULTILINE)
+        self.assertEqual(len(table), 12)
+        self.assertEqual(table, helped[:len(table)])
 
 
 if __name__ == "__main__":

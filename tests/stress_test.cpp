@@ -1,13 +1,26 @@
 // ComputeStress: stress levels, deviations and resolution adaptation of a checked take.
 #include <gtest/gtest.h>
 
+#include <utility>
+#include <vector>
+
 #include "analysis_fixture.h"
 #include "engine/tarvo_alg1.h"
+#include "state_expectations.h"
 
 namespace {
 
+using pellix::testing::Above;
+using pellix::testing::AtLeast;
+using pellix::testing::Below;
+using pellix::testing::Close;
+using pellix::testing::ExpectState;
+using pellix::testing::Is;
+using pellix::testing::Near;
+using pellix::testing::StateExpectation;
 using Tarvo_alg1::ComputeStress;
 using Tarvo_alg1::SharedState;
+using S = SharedState;
 
 // Starts every case from the balanced take: the measures equal the calibration (jump rate 10
 // against 11 = 1.1 x 10, thorn rate 20 against 22), so both deviations are 0.
@@ -53,323 +66,274 @@ class StressTest : public ::testing::Test {
   SharedState& s = Tarvo_alg1::Shared();
 };
 
-TEST_F(StressTest, BalancedTakeGivesTheWorkedExampleLevels) {
-  ComputeStress();
-  EXPECT_EQ(s.JumpDeviation, 0);
-  EXPECT_EQ(s.ThornDeviation, 0);
-  EXPECT_DOUBLE_EQ(s.JumpResolution, 2.4);
-  EXPECT_DOUBLE_EQ(s.ThornResolution, 2.4);
-  EXPECT_EQ(s.GlbStress, 150);  // 100 + a spread of 50
-  EXPECT_EQ(s.LieStress, 100);
-  EXPECT_EQ(s.ExcStress, 100);
+// A change to the balanced take and what ComputeStress then leaves in the state.
+struct StressCase {
+  const char* what;
+  void (*change)(SharedState&);
+  std::vector<StateExpectation> expected;
+};
+
+const StressCase kStressCases[] = {
+    {"the balanced take gives the worked example's levels (global: 100 + a spread of 50)",
+     [](S&) {},
+     {Is(&S::JumpDeviation, 0), Is(&S::ThornDeviation, 0), Close(&S::JumpResolution, 2.4),
+      Close(&S::ThornResolution, 2.4), Is(&S::GlbStress, 150), Is(&S::LieStress, 100),
+      Is(&S::ExcStress, 100)}},
+    {"a mean jump length of 2 is computed",
+     [](S& s) { s.AvgJumpLen = 2; },
+     {AtLeast(&S::LieStress, 30), AtLeast(&S::GlbStress, 30), AtLeast(&S::ExcStress, 30)}},
+    {"a mean jump length of 11 is computed",
+     [](S& s) { s.AvgJumpLen = 11; },
+     {AtLeast(&S::LieStress, 30), AtLeast(&S::GlbStress, 30), AtLeast(&S::ExcStress, 30)}},
+    {"a missing thorn rate is computed as 1 and stays 1 (7.2069)",
+     [](S& s) { s.ThornRate = 0; },
+     {Is(&S::ThornRate, 1), Near(&S::ThornDeviation, (22 - 1.1) / 2.9, 1e-12)}},
+    {"a missing jump rate is computed as 1: (11 - 1.1) / 2.5 = 3.96, clamped",
+     [](S& s) { s.JumpRate = 0; },
+     {Is(&S::JumpRate, 1), Close(&S::JumpDeviation, 1.2)}},
+
+    // Jump deviation: (3.6 - 1.1) / 2.5 = 1, shrunk by the ratio of mean lengths either way.
+    // Lie stress Int(150) = 150, Int(127.5 + 15) = 142, + Int(0 * 1.3).
+    {"a longer mean jump than calibrated shrinks the jump deviation",
+     [](S& s) {
+       s.CalSpJ = 36;
+       s.AvgJumpLen = 10;
+       s.CalAvJ = 5;
+     },
+     {Close(&S::JumpDeviation, 0.5), Is(&S::LieStress, 142)}},
+    {"a shorter mean jump than calibrated shrinks it too",
+     [](S& s) {
+       s.CalSpJ = 36;
+       s.AvgJumpLen = 5;
+       s.CalAvJ = 10;
+     },
+     {Close(&S::JumpDeviation, 0.5)}},
+    {"the jump deviation is clamped below ((-1 - 1.1) / 2.5 = -0.84) and loosens the resolution",
+     [](S& s) { s.CalSpJ = -10; },
+     {Is(&S::JumpDeviation, -0.6), Close(&S::JumpResolution, 2.6)}},
+    {"and above ((5 - 1.1) / 2.5 = 1.56)",
+     [](S& s) { s.CalSpJ = 50; },
+     {Is(&S::JumpDeviation, 1.2), Close(&S::JumpResolution, 2.6)}},
+    {"the jump rate is taken as a whole number (Int(10.9) = 10: the balanced take)",
+     [](S& s) { s.JumpRate = 10.9; },
+     {Is(&S::JumpDeviation, 0)}},
+
+    // Resolution windows, floors and caps.
+    {"a jump deviation of exactly 0.08 keeps the resolution ((1.34 - 1.1) / 2.5 = 0.096, "
+     "shrunk by 6 / 5)",
+     [](S& s) {
+       s.CalSpJ = 1.34;
+       s.JumpRate = 1;
+       s.AvgJumpLen = 6;
+       s.CalAvJ = 5;
+     },
+     {Is(&S::JumpDeviation, 0.08), Is(&S::JumpResolution, 2.5)}},
+    {"so does exactly -0.08 ((0.1 - 1.1) / 2.5 = -0.4, shrunk by 5 / 1)",
+     [](S& s) {
+       s.CalSpJ = 0.1;
+       s.JumpRate = 1;
+       s.AvgJumpLen = 5;
+       s.CalAvJ = 1;
+     },
+     {Is(&S::JumpDeviation, -0.08), Is(&S::JumpResolution, 2.5)}},
+    {"inside the window the resolution tightens ((1.2 - 1.1) / 2.5 = 0.04)",
+     [](S& s) {
+       s.CalSpJ = 1.2;
+       s.JumpRate = 1;
+     },
+     {Near(&S::JumpDeviation, 0.04, 1e-12), Close(&S::JumpResolution, 2.4)}},
+    // (1.245 - 1.1) / 2.9 is the first double above 0.05 (0.05 itself cannot come out of this
+    // division); one step lower in the thorn constant falls inside the window.
+    {"a thorn deviation just above the window edge keeps the resolution",
+     [](S& s) {
+       s.CalSpT = 1.245;
+       s.ThornRate = 1;
+     },
+     {Above(&S::ThornDeviation, 0.05), Is(&S::ThornResolution, 2.5)}},
+    {"just below it the resolution tightens",
+     [](S& s) {
+       s.CalSpT = 1.2449999999999999;
+       s.ThornRate = 1;
+     },
+     {Below(&S::ThornDeviation, 0.05), Close(&S::ThornResolution, 2.4)}},
+    {"resolutions are raised to their floors after the decrease",
+     [](S& s) {
+       s.JumpResolution = 1.65;
+       s.ThornResolution = 1.75;
+     },
+     {Is(&S::JumpResolution, 1.6), Is(&S::ThornResolution, 1.7)}},
+    // Jump deviation below -0.6: floor 1.6, then one step up; thorn deviation 0: 0 - 0.1,
+    // raised to the floor.
+    {"an empty resolution cell starts from the floor",
+     [](S& s) {
+       s.JumpResolution = 0;
+       s.ThornResolution = 0;
+       s.CalSpJ = -10;
+     },
+     {Close(&S::JumpResolution, 1.7), Is(&S::ThornResolution, 1.7)}},
+    // (2 - 1.1) / 2.5 = 0.36 and (1.5 - 1.1) / 2.9 = 0.138: outside the window, inside the
+    // clamps.
+    {"resolutions are capped without a step",
+     [](S& s) {
+       s.JumpResolution = 9;
+       s.ThornResolution = 9;
+       s.CalSpJ = 20;
+       s.CalSpT = 30;
+     },
+     {Is(&S::JumpResolution, 4.3), Is(&S::ThornResolution, 4.3)}},
+    // Jump deviation 1.56, thorn deviation (10 - 1.1) / 2.9 = 3.07.
+    {"a step up from the cap is taken back",
+     [](S& s) {
+       s.JumpResolution = 4.3;
+       s.ThornResolution = 4.3;
+       s.CalSpJ = 50;
+       s.CalSpT = 200;
+     },
+     {Is(&S::JumpResolution, 4.3), Is(&S::ThornResolution, 4.3)}},
+    {"the thorn deviation is not clamped but loosens the resolution (excitement 253.4, "
+     "clamped)",
+     [](S& s) { s.CalSpT = 200; },
+     {Near(&S::ThornDeviation, 8.9 / 2.9, 1e-12), Close(&S::ThornResolution, 2.6),
+      Is(&S::ExcStress, 250)}},
+    {"nor below ((-1 - 1.1) / 2.9 = -0.72)",
+     [](S& s) { s.CalSpT = -20; },
+     {Near(&S::ThornDeviation, -2.1 / 2.9, 1e-12), Close(&S::ThornResolution, 2.6)}},
+    // 2.5 and 8.9 before scaling.
+    {"a scale profile of 0 uses the flatter scales",
+     [](S& s) {
+       s.CalSpJ = 36;
+       s.CalSpT = 200;
+       s.ScaleProfile = 0;
+     },
+     {Near(&S::JumpDeviation, 2.5 / 3.1, 1e-12), Near(&S::ThornDeviation, 8.9 / 3.2, 1e-12)}},
+    {"so does a scale profile of 2",
+     [](S& s) {
+       s.CalSpJ = 36;
+       s.CalSpT = 200;
+       s.ScaleProfile = 2;
+     },
+     {Near(&S::JumpDeviation, 2.5 / 3.1, 1e-12), Near(&S::ThornDeviation, 8.9 / 3.2, 1e-12)}},
+    {"a scale profile of 1 does not",
+     [](S& s) {
+       s.CalSpJ = 36;
+       s.CalSpT = 200;
+     },
+     {Close(&S::JumpDeviation, 1), Near(&S::ThornDeviation, 8.9 / 2.9, 1e-12)}},
+
+    // Levels.
+    {"global stress adds no spread of ten",
+     [](S& s) {
+       s.JumpSpread = 10;
+       s.CalJQ = 5;
+     },
+     {Is(&S::GlbStress, 200)}},
+    {"global stress adds a spread above ten",
+     [](S& s) {
+       s.JumpSpread = 11;
+       s.CalJQ = 11;
+     },
+     {Is(&S::GlbStress, 111)}},
+    {"a very large spread is clamped to the top (800 + 400; 100 + Int(350 * 1.3))",
+     [](S& s) { s.JumpSpread = 400; },
+     {Is(&S::GlbStress, 300), Is(&S::LieStress, 250)}},
+    {"lie stress rounds the spread term down ((49 - 50) * 1.3 = -1.3, whose Int is -2; global "
+     "Int(98) + 49)",
+     [](S& s) { s.JumpSpread = 49; },
+     {Is(&S::LieStress, 98), Is(&S::GlbStress, 147)}},
+    // Jump deviation -0.6: lie stress Int(40); thorn deviation -0.72: excitement 63.8; global
+    // Int(10); lie stress Int(34 + 4.1) - 59.
+    {"low levels are raised to thirty",
+     [](S& s) {
+       s.CalSpJ = -10;
+       s.CalSpT = -20;
+       s.JumpSpread = 5;
+       s.CalJQ = 50;
+     },
+     {Is(&S::LieStress, 30), Is(&S::GlbStress, 30),
+      Near(&S::ExcStress, (-2.1 / 2.9 / 2 + 1) * 100, 1e-9)}},
+    {"excitement keeps its fraction (73 / 40 = 1.825: a thorn deviation of 0.25)",
+     [](S& s) {
+       s.CalSpT = 73;
+       s.ThornRate = 40;
+     },
+     {Close(&S::ExcStress, 112.5)}},
+
+    // Resume on error: a failing statement is skipped and its target keeps its value.
+    {"without a calibrated mean jump length (5 / 0 fails) the deviation stays uncorrected "
+     "(Int(200), Int(170 + 15), + 0)",
+     [](S& s) {
+       s.CalSpJ = 36;
+       s.CalAvJ = 0;
+     },
+     {Close(&S::JumpDeviation, 1), Is(&S::LieStress, 185)}},
+    {"without a calibrated spread global stress is the spread alone (100 + Int(50 * 1.3))",
+     [](S& s) { s.CalJQ = 0; },
+     {Is(&S::GlbStress, 50), Is(&S::LieStress, 165)}},
+    {"a spread not above ten then stays 0 and is raised to 30",
+     [](S& s) {
+       s.CalJQ = 0;
+       s.JumpSpread = 8;
+     },
+     {Is(&S::GlbStress, 30)}},
+    // td = 3.4e307: (td + 1) * 15 and (td / 2 + 1) * 100 overflow, so the lie stress keeps its
+    // first value and the excitement stays 0 until the clamp.
+    {"an overflowing statement is skipped",
+     [](S& s) {
+       s.CalSpT = 1e308;
+       s.ThornRate = 1;
+     },
+     {Is(&S::LieStress, 100), Is(&S::ExcStress, 30), Is(&S::GlbStress, 150)}},
+    // 11 / 1e-308 overflows: jd stays 4e307, clamped; (50 + 1.5e308) * 1.3 overflows: no
+    // spread term. Lie stress Int(220), Int(187 + 15).
+    {"no overflow reaches the caller",
+     [](S& s) {
+       s.CalSpJ = 1e308;
+       s.JumpRate = 1;
+       s.AvgJumpLen = 11;
+       s.CalAvJ = 1e-308;
+       s.CalJQ = -1.5e308;
+     },
+     {Is(&S::JumpDeviation, 1.2), Is(&S::LieStress, 202)}},
+};
+
+TEST_F(StressTest, EachCaseLeavesItsLevelsDeviationsAndResolutions) {
+  for (const StressCase& c : kStressCases) {
+    SCOPED_TRACE(c.what);
+    SetUp();
+    c.change(s);
+    EXPECT_NO_THROW(ComputeStress());
+    ExpectState(s, c.expected);
+  }
 }
 
-// Early stops: the three levels read 0, deviations and resolutions keep their values.
+// Early stops: the three levels read 0, deviations, resolutions and the rates keep their
+// values (a missing rate is not replaced by 1 after a stop).
+const std::pair<const char*, void (*)(SharedState&)> kStops[] = {
+    {"mean jump length below 2", [](S& s) { s.AvgJumpLen = 1.9; }},
+    {"mean jump length above 11", [](S& s) { s.AvgJumpLen = 11.1; }},
+    {"no thorns and no jumps",
+     [](S& s) {
+       s.ThornRate = 0;
+       s.JumpRate = 0;
+     }},
+    {"no samples", [](S& s) { s.SampleCount = 0; }},
+    {"a zero jump break point", [](S& s) { s.JumpBreakpoint = 0; }},
+    {"a zero thorn break point", [](S& s) { s.ThornBreakpoint = 0; }},
+};
 
-TEST_F(StressTest, MeanJumpLengthOutsideTwoToElevenStops) {
-  for (double length : {1.9, 11.1}) {
+TEST_F(StressTest, EarlyStopsZeroTheLevelsAndKeepTheRest) {
+  for (const auto& [what, change] : kStops) {
+    SCOPED_TRACE(what);
+    SetUp();
     MarkOutputs();
-    s.AvgJumpLen = length;
+    change(s);
+    const double thorn_rate = s.ThornRate;
+    const double jump_rate = s.JumpRate;
     ComputeStress();
     ExpectStoppedWithOutputsKept();
+    EXPECT_EQ(s.ThornRate, thorn_rate);
+    EXPECT_EQ(s.JumpRate, jump_rate);
   }
-}
-
-TEST_F(StressTest, MeanJumpLengthOfTwoAndElevenIsComputed) {
-  for (double length : {2.0, 11.0}) {
-    s.AvgJumpLen = length;
-    ComputeStress();
-    EXPECT_GE(s.LieStress, 30) << length;
-    EXPECT_GE(s.GlbStress, 30) << length;
-    EXPECT_GE(s.ExcStress, 30) << length;
-  }
-}
-
-TEST_F(StressTest, NoThornsNoJumpsOrNoSamplesStops) {
-  MarkOutputs();
-  s.ThornRate = 0;
-  s.JumpRate = 0;
-  ComputeStress();
-  ExpectStoppedWithOutputsKept();
-  EXPECT_EQ(s.ThornRate, 0);  // not replaced by 1 after a stop
-  EXPECT_EQ(s.JumpRate, 0);
-
-  SetUp();
-  MarkOutputs();
-  s.SampleCount = 0;
-  ComputeStress();
-  ExpectStoppedWithOutputsKept();
-}
-
-TEST_F(StressTest, AZeroBreakPointStopsAValidTake) {
-  MarkOutputs();
-  s.JumpBreakpoint = 0;
-  ComputeStress();
-  ExpectStoppedWithOutputsKept();
-
-  SetUp();
-  MarkOutputs();
-  s.ThornBreakpoint = 0;
-  ComputeStress();
-  ExpectStoppedWithOutputsKept();
-}
-
-TEST_F(StressTest, AMissingRateIsComputedAsOneAndStaysOne) {
-  s.ThornRate = 0;
-  ComputeStress();
-  EXPECT_EQ(s.ThornRate, 1);
-  EXPECT_NEAR(s.ThornDeviation, (22 - 1.1) / 2.9, 1e-12);  // 7.2069
-
-  SetUp();
-  s.JumpRate = 0;
-  ComputeStress();
-  EXPECT_EQ(s.JumpRate, 1);
-  EXPECT_DOUBLE_EQ(s.JumpDeviation, 1.2);  // (11 - 1.1) / 2.5 = 3.96, clamped
-}
-
-// Jump deviation.
-
-TEST_F(StressTest, JumpDeviationShrinksByTheRatioOfMeanLengthsEitherWay) {
-  s.CalSpJ = 36;  // (3.6 - 1.1) / 2.5 = 1
-  s.AvgJumpLen = 10;
-  s.CalAvJ = 5;
-  ComputeStress();
-  EXPECT_DOUBLE_EQ(s.JumpDeviation, 0.5);
-  // Int(150) = 150, Int(127.5 + 15) = 142, + Int(0 * 1.3).
-  EXPECT_EQ(s.LieStress, 142);
-
-  SetUp();
-  s.CalSpJ = 36;
-  s.AvgJumpLen = 5;
-  s.CalAvJ = 10;
-  ComputeStress();
-  EXPECT_DOUBLE_EQ(s.JumpDeviation, 0.5);
-}
-
-TEST_F(StressTest, JumpDeviationIsClampedAndLoosensTheResolution) {
-  s.CalSpJ = -10;  // (-1 - 1.1) / 2.5 = -0.84
-  ComputeStress();
-  EXPECT_EQ(s.JumpDeviation, -0.6);
-  EXPECT_DOUBLE_EQ(s.JumpResolution, 2.6);
-
-  SetUp();
-  s.CalSpJ = 50;  // (5 - 1.1) / 2.5 = 1.56
-  ComputeStress();
-  EXPECT_EQ(s.JumpDeviation, 1.2);
-  EXPECT_DOUBLE_EQ(s.JumpResolution, 2.6);
-}
-
-TEST_F(StressTest, JumpRateIsTakenAsAWholeNumber) {
-  s.JumpRate = 10.9;  // Int gives 10: the balanced take
-  ComputeStress();
-  EXPECT_EQ(s.JumpDeviation, 0);
-}
-
-// Resolution windows, floors and caps.
-
-TEST_F(StressTest, JumpDeviationOfExactlyPlusOrMinusPointZeroEightKeepsTheResolution) {
-  // 1.34 / 1 gives (1.34 - 1.1) / 2.5 = 0.096, shrunk by 6 / 5 to exactly 0.08.
-  s.CalSpJ = 1.34;
-  s.JumpRate = 1;
-  s.AvgJumpLen = 6;
-  s.CalAvJ = 5;
-  ComputeStress();
-  EXPECT_EQ(s.JumpDeviation, 0.08);
-  EXPECT_EQ(s.JumpResolution, 2.5);
-
-  // 0.1 / 1 gives (0.1 - 1.1) / 2.5 = -0.4, shrunk by 5 / 1 to exactly -0.08.
-  SetUp();
-  s.CalSpJ = 0.1;
-  s.JumpRate = 1;
-  s.AvgJumpLen = 5;
-  s.CalAvJ = 1;
-  ComputeStress();
-  EXPECT_EQ(s.JumpDeviation, -0.08);
-  EXPECT_EQ(s.JumpResolution, 2.5);
-
-  // Inside the window the resolution tightens.
-  SetUp();
-  s.CalSpJ = 1.2;  // (1.2 - 1.1) / 2.5 = 0.04
-  s.JumpRate = 1;
-  ComputeStress();
-  EXPECT_NEAR(s.JumpDeviation, 0.04, 1e-12);
-  EXPECT_DOUBLE_EQ(s.JumpResolution, 2.4);
-}
-
-TEST_F(StressTest, ThornDeviationAtTheWindowEdgeKeepsTheResolution) {
-  // (1.245 - 1.1) / 2.9 is the first double above 0.05 (0.05 itself cannot come out of this
-  // division); one step lower in the thorn constant falls inside the window.
-  s.CalSpT = 1.245;
-  s.ThornRate = 1;
-  ComputeStress();
-  EXPECT_GT(s.ThornDeviation, 0.05);
-  EXPECT_EQ(s.ThornResolution, 2.5);
-
-  SetUp();
-  s.CalSpT = 1.2449999999999999;
-  s.ThornRate = 1;
-  ComputeStress();
-  EXPECT_LT(s.ThornDeviation, 0.05);
-  EXPECT_DOUBLE_EQ(s.ThornResolution, 2.4);
-}
-
-TEST_F(StressTest, ResolutionsAreRaisedToTheirFloorsAfterTheDecrease) {
-  s.JumpResolution = 1.65;
-  s.ThornResolution = 1.75;
-  ComputeStress();
-  EXPECT_EQ(s.JumpResolution, 1.6);
-  EXPECT_EQ(s.ThornResolution, 1.7);
-}
-
-TEST_F(StressTest, AnEmptyResolutionCellStartsFromTheFloor) {
-  s.JumpResolution = 0;
-  s.ThornResolution = 0;
-  s.CalSpJ = -10;  // jd below -0.6: floor 1.6, then one step up
-  ComputeStress();
-  EXPECT_DOUBLE_EQ(s.JumpResolution, 1.7);
-  EXPECT_EQ(s.ThornResolution, 1.7);  // td = 0: 0 - 0.1, raised to the floor
-}
-
-TEST_F(StressTest, ResolutionsAreCappedOnEveryComputation) {
-  // No step at all (deviations outside the window and inside the clamps), still capped.
-  s.JumpResolution = 9;
-  s.ThornResolution = 9;
-  s.CalSpJ = 20;  // (2 - 1.1) / 2.5 = 0.36
-  s.CalSpT = 30;  // (1.5 - 1.1) / 2.9 = 0.138
-  ComputeStress();
-  EXPECT_EQ(s.JumpResolution, 4.3);
-  EXPECT_EQ(s.ThornResolution, 4.3);
-
-  // A step up from the cap is taken back.
-  SetUp();
-  s.JumpResolution = 4.3;
-  s.ThornResolution = 4.3;
-  s.CalSpJ = 50;   // jd 1.56
-  s.CalSpT = 200;  // td (10 - 1.1) / 2.9 = 3.07
-  ComputeStress();
-  EXPECT_EQ(s.JumpResolution, 4.3);
-  EXPECT_EQ(s.ThornResolution, 4.3);
-}
-
-TEST_F(StressTest, ThornDeviationIsNotClampedButLoosensTheResolution) {
-  s.CalSpT = 200;
-  ComputeStress();
-  EXPECT_NEAR(s.ThornDeviation, 8.9 / 2.9, 1e-12);
-  EXPECT_DOUBLE_EQ(s.ThornResolution, 2.6);
-  EXPECT_EQ(s.ExcStress, 250);  // 253.4, clamped
-
-  SetUp();
-  s.CalSpT = -20;  // (-1 - 1.1) / 2.9 = -0.72
-  ComputeStress();
-  EXPECT_NEAR(s.ThornDeviation, -2.1 / 2.9, 1e-12);
-  EXPECT_DOUBLE_EQ(s.ThornResolution, 2.6);
-}
-
-TEST_F(StressTest, ScaleProfileOtherThanOneUsesTheFlatterScales) {
-  s.CalSpJ = 36;   // 2.5 before scaling
-  s.CalSpT = 200;  // 8.9 before scaling
-  for (double profile : {0.0, 2.0}) {
-    s.ScaleProfile = profile;
-    ComputeStress();
-    EXPECT_NEAR(s.JumpDeviation, 2.5 / 3.1, 1e-12) << profile;
-    EXPECT_NEAR(s.ThornDeviation, 8.9 / 3.2, 1e-12) << profile;
-  }
-  s.ScaleProfile = 1;
-  ComputeStress();
-  EXPECT_DOUBLE_EQ(s.JumpDeviation, 1);
-  EXPECT_NEAR(s.ThornDeviation, 8.9 / 2.9, 1e-12);
-}
-
-// Levels.
-
-TEST_F(StressTest, GlobalStressAddsOnlyASpreadAboveTen) {
-  s.JumpSpread = 10;
-  s.CalJQ = 5;
-  ComputeStress();
-  EXPECT_EQ(s.GlbStress, 200);
-
-  SetUp();
-  s.JumpSpread = 11;
-  s.CalJQ = 11;
-  ComputeStress();
-  EXPECT_EQ(s.GlbStress, 111);
-}
-
-TEST_F(StressTest, AVeryLargeSpreadIsClampedToTheTop) {
-  s.JumpSpread = 400;
-  ComputeStress();
-  EXPECT_EQ(s.GlbStress, 300);  // 800 + 400
-  EXPECT_EQ(s.LieStress, 250);  // 100 + Int(350 * 1.3)
-}
-
-TEST_F(StressTest, LieStressRoundsTheSpreadTermDown) {
-  s.JumpSpread = 49;  // (49 - 50) * 1.3 = -1.3, whose Int is -2
-  ComputeStress();
-  EXPECT_EQ(s.LieStress, 98);
-  EXPECT_EQ(s.GlbStress, 147);  // Int(98) + 49
-}
-
-TEST_F(StressTest, LowLevelsAreRaisedToThirty) {
-  s.CalSpJ = -10;  // jd -0.6: lie stress Int(40)
-  s.CalSpT = -20;  // td -0.72: excitement 63.8
-  s.JumpSpread = 5;
-  s.CalJQ = 50;  // global Int(10); lie stress Int(34 + 4.1) - 59
-  ComputeStress();
-  EXPECT_EQ(s.LieStress, 30);
-  EXPECT_EQ(s.GlbStress, 30);
-  EXPECT_NEAR(s.ExcStress, (-2.1 / 2.9 / 2 + 1) * 100, 1e-9);
-}
-
-TEST_F(StressTest, ExcitementKeepsItsFraction) {
-  s.CalSpT = 73;  // 73 / 40 = 1.825: a thorn deviation of 0.25
-  s.ThornRate = 40;
-  ComputeStress();
-  EXPECT_DOUBLE_EQ(s.ExcStress, 112.5);
-}
-
-// Resume on error: a failing statement is skipped and its target keeps its value.
-
-TEST_F(StressTest, WithoutCalibratedMeanJumpLengthTheDeviationStaysUncorrected) {
-  s.CalSpJ = 36;
-  s.CalAvJ = 0;  // 5 / 0 fails
-  ComputeStress();
-  EXPECT_DOUBLE_EQ(s.JumpDeviation, 1);
-  EXPECT_EQ(s.LieStress, 185);  // Int(200), Int(170 + 15), + 0
-}
-
-TEST_F(StressTest, WithoutCalibratedSpreadGlobalStressIsTheSpreadAlone) {
-  s.CalJQ = 0;
-  ComputeStress();
-  EXPECT_EQ(s.GlbStress, 50);
-  EXPECT_EQ(s.LieStress, 165);  // 100 + Int(50 * 1.3)
-
-  SetUp();
-  s.CalJQ = 0;
-  s.JumpSpread = 8;  // not above 10: stays 0, raised to 30
-  ComputeStress();
-  EXPECT_EQ(s.GlbStress, 30);
-}
-
-TEST_F(StressTest, AnOverflowingStatementIsSkipped) {
-  // td = 3.4e307: (td + 1) * 15 and (td / 2 + 1) * 100 overflow, so the lie stress keeps its
-  // first value and the excitement stays 0 until the clamp.
-  s.CalSpT = 1e308;
-  s.ThornRate = 1;
-  ComputeStress();
-  EXPECT_EQ(s.LieStress, 100);
-  EXPECT_EQ(s.ExcStress, 30);
-  EXPECT_EQ(s.GlbStress, 150);
-}
-
-TEST_F(StressTest, NothingReachesTheCaller) {
-  s.CalSpJ = 1e308;
-  s.JumpRate = 1;
-  s.AvgJumpLen = 11;
-  s.CalAvJ = 1e-308;   // 11 / 1e-308 overflows: jd stays 4e307, clamped
-  s.CalJQ = -1.5e308;  // (50 + 1.5e308) * 1.3 overflows: no spread term
-  EXPECT_NO_THROW(ComputeStress());
-  EXPECT_EQ(s.JumpDeviation, 1.2);
-  EXPECT_EQ(s.LieStress, 202);  // Int(220), Int(187 + 15)
 }
 
 }  // namespace

@@ -1,15 +1,22 @@
 // DecideVerdict: result codes from the stress levels and deviations.
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "analysis_fixture.h"
 #include "engine/tarvo_alg1.h"
 #include "platform/error.h"
+#include "state_expectations.h"
 
 namespace {
 
 using pellix::Value;
+using pellix::testing::ExpectState;
+using pellix::testing::Is;
+using pellix::testing::StateExpectation;
 using Tarvo_alg1::DecideVerdict;
 using Tarvo_alg1::SharedState;
+using S = SharedState;
 
 // The analysis constants as the product loads them: truth floor 50, band 120 to 160, sarcasm
 // window 0.15 to 0.45, confusion above 0.6, manipulation above 0.9.
@@ -41,161 +48,126 @@ class VerdictTest : public ::testing::Test {
   SharedState& s = Tarvo_alg1::Shared();
 };
 
-TEST_F(VerdictTest, UnremarkableTakeIsTruth) {
-  DecideVerdict();
-  EXPECT_EQ(s.ResultCode, Code(1));
-  EXPECT_EQ(s.VerdictScore, 1);
-  EXPECT_EQ(s.LowDeviationCount, 0);
-}
+// A change to the unremarkable take, the code DecideVerdict gives, and what else it leaves.
+struct VerdictCase {
+  const char* what;
+  void (*change)(SharedState&);
+  int code;
+  std::vector<StateExpectation> expected = {};
+};
 
-// Early stops say "no conclusion" instead of repeating the earlier verdict.
+const VerdictCase kVerdictCases[] = {
+    {"an unremarkable take is truth",
+     [](S&) {},
+     1,
+     {Is(&S::VerdictScore, 1), Is(&S::LowDeviationCount, 0)}},
 
-TEST_F(VerdictTest, DeviationsNeverComputedGiveNoConclusion) {
-  s.ThornDeviation = 0;
-  s.JumpDeviation = 0;  // and 11 differs from Int(10)
-  DecideVerdict();
-  EXPECT_EQ(s.ResultCode, Code(0));
-}
+    // Early stops say "no conclusion" instead of repeating the earlier verdict.
+    {"deviations never computed (11 differs from Int(10))",
+     [](S& s) {
+       s.ThornDeviation = 0;
+       s.JumpDeviation = 0;
+     },
+     0},
+    {"zero deviations on a matching jump rate (Int(10.7) = 10) are judged",
+     [](S& s) {
+       s.ThornDeviation = 0;
+       s.JumpDeviation = 0;
+       s.CalSpJ = 10;
+       s.JumpRate = 10.7;
+     },
+     1},
+    {"a stopped stress computation: no global stress", [](S& s) { s.GlbStress = 0; }, 0},
+    {"a stopped stress computation: no lie stress", [](S& s) { s.LieStress = 0; }, 0},
+    {"a stopped stress computation: no excitement", [](S& s) { s.ExcStress = 0; }, 0},
+    {"a lie stress below ten", [](S& s) { s.LieStress = 9; }, 0, {Is(&S::LieStress, 9)}},
+    {"no conclusion replaces an unset code too",
+     [](S& s) {
+       s.ResultCode = Value();
+       s.GlbStress = 0;
+     },
+     0},
 
-TEST_F(VerdictTest, ZeroDeviationsOnAMatchingJumpRateAreJudged) {
-  s.ThornDeviation = 0;
-  s.JumpDeviation = 0;
-  s.CalSpJ = 10;
-  s.JumpRate = 10.7;  // Int gives 10
-  DecideVerdict();
-  EXPECT_EQ(s.ResultCode, Code(1));
-}
+    // The truth floor, 50.
+    {"far below the truth floor (floor - 20) the lie stress is mirrored",
+     [](S& s) { s.LieStress = 30; },
+     8,
+     {Is(&S::LieStress, 170)}},
+    {"farther below, mirrored higher", [](S& s) { s.LieStress = 10; }, 8, {Is(&S::LieStress, 190)}},
+    {"exactly floor - 10 is sarcasm, not mirrored",
+     [](S& s) { s.LieStress = 40; },
+     2,
+     {Is(&S::LieStress, 40)}},
+    {"just below the truth floor is sarcasm", [](S& s) { s.LieStress = 49; }, 2},
+    {"at the truth floor the take is judged", [](S& s) { s.LieStress = 50; }, 1},
 
-TEST_F(VerdictTest, AStoppedStressComputationGivesNoConclusion) {
-  for (double SharedState::*level :
-       {&SharedState::GlbStress, &SharedState::LieStress, &SharedState::ExcStress}) {
+    // The band (120 to 160) and the thorn deviation.
+    {"above the band is a lie, tested before the thorn deviation that would give 9",
+     [](S& s) {
+       s.LieStress = 161;
+       s.ThornDeviation = 2;
+     },
+     7},
+    {"the band's lower edge is exaggeration",
+     [](S& s) { s.LieStress = 120; },
+     8,
+     {Is(&S::LieStress, 120)}},
+    {"inside the band is exaggeration",
+     [](S& s) { s.LieStress = 140; },
+     8,
+     {Is(&S::LieStress, 140)}},
+    {"the band's upper edge is exaggeration",
+     [](S& s) { s.LieStress = 160; },
+     8,
+     {Is(&S::LieStress, 160)}},
+    {"just below the band is truth", [](S& s) { s.LieStress = 119; }, 1},
+    {"a thorn deviation of two is trauma", [](S& s) { s.ThornDeviation = 2; }, 9},
+    {"just below two it is not", [](S& s) { s.ThornDeviation = 1.99; }, 1},
+    // -0.6 is a level of 40, very low and below 55: it counts once and reads 0.1 from then on,
+    // so it never reaches 9. The jump deviation 0.2 inside the sarcasm window decides.
+    {"a very low thorn deviation is replaced before the trauma test",
+     [](S& s) { s.ThornDeviation = -0.6; },
+     2,
+     {Is(&S::ThornDeviation, 0.1), Is(&S::LowDeviationCount, 1)}},
+
+    // Very low deviations.
+    {"a jump level of 65 ((1 - 0.35) * 100) is not very low",
+     [](S& s) { s.JumpDeviation = -0.35; },
+     1,
+     {Is(&S::JumpDeviation, -0.35)}},
+    {"a jump level of 64 is replaced by 0.1, but not below 55, so not counted",
+     [](S& s) { s.JumpDeviation = -0.36; },
+     1,
+     {Is(&S::JumpDeviation, 0.1), Is(&S::LowDeviationCount, 0)}},
+    {"a jump level of 55.000000000000007 is not below 55 either",
+     [](S& s) { s.JumpDeviation = -0.45; },
+     1,
+     {Is(&S::JumpDeviation, 0.1), Is(&S::LowDeviationCount, 0)}},
+    {"both deviations very low is sarcasm",
+     [](S& s) {
+       s.JumpDeviation = -0.5;
+       s.ThornDeviation = -0.5;
+     },
+     2,
+     {Is(&S::LowDeviationCount, 2)}},
+    {"flags overrule very low deviations (excitement: score 5)",
+     [](S& s) {
+       s.JumpDeviation = -0.5;
+       s.ThornDeviation = -0.5;
+       s.ExcStress = 140;
+     },
+     3},
+};
+
+TEST_F(VerdictTest, EachCaseGivesItsCode) {
+  for (const VerdictCase& c : kVerdictCases) {
+    SCOPED_TRACE(c.what);
     SetUp();
-    s.*level = 0;
+    c.change(s);
     DecideVerdict();
-    EXPECT_EQ(s.ResultCode, Code(0));
+    EXPECT_EQ(s.ResultCode, Code(c.code));
+    ExpectState(s, c.expected);
   }
-}
-
-TEST_F(VerdictTest, ALieStressBelowTenGivesNoConclusion) {
-  s.LieStress = 9;
-  DecideVerdict();
-  EXPECT_EQ(s.ResultCode, Code(0));
-  EXPECT_EQ(s.LieStress, 9);
-}
-
-TEST_F(VerdictTest, NoConclusionReplacesAnUnsetCodeToo) {
-  s.ResultCode = Value();
-  s.GlbStress = 0;
-  DecideVerdict();
-  EXPECT_EQ(s.ResultCode, Code(0));
-}
-
-// The truth floor.
-
-TEST_F(VerdictTest, FarBelowTheTruthFloorTheLieStressIsMirrored) {
-  s.LieStress = 30;  // TruthFloor - 20
-  DecideVerdict();
-  EXPECT_EQ(s.ResultCode, Code(8));
-  EXPECT_EQ(s.LieStress, 170);  // 220 - TruthFloor
-
-  SetUp();
-  s.LieStress = 10;
-  DecideVerdict();
-  EXPECT_EQ(s.ResultCode, Code(8));
-  EXPECT_EQ(s.LieStress, 190);
-}
-
-TEST_F(VerdictTest, JustBelowTheTruthFloorIsSarcasm) {
-  s.LieStress = 40;  // exactly TruthFloor - 10: not mirrored
-  DecideVerdict();
-  EXPECT_EQ(s.ResultCode, Code(2));
-  EXPECT_EQ(s.LieStress, 40);
-
-  SetUp();
-  s.LieStress = 49;
-  DecideVerdict();
-  EXPECT_EQ(s.ResultCode, Code(2));
-}
-
-TEST_F(VerdictTest, AtTheTruthFloorTheTakeIsJudged) {
-  s.LieStress = 50;
-  DecideVerdict();
-  EXPECT_EQ(s.ResultCode, Code(1));
-}
-
-// The band and the thorn deviation.
-
-TEST_F(VerdictTest, LieStressAboveTheBandIsALie) {
-  s.LieStress = 161;
-  s.ThornDeviation = 2;  // would be 9, but the band is tested first
-  DecideVerdict();
-  EXPECT_EQ(s.ResultCode, Code(7));
-}
-
-TEST_F(VerdictTest, LieStressInsideTheBandIsExaggeration) {
-  for (double level : {120.0, 140.0, 160.0}) {
-    SetUp();
-    s.LieStress = level;
-    DecideVerdict();
-    EXPECT_EQ(s.ResultCode, Code(8)) << level;
-    EXPECT_EQ(s.LieStress, level);
-  }
-  SetUp();
-  s.LieStress = 119;
-  DecideVerdict();
-  EXPECT_EQ(s.ResultCode, Code(1));
-}
-
-TEST_F(VerdictTest, AThornDeviationOfTwoIsTrauma) {
-  s.ThornDeviation = 2;
-  DecideVerdict();
-  EXPECT_EQ(s.ResultCode, Code(9));
-
-  SetUp();
-  s.ThornDeviation = 1.99;
-  DecideVerdict();
-  EXPECT_EQ(s.ResultCode, Code(1));
-}
-
-TEST_F(VerdictTest, AVeryLowThornDeviationIsReplacedBeforeTheTraumaTest) {
-  // -0.6 is a level of 40, very low and below 55: it counts once and reads 0.1 from then on,
-  // so it never reaches 9. The jump deviation 0.2 inside the sarcasm window decides.
-  s.ThornDeviation = -0.6;
-  DecideVerdict();
-  EXPECT_EQ(s.ThornDeviation, 0.1);
-  EXPECT_EQ(s.LowDeviationCount, 1);
-  EXPECT_EQ(s.ResultCode, Code(2));
-}
-
-// Very low deviations.
-
-TEST_F(VerdictTest, AJumpLevelOfSixtyFiveIsNotVeryLow) {
-  s.JumpDeviation = -0.35;  // (1 - 0.35) * 100 = 65
-  DecideVerdict();
-  EXPECT_EQ(s.JumpDeviation, -0.35);
-  EXPECT_EQ(s.ResultCode, Code(1));
-}
-
-TEST_F(VerdictTest, AJumpLevelBelowSixtyFiveIsReplacedByPointOne) {
-  s.JumpDeviation = -0.36;  // 64: replaced, but not below 55, so not counted
-  DecideVerdict();
-  EXPECT_EQ(s.JumpDeviation, 0.1);
-  EXPECT_EQ(s.LowDeviationCount, 0);
-  EXPECT_EQ(s.ResultCode, Code(1));
-
-  SetUp();
-  s.JumpDeviation = -0.45;  // 55.000000000000007: still not below 55
-  DecideVerdict();
-  EXPECT_EQ(s.JumpDeviation, 0.1);
-  EXPECT_EQ(s.LowDeviationCount, 0);
-}
-
-TEST_F(VerdictTest, BothDeviationsVeryLowIsSarcasm) {
-  s.JumpDeviation = -0.5;
-  s.ThornDeviation = -0.5;
-  DecideVerdict();
-  EXPECT_EQ(s.LowDeviationCount, 2);
-  EXPECT_EQ(s.ResultCode, Code(2));
 }
 
 // One very low deviation: the other one, against the sarcasm window.

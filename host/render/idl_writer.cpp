@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <string_view>
 
-#include "platform/component_identity.h"
+#include "shell/component_identity.h"
 #include "shell/interface_table.h"
 
 namespace pellix {

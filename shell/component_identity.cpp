@@ -1,4 +1,4 @@
-#include "platform/component_identity.h"
+#include "shell/component_identity.h"
 
 #include <cstdio>
 

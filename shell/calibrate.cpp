@@ -5,6 +5,7 @@
 #include <cstddef>
 
 #include "engine/checked_arithmetic.h"
+#include "engine/result_codes.h"
 #include "engine/tarvo_alg1.h"
 #include "platform/conversions.h"
 #include "platform/resume_next.h"
@@ -32,8 +33,8 @@ std::array<GridColumn*, kColumns> Columns(Panel& p) {
 }
 
 void ReportFailure(Label& msg) {
-  Tarvo_alg1::Shared().ResultCode = Value::Integer(-1);
-  msg.set_caption("-1");
+  Tarvo_alg1::Shared().ResultCode = Value::Integer(Tarvo_alg1::kRefused);
+  msg.set_caption(Tarvo_alg1::CodeCaption(Tarvo_alg1::kRefused));
 }
 
 }  // namespace
@@ -49,7 +50,7 @@ Value ALG_V1S::Calibrate() {
   s.BackgroundBorder = Val(p.BG_LEVEL.caption());
 
   // 4, 5.
-  p.LBL_MSG.set_caption("0");
+  p.LBL_MSG.set_caption(Tarvo_alg1::CodeCaption(Tarvo_alg1::kNoConclusion));
   Tarvo_alg1::LoadSamples();
 
   // 6. Calibration accepts shorter takes than Check does.

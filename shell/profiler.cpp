@@ -4,6 +4,7 @@
 #include <string>
 
 #include "engine/checked_arithmetic.h"
+#include "engine/result_codes.h"
 #include "engine/tarvo_alg1.h"
 #include "platform/conversions.h"
 #include "shell/alg_v1s.h"
@@ -16,12 +17,6 @@ using Tarvo_alg1::checked::Mul;
 
 // The profile needs this many recorded checks.
 constexpr int kMinProfileRows = 10;
-
-// Columns of a history row.
-constexpr std::size_t kGlobalColumn = 2;
-constexpr std::size_t kExcitementColumn = 3;
-constexpr std::size_t kCodeColumn = 4;
-constexpr std::size_t kJumpLengthColumn = 5;
 
 struct Counters {
   int E = 0;                                   // excitement: above 140 counts 1, above 190 counts 3
@@ -69,19 +64,19 @@ Value ALG_V1S::profiler() {
     if (row[kExcitementColumn] > 190) c.E += 2;
     if (row[kGlobalColumn] > 180) ++c.G;
     switch (row[kCodeColumn]) {
-      case 2:
+      case Tarvo_alg1::kSarcasm:
         ++c.C2;
         break;
-      case 4:
+      case Tarvo_alg1::kUncertain:
         ++c.C4;
         break;
-      case 6:
+      case Tarvo_alg1::kManipulated:
         ++c.C6;
         break;
-      case 7:
+      case Tarvo_alg1::kLie:
         ++c.C7;
         break;
-      case 8:
+      case Tarvo_alg1::kExaggerated:
         ++c.C8;
         break;
       default:

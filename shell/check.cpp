@@ -10,6 +10,7 @@
 #include <cstdint>
 
 #include "engine/checked_arithmetic.h"
+#include "engine/result_codes.h"
 #include "engine/tarvo_alg1.h"
 #include "platform/conversions.h"
 #include "shell/alg_v1s.h"
@@ -18,6 +19,7 @@ namespace pellix {
 
 namespace {
 
+using Tarvo_alg1::CodeCaption;
 using Tarvo_alg1::checked::Add;
 using Tarvo_alg1::checked::Mul;
 
@@ -43,7 +45,7 @@ Value ALG_V1S::Check() {
   Panel& p = panel_;
 
   // 1. "0" for the duration of the check.
-  p.LBL_MSG.set_caption("0");
+  p.LBL_MSG.set_caption(CodeCaption(Tarvo_alg1::kNoConclusion));
 
   // 2, 3. Intake.
   s.DataFileName = m_DATAstr;
@@ -54,11 +56,11 @@ Value ALG_V1S::Check() {
   // 4. Too short a take, or no analysis constants yet: neither touches ResultCode, the stress
   // cells or the history.
   if (s.SampleCount < kMinCheckSamples) {
-    p.LBL_MSG.set_caption("-1");
+    p.LBL_MSG.set_caption(CodeCaption(Tarvo_alg1::kRefused));
     return Value();
   }
   if (s.AltBandLow == 0) {
-    p.LBL_MSG.set_caption("-2");
+    p.LBL_MSG.set_caption(CodeCaption(Tarvo_alg1::kNotInitialised));
     return Value();
   }
 
@@ -76,8 +78,8 @@ Value ALG_V1S::Check() {
   // 8. A silent utterance: no thorns, no jumps, nothing to compare.
   if (Int(s.ThornRate) == 0 && Int(s.AvgJumpLen) < 2 && Int(s.JumpSpread) < 3 &&
       Int(s.JumpRate) == 0) {
-    s.ResultCode = Value::Integer(-1);
-    p.LBL_MSG.set_caption("-1");
+    s.ResultCode = Value::Integer(Tarvo_alg1::kRefused);
+    p.LBL_MSG.set_caption(CodeCaption(Tarvo_alg1::kRefused));
     return Value();
   }
 
@@ -115,11 +117,11 @@ Value ALG_V1S::Check() {
   // 14. History row, each value rounded half to even (unlike the published Int); the row index
   // saturates, so checks beyond the 999th keep overwriting row 999.
   auto& row = ProfileTable[static_cast<std::size_t>(ProfileCount)];
-  row[1] = ToInteger16(s.LieStress);
-  row[2] = ToInteger16(s.GlbStress);
-  row[3] = ToInteger16(s.ExcStress);
-  row[4] = ToInteger16(s.ResultCode);
-  row[5] = ToInteger16(s.AvgJumpLen);
+  row[kLieColumn] = ToInteger16(s.LieStress);
+  row[kGlobalColumn] = ToInteger16(s.GlbStress);
+  row[kExcitementColumn] = ToInteger16(s.ExcStress);
+  row[kCodeColumn] = ToInteger16(s.ResultCode);
+  row[kJumpLengthColumn] = ToInteger16(s.AvgJumpLen);
   ProfileCount = static_cast<std::int16_t>(ProfileCount + 1);
   if (ProfileCount > kLastProfileRow) ProfileCount = kLastProfileRow;
 
