@@ -51,15 +51,15 @@ extern "C" {
 
 PELLIX_API HRESULT DllGetClassObject(const CLSID* rclsid, const IID* riid, void** ppv) {
   using namespace pellix::component;
-  if (ppv == nullptr) return E_POINTER;
+  if (ppv == nullptr) return Refuse(E_POINTER);
   *ppv = nullptr;
-  if (rclsid == nullptr || riid == nullptr) return E_POINTER;
-  if (!SameId(rclsid, CLSID_ALG_V1S)) return CLASS_E_CLASSNOTAVAILABLE;
+  if (rclsid == nullptr || riid == nullptr) return Refuse(E_POINTER);
+  if (!SameId(rclsid, CLSID_ALG_V1S)) return Refuse(CLASS_E_CLASSNOTAVAILABLE);
   auto* factory = new (std::nothrow) ClassFactory();
-  if (factory == nullptr) return E_OUTOFMEMORY;
+  if (factory == nullptr) return Refuse(E_OUTOFMEMORY);
   const HRESULT status = factory->QueryInterface(riid, ppv);
   factory->Release();
-  return status;
+  return status < 0 ? Refuse(status) : status;
 }
 
 PELLIX_API HRESULT DllCanUnloadNow(void) {

@@ -172,6 +172,7 @@ HRESULT CreateFromRegistry(std::string_view name, const IID* riid, void** ppv) {
 }  // namespace pellix::component
 
 using pellix::component::Guarded;
+using pellix::component::Refuse;
 
 extern "C" {
 
@@ -200,9 +201,9 @@ PELLIX_API HRESULT DllUnregisterServer(void) {
 }
 
 PELLIX_API HRESULT PellixCreateInstance(const char* name, const IID* riid, void** ppv) {
-  if (ppv == nullptr) return E_POINTER;
+  if (ppv == nullptr) return Refuse(E_POINTER);
   *ppv = nullptr;
-  if (name == nullptr || riid == nullptr) return E_POINTER;
+  if (name == nullptr || riid == nullptr) return Refuse(E_POINTER);
   return Guarded([&] { return pellix::component::CreateFromRegistry(name, riid, ppv); });
 }
 

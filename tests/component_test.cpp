@@ -684,6 +684,7 @@ TEST(ComponentErrorInfoTest, AFailureWithoutADescriptionLeavesNone) {
   std::u16string misspelt = u"Chek";
   LPOLESTR names[] = {reinterpret_cast<LPOLESTR>(misspelt.data())};
   DISPID id = 0;
+  void* unused = nullptr;
   const std::function<HRESULT()> undescribed[] = {
       [&] { return c->lpVtbl->get_Mode(c, nullptr); },
       [&] { return InvokeWith(c, 0x12345678, DISPATCH_METHOD, nullptr, 0, 0, nullptr, nullptr); },
@@ -694,6 +695,7 @@ TEST(ComponentErrorInfoTest, AFailureWithoutADescriptionLeavesNone) {
       [&] { return c->lpVtbl->GetIDsOfNames(c, &IID_IUnknown, names, 1, 0x409, &id); },
       [&] { return persist->lpVtbl->Load(persist.get(), nullptr, nullptr); },
       [&] { return with_site->lpVtbl->GetSite(with_site.get(), &IID_IUnknown, nullptr); },
+      [&] { return DllGetClassObject(&IID_IDispatch, &IID_IClassFactory, &unused); },
   };
   VARIANT empty;
   PellixVariantInit(&empty);
