@@ -9,7 +9,9 @@ namespace {
 // The sum of x[j] * y[j] for j < n, exactly: |x|, |y| <= 128 and n <= kMaxYinLags keep it well
 // inside 32 bits. Written plainly so that the compiler turns it into multiply-add instructions,
 // in an AVX2 form where the processor has it (whole numbers: both forms give the same sums).
-__attribute__((target_clones("avx2", "default"))) std::int32_t Correlation(const std::int16_t* x, const std::int16_t* y, std::size_t n) {
+__attribute__((target_clones("avx2", "default"))) std::int32_t Correlation(const std::int16_t* x,
+                                                                           const std::int16_t* y,
+                                                                           std::size_t n) {
   std::int32_t sum = 0;
   for (std::size_t j = 0; j < n; ++j) sum += static_cast<std::int32_t>(x[j]) * y[j];
   return sum;
