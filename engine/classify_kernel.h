@@ -23,7 +23,7 @@ struct ShortClasses {
 };
 
 template <class L>
-ShortClasses<L> ClassifyShorts(const std::int16_t* samples) noexcept {
+[[gnu::always_inline]] inline ShortClasses<L> ClassifyShorts(const std::int16_t* samples) noexcept {
   using Shorts = typename L::Shorts;
   const Shorts a = L::LoadShorts(samples);
   const Shorts b = L::LoadShorts(samples + 1);
@@ -46,8 +46,9 @@ inline constexpr std::size_t kClassifyBlock = 2 * L::kShorts;
 // whatever the slots there hold. Bit k % 64 of word k / 64 is bit k % block of block k / block
 // on a little-endian machine.
 template <class L>
-void ClassifyBlocks(const std::int16_t* samples, std::size_t first, std::size_t last,
-                    PositionBits& thorn, PositionBits& nonflat) noexcept {
+[[gnu::always_inline]] inline void ClassifyBlocks(const std::int16_t* samples, std::size_t first,
+                                                  std::size_t last, PositionBits& thorn,
+                                                  PositionBits& nonflat) noexcept {
   constexpr std::size_t kBlock = kClassifyBlock<L>;
   constexpr std::size_t kBlockBytes = kBlock / 8;
   for (std::size_t k = first; k <= last; k += kBlock) {
@@ -71,7 +72,7 @@ ScaledAndClassified ScaleAndClassify(const std::uint8_t* bytes, std::size_t coun
                                      std::int16_t* slots, std::size_t first_slot,
                                      PositionBits& thorn, PositionBits& nonflat) noexcept {
   constexpr std::size_t kBlock = kClassifyBlock<L>;
-  constexpr std::size_t kLag = 4 * kBlock;  // slots stored ahead of the positions classified
+  constexpr std::size_t kLag = 16 * kBlock;  // slots stored ahead of the positions classified
   const WholeGainScaler<L> scale(G);
   ScaledAndClassified done;
   std::size_t& j = done.scaled;

@@ -1,6 +1,6 @@
 // The scan's positions as bits: one bit per position, and the few operations the flic pass
-// needs on them. The helpers are always inlined, so that each form of the flic pass (baseline
-// and AVX2) counts with its own instructions.
+// needs on them. The helpers are always inlined, so that each form of the flic pass (forms.h)
+// counts with its own instructions.
 #pragma once
 
 #include <array>
