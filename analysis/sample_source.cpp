@@ -103,8 +103,8 @@ PreparedTake SampleSource::PrepareInMemory(const Take& take) {
         std::equal(kSampleFileSignature.begin(), kSampleFileSignature.end(), bytes.begin());
     if (signature || (HasSampleFileName(take.name) && !bytes.empty())) {
       if (signature && bytes.size() < kSampleFileHeaderSize) {
-        throw AudioError(kInvalidFileFormat,
-                         "sample file '" + take.name + "' ends inside its header");
+        throw FileError::Message(kInvalidFileFormat,
+                                 "sample file '" + take.name + "' ends inside its header");
       }
       prepared.sample_file = NewScratchFile(take.name);
       if (signature) prepared.rate = DecodeSampleFileHeader(bytes).rate;

@@ -384,9 +384,9 @@ struct MemoryRecording {
   static sf_count_t Tell(void* user) { return Of(user).position; }
 };
 
-AudioError InvalidPcm(const std::string& name, const std::string& problem) {
-  return AudioError(kInvalidProcedureCall,
-                    "cannot take PCM samples " + Quoted(name) + ": " + problem);
+FileError InvalidPcm(const std::string& name, const std::string& problem) {
+  return FileError::Message(kInvalidProcedureCall,
+                            "cannot take PCM samples " + Quoted(name) + ": " + problem);
 }
 
 // Rejects PCM samples whose description cannot be right, before anything reads them.

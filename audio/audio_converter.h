@@ -95,7 +95,7 @@ ConvertedRecording ConvertRecordingBytes(std::span<const std::uint8_t> bytes,
 // them is: 16-bit samples of one or two channels are mixed down as whole numbers, and so are
 // float samples that are all 16-bit samples / 32768 (what a 16-bit recording decodes to), so
 // that either gives the samples and levels of the file to the bit. `name` stands for the
-// samples in messages. Errors (AudioError):
+// samples in messages. Errors (FileError):
 //   5    a rate outside kLowestRecordingRate to kHighestRecordingRate, no channels or more
 //        than kMostPcmChannels, a number of values that is not a whole number of frames;
 //   321  no samples, or a float sample that is not a number or infinite;

@@ -13,7 +13,7 @@
 
 #include "analysis/memory_take.h"
 #include "analysis/sample_source.h"
-#include "audio/audio_error.h"
+#include "platform/file_error.h"
 #include "scratch_directory_test_base.h"
 
 namespace pellix::analysis {
@@ -180,7 +180,7 @@ TEST_F(MemoryTakeTest, ImpossibleSamplesAreRefusedByNumberAndName) {
       try {
         source_.Prepare(take);
         ADD_FAILURE() << "accepted";
-      } catch (const AudioError& e) {
+      } catch (const FileError& e) {
         EXPECT_EQ(e.number(), c.number);
         EXPECT_NE(std::string(e.what()).find("'take 7'"), std::string::npos) << e.what();
       }
@@ -192,7 +192,7 @@ TEST_F(MemoryTakeTest, ImpossibleSamplesAreRefusedByNumberAndName) {
     try {
       source_.Prepare(BytesTake(bytes, "memo"));
       ADD_FAILURE() << "accepted";
-    } catch (const AudioError& e) {
+    } catch (const FileError& e) {
       EXPECT_EQ(e.number(), 321);
       EXPECT_NE(std::string(e.what()).find("'memo'"), std::string::npos) << e.what();
     }

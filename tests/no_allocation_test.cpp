@@ -21,6 +21,13 @@
 
 #include "engine/tarvo_alg1.h"
 #include "platform/file_system.h"
+
+// The replacement allocation functions below take memory from malloc and give it back to free,
+// as they must; GCC, seeing a vector's delete inlined down to that free, takes the pair for a
+// mismatch.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+#endif
 #include "platform/memory_file_system.h"
 #include "platform/value.h"
 #include "take_builder.h"
