@@ -38,10 +38,14 @@ run(${C_COMPILER} -std=c99 -Wall -Wextra -Wpedantic -Werror
 run(${host_env} "${WORK_DIR}/pkg_config_host" "${samples}")
 set(pkg_config_output "${output}")
 
-# The Python host over the installed package, which finds the library beside it.
-file(GLOB package_dirs "${prefix}/lib*/python3/dist-packages")
-run(${host_env} ASAN_OPTIONS=detect_leaks=0 PYTHONDONTWRITEBYTECODE=1
-    "PYTHONPATH=${package_dirs}" /usr/bin/python3
+# The Python host over the installed package, pip-installed into a virtual environment that
+# sees the system's packages: the package finds the installed libraries with no variable set.
+run(/usr/bin/python3 -m venv --system-site-packages "${WORK_DIR}/venv")
+run(${CMAKE_COMMAND} -E env PIP_NO_INDEX=1 PIP_DISABLE_PIP_VERSION_CHECK=1
+    "${WORK_DIR}/venv/bin/python" -m pip install --quiet --no-build-isolation
+    "${prefix}/share/pellix/python")
+run(${host_env} ASAN_OPTIONS=detect_leaks=0 PYTHONDONTWRITEBYTECODE=1 --unset=PYTHONPATH
+    "${WORK_DIR}/venv/bin/python"
     "${SOURCE_DIR}/examples/python_host/pellix_python_host.py" "${samples}")
 set(python_output "${output}")
 

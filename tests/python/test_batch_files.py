@@ -5,6 +5,7 @@ import os
 import tempfile
 import unittest
 
+from pellix import _files
 from pellix.batch import manifest, output, speaker
 
 
@@ -77,40 +78,77 @@ class SpeakerFolderTest(unittest.TestCase):
 
 
 class OutputTest(unittest.TestCase):
-    SPEAKERS = [manifest.Speaker(name) for name in ("a", "b", "c", "d")]
+    SPEAKERS = [manifest.Speaker(name) for name in ("a", "b", "c", "d", "=x", "-1", "@y")]
     HEADER = "speaker,role,file\n"
 
-    def resume(self, text, run=None):
+    def resume(self, text, rows=None):
         with tempfile.TemporaryDirectory() as folder:
             path = os.path.join(folder, "out.csv")
             with open(path, "w") as f:
                 f.write(text)
             out = output.Output(path, self.SPEAKERS, resume=True)
-            if run:
-                out.write_speaker(run)
+            if rows:
+                out.write_speaker(*rows)
             out.close()
             with open(path) as f:
-                return out.first, f.read()
+                return [s.speaker for s in out.todo(self.SPEAKERS)], f.read()
 
-    def test_resume_does_the_last_speaker_written_again(self):
-        a, b1, b2 = "a,check,x\n", "b,check,y\n", 'b,check,"z\n'
-        for text, first, kept in [
-            ("", 0, ""),
-            (self.HEADER[:10], 0, ""),
-            (self.HEADER, 0, self.HEADER),
-            (self.HEADER + a, 0, self.HEADER),
-            (self.HEADER + a + b1, 1, self.HEADER + a),
-            (self.HEADER + a + b1 + b2, 1, self.HEADER + a),  # cut inside a quoted field
-            (self.HEADER + "c,check,x\n" + "d,chec", 3, self.HEADER + "c,check,x\n"),
+    def test_resume_does_the_last_and_every_absent_speaker_again(self):
+        a, b1, b2, c = "a,check,x\n", "b,check,y\n", 'b,check,"z\n', "c,check,x\n"
+        every = [s.speaker for s in self.SPEAKERS]
+        for text, todo, kept in [
+            ("", every, ""),
+            (self.HEADER[:10], every, ""),
+            (self.HEADER, every, self.HEADER),
+            (self.HEADER + a, every, self.HEADER),
+            (self.HEADER + a + b1, every[1:], self.HEADER + a),
+            (self.HEADER + a + b1 + b2, every[1:], self.HEADER + a),  # cut inside a quoted field
+            (self.HEADER + c + "d,chec", ["a", "b", "d", "=x", "-1", "@y"], self.HEADER + c),
+            # b's task failed for good in the first run: it has no rows and is done again
+            (self.HEADER + a + c + c + "d,check,x\n", ["b", "d", "=x", "-1", "@y"],
+             self.HEADER + a + c + c),
+            # names a spreadsheet would run are written with an apostrophe, numbers as they are
+            (self.HEADER + "'=x,check,x\n-1,check,x\n'@y,check,x\n", every[:4] + ["@y"],
+             self.HEADER + "'=x,check,x\n-1,check,x\n"),
         ]:
-            self.assertEqual(self.resume(text), (first, kept), repr(text))
+            self.assertEqual(self.resume(text), (todo, kept), repr(text))
 
     def test_resume_refuses_a_file_of_another_run(self):
-        run = speaker.SpeakerRun("speaker,kind,file\n", "a,check,x\n", "", 0, {})
-        for text, given in [("file,role\n", None), (self.HEADER + "b,check,x\na,check,y\n", None),
-                            (self.HEADER + "e,check,x\n", None), (self.HEADER, run)]:
+        rows = ("speaker,kind,file\n", "a,check,x\n")
+        for text, given in [("file,role\n", None), (self.HEADER + "e,check,x\n", None),
+                            (self.HEADER + "=x,check,x\n", None), (self.HEADER, rows)]:
             with self.assertRaises(output.OutputError):
                 self.resume(text, given)
+
+
+class GuardedFilesTest(unittest.TestCase):
+    """A manifest or report that is no regular file, or far too large, fails at once with the
+    platform's number instead of hanging or filling memory."""
+
+    def test_refused_files(self):
+        with tempfile.TemporaryDirectory() as folder:
+            fifo = os.path.join(folder, "fifo")
+            os.mkfifo(fifo)
+            cases = [(fifo, "it is a pipe, not a regular file (error 75)"),
+                     (folder, "it is a directory, not a regular file (error 75)"),
+                     ("/dev/zero", "it is a character device, not a regular file (error 75)"),
+                     (os.path.join(folder, "none"), "No such file or directory (error 53)")]
+            for path, why in cases:
+                with self.assertRaises(manifest.ManifestError) as raised:
+                    manifest.read(path)
+                self.assertEqual(str(raised.exception), f"cannot read manifest '{path}': {why}")
+                if not path.endswith("none"):
+                    with self.assertRaises(output.OutputError) as raised:
+                        output.Output(path, [], resume=True)
+                    self.assertIn(f"'{path}': {why}", str(raised.exception))
+
+    def test_a_manifest_beyond_the_limit(self):
+        with tempfile.NamedTemporaryFile() as f:
+            f.truncate(_files.MANIFEST_LIMIT + 1)
+            with self.assertRaises(manifest.ManifestError) as raised:
+                manifest.read(f.name)
+            self.assertIn(f"holds more than {_files.MANIFEST_LIMIT} bytes (error 321)",
+                          str(raised.exception))
 
 
 if __name__ == "__main__":

@@ -109,7 +109,7 @@ def _run(args, speakers, output, show_progress):
         sys.stderr.write(("\33[2K\r" if show_progress else "") + line + "\n")
 
     start = time.monotonic()
-    todo = speakers[output.first:]
+    todo = output.todo(speakers)
     with _client(args) as client:
         futures = submit(client, todo, args.params, False)
         failure = []
@@ -118,7 +118,7 @@ def _run(args, speakers, output, show_progress):
             try:
                 for speaker, run in zip(todo, in_order(todo, futures)):
                     if not isinstance(run, str):
-                        output.write_speaker(run)
+                        output.write_speaker(run.header, run.body)
                     tally.add(speaker, run, show)
             except BaseException as e:  # noqa: BLE001 - reported by the main thread
                 failure.append(e)
@@ -154,7 +154,7 @@ def main(argv=None):
         print(f"{PROGRAM}: error: {e}", file=sys.stderr)
         return 1
     output.close()
-    print(tally.summary(output.first, seconds), file=sys.stderr)
+    print(tally.summary(len(output.done), seconds), file=sys.stderr)
     return tally.status
 
 
