@@ -41,7 +41,7 @@ def _not_regular(mode):
     return "" if stat.S_ISREG(mode) else "it is not a regular file"
 
 
-def _fail(number, action, what, path, why):
+def fail(number, action, what, path, why):
     raise FileError(number, f"cannot {action} {what}'{path}': {why} (error {number})")
 
 
@@ -51,11 +51,11 @@ def _open(path, flags, action, what):
         fd = os.open(path, flags | os.O_NONBLOCK | os.O_CLOEXEC | os.O_NOCTTY, 0o666)
     except OSError as e:
         why = _not_regular(stat.S_IFDIR) if e.errno == errno.EISDIR else e.strerror
-        _fail(_number(e.errno), action, what, path, why)
+        fail(_number(e.errno), action, what, path, why)
     try:
         why = _not_regular(os.fstat(fd).st_mode)
         if why:
-            _fail(PATH_FILE_ACCESS_ERROR, action, what, path, why)
+            fail(PATH_FILE_ACCESS_ERROR, action, what, path, why)
         os.set_blocking(fd, True)
     except BaseException:
         os.close(fd)
@@ -70,7 +70,7 @@ def read_regular(path, what, limit):
     with os.fdopen(fd, "rb") as f:
         data = f.read(limit + 1)
     if len(data) > limit:
-        _fail(INVALID_FILE_FORMAT, "read", what, os.fspath(path),
+        fail(INVALID_FILE_FORMAT, "read", what, os.fspath(path),
               f"it holds more than {limit} bytes")
     return data
 
