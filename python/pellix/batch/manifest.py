@@ -15,6 +15,7 @@ import os
 from dataclasses import dataclass, field
 
 from .. import _files
+from ..takes import is_url
 from . import csv_text
 
 
@@ -95,8 +96,11 @@ def _speakers(entries, folder, base, nothing):
         if entry is None:
             entry = by_name[speaker] = Speaker(speaker)
             speakers.append(entry)
-        path = os.path.join(folder, file)
-        take = Take(path, normal_name(path), base)
+        if is_url(file):  # read where it lies, shown as given
+            take = Take(file, file, base)
+        else:
+            path = os.path.join(folder, file)
+            take = Take(path, normal_name(path), base)
         (entry.calibrations if role.lower() == "calibrate" else entry.checks).append(take)
     if not speakers:
         raise ManifestError(nothing)
