@@ -33,7 +33,7 @@ API
 Members
     Every property and method of the interface is an attribute named exactly as the
     interface names it, discovered from the component's type information when the first
-    instance is created: ``c.DATAstr = path``, ``c.Initalize()``, ``c.Calibrate()``,
+    instance is created: ``c.DATAstr = path`` (an 8-bit sample file; recordings go through ``Speaker``), ``c.Initalize()``, ``c.Calibrate()``,
     ``c.Check()``, ``c.profiler()``, ``c.ResetCal()``, ``c.ResetAll()``, ``c.CR_msgX``,
     ``c.LIEstress``, ``c.GLBstress``, ``c.EXCstress``, ``c.DensityLevel``, ... Texts are
     ``str``, 16-bit integers ``int``, ``CR_SFLC`` whatever it holds (None for Empty).
