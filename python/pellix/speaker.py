@@ -11,7 +11,7 @@
 
 import json
 
-from . import _analysis
+from . import _analysis, _csv
 from .takes import take_of
 
 # Jumps of 2 to 30 samples, background border 5, automatic gain: what ``pellix analyze``
@@ -62,7 +62,9 @@ class Speaker:
     created it."""
 
     def __init__(self, params=DEFAULT_PARAMS, state=None, name=""):
-        self._handle = _analysis.open_speaker(name, params, state)
+        self._handle = None
+        self._name = name
+        self._handle = _analysis.open_speaker(params, state)
 
     def calibrate(self, take, *, rate=None, name=None):
         return self._take("calibrate", take, rate, name)
@@ -71,16 +73,25 @@ class Speaker:
         return self._take("check", take, rate, name)
 
     def profile(self):
-        return _result(_analysis.profile(self._live()))
+        return self._result(_analysis.profile(self._live()), None)
 
     def failure(self, role, name, number, message):
-        """The row of a ``role`` take named ``name`` that could not be read, as the report
-        words it."""
-        return _result(_analysis.failure_row(self._live(), role, name, number, message))
+        """The row of a ``role`` take named ``name`` that could not even be read (a URL), as
+        the report words a take it could not analyse."""
+        row = dict.fromkeys(_analysis.report_keys())
+        row.update(role=role, file=name, flags=[], error_number=number, error_message=message)
+        csv = ",".join("" if row[k] is None else _csv.field(str(row[k])) if k != "flags" else ""
+                       for k in row) + "\n"
+        return self._result(json.dumps(row), csv)
 
-    def save(self):
-        """Writes the state file named when opening, with the check history beside it."""
-        _analysis.save(self._live())
+    def save(self, state=None):
+        """Writes the state and its check history to ``state`` (by default the file the
+        speaker was opened with)."""
+        _analysis.save(self._live(), state)
+
+    def load(self, state):
+        """Replaces the control and its history by those kept in ``state``."""
+        _analysis.load(self._live(), state)
 
     def close(self):
         if self._handle is not None:
@@ -102,9 +113,14 @@ class Speaker:
         return self._handle
 
     def _take(self, role, take, rate, name):
-        return _result(_analysis.analyse(self._live(), role, take_of(take, rate, name)))
+        return self._result(*_analysis.analyse(self._live(), role, take_of(take, rate, name)))
 
-
-def _result(row_texts):
-    json_text, csv_text = row_texts
-    return Result(json.loads(json_text), csv_text)
+    def _result(self, json_text, csv_line):
+        """The row, named by the speaker's name when it has one (as a batch run's rows are:
+        the library's rows leave the speaker empty)."""
+        row = json.loads(json_text)
+        if self._name:
+            row["speaker"] = self._name
+            if csv_line is not None:
+                csv_line = _csv.field(self._name) + csv_line[csv_line.index(","):]
+        return Result(row, csv_line)

@@ -3,26 +3,14 @@ block. Blocks go out whole, in manifest order, so an interrupted run leaves ever
 finished in the file, and a resumed run analyses exactly the speakers the file lacks."""
 
 import os
-import re
 
 from .. import _files
+from .._csv import written_name
 from . import csv_text
 
 
 class OutputError(Exception):
     """An output file that cannot be written or resumed; the message names it."""
-
-
-# [+-]digits[.digits][(e|E)[+-]digits], or with the digits after the point only.
-_PLAIN_NUMBER = re.compile(r"[+-]?([0-9]+(\.[0-9]*)?|\.[0-9]+)([eE][+-]?[0-9]+)?")
-
-
-def written_name(speaker):
-    """The speaker's name as the report writes it: a name a spreadsheet would run as a formula
-    (one that starts with '=', '+', '-' or '@' and is no plain number) gets an apostrophe."""
-    if speaker[:1] in ("=", "+", "-", "@") and not _PLAIN_NUMBER.fullmatch(speaker):
-        return "'" + speaker
-    return speaker
 
 
 def _resume_point(text, path, speakers):
