@@ -5,7 +5,7 @@ import os
 import tempfile
 import unittest
 
-from pellix import _files
+from pellix import _csv, _files
 from pellix.batch import manifest, output, speaker
 
 
@@ -61,20 +61,32 @@ class ManifestTest(unittest.TestCase):
             self.assertEqual(str(raised.exception), message, repr(text))
 
 
-class SpeakerFolderTest(unittest.TestCase):
-    def test_takes_open_from_the_speaker_folder_as_from_the_base(self):
-        with tempfile.TemporaryDirectory() as root:
-            base = os.path.join(root, "corpus", "here")
-            for folder in ("corpus/here/x", "corpus/y", "corpus/here/x/z"):
-                os.makedirs(os.path.join(root, folder))
-            paths = ["x/a.wav", "./x/z/../b.wav", "../y/c.wav", "x/missing.wav",
-                     os.path.join(root, "d.wav")]
-            takes = [manifest.Take(p, manifest.normal_name(p), base) for p in paths]
-            with tempfile.TemporaryDirectory() as folder:
-                cwd = speaker._lay_out(folder, takes)
-                for path in paths:
-                    self.assertEqual(os.path.realpath(os.path.join(cwd, path)),
-                                     os.path.realpath(os.path.join(base, path)), path)
+class CsvFieldTest(unittest.TestCase):
+    def test_fields_as_the_report_writes_them(self):
+        for text, written in [
+            ("abc", "abc"), ("a,b", '"a,b"'), ('say "hi"', '"say ""hi"""'), (" x", '" x"'),
+            ("x\t", '"x\t"'), ("\ufeffa", '"\ufeffa"'), ("a\nb", '"a\nb"'),
+            ("=1+2", "'=1+2"), ("-", "'-"), ("@x,y", '"\'@x,y"'), ("+a", "'+a"),
+            ("-1", "-1"), ("-1e5", "-1e5"), ("+.5", "+.5"), ("-1.", "-1."), ("-.e1", "'-.e1"),
+            ("-1e", "'-1e"), ("-١", "'-١"), ("", ""),
+        ]:
+            self.assertEqual(_csv.field(text), written, repr(text))
+
+
+class WorkerTakeTest(unittest.TestCase):
+    def test_what_a_worker_hands_the_library(self):
+        text = ("speaker,role,file\n"
+                "a,check,x/1.wav\n"
+                "a,check,/abs/2.wav\n"
+                "a,check,file:///abs/a%20b.wav\n"
+                "a,check,s3://bucket/dir/../3.flac\n")
+        takes = manifest.parse(text, "m.csv", "dir", base="/base")[0].checks
+        self.assertEqual([t.name for t in takes], ["dir/x/1.wav", "/abs/2.wav",
+                                                   "file:///abs/a%20b.wav",
+                                                   "s3://bucket/dir/../3.flac"])
+        self.assertEqual([(g.kind, g.data) for g in map(speaker._take, takes[:3])],
+                         [("path", "/base/dir/x/1.wav"), ("path", "/abs/2.wav"),
+                          ("path", "/abs/a b.wav")])
 
 
 class OutputTest(unittest.TestCase):
