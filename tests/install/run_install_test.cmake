@@ -56,7 +56,7 @@ if(WITH_ANALYSIS)
       "${WORK_DIR}/venv/bin/python" -c
       "import pellix, sys; s = pellix.Speaker(); print(s.calibrate(sys.argv[1]).meaning, s.check(sys.argv[2]).code)"
       "${recordings}/alex_calibrate_1.wav" "${recordings}/alex_check_01.wav")
-  if(NOT output MATCHES "^accepted [0-9]\n$")
+  if(NOT output MATCHES "^accepted -?[0-9]\n$")
     message(FATAL_ERROR "the installed package's Speaker printed:\n${output}")
   endif()
 endif()
