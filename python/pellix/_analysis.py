@@ -173,7 +173,7 @@ def analyse(handle, role, take):
     lib = library()
     call = lib.PellixSpeakerCalibrate if role == "calibrate" else lib.PellixSpeakerCheck
     call(handle, ctypes.byref(given), ctypes.byref(result))
-    return _text(result.json), _text(result.csv) + "\n"
+    return _text(result.json), _text(result.csv).rstrip("\n") + "\n"
 
 
 def profile(handle):
