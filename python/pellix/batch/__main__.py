@@ -109,10 +109,12 @@ def _run(args, speakers, output, show_progress):
         # The progress bar shares the terminal: clear its line first.
         sys.stderr.write(("\33[2K\r" if show_progress else "") + line + "\n")
 
-    start = time.monotonic()
     todo = output.todo(speakers)
+    if not todo:  # every speaker is in the file already: no cluster needed
+        return tally, 0.0
     header = _analysis.csv_header()
     with _client(args) as client:
+        start = time.monotonic()  # the cluster's start is not the analysis's time
         futures = submit(client, todo, args.params, False)
         failure = []
 
