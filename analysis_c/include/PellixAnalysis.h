@@ -157,9 +157,9 @@ typedef struct PellixProfilePercentage {
 typedef struct PellixProfile {
   int32_t error_number;
   const char* error_message;
-  const char* text;  /* DATAstr after profiler: "0" for too few checks */
-  int32_t checks;    /* the checks in the speaker's history */
-  int32_t readable;  /* 1 when the text is a profile whose digits are explained below */
+  const char* text; /* DATAstr after profiler: "0" for too few checks */
+  int32_t checks;   /* the checks in the speaker's history */
+  int32_t readable; /* 1 when the text is a profile whose digits are explained below */
   const char* meaning;
   PellixProfileDigit digits[9];
   PellixProfilePercentage percentages[9];

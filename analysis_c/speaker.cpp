@@ -1,0 +1,490 @@
+// The C interface of PellixAnalysis.h over analysis::Session. Nothing but a number and a
+// message leaves a call: every exception ends at the boundary.
+#include <charconv>
+#include <cmath>
+#include <filesystem>
+#include <limits>
+#include <memory>
+#include <mutex>
+#include <new>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <variant>
+#include <vector>
+
+#include "PellixAnalysis.h"
+#include "analysis/check_history.h"
+#include "analysis/manifest.h"
+#include "analysis/profile_reading.h"
+#include "analysis/report.h"
+#include "analysis/result_meanings.h"
+#include "analysis/sample_source.h"
+#include "analysis/session.h"
+#include "analysis/state_file.h"
+#include "analysis/take_facts.h"
+#include "engine/tarvo_alg1.h"
+#include "platform/error.h"
+
+namespace {
+
+using namespace pellix;
+using namespace pellix::analysis;
+
+constexpr double kNotMeasured = std::numeric_limits<double>::quiet_NaN();
+
+// The flag bits of the header are the flags' places in kTakeFlags.
+static_assert(kTakeFlags.size() == 5 && kTakeFlags[0].name == "clipped" &&
+              kTakeFlags[1].name == "very_quiet" && kTakeFlags[2].name == "short_stretch" &&
+              kTakeFlags[3].name == "no_voiced_speech" && kTakeFlags[4].name == "steady_tone");
+static_assert(PELLIX_FLAG_STEADY_TONE == 1 << 4);
+static_assert(int{PELLIX_INVALID_ARGUMENT} == int{kInvalidProcedureCall} &&
+              int{PELLIX_INVALID_FILE_FORMAT} == int{kInvalidFileFormat});
+
+// A failure to return: the number and the message.
+struct Failure {
+  int number;
+  std::string message;
+};
+
+// The control's text as a number (they are written with a point whatever the locale); NaN
+// for a text that is none.
+double Number(const std::string& text) {
+  double value = kNotMeasured;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  return error == std::errc() && end == text.data() + text.size() ? value : kNotMeasured;
+}
+
+double Number(const std::optional<double>& value) {
+  return value.value_or(kNotMeasured);
+}
+
+std::string Row(ReportFormat format, const Record& record) {
+  std::string line = MakeReport(format, {})->Format(record);
+  if (!line.empty() && line.back() == '\n') line.pop_back();
+  return line;
+}
+
+}  // namespace
+
+struct PellixSpeaker {
+  // The speaker's analysis state, on the calling thread for the length of a call: the engine
+  // keeps one per thread, and a speaker must meet its own whichever thread calls it.
+  class OnThisThread {
+   public:
+    explicit OnThisThread(Tarvo_alg1::SharedState& state) : state_(state) {
+      std::swap(Tarvo_alg1::Shared(), state_);
+    }
+    ~OnThisThread() { std::swap(Tarvo_alg1::Shared(), state_); }
+    OnThisThread(const OnThisThread&) = delete;
+    OnThisThread& operator=(const OnThisThread&) = delete;
+
+   private:
+    Tarvo_alg1::SharedState& state_;
+  };
+
+  std::mutex mutex;
+  std::string parameters;
+  std::optional<std::filesystem::path> state_file;
+  SampleSource source;
+  std::unique_ptr<Tarvo_alg1::SharedState> engine = std::make_unique<Tarvo_alg1::SharedState>();
+  std::unique_ptr<Session> session;
+  std::optional<Failure> open_failure;  // a speaker whose open failed does nothing else
+  std::string error;
+
+  // The texts and rows handed out by the last call.
+  std::vector<std::string> texts;
+  std::vector<HistoryRow> history;
+  std::vector<PellixHistoryRow> history_rows;
+
+  const char* Keep(std::string text) {
+    texts.push_back(std::move(text));
+    return texts.back().c_str();
+  }
+
+  // A new session on `state` with the speaker's parameters, started on a fresh analysis state;
+  // the speaker takes both only when the start succeeds.
+  std::optional<Failure> StartSession(const std::optional<std::filesystem::path>& state) {
+    SessionSettings settings;
+    settings.params = parameters;
+    settings.state = state;
+    auto fresh = std::make_unique<Tarvo_alg1::SharedState>();
+    auto started = std::make_unique<Session>(std::string(), std::move(settings), source);
+    {
+      const OnThisThread on_this_thread(*fresh);
+      if (!started->Start()) {
+        for (const Event& event : started->TakeEvents()) {
+          if (const auto* record = std::get_if<Record>(&event)) {
+            if (const auto* f = std::get_if<FailureRecord>(record)) {
+              return Failure{f->error_number, f->error_message};
+            }
+          }
+        }
+        return Failure{PELLIX_INTERNAL_ERROR, "the speaker could not be started"};
+      }
+      started->TakeEvents();
+    }
+    session = std::move(started);
+    engine = std::move(fresh);
+    state_file = state;
+    return std::nullopt;
+  }
+};
+
+namespace {
+
+// Runs `call` for `speaker` under its lock, with its analysis state on this thread; returns
+// the number and keeps the message.
+template <typename Call>
+int Run(PellixSpeaker* speaker, Call&& call) {
+  if (speaker == nullptr) return PELLIX_INVALID_ARGUMENT;
+  std::lock_guard lock(speaker->mutex);
+  speaker->texts.clear();
+  std::optional<Failure> failure;
+  try {
+    if (speaker->open_failure) {
+      failure = speaker->open_failure;
+    } else {
+      const PellixSpeaker::OnThisThread on_this_thread(*speaker->engine);
+      failure = call(*speaker);
+    }
+  } catch (const std::bad_alloc&) {
+    failure = Failure{PELLIX_OUT_OF_MEMORY, "out of memory"};
+  } catch (const PlatformError& e) {
+    failure = Failure{e.number(), e.what()};
+  } catch (const std::exception& e) {
+    failure = Failure{PELLIX_INTERNAL_ERROR, e.what()};
+  } catch (...) {
+    failure = Failure{PELLIX_INTERNAL_ERROR, "internal error"};
+  }
+  if (!failure) {
+    speaker->error.clear();
+    return 0;
+  }
+  // A number of 0 would read as success.
+  if (failure->number == 0) failure->number = PELLIX_INTERNAL_ERROR;
+  try {
+    speaker->error = std::move(failure->message);
+  } catch (...) {
+    speaker->error.clear();
+  }
+  return failure->number;
+}
+
+Failure InvalidArgument(std::string message) {
+  return {PELLIX_INVALID_ARGUMENT, std::move(message)};
+}
+
+// The host's take as the analysis's: the memory stays the host's for the call.
+std::variant<Take, Failure> ToTake(const PellixTake* take) {
+  if (take == nullptr) return InvalidArgument("no take given");
+  Take out;
+  const bool in_memory = take->kind != PELLIX_TAKE_FILE;
+  out.name = take->name != nullptr ? take->name : in_memory ? "(in memory)" : "";
+  if (!in_memory) {
+    if (take->name == nullptr) return InvalidArgument("a take file needs a name");
+    out.path = take->name;
+    return out;
+  }
+  if (take->data == nullptr && take->size != 0) {
+    return InvalidArgument("take '" + out.name + "' has " + std::to_string(take->size) +
+                           " values but no data");
+  }
+  PcmSamples pcm;
+  pcm.rate = take->rate;
+  pcm.channels = take->channels;
+  switch (take->kind) {
+    case PELLIX_TAKE_BYTES:
+      out.bytes = std::span(static_cast<const std::uint8_t*>(take->data), take->size);
+      return out;
+    case PELLIX_TAKE_PCM_INT16:
+      pcm.whole16 = std::span(static_cast<const std::int16_t*>(take->data), take->size);
+      break;
+    case PELLIX_TAKE_PCM_FLOAT32:
+      pcm.floats = std::span(static_cast<const float*>(take->data), take->size);
+      break;
+    case PELLIX_TAKE_PCM_FLOAT64:
+      pcm.doubles = std::span(static_cast<const double*>(take->data), take->size);
+      break;
+    default:
+      return InvalidArgument("take '" + out.name + "' is of unknown kind " +
+                             std::to_string(take->kind));
+  }
+  out.pcm = pcm;
+  return out;
+}
+
+void ClearResult(PellixTakeResult& result) {
+  result = PellixTakeResult{};
+  const char* const empty = "";
+  result.error_message = result.file = result.meaning = result.refusal = result.advice =
+      result.warnings = result.json = result.csv = empty;
+  for (double* value : {&result.thorn_rate,      &result.jump_rate,         &result.jump_spread,
+                        &result.avg_jump_len,    &result.cal_thorn_rate,    &result.cal_jump_rate,
+                        &result.cal_jump_spread, &result.cal_avg_jump_len,  &result.lie_stress,
+                        &result.global_stress,   &result.excitement_stress, &result.recording_s,
+                        &result.stretch_start_s, &result.stretch_end_s,     &result.stretch_s,
+                        &result.peak_dbfs,       &result.rms_dbfs,          &result.clipped_source,
+                        &result.clipped_8bit,    &result.pitch_hz,          &result.voiced_share}) {
+    *value = kNotMeasured;
+  }
+}
+
+void PutMeasures(PellixTakeResult& result, const std::optional<Measures>& m) {
+  if (!m) return;
+  result.thorn_rate = Number(m->thorn_rate);
+  result.jump_rate = Number(m->jump_rate);
+  result.jump_spread = Number(m->jump_spread);
+  result.avg_jump_len = Number(m->avg_jump_len);
+}
+
+void PutFacts(PellixSpeaker& speaker, PellixTakeResult& result, const TakeFacts& f) {
+  result.recording_s = Number(f.recording_s);
+  result.stretch_start_s = Number(f.stretch_start_s);
+  result.stretch_end_s = Number(f.stretch_end_s);
+  result.stretch_s = Number(f.stretch_s());
+  result.peak_dbfs = Number(f.peak_dbfs);
+  result.rms_dbfs = Number(f.rms_dbfs);
+  result.clipped_source = Number(f.clipped_source);
+  result.clipped_8bit = Number(f.clipped_8bit);
+  result.pitch_hz = Number(f.pitch_hz);
+  result.voiced_share = Number(f.voiced_share);
+  for (const std::string& flag : f.flags) {
+    for (std::size_t i = 0; i < kTakeFlags.size(); ++i) {
+      if (kTakeFlags[i].name == flag) result.flags |= 1u << i;
+    }
+  }
+  result.refusal = speaker.Keep(f.refusal);
+  result.advice = speaker.Keep(f.advice);
+}
+
+// Fills `result` from what the session made of the take: its record and its messages.
+std::optional<Failure> PutTake(PellixSpeaker& speaker, PellixTakeResult& result,
+                               const std::vector<Event>& events) {
+  std::string warnings;
+  const Record* taken = nullptr;
+  for (const Event& event : events) {
+    if (const auto* message = std::get_if<Message>(&event)) {
+      warnings += (warnings.empty() ? "" : "\n") + message->text;
+    } else {
+      taken = &std::get<Record>(event);
+    }
+  }
+  result.warnings = speaker.Keep(std::move(warnings));
+  if (taken == nullptr) return Failure{PELLIX_INTERNAL_ERROR, "the take left no record"};
+  result.json = speaker.Keep(Row(ReportFormat::kJson, *taken));
+  result.csv = speaker.Keep(Row(ReportFormat::kCsv, *taken));
+  if (const auto* c = std::get_if<CalibrationRecord>(taken)) {
+    result.file = speaker.Keep(c->file);
+    result.code = ResultCode(c->code).value_or(0);
+    result.meaning =
+        speaker.Keep(c->accepted() ? "accepted" : "rejected: " + std::string(kCalibrationRejected));
+    PutMeasures(result, c->measures);
+    if (c->constants) {
+      result.cal_thorn_rate = Number(c->constants->thorn_rate);
+      result.cal_jump_rate = Number(c->constants->jump_rate);
+      result.cal_jump_spread = Number(c->constants->jump_spread);
+      result.cal_avg_jump_len = Number(c->constants->avg_jump_len);
+    }
+    PutFacts(speaker, result, c->facts);
+  } else if (const auto* k = std::get_if<CheckRecord>(taken)) {
+    result.file = speaker.Keep(k->file);
+    result.code = ResultCode(k->code).value_or(0);
+    result.meaning = speaker.Keep(CodeMeaningText(k->code, false));
+    PutMeasures(result, k->measures);
+    if (k->stress) {
+      result.lie_stress = Number(k->stress->lie);
+      result.global_stress = Number(k->stress->global);
+      result.excitement_stress = Number(k->stress->excitement);
+    }
+    PutFacts(speaker, result, k->facts);
+  } else if (const auto* f = std::get_if<FailureRecord>(taken)) {
+    result.file = speaker.Keep(f->file);
+    return Failure{f->error_number, f->error_message};
+  }
+  return std::nullopt;
+}
+
+int AnalyseTake(PellixSpeaker* speaker, const PellixTake* take, PellixTakeResult* result,
+                bool check) {
+  PellixTakeResult local;
+  PellixTakeResult& out = result != nullptr ? *result : local;
+  ClearResult(out);
+  const int number = Run(speaker, [&](PellixSpeaker& s) -> std::optional<Failure> {
+    std::variant<Take, Failure> converted = ToTake(take);
+    if (auto* failure = std::get_if<Failure>(&converted)) return std::move(*failure);
+    const Take& analysed = std::get<Take>(converted);
+    if (check) {
+      s.session->Check(analysed);
+    } else {
+      s.session->Calibrate(analysed);
+    }
+    return PutTake(s, out, s.session->TakeEvents());
+  });
+  out.error_number = number;
+  if (number != 0 && speaker != nullptr) out.error_message = speaker->error.c_str();
+  return number;
+}
+
+}  // namespace
+
+extern "C" {
+
+PELLIX_ANALYSIS_API int PellixSpeakerOpen(const char* parameters, const char* state_file,
+                                          PellixSpeaker** speaker) {
+  if (speaker == nullptr) return PELLIX_INVALID_ARGUMENT;
+  *speaker = new (std::nothrow) PellixSpeaker;
+  if (*speaker == nullptr) return PELLIX_OUT_OF_MEMORY;
+  PellixSpeaker* opened = *speaker;
+  const int number = Run(opened, [&](PellixSpeaker& s) -> std::optional<Failure> {
+    s.parameters = parameters != nullptr ? parameters : kDefaultParams;
+    std::optional<std::filesystem::path> state;
+    if (state_file != nullptr) state = state_file;
+    return s.StartSession(state);
+  });
+  if (number != 0) opened->open_failure = Failure{number, opened->error};
+  return number;
+}
+
+PELLIX_ANALYSIS_API void PellixSpeakerClose(PellixSpeaker* speaker) {
+  delete speaker;
+}
+
+PELLIX_ANALYSIS_API const char* PellixSpeakerError(const PellixSpeaker* speaker) {
+  return speaker != nullptr ? speaker->error.c_str() : "no speaker given";
+}
+
+PELLIX_ANALYSIS_API int PellixSpeakerCalibrate(PellixSpeaker* speaker, const PellixTake* take,
+                                               PellixTakeResult* result) {
+  return AnalyseTake(speaker, take, result, false);
+}
+
+PELLIX_ANALYSIS_API int PellixSpeakerCheck(PellixSpeaker* speaker, const PellixTake* take,
+                                           PellixTakeResult* result) {
+  return AnalyseTake(speaker, take, result, true);
+}
+
+PELLIX_ANALYSIS_API int PellixSpeakerProfile(PellixSpeaker* speaker, PellixProfile* profile) {
+  PellixProfile local;
+  PellixProfile& out = profile != nullptr ? *profile : local;
+  out = PellixProfile{};
+  out.error_message = out.text = out.meaning = out.json = "";
+  for (auto& digit : out.digits) digit = {'0', "", ""};
+  for (auto& percentage : out.percentages) percentage = {0, "", ""};
+  const int number = Run(speaker, [&](PellixSpeaker& s) -> std::optional<Failure> {
+    s.session->Profile();
+    for (const Event& event : s.session->TakeEvents()) {
+      const auto* record = std::get_if<Record>(&event);
+      if (record == nullptr) continue;
+      if (const auto* f = std::get_if<FailureRecord>(record)) {
+        return Failure{f->error_number, f->error_message};
+      }
+      const auto& p = std::get<ProfileRecord>(*record);
+      out.text = s.Keep(p.profile);
+      out.checks = p.checks;
+      out.json = s.Keep(Row(ReportFormat::kJson, *record));
+      const std::optional<ProfileReading> reading = ReadProfile(p.profile);
+      out.meaning = s.Keep(p.profile == "0" ? std::string(kProfileUnavailable)
+                           : reading        ? "the profile of the checks so far"
+                                            : "not a profile this report can read");
+      if (!reading) continue;
+      out.readable = 1;
+      for (int i = 0; i < kProfileDigits; ++i) {
+        const char digit = reading->digits[static_cast<std::size_t>(i)];
+        out.digits[i] = {digit, s.Keep(std::string(ProfileDigitTopic(i + 1))),
+                         s.Keep(std::string(ProfileDigitMeaning(i + 1, digit)))};
+      }
+      for (int i = 0; i < kProfilePercentages; ++i) {
+        const PercentageMeaning meaning = ProfilePercentageMeaning(i);
+        out.percentages[i] = {reading->percentages[static_cast<std::size_t>(i)],
+                              s.Keep(std::string(meaning.name)),
+                              s.Keep(std::string(meaning.description))};
+      }
+    }
+    return std::nullopt;
+  });
+  out.error_number = number;
+  if (number != 0 && speaker != nullptr) out.error_message = speaker->error.c_str();
+  return number;
+}
+
+PELLIX_ANALYSIS_API int PellixSpeakerHistory(PellixSpeaker* speaker, const PellixHistoryRow** rows,
+                                             std::size_t* count) {
+  if (rows == nullptr || count == nullptr) return PELLIX_INVALID_ARGUMENT;
+  *rows = nullptr;
+  *count = 0;
+  return Run(speaker, [&](PellixSpeaker& s) -> std::optional<Failure> {
+    s.history = s.session->History();
+    s.history_rows.clear();
+    for (const HistoryRow& row : s.history) {
+      s.history_rows.push_back({row.file.c_str(), row.lie_stress, row.global_stress,
+                                row.excitement_stress, row.code, row.avg_jump_len});
+    }
+    *rows = s.history_rows.empty() ? nullptr : s.history_rows.data();
+    *count = s.history_rows.size();
+    return std::nullopt;
+  });
+}
+
+PELLIX_ANALYSIS_API int PellixSpeakerSave(PellixSpeaker* speaker, const char* state_file) {
+  return Run(speaker, [&](PellixSpeaker& s) -> std::optional<Failure> {
+    if (state_file == nullptr && !s.state_file) {
+      return InvalidArgument("no state file to save to: the speaker was opened without one");
+    }
+    const std::filesystem::path path = state_file != nullptr ? state_file : *s.state_file;
+    try {
+      // Other programs saving the same speaker take turns with this one.
+      const StateLock lock(path, {});
+      SaveState(s.session->control(), path);
+      if (const std::vector<HistoryRow> rows = s.session->History(); !rows.empty()) {
+        SaveHistory(HistoryPath(path), rows);
+      }
+    } catch (const StateError& e) {
+      return Failure{e.number(), e.what()};
+    }
+    return std::nullopt;
+  });
+}
+
+PELLIX_ANALYSIS_API int PellixSpeakerLoad(PellixSpeaker* speaker, const char* state_file) {
+  return Run(speaker, [&](PellixSpeaker& s) -> std::optional<Failure> {
+    if (state_file == nullptr) return InvalidArgument("no state file given to load");
+    try {
+      const StateLock lock(state_file, {});
+      return s.StartSession(std::filesystem::path(state_file));
+    } catch (const StateError& e) {
+      return Failure{e.number(), e.what()};
+    }
+  });
+}
+
+PELLIX_ANALYSIS_API const char* PellixCsvHeader(void) {
+  try {
+    static const std::string header = [] {
+      std::string line = MakeReport(ReportFormat::kCsv, {})->Header();
+      if (!line.empty() && line.back() == '\n') line.pop_back();
+      return line;
+    }();
+    return header.c_str();
+  } catch (...) {
+    return "";  // out of memory on the first call; the next tries again
+  }
+}
+
+PELLIX_ANALYSIS_API const char* PellixFlagName(std::uint32_t flag) {
+  for (std::size_t i = 0; i < kTakeFlags.size(); ++i) {
+    if (flag == 1u << i) return kTakeFlags[i].name.data();
+  }
+  return "";
+}
+
+PELLIX_ANALYSIS_API const char* PellixFlagWords(std::uint32_t flag) {
+  for (std::size_t i = 0; i < kTakeFlags.size(); ++i) {
+    if (flag == 1u << i) return kTakeFlags[i].words.data();
+  }
+  return "";
+}
+
+}  // extern "C"
