@@ -33,8 +33,11 @@ class Result:
         self.csv = csv
 
     def __getattr__(self, key):
+        # Only the row's keys; anything else (the slots before unpickling fills them, the
+        # protocols' names) is no attribute here.
+        row = self.row if key not in Result.__slots__ and not key.startswith("__") else {}
         try:
-            return self.row[key]
+            return row[key]
         except KeyError:
             raise AttributeError(f"a report row has no key '{key}'") from None
 
