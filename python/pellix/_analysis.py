@@ -159,7 +159,8 @@ def analyse(handle, role, take):
     given = Take()
     given.name = os.fsencode(take.name)
     if take.kind == "path":
-        given.kind, given.name = _KINDS["path"], os.fsencode(take.data)
+        held = ctypes.c_char_p(os.fsencode(take.data))  # opened there, shown as named
+        given.kind, given.data = _KINDS["path"], ctypes.cast(held, ctypes.c_void_p).value
     elif take.kind == "bytes":
         held = ctypes.c_char_p(take.data)  # the bytes themselves, not a copy, for the call
         given.kind, given.size = _KINDS["bytes"], len(take.data)
