@@ -77,12 +77,17 @@ struct PellixSpeaker {
     explicit OnThisThread(Tarvo_alg1::SharedState& state) : state_(state) {
       std::swap(Tarvo_alg1::Shared(), state_);
     }
-    ~OnThisThread() { std::swap(Tarvo_alg1::Shared(), state_); }
+    ~OnThisThread() {
+      if (!kept_) std::swap(Tarvo_alg1::Shared(), state_);
+    }
+    // Leaves the state on this thread, and the one it displaced with the caller's object.
+    void Keep() noexcept { kept_ = true; }
     OnThisThread(const OnThisThread&) = delete;
     OnThisThread& operator=(const OnThisThread&) = delete;
 
    private:
     Tarvo_alg1::SharedState& state_;
+    bool kept_ = false;
   };
 
   std::mutex mutex;
@@ -105,29 +110,29 @@ struct PellixSpeaker {
   }
 
   // A new session on `state` with the speaker's parameters, started on a fresh analysis state;
-  // the speaker takes both only when the start succeeds.
+  // the speaker takes both only when the start succeeds. Runs inside Run, whose OnThisThread
+  // then carries the fresh state into the speaker.
   std::optional<Failure> StartSession(const std::optional<std::filesystem::path>& state) {
     SessionSettings settings;
     settings.params = parameters;
     settings.state = state;
-    auto fresh = std::make_unique<Tarvo_alg1::SharedState>();
     auto started = std::make_unique<Session>(std::string(), std::move(settings), source);
-    {
-      const OnThisThread on_this_thread(*fresh);
-      if (!started->Start()) {
-        for (const Event& event : started->TakeEvents()) {
-          if (const auto* record = std::get_if<Record>(&event)) {
-            if (const auto* f = std::get_if<FailureRecord>(record)) {
-              return Failure{f->error_number, f->error_message};
-            }
+    auto fresh = std::make_unique<Tarvo_alg1::SharedState>();
+    std::optional<OnThisThread> starting(std::in_place, *fresh);
+    if (!started->Start()) {
+      for (const Event& event : started->TakeEvents()) {
+        if (const auto* record = std::get_if<Record>(&event)) {
+          if (const auto* f = std::get_if<FailureRecord>(record)) {
+            return Failure{f->error_number, f->error_message};
           }
         }
-        return Failure{PELLIX_INTERNAL_ERROR, "the speaker could not be started"};
       }
-      started->TakeEvents();
+      return Failure{PELLIX_INTERNAL_ERROR, "the speaker could not be started"};
     }
+    started->TakeEvents();
+    // Keeps the started state on this thread: the speaker's former state goes with `fresh`.
+    starting->Keep();
     session = std::move(started);
-    engine = std::move(fresh);
     state_file = state;
     return std::nullopt;
   }
@@ -324,7 +329,7 @@ int AnalyseTake(PellixSpeaker* speaker, const PellixTake* take, PellixTakeResult
     return PutTake(s, out, s.session->TakeEvents());
   });
   out.error_number = number;
-  if (number != 0 && speaker != nullptr) out.error_message = speaker->error.c_str();
+  if (number != 0) out.error_message = PellixSpeakerError(speaker);
   return number;
 }
 
@@ -406,7 +411,7 @@ PELLIX_ANALYSIS_API int PellixSpeakerProfile(PellixSpeaker* speaker, PellixProfi
     return std::nullopt;
   });
   out.error_number = number;
-  if (number != 0 && speaker != nullptr) out.error_message = speaker->error.c_str();
+  if (number != 0) out.error_message = PellixSpeakerError(speaker);
   return number;
 }
 

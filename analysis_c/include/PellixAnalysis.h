@@ -46,9 +46,11 @@
  *        state (another program's JSON, damaged history);
  *   other platform numbers the control raises (6 overflow, 9, 11, ...);
  *   51   an internal error.
- * A failed call changes nothing: a take that could not be analysed leaves the control as it
- * was, a failed load keeps the state the speaker had, a failed save leaves the files as they
- * were (they are replaced whole, never half-written). A refused take (too short, silent) is no
+ * A failed call changes nothing it need not: a take that could not be read or converted
+ * leaves the control and history as they were (one the control itself fails on, 6, 9 or 11,
+ * leaves them as the control's failing operation does), a failed load keeps the state the
+ * speaker had, a failed save leaves the files as they were (each is replaced whole, never
+ * half-written). A refused take (too short, silent) is no
  * failure: the call returns 0 and the result says why it was refused. */
 #ifndef PELLIX_ANALYSIS_H
 #define PELLIX_ANALYSIS_H

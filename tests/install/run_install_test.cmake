@@ -75,3 +75,40 @@ if(NOT python_output STREQUAL find_package_output)
   message(FATAL_ERROR "Python host:\n${python_output}\nC host:\n${find_package_output}")
 endif()
 message(STATUS "${find_package_output}")
+
+# The analysis's C interface: a consumer through find_package(Pellix) (Pellix::Analysis) and
+# the same consumer through pkg-config (pellix-analysis) must print the same rows.
+set(recordings "${SOURCE_DIR}/examples/recordings")
+run(${CMAKE_COMMAND} -S "${SOURCE_DIR}/examples/c_analysis_host" -B "${WORK_DIR}/analysis_find_package"
+    -G Ninja -DCMAKE_C_COMPILER=${C_COMPILER} "-DCMAKE_PREFIX_PATH=${prefix}")
+run(${CMAKE_COMMAND} --build "${WORK_DIR}/analysis_find_package")
+run(${host_env} "${WORK_DIR}/analysis_find_package/pellix_c_analysis_host" "${recordings}"
+    "${WORK_DIR}/find_package_alex.json")
+set(analysis_find_package_output "${output}")
+run(${CMAKE_COMMAND} -E env "PKG_CONFIG_PATH=${prefix}/lib/pkgconfig"
+    ${PKG_CONFIG} --cflags --libs pellix-analysis)
+separate_arguments(flags UNIX_COMMAND "${output}")
+run(${C_COMPILER} -std=c99 -Wall -Wextra -Wpedantic -Werror
+    "${SOURCE_DIR}/examples/c_analysis_host/main.c" ${flags} "-Wl,-rpath,${libdir}"
+    -o "${WORK_DIR}/analysis_pkg_config_host")
+run(${host_env} "${WORK_DIR}/analysis_pkg_config_host" "${recordings}"
+    "${WORK_DIR}/pkg_config_alex.json")
+foreach(line "calibrate: {" "check file: {" "check bytes: {" "check pcm: {" "profile: 0 (2 checks)"
+             "history 1: code" "csv: speaker,role,file,")
+  string(FIND "${analysis_find_package_output}" "${line}" at)
+  if(at EQUAL -1)
+    message(FATAL_ERROR "the analysis host printed no '${line}':\n${analysis_find_package_output}")
+  endif()
+endforeach()
+if(NOT output STREQUAL analysis_find_package_output)
+  message(FATAL_ERROR "pkg-config analysis host:\n${output}\nfind_package analysis host:\n${analysis_find_package_output}")
+endif()
+# The analysis library stands on its own: it draws nothing and needs no component.
+find_program(READELF readelf REQUIRED)
+run(${READELF} -d "${libdir}/libPellixAnalysis.so")
+foreach(library cairo Pellix.so)
+  string(FIND "${output}" "${library}" at)
+  if(NOT at EQUAL -1)
+    message(FATAL_ERROR "libPellixAnalysis.so needs ${library}:\n${output}")
+  endif()
+endforeach()
