@@ -4,6 +4,7 @@ failures are rows with the platform's error number."""
 
 import json
 import os
+import pathlib
 import subprocess
 import tempfile
 import unittest
@@ -61,7 +62,7 @@ class SpeakerTest(unittest.TestCase):
             expected = self.expected(speaker)
             self.assertEqual(len(expected), 16)
             for how, take in [("path", lambda p: (p, {})),
-                              ("bytes", lambda p: (open(p, "rb").read(), {})),
+                              ("bytes", lambda p: (pathlib.Path(p).read_bytes(), {})),
                               ("samples", lambda p: (samples(p)[0], {"rate": samples(p)[1]}))]:
                 got = self.session(speaker, take)
                 for i, (row, want) in enumerate(zip(got, expected)):
