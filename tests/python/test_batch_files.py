@@ -91,6 +91,9 @@ class WorkerTakeTest(unittest.TestCase):
         self.assertEqual([(g.kind, g.data) for g in map(speaker._take, takes[:3])],
                          [("path", "/base/dir/x/1.wav"), ("path", "/abs/2.wav"),
                           ("path", "/abs/a b.wav")])
+        # From the folder the manifest was read in, relative paths stay as the command has them
+        here = manifest.parse(text, "m.csv", "dir")[0].checks[0]
+        self.assertEqual(speaker._take(here).data, "dir/x/1.wav")
 
 
 class OutputTest(unittest.TestCase):

@@ -22,11 +22,15 @@ class SpeakerRun:
 
 
 def _take(take):
-    """The take as the worker hands it to the library: a URL's bytes, or the local path."""
+    """The take as the worker hands it to the library: a URL's bytes, or the local path. A
+    worker in the folder the manifest was read from (a local cluster's) opens a relative path
+    as it stands, so that messages name it as the command's do."""
     if take.path.startswith("file://"):
         return Take("path", local_path(take.path), take.name)
     if is_url(take.path):
         return Take("bytes", read_url(take.path), take.name)
+    if os.path.isabs(take.path) or os.getcwd() == take.base:
+        return Take("path", take.path, take.name)
     return Take("path", os.path.join(take.base, take.path), take.name)
 
 
