@@ -71,6 +71,25 @@ class SpeakerTest(unittest.TestCase):
                             continue
                         self.assertEqual(row.get(key), value, (speaker, how, i, key))
 
+    def test_state_kept_between_speakers_as_between_runs(self):
+        takes = manifest_takes("alex")
+        calibrations = [f for role, f in takes if role == "calibrate"]
+        check = next(f for role, f in takes if role == "check")
+        with tempfile.TemporaryDirectory() as folder:
+            ours, theirs = os.path.join(folder, "ours.json"), os.path.join(folder, "theirs.json")
+            args = ["--state", theirs]
+            for file in calibrations:
+                args += ["--calibrate", file]
+            command_rows(*args)
+            expected = command_rows("--state", theirs, "--check", check)[0]
+            with pellix.Speaker(state=ours) as control:
+                for file in calibrations:
+                    control.calibrate(os.path.join(EXAMPLES, file), name=file)
+                control.save()
+            with pellix.Speaker(state=ours) as control:
+                self.assertEqual(control.check(os.path.join(EXAMPLES, check), name=check).row,
+                                 expected)
+
     def test_failures_are_rows(self):
         with tempfile.TemporaryDirectory() as folder:
             missing = os.path.join(folder, "none.wav")
