@@ -10,7 +10,7 @@ import unittest
 sys.modules.update(dask=None, distributed=None)
 
 from pellix import _csv, _files
-from pellix.batch import manifest, output, speaker
+from pellix.batch import corpus, manifest, output, speaker
 
 
 class ManifestTest(unittest.TestCase):
@@ -75,6 +75,18 @@ class CsvFieldTest(unittest.TestCase):
             ("-1e", "'-1e"), ("-١", "'-١"), ("", ""),
         ]:
             self.assertEqual(_csv.field(text), written, repr(text))
+
+
+class GroupTest(unittest.TestCase):
+    def test_tasks_are_runs_of_speakers_of_enough_takes(self):
+        def speakers(*takes):
+            return [manifest.Speaker(f"s{i}", checks=[None] * n) for i, n in enumerate(takes)]
+
+        for takes, sizes in [((), []), ((6,) * 10, [5, 5]), ((6,) * 11, [5, 5, 1]),
+                             ((40, 1, 29, 30), [1, 2, 1]), ((29,), [1])]:
+            groups = corpus.grouped(speakers(*takes), 30)
+            self.assertEqual([len(g) for g in groups], sizes, takes)
+            self.assertEqual([s for g in groups for s in g], speakers(*takes))
 
 
 class WorkerTakeTest(unittest.TestCase):

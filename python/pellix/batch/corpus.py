@@ -9,7 +9,7 @@ from ..speaker import DEFAULT_PARAMS
 from . import manifest as manifest_file
 from .speaker import analyse_speaker
 
-__all__ = ["DEFAULT_PARAMS", "analyze", "in_order", "speakers_of", "submit"]
+__all__ = ["DEFAULT_PARAMS", "analyze", "grouped", "in_order", "speakers_of", "submit"]
 
 
 def speakers_of(manifest):
@@ -20,34 +20,61 @@ def speakers_of(manifest):
     return manifest_file.from_frame(manifest)
 
 
+# Takes per task: a task is a run of consecutive speakers of at least this many takes, so that
+# Dask's round trip per task (tens of milliseconds on a busy machine) stays small beside the
+# analysis, while the tasks still spread over the workers.
+TAKES_PER_TASK = 30
+
+
+def grouped(speakers, takes=TAKES_PER_TASK):
+    """The speakers in runs of consecutive speakers, each of at least ``takes`` takes (the last
+    may have fewer)."""
+    groups, group, count = [], [], 0
+    for speaker in speakers:
+        group.append(speaker)
+        count += speaker.takes
+        if count >= takes:
+            groups.append(group)
+            group, count = [], 0
+    return groups + ([group] if group else [])
+
+
+def analyse_speakers(speakers, params, profile):
+    """A task: each speaker's SpeakerRun, in order."""
+    return [analyse_speaker(s, params, profile) for s in speakers]
+
+
 def submit(client, speakers, params, profile):
-    """One future per speaker."""
+    """One future per run of speakers (see ``grouped``), in manifest order."""
     run = uuid.uuid4().hex[:8]
-    return [client.submit(analyse_speaker, speaker, params, profile, pure=False,
-                          key=f"pellix-speaker-{run}-{i}")
-            for i, speaker in enumerate(speakers)]
+    return [client.submit(analyse_speakers, group, params, profile, pure=False,
+                          key=f"pellix-speakers-{run}-{i}")
+            for i, group in enumerate(grouped(speakers))]
 
 
-def outcome(future, speaker):
-    """A finished future's SpeakerRun, or the message of a task that Dask could not run to the
-    end (its workers kept dying, ...): one speaker never stops the run."""
+def outcomes(future, group):
+    """A finished future's SpeakerRuns, or for each speaker the message of a task that Dask
+    could not run to the end (its workers kept dying, ...): one task never stops the run."""
     try:
         return future.result()
-    except Exception as e:  # noqa: BLE001 - any task failure becomes the speaker's message
-        return f"{speaker.speaker}: the task failed: {type(e).__name__}: {e}"
+    except Exception as e:  # noqa: BLE001 - any task failure becomes its speakers' message
+        return [f"{s.speaker}: the task failed: {type(e).__name__}: {e}" for s in group]
 
 
 def in_order(speakers, futures):
     """Each speaker's outcome in manifest order, as soon as it and every speaker before it are
-    done, so a caller can write the output while the run goes on."""
+    done, so a caller can write the output while the run goes on. ``futures`` are submit's for
+    the same speakers."""
     from distributed import as_completed
 
+    groups = grouped(speakers)
     index = {f.key: i for i, f in enumerate(futures)}
     done, next_index = {}, 0
     for future in as_completed(futures):
-        done[index[future.key]] = outcome(future, speakers[index[future.key]])
+        i = index[future.key]
+        done[i] = outcomes(future, groups[i])
         while next_index in done:
-            yield done.pop(next_index)
+            yield from done.pop(next_index)
             next_index += 1
 
 
