@@ -11,7 +11,7 @@ For recordings, use ``pellix.Speaker`` and ``pellix.analyze``: they run the anal
     ``error_number``, ``error_message``). ``save()`` writes the state file back.
 ``pellix.analyze(manifest, client=None, params=DEFAULT_PARAMS, profile=True)``
     The report of a manifest (a path or a DataFrame with speaker, role and file) as a typed
-    DataFrame; with a ``distributed.Client``, one Dask task per speaker (``pellix.batch``).
+    DataFrame; with a ``distributed.Client``, Dask tasks of a few speakers each (``pellix.batch``).
 
 ``pellix.Control`` is the control itself for hosts that want its automation interface. Its
 ``DATAstr`` names an 8-bit sample file (the control reads nothing else); for recordings, use

@@ -15,7 +15,7 @@ from .output import Output, OutputError
 
 PROGRAM = "python3 -m pellix.batch"
 EPILOG = """\
-Each speaker is one Dask task, analysed inside the worker by the analysis library, so the
+Speakers go to Dask in tasks of a few each, analysed inside the worker by the library, so the
 file holds exactly what pellix analyze --batch MANIFEST --format csv prints, and its errors
 are shown here. Every worker needs the pellix package and libraries, and must reach the
 recordings under the paths the manifest gives (relative ones from the folder this command

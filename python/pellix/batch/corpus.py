@@ -1,5 +1,5 @@
-"""Speakers of a corpus as Dask tasks: one task per speaker, analysed inside the worker, results
-handed back in manifest order."""
+"""Speakers of a corpus as Dask tasks: runs of consecutive speakers, analysed inside the
+worker, results handed back in manifest order."""
 
 import os
 import uuid

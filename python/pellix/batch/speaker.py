@@ -16,7 +16,7 @@ from ..takes import Take, is_url, local_path, read_url
 
 @dataclass
 class SpeakerRun:
-    """What a speaker's task hands back."""
+    """What a speaker's analysis hands back."""
 
     results: list  # pellix.speaker.Result, one per row, in the report's order
     errors: list  # the messages of rows that failed, each naming its file
