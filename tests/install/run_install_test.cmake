@@ -50,12 +50,13 @@ run(${host_env} ASAN_OPTIONS=detect_leaks=0 PYTHONDONTWRITEBYTECODE=1 --unset=PY
     "${SOURCE_DIR}/examples/python_host/pellix_python_host.py" "${samples}")
 set(python_output "${output}")
 
-# The analysis through the installed package: a calibration and a check of recordings.
+# The analysis through the installed package: a calibration and a check of recordings (lines
+# rather than semicolons, which would split the program into arguments).
 set(recordings "${SOURCE_DIR}/examples/recordings")
 run(${host_env} ASAN_OPTIONS=detect_leaks=0 PYTHONDONTWRITEBYTECODE=1 --unset=PYTHONPATH
     --unset=PELLIX_ANALYSIS_LIBRARY
     "${WORK_DIR}/venv/bin/python" -c
-    "import pellix, sys; s = pellix.Speaker(); print(s.calibrate(sys.argv[1]).meaning, s.check(sys.argv[2]).code)"
+    "import pellix, sys\ns = pellix.Speaker()\nprint(s.calibrate(sys.argv[1]).meaning, s.check(sys.argv[2]).code)"
     "${recordings}/alex_calibrate_1.wav" "${recordings}/alex_check_01.wav")
 if(NOT output MATCHES "^accepted -?[0-9]\n$")
   message(FATAL_ERROR "the installed package's Speaker printed:\n${output}")
