@@ -42,6 +42,8 @@ def _allocate_as_the_command_does():
     every block over 128 KiB afresh: a take's conversion buffers then cost page faults on every
     take, a third more time than in the command. The thresholds the command's allocator grows
     to by itself (32 MiB, glibc's upper bound) bring that time back; memory stays bounded."""
+    if "MALLOC_TRIM_THRESHOLD_" not in os.environ:  # the allocator adapts by itself
+        return
     try:
         mallopt = ctypes.CDLL(None).mallopt
     except (OSError, AttributeError):  # not glibc: its allocator has no such setting
