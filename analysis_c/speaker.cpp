@@ -2,8 +2,10 @@
 // message leaves a call: every exception ends at the boundary.
 #include <charconv>
 #include <cmath>
+#include <deque>
 #include <filesystem>
 #include <limits>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <new>
@@ -11,6 +13,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <utility>
 #include <variant>
 #include <vector>
@@ -97,16 +100,25 @@ struct PellixSpeaker {
   std::unique_ptr<Tarvo_alg1::SharedState> engine = std::make_unique<Tarvo_alg1::SharedState>();
   std::unique_ptr<Session> session;
   std::optional<Failure> open_failure;  // a speaker whose open failed does nothing else
-  std::string error;
 
-  // The texts and rows handed out by the last call.
-  std::vector<std::string> texts;
-  std::vector<HistoryRow> history;
-  std::vector<PellixHistoryRow> history_rows;
+  // What the last call from one thread handed out: kept apart for each calling thread, so that
+  // a call from another thread never takes away what a thread is still reading.
+  struct Handed {
+    std::string error;
+    // A deque never moves what it holds: texts handed out stay where they are as more are kept.
+    std::deque<std::string> texts;
+    std::vector<HistoryRow> history;
+    std::vector<PellixHistoryRow> history_rows;
+  };
+  std::map<std::thread::id, Handed> handed_by_thread;
+  Handed* handed = nullptr;  // the calling thread's, during a call
+
+  // The calling thread's; made on its first call. The caller holds the mutex.
+  Handed& HandedHere() { return handed_by_thread[std::this_thread::get_id()]; }
 
   const char* Keep(std::string text) {
-    texts.push_back(std::move(text));
-    return texts.back().c_str();
+    handed->texts.push_back(std::move(text));
+    return handed->texts.back().c_str();
   }
 
   // A new session on `state` with the speaker's parameters, started on a fresh analysis state;
@@ -146,9 +158,10 @@ template <typename Call>
 int Run(PellixSpeaker* speaker, Call&& call) {
   if (speaker == nullptr) return PELLIX_INVALID_ARGUMENT;
   std::lock_guard lock(speaker->mutex);
-  speaker->texts.clear();
   std::optional<Failure> failure;
   try {
+    speaker->handed = &speaker->HandedHere();
+    speaker->handed->texts.clear();
     if (speaker->open_failure) {
       failure = speaker->open_failure;
     } else {
@@ -164,16 +177,20 @@ int Run(PellixSpeaker* speaker, Call&& call) {
   } catch (...) {
     failure = Failure{PELLIX_INTERNAL_ERROR, "internal error"};
   }
+  // Without a place for this thread's texts (out of memory), the failure goes without words.
+  PellixSpeaker::Handed* const handed = std::exchange(speaker->handed, nullptr);
   if (!failure) {
-    speaker->error.clear();
+    if (handed != nullptr) handed->error.clear();
     return 0;
   }
   // A number of 0 would read as success.
   if (failure->number == 0) failure->number = PELLIX_INTERNAL_ERROR;
-  try {
-    speaker->error = std::move(failure->message);
-  } catch (...) {
-    speaker->error.clear();
+  if (handed != nullptr) {
+    try {
+      handed->error = std::move(failure->message);
+    } catch (...) {
+      handed->error.clear();
+    }
   }
   return failure->number;
 }
@@ -349,7 +366,7 @@ PELLIX_ANALYSIS_API int PellixSpeakerOpen(const char* parameters, const char* st
     if (state_file != nullptr) state = state_file;
     return s.StartSession(state);
   });
-  if (number != 0) opened->open_failure = Failure{number, opened->error};
+  if (number != 0) opened->open_failure = Failure{number, PellixSpeakerError(opened)};
   return number;
 }
 
@@ -358,7 +375,11 @@ PELLIX_ANALYSIS_API void PellixSpeakerClose(PellixSpeaker* speaker) {
 }
 
 PELLIX_ANALYSIS_API const char* PellixSpeakerError(const PellixSpeaker* speaker) {
-  return speaker != nullptr ? speaker->error.c_str() : "no speaker given";
+  if (speaker == nullptr) return "no speaker given";
+  auto* const self = const_cast<PellixSpeaker*>(speaker);
+  std::lock_guard lock(self->mutex);
+  const auto here = self->handed_by_thread.find(std::this_thread::get_id());
+  return here != self->handed_by_thread.end() ? here->second.error.c_str() : "";
 }
 
 PELLIX_ANALYSIS_API int PellixSpeakerCalibrate(PellixSpeaker* speaker, const PellixTake* take,
@@ -421,14 +442,15 @@ PELLIX_ANALYSIS_API int PellixSpeakerHistory(PellixSpeaker* speaker, const Pelli
   *rows = nullptr;
   *count = 0;
   return Run(speaker, [&](PellixSpeaker& s) -> std::optional<Failure> {
-    s.history = s.session->History();
-    s.history_rows.clear();
-    for (const HistoryRow& row : s.history) {
-      s.history_rows.push_back({row.file.c_str(), row.lie_stress, row.global_stress,
-                                row.excitement_stress, row.code, row.avg_jump_len});
+    PellixSpeaker::Handed& handed = *s.handed;
+    handed.history = s.session->History();
+    handed.history_rows.clear();
+    for (const HistoryRow& row : handed.history) {
+      handed.history_rows.push_back({row.file.c_str(), row.lie_stress, row.global_stress,
+                                     row.excitement_stress, row.code, row.avg_jump_len});
     }
-    *rows = s.history_rows.empty() ? nullptr : s.history_rows.data();
-    *count = s.history_rows.size();
+    *rows = handed.history_rows.empty() ? nullptr : handed.history_rows.data();
+    *count = handed.history_rows.size();
     return std::nullopt;
   });
 }

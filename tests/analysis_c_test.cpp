@@ -224,7 +224,8 @@ TEST_F(AnalysisC, SpeakersGiveTheSameRowsOnAnyThreadAndInAnyInterleaving) {
   EXPECT_EQ(alex_rows, alex_alone);
   EXPECT_EQ(robin_rows, robin_alone);
 
-  // Two threads on one speaker at once take turns: every check is recorded once.
+  // Two threads on one speaker at once take turns: every check is recorded once, and each
+  // thread reads its own results while the other calls.
   Speaker shared;
   for (const std::string& take : alex_calibrations) shared.Calibrate(take);
   std::thread first([&] {

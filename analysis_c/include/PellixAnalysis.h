@@ -21,7 +21,8 @@
  *   during the call.
  * - Every text the library hands out (in PellixTakeResult, PellixProfile, PellixHistoryRow
  *   and PellixSpeakerError) is UTF-8, never NULL, and belongs to the speaker: it stays valid
- *   until the next call with the same speaker, or its close. Copy what you keep. The texts of
+ *   until the next call with the same speaker from the same thread (PellixSpeakerError
+ *   excepted), or its close. Copy what you keep. The texts of
  *   PellixCsvHeader, PellixFlagName and PellixFlagWords are the library's, valid for ever.
  *
  * Threads:
@@ -189,7 +190,8 @@ PELLIX_ANALYSIS_API int PellixSpeakerOpen(const char* parameters, const char* st
 /* Closes the speaker without saving (PellixSpeakerSave saves). NULL is ignored. */
 PELLIX_ANALYSIS_API void PellixSpeakerClose(PellixSpeaker* speaker);
 
-/* The message of the speaker's last failure; empty after a call that succeeded. */
+/* The message of the last failure of a call with this speaker from this thread; empty after a
+ * call that succeeded. */
 PELLIX_ANALYSIS_API const char* PellixSpeakerError(const PellixSpeaker* speaker);
 
 /* Calibrates on a take / checks a take. Fills *result (also on failure, unless it is NULL)
