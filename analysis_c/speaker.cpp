@@ -207,7 +207,7 @@ std::variant<Take, Failure> ToTake(const PellixTake* take) {
   out.name = take->name != nullptr ? take->name : in_memory ? "(in memory)" : "";
   if (!in_memory) {
     if (take->name == nullptr) return InvalidArgument("a take file needs a name");
-    out.path = take->name;
+    out.path = take->data != nullptr ? static_cast<const char*>(take->data) : take->name;
     return out;
   }
   if (take->data == nullptr && take->size != 0) {

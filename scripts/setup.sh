@@ -10,6 +10,7 @@ packages=(
   qt6-base-dev libgl-dev fonts-dejavu-core xvfb xauth
   libcairo2-dev libaubio-dev help2man
   python3 python3-dask python3-distributed python3-pandas python3-jsonschema
+  python3-numpy python3-fsspec python3-venv python3-setuptools python3-wheel
 )
 
 missing=()

@@ -97,7 +97,9 @@ typedef struct PellixTake {
   const char* name; /* the file for PELLIX_TAKE_FILE; for a take in memory the name its row
                        and messages show (NULL: "(in memory)"); bytes are taken as a sample
                        file when they start with its signature or the name ends in ".smp" */
-  const void* data; /* a take in memory */
+  const void* data; /* a take in memory; for PELLIX_TAKE_FILE, NULL or the file to open as a
+                       NUL-terminated text, `name` then being only what its row and messages
+                       show (a manifest's take: opened under its full path, shown as named) */
   size_t size;      /* bytes, or PCM values (frames x channels) */
   uint32_t rate;    /* PCM only */
   uint32_t channels;

@@ -1,5 +1,22 @@
 """pellix: the voice-stress analysis control ALG_V1S from Python.
 
+For recordings, use ``pellix.Speaker`` and ``pellix.analyze``: they run the analysis of
+``pellix analyze`` inside this process through libPellixAnalysis.so, converting any recording
+(WAV, FLAC, ... at any rate), bytes or NumPy samples, and give the report's rows.
+
+``pellix.Speaker(params=DEFAULT_PARAMS, state=None, name="")``
+    One speaker's control. ``calibrate(take)``, ``check(take)`` (a take is a path, a URL, bytes
+    or a NumPy array of samples with ``rate=``) and ``profile()`` return a ``Result`` whose
+    attributes are the report's keys (``code``, ``meaning``, ``lie_stress``, ...,
+    ``error_number``, ``error_message``). ``save()`` writes the state file back.
+``pellix.analyze(manifest, client=None, params=DEFAULT_PARAMS, profile=True)``
+    The report of a manifest (a path or a DataFrame with speaker, role and file) as a typed
+    DataFrame; with a ``distributed.Client``, Dask tasks of a few speakers each (``pellix.batch``).
+
+``pellix.Control`` is the control itself for hosts that want its automation interface. Its
+``DATAstr`` names an 8-bit sample file (the control reads nothing else); for recordings, use
+``Speaker``.
+
 The package loads the component library libPellix.so through ctypes (no compiled extension)
 and drives the control by late binding, exactly as any automation host does. The library is
 found through the environment variable PELLIX_LIBRARY, else through the per-user class
@@ -16,7 +33,7 @@ API
 Members
     Every property and method of the interface is an attribute named exactly as the
     interface names it, discovered from the component's type information when the first
-    instance is created: ``c.DATAstr = path``, ``c.Initalize()``, ``c.Calibrate()``,
+    instance is created: ``c.DATAstr = path`` (an 8-bit sample file; recordings go through ``Speaker``), ``c.Initalize()``, ``c.Calibrate()``,
     ``c.Check()``, ``c.profiler()``, ``c.ResetCal()``, ``c.ResetAll()``, ``c.CR_msgX``,
     ``c.LIEstress``, ``c.GLBstress``, ``c.EXCstress``, ``c.DensityLevel``, ... Texts are
     ``str``, 16-bit integers ``int``, ``CR_SFLC`` whatever it holds (None for Empty).
@@ -63,5 +80,8 @@ Example
 
 from .control import Control, Member, PellixError
 from ._library import find_library
+from .speaker import DEFAULT_PARAMS, Result, Speaker
+from .batch.corpus import analyze
 
-__all__ = ["Control", "Member", "PellixError", "find_library"]
+__all__ = ["Control", "DEFAULT_PARAMS", "Member", "PellixError", "Result", "Speaker", "analyze",
+           "find_library"]

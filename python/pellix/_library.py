@@ -87,15 +87,33 @@ def _registry_library():
     return None
 
 
-def _beside_package():
-    """libPellix.so next to the package, or in the lib folder of the prefix it is installed in."""
+def _recorded_folder():
+    """The library folder that `cmake --install` recorded beside the package (install_prefix.txt
+    holds it), so that a copy pip installs elsewhere still finds the installed libraries."""
+    record = pathlib.Path(__file__).resolve().parent / "install_prefix.txt"
+    try:
+        folder = record.read_text(encoding="utf-8").strip()
+    except OSError:
+        return None
+    return pathlib.Path(folder) if folder else None
+
+
+def beside_package(names):
+    """The first of the library `names` in the folder the install recorded, next to the
+    package, or in the lib folder of the prefix it is installed in."""
     here = pathlib.Path(__file__).resolve().parent
-    for folder in [here, *here.parents[:4]]:
-        for name in _LIBRARY_NAMES:
+    recorded = _recorded_folder()
+    for folder in [*([recorded] if recorded else []), here, *here.parents[:4],
+                   *(p / "lib" for p in here.parents[:4])]:
+        for name in names:
             candidate = folder / name
             if candidate.is_file():
                 return str(candidate)
     return None
+
+
+def _beside_package():
+    return beside_package(_LIBRARY_NAMES)
 
 
 def find_library():

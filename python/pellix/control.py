@@ -140,7 +140,12 @@ def _property(member):
 
 
 class Control:
-    """One ALG_V1S instance. See the package documentation for an example."""
+    """One ALG_V1S instance, for hosts that want the control's automation interface. See the
+    package documentation for an example.
+
+    ``DATAstr`` names an 8-bit sample file (``pellix convert`` writes one): the control reads
+    nothing else. To analyse recordings (WAV, FLAC, ... at any rate), bytes or NumPy samples,
+    use ``pellix.Speaker``, which converts them and gives the report's rows."""
 
     __slots__ = ("_dispatch", "_persist", "_with_site", "_site", "_thread", "_depth",
                  "_closing", "on_property_changed", "__weakref__")

@@ -38,12 +38,29 @@ run(${C_COMPILER} -std=c99 -Wall -Wextra -Wpedantic -Werror
 run(${host_env} "${WORK_DIR}/pkg_config_host" "${samples}")
 set(pkg_config_output "${output}")
 
-# The Python host over the installed package, which finds the library beside it.
-file(GLOB package_dirs "${prefix}/lib*/python3/dist-packages")
-run(${host_env} ASAN_OPTIONS=detect_leaks=0 PYTHONDONTWRITEBYTECODE=1
-    "PYTHONPATH=${package_dirs}" /usr/bin/python3
+# The Python host over the installed package, pip-installed into a virtual environment that
+# sees the system's packages: the package finds the installed libraries with no variable set.
+run(/usr/bin/python3 -m venv --system-site-packages "${WORK_DIR}/venv")
+run(${CMAKE_COMMAND} -E env PIP_NO_INDEX=1 PIP_DISABLE_PIP_VERSION_CHECK=1
+    "${WORK_DIR}/venv/bin/python" -m pip install --quiet --no-build-isolation
+    "${prefix}/share/pellix/python")
+run(${host_env} ASAN_OPTIONS=detect_leaks=0 PYTHONDONTWRITEBYTECODE=1 --unset=PYTHONPATH
+    --unset=PELLIX_ANALYSIS_LIBRARY
+    "${WORK_DIR}/venv/bin/python"
     "${SOURCE_DIR}/examples/python_host/pellix_python_host.py" "${samples}")
 set(python_output "${output}")
+
+# The analysis through the installed package: a calibration and a check of recordings (lines
+# rather than semicolons, which would split the program into arguments).
+set(recordings "${SOURCE_DIR}/examples/recordings")
+run(${host_env} ASAN_OPTIONS=detect_leaks=0 PYTHONDONTWRITEBYTECODE=1 --unset=PYTHONPATH
+    --unset=PELLIX_ANALYSIS_LIBRARY
+    "${WORK_DIR}/venv/bin/python" -c
+    "import pellix, sys\ns = pellix.Speaker()\nprint(s.calibrate(sys.argv[1]).meaning, s.check(sys.argv[2]).code)"
+    "${recordings}/alex_calibrate_1.wav" "${recordings}/alex_check_01.wav")
+if(NOT output MATCHES "^accepted -?[0-9]\n$")
+  message(FATAL_ERROR "the installed package's Speaker printed:\n${output}")
+endif()
 
 foreach(line "calibrated: CAL_spT=" "check 1: CR_msgX=" "check 2: CR_msgX=" "profile: DATAstr="
              "reloaded: CAL_spT=" "notifications: ")

@@ -1,12 +1,14 @@
-"""Corpus runs on a local Dask cluster of two worker processes give exactly what
-``pellix analyze --batch --format csv`` prints for the same manifest: with failing takes,
-with a worker killed in the middle of the run, and after an interrupted run is resumed.
+"""Corpus runs on a local Dask cluster of two worker processes, analysing inside the workers,
+give exactly what ``pellix analyze --batch`` prints for the same manifest: with failing takes,
+with a worker killed in the middle of the run, after an interrupted run is resumed, with
+recordings named by file:// URLs, and with no pellix program anywhere on the path.
 
-Needs $PELLIX_COMMAND (the pellix program) and the pellix package's library; skipped only
-where Dask, distributed or pandas are missing."""
+Needs $PELLIX_COMMAND (the pellix program, for the expected reports only) and the package's
+libraries; skipped only where Dask, distributed or pandas are missing."""
 
 import json
 import os
+import shutil
 import signal
 import subprocess
 import sys
@@ -16,7 +18,7 @@ import unittest
 
 try:
     import distributed
-    import pandas  # noqa: F401 - analyze returns a frame
+    import pandas
 except ImportError as missing:
     raise unittest.SkipTest(f"Dask is missing ({missing.name}): install python3-dask, "
                             "python3-distributed and python3-pandas (scripts/setup.sh)")
@@ -24,8 +26,9 @@ except ImportError as missing:
 sys.path.insert(0, os.path.dirname(__file__))
 import corpus_maker  # noqa: E402
 
-from pellix import batch  # noqa: E402
-from pellix.batch import corpus, csv_text  # noqa: E402
+import pellix  # noqa: E402
+from pellix import _analysis, batch, frame  # noqa: E402
+from pellix.batch import corpus  # noqa: E402
 
 PELLIX = os.environ["PELLIX_COMMAND"]
 
@@ -55,27 +58,19 @@ class ClusterTest(unittest.TestCase):
         cls.folder.cleanup()
 
     def test_rows_and_profiles_as_the_command_gives_them(self):
-        table = batch.analyze(self.manifest, client=self.client, profile=True)
-        # The command's CSV report with profiles, where it has them in CSV.
-        status, text = pellix_analyze(self.manifest, "--format", "csv", "--profile")
-        if status == 2 and not text:
-            status, text = self.status, self.expected
-        expected = csv_text.records(text, "expected")
-        columns = expected[0].fields
-        self.assertEqual(list(table.columns[:len(columns)]), columns)
-        self.assertEqual(table[columns].values.tolist(), [r.fields for r in expected[1:]])
-        self.assertEqual(status, 1)  # a missing and a damaged recording
-        self.assertEqual(len(table.speaker.unique()), 40)
-        silent = table[table.file.str.endswith("silent.wav")]
-        self.assertEqual(list(silent.code), ["-1"])
-
-        profiles = {s: p for s, p in zip(table.speaker, table.profile) if p}
+        table = pellix.analyze(self.manifest, client=self.client, profile=True)
         _, lines = pellix_analyze(self.manifest, "--format", "json", "--profile")
-        records = [json.loads(line) for line in lines.splitlines()]
-        self.assertEqual(profiles, {r["speaker"]: r["profile"] for r in records
-                                    if r.get("kind", r.get("role")) == "profile"})
-        self.assertNotEqual(profiles["alex"], "0")  # twelve checks
-        self.assertEqual(profiles["speaker000"], "0")  # too few checks for a profile
+        expected = frame.frame([json.loads(line) for line in lines.splitlines()],
+                               _analysis.report_keys())
+        pandas.testing.assert_frame_equal(table, expected)
+        self.assertEqual(len(table.speaker.unique()), 40)
+        silent = table.file.str.endswith("silent.wav", na=False)  # profiles name no file
+        self.assertEqual(table[silent]["code"].tolist(), [-1])
+        self.assertEqual(sorted(table["error_number"].dropna().unique()), [53, 321])
+
+    def csv_of(self, speakers, futures):
+        runs = list(corpus.in_order(speakers, futures))
+        return _analysis.csv_header() + "".join(r.csv for run in runs for r in run.results)
 
     def test_a_worker_killed_mid_run_changes_nothing(self):
         speakers = corpus.speakers_of(self.manifest)
@@ -85,8 +80,37 @@ class ClusterTest(unittest.TestCase):
         self.assertTrue(busy, "no worker left busy to kill")
         pid = self.client.run(os.getpid, workers=busy[:1])[busy[0]]
         os.kill(pid, signal.SIGKILL)
-        runs = list(corpus.in_order(speakers, futures))
-        self.assertEqual(runs[0].header + "".join(r.body for r in runs), self.expected)
+        self.assertEqual(self.csv_of(speakers, futures), self.expected)
+
+    def test_recordings_named_by_file_urls(self):
+        speakers = corpus.speakers_of(self.manifest)
+        lines = ["speaker,role,file"]
+        for s in speakers[:6]:
+            lines += [f"{s.speaker},{role},file://{os.path.abspath(os.path.join(t.base, t.path))}"
+                      for role, takes in (("calibrate", s.calibrations), ("check", s.checks))
+                      for t in takes]
+        urls = os.path.join(self.folder.name, "urls.csv")
+        with open(urls, "w") as f:
+            f.write("\n".join(lines) + "\n")
+        table = pellix.analyze(urls, client=self.client, profile=False)
+        expected = pellix.analyze(self.manifest, profile=False)
+        expected = expected[expected.speaker.isin([s.speaker for s in speakers[:6]])]
+        self.assertTrue(table.file.str.startswith("file:///").all())
+        columns = [c for c in table.columns if c not in ("file", "meaning")]
+        pandas.testing.assert_frame_equal(table[columns], expected[columns].reset_index(drop=True))
+        self.assertEqual(list(table.meaning), list(expected.meaning))
+
+    def test_no_pellix_program_anywhere(self):
+        environment = {k: v for k, v in os.environ.items() if k != "PELLIX_COMMAND"}
+        environment["PATH"] = "/usr/bin:/bin"
+        self.assertIsNone(shutil.which("pellix", path=environment["PATH"]))
+        out = os.path.join(self.folder.name, "no_program.csv")
+        done = subprocess.run([sys.executable, "-m", "pellix.batch", self.manifest, "--out", out,
+                               "--workers", "2"], env=environment, capture_output=True,
+                              text=True, check=False, timeout=600)
+        self.assertEqual(done.returncode, self.status, done.stderr)
+        with open(out) as f:
+            self.assertEqual(f.read(), self.expected)
 
     def command(self, out, *options):
         return subprocess.Popen(
@@ -112,6 +136,32 @@ class ClusterTest(unittest.TestCase):
             self.assertEqual(f.read(), self.expected)
         self.assertEqual(second.returncode, self.status, messages)
         self.assertIn("already written", messages)
+
+
+    def test_resume_after_a_failed_task_and_of_formula_names(self):
+        # Speakers whose names a spreadsheet would run: the report writes them with an
+        # apostrophe, and resume must still know them.
+        renamed = os.path.join(self.folder.name, "renamed.csv")
+        with open(self.manifest) as f:
+            text = f.read().replace("\nalex,", "\n=alex,").replace("\nspeaker001,", "\n@s1,")
+        with open(renamed, "w") as f:
+            f.write(text)
+        status, expected = pellix_analyze(renamed, "--format", "csv")
+        lines = expected.splitlines(keepends=True)
+        self.assertEqual(sum(line.startswith("'=alex,") for line in lines), 15)
+        # A first run whose task for @s1 failed for good: its rows are missing; the last speaker
+        # was cut short.
+        out = os.path.join(self.folder.name, "failed.csv")
+        with open(out, "w") as f:
+            f.write("".join(line for line in lines[:-3] if not line.startswith("'@s1,")))
+        done = subprocess.run([sys.executable, "-m", "pellix.batch", renamed, "--out", out,
+                               "--scheduler", self.cluster.scheduler_address, "--resume"],
+                              capture_output=True, text=True, check=False, timeout=600)
+        self.assertEqual(status, 1)  # the corpus's missing and damaged takes
+        self.assertEqual(done.returncode, 0, done.stderr)  # @s1 and the last, analysed again
+        self.assertIn("2 speakers (38 already written)", done.stderr)
+        with open(out) as f:
+            self.assertEqual(sorted(f.read().splitlines()), sorted(expected.splitlines()))
 
 
 def _lines(path):

@@ -1,4 +1,4 @@
-"""Corpus-scale analysis on Dask: thousands of speakers, one task per speaker.
+"""Corpus-scale analysis on Dask: thousands of speakers, in tasks of a few speakers each.
 
 >>> from pellix import batch
 >>> table = batch.analyze("examples/manifest.csv")                   # doctest: +SKIP

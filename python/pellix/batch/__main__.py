@@ -8,21 +8,23 @@ import sys
 import threading
 import time
 
-from . import manifest, rows
+from .. import _analysis
+from . import manifest
 from .corpus import DEFAULT_PARAMS, in_order, submit
 from .output import Output, OutputError
 
 PROGRAM = "python3 -m pellix.batch"
 EPILOG = """\
-Each speaker is one Dask task: the worker runs pellix analyze on that speaker alone, so the
+Speakers go to Dask in tasks of a few each, analysed inside the worker by the library, so the
 file holds exactly what pellix analyze --batch MANIFEST --format csv prints, and its errors
-are shown here. Every worker needs the pellix program (PELLIX_COMMAND, beside the library
-named by PELLIX_LIBRARY, or on PATH) and must reach the recordings under the paths the
-manifest gives (relative ones from the folder this command runs in).
+are shown here. Every worker needs the pellix package and libraries, and must reach the
+recordings under the paths the manifest gives (relative ones from the folder this command
+runs in); s3://, http:// and file:// URLs are read through fsspec.
 
 A bad recording or speaker never stops the run. Speakers are written in manifest order as
 soon as they and all speakers before them are done, so an interrupted run keeps what it
-wrote, and --resume carries on from there.
+wrote, and --resume carries on from there: it keeps the speakers the file holds (but the
+last, which may be cut short) and analyses the others, a speaker whose task failed included.
 
 Exit status: as pellix analyze's: 0 when every take was analysed; 1 when a take, a task,
 the manifest or the output failed; 2 for a usage error; 130 when interrupted.
@@ -81,13 +83,12 @@ class _Tally:
             self.status = max(self.status, 1)
             show(f"{PROGRAM}: error: {run}")
             return
-        self.refused += sum(r.get("code") == "-1" for r in rows.records(run.header, run.body, ""))
+        self.refused += sum(r.code == -1 for r in run.results)
         if run.status != 0:
             self.failed += 1
             self.status = max(self.status, run.status)
-        for line in run.errors.splitlines():
-            if ": error: " in line or run.status == 2:
-                show(line)
+        for line in run.errors:
+            show(f"{PROGRAM}: error: {line}")
 
     def summary(self, skipped, seconds):
         rate = f", {self.takes / seconds:.1f} takes/s" if seconds > 0 else ""
@@ -108,9 +109,12 @@ def _run(args, speakers, output, show_progress):
         # The progress bar shares the terminal: clear its line first.
         sys.stderr.write(("\33[2K\r" if show_progress else "") + line + "\n")
 
-    start = time.monotonic()
-    todo = speakers[output.first:]
+    todo = output.todo(speakers)
+    if not todo:  # every speaker is in the file already: no cluster needed
+        return tally, 0.0
+    header = _analysis.csv_header()
     with _client(args) as client:
+        start = time.monotonic()  # the cluster's start is not the analysis's time
         futures = submit(client, todo, args.params, False)
         failure = []
 
@@ -118,7 +122,7 @@ def _run(args, speakers, output, show_progress):
             try:
                 for speaker, run in zip(todo, in_order(todo, futures)):
                     if not isinstance(run, str):
-                        output.write_speaker(run)
+                        output.write_speaker(header, "".join(r.csv for r in run.results))
                     tally.add(speaker, run, show)
             except BaseException as e:  # noqa: BLE001 - reported by the main thread
                 failure.append(e)
@@ -154,7 +158,7 @@ def main(argv=None):
         print(f"{PROGRAM}: error: {e}", file=sys.stderr)
         return 1
     output.close()
-    print(tally.summary(output.first, seconds), file=sys.stderr)
+    print(tally.summary(len(output.done), seconds), file=sys.stderr)
     return tally.status
 
 

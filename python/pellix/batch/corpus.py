@@ -1,16 +1,15 @@
-"""Speakers of a corpus as Dask tasks: one task per speaker, run where Dask puts it, results
-handed back in manifest order."""
+"""Speakers of a corpus as Dask tasks: runs of consecutive speakers, analysed inside the
+worker, results handed back in manifest order."""
 
 import os
 import uuid
 
+from .. import frame
+from ..speaker import DEFAULT_PARAMS
 from . import manifest as manifest_file
-from . import rows
 from .speaker import analyse_speaker
 
-# Jumps of 2 to 30 samples, background border 5, automatic gain: what ``pellix analyze``
-# initialises with when no --params is given.
-DEFAULT_PARAMS = "000023000005000000"
+__all__ = ["DEFAULT_PARAMS", "analyze", "grouped", "in_order", "speakers_of", "submit"]
 
 
 def speakers_of(manifest):
@@ -21,70 +20,100 @@ def speakers_of(manifest):
     return manifest_file.from_frame(manifest)
 
 
+# Takes per task: a task is a run of consecutive speakers of at least this many takes, so that
+# Dask's round trip per task (tens of milliseconds on a busy machine) stays small beside the
+# analysis, while the tasks still spread over the workers.
+TAKES_PER_TASK = 30
+
+
+def grouped(speakers, takes=TAKES_PER_TASK):
+    """The speakers in runs of consecutive speakers, each of at least ``takes`` takes (the last
+    may have fewer)."""
+    groups, group, count = [], [], 0
+    for speaker in speakers:
+        group.append(speaker)
+        count += speaker.takes
+        if count >= takes:
+            groups.append(group)
+            group, count = [], 0
+    return groups + ([group] if group else [])
+
+
+def analyse_speakers(speakers, params, profile):
+    """A task: each speaker's SpeakerRun, in order."""
+    return [analyse_speaker(s, params, profile) for s in speakers]
+
+
 def submit(client, speakers, params, profile):
-    """One future per speaker. Only the speaker's takes (paths and names) travel to the
-    worker and only the command's report comes back."""
+    """One future per run of speakers (see ``grouped``), in manifest order."""
     run = uuid.uuid4().hex[:8]
-    return [client.submit(analyse_speaker, speaker, params, profile, pure=False,
-                          key=f"pellix-speaker-{run}-{i}")
-            for i, speaker in enumerate(speakers)]
+    return [client.submit(analyse_speakers, group, params, profile, pure=False,
+                          key=f"pellix-speakers-{run}-{i}")
+            for i, group in enumerate(grouped(speakers))]
 
 
-def outcome(future, speaker):
-    """A finished future's SpeakerRun, or the message of a task that Dask could not run to the
-    end (its workers kept dying, the program is missing, ...): one speaker never stops the
-    run."""
+def outcomes(future, group):
+    """A finished future's SpeakerRuns, or for each speaker the message of a task that Dask
+    could not run to the end (its workers kept dying, ...): one task never stops the run."""
     try:
         return future.result()
-    except Exception as e:  # noqa: BLE001 - any task failure becomes the speaker's message
-        return f"{speaker.speaker}: the task failed: {type(e).__name__}: {e}"
+    except Exception as e:  # noqa: BLE001 - any task failure becomes its speakers' message
+        return [f"{s.speaker}: the task failed: {type(e).__name__}: {e}" for s in group]
 
 
 def in_order(speakers, futures):
     """Each speaker's outcome in manifest order, as soon as it and every speaker before it are
-    done, so a caller can write the output while the run goes on."""
+    done, so a caller can write the output while the run goes on. ``futures`` are submit's for
+    the same speakers."""
     from distributed import as_completed
 
+    groups = grouped(speakers)
     index = {f.key: i for i, f in enumerate(futures)}
     done, next_index = {}, 0
     for future in as_completed(futures):
-        done[index[future.key]] = outcome(future, speakers[index[future.key]])
+        i = index[future.key]
+        done[i] = outcomes(future, groups[i])
         while next_index in done:
-            yield done.pop(next_index)
+            yield from done.pop(next_index)
             next_index += 1
 
 
-def _local(speakers, params, profile):
-    import dask
+def failed_rows(speaker, message):
+    """A row for every take of a speaker whose task failed for good, saying why."""
+    takes = [("calibrate", t) for t in speaker.calibrations]
+    takes += [("check", t) for t in speaker.checks]
+    return [{"speaker": speaker.speaker, "role": role, "file": t.name, "flags": [],
+             "error_message": message} for role, t in takes]
 
-    tasks = [dask.delayed(analyse_speaker, pure=False)(s, params, profile) for s in speakers]
-    return dask.compute(*tasks, scheduler="threads")
+
+def rows_of(speakers, runs):
+    rows = []
+    for speaker, run in zip(speakers, runs):
+        rows += failed_rows(speaker, run) if isinstance(run, str) else [r.row for r in run.results]
+    return rows
 
 
 def analyze(manifest, client=None, params=DEFAULT_PARAMS, profile=True):
-    """Analyses every speaker of ``manifest`` and returns the rows ``pellix analyze --batch``
-    reports for it, as a pandas DataFrame in the same order.
+    """Analyses every speaker of ``manifest`` and returns its report as a typed DataFrame (see
+    ``pellix.frame``), the rows in the order ``pellix analyze --batch`` reports them.
 
     ``manifest`` is the path of the CSV file ``pellix analyze --batch`` reads, or a pandas
-    DataFrame with the columns speaker, role and file (relative files are then relative to
-    the current folder). Each speaker is one task: a control of its own, calibrated on the
-    speaker's calibration takes, the other takes checked, and with ``profile`` the profiler.
-    Without ``client`` the tasks run on Dask's local threaded scheduler; with a
-    ``distributed.Client`` they run on its cluster, whose workers must reach the recordings
-    under the same paths.
-
-    The columns and values are the command's CSV report's: texts exactly as it prints them
-    (``pandas.to_numeric`` makes numbers of a column). A take that cannot be analysed is
-    reported as the command reports it; a speaker whose task failed for good has a row per
-    take with the reason, and the run goes on.
+    DataFrame with the columns speaker, role and file (relative files are then relative to the
+    current folder); a file may be a URL that fsspec reads. Each speaker is analysed on a
+    control of its own: its calibrations, its checks, and with ``profile`` the profiler.
+    Without ``client`` the speakers run one after another in this process; with a
+    ``distributed.Client``, as tasks on its cluster, whose workers must reach the recordings.
+    A take that cannot be analysed is a row with its error number and message; a speaker whose
+    task failed for good has a row per take saying why, and the run goes on.
 
     >>> table = analyze("examples/manifest.csv")                     # doctest: +SKIP
     >>> table.groupby("speaker")["code"].value_counts()              # doctest: +SKIP
     """
+    from .. import _analysis
+
     speakers = speakers_of(manifest)
     if client is None:
-        runs = _local(speakers, params, profile)
+        runs = [analyse_speaker(s, params, profile) for s in speakers]
     else:
         runs = list(in_order(speakers, submit(client, speakers, params, profile)))
-    header = next((r.header for r in runs if not isinstance(r, str) and r.header), "")
-    return rows.frame(header, list(zip(speakers, runs)))
+    return frame.frame(rows_of(speakers, runs), _analysis.report_keys())

@@ -2,7 +2,7 @@
 
 Reading follows RFC 4180 with the command's leniencies: a byte-order mark is dropped, blank
 lines give no record, blanks around an unquoted field are dropped, and a quoted field may hold
-commas, doubled quotes and line breaks. Writing quotes a field only when it must.
+commas, doubled quotes and line breaks.
 """
 
 from dataclasses import dataclass
@@ -102,16 +102,3 @@ class _Reader:
                 self.fail(self.line, "a quote inside a field that does not start with one")
             self.pos += 1
         return t[start:self.pos].rstrip(" \t"), False
-
-
-def field(text):
-    """One field as written: quoted when it holds a comma, a quote or a line break, or starts
-    or ends with a space."""
-    if any(c in text for c in ',"\r\n') or text[:1] == " " or text[-1:] == " ":
-        return '"' + text.replace('"', '""') + '"'
-    return text
-
-
-def line(fields):
-    """One record with its line feed."""
-    return ",".join(field(f) for f in fields) + "\n"

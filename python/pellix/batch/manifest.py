@@ -14,6 +14,8 @@ speaker's takes the order of the manifest.
 import os
 from dataclasses import dataclass, field
 
+from .. import _files
+from ..takes import is_url
 from . import csv_text
 
 
@@ -94,8 +96,11 @@ def _speakers(entries, folder, base, nothing):
         if entry is None:
             entry = by_name[speaker] = Speaker(speaker)
             speakers.append(entry)
-        path = os.path.join(folder, file)
-        take = Take(path, normal_name(path), base)
+        if is_url(file):  # read where it lies, shown as given
+            take = Take(file, file, base)
+        else:
+            path = os.path.join(folder, file)
+            take = Take(path, normal_name(path), base)
         (entry.calibrations if role.lower() == "calibrate" else entry.checks).append(take)
     if not speakers:
         raise ManifestError(nothing)
@@ -128,13 +133,11 @@ def parse(text, source, folder, base=None):
 def read(path):
     """The speakers of the manifest file at ``path``."""
     path = os.fspath(path)
-    if os.path.isdir(path):
-        raise ManifestError(f"cannot read manifest '{path}': it is a directory")
     try:
-        with open(path, "rb") as f:
-            text = f.read().decode("utf-8", "surrogateescape")
-    except OSError as e:
-        raise ManifestError(f"cannot read manifest '{path}': {e.strerror}") from None
+        data = _files.read_regular(path, "manifest ", _files.MANIFEST_LIMIT)
+    except _files.FileError as e:
+        raise ManifestError(str(e)) from None
+    text = data.decode("utf-8", "surrogateescape")
     return parse(text, path, os.path.dirname(path))
 
 

@@ -1,108 +1,74 @@
-"""One speaker's analysis inside a worker: ``pellix analyze --batch`` on a manifest of that
-speaker alone, so the worker creates the speaker's control, converts its recordings and words
-its rows exactly as the command does for the whole corpus.
+"""One speaker's analysis inside a worker: a pellix.Speaker of its own, calibrated on the
+speaker's calibration takes, then the checks, then the profiler when asked, exactly as
+``pellix analyze --batch`` runs a speaker. Only the speaker's takes travel to the worker and
+only its rows come back; a worker opens local recordings itself and reads URLs through fsspec,
+handing the library bytes."""
 
-The command names a take by its path relative to the manifest's folder, and opens it from the
-current folder. To keep both as they are in the corpus manifest, the speaker's manifest lists
-each take under the very path the corpus manifest gives it and sits in a private folder where
-the first part of each relative path is a link into the client's folder: the command then
-shows and opens every take as it would from there."""
-
-import json
+import ctypes
+import functools
 import os
-import subprocess
-import tempfile
 from dataclasses import dataclass
 
-from . import csv_text
-from .program import pellix_command
-
-# The speaker manifest's name, and the name of the folders that stand for the client's folder
-# and its parents when a take's path climbs with "..".
-MANIFEST = ".pellix-speaker.csv"
-UP = ".pellix-up"
+from .. import _files
+from ..speaker import Speaker
+from ..takes import Take, is_url, local_path, read_url
 
 
 @dataclass
 class SpeakerRun:
-    """What the command printed for one speaker."""
+    """What a speaker's analysis hands back."""
 
-    header: str  # the CSV header line, with its line feed ("" when none was printed)
-    body: str  # the speaker's CSV rows
-    errors: str  # standard error: warnings and errors, each naming its file
-    status: int  # the command's exit status
-    profiles: dict  # speaker -> profile, when asked for and the CSV has no profile rows
+    results: list  # pellix.speaker.Result, one per row, in the report's order
+    errors: list  # the messages of rows that failed, each naming its file
+    status: int  # 0 when every take was analysed, else 1, as the command's exit status
 
 
-def _first_name(path):
-    """How many ".." a relative path starts with, and its first other part."""
-    climbs = 0
-    for part in path.split("/"):
-        if part in ("", "."):
-            continue
-        if part != "..":
-            return climbs, part
-        climbs += 1
-    return climbs, None
+def _take(take):
+    """The take as the worker hands it to the library: a URL's bytes, or the local path. A
+    worker in the folder the manifest was read from (a local cluster's) opens a relative path
+    as it stands, so that messages name it as the command's do."""
+    if take.path.startswith("file://"):
+        return Take("path", local_path(take.path), take.name)
+    if is_url(take.path):
+        return Take("bytes", read_url(take.path), take.name)
+    if os.path.isabs(take.path) or os.getcwd() == take.base:
+        return Take("path", take.path, take.name)
+    return Take("path", os.path.join(take.base, take.path), take.name)
 
 
-def _lay_out(folder, takes):
-    """Links in ``folder`` under which the command finds every relative take as from its base
-    folder; returns the folder to run the command in."""
-    climbs = max((_first_name(t.path)[0] for t in takes if not os.path.isabs(t.path)), default=0)
-    cwd = os.path.join(folder, *[UP] * climbs)
-    os.makedirs(cwd, exist_ok=True)
-    for take in takes:
-        if os.path.isabs(take.path):
-            continue
-        up, name = _first_name(take.path)
-        if name is None:
-            continue
-        link = os.path.join(folder, *[UP] * (climbs - up), name)
-        if not os.path.lexists(link):
-            target = os.path.realpath(os.path.join(take.base, *[".."] * up))
-            os.symlink(os.path.join(target, name), link)
-    return cwd
-
-
-def _manifest_text(speaker):
-    lines = [csv_text.line(("speaker", "role", "file"))]
-    for role, takes in (("calibrate", speaker.calibrations), ("check", speaker.checks)):
-        lines += [csv_text.line((speaker.speaker, role, t.path)) for t in takes]
-    return "".join(lines)
-
-
-def _run(command, cwd, options):
-    """The command's exit status, standard output and standard error."""
-    done = subprocess.run([command, "analyze", "--batch", MANIFEST, *options], cwd=cwd,
-                          stdin=subprocess.DEVNULL, capture_output=True, check=False)
-    return (done.returncode, done.stdout.decode("utf-8", "surrogateescape"),
-            done.stderr.decode("utf-8", "surrogateescape"))
-
-
-def _profiles(command, cwd, params):
-    """Profiles from the JSON report, for a command whose CSV report has none."""
-    _, out, _ = _run(command, cwd, ["--format", "json", "--profile", "--jobs", "1",
-                                    "--params", params])
-    records = [json.loads(line) for line in out.splitlines() if line.strip()]
-    return {r["speaker"]: r["profile"] for r in records
-            if r.get("kind", r.get("role")) == "profile"}
+@functools.lru_cache(maxsize=None)
+def _allocate_as_the_command_does():
+    """Dask starts workers with MALLOC_TRIM_THRESHOLD_ set, which makes glibc map and unmap
+    every block over 128 KiB afresh: a take's conversion buffers then cost page faults on every
+    take, a third more time than in the command. The thresholds the command's allocator grows
+    to by itself (32 MiB, glibc's upper bound) bring that time back; memory stays bounded."""
+    if "MALLOC_TRIM_THRESHOLD_" not in os.environ:  # the allocator adapts by itself
+        return
+    try:
+        mallopt = ctypes.CDLL(None).mallopt
+    except (OSError, AttributeError):  # not glibc: its allocator has no such setting
+        return
+    m_trim_threshold, m_mmap_threshold = -1, -3
+    mallopt(m_mmap_threshold, 32 << 20)
+    mallopt(m_trim_threshold, 64 << 20)
 
 
 def analyse_speaker(speaker, params, profile):
-    """The command's CSV report of ``speaker``'s takes, run in this worker."""
-    command = pellix_command()
-    with tempfile.TemporaryDirectory(prefix="pellix-speaker-") as folder:
-        cwd = _lay_out(folder, speaker.calibrations + speaker.checks)
-        with open(os.path.join(cwd, MANIFEST), "w", encoding="utf-8",
-                  errors="surrogateescape") as f:
-            f.write(_manifest_text(speaker))
-        options = ["--format", "csv", "--jobs", "1", "--params", params]
-        status, out, errors = _run(command, cwd, options + (["--profile"] if profile else []))
-        profiles = {}
-        if profile and status == 2 and not out:
-            # This version of the command reports no profiles in CSV: ask the JSON report.
-            status, out, errors = _run(command, cwd, options)
-            profiles = _profiles(command, cwd, params)
-    header, _, body = out.partition("\n")
-    return SpeakerRun(header + "\n" if header else "", body, errors, status, profiles)
+    """The rows of ``speaker``'s takes, analysed in this process."""
+    _allocate_as_the_command_does()
+    results = []
+    with Speaker(params=params, name=speaker.speaker) as control:
+        for role, takes in (("calibrate", speaker.calibrations), ("check", speaker.checks)):
+            analyse = control.calibrate if role == "calibrate" else control.check
+            for take in takes:
+                try:
+                    given = _take(take)
+                except _files.FileError as e:
+                    results.append(control.failure(role, take.name, e.number, str(e)))
+                    continue
+                results.append(analyse(given))
+        if profile:
+            results.append(control.profile())
+    errors = [f"{r.file or speaker.speaker}: {r.error_message}" for r in results
+              if r.error_number is not None]
+    return SpeakerRun(results, errors, 1 if errors else 0)

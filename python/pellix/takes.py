@@ -1,0 +1,100 @@
+"""What a take can be: a path, a URL, the bytes of a recording, or samples in a NumPy array.
+
+A path goes to the library, which opens it as the command does. A URL with a scheme
+(``s3://``, ``http://``, ``gs://``, ...) is read through fsspec, when it is installed, and its
+bytes go to the library; ``file://`` URLs name local files and are opened as paths, so a pipe
+or a device is refused rather than read."""
+
+import os
+import urllib.parse
+
+from ._files import FileError, PATH_FILE_ACCESS_ERROR, INVALID_FILE_FORMAT, fail
+
+# The most a recording read through fsspec may hold: more than ten hours of 48 kHz stereo
+# 16-bit sound, far less than an endless stream.
+URL_LIMIT = 8 << 30
+
+
+def is_url(path):
+    """True for text with a scheme of two or more letters before "://"."""
+    scheme, sep, _ = path.partition("://")
+    return bool(sep) and len(scheme) > 1 and scheme.replace("+", "").replace("-", "").isalnum()
+
+
+def local_path(url):
+    """The local path a file:// URL names."""
+    return urllib.parse.unquote(urllib.parse.urlsplit(url).path)
+
+
+def read_url(url, limit=URL_LIMIT):
+    """The bytes at ``url``, through fsspec."""
+    try:
+        import fsspec
+    except ImportError:
+        raise FileError(PATH_FILE_ACCESS_ERROR,
+                        f"cannot read recording '{url}': URLs are read through fsspec, which is "
+                        f"not installed (python3-fsspec) (error {PATH_FILE_ACCESS_ERROR})") from None
+    try:
+        with fsspec.open(url, "rb") as f:
+            data = f.read(limit + 1)
+    except FileNotFoundError as e:
+        fail(53, "read", "recording ", url, e.strerror or "No such file or directory")
+    except OSError as e:
+        fail(PATH_FILE_ACCESS_ERROR, "read", "recording ", url, e.strerror or str(e))
+    except Exception as e:  # noqa: BLE001 - a file system's own errors name the cause
+        fail(PATH_FILE_ACCESS_ERROR, "read", "recording ", url, f"{type(e).__name__}: {e}")
+    if len(data) > limit:
+        fail(INVALID_FILE_FORMAT, "read", "recording ", url, f"it holds more than {limit} bytes")
+    return data
+
+
+class Take:
+    """A take ready for the library: ``kind`` is "path", "bytes" or "pcm"; ``data`` the path,
+    the bytes or a C-contiguous array of int16, float32 or float64 samples (interleaved
+    frames); ``name`` the take as reports show it."""
+
+    __slots__ = ("kind", "data", "name", "rate", "channels")
+
+    def __init__(self, kind, data, name, rate=0, channels=0):
+        self.kind, self.data, self.name, self.rate, self.channels = kind, data, name, rate, channels
+
+
+def _samples(array, rate, name):
+    import numpy
+
+    if rate is None:
+        raise TypeError("a take of samples needs its rate: rate=FRAMES_PER_SECOND")
+    if array.ndim not in (1, 2):
+        raise ValueError(f"a take of samples is one channel (1-D) or frames by channels (2-D), "
+                         f"not {array.ndim}-D")
+    if array.dtype not in (numpy.int16, numpy.float32, numpy.float64):
+        if array.dtype.kind != "f":
+            raise TypeError(f"samples are int16 (full scale 32767) or floats (full scale 1), "
+                            f"not {array.dtype}")
+        array = array.astype(numpy.float64)
+    channels = 1 if array.ndim == 1 else array.shape[1]
+    return Take("pcm", numpy.ascontiguousarray(array), name or "samples", int(rate), channels)
+
+
+def take_of(take, rate=None, name=None):
+    """The Take for what a caller passed: a path (str or os.PathLike), a URL, bytes, or a NumPy
+    array of samples with ``rate`` frames per second. ``name`` overrides how it is shown."""
+    if isinstance(take, Take):
+        return take
+    if isinstance(take, (bytes, bytearray, memoryview)):
+        return Take("bytes", bytes(take), name or "bytes")
+    if isinstance(take, (str, os.PathLike)):
+        path = os.fspath(take)
+        if isinstance(path, bytes):
+            path = os.fsdecode(path)
+        if path.startswith("file://"):
+            return Take("path", local_path(path), name or path)
+        if is_url(path):
+            return Take("bytes", read_url(path), name or path)
+        return Take("path", path, name or path)
+    if hasattr(take, "__array__"):
+        import numpy
+
+        return _samples(numpy.asarray(take), rate, name)
+    raise TypeError(f"a take is a path, bytes or a NumPy array of samples, not "
+                    f"{type(take).__name__}")
