@@ -2,12 +2,15 @@
 
 #include <sndfile.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <system_error>
 #include <utility>
 
 #include "analysis/memory_take.h"
+#include "audio/audio_converter.h"
+#include "audio/pitch.h"
 
 namespace pellix::listen {
 namespace {
@@ -46,6 +49,20 @@ Clock::time_point After(Clock::time_point at, std::uint64_t frames, std::uint32_
                   std::chrono::duration<double>(static_cast<double>(frames) / rate));
 }
 
+// The first take of a process loads the pitch tracker's library and sets up the resampler; done
+// before the stream starts, so that the first utterance's row comes as fast as every other's.
+void WarmUp(const StreamFormat& format) {
+  std::vector<float> tone(format.rate / 10 * format.channels);
+  for (std::size_t i = 0; i < tone.size(); ++i)
+    tone[i] = static_cast<float>(0.5 * std::sin(static_cast<double>(i) * 0.07));
+  PcmSamples pcm;
+  pcm.floats = tone;
+  pcm.rate = format.rate;
+  pcm.channels = format.channels;
+  const ConvertedRecording converted = ConvertPcm(pcm);
+  TrackPitch(converted.samples, converted.rate);
+}
+
 }  // namespace
 
 Listener::Listener(ListenSettings settings, const StreamFormat& format,
@@ -60,6 +77,7 @@ Listener::Listener(ListenSettings settings, const StreamFormat& format,
 }
 
 bool Listener::Start() {
+  WarmUp(format_);
   started_ = session_.Start();
   // A state that brings a calibration is checked against from the first utterance.
   calibrations_left_ = session_.calibrated() ? 0 : settings_.calibrations;
