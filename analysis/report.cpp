@@ -306,8 +306,9 @@ std::string Joined(const std::vector<std::string>& items) {
 }
 
 void PutFacts(Cells& cells, const TakeFacts& f) {
-  PutFixed(cells, kStreamStartS, f.stream_start_s, 3);
-  PutFixed(cells, kStreamEndS, f.stream_end_s, 3);
+  // To the microsecond: exact to the frame at any rate, so the utterance can be cut again.
+  PutFixed(cells, kStreamStartS, f.stream_start_s, 6);
+  PutFixed(cells, kStreamEndS, f.stream_end_s, 6);
   PutFixed(cells, kRecordingS, f.recording_s, 3);
   PutFixed(cells, kStretchStartS, f.stretch_start_s, 3);
   PutFixed(cells, kStretchEndS, f.stretch_end_s, 3);
