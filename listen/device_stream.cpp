@@ -185,8 +185,10 @@ class DeviceStream final : public SoundStream {
                   std::chrono::duration<double>(static_cast<double>(frames) / s.format_.rate));
     if (time != nullptr && time->inputBufferAdcTime > 0 && time->currentTime > 0 &&
         time->currentTime >= time->inputBufferAdcTime) {
-      live_at = now - std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(
-                          time->currentTime - time->inputBufferAdcTime));
+      // Never later than the block's length before now, whatever the device's clock says.
+      live_at = std::min(
+          live_at, now - std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(
+                             time->currentTime - time->inputBufferAdcTime)));
     }
     const std::size_t bytes = frames * s.format_.frame_bytes();
     {

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "analysis/csv.h"
+#include "example_stream.h"
 #include "scratch_directory_test_base.h"
 #include "voice_stream.h"
 
@@ -22,7 +23,7 @@ namespace {
 namespace fs = std::filesystem;
 using Row = std::map<std::string, std::string>;
 
-constexpr int kRate = 11025;  // the examples' rate
+constexpr int kRate = pellix::testing::kExampleStreamRate;
 
 struct Outcome {
   int status = -1;
@@ -42,48 +43,18 @@ std::vector<Row> CsvRows(const std::string& text) {
   return rows;
 }
 
-std::vector<short> ReadWav(const fs::path& path) {
-  SF_INFO info{};
-  SNDFILE* in = sf_open(path.c_str(), SFM_READ, &info);
-  EXPECT_NE(in, nullptr) << path;
-  std::vector<short> samples(static_cast<std::size_t>(info.frames));
-  sf_readf_short(in, samples.data(), info.frames);
-  sf_close(in);
-  return samples;
-}
-
 class Listen : public ScratchDirectoryTest {
  protected:
   void SetUp() override {
     ScratchDirectoryTest::SetUp();
-    // Nine utterances of one speaker, 0.9 s apart, over a faint hiss.
-    std::uint32_t noise = 1;
-    auto hiss = [&noise] {
-      noise = noise * 1664525u + 1013904223u;
-      return static_cast<short>(static_cast<int>(noise >> 26) - 32);
-    };
-    std::vector<std::string> names = {"alex_calibrate_1", "alex_calibrate_2", "alex_calibrate_3"};
-    for (int i = 1; i <= 6; ++i) names.push_back("alex_check_0" + std::to_string(i));
-    for (int i = 0; i < kRate; ++i) stream_.push_back(hiss());
-    for (const std::string& name : names) {
-      for (short s : ReadWav(fs::path(PELLIX_SOURCE_DIR) / "examples/recordings" / (name + ".wav")))
-        stream_.push_back(static_cast<short>(std::clamp(s + hiss(), -32768, 32767)));
-      for (int i = 0; i < kRate * 9 / 10; ++i) stream_.push_back(hiss());
-    }
+    stream_ = pellix::testing::ExampleStream();
     WriteWav("stream.wav", stream_);
     Write("stream.raw", std::string(reinterpret_cast<const char*>(stream_.data()),
                                     stream_.size() * sizeof(short)));
   }
 
   void WriteWav(const std::string& name, const std::vector<short>& samples) const {
-    SF_INFO info{};
-    info.samplerate = kRate;
-    info.channels = 1;
-    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
-    SNDFILE* out = sf_open(Path(name).c_str(), SFM_WRITE, &info);
-    ASSERT_NE(out, nullptr);
-    sf_writef_short(out, samples.data(), static_cast<sf_count_t>(samples.size()));
-    sf_close(out);
+    pellix::testing::WriteShorts(Path(name), samples);
   }
 
   // Runs a shell command line in the test's folder, "pellix" standing for the binary.

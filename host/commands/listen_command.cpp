@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -203,8 +204,10 @@ int ListDevices() {
     const std::vector<listen::InputDevice> devices = listen::ListInputDevices();
     if (devices.empty()) return Failure("no capture device: PortAudio finds no input");
     for (const listen::InputDevice& d : devices) {
-      std::printf("%3d  %s%s  (%d channels, %.0f Hz)\n", d.index, d.name.c_str(),
-                  d.is_default ? "  [default]" : "", d.channels, d.rate);
+      char line[64];
+      std::snprintf(line, sizeof line, "%3d  ", d.index);
+      std::cout << line << d.name << (d.is_default ? "  [default]" : "") << "  (" << d.channels
+                << " channels, " << static_cast<long>(std::lround(d.rate)) << " Hz)\n";
     }
     return 0;
   } catch (const listen::StreamError& e) {
