@@ -9,8 +9,6 @@
 #include <utility>
 
 #include "analysis/memory_take.h"
-#include "audio/audio_converter.h"
-#include "audio/pitch.h"
 
 namespace pellix::listen {
 namespace {
@@ -49,18 +47,18 @@ Clock::time_point After(Clock::time_point at, std::uint64_t frames, std::uint32_
                   std::chrono::duration<double>(static_cast<double>(frames) / rate));
 }
 
-// The first take of a process loads the pitch tracker's library and sets up the resampler; done
-// before the stream starts, so that the first utterance's row comes as fast as every other's.
-void WarmUp(const StreamFormat& format) {
+// The first take of a process loads the pitch tracker's library, sets up the resampler and
+// touches the engine's state for the first time; a throwaway session checks a tenth of a second
+// of tone before the stream starts, so that the first utterance's row comes as fast as every
+// other's. Every take is analysed as the first of a fresh process would be, so this changes no
+// result.
+void WarmUp(const StreamFormat& format, analysis::SampleSource& source) {
   std::vector<float> tone(format.rate / 10 * format.channels);
   for (std::size_t i = 0; i < tone.size(); ++i)
     tone[i] = static_cast<float>(0.5 * std::sin(static_cast<double>(i) * 0.07));
-  PcmSamples pcm;
-  pcm.floats = tone;
-  pcm.rate = format.rate;
-  pcm.channels = format.channels;
-  const ConvertedRecording converted = ConvertPcm(pcm);
-  TrackPitch(converted.samples, converted.rate);
+  analysis::Session session("", {}, source);
+  if (session.Start())
+    session.Check(analysis::PcmTake(std::move(tone), format.rate, format.channels, "warm-up"));
 }
 
 }  // namespace
@@ -70,6 +68,7 @@ Listener::Listener(ListenSettings settings, const StreamFormat& format,
     : settings_(std::move(settings)),
       format_(format),
       output_(output),
+      source_(source),
       session_("", settings_.session, source),
       segmenter_(settings_.segmenter, format.rate),
       buffer_(format.frame_bytes()) {
@@ -77,7 +76,7 @@ Listener::Listener(ListenSettings settings, const StreamFormat& format,
 }
 
 bool Listener::Start() {
-  WarmUp(format_);
+  WarmUp(format_, source_);
   started_ = session_.Start();
   // A state that brings a calibration is checked against from the first utterance.
   calibrations_left_ = session_.calibrated() ? 0 : settings_.calibrations;

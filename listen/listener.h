@@ -79,6 +79,7 @@ class Listener {
   ListenSettings settings_;
   StreamFormat format_;
   ListenerOutput& output_;
+  analysis::SampleSource& source_;
   analysis::Session session_;
   Segmenter segmenter_;
   UtteranceBuffer buffer_;
