@@ -8,6 +8,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -95,6 +96,21 @@ TEST_F(Listen, RowsEqualAnalyzeOnTheUtterancesCutAtTheListenersBoundaries) {
     for (const auto& [key, value] : expected[i]) {
       if (key == "file") continue;
       EXPECT_EQ(rows[i].at(key), value) << "row " << i << ", " << key;
+    }
+  }
+
+  // --keep saves each utterance as it was cut, and a second run numbers on after the first's.
+  for (int run = 0; run < 2; ++run) {
+    const Outcome kept = Run("pellix listen --input stream.wav --keep kept --format csv -q");
+    ASSERT_EQ(kept.status, 0) << kept.err;
+    const std::vector<Row> kept_rows = CsvRows(kept.out);
+    for (std::size_t i = 0; i < 9; ++i) {
+      char name[32];
+      std::snprintf(name, sizeof name, "kept/utterance-%04zu.wav", run * 9 + i + 1);
+      EXPECT_EQ(kept_rows[i].at("file"), name);
+      EXPECT_EQ(pellix::testing::ReadShorts(Path(name)),
+                pellix::testing::ReadShorts(Path("cut" + std::to_string(i) + ".wav")))
+          << name;
     }
   }
 
