@@ -225,11 +225,12 @@ class DescriptorStream final : public SoundStream {
         throw StreamError(FileErrorNumber(e), "cannot read " + name_ + ": " + std::strerror(e));
       }
       if (got == 0) {
-        if (have == 0 && std::string_view(what) == "the RIFF header")
+        if (header_bytes_ == 0)
           throw StreamError(kInvalidFileFormat, name_ + " ended before any sound");
         throw NotWav(name_, std::string("it ends inside ") + what);
       }
       have += static_cast<std::size_t>(got);
+      header_bytes_ += static_cast<std::size_t>(got);
     }
     return bytes;
   }
@@ -262,6 +263,7 @@ class DescriptorStream final : public SoundStream {
   Encoding encoding_ = Encoding::kS16;
   std::vector<std::byte> buffer_;
   std::vector<std::byte> pending_;
+  std::size_t header_bytes_ = 0;  // read before the data
 };
 
 class FileStream final : public SoundStream {
