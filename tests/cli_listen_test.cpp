@@ -215,6 +215,8 @@ TEST_F(Listen, BadStreamsAndSettingsAreNamed) {
       {"pellix listen - <huge.wav", 1, "34464 channels are outside 1 to 64"},
       {"pellix listen - --rate 5 <empty", 1, "the rate 5 Hz is outside 1000 to 768000 Hz"},
       {"pellix listen - --rate 16000 --channels 0 <empty", 1, "0 channels are outside 1 to 64"},
+      {"pellix listen - --rate 768000 --channels 64 --longest-utterance 60 <empty", 1,
+       "an utterance of 60 s would take 5625 MiB at 768000 Hz and 64 channels"},
       {"pellix listen --input missing.wav", 1, "cannot open 'missing.wav'"},
       {"pellix listen --input garbage", 1, "cannot read 'garbage' as a recording"},
       {"pellix listen --realtime", 2, "--realtime paces an --input file"},

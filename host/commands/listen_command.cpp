@@ -101,6 +101,9 @@ struct ListenOptions {
   listen::SegmenterSettings segmenter;
 };
 
+// The most sound the listener may hold for one utterance.
+constexpr double kMostHeldBytes = 512.0 * (1 << 20);
+
 std::atomic<bool> stop_requested{false};
 
 void OnStop(int) {
@@ -263,6 +266,19 @@ int RunListen(const ListenOptions& options) {
     stream = OpenSource(options);
   } catch (const listen::StreamError& e) {
     return Failure(std::string(e.what()) + " (error " + std::to_string(e.number()) + ")");
+  }
+  // The listener holds up to the longest utterance of sound: at a studio rate with many
+  // channels that is more memory than a listener should take.
+  const double held_bytes = options.segmenter.longest_utterance_s * stream->format().rate *
+                            static_cast<double>(stream->format().frame_bytes());
+  if (held_bytes > kMostHeldBytes) {
+    return Failure(
+        stream->name() + ": an utterance of " +
+        std::to_string(static_cast<int>(options.segmenter.longest_utterance_s)) + " s would take " +
+        std::to_string(static_cast<long long>(held_bytes / (1 << 20))) + " MiB at " +
+        std::to_string(stream->format().rate) + " Hz and " +
+        std::to_string(stream->format().channels) + " channels; lower --longest-utterance (error " +
+        std::to_string(kInvalidProcedureCall) + ")");
   }
   if (options.keep) {
     std::error_code ec;
