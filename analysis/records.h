@@ -39,7 +39,9 @@ struct StressLevels {
 // in the recording, the recording's levels, the pitch of the analysed stretch, and, for a
 // refused take, why and what to try. Every field is empty when it could not be measured.
 struct TakeFacts {
-  std::optional<double> recording_s;      // the whole recording's length
+  std::optional<double> recording_s;     // the whole recording's length
+  std::optional<double> stream_start_s;  // a live utterance: where it lies in its stream
+  std::optional<double> stream_end_s;
   std::optional<double> stretch_start_s;  // the stored take, in seconds of the recording
   std::optional<double> stretch_end_s;
   std::optional<double> peak_dbfs;       // the recording's peak level

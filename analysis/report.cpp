@@ -113,6 +113,10 @@ class TableReport final : public Report {
   std::string FactLines(const TakeFacts& f) const {
     const std::string indent(layout_.show_speaker ? layout_.speaker_width + 2 : 0, ' ');
     std::string what;
+    if (f.stream_start_s && f.stream_end_s) {
+      what += "at " + Fixed(*f.stream_start_s, 2) + "-" + Fixed(*f.stream_end_s, 2) +
+              " s of the stream; ";
+    }
     if (f.stretch_start_s && f.stretch_end_s) {
       what += "analysed " + Fixed(*f.stretch_start_s, 2) + "-" + Fixed(*f.stretch_end_s, 2) + " s";
       if (f.recording_s) what += " of " + Fixed(*f.recording_s, 2) + " s";
@@ -206,6 +210,8 @@ enum ColumnIndex : std::size_t {
   kSpeaker,
   kRole,
   kFile,
+  kStreamStartS,
+  kStreamEndS,
   kCode,
   kMeaning,
   kLieStress,
@@ -243,6 +249,8 @@ constexpr std::array<Column, kColumnCount> kColumns = {{
     {"speaker", CellType::kText},
     {"role", CellType::kText},
     {"file", CellType::kText},
+    {"stream_start_s", CellType::kNumber},
+    {"stream_end_s", CellType::kNumber},
     {"code", CellType::kNumber},
     {"meaning", CellType::kText},
     {"lie_stress", CellType::kNumber},
@@ -298,6 +306,9 @@ std::string Joined(const std::vector<std::string>& items) {
 }
 
 void PutFacts(Cells& cells, const TakeFacts& f) {
+  // To the microsecond: exact to the frame at any rate, so the utterance can be cut again.
+  PutFixed(cells, kStreamStartS, f.stream_start_s, 6);
+  PutFixed(cells, kStreamEndS, f.stream_end_s, 6);
   PutFixed(cells, kRecordingS, f.recording_s, 3);
   PutFixed(cells, kStretchStartS, f.stretch_start_s, 3);
   PutFixed(cells, kStretchEndS, f.stretch_end_s, 3);
@@ -372,14 +383,22 @@ Json Value(const std::string& text) {
   return *value;
 }
 
+// Whether a report shows column `i`: the stream's columns only for live utterances, so that
+// the reports of recordings keep their keys.
+bool Shown(std::size_t i, const ReportLayout& layout) {
+  return layout.stream_place || (i != kStreamStartS && i != kStreamEndS);
+}
+
 class JsonReport final : public Report {
  public:
+  explicit JsonReport(const ReportLayout& layout) : layout_(layout) {}
   std::string Header() const override { return {}; }
 
   std::string Format(const Record& record) const override {
     const Cells cells = ToCells(record);
     Json object;
     for (std::size_t i = 0; i < kColumnCount; ++i) {
+      if (!Shown(i, layout_)) continue;
       const Column& column = kColumns[i];
       const std::optional<std::string>& cell = cells[i];
       std::string key(column.name);
@@ -420,26 +439,37 @@ class JsonReport final : public Report {
     object["digits"] = std::move(digits);
     object["percentages"] = std::move(percentages);
   }
+
+  ReportLayout layout_;
 };
 
 class CsvReport final : public Report {
  public:
+  explicit CsvReport(const ReportLayout& layout) : layout_(layout) {}
+
   std::string Header() const override {
     std::string line;
-    for (const Column& column : kColumns)
-      line += (line.empty() ? "" : ",") + std::string(column.name);
+    for (std::size_t i = 0; i < kColumnCount; ++i) {
+      if (Shown(i, layout_)) line += (line.empty() ? "" : ",") + std::string(kColumns[i].name);
+    }
     return line + "\n";
   }
 
   std::string Format(const Record& record) const override {
     const Cells cells = ToCells(record);
     std::string line;
+    bool first = true;
     for (std::size_t i = 0; i < kColumnCount; ++i) {
-      if (i > 0) line += ',';
+      if (!Shown(i, layout_)) continue;
+      if (!first) line += ',';
+      first = false;
       if (cells[i]) line += CsvField(*cells[i]);
     }
     return line + "\n";
   }
+
+ private:
+  ReportLayout layout_;
 };
 
 }  // namespace
@@ -456,9 +486,9 @@ std::unique_ptr<Report> MakeReport(ReportFormat format, const ReportLayout& layo
     case ReportFormat::kTable:
       return std::make_unique<TableReport>(layout);
     case ReportFormat::kJson:
-      return std::make_unique<JsonReport>();
+      return std::make_unique<JsonReport>(layout);
     case ReportFormat::kCsv:
-      return std::make_unique<CsvReport>();
+      return std::make_unique<CsvReport>(layout);
   }
   return nullptr;
 }

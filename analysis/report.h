@@ -24,6 +24,8 @@ struct ReportLayout {
   bool show_speaker = false;      // batch mode: a speaker column or key
   std::size_t speaker_width = 0;  // the longest speaker name (table)
   std::size_t file_width = 0;     // the longest file name (table)
+  // Live utterances: each take's place in the stream (stream_start_s, stream_end_s after file).
+  bool stream_place = false;
 };
 
 class Report {

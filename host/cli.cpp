@@ -17,14 +17,15 @@ namespace {
 
 // Every subcommand, in the order --help lists them.
 constexpr AddCommand kCommands[] = {
-    AddAnalyzeCommand, AddDemoCommand,    AddScriptCommand, AddConvertCommand,
-    AddPanelCommand,   AddTypelibCommand, AddParamsCommand,
+    AddAnalyzeCommand, AddListenCommand, AddDemoCommand,    AddScriptCommand,
+    AddConvertCommand, AddPanelCommand,  AddTypelibCommand, AddParamsCommand,
 };
 
 constexpr const char* kExamples = R"(Examples:
   pellix script session.pellix     run a script, one JSON line per statement
   pellix script < session.pellix   the same, reading standard input
   pellix script --help             the script statements
+  pellix listen --state alex.json  calibrate and check each utterance from the microphone
   pellix convert yes.wav yes.smp   a recording as a sample file for the control
   pellix params 000023000005000000 what a parameter string sets, position by position
   pellix panel --svg panel.svg     a new instance's panel, as text and as a picture

@@ -316,7 +316,8 @@ TEST_F(Hardening, MessagesSayWhatIsWrong) {
     std::string message;
   };
   const Case cases[] = {
-      {"frobnicate", 2, "pellix: unknown command 'frobnicate'; the commands are analyze, demo,"},
+      {"frobnicate", 2,
+       "pellix: unknown command 'frobnicate'; the commands are analyze, listen, demo,"},
       {"analyze --state '' --check take.smp", 2, "an empty path names no file"},
       {"analyze --batch long.csv", 1,
        "long.csv:2: the role must be calibrate or check, not "

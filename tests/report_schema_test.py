@@ -1,6 +1,7 @@
-"""Every json line pellix analyze writes matches docs/report.schema.json, and the csv header
-is the schema's keys in order. The README's copies, its list of report keys and its table of
-result codes, say what the schema and `pellix --help` say.
+"""Every json line pellix analyze and pellix listen write matches docs/report.schema.json, and
+the csv header is the schema's keys in order (listen's with the stream's place). The README's
+copies, its list of report keys and its table of result codes, say what the schema and
+`pellix --help` say.
 
 Run by ctest as: python3 report_schema_test.py PELLIX SOURCE_DIR
 """
@@ -68,10 +69,21 @@ class ReportSchema(unittest.TestCase):
                         cwd=folder)
             rows = list(csv.reader(io.StringIO(table.stdout)))
             keys = [k for k in self.schema["properties"] if k not in ("digits", "percentages")]
-            self.assertEqual(rows[0], keys)
+            stream_keys = ("stream_start_s", "stream_end_s")
+            self.assertEqual(rows[0], [k for k in keys if k not in stream_keys])
             self.assertEqual(len(rows) - 1, len(lines))
             for row in rows[1:]:
-                self.assertEqual(len(row), len(keys), row)
+                self.assertEqual(len(row), len(keys) - len(stream_keys), row)
+
+            take = os.path.join(recordings, "alex_check_01.wav")
+            listened = run("listen", "--input", take, "--calibrate", "0", "--format", "json", "-q",
+                           cwd=folder)
+            listen_lines = [json.loads(line) for line in listened.stdout.splitlines()]
+            self.assertEqual([line["role"] for line in listen_lines], ["check", "profile"])
+            for line in listen_lines:
+                self.assertEqual(list(self.validator.iter_errors(line)), [], line)
+            listened = run("listen", "--input", take, "--format", "csv", "-q", cwd=folder)
+            self.assertEqual(next(csv.reader(io.StringIO(listened.stdout))), keys)
 
 
 class ReadmeCopies(unittest.TestCase):

@@ -31,6 +31,7 @@ inline CLI::Validator NonEmptyPath() {
 }
 
 void AddAnalyzeCommand(CLI::App& app, CommandAction& action);
+void AddListenCommand(CLI::App& app, CommandAction& action);
 void AddDemoCommand(CLI::App& app, CommandAction& action);
 void AddScriptCommand(CLI::App& app, CommandAction& action);
 void AddConvertCommand(CLI::App& app, CommandAction& action);

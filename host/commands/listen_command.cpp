@@ -1,0 +1,470 @@
+// pellix listen: a speaker's session on a live stream (a capture device, standard input, or a
+// file played as if live); each utterance is calibrated on or checked as it ends, with its row
+// written at once.
+#include <signal.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "analysis/parameter_string.h"
+#include "analysis/report.h"
+#include "analysis/state_file.h"
+#include "host/cli.h"
+#include "host/commands/command.h"
+#include "listen/device_stream.h"
+#include "listen/input_stream.h"
+#include "listen/listener.h"
+#include "platform/error.h"
+
+namespace pellix {
+namespace {
+
+constexpr const char* kListenHelp = R"(Sources (one of them):
+  (none)          the default capture device, through PortAudio; --device NAME another one
+                  (its name, part of it, or its number in --list-devices)
+  -               standard input: a WAV stream, or raw PCM when --rate is given (with
+                  --channels and --sample-format s16le or f32le)
+  --input FILE    any recording libsndfile reads, played as if live: in real time with
+                  --realtime, else as fast as it can be read
+
+Utterances: the stream is cut into 10 ms frames, each compared with the noise floor (the
+quietest frame of the last 3 s). A frame 12 dB above the floor (and above --quietest-speech)
+opens an utterance; it stays open while frames are 6 dB above the floor, and a pause of
+--shortest-pause ends it. An utterance starts where the level first rose and ends after its
+last loud frame; bursts shorter than --shortest-utterance are dropped (a click, a cough), and
+an utterance that reaches --longest-utterance is cut there, with a warning. A stream that
+begins with speech has no floor to go by until its first quiet moment.
+
+Each utterance becomes a take, converted as any recording is (only its first 2.7 s reach the
+control, which analyses their first utterance). Until --calibrate takes were accepted for
+calibration the utterances calibrate, unless --state brings a calibration; every further one
+is checked. A row per utterance is written as it ends, with its place in the stream
+(stream_start_s, stream_end_s) and every fact of a pellix analyze report; a profile follows
+every ten checks and ends the run. --keep DIR saves each utterance as DIR/utterance-NNNN.wav
+(numbered after those already there), and the row names that file.
+
+Ctrl-C, the end of the stream, or a device that stops (the sound server stopped) ends the
+run cleanly: the rows so far written, the utterance in progress analysed, the state saved and
+the profile printed. Standard input that sends nothing for --stall seconds ends the utterance
+in progress there; the run waits on. Samples that are not numbers, or infinite, are taken as
+silence and counted.
+
+--timings FILE writes, per utterance, the milliseconds from the moment its pause was over to
+its row on standard output.
+
+)";
+
+constexpr const char* kListenExamples = R"(
+
+Exit status: 0 when the stream ended or was stopped and every utterance was analysed; 1 when
+the stream, a take, the state or the keep folder failed; 2 for a usage error.
+
+Examples:
+  pellix listen --state alex.json                         the default microphone
+  pellix listen --list-devices
+  pellix listen --device pulse --calibrate 5 --keep takes/
+  arecord -q -f S16_LE -r 16000 -c 1 -t wav | pellix listen -
+  parec --format=s16le --rate=16000 --channels=1 | pellix listen - --rate 16000
+  pellix listen --input interview.wav --realtime --format json
+  pellix listen --input interview.flac --state alex.json --format csv > rows.csv)";
+
+struct ListenOptions {
+  std::string source;
+  std::optional<std::string> input;
+  bool realtime = false;
+  std::optional<std::string> device;
+  bool list_devices = false;
+  std::optional<std::uint32_t> rate;
+  std::optional<std::uint32_t> channels;
+  std::optional<std::string> sample_format;
+  int calibrate = 3;
+  std::optional<std::string> state;
+  std::string params = analysis::kDefaultParams;
+  bool fixed_calibration = false;
+  std::string format = "table";
+  std::optional<std::string> keep;
+  std::optional<std::string> timings;
+  double stall = 2;
+  bool quiet = false;
+  listen::SegmenterSettings segmenter;
+};
+
+// The most sound the listener may hold for one utterance.
+constexpr double kMostHeldBytes = 512.0 * (1 << 20);
+
+std::atomic<bool> stop_requested{false};
+
+void OnStop(int) {
+  stop_requested.store(true);
+}
+
+// Ctrl-C and kill end the run cleanly rather than the process; a reader of our rows that went
+// away is a failed write, noticed at the next row.
+void InstallStopHandlers() {
+  struct sigaction action {};
+  action.sa_handler = OnStop;
+  ::sigemptyset(&action.sa_mask);
+  action.sa_flags = 0;  // no restart: a wait for sound returns at once
+  ::sigaction(SIGINT, &action, nullptr);
+  ::sigaction(SIGTERM, &action, nullptr);
+  ::signal(SIGPIPE, SIG_IGN);
+}
+
+int UsageError(const std::string& message) {
+  std::cerr << "pellix listen: " << message << "\nRun with --help for more information.\n";
+  return kUsageError;
+}
+
+int Failure(const std::string& message) {
+  std::cerr << "pellix: error: " << message << '\n';
+  return 1;
+}
+
+// Rows to standard output the moment they arise; messages to standard error.
+class RowWriter final : public listen::ListenerOutput {
+ public:
+  RowWriter(analysis::ReportFormat format, bool quiet, std::ostream* timings)
+      : quiet_(quiet), timings_(timings) {
+    analysis::ReportLayout layout;
+    layout.stream_place = true;
+    layout.file_width = 18;  // "utterance-0001.wav"
+    report_ = analysis::MakeReport(format, layout);
+    std::cout << report_->Header() << std::flush;
+  }
+
+  void Events(std::vector<analysis::Event> events,
+              std::optional<listen::Clock::time_point> pause_ended) override {
+    std::string rows;
+    for (const analysis::Event& event : events) {
+      if (const auto* record = std::get_if<analysis::Record>(&event)) {
+        rows += report_->Format(*record);
+        Count(*record);
+      } else {
+        const auto& message = std::get<analysis::Message>(event);
+        if (message.error) failed_ = true;
+        if (quiet_ && !message.error) continue;
+        std::cerr << "pellix: " << (message.error ? "error: " : "warning: ") << message.text
+                  << '\n';
+      }
+    }
+    std::cout << rows << std::flush;
+    if (!std::cout) broken_ = true;
+    if (pause_ended && timings_) {
+      const double ms =
+          std::chrono::duration<double, std::milli>(listen::Clock::now() - *pause_ended).count();
+      char line[32];
+      std::snprintf(line, sizeof line, "%.3f\n", ms);
+      *timings_ << line << std::flush;
+    }
+  }
+
+  bool broken() const { return broken_; }
+  bool failed() const { return failed_; }
+  std::string Summary() const {
+    return std::to_string(calibrations_) + " calibrated on, " + std::to_string(checks_) +
+           " checked, " + std::to_string(refused_) + " refused, " + std::to_string(failures_) +
+           " failed";
+  }
+
+ private:
+  void Count(const analysis::Record& record) {
+    if (const auto* c = std::get_if<analysis::CalibrationRecord>(&record)) {
+      ++calibrations_;
+      if (!c->accepted()) ++refused_;
+    } else if (const auto* k = std::get_if<analysis::CheckRecord>(&record)) {
+      ++checks_;
+      if (k->code == "-1" || k->code == "-2") ++refused_;
+    } else if (const auto* f = std::get_if<analysis::FailureRecord>(&record)) {
+      if (f->role == "calibrate" || f->role == "check") ++failures_;
+    }
+  }
+
+  bool quiet_;
+  std::ostream* timings_;
+  std::unique_ptr<analysis::Report> report_;
+  bool broken_ = false;
+  bool failed_ = false;
+  std::size_t calibrations_ = 0;
+  std::size_t checks_ = 0;
+  std::size_t refused_ = 0;
+  std::size_t failures_ = 0;
+};
+
+int ListDevices() {
+  try {
+    const std::vector<listen::InputDevice> devices = listen::ListInputDevices();
+    if (devices.empty()) return Failure("no capture device: PortAudio finds no input");
+    for (const listen::InputDevice& d : devices) {
+      char line[64];
+      std::snprintf(line, sizeof line, "%3d  ", d.index);
+      std::cout << line << d.name << (d.is_default ? "  [default]" : "") << "  (" << d.channels
+                << " channels, " << static_cast<long>(std::lround(d.rate)) << " Hz)\n";
+    }
+    return 0;
+  } catch (const listen::StreamError& e) {
+    return Failure(std::string(e.what()) + " (error " + std::to_string(e.number()) + ")");
+  }
+}
+
+std::unique_ptr<listen::SoundStream> OpenSource(const ListenOptions& options) {
+  if (options.input) return listen::OpenFileStream(*options.input, options.realtime);
+  if (options.source == "-") {
+    std::optional<listen::StreamFormat> raw;
+    if (options.rate) {
+      raw.emplace();
+      raw->rate = *options.rate;
+      raw->channels = options.channels.value_or(1);
+      raw->format = listen::ParseSampleFormat(options.sample_format.value_or("s16le"))
+                        .value_or(listen::SampleFormat::kS16);
+      if (std::string problem = listen::FormatProblem(*raw); !problem.empty())
+        throw listen::StreamError(kInvalidProcedureCall, "standard input: " + problem);
+    }
+    return listen::OpenDescriptorStream(STDIN_FILENO, "standard input", raw, stop_requested);
+  }
+  return listen::OpenDeviceStream(options.device, options.rate, options.channels);
+}
+
+int RunListen(const ListenOptions& options) {
+  if (options.list_devices) return ListDevices();
+  if (!options.source.empty() && options.source != "-")
+    return UsageError("the source is '-' (standard input); name a file with --input FILE");
+  const int sources =
+      (options.source == "-") + options.input.has_value() + options.device.has_value();
+  if (sources > 1) return UsageError("choose one source: -, --input FILE or --device NAME");
+  if (options.realtime && !options.input) return UsageError("--realtime paces an --input file");
+  if (options.source != "-" && options.sample_format)
+    return UsageError("--sample-format describes raw PCM on standard input (-)");
+  if (options.source == "-" && !options.rate && (options.channels || options.sample_format))
+    return UsageError("raw PCM on standard input needs --rate (a WAV stream says its own)");
+  if (options.input && (options.rate || options.channels))
+    return UsageError("an --input file says its own rate and channels");
+  if (std::string problem = listen::SettingsProblem(options.segmenter); !problem.empty())
+    return UsageError(problem);
+  const analysis::ReportFormat format =
+      analysis::ParseReportFormat(options.format).value_or(analysis::ReportFormat::kTable);
+
+  if (!options.quiet) {
+    for (const std::string& warning : analysis::ReadParameters(options.params).warnings)
+      std::cerr << "pellix: warning: --params: " << warning << '\n';
+  }
+  InstallStopHandlers();
+
+  std::unique_ptr<listen::SoundStream> stream;
+  try {
+    stream = OpenSource(options);
+  } catch (const listen::StreamError& e) {
+    return Failure(std::string(e.what()) + " (error " + std::to_string(e.number()) + ")");
+  }
+  // The listener holds up to the longest utterance of sound: at a studio rate with many
+  // channels that is more memory than a listener should take.
+  const double held_bytes = options.segmenter.longest_utterance_s * stream->format().rate *
+                            static_cast<double>(stream->format().frame_bytes());
+  if (held_bytes > kMostHeldBytes) {
+    return Failure(
+        stream->name() + ": an utterance of " +
+        std::to_string(static_cast<int>(options.segmenter.longest_utterance_s)) + " s would take " +
+        std::to_string(static_cast<long long>(held_bytes / (1 << 20))) + " MiB at " +
+        std::to_string(stream->format().rate) + " Hz and " +
+        std::to_string(stream->format().channels) + " channels; lower --longest-utterance (error " +
+        std::to_string(kInvalidProcedureCall) + ")");
+  }
+  if (options.keep) {
+    std::error_code ec;
+    std::filesystem::create_directories(*options.keep, ec);
+    if (ec) {
+      return Failure("cannot make the keep folder '" + *options.keep + "': " + ec.message() +
+                     " (error " + std::to_string(kPathFileAccessError) + ")");
+    }
+  }
+  std::ofstream timings;
+  if (options.timings) {
+    timings.open(*options.timings, std::ios::trunc);
+    if (!timings) {
+      return Failure("cannot write '" + *options.timings + "': " + std::strerror(errno) +
+                     " (error " + std::to_string(kPathFileAccessError) + ")");
+    }
+  }
+  std::optional<analysis::StateLock> lock;
+  if (options.state) {
+    try {
+      lock.emplace(*options.state, [&options] {
+        std::cerr << "pellix: waiting for another run to finish with state file '" << *options.state
+                  << "'\n";
+      });
+    } catch (const analysis::StateError& e) {
+      return Failure(e.what());
+    }
+  }
+
+  listen::ListenSettings settings;
+  settings.segmenter = options.segmenter;
+  settings.calibrations = options.calibrate;
+  settings.session.params = options.params;
+  if (options.state) settings.session.state = *options.state;
+  settings.session.fixed_calibration = options.fixed_calibration;
+  if (options.keep) settings.keep = *options.keep;
+  RowWriter writer(format, options.quiet, options.timings ? &timings : nullptr);
+  analysis::SampleSource source;
+  listen::Listener listener(settings, stream->format(), source, writer);
+  if (!listener.Start()) return 1;
+  if (!options.quiet) {
+    const listen::StreamFormat& f = stream->format();
+    std::cerr << "pellix: listening to " << stream->name() << " (" << f.rate << " Hz, "
+              << f.channels << (f.channels == 1 ? " channel" : " channels") << ")"
+              << (options.input || options.source == "-" ? "" : "; Ctrl-C ends") << '\n';
+  }
+
+  // A read returns at least this often, so that Ctrl-C and stalls are noticed.
+  constexpr std::chrono::milliseconds kWait{100};
+  const auto stall_after = std::chrono::duration<double>(options.stall);
+  std::vector<std::byte> block(std::max<std::size_t>(stream->format().rate / 10, 1) *
+                               stream->format().frame_bytes());
+  bool failed = false;
+  auto quiet_since = listen::Clock::now();
+  bool stalled = false;
+  for (;;) {
+    if (stop_requested.load()) {
+      if (!options.quiet) std::cerr << "pellix: stopped; finishing\n";
+      break;
+    }
+    if (writer.broken()) {
+      std::cerr << "pellix: error: cannot write the rows to standard output; finishing\n";
+      failed = true;
+      break;
+    }
+    const listen::StreamRead read = stream->Read(block, kWait);
+    using Status = listen::StreamRead::Status;
+    if (read.status == Status::kData) {
+      if (!read.message.empty() && !options.quiet)
+        std::cerr << "pellix: warning: " << read.message << '\n';
+      if (read.frames == 0) continue;
+      quiet_since = listen::Clock::now();
+      stalled = false;
+      listener.Feed(
+          {std::span<std::byte>(block).first(read.frames * stream->format().frame_bytes()),
+           read.frames},
+          read.live_at);
+      continue;
+    }
+    if (read.status == Status::kStall) {
+      if (!stalled && listen::Clock::now() - quiet_since >= stall_after) {
+        stalled = true;
+        listener.Stall();
+        if (!options.quiet) {
+          std::cerr << "pellix: warning: " << stream->name() << " has sent nothing for "
+                    << options.stall << " s; still waiting (Ctrl-C ends)\n";
+        }
+      }
+      continue;
+    }
+    if (read.status == Status::kEnd) {
+      if (!read.message.empty() && !options.quiet)
+        std::cerr << "pellix: warning: " << stream->name() << ": " << read.message << '\n';
+      break;
+    }
+    std::cerr << "pellix: error: " << read.message << "; finishing\n";
+    failed = true;
+    break;
+  }
+  listener.End();
+  if (!options.quiet) {
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, "%.1f s", listener.seconds());
+    std::cerr << "pellix: " << seconds << " of " << stream->name() << ", " << listener.utterances()
+              << (listener.utterances() == 1 ? " utterance: " : " utterances: ") << writer.Summary()
+              << '\n';
+  }
+  return failed || listener.failed() || writer.failed() || writer.broken() ? 1 : 0;
+}
+
+}  // namespace
+
+void AddListenCommand(CLI::App& app, CommandAction& action) {
+  CLI::App* command = app.add_subcommand(
+      "listen", "Listen to a live stream: calibrate and check each utterance as it ends");
+  auto options = std::make_shared<ListenOptions>();
+  command->add_option("source", options->source, "- for standard input")->type_name("-");
+  command->add_option("--input", options->input, "Play this recording as if it were live")
+      ->type_name("FILE")
+      ->check(NonEmptyPath());
+  command->add_flag("--realtime", options->realtime, "Pace --input in real time");
+  command->add_option("--device", options->device, "Capture from this device")->type_name("NAME");
+  command->add_flag("--list-devices", options->list_devices, "List the capture devices");
+  command->add_option("--rate", options->rate, "Frames per second (raw PCM; a device's rate)")
+      ->type_name("HZ");
+  command->add_option("--channels", options->channels, "Channels (raw PCM; a device's)")
+      ->type_name("N");
+  command->add_option("--sample-format", options->sample_format, "Raw PCM samples: s16le or f32le")
+      ->type_name("FORMAT")
+      ->check(CLI::IsMember({"s16le", "f32le"}));
+  command
+      ->add_option("--calibrate", options->calibrate,
+                   "Accepted calibrations before checking (unless --state brings one)")
+      ->type_name("N")
+      ->capture_default_str()
+      ->check(CLI::Range(0, 5));
+  command
+      ->add_option("--state", options->state,
+                   "JSON property bag to load before and save after, with its check history")
+      ->type_name("BAG.json")
+      ->check(NonEmptyPath());
+  command->add_option("--params", options->params, "Packed parameter string for Initalize")
+      ->type_name("TEXT")
+      ->capture_default_str();
+  command->add_flag("--fixed-calibration", options->fixed_calibration,
+                    "Check against the calibration as loaded: what checks move is undone");
+  command->add_option("--format", options->format, "table, json or csv")
+      ->type_name("FORMAT")
+      ->capture_default_str()
+      ->check(CLI::IsMember({"table", "json", "csv"}));
+  command->add_option("--keep", options->keep, "Save each utterance as a WAV in DIR")
+      ->type_name("DIR")
+      ->check(NonEmptyPath());
+  command
+      ->add_option("--shortest-pause", options->segmenter.shortest_pause_s,
+                   "Seconds of pause that end an utterance")
+      ->type_name("S")
+      ->capture_default_str();
+  command
+      ->add_option("--shortest-utterance", options->segmenter.shortest_utterance_s,
+                   "Seconds: shorter bursts are dropped")
+      ->type_name("S")
+      ->capture_default_str();
+  command
+      ->add_option("--longest-utterance", options->segmenter.longest_utterance_s,
+                   "Seconds: a longer utterance is cut")
+      ->type_name("S")
+      ->capture_default_str();
+  command
+      ->add_option("--quietest-speech", options->segmenter.quietest_speech_dbfs,
+                   "dBFS: nothing quieter opens an utterance")
+      ->type_name("DBFS")
+      ->capture_default_str();
+  command
+      ->add_option("--stall", options->stall,
+                   "Seconds without input that end the utterance in progress")
+      ->type_name("S")
+      ->capture_default_str()
+      ->check(CLI::Range(0.1, 3600.0));
+  command->add_option("--timings", options->timings, "Write pause-to-row milliseconds to FILE")
+      ->type_name("FILE")
+      ->check(NonEmptyPath());
+  command->add_flag("-q,--quiet", options->quiet, "No warnings or summary");
+  command->footer(std::string(kListenHelp) + ParametersHelp() + "\n\n" + ResultCodesHelp() +
+                  kListenExamples);
+  command->callback([options, &action] { action = [options] { return RunListen(*options); }; });
+}
+
+}  // namespace pellix

@@ -1,0 +1,236 @@
+// pellix listen end to end, through the real binary: a stream of nine example utterances
+// (three to calibrate on, six to check) read from a file, a WAV stream and raw PCM on standard
+// input gives the rows pellix analyze gives for the same utterances cut at the listener's
+// boundaries; state carried between runs; and every kind of bad stream reported by name.
+#include <gtest/gtest.h>
+#include <sndfile.h>
+#include <sys/wait.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "analysis/csv.h"
+#include "example_stream.h"
+#include "scratch_directory_test_base.h"
+#include "voice_stream.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Row = std::map<std::string, std::string>;
+
+constexpr int kRate = pellix::testing::kExampleStreamRate;
+
+struct Outcome {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+std::vector<Row> CsvRows(const std::string& text) {
+  pellix::analysis::CsvReader reader(text, "rows");
+  std::vector<std::string> header = reader.Next()->fields;
+  std::vector<Row> rows;
+  while (std::optional<pellix::analysis::CsvRecord> record = reader.Next()) {
+    Row row;
+    for (std::size_t i = 0; i < header.size(); ++i) row[header[i]] = record->fields.at(i);
+    rows.push_back(std::move(row));
+  }
+  return rows;
+}
+
+class Listen : public ScratchDirectoryTest {
+ protected:
+  void SetUp() override {
+    ScratchDirectoryTest::SetUp();
+    stream_ = pellix::testing::ExampleStream();
+    WriteWav("stream.wav", stream_);
+    Write("stream.raw", std::string(reinterpret_cast<const char*>(stream_.data()),
+                                    stream_.size() * sizeof(short)));
+  }
+
+  void WriteWav(const std::string& name, const std::vector<short>& samples) const {
+    pellix::testing::WriteShorts(Path(name), samples);
+  }
+
+  // Runs a shell command line in the test's folder, "pellix" standing for the binary.
+  Outcome Run(const std::string& line) const {
+    std::string command = line;
+    for (std::size_t at; (at = command.find("pellix ")) != std::string::npos;)
+      command.replace(at, 6, std::string("'") + PELLIX_BINARY + "'");
+    command = "cd '" + dir_.string() + "' && (" + command + ") >'" + Path("stdout") + "' 2>'" +
+              Path("stderr") + "'";
+    const int raw = std::system(command.c_str());
+    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Read("stdout"), Read("stderr")};
+  }
+
+  std::vector<short> stream_;
+};
+
+TEST_F(Listen, RowsEqualAnalyzeOnTheUtterancesCutAtTheListenersBoundaries) {
+  const Outcome listened = Run("pellix listen --input stream.wav --format csv -q </dev/null");
+  ASSERT_EQ(listened.status, 0) << listened.err;
+  const std::vector<Row> rows = CsvRows(listened.out);
+  ASSERT_EQ(rows.size(), 10u) << listened.out;  // nine utterances and the profile
+
+  std::string calibrate, check;
+  for (std::size_t i = 0; i < 9; ++i) {
+    EXPECT_EQ(rows[i].at("role"), i < 3 ? "calibrate" : "check") << i;
+    const auto start = std::lround(std::stod(rows[i].at("stream_start_s")) * kRate);
+    const auto end = std::lround(std::stod(rows[i].at("stream_end_s")) * kRate);
+    const std::string name = "cut" + std::to_string(i) + ".wav";
+    WriteWav(name, std::vector<short>(stream_.begin() + start, stream_.begin() + end));
+    (i < 3 ? calibrate : check) += " " + name;
+  }
+  const Outcome analyzed = Run("pellix analyze --calibrate" + calibrate + " --check" + check +
+                               " --profile --format csv -q");
+  ASSERT_EQ(analyzed.status, 0) << analyzed.err;
+  const std::vector<Row> expected = CsvRows(analyzed.out);
+  ASSERT_EQ(expected.size(), rows.size());
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    for (const auto& [key, value] : expected[i]) {
+      if (key == "file") continue;
+      EXPECT_EQ(rows[i].at(key), value) << "row " << i << ", " << key;
+    }
+  }
+
+  // --keep saves each utterance as it was cut, and a second run numbers on after the first's.
+  for (int run = 0; run < 2; ++run) {
+    const Outcome kept = Run("pellix listen --input stream.wav --keep kept --format csv -q");
+    ASSERT_EQ(kept.status, 0) << kept.err;
+    const std::vector<Row> kept_rows = CsvRows(kept.out);
+    for (std::size_t i = 0; i < 9; ++i) {
+      char name[32];
+      std::snprintf(name, sizeof name, "kept/utterance-%04zu.wav", run * 9 + i + 1);
+      EXPECT_EQ(kept_rows[i].at("file"), name);
+      EXPECT_EQ(pellix::testing::ReadShorts(Path(name)),
+                pellix::testing::ReadShorts(Path("cut" + std::to_string(i) + ".wav")))
+          << name;
+    }
+  }
+
+  // The same stream through standard input, as a WAV stream and as raw PCM, gives the same rows.
+  for (const std::string line : {"pellix listen - --format csv -q <stream.wav",
+                                 "cat stream.raw | pellix listen - --rate 11025 --format csv -q"}) {
+    const Outcome piped = Run(line);
+    EXPECT_EQ(piped.status, 0) << line << '\n' << piped.err;
+    EXPECT_EQ(piped.out, listened.out) << line;
+  }
+}
+
+TEST_F(Listen, AStateWithACalibrationChecksFromTheFirstUtterance) {
+  ASSERT_EQ(Run("pellix listen --input stream.wav --state alex.json -q </dev/null").status, 0);
+  ASSERT_TRUE(fs::exists(Path("alex.json")));
+  const Outcome again =
+      Run("pellix listen --input stream.wav --state alex.json --format csv -q </dev/null");
+  ASSERT_EQ(again.status, 0) << again.err;
+  const std::vector<Row> rows = CsvRows(again.out);
+  ASSERT_EQ(rows.size(), 10u);
+  for (std::size_t i = 0; i < 9; ++i) EXPECT_EQ(rows[i].at("role"), "check") << i;
+  // Eighteen more checks: a profile after the tenth of this run and one at its end, over the
+  // checks of both runs.
+  const Outcome twice = Run(
+      "cat stream.raw stream.raw | pellix listen - --rate 11025 --state alex.json --format csv -q");
+  std::vector<std::string> profiles;
+  for (const Row& row : CsvRows(twice.out))
+    if (row.at("role") == "profile") profiles.push_back(row.at("profile_checks"));
+  EXPECT_EQ(profiles, (std::vector<std::string>{"25", "33"})) << twice.out;
+}
+
+TEST_F(Listen, AStreamCutOffOrStalledMidUtteranceStillGivesItsRow) {
+  // The stream up to the end of the fourth utterance (the first check, 8.10 to 8.52 s).
+  const std::size_t cut = 2 * static_cast<std::size_t>(std::lround(8.45 * kRate));
+  Write("cut.raw", Read("stream.raw").substr(0, cut));
+  const Outcome ended = Run("pellix listen - --rate 11025 --format csv -q <cut.raw");
+  ASSERT_EQ(ended.status, 0) << ended.err;
+  EXPECT_EQ(CsvRows(ended.out).size(), 5u) << ended.out;  // four utterances and the profile
+
+  // Standard input open but silent: the stall ends the utterance, Ctrl-C ends the run.
+  const Outcome stalled =
+      Run("{ cat cut.raw; sleep 4; } | timeout --preserve-status -s INT 2.5 pellix listen - --rate "
+          "11025 --stall "
+          "0.5 --state s.json --format csv");
+  EXPECT_EQ(stalled.status, 0) << stalled.err;
+  EXPECT_EQ(CsvRows(stalled.out).size(), 5u) << stalled.out;
+  EXPECT_NE(stalled.err.find("standard input has sent nothing for 0.5 s"), std::string::npos)
+      << stalled.err;
+  EXPECT_NE(stalled.err.find("stopped; finishing"), std::string::npos) << stalled.err;
+  EXPECT_TRUE(fs::exists(Path("s.json")));
+}
+
+TEST_F(Listen, ASpeakerWhoNeverPausesIsCutAtTheLongestUtterance) {
+  pellix::testing::VoiceStream voice(16000);
+  voice.Noise(-60).Pause(1).Speech(7.2, -20).Pause(1);
+  const std::vector<float>& samples = voice.samples();
+  Write("long.f32",
+        std::string(reinterpret_cast<const char*>(samples.data()), samples.size() * sizeof(float)));
+  const Outcome run =
+      Run("pellix listen - --rate 16000 --sample-format f32le --longest-utterance 3 --calibrate 0 "
+          "--format csv <long.f32");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(CsvRows(run.out).size(), 4u) << run.out;  // three pieces and the profile
+  std::size_t warnings = 0;
+  for (std::size_t at = 0;
+       (at = run.err.find("reached the longest utterance", at)) != std::string::npos; ++at)
+    ++warnings;
+  EXPECT_EQ(warnings, 2u) << run.err;
+}
+
+TEST_F(Listen, SamplesThatAreNoNumbersAreTakenAsSilence) {
+  pellix::testing::VoiceStream voice(16000);
+  voice.Noise(-60).Pause(1).Voice(1, -20).Pause(1).Voice(1, -20).Pause(1);
+  std::vector<float> samples = voice.samples();
+  for (std::size_t i = 16000 + 100; i < 16000 * 3; i += 7) samples[i] = i % 2 ? NAN : INFINITY;
+  Write("nan.f32",
+        std::string(reinterpret_cast<const char*>(samples.data()), samples.size() * sizeof(float)));
+  const Outcome run =
+      Run("pellix listen - --rate 16000 --sample-format f32le --format csv <nan.f32");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(CsvRows(run.out).size(), 3u) << run.out;
+  EXPECT_NE(run.err.find("samples of the stream were not numbers or infinite"), std::string::npos)
+      << run.err;
+}
+
+TEST_F(Listen, BadStreamsAndSettingsAreNamed) {
+  Write("garbage", std::string(4096, 'x'));
+  Write("empty", "");
+  // A WAV header that claims 100000 channels.
+  std::string huge = Read("stream.wav").substr(0, 44);
+  huge[22] = static_cast<char>(0xA0);
+  huge[23] = static_cast<char>(0x86);
+  Write("huge.wav", huge + std::string(1000, '\0'));
+  struct Case {
+    std::string line;
+    int status;
+    std::string message;
+  };
+  const Case cases[] = {
+      {"pellix listen - <garbage", 1, "standard input is not a WAV stream"},
+      {"pellix listen - <empty", 1, "standard input ended before any sound"},
+      {"pellix listen - <huge.wav", 1, "34464 channels are outside 1 to 64"},
+      {"pellix listen - --rate 5 <empty", 1, "the rate 5 Hz is outside 1000 to 768000 Hz"},
+      {"pellix listen - --rate 16000 --channels 0 <empty", 1, "0 channels are outside 1 to 64"},
+      {"pellix listen - --rate 768000 --channels 64 --longest-utterance 60 <empty", 1,
+       "an utterance of 60 s would take 5625 MiB at 768000 Hz and 64 channels"},
+      {"pellix listen --input missing.wav", 1, "cannot open 'missing.wav'"},
+      {"pellix listen --input garbage", 1, "cannot read 'garbage' as a recording"},
+      {"pellix listen --realtime", 2, "--realtime paces an --input file"},
+      {"pellix listen - --input stream.wav", 2, "choose one source"},
+      {"pellix listen --input stream.wav --shortest-pause 0", 2,
+       "the shortest pause must be 0.05 to 10 s"},
+      {"pellix listen - --channels 2 <empty", 2, "raw PCM on standard input needs --rate"},
+      {"timeout 20 pellix listen --device no-such-device-here", 1, "no capture device"},
+  };
+  for (const Case& c : cases) {
+    const Outcome run = Run(c.line);
+    EXPECT_EQ(run.status, c.status) << c.line << '\n' << run.err;
+    EXPECT_NE(run.err.find(c.message), std::string::npos) << c.line << '\n' << run.err;
+  }
+}
+
+}  // namespace
