@@ -1,6 +1,7 @@
 #include "desk/desk_window.h"
 
 #include <QComboBox>
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
@@ -15,6 +16,7 @@
 #include <QPushButton>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QTabWidget>
 #include <QTableView>
 #include <QTableWidget>
 #include <QUrl>
@@ -23,18 +25,23 @@
 
 #include "analysis/result_meanings.h"
 #include "analysis/session.h"
+#include "desk/picture_view.h"
 #include "desk/profile_explanation.h"
 #include "desk/results_model.h"
 #include "desk/speaker_session.h"
+#include "platform/atomic_file.h"
+#include "platform/error.h"
 #include "widget/pellix_widget.h"
 
 namespace pellix::desk {
 namespace {
 
+// The names a folder's listing takes in (analysis::IsRecordingName), for the open dialog.
 constexpr const char* kRecordingFilter =
-    "Recordings and sample files (*.wav *.flac *.ogg *.oga *.aif *.aiff *.aifc *.smp);;"
-    "All files (*)";
+    "Recordings and sample files (*.wav *.flac *.ogg *.oga *.opus *.mp3 *.aif *.aiff *.aifc *.au "
+    "*.caf *.smp);;All files (*)";
 constexpr const char* kBagFilter = "Property bags (*.json);;All files (*)";
+constexpr const char* kCsvFilter = "CSV files (*.csv);;All files (*)";
 constexpr int kTakeRole = Qt::UserRole;  // a take's full path, its name in the session
 
 QPushButton* Button(const QString& text, const char* name, const QString& tip) {
@@ -46,6 +53,21 @@ QPushButton* Button(const QString& text, const char* name, const QString& tip) {
 
 QString Html(const QString& text) {
   return text.toHtmlEscaped();
+}
+
+// `path`, with `extension` added when its name has none.
+QString WithExtension(const QString& path, const QString& extension) {
+  return QFileInfo(path).suffix().isEmpty() ? path + extension : path;
+}
+
+// Enables `widget` when `why_not` is empty; otherwise disables it and says why in its tooltip,
+// after what it does.
+void Allow(QWidget* widget, const QString& why_not) {
+  static const char* kTip = "pellixTip";
+  if (!widget->property(kTip).isValid()) widget->setProperty(kTip, widget->toolTip());
+  const QString tip = widget->property(kTip).toString();
+  widget->setEnabled(why_not.isEmpty());
+  widget->setToolTip(why_not.isEmpty() ? tip : tip + "\n\nNot now: " + why_not);
 }
 
 }  // namespace
@@ -81,7 +103,7 @@ DeskWindow::DeskWindow(QWidget* parent) : QMainWindow(parent) {
   layout->addLayout(progress_row);
   setCentralWidget(central);
 
-  session_ = new SpeakerSession(&panel_->site(), [panel = panel_](ALG_V1S* control) {
+  session_ = new SpeakerSession([panel = panel_](ALG_V1S* control) {
     if (control != nullptr) {
       panel->attach(*control);
     } else {
@@ -91,7 +113,13 @@ DeskWindow::DeskWindow(QWidget* parent) : QMainWindow(parent) {
   session_->moveToThread(&thread_);
   ConnectSession();
   thread_.start();
-  Run([](SpeakerSession& s) { s.start(); });
+  Run([params = params_->currentText()](SpeakerSession& s) { s.start(params); });
+}
+
+QSize DeskWindow::StartingSize(const QSize& available) {
+  const QSize laid_out(1280, 760);
+  // A frame and a panel or task bar take some of what the screen offers.
+  return laid_out.boundedTo(QSize(available.width() * 95 / 100, available.height() * 9 / 10));
 }
 
 DeskWindow::~DeskWindow() {
@@ -115,7 +143,11 @@ QWidget* DeskWindow::BuildControls() {
   open_ =
       Button("Open recordings…", "open", "WAV, FLAC, Ogg, AIFF or sample files; or drop them here");
   load_ = Button("Load bag…", "loadBag", "A speaker's saved properties (pellix analyze --state)");
-  save_ = Button("Save bag…", "saveBag", "Save the speaker's properties as a JSON bag");
+  save_ = Button("Save bag…", "saveBag",
+                 "Save the speaker's properties as a JSON bag, with the check history beside it "
+                 "(pellix analyze --state carries on from there)");
+  export_ = Button("Export CSV…", "exportCsv",
+                   "Save the results list as pellix analyze --format csv writes it");
   params_ = new QComboBox;
   params_->setObjectName("params");
   params_->setEditable(true);
@@ -125,10 +157,13 @@ QWidget* DeskWindow::BuildControls() {
       "density level, 10 mode, 11-12 background border, 13-14 background filter, 15-16 "
       "volume, 17-18 added volume");
   params_->setMinimumContentsLength(20);
-  initialise_ = Button("Initialise", "initialise", "DATAstr := the parameters, then Initalize");
+  initialise_ = Button("Initialise", "initialise",
+                       "New parameters for this speaker: DATAstr := the parameters, then "
+                       "Initalize (a new speaker and a loaded bag start with them)");
   layout->addWidget(open_);
   layout->addWidget(load_);
   layout->addWidget(save_);
+  layout->addWidget(export_);
   layout->addSpacing(16);
   layout->addWidget(new QLabel("Parameters:"));
   layout->addWidget(params_);
@@ -147,6 +182,10 @@ QWidget* DeskWindow::BuildControls() {
   connect(save_, &QPushButton::clicked, this, [this] {
     const QString file = QFileDialog::getSaveFileName(this, "Save bag", {}, kBagFilter);
     if (!file.isEmpty()) saveBag(file);
+  });
+  connect(export_, &QPushButton::clicked, this, [this] {
+    const QString file = QFileDialog::getSaveFileName(this, "Export CSV", {}, kCsvFilter);
+    if (!file.isEmpty()) exportCsv(file);
   });
   connect(initialise_, &QPushButton::clicked, this, [this] {
     const QString params = params_->currentText();
@@ -168,11 +207,14 @@ QWidget* DeskWindow::BuildTakes() {
   calibrate_ = Button("Calibrate on selected", "calibrate", "Calibrate on each selected take");
   check_ = Button("Check selected", "check", "Check each selected take");
   check_all_ = Button("Check all the others", "checkAll",
-                      "Check every take not yet calibrated on or checked");
+                      "Check every take that is not selected and not yet calibrated on or checked");
   profile_ = Button("Profile", "profile", "Run the profiler (ten checks or more)");
   for (QPushButton* button : {calibrate_, check_, check_all_, profile_}) layout->addWidget(button);
 
   connect(takes_, &QListWidget::itemSelectionChanged, this, &DeskWindow::UpdateButtons);
+  connect(takes_, &QListWidget::currentItemChanged, this, [this](QListWidgetItem* item) {
+    if (item != nullptr) ShowPictureOf(item->data(kTakeRole).toString());
+  });
   connect(calibrate_, &QPushButton::clicked, this,
           [this] { Run([takes = SelectedTakes()](SpeakerSession& s) { s.calibrate(takes); }); });
   connect(check_, &QPushButton::clicked, this,
@@ -210,6 +252,10 @@ QWidget* DeskWindow::BuildResults() {
   results_view_->setSelectionBehavior(QAbstractItemView::SelectRows);
   results_view_->verticalHeader()->setDefaultSectionSize(row_height);
   split->addWidget(results_view_);
+  connect(results_view_, &QTableView::clicked, this, [this](const QModelIndex& index) {
+    ShowPictureOf(results_->data(results_->index(index.row(), ResultsModel::kTake), Qt::ToolTipRole)
+                      .toString());
+  });
 
   auto* box = new QWidget;
   auto* layout = new QVBoxLayout(box);
@@ -223,9 +269,28 @@ QWidget* DeskWindow::BuildResults() {
   profile_table_->verticalHeader()->hide();
   profile_table_->verticalHeader()->setDefaultSectionSize(row_height);
   profile_table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  profile_table_->setWordWrap(false);
+  // The explanations wrap in columns that share the width, so nothing needs scrolling sideways.
+  profile_table_->setWordWrap(true);
+  profile_table_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  QHeaderView* header = profile_table_->horizontalHeader();
+  for (int column : {0, 1, 2}) header->setSectionResizeMode(column, QHeaderView::ResizeToContents);
+  header->setSectionResizeMode(3, QHeaderView::Stretch);
+  header->setSectionResizeMode(4, QHeaderView::Stretch);
+  connect(header, &QHeaderView::sectionResized, profile_table_,
+          &QTableWidget::resizeRowsToContents);
   layout->addWidget(profile_table_, 1);
-  split->addWidget(box);
+
+  views_ = new QTabWidget;
+  views_->setObjectName("views");
+  take_picture_ =
+      new PictureView("The selected take's waveform, once it is calibrated on or checked");
+  take_picture_->setObjectName("takePicture");
+  trend_picture_ = new PictureView("The speaker's checks, once there are any");
+  trend_picture_->setObjectName("trendPicture");
+  views_->addTab(box, "Profile");
+  views_->addTab(take_picture_, "Take");
+  views_->addTab(trend_picture_, "Trend");
+  split->addWidget(views_);
   split->setStretchFactor(0, 3);
   split->setStretchFactor(1, 2);
   return split;
@@ -257,11 +322,14 @@ void DeskWindow::ConnectSession() {
   });
   connect(session_, &SpeakerSession::recorded, this, &DeskWindow::ShowRecord);
   connect(session_, &SpeakerSession::message, this, &DeskWindow::ShowMessage);
-  connect(session_, &SpeakerSession::controlReplaced, this, &DeskWindow::StartFresh);
-  connect(session_, &SpeakerSession::initialised, this, [this] {
-    initialised_ = true;
-    UpdateButtons();
-  });
+  connect(session_, &SpeakerSession::sessionStarted, this,
+          [this](const QString& what) { ShowMessage(false, "Started " + what); });
+  connect(session_, &SpeakerSession::takeDrawn, this,
+          [this](const QString& take, const QImage& picture) {
+            pictures_.insert(take, picture);
+            ShowPictureOf(take);
+          });
+  connect(session_, &SpeakerSession::trendDrawn, trend_picture_, &PictureView::setImage);
 }
 
 void DeskWindow::Run(std::function<void(SpeakerSession&)> job) {
@@ -284,11 +352,29 @@ void DeskWindow::openFiles(const QStringList& paths) {
 }
 
 void DeskWindow::loadBag(const QString& path) {
-  Run([path](SpeakerSession& s) { s.loadBag(path); });
+  Run([path, params = params_->currentText()](SpeakerSession& s) { s.loadBag(path, params); });
 }
 
 void DeskWindow::saveBag(const QString& path) {
-  Run([path](SpeakerSession& s) { s.saveBag(path); });
+  Run([path = WithExtension(path, ".json")](SpeakerSession& s) { s.saveBag(path); });
+}
+
+void DeskWindow::exportCsv(const QString& path) {
+  const QString file = WithExtension(path, ".csv");
+  try {
+    WriteFileAtomically(file.toStdString(), results_->csv());
+    ShowMessage(false,
+                "exported " + QString::number(results_->rowCount()) + " rows to '" + file + "'");
+  } catch (const PlatformError& e) {
+    ShowMessage(true, "cannot export to '" + file + "' (error " + QString::number(e.number()) +
+                          ": " + QString::fromStdString(std::string(e.description())) + ")");
+  }
+}
+
+void DeskWindow::ShowPictureOf(const QString& take) {
+  const auto found = pictures_.constFind(take);
+  if (found == pictures_.constEnd()) return;
+  take_picture_->setImage(*found);
 }
 
 QStringList DeskWindow::SelectedTakes() const {
@@ -300,28 +386,36 @@ QStringList DeskWindow::SelectedTakes() const {
 }
 
 QStringList DeskWindow::UnanalysedTakes() const {
+  // Selected takes are the ones being worked on (calibration takes, say): never "the others".
   QStringList takes;
   for (int row = 0; row < takes_->count(); ++row) {
     const QString take = takes_->item(row)->data(kTakeRole).toString();
-    if (!analysed_.contains(take)) takes << take;
+    if (!analysed_.contains(take) && !takes_->item(row)->isSelected()) takes << take;
   }
   return takes;
 }
 
 void DeskWindow::UpdateButtons() {
-  const bool ready = !busy();
-  const bool analysable = ready && initialised_;
+  const QString busy_now = busy() ? "the desk is busy; wait, or Cancel" : QString();
   for (QWidget* w :
        {static_cast<QWidget*>(open_), static_cast<QWidget*>(load_), static_cast<QWidget*>(save_),
         static_cast<QWidget*>(initialise_), static_cast<QWidget*>(params_)}) {
-    w->setEnabled(ready);
+    Allow(w, busy_now);
   }
+  Allow(export_, !busy_now.isEmpty()         ? busy_now
+                 : results_->rowCount() == 0 ? "no results yet"
+                                             : QString());
+  const QString no_selection = takes_->count() == 0 ? "open recordings first (or drop them here)"
+                                                    : "select takes in the list first";
   const bool selected = !takes_->selectedItems().isEmpty();
-  calibrate_->setEnabled(analysable && selected);
-  check_->setEnabled(analysable && selected);
-  check_all_->setEnabled(analysable && !UnanalysedTakes().isEmpty());
-  profile_->setEnabled(analysable);
-  cancel_->setEnabled(!ready);
+  Allow(calibrate_, !busy_now.isEmpty() ? busy_now : selected ? QString() : no_selection);
+  Allow(check_, !busy_now.isEmpty() ? busy_now : selected ? QString() : no_selection);
+  Allow(check_all_, !busy_now.isEmpty()           ? busy_now
+                    : takes_->count() == 0        ? "open recordings first (or drop them here)"
+                    : UnanalysedTakes().isEmpty() ? "every take not selected has been analysed"
+                                                  : QString());
+  Allow(profile_, busy_now);
+  Allow(cancel_, busy() ? QString() : "nothing runs");
 }
 
 QString DeskWindow::messages() const {
@@ -343,9 +437,11 @@ void DeskWindow::ShowRecord(const analysis::Record& record) {
     ShowProfile(*profile);
     return;
   }
-  const std::string& file = std::holds_alternative<analysis::CalibrationRecord>(record)
-                                ? std::get<analysis::CalibrationRecord>(record).file
-                                : std::get<analysis::CheckRecord>(record).file;
+  const auto* calibration = std::get_if<analysis::CalibrationRecord>(&record);
+  const auto* check = std::get_if<analysis::CheckRecord>(&record);
+  const std::string& file = calibration != nullptr ? calibration->file
+                            : check != nullptr     ? check->file
+                                                   : std::get<analysis::FailureRecord>(record).file;
   const QString take = QString::fromStdString(file);
   analysed_.insert(take);
   for (int row = 0; row < takes_->count(); ++row) {
@@ -356,6 +452,7 @@ void DeskWindow::ShowRecord(const analysis::Record& record) {
   results_->add(record);
   results_view_->scrollToBottom();
   results_view_->resizeColumnsToContents();
+  UpdateButtons();
 }
 
 void DeskWindow::ShowProfile(const analysis::ProfileRecord& profile) {
@@ -385,19 +482,7 @@ void DeskWindow::ShowProfile(const analysis::ProfileRecord& profile) {
     }
     ++row;
   }
-  profile_table_->resizeColumnsToContents();
-}
-
-void DeskWindow::StartFresh() {
-  initialised_ = false;
-  analysed_.clear();
-  results_->clear();
-  profile_table_->setRowCount(0);
-  profile_title_->setText("Profile: none yet");
-  for (int row = 0; row < takes_->count(); ++row) {
-    takes_->item(row)->setForeground(palette().color(QPalette::WindowText));
-  }
-  UpdateButtons();
+  profile_table_->resizeRowsToContents();
 }
 
 void DeskWindow::dragEnterEvent(QDragEnterEvent* event) {
