@@ -11,18 +11,32 @@
 // relative to the manifest's folder.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
+#include <memory>
+#include <optional>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "audio/pcm_samples.h"
+
 namespace pellix::analysis {
 
-// One take named by the manifest (or on the command line).
+// One take named by the manifest (or on the command line), or held in memory.
 struct Take {
   std::filesystem::path path;  // to open
   std::string name;            // to show: the path as the user will recognise it
+
+  // Instead of a file at `path`: the bytes of a recording or sample file, or PCM samples. They
+  // are analysed exactly as the file holding them would be (a sample file by its signature, or
+  // by a `name` ending in ".smp"). The memory is `owner`'s when the take owns it (see
+  // analysis/memory_take.h), else the caller's, to keep until the take is analysed.
+  std::optional<std::span<const std::uint8_t>> bytes = std::nullopt;
+  std::optional<PcmSamples> pcm = std::nullopt;
+  std::shared_ptr<const void> owner = nullptr;
 };
 
 // One speaker's takes, in manifest order.

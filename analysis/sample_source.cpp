@@ -31,9 +31,20 @@ std::vector<std::uint8_t> Window(std::span<const std::uint8_t> samples) {
   return {samples.begin(), zero};
 }
 
+// What a sample file's window tells: its levels and clipping, and its duration from its count.
+void MeasureWindow(PreparedTake& prepared) {
+  RecordingLevels levels;
+  levels.AddSamples(prepared.window);
+  prepared.levels = levels.Figures();
+  prepared.clipped_8bit = ClippedShare8Bit(prepared.window);
+  prepared.duration =
+      static_cast<double>(prepared.samples) / static_cast<double>(prepared.seconds_rate());
+}
+
 }  // namespace
 
 PreparedTake SampleSource::Prepare(const Take& take) {
+  if (take.bytes || take.pcm) return PrepareInMemory(take);
   // Each take is opened once, whatever it turns out to be. What a file that cannot be opened
   // is called in the message goes by its name.
   const bool named_sample_file = HasSampleFileName(take.path);
@@ -73,12 +84,49 @@ PreparedTake SampleSource::PrepareSampleFile(const InputFile& file,
   std::vector<std::uint8_t> data(kSampleWindow);
   data.resize(ReadAt(file, kSampleFileHeaderSize, data, path));
   prepared.window = Window(data);
+  MeasureWindow(prepared);
+  return prepared;
+}
+
+// As Prepare does for the file that would hold the bytes or samples. The take's sample file is
+// held in memory under a scratch name, as a converted recording's is.
+PreparedTake SampleSource::PrepareInMemory(const Take& take) {
+  PreparedTake prepared;
   RecordingLevels levels;
-  levels.AddSamples(prepared.window);
+  ConvertedRecording converted;
+  if (take.pcm) {
+    converted = ConvertPcm(*take.pcm, kDefaultSampleRate, kSampleWindow, &levels, take.name);
+  } else {
+    const std::span<const std::uint8_t> bytes = *take.bytes;
+    const bool signature =
+        bytes.size() >= kSampleFileSignature.size() &&
+        std::equal(kSampleFileSignature.begin(), kSampleFileSignature.end(), bytes.begin());
+    if (signature || (HasSampleFileName(take.name) && !bytes.empty())) {
+      if (signature && bytes.size() < kSampleFileHeaderSize) {
+        throw AudioError(kInvalidFileFormat,
+                         "sample file '" + take.name + "' ends inside its header");
+      }
+      prepared.sample_file = NewScratchFile(take.name);
+      if (signature) prepared.rate = DecodeSampleFileHeader(bytes).rate;
+      const std::span<const std::uint8_t> data =
+          bytes.subspan(std::min(bytes.size(), kSampleFileHeaderSize));
+      prepared.samples =
+          static_cast<std::uint64_t>(std::find(data.begin(), data.end(), 0) - data.begin());
+      prepared.window = Window(data);
+      prepared.converted.assign(bytes.begin(), bytes.end());
+      MeasureWindow(prepared);
+      return prepared;
+    }
+    converted = ConvertRecordingBytes(bytes, kDefaultSampleRate, kSampleWindow, take.name, &levels);
+  }
+  prepared.sample_file = NewScratchFile(take.name);
+  prepared.samples = converted.total_samples;
+  prepared.rate = converted.rate;
+  prepared.duration = converted.duration;
   prepared.levels = levels.Figures();
-  prepared.clipped_8bit = ClippedShare8Bit(prepared.window);
-  prepared.duration =
-      static_cast<double>(prepared.samples) / static_cast<double>(prepared.seconds_rate());
+  prepared.clipped_8bit = ClippedShare8Bit(converted.samples);
+  prepared.converted = EncodeSampleFile(converted.rate, converted.samples);
+  prepared.window = std::move(converted.samples);
   return prepared;
 }
 

@@ -1,5 +1,6 @@
 // Sample files for the control from whatever the user names: a sample file as it is, any
-// recording libsndfile reads converted into one private scratch folder for the whole run.
+// recording libsndfile reads converted into one private scratch folder for the whole run; a
+// take held in memory (bytes or PCM samples) as the file holding it would be.
 #pragma once
 
 #include <cstdint>
@@ -38,7 +39,8 @@ class SampleSource {
  public:
   // The sample file for `take`, converting a recording on the way. Errors are AudioError,
   // the message naming the file: 53, 70, 75 when it cannot be opened or read (a directory
-  // included), 321 when it is not a recording or is damaged, ...
+  // included), 321 when it is not a recording or is damaged, ...; for a take in memory those of
+  // ConvertRecordingBytes and ConvertPcm (5 for PCM samples of an impossible shape or rate).
   PreparedTake Prepare(const Take& take);
 
   // Removes the scratch folder and the converted files now (the destructor does too).
@@ -46,6 +48,7 @@ class SampleSource {
 
  private:
   static PreparedTake PrepareSampleFile(const InputFile& file, const std::filesystem::path& path);
+  PreparedTake PrepareInMemory(const Take& take);
   std::filesystem::path NewScratchFile(const std::filesystem::path& input);
 
   std::mutex mutex_;

@@ -15,6 +15,7 @@
 #include <string>
 #include <string_view>
 #include <type_traits>
+#include <vector>
 
 #include "audio/audio_error.h"
 #include "audio/input_file.h"
@@ -382,6 +383,63 @@ struct MemoryRecording {
   static sf_count_t Tell(void* user) { return Of(user).position; }
 };
 
+AudioError InvalidPcm(const std::string& name, const std::string& problem) {
+  return AudioError(kInvalidProcedureCall,
+                    "cannot take PCM samples " + Quoted(name) + ": " + problem);
+}
+
+// Rejects PCM samples whose description cannot be right, before anything reads them.
+void CheckPcmShape(const PcmSamples& pcm, const std::string& name) {
+  const int held = int{!pcm.whole16.empty()} + int{!pcm.floats.empty()} + int{!pcm.doubles.empty()};
+  if (held > 1) throw InvalidPcm(name, "they are given in more than one form");
+  if (pcm.rate < static_cast<std::uint32_t>(kLowestRecordingRate) ||
+      pcm.rate > static_cast<std::uint32_t>(kHighestRecordingRate)) {
+    throw InvalidPcm(name, "the rate is " + std::to_string(pcm.rate) + " Hz; rates from " +
+                               std::to_string(kLowestRecordingRate) + " to " +
+                               std::to_string(kHighestRecordingRate) + " Hz can be taken");
+  }
+  if (pcm.channels == 0 || pcm.channels > kMostPcmChannels) {
+    throw InvalidPcm(name, "they have " + std::to_string(pcm.channels) + " channels; 1 to " +
+                               std::to_string(kMostPcmChannels) + " can be taken");
+  }
+  if (pcm.size() % pcm.channels != 0) {
+    throw InvalidPcm(name, std::to_string(pcm.size()) +
+                               " values are not a whole number of frames of " +
+                               std::to_string(pcm.channels) + " channels");
+  }
+  if (pcm.size() == 0) throw InvalidRecording(name, "holds no sound");
+}
+
+template <typename Value>
+std::span<const std::uint8_t> AsBytes(std::span<const Value> values) noexcept {
+  return {reinterpret_cast<const std::uint8_t*>(values.data()), values.size_bytes()};
+}
+
+// Whether every float sample is a 16-bit sample s / 32768; if so, `whole16` receives the s.
+// A sample that is not a number or infinite is refused: it has no level to convert.
+template <typename Value>
+bool WholeSixteenths(std::span<const Value> values, std::vector<std::int16_t>& whole16,
+                     const std::string& name) {
+  bool whole = true;
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    const Value value = values[i];
+    if (!std::isfinite(value)) {
+      throw InvalidRecording(
+          name, "holds a sample that is " +
+                    std::string(std::isnan(value) ? "not a number" : "infinite") + " (value " +
+                    std::to_string(i) + ")");
+    }
+    const double units = static_cast<double>(value) * 32768.0;
+    whole = whole && units >= -32768.0 && units <= 32767.0 && units == std::nearbyint(units);
+  }
+  if (!whole) return false;
+  whole16.resize(values.size());
+  std::transform(values.begin(), values.end(), whole16.begin(), [](Value value) {
+    return static_cast<std::int16_t>(static_cast<double>(value) * 32768.0);
+  });
+  return true;
+}
+
 }  // namespace
 
 ConvertedRecording ConvertToSamples(const std::filesystem::path& input, std::uint32_t rate,
@@ -409,7 +467,8 @@ ConvertedRecording ConvertToSamples(const InputFile& file, const std::filesystem
 }
 
 ConvertedRecording ConvertRecordingBytes(std::span<const std::uint8_t> bytes, std::uint32_t rate,
-                                         std::size_t keep, const std::string& name) {
+                                         std::size_t keep, const std::string& name,
+                                         RecordingLevels* levels) {
   RejectTargetRateZero(rate, name);
   if (bytes.empty()) throw InvalidRecording(name, "is empty");
   RejectTruncated(
@@ -427,7 +486,43 @@ ConvertedRecording ConvertRecordingBytes(std::span<const std::uint8_t> bytes, st
   MemoryRecording recording{bytes};
   SF_INFO info{};
   SndfileHandle sound = Opened(sf_open_virtual(&io, SFM_READ, &info, &recording), name);
-  return Convert(sound.get(), info, name, rate, keep, nullptr);
+  return Convert(sound.get(), info, name, rate, keep, levels);
+}
+
+ConvertedRecording ConvertPcm(const PcmSamples& pcm, std::uint32_t rate, std::size_t keep,
+                              RecordingLevels* levels, const std::string& name) {
+  RejectTargetRateZero(rate, name);
+  CheckPcmShape(pcm, name);
+  // Float samples that a 16-bit recording decodes to go as the whole numbers they came from,
+  // which are mixed down as the recording's own are; any others as the floats they are.
+  std::vector<std::int16_t> whole16;
+  std::span<const std::int16_t> whole = pcm.whole16;
+  if (!pcm.floats.empty()) {
+    if (WholeSixteenths(pcm.floats, whole16, name)) whole = whole16;
+  } else if (!pcm.doubles.empty()) {
+    if (WholeSixteenths(pcm.doubles, whole16, name)) whole = whole16;
+  }
+  // Read as a headerless recording through libsndfile, so that the samples take the very path
+  // a recording file's do.
+  SF_INFO info{};
+  info.samplerate = static_cast<int>(pcm.rate);
+  info.channels = static_cast<int>(pcm.channels);
+  std::span<const std::uint8_t> bytes;
+  if (!whole.empty()) {
+    info.format = SF_FORMAT_RAW | SF_FORMAT_PCM_16 | SF_ENDIAN_CPU;
+    bytes = AsBytes(whole);
+  } else if (!pcm.floats.empty()) {
+    info.format = SF_FORMAT_RAW | SF_FORMAT_FLOAT | SF_ENDIAN_CPU;
+    bytes = AsBytes(pcm.floats);
+  } else {
+    info.format = SF_FORMAT_RAW | SF_FORMAT_DOUBLE | SF_ENDIAN_CPU;
+    bytes = AsBytes(pcm.doubles);
+  }
+  SF_VIRTUAL_IO io{&MemoryRecording::Length, &MemoryRecording::Seek, &MemoryRecording::Read,
+                   &MemoryRecording::Write, &MemoryRecording::Tell};
+  MemoryRecording recording{bytes};
+  SndfileHandle sound = Opened(sf_open_virtual(&io, SFM_READ, &info, &recording), name);
+  return Convert(sound.get(), info, name, rate, keep, levels);
 }
 
 ConvertedRecording ConvertToSampleFile(const std::filesystem::path& input,

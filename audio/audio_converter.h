@@ -3,6 +3,7 @@
 //   ConvertedRecording take = ConvertToSamples("yes.wav");          // just the samples
 //   ConvertToSampleFile("yes.wav", "yes.smp");                       // samples written out
 //   ConvertRecordingBytes(bytes);                                    // a recording in memory
+//   ConvertPcm({.floats = samples, .rate = 44100, .channels = 2});   // PCM samples in memory
 //   ConvertToSamples("talk.wav", kDefaultSampleRate, kSampleWindow); // what the intake reads
 //
 //   ScratchFolder scratch;                                           // for an analysis run
@@ -24,6 +25,7 @@
 
 #include "audio/audio_error.h"
 #include "audio/input_file.h"
+#include "audio/pcm_samples.h"
 #include "audio/recording_levels.h"
 #include "audio/sample_file.h"
 #include "audio/scratch_folder.h"
@@ -86,7 +88,21 @@ ConvertedRecording ConvertToSamples(const InputFile& file, const std::filesystem
 ConvertedRecording ConvertRecordingBytes(std::span<const std::uint8_t> bytes,
                                          std::uint32_t rate = kDefaultSampleRate,
                                          std::size_t keep = kWholeRecording,
-                                         const std::string& name = "(in memory)");
+                                         const std::string& name = "(in memory)",
+                                         RecordingLevels* levels = nullptr);
+
+// ConvertToSamples for PCM samples in memory, converted exactly as a recording file holding
+// them is: 16-bit samples of one or two channels are mixed down as whole numbers, and so are
+// float samples that are all 16-bit samples / 32768 (what a 16-bit recording decodes to), so
+// that either gives the samples and levels of the file to the bit. `name` stands for the
+// samples in messages. Errors (AudioError):
+//   5    a rate outside kLowestRecordingRate to kHighestRecordingRate, no channels or more
+//        than kMostPcmChannels, a number of values that is not a whole number of frames;
+//   321  no samples, or a float sample that is not a number or infinite;
+//   and those of ConvertToSamples for the target `rate`.
+ConvertedRecording ConvertPcm(const PcmSamples& pcm, std::uint32_t rate = kDefaultSampleRate,
+                              std::size_t keep = kWholeRecording, RecordingLevels* levels = nullptr,
+                              const std::string& name = "(in memory)");
 
 // Converts `input` and writes the result as a sample file at `output` (see WriteSampleFile).
 // Returns the converted recording. Errors as ConvertToSamples and WriteSampleFile.

@@ -103,6 +103,10 @@ std::optional<SampleFileHeader> ReadSampleFileHeader(const InputFile& file,
     throw AudioError(kInvalidFileFormat,
                      "sample file '" + path.string() + "' ends inside its header");
   }
+  return DecodeSampleFileHeader(bytes);
+}
+
+SampleFileHeader DecodeSampleFileHeader(std::span<const std::uint8_t> bytes) noexcept {
   return SampleFileHeader{GetLittleEndian32(&bytes[8]), GetLittleEndian32(&bytes[12])};
 }
 

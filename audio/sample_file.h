@@ -46,6 +46,9 @@ struct SampleFileContents {
 std::array<std::uint8_t, kSampleFileHeaderSize> EncodeSampleFileHeader(
     const SampleFileHeader& header) noexcept;
 
+// The header fields of `bytes`, which hold at least kSampleFileHeaderSize bytes.
+SampleFileHeader DecodeSampleFileHeader(std::span<const std::uint8_t> bytes) noexcept;
+
 // The bytes of a whole sample file holding `samples` at `rate` Hz (at most what its header can
 // count), a sample of 0 written as 1: what WriteSampleFile writes.
 std::vector<std::uint8_t> EncodeSampleFile(std::uint32_t rate,

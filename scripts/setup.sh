@@ -9,6 +9,7 @@ packages=(
   nlohmann-json3-dev libcli11-dev libsndfile1-dev libsoxr-dev
   qt6-base-dev libgl-dev fonts-dejavu-core xvfb xauth
   libcairo2-dev libaubio-dev help2man
+  portaudio19-dev pulseaudio pulseaudio-utils libasound2-plugins alsa-utils
   python3 python3-dask python3-distributed python3-pandas python3-jsonschema
 )
 
