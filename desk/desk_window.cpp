@@ -1,6 +1,7 @@
 #include "desk/desk_window.h"
 
 #include <QComboBox>
+#include <QDateTime>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -21,12 +22,14 @@
 #include <QTableWidget>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <cmath>
 #include <variant>
 
 #include "analysis/result_meanings.h"
 #include "analysis/session.h"
 #include "desk/picture_view.h"
 #include "desk/profile_explanation.h"
+#include "desk/recorder.h"
 #include "desk/results_model.h"
 #include "desk/speaker_session.h"
 #include "platform/atomic_file.h"
@@ -79,7 +82,9 @@ DeskWindow::DeskWindow(QWidget* parent) : QMainWindow(parent) {
 
   auto* central = new QWidget;
   auto* layout = new QVBoxLayout(central);
+  recorder_ = new Recorder(this);
   layout->addWidget(BuildControls());
+  layout->addWidget(BuildRecording());
   auto* split = new QSplitter(Qt::Horizontal);
   split->addWidget(BuildTakes());
   split->addWidget(BuildPanel());
@@ -193,6 +198,68 @@ QWidget* DeskWindow::BuildControls() {
     Run([params](SpeakerSession& s) { s.initialise(params); });
   });
   return row;
+}
+
+QWidget* DeskWindow::BuildRecording() {
+  auto* row = new QWidget;
+  auto* layout = new QHBoxLayout(row);
+  layout->setContentsMargins(0, 0, 0, 0);
+  record_ = Button("Record", "record",
+                   "Listen to the sound input: each utterance becomes a take as it ends, and is "
+                   "calibrated on or checked at once");
+  record_->setCheckable(true);
+  level_ = new QProgressBar;
+  level_->setObjectName("level");
+  level_->setRange(-60, 0);
+  level_->setValue(-60);
+  level_->setFormat("%v dBFS");
+  level_->setToolTip("The input's peak level; speech should reach -20 dBFS or so, never 0");
+  level_->setMaximumWidth(fontMetrics().horizontalAdvance("M") * 16);
+  recorded_role_ = new QComboBox;
+  recorded_role_->setObjectName("recordedRole");
+  recorded_role_->addItems({"check each utterance", "calibrate on each utterance"});
+  layout->addWidget(record_);
+  layout->addWidget(level_);
+  layout->addWidget(recorded_role_);
+  layout->addStretch(1);
+
+  connect(record_, &QPushButton::clicked, this, [this](bool on) {
+    if (on) {
+      record();
+    } else {
+      recorder_->stop();
+    }
+  });
+  connect(recorder_, &Recorder::level, this,
+          [this](double dbfs) { level_->setValue(static_cast<int>(std::lround(dbfs))); });
+  connect(recorder_, &Recorder::utterance, this,
+          [this](const std::vector<std::int16_t>& samples, std::uint32_t rate) {
+            const QString name = QString("Recording %1 (%2)")
+                                     .arg(++recordings_)
+                                     .arg(QTime::currentTime().toString("HH.mm.ss"));
+            const bool calibration = recorded_role_->currentIndex() == 1;
+            Run([name, samples, rate, calibration](SpeakerSession& s) {
+              s.analyseRecorded(name, samples, rate, calibration);
+            });
+          });
+  connect(recorder_, &Recorder::stopped, this, [this](const QString& error) {
+    record_->setChecked(false);
+    record_->setText("Record");
+    if (!error.isEmpty()) ShowMessage(true, "recording stopped: " + error);
+  });
+  return row;
+}
+
+void DeskWindow::record() {
+  QString error;
+  if (!recorder_->startDevice(error)) {
+    record_->setChecked(false);
+    ShowMessage(true, "cannot record: " + error);
+    return;
+  }
+  record_->setChecked(true);
+  record_->setText("Stop");
+  ShowMessage(false, "recording: speak, and pause between utterances");
 }
 
 QWidget* DeskWindow::BuildTakes() {

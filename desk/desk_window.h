@@ -32,6 +32,7 @@ class PellixWidget;
 namespace pellix::desk {
 
 class PictureView;
+class Recorder;
 class ResultsModel;
 class SpeakerSession;
 
@@ -50,6 +51,10 @@ class DeskWindow : public QMainWindow {
   void saveBag(const QString& path);
   // Writes the results list as pellix analyze --format csv does.
   void exportCsv(const QString& path);
+  // Starts recording from the default input device, as the Record button does.
+  void record();
+  // The recorder the Record button drives; tests start it on a source of their own.
+  Recorder& recorder() const { return *recorder_; }
 
   // True while the session has work queued or running.
   bool busy() const { return pending_jobs_ > 0; }
@@ -79,6 +84,7 @@ class DeskWindow : public QMainWindow {
 
  private:
   QWidget* BuildControls();
+  QWidget* BuildRecording();
   QWidget* BuildTakes();
   QWidget* BuildPanel();
   QWidget* BuildResults();
@@ -98,6 +104,7 @@ class DeskWindow : public QMainWindow {
   bool cancel_asked_ = false;
   QSet<QString> analysed_;           // takes with a row in the results
   QHash<QString, QImage> pictures_;  // each take's picture, as its last analysis drew it
+  int recordings_ = 0;               // utterances recorded so far, to name the next one
 
   PellixWidget* panel_ = nullptr;
   ResultsModel* results_ = nullptr;
@@ -122,6 +129,10 @@ class DeskWindow : public QMainWindow {
   QPushButton* check_all_ = nullptr;
   QPushButton* profile_ = nullptr;
   QPushButton* cancel_ = nullptr;
+  Recorder* recorder_ = nullptr;
+  QPushButton* record_ = nullptr;
+  QProgressBar* level_ = nullptr;
+  QComboBox* recorded_role_ = nullptr;
 };
 
 }  // namespace pellix::desk

@@ -8,6 +8,7 @@
 
 #include "analysis/check_history.h"
 #include "analysis/inputs.h"
+#include "analysis/memory_take.h"
 #include "analysis/state_file.h"
 #include "audio/audio_error.h"
 #include "platform/error.h"
@@ -164,6 +165,18 @@ void SpeakerSession::check(const QStringList& takes) {
   AnalyseEach("Check", takes, false);
 }
 
+analysis::Take SpeakerSession::TakeNamed(const QString& name) const {
+  const auto found = recorded_.find(name);
+  return found != recorded_.end() ? found->second : TakeOf(name);
+}
+
+void SpeakerSession::analyseRecorded(const QString& name, const std::vector<std::int16_t>& samples,
+                                     std::uint32_t rate, bool calibration) {
+  recorded_.insert_or_assign(name, analysis::PcmTake(samples, rate, 1, Text(name)));
+  emit takeOpened(name);
+  AnalyseEach(calibration ? "Calibrate" : "Check", {name}, calibration);
+}
+
 void SpeakerSession::AnalyseEach(const QString& what, const QStringList& takes, bool calibration) {
   const auto steps = static_cast<int>(takes.size());
   Job(what, steps, [&] {
@@ -175,9 +188,9 @@ void SpeakerSession::AnalyseEach(const QString& what, const QStringList& takes, 
         break;
       }
       if (calibration) {
-        session_->Calibrate(TakeOf(take));
+        session_->Calibrate(TakeNamed(take));
       } else {
-        session_->Check(TakeOf(take));
+        session_->Check(TakeNamed(take));
       }
       Report(*session_);
       emit progressed(++done, steps);

@@ -14,9 +14,12 @@
 #include <QString>
 #include <QStringList>
 #include <atomic>
+#include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <set>
+#include <vector>
 
 #include "analysis/records.h"
 #include "analysis/sample_source.h"
@@ -61,6 +64,10 @@ class SpeakerSession : public QObject {
   // Calibrate or Check each take named, in order, through the session.
   void calibrate(const QStringList& takes);
   void check(const QStringList& takes);
+  // A recorded utterance (16-bit mono at `rate`) becomes the take `name`, held in memory, and
+  // is calibrated on or checked at once.
+  void analyseRecorded(const QString& name, const std::vector<std::int16_t>& samples,
+                       std::uint32_t rate, bool calibration);
   // Runs the profiler over the speaker's history (the loaded bag's checks and this session's)
   // and reports the profile.
   void profile();
@@ -99,6 +106,8 @@ class SpeakerSession : public QObject {
   template <typename Work>
   void Job(const QString& what, int steps, Work work);
   void AnalyseEach(const QString& what, const QStringList& takes, bool calibration);
+  // The take named `name`: a recorded one from memory, else the file of that name.
+  analysis::Take TakeNamed(const QString& name) const;
   // Starts `session` and makes it the one in hand; false (and the session in hand kept) when
   // its state could not be used.
   bool Replace(std::unique_ptr<analysis::Session> session);
@@ -111,7 +120,8 @@ class SpeakerSession : public QObject {
   analysis::SampleSource source_;
   TakePainter painter_;
   std::unique_ptr<analysis::Session> session_;
-  std::set<QString> readable_;  // the takes open() found readable
+  std::set<QString> readable_;                  // the takes open() found readable
+  std::map<QString, analysis::Take> recorded_;  // utterances recorded, by name
   std::atomic<bool> cancel_{false};
 };
 
