@@ -22,6 +22,7 @@
 #include <QTableWidget>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cmath>
 #include <variant>
 
@@ -230,8 +231,11 @@ QWidget* DeskWindow::BuildRecording() {
       recorder_->stop();
     }
   });
-  connect(recorder_, &Recorder::level, this,
-          [this](double dbfs) { level_->setValue(static_cast<int>(std::lround(dbfs))); });
+  connect(recorder_, &Recorder::level, this, [this](double dbfs) {
+    // A bar ignores values outside its range: below it is silence enough.
+    level_->setValue(
+        std::clamp(static_cast<int>(std::lround(dbfs)), level_->minimum(), level_->maximum()));
+  });
   connect(recorder_, &Recorder::utterance, this,
           [this](const std::vector<std::int16_t>& samples, std::uint32_t rate) {
             const QString name = QString("Recording %1 (%2)")
@@ -328,6 +332,7 @@ QWidget* DeskWindow::BuildResults() {
   auto* layout = new QVBoxLayout(box);
   layout->setContentsMargins(0, 0, 0, 0);
   profile_title_ = new QLabel("Profile: none yet");
+  profile_title_->setObjectName("profileTitle");
   profile_title_->setWordWrap(true);
   layout->addWidget(profile_title_);
   profile_table_ = new QTableWidget(0, 5);
@@ -340,9 +345,8 @@ QWidget* DeskWindow::BuildResults() {
   profile_table_->setWordWrap(true);
   profile_table_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   QHeaderView* header = profile_table_->horizontalHeader();
-  for (int column : {0, 1, 2}) header->setSectionResizeMode(column, QHeaderView::ResizeToContents);
-  header->setSectionResizeMode(3, QHeaderView::Stretch);
-  header->setSectionResizeMode(4, QHeaderView::Stretch);
+  for (int column : {0, 1}) header->setSectionResizeMode(column, QHeaderView::ResizeToContents);
+  for (int column : {2, 3, 4}) header->setSectionResizeMode(column, QHeaderView::Stretch);
   connect(header, &QHeaderView::sectionResized, profile_table_,
           &QTableWidget::resizeRowsToContents);
   layout->addWidget(profile_table_, 1);
