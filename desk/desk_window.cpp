@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QMimeData>
@@ -20,6 +21,7 @@
 #include <QTabWidget>
 #include <QTableView>
 #include <QTableWidget>
+#include <QToolTip>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -304,6 +306,7 @@ QWidget* DeskWindow::BuildPanel() {
   layout->addWidget(new QLabel("The control"));
   panel_ = new PellixWidget(PellixWidget::WithoutControl{});
   panel_->setObjectName("panel");
+  panel_->installEventFilter(this);
   layout->addWidget(panel_);
   layout->addWidget(new QLabel("Messages"));
   log_ = new QPlainTextEdit;
@@ -554,6 +557,30 @@ void DeskWindow::ShowProfile(const analysis::ProfileRecord& profile) {
     ++row;
   }
   profile_table_->resizeRowsToContents();
+}
+
+QString DeskWindow::PanelTip(const PellixWidget& panel, const QPoint& pos) {
+  const auto layout = PanelLayout();
+  for (std::size_t i = 0; i < layout.size(); ++i) {
+    if (!layout[i].value_cell || !panel.labelRect(i).contains(pos)) continue;
+    return QString::fromUtf8(layout[i].name.data(), static_cast<qsizetype>(layout[i].name.size())) +
+           ": " + panel.caption(i);
+  }
+  return {};
+}
+
+bool DeskWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == panel_ && event->type() == QEvent::ToolTip) {
+    const auto* help = static_cast<QHelpEvent*>(event);
+    const QString tip = PanelTip(*panel_, help->pos());
+    if (tip.isEmpty()) {
+      QToolTip::hideText();
+    } else {
+      QToolTip::showText(help->globalPos(), tip, panel_);
+    }
+    return true;
+  }
+  return QMainWindow::eventFilter(watched, event);
 }
 
 void DeskWindow::dragEnterEvent(QDragEnterEvent* event) {

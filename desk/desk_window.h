@@ -73,6 +73,9 @@ class DeskWindow : public QMainWindow {
   // A size for the window on a screen of `available` logical pixels: the size it was laid out
   // for where that fits, less where it does not.
   static QSize StartingSize(const QSize& available);
+  // What the panel's tooltip says at `pos`: the value cell there by name, with its whole
+  // caption (the panel cuts a long value at the cell's edge, as the control's labels do).
+  static QString PanelTip(const PellixWidget& panel, const QPoint& pos);
 
  signals:
   // The session has finished every job asked of it.
@@ -81,6 +84,7 @@ class DeskWindow : public QMainWindow {
  protected:
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   QWidget* BuildControls();

@@ -324,6 +324,13 @@ class DeskTest : public QObject {
     saved.close();
     QVERIFY(before.contains("\"CAL_spT\""));
     const QString constant = Caption(window().panel(), "SPT(7)");
+    // The whole value is in the panel's tooltip, however narrow its cell.
+    const auto layout = PanelLayout();
+    for (std::size_t i = 0; i < layout.size(); ++i) {
+      if (layout[i].name != "SPT(7)") continue;
+      QCOMPARE(DeskWindow::PanelTip(window().panel(), window().panel().labelRect(i).center()),
+               "SPT(7): " + constant);
+    }
 
     // A control that cannot hand out a caption cannot be saved: the file stays as it was.
     OnSessionThread([](ALG_V1S& control) {
