@@ -86,8 +86,12 @@ DeskWindow::DeskWindow(QWidget* parent) : QMainWindow(parent) {
   auto* central = new QWidget;
   auto* layout = new QVBoxLayout(central);
   recorder_ = new Recorder(this);
-  layout->addWidget(BuildControls());
-  layout->addWidget(BuildRecording());
+  auto* top = new QHBoxLayout;
+  top->addWidget(BuildControls());
+  top->addSpacing(16);
+  top->addWidget(BuildRecording());
+  top->addStretch(1);
+  layout->addLayout(top);
   auto* split = new QSplitter(Qt::Horizontal);
   split->addWidget(BuildTakes());
   split->addWidget(BuildPanel());
@@ -176,7 +180,6 @@ QWidget* DeskWindow::BuildControls() {
   layout->addWidget(new QLabel("Parameters:"));
   layout->addWidget(params_);
   layout->addWidget(initialise_);
-  layout->addStretch(1);
 
   connect(open_, &QPushButton::clicked, this, [this] {
     const QStringList files =
@@ -224,7 +227,6 @@ QWidget* DeskWindow::BuildRecording() {
   layout->addWidget(record_);
   layout->addWidget(level_);
   layout->addWidget(recorded_role_);
-  layout->addStretch(1);
 
   connect(record_, &QPushButton::clicked, this, [this](bool on) {
     if (on) {
@@ -342,7 +344,6 @@ QWidget* DeskWindow::BuildResults() {
   profile_table_->setObjectName("profile");
   profile_table_->setHorizontalHeaderLabels({"#", "Digit", "About", "Meaning", "Percentages"});
   profile_table_->verticalHeader()->hide();
-  profile_table_->verticalHeader()->setDefaultSectionSize(row_height);
   profile_table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   // The explanations wrap in columns that share the width, so nothing needs scrolling sideways.
   profile_table_->setWordWrap(true);
@@ -350,8 +351,7 @@ QWidget* DeskWindow::BuildResults() {
   QHeaderView* header = profile_table_->horizontalHeader();
   for (int column : {0, 1}) header->setSectionResizeMode(column, QHeaderView::ResizeToContents);
   for (int column : {2, 3, 4}) header->setSectionResizeMode(column, QHeaderView::Stretch);
-  connect(header, &QHeaderView::sectionResized, profile_table_,
-          &QTableWidget::resizeRowsToContents);
+  profile_table_->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
   layout->addWidget(profile_table_, 1);
 
   views_ = new QTabWidget;
@@ -556,7 +556,6 @@ void DeskWindow::ShowProfile(const analysis::ProfileRecord& profile) {
     }
     ++row;
   }
-  profile_table_->resizeRowsToContents();
 }
 
 QString DeskWindow::PanelTip(const PellixWidget& panel, const QPoint& pos) {
