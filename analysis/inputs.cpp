@@ -14,8 +14,10 @@
 namespace pellix::analysis {
 namespace {
 
-constexpr std::array<std::string_view, 11> kRecordingExtensions = {
-    ".wav", ".flac", ".ogg", ".oga", ".opus", ".aif", ".aiff", ".aifc", ".au", ".caf", ".smp"};
+// MP3 too: libsndfile reads it, and a folder of takes from a phone is often nothing else.
+constexpr std::array<std::string_view, 12> kRecordingExtensions = {
+    ".wav", ".flac", ".ogg",  ".oga", ".opus", ".mp3",
+    ".aif", ".aiff", ".aifc", ".au",  ".caf",  ".smp"};
 
 std::string Lower(std::string text) {
   for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));

@@ -1,12 +1,15 @@
 #include "desk/desk_window.h"
 
 #include <QComboBox>
+#include <QDateTime>
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QMimeData>
@@ -15,26 +18,36 @@
 #include <QPushButton>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QTabWidget>
 #include <QTableView>
 #include <QTableWidget>
+#include <QToolTip>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <cmath>
 #include <variant>
 
 #include "analysis/result_meanings.h"
 #include "analysis/session.h"
+#include "desk/picture_view.h"
 #include "desk/profile_explanation.h"
+#include "desk/recorder.h"
 #include "desk/results_model.h"
 #include "desk/speaker_session.h"
+#include "platform/atomic_file.h"
+#include "platform/error.h"
 #include "widget/pellix_widget.h"
 
 namespace pellix::desk {
 namespace {
 
+// The names a folder's listing takes in (analysis::IsRecordingName), for the open dialog.
 constexpr const char* kRecordingFilter =
-    "Recordings and sample files (*.wav *.flac *.ogg *.oga *.aif *.aiff *.aifc *.smp);;"
-    "All files (*)";
+    "Recordings and sample files (*.wav *.flac *.ogg *.oga *.opus *.mp3 *.aif *.aiff *.aifc *.au "
+    "*.caf *.smp);;All files (*)";
 constexpr const char* kBagFilter = "Property bags (*.json);;All files (*)";
+constexpr const char* kCsvFilter = "CSV files (*.csv);;All files (*)";
 constexpr int kTakeRole = Qt::UserRole;  // a take's full path, its name in the session
 
 QPushButton* Button(const QString& text, const char* name, const QString& tip) {
@@ -48,6 +61,21 @@ QString Html(const QString& text) {
   return text.toHtmlEscaped();
 }
 
+// `path`, with `extension` added when its name has none.
+QString WithExtension(const QString& path, const QString& extension) {
+  return QFileInfo(path).suffix().isEmpty() ? path + extension : path;
+}
+
+// Enables `widget` when `why_not` is empty; otherwise disables it and says why in its tooltip,
+// after what it does.
+void Allow(QWidget* widget, const QString& why_not) {
+  static const char* kTip = "pellixTip";
+  if (!widget->property(kTip).isValid()) widget->setProperty(kTip, widget->toolTip());
+  const QString tip = widget->property(kTip).toString();
+  widget->setEnabled(why_not.isEmpty());
+  widget->setToolTip(why_not.isEmpty() ? tip : tip + "\n\nNot now: " + why_not);
+}
+
 }  // namespace
 
 DeskWindow::DeskWindow(QWidget* parent) : QMainWindow(parent) {
@@ -57,7 +85,13 @@ DeskWindow::DeskWindow(QWidget* parent) : QMainWindow(parent) {
 
   auto* central = new QWidget;
   auto* layout = new QVBoxLayout(central);
-  layout->addWidget(BuildControls());
+  recorder_ = new Recorder(this);
+  auto* top = new QHBoxLayout;
+  top->addWidget(BuildControls());
+  top->addSpacing(16);
+  top->addWidget(BuildRecording());
+  top->addStretch(1);
+  layout->addLayout(top);
   auto* split = new QSplitter(Qt::Horizontal);
   split->addWidget(BuildTakes());
   split->addWidget(BuildPanel());
@@ -81,7 +115,7 @@ DeskWindow::DeskWindow(QWidget* parent) : QMainWindow(parent) {
   layout->addLayout(progress_row);
   setCentralWidget(central);
 
-  session_ = new SpeakerSession(&panel_->site(), [panel = panel_](ALG_V1S* control) {
+  session_ = new SpeakerSession([panel = panel_](ALG_V1S* control) {
     if (control != nullptr) {
       panel->attach(*control);
     } else {
@@ -91,7 +125,13 @@ DeskWindow::DeskWindow(QWidget* parent) : QMainWindow(parent) {
   session_->moveToThread(&thread_);
   ConnectSession();
   thread_.start();
-  Run([](SpeakerSession& s) { s.start(); });
+  Run([params = params_->currentText()](SpeakerSession& s) { s.start(params); });
+}
+
+QSize DeskWindow::StartingSize(const QSize& available) {
+  const QSize laid_out(1280, 760);
+  // A frame and a panel or task bar take some of what the screen offers.
+  return laid_out.boundedTo(QSize(available.width() * 95 / 100, available.height() * 9 / 10));
 }
 
 DeskWindow::~DeskWindow() {
@@ -115,7 +155,11 @@ QWidget* DeskWindow::BuildControls() {
   open_ =
       Button("Open recordings…", "open", "WAV, FLAC, Ogg, AIFF or sample files; or drop them here");
   load_ = Button("Load bag…", "loadBag", "A speaker's saved properties (pellix analyze --state)");
-  save_ = Button("Save bag…", "saveBag", "Save the speaker's properties as a JSON bag");
+  save_ = Button("Save bag…", "saveBag",
+                 "Save the speaker's properties as a JSON bag, with the check history beside it "
+                 "(pellix analyze --state carries on from there)");
+  export_ = Button("Export CSV…", "exportCsv",
+                   "Save the results list as pellix analyze --format csv writes it");
   params_ = new QComboBox;
   params_->setObjectName("params");
   params_->setEditable(true);
@@ -125,15 +169,17 @@ QWidget* DeskWindow::BuildControls() {
       "density level, 10 mode, 11-12 background border, 13-14 background filter, 15-16 "
       "volume, 17-18 added volume");
   params_->setMinimumContentsLength(20);
-  initialise_ = Button("Initialise", "initialise", "DATAstr := the parameters, then Initalize");
+  initialise_ = Button("Initialise", "initialise",
+                       "New parameters for this speaker: DATAstr := the parameters, then "
+                       "Initalize (a new speaker and a loaded bag start with them)");
   layout->addWidget(open_);
   layout->addWidget(load_);
   layout->addWidget(save_);
+  layout->addWidget(export_);
   layout->addSpacing(16);
   layout->addWidget(new QLabel("Parameters:"));
   layout->addWidget(params_);
   layout->addWidget(initialise_);
-  layout->addStretch(1);
 
   connect(open_, &QPushButton::clicked, this, [this] {
     const QStringList files =
@@ -148,12 +194,80 @@ QWidget* DeskWindow::BuildControls() {
     const QString file = QFileDialog::getSaveFileName(this, "Save bag", {}, kBagFilter);
     if (!file.isEmpty()) saveBag(file);
   });
+  connect(export_, &QPushButton::clicked, this, [this] {
+    const QString file = QFileDialog::getSaveFileName(this, "Export CSV", {}, kCsvFilter);
+    if (!file.isEmpty()) exportCsv(file);
+  });
   connect(initialise_, &QPushButton::clicked, this, [this] {
     const QString params = params_->currentText();
     if (params_->findText(params) < 0) params_->addItem(params);
     Run([params](SpeakerSession& s) { s.initialise(params); });
   });
   return row;
+}
+
+QWidget* DeskWindow::BuildRecording() {
+  auto* row = new QWidget;
+  auto* layout = new QHBoxLayout(row);
+  layout->setContentsMargins(0, 0, 0, 0);
+  record_ = Button("Record", "record",
+                   "Listen to the sound input: each utterance becomes a take as it ends, and is "
+                   "calibrated on or checked at once");
+  record_->setCheckable(true);
+  level_ = new QProgressBar;
+  level_->setObjectName("level");
+  level_->setRange(-60, 0);
+  level_->setValue(-60);
+  level_->setFormat("%v dBFS");
+  level_->setToolTip("The input's peak level; speech should reach -20 dBFS or so, never 0");
+  level_->setMaximumWidth(fontMetrics().horizontalAdvance("M") * 16);
+  recorded_role_ = new QComboBox;
+  recorded_role_->setObjectName("recordedRole");
+  recorded_role_->addItems({"check each utterance", "calibrate on each utterance"});
+  layout->addWidget(record_);
+  layout->addWidget(level_);
+  layout->addWidget(recorded_role_);
+
+  connect(record_, &QPushButton::clicked, this, [this](bool on) {
+    if (on) {
+      record();
+    } else {
+      recorder_->stop();
+    }
+  });
+  connect(recorder_, &Recorder::level, this, [this](double dbfs) {
+    // A bar ignores values outside its range: below it is silence enough.
+    level_->setValue(
+        std::clamp(static_cast<int>(std::lround(dbfs)), level_->minimum(), level_->maximum()));
+  });
+  connect(recorder_, &Recorder::utterance, this,
+          [this](const std::vector<std::int16_t>& samples, std::uint32_t rate) {
+            const QString name = QString("Recording %1 (%2)")
+                                     .arg(++recordings_)
+                                     .arg(QTime::currentTime().toString("HH.mm.ss"));
+            const bool calibration = recorded_role_->currentIndex() == 1;
+            Run([name, samples, rate, calibration](SpeakerSession& s) {
+              s.analyseRecorded(name, samples, rate, calibration);
+            });
+          });
+  connect(recorder_, &Recorder::stopped, this, [this](const QString& error) {
+    record_->setChecked(false);
+    record_->setText("Record");
+    if (!error.isEmpty()) ShowMessage(true, "recording stopped: " + error);
+  });
+  return row;
+}
+
+void DeskWindow::record() {
+  QString error;
+  if (!recorder_->startDevice(error)) {
+    record_->setChecked(false);
+    ShowMessage(true, "cannot record: " + error);
+    return;
+  }
+  record_->setChecked(true);
+  record_->setText("Stop");
+  ShowMessage(false, "recording: speak, and pause between utterances");
 }
 
 QWidget* DeskWindow::BuildTakes() {
@@ -168,11 +282,14 @@ QWidget* DeskWindow::BuildTakes() {
   calibrate_ = Button("Calibrate on selected", "calibrate", "Calibrate on each selected take");
   check_ = Button("Check selected", "check", "Check each selected take");
   check_all_ = Button("Check all the others", "checkAll",
-                      "Check every take not yet calibrated on or checked");
+                      "Check every take that is not selected and not yet calibrated on or checked");
   profile_ = Button("Profile", "profile", "Run the profiler (ten checks or more)");
   for (QPushButton* button : {calibrate_, check_, check_all_, profile_}) layout->addWidget(button);
 
   connect(takes_, &QListWidget::itemSelectionChanged, this, &DeskWindow::UpdateButtons);
+  connect(takes_, &QListWidget::currentItemChanged, this, [this](QListWidgetItem* item) {
+    if (item != nullptr) ShowPictureOf(item->data(kTakeRole).toString());
+  });
   connect(calibrate_, &QPushButton::clicked, this,
           [this] { Run([takes = SelectedTakes()](SpeakerSession& s) { s.calibrate(takes); }); });
   connect(check_, &QPushButton::clicked, this,
@@ -191,6 +308,7 @@ QWidget* DeskWindow::BuildPanel() {
   layout->addWidget(new QLabel("The control"));
   panel_ = new PellixWidget(PellixWidget::WithoutControl{});
   panel_->setObjectName("panel");
+  panel_->installEventFilter(this);
   layout->addWidget(panel_);
   layout->addWidget(new QLabel("Messages"));
   log_ = new QPlainTextEdit;
@@ -210,22 +328,43 @@ QWidget* DeskWindow::BuildResults() {
   results_view_->setSelectionBehavior(QAbstractItemView::SelectRows);
   results_view_->verticalHeader()->setDefaultSectionSize(row_height);
   split->addWidget(results_view_);
+  connect(results_view_, &QTableView::clicked, this, [this](const QModelIndex& index) {
+    ShowPictureOf(results_->data(results_->index(index.row(), ResultsModel::kTake), Qt::ToolTipRole)
+                      .toString());
+  });
 
   auto* box = new QWidget;
   auto* layout = new QVBoxLayout(box);
   layout->setContentsMargins(0, 0, 0, 0);
   profile_title_ = new QLabel("Profile: none yet");
+  profile_title_->setObjectName("profileTitle");
   profile_title_->setWordWrap(true);
   layout->addWidget(profile_title_);
   profile_table_ = new QTableWidget(0, 5);
   profile_table_->setObjectName("profile");
   profile_table_->setHorizontalHeaderLabels({"#", "Digit", "About", "Meaning", "Percentages"});
   profile_table_->verticalHeader()->hide();
-  profile_table_->verticalHeader()->setDefaultSectionSize(row_height);
   profile_table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  profile_table_->setWordWrap(false);
+  // The explanations wrap in columns that share the width, so nothing needs scrolling sideways.
+  profile_table_->setWordWrap(true);
+  profile_table_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  QHeaderView* header = profile_table_->horizontalHeader();
+  for (int column : {0, 1}) header->setSectionResizeMode(column, QHeaderView::ResizeToContents);
+  for (int column : {2, 3, 4}) header->setSectionResizeMode(column, QHeaderView::Stretch);
+  profile_table_->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
   layout->addWidget(profile_table_, 1);
-  split->addWidget(box);
+
+  views_ = new QTabWidget;
+  views_->setObjectName("views");
+  take_picture_ =
+      new PictureView("The selected take's waveform, once it is calibrated on or checked");
+  take_picture_->setObjectName("takePicture");
+  trend_picture_ = new PictureView("The speaker's checks, once there are any");
+  trend_picture_->setObjectName("trendPicture");
+  views_->addTab(box, "Profile");
+  views_->addTab(take_picture_, "Take");
+  views_->addTab(trend_picture_, "Trend");
+  split->addWidget(views_);
   split->setStretchFactor(0, 3);
   split->setStretchFactor(1, 2);
   return split;
@@ -257,11 +396,14 @@ void DeskWindow::ConnectSession() {
   });
   connect(session_, &SpeakerSession::recorded, this, &DeskWindow::ShowRecord);
   connect(session_, &SpeakerSession::message, this, &DeskWindow::ShowMessage);
-  connect(session_, &SpeakerSession::controlReplaced, this, &DeskWindow::StartFresh);
-  connect(session_, &SpeakerSession::initialised, this, [this] {
-    initialised_ = true;
-    UpdateButtons();
-  });
+  connect(session_, &SpeakerSession::sessionStarted, this,
+          [this](const QString& what) { ShowMessage(false, "Started " + what); });
+  connect(session_, &SpeakerSession::takeDrawn, this,
+          [this](const QString& take, const QImage& picture) {
+            pictures_.insert(take, picture);
+            ShowPictureOf(take);
+          });
+  connect(session_, &SpeakerSession::trendDrawn, trend_picture_, &PictureView::setImage);
 }
 
 void DeskWindow::Run(std::function<void(SpeakerSession&)> job) {
@@ -284,11 +426,29 @@ void DeskWindow::openFiles(const QStringList& paths) {
 }
 
 void DeskWindow::loadBag(const QString& path) {
-  Run([path](SpeakerSession& s) { s.loadBag(path); });
+  Run([path, params = params_->currentText()](SpeakerSession& s) { s.loadBag(path, params); });
 }
 
 void DeskWindow::saveBag(const QString& path) {
-  Run([path](SpeakerSession& s) { s.saveBag(path); });
+  Run([path = WithExtension(path, ".json")](SpeakerSession& s) { s.saveBag(path); });
+}
+
+void DeskWindow::exportCsv(const QString& path) {
+  const QString file = WithExtension(path, ".csv");
+  try {
+    WriteFileAtomically(file.toStdString(), results_->csv());
+    ShowMessage(false,
+                "exported " + QString::number(results_->rowCount()) + " rows to '" + file + "'");
+  } catch (const PlatformError& e) {
+    ShowMessage(true, "cannot export to '" + file + "' (error " + QString::number(e.number()) +
+                          ": " + QString::fromStdString(std::string(e.description())) + ")");
+  }
+}
+
+void DeskWindow::ShowPictureOf(const QString& take) {
+  const auto found = pictures_.constFind(take);
+  if (found == pictures_.constEnd()) return;
+  take_picture_->setImage(*found);
 }
 
 QStringList DeskWindow::SelectedTakes() const {
@@ -300,28 +460,36 @@ QStringList DeskWindow::SelectedTakes() const {
 }
 
 QStringList DeskWindow::UnanalysedTakes() const {
+  // Selected takes are the ones being worked on (calibration takes, say): never "the others".
   QStringList takes;
   for (int row = 0; row < takes_->count(); ++row) {
     const QString take = takes_->item(row)->data(kTakeRole).toString();
-    if (!analysed_.contains(take)) takes << take;
+    if (!analysed_.contains(take) && !takes_->item(row)->isSelected()) takes << take;
   }
   return takes;
 }
 
 void DeskWindow::UpdateButtons() {
-  const bool ready = !busy();
-  const bool analysable = ready && initialised_;
+  const QString busy_now = busy() ? "the desk is busy; wait, or Cancel" : QString();
   for (QWidget* w :
        {static_cast<QWidget*>(open_), static_cast<QWidget*>(load_), static_cast<QWidget*>(save_),
         static_cast<QWidget*>(initialise_), static_cast<QWidget*>(params_)}) {
-    w->setEnabled(ready);
+    Allow(w, busy_now);
   }
+  Allow(export_, !busy_now.isEmpty()         ? busy_now
+                 : results_->rowCount() == 0 ? "no results yet"
+                                             : QString());
+  const QString no_selection = takes_->count() == 0 ? "open recordings first (or drop them here)"
+                                                    : "select takes in the list first";
   const bool selected = !takes_->selectedItems().isEmpty();
-  calibrate_->setEnabled(analysable && selected);
-  check_->setEnabled(analysable && selected);
-  check_all_->setEnabled(analysable && !UnanalysedTakes().isEmpty());
-  profile_->setEnabled(analysable);
-  cancel_->setEnabled(!ready);
+  Allow(calibrate_, !busy_now.isEmpty() ? busy_now : selected ? QString() : no_selection);
+  Allow(check_, !busy_now.isEmpty() ? busy_now : selected ? QString() : no_selection);
+  Allow(check_all_, !busy_now.isEmpty()           ? busy_now
+                    : takes_->count() == 0        ? "open recordings first (or drop them here)"
+                    : UnanalysedTakes().isEmpty() ? "every take not selected has been analysed"
+                                                  : QString());
+  Allow(profile_, busy_now);
+  Allow(cancel_, busy() ? QString() : "nothing runs");
 }
 
 QString DeskWindow::messages() const {
@@ -343,9 +511,11 @@ void DeskWindow::ShowRecord(const analysis::Record& record) {
     ShowProfile(*profile);
     return;
   }
-  const std::string& file = std::holds_alternative<analysis::CalibrationRecord>(record)
-                                ? std::get<analysis::CalibrationRecord>(record).file
-                                : std::get<analysis::CheckRecord>(record).file;
+  const auto* calibration = std::get_if<analysis::CalibrationRecord>(&record);
+  const auto* check = std::get_if<analysis::CheckRecord>(&record);
+  const std::string& file = calibration != nullptr ? calibration->file
+                            : check != nullptr     ? check->file
+                                                   : std::get<analysis::FailureRecord>(record).file;
   const QString take = QString::fromStdString(file);
   analysed_.insert(take);
   for (int row = 0; row < takes_->count(); ++row) {
@@ -356,6 +526,7 @@ void DeskWindow::ShowRecord(const analysis::Record& record) {
   results_->add(record);
   results_view_->scrollToBottom();
   results_view_->resizeColumnsToContents();
+  UpdateButtons();
 }
 
 void DeskWindow::ShowProfile(const analysis::ProfileRecord& profile) {
@@ -385,19 +556,30 @@ void DeskWindow::ShowProfile(const analysis::ProfileRecord& profile) {
     }
     ++row;
   }
-  profile_table_->resizeColumnsToContents();
 }
 
-void DeskWindow::StartFresh() {
-  initialised_ = false;
-  analysed_.clear();
-  results_->clear();
-  profile_table_->setRowCount(0);
-  profile_title_->setText("Profile: none yet");
-  for (int row = 0; row < takes_->count(); ++row) {
-    takes_->item(row)->setForeground(palette().color(QPalette::WindowText));
+QString DeskWindow::PanelTip(const PellixWidget& panel, const QPoint& pos) {
+  const auto layout = PanelLayout();
+  for (std::size_t i = 0; i < layout.size(); ++i) {
+    if (!layout[i].value_cell || !panel.labelRect(i).contains(pos)) continue;
+    return QString::fromUtf8(layout[i].name.data(), static_cast<qsizetype>(layout[i].name.size())) +
+           ": " + panel.caption(i);
   }
-  UpdateButtons();
+  return {};
+}
+
+bool DeskWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == panel_ && event->type() == QEvent::ToolTip) {
+    const auto* help = static_cast<QHelpEvent*>(event);
+    const QString tip = PanelTip(*panel_, help->pos());
+    if (tip.isEmpty()) {
+      QToolTip::hideText();
+    } else {
+      QToolTip::showText(help->globalPos(), tip, panel_);
+    }
+    return true;
+  }
+  return QMainWindow::eventFilter(watched, event);
 }
 
 void DeskWindow::dragEnterEvent(QDragEnterEvent* event) {

@@ -1,8 +1,10 @@
 #include "desk/results_model.h"
 
 #include <QFileInfo>
+#include <QStringList>
 #include <array>
 #include <cmath>
+#include <memory>
 #include <optional>
 #include <string>
 #include <type_traits>
@@ -10,12 +12,13 @@
 
 #include "analysis/report.h"
 #include "analysis/result_meanings.h"
+#include "analysis/take_facts.h"
 
 namespace pellix::desk {
 namespace {
 
 constexpr std::array<const char*, ResultsModel::kColumns> kHeaders = {
-    "Take", "Code", "Verdict", "LIE", "GLB", "EXC", "SPT", "SPJ", "JQ", "AVJ"};
+    "Take", "Code", "Verdict", "LIE", "GLB", "EXC", "SPT", "SPJ", "JQ", "AVJ", "Flags"};
 constexpr std::array<const char*, ResultsModel::kColumns> kToolTips = {
     "the recording",
     "the result code the control published (CR_msgX)",
@@ -26,7 +29,9 @@ constexpr std::array<const char*, ResultsModel::kColumns> kToolTips = {
     "thorn rate (CR_spT)",
     "jump rate (CR_SPJ)",
     "jump spread (CR_JQ)",
-    "average jump length (CR_avJ)"};
+    "average jump length (CR_avJ)",
+    "what to know about the take: clipped, very quiet, short, unvoiced, a steady tone; and why a "
+    "refused take was refused (the row's tooltip says it in words)"};
 
 QString Text(const std::string& text) {
   return QString::fromStdString(text);
@@ -80,10 +85,31 @@ QString Stress(const std::optional<analysis::StressLevels>& s, int column) {
   }
 }
 
+// The flags by name, and "refused" for a take the control refused.
+QString Flags(const analysis::TakeFacts& facts) {
+  QStringList names;
+  for (const std::string& flag : facts.flags) names << Text(flag);
+  if (!facts.refusal.empty()) names << "refused";
+  return names.join(", ");
+}
+
+// Every flag in words, then why the take was refused and what to try.
+QString FlagWords(const analysis::TakeFacts& facts) {
+  QStringList lines;
+  for (const std::string& flag : facts.flags) {
+    lines << "\u2022 " + Text(std::string(analysis::TakeFlagWords(flag)));
+  }
+  if (!facts.refusal.empty()) lines << "Refused: " + Text(facts.refusal);
+  if (!facts.advice.empty()) lines << "Try: " + Text(facts.advice);
+  return lines.join("\n");
+}
+
 // One cell of a calibration or check row.
 template <typename Take>
 QString Cell(const Take& take, int column) {
   switch (column) {
+    case ResultsModel::kFlags:
+      return Flags(take.facts);
     case ResultsModel::kTake:
       return QFileInfo(Text(take.file)).fileName();
     case ResultsModel::kCode:
@@ -100,6 +126,23 @@ QString Cell(const Take& take, int column) {
   }
 }
 
+// A row for a take that could not be read or analysed: its name and the error in words.
+QVariant FailureData(const analysis::FailureRecord& failure, int column, int role) {
+  if (role != Qt::DisplayRole && role != Qt::ToolTipRole) return {};
+  switch (column) {
+    case ResultsModel::kTake:
+      return role == Qt::ToolTipRole ? Text(failure.file)
+                                     : QFileInfo(Text(failure.file)).fileName();
+    case ResultsModel::kVerdict:
+      return Text(failure.role) + " failed: " + Text(failure.error_message) + " (error " +
+             QString::number(failure.error_number) + ")";
+    case ResultsModel::kFlags:
+      return role == Qt::ToolTipRole ? QVariant() : QVariant("failed");
+    default:
+      return role == Qt::ToolTipRole ? QVariant() : QVariant("-");
+  }
+}
+
 }  // namespace
 
 int ResultsModel::rowCount(const QModelIndex& parent) const {
@@ -113,8 +156,12 @@ int ResultsModel::columnCount(const QModelIndex& parent) const {
 QVariant ResultsModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid() || index.row() >= rowCount()) return {};
   const analysis::Record& row = record(index.row());
+  if (const auto* failure = std::get_if<analysis::FailureRecord>(&row)) {
+    return FailureData(*failure, index.column(), role);
+  }
   const auto* calibration = std::get_if<analysis::CalibrationRecord>(&row);
   const auto* check = std::get_if<analysis::CheckRecord>(&row);
+  const analysis::TakeFacts& facts = calibration != nullptr ? calibration->facts : check->facts;
   if (role == Qt::DisplayRole) {
     if (calibration != nullptr) return Cell(*calibration, index.column());
     if (check != nullptr) return Cell(*check, index.column());
@@ -122,11 +169,17 @@ QVariant ResultsModel::data(const QModelIndex& index, int role) const {
   if (role == Qt::ToolTipRole && index.column() == kTake) {
     return Text(calibration != nullptr ? calibration->file : check->file);
   }
-  if (role == Qt::ToolTipRole && index.column() >= kThorns) {
+  if (role == Qt::ToolTipRole && (index.column() == kFlags || index.column() == kVerdict)) {
+    const QString words = FlagWords(facts);
+    if (!words.isEmpty()) return words;
+    return {};
+  }
+  if (role == Qt::ToolTipRole && index.column() >= kThorns && index.column() != kFlags) {
     return Text(
         Measure(calibration != nullptr ? calibration->measures : check->measures, index.column()));
   }
-  if (role == Qt::TextAlignmentRole && index.column() != kTake && index.column() != kVerdict) {
+  if (role == Qt::TextAlignmentRole && index.column() != kTake && index.column() != kVerdict &&
+      index.column() != kFlags) {
     return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
   }
   return {};
@@ -145,6 +198,14 @@ void ResultsModel::add(const analysis::Record& record) {
   beginInsertRows({}, row, row);
   rows_.push_back(record);
   endInsertRows();
+}
+
+std::string ResultsModel::csv() const {
+  const std::unique_ptr<analysis::Report> report =
+      analysis::MakeReport(analysis::ReportFormat::kCsv, {});
+  std::string text = report->Header();
+  for (const analysis::Record& row : rows_) text += report->Format(row);
+  return text;
 }
 
 void ResultsModel::clear() {

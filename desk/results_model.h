@@ -1,4 +1,5 @@
-// The results list: one row per calibration and check, as the control published them.
+// The results list: one row per calibration, check and failure, as the control published them,
+// with what the session learnt about each take (its flags, why it was refused, what to try).
 #pragma once
 
 #include <QAbstractTableModel>
@@ -23,6 +24,7 @@ class ResultsModel : public QAbstractTableModel {
     kJumps,
     kSpread,
     kJumpLength,
+    kFlags,
     kColumns
   };
 
@@ -34,10 +36,12 @@ class ResultsModel : public QAbstractTableModel {
   QVariant headerData(int section, Qt::Orientation orientation,
                       int role = Qt::DisplayRole) const override;
 
-  // Adds a calibration or check record as the last row; profile records are not rows.
+  // Adds a calibration, check or failure record as the last row; profile records are not rows.
   void add(const analysis::Record& record);
   void clear();
-  // The record behind `row`: a CalibrationRecord or a CheckRecord.
+  // The rows as pellix analyze --format csv writes them: its header line, then a line a row.
+  std::string csv() const;
+  // The record behind `row`: a CalibrationRecord, a CheckRecord or a FailureRecord.
   const analysis::Record& record(int row) const { return rows_.at(static_cast<std::size_t>(row)); }
 
  private:

@@ -4,21 +4,17 @@
 #include <QFileInfo>
 #include <exception>
 #include <filesystem>
-#include <optional>
+#include <variant>
 
-#include "analysis/converted_take_files.h"
-#include "analysis/result_meanings.h"
+#include "analysis/check_history.h"
+#include "analysis/inputs.h"
+#include "analysis/memory_take.h"
 #include "analysis/state_file.h"
 #include "platform/error.h"
 #include "platform/file_error.h"
-#include "platform/file_system.h"
 
 namespace pellix::desk {
 namespace {
-
-// What a folder contributes: the files whose names say they are recordings or sample files.
-const QStringList kRecordingPatterns = {"*.wav", "*.flac", "*.ogg",  "*.oga",
-                                        "*.aif", "*.aiff", "*.aifc", "*.smp"};
 
 std::string ErrorText(const PlatformError& e) {
   return "error " + std::to_string(e.number()) + ": " +
@@ -29,35 +25,21 @@ std::string Text(const QString& text) {
   return text.toStdString();
 }
 
-analysis::Measures ReadMeasures(const ALG_V1S& control) {
-  return {control.get_CR_spT(), control.get_CR_SPJ(), control.get_CR_JQ(), control.get_CR_avJ()};
-}
-
-// A refused take's measures are its own only when it changed the Results row; a take refused
-// as too short leaves an earlier take's row in place.
-std::optional<analysis::Measures> RefusedTakeMeasures(const analysis::Measures& before,
-                                                      const analysis::Measures& after) {
-  if (after != before) return after;
-  return std::nullopt;
-}
-
-// The files a path names: itself, or the recordings in a folder, by name.
-QStringList Expand(const QString& path) {
-  const QFileInfo info(path);
-  if (!info.isDir()) return {path};
-  QStringList files;
-  const QDir folder(path);
-  for (const QString& name :
-       folder.entryList(kRecordingPatterns, QDir::Files | QDir::Readable, QDir::Name)) {
-    files << folder.filePath(name);
-  }
-  return files;
+analysis::Take TakeOf(const QString& path) {
+  return analysis::Take{Text(path), Text(path)};
 }
 
 }  // namespace
 
-SpeakerSession::SpeakerSession(ContainerSite* site, ShowControl show_control)
-    : site_(site), show_control_(std::move(show_control)) {}
+SpeakerSession::SpeakerSession(ShowControl show_control)
+    : show_control_(std::move(show_control)),
+      painter_([this](const QString& take, const QImage& picture) {
+        if (take.isEmpty()) {
+          emit trendDrawn(picture);
+        } else {
+          emit takeDrawn(take, picture);
+        }
+      }) {}
 
 SpeakerSession::~SpeakerSession() = default;
 
@@ -75,19 +57,39 @@ void SpeakerSession::Job(const QString& what, int steps, Work work) {
   emit jobFinished(cancelled);
 }
 
-void SpeakerSession::NewControl(std::unique_ptr<ALG_V1S> control) {
-  // The window lets go of the old control before it goes.
-  show_control_(control.get());
-  control_ = std::move(control);
-  checks_recorded_ = 0;
-  emit controlReplaced();
+void SpeakerSession::Report(analysis::Session& session) {
+  for (analysis::Event& event : session.TakeEvents()) {
+    if (auto* m = std::get_if<analysis::Message>(&event)) {
+      emit message(m->error, QString::fromStdString(m->text));
+    } else {
+      emit recorded(std::get<analysis::Record>(event));
+    }
+  }
 }
 
-void SpeakerSession::start() {
-  Job("New speaker", 0, [this] {
-    auto control = std::make_unique<ALG_V1S>(site_);
-    control->InitProperties();
-    NewControl(std::move(control));
+bool SpeakerSession::Replace(std::unique_ptr<analysis::Session> session) {
+  if (!session->Start()) {
+    // Only the failure's message: its row belongs to no take of this desk.
+    for (analysis::Event& event : session->TakeEvents()) {
+      if (auto* m = std::get_if<analysis::Message>(&event)) Error(m->text);
+    }
+    return false;
+  }
+  // The window lets go of the old control before it goes.
+  show_control_(&session->control());
+  session_ = std::move(session);
+  Report(*session_);
+  return true;
+}
+
+void SpeakerSession::start(const QString& params) {
+  Job("New speaker", 0, [&] {
+    analysis::SessionSettings settings;
+    settings.params = Text(params);
+    settings.plotter = &painter_;
+    if (Replace(std::make_unique<analysis::Session>("", settings, source_))) {
+      emit sessionStarted("a new speaker, initialised with " + params);
+    }
     return true;
   });
 }
@@ -95,27 +97,42 @@ void SpeakerSession::start() {
 void SpeakerSession::finish() {
   Job("Closing", 0, [this] {
     show_control_(nullptr);
-    control_.reset();
+    session_.reset();
     source_.Clear();
     return true;
   });
 }
 
 void SpeakerSession::withControl(const std::function<void(ALG_V1S&)>& work) {
-  work(*control_);
+  work(session_->control());
 }
 
 void SpeakerSession::open(const QStringList& paths) {
+  // A folder stands for the recordings in it, by the names pellix analyze takes in.
   QStringList files;
-  for (const QString& path : paths) files << Expand(path);
+  for (const QString& path : paths) {
+    if (!QFileInfo(path).isDir()) {
+      files << path;
+      continue;
+    }
+    const QDir folder(path);
+    int found = 0;
+    for (const QString& name : folder.entryList(QDir::Files | QDir::Readable, QDir::Name)) {
+      if (!analysis::IsRecordingName(Text(name))) continue;
+      files << folder.filePath(name);
+      ++found;
+    }
+    if (found == 0) Note(Text(path) + ": no recordings in this folder");
+  }
   Job("Opening", static_cast<int>(files.size()), [&] {
     int done = 0;
     for (const QString& file : files) {
       if (cancel_.load()) return false;
       const std::string name = Text(file);
       try {
-        if (takes_.count(file) == 0) {
-          takes_[file] = source_.Prepare(analysis::Take{name, name});
+        if (readable_.count(file) == 0) {
+          source_.Prepare(TakeOf(file));
+          readable_.insert(file);
         }
         emit takeOpened(file);
       } catch (const PlatformError& e) {
@@ -130,9 +147,11 @@ void SpeakerSession::open(const QStringList& paths) {
 
 void SpeakerSession::initialise(const QString& params) {
   Job("Initialise", 0, [&] {
-    control_->put_DATAstr(Text(params));
-    control_->Initalize();
-    emit initialised();
+    // The two steps a session starts with; the rest of the control stays as it is.
+    ALG_V1S& control = session_->control();
+    control.put_DATAstr(Text(params));
+    control.Initalize();
+    Note("initialised with " + Text(params));
     return true;
   });
 }
@@ -145,124 +164,88 @@ void SpeakerSession::check(const QStringList& takes) {
   AnalyseEach("Check", takes, false);
 }
 
+analysis::Take SpeakerSession::TakeNamed(const QString& name) const {
+  const auto found = recorded_.find(name);
+  return found != recorded_.end() ? found->second : TakeOf(name);
+}
+
+void SpeakerSession::analyseRecorded(const QString& name, const std::vector<std::int16_t>& samples,
+                                     std::uint32_t rate, bool calibration) {
+  recorded_.insert_or_assign(name, analysis::PcmTake(samples, rate, 1, Text(name)));
+  emit takeOpened(name);
+  AnalyseEach(calibration ? "Calibrate" : "Check", {name}, calibration);
+}
+
 void SpeakerSession::AnalyseEach(const QString& what, const QStringList& takes, bool calibration) {
   const auto steps = static_cast<int>(takes.size());
   Job(what, steps, [&] {
     int done = 0;
+    bool cancelled = false;
     for (const QString& take : takes) {
-      if (cancel_.load()) return false;
-      Analyse(take, calibration);
+      if (cancel_.load()) {
+        cancelled = true;
+        break;
+      }
+      if (calibration) {
+        session_->Calibrate(TakeNamed(take));
+      } else {
+        session_->Check(TakeNamed(take));
+      }
+      Report(*session_);
       emit progressed(++done, steps);
     }
-    return true;
+    if (!calibration) painter_.DrawTrend("", session_->History());
+    return !cancelled;
   });
-}
-
-// One take through Calibrate or Check, read back as pellix analyze reads it.
-void SpeakerSession::Analyse(const QString& take, bool calibration) {
-  const std::string name = Text(take);
-  const auto prepared = takes_.find(take);
-  if (prepared == takes_.end()) {
-    Error(name + ": not opened");
-    return;
-  }
-  ALG_V1S& control = *control_;
-  // A converted recording is read from memory under its scratch name, as pellix analyze
-  // reads it.
-  analysis::ConvertedTakeFiles files(CurrentFileSystem());
-  if (!prepared->second.converted.empty()) {
-    files.Hold(prepared->second.sample_file.string(), prepared->second.converted);
-  }
-  const ScopedFileSystem reading_converted_take(files);
-  analysis::Measures before;
-  try {
-    before = ReadMeasures(control);
-    control.put_DATAstr(prepared->second.sample_file.string());
-    if (calibration) {
-      control.Calibrate();
-    } else {
-      control.Check();
-    }
-  } catch (const PlatformError& e) {
-    Error(name + (calibration ? ": calibration failed (" : ": check failed (") + ErrorText(e) +
-          ")");
-    return;
-  }
-  const analysis::Measures after = ReadMeasures(control);
-  const std::string code = control.get_CR_msgX();
-
-  if (calibration) {
-    analysis::CalibrationRecord record;
-    record.file = name;
-    record.code = code;
-    if (record.accepted()) {
-      record.measures = after;
-      record.constants = analysis::Constants{control.get_CAL_spT(), control.get_CAL_spJ(),
-                                             control.get_CAL_JQ(), control.get_CAL_AVJ()};
-    } else {
-      record.measures = RefusedTakeMeasures(before, after);
-      Note(name + ": calibration take rejected: " + std::string(analysis::kCalibrationRejected));
-    }
-    emit recorded(analysis::Record(std::move(record)));
-    return;
-  }
-
-  analysis::CheckRecord record;
-  record.file = name;
-  record.code = code;
-  if (code == "-1" || code == "-2") {
-    record.measures = RefusedTakeMeasures(before, after);
-    const std::string meaning(analysis::ResultCodeMeaning(code == "-1" ? -1 : -2)->description);
-    if (code == "-1") {
-      Note(name + ": check take rejected: " + meaning);
-    } else {
-      Error(name + ": check not analysed: " + meaning);
-    }
-  } else {
-    record.measures = after;
-    record.stress = analysis::StressLevels{control.get_LIEstress(), control.get_GLBstress(),
-                                           control.get_EXCstress()};
-    ++checks_recorded_;
-  }
-  emit recorded(analysis::Record(std::move(record)));
 }
 
 void SpeakerSession::profile() {
   Job("Profile", 0, [this] {
-    control_->profiler();
-    emit recorded(
-        analysis::Record(analysis::ProfileRecord{"", control_->get_DATAstr(), checks_recorded_}));
+    session_->Profile();
+    Report(*session_);
     return true;
   });
 }
 
-void SpeakerSession::loadBag(const QString& path) {
+void SpeakerSession::loadBag(const QString& path, const QString& params) {
   Job("Load bag", 0, [&] {
     const std::filesystem::path file = Text(path);
     std::error_code ec;
+    // A session makes a new speaker where no state is yet; a bag to load must be there.
     if (!std::filesystem::exists(file, ec)) {
       Error("cannot read bag '" + file.string() + "' (" + ErrorText(PlatformError(kFileNotFound)) +
             ")");
       return true;
     }
-    auto control = std::make_unique<ALG_V1S>(site_);
-    try {
-      analysis::LoadState(*control, file);
-    } catch (const analysis::StateError& e) {
-      Error(e.what());
-      return true;
-    }
-    NewControl(std::move(control));
-    Note("loaded '" + file.string() + "': a new control for this speaker; initialise it");
+    analysis::SessionSettings settings;
+    settings.params = Text(params);
+    settings.state = file;
+    settings.plotter = &painter_;
+    if (!Replace(std::make_unique<analysis::Session>("", settings, source_))) return true;
+    const auto checks = session_->History().size();
+    emit sessionStarted("the speaker of '" + path + "' (" + QString::number(checks) +
+                        (checks == 1 ? " check" : " checks") +
+                        " in its history), initialised with " + params);
+    if (checks > 0) painter_.DrawTrend("", session_->History());
     return true;
   });
 }
 
 void SpeakerSession::saveBag(const QString& path) {
   Job("Save bag", 0, [&] {
+    const std::filesystem::path file = Text(path);
     try {
-      analysis::SaveState(*control_, Text(path));
-      Note("saved '" + Text(path) + "'");
+      const analysis::StateLock lock(file, {});
+      analysis::SaveState(session_->control(), file);
+      // The sidecar always goes with the bag, so that an older speaker's history there does
+      // not become this one's.
+      const std::vector<analysis::HistoryRow> rows = session_->History();
+      std::error_code ec;
+      if (!rows.empty() || std::filesystem::exists(analysis::HistoryPath(file), ec)) {
+        analysis::SaveHistory(analysis::HistoryPath(file), rows);
+      }
+      Note("saved '" + file.string() + "' with " + std::to_string(rows.size()) +
+           (rows.size() == 1 ? " check" : " checks") + " in its history");
     } catch (const analysis::StateError& e) {
       Error(e.what());
     }

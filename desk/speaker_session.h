@@ -1,24 +1,30 @@
-// One speaker's session at the desk: a control and the takes opened for it, worked on one
-// thread of its own. The engine's analysis state belongs to the thread that runs it, so the
-// control is made, driven and destroyed on the session's thread only; the window asks for
-// work with queued calls and hears of it through queued signals.
+// One speaker's session at the desk: an analysis::Session (the same sessions pellix analyze
+// runs) and the takes opened for it, worked on one thread of its own. The engine's analysis
+// state belongs to the thread that runs it, so the session and its control are made, driven
+// and destroyed on the session's thread only; the window asks for work with queued calls and
+// hears of it through queued signals.
 //
-//   auto* session = new SpeakerSession(&widget->site(), attach);
+//   auto* session = new SpeakerSession(show);
 //   session->moveToThread(&thread);
-//   QMetaObject::invokeMethod(session, [=] { session->initialise(params); });
+//   QMetaObject::invokeMethod(session, [=] { session->start(params); });
 #pragma once
 
+#include <QImage>
 #include <QObject>
 #include <QString>
 #include <QStringList>
 #include <atomic>
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
+#include <set>
+#include <vector>
 
 #include "analysis/records.h"
 #include "analysis/sample_source.h"
-#include "platform/container_site.h"
+#include "analysis/session.h"
+#include "desk/take_pictures.h"
 #include "shell/alg_v1s.h"
 
 namespace pellix::desk {
@@ -27,13 +33,13 @@ class SpeakerSession : public QObject {
   Q_OBJECT
 
  public:
-  // Called on the session's thread with every control the session makes (to show it), and
+  // Called on the session's thread with every control the session starts (to show it), and
   // with nullptr before the control goes.
   using ShowControl = std::function<void(ALG_V1S*)>;
 
-  // Controls are made with `site` (which must outlive the session). Call start() on the
-  // session's thread before anything else, and finish() there before the thread ends.
-  SpeakerSession(ContainerSite* site, ShowControl show_control);
+  // Call start() on the session's thread before anything else, and finish() there before the
+  // thread ends.
+  explicit SpeakerSession(ShowControl show_control);
   ~SpeakerSession() override;
 
   // Asks the job in hand to stop after the take it is working on, so that the control is
@@ -46,25 +52,34 @@ class SpeakerSession : public QObject {
   // The jobs: each runs on the session's thread, emits jobStarted() first and jobFinished()
   // last, and reports failures through message(), never by throwing.
 
-  // Makes a new control (InitProperties).
-  void start();
-  // Prepares takes for the control: sample files as they are, recordings converted (WAV,
-  // FLAC, Ogg, AIFF, ...); a folder stands for the recordings in it. Takes are named by path.
+  // A new speaker: a session on a new control, started with the parameter string `params`.
+  void start(const QString& params);
+  // Checks that takes can be read (sample files as they are, recordings converted: WAV,
+  // FLAC, Ogg, AIFF, MP3, ...); a folder stands for the recordings in it. Takes are named by
+  // path.
   void open(const QStringList& paths);
-  // DATAstr := params, then Initalize.
+  // New parameters for the speaker in hand: DATAstr := params, then Initalize, as a session
+  // does when it starts; the calibration and the history stay.
   void initialise(const QString& params);
-  // Calibrate, then Check, on each opened take named, in order.
+  // Calibrate or Check each take named, in order, through the session.
   void calibrate(const QStringList& takes);
   void check(const QStringList& takes);
-  // Runs the profiler and reports the profile.
+  // A recorded utterance (16-bit mono at `rate`) becomes the take `name`, held in memory, and
+  // is calibrated on or checked at once.
+  void analyseRecorded(const QString& name, const std::vector<std::int16_t>& samples,
+                       std::uint32_t rate, bool calibration);
+  // Runs the profiler over the speaker's history (the loaded bag's checks and this session's)
+  // and reports the profile.
   void profile();
-  // A new control loaded from the JSON property bag at `path` (ReadProperties): that
-  // speaker's session starts afresh. On failure the control in hand stays as it was.
-  void loadBag(const QString& path);
-  // Saves the control's properties (WriteProperties) as a JSON bag; a failed save leaves
-  // the file that was there as it was.
+  // A new session for the speaker whose state is the JSON property bag at `path`, with the
+  // check history in its sidecar (as pellix analyze --state keeps them), started with
+  // `params`. On failure the session in hand stays as it was.
+  void loadBag(const QString& path, const QString& params);
+  // Saves the control's properties as a JSON bag and the speaker's check history in its
+  // sidecar, so that pellix analyze --state carries on from there; a failed save leaves the
+  // files that were there as they were.
   void saveBag(const QString& path);
-  // Lets the control go; the last job.
+  // Lets the session go; the last job.
   void finish();
 
   // Runs `work` with the control, on the session's thread (tests reach it this way).
@@ -74,32 +89,39 @@ class SpeakerSession : public QObject {
   void jobStarted(const QString& what, int steps);
   void progressed(int done, int steps);
   void jobFinished(bool cancelled);
-  // A take is ready to be calibrated or checked.
+  // A take can be read, and so calibrated on or checked.
   void takeOpened(const QString& take);
-  // A calibration, check or profile record, as pellix analyze reports them.
+  // A calibration, check, profile or failure record, as pellix analyze reports them.
   void recorded(const pellix::analysis::Record& record);
   // A note (a warning, a file saved), or an error in words with the platform error number.
   void message(bool error, const QString& text);
-  // A new control came (a new speaker): no takes analysed on it yet, Initalize still to run.
-  void controlReplaced();
-  // After Initalize ran.
-  void initialised();
+  // A new session started (a new speaker, or one loaded from a bag).
+  void sessionStarted(const QString& what);
+  // The picture of a take just analysed: its waveform, stretch, thorns and jumps.
+  void takeDrawn(const QString& take, const QImage& picture);
+  // The speaker's checks so far, drawn after every check job.
+  void trendDrawn(const QImage& picture);
 
  private:
   template <typename Work>
   void Job(const QString& what, int steps, Work work);
   void AnalyseEach(const QString& what, const QStringList& takes, bool calibration);
-  void Analyse(const QString& take, bool calibration);
-  void NewControl(std::unique_ptr<ALG_V1S> control);
+  // The take named `name`: a recorded one from memory, else the file of that name.
+  analysis::Take TakeNamed(const QString& name) const;
+  // Starts `session` and makes it the one in hand; false (and the session in hand kept) when
+  // its state could not be used.
+  bool Replace(std::unique_ptr<analysis::Session> session);
+  // Passes on the records and messages the session produced since the last call.
+  void Report(analysis::Session& session);
   void Error(const std::string& text) { emit message(true, QString::fromStdString(text)); }
   void Note(const std::string& text) { emit message(false, QString::fromStdString(text)); }
 
-  ContainerSite* site_;
   ShowControl show_control_;
-  std::unique_ptr<ALG_V1S> control_;
   analysis::SampleSource source_;
-  std::map<QString, analysis::PreparedTake> takes_;
-  int checks_recorded_ = 0;  // checks of this control that reached the verdict
+  TakePainter painter_;
+  std::unique_ptr<analysis::Session> session_;
+  std::set<QString> readable_;                  // the takes open() found readable
+  std::map<QString, analysis::Take> recorded_;  // utterances recorded, by name
   std::atomic<bool> cancel_{false};
 };
 

@@ -7,7 +7,7 @@ packages=(
   g++ clang libclang-rt-14-dev cmake ninja-build pkg-config clang-format
   libgtest-dev libgmock-dev libbenchmark-dev
   nlohmann-json3-dev libcli11-dev libsndfile1-dev libsoxr-dev
-  qt6-base-dev libgl-dev fonts-dejavu-core xvfb xauth
+  qt6-base-dev qt6-multimedia-dev libgl-dev fonts-dejavu-core xvfb xauth
   libcairo2-dev libaubio-dev help2man
   portaudio19-dev pulseaudio pulseaudio-utils libasound2-plugins alsa-utils
   python3 python3-dask python3-distributed python3-pandas python3-jsonschema

@@ -1,5 +1,8 @@
-# cmake --install puts the command, its man page and its bash completion in place:
-#   cmake -DBUILD=... -DPREFIX=... -P install_files.cmake
+# cmake --install puts the command, its man page and its bash completion in place, and with
+# the desktop parts pellix-desk and the widget (Pellix::Widget), which a host outside the tree
+# builds against and runs:
+#   cmake -DBUILD=... -DPREFIX=... [-DDESKTOP=ON -DLIBDIR=lib -DINCLUDEDIR=include
+#         -DCXX_COMPILER=... -DSOURCE=...] -P install_files.cmake
 file(REMOVE_RECURSE "${PREFIX}")
 execute_process(COMMAND "${CMAKE_COMMAND}" --install "${BUILD}" --prefix "${PREFIX}"
                 OUTPUT_QUIET RESULT_VARIABLE status)
@@ -18,3 +21,28 @@ foreach(text "pellix analyze" "fixed-calibration" "Result codes")
     message(FATAL_ERROR "the man page lacks '${text}'")
   endif()
 endforeach()
+
+if(DESKTOP)
+  foreach(file bin/pellix-desk ${LIBDIR}/libPellixWidget.so
+          ${INCLUDEDIR}/pellix/widget/pellix_widget.h ${INCLUDEDIR}/pellix/shell/alg_v1s.h
+          ${LIBDIR}/cmake/Pellix/PellixWidgetTargets.cmake)
+    if(NOT EXISTS "${PREFIX}/${file}")
+      message(FATAL_ERROR "not installed: ${file}")
+    endif()
+  endforeach()
+  set(host "${PREFIX}/../widget_host")
+  file(REMOVE_RECURSE "${host}")
+  foreach(step
+      "${CMAKE_COMMAND};-S;${SOURCE}/tests/install/widget_host;-B;${host};-G;Ninja;-DCMAKE_CXX_COMPILER=${CXX_COMPILER};-DCMAKE_PREFIX_PATH=${PREFIX}"
+      "${CMAKE_COMMAND};--build;${host}")
+    execute_process(COMMAND ${step} RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE out)
+    if(NOT status EQUAL 0)
+      message(FATAL_ERROR "the widget host does not build against the installed files:\n${out}")
+    endif()
+  endforeach()
+  execute_process(COMMAND ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen "${host}/widget_host"
+                  RESULT_VARIABLE status OUTPUT_VARIABLE shown)
+  if(NOT status EQUAL 0 OR NOT shown STREQUAL "7\n")
+    message(FATAL_ERROR "the installed widget showed '${shown}' (status ${status}), not 7")
+  endif()
+endif()
