@@ -14,26 +14,28 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <ostream>
 #include <random>
 #include <string>
-#include <utility>
 #include <vector>
 
+#include "engine/limits.h"
 #include "engine/literal_model.h"
 #include "engine/tarvo_alg1.h"
 #include "instruction_set_names.h"
-#include "platform/error.h"
+#include "literal_agreement.h"
 #include "platform/memory_file_system.h"
 
 namespace {
 
 using Tarvo_alg1::SharedState;
+using Tarvo_alg1::agreement::ErrorOf;
+using Tarvo_alg1::agreement::ReadOutputs;
+using Settings = Tarvo_alg1::agreement::TakeSettings;
+using Outcome = Tarvo_alg1::agreement::TakeOutcome;
+using Tarvo_alg1::limits::kCalibrateMinimum;
 
 constexpr int kTakes = 3000;
-
-struct Settings {
-  double Gain, BackgroundBorder, MinJump, MaxJump;
-};
 
 // Sample bytes built from pieces that sit on the scan's edges, with noise, pauses long enough to
 // end or restart a take, and now and then a 0 byte that ends the data early.
@@ -151,52 +153,15 @@ class TakeGenerator {
   std::mt19937 random_;
 };
 
-// What one take leaves behind, by either implementation.
-struct Outcome {
-  int intake_error = 0;
-  int scan_error = 0;
-  double SampleCount, Gain, PeakLevel, ThornRate, JumpRate, AvgJumpLen, JumpSpread;
-  std::size_t StoredHighWater;
-  bool operator==(const Outcome&) const = default;
-};
+}  // namespace
 
-void PrintTo(const Outcome& o, std::ostream* out) {
-  *out << "errors " << o.intake_error << "/" << o.scan_error << " count " << o.SampleCount
-       << " gain " << o.Gain << " peak " << o.PeakLevel << " rates " << o.ThornRate << " "
-       << o.JumpRate << " " << o.AvgJumpLen << " " << o.JumpSpread << " high-water "
-       << o.StoredHighWater;
+namespace Tarvo_alg1::agreement {
+void PrintTo(const TakeOutcome& o, std::ostream* out) {
+  *out << Describe(o);
 }
+}  // namespace Tarvo_alg1::agreement
 
-int ErrorOf(auto&& call) {
-  try {
-    call();
-  } catch (const pellix::PlatformError& e) {
-    return e.number();
-  }
-  return 0;
-}
-
-Outcome RunTake(SharedState& m, const Settings& s, auto load, auto scan) {
-  m.DataFileName = "take";
-  m.Gain = s.Gain;
-  m.BackgroundBorder = s.BackgroundBorder;
-  Outcome o;
-  o.intake_error = ErrorOf(load);
-  if (o.intake_error == 0 && m.SampleCount >= 450) {
-    m.MinJump = s.MinJump;
-    m.MaxJump = s.MaxJump;
-    o.scan_error = ErrorOf(scan);
-  }
-  o.SampleCount = m.SampleCount;
-  o.Gain = m.Gain;
-  o.PeakLevel = m.PeakLevel;
-  o.ThornRate = m.ThornRate;
-  o.JumpRate = m.JumpRate;
-  o.AvgJumpLen = m.AvgJumpLen;
-  o.JumpSpread = m.JumpSpread;
-  o.StoredHighWater = m.Samples.high_water();
-  return o;
-}
+namespace {
 
 // How often the stored takes put a position exactly on one of the scan's edges.
 struct EdgeHits {
@@ -206,7 +171,8 @@ struct EdgeHits {
   long step_of_three = 0;     // exactly 3: not flat
 
   void Count(const SharedState& m) {
-    const auto last = static_cast<std::size_t>(std::min(m.SampleCount, 20500.0));
+    const auto last = static_cast<std::size_t>(
+        std::min(m.SampleCount, static_cast<double>(Tarvo_alg1::limits::kScanLimit)));
     for (std::size_t k = 1; k + 2 < last; ++k) {
       const double a = m.Samples[k], b = m.Samples[k + 1], c = m.Samples[k + 2];
       if (a < b && b > c) {
@@ -251,21 +217,15 @@ TEST_P(FastLiteralAgreementTest, EngineAndLiteralModelAgreeOnGeneratedTakes) {
         generate.Pick(5) == 0 ? 20000 + generate.Pick(12000) : 300 + generate.Pick(6000);
     files.Add("take", generate.Take(samples));
     const Settings settings = generate.Pick();
-    const Outcome by_engine = RunTake(
-        engine, settings, [] { Tarvo_alg1::LoadSamples(); }, [] { Tarvo_alg1::ScanThornsJumps(); });
-    const Outcome by_model = RunTake(
-        *model, settings, [&] { reference::LoadSamples(*model); },
-        [&] { reference::ScanThornsJumps(*model); });
+    const Outcome by_engine = Tarvo_alg1::agreement::RunEngine("take", settings, kCalibrateMinimum);
+    const Outcome by_model =
+        Tarvo_alg1::agreement::RunModel(*model, "take", settings, kCalibrateMinimum);
     ASSERT_EQ(by_engine, by_model)
         << "take " << take << ", gain " << settings.Gain << ", border " << settings.BackgroundBorder
         << ", jumps " << settings.MinJump << " to " << settings.MaxJump;
-    std::size_t same = 0;
-    while (same < engine.Samples.size() &&
-           std::as_const(engine.Samples)[same] == std::as_const(model->Samples)[same]) {
-      ++same;
-    }
-    ASSERT_EQ(same, engine.Samples.size()) << "that slot differs after take " << take;
-    if (by_model.SampleCount >= 450) ++compared_scans;
+    ASSERT_EQ(Tarvo_alg1::agreement::FirstDifferentSlot(engine, *model), engine.Samples.size())
+        << "that slot differs after take " << take;
+    if (by_model.SampleCount >= kCalibrateMinimum) ++compared_scans;
     if (settings.Gain == 3) hits.Count(*model);
   }
 
@@ -311,11 +271,7 @@ TEST_P(FastLiteralAgreementTest, EngineAndLiteralModelAgreeOnTakesInDoubles) {
       m.MaxJump = settings.MaxJump;
       Outcome o;
       o.scan_error = ErrorOf(scan);
-      o.SampleCount = m.SampleCount;
-      o.ThornRate = m.ThornRate;
-      o.JumpRate = m.JumpRate;
-      o.AvgJumpLen = m.AvgJumpLen;
-      o.JumpSpread = m.JumpSpread;
+      ReadOutputs(m, o);
       return o;
     };
     const Outcome by_engine = scan_each(engine, [] { Tarvo_alg1::ScanThornsJumps(); });
