@@ -5,13 +5,10 @@
 #include <cstdint>
 
 #include "engine/byte_range.h"
-#include "engine/classify_kernel.h"
-#include "engine/flic_census_kernel.h"
 #include "engine/forms.h"
-#include "engine/gain_pass_kernel.h"
+#include "engine/kernel_forms.h"
 #include "engine/lanes_plain.h"
 #include "engine/sample_store.h"
-#include "engine/scale_kernel.h"
 
 namespace Tarvo_alg1 {
 namespace {
@@ -58,10 +55,6 @@ BlockCounts CountBytesPlain(const std::uint8_t* bytes, std::size_t from, std::si
   return counts;
 }
 
-std::size_t NoneInDoubles(const std::uint8_t*, std::size_t, double, std::int16_t*) noexcept {
-  return 0;
-}
-
 // The rules as they are stated, position by position.
 void ClassifyWidePlain(const double* Samples, std::size_t last, PositionBits& thorn,
                        PositionBits& nonflat) noexcept {
@@ -90,19 +83,8 @@ bool NarrowPlain(const double* Samples, std::size_t count, std::int16_t* out) no
 }  // namespace
 
 const Forms& PlainForms() noexcept {
-  static constexpr Forms forms{
-      CountBytesPlain,
-      kernels::FindFirstBlock<L>,
-      FillMainPassTablePlain,
-      kernels::ScaleBlocks<L>,
-      NoneInDoubles,
-      kernels::ClassifyBlocks<L>,
-      kernels::kClassifyBlock<L>,
-      kernels::ScaleAndClassify<L>,
-      ClassifyWidePlain,
-      NarrowPlain,
-      kernels::CountFlicsByCensus<L>,
-  };
+  static constexpr Forms forms =
+      KernelForms<L>(CountBytesPlain, FillMainPassTablePlain, ClassifyWidePlain, NarrowPlain);
   return forms;
 }
 
