@@ -58,16 +58,7 @@ BlockCounts CountBytesPlain(const std::uint8_t* bytes, std::size_t from, std::si
 // The rules as they are stated, position by position.
 void ClassifyWidePlain(const double* Samples, std::size_t last, PositionBits& thorn,
                        PositionBits& nonflat) noexcept {
-  for (std::size_t k = 1; k <= last; ++k) {
-    const double a = Samples[k];
-    const double b = Samples[k + 1];
-    const double c = Samples[k + 2];
-    const bool positive = a < b && b > c && a > 5 && b > 5 && c > 5;
-    const bool negative = a > b && b < c && a < -5 && b < -5 && c < -5;
-    const bool flat = b - 3 < a && a < b + 3 && b - 3 < c && c < b + 3;
-    thorn[k >> 6] |= std::uint64_t{positive || negative} << (k & 63);
-    nonflat[k >> 6] |= std::uint64_t{!flat} << (k & 63);
-  }
+  for (std::size_t k = 1; k <= last; ++k) ClassifyWideAt(Samples, k, thorn, nonflat);
 }
 
 bool NarrowPlain(const double* Samples, std::size_t count, std::int16_t* out) noexcept {

@@ -52,16 +52,7 @@ bool NarrowSse2(const double* Samples, std::size_t count, std::int16_t* out) noe
 // and c do (samples are never NaN).
 void ClassifyWideSse2(const double* Samples, std::size_t last, PositionBits& thorn,
                       PositionBits& nonflat) noexcept {
-  auto one = [&](std::size_t k) {
-    const double a = Samples[k];
-    const double b = Samples[k + 1];
-    const double c = Samples[k + 2];
-    const bool positive = a < b && b > c && a > 5 && b > 5 && c > 5;
-    const bool negative = a > b && b < c && a < -5 && b < -5 && c < -5;
-    const bool flat = b - 3 < a && a < b + 3 && b - 3 < c && c < b + 3;
-    thorn[k >> 6] |= std::uint64_t{positive || negative} << (k & 63);
-    nonflat[k >> 6] |= std::uint64_t{!flat} << (k & 63);
-  };
+  auto one = [&](std::size_t k) { ClassifyWideAt(Samples, k, thorn, nonflat); };
   if (last >= 1) one(1);
   // Pairs from an even position never straddle two words.
   const __m128d five = _mm_set1_pd(5);
