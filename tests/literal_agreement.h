@@ -10,7 +10,7 @@
 
 #include "engine/literal_model.h"
 #include "engine/tarvo_alg1.h"
-#include "platform/error.h"
+#include "tests/error_of.h"
 
 namespace Tarvo_alg1::agreement {
 
@@ -41,16 +41,6 @@ inline std::string Describe(const TakeOutcome& o) {
   return text;
 }
 
-// The error number `call` raises, 0 when it returns.
-inline int ErrorOf(auto&& call) {
-  try {
-    call();
-  } catch (const pellix::PlatformError& e) {
-    return e.number();
-  }
-  return 0;
-}
-
 // The state's outputs after a take, errors aside.
 inline void ReadOutputs(const SharedState& m, TakeOutcome& o) {
   o.SampleCount = m.SampleCount;
@@ -74,11 +64,11 @@ inline TakeOutcome RunTake(SharedState& m, const char* path, const TakeSettings&
   m.Gain = s.Gain;
   m.BackgroundBorder = s.BackgroundBorder;
   TakeOutcome o;
-  o.intake_error = ErrorOf(load);
+  o.intake_error = pellix::testing::ErrorOf(load);
   if (o.intake_error == 0 && m.SampleCount >= scan_from) {
     m.MinJump = s.MinJump;
     m.MaxJump = s.MaxJump;
-    o.scan_error = ErrorOf(scan);
+    o.scan_error = pellix::testing::ErrorOf(scan);
   }
   ReadOutputs(m, o);
   return o;
