@@ -9,8 +9,10 @@
 // is one the interface documents and that the instance is released for good at the end.
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -147,10 +149,7 @@ bool Documented(HRESULT status) {
                                       E_POINTER,
                                       E_OUTOFMEMORY,
                                       E_NOTIMPL};
-  for (HRESULT s : kStatuses) {
-    if (s == status) return true;
-  }
-  return false;
+  return std::ranges::find(kStatuses, status) != std::end(kStatuses);
 }
 
 }  // namespace
