@@ -201,21 +201,25 @@ struct EdgeHits {
 };
 
 // Each form of the engine's loops: plain, SSE2 and AVX2 (a form the build or the processor lacks
-// runs the widest one it has).
+// runs the widest one it has). The engine's state and the model's start fresh; the edges each
+// test's takes reach are counted in `hits`.
 class FastLiteralAgreementTest : public testing::TestWithParam<Tarvo_alg1::InstructionSet> {
  protected:
-  void SetUp() override { Tarvo_alg1::LimitInstructionSet(GetParam()); }
+  void SetUp() override {
+    Tarvo_alg1::LimitInstructionSet(GetParam());
+    engine = SharedState{};
+  }
   void TearDown() override { Tarvo_alg1::LimitInstructionSet(Tarvo_alg1::InstructionSet::kAvx2); }
+
+  SharedState& engine = Tarvo_alg1::Shared();
+  std::unique_ptr<SharedState> model = std::make_unique<SharedState>();
+  EdgeHits hits;
 };
 
 TEST_P(FastLiteralAgreementTest, EngineAndLiteralModelAgreeOnGeneratedTakes) {
   TakeGenerator generate(20261209);
   pellix::MemoryFileSystem files;
   pellix::ScopedFileSystem scope(files);
-  SharedState& engine = Tarvo_alg1::Shared();
-  engine = SharedState{};
-  auto model = std::make_unique<SharedState>();
-  EdgeHits hits;
   int compared_scans = 0;
 
   for (int take = 0; take < kTakes; ++take) {
@@ -247,10 +251,6 @@ TEST_P(FastLiteralAgreementTest, EngineAndLiteralModelAgreeOnGeneratedTakes) {
 TEST_P(FastLiteralAgreementTest, EngineAndLiteralModelAgreeOnTakesInDoubles) {
   constexpr int kWideTakes = 400;
   TakeGenerator generate(20261210);
-  SharedState& engine = Tarvo_alg1::Shared();
-  engine = SharedState{};
-  auto model = std::make_unique<SharedState>();
-  EdgeHits hits;
   int in_doubles = 0;
   for (int take = 0; take < kWideTakes; ++take) {
     const std::size_t count = 450 + static_cast<std::size_t>(generate.Pick(20548));  // to 20997
