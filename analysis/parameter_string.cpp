@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "engine/limits.h"
 #include "platform/conversions.h"
 #include "platform/error.h"
 #include "platform/text.h"
@@ -11,10 +12,11 @@
 namespace pellix::analysis {
 namespace {
 
-// The scan's jump lengths must average 2 to 11, or the take counts as silent.
-constexpr double kLowestMeanJump = 2;
-constexpr double kHighestMeanJump = 11;
-constexpr double kHistogramBins = 100;
+// The scan's jump lengths must average kLowestMeanJump to kHighestMeanJump, or the take counts
+// as silent.
+constexpr double kLowestMeanJump = Tarvo_alg1::limits::kMinAvgJumpLen;
+constexpr double kHighestMeanJump = Tarvo_alg1::limits::kMaxAvgJumpLen;
+constexpr double kHistogramBins = Tarvo_alg1::limits::kLongestJump;
 // The loudest level a sample reaches: raw - 127 in the gain pass (raw up to 255); with a given
 // gain, (raw - 128) x gain / 3 rounded down, raw from 1 to 255.
 constexpr double kGainPassLevel = 128;
@@ -40,15 +42,15 @@ std::vector<std::string> Warnings(double min_jump, double max_jump, double borde
     out.push_back("the shortest jump (" + Shown(min_jump) + ") is longer than the longest (" +
                   Shown(max_jump) + "): no jump is ever counted, so every take is refused");
   } else if (max_jump < kLowestMeanJump) {
-    out.push_back("the longest jump is " + Shown(max_jump) +
-                  ": jumps average under 2 positions, so every take is refused as silent");
+    out.push_back("the longest jump is " + Shown(max_jump) + ": jumps average under " +
+                  Shown(kLowestMeanJump) + " positions, so every take is refused as silent");
   } else if (min_jump > kHighestMeanJump) {
-    out.push_back("the shortest jump is " + Shown(min_jump) +
-                  ": jumps average over 11 positions, so every take is refused as silent");
+    out.push_back("the shortest jump is " + Shown(min_jump) + ": jumps average over " +
+                  Shown(kHighestMeanJump) + " positions, so every take is refused as silent");
   }
   if (max_jump > kHistogramBins) {
-    out.push_back("the longest jump is " + Shown(max_jump) +
-                  ": a flat run longer than 100 positions makes the scan fail with error 9");
+    out.push_back("the longest jump is " + Shown(max_jump) + ": a flat run longer than " +
+                  Shown(kHistogramBins) + " positions makes the scan fail with error 9");
   }
   if (min_jump < 1 && max_jump >= 0) {
     out.push_back("the shortest jump is " + Shown(min_jump) +

@@ -1,18 +1,40 @@
 #include "analysis/result_meanings.h"
 
 #include <array>
+#include <cstddef>
+#include <string_view>
 
+#include "engine/limits.h"
 #include "engine/result_codes.h"
 
 namespace pellix::analysis {
 namespace {
 
+constexpr std::size_t Digits(long n) {
+  return n < 10 ? 1 : 1 + Digits(n / 10);
+}
+
+// `head`, the whole number kNumber and `tail` as one text, joined while compiling so that the
+// table below stays constant and names a limit without repeating it.
+template <long kNumber, std::size_t H, std::size_t T>
+consteval auto Join(const char (&head)[H], const char (&tail)[T]) {
+  std::array<char, H - 1 + Digits(kNumber) + T - 1> out{};
+  for (std::size_t i = 0; i + 1 < H; ++i) out[i] = head[i];
+  long rest = kNumber;
+  for (std::size_t i = H - 1 + Digits(kNumber); i-- > H - 1; rest /= 10)
+    out[i] = static_cast<char>('0' + rest % 10);
+  for (std::size_t i = 0; i + 1 < T; ++i) out[H - 1 + Digits(kNumber) + i] = tail[i];
+  return out;
+}
+
+constexpr auto kRefusedWords = Join<static_cast<long>(Tarvo_alg1::limits::kCheckMinimum)>(
+    "too few samples (a check needs ", "), or a silent utterance (no thorns, no jumps)");
+
 constexpr std::array<ResultCodeEntry, 12> kCodes = {{
     {Tarvo_alg1::kNotInitialised,
      {"not initialised", "the analysis constants are not loaded: Initalize has not run"}},
     {Tarvo_alg1::kRefused,
-     {"too short or silent",
-      "too few samples (a check needs 800), or a silent utterance (no thorns, no jumps)"}},
+     {"too short or silent", std::string_view(kRefusedWords.data(), kRefusedWords.size())}},
     {Tarvo_alg1::kNoConclusion,
      {"no conclusion", "no conclusion: the measures point to no category"}},
     {Tarvo_alg1::kTruth, {"truth", "truth: no abnormal feature"}},

@@ -11,6 +11,7 @@
 #include "analysis/state_file.h"
 #include "analysis/take_facts.h"
 #include "audio/sample_file.h"
+#include "engine/limits.h"
 #include "platform/conversions.h"
 #include "platform/error.h"
 #include "platform/file_error.h"
@@ -46,9 +47,8 @@ std::optional<Measures> RefusedTakeMeasures(const Measures& before, const Measur
   return std::nullopt;
 }
 
-// The least samples each operation analyses: Calibrate's own minimum, then Check's.
-constexpr double kCalibrateMinimum = 450;
-constexpr double kCheckMinimum = 800;
+using Tarvo_alg1::limits::kCalibrateMinimum;
+using Tarvo_alg1::limits::kCheckMinimum;
 
 std::string ErrorDescription(const PlatformError& e) {
   return std::string(e.description().empty() ? e.what() : e.description());

@@ -7,13 +7,14 @@
 #include <string>
 
 #include "audio/pitch.h"
+#include "engine/limits.h"
 #include "engine/tarvo_alg1.h"
 
 namespace pellix::analysis {
 namespace {
 
-constexpr double kPeakStop = 110;  // the gain pass stops at the first level above this
-constexpr int kLoudForGain = 10;   // and needs this many loud samples before it
+using Tarvo_alg1::limits::kLoudForGain;
+using Tarvo_alg1::limits::kPeakStop;
 
 std::string Number(double value, int decimals) {
   char text[48];

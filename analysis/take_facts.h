@@ -8,6 +8,7 @@
 
 #include "analysis/records.h"
 #include "analysis/sample_source.h"
+#include "engine/limits.h"
 
 namespace pellix::analysis {
 
@@ -54,7 +55,7 @@ IntakeOutcome ReadIntakeOutcome();
 
 // The scan reads at most this many slots of a take; the rest of a longer take is stored but
 // never analysed.
-inline constexpr std::size_t kScannedSlots = 20501;
+inline constexpr std::size_t kScannedSlots = Tarvo_alg1::limits::kScanLimit + 1;
 
 // One past the analysed stretch (a data index): the stored take as far as the scan reads it;
 // take_start when nothing was stored.

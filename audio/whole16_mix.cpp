@@ -2,7 +2,10 @@
 
 #include <algorithm>
 
-#if defined(__SSE2__)
+// The lanes follow the engine's forms: SSE2 and AVX2 where the engine has them, plain C++ alone
+// in a portable build or when the plain forms are chosen.
+#if defined(__SSE2__) && !defined(PELLIX_PORTABLE)
+#define PELLIX_WHOLE16_LANES 1
 #include <immintrin.h>
 #endif
 
@@ -21,7 +24,7 @@ constexpr std::uint32_t ClippedUnits() {
 // The least magnitude in units at or beyond kClippedLevel.
 constexpr std::uint32_t kClippedUnits = ClippedUnits();
 
-#if defined(__SSE2__)
+#if defined(PELLIX_WHOLE16_LANES)
 // Adds `lanes` lanes of figures: peaks and squares as floats and doubles of exact units,
 // clipped counts counted down.
 void Fold(Whole16Figures& figures, const float* peaks, const std::int32_t* counts,
@@ -155,16 +158,19 @@ Whole16Figures MixWhole16(const std::int16_t* in, std::size_t frames, bool stere
   Whole16Figures figures;
   const std::size_t channels = stereo ? 2 : 1;
   std::size_t i = 0;
-#if defined(__SSE2__)
-  if (Tarvo_alg1::ActiveInstructionSet() == Tarvo_alg1::InstructionSet::kAvx2) {
+#if defined(PELLIX_WHOLE16_LANES)
+  const Tarvo_alg1::InstructionSet set = Tarvo_alg1::ActiveInstructionSet();
+  if (set == Tarvo_alg1::InstructionSet::kAvx2) {
     i = stereo ? MixLanesAvx2<true>(in, frames, mono, figures)
                : MixLanesAvx2<false>(in, frames, mono, figures);
   }
   // What is left, four frames at a time.
-  const std::int16_t* const from = in + channels * i;
-  float* const out = mono != nullptr ? mono + i : nullptr;
-  i += stereo ? MixLanes<true>(from, frames - i, out, figures)
-              : MixLanes<false>(from, frames - i, out, figures);
+  if (set != Tarvo_alg1::InstructionSet::kPlain) {
+    const std::int16_t* const from = in + channels * i;
+    float* const out = mono != nullptr ? mono + i : nullptr;
+    i += stereo ? MixLanes<true>(from, frames - i, out, figures)
+                : MixLanes<false>(from, frames - i, out, figures);
+  }
 #endif
   for (; i < frames; ++i) {
     const std::int32_t units = Whole16Units(in + channels * i, stereo);

@@ -5,13 +5,10 @@
 #include <cstdint>
 
 #include "engine/byte_range.h"
-#include "engine/classify_kernel.h"
-#include "engine/flic_census_kernel.h"
 #include "engine/forms.h"
-#include "engine/gain_pass_kernel.h"
+#include "engine/kernel_forms.h"
 #include "engine/lanes_plain.h"
 #include "engine/sample_store.h"
-#include "engine/scale_kernel.h"
 
 namespace Tarvo_alg1 {
 namespace {
@@ -58,23 +55,10 @@ BlockCounts CountBytesPlain(const std::uint8_t* bytes, std::size_t from, std::si
   return counts;
 }
 
-std::size_t NoneInDoubles(const std::uint8_t*, std::size_t, double, std::int16_t*) noexcept {
-  return 0;
-}
-
 // The rules as they are stated, position by position.
 void ClassifyWidePlain(const double* Samples, std::size_t last, PositionBits& thorn,
                        PositionBits& nonflat) noexcept {
-  for (std::size_t k = 1; k <= last; ++k) {
-    const double a = Samples[k];
-    const double b = Samples[k + 1];
-    const double c = Samples[k + 2];
-    const bool positive = a < b && b > c && a > 5 && b > 5 && c > 5;
-    const bool negative = a > b && b < c && a < -5 && b < -5 && c < -5;
-    const bool flat = b - 3 < a && a < b + 3 && b - 3 < c && c < b + 3;
-    thorn[k >> 6] |= std::uint64_t{positive || negative} << (k & 63);
-    nonflat[k >> 6] |= std::uint64_t{!flat} << (k & 63);
-  }
+  for (std::size_t k = 1; k <= last; ++k) ClassifyWideAt(Samples, k, thorn, nonflat);
 }
 
 bool NarrowPlain(const double* Samples, std::size_t count, std::int16_t* out) noexcept {
@@ -90,19 +74,8 @@ bool NarrowPlain(const double* Samples, std::size_t count, std::int16_t* out) no
 }  // namespace
 
 const Forms& PlainForms() noexcept {
-  static constexpr Forms forms{
-      CountBytesPlain,
-      kernels::FindFirstBlock<L>,
-      FillMainPassTablePlain,
-      kernels::ScaleBlocks<L>,
-      NoneInDoubles,
-      kernels::ClassifyBlocks<L>,
-      kernels::kClassifyBlock<L>,
-      kernels::ScaleAndClassify<L>,
-      ClassifyWidePlain,
-      NarrowPlain,
-      kernels::CountFlicsByCensus<L>,
-  };
+  static constexpr Forms forms =
+      KernelForms<L>(CountBytesPlain, FillMainPassTablePlain, ClassifyWidePlain, NarrowPlain);
   return forms;
 }
 

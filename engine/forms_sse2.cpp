@@ -6,13 +6,11 @@
 #include <cstdint>
 #include <cstring>
 
-#include "engine/classify_kernel.h"
-#include "engine/flic_census_kernel.h"
 #include "engine/forms.h"
 #include "engine/gain_pass_kernel.h"
+#include "engine/kernel_forms.h"
 #include "engine/lanes_sse2.h"
 #include "engine/sample_store.h"
-#include "engine/scale_kernel.h"
 
 namespace Tarvo_alg1 {
 namespace {
@@ -21,10 +19,6 @@ using L = lanes::Sse2;
 
 void FillMainPassTableSse2(MainPassTable& table, double gain, double border, double clip) noexcept {
   FillMainPassTableRules(table, gain, border, clip);
-}
-
-std::size_t NoneInDoubles(const std::uint8_t*, std::size_t, double, std::int16_t*) noexcept {
-  return 0;
 }
 
 // Copies slots 0 to count - 1 (a multiple of 8) to 16 bits. False when any of them is not a
@@ -58,16 +52,7 @@ bool NarrowSse2(const double* Samples, std::size_t count, std::int16_t* out) noe
 // and c do (samples are never NaN).
 void ClassifyWideSse2(const double* Samples, std::size_t last, PositionBits& thorn,
                       PositionBits& nonflat) noexcept {
-  auto one = [&](std::size_t k) {
-    const double a = Samples[k];
-    const double b = Samples[k + 1];
-    const double c = Samples[k + 2];
-    const bool positive = a < b && b > c && a > 5 && b > 5 && c > 5;
-    const bool negative = a > b && b < c && a < -5 && b < -5 && c < -5;
-    const bool flat = b - 3 < a && a < b + 3 && b - 3 < c && c < b + 3;
-    thorn[k >> 6] |= std::uint64_t{positive || negative} << (k & 63);
-    nonflat[k >> 6] |= std::uint64_t{!flat} << (k & 63);
-  };
+  auto one = [&](std::size_t k) { ClassifyWideAt(Samples, k, thorn, nonflat); };
   if (last >= 1) one(1);
   // Pairs from an even position never straddle two words.
   const __m128d five = _mm_set1_pd(5);
@@ -108,19 +93,8 @@ void ClassifyWideSse2(const double* Samples, std::size_t last, PositionBits& tho
 }  // namespace
 
 const Forms& Sse2Forms() noexcept {
-  static constexpr Forms forms{
-      kernels::CountBlocks<L>,
-      kernels::FindFirstBlock<L>,
-      FillMainPassTableSse2,
-      kernels::ScaleBlocks<L>,
-      NoneInDoubles,
-      kernels::ClassifyBlocks<L>,
-      kernels::kClassifyBlock<L>,
-      kernels::ScaleAndClassify<L>,
-      ClassifyWideSse2,
-      NarrowSse2,
-      kernels::CountFlicsByCensus<L>,
-  };
+  static constexpr Forms forms =
+      KernelForms<L>(kernels::CountBlocks<L>, FillMainPassTableSse2, ClassifyWideSse2, NarrowSse2);
   return forms;
 }
 

@@ -7,21 +7,20 @@
 #pragma once
 
 #include <array>
-#include <bit>
 #include <cstddef>
 #include <cstdint>
+
 #include <cstring>
+#include "engine/lanes_words.h"
 
 namespace Tarvo_alg1::lanes {
 
-struct Plain {
+struct Plain : OneWord {
   static constexpr std::size_t kBytes = 16;
   static constexpr std::size_t kShorts = 16;
-  static constexpr std::size_t kWords = 1;
 
   using Bytes = std::array<std::uint8_t, kBytes>;
   using Shorts = std::array<std::int16_t, kShorts>;
-  using Words = std::uint64_t;
 
   // Bytes.
   static Bytes LoadBytes(const std::uint8_t* p) noexcept {
@@ -151,22 +150,6 @@ struct Plain {
     }
     return bits;
   }
-
-  // Words.
-  static Words LoadWords(const std::uint64_t* p) noexcept { return *p; }
-  static void StoreWords(std::uint64_t* p, Words v) noexcept { *p = v; }
-  static Words ZeroWords() noexcept { return 0; }
-  static Words AndWords(Words x, Words y) noexcept { return x & y; }
-  static Words OrWords(Words x, Words y) noexcept { return x | y; }
-  static Words AndNotWords(Words x, Words y) noexcept { return ~x & y; }
-  static Words ShiftLeftWords(Words x, std::size_t n) noexcept { return x << n; }
-  static Words ShiftRightWords(Words x, std::size_t n) noexcept { return x >> n; }
-  static bool NoBits(Words x) noexcept { return x == 0; }
-  // Counts: the set bits of each lane, summed lane by lane.
-  using Counts = std::int64_t;
-  static Counts ZeroCounts() noexcept { return 0; }
-  static Counts AddBitCounts(Counts counts, Words x) noexcept { return counts + std::popcount(x); }
-  static std::int64_t SumCounts(Counts counts) noexcept { return counts; }
 };
 
 }  // namespace Tarvo_alg1::lanes

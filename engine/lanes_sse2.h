@@ -4,20 +4,19 @@
 
 #include <emmintrin.h>
 
-#include <bit>
 #include <cstddef>
 #include <cstdint>
 
+#include "engine/lanes_words.h"
+
 namespace Tarvo_alg1::lanes {
 
-struct Sse2 {
+struct Sse2 : OneWord {
   static constexpr std::size_t kBytes = 16;
   static constexpr std::size_t kShorts = 8;
-  static constexpr std::size_t kWords = 1;
 
   using Bytes = __m128i;
   using Shorts = __m128i;
-  using Words = std::uint64_t;
 
   // Bytes. Unsigned comparisons are signed ones with the top bit flipped.
   static Bytes LoadBytes(const std::uint8_t* p) noexcept {
@@ -82,21 +81,6 @@ struct Sse2 {
   static std::uint32_t MaskBits(Shorts first, Shorts second) noexcept {
     return static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_packs_epi16(first, second)));
   }
-
-  // Words.
-  static Words LoadWords(const std::uint64_t* p) noexcept { return *p; }
-  static void StoreWords(std::uint64_t* p, Words v) noexcept { *p = v; }
-  static Words ZeroWords() noexcept { return 0; }
-  static Words AndWords(Words x, Words y) noexcept { return x & y; }
-  static Words OrWords(Words x, Words y) noexcept { return x | y; }
-  static Words AndNotWords(Words x, Words y) noexcept { return ~x & y; }
-  static Words ShiftLeftWords(Words x, std::size_t n) noexcept { return x << n; }
-  static Words ShiftRightWords(Words x, std::size_t n) noexcept { return x >> n; }
-  static bool NoBits(Words x) noexcept { return x == 0; }
-  using Counts = std::int64_t;
-  static Counts ZeroCounts() noexcept { return 0; }
-  static Counts AddBitCounts(Counts counts, Words x) noexcept { return counts + std::popcount(x); }
-  static std::int64_t SumCounts(Counts counts) noexcept { return counts; }
 };
 
 }  // namespace Tarvo_alg1::lanes

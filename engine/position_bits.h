@@ -7,10 +7,13 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "engine/limits.h"
+
 namespace Tarvo_alg1 {
 
-inline constexpr std::size_t kMaxPositions = 20500;
-inline constexpr std::size_t kWords = kMaxPositions / 64 + 1;  // one bit per position 0 to 20500
+// The scan reads positions 1 to kMaxPositions at the most.
+inline constexpr std::size_t kMaxPositions = limits::kScanLimit;
+inline constexpr std::size_t kWords = kMaxPositions / 64 + 1;  // one bit per position 0 and up
 
 // One bit per position k (bit k % 64 of word k / 64). Position 0 does not exist; its bit is 0.
 using PositionBits = std::array<std::uint64_t, kWords>;

@@ -7,8 +7,10 @@
 // history index stays inside the table.
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <iterator>
 #include <span>
 #include <string>
 #include <vector>
@@ -57,10 +59,7 @@ bool IsResultCode(const std::string& text) {
   if (text.empty()) return true;  // a check before any code was ever set
   static const char* const kCodes[] = {"-2", "-1", "0", "1", "2", "3",
                                        "4",  "5",  "6", "7", "8", "9"};
-  for (const char* code : kCodes) {
-    if (text == code) return true;
-  }
-  return false;
+  return std::ranges::find(kCodes, text) != std::end(kCodes);
 }
 
 }  // namespace

@@ -9,8 +9,10 @@
 // is one the interface documents and that the instance is released for good at the end.
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -25,14 +27,6 @@ using pellix::fuzzing::Fail;
 
 constexpr const char* kTarget = "pellix_fuzz_dispatch";
 const IID kNoInterface{};  // Invoke's reserved interface argument
-
-std::vector<std::uint8_t> Take() {
-  std::vector<std::uint8_t> bytes(49, 0);
-  for (int i = 0; i < 9000; ++i) {
-    bytes.push_back(static_cast<std::uint8_t>(128 + ((i * 37) % 61 - 30) * ((i / 1500) % 2 + 1)));
-  }
-  return bytes;
-}
 
 // The storage a call's arguments point into; lives until the call's values are cleared.
 struct Arguments {
@@ -155,10 +149,7 @@ bool Documented(HRESULT status) {
                                       E_POINTER,
                                       E_OUTOFMEMORY,
                                       E_NOTIMPL};
-  for (HRESULT s : kStatuses) {
-    if (s == status) return true;
-  }
-  return false;
+  return std::ranges::find(kStatuses, status) != std::end(kStatuses);
 }
 
 }  // namespace
@@ -166,12 +157,9 @@ bool Documented(HRESULT status) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   FuzzedDataProvider in(data, size);
   pellix::fuzzing::FreshModuleState();
-  static auto* files = [] {
-    auto* fs = new pellix::MemoryFileSystem;
-    fs->Add("a.smp", Take());
-    return fs;
-  }();
-  pellix::ScopedFileSystem scope(*files);
+  static pellix::MemoryFileSystem& files =
+      pellix::fuzzing::FilesHolding({{"a.smp", pellix::fuzzing::SawtoothTake(9000)}});
+  pellix::ScopedFileSystem scope(files);
 
   IClassFactory* factory = nullptr;
   if (DllGetClassObject(&CLSID_ALG_V1S, &IID_IClassFactory, reinterpret_cast<void**>(&factory)) !=

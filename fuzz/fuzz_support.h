@@ -1,14 +1,17 @@
-// What the fuzz targets share: a fresh module state per input, and the one rule for what may
-// come out of a control call.
+// What the fuzz targets share: a fresh module state per input, the one rule for what may come
+// out of a control call, and the sample files the targets read.
 #pragma once
 
 #include <cstdio>
 #include <cstdlib>
 #include <initializer_list>
 #include <memory>
+#include <utility>
+#include <vector>
 
 #include "engine/tarvo_alg1.h"
 #include "platform/error.h"
+#include "platform/memory_file_system.h"
 
 namespace pellix::fuzzing {
 
@@ -37,6 +40,25 @@ int ExpectErrors(const char* target, std::initializer_list<int> allowed, auto&& 
     Fail(target, "an error the call does not document");
   }
   return 0;
+}
+
+// A sample file: the 49 bytes the intake skips, then `samples` samples of a sawtooth around 128
+// that doubles its loudness every other 1500 samples.
+inline std::vector<std::uint8_t> SawtoothTake(int samples) {
+  std::vector<std::uint8_t> bytes(49, 0);
+  for (int i = 0; i < samples; ++i) {
+    bytes.push_back(static_cast<std::uint8_t>(128 + ((i * 37) % 61 - 30) * ((i / 1500) % 2 + 1)));
+  }
+  return bytes;
+}
+
+// A file layer holding `files` (name and bytes), made once per call site and kept for the whole
+// process: `static MemoryFileSystem& files = FilesHolding(...)`, then a ScopedFileSystem.
+inline MemoryFileSystem& FilesHolding(
+    std::initializer_list<std::pair<const char*, std::vector<std::uint8_t>>> files) {
+  auto* held = new MemoryFileSystem;
+  for (const auto& [name, bytes] : files) held->Add(name, bytes);
+  return *held;
 }
 
 }  // namespace pellix::fuzzing

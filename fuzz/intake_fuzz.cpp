@@ -18,10 +18,12 @@
 #include <vector>
 
 #include "engine/instruction_set.h"
+#include "engine/limits.h"
 #include "engine/literal_model.h"
 #include "engine/tarvo_alg1.h"
 #include "platform/error.h"
 #include "platform/memory_file_system.h"
+#include "tests/literal_agreement.h"
 
 namespace {
 
@@ -52,43 +54,20 @@ double Setting(const std::uint8_t* p) {
   }
 }
 
-struct Settings {
-  double Gain, BackgroundBorder, MinJump, MaxJump;
-};
-
-struct Outcome {
-  int intake_error = 0;
-  int scan_error = 0;
-  double SampleCount = 0, Gain = 0, AutoGain = 0, PeakLevel = 0, MinSamples = 0;
-  double ThornRate = 0, JumpRate = 0, AvgJumpLen = 0, JumpSpread = 0, FlicLength = 0;
-  std::size_t StoredHighWater = 0;
-  std::array<double, Tarvo_alg1::kSampleSlots> Samples{};
-
-  bool operator==(const Outcome&) const = default;
-};
+using Tarvo_alg1::agreement::TakeOutcome;
+using Tarvo_alg1::agreement::TakeSettings;
 
 [[noreturn]] void Fail(const char* what) {
   std::fprintf(stderr, "pellix_fuzz_intake: %s\n", what);
   std::abort();
 }
 
-// Runs one take through `load` and `scan` on the state `m`, as Check would, and records the
-// state afterwards. Checks what must hold whichever implementation runs.
-template <typename Load, typename Scan>
-void Run(Tarvo_alg1::SharedState& m, Load load, Scan scan, const char* path,
-         const Settings& settings, Outcome& out) {
-  m.DataFileName = path;
-  m.Gain = settings.Gain;
-  m.BackgroundBorder = settings.BackgroundBorder;
-  out.intake_error = 0;
-  out.scan_error = 0;
-  try {
-    load();
-  } catch (const pellix::PlatformError& e) {
-    out.intake_error = e.number();
-    if (e.number() != pellix::kOverflow && e.number() != pellix::kDivisionByZero) {
-      Fail("unexpected intake error");
-    }
+// Checks what must hold after a take on the state `m`, whichever implementation ran it.
+void CheckTake(const Tarvo_alg1::SharedState& m, const TakeSettings& settings,
+               const TakeOutcome& out) {
+  if (out.intake_error != 0 && out.intake_error != pellix::kOverflow &&
+      out.intake_error != pellix::kDivisionByZero) {
+    Fail("unexpected intake error");
   }
   if (m.SampleCount < 0 || m.SampleCount != std::floor(m.SampleCount)) Fail("bad count");
   if (m.Samples.high_water() > Tarvo_alg1::kSampleSlots) Fail("high-water past the store");
@@ -96,54 +75,36 @@ void Run(Tarvo_alg1::SharedState& m, Load load, Scan scan, const char* path,
     if (m.Samples[i] != 0) Fail("a slot past the stores of the last take is not 0");
   }
   if (out.intake_error == 0 && settings.Gain == 0 && m.SampleCount > 0 &&
-      (m.Gain < 2 || m.Gain > 50)) {
+      (m.Gain < 2 || m.Gain > Tarvo_alg1::limits::kMaxAutoGain)) {
     Fail("automatic gain out of range");
   }
-  if (out.intake_error == 0) {
-    m.MinJump = settings.MinJump;
-    m.MaxJump = settings.MaxJump;
-    try {
-      scan();
-    } catch (const pellix::PlatformError& e) {
-      out.scan_error = e.number();
-      if (e.number() == pellix::kSubscriptOutOfRange) {
-        if (!(settings.MaxJump > 100)) Fail("run past the histogram with MaxJump <= 100");
-      } else if (e.number() != pellix::kDivisionByZero) {
-        Fail("unexpected scan error");
-      }
+  if (out.scan_error == pellix::kSubscriptOutOfRange) {
+    if (!(settings.MaxJump > Tarvo_alg1::limits::kLongestJump)) {
+      Fail("run past the histogram with MaxJump within the histogram");
     }
-    if (m.AvgJumpLen != 0 && (m.AvgJumpLen < 2 || m.AvgJumpLen > 11)) Fail("mean jump length");
+  } else if (out.scan_error != 0 && out.scan_error != pellix::kDivisionByZero) {
+    Fail("unexpected scan error");
   }
-  out.SampleCount = m.SampleCount;
-  out.Gain = m.Gain;
-  out.AutoGain = m.AutoGain;
-  out.PeakLevel = m.PeakLevel;
-  out.MinSamples = m.MinSamples;
-  out.ThornRate = m.ThornRate;
-  out.JumpRate = m.JumpRate;
-  out.AvgJumpLen = m.AvgJumpLen;
-  out.JumpSpread = m.JumpSpread;
-  out.FlicLength = m.FlicLength;
-  out.StoredHighWater = m.Samples.high_water();
-  for (std::size_t i = 0; i < out.Samples.size(); ++i) out.Samples[i] = std::as_const(m.Samples)[i];
+  if (out.intake_error == 0 && m.AvgJumpLen != 0 &&
+      (m.AvgJumpLen < Tarvo_alg1::limits::kMinAvgJumpLen ||
+       m.AvgJumpLen > Tarvo_alg1::limits::kMaxAvgJumpLen)) {
+    Fail("mean jump length");
+  }
 }
 
-void Report(const Outcome& engine, const Outcome& model) {
-  if (std::getenv("PELLIX_FUZZ_DEBUG") == nullptr) return;
-  std::fprintf(stderr,
-               "errors %d/%d %d/%d count %.17g/%.17g gain %.17g/%.17g peak %g/%g hw %zu/%zu\n"
-               "rates %.17g %.17g %.17g %.17g / %.17g %.17g %.17g %.17g\n",
-               engine.intake_error, model.intake_error, engine.scan_error, model.scan_error,
-               engine.SampleCount, model.SampleCount, engine.Gain, model.Gain, engine.PeakLevel,
-               model.PeakLevel, engine.StoredHighWater, model.StoredHighWater, engine.ThornRate,
-               engine.JumpRate, engine.AvgJumpLen, engine.JumpSpread, model.ThornRate,
-               model.JumpRate, model.AvgJumpLen, model.JumpSpread);
-  for (std::size_t i = 0; i < engine.Samples.size(); ++i) {
-    if (engine.Samples[i] != model.Samples[i]) {
-      std::fprintf(stderr, "slot %zu: %g / %g\n", i, engine.Samples[i], model.Samples[i]);
-      break;
-    }
+bool SameSlots(const std::array<double, Tarvo_alg1::kSampleSlots>& slots,
+               const Tarvo_alg1::SharedState& m) {
+  for (std::size_t i = 0; i < slots.size(); ++i) {
+    if (slots[i] != std::as_const(m.Samples)[i]) return false;
   }
+  return true;
+}
+
+void Report(const TakeOutcome& engine, const TakeOutcome& model, std::size_t slot) {
+  if (std::getenv("PELLIX_FUZZ_DEBUG") == nullptr) return;
+  std::fprintf(stderr, "engine %s\nmodel  %s\nfirst different slot %zu\n",
+               Tarvo_alg1::agreement::Describe(engine).c_str(),
+               Tarvo_alg1::agreement::Describe(model).c_str(), slot);
 }
 
 // A long, loud take that fills the whole store, to leave stale slots behind.
@@ -159,8 +120,8 @@ std::vector<std::uint8_t> LoudTake() {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < kHeaderBytes) return 0;
-  const Settings settings{Setting(data), Setting(data + kSettingBytes),
-                          Setting(data + 2 * kSettingBytes), Setting(data + 3 * kSettingBytes)};
+  const TakeSettings settings{Setting(data), Setting(data + kSettingBytes),
+                              Setting(data + 2 * kSettingBytes), Setting(data + 3 * kSettingBytes)};
 
   static pellix::MemoryFileSystem files = [] {
     pellix::MemoryFileSystem fs;
@@ -180,29 +141,34 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   static auto* model = new Tarvo_alg1::SharedState;
   engine = Tarvo_alg1::SharedState{};
   *model = Tarvo_alg1::SharedState{};
-  auto engine_load = [] { Tarvo_alg1::LoadSamples(); };
-  auto engine_scan = [] { Tarvo_alg1::ScanThornsJumps(); };
-  auto model_load = [] { reference::LoadSamples(*model); };
-  auto model_scan = [] { reference::ScanThornsJumps(*model); };
 
-  static Outcome by_engine, by_model, fresh;
-  const Settings loud_settings{3, 10, 2, 30};
+  TakeOutcome by_engine, fresh;
+  static std::array<double, Tarvo_alg1::kSampleSlots> fresh_slots;
+  const TakeSettings loud_settings{3, 10, 2, 30};
   const char* steps[] = {"take", "loud", "take"};
   for (int step = 0; step < 3; ++step) {
-    const Settings& used = step == 1 ? loud_settings : settings;
-    Run(engine, engine_load, engine_scan, steps[step], used, by_engine);
-    Run(*model, model_load, model_scan, steps[step], used, by_model);
-    if (!(by_engine == by_model)) {
-      Report(by_engine, by_model);
+    const TakeSettings& used = step == 1 ? loud_settings : settings;
+    by_engine = Tarvo_alg1::agreement::RunEngine(steps[step], used, 0);
+    const TakeOutcome by_model = Tarvo_alg1::agreement::RunModel(*model, steps[step], used, 0);
+    CheckTake(engine, used, by_engine);
+    CheckTake(*model, used, by_model);
+    const std::size_t slot = Tarvo_alg1::agreement::FirstDifferentSlot(engine, *model);
+    if (!(by_engine == by_model) || slot != engine.Samples.size()) {
+      Report(by_engine, by_model, slot);
       Fail("the engine and the literal model disagree");
     }
-    if (step == 0) fresh = by_engine;
+    if (step == 0) {
+      fresh = by_engine;
+      for (std::size_t i = 0; i < fresh_slots.size(); ++i)
+        fresh_slots[i] = std::as_const(engine.Samples)[i];
+    }
   }
   // The take's results do not depend on the take before it (the scan's outputs are kept from
   // the earlier take when the intake or the scan stops early, and the store when the intake
   // gives up before its main pass).
   if (fresh.intake_error == 0 && fresh.scan_error == 0 && fresh.SampleCount > 0 &&
-      !(fresh.AutoGain == 1 && fresh.PeakLevel == 0) && !(fresh == by_engine)) {
+      !(fresh.AutoGain == 1 && fresh.PeakLevel == 0) &&
+      !(fresh == by_engine && SameSlots(fresh_slots, engine))) {
     Fail("a take depends on the take before it");
   }
   return 0;

@@ -35,12 +35,8 @@ std::vector<std::uint8_t> Take() {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   pellix::fuzzing::FreshModuleState();
-  static auto* files = [] {
-    auto* fs = new pellix::MemoryFileSystem;
-    fs->Add("take.smp", Take());
-    return fs;
-  }();
-  pellix::ScopedFileSystem scope(*files);
+  static pellix::MemoryFileSystem& files = pellix::fuzzing::FilesHolding({{"take.smp", Take()}});
+  pellix::ScopedFileSystem scope(files);
 
   pellix::ALG_V1S control;
   control.InitProperties();

@@ -29,14 +29,6 @@ using pellix::fuzzing::Fail;
 
 constexpr const char* kTarget = "pellix_fuzz_script";
 
-std::vector<std::uint8_t> Take(int samples) {
-  std::vector<std::uint8_t> bytes(49, 0);
-  for (int i = 0; i < samples; ++i) {
-    bytes.push_back(static_cast<std::uint8_t>(128 + ((i * 37) % 61 - 30) * ((i / 1500) % 2 + 1)));
-  }
-  return bytes;
-}
-
 const std::string& BagPath() {
   static const std::string path = [] {
     std::string folder = (std::filesystem::temp_directory_path() / "pellix_fuzz_script_XXXXXX");
@@ -63,13 +55,10 @@ std::string Confined(const std::string& line) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   pellix::fuzzing::FreshModuleState();
-  static auto* files = [] {
-    auto* fs = new pellix::MemoryFileSystem;
-    fs->Add("a.smp", Take(9000));
-    fs->Add("b.smp", Take(500));
-    return fs;
-  }();
-  pellix::ScopedFileSystem scope(*files);
+  static pellix::MemoryFileSystem& files =
+      pellix::fuzzing::FilesHolding({{"a.smp", pellix::fuzzing::SawtoothTake(9000)},
+                                     {"b.smp", pellix::fuzzing::SawtoothTake(500)}});
+  pellix::ScopedFileSystem scope(files);
   std::filesystem::remove(BagPath());
 
   std::ostringstream out;

@@ -5,6 +5,7 @@
 #include <cstddef>
 
 #include "engine/checked_arithmetic.h"
+#include "engine/limits.h"
 #include "engine/result_codes.h"
 #include "engine/tarvo_alg1.h"
 #include "platform/conversions.h"
@@ -53,8 +54,11 @@ Value ALG_V1S::Calibrate() {
   p.LBL_MSG.set_caption(Tarvo_alg1::CodeCaption(Tarvo_alg1::kNoConclusion));
   Tarvo_alg1::LoadSamples();
 
-  // 6. Calibration accepts shorter takes than Check does.
-  if (s.SampleCount < s.DefaultMinSamples - 400) {
+  // 6. Calibration accepts shorter takes than Check does. The minimum is read from the state,
+  // not the constant: with no file named the intake leaves DefaultMinSamples as it was.
+  constexpr double kShorterBy =
+      Tarvo_alg1::limits::kIntakeMinimum - Tarvo_alg1::limits::kCalibrateMinimum;
+  if (s.SampleCount < s.DefaultMinSamples - kShorterBy) {
     ReportFailure(p.LBL_MSG);
     return Value();
   }

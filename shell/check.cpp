@@ -10,6 +10,7 @@
 #include <cstdint>
 
 #include "engine/checked_arithmetic.h"
+#include "engine/limits.h"
 #include "engine/result_codes.h"
 #include "engine/tarvo_alg1.h"
 #include "platform/conversions.h"
@@ -22,9 +23,6 @@ namespace {
 using Tarvo_alg1::CodeCaption;
 using Tarvo_alg1::checked::Add;
 using Tarvo_alg1::checked::Mul;
-
-// Check's own minimum take; calibration accepts shorter ones.
-constexpr double kMinCheckSamples = 800;
 
 // Moves a calibration constant one sixth of the way towards the measure: the old text must be
 // a number (a type mismatch reaches the host), and the dividend is rounded half to even.
@@ -55,7 +53,7 @@ Value ALG_V1S::Check() {
 
   // 4. Too short a take, or no analysis constants yet: neither touches ResultCode, the stress
   // cells or the history.
-  if (s.SampleCount < kMinCheckSamples) {
+  if (s.SampleCount < Tarvo_alg1::limits::kCheckMinimum) {
     p.LBL_MSG.set_caption(CodeCaption(Tarvo_alg1::kRefused));
     return Value();
   }

@@ -8,13 +8,14 @@
 
 #include "analysis_fixture.h"
 #include "engine/tarvo_alg1.h"
+#include "error_of.h"
 #include "platform/error.h"
 #include "take_builder.h"
 
 namespace {
 
-using pellix::PlatformError;
 using pellix::Value;
+using pellix::testing::ErrorOf;
 using pellix::testing::TakeBuilder;
 using Row = std::array<std::string, 4>;  // SPT, SPJ, JQ, AVJ
 
@@ -182,12 +183,7 @@ TEST_F(CalibrateTest, AFailedCalibrationShowsMinusOneUntilTheNextOne) {
 TEST_F(CalibrateTest, ARecordedRowThatIsNoNumberReachesTheHost) {
   SetRow(0, {"40", "20", "4", "5"});
   SetRow(1, {"12abc", "20", "4", "5"});  // leniently 12, but the free test reads it strictly
-  try {
-    Calibrate(Take60().File());
-    FAIL() << "no error";
-  } catch (const PlatformError& e) {
-    EXPECT_EQ(e.number(), pellix::kTypeMismatch);
-  }
+  EXPECT_EQ(ErrorOf([&] { Calibrate(Take60().File()); }), pellix::kTypeMismatch);
   EXPECT_EQ(GetRow(8), (Row{"60", "20", "2", "5"}));  // shown before the walk
   EXPECT_EQ(GetRow(2)[0], "0");
   EXPECT_TRUE(site.names.empty());
@@ -196,12 +192,7 @@ TEST_F(CalibrateTest, ARecordedRowThatIsNoNumberReachesTheHost) {
 TEST_F(CalibrateTest, AFileThatCannotBeReadReachesTheHost) {
   control.put_DATAstr("missing.smp");
   control.panel().LBL_MSG.set_caption("-1");
-  try {
-    control.Calibrate();
-    FAIL() << "no error";
-  } catch (const PlatformError& e) {
-    EXPECT_EQ(e.number(), pellix::kFileNotFound);
-  }
+  EXPECT_EQ(ErrorOf([&] { control.Calibrate(); }), pellix::kFileNotFound);
   EXPECT_EQ(control.get_CR_msgX(), "0");
 }
 

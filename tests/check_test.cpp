@@ -8,13 +8,14 @@
 
 #include "analysis_fixture.h"
 #include "engine/tarvo_alg1.h"
+#include "error_of.h"
 #include "platform/error.h"
 #include "take_builder.h"
 
 namespace {
 
-using pellix::PlatformError;
 using pellix::Value;
+using pellix::testing::ErrorOf;
 using pellix::testing::TakeBuilder;
 using Names = std::vector<std::string>;
 using HistoryRow = std::array<std::int16_t, 5>;  // columns 1 to 5
@@ -229,12 +230,7 @@ TEST_F(CheckTest, ACalibrationThatIsNoNumberFailsTheDriftAfterPublishing) {
   // jd = (0 - 1.1) / 2.5 / (10.25 / 5) = -0.215: lie stress Int(78.5) = 78, Int(66.3 + 12.54)
   // = 78, - 10 = 68.
   SetCalibration("10", "", "20", "5");
-  try {
-    Check(TakeA().File());
-    FAIL() << "no error";
-  } catch (const PlatformError& e) {
-    EXPECT_EQ(e.number(), pellix::kTypeMismatch);
-  }
+  EXPECT_EQ(ErrorOf([&] { Check(TakeA().File()); }), pellix::kTypeMismatch);
   EXPECT_EQ(Published(), (std::array<std::string, 4>{"68", "74", "91", "1"}));
   EXPECT_EQ(History(0), (HistoryRow{68, 74, 92, 1, 10}));
   EXPECT_EQ(control.profile_count(), 1);
@@ -248,12 +244,7 @@ TEST_F(CheckTest, AFileThatCannotBeReadReachesTheHost) {
   files.AddFailing("locked.smp", pellix::kPermissionDenied);
   control.put_DATAstr("locked.smp");
   control.panel().LBL_MSG.set_caption("4");
-  try {
-    control.Check();
-    FAIL() << "no error";
-  } catch (const PlatformError& e) {
-    EXPECT_EQ(e.number(), pellix::kPermissionDenied);
-  }
+  EXPECT_EQ(ErrorOf([&] { control.Check(); }), pellix::kPermissionDenied);
   EXPECT_EQ(control.get_CR_msgX(), "0");
   EXPECT_EQ(control.profile_count(), 0);
 }

@@ -14,26 +14,28 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <ostream>
 #include <random>
 #include <string>
-#include <utility>
 #include <vector>
 
+#include "engine/limits.h"
 #include "engine/literal_model.h"
 #include "engine/tarvo_alg1.h"
 #include "instruction_set_names.h"
-#include "platform/error.h"
+#include "literal_agreement.h"
 #include "platform/memory_file_system.h"
 
 namespace {
 
+using pellix::testing::ErrorOf;
 using Tarvo_alg1::SharedState;
+using Tarvo_alg1::agreement::ReadOutputs;
+using Settings = Tarvo_alg1::agreement::TakeSettings;
+using Outcome = Tarvo_alg1::agreement::TakeOutcome;
+using Tarvo_alg1::limits::kCalibrateMinimum;
 
 constexpr int kTakes = 3000;
-
-struct Settings {
-  double Gain, BackgroundBorder, MinJump, MaxJump;
-};
 
 // Sample bytes built from pieces that sit on the scan's edges, with noise, pauses long enough to
 // end or restart a take, and now and then a 0 byte that ends the data early.
@@ -151,52 +153,15 @@ class TakeGenerator {
   std::mt19937 random_;
 };
 
-// What one take leaves behind, by either implementation.
-struct Outcome {
-  int intake_error = 0;
-  int scan_error = 0;
-  double SampleCount, Gain, PeakLevel, ThornRate, JumpRate, AvgJumpLen, JumpSpread;
-  std::size_t StoredHighWater;
-  bool operator==(const Outcome&) const = default;
-};
+}  // namespace
 
-void PrintTo(const Outcome& o, std::ostream* out) {
-  *out << "errors " << o.intake_error << "/" << o.scan_error << " count " << o.SampleCount
-       << " gain " << o.Gain << " peak " << o.PeakLevel << " rates " << o.ThornRate << " "
-       << o.JumpRate << " " << o.AvgJumpLen << " " << o.JumpSpread << " high-water "
-       << o.StoredHighWater;
+namespace Tarvo_alg1::agreement {
+void PrintTo(const TakeOutcome& o, std::ostream* out) {
+  *out << Describe(o);
 }
+}  // namespace Tarvo_alg1::agreement
 
-int ErrorOf(auto&& call) {
-  try {
-    call();
-  } catch (const pellix::PlatformError& e) {
-    return e.number();
-  }
-  return 0;
-}
-
-Outcome RunTake(SharedState& m, const Settings& s, auto load, auto scan) {
-  m.DataFileName = "take";
-  m.Gain = s.Gain;
-  m.BackgroundBorder = s.BackgroundBorder;
-  Outcome o;
-  o.intake_error = ErrorOf(load);
-  if (o.intake_error == 0 && m.SampleCount >= 450) {
-    m.MinJump = s.MinJump;
-    m.MaxJump = s.MaxJump;
-    o.scan_error = ErrorOf(scan);
-  }
-  o.SampleCount = m.SampleCount;
-  o.Gain = m.Gain;
-  o.PeakLevel = m.PeakLevel;
-  o.ThornRate = m.ThornRate;
-  o.JumpRate = m.JumpRate;
-  o.AvgJumpLen = m.AvgJumpLen;
-  o.JumpSpread = m.JumpSpread;
-  o.StoredHighWater = m.Samples.high_water();
-  return o;
-}
+namespace {
 
 // How often the stored takes put a position exactly on one of the scan's edges.
 struct EdgeHits {
@@ -205,8 +170,17 @@ struct EdgeHits {
   long step_of_two = 0;       // the larger step to a neighbour is exactly 2: flat
   long step_of_three = 0;     // exactly 3: not flat
 
+  // The comparison means something only if the takes reached each edge, and often.
+  void ExpectEachReached() const {
+    EXPECT_GT(thorn_at_limit, 1000);
+    EXPECT_GT(thorn_past_limit, 1000);
+    EXPECT_GT(step_of_two, 1000);
+    EXPECT_GT(step_of_three, 1000);
+  }
+
   void Count(const SharedState& m) {
-    const auto last = static_cast<std::size_t>(std::min(m.SampleCount, 20500.0));
+    const auto last = static_cast<std::size_t>(
+        std::min(m.SampleCount, static_cast<double>(Tarvo_alg1::limits::kScanLimit)));
     for (std::size_t k = 1; k + 2 < last; ++k) {
       const double a = m.Samples[k], b = m.Samples[k + 1], c = m.Samples[k + 2];
       if (a < b && b > c) {
@@ -227,21 +201,25 @@ struct EdgeHits {
 };
 
 // Each form of the engine's loops: plain, SSE2 and AVX2 (a form the build or the processor lacks
-// runs the widest one it has).
+// runs the widest one it has). The engine's state and the model's start fresh; the edges each
+// test's takes reach are counted in `hits`.
 class FastLiteralAgreementTest : public testing::TestWithParam<Tarvo_alg1::InstructionSet> {
  protected:
-  void SetUp() override { Tarvo_alg1::LimitInstructionSet(GetParam()); }
+  void SetUp() override {
+    Tarvo_alg1::LimitInstructionSet(GetParam());
+    engine = SharedState{};
+  }
   void TearDown() override { Tarvo_alg1::LimitInstructionSet(Tarvo_alg1::InstructionSet::kAvx2); }
+
+  SharedState& engine = Tarvo_alg1::Shared();
+  std::unique_ptr<SharedState> model = std::make_unique<SharedState>();
+  EdgeHits hits;
 };
 
 TEST_P(FastLiteralAgreementTest, EngineAndLiteralModelAgreeOnGeneratedTakes) {
   TakeGenerator generate(20261209);
   pellix::MemoryFileSystem files;
   pellix::ScopedFileSystem scope(files);
-  SharedState& engine = Tarvo_alg1::Shared();
-  engine = SharedState{};
-  auto model = std::make_unique<SharedState>();
-  EdgeHits hits;
   int compared_scans = 0;
 
   for (int take = 0; take < kTakes; ++take) {
@@ -251,30 +229,21 @@ TEST_P(FastLiteralAgreementTest, EngineAndLiteralModelAgreeOnGeneratedTakes) {
         generate.Pick(5) == 0 ? 20000 + generate.Pick(12000) : 300 + generate.Pick(6000);
     files.Add("take", generate.Take(samples));
     const Settings settings = generate.Pick();
-    const Outcome by_engine = RunTake(
-        engine, settings, [] { Tarvo_alg1::LoadSamples(); }, [] { Tarvo_alg1::ScanThornsJumps(); });
-    const Outcome by_model = RunTake(
-        *model, settings, [&] { reference::LoadSamples(*model); },
-        [&] { reference::ScanThornsJumps(*model); });
+    const Outcome by_engine = Tarvo_alg1::agreement::RunEngine("take", settings, kCalibrateMinimum);
+    const Outcome by_model =
+        Tarvo_alg1::agreement::RunModel(*model, "take", settings, kCalibrateMinimum);
     ASSERT_EQ(by_engine, by_model)
         << "take " << take << ", gain " << settings.Gain << ", border " << settings.BackgroundBorder
         << ", jumps " << settings.MinJump << " to " << settings.MaxJump;
-    std::size_t same = 0;
-    while (same < engine.Samples.size() &&
-           std::as_const(engine.Samples)[same] == std::as_const(model->Samples)[same]) {
-      ++same;
-    }
-    ASSERT_EQ(same, engine.Samples.size()) << "that slot differs after take " << take;
-    if (by_model.SampleCount >= 450) ++compared_scans;
+    ASSERT_EQ(Tarvo_alg1::agreement::FirstDifferentSlot(engine, *model), engine.Samples.size())
+        << "that slot differs after take " << take;
+    if (by_model.SampleCount >= kCalibrateMinimum) ++compared_scans;
     if (settings.Gain == 3) hits.Count(*model);
   }
 
   // The comparison means something only if the takes reached the scan and its edges.
   EXPECT_GT(compared_scans, kTakes / 2);
-  EXPECT_GT(hits.thorn_at_limit, 1000);
-  EXPECT_GT(hits.thorn_past_limit, 1000);
-  EXPECT_GT(hits.step_of_two, 1000);
-  EXPECT_GT(hits.step_of_three, 1000);
+  hits.ExpectEachReached();
 }
 
 // Takes written to the store slot by slot, as the literal model's gain-3 samples (so the edges
@@ -282,10 +251,6 @@ TEST_P(FastLiteralAgreementTest, EngineAndLiteralModelAgreeOnGeneratedTakes) {
 TEST_P(FastLiteralAgreementTest, EngineAndLiteralModelAgreeOnTakesInDoubles) {
   constexpr int kWideTakes = 400;
   TakeGenerator generate(20261210);
-  SharedState& engine = Tarvo_alg1::Shared();
-  engine = SharedState{};
-  auto model = std::make_unique<SharedState>();
-  EdgeHits hits;
   int in_doubles = 0;
   for (int take = 0; take < kWideTakes; ++take) {
     const std::size_t count = 450 + static_cast<std::size_t>(generate.Pick(20548));  // to 20997
@@ -311,11 +276,7 @@ TEST_P(FastLiteralAgreementTest, EngineAndLiteralModelAgreeOnTakesInDoubles) {
       m.MaxJump = settings.MaxJump;
       Outcome o;
       o.scan_error = ErrorOf(scan);
-      o.SampleCount = m.SampleCount;
-      o.ThornRate = m.ThornRate;
-      o.JumpRate = m.JumpRate;
-      o.AvgJumpLen = m.AvgJumpLen;
-      o.JumpSpread = m.JumpSpread;
+      ReadOutputs(m, o);
       return o;
     };
     const Outcome by_engine = scan_each(engine, [] { Tarvo_alg1::ScanThornsJumps(); });
@@ -328,10 +289,7 @@ TEST_P(FastLiteralAgreementTest, EngineAndLiteralModelAgreeOnTakesInDoubles) {
     if (far) hits.Count(*model);
   }
   EXPECT_GT(in_doubles, kWideTakes / 2);
-  EXPECT_GT(hits.thorn_at_limit, 1000);
-  EXPECT_GT(hits.thorn_past_limit, 1000);
-  EXPECT_GT(hits.step_of_two, 1000);
-  EXPECT_GT(hits.step_of_three, 1000);
+  hits.ExpectEachReached();
 }
 
 PELLIX_INSTANTIATE_FOR_EACH_INSTRUCTION_SET(FastLiteralAgreementTest);

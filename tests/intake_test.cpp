@@ -10,11 +10,13 @@
 #include <vector>
 
 #include "engine/tarvo_alg1.h"
+#include "error_of.h"
 #include "platform/error.h"
 #include "platform/memory_file_system.h"
 
 namespace {
 
+using pellix::testing::ErrorOf;
 using Bytes = std::vector<std::uint8_t>;
 using Tarvo_alg1::LoadSamples;
 using Tarvo_alg1::Shared;
@@ -87,12 +89,7 @@ TEST_F(IntakeTest, FileErrorsReachTheCallerAfterTheSettingsAreTaken) {
   m.SampleCount = 12;
   m.DataFileName = "missing";
   m.Gain = 0;
-  try {
-    LoadSamples();
-    FAIL() << "no error";
-  } catch (const pellix::PlatformError& e) {
-    EXPECT_EQ(e.number(), pellix::kFileNotFound);
-  }
+  EXPECT_EQ(ErrorOf([&] { LoadSamples(); }), pellix::kFileNotFound);
   EXPECT_EQ(m.SampleCount, 0);
   EXPECT_EQ(m.Gain, 3);  // automatic mode starts from unity before the file is opened
   EXPECT_EQ(m.AutoGain, 1);
@@ -102,12 +99,7 @@ TEST_F(IntakeTest, FileErrorsReachTheCallerAfterTheSettingsAreTaken) {
   files_.AddFailing("locked", pellix::kPermissionDenied);
   m.DataFileName = "locked";
   m.Gain = 3;
-  try {
-    LoadSamples();
-    FAIL() << "no error";
-  } catch (const pellix::PlatformError& e) {
-    EXPECT_EQ(e.number(), pellix::kPermissionDenied);
-  }
+  EXPECT_EQ(ErrorOf([&] { LoadSamples(); }), pellix::kPermissionDenied);
 }
 
 TEST_F(IntakeTest, HeaderOnlyFileGivesNoTakeInEitherMode) {

@@ -1,15 +1,17 @@
 // profiler: the profile string graded from the check history.
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <string>
 
 #include "analysis_fixture.h"
 #include "engine/tarvo_alg1.h"
+#include "error_of.h"
 #include "platform/error.h"
 
 namespace {
 
-using pellix::PlatformError;
+using pellix::testing::ErrorOf;
 
 // One recorded check, as the profiler reads it.
 struct Check {
@@ -41,6 +43,22 @@ class ProfilerTest : public pellix::testing::ControlFixture, public ::testing::T
   }
   // Adds plain checks up to `n` rows.
   void FillTo(int n) { Add(Check{}, n - control.profile_count()); }
+
+  // Lies (code 7) and exaggerations (code 8) in `checks` checks, and the digit at `position`.
+  struct LieCase {
+    int c7;
+    int c8;
+    char digit;
+  };
+  void ExpectLieDigits(int position, int checks, std::initializer_list<LieCase> cases) {
+    for (const LieCase& c : cases) {
+      control.set_profile_count(0);
+      Add({.code = 7}, c.c7);
+      Add({.code = 8}, c.c8);
+      FillTo(checks);
+      EXPECT_EQ(Digit(position), c.digit) << c.c7 << " " << c.c8;
+    }
+  }
 
   std::string Profile() {
     site.names.clear();
@@ -168,52 +186,31 @@ TEST_F(ProfilerTest, SarcasmAndManipulationDigits) {
 
 TEST_F(ProfilerTest, LieDigitLastRuleThatHoldsWins) {
   // n = 10: C8 against n/12 = 0.83 and n/8 = 1.25, C7 against 1 and n/5 = 2.
-  struct Case {
-    int c7;
-    int c8;
-    char digit;
-  };
-  const Case cases[] = {
-      {0, 0, '0'}, {0, 1, '2'},  // C8 above n/12
-      {2, 1, '3'},               // C7 above 1
-      {3, 2, '4'},               // C7 above n/5 and C8 above n/8
-      {1, 2, '1'},               // a single lie wins over everything before it
-  };
-  for (const Case& c : cases) {
-    control.set_profile_count(0);
-    Add({.code = 7}, c.c7);
-    Add({.code = 8}, c.c8);
-    FillTo(10);
-    EXPECT_EQ(Digit(6), c.digit) << c.c7 << " " << c.c8;
-  }
+  ExpectLieDigits(6, 10,
+                  {
+                      {0, 0, '0'},
+                      {0, 1, '2'},  // C8 above n/12
+                      {2, 1, '3'},  // C7 above 1
+                      {3, 2, '4'},  // C7 above n/5 and C8 above n/8
+                      {1, 2, '1'},  // a single lie wins over everything before it
+                  });
 }
 
 TEST_F(ProfilerTest, SecondLieDigitLastRuleThatHoldsWins) {
   // n = 20: C8 against n/20 = 1, n/10 = 2, n/3 = 6.67, n/2 = 10; C7 against 3, n/4 = 5,
   // n/3 = 6.67, n/2 = 10.
-  struct Case {
-    int c7;
-    int c8;
-    char digit;
-  };
-  const Case cases[] = {
-      {0, 0, '1'},   // few lies, C8 below n/20
-      {2, 1, '0'},   // C8 neither below nor above n/20
-      {0, 2, '2'},   // above n/20, not above n/10
-      {0, 3, '3'},   // above n/10
-      {3, 3, '0'},   // C7 = 3 is neither below 3 nor above it
-      {4, 0, '4'},   // more than 3 lies
-      {6, 7, '5'},   // C7 above n/4 and C8 above n/3
-      {7, 11, '1'},  // C7 above n/3 and C8 above n/2
-      {11, 0, '1'},  // C7 above n/2
-  };
-  for (const Case& c : cases) {
-    control.set_profile_count(0);
-    Add({.code = 7}, c.c7);
-    Add({.code = 8}, c.c8);
-    FillTo(20);
-    EXPECT_EQ(Digit(8), c.digit) << c.c7 << " " << c.c8;
-  }
+  ExpectLieDigits(8, 20,
+                  {
+                      {0, 0, '1'},   // few lies, C8 below n/20
+                      {2, 1, '0'},   // C8 neither below nor above n/20
+                      {0, 2, '2'},   // above n/20, not above n/10
+                      {0, 3, '3'},   // above n/10
+                      {3, 3, '0'},   // C7 = 3 is neither below 3 nor above it
+                      {4, 0, '4'},   // more than 3 lies
+                      {6, 7, '5'},   // C7 above n/4 and C8 above n/3
+                      {7, 11, '1'},  // C7 above n/3 and C8 above n/2
+                      {11, 0, '1'},  // C7 above n/2
+                  });
 }
 
 TEST_F(ProfilerTest, JumpLengthDigitIsTheBalanceOfLongAndShort) {
@@ -270,12 +267,7 @@ TEST_F(ProfilerTest, OnlyRecordedRowsCount) {
 TEST_F(ProfilerTest, AnOverflowingReferenceReachesTheHost) {
   FillTo(10);
   Tarvo_alg1::Shared().CalAvJ = 1.5e308;  // times 1.4 is beyond the double range
-  try {
-    control.profiler();
-    FAIL() << "no error";
-  } catch (const PlatformError& e) {
-    EXPECT_EQ(e.number(), pellix::kOverflow);
-  }
+  EXPECT_EQ(ErrorOf([&] { control.profiler(); }), pellix::kOverflow);
   EXPECT_EQ(control.get_DATAstr(), "take.smp");
 }
 

@@ -5,12 +5,14 @@
 
 #include "analysis_fixture.h"
 #include "engine/tarvo_alg1.h"
+#include "error_of.h"
 #include "platform/error.h"
 #include "state_expectations.h"
 
 namespace {
 
 using pellix::Value;
+using pellix::testing::ErrorOf;
 using pellix::testing::ExpectState;
 using pellix::testing::Is;
 using pellix::testing::StateExpectation;
@@ -257,12 +259,7 @@ TEST_F(VerdictTest, AnOverflowReachesTheCaller) {
   // A thorn deviation near the double range (from an absurd calibration) overflows the level
   // test; the verdict does not resume on error.
   s.ThornDeviation = 1e307;
-  try {
-    DecideVerdict();
-    FAIL() << "no error";
-  } catch (const pellix::PlatformError& e) {
-    EXPECT_EQ(e.number(), pellix::kOverflow);
-  }
+  EXPECT_EQ(ErrorOf([&] { DecideVerdict(); }), pellix::kOverflow);
 }
 
 }  // namespace
