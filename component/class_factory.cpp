@@ -1,56 +1,32 @@
 // The class factory of ALG_V1S and the server's exports that hand it out and answer whether
 // the library may be unloaded.
-#include <atomic>
 #include <new>
 
 #include "component/control_object.h"
-#include "component/face.h"
 #include "component/module_count.h"
+#include "component/ref_counted.h"
 
 namespace pellix::component {
 
 namespace {
 
-struct ClassFactory {
-  Face<IClassFactory, ClassFactory> face;
-  std::atomic<ULONG> references{1};
+const IClassFactoryVtbl& FactoryTable();
+
+struct ClassFactory final : SingleInterface<ClassFactory, IClassFactory, IID_IClassFactory> {
+  ClassFactory() noexcept : SingleInterface(FactoryTable()) {}
 };
 
-HRESULT QueryInterface(IClassFactory* self, const IID* riid, void** ppv) {
-  if (ppv == nullptr) return E_POINTER;
-  *ppv = nullptr;
-  if (self == nullptr || riid == nullptr) return E_POINTER;
-  if (!SameId(riid, IID_IUnknown) && !SameId(riid, IID_IClassFactory)) return E_NOINTERFACE;
-  self->lpVtbl->AddRef(self);
-  *ppv = self;
-  return S_OK;
-}
-
-ULONG AddRef(IClassFactory* self) {
-  return self == nullptr ? 0 : ++OwnerOf<ClassFactory>(self).references;
-}
-
-ULONG Release(IClassFactory* self) {
-  if (self == nullptr) return 0;
-  ClassFactory* factory = &OwnerOf<ClassFactory>(self);
-  const ULONG left = --factory->references;
-  if (left == 0) {
-    delete factory;
-    ObjectDestroyed();
-  }
-  return left;
-}
-
 HRESULT CreateInstance(IClassFactory* self, IUnknown* outer, const IID* riid, void** ppv) {
-  if (ppv == nullptr) return E_POINTER;
+  if (ppv == nullptr) return Refuse(E_POINTER);
   *ppv = nullptr;
-  if (self == nullptr || riid == nullptr) return E_POINTER;
-  if (outer != nullptr) return CLASS_E_NOAGGREGATION;
-  auto* object = new (std::nothrow) ControlObject();
-  if (object == nullptr) return E_OUTOFMEMORY;
-  const HRESULT status = object->QueryInterface(riid, ppv);
-  object->Release();  // the creation's own reference; the host keeps the one it asked for
-  return status;
+  if (self == nullptr || riid == nullptr) return Refuse(E_POINTER);
+  if (outer != nullptr) return Refuse(CLASS_E_NOAGGREGATION);
+  return Guarded([&] {
+    auto* object = new ControlObject();
+    const HRESULT status = object->QueryInterface(riid, ppv);
+    object->Release();  // the creation's own reference; the host keeps the one it asked for
+    return status;
+  });
 }
 
 HRESULT LockServer(IClassFactory* self, BOOL lock) {
@@ -59,7 +35,13 @@ HRESULT LockServer(IClassFactory* self, BOOL lock) {
   return S_OK;
 }
 
-constexpr IClassFactoryVtbl kVtbl = {QueryInterface, AddRef, Release, CreateInstance, LockServer};
+constexpr IClassFactoryVtbl kVtbl = {
+    FaceQueryInterface<ClassFactory, IClassFactory>, FaceAddRef<ClassFactory, IClassFactory>,
+    FaceRelease<ClassFactory, IClassFactory>, CreateInstance, LockServer};
+
+const IClassFactoryVtbl& FactoryTable() {
+  return kVtbl;
+}
 
 }  // namespace
 
@@ -73,13 +55,10 @@ PELLIX_API HRESULT DllGetClassObject(const CLSID* rclsid, const IID* riid, void*
   *ppv = nullptr;
   if (rclsid == nullptr || riid == nullptr) return E_POINTER;
   if (!SameId(rclsid, CLSID_ALG_V1S)) return CLASS_E_CLASSNOTAVAILABLE;
-  auto* factory = new (std::nothrow) ClassFactory{};
+  auto* factory = new (std::nothrow) ClassFactory();
   if (factory == nullptr) return E_OUTOFMEMORY;
-  factory->face = {{&kVtbl}, factory};
-  ObjectCreated();
-  IClassFactory* iface = &factory->face.iface;
-  const HRESULT status = QueryInterface(iface, riid, ppv);
-  Release(iface);
+  const HRESULT status = factory->QueryInterface(riid, ppv);
+  factory->Release();
   return status;
 }
 

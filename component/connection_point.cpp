@@ -35,7 +35,7 @@ HRESULT EnumConnectionPoints(IConnectionPointContainer*, void** ppEnum) {
 
 HRESULT FindConnectionPoint(IConnectionPointContainer* self, const IID* riid,
                             IConnectionPoint** point) {
-  if (point == nullptr) return E_POINTER;
+  if (point == nullptr) return Refuse(E_POINTER);
   *point = nullptr;
   return OnControl(self, [&](ControlObject& object) -> HRESULT {
     if (riid == nullptr) return E_POINTER;
@@ -47,8 +47,10 @@ HRESULT FindConnectionPoint(IConnectionPointContainer* self, const IID* riid,
 }
 
 constexpr IConnectionPointContainerVtbl kContainer = {
-    FaceQueryInterface<IConnectionPointContainer>, FaceAddRef<IConnectionPointContainer>,
-    FaceRelease<IConnectionPointContainer>, EnumConnectionPoints, FindConnectionPoint};
+    FaceQueryInterface<ControlObject, IConnectionPointContainer>,
+    FaceAddRef<ControlObject, IConnectionPointContainer>,
+    FaceRelease<ControlObject, IConnectionPointContainer>, EnumConnectionPoints,
+    FindConnectionPoint};
 
 // The point is a face of the control; asked for its interfaces it answers as the point.
 HRESULT PointQueryInterface(IConnectionPoint* self, const IID* riid, void** ppv) {
@@ -68,7 +70,7 @@ HRESULT GetConnectionInterface(IConnectionPoint* self, IID* id) {
 }
 
 HRESULT GetConnectionPointContainer(IConnectionPoint* self, IConnectionPointContainer** out) {
-  if (out == nullptr) return E_POINTER;
+  if (out == nullptr) return Refuse(E_POINTER);
   *out = nullptr;
   return OnControl(self, [&](ControlObject& object) {
     object.AddRef();
@@ -78,7 +80,7 @@ HRESULT GetConnectionPointContainer(IConnectionPoint* self, IConnectionPointCont
 }
 
 HRESULT Advise(IConnectionPoint* self, IUnknown* sink, DWORD* cookie) {
-  if (cookie == nullptr) return E_POINTER;
+  if (cookie == nullptr) return Refuse(E_POINTER);
   *cookie = 0;
   return OnControl(self, [&](ControlObject& object) -> HRESULT {
     if (sink == nullptr) return E_POINTER;
@@ -99,8 +101,8 @@ HRESULT EnumConnections(IConnectionPoint*, void** ppEnum) {
 }
 
 constexpr IConnectionPointVtbl kPoint = {PointQueryInterface,
-                                         FaceAddRef<IConnectionPoint>,
-                                         FaceRelease<IConnectionPoint>,
+                                         FaceAddRef<ControlObject, IConnectionPoint>,
+                                         FaceRelease<ControlObject, IConnectionPoint>,
                                          GetConnectionInterface,
                                          GetConnectionPointContainer,
                                          Advise,

@@ -1,7 +1,5 @@
 #include "component/control_object.h"
 
-#include "component/module_count.h"
-
 namespace pellix::component {
 
 ControlObject::ControlObject() : owner_(std::this_thread::get_id()) {
@@ -11,11 +9,6 @@ ControlObject::ControlObject() : owner_(std::this_thread::get_id()) {
   with_site = {{&ObjectWithSiteTable()}, this};
   connection_points = {{&ConnectionPointContainerTable()}, this};
   event_point = {{&ConnectionPointTable()}, this};
-  ObjectCreated();
-}
-
-ControlObject::~ControlObject() {
-  ObjectDestroyed();
 }
 
 HRESULT ControlObject::QueryInterface(const IID* riid, void** ppv) noexcept {
@@ -39,16 +32,6 @@ HRESULT ControlObject::QueryInterface(const IID* riid, void** ppv) noexcept {
   return S_OK;
 }
 
-ULONG ControlObject::AddRef() noexcept {
-  return ++references_;
-}
-
-ULONG ControlObject::Release() noexcept {
-  const ULONG left = --references_;
-  if (left == 0) delete this;
-  return left;
-}
-
 // ISupportErrorInfo: every failure of the control's own interface leaves a description.
 namespace {
 
@@ -60,8 +43,9 @@ HRESULT InterfaceSupportsErrorInfo(ISupportErrorInfo* self, const IID* riid) {
 }
 
 constexpr ISupportErrorInfoVtbl kSupportErrorInfo = {
-    FaceQueryInterface<ISupportErrorInfo>, FaceAddRef<ISupportErrorInfo>,
-    FaceRelease<ISupportErrorInfo>, InterfaceSupportsErrorInfo};
+    FaceQueryInterface<ControlObject, ISupportErrorInfo>,
+    FaceAddRef<ControlObject, ISupportErrorInfo>, FaceRelease<ControlObject, ISupportErrorInfo>,
+    InterfaceSupportsErrorInfo};
 
 }  // namespace
 

@@ -3,7 +3,6 @@
 // the connection points), one reference count for all of them, and the thread it belongs to.
 #pragma once
 
-#include <atomic>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -11,6 +10,7 @@
 #include "Pellix.h"
 #include "component/face.h"
 #include "component/failure.h"
+#include "component/ref_counted.h"
 #include "platform/container_site.h"
 #include "shell/alg_v1s.h"
 
@@ -54,16 +54,12 @@ class EventSinks {
   DWORD next_cookie_ = 1;
 };
 
-class ControlObject {
+class ControlObject final : public RefCounted<ControlObject> {
  public:
   // A new instance with one reference, belonging to the calling thread.
   ControlObject();
-  ControlObject(const ControlObject&) = delete;
-  ControlObject& operator=(const ControlObject&) = delete;
 
   HRESULT QueryInterface(const IID* riid, void** ppv) noexcept;
-  ULONG AddRef() noexcept;
-  ULONG Release() noexcept;
 
   bool OnOwnerThread() const noexcept { return std::this_thread::get_id() == owner_; }
   ALG_V1S& control() noexcept { return control_; }
@@ -78,9 +74,9 @@ class ControlObject {
   Face<IConnectionPoint, ControlObject> event_point;
 
  private:
-  ~ControlObject();
+  friend class RefCounted<ControlObject>;
+  ~ControlObject() = default;
 
-  std::atomic<ULONG> references_{1};
   std::thread::id owner_;
   HostSite site_;
   EventSinks events_;
@@ -95,32 +91,17 @@ const IObjectWithSiteVtbl& ObjectWithSiteTable();
 const IConnectionPointContainerVtbl& ConnectionPointContainerTable();
 const IConnectionPointVtbl& ConnectionPointTable();
 
-// The IUnknown entries every face shares: they reach the object's one count.
-template <class Interface>
-HRESULT FaceQueryInterface(Interface* self, const IID* riid, void** ppv) {
-  if (self == nullptr) {
-    if (ppv != nullptr) *ppv = nullptr;
-    return E_POINTER;
-  }
-  return OwnerOf<ControlObject>(self).QueryInterface(riid, ppv);
-}
-template <class Interface>
-ULONG FaceAddRef(Interface* self) {
-  return self == nullptr ? 0 : OwnerOf<ControlObject>(self).AddRef();
-}
-template <class Interface>
-ULONG FaceRelease(Interface* self) {
-  return self == nullptr ? 0 : OwnerOf<ControlObject>(self).Release();
-}
-
 // Runs `body(object)` for an entry of one of the control's faces: E_POINTER for a null
 // interface pointer, RPC_E_WRONG_THREAD off the thread that created the instance, and
-// whatever the body throws as a status with its description left for the host.
+// whatever the body throws as a status with its description left for the host. The entry
+// holds a reference until it returns: the host may release the instance from any call the
+// control makes into it (the site, a bag, a sink), as hosts may of any control.
 template <class Interface, class Body>
 HRESULT OnControl(Interface* self, Body&& body) noexcept {
-  if (self == nullptr) return E_POINTER;
+  if (self == nullptr) return Refuse(E_POINTER);
   ControlObject& object = OwnerOf<ControlObject>(self);
-  if (!object.OnOwnerThread()) return RPC_E_WRONG_THREAD;
+  if (!object.OnOwnerThread()) return Refuse(RPC_E_WRONG_THREAD);
+  const Hold<ControlObject> hold(object);
   return Guarded([&]() -> HRESULT { return body(object); });
 }
 

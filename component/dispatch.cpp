@@ -53,7 +53,7 @@ void FillException(EXCEPINFO* exception, HRESULT status) {
 }  // namespace
 
 HRESULT GetTypeInfoCount(_ALG_V1S* self, UINT* count) {
-  if (count == nullptr) return E_POINTER;
+  if (count == nullptr) return Refuse(E_POINTER);
   *count = 0;
   return OnControl(self, [&](ControlObject&) {
     *count = 1;
@@ -62,7 +62,7 @@ HRESULT GetTypeInfoCount(_ALG_V1S* self, UINT* count) {
 }
 
 HRESULT GetTypeInfo(_ALG_V1S* self, UINT index, LCID, ITypeInfo** info) {
-  if (info == nullptr) return E_POINTER;
+  if (info == nullptr) return Refuse(E_POINTER);
   *info = nullptr;
   return OnControl(self, [&](ControlObject&) -> HRESULT {
     if (index != 0) return DISP_E_BADINDEX;
@@ -80,7 +80,7 @@ DISPID DispatchIdOfName(LPCOLESTR name) {
 }
 
 HRESULT GetIDsOfNames(_ALG_V1S* self, const IID*, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
-  if (names == nullptr || ids == nullptr) return E_POINTER;
+  if (names == nullptr || ids == nullptr) return Refuse(E_POINTER);
   return OnControl(self, [&](ControlObject&) -> HRESULT {
     if (count == 0) return E_INVALIDARG;
     // Only members have names here: a parameter name after the member's is unknown.

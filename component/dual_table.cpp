@@ -118,9 +118,9 @@ std::array<Entry, kMembers> MemberEntries(std::index_sequence<P...>) {
 
 _ALG_V1SVtbl BuildTable() {
   _ALG_V1SVtbl table{};
-  table.QueryInterface = FaceQueryInterface<_ALG_V1S>;
-  table.AddRef = FaceAddRef<_ALG_V1S>;
-  table.Release = FaceRelease<_ALG_V1S>;
+  table.QueryInterface = FaceQueryInterface<ControlObject, _ALG_V1S>;
+  table.AddRef = FaceAddRef<ControlObject, _ALG_V1S>;
+  table.Release = FaceRelease<ControlObject, _ALG_V1S>;
   table.GetTypeInfoCount = GetTypeInfoCount;
   table.GetTypeInfo = GetTypeInfo;
   table.GetIDsOfNames = GetIDsOfNames;

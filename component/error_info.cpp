@@ -1,29 +1,27 @@
 // The error-information object and this thread's slot for it.
-#include <atomic>
 #include <cstdint>
 #include <new>
 #include <string>
 
+#include <utility>
+
 #include "component/bstr.h"
-#include "component/face.h"
 #include "component/failure.h"
-#include "component/module_count.h"
 #include "component/program_name.h"
+#include "component/ref_counted.h"
 #include "platform/error.h"
 
 namespace pellix::component {
 
 namespace {
 
-struct ErrorInfo {
-  Face<IErrorInfo, ErrorInfo> face;
-  std::atomic<ULONG> references{1};
+const IErrorInfoVtbl& ErrorInfoTable();
+
+struct ErrorInfo final : SingleInterface<ErrorInfo, IErrorInfo, IID_IErrorInfo> {
+  explicit ErrorInfo(std::string text)
+      : SingleInterface(ErrorInfoTable()), description(std::move(text)) {}
   std::string description;
 };
-
-ErrorInfo* Self(IErrorInfo* face) {
-  return &OwnerOf<ErrorInfo>(face);
-}
 
 HRESULT CopyText(std::string_view text, BSTR* out) {
   if (out == nullptr) return E_POINTER;
@@ -34,26 +32,6 @@ HRESULT CopyText(std::string_view text, BSTR* out) {
   });
 }
 
-HRESULT QueryInterface(IErrorInfo* self, const IID* riid, void** ppv) {
-  if (ppv == nullptr) return E_POINTER;
-  *ppv = nullptr;
-  if (self == nullptr || riid == nullptr) return E_POINTER;
-  if (!SameId(riid, IID_IUnknown) && !SameId(riid, IID_IErrorInfo)) return E_NOINTERFACE;
-  self->lpVtbl->AddRef(self);
-  *ppv = self;
-  return S_OK;
-}
-ULONG AddRef(IErrorInfo* self) {
-  return ++Self(self)->references;
-}
-ULONG Release(IErrorInfo* self) {
-  const ULONG left = --Self(self)->references;
-  if (left == 0) {
-    delete Self(self);
-    ObjectDestroyed();
-  }
-  return left;
-}
 HRESULT GetGUID(IErrorInfo*, GUID* guid) {
   if (guid == nullptr) return E_POINTER;
   *guid = IID__ALG_V1S;
@@ -63,7 +41,8 @@ HRESULT GetSource(IErrorInfo*, BSTR* out) {
   return CopyText(kProgramName, out);
 }
 HRESULT GetDescription(IErrorInfo* self, BSTR* out) {
-  return CopyText(Self(self)->description, out);
+  if (self == nullptr) return E_POINTER;
+  return CopyText(OwnerOf<ErrorInfo>(self).description, out);
 }
 HRESULT GetHelpFile(IErrorInfo*, BSTR* out) {
   return CopyText("", out);
@@ -74,32 +53,58 @@ HRESULT GetHelpContext(IErrorInfo*, DWORD* out) {
   return S_OK;
 }
 
-constexpr IErrorInfoVtbl kVtbl = {QueryInterface, AddRef,         Release,     GetGUID,
-                                  GetSource,      GetDescription, GetHelpFile, GetHelpContext};
+constexpr IErrorInfoVtbl kVtbl = {FaceQueryInterface<ErrorInfo, IErrorInfo>,
+                                  FaceAddRef<ErrorInfo, IErrorInfo>,
+                                  FaceRelease<ErrorInfo, IErrorInfo>,
+                                  GetGUID,
+                                  GetSource,
+                                  GetDescription,
+                                  GetHelpFile,
+                                  GetHelpContext};
 
-// This thread's error information; one reference is held here.
-thread_local IErrorInfo* t_error = nullptr;
-
-void Replace(IErrorInfo* info) noexcept {
-  IErrorInfo* old = t_error;
-  t_error = info;
-  if (old != nullptr) old->lpVtbl->Release(old);
+const IErrorInfoVtbl& ErrorInfoTable() {
+  return kVtbl;
 }
+
+// This thread's error information, with the one reference held here; released when the
+// thread ends, so that a thread that fails once and exits leaves nothing behind. `sets`
+// counts the descriptions the library left on this thread.
+struct ThreadError {
+  ThreadError() = default;
+  ThreadError(const ThreadError&) = delete;
+  ThreadError& operator=(const ThreadError&) = delete;
+  ~ThreadError() { Replace(nullptr); }
+
+  void Replace(IErrorInfo* next) noexcept {
+    IErrorInfo* old = info;
+    info = next;
+    if (old != nullptr) old->lpVtbl->Release(old);
+  }
+
+  IErrorInfo* info = nullptr;
+  std::uint64_t sets = 0;
+};
+
+thread_local ThreadError t_error;
 
 }  // namespace
 
 void SetThreadError(std::string_view description) noexcept {
-  auto* info = new (std::nothrow) ErrorInfo{};
-  if (info == nullptr) return Replace(nullptr);
-  info->face = {{&kVtbl}, info};
+  ++t_error.sets;
   try {
-    info->description = description;
+    t_error.Replace((new ErrorInfo(std::string(description)))->iface());
   } catch (...) {
-    delete info;
-    return Replace(nullptr);
+    t_error.Replace(nullptr);  // no memory for a description: at least none that misleads
   }
-  ObjectCreated();
-  Replace(&info->face.iface);
+}
+
+std::uint64_t ThreadErrorMark() noexcept {
+  return t_error.sets;
+}
+
+HRESULT Refuse(HRESULT status) noexcept {
+  t_error.Replace(nullptr);
+  return status;
 }
 
 HRESULT CurrentFailure() noexcept {
@@ -129,19 +134,18 @@ extern "C" {
 
 PELLIX_API HRESULT PellixSetErrorInfo(DWORD, IErrorInfo* info) {
   if (info != nullptr) info->lpVtbl->AddRef(info);
-  pellix::component::Replace(info);
+  pellix::component::t_error.Replace(info);
   return S_OK;
 }
 
 PELLIX_API HRESULT PellixGetErrorInfo(DWORD, IErrorInfo** info) {
   if (info == nullptr) return E_POINTER;
-  *info = pellix::component::t_error;
-  pellix::component::t_error = nullptr;
+  *info = std::exchange(pellix::component::t_error.info, nullptr);
   return *info != nullptr ? S_OK : S_FALSE;
 }
 
 PELLIX_API BSTR PellixLastErrorDescription(void) {
-  IErrorInfo* info = pellix::component::t_error;
+  IErrorInfo* info = pellix::component::t_error.info;
   if (info == nullptr) return nullptr;
   BSTR text = nullptr;
   info->lpVtbl->GetDescription(info, &text);

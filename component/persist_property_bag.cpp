@@ -46,7 +46,10 @@ class HostPropertyBag final : public PropertyBag {
   static LPCOLESTR Key(const std::u16string& key) {
     return reinterpret_cast<LPCOLESTR>(key.c_str());
   }
+  // A bag that answers with a platform error's status (an overflowing number, a type it
+  // cannot give) fails with that error and its description, as the control's own bags do.
   [[noreturn]] static void Fail(HRESULT status, std::string_view what, std::string_view name) {
+    if (const int number = PellixErrorNumber(status); number != 0) RaiseError(number);
     throw StatusError(status, "The property bag could not " + std::string(what) + " \"" +
                                   std::string(name) + "\"");
   }
@@ -55,7 +58,7 @@ class HostPropertyBag final : public PropertyBag {
 };
 
 HRESULT GetClassID(IPersistPropertyBag* self, CLSID* id) {
-  if (self == nullptr || id == nullptr) return E_POINTER;
+  if (self == nullptr || id == nullptr) return Refuse(E_POINTER);
   *id = CLSID_ALG_V1S;
   return S_OK;
 }
@@ -85,13 +88,14 @@ HRESULT Save(IPersistPropertyBag* self, IPropertyBag* bag, BOOL, BOOL) {
   });
 }
 
-constexpr IPersistPropertyBagVtbl kPersist = {FaceQueryInterface<IPersistPropertyBag>,
-                                              FaceAddRef<IPersistPropertyBag>,
-                                              FaceRelease<IPersistPropertyBag>,
-                                              GetClassID,
-                                              InitNew,
-                                              Load,
-                                              Save};
+constexpr IPersistPropertyBagVtbl kPersist = {
+    FaceQueryInterface<ControlObject, IPersistPropertyBag>,
+    FaceAddRef<ControlObject, IPersistPropertyBag>,
+    FaceRelease<ControlObject, IPersistPropertyBag>,
+    GetClassID,
+    InitNew,
+    Load,
+    Save};
 
 }  // namespace
 

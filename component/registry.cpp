@@ -6,13 +6,11 @@
 #include <pwd.h>
 #include <unistd.h>
 
-#include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <nlohmann/json.hpp>
 #include <optional>
-#include <sstream>
 #include <string>
 
 #include "component/failure.h"
@@ -22,6 +20,7 @@
 #include "platform/error.h"
 #include "platform/file_error.h"
 #include "platform/file_system.h"
+#include "platform/safe_read.h"
 
 namespace pellix::component {
 
@@ -52,16 +51,20 @@ fs::path RegistryPath() {
   return base / "Pellix" / "registry.json";
 }
 
-// The registry's object; an empty one when the file does not exist yet.
+// A registry holds a few lines per class: a file larger than this is not one.
+constexpr std::uint64_t kMaxRegistryBytes = 1u << 20;
+
+// The registry's object; an empty one when the file does not exist yet. Read through the
+// guarded reader, so a pipe, a device, a huge or a deeply nested file fails at once.
 Json ReadRegistry(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    if (errno == ENOENT) return Json::object();
-    Fail(FileErrorNumber(errno), path.string());
+  std::string text;
+  try {
+    text = ReadJsonText(path.string(), {.max_bytes = kMaxRegistryBytes});
+  } catch (const FileError& e) {
+    if (e.number() == kFileNotFound) return Json::object();
+    Fail(e.number(), path.string() + ": " + e.what());
   }
-  std::stringstream text;
-  text << in.rdbuf();
-  Json registry = Json::parse(text.str(), nullptr, false);
+  Json registry = Json::parse(text, nullptr, false);
   if (registry.is_discarded() || !registry.is_object()) Fail(kInvalidFileFormat, path.string());
   for (const auto& [key, entry] : registry.items()) {
     if (!entry.is_object() || !entry.contains("library") || !entry["library"].is_string()) {

@@ -88,7 +88,7 @@ HRESULT SetSite(IObjectWithSite* self, IUnknown* site) {
 }
 
 HRESULT GetSite(IObjectWithSite* self, const IID* riid, void** ppv) {
-  if (ppv == nullptr) return E_POINTER;
+  if (ppv == nullptr) return Refuse(E_POINTER);
   *ppv = nullptr;
   return OnControl(self, [&](ControlObject& object) -> HRESULT {
     IUnknown* site = object.site().get();
@@ -97,9 +97,9 @@ HRESULT GetSite(IObjectWithSite* self, const IID* riid, void** ppv) {
   });
 }
 
-constexpr IObjectWithSiteVtbl kObjectWithSite = {FaceQueryInterface<IObjectWithSite>,
-                                                 FaceAddRef<IObjectWithSite>,
-                                                 FaceRelease<IObjectWithSite>, SetSite, GetSite};
+constexpr IObjectWithSiteVtbl kObjectWithSite = {
+    FaceQueryInterface<ControlObject, IObjectWithSite>, FaceAddRef<ControlObject, IObjectWithSite>,
+    FaceRelease<ControlObject, IObjectWithSite>, SetSite, GetSite};
 
 }  // namespace
 

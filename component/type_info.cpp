@@ -1,15 +1,13 @@
 // Type information of _ALG_V1S, read from the interface table: for each member its name,
 // dispatch identifier, kind, type, hidden flag, help string and place in the function table.
-#include <atomic>
 #include <cstring>
 #include <new>
 
 #include "component/bstr.h"
 #include "component/dispatch.h"
-#include "component/face.h"
 #include "component/failure.h"
-#include "component/module_count.h"
 #include "component/program_name.h"
+#include "component/ref_counted.h"
 #include "platform/component_identity.h"
 #include "shell/interface_table.h"
 
@@ -20,9 +18,10 @@ namespace {
 constexpr std::size_t kEntryBytes = sizeof(void (*)());
 constexpr std::size_t kLeadingEntries = 7;  // IUnknown's three, IDispatch's four
 
-struct TypeInfo {
-  Face<ITypeInfo, TypeInfo> face;
-  std::atomic<ULONG> references{1};
+const ITypeInfoVtbl& TypeInfoTable();
+
+struct TypeInfo final : SingleInterface<TypeInfo, ITypeInfo, IID_ITypeInfo> {
+  TypeInfo() noexcept : SingleInterface(TypeInfoTable()) {}
 };
 
 // A function description and the one parameter a put has, released together.
@@ -64,31 +63,6 @@ const InterfaceMember* MemberOf(MEMBERID memid) {
 HRESULT Text(std::string_view text, BSTR* out) {
   if (out != nullptr) *out = BstrFromText(text);
   return S_OK;
-}
-
-HRESULT QueryInterface(ITypeInfo* self, const IID* riid, void** ppv) {
-  if (ppv == nullptr) return E_POINTER;
-  *ppv = nullptr;
-  if (self == nullptr || riid == nullptr) return E_POINTER;
-  if (!SameId(riid, IID_IUnknown) && !SameId(riid, IID_ITypeInfo)) return E_NOINTERFACE;
-  self->lpVtbl->AddRef(self);
-  *ppv = self;
-  return S_OK;
-}
-
-ULONG AddRef(ITypeInfo* self) {
-  return self == nullptr ? 0 : ++OwnerOf<TypeInfo>(self).references;
-}
-
-ULONG Release(ITypeInfo* self) {
-  if (self == nullptr) return 0;
-  TypeInfo* info = &OwnerOf<TypeInfo>(self);
-  const ULONG left = --info->references;
-  if (left == 0) {
-    delete info;
-    ObjectDestroyed();
-  }
-  return left;
 }
 
 HRESULT GetTypeAttr(ITypeInfo* self, TYPEATTR** out) {
@@ -238,9 +212,9 @@ HRESULT GetContainingTypeLib(ITypeInfo*, void** out, UINT*) {
 }
 
 constexpr ITypeInfoVtbl kVtbl = {
-    QueryInterface,
-    AddRef,
-    Release,
+    FaceQueryInterface<TypeInfo, ITypeInfo>,
+    FaceAddRef<TypeInfo, ITypeInfo>,
+    FaceRelease<TypeInfo, ITypeInfo>,
     GetTypeAttr,
     GetTypeComp,
     GetFuncDesc,
@@ -262,13 +236,14 @@ constexpr ITypeInfoVtbl kVtbl = {
     ReleaseVarDesc,
 };
 
+const ITypeInfoVtbl& TypeInfoTable() {
+  return kVtbl;
+}
+
 }  // namespace
 
 ITypeInfo* NewTypeInfo() {
-  auto* info = new TypeInfo{};
-  info->face = {{&kVtbl}, info};
-  ObjectCreated();
-  return &info->face.iface;
+  return (new TypeInfo())->iface();
 }
 
 }  // namespace pellix::component

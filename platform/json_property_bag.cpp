@@ -10,7 +10,6 @@
 #include "platform/error.h"
 #include "platform/file_error.h"
 #include "platform/safe_read.h"
-#include "platform/text.h"
 
 namespace pellix {
 
@@ -31,10 +30,6 @@ namespace {
 
 constexpr double kLargestExactWhole = 9007199254740992.0;  // 2^53
 
-// No bag nests deeper; a file that does is refused before it can exhaust the stack of the
-// recursive serializer when the bag is saved again.
-constexpr std::size_t kMaxNesting = 512;
-
 bool IsNumberStart(char c) {
   return c == '-' || (c >= '0' && c <= '9');
 }
@@ -51,12 +46,10 @@ struct Overflows {
 // nlohmann refuses a whole document for one number beyond the double range. Such numbers are
 // replaced by null here, and the ordinals (among all nulls of the document, in order) of
 // the replaced ones are returned with their text, so that the parse can mark them again.
-// Raises Invalid file format (321) for nesting deeper than kMaxNesting.
 Overflows ReplaceOverflowingNumbers(const std::string& json) {
   Overflows result;
   result.text.reserve(json.size());
   std::size_t nulls = 0;
-  std::size_t depth = 0;
   for (std::size_t i = 0; i < json.size();) {
     char c = json[i];
     if (c == '"') {  // a string, copied whole
@@ -90,11 +83,6 @@ Overflows ReplaceOverflowingNumbers(const std::string& json) {
       result.text += "null";
       i += 4;
     } else {
-      if (c == '[' || c == '{') {
-        if (++depth > kMaxNesting) RaiseError(kInvalidFileFormat);
-      } else if ((c == ']' || c == '}') && depth > 0) {
-        --depth;
-      }
       result.text += c;
       ++i;
     }
@@ -162,7 +150,7 @@ JsonPropertyBag::JsonPropertyBag(JsonPropertyBag&&) noexcept = default;
 JsonPropertyBag& JsonPropertyBag::operator=(JsonPropertyBag&&) noexcept = default;
 
 JsonPropertyBag JsonPropertyBag::Load(const std::string& path) {
-  Overflows prepared = ReplaceOverflowingNumbers(SanitizeUtf8(ReadRegularFile(path)));
+  Overflows prepared = ReplaceOverflowingNumbers(ReadJsonText(path));
 
   // Notes the top-level keys in order, and marks again, at the top level, the nulls that
   // stood for overflowing numbers.

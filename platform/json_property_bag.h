@@ -19,13 +19,13 @@ class JsonPropertyBag final : public PropertyBag {
   JsonPropertyBag(JsonPropertyBag&&) noexcept;
   JsonPropertyBag& operator=(JsonPropertyBag&&) noexcept;
 
-  // Reads the bag file (see ReadRegularFile: regular files of at most kMaxTextFileSize
-  // bytes). File not found (53), Permission denied (70) and Path/File access error (75) as for
-  // any file; Invalid file format (321) when it is not a JSON object. File errors are
-  // FileError, whose what() gives the cause.
-  // Invalid UTF-8 reads as U+FFFD. Values: strings (String), numbers (Double), booleans
-  // (Boolean), null (Empty); an array or object is kept and raises Type mismatch (13) when
-  // read; a number beyond the double range is kept and raises Overflow (6) when read.
+  // Reads the bag file (see ReadJsonText: regular files of at most kMaxTextFileSize bytes,
+  // nesting at most kMaxJsonNesting deep). File not found (53), Permission denied (70) and
+  // Path/File access error (75) as for any file; Invalid file format (321) when it is not a
+  // JSON object. File errors are FileError, whose what() gives the cause.
+  // Invalid UTF-8 and lone surrogate escapes read as U+FFFD. Values: strings (String), numbers
+  // (Double), booleans (Boolean), null (Empty); an array or object is kept and raises Type mismatch
+  // (13) when read; a number beyond the double range is kept and raises Overflow (6) when read.
   static JsonPropertyBag Load(const std::string& path);
 
   Value ReadProperty(std::string_view name, const Value& default_value) override;

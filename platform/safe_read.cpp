@@ -9,6 +9,7 @@
 
 #include "platform/file_descriptor.h"
 #include "platform/file_error.h"
+#include "platform/text.h"
 
 namespace pellix {
 namespace {
@@ -18,7 +19,83 @@ std::string Size(std::uint64_t bytes) {
   return std::to_string(bytes) + " bytes";
 }
 
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// The code unit of the escape "\uXXXX" at `at` in `json`, or -1 when there is none.
+long EscapedUnit(std::string_view json, std::size_t at) {
+  if (at + 6 > json.size() || json[at] != '\\' || json[at + 1] != 'u') return -1;
+  long unit = 0;
+  for (std::size_t i = at + 2; i < at + 6; ++i) {
+    const int digit = HexValue(json[i]);
+    if (digit < 0) return -1;
+    unit = unit * 16 + digit;
+  }
+  return unit;
+}
+
+bool IsHighSurrogate(long unit) {
+  return unit >= 0xD800 && unit <= 0xDBFF;
+}
+bool IsLowSurrogate(long unit) {
+  return unit >= 0xDC00 && unit <= 0xDFFF;
+}
+
 }  // namespace
+
+std::string PrepareJsonText(std::string_view json, std::size_t max_nesting) {
+  std::string out;
+  out.reserve(json.size());
+  std::size_t depth = 0;
+  bool in_string = false;
+  for (std::size_t i = 0; i < json.size();) {
+    const char c = json[i];
+    if (!in_string) {
+      if (c == '[' || c == '{') {
+        if (++depth > max_nesting) {
+          throw FileError(kInvalidFileFormat, "it nests deeper than " +
+                                                  std::to_string(max_nesting) +
+                                                  " levels, more than such a file ever does");
+        }
+      } else if ((c == ']' || c == '}') && depth > 0) {
+        --depth;
+      }
+      in_string = c == '"';
+      out += c;
+      ++i;
+      continue;
+    }
+    if (c == '"') {
+      in_string = false;
+    } else if (c == '\\') {
+      const long unit = EscapedUnit(json, i);
+      if (unit < 0) {  // another escape: copied with the character it escapes
+        out.append(json.substr(i, 2));
+        i += 2;
+        continue;
+      }
+      if (IsHighSurrogate(unit) && IsLowSurrogate(EscapedUnit(json, i + 6))) {
+        out.append(json.substr(i, 12));
+        i += 12;
+        continue;
+      }
+      out.append(IsHighSurrogate(unit) || IsLowSurrogate(unit) ? "\\ufffd" : json.substr(i, 6));
+      i += 6;
+      continue;
+    }
+    out += c;
+    ++i;
+  }
+  return out;
+}
+
+std::string ReadJsonText(const std::string& path, const ReadLimits& limits) {
+  return PrepareJsonText(SanitizeUtf8(ReadRegularFile(path, limits.max_bytes)), limits.max_nesting);
+}
 
 std::string NotRegularFileReason(unsigned mode) {
   if (S_ISREG(mode)) return {};

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "component_host.h"
+#include "interface_golden.h"
 #include "platform/error.h"
 #include "recording_site.h"
 #include "shell/alg_v1s.h"
@@ -17,43 +18,9 @@
 namespace pellix::testing {
 namespace {
 
-// The interface as hosts rely on it, position by position (m method, g get, p put; s text,
-// i 16-bit integer, v variant).
-struct Expected {
-  const char* name;
-  char kind;
-  char type;
-  DISPID dispid;
-};
-constexpr Expected kInterface[] = {
-    {"Calibrate", 'm', 'v', 0x60030017},    {"Initalize", 'm', 'v', 0x60030018},
-    {"Check", 'm', 'v', 0x60030019},        {"ResetCal", 'm', 'v', 0x6003001A},
-    {"ResetAll", 'm', 'v', 0x6003001B},     {"DATAstr", 'g', 's', 0x68030016},
-    {"DATAstr", 'p', 's', 0x68030016},      {"DensityLevel", 'g', 'i', 0x68030015},
-    {"DensityLevel", 'p', 'i', 0x68030015}, {"Person", 'g', 'i', 0x68030014},
-    {"Person", 'p', 'i', 0x68030014},       {"CAL_SFLC", 'g', 'i', 0x68030013},
-    {"CAL_SFLC", 'p', 'i', 0x68030013},     {"CR_SFLC", 'g', 'v', 0x68030012},
-    {"CR_SFLC", 'p', 'v', 0x68030012},      {"BGbord", 'g', 's', 0x68030011},
-    {"BGbord", 'p', 's', 0x68030011},       {"LIEstress", 'g', 's', 0x68030010},
-    {"LIEstress", 'p', 's', 0x68030010},    {"GLBstress", 'g', 's', 0x6803000F},
-    {"GLBstress", 'p', 's', 0x6803000F},    {"EXCstress", 'g', 's', 0x6803000E},
-    {"EXCstress", 'p', 's', 0x6803000E},    {"profiler", 'm', 'v', 0x60030020},
-    {"CR_msgX", 'g', 's', 0x6803000D},      {"CR_msgX", 'p', 's', 0x6803000D},
-    {"Volume", 'g', 's', 0x6803000C},       {"Volume", 'p', 's', 0x6803000C},
-    {"MSGstring", 'g', 's', 0x6803000B},    {"MSGstring", 'p', 's', 0x6803000B},
-    {"Mode", 'g', 's', 0x6803000A},         {"Mode", 'p', 's', 0x6803000A},
-    {"CAL_AVJ", 'g', 's', 0x68030009},      {"CAL_AVJ", 'p', 's', 0x68030009},
-    {"CR_avJ", 'g', 's', 0x68030008},       {"CR_avJ", 'p', 's', 0x68030008},
-    {"BGfilter", 'g', 's', 0x68030007},     {"BGfilter", 'p', 's', 0x68030007},
-    {"ADDvolume", 'g', 's', 0x68030006},    {"ADDvolume", 'p', 's', 0x68030006},
-    {"CAL_spT", 'g', 's', 0x68030005},      {"CAL_spT", 'p', 's', 0x68030005},
-    {"CAL_spJ", 'g', 's', 0x68030004},      {"CAL_spJ", 'p', 's', 0x68030004},
-    {"CAL_JQ", 'g', 's', 0x68030003},       {"CAL_JQ", 'p', 's', 0x68030003},
-    {"CR_SPJ", 'g', 's', 0x68030002},       {"CR_SPJ", 'p', 's', 0x68030002},
-    {"CR_spT", 'g', 's', 0x68030001},       {"CR_spT", 'p', 's', 0x68030001},
-    {"CR_JQ", 'g', 's', 0x68030000},        {"CR_JQ", 'p', 's', 0x68030000},
-};
-constexpr int kMembers = static_cast<int>(std::size(kInterface));
+// The interface as hosts rely on it, position by position.
+const std::vector<GoldenPosition> kInterface = GoldenPositions();
+const int kMembers = static_cast<int>(kInterface.size());
 
 static_assert(sizeof(VARIANT) == 24 && offsetof(VARIANT, u) == 8);
 static_assert(sizeof(_ALG_V1SVtbl) == (7 + 52) * sizeof(void*));
@@ -141,7 +108,7 @@ class PositionBinding final : public Binding {
     const auto* entries = reinterpret_cast<void (*const*)()>(control_->lpVtbl);
     void (*entry)() = entries[7 + p];
     _ALG_V1S* c = control_.get();
-    const Expected& e = kInterface[p];
+    const GoldenPosition& e = kInterface[p];
     HRESULT status = S_OK;
     std::string value = "empty";
     if (e.kind == 'm') {
@@ -186,7 +153,7 @@ class DispatchBinding final : public Binding {
  public:
   explicit DispatchBinding(bool by_name) : by_name_(by_name) {}
   std::string Run(int p, const std::string& text) override {
-    const Expected& e = kInterface[p];
+    const GoldenPosition& e = kInterface[p];
     DISPID id = e.dispid;
     if (by_name_) {
       // Late binding matches names without regard to case.
@@ -551,7 +518,7 @@ TEST(ComponentTypeInfoTest, DescribesEveryMemberFromTheInterfaceTable) {
   t->lpVtbl->ReleaseTypeAttr(t, attr);
 
   for (int p = 0; p < kMembers; ++p) {
-    const Expected& e = kInterface[p];
+    const GoldenPosition& e = kInterface[p];
     FUNCDESC* desc = nullptr;
     ASSERT_EQ(t->lpVtbl->GetFuncDesc(t, static_cast<UINT>(p), &desc), S_OK);
     EXPECT_EQ(desc->memid, e.dispid) << p;
@@ -564,18 +531,16 @@ TEST(ComponentTypeInfoTest, DescribesEveryMemberFromTheInterfaceTable) {
               type)
         << p;
     const std::string name = e.name;
-    EXPECT_EQ(desc->wFuncFlags == FUNCFLAG_FHIDDEN,
-              name == "DATAstr" || name == "CR_SFLC" || name == "MSGstring");
+    EXPECT_EQ(desc->wFuncFlags == FUNCFLAG_FHIDDEN, e.hidden) << name;
     t->lpVtbl->ReleaseFuncDesc(t, desc);
 
     BSTR got_name = nullptr;
     BSTR help = nullptr;
     ASSERT_EQ(t->lpVtbl->GetDocumentation(t, e.dispid, &got_name, &help, nullptr, nullptr), S_OK);
     EXPECT_EQ(Take(got_name), name);
-    const bool caption_like = e.type == 's' && name != "DATAstr" && name != "MSGstring";
-    EXPECT_EQ(Take(help), caption_like ? "Returns/sets the text displayed in an object's title "
-                                         "bar or below an object's icon."
-                                       : "");
+    EXPECT_EQ(Take(help), e.help ? "Returns/sets the text displayed in an object's title "
+                                   "bar or below an object's icon."
+                                 : "");
   }
   FUNCDESC* beyond = nullptr;
   EXPECT_EQ(t->lpVtbl->GetFuncDesc(t, 52, &beyond), DISP_E_BADINDEX);

@@ -3,12 +3,13 @@
 // class, as a COM developer reads them.
 #include <gtest/gtest.h>
 
-#include <algorithm>
+#include <cstdio>
 #include <regex>
 #include <string>
 #include <vector>
 
 #include "host/render/idl_writer.h"
+#include "interface_golden.h"
 
 namespace pellix {
 namespace {
@@ -41,29 +42,6 @@ constexpr const char* kHelp =
     "helpstring(\"Returns/sets the text displayed in an object's title bar or below an "
     "object's icon.\")";
 
-// The interface as hosts bind to it: name and dispatch identifier, by position.
-struct Expected {
-  const char* name;
-  const char* dispid;
-};
-constexpr Expected kMethodsAndProperties[] = {
-    {"Calibrate", "0x60030017"},    {"Initalize", "0x60030018"}, {"Check", "0x60030019"},
-    {"ResetCal", "0x6003001A"},     {"ResetAll", "0x6003001B"},  {"DATAstr", "0x68030016"},
-    {"DensityLevel", "0x68030015"}, {"Person", "0x68030014"},    {"CAL_SFLC", "0x68030013"},
-    {"CR_SFLC", "0x68030012"},      {"BGbord", "0x68030011"},    {"LIEstress", "0x68030010"},
-    {"GLBstress", "0x6803000F"},    {"EXCstress", "0x6803000E"}, {"profiler", "0x60030020"},
-    {"CR_msgX", "0x6803000D"},      {"Volume", "0x6803000C"},    {"MSGstring", "0x6803000B"},
-    {"Mode", "0x6803000A"},         {"CAL_AVJ", "0x68030009"},   {"CR_avJ", "0x68030008"},
-    {"BGfilter", "0x68030007"},     {"ADDvolume", "0x68030006"}, {"CAL_spT", "0x68030005"},
-    {"CAL_spJ", "0x68030004"},      {"CAL_JQ", "0x68030003"},    {"CR_SPJ", "0x68030002"},
-    {"CR_spT", "0x68030001"},       {"CR_JQ", "0x68030000"},
-};
-
-bool IsMethod(const std::string& name) {
-  return name == "Calibrate" || name == "Initalize" || name == "Check" || name == "ResetCal" ||
-         name == "ResetAll" || name == "profiler";
-}
-
 TEST(IdlWriterTest, LibraryBlockCarriesTheIdentity) {
   const std::string idl = TypeLibraryIdl();
   EXPECT_NE(idl.find("[\n"
@@ -94,26 +72,21 @@ TEST(IdlWriterTest, InterfaceIsDualWithItsIdentifier) {
 
 TEST(IdlWriterTest, FiftyTwoMembersInInterfaceOrder) {
   auto members = Members(Block(TypeLibraryIdl(), "interface _ALG_V1S : IDispatch"));
-  ASSERT_EQ(members.size(), 52u);
-  std::size_t at = 0;
-  for (const Expected& expected : kMethodsAndProperties) {
-    const std::string id = std::string("id(") + expected.dispid + ")";
-    if (IsMethod(expected.name)) {
-      ASSERT_LT(at, members.size());
-      EXPECT_EQ(members[at].name, expected.name) << "position " << at;
-      EXPECT_EQ(members[at].attributes, id) << expected.name;
-      ++at;
-      continue;
-    }
-    // A property takes two positions: get, then put.
-    ASSERT_LT(at + 1, members.size());
+  const std::vector<testing::GoldenPosition> positions = testing::GoldenPositions();
+  ASSERT_EQ(members.size(), positions.size());
+  for (std::size_t at = 0; at < positions.size(); ++at) {
+    const testing::GoldenPosition& expected = positions[at];
+    char id[32];
+    std::snprintf(id, sizeof id, "id(0x%08X)", static_cast<unsigned>(expected.dispid));
+    const std::string attributes = expected.kind == 'm'   ? std::string(id)
+                                   : expected.kind == 'g' ? std::string(id) + ", propget"
+                                                          : std::string(id) + ", propput";
     EXPECT_EQ(members[at].name, expected.name) << "position " << at;
-    EXPECT_EQ(members[at + 1].name, expected.name) << "position " << at + 1;
-    EXPECT_EQ(members[at].attributes.substr(0, id.size() + 9), id + ", propget") << at;
-    EXPECT_EQ(members[at + 1].attributes.substr(0, id.size() + 9), id + ", propput") << at;
-    at += 2;
+    EXPECT_EQ(members[at].attributes.substr(0, attributes.size()), attributes) << at;
+    if (expected.kind == 'm') {
+      EXPECT_EQ(members[at].attributes, attributes) << at;
+    }
   }
-  EXPECT_EQ(at, 52u);
 }
 
 TEST(IdlWriterTest, MembersAsACOMDeveloperWritesThem) {
@@ -145,25 +118,24 @@ TEST(IdlWriterTest, MembersAsACOMDeveloperWritesThem) {
 
 TEST(IdlWriterTest, HiddenFlagsAndHelpStringsWhereTheInterfaceHasThem) {
   auto members = Members(Block(TypeLibraryIdl(), "interface _ALG_V1S : IDispatch"));
-  const std::vector<std::string> helped = {
-      "BGbord",  "LIEstress", "GLBstress", "EXCstress", "CR_msgX",   "Volume",
-      "Mode",    "CAL_AVJ",   "CR_avJ",    "BGfilter",  "ADDvolume", "CAL_spT",
-      "CAL_spJ", "CAL_JQ",    "CR_SPJ",    "CR_spT",    "CR_JQ"};
-  const std::vector<std::string> hidden = {"DATAstr", "CR_SFLC", "MSGstring"};
-  auto listed = [](const std::vector<std::string>& names, const std::string& name) {
-    return std::find(names.begin(), names.end(), name) != names.end();
+  auto golden = [](const std::string& name) {
+    for (const testing::GoldenMember& m : testing::kGoldenInterface) {
+      if (m.name == name) return m;
+    }
+    ADD_FAILURE() << name;
+    return testing::GoldenMember{};
   };
   int help_count = 0;
   for (const Declared& m : members) {
     const bool has_help = m.attributes.find(kHelp) != std::string::npos;
     help_count += has_help;
-    EXPECT_EQ(has_help, listed(helped, m.name)) << m.name;
-    EXPECT_EQ(m.attributes.find(", hidden") != std::string::npos, listed(hidden, m.name)) << m.name;
-    // Types: 16-bit integers are short, CR_SFLC a variant, every other property a text.
-    std::string type = m.name == "DensityLevel" || m.name == "Person" || m.name == "CAL_SFLC"
-                           ? "short"
-                       : m.name == "CR_SFLC" || IsMethod(m.name) ? "VARIANT"
-                                                                 : "BSTR";
+    const testing::GoldenMember expected = golden(m.name);
+    EXPECT_EQ(has_help, expected.help) << m.name;
+    EXPECT_EQ(m.attributes.find(", hidden") != std::string::npos, expected.hidden) << m.name;
+    // Types: 16-bit integers are short, variants (CR_SFLC, a method's result) VARIANT.
+    const std::string type = expected.type == 'i'   ? "short"
+                             : expected.type == 'v' ? "VARIANT"
+                                                    : "BSTR";
     if (m.attributes.find("propput") != std::string::npos) {
       EXPECT_EQ(m.parameters, "[in] " + type + " value") << m.name;
     } else {

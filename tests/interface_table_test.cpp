@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "error_of.h"
+#include "interface_golden.h"
 #include "platform/component_identity.h"
 #include "platform/error.h"
 #include "recording_site.h"
@@ -22,51 +23,14 @@ namespace {
 using testing::ErrorOf;
 using testing::RecordingSite;
 
-struct Expected {
-  const char* name;
-  bool method;
-  ValueType type;
-  std::int32_t dispid;
-  bool hidden;
-  bool help;
-};
+using testing::GoldenMember;
+using testing::kGoldenInterface;
 
-constexpr ValueType kText = ValueType::kString;
-constexpr ValueType kInt = ValueType::kInteger;
-constexpr ValueType kVar = ValueType::kEmpty;
-
-// The interface as hosts know it, one row per method or property.
-const std::vector<Expected> kInterface = {
-    {"Calibrate", true, kVar, 0x60030017, false, false},
-    {"Initalize", true, kVar, 0x60030018, false, false},
-    {"Check", true, kVar, 0x60030019, false, false},
-    {"ResetCal", true, kVar, 0x6003001A, false, false},
-    {"ResetAll", true, kVar, 0x6003001B, false, false},
-    {"DATAstr", false, kText, 0x68030016, true, false},
-    {"DensityLevel", false, kInt, 0x68030015, false, false},
-    {"Person", false, kInt, 0x68030014, false, false},
-    {"CAL_SFLC", false, kInt, 0x68030013, false, false},
-    {"CR_SFLC", false, kVar, 0x68030012, true, false},
-    {"BGbord", false, kText, 0x68030011, false, true},
-    {"LIEstress", false, kText, 0x68030010, false, true},
-    {"GLBstress", false, kText, 0x6803000F, false, true},
-    {"EXCstress", false, kText, 0x6803000E, false, true},
-    {"profiler", true, kVar, 0x60030020, false, false},
-    {"CR_msgX", false, kText, 0x6803000D, false, true},
-    {"Volume", false, kText, 0x6803000C, false, true},
-    {"MSGstring", false, kText, 0x6803000B, true, false},
-    {"Mode", false, kText, 0x6803000A, false, true},
-    {"CAL_AVJ", false, kText, 0x68030009, false, true},
-    {"CR_avJ", false, kText, 0x68030008, false, true},
-    {"BGfilter", false, kText, 0x68030007, false, true},
-    {"ADDvolume", false, kText, 0x68030006, false, true},
-    {"CAL_spT", false, kText, 0x68030005, false, true},
-    {"CAL_spJ", false, kText, 0x68030004, false, true},
-    {"CAL_JQ", false, kText, 0x68030003, false, true},
-    {"CR_SPJ", false, kText, 0x68030002, false, true},
-    {"CR_spT", false, kText, 0x68030001, false, true},
-    {"CR_JQ", false, kText, 0x68030000, false, true},
-};
+ValueType TypeOf(const GoldenMember& m) {
+  return m.type == 's'   ? ValueType::kString
+         : m.type == 'i' ? ValueType::kInteger
+                         : ValueType::kEmpty;
+}
 
 constexpr std::string_view kHelp =
     "Returns/sets the text displayed in an object's title bar or below an object's icon.";
@@ -75,7 +39,7 @@ TEST(InterfaceTableTest, FiftyTwoMembersInInterfaceOrder) {
   auto table = InterfaceTable();
   ASSERT_EQ(table.size(), 52u);
   std::size_t position = 0;
-  for (const Expected& e : kInterface) {
+  for (const GoldenMember& e : kGoldenInterface) {
     const std::vector<MemberKind> kinds =
         e.method ? std::vector{MemberKind::kMethod}
                  : std::vector{MemberKind::kPropertyGet, MemberKind::kPropertyPut};
@@ -86,7 +50,7 @@ TEST(InterfaceTableTest, FiftyTwoMembersInInterfaceOrder) {
       EXPECT_EQ(m.position, static_cast<int>(position));
       EXPECT_EQ(m.name, e.name);
       EXPECT_EQ(m.kind, kind);
-      EXPECT_EQ(m.type, e.type);
+      EXPECT_EQ(m.type, TypeOf(e));
       EXPECT_EQ(m.dispid, e.dispid);
       EXPECT_EQ(m.hidden, e.hidden);
       EXPECT_EQ(m.help, e.help ? kHelp : std::string_view());

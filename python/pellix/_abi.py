@@ -13,6 +13,7 @@ E_POINTER = -0x7FFFBFFD  # 0x80004003
 E_FAIL = -0x7FFFBFFB  # 0x80004005
 E_INVALIDARG = -0x7FF8FFA9  # 0x80070057
 DISP_E_EXCEPTION = -0x7FFDFFF7  # 0x80020009
+DISP_E_TYPEMISMATCH = -0x7FFDFFFB  # 0x80020005
 
 VT_EMPTY, VT_I2, VT_I4, VT_R4, VT_R8, VT_BSTR, VT_ERROR, VT_BOOL, VT_UI1 = 0, 2, 3, 4, 5, 8, 10, 11, 17
 VT_VARIANT = 12
@@ -25,6 +26,13 @@ FUNCFLAG_FHIDDEN = 0x40
 MEMBERID_NIL = -1
 
 HRESULT = c_int32
+
+OVERFLOW, TYPE_MISMATCH = 6, 13  # platform error numbers
+
+
+def platform_status(number):
+    """The status of platform error `number`: 0x800A0000 + number, as a signed HRESULT."""
+    return (0x800A0000 + number) - 2**32
 
 
 def status_text(status):

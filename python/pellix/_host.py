@@ -17,7 +17,12 @@ _UNKNOWN_ENTRIES = [
 class _Interfaces:
     """A Python object shown as several interfaces. Each face is a pointer to a function table
     of ctypes callbacks; the component's references are counted but the Python object owns
-    the memory, so it must outlive every pointer handed out."""
+    the memory, so it must outlive every pointer handed out.
+
+    An exception raised in an entry, KeyboardInterrupt and SystemExit included, never escapes
+    into the component (ctypes would print and drop it, and the call would look successful):
+    the entry fails with E_FAIL and the first such exception is kept in `error` for the
+    caller to raise when the component's call returns."""
 
     def __init__(self, faces):
         self._callbacks = []
@@ -25,13 +30,15 @@ class _Interfaces:
         self._faces = []
         self._by_iid = {}
         self.references = 0
+        self.error = None
         for iids, entries in faces:
             functions = [self._query_interface, self._add_ref, self._release] + \
                 [function for _, _, function in entries]
             kinds = _UNKNOWN_ENTRIES + [(restype, argtypes) for restype, argtypes, _ in entries]
             table = (c_void_p * len(functions))()
             for index, (function, (restype, argtypes)) in enumerate(zip(functions, kinds)):
-                callback = ctypes.CFUNCTYPE(restype, *argtypes)(function)
+                entry = self._guarded(function, _abi.E_FAIL if restype is _abi.HRESULT else 0)
+                callback = ctypes.CFUNCTYPE(restype, *argtypes)(entry)
                 self._callbacks.append(callback)
                 table[index] = ctypes.cast(callback, c_void_p).value
             face = ctypes.c_void_p(ctypes.addressof(table))
@@ -39,6 +46,21 @@ class _Interfaces:
             self._faces.append(face)
             for iid in iids:
                 self._by_iid.setdefault(bytes(iid), ctypes.addressof(face))
+
+    def _guarded(self, function, failure):
+        def entry(*args):
+            try:
+                return function(*args)
+            except BaseException as error:  # noqa: B036 - raised to the caller after the call
+                if self.error is None:
+                    self.error = error
+                return failure
+        return entry
+
+    def take_error(self):
+        """The exception an entry raised since the last call, and forgets it."""
+        error, self.error = self.error, None
+        return error
 
     def pointer(self, iid=_abi.IID_IUnknown):
         return self._by_iid[bytes(iid)]
@@ -68,7 +90,6 @@ class Site(_Interfaces):
 
     def __init__(self, user_mode, on_changed):
         self.user_mode = user_mode
-        self.error = None
         self._on_changed = on_changed
         dispatch = [
             (_abi.HRESULT, [c_void_p, POINTER(c_uint32)], self._type_info_count),
@@ -111,11 +132,7 @@ class Site(_Interfaces):
 
     def _changed(self, _this, dispid):
         name = _library.library().PellixPropertyChangeName(dispid)
-        try:
-            self._on_changed(name.decode("utf-8") if name else "", dispid)
-        except Exception as error:  # noqa: BLE001 - raised to the caller after the call
-            if self.error is None:
-                self.error = error
+        self._on_changed(name.decode("utf-8") if name else "", dispid)
         return _abi.S_OK
 
     @staticmethod
@@ -125,12 +142,13 @@ class Site(_Interfaces):
 
 class MappingBag(_Interfaces):
     """A property bag over a mapping: a missing key reads as absent (the control's default),
-    values are None, bool, int, float or str. An exception from the mapping fails the call
-    (E_FAIL) and is kept in `error` for the caller to raise."""
+    values are None, bool, int, float or str. An integer beyond the double range fails the
+    read with the platform's overflow (6); a value of another type is refused by the control
+    as a type mismatch (13). An exception from the mapping fails the call (E_FAIL) and is kept
+    in `error` for the caller to raise."""
 
     def __init__(self, mapping):
         self.mapping = mapping
-        self.error = None
         entries = [
             (_abi.HRESULT, [c_void_p, c_void_p, POINTER(_abi.VARIANT), c_void_p], self._read),
             (_abi.HRESULT, [c_void_p, c_void_p, POINTER(_abi.VARIANT)], self._write),
@@ -138,23 +156,17 @@ class MappingBag(_Interfaces):
         super().__init__([([_abi.IID_IUnknown, _abi.IID_IPropertyBag], entries)])
 
     def _read(self, _this, name, value, _log):
+        key = _library.str_from_olestr(name)
         try:
-            key = _library.str_from_olestr(name)
-            try:
-                stored = self.mapping[key]
-            except KeyError:
-                return _abi.E_INVALIDARG
-            _library.set_variant(value.contents, stored)
-            return _abi.S_OK
-        except Exception as error:  # noqa: BLE001 - reported to the caller after the call
-            self.error = error
-            return _abi.E_FAIL
+            stored = self.mapping[key]
+        except KeyError:
+            return _abi.E_INVALIDARG
+        if _library.beyond_double_range(stored):
+            return _abi.platform_status(_abi.OVERFLOW)
+        _library.set_variant(value.contents, stored)
+        return _abi.S_OK
 
     def _write(self, _this, name, value):
-        try:
-            key = _library.str_from_olestr(name)
-            self.mapping[key] = _library.python_value(value.contents, whole_as_int=True)
-            return _abi.S_OK
-        except Exception as error:  # noqa: BLE001 - reported to the caller after the call
-            self.error = error
-            return _abi.E_FAIL
+        key = _library.str_from_olestr(name)
+        self.mapping[key] = _library.python_value(value.contents, whole_as_int=True)
+        return _abi.S_OK

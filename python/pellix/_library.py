@@ -5,12 +5,63 @@ import json
 import math
 import os
 import pathlib
+import stat
+import threading
 from ctypes import POINTER, c_char_p, c_size_t, c_uint32, c_void_p
 
 from . import _abi
 
 PROGRAM_NAME = "Pellix.ALG_V1S"
 _LIBRARY_NAMES = ("libPellix.so", "libPellix.so.0")
+
+
+# The registry is read as the component reads it: a regular file of at most 1 MiB, opened
+# without waiting (a pipe is refused at once), nesting at most 512 levels.
+_REGISTRY_MAX_BYTES = 1 << 20
+_MAX_NESTING = 512
+
+
+def _read_regular_file(path, max_bytes):
+    """The bytes of the regular file at `path`; OSError for anything else or anything larger."""
+    descriptor = os.open(path, os.O_RDONLY | os.O_NONBLOCK | os.O_CLOEXEC | os.O_NOCTTY)
+    try:
+        mode = os.fstat(descriptor).st_mode
+        if not stat.S_ISREG(mode):
+            raise OSError("it is not a regular file")
+        chunks, size = [], 0
+        while size <= max_bytes:
+            chunk = os.read(descriptor, max_bytes + 1 - size)
+            if not chunk:
+                break
+            chunks.append(chunk)
+            size += len(chunk)
+        if size > max_bytes:
+            raise OSError("it is larger than %d bytes" % max_bytes)
+        return b"".join(chunks)
+    finally:
+        os.close(descriptor)
+
+
+def _nesting_within(text, limit):
+    """Whether the JSON `text` nests arrays and objects at most `limit` deep."""
+    depth, in_string, escaped = 0, False, False
+    for character in text:
+        if in_string:
+            if escaped:
+                escaped = False
+            elif character == "\\":
+                escaped = True
+            elif character == '"':
+                in_string = False
+        elif character == '"':
+            in_string = True
+        elif character in "[{":
+            depth += 1
+            if depth > limit:
+                return False
+        elif character in "]}":
+            depth -= 1
+    return True
 
 
 def _registry_library():
@@ -20,8 +71,10 @@ def _registry_library():
         data_home = os.path.join(os.path.expanduser("~"), ".local", "share")
     path = os.path.join(data_home, "Pellix", "registry.json")
     try:
-        with open(path, encoding="utf-8") as registry_file:
-            registry = json.load(registry_file)
+        text = _read_regular_file(path, _REGISTRY_MAX_BYTES).decode("utf-8", "replace")
+        if not _nesting_within(text, _MAX_NESTING):
+            raise ValueError("it nests deeper than %d levels" % _MAX_NESTING)
+        registry = json.loads(text)
     except FileNotFoundError:
         return None
     except (OSError, ValueError) as error:
@@ -55,35 +108,45 @@ def find_library():
 
 
 _library = None
+_loading = threading.Lock()
 
 
 def library():
-    """The loaded component library, with the C helpers' signatures declared."""
+    """The loaded component library, with the C helpers' signatures declared. Threads that
+    ask at once load it once; the registry is read before the lock is taken."""
     global _library
-    if _library is None:
-        lib = ctypes.CDLL(find_library())
-        lib.DllGetClassObject.restype = _abi.HRESULT
-        lib.DllGetClassObject.argtypes = [POINTER(_abi.GUID), POINTER(_abi.GUID), POINTER(c_void_p)]
-        lib.DllCanUnloadNow.restype = _abi.HRESULT
-        lib.DllRegisterServer.restype = _abi.HRESULT
-        lib.DllUnregisterServer.restype = _abi.HRESULT
-        lib.PellixSysAllocStringLen.restype = c_void_p
-        lib.PellixSysAllocStringLen.argtypes = [c_void_p, c_uint32]
-        lib.PellixSysFreeString.restype = None
-        lib.PellixSysFreeString.argtypes = [c_void_p]
-        lib.PellixVariantClear.restype = _abi.HRESULT
-        lib.PellixVariantClear.argtypes = [POINTER(_abi.VARIANT)]
-        lib.PellixLastErrorDescription.restype = c_void_p
-        lib.PellixSetErrorInfo.restype = _abi.HRESULT
-        lib.PellixSetErrorInfo.argtypes = [c_uint32, c_void_p]
-        lib.PellixPropertyChangeName.restype = c_char_p
-        lib.PellixPropertyChangeName.argtypes = [ctypes.c_int32]
-        lib.PellixTypeLibrary.restype = POINTER(_abi.TypeLibraryInfo)
-        lib.PellixStringToUtf8.restype = c_size_t
-        lib.PellixErrorNumber.restype = ctypes.c_int
-        lib.PellixErrorNumber.argtypes = [ctypes.c_int32]
-        _library = lib
+    if _library is not None:
+        return _library
+    path = find_library()
+    with _loading:
+        if _library is None:
+            _library = _declared(ctypes.CDLL(path))
     return _library
+
+
+def _declared(lib):
+    """`lib` with the signatures of the C helpers the package calls."""
+    lib.DllGetClassObject.restype = _abi.HRESULT
+    lib.DllGetClassObject.argtypes = [POINTER(_abi.GUID), POINTER(_abi.GUID), POINTER(c_void_p)]
+    lib.DllCanUnloadNow.restype = _abi.HRESULT
+    lib.DllRegisterServer.restype = _abi.HRESULT
+    lib.DllUnregisterServer.restype = _abi.HRESULT
+    lib.PellixSysAllocStringLen.restype = c_void_p
+    lib.PellixSysAllocStringLen.argtypes = [c_void_p, c_uint32]
+    lib.PellixSysFreeString.restype = None
+    lib.PellixSysFreeString.argtypes = [c_void_p]
+    lib.PellixVariantClear.restype = _abi.HRESULT
+    lib.PellixVariantClear.argtypes = [POINTER(_abi.VARIANT)]
+    lib.PellixLastErrorDescription.restype = c_void_p
+    lib.PellixSetErrorInfo.restype = _abi.HRESULT
+    lib.PellixSetErrorInfo.argtypes = [c_uint32, c_void_p]
+    lib.PellixPropertyChangeName.restype = c_char_p
+    lib.PellixPropertyChangeName.argtypes = [ctypes.c_int32]
+    lib.PellixTypeLibrary.restype = POINTER(_abi.TypeLibraryInfo)
+    lib.PellixStringToUtf8.restype = c_size_t
+    lib.PellixErrorNumber.restype = ctypes.c_int
+    lib.PellixErrorNumber.argtypes = [ctypes.c_int32]
+    return lib
 
 
 def bstr_from_str(text):
@@ -124,10 +187,22 @@ def free_bstr(bstr):
         library().PellixSysFreeString(bstr)
 
 
+def beyond_double_range(value):
+    """Whether `value` is an integer no double holds (beyond about 1.8e308)."""
+    if isinstance(value, bool) or not isinstance(value, int):
+        return False
+    try:
+        float(value)
+    except OverflowError:
+        return True
+    return False
+
+
 def set_variant(record, value):
     """Fills `record` with a Python value: None Empty, bool VT_BOOL, int VT_I4 (VT_R8 beyond
-    32 bits), float VT_R8, str VT_BSTR. Anything else is VT_ERROR, which the control refuses
-    as a type mismatch."""
+    32 bits, an infinity of its sign beyond the double range, which every member refuses as
+    an overflow), float VT_R8, str VT_BSTR. Anything else is VT_ERROR, which the control
+    refuses as a type mismatch."""
     ctypes.memset(ctypes.byref(record), 0, ctypes.sizeof(record))
     if value is None:
         record.vt = _abi.VT_EMPTY
@@ -139,7 +214,10 @@ def set_variant(record, value):
         record.u.lVal = value
     elif isinstance(value, (int, float)):
         record.vt = _abi.VT_R8
-        record.u.dblVal = float(value)
+        if beyond_double_range(value):
+            record.u.dblVal = math.inf if value > 0 else -math.inf
+        else:
+            record.u.dblVal = float(value)
     elif isinstance(value, str):
         record.u.bstrVal = bstr_from_str(value)
         record.vt = _abi.VT_BSTR

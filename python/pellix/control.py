@@ -3,6 +3,7 @@ information, called by late binding (IDispatch::Invoke)."""
 
 import ctypes
 import threading
+import weakref
 from ctypes import POINTER, byref, c_int32, c_uint16, c_uint32, c_void_p
 
 from . import _abi, _host, _library
@@ -23,7 +24,9 @@ class PellixError(Exception):
 
     `number` is the platform error number (13 for "Type mismatch", 382 for "Set not supported
     at runtime"; 0 when the failure is not a platform error), `description` its text and
-    `status` the 32-bit status code the component returned."""
+    `status` the 32-bit status code the component returned. When ``Control(properties)``
+    stops loading at a key, `control` is the new instance, holding what was loaded before
+    that key (the caller closes it); otherwise it is None."""
 
     def __init__(self, number, description, status):
         super().__init__("error %d: %s" % (number, description) if number
@@ -31,6 +34,11 @@ class PellixError(Exception):
         self.number = number
         self.description = description
         self.status = status
+        self.control = None
+
+
+# Statuses of late binding that are platform errors in all but their facility.
+_PLATFORM_NUMBERS = {_abi.DISP_E_TYPEMISMATCH: _abi.TYPE_MISMATCH}
 
 
 def _failure(status, description=None):
@@ -38,8 +46,9 @@ def _failure(status, description=None):
     number = lib.PellixErrorNumber(status)
     if description is None and number:
         text = lib.PellixLastErrorDescription()
-        description = _library.str_from_bstr(text)
+        description = _library.str_from_bstr(text) or None
         _library.free_bstr(text)
+    number = number or _PLATFORM_NUMBERS.get(status, 0)
     if description is None:
         description = _STATUS_TEXT.get(status & 0xFFFFFFFF, "Call failed")
     return PellixError(number, description, status)
@@ -133,8 +142,8 @@ def _property(member):
 class Control:
     """One ALG_V1S instance. See the package documentation for an example."""
 
-    __slots__ = ("_dispatch", "_persist", "_with_site", "_site", "_thread",
-                 "on_property_changed", "__weakref__")
+    __slots__ = ("_dispatch", "_persist", "_with_site", "_site", "_thread", "_depth",
+                 "_closing", "on_property_changed", "__weakref__")
     members = ()
     _installed = False
 
@@ -144,6 +153,8 @@ class Control:
         `on_property_changed(name, dispid)` hears every PropertyChanged."""
         self._dispatch = self._persist = self._with_site = None
         self._thread = threading.get_ident()
+        self._depth = 0
+        self._closing = False
         self.on_property_changed = on_property_changed
         lib = _library.library()
         info = lib.PellixTypeLibrary().contents
@@ -162,7 +173,10 @@ class Control:
             self._dispatch = dispatch.value
         finally:
             _abi.release(factory.value)
-        self._site = _host.Site(user_mode, self._notify)
+        # The site reaches this object weakly, so that dropping the last reference to it
+        # releases the instance at once, on the thread that drops it.
+        notify = weakref.WeakMethod(self._notify)
+        self._site = _host.Site(user_mode, lambda name, dispid: notify()(name, dispid))
         status, self._with_site = _abi.query_interface(self._dispatch, _abi.IID_IObjectWithSite)
         if status >= 0:
             status = _abi.call(self._with_site, 3, _abi.HRESULT, [c_void_p], self._site.pointer())
@@ -175,10 +189,20 @@ class Control:
             self.close()
             raise _failure(status)
         type(self)._install(self._dispatch)
-        if properties is None:
-            self.init_properties()
-        else:
-            self.read_properties(properties)
+        try:
+            if properties is None:
+                self.init_properties()
+            else:
+                self.read_properties(properties)
+        except PellixError as error:
+            if properties is None:
+                self.close()
+            else:
+                error.control = self
+            raise
+        except BaseException:
+            self.close()
+            raise
 
     @classmethod
     def _install(cls, dispatch):
@@ -204,16 +228,30 @@ class Control:
         self._site.user_mode = bool(value)
 
     def _check_open(self):
-        if self._dispatch is None:
+        if self._dispatch is None or self._closing:
             raise ValueError("the control is closed")
 
     def _raise_pending(self):
-        error, self._site.error = self._site.error, None
+        error = self._site.take_error()
         if error is not None:
             raise error
 
-    def _invoke(self, dispid, flags, *args):
+    def _call(self, function):
+        """Runs `function`, which calls into the component; a close() from a callback it
+        leads to takes effect when the outermost such call returns."""
         self._check_open()
+        self._depth += 1
+        try:
+            return function()
+        finally:
+            self._depth -= 1
+            if self._depth == 0 and self._closing:
+                self._release()
+
+    def _invoke(self, dispid, flags, *args):
+        return self._call(lambda: self._invoke_now(dispid, flags, args))
+
+    def _invoke_now(self, dispid, flags, args):
         params = _abi.DISPPARAMS()
         arguments = (_abi.VARIANT * max(1, len(args)))()
         named = c_int32(_abi.DISPID_PROPERTYPUT)
@@ -253,16 +291,15 @@ class Control:
             lib.PellixVariantClear(byref(result))
 
     def _persistence(self, index, bag, *extra):
-        self._check_open()
         argtypes = [c_void_p] * (1 if bag is not None else 0) + [c_void_p] * len(extra)
         args = ([bag.pointer(_abi.IID_IPropertyBag)] if bag is not None else []) + list(extra)
-        status = _abi.call(self._persist, index, _abi.HRESULT, argtypes, *args)
+        status = self._call(lambda: _abi.call(self._persist, index, _abi.HRESULT, argtypes, *args))
         self._raise_pending()
+        cause = bag.take_error() if bag is not None else None
+        if cause is not None and not isinstance(cause, Exception):
+            raise cause  # KeyboardInterrupt, SystemExit: the bag's call ended the load
         if status < 0:
-            error = _failure(status)
-            if bag is not None and bag.error is not None:
-                raise error from bag.error
-            raise error
+            raise _failure(status) from cause
 
     def init_properties(self):
         """InitProperties: the settings of a new instance."""
@@ -283,9 +320,19 @@ class Control:
         return mapping
 
     def close(self):
-        """Releases the instance (taking its site away first). Further calls raise ValueError."""
-        if self._with_site is not None:
+        """Releases the instance (taking its site away first). Further calls raise ValueError.
+        Called from a callback (a property bag's mapping, on_property_changed), it takes
+        effect when the call into the control that led to the callback returns."""
+        self._closing = True
+        if self._depth == 0:
+            self._release()
+
+    def _release(self):
+        # Off the instance's thread only the release itself is allowed; the instance then
+        # lets go of its site as it goes away.
+        if self._with_site is not None and self._thread == threading.get_ident():
             _abi.call(self._with_site, 3, _abi.HRESULT, [c_void_p], None)
+        if self._with_site is not None:
             _abi.release(self._with_site)
             self._with_site = None
         if self._persist is not None:
@@ -302,5 +349,5 @@ class Control:
         self.close()
 
     def __del__(self):
-        if getattr(self, "_thread", None) == threading.get_ident():
-            self.close()
+        if getattr(self, "_dispatch", None) is not None:
+            self._release()
