@@ -58,13 +58,14 @@ std::string JoinLine(const Fields& fields) {
 
 CsvReader::CsvReader(std::string_view text, std::string source)
     : text_(text), source_(std::move(source)) {
-  if (text_.starts_with("\xEF\xBB\xBF")) text_.remove_prefix(3);  // a byte-order mark
+  if (text_.starts_with("\xEF\xBB\xBF")) pos_ = 3;  // a byte-order mark
 }
 
 std::optional<CsvRecord> CsvReader::Next() {
   while (pos_ < text_.size()) {
     CsvRecord record;
     record.line = line_;
+    record.offset = pos_;
     bool blank_line = true;
     for (;;) {
       bool quoted = false;
@@ -138,8 +139,12 @@ std::string CsvReader::ReadField(bool& quoted) {
   return field;
 }
 
+std::string CsvFieldText(std::string_view text) {
+  return StartsFormula(text) ? "'" + std::string(text) : std::string(text);
+}
+
 std::string CsvField(std::string_view text) {
-  std::string field = StartsFormula(text) ? "'" + std::string(text) : std::string(text);
+  const std::string field = CsvFieldText(text);
   // A field that starts with a byte-order mark is quoted, so that a reader taking the mark at
   // the start of a file for the file's own keeps the field whole.
   const bool quote = field.find_first_of(",\"\r\n") != std::string::npos ||

@@ -34,6 +34,7 @@ class CsvSyntaxError : public std::runtime_error {
 // One record and the (1-based) line it starts on.
 struct CsvRecord {
   int line = 0;
+  std::size_t offset = 0;  // where it starts in the text given to the reader
   std::vector<std::string> fields;
 };
 
@@ -61,6 +62,9 @@ class CsvReader {
 
 // One field as written (quoted and neutralised as described above).
 std::string CsvField(std::string_view text);
+// What a reader reads back from CsvField(text): `text`, with the apostrophe in front when it
+// was neutralised.
+std::string CsvFieldText(std::string_view text);
 
 // The fields as one line, with its line feed.
 std::string CsvLine(std::initializer_list<std::string_view> fields);
