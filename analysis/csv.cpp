@@ -66,6 +66,7 @@ std::optional<CsvRecord> CsvReader::Next() {
     CsvRecord record;
     record.line = line_;
     record.offset = pos_;
+    record_start_ = pos_;
     bool blank_line = true;
     for (;;) {
       bool quoted = false;
@@ -85,8 +86,8 @@ std::optional<CsvRecord> CsvReader::Next() {
   return std::nullopt;
 }
 
-void CsvReader::Fail(int line, const std::string& what) const {
-  throw CsvSyntaxError(source_ + ":" + std::to_string(line) + ": " + what);
+void CsvReader::Fail(int line, const std::string& what, bool unclosed) const {
+  throw CsvSyntaxError(source_ + ":" + std::to_string(line) + ": " + what, unclosed);
 }
 
 bool CsvReader::AtLineEnd() const {
@@ -114,7 +115,7 @@ std::string CsvReader::ReadField(bool& quoted) {
     const int start_line = line_;
     ++pos_;
     for (;;) {
-      if (pos_ >= text_.size()) Fail(start_line, "a quoted field is not closed");
+      if (pos_ >= text_.size()) Fail(start_line, "a quoted field is not closed", true);
       const char c = text_[pos_++];
       if (c == '"') {
         if (pos_ < text_.size() && text_[pos_] == '"') {

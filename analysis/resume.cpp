@@ -13,10 +13,6 @@ namespace {
 
 using Json = nlohmann::json;
 
-// How far back from the end a field left open by a stopped run may start: a report's fields
-// (file names, error messages) are far shorter.
-constexpr std::size_t kLongestCutField = 64 * 1024;
-
 // A row of the report: where it starts in the text, its line and the speaker it names.
 struct Row {
   std::size_t offset = 0;
@@ -30,23 +26,14 @@ std::vector<Row> CsvRows(std::string_view text, const std::string& source) {
   auto refuse = [&](const std::string& why) {
     throw ResumeError("cannot resume '" + source + "': " + why);
   };
-  // A run stopped inside a quoted field that holds line feeds leaves it open: the lines of
-  // that field go too.
+  // A run stopped inside a quoted field that holds line feeds leaves it open: that record
+  // goes too.
   std::vector<CsvRecord> records;
-  for (std::string_view whole = text;;) {
-    try {
-      records.clear();
-      CsvReader reader(whole, source);
-      while (std::optional<CsvRecord> record = reader.Next()) records.push_back(std::move(*record));
-      break;
-    } catch (const CsvSyntaxError& e) {
-      const std::size_t end =
-          whole.size() < 2 ? std::string_view::npos : whole.rfind('\n', whole.size() - 2);
-      if (end == std::string_view::npos || text.size() - end > kLongestCutField) {
-        refuse(std::string("it is not a csv report (") + e.what() + ")");
-      }
-      whole = whole.substr(0, end + 1);
-    }
+  CsvReader reader(text, source);
+  try {
+    while (std::optional<CsvRecord> record = reader.Next()) records.push_back(std::move(*record));
+  } catch (const CsvSyntaxError& e) {
+    if (!e.unclosed()) refuse(std::string("it is not a csv report (") + e.what() + ")");
   }
   if (records.empty()) return {};
   std::string found;

@@ -208,11 +208,9 @@ TEST_F(FileSafety, ABagOfManyUnknownKeysLoadsInLinearTime) {
     text += "\"k" + std::to_string(i) + "\":" + std::to_string(i) + ",";
   text += "\"k5\":\"again\"}";
   Write("big.json", text);
-  const auto start = std::chrono::steady_clock::now();
+  // A quadratic load runs into the test's time limit; no wall-clock figure is asserted here.
   JsonPropertyBag bag = JsonPropertyBag::Load(Path("big.json"));
   bag.WriteProperty("new", Value::Double(1), Value());
-  const auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start);
-  EXPECT_LT(seconds.count(), 20.0);
   const std::vector<std::string> keys = bag.keys();
   ASSERT_EQ(keys.size(), 200001u);
   EXPECT_EQ(keys[5], "k5");  // a repeated key keeps its first place and its last value
