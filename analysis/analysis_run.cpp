@@ -1,12 +1,13 @@
 #include "analysis/analysis_run.h"
 
 #include <algorithm>
-#include <atomic>
 #include <condition_variable>
 #include <exception>
+#include <map>
 #include <mutex>
 #include <new>
 #include <thread>
+#include <unordered_set>
 
 #include "analysis/progress.h"
 #include "analysis/sample_source.h"
@@ -33,25 +34,81 @@ std::size_t CountFiles(const std::vector<SpeakerTakes>& speakers) {
   return files;
 }
 
-// Records to `out`, messages to `err`, in the order they arose and clear of the progress bar
-// (both may be the same terminal).
-void Print(const SessionOutcome& outcome, const Report& report, std::ostream& out,
-           std::ostream& err, Progress& progress, bool quiet) {
-  std::string records;
+void Count(const SessionOutcome& outcome, RunResult& result) {
   for (const Event& event : outcome.events) {
-    if (const auto* record = std::get_if<Record>(&event)) {
-      records += report.Format(*record);
-    } else {
-      const Message& message = std::get<Message>(event);
-      if (quiet && !message.error) continue;
-      progress.Print(err, std::string("pellix: ") + (message.error ? "error: " : "warning: ") +
-                              message.text + "\n");
+    const auto* record = std::get_if<Record>(&event);
+    if (record == nullptr) continue;
+    if (const auto* c = std::get_if<CalibrationRecord>(record)) {
+      ++result.takes;
+      if (!c->accepted()) ++result.refused;
+    } else if (const auto* k = std::get_if<CheckRecord>(record)) {
+      ++result.takes;
+      if (k->code == "-1" || k->code == "-2") ++result.refused;
+    } else if (const auto* f = std::get_if<FailureRecord>(record)) {
+      if (f->role == "calibrate" || f->role == "check") {
+        ++result.takes;
+        ++result.failed_takes;
+      }
     }
   }
-  // A speaker's records in one piece, so that an interrupted run leaves whole speakers.
-  progress.Print(out, records);
-  out.flush();
+  if (outcome.failed) result.failed = true;
 }
+
+// Speakers printed so far, in order, and what they said about long recordings.
+class Printer {
+ public:
+  Printer(const Report& report, std::ostream& out, std::ostream& err, Progress& progress,
+          const RunOptions& options)
+      : report_(report), out_(out), err_(err), progress_(progress), options_(options) {}
+
+  // Records to `out`, messages to `err`, in the order they arose and clear of the progress
+  // bar (both may be the same terminal).
+  void Print(const SessionOutcome& outcome) {
+    std::string records;
+    for (const Event& event : outcome.events) {
+      if (const auto* record = std::get_if<Record>(&event)) {
+        records += report_.Format(*record);
+        continue;
+      }
+      const Message& message = std::get<Message>(event);
+      if (options_.quiet && !message.error) continue;
+      if (!message.long_recording.empty()) {
+        if (!long_recordings_.insert(message.long_recording).second) continue;
+        if (long_recordings_.size() > kNamedLongRecordings) continue;
+      }
+      progress_.Print(err_, std::string("pellix: ") + (message.error ? "error: " : "warning: ") +
+                                message.text + "\n");
+    }
+    // The header comes with the first speaker that has a record, so that a run that prints
+    // nothing prints no empty table.
+    if (!header_printed_ && !records.empty()) {
+      header_printed_ = true;
+      if (options_.header) records = report_.Header() + records;
+    }
+    // A speaker's records in one piece, so that an interrupted run leaves whole speakers.
+    progress_.Print(out_, records);
+    out_.flush();
+  }
+
+  // The count of long recordings, when there were more than were named.
+  void Finish() {
+    const std::size_t count = long_recordings_.size();
+    if (count <= kNamedLongRecordings) return;
+    progress_.Print(err_, "pellix: warning: " + std::to_string(count) +
+                              " recordings are longer than the analysis window: only their "
+                              "first utterance is analysed (the first " +
+                              std::to_string(kNamedLongRecordings) + " are named above)\n");
+  }
+
+ private:
+  const Report& report_;
+  std::ostream& out_;
+  std::ostream& err_;
+  Progress& progress_;
+  const RunOptions& options_;
+  bool header_printed_ = false;
+  std::unordered_set<std::string> long_recordings_;
+};
 
 }  // namespace
 
@@ -61,28 +118,38 @@ RunResult RunAnalysis(const std::vector<SpeakerTakes>& speakers, const RunOption
   Progress progress(err, files, !options.quiet && ShouldShowProgress(files));
   std::unique_ptr<Report> report =
       MakeReport(options.format, LayoutFor(speakers, options.settings.show_speaker));
+  Printer printer(*report, out, err, progress, options);
 
   SampleSource source;
   const std::function<void()> take_done = [&progress] { progress.Advance(); };
 
-  RunResult result;
-  result.sessions.resize(speakers.size());
-  std::vector<char> finished(speakers.size(), 0);
+  // Speakers run ahead of the one printed next by at most `ahead`, so that a slow speaker
+  // never makes the finished ones behind it pile up.
+  const unsigned jobs = static_cast<unsigned>(
+      std::clamp<std::size_t>(options.jobs, 1, std::max<std::size_t>(speakers.size(), 1)));
+  const std::size_t ahead = 2 * static_cast<std::size_t>(jobs);
+  std::map<std::size_t, SessionOutcome> finished;  // not yet printed
+  std::size_t next = 0;                            // the next speaker to start
+  std::size_t printing = 0;                        // the next speaker to print
   std::mutex mutex;
   std::condition_variable changed;
-  std::atomic<std::size_t> next{0};
 
   // Each worker takes the next speaker and runs it on a new thread of its own.
   auto worker = [&] {
     for (;;) {
-      const std::size_t i = next++;
-      if (i >= speakers.size()) return;
+      std::size_t i;
+      {
+        std::unique_lock lock(mutex);
+        changed.wait(lock, [&] { return next >= speakers.size() || next < printing + ahead; });
+        if (next >= speakers.size()) return;
+        i = next++;
+      }
+      SessionOutcome outcome;
       std::thread([&, i] {
         try {
-          result.sessions[i] = RunSession(speakers[i], options.settings, source, take_done);
+          outcome = RunSession(speakers[i], options.settings, source, take_done);
         } catch (const std::exception& e) {
           // Nothing a take or a state file does ends up here; running out of memory might.
-          SessionOutcome& outcome = result.sessions[i];
           outcome.failed = true;
           const bool out_of_memory = dynamic_cast<const std::bad_alloc*>(&e) != nullptr;
           outcome.events.emplace_back(Message{
@@ -91,35 +158,36 @@ RunResult RunAnalysis(const std::vector<SpeakerTakes>& speakers, const RunOption
       }).join();
       {
         std::lock_guard lock(mutex);
-        finished[i] = 1;
+        finished.emplace(i, std::move(outcome));
       }
       changed.notify_all();
     }
   };
-  const unsigned jobs = static_cast<unsigned>(
-      std::clamp<std::size_t>(options.jobs, 1, std::max<std::size_t>(speakers.size(), 1)));
   std::vector<std::thread> workers;
   for (unsigned j = 0; j < jobs; ++j) workers.emplace_back(worker);
 
-  bool header_printed = false;
+  RunResult result;
   for (std::size_t i = 0; i < speakers.size(); ++i) {
+    SessionOutcome outcome;
     {
       std::unique_lock lock(mutex);
-      changed.wait(lock, [&] { return finished[i] != 0; });
+      changed.wait(lock, [&] { return finished.contains(i); });
+      auto found = finished.find(i);
+      outcome = std::move(found->second);
+      finished.erase(found);
     }
-    // The header comes with the first speaker that has a record, so that a run that prints
-    // nothing prints no empty table.
-    const bool has_record =
-        std::any_of(result.sessions[i].events.begin(), result.sessions[i].events.end(),
-                    [](const Event& event) { return std::holds_alternative<Record>(event); });
-    if (!header_printed && has_record) {
-      if (options.header) progress.Print(out, report->Header());
-      header_printed = true;
+    printer.Print(outcome);
+    Count(outcome, result);
+    if (i == 0 && options.keep_first_control && outcome.started)
+      result.first_control = std::move(outcome.control);
+    {
+      std::lock_guard lock(mutex);
+      printing = i + 1;
     }
-    Print(result.sessions[i], *report, out, err, progress, options.quiet);
-    if (result.sessions[i].failed) result.failed = true;
+    changed.notify_all();
   }
   for (std::thread& w : workers) w.join();
+  printer.Finish();
   progress.Finish();
   return result;
 }

@@ -2,7 +2,8 @@
 // and their reports printed in the order the speakers were given.
 #pragma once
 
-#include <functional>
+#include <cstddef>
+#include <memory>
 #include <ostream>
 #include <vector>
 
@@ -12,25 +13,38 @@
 
 namespace pellix::analysis {
 
+// How many recordings longer than the analysis window a run names, each once; beyond these it
+// counts them and ends with one line giving the total.
+inline constexpr std::size_t kNamedLongRecordings = 5;
+
 struct RunOptions {
   SessionSettings settings;
   ReportFormat format = ReportFormat::kTable;
   unsigned jobs = 1;   // speakers analysed at the same time
   bool quiet = false;  // no warnings and no progress bar; errors still
   bool header = true;  // print the report's header (not when appending to an earlier run's)
+  bool keep_first_control = false;  // hand back the first speaker's control (--panel)
 };
 
 struct RunResult {
   bool failed = false;
-  std::vector<SessionOutcome> sessions;  // one per speaker, in order, controls as left
+  std::size_t takes = 0;         // calibrations and checks, analysed or failed
+  std::size_t refused = 0;       // takes the control refused (rejected calibrations, codes -1, -2)
+  std::size_t failed_takes = 0;  // takes that could not be read or analysed
+  // With keep_first_control: the first speaker's control as its session left it, when the
+  // session started.
+  std::unique_ptr<ALG_V1S> first_control;
 };
 
 // Runs every speaker's session and prints each speaker's records to `out` and its warnings
 // and errors to `err`, speaker after speaker in the order given, whatever order they finish
-// in; `out` is flushed after each speaker, so an interrupted run leaves whole speakers. Each
-// speaker runs on a thread of its own, so it meets the engine's per-thread analysis state exactly
-// as the first speaker of a fresh process would: the results do not depend on `jobs`. A progress
-// bar goes to `err` when it is a terminal and there are more than a few files.
+// in; `out` is flushed after each speaker, so an interrupted run leaves whole speakers. A
+// speaker's records are dropped once printed and only a few speakers are analysed ahead of
+// the one printed next, so memory stays the same however many takes there are. Each speaker
+// runs on a thread of its own, so it meets the engine's per-thread analysis state exactly as
+// the first speaker of a fresh process would: the results do not depend on `jobs`. A
+// recording longer than the analysis window is named once, however many speakers use it. A
+// progress bar goes to `err` when it is a terminal and there are more than a few files.
 RunResult RunAnalysis(const std::vector<SpeakerTakes>& speakers, const RunOptions& options,
                       std::ostream& out, std::ostream& err);
 

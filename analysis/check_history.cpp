@@ -1,14 +1,16 @@
 #include "analysis/check_history.h"
 
-#include <fstream>
+#include <algorithm>
 #include <limits>
-#include <sstream>
+#include <string_view>
 
 #include <nlohmann/json.hpp>
 
 #include "analysis/state_file.h"
 #include "analysis/text_file.h"
 #include "platform/error.h"
+#include "platform/file_error.h"
+#include "platform/safe_read.h"
 
 namespace pellix::analysis {
 namespace {
@@ -34,14 +36,21 @@ std::filesystem::path HistoryPath(const std::filesystem::path& state) {
 
 std::vector<HistoryRow> LoadHistory(const std::filesystem::path& path) {
   std::vector<HistoryRow> rows;
-  std::error_code ec;
-  if (!std::filesystem::exists(path, ec)) return rows;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    throw StateError("cannot read check history '" + path.string() + "'", kPathFileAccessError);
+  std::string text;
+  try {
+    text = ReadJsonText(path.string());
+  } catch (const FileError& e) {
+    if (e.number() == kFileNotFound) return rows;  // no checks yet
+    throw StateError("cannot read check history '" + path.string() + "': " + e.what() + " (error " +
+                         std::to_string(e.number()) + ": " +
+                         std::string(ErrorDescription(e.number())) + ")",
+                     e.number());
   }
-  std::string line;
-  for (int number = 1; std::getline(in, line); ++number) {
+  std::size_t start = 0;
+  for (int number = 1; start < text.size(); ++number) {
+    const std::size_t end = std::min(text.find('\n', start), text.size());
+    const std::string_view line = std::string_view(text).substr(start, end - start);
+    start = end + 1;
     if (line.empty()) continue;
     try {
       const Json object = Json::parse(line);
@@ -53,9 +62,6 @@ std::vector<HistoryRow> LoadHistory(const std::filesystem::path& path) {
                            ": not a history row; the file was left as it is",
                        kInvalidFileFormat);
     }
-  }
-  if (in.bad()) {
-    throw StateError("cannot read check history '" + path.string() + "'", kPathFileAccessError);
   }
   return rows;
 }

@@ -29,8 +29,10 @@ struct HistoryRow {
 // The sidecar of a state file: "alex.json" keeps its history in "alex.history.jsonl".
 std::filesystem::path HistoryPath(const std::filesystem::path& state);
 
-// The rows of the sidecar at `path`; none when there is no file. A file that cannot be read,
-// or a line that is not a history row, is a StateError naming the file and the line.
+// The rows of the sidecar at `path`; none when there is no file. Read as every JSON file is
+// (ReadJsonText: a regular file, opened without waiting, of bounded size and nesting). A file
+// that cannot be read (a pipe, a folder), or a line that is not a history row, is a
+// StateError naming the file and the line.
 std::vector<HistoryRow> LoadHistory(const std::filesystem::path& path);
 
 // Replaces the sidecar at `path` with `rows`, atomically. Fails with StateError.

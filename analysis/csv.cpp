@@ -58,13 +58,15 @@ std::string JoinLine(const Fields& fields) {
 
 CsvReader::CsvReader(std::string_view text, std::string source)
     : text_(text), source_(std::move(source)) {
-  if (text_.starts_with("\xEF\xBB\xBF")) text_.remove_prefix(3);  // a byte-order mark
+  if (text_.starts_with("\xEF\xBB\xBF")) pos_ = 3;  // a byte-order mark
 }
 
 std::optional<CsvRecord> CsvReader::Next() {
   while (pos_ < text_.size()) {
     CsvRecord record;
     record.line = line_;
+    record.offset = pos_;
+    record_start_ = pos_;
     bool blank_line = true;
     for (;;) {
       bool quoted = false;
@@ -84,8 +86,8 @@ std::optional<CsvRecord> CsvReader::Next() {
   return std::nullopt;
 }
 
-void CsvReader::Fail(int line, const std::string& what) const {
-  throw CsvSyntaxError(source_ + ":" + std::to_string(line) + ": " + what);
+void CsvReader::Fail(int line, const std::string& what, bool unclosed) const {
+  throw CsvSyntaxError(source_ + ":" + std::to_string(line) + ": " + what, unclosed);
 }
 
 bool CsvReader::AtLineEnd() const {
@@ -113,7 +115,7 @@ std::string CsvReader::ReadField(bool& quoted) {
     const int start_line = line_;
     ++pos_;
     for (;;) {
-      if (pos_ >= text_.size()) Fail(start_line, "a quoted field is not closed");
+      if (pos_ >= text_.size()) Fail(start_line, "a quoted field is not closed", true);
       const char c = text_[pos_++];
       if (c == '"') {
         if (pos_ < text_.size() && text_[pos_] == '"') {
@@ -138,8 +140,12 @@ std::string CsvReader::ReadField(bool& quoted) {
   return field;
 }
 
+std::string CsvFieldText(std::string_view text) {
+  return StartsFormula(text) ? "'" + std::string(text) : std::string(text);
+}
+
 std::string CsvField(std::string_view text) {
-  std::string field = StartsFormula(text) ? "'" + std::string(text) : std::string(text);
+  const std::string field = CsvFieldText(text);
   // A field that starts with a byte-order mark is quoted, so that a reader taking the mark at
   // the start of a file for the file's own keeps the field whole.
   const bool quote = field.find_first_of(",\"\r\n") != std::string::npos ||

@@ -28,13 +28,20 @@ namespace pellix::analysis {
 // Text that is not CSV; the message reads "<source>:<line>: <what>".
 class CsvSyntaxError : public std::runtime_error {
  public:
-  using std::runtime_error::runtime_error;
+  explicit CsvSyntaxError(const std::string& message, bool unclosed = false)
+      : std::runtime_error(message), unclosed_(unclosed) {}
+  // A quoted field runs to the end of the text, as in text cut short inside it.
+  bool unclosed() const noexcept { return unclosed_; }
+
+ private:
+  bool unclosed_;
 };
 
 // One record and the (1-based) line it starts on.
 struct CsvRecord {
   int line = 0;
   std::vector<std::string> fields;
+  std::size_t offset = 0;  // where it starts in the text given to the reader
 };
 
 class CsvReader {
@@ -46,8 +53,11 @@ class CsvReader {
   // closed, text after a closing quote, or a quote inside an unquoted field.
   std::optional<CsvRecord> Next();
 
+  // Where the record Next last read, or failed to read, starts in the text.
+  std::size_t record_start() const noexcept { return record_start_; }
+
  private:
-  [[noreturn]] void Fail(int line, const std::string& what) const;
+  [[noreturn]] void Fail(int line, const std::string& what, bool unclosed = false) const;
   bool AtLineEnd() const;
   void EndLine();
   void SkipBlanks();
@@ -56,11 +66,15 @@ class CsvReader {
   std::string_view text_;
   std::string source_;
   std::size_t pos_ = 0;
+  std::size_t record_start_ = 0;
   int line_ = 1;
 };
 
 // One field as written (quoted and neutralised as described above).
 std::string CsvField(std::string_view text);
+// What a reader reads back from CsvField(text): `text`, with the apostrophe in front when it
+// was neutralised.
+std::string CsvFieldText(std::string_view text);
 
 // The fields as one line, with its line feed.
 std::string CsvLine(std::initializer_list<std::string_view> fields);

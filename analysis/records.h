@@ -105,6 +105,9 @@ using Record = std::variant<CalibrationRecord, CheckRecord, ProfileRecord, Failu
 struct Message {
   bool error = false;
   std::string text;  // without the "pellix: " prefix
+  // For the warning that a recording is longer than the analysis window: the recording, so
+  // that a run naming it again and again can say so once.
+  std::string long_recording{};
 };
 
 // Everything one speaker's session produced, in the order it happened.

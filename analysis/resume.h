@@ -1,18 +1,37 @@
-// --resume: the speakers an earlier, interrupted run already wrote to its output file, so that
-// a new run can skip them and append the rest.
+// --resume: where an earlier, interrupted run of the same batch stopped in its output file,
+// so that a new run can keep what it wrote and carry on from there.
 #pragma once
 
-#include <filesystem>
-#include <set>
+#include <cstddef>
+#include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "analysis/manifest.h"
 #include "analysis/report.h"
 
 namespace pellix::analysis {
 
-// The speakers of csv `text` (the first column after the header) or json lines `text` (the
-// "speaker" key). A run writes each speaker's rows at once, so a speaker that appears is done.
-std::set<std::string> WrittenSpeakers(std::string_view text, ReportFormat format);
+// An output file that is not an earlier run's report of this manifest; the message names it.
+class ResumeError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+struct ResumePoint {
+  std::string kept;       // the start of the text to keep: the header and the speakers done
+  std::size_t first = 0;  // the index in `speakers` of the first speaker to analyse
+};
+
+// Where to carry on from the csv or json lines report `text` (named `source` in messages) of
+// an earlier run over `speakers`. A run writes the speakers in manifest order, each whole, so
+// the text must name only the manifest's speakers, in its order (csv: under this report's own
+// header; a name as csv writes it, with the apostrophe in front of a formula's first
+// character). The last speaker in the text is analysed again, since a run stopped while it
+// was written may have cut it short; so is a last line without its line feed. Empty text, or
+// a header cut short, starts from the first speaker. Raises ResumeError otherwise.
+ResumePoint FindResumePoint(std::string_view text, ReportFormat format,
+                            const std::vector<SpeakerTakes>& speakers, const std::string& source);
 
 }  // namespace pellix::analysis

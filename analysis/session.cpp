@@ -256,12 +256,15 @@ class Session::Impl {
       }
       if (prepared.samples > kSampleWindow) {
         const double rate = prepared.rate != 0 ? prepared.rate : kDefaultSampleRate;
-        Warning(take.name + " is " + Seconds(static_cast<double>(prepared.samples) / rate) +
-                " long (" + std::to_string(prepared.samples) + " samples at " +
+        events_.emplace_back(Message{
+            false,
+            take.name + " is " + Seconds(static_cast<double>(prepared.samples) / rate) + " long (" +
+                std::to_string(prepared.samples) + " samples at " +
                 std::to_string(static_cast<long>(rate)) +
                 " Hz), longer than the analysis window of " + std::to_string(kSampleWindow) +
                 " samples (" + Seconds(static_cast<double>(kSampleWindow) / rate) +
-                "): only its first utterance is analysed");
+                "): only its first utterance is analysed",
+            take.path.string()});
       }
       return prepared;
     } catch (const PlatformError& e) {

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <memory>
 #include <utility>
 
 #include "platform/file_error.h"
@@ -58,7 +59,8 @@ class TemporaryFile {
   CleanupOnSignal cleanup_;
 };
 
-TemporaryFile CreateTemporaryBeside(const std::string& folder, const std::string& name) {
+std::unique_ptr<TemporaryFile> CreateTemporaryBeside(const std::string& folder,
+                                                     const std::string& name) {
   // A name no other writer uses: hidden, with the process id and a counter. O_EXCL with a
   // name of our own (rather than mkstemp) gives the usual permissions under the umask.
   static std::atomic<unsigned> counter{0};
@@ -68,9 +70,9 @@ TemporaryFile CreateTemporaryBeside(const std::string& folder, const std::string
     if (Injected(AtomicWriteStep::kCreate)) throw FileError::FromErrno(errno);
     int fd;
     do {
-      fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+      fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     } while (fd < 0 && errno == EINTR);
-    if (fd >= 0) return TemporaryFile(fd, std::move(path));
+    if (fd >= 0) return std::make_unique<TemporaryFile>(fd, std::move(path));
     if (errno != EEXIST || attempt == 100) throw FileError::FromErrno(errno);
   }
 }
@@ -130,40 +132,92 @@ std::string FollowSymlinks(const std::string& path) {
   }
 }
 
-void WriteFileAtomically(const std::string& path, std::string_view bytes) {
+// Where an atomic write goes: the target's folder and name, the old file's mode, and the
+// temporary file being written.
+struct AtomicFileWriter::Target {
+  std::string path;    // the file finally written, symbolic links followed
+  std::string folder;  // its folder
+  std::string name;    // its name in the folder
+  bool replacing = false;
+  mode_t mode = 0;  // the replaced file's permissions
+  std::unique_ptr<TemporaryFile> temporary;
+
+  void NewTemporary() {
+    temporary = CreateTemporaryBeside(folder, name);
+    // Keep who may read the file; a file system without permissions cannot refuse anyone.
+    if (replacing) (void)::fchmod(temporary->fd(), mode);
+  }
+
+  // Flushes and closes the temporary file and renames it over the target.
+  void Publish(TemporaryFile& file) {
+    if (Injected(AtomicWriteStep::kSync) || ::fsync(file.fd()) != 0) {
+      throw FileError::FromErrno(errno);
+    }
+    file.Close();
+    if (Injected(AtomicWriteStep::kRename) || ::rename(file.path().c_str(), path.c_str()) != 0) {
+      throw FileError::FromErrno(errno);
+    }
+    file.Keep();
+    SyncFolder(folder);
+  }
+};
+
+AtomicFileWriter::AtomicFileWriter(const std::string& path) : target_(std::make_unique<Target>()) {
   if (path.empty()) throw FileError(kFileNotFound, "the path is empty");
   if (path.find('\0') != std::string::npos) throw FileError(kFileNotFound, "the path holds a NUL");
-  const std::string target = FollowSymlinks(path);
-  const std::size_t slash = target.rfind('/');
-  const std::string folder = slash == std::string::npos ? "."
-                             : slash == 0               ? "/"
-                                                        : target.substr(0, slash);
-  const std::string name = target.substr(slash == std::string::npos ? 0 : slash + 1);
-  if (name.empty() || name == "." || name == "..") {
+  Target& t = *target_;
+  t.path = FollowSymlinks(path);
+  const std::size_t slash = t.path.rfind('/');
+  t.folder = slash == std::string::npos ? "." : slash == 0 ? "/" : t.path.substr(0, slash);
+  t.name = t.path.substr(slash == std::string::npos ? 0 : slash + 1);
+  if (t.name.empty() || t.name == "." || t.name == "..") {
     throw FileError(kPathFileAccessError, "the path names a folder, not a file");
   }
-
   // Never replace a directory, pipe or device by a regular file.
   struct stat old_file {};
-  const bool replacing = ::stat(target.c_str(), &old_file) == 0;
-  if (replacing && !S_ISREG(old_file.st_mode)) {
+  t.replacing = ::stat(t.path.c_str(), &old_file) == 0;
+  if (t.replacing && !S_ISREG(old_file.st_mode)) {
     throw FileError(kPathFileAccessError, NotRegularFileReason(old_file.st_mode));
   }
+  t.mode = old_file.st_mode & 07777;
+  t.NewTemporary();
+}
 
-  TemporaryFile temporary = CreateTemporaryBeside(folder, name);
-  // Keep who may read the file; a file system without permissions cannot refuse anyone.
-  if (replacing) (void)::fchmod(temporary.fd(), old_file.st_mode & 07777);
-  WriteAll(temporary.fd(), bytes);
-  if (Injected(AtomicWriteStep::kSync) || ::fsync(temporary.fd()) != 0) {
-    throw FileError::FromErrno(errno);
+AtomicFileWriter::~AtomicFileWriter() = default;
+
+void AtomicFileWriter::Write(std::string_view bytes) {
+  WriteAll(target_->temporary->fd(), bytes);
+}
+
+void AtomicFileWriter::Checkpoint() {
+  Target& t = *target_;
+  std::unique_ptr<TemporaryFile> written = std::move(t.temporary);
+  t.NewTemporary();
+  // The next temporary file starts as a copy of what is put in place now.
+  char block[1 << 16];
+  for (off_t offset = 0;;) {
+    const ssize_t got = ::pread(written->fd(), block, sizeof block, offset);
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      throw FileError::FromErrno(errno);
+    }
+    if (got == 0) break;
+    WriteAll(t.temporary->fd(), std::string_view(block, static_cast<std::size_t>(got)));
+    offset += got;
   }
-  temporary.Close();
-  if (Injected(AtomicWriteStep::kRename) ||
-      ::rename(temporary.path().c_str(), target.c_str()) != 0) {
-    throw FileError::FromErrno(errno);
-  }
-  temporary.Keep();
-  SyncFolder(folder);
+  t.Publish(*written);
+}
+
+void AtomicFileWriter::Commit() {
+  Target& t = *target_;
+  t.Publish(*t.temporary);
+  t.temporary.reset();
+}
+
+void WriteFileAtomically(const std::string& path, std::string_view bytes) {
+  AtomicFileWriter writer(path);
+  writer.Write(bytes);
+  writer.Commit();
 }
 
 }  // namespace pellix

@@ -11,6 +11,7 @@
 // SIGPIPE while it is written.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -20,6 +21,31 @@ namespace pellix {
 // exist or the path is empty, Permission denied (70) when writing there is not permitted,
 // Path/File access error (75) otherwise (not a regular file, disk full, a failed flush).
 void WriteFileAtomically(const std::string& path, std::string_view bytes);
+
+// WriteFileAtomically for contents made piece by piece (a report streamed as it is produced):
+// the pieces go into the temporary file as they come, and only Commit puts them in place. A
+// writer destroyed without Commit removes its temporary file and leaves the target as it was.
+// Checkpoint puts what was written so far in place and carries on, so that a run stopped
+// later still leaves the pieces up to its last checkpoint. Errors as for WriteFileAtomically.
+class AtomicFileWriter {
+ public:
+  // Refuses at once what WriteFileAtomically would refuse (a directory at `path`, a missing
+  // folder), before anything is written.
+  explicit AtomicFileWriter(const std::string& path);
+  ~AtomicFileWriter();
+  AtomicFileWriter(const AtomicFileWriter&) = delete;
+  AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
+
+  void Write(std::string_view bytes);
+  // The target holds everything written so far; costs a copy of it.
+  void Checkpoint();
+  // The target holds everything written; the writer is then done.
+  void Commit();
+
+ private:
+  struct Target;
+  std::unique_ptr<Target> target_;
+};
 
 // The file a path finally names once every symbolic link on its last component is followed;
 // `path` itself when it is no link. A dangling link gives the path its target would have.

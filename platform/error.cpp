@@ -8,6 +8,8 @@ std::string_view ErrorDescription(int number) noexcept {
       return "Invalid procedure call or argument";
     case kOverflow:
       return "Overflow";
+    case kOutOfMemory:
+      return "Out of memory";
     case kSubscriptOutOfRange:
       return "Subscript out of range";
     case kDivisionByZero:

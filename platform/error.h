@@ -11,6 +11,7 @@ namespace pellix {
 enum ErrorNumber : int {
   kInvalidProcedureCall = 5,
   kOverflow = 6,
+  kOutOfMemory = 7,
   kSubscriptOutOfRange = 9,
   kDivisionByZero = 11,
   kTypeMismatch = 13,

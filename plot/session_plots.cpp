@@ -1,6 +1,7 @@
 #include "plot/session_plots.h"
 
 #include <cctype>
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 
@@ -18,7 +19,14 @@ std::string PlotPrefix(const std::string& speaker) {
     if (!std::isalnum(u) && c != '-' && c != '_' && c != '.') c = '_';
   }
   if (!out.empty() && out.front() == '.') out.front() = '_';
-  return out;
+  if (out == speaker) return out;
+  // Names that differ only in replaced characters ("a/b", "a b", "a_b") must not share
+  // pictures: the name as given, hashed (32-bit FNV-1a), tells them apart.
+  std::uint32_t hash = 2166136261u;
+  for (const char c : speaker) hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
+  char suffix[16];
+  std::snprintf(suffix, sizeof suffix, "-%08x", static_cast<unsigned>(hash));
+  return out + suffix;
 }
 
 std::filesystem::path FolderPlotter::Path(const std::string& name) const {

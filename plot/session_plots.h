@@ -10,8 +10,10 @@
 
 namespace pellix::plot {
 
-// A name for the picture files of `speaker`: itself, with anything but letters, digits, '-',
-// '_' and '.' replaced by '_'; empty outside batch mode.
+// A name for the picture files of `speaker` (or of a take): itself when it holds only letters,
+// digits, '-', '_' and '.' and does not start with '.'; otherwise with the others replaced by
+// '_' and a hash of the name as given appended ("a/b" gives "a_b-" and eight hex digits), so
+// that names differing only in replaced characters never share a picture. Empty for empty.
 std::string PlotPrefix(const std::string& speaker);
 
 // Draws every take of a session, and its trend, into one folder in one format. Pictures are

@@ -524,6 +524,29 @@ TEST_F(Analyze, ARecordingLongerThanTheWindowWarns) {
   EXPECT_EQ(JsonLines(run.out).size(), 4u);
 }
 
+TEST_F(Analyze, ALongRecordingIsNamedOnceAndManyAreCounted) {
+  // Two speakers check the same six long recordings: five are named once each, the sixth
+  // only counted, in one line at the end.
+  std::string manifest = "speaker,role,file\n";
+  for (int i = 1; i <= 6; ++i) {
+    const std::string name = "long" + std::to_string(i) + ".wav";
+    ASSERT_TRUE(Reencode(Recording("alex_check_03"), name, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 3));
+    manifest += "a,check," + name + "\nb,check," + name + "\n";
+  }
+  Write("m.csv", manifest);
+  const Outcome run = Pellix("analyze --batch m.csv --format csv --jobs 2");
+  EXPECT_EQ(run.status, 0) << run.err;
+  for (int i = 1; i <= 6; ++i) {
+    EXPECT_EQ(CountLines(run.err, "long" + std::to_string(i) + ".wav is"), i <= 5 ? 1 : 0)
+        << run.err;
+  }
+  EXPECT_EQ(CountLines(run.err,
+                       "6 recordings are longer than the analysis window: only their "
+                       "first utterance is analysed (the first 5 are named above)"),
+            1)
+      << run.err;
+}
+
 TEST_F(Analyze, UsageErrorsExitWith2) {
   Write("m.csv", "speaker,role,file\nal,check,x.wav\n");
   for (const char* arguments : {
@@ -789,7 +812,43 @@ TEST_F(Analyze, ResumeFinishesAnInterruptedBatchAsOneRunWould) {
       Pellix("analyze --batch " + manifest + " --format csv --profile -o part.csv --resume");
   ASSERT_EQ(resumed.status, 0) << resumed.err;
   EXPECT_EQ(Read("part.csv"), all);
-  EXPECT_TRUE(Contains(resumed.summary, "1 speaker, ")) << resumed.summary;
+  // alex again, since a run stopped in its rows may have cut them short, then robin.
+  EXPECT_TRUE(Contains(resumed.summary, "2 speakers, ")) << resumed.summary;
+}
+
+TEST_F(Analyze, ResumeMatchesTheNamesItWroteAndRefusesAnotherReport) {
+  // Names that csv writes with an apostrophe in front, and three speakers, so that the cut
+  // falls between two of them.
+  std::string manifest = "speaker,role,file\n";
+  for (const char* speaker : {"=eq", "+p", "@at", "bo"}) {
+    manifest += std::string(speaker) + ",calibrate," + Sample("alex_calibrate_1") + "\n" + speaker +
+                ",check," + Sample("alex_check_01") + "\n";
+  }
+  Write("m.csv", manifest);
+  for (const std::string format : {"csv", "json"}) {
+    const std::string out = "out." + format;
+    const std::string run = "analyze --batch m.csv -q --format " + format + " -o " + out;
+    ASSERT_EQ(Pellix(run).status, 0);
+    const std::string all = Read(out);
+    const std::size_t third = all.find(format == "csv" ? "\n'@at," : "\n{\"speaker\":\"@at\"");
+    ASSERT_NE(third, std::string::npos) << all;
+    Write(out, all.substr(0, third + 1));
+    for (int again = 0; again < 2; ++again) {
+      const Outcome resumed = Pellix(run + " --resume");
+      EXPECT_EQ(resumed.status, 0) << resumed.err;
+      EXPECT_EQ(Read(out), all) << format << " " << again;
+    }
+  }
+  for (const std::string& foreign :
+       {std::string("x\n"),
+        Read("out.csv").substr(0, Read("out.csv").find('\n') + 1) + "someone,check,a.wav\n"}) {
+    Write("other.csv", foreign);
+    const Outcome refused = Pellix("analyze --batch m.csv --format csv -o other.csv --resume");
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_TRUE(Contains(refused.err, "cannot resume 'other.csv': ")) << refused.err;
+    EXPECT_TRUE(Contains(refused.err, "(error 321); it was left as it is")) << refused.err;
+    EXPECT_EQ(Read("other.csv"), foreign);
+  }
 }
 
 // ---- Calibration across runs ----
@@ -860,6 +919,15 @@ TEST_F(Analyze, PlotsOfEveryTakeAndTheTrend) {
     const std::string svg = Read(std::string("pics/") + name);
     EXPECT_TRUE(svg.starts_with("<?xml")) << name;
   }
+  // Speakers whose names differ only in characters a file name cannot hold keep their own.
+  Write("m.csv", "speaker,role,file\na/b,check," + Sample("alex_check_01") + "\na_b,check," +
+                     Sample("alex_check_01") + "\na b,check," + Sample("alex_check_01") + "\n");
+  ASSERT_EQ(Pellix("analyze --batch m.csv --plot names -q").status, 0);
+  std::set<std::string> names;
+  for (const auto& entry : fs::directory_iterator(Path("names")))
+    names.insert(entry.path().filename());
+  EXPECT_EQ(names.size(), 6u);
+  EXPECT_TRUE(names.contains("a_b-trend.svg"));
   Outcome blocked = Pellix("analyze " + AlexCalibration() + " --plot /proc/none");
   EXPECT_EQ(blocked.status, 1);
   EXPECT_TRUE(Contains(blocked.err, "plot")) << blocked.err;

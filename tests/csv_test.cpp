@@ -36,6 +36,9 @@ TEST(Csv, FieldsAreQuotedAndFormulasNeutralised) {
       {"-", "'-"},
       {"-.", "'-."},
       {"-1e", "'-1e"},
+      {"-1E-", "'-1E-"},
+      {"-1E-5x", "'-1E-5x"},
+      {"--1", "'--1"},
       // Plain numbers, negative result codes included, stay numbers.
       {"-1", "-1"},
       {"-2", "-2"},
@@ -43,9 +46,18 @@ TEST(Csv, FieldsAreQuotedAndFormulasNeutralised) {
       {"-0.25", "-0.25"},
       {"-.5", "-.5"},
       {"-1E+15", "-1E+15"},
+      {"-1E-5", "-1E-5"},
+      {"+2e-07", "+2e-07"},
+      {"-3.", "-3."},
       {"a=b", "a=b"},
   };
-  for (const Case& c : cases) EXPECT_EQ(CsvField(c.text), c.written) << c.text;
+  for (const Case& c : cases) {
+    EXPECT_EQ(CsvField(c.text), c.written) << c.text;
+    // What a reader gets back: the field without the quoting, the apostrophe kept.
+    const std::string line = c.written + ",\n";
+    CsvReader reader(line, "t");
+    EXPECT_EQ(reader.Next()->fields.front(), CsvFieldText(c.text)) << c.text;
+  }
   EXPECT_EQ(CsvLine({"a", "-1", "=x", "b c"}), "a,-1,'=x,b c\n");
   EXPECT_EQ(CsvLine(std::vector<std::string>{}), "\n");
 }
@@ -56,19 +68,23 @@ TEST(Csv, RecordsAreReadWithTheLineTheyStartOn) {
       "\n"
       " alex ,\"check\",\"a, \"\"b\"\"\nc.wav\"\n"
       ",,\n"
+      "\"q\" ,\t\"r\"\t\n"
       "last";
   CsvReader reader(text, "m.csv");
   const std::vector<CsvRecord> expected = {
       {1, {"speaker", "role", "file"}},
       {3, {"alex", "check", "a, \"b\"\nc.wav"}},
       {5, {"", "", ""}},
-      {6, {"last"}},
+      {6, {"q", "r"}},  // blanks around a quoted field are dropped too
+      {7, {"last"}},
   };
   for (const CsvRecord& want : expected) {
     std::optional<CsvRecord> got = reader.Next();
     ASSERT_TRUE(got);
     EXPECT_EQ(got->line, want.line);
     EXPECT_EQ(got->fields, want.fields);
+    // The record's place in the text: its line starts there (after the byte-order mark).
+    EXPECT_EQ(got->offset, got->line == 1 ? 3 : text.rfind('\n', got->offset - 1) + 1);
   }
   EXPECT_FALSE(reader.Next());
 }

@@ -9,6 +9,7 @@
 #include <sstream>
 #include <streambuf>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -164,6 +165,26 @@ TEST(ScriptHostInstances, UseOfANegativeInstance) {
   EXPECT_EQ(Output("use -1\n"),
             "{\"line\":1,\"op\":\"use\",\"name\":-1,\"ok\":false,\"error\":"
             "{\"number\":9,\"description\":\"Subscript out of range\"}}\n");
+}
+
+TEST_F(ScriptHostFiles, InstancesStopAtTheLimitWithOutOfMemory) {
+  // Instance 0 and kMaxInstances - 1 new ones fill the script; the next new or load fails
+  // and creates nothing, so `use` of the last index still fails.
+  std::string script = "save " + Path("bag.json") + "\n";
+  for (std::size_t i = 1; i <= kMaxInstances; ++i) script += "new\n";
+  script += "load " + Path("bag.json") + "\nuse " + std::to_string(kMaxInstances) + "\n";
+  std::istringstream lines(Output(script));
+  std::vector<std::string> last;
+  for (std::string line; std::getline(lines, line);) last.push_back(line);
+  ASSERT_EQ(last.size(), kMaxInstances + 3);
+  const std::string out_of_memory =
+      R"("ok":false,"error":{"number":7,"description":"Out of memory"}})";
+  EXPECT_EQ(last[kMaxInstances - 1],
+            "{\"line\":" + std::to_string(kMaxInstances) + ",\"op\":\"new\",\"ok\":true}");
+  EXPECT_TRUE(last[kMaxInstances].ends_with("\"op\":\"new\"," + out_of_memory))
+      << last[kMaxInstances];
+  EXPECT_TRUE(last[kMaxInstances + 1].ends_with(out_of_memory)) << last[kMaxInstances + 1];
+  EXPECT_TRUE(last[kMaxInstances + 2].ends_with("Subscript out of range\"}}"));
 }
 
 TEST(ScriptHostPanel, ValueCellsInOrder) {

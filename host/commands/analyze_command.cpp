@@ -27,8 +27,11 @@
 #include "host/cli.h"
 #include "host/commands/command.h"
 #include "host/render/panel_render.h"
+#include "host/report_file.h"
 #include "host/same_file.h"
 #include "platform/error.h"
+#include "platform/file_error.h"
+#include "platform/safe_read.h"
 #include "plot/plot_surface.h"
 #include "plot/session_plots.h"
 
@@ -76,13 +79,22 @@ steady_tone. A refused take says why in the intake's terms and what to try.
 Warnings and errors go to standard error, each naming its file; a take that cannot be read is
 a failure row (with its error number and message) and the others are still analysed. A
 summary (speakers, takes, refused, failed, time) ends the run on standard error; -q leaves out
-warnings, the progress bar and the summary.
+warnings, the progress bar, the summary and the note that a run waits for a state file. A
+recording longer than the analysis window is named once, however many speakers use it; from
+the sixth such recording on they are only counted, and one line at the end gives their number.
+
+-o FILE is written beside FILE and renamed into place, so it holds the old report or the new
+one, never a report cut short by a full disk; a run stopped part-way (Ctrl-C, kill) leaves the
+speakers written up to half a minute before.
 
 --batch MANIFEST: a CSV file with a header and the columns speaker,role,file (role calibrate
 or check; files relative to the manifest's folder). Each speaker gets a control of its own;
 --jobs speakers are analysed at a time and reported in manifest order. --state and --panel
-need a single speaker. --resume with -o FILE (csv or json) skips the speakers FILE already
-holds and appends the others, so an interrupted batch can be finished.
+need a single speaker. --resume with -o FILE (csv or json) keeps the report an earlier run of
+the same manifest left in FILE and carries on after it (the last speaker there is analysed
+again, as it may have been cut short), so an interrupted batch can be finished; a FILE that
+is not this manifest's report (another header, a speaker the manifest lacks or out of its
+order) is refused and left as it is.
 
 --plot DIR draws, per take, the waveform with the analysed stretch shaded, the flic
 boundaries, the thorns (red) and jumps (blue); and per speaker the trend of the three stress
@@ -147,61 +159,9 @@ int Failure(const std::string& message) {
   return 1;
 }
 
-// Counts for the summary line.
-struct Summary {
-  std::size_t takes = 0;
-  std::size_t refused = 0;
-  std::size_t failed = 0;
-};
-
-Summary Summarise(const analysis::RunResult& result) {
-  Summary summary;
-  for (const analysis::SessionOutcome& session : result.sessions) {
-    for (const analysis::Event& event : session.events) {
-      const auto* record = std::get_if<analysis::Record>(&event);
-      if (record == nullptr) continue;
-      if (const auto* c = std::get_if<analysis::CalibrationRecord>(record)) {
-        ++summary.takes;
-        if (!c->accepted()) ++summary.refused;
-      } else if (const auto* k = std::get_if<analysis::CheckRecord>(record)) {
-        ++summary.takes;
-        if (k->code == "-1" || k->code == "-2") ++summary.refused;
-      } else if (const auto* f = std::get_if<analysis::FailureRecord>(record)) {
-        if (f->role == "calibrate" || f->role == "check") {
-          ++summary.takes;
-          ++summary.failed;
-        }
-      }
-    }
-  }
-  return summary;
-}
-
 std::string Plural(std::size_t count, const char* word) {
   return std::to_string(count) + " " + word + (count == 1 ? "" : "s");
 }
-
-// The file -o names, opened to write (or to append to with --resume); standard output for "-".
-class OutputFile {
- public:
-  // Empty error on success.
-  std::string Open(const std::string& path, bool append) {
-    if (path == "-") return {};
-    file_.open(path, std::ios::binary | (append ? std::ios::app : std::ios::trunc));
-    if (!file_) {
-      const int number = errno == ENOENT   ? kFileNotFound
-                         : errno == EACCES ? kPermissionDenied
-                                           : kPathFileAccessError;
-      return "cannot write '" + path + "': " + std::strerror(errno) + " (error " +
-             std::to_string(number) + ")";
-    }
-    return {};
-  }
-  std::ostream& stream() { return file_.is_open() ? file_ : std::cout; }
-
- private:
-  std::ofstream file_;
-};
 
 int RunAnalyze(const AnalyzeOptions& options) {
   const auto started = std::chrono::steady_clock::now();
@@ -266,23 +226,36 @@ int RunAnalyze(const AnalyzeOptions& options) {
   if (options.state) {
     try {
       lock.emplace(*options.state, [&options] {
-        std::cerr << "pellix: waiting for another run to finish with state file '" << *options.state
-                  << "'\n";
+        if (!options.quiet) {
+          std::cerr << "pellix: waiting for another run to finish with state file '"
+                    << *options.state << "'\n";
+        }
       });
     } catch (const analysis::StateError& e) {
       return Failure(e.what());
     }
   }
 
-  bool header = true;
+  std::string kept;  // an earlier run's report, carried on
   if (options.resume) {
-    std::ifstream in(options.output, std::ios::binary);
-    std::stringstream written;
-    written << in.rdbuf();
-    const std::set<std::string> done = analysis::WrittenSpeakers(written.str(), *format);
-    header = written.str().empty();
-    std::erase_if(speakers,
-                  [&done](const analysis::SpeakerTakes& s) { return done.count(s.speaker) > 0; });
+    std::string written;
+    try {
+      written = ReadRegularFile(options.output);
+    } catch (const FileError& e) {
+      if (e.number() != kFileNotFound) {
+        return Failure("cannot resume '" + options.output + "': " + e.what() + " (error " +
+                       std::to_string(e.number()) + ")");
+      }
+    }
+    try {
+      analysis::ResumePoint point =
+          analysis::FindResumePoint(written, *format, speakers, options.output);
+      kept = std::move(point.kept);
+      speakers.erase(speakers.begin(), speakers.begin() + static_cast<std::ptrdiff_t>(point.first));
+    } catch (const analysis::ResumeError& e) {
+      return Failure(std::string(e.what()) + " (error " + std::to_string(kInvalidFileFormat) +
+                     "); it was left as it is");
+    }
   }
   if (!options.plot.empty()) {
     std::error_code ec;
@@ -292,9 +265,19 @@ int RunAnalyze(const AnalyzeOptions& options) {
                      " (error " + std::to_string(kPathFileAccessError) + ")");
     }
   }
-  OutputFile output;
-  if (std::string error = output.Open(options.output, options.resume); !error.empty())
-    return Failure(error);
+  std::optional<ReportFile> report_file;
+  std::optional<std::ostream> report_stream;
+  if (options.output != "-") {
+    try {
+      report_file.emplace(options.output);
+    } catch (const FileError& e) {
+      return Failure("cannot write the report to '" + options.output + "': " + e.what() +
+                     " (error " + std::to_string(e.number()) + ")");
+    }
+    report_stream.emplace(&*report_file);
+    *report_stream << kept;
+  }
+  std::ostream& output = report_stream ? *report_stream : std::cout;
 
   analysis::RunOptions run;
   run.settings.params = options.params;
@@ -308,20 +291,26 @@ int RunAnalyze(const AnalyzeOptions& options) {
   run.format = *format;
   run.jobs = static_cast<unsigned>(options.jobs);
   run.quiet = options.quiet;
-  run.header = header;
-  analysis::RunResult result = analysis::RunAnalysis(speakers, run, output.stream(), std::cerr);
+  run.header = kept.empty();
+  run.keep_first_control = options.panel.has_value();
+  analysis::RunResult result = analysis::RunAnalysis(speakers, run, output, std::cerr);
 
   bool failed = result.failed;
   // Standard output is checked when the command ends, as for every command.
-  output.stream().flush();
-  if (options.output != "-" && !output.stream()) {
-    failed = true;
-    std::cerr << "pellix: error: cannot write the report to '" << options.output << "' (error "
-              << kPathFileAccessError << ")\n";
+  if (report_file) {
+    if (const std::string error = report_file->Commit(); !error.empty()) {
+      failed = true;
+      std::cerr << "pellix: error: cannot write the report to '" << options.output << "': " << error
+                << "; "
+                << (report_file->checkpointed()
+                        ? "it holds the speakers written up to its last checkpoint"
+                        : "it holds what it held before this run")
+                << '\n';
+    }
   }
-  if (options.panel && !result.sessions.empty() && result.sessions.front().started) {
+  if (options.panel && result.first_control) {
     try {
-      WritePanelSvg(*result.sessions.front().control, *options.panel);
+      WritePanelSvg(*result.first_control, *options.panel);
     } catch (const std::exception& e) {
       std::cerr << "pellix: error: cannot write panel '" << *options.panel << "': " << e.what()
                 << '\n';
@@ -329,14 +318,13 @@ int RunAnalyze(const AnalyzeOptions& options) {
     }
   }
   if (!options.quiet) {
-    const Summary summary = Summarise(result);
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     char time[32];
     std::snprintf(time, sizeof time, "%.1f s", seconds);
     std::cerr << "pellix: " << Plural(speakers.size(), "speaker") << ", "
-              << Plural(summary.takes, "take") << ": " << summary.refused << " refused, "
-              << summary.failed << " failed, in " << time << '\n';
+              << Plural(result.takes, "take") << ": " << result.refused << " refused, "
+              << result.failed_takes << " failed, in " << time << '\n';
   }
   return failed ? 1 : 0;
 }

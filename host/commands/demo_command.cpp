@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <iostream>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -94,10 +95,12 @@ int RunDemo(const std::string& out_folder) {
 
   analysis::RunOptions run;
   run.settings.profile = true;
+  run.keep_first_control = true;
   analysis::RunResult result = analysis::RunAnalysis(speakers, run, std::cout, std::cerr);
   bool failed = result.failed;
   try {
-    WritePanelSvg(*result.sessions.front().control, panel.string());
+    if (!result.first_control) throw std::runtime_error("the control did not start");
+    WritePanelSvg(*result.first_control, panel.string());
     std::cout << "The control's panel: " << panel.string() << '\n';
   } catch (const std::exception& e) {
     std::cerr << "pellix: error: cannot write panel '" << panel.string() << "': " << e.what()

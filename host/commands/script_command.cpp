@@ -18,7 +18,8 @@ constexpr const char* kScriptHelp = R"(Statements, one per line ('#' starts a co
   call NAME           call a method (Initalize, Calibrate, Check, ResetCal, ResetAll,
                       profiler)
   usermode true|false the container's ambient UserMode for every instance
-  new                 create an instance (InitProperties) and make it current
+  new                 create an instance (InitProperties) and make it current; a script
+                      holds at most 1000 instances (then error 7, Out of memory)
   use K               make instance K current (0 is the one created at start)
   save PATH           save the current instance's property bag as JSON
   load PATH           create an instance from a saved property bag
@@ -31,6 +32,9 @@ statement stops the script with exit status 2.
 Examples:
   pellix script session.pellix
   printf 'set DATAstr "xyz0530"\ncall Initalize\npanel\n' | pellix script)";
+
+// The help above names the limit.
+static_assert(script::kMaxInstances == 1000);
 
 int RunScript(const std::string& file) {
   script::ScriptRunner runner(std::cout);

@@ -171,6 +171,7 @@ Json ScriptRunner::Execute(const Statement& statement) {
       user_mode_ = statement.user_mode;
       return extra;
     case Op::kNew:
+      if (instances_.size() >= kMaxInstances) RaiseError(kOutOfMemory);
       AddInstance().control.InitProperties();
       return extra;
     case Op::kUse:
@@ -189,6 +190,7 @@ Json ScriptRunner::Execute(const Statement& statement) {
       // A bag that cannot be read creates nothing. Once it is read, the new instance stays
       // and stays current even when ReadProperties stops at a key, holding what it loaded.
       JsonPropertyBag bag = JsonPropertyBag::Load(statement.argument);
+      if (instances_.size() >= kMaxInstances) RaiseError(kOutOfMemory);
       AddInstance().control.ReadProperties(bag);
       return extra;
     }

@@ -25,6 +25,11 @@ inline constexpr int kScriptUsageError = 2;
 // The longest script line, in bytes: far beyond any text a property holds.
 inline constexpr std::size_t kMaxLineLength = 64u << 20;
 
+// The most instances a script may hold at once (instance 0 included): each takes some tens of
+// kilobytes, so a runaway script stops at a few tens of megabytes. One more `new` or `load`
+// fails with Out of memory (7) and creates nothing.
+inline constexpr std::size_t kMaxInstances = 1000;
+
 // Holds the instances of one script run; instance 0 exists from the start, created with
 // InitProperties, in run mode. Every instance has its own container site, which prints
 // PropertyChanged notifications as they happen and answers UserMode from the one ambient
