@@ -36,6 +36,18 @@ struct Persisted {
 };
 
 // One method or property as declared; a property becomes a get and a put in the interface.
+// A function a declaration may leave out. Whether it was given is recorded when it is given,
+// never found by comparing its address with null while compiling: with the undefined-behaviour
+// sanitizer on, GCC takes the address of a template's function for one that might be null (it
+// could be weak), and the comparison stops being a constant expression.
+template <typename Function>
+struct Optional {
+  Function function = nullptr;
+  bool given = false;
+  constexpr Optional() = default;
+  constexpr Optional(Function f) : function(f), given(true) {}  // implicit: a declaration names f
+};
+
 struct Declaration {
   std::string_view name;
   ValueType type;
@@ -43,8 +55,8 @@ struct Declaration {
   bool hidden;
   std::string_view help;
   Value (*call_or_get)(ALG_V1S& control, const Value& argument);
-  Value (*put)(ALG_V1S& control, const Value& argument) = nullptr;  // null for a method
-  Label& (*caption)(Panel&) = nullptr;
+  Optional<Value (*)(ALG_V1S& control, const Value& argument)> put = {};  // none for a method
+  Optional<Label& (*)(Panel&)> caption = {};
   Persisted bag = {};
   bool notifies = true;  // false: the put never notifies
 };
@@ -225,7 +237,7 @@ constexpr std::array<InterfaceMember, InterfaceDeclarations::kMemberCount> Expan
     table[position++] = member;
   };
   for (const Declaration& d : declarations) {
-    if (d.put == nullptr) {
+    if (!d.put.given) {
       add({0, d.name, MemberKind::kMethod, d.type, d.dispid, d.hidden, d.help, d.call_or_get});
       continue;
     }
@@ -234,12 +246,12 @@ constexpr std::array<InterfaceMember, InterfaceDeclarations::kMemberCount> Expan
                         d.bag.load_place,
                         d.bag.save_place,
                         d.bag.load,
-                        d.caption == nullptr ? d.call_or_get : nullptr,
-                        d.caption};
+                        d.caption.given ? nullptr : d.call_or_get,
+                        d.caption.function};
     add({0, d.name, MemberKind::kPropertyGet, d.type, d.dispid, d.hidden, d.help, d.call_or_get,
-         std::string_view(), d.caption, bag});
-    add({0, d.name, MemberKind::kPropertyPut, d.type, d.dispid, d.hidden, d.help, d.put,
-         d.notifies ? bag.key : std::string_view(), d.caption, bag});
+         std::string_view(), d.caption.function, bag, d.caption.given});
+    add({0, d.name, MemberKind::kPropertyPut, d.type, d.dispid, d.hidden, d.help, d.put.function,
+         d.notifies ? bag.key : std::string_view(), d.caption.function, bag, d.caption.given});
   }
   if (position != table.size()) throw "fewer members than the interface has";
   return table;
@@ -264,7 +276,7 @@ consteval std::size_t PutOf(std::string_view name) {
 // The same for a caption-backed property.
 consteval std::size_t CaptionPutOf(std::string_view name) {
   const std::size_t position = PutOf(name);
-  if (InterfaceDeclarations::kMembers[position].caption == nullptr) throw "not caption-backed";
+  if (!InterfaceDeclarations::kMembers[position].caption_backed) throw "not caption-backed";
   return position;
 }
 

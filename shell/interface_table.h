@@ -63,6 +63,8 @@ struct InterfaceMember {
   Label& (*caption)(Panel&) = nullptr;
   // How the property bag keeps the property (on its get and its put); no key for a method.
   BagKey bag = {};
+  // Whether `caption` is set, known while compiling (see members::Optional).
+  bool caption_backed = false;
 };
 
 // The 52 members in interface order.
