@@ -45,6 +45,7 @@ struct Optional {
   Function function = nullptr;
   bool given = false;
   constexpr Optional() = default;
+  constexpr Optional(std::nullptr_t) {}  // implicit: a declaration leaves it out by nullptr
   constexpr Optional(Function f) : function(f), given(true) {}  // implicit: a declaration names f
 };
 
