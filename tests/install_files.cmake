@@ -40,7 +40,14 @@ if(DESKTOP)
       message(FATAL_ERROR "the widget host does not build against the installed files:\n${out}")
     endif()
   endforeach()
-  execute_process(COMMAND ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen "${host}/widget_host"
+  # PRELOAD: the sanitizer runtimes an instrumented installed library needs loaded first. The
+  # host is not checked for leaks: Qt's process-wide caches would drown anything it found.
+  set(preload_env "")
+  if(PRELOAD)
+    set(preload_env "LD_PRELOAD=${PRELOAD}" "ASAN_OPTIONS=detect_leaks=0")
+  endif()
+  execute_process(COMMAND ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen ${preload_env}
+                          "${host}/widget_host"
                   RESULT_VARIABLE status OUTPUT_VARIABLE shown)
   if(NOT status EQUAL 0 OR NOT shown STREQUAL "7\n")
     message(FATAL_ERROR "the installed widget showed '${shown}' (status ${status}), not 7")
