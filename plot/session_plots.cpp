@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <utility>
 
 #include "engine/literal_model.h"
 #include "engine/tarvo_alg1.h"
@@ -29,6 +30,35 @@ std::string PlotPrefix(const std::string& speaker) {
   return out + suffix;
 }
 
+TakePicture PictureOfTake(std::string title, const analysis::PreparedTake& take,
+                          const analysis::IntakeOutcome& intake, bool scanned) {
+  TakePicture picture;
+  picture.title = std::move(title);
+  picture.rate = take.seconds_rate();
+  picture.samples = take.window;
+  picture.take_start = intake.take_start;
+  picture.stretch_end = analysis::AnalysedEnd(intake);
+  if (scanned) {
+    auto copy = std::make_unique<Tarvo_alg1::SharedState>(Tarvo_alg1::Shared());
+    reference::ScanThornsJumps(*copy, &picture.marks);
+  }
+  return picture;
+}
+
+TrendPicture PictureOfTrend(std::string title, const std::vector<analysis::HistoryRow>& rows) {
+  TrendPicture picture;
+  picture.title = std::move(title);
+  for (const analysis::HistoryRow& row : rows) {
+    picture.checks.push_back({static_cast<double>(row.lie_stress),
+                              static_cast<double>(row.global_stress),
+                              static_cast<double>(row.excitement_stress), row.code});
+  }
+  const Tarvo_alg1::SharedState& s = Tarvo_alg1::Shared();
+  picture.thresholds = {
+      {"truth floor", s.TruthFloor}, {"band low", s.BandLow}, {"band high", s.BandHigh}};
+  return picture;
+}
+
 std::filesystem::path FolderPlotter::Path(const std::string& name) const {
   return folder_ / (name + std::string(PlotExtension(format_)));
 }
@@ -42,16 +72,8 @@ void FolderPlotter::DrawTake(const std::string& speaker, const std::string& role
   const std::string prefix = PlotPrefix(speaker);
   const std::string name = (prefix.empty() ? "" : prefix + "-") + role + "-" + index + "-" +
                            PlotPrefix(std::filesystem::path(file).stem().string());
-  TakePicture picture;
-  picture.title = file + ": " + role + ", " + result;
-  picture.rate = take.seconds_rate();
-  picture.samples = take.window;
-  picture.take_start = intake.take_start;
-  picture.stretch_end = analysis::AnalysedEnd(intake);
-  if (scanned) {
-    auto copy = std::make_unique<Tarvo_alg1::SharedState>(Tarvo_alg1::Shared());
-    reference::ScanThornsJumps(*copy, &picture.marks);
-  }
+  const TakePicture picture =
+      PictureOfTake(file + ": " + role + ", " + result, take, intake, scanned);
   RenderPlot(Path(name), format_, kTakeWidth, kTakeHeight,
              [&picture](cairo_t* cr) { plot::DrawTake(cr, picture, kTakeWidth, kTakeHeight); });
 }
@@ -59,17 +81,10 @@ void FolderPlotter::DrawTake(const std::string& speaker, const std::string& role
 void FolderPlotter::DrawTrend(const std::string& speaker,
                               const std::vector<analysis::HistoryRow>& rows) const {
   const std::string prefix = PlotPrefix(speaker);
-  TrendPicture picture;
-  picture.title = (speaker.empty() ? std::string("Checks") : "Checks of " + speaker) +
-                  ": stress levels and result codes";
-  for (const analysis::HistoryRow& row : rows) {
-    picture.checks.push_back({static_cast<double>(row.lie_stress),
-                              static_cast<double>(row.global_stress),
-                              static_cast<double>(row.excitement_stress), row.code});
-  }
-  const Tarvo_alg1::SharedState& s = Tarvo_alg1::Shared();
-  picture.thresholds = {
-      {"truth floor", s.TruthFloor}, {"band low", s.BandLow}, {"band high", s.BandHigh}};
+  const TrendPicture picture =
+      PictureOfTrend((speaker.empty() ? std::string("Checks") : "Checks of " + speaker) +
+                         ": stress levels and result codes",
+                     rows);
   RenderPlot(Path((prefix.empty() ? "" : prefix + "-") + "trend"), format_, kTrendWidth,
              kTrendHeight,
              [&picture](cairo_t* cr) { plot::DrawTrend(cr, picture, kTrendWidth, kTrendHeight); });

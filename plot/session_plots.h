@@ -7,6 +7,8 @@
 
 #include "analysis/session.h"
 #include "plot/plot_surface.h"
+#include "plot/take_plot.h"
+#include "plot/trend_plot.h"
 
 namespace pellix::plot {
 
@@ -15,6 +17,15 @@ namespace pellix::plot {
 // '_' and a hash of the name as given appended ("a/b" gives "a_b-" and eight hex digits), so
 // that names differing only in replaced characters never share a picture. Empty for empty.
 std::string PlotPrefix(const std::string& speaker);
+
+// A take's picture: its waveform and stored stretch, and when `scanned` its thorns and jumps
+// found again by the literal scan on a copy of this thread's analysis state.
+TakePicture PictureOfTake(std::string title, const analysis::PreparedTake& take,
+                          const analysis::IntakeOutcome& intake, bool scanned);
+
+// The speaker's checks in `rows` (oldest first) with the verdict's thresholds, read from this
+// thread's analysis constants.
+TrendPicture PictureOfTrend(std::string title, const std::vector<analysis::HistoryRow>& rows);
 
 // Draws every take of a session, and its trend, into one folder in one format. Pictures are
 // named "<speaker>-<role>-<number>-<take>" and "<speaker>-trend", the speaker's part left out
