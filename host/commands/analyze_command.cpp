@@ -27,7 +27,7 @@
 #include "host/cli.h"
 #include "host/commands/command.h"
 #include "host/render/panel_render.h"
-#include "host/report_file.h"
+#include "analysis/report_file.h"
 #include "host/same_file.h"
 #include "platform/error.h"
 #include "platform/file_error.h"

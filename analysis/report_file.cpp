@@ -1,4 +1,4 @@
-#include "host/report_file.h"
+#include "analysis/report_file.h"
 
 #include <utility>
 
@@ -15,7 +15,8 @@ std::string Cause(const FileError& e) {
 
 }  // namespace
 
-ReportFile::ReportFile(const std::string& path) : writer_(path) {}
+ReportFile::ReportFile(const std::string& path, std::chrono::steady_clock::duration interval)
+    : writer_(path), interval_(interval) {}
 
 void ReportFile::Write(std::string_view bytes) {
   if (error_) return;
@@ -43,7 +44,7 @@ std::streamsize ReportFile::xsputn(const char* data, std::streamsize size) {
 int ReportFile::sync() {
   Write(std::exchange(pending_, {}));
   const auto now = std::chrono::steady_clock::now();
-  if (!error_ && now - checkpoint_ >= kReportCheckpointInterval) {
+  if (!error_ && now - checkpoint_ >= interval_) {
     checkpoint_ = now;
     try {
       writer_.Checkpoint();

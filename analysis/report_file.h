@@ -19,12 +19,14 @@ namespace pellix {
 inline constexpr std::chrono::seconds kReportCheckpointInterval{30};
 
 // A stream buffer over the report file. `flush` on the stream puts what was written so far in
-// place when the last checkpoint is kReportCheckpointInterval old; the writer flushes only
+// place when the last checkpoint is the interval old; the writer flushes only
 // after whole speakers.
 class ReportFile final : public std::streambuf {
  public:
-  // Raises FileError when `path` cannot be written (see AtomicFileWriter).
-  explicit ReportFile(const std::string& path);
+  // Raises FileError when `path` cannot be written (see AtomicFileWriter). A checkpoint is due
+  // once `interval` has passed since the last one.
+  explicit ReportFile(const std::string& path,
+                      std::chrono::steady_clock::duration interval = kReportCheckpointInterval);
 
   // Puts the whole report in place. Empty on success, else why not in words ("No space left on
   // device (error 75)"); the file then holds what it held before or at the last checkpoint.
@@ -44,6 +46,7 @@ class ReportFile final : public std::streambuf {
   std::string pending_;
   std::optional<std::string> error_;  // the first failure, in words
   bool checkpointed_ = false;
+  std::chrono::steady_clock::duration interval_;
   std::chrono::steady_clock::time_point checkpoint_ = std::chrono::steady_clock::now();
 };
 
