@@ -10,19 +10,15 @@
 
 #include "analysis/manifest.h"
 #include "audio/scratch_folder.h"
+#include "platform/numbered_error.h"
 
 namespace pellix::analysis {
 
 // A name that matches nothing, a folder without recordings, "-" named twice, or standard input
 // that cannot be saved. The message names the input.
-class InputError : public std::runtime_error {
+class InputError : public NumberedError {
  public:
-  InputError(const std::string& message, int number)
-      : std::runtime_error(message), number_(number) {}
-  int number() const noexcept { return number_; }
-
- private:
-  int number_;
+  using NumberedError::NumberedError;
 };
 
 // Whether `name` ends in an extension of a recording or a sample file that a folder's listing

@@ -12,18 +12,13 @@
 #include "analysis/result_meanings.h"
 #include "analysis/take_facts.h"
 #include "platform/conversions.h"
+#include "platform/enum_table.h"
 #include "platform/error.h"
 
 namespace pellix::analysis {
 namespace {
 
 using Json = nlohmann::ordered_json;
-
-constexpr std::string_view kAccepted = "accepted";
-
-std::string Rejected() {
-  return "rejected: " + std::string(kCalibrationRejected);
-}
 
 std::optional<double> Number(const std::string& text) {
   try {
@@ -84,7 +79,7 @@ class TableReport final : public Report {
   std::string Format(const Record& record) const override {
     if (const auto* c = std::get_if<CalibrationRecord>(&record)) {
       return Row(c->speaker, "calibrate", c->file, c->code, {"-", "-", "-"}, Measured(c->measures),
-                 c->accepted() ? std::string(kAccepted) : Rejected()) +
+                 CalibrationMeaningText(c->accepted())) +
              FactLines(c->facts);
     }
     if (const auto* c = std::get_if<CheckRecord>(&record)) {
@@ -331,7 +326,7 @@ Cells ToCells(const Record& record) {
     cells[kRole] = "calibrate";
     cells[kFile] = c->file;
     cells[kCode] = c->code;
-    cells[kMeaning] = c->accepted() ? std::string(kAccepted) : Rejected();
+    cells[kMeaning] = CalibrationMeaningText(c->accepted());
     PutMeasures(cells, c->measures);
     if (c->constants) {
       cells[kCalThornRate] = c->constants->thorn_rate;
@@ -475,10 +470,9 @@ class CsvReport final : public Report {
 }  // namespace
 
 std::optional<ReportFormat> ParseReportFormat(std::string_view name) {
-  if (name == "table") return ReportFormat::kTable;
-  if (name == "json") return ReportFormat::kJson;
-  if (name == "csv") return ReportFormat::kCsv;
-  return std::nullopt;
+  constexpr EnumEntry<ReportFormat, std::string_view> kNames[] = {
+      {ReportFormat::kTable, "table"}, {ReportFormat::kJson, "json"}, {ReportFormat::kCsv, "csv"}};
+  return KeyOf(kNames, name);
 }
 
 std::unique_ptr<Report> MakeReport(ReportFormat format, const ReportLayout& layout) {
@@ -499,6 +493,10 @@ std::string CodeMeaningText(const std::string& code, bool summary) {
     return std::string(summary ? meaning->summary : meaning->description);
   }
   return "unknown code '" + code + "'";
+}
+
+std::string CalibrationMeaningText(bool accepted) {
+  return accepted ? "accepted" : "rejected: " + std::string(kCalibrationRejected);
 }
 
 std::optional<int> ResultCode(std::string_view code) {

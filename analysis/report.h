@@ -45,4 +45,7 @@ std::optional<int> ResultCode(std::string_view code);
 // The code's meaning in a few words (`summary`) or in full; "unknown code '...'" otherwise.
 std::string CodeMeaningText(const std::string& code, bool summary);
 
+// A calibration's meaning: "accepted", or "rejected: " and why Calibrate refuses a take.
+std::string CalibrationMeaningText(bool accepted);
+
 }  // namespace pellix::analysis

@@ -41,6 +41,22 @@ void MeasureWindow(PreparedTake& prepared) {
       static_cast<double>(prepared.samples) / static_cast<double>(prepared.seconds_rate());
 }
 
+// A converted recording as the control will read it from `sample_file`. The converter keeps no
+// more than the window and never makes a 0: the samples are the window as they stand.
+PreparedTake FromRecording(std::filesystem::path sample_file, ConvertedRecording converted,
+                           const RecordingLevels& levels) {
+  PreparedTake prepared;
+  prepared.sample_file = std::move(sample_file);
+  prepared.samples = converted.total_samples;
+  prepared.rate = converted.rate;
+  prepared.duration = converted.duration;
+  prepared.levels = levels.Figures();
+  prepared.clipped_8bit = ClippedShare8Bit(converted.samples);
+  prepared.converted = EncodeSampleFile(converted.rate, converted.samples);
+  prepared.window = std::move(converted.samples);
+  return prepared;
+}
+
 }  // namespace
 
 PreparedTake SampleSource::Prepare(const Take& take) {
@@ -54,21 +70,10 @@ PreparedTake SampleSource::Prepare(const Take& take) {
   }
   // The control reads no more than the window: the rest is counted, not converted, though
   // still read for the recording's levels.
-  PreparedTake prepared;
   RecordingLevels levels;
   ConvertedRecording converted =
       ConvertToSamples(file, take.path, kDefaultSampleRate, kSampleWindow, &levels);
-  prepared.sample_file = NewScratchFile(take.path);
-  prepared.samples = converted.total_samples;
-  prepared.rate = converted.rate;
-  prepared.duration = converted.duration;
-  prepared.levels = levels.Figures();
-  prepared.clipped_8bit = ClippedShare8Bit(converted.samples);
-  prepared.converted = EncodeSampleFile(converted.rate, converted.samples);
-  // The converter keeps no more than the window and never makes a 0: the samples are the
-  // window as they stand.
-  prepared.window = std::move(converted.samples);
-  return prepared;
+  return FromRecording(NewScratchFile(take.path), std::move(converted), levels);
 }
 
 // Read here rather than by the control, so that a missing or unreadable file is reported by
@@ -119,15 +124,7 @@ PreparedTake SampleSource::PrepareInMemory(const Take& take) {
     }
     converted = ConvertRecordingBytes(bytes, kDefaultSampleRate, kSampleWindow, take.name, &levels);
   }
-  prepared.sample_file = NewScratchFile(take.name);
-  prepared.samples = converted.total_samples;
-  prepared.rate = converted.rate;
-  prepared.duration = converted.duration;
-  prepared.levels = levels.Figures();
-  prepared.clipped_8bit = ClippedShare8Bit(converted.samples);
-  prepared.converted = EncodeSampleFile(converted.rate, converted.samples);
-  prepared.window = std::move(converted.samples);
-  return prepared;
+  return FromRecording(NewScratchFile(take.name), std::move(converted), levels);
 }
 
 void SampleSource::Clear() noexcept {

@@ -144,6 +144,22 @@ class Session::Impl {
     return true;
   }
 
+  // Hands the prepared take to the control and runs `operation` on it. A failure is recorded
+  // under `role` ("calibrate") with what failed (the "calibration"), and gives false.
+  bool RunOnTake(Value (ALG_V1S::*operation)(), const char* role, const char* what,
+                 const Take& take, const PreparedTake& prepared) {
+    try {
+      control_->put_DATAstr(prepared.sample_file.string());
+      ((*control_).*operation)();
+    } catch (const PlatformError& e) {
+      const std::string failed = std::string(what) + " failed";
+      Fail(role, take.name, e.number(), failed + ": " + ErrorDescription(e),
+           take.name + ": " + failed + " (" + ErrorText(e) + ")");
+      return false;
+    }
+    return true;
+  }
+
   void Calibrate(const Take& take) {
     const ScopedFileSystem reading_converted_takes(files_);
     ALG_V1S& control = *control_;
@@ -155,14 +171,7 @@ class Session::Impl {
     std::optional<PreparedTake> prepared = Prepare(take, "calibrate");
     if (!prepared) return;
     const Measures before = ReadMeasures(control);
-    try {
-      control.put_DATAstr(prepared->sample_file.string());
-      control.Calibrate();
-    } catch (const PlatformError& e) {
-      Fail("calibrate", take.name, e.number(), "calibration failed: " + ErrorDescription(e),
-           take.name + ": calibration failed (" + ErrorText(e) + ")");
-      return;
-    }
+    if (!RunOnTake(&ALG_V1S::Calibrate, "calibrate", "calibration", take, *prepared)) return;
     CalibrationRecord record{Speaker(), take.name, control.get_CR_msgX(), {}, {}, {}};
     const IntakeOutcome intake = ReadIntakeOutcome();
     record.facts = DescribeTake(*prepared, intake, kCalibrateMinimum, !record.accepted());
@@ -200,14 +209,7 @@ class Session::Impl {
     if (!prepared) return;
     const Measures before = ReadMeasures(control);
     const std::int16_t count_before = control.profile_count();
-    try {
-      control.put_DATAstr(prepared->sample_file.string());
-      control.Check();
-    } catch (const PlatformError& e) {
-      Fail("check", take.name, e.number(), "check failed: " + ErrorDescription(e),
-           take.name + ": check failed (" + ErrorText(e) + ")");
-      return;
-    }
+    if (!RunOnTake(&ALG_V1S::Check, "check", "check", take, *prepared)) return;
     CheckRecord record{Speaker(), take.name, control.get_CR_msgX(), {}, {}, {}};
     const IntakeOutcome intake = ReadIntakeOutcome();
     record.facts = DescribeTake(*prepared, intake, kCheckMinimum, record.code == "-1");

@@ -7,20 +7,16 @@
 #include <stdexcept>
 #include <string>
 
+#include "platform/numbered_error.h"
 #include "shell/alg_v1s.h"
 
 namespace pellix::analysis {
 
 // A state file that cannot be read, used or written. The message names the file, says what
 // went wrong and gives the platform error number and description where there is one.
-class StateError : public std::runtime_error {
+class StateError : public NumberedError {
  public:
-  StateError(const std::string& message, int number)
-      : std::runtime_error(message), number_(number) {}
-  int number() const noexcept { return number_; }  // the platform error number
-
- private:
-  int number_;
+  using NumberedError::NumberedError;
 };
 
 // Holds the advisory lock (flock) of a state file for the whole read, analysis and save, so

@@ -301,8 +301,7 @@ std::optional<Failure> PutTake(PellixSpeaker& speaker, PellixTakeResult& result,
   if (const auto* c = std::get_if<CalibrationRecord>(taken)) {
     result.file = speaker.Keep(c->file);
     result.code = ResultCode(c->code).value_or(0);
-    result.meaning =
-        speaker.Keep(c->accepted() ? "accepted" : "rejected: " + std::string(kCalibrationRejected));
+    result.meaning = speaker.Keep(CalibrationMeaningText(c->accepted()));
     PutMeasures(result, c->measures);
     if (c->constants) {
       result.cal_thorn_rate = Number(c->constants->thorn_rate);

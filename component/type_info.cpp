@@ -8,6 +8,7 @@
 #include "component/failure.h"
 #include "component/program_name.h"
 #include "component/ref_counted.h"
+#include "platform/enum_table.h"
 #include "shell/component_identity.h"
 #include "shell/interface_table.h"
 
@@ -30,27 +31,20 @@ struct FuncDescBlock {
   ELEMDESC parameter;
 };
 
+// A member's value as the type information declares it; every other type is a variant.
+constexpr EnumEntry<ValueType, VARTYPE> kAutomationTypes[] = {{ValueType::kInteger, VT_I2},
+                                                              {ValueType::kString, VT_BSTR}};
+
 VARTYPE AutomationType(ValueType type) {
-  switch (type) {
-    case ValueType::kInteger:
-      return VT_I2;
-    case ValueType::kString:
-      return VT_BSTR;
-    default:
-      return VT_VARIANT;
-  }
+  return MeaningOf(kAutomationTypes, type, VT_VARIANT);
 }
 
+// A method is invoked as a function.
+constexpr EnumEntry<MemberKind, INVOKEKIND> kInvokeKinds[] = {
+    {MemberKind::kPropertyGet, INVOKE_PROPERTYGET}, {MemberKind::kPropertyPut, INVOKE_PROPERTYPUT}};
+
 INVOKEKIND InvokeKindOf(MemberKind kind) {
-  switch (kind) {
-    case MemberKind::kPropertyGet:
-      return INVOKE_PROPERTYGET;
-    case MemberKind::kPropertyPut:
-      return INVOKE_PROPERTYPUT;
-    case MemberKind::kMethod:
-      break;
-  }
-  return INVOKE_FUNC;
+  return MeaningOf(kInvokeKinds, kind, INVOKE_FUNC);
 }
 
 const InterfaceMember* MemberOf(MEMBERID memid) {

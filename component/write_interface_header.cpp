@@ -5,7 +5,9 @@
 #include <fstream>
 #include <iostream>
 #include <string>
+#include <string_view>
 
+#include "platform/enum_table.h"
 #include "shell/component_identity.h"
 #include "shell/interface_table.h"
 
@@ -22,15 +24,12 @@ std::string GuidInitializer(const Guid& id) {
   return text;
 }
 
+// A member's value in C; every other type is a variant.
+constexpr EnumEntry<ValueType, std::string_view> kCTypes[] = {{ValueType::kInteger, "int16_t"},
+                                                              {ValueType::kString, "BSTR"}};
+
 std::string_view CType(ValueType type) {
-  switch (type) {
-    case ValueType::kInteger:
-      return "int16_t";
-    case ValueType::kString:
-      return "BSTR";
-    default:
-      return "VARIANT";
-  }
+  return MeaningOf(kCTypes, type, "VARIANT");
 }
 
 // One entry of the function table, in the form the interface table gives it.

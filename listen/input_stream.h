@@ -9,19 +9,15 @@
 #include <string>
 
 #include "listen/sound_stream.h"
+#include "platform/numbered_error.h"
 
 namespace pellix::listen {
 
 // A stream that cannot be opened: the message names it and says why; `number` is the
 // platform's error number (75 for a read that failed, 321 for a stream that is no WAV stream).
-class StreamError : public std::runtime_error {
+class StreamError : public NumberedError {
  public:
-  StreamError(int number, const std::string& message)
-      : std::runtime_error(message), number_(number) {}
-  int number() const { return number_; }
-
- private:
-  int number_;
+  StreamError(int number, const std::string& message) : NumberedError(message, number) {}
 };
 
 // The stream on descriptor `fd`: raw PCM of `raw` when given, else a WAV stream whose header

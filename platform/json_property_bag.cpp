@@ -1,6 +1,5 @@
 #include "platform/json_property_bag.h"
 
-#include <cmath>
 #include <cstdint>
 #include <nlohmann/json.hpp>
 #include <unordered_set>
@@ -9,6 +8,7 @@
 #include "platform/atomic_file.h"
 #include "platform/error.h"
 #include "platform/file_error.h"
+#include "platform/json_value.h"
 #include "platform/safe_read.h"
 
 namespace pellix {
@@ -27,8 +27,6 @@ struct JsonPropertyBag::Store {
 };
 
 namespace {
-
-constexpr double kLargestExactWhole = 9007199254740992.0;  // 2^53
 
 bool IsNumberStart(char c) {
   return c == '-' || (c >= '0' && c <= '9');
@@ -88,29 +86,6 @@ Overflows ReplaceOverflowingNumbers(const std::string& json) {
     }
   }
   return result;
-}
-
-Json ToJson(const Value& v) {
-  switch (v.type()) {
-    case ValueType::kEmpty:
-      return nullptr;
-    case ValueType::kInteger:
-      return v.integer();
-    case ValueType::kLong:
-      return v.long_value();
-    case ValueType::kDouble: {
-      double x = v.double_value();
-      if (std::isfinite(x) && x == std::trunc(x) && std::fabs(x) <= kLargestExactWhole) {
-        return static_cast<std::int64_t>(x);  // 3, not 3.0; also turns -0 into 0
-      }
-      return x;
-    }
-    case ValueType::kString:
-      return v.string();
-    case ValueType::kBoolean:
-      return v.boolean();
-  }
-  return nullptr;
 }
 
 Value FromJson(const Json& j) {
@@ -196,7 +171,7 @@ void JsonPropertyBag::WriteProperty(std::string_view name, const Value& value,
                                     const Value& /*default_value*/) {
   auto [it, added] = store_->object.emplace(std::string(name), nullptr);
   if (added) store_->order.emplace_back(name);
-  it.value() = ToJson(value);
+  it.value() = JsonOf<Json>(value);
 }
 
 std::vector<std::string> JsonPropertyBag::keys() const {

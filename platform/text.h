@@ -12,6 +12,9 @@ namespace pellix {
 // as decoders following the Unicode recommendation do: "\xE2\x82A" gives U+FFFD then "A".
 std::string SanitizeUtf8(std::string_view bytes);
 
+// Appends the UTF-8 form of `point`, a Unicode scalar value (no surrogate, at most U+10FFFF).
+void AppendUtf8(std::string& out, char32_t point);
+
 // Mid$(text, start, length): the characters (code points) from 1-based position `start`,
 // at most `length` of them; empty when `start` lies beyond the end. `text` is valid UTF-8.
 // A start of 0 raises Invalid procedure call (5).

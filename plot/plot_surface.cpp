@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/enum_table.h"
 #include "platform/file_error.h"
 
 namespace pellix::plot {
@@ -24,25 +25,18 @@ FileError PlotError(const std::filesystem::path& path, cairo_status_t status) {
                                                       "': " + cairo_status_to_string(status));
 }
 
+// Each format's name on the command line; its files end in a dot and the name.
+constexpr EnumEntry<PlotFormat, std::string_view> kPlotFormatNames[] = {
+    {PlotFormat::kSvg, "svg"}, {PlotFormat::kPng, "png"}, {PlotFormat::kPdf, "pdf"}};
+
 }  // namespace
 
 std::optional<PlotFormat> ParsePlotFormat(std::string_view name) {
-  if (name == "svg") return PlotFormat::kSvg;
-  if (name == "png") return PlotFormat::kPng;
-  if (name == "pdf") return PlotFormat::kPdf;
-  return std::nullopt;
+  return KeyOf(kPlotFormatNames, name);
 }
 
-std::string_view PlotExtension(PlotFormat format) {
-  switch (format) {
-    case PlotFormat::kSvg:
-      return ".svg";
-    case PlotFormat::kPng:
-      return ".png";
-    case PlotFormat::kPdf:
-      return ".pdf";
-  }
-  return {};
+std::string PlotExtension(PlotFormat format) {
+  return "." + std::string(MeaningOf(kPlotFormatNames, format));
 }
 
 void RenderPlot(const std::filesystem::path& path, PlotFormat format, double width, double height,

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <functional>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace pellix::plot {
@@ -17,7 +18,7 @@ enum class PlotFormat { kSvg, kPng, kPdf };
 std::optional<PlotFormat> ParsePlotFormat(std::string_view name);
 
 // ".svg", ".png" or ".pdf".
-std::string_view PlotExtension(PlotFormat format);
+std::string PlotExtension(PlotFormat format);
 
 // Draws `draw` on a `width` x `height` point surface of `format` and writes it to `path`.
 // Fails with FileError 75, naming the file, when it cannot be written.

@@ -63,25 +63,12 @@ Value ALG_V1S::profiler() {
     if (row[kExcitementColumn] > 140) c.E += 1;
     if (row[kExcitementColumn] > 190) c.E += 2;
     if (row[kGlobalColumn] > 180) ++c.G;
-    switch (row[kCodeColumn]) {
-      case Tarvo_alg1::kSarcasm:
-        ++c.C2;
-        break;
-      case Tarvo_alg1::kUncertain:
-        ++c.C4;
-        break;
-      case Tarvo_alg1::kManipulated:
-        ++c.C6;
-        break;
-      case Tarvo_alg1::kLie:
-        ++c.C7;
-        break;
-      case Tarvo_alg1::kExaggerated:
-        ++c.C8;
-        break;
-      default:
-        break;
-    }
+    const auto code = row[kCodeColumn];
+    c.C2 += code == Tarvo_alg1::kSarcasm;
+    c.C4 += code == Tarvo_alg1::kUncertain;
+    c.C6 += code == Tarvo_alg1::kManipulated;
+    c.C7 += code == Tarvo_alg1::kLie;
+    c.C8 += code == Tarvo_alg1::kExaggerated;
     if (row[kJumpLengthColumn] > long_jumps) ++c.H;
     if (row[kJumpLengthColumn] < short_jumps) ++c.L;
   }

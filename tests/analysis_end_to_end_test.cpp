@@ -168,6 +168,16 @@ struct CheckLines {
   std::array<int, kColumns> constant{};
 };
 
+// Adds the lines that read a take's result cells and the calibration constants, column by
+// column, and notes where they stand.
+template <typename Lines>
+void AddColumnReads(Script& script, Lines& lines) {
+  for (std::size_t col = 0; col < kColumns; ++col) {
+    lines.result[col] = script.Add("get " + kResults[col]);
+    lines.constant[col] = script.Add("get " + kConstants[col]);
+  }
+}
+
 class AnalysisEndToEnd : public ::testing::TestWithParam<const char*> {
  protected:
   void SetUp() override {
@@ -212,10 +222,7 @@ TEST_P(AnalysisEndToEnd, CalibrateCheckAndProfileAnExampleSpeaker) {
     c.set = script.Add("set DATAstr \"" + file + "\"");
     c.call = script.Add("call Calibrate");
     c.msg = script.Add("get CR_msgX");
-    for (std::size_t col = 0; col < kColumns; ++col) {
-      c.result[col] = script.Add("get " + kResults[col]);
-      c.constant[col] = script.Add("get " + kConstants[col]);
-    }
+    AddColumnReads(script, c);
     calibrations.push_back(c);
   }
   std::vector<CheckLines> checks;
@@ -228,10 +235,7 @@ TEST_P(AnalysisEndToEnd, CalibrateCheckAndProfileAnExampleSpeaker) {
     c.lie = script.Add("get LIEstress");
     c.glb = script.Add("get GLBstress");
     c.exc = script.Add("get EXCstress");
-    for (std::size_t col = 0; col < kColumns; ++col) {
-      c.result[col] = script.Add("get " + kResults[col]);
-      c.constant[col] = script.Add("get " + kConstants[col]);
-    }
+    AddColumnReads(script, c);
     checks.push_back(c);
   }
   const int profiler = script.Add("call profiler");

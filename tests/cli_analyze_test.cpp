@@ -190,6 +190,18 @@ class Analyze : public ScratchDirectoryTest {
     sf_close(out);
     return true;
   }
+
+  // A calibration run against the state file `state`, which cannot be used: it exits 1 with an
+  // error naming the file and giving `error` ("error 53: File not found"), and analyses
+  // nothing: the one row is the state's failure.
+  void ExpectStateRefusedBeforeAnalysing(const std::string& state, const std::string& error) const {
+    Outcome run = Pellix("analyze --state " + state + " " + AlexCalibration());
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(Contains(run.err, state)) << run.err;
+    EXPECT_TRUE(Contains(run.err, error)) << run.err;
+    EXPECT_EQ(CountLines(run.out, error.substr(0, error.find(':'))), 1) << run.out;
+    EXPECT_EQ(CountLines(run.out, "accepted"), 0) << run.out;
+  }
 };
 
 // ---- Reports ----
@@ -411,13 +423,7 @@ TEST_F(Analyze, StateCarriesTheCalibrationToALaterRun) {
 TEST_F(Analyze, AStateFileThatIsNotJsonIsReportedAndLeftIntact) {
   const std::string bytes = "{\"CAL_spT\": \"40\", oops\n";
   Write("s.json", bytes);
-  Outcome run = Pellix("analyze --state s.json " + AlexCalibration());
-  EXPECT_EQ(run.status, 1);
-  EXPECT_TRUE(Contains(run.err, "s.json")) << run.err;
-  EXPECT_TRUE(Contains(run.err, "error 321: Invalid file format")) << run.err;
-  // Nothing analysed: the one row is the state's failure.
-  EXPECT_EQ(CountLines(run.out, "error 321"), 1) << run.out;
-  EXPECT_EQ(CountLines(run.out, "accepted"), 0) << run.out;
+  ExpectStateRefusedBeforeAnalysing("s.json", "error 321: Invalid file format");
   EXPECT_EQ(Read("s.json"), bytes);
 }
 
@@ -438,12 +444,7 @@ TEST_F(Analyze, AStateValueTheControlRefusesIsNamedAndTheFileLeftIntact) {
 }
 
 TEST_F(Analyze, AStateInAFolderThatDoesNotExistFailsBeforeAnalysing) {
-  Outcome run = Pellix("analyze --state no/such/s.json " + AlexCalibration());
-  EXPECT_EQ(run.status, 1);
-  EXPECT_TRUE(Contains(run.err, "no/such/s.json")) << run.err;
-  EXPECT_TRUE(Contains(run.err, "error 53: File not found")) << run.err;
-  EXPECT_EQ(CountLines(run.out, "error 53"), 1) << run.out;
-  EXPECT_EQ(CountLines(run.out, "accepted"), 0) << run.out;
+  ExpectStateRefusedBeforeAnalysing("no/such/s.json", "error 53: File not found");
   EXPECT_FALSE(fs::exists(dir_ / "no"));
 }
 

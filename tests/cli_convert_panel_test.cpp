@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 #include <sndfile.h>
 #include <stdlib.h>
-#include <sys/wait.h>
 
 #include <algorithm>
 #include <cmath>
@@ -25,12 +24,6 @@ namespace {
 namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
 
-struct Result {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
 std::uint32_t Le32(const Bytes& bytes, std::size_t at) {
   return bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 |
          static_cast<std::uint32_t>(bytes[at + 3]) << 24;
@@ -38,6 +31,8 @@ std::uint32_t Le32(const Bytes& bytes, std::size_t at) {
 
 class Cli : public ScratchDirectoryTest {
  protected:
+  using Result = CommandResult;
+
   Bytes ReadBytes(const std::string& path) const {
     std::ifstream in(path, std::ios::binary);
     return Bytes(std::istreambuf_iterator<char>(in), {});
@@ -66,14 +61,27 @@ class Cli : public ScratchDirectoryTest {
 
   // Runs pellix with `arguments` (already quoted for the shell).
   Result Pellix(const std::string& arguments) const {
-    std::string command = std::string("'") + PELLIX_BINARY + "' " + arguments + " </dev/null >'" +
-                          Path("stdout") + "' 2>'" + Path("stderr") + "'";
-    int raw = std::system(command.c_str());
-    Result run;
-    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    run.out = Read("stdout");
-    run.err = Read("stderr");
-    return run;
+    return RunShell(std::string("'") + PELLIX_BINARY + "' " + arguments + " </dev/null");
+  }
+
+  // A file of the folder that pellix cannot use, and the error number it must give.
+  struct Unusable {
+    std::string name;
+    const char* error;
+  };
+
+  // Runs `before` + the quoted path of each file + `after`: each must exit 1 with nothing on
+  // standard output and an error naming the file with its number.
+  void ExpectRefusedByName(const std::string& before, const std::string& after,
+                           const std::vector<Unusable>& files) const {
+    for (const Unusable& file : files) {
+      const std::string path = Path(file.name);
+      Result run = Pellix(before + Quote(path) + after);
+      EXPECT_EQ(run.status, 1) << path;
+      EXPECT_EQ(run.out, "") << path;
+      EXPECT_NE(run.err.find("'" + path + "'"), std::string::npos) << run.err;
+      EXPECT_NE(run.err.find(file.error), std::string::npos) << run.err;
+    }
   }
 
   // The sample file header, checked field by field; returns the samples after it.
@@ -164,20 +172,12 @@ TEST_F(Cli, BadRecordingsNameTheFileAndExit1) {
   fs::create_directory(dir_ / "folder.wav");
   Write("text.wav", "this is not a recording\n");
   Write("empty.wav", "");
-  struct Case {
-    std::string input;
-    const char* error;
-  };
-  for (const Case& c :
-       {Case{Path("missing.wav"), "(error 53)"}, Case{Path("folder.wav"), "(error 75)"},
-        Case{Path("text.wav"), "(error 321)"}, Case{Path("empty.wav"), "(error 321)"}}) {
-    Result run = Pellix("convert " + Quote(c.input) + " " + Quote(Path("out.smp")));
-    EXPECT_EQ(run.status, 1) << c.input;
-    EXPECT_EQ(run.out, "") << c.input;
-    EXPECT_NE(run.err.find("'" + c.input + "'"), std::string::npos) << run.err;
-    EXPECT_NE(run.err.find(c.error), std::string::npos) << run.err;
-    EXPECT_FALSE(fs::exists(dir_ / "out.smp")) << c.input;
-  }
+  ExpectRefusedByName("convert ", " " + Quote(Path("out.smp")),
+                      {{"missing.wav", "(error 53)"},
+                       {"folder.wav", "(error 75)"},
+                       {"text.wav", "(error 321)"},
+                       {"empty.wav", "(error 321)"}});
+  EXPECT_FALSE(fs::exists(dir_ / "out.smp"));
 }
 
 TEST_F(Cli, AnOutputThatCannotBeWrittenNamesTheFileAndExit1) {
@@ -273,19 +273,11 @@ TEST_F(Cli, ABagThatCannotBeReadIsReportedWithItsNumber) {
   fs::create_directory(dir_ / "folder.json");
   Write("list.json", "[1, 2]");
   Write("broken.json", "{\"CR_MSGX\": ");
-  struct Case {
-    std::string bag;
-    const char* error;
-  };
-  for (const Case& c :
-       {Case{Path("missing.json"), "(error 53)"}, Case{Path("folder.json"), "(error 75)"},
-        Case{Path("list.json"), "(error 321)"}, Case{Path("broken.json"), "(error 321)"}}) {
-    Result run = Pellix("panel --state " + Quote(c.bag));
-    EXPECT_EQ(run.status, 1) << c.bag;
-    EXPECT_EQ(run.out, "") << c.bag;
-    EXPECT_NE(run.err.find("'" + c.bag + "'"), std::string::npos) << run.err;
-    EXPECT_NE(run.err.find(c.error), std::string::npos) << run.err;
-  }
+  ExpectRefusedByName("panel --state ", "",
+                      {{"missing.json", "(error 53)"},
+                       {"folder.json", "(error 75)"},
+                       {"list.json", "(error 321)"},
+                       {"broken.json", "(error 321)"}});
 }
 
 TEST_F(Cli, AKeyTheControlRefusesIsNamed) {

@@ -68,6 +68,27 @@ class Hardening : public ScratchDirectoryTest {
     run.err = Read("stderr");
     return run;
   }
+  // Runs pellix where no file may grow past 512 bytes, as on a full disk: it must exit 1 and
+  // say `message`.
+  void ExpectRefusedOnAFullDisk(const std::string& arguments, const std::string& message) const {
+    const Outcome run = Pellix(arguments, "stdout", "trap '' XFSZ; ulimit -f 1; ");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(Contains(run.err, message)) << run.err;
+  }
+  // Starts pellix with `arguments` and sends it `signal_number` after `delay_ms`; returns once
+  // it has ended.
+  void InterruptPellix(const std::string& arguments, int signal_number, int delay_ms) const {
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      ::execl("/bin/sh", "sh", "-c", Exec(arguments).c_str(), static_cast<char*>(nullptr));
+      ::_exit(127);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(delay_ms));
+    ::kill(child, signal_number);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+  }
   std::vector<std::string> Names(const std::string& folder = "") const {
     std::vector<std::string> names;
     for (const auto& entry : fs::directory_iterator(dir_ / folder)) {
@@ -267,13 +288,9 @@ TEST_F(Hardening, AFailedStateSaveGivesItsCause) {
   // kept through a save) is larger.
   state.insert(1, "\"note\":\"" + std::string(600, 'n') + "\",");
   Write("s.json", state);
-  Outcome run = Pellix("analyze --state s.json --check take.smp --format csv", "stdout",
-                       "trap '' XFSZ; ulimit -f 1; ");
-  EXPECT_EQ(run.status, 1);
-  EXPECT_TRUE(Contains(run.err,
-                       "cannot save state to 's.json' (File too large, error 75: "
-                       "Path/File access error)"))
-      << run.err;
+  ExpectRefusedOnAFullDisk("analyze --state s.json --check take.smp --format csv",
+                           "cannot save state to 's.json' (File too large, error 75: "
+                           "Path/File access error)");
   EXPECT_EQ(Read("s.json"), state);
   EXPECT_EQ(Names(), (std::vector<std::string>{".s.json.lock", "s.json", "stderr", "stdout",
                                                "take.smp", "take.wav", "tmp"}));
@@ -282,13 +299,9 @@ TEST_F(Hardening, AFailedStateSaveGivesItsCause) {
 TEST_F(Hardening, AFullDiskLeavesTheOldReportWholeAndSaysWhy) {
   Write("out.csv", "old\n");
   // Files of at most 512 bytes: the report's header alone is longer.
-  Outcome run = Pellix("analyze --check take.smp --format csv -o out.csv", "stdout",
-                       "trap '' XFSZ; ulimit -f 1; ");
-  EXPECT_EQ(run.status, 1);
-  EXPECT_TRUE(Contains(run.err,
-                       "cannot write the report to 'out.csv': File too large (error 75); "
-                       "it holds what it held before this run"))
-      << run.err;
+  ExpectRefusedOnAFullDisk("analyze --check take.smp --format csv -o out.csv",
+                           "cannot write the report to 'out.csv': File too large (error 75); "
+                           "it holds what it held before this run");
   EXPECT_EQ(Read("out.csv"), "old\n");
   EXPECT_EQ(Names(), (std::vector<std::string>{"out.csv", "stderr", "stdout", "take.smp",
                                                "take.wav", "tmp"}));
@@ -305,32 +318,12 @@ TEST_F(Hardening, SignalsLeaveNoScratchFolderNorTemporaryFile) {
   for (int i = 0; i < 40; ++i) takes += " t" + std::to_string(i) + ".wav";
   for (int signal_number : {SIGINT, SIGTERM, SIGPIPE}) {
     for (int delay_ms : {5, 30, 80}) {
-      const pid_t child = ::fork();
-      ASSERT_GE(child, 0);
-      if (child == 0) {
-        ::execl("/bin/sh", "sh", "-c", Exec("analyze --check" + takes).c_str(),
-                static_cast<char*>(nullptr));
-        ::_exit(127);
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(delay_ms));
-      ::kill(child, signal_number);
-      int status = 0;
-      ASSERT_EQ(::waitpid(child, &status, 0), child);
+      InterruptPellix("analyze --check" + takes, signal_number, delay_ms);
       EXPECT_EQ(Names("tmp"), std::vector<std::string>{}) << signal_number << " " << delay_ms;
     }
   }
   for (int delay_ms : {2, 10, 40}) {
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-      ::execl("/bin/sh", "sh", "-c", Exec("convert take.wav out.smp").c_str(),
-              static_cast<char*>(nullptr));
-      ::_exit(127);
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(delay_ms));
-    ::kill(child, SIGTERM);
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    InterruptPellix("convert take.wav out.smp", SIGTERM, delay_ms);
     for (const std::string& name : Names()) EXPECT_FALSE(name.starts_with(".out.smp")) << name;
   }
 }

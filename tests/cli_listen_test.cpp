@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "analysis/csv.h"
+#include "csv_rows.h"
 #include "example_stream.h"
 #include "scratch_directory_test_base.h"
 #include "voice_stream.h"
@@ -22,7 +22,8 @@
 namespace {
 
 namespace fs = std::filesystem;
-using Row = std::map<std::string, std::string>;
+using Row = pellix::testing::CsvRow;
+using pellix::testing::CsvRows;
 
 constexpr int kRate = pellix::testing::kExampleStreamRate;
 
@@ -31,18 +32,6 @@ struct Outcome {
   std::string out;
   std::string err;
 };
-
-std::vector<Row> CsvRows(const std::string& text) {
-  pellix::analysis::CsvReader reader(text, "rows");
-  std::vector<std::string> header = reader.Next()->fields;
-  std::vector<Row> rows;
-  while (std::optional<pellix::analysis::CsvRecord> record = reader.Next()) {
-    Row row;
-    for (std::size_t i = 0; i < header.size(); ++i) row[header[i]] = record->fields.at(i);
-    rows.push_back(std::move(row));
-  }
-  return rows;
-}
 
 class Listen : public ScratchDirectoryTest {
  protected:

@@ -1,7 +1,5 @@
 // The pellix command line as a user meets it: --version, --help, usage errors (status 2),
 // and the script subcommand reading a file or standard input.
-#include <stdlib.h>
-#include <sys/wait.h>
 
 #include <filesystem>
 #include <fstream>
@@ -14,25 +12,15 @@
 
 namespace {
 
-struct Result {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
 class CommandLine : public ScratchDirectoryTest {
  protected:
+  using Result = CommandResult;
+
   // Runs pellix with `arguments` (already quoted for the shell) and `input` on stdin.
   Result Pellix(const std::string& arguments, const std::string& input = "") const {
     Write("stdin", input);
-    std::string command = std::string("'") + PELLIX_BINARY + "' " + arguments + " <'" +
-                          Path("stdin") + "' >'" + Path("stdout") + "' 2>'" + Path("stderr") + "'";
-    int raw = std::system(command.c_str());
-    Result run;
-    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    run.out = Read("stdout");
-    run.err = Read("stderr");
-    return run;
+    return RunShell(std::string("'") + PELLIX_BINARY + "' " + arguments + " <'" + Path("stdin") +
+                    "'");
   }
 };
 

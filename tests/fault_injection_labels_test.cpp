@@ -38,6 +38,15 @@ struct Step {
   std::function<void(ControlSnapshot&)> other = nullptr;
 };
 
+// Calibrate and Check both begin alike: the message cell cleared, then the take's measures
+// (thorn rate 60, jump rate 40, jump spread 3, mean jump length 4) into row 8; `rest` follows.
+std::vector<Step> AfterTheTakesMeasures(std::vector<Step> rest) {
+  std::vector<Step> steps = {
+      {"LBL_MSG", "0"}, {"SPT(8)", "60"}, {"SPJ(8)", "40"}, {"JQ(8)", "3"}, {"AVJ(8)", "4"}};
+  steps.insert(steps.end(), rest.begin(), rest.end());
+  return steps;
+}
+
 struct Expected {
   ControlSnapshot state;
   std::vector<std::string> notified;
@@ -218,12 +227,7 @@ TEST_F(RefusedPutTest, CalibrateStopsBeforeItsLastStepsAndSkipsWithinThem) {
   };
   // Rows 0, 1 and the current (60 40 3 4) give k = 2: sums 210 130 9 12 over three, minimums
   // 50 40 2 and maximums 100 50 4 of the recorded rows.
-  const std::vector<Step> steps = {
-      {"LBL_MSG", "0"},
-      {"SPT(8)", "60"},
-      {"SPJ(8)", "40"},
-      {"JQ(8)", "3"},
-      {"AVJ(8)", "4"},
+  const std::vector<Step> steps = AfterTheTakesMeasures({
       {"SPT(2)", "60"},
       {"SPJ(2)", "40"},
       {"JQ(2)", "3"},
@@ -242,7 +246,7 @@ TEST_F(RefusedPutTest, CalibrateStopsBeforeItsLastStepsAndSkipsWithinThem) {
       {"SPT(5)", "142", {}, true},  // 100 / 70
       {"SPJ(5)", "116", {}, true},  // 50 / 43
       {"JQ(5)", "133", {}, true},   // 4 / 3
-  };
+  });
   // When a constants cell refuses, its constant stays what it was (50, 20, 1), and the break
   // point is measured against that: 100 / 50, 50 / 20, 4 / 1.
   auto adjust = [](std::string_view refused, Expected& e) {
@@ -277,12 +281,7 @@ TEST_F(RefusedPutTest, CheckStopsAtTheRefusedCell) {
   // Global stress Int(sqrt(12) / 3 x 100) = 115; lie stress 100; excitement 100; both
   // resolutions 2 - 0.1. Drift: (66 x 5 + 60) \ 6 = 65, (44 x 5 + 40) \ 6 = 43,
   // (3 x 5 + 3.46...) rounds to 18, \ 6 = 3.
-  const std::vector<Step> steps = {
-      {"LBL_MSG", "0"},
-      {"SPT(8)", "60"},
-      {"SPJ(8)", "40"},
-      {"JQ(8)", "3"},
-      {"AVJ(8)", "4"},
+  const std::vector<Step> steps = AfterTheTakesMeasures({
       {"SPT(8)", "60"},
       {"SPJ(8)", "40"},
       {"AVJ(8)", "4"},
@@ -308,7 +307,7 @@ TEST_F(RefusedPutTest, CheckStopsAtTheRefusedCell) {
       {"SPT(7)", "65"},
       {"SPJ(7)", "43"},
       {"JQ(7)", "3"},
-  };
+  });
   ExpectEveryRefusal(
       set_up, [&] { control.Check(); }, steps);
 }

@@ -89,6 +89,20 @@ class SaveFaultTest : public ::testing::Test {
   }
   void TearDown() override { fs::remove_all(folder_); }
 
+  // Runs `test` once for each writer, over the writer's version 0 saved at "file" in the
+  // folder, whose bytes it is given; the folder is emptied after each writer.
+  template <typename Test>
+  void ForEachWriterOverAnOldFile(const Test& test) {
+    for (const Writer& writer : Writers()) {
+      SCOPED_TRACE(writer.name);
+      const fs::path path = folder_ / "file";
+      writer.save(path, 0);
+      test(writer, path, Contents(path));
+      fs::remove_all(folder_);
+      fs::create_directories(folder_);
+    }
+  }
+
   // Runs `child` in a child process with a file-size limit of `limit` bytes, SIGXFSZ either
   // ignored (a write past the limit fails) or left to kill the process. Returns the wait status.
   static int InChild(rlim_t limit, bool killed_by_limit, const std::function<int()>& child) {
@@ -137,11 +151,8 @@ int SaveIn(const Writer& writer, const fs::path& path, int version) {
 }
 
 TEST_F(SaveFaultTest, AFullDiskRefusesTheSaveAndKeepsTheOldFile) {
-  for (const Writer& writer : Writers()) {
-    SCOPED_TRACE(writer.name);
-    const fs::path path = folder_ / "file";
-    writer.save(path, 0);
-    const std::string before = Contents(path);
+  ForEachWriterOverAnOldFile([&](const Writer& writer, const fs::path& path,
+                                 const std::string& before) {
     for (rlim_t limit : {rlim_t{0}, rlim_t{1}, rlim_t{4096}, rlim_t{before.size() - 1}}) {
       SCOPED_TRACE(limit);
       const int status = InChild(limit, false, [&] { return SaveIn(writer, path, 1); });
@@ -150,81 +161,66 @@ TEST_F(SaveFaultTest, AFullDiskRefusesTheSaveAndKeepsTheOldFile) {
       EXPECT_EQ(Contents(path), before);
       EXPECT_EQ(Names(), std::vector<std::string>{"file"}) << "a temporary file was left behind";
     }
-    fs::remove(path);
-  }
+  });
 }
 
 TEST_F(SaveFaultTest, AProcessKilledPartWayThroughASaveLeavesTheOldFileWhole) {
-  for (const Writer& writer : Writers()) {
-    SCOPED_TRACE(writer.name);
-    const fs::path path = folder_ / "file";
-    writer.save(path, 0);
-    const std::string before = Contents(path);
-    for (rlim_t limit : {rlim_t{0}, rlim_t{1}, rlim_t{65536}, rlim_t{before.size() / 2},
-                         rlim_t{before.size() - 1}}) {
-      SCOPED_TRACE(limit);
-      const int status = InChild(limit, true, [&] { return SaveIn(writer, path, 1); });
-      ASSERT_TRUE(WIFSIGNALED(status));
-      EXPECT_EQ(WTERMSIG(status), SIGXFSZ);
-      EXPECT_EQ(Contents(path), before);
-    }
-    // The next save works, whatever the killed ones left.
-    EXPECT_EQ(SaveIn(writer, path, 1), kSaved);
-    EXPECT_NE(Contents(path), before);
-    fs::remove_all(folder_);
-    fs::create_directories(folder_);
-  }
+  ForEachWriterOverAnOldFile(
+      [&](const Writer& writer, const fs::path& path, const std::string& before) {
+        for (rlim_t limit : {rlim_t{0}, rlim_t{1}, rlim_t{65536}, rlim_t{before.size() / 2},
+                             rlim_t{before.size() - 1}}) {
+          SCOPED_TRACE(limit);
+          const int status = InChild(limit, true, [&] { return SaveIn(writer, path, 1); });
+          ASSERT_TRUE(WIFSIGNALED(status));
+          EXPECT_EQ(WTERMSIG(status), SIGXFSZ);
+          EXPECT_EQ(Contents(path), before);
+        }
+        // The next save works, whatever the killed ones left.
+        EXPECT_EQ(SaveIn(writer, path, 1), kSaved);
+        EXPECT_NE(Contents(path), before);
+      });
 }
 
 TEST_F(SaveFaultTest, SigkillAtAnyMomentLeavesOneWholeVersion) {
   std::mt19937 random(12);
-  for (const Writer& writer : Writers()) {
-    SCOPED_TRACE(writer.name);
-    const fs::path path = folder_ / "file";
-    writer.save(path, 0);
-    const std::string version0 = Contents(path);
-    writer.save(path, 1);
-    const std::string version1 = Contents(path);
-    for (int round = 0; round < 12; ++round) {
-      const pid_t pid = fork();
-      if (pid == 0) {
-        for (int version = 0;; version ^= 1) SaveIn(writer, path, version);
-      }
-      std::this_thread::sleep_for(
-          std::chrono::microseconds(std::uniform_int_distribution<int>(100, 20000)(random)));
-      kill(pid, SIGKILL);
-      int status = 0;
-      waitpid(pid, &status, 0);
-      const std::string now = Contents(path);
-      EXPECT_TRUE(now == version0 || now == version1)
-          << "round " << round << ": " << now.size() << " bytes";
-    }
-    fs::remove_all(folder_);
-    fs::create_directories(folder_);
-  }
+  ForEachWriterOverAnOldFile(
+      [&](const Writer& writer, const fs::path& path, const std::string& version0) {
+        writer.save(path, 1);
+        const std::string version1 = Contents(path);
+        for (int round = 0; round < 12; ++round) {
+          const pid_t pid = fork();
+          if (pid == 0) {
+            for (int version = 0;; version ^= 1) SaveIn(writer, path, version);
+          }
+          std::this_thread::sleep_for(
+              std::chrono::microseconds(std::uniform_int_distribution<int>(100, 20000)(random)));
+          kill(pid, SIGKILL);
+          int status = 0;
+          waitpid(pid, &status, 0);
+          const std::string now = Contents(path);
+          EXPECT_TRUE(now == version0 || now == version1)
+              << "round " << round << ": " << now.size() << " bytes";
+        }
+      });
 }
 
 TEST_F(SaveFaultTest, AFailureAtEachStepOfTheWriteKeepsTheOldFileAndLeavesNoTemporary) {
   const AtomicWriteStep steps[] = {AtomicWriteStep::kCreate, AtomicWriteStep::kWrite,
                                    AtomicWriteStep::kSync, AtomicWriteStep::kClose,
                                    AtomicWriteStep::kRename};
-  for (const Writer& writer : Writers()) {
-    SCOPED_TRACE(writer.name);
-    const fs::path path = folder_ / "file";
-    writer.save(path, 0);
-    const std::string before = Contents(path);
-    for (AtomicWriteStep step : steps) {
-      for (int error : {ENOSPC, EIO, EACCES}) {
-        SCOPED_TRACE(static_cast<int>(step));
-        SCOPED_TRACE(error);
-        ScopedAtomicWriteFault fault(step, error);
-        EXPECT_EQ(SaveIn(writer, path, 1), kRefused);
-        EXPECT_EQ(Contents(path), before);
-        EXPECT_EQ(Names(), std::vector<std::string>{"file"});
-      }
-    }
-    fs::remove(path);
-  }
+  ForEachWriterOverAnOldFile(
+      [&](const Writer& writer, const fs::path& path, const std::string& before) {
+        for (AtomicWriteStep step : steps) {
+          for (int error : {ENOSPC, EIO, EACCES}) {
+            SCOPED_TRACE(static_cast<int>(step));
+            SCOPED_TRACE(error);
+            ScopedAtomicWriteFault fault(step, error);
+            EXPECT_EQ(SaveIn(writer, path, 1), kRefused);
+            EXPECT_EQ(Contents(path), before);
+            EXPECT_EQ(Names(), std::vector<std::string>{"file"});
+          }
+        }
+      });
 }
 
 TEST_F(SaveFaultTest, ASaveThatCannotStartLeavesNothingBehind) {

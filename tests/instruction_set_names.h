@@ -6,21 +6,19 @@
 
 #include <ostream>
 #include <string>
+#include <string_view>
 
 #include "engine/instruction_set.h"
+#include "platform/enum_table.h"
 
 namespace Tarvo_alg1 {
 
 inline std::string InstructionSetName(InstructionSet set) {
-  switch (set) {
-    case InstructionSet::kAvx2:
-      return "Avx2";
-    case InstructionSet::kBaseline:
-      return "Baseline";
-    case InstructionSet::kPlain:
-      break;
-  }
-  return "Plain";
+  constexpr pellix::EnumEntry<InstructionSet, std::string_view> kNames[] = {
+      {InstructionSet::kPlain, "Plain"},
+      {InstructionSet::kBaseline, "Baseline"},
+      {InstructionSet::kAvx2, "Avx2"}};
+  return std::string(pellix::MeaningOf(kNames, set));
 }
 
 inline void PrintTo(InstructionSet set, std::ostream* out) {

@@ -19,29 +19,17 @@
 #include <string>
 #include <vector>
 
-#include "analysis/csv.h"
+#include "csv_rows.h"
 #include "example_stream.h"
 #include "scratch_directory_test_base.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using Row = std::map<std::string, std::string>;
+using Row = pellix::testing::CsvRow;
+using pellix::testing::CsvRows;
 
 constexpr double kTolerance = 0.030;
-
-std::vector<Row> CsvRows(const std::string& text) {
-  std::vector<Row> rows;
-  if (text.empty()) return rows;
-  pellix::analysis::CsvReader reader(text, "rows");
-  std::vector<std::string> header = reader.Next()->fields;
-  while (std::optional<pellix::analysis::CsvRecord> record = reader.Next()) {
-    Row row;
-    for (std::size_t i = 0; i < header.size(); ++i) row[header[i]] = record->fields.at(i);
-    rows.push_back(std::move(row));
-  }
-  return rows;
-}
 
 class ListenDevice : public ScratchDirectoryTest {
  protected:

@@ -34,6 +34,15 @@ std::vector<std::string> Names(const std::vector<Take>& takes) {
   return names;
 }
 
+// One speaker of a parsed manifest: its name, and the names of its takes in order.
+void ExpectSpeaker(const SpeakerTakes& speaker, const std::string& name,
+                   const std::vector<std::string>& calibrations,
+                   const std::vector<std::string>& checks) {
+  EXPECT_EQ(speaker.speaker, name);
+  EXPECT_EQ(Names(speaker.calibrations), calibrations) << name;
+  EXPECT_EQ(Names(speaker.checks), checks) << name;
+}
+
 TEST(Manifest, SpeakersInOrderOfFirstAppearanceWithTheirTakesInOrder) {
   auto speakers = Parse(
       "speaker,role,file\n"
@@ -43,12 +52,8 @@ TEST(Manifest, SpeakersInOrderOfFirstAppearanceWithTheirTakesInOrder) {
       "al,check,a1.wav\n"
       "bo,check,b2.wav\n");
   ASSERT_EQ(speakers.size(), 2u);
-  EXPECT_EQ(speakers[0].speaker, "bo");
-  EXPECT_EQ(Names(speakers[0].calibrations), (std::vector<std::string>{"m/b_cal.wav"}));
-  EXPECT_EQ(Names(speakers[0].checks), (std::vector<std::string>{"m/b1.wav", "m/b2.wav"}));
-  EXPECT_EQ(speakers[1].speaker, "al");
-  EXPECT_EQ(Names(speakers[1].calibrations), (std::vector<std::string>{"m/a_cal.wav"}));
-  EXPECT_EQ(Names(speakers[1].checks), (std::vector<std::string>{"m/a1.wav"}));
+  ExpectSpeaker(speakers[0], "bo", {"m/b_cal.wav"}, {"m/b1.wav", "m/b2.wav"});
+  ExpectSpeaker(speakers[1], "al", {"m/a_cal.wav"}, {"m/a1.wav"});
 }
 
 TEST(Manifest, FilesAreRelativeToTheManifestFolderUnlessAbsolute) {
@@ -64,8 +69,7 @@ TEST(Manifest, FilesAreRelativeToTheManifestFolderUnlessAbsolute) {
 TEST(Manifest, ColumnsFoundByTheirHeaderNamesInAnyOrderAndCase) {
   auto speakers = Parse("File,notes,Role,SPEAKER\nx.wav,first take,CHECK,al\n");
   ASSERT_EQ(speakers.size(), 1u);
-  EXPECT_EQ(speakers[0].speaker, "al");
-  EXPECT_EQ(Names(speakers[0].checks), (std::vector<std::string>{"m/x.wav"}));
+  ExpectSpeaker(speakers[0], "al", {}, {"m/x.wav"});
 }
 
 TEST(Manifest, QuotedFieldsKeepCommasQuotesAndLineBreaks) {
@@ -74,9 +78,7 @@ TEST(Manifest, QuotedFieldsKeepCommasQuotesAndLineBreaks) {
       "\"Smith, Al\",check,\"say \"\"yes\"\".wav\"\n"
       "\"Smith, Al\",check,\"two\nlines.wav\"\n");
   ASSERT_EQ(speakers.size(), 1u);
-  EXPECT_EQ(speakers[0].speaker, "Smith, Al");
-  EXPECT_EQ(Names(speakers[0].checks),
-            (std::vector<std::string>{"m/say \"yes\".wav", "m/two\nlines.wav"}));
+  ExpectSpeaker(speakers[0], "Smith, Al", {}, {"m/say \"yes\".wav", "m/two\nlines.wav"});
 }
 
 TEST(Manifest, BlankLinesCrLfBlanksAroundFieldsAndAByteOrderMark) {
@@ -87,10 +89,8 @@ TEST(Manifest, BlankLinesCrLfBlanksAroundFieldsAndAByteOrderMark) {
       "\n"
       "al,calibrate,\"  padded.wav\"\r\n");
   ASSERT_EQ(speakers.size(), 1u);
-  EXPECT_EQ(speakers[0].speaker, "al");
-  EXPECT_EQ(Names(speakers[0].checks), (std::vector<std::string>{"m/x.wav"}));
   // Blanks inside quotes are part of the field.
-  EXPECT_EQ(Names(speakers[0].calibrations), (std::vector<std::string>{"m/  padded.wav"}));
+  ExpectSpeaker(speakers[0], "al", {"m/  padded.wav"}, {"m/x.wav"});
 }
 
 TEST(Manifest, SpeakerNamesAreMatchedExactly) {

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -104,6 +105,30 @@ TEST(ReadPropertiesTest, EmptyBagDiffersFromANewInstanceOnlyInMinimumJump) {
   EXPECT_EQ(Snapshot(loaded), Snapshot(fresh));
 }
 
+// The cells a save leaves out: BGbord, LIEstress, GLBstress, EXCstress and CR_msgX.
+void ExpectUnsavedCells(const ALG_V1S& control, const std::array<std::string, 5>& expected) {
+  const std::array<std::string, 5> cells = {control.get_BGbord(), control.get_LIEstress(),
+                                            control.get_GLBstress(), control.get_EXCstress(),
+                                            control.get_CR_msgX()};
+  EXPECT_EQ(cells, expected);
+}
+
+// The defaults given with the keys, alike in both orders: BackColor, AutoRedraw and BackStyle
+// of the surface, DATAstr's empty text, CR_SFLC's Integer 0, and from position 9 on "0" for
+// every text but MSGstring's quote (at `quote`).
+void ExpectDefaults(const std::vector<Value>& defaults, const std::vector<std::string>& keys,
+                    std::size_t quote) {
+  ASSERT_EQ(defaults.size(), keys.size());
+  EXPECT_EQ(defaults[0].number(), 2147483663.0);
+  EXPECT_EQ(defaults[1], Value::Boolean(false));
+  EXPECT_EQ(defaults[2].number(), 1);
+  EXPECT_EQ(defaults[4], S(""));
+  EXPECT_EQ(defaults[8], Value::Integer(0));
+  for (std::size_t i = 9; i < keys.size(); ++i) {
+    EXPECT_EQ(defaults[i], S(i == quote ? "\"" : "0")) << keys[i];
+  }
+}
+
 TEST(ReadPropertiesTest, ReadsEveryKeyInOrderWithItsDefault) {
   ALG_V1S control;
   RecordingBag bag;
@@ -115,19 +140,8 @@ TEST(ReadPropertiesTest, ReadsEveryKeyInOrderWithItsDefault) {
       "LIEstress", "GLBstress",  "EXCstress", "CAL_AVJ",     "CR_avJ",  "CR_JQ",
       "CR_MSGX",   "Mode",       "Volume",    "MSGstring",   "Mode",    "BGfilter"};
   EXPECT_EQ(bag.reads, expected);
-  ASSERT_EQ(bag.read_defaults.size(), expected.size());
-  EXPECT_EQ(bag.read_defaults[0].number(), 2147483663.0);
-  EXPECT_EQ(bag.read_defaults[1], Value::Boolean(false));
-  EXPECT_EQ(bag.read_defaults[2].number(), 1);
+  ExpectDefaults(bag.read_defaults, expected, 27);
   EXPECT_EQ(bag.read_defaults[3].number(), 0);
-  EXPECT_EQ(bag.read_defaults[4], S(""));
-  EXPECT_EQ(bag.read_defaults[8], Value::Integer(0));
-  EXPECT_EQ(bag.read_defaults[27], S("\""));
-  for (std::size_t i = 9; i < expected.size(); ++i) {
-    if (i != 27) {
-      EXPECT_EQ(bag.read_defaults[i], S("0")) << expected[i];
-    }
-  }
 }
 
 TEST(WritePropertiesTest, WritesInOrderWithThreeKeysTwice) {
@@ -141,18 +155,7 @@ TEST(WritePropertiesTest, WritesInOrderWithThreeKeysTwice) {
       "ADDvolume", "CAL_spT",    "CAL_spJ",   "CAL_JQ",      "CR_SPJ",  "CR_spT",       "CR_JQ",
       "Volume",    "MSGstring",  "Mode",      "BGfilter"};
   EXPECT_EQ(bag.write_log(), expected);
-  ASSERT_EQ(bag.write_defaults.size(), expected.size());
-  EXPECT_EQ(bag.write_defaults[0].number(), 2147483663.0);
-  EXPECT_EQ(bag.write_defaults[1], Value::Boolean(false));
-  EXPECT_EQ(bag.write_defaults[2].number(), 1);
-  EXPECT_EQ(bag.write_defaults[4], S(""));
-  EXPECT_EQ(bag.write_defaults[8], Value::Integer(0));
-  EXPECT_EQ(bag.write_defaults[22], S("\""));
-  for (std::size_t i = 9; i < expected.size(); ++i) {
-    if (i != 22) {
-      EXPECT_EQ(bag.write_defaults[i], S("0")) << expected[i];
-    }
-  }
+  ExpectDefaults(bag.write_defaults, expected, 22);
 }
 
 TEST(WritePropertiesTest, NeverSavesTheBorderAndResultCells) {
@@ -243,11 +246,7 @@ TEST_F(SaveReloadTest, LastValueBagRoundTrip) {
   EXPECT_EQ(reloaded.surface().BorderStyle, 1);
 
   // Not saved: the border level and the result cells come back as "0".
-  EXPECT_EQ(reloaded.get_BGbord(), "0");
-  EXPECT_EQ(reloaded.get_LIEstress(), "0");
-  EXPECT_EQ(reloaded.get_GLBstress(), "0");
-  EXPECT_EQ(reloaded.get_EXCstress(), "0");
-  EXPECT_EQ(reloaded.get_CR_msgX(), "0");
+  ExpectUnsavedCells(reloaded, {"0", "0", "0", "0", "0"});
 }
 
 TEST_F(SaveReloadTest, ReloadSendsNoNotification) {
@@ -268,11 +267,7 @@ TEST(ReadPropertiesTest, BagFilledByOtherMeansSetsTheUnsavedCells) {
                                  {"CR_msgX", S("wrong key")}});
   ALG_V1S control;
   control.ReadProperties(bag);
-  EXPECT_EQ(control.get_BGbord(), "7");
-  EXPECT_EQ(control.get_LIEstress(), "120");
-  EXPECT_EQ(control.get_GLBstress(), "130");
-  EXPECT_EQ(control.get_EXCstress(), "140");
-  EXPECT_EQ(control.get_CR_msgX(), "4");
+  ExpectUnsavedCells(control, {"7", "120", "130", "140", "4"});
 }
 
 TEST(ReadPropertiesTest, KeysMatchExactly) {

@@ -32,51 +32,29 @@ TEST(ProfileReading, TooFewChecksOrNoProfile) {
   EXPECT_FALSE(ReadProfile(std::string(9 + 3 * 9 + 1, '1')));  // longer than any profile
 }
 
-TEST(ProfileReading, ExcitementScoreOf300TakesThreeDigits) {
-  // n = 10, every check with excitement above 190: E = 30, pct(E) = 300, digit 1 "3"; no
-  // global stress (digit 2 "4"); C7 = C8 = 0, so digit 8 is "1".
-  std::optional<ProfileReading> reading = ReadProfile("341000010300" + std::string(16, '0'));
-  ASSERT_TRUE(reading);
-  EXPECT_EQ(reading->percentages, (Percentages{300, 0, 0, 0, 0, 0, 0, 0, 0}));
-}
-
-TEST(ProfileReading, TheDigitsDecideWhichPercentageReached100) {
-  // "10100": either E = 101% and G = 00%, or E = 10% and G = 100%. With digit 1 "1" (E at
-  // most a fifth of the checks) and digit 2 "3" (G above half) it is the second.
-  std::optional<ProfileReading> reading = ReadProfile(
-      "131000010"
-      "10"
-      "100" +
-      std::string(14, '0'));
-  ASSERT_TRUE(reading);
-  EXPECT_EQ(reading->percentages, (Percentages{10, 100, 0, 0, 0, 0, 0, 0, 0}));
-
-  // With digit 1 "3" and digit 2 "4" (no global stress at all) it is the first.
-  reading = ReadProfile(
-      "341000010"
-      "101"
-      "00" +
-      std::string(14, '0'));
-  ASSERT_TRUE(reading);
-  EXPECT_EQ(reading->percentages, (Percentages{101, 0, 0, 0, 0, 0, 0, 0, 0}));
-}
-
-TEST(ProfileReading, SeveralPercentagesAt100) {
-  // Every check a lie with global stress above 180 and excitement above 190: E 300, G 100,
-  // C7 100.
-  std::optional<ProfileReading> reading = ReadProfile(
-      "331003010"
-      "300"
-      "100"
-      "00"
-      "00"
-      "00"
-      "100"
-      "00"
-      "00"
-      "00");
-  ASSERT_TRUE(reading);
-  EXPECT_EQ(reading->percentages, (Percentages{300, 100, 0, 0, 0, 100, 0, 0, 0}));
+TEST(ProfileReading, PercentagesOfThreeDigits) {
+  struct Case {
+    std::string profile;
+    Percentages percentages;
+  };
+  const Case cases[] = {
+      // n = 10, every check with excitement above 190: E = 30, pct(E) = 300, digit 1 "3"; no
+      // global stress (digit 2 "4"); C7 = C8 = 0, so digit 8 is "1".
+      {"341000010300" + std::string(16, '0'), {300, 0, 0, 0, 0, 0, 0, 0, 0}},
+      // "10100": either E = 101% and G = 00%, or E = 10% and G = 100%; the digits decide. With
+      // digit 1 "1" (E at most a fifth of the checks) and digit 2 "3" (G above half) it is the
+      // second; with digit 1 "3" and digit 2 "4" (no global stress at all) the first.
+      {"131000010" + std::string("10100") + std::string(14, '0'), {10, 100, 0, 0, 0, 0, 0, 0, 0}},
+      {"341000010" + std::string("10100") + std::string(14, '0'), {101, 0, 0, 0, 0, 0, 0, 0, 0}},
+      // Every check a lie with global stress above 180 and excitement above 190: E 300, G 100,
+      // C7 100.
+      {"331003010" + std::string("300100000000100000000"), {300, 100, 0, 0, 0, 100, 0, 0, 0}},
+  };
+  for (const Case& c : cases) {
+    std::optional<ProfileReading> reading = ReadProfile(c.profile);
+    ASSERT_TRUE(reading) << c.profile;
+    EXPECT_EQ(reading->percentages, c.percentages) << c.profile;
+  }
 }
 
 TEST(ProfileReading, APercentageOtherThanTheExcitementScoreCannotExceed100) {

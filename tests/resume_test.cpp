@@ -20,6 +20,23 @@ std::vector<SpeakerTakes> Speakers(const std::vector<std::string>& names) {
 
 const std::string kHeader = MakeReport(ReportFormat::kCsv, {})->Header();
 
+// A report as it stood when a run stopped: what a resumed run keeps of it, and the speaker it
+// starts from.
+struct ResumeCase {
+  std::string text;
+  std::string kept;
+  std::size_t first;
+};
+
+void ExpectResumePoints(const std::vector<SpeakerTakes>& speakers, ReportFormat format,
+                        const std::string& report, const std::vector<ResumeCase>& cases) {
+  for (const ResumeCase& k : cases) {
+    const ResumePoint point = FindResumePoint(k.text, format, speakers, report);
+    EXPECT_EQ(point.kept, k.kept) << k.text;
+    EXPECT_EQ(point.first, k.first) << k.text;
+  }
+}
+
 std::string Row(const std::string& speaker, const std::string& file) {
   return speaker + ",check," + file + ",1\n";
 }
@@ -29,12 +46,7 @@ TEST(Resume, CsvCarriesOnFromTheLastSpeakerWritten) {
   const std::string a = Row("'=a", "1.wav") + Row("'=a", "2.wav");
   const std::string b = Row("-1E-5", "\"3,\nwav\"") + Row("-1E-5", "4.wav");
   const std::string c = Row("'@c", "5.wav") + Row("'@c", "6.wav");
-  struct Case {
-    std::string text;
-    std::string kept;
-    std::size_t first;
-  };
-  const Case cases[] = {
+  const std::vector<ResumeCase> cases = {
       {"", "", 0},
       {kHeader.substr(0, 10), "", 0},  // the header cut short
       {kHeader, kHeader, 0},
@@ -45,11 +57,7 @@ TEST(Resume, CsvCarriesOnFromTheLastSpeakerWritten) {
       {kHeader + a + b + "'@", kHeader + a, 1},     // c's first line cut inside its name
       {kHeader + a + b.substr(0, 22), kHeader, 0},  // cut inside b's quoted line feed
   };
-  for (const Case& k : cases) {
-    const ResumePoint point = FindResumePoint(k.text, ReportFormat::kCsv, speakers, "o.csv");
-    EXPECT_EQ(point.kept, k.kept) << k.text;
-    EXPECT_EQ(point.first, k.first) << k.text;
-  }
+  ExpectResumePoints(speakers, ReportFormat::kCsv, "o.csv", cases);
 }
 
 TEST(Resume, JsonLinesCarryOnFromTheLastSpeakerWritten) {
@@ -57,21 +65,12 @@ TEST(Resume, JsonLinesCarryOnFromTheLastSpeakerWritten) {
   const std::string a = "{\"speaker\":\"=a\",\"role\":\"check\"}\n";
   const std::string b = "{\"speaker\":\"b\",\"role\":\"check\"}\n";
   const std::string c = "{\"speaker\":\"c\",\"role\":\"check\"}\n";
-  struct Case {
-    std::string text;
-    std::string kept;
-    std::size_t first;
-  };
-  const Case cases[] = {
+  const std::vector<ResumeCase> cases = {
       {"", "", 0},
       {a + b + b + c, a + b + b, 2},
       {a + b + "\n" + c.substr(0, 9), a, 1},
   };
-  for (const Case& k : cases) {
-    const ResumePoint point = FindResumePoint(k.text, ReportFormat::kJson, speakers, "o.json");
-    EXPECT_EQ(point.kept, k.kept) << k.text;
-    EXPECT_EQ(point.first, k.first) << k.text;
-  }
+  ExpectResumePoints(speakers, ReportFormat::kJson, "o.json", cases);
 }
 
 TEST(Resume, AReportOfAnotherManifestIsRefused) {

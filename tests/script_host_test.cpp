@@ -22,10 +22,11 @@ struct Outcome {
   std::string out;
   std::string err;
   int status = -1;
+  std::size_t instances = 0;  // the instances the script left
 };
 
 Outcome RunScript(const std::string& script) {
-  std::istringstream in(script);
+  const Outcome run = RunScript(script);
   std::ostringstream out;
   std::ostringstream err;
   ScriptRunner runner(out);
@@ -33,6 +34,7 @@ Outcome RunScript(const std::string& script) {
   outcome.status = runner.Run(in, err, "test.pellix");
   outcome.out = out.str();
   outcome.err = err.str();
+  outcome.instances = runner.instance_count();
   return outcome;
 }
 
@@ -292,12 +294,9 @@ TEST_F(ScriptHostFiles, LoadCreatesANewCurrentInstanceSilently) {
   Write("in.json", R"({"Mode":"m","CR_MSGX":"5","CR_SFLC":2.5})");
   std::istringstream in("load \"" + Path("in.json") +
                         "\"\nget Mode\nget CR_msgX\nget CR_SFLC\nuse 1\n");
-  std::ostringstream out;
-  std::ostringstream err;
-  ScriptRunner runner(out);
-  ASSERT_EQ(runner.Run(in, err, "t"), kScriptOk);
-  EXPECT_EQ(runner.instance_count(), 2u);
-  EXPECT_EQ(out.str(),
+  ASSERT_EQ(run.status, kScriptOk);
+  EXPECT_EQ(run.instances, 2u);
+  EXPECT_EQ(run.out,
             "{\"line\":1,\"op\":\"load\",\"name\":\"" + Path("in.json") + "\",\"ok\":true}\n" +
                 "{\"line\":2,\"op\":\"get\",\"name\":\"Mode\",\"ok\":true,\"value\":\"m\"}\n"
                 "{\"line\":3,\"op\":\"get\",\"name\":\"CR_msgX\",\"ok\":true,\"value\":\"5\"}\n"
@@ -308,14 +307,11 @@ TEST_F(ScriptHostFiles, LoadCreatesANewCurrentInstanceSilently) {
 TEST_F(ScriptHostFiles, UnreadableBagsCreateNothing) {
   Write("array.json", "[1,2]");
   Write("cut.json", "{\"Mode\":");
-  std::istringstream in("load \"" + Path("missing.json") + "\"\nload \"" + Path("array.json") +
-                        "\"\nload \"" + Path("cut.json") + "\"\n");
-  std::ostringstream out;
-  std::ostringstream err;
-  ScriptRunner runner(out);
-  ASSERT_EQ(runner.Run(in, err, "t"), kScriptOk);
-  EXPECT_EQ(runner.instance_count(), 1u);
-  EXPECT_EQ(out.str(),
+  const Outcome run = RunScript("load \"" + Path("missing.json") + "\"\nload \"" +
+                                Path("array.json") + "\"\nload \"" + Path("cut.json") + "\"\n");
+  ASSERT_EQ(run.status, kScriptOk);
+  EXPECT_EQ(run.instances, 1u);
+  EXPECT_EQ(run.out,
             "{\"line\":1,\"op\":\"load\",\"name\":\"" + Path("missing.json") +
                 "\",\"ok\":false,\"error\":{\"number\":53,\"description\":\"File not found\"}}\n"
                 "{\"line\":2,\"op\":\"load\",\"name\":\"" +
@@ -331,15 +327,13 @@ TEST_F(ScriptHostFiles, UnreadableBagsCreateNothing) {
 TEST_F(ScriptHostFiles, LoadStoppedAtAKeyLeavesTheNewInstanceCurrent) {
   // DensityLevel is read after DATAstr and before Person; its text is no number.
   Write("bad.json", R"({"Person":5,"DensityLevel":"abc","DATAstr":"p"})");
-  std::istringstream in("load \"" + Path("bad.json") +
-                        "\"\nget DATAstr\nget Person\nget Mode\nget CR_SFLC\nget BGfilter\n");
-  std::ostringstream out;
-  std::ostringstream err;
-  ScriptRunner runner(out);
-  ASSERT_EQ(runner.Run(in, err, "t"), kScriptOk);
-  EXPECT_EQ(runner.instance_count(), 2u);
+  const Outcome run =
+      RunScript("load \"" + Path("bad.json") +
+                "\"\nget DATAstr\nget Person\nget Mode\nget CR_SFLC\nget BGfilter\n");
+  ASSERT_EQ(run.status, kScriptOk);
+  EXPECT_EQ(run.instances, 2u);
   // Language defaults after the failing key: texts empty, CR_SFLC Empty, captions at design.
-  EXPECT_EQ(out.str(),
+  EXPECT_EQ(run.out,
             "{\"line\":1,\"op\":\"load\",\"name\":\"" + Path("bad.json") +
                 "\",\"ok\":false,\"error\":{\"number\":13,\"description\":\"Type mismatch\"}}\n" +
                 "{\"line\":2,\"op\":\"get\",\"name\":\"DATAstr\",\"ok\":true,\"value\":\"p\"}\n"

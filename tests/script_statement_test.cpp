@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string_view>
+#include <utility>
+
 #include "host/script/lexer.h"
 
 namespace pellix::script {
@@ -19,11 +22,37 @@ void ExpectNotAStatement(std::string_view line) {
   EXPECT_THROW(ParseStatement(line), ScriptSyntaxError) << line;
 }
 
+TEST(ScriptStatement, OperationAndArgument) {
+  struct Case {
+    std::string_view line;
+    Op op;
+    std::string argument;
+  };
+  const Case cases[] = {
+      {"set Mode \"abc\"", Op::kSet, "Mode"},
+      {"set cr_MSGX \"1\"", Op::kSet, "cr_MSGX"},        // kept as written
+      {"set NoSuchMember 1", Op::kSet, "NoSuchMember"},  // unknown: fails at run
+      {"get DATAstr", Op::kGet, "DATAstr"},
+      {"call initalize", Op::kCall, "initalize"},
+      {"save bag.json", Op::kSave, "bag.json"},
+      {"load \"my bags/a\\tb.json\"", Op::kLoad, "my bags/a\tb.json"},
+      {"save 1e5", Op::kSave, "1e5"},  // as written, not as a number
+      {"load true", Op::kLoad, "true"},
+      {"load \"\"", Op::kLoad, ""},
+      {"usermode false", Op::kUserMode, ""},
+      {"use 3", Op::kUse, ""},
+      {"new", Op::kNew, ""},
+      {"  panel\t", Op::kPanel, ""},
+  };
+  for (const Case& c : cases) {
+    const Statement statement = Parse(c.line);
+    EXPECT_EQ(statement.op, c.op) << c.line;
+    EXPECT_EQ(statement.argument, c.argument) << c.line;
+  }
+}
+
 TEST(ScriptStatementSet, ValueKinds) {
-  Statement text = Parse("set Mode \"abc\"");
-  EXPECT_EQ(text.op, Op::kSet);
-  EXPECT_EQ(text.argument, "Mode");
-  EXPECT_EQ(text.value, Value::String("abc"));
+  EXPECT_EQ(Parse("set Mode \"abc\"").value, Value::String("abc"));
   EXPECT_EQ(Parse("set volume 2.5").value, Value::Double(2.5));
   EXPECT_EQ(Parse("set volume -7").value, Value::Double(-7.0));
   EXPECT_EQ(Parse("set DensityLevel true").value, Value::Boolean(true));
@@ -31,105 +60,70 @@ TEST(ScriptStatementSet, ValueKinds) {
   EXPECT_EQ(Parse("set Mode \"\"").value, Value::String(""));
 }
 
-TEST(ScriptStatementSet, NameIsKeptAsWritten) {
-  EXPECT_EQ(Parse("set cr_MSGX \"1\"").argument, "cr_MSGX");
-  EXPECT_EQ(Parse("set NoSuchMember 1").argument, "NoSuchMember");  // unknown: fails at run
-}
-
-TEST(ScriptStatementSet, WordsThatDoNotFit) {
-  ExpectNotAStatement("set Mode abc");    // VALUE is a name
-  ExpectNotAStatement("set Mode .5");     // ".5" is a name too
-  ExpectNotAStatement("set 12 \"x\"");    // NAME is a number
-  ExpectNotAStatement("set true 1");      // NAME is a boolean
-  ExpectNotAStatement("set \"Mode\" 1");  // NAME is a string
-  ExpectNotAStatement("set Mode");        // missing VALUE
-  ExpectNotAStatement("set");             // missing both
-  ExpectNotAStatement("set Mode 1 2");    // extra word
-  ExpectNotAStatement("set Mode \"a\" \"b\"");
-}
-
-TEST(ScriptStatementGetCall, NameOnly) {
-  Statement get = Parse("get DATAstr");
-  EXPECT_EQ(get.op, Op::kGet);
-  EXPECT_EQ(get.argument, "DATAstr");
-  Statement call = Parse("call initalize");
-  EXPECT_EQ(call.op, Op::kCall);
-  EXPECT_EQ(call.argument, "initalize");
-  ExpectNotAStatement("get 12");
-  ExpectNotAStatement("get true");
-  ExpectNotAStatement("get \"Mode\"");
-  ExpectNotAStatement("get");
-  ExpectNotAStatement("get Mode Volume");
-  ExpectNotAStatement("call");
-  ExpectNotAStatement("call Check now");
-  ExpectNotAStatement("call 1");
-}
-
-TEST(ScriptStatementUserMode, OnlyTrueOrFalse) {
+TEST(ScriptStatementUserMode, TrueOrFalse) {
   EXPECT_TRUE(Parse("usermode true").user_mode);
-  Statement design = Parse("usermode false");
-  EXPECT_EQ(design.op, Op::kUserMode);
-  EXPECT_FALSE(design.user_mode);
-  ExpectNotAStatement("usermode");
-  ExpectNotAStatement("usermode TRUE");
-  ExpectNotAStatement("usermode \"true\"");
-  ExpectNotAStatement("usermode 1");
-  ExpectNotAStatement("usermode -1");
-  ExpectNotAStatement("usermode true false");
+  EXPECT_FALSE(Parse("usermode false").user_mode);
 }
 
-TEST(ScriptStatementUse, WholeNumbersOnly) {
+TEST(ScriptStatementUse, WholeNumbers) {
   EXPECT_EQ(Parse("use 0").instance, 0.0);
-  EXPECT_EQ(Parse("use 3").op, Op::kUse);
   EXPECT_EQ(Parse("use 1.0").instance, 1.0);
   EXPECT_EQ(Parse("use 1e2").instance, 100.0);
   EXPECT_EQ(Parse("use -1").instance, -1.0);  // a whole number; no such instance at run
   EXPECT_EQ(Parse("use 1e300").instance, 1e300);
-  ExpectNotAStatement("use 1.5");
-  ExpectNotAStatement("use 1e-1");
-  ExpectNotAStatement("use 1e400");  // an infinity is not a whole number
-  ExpectNotAStatement("use one");
-  ExpectNotAStatement("use \"1\"");
-  ExpectNotAStatement("use true");
-  ExpectNotAStatement("use");
-  ExpectNotAStatement("use 1 2");
 }
 
-TEST(ScriptStatementSaveLoad, PathIsAStringOrAnyBareWord) {
-  Statement save = Parse("save bag.json");
-  EXPECT_EQ(save.op, Op::kSave);
-  EXPECT_EQ(save.argument, "bag.json");
-  Statement load = Parse("load \"my bags/a\\tb.json\"");
-  EXPECT_EQ(load.op, Op::kLoad);
-  EXPECT_EQ(load.argument, "my bags/a\tb.json");
-  EXPECT_EQ(Parse("save 1e5").argument, "1e5");  // as written, not as a number
-  EXPECT_EQ(Parse("load true").argument, "true");
-  EXPECT_EQ(Parse("load \"\"").argument, "");
-  ExpectNotAStatement("save");
-  ExpectNotAStatement("load a.json b.json");
-  ExpectNotAStatement("save a b");
+TEST(ScriptStatement, LinesThatAreNotStatements) {
+  for (std::string_view line : {                   // set NAME VALUE
+                                "set Mode abc",    // VALUE is a name
+                                "set Mode .5",     // ".5" is a name too
+                                "set 12 \"x\"",    // NAME is a number
+                                "set true 1",      // NAME is a boolean
+                                "set \"Mode\" 1",  // NAME is a string
+                                "set Mode", "set", "set Mode 1 2", "set Mode \"a\" \"b\"",
+                                // get NAME, call NAME
+                                "get 12", "get true", "get \"Mode\"", "get", "get Mode Volume",
+                                "call", "call Check now", "call 1",
+                                // usermode true|false
+                                "usermode", "usermode TRUE", "usermode \"true\"", "usermode 1",
+                                "usermode -1", "usermode true false",
+                                // use K: a whole number
+                                "use 1.5", "use 1e-1",
+                                "use 1e400",  // an infinity is not a whole number
+                                "use one", "use \"1\"", "use true", "use", "use 1 2",
+                                // save PATH, load PATH
+                                "save", "load a.json b.json", "save a b",
+                                // new, panel
+                                "new 1", "panel all",
+                                // lower-case bare keywords only
+                                "SET Mode 1", "Get Mode", "\"get\" Mode", "print Mode", "1", "true",
+                                "get Mode # trailing words are not a comment",
+                                // lexing errors
+                                "set Mode \"abc", "set Mode \"abc\"x"}) {
+    ExpectNotAStatement(line);
+  }
 }
 
-TEST(ScriptStatementNewPanel, NoArguments) {
-  EXPECT_EQ(Parse("new").op, Op::kNew);
-  EXPECT_EQ(Parse("  panel\t").op, Op::kPanel);
-  ExpectNotAStatement("new 1");
-  ExpectNotAStatement("panel all");
-}
-
-TEST(ScriptStatementKeywords, LowerCaseBareKeywordsOnly) {
-  ExpectNotAStatement("SET Mode 1");
-  ExpectNotAStatement("Get Mode");
-  ExpectNotAStatement("\"get\" Mode");
-  ExpectNotAStatement("print Mode");
-  ExpectNotAStatement("1");
-  ExpectNotAStatement("true");
-  ExpectNotAStatement("get Mode # trailing words are not a comment");
-}
-
-TEST(ScriptStatementKeywords, LexingErrorsAreNotStatements) {
-  ExpectNotAStatement("set Mode \"abc");
-  ExpectNotAStatement("set Mode \"abc\"x");
+TEST(ScriptStatement, AWrongWordCountGivesTheUsage) {
+  const std::pair<std::string_view, std::string_view> cases[] = {
+      {"set Mode", "missing words: set NAME VALUE"},
+      {"get", "missing words: get NAME"},
+      {"call a b", "extra words: call NAME"},
+      {"usermode", "missing words: usermode true|false"},
+      {"new 1", "extra words: new"},
+      {"use", "missing words: use K"},
+      {"save", "missing words: save PATH"},
+      {"load a b", "extra words: load PATH"},
+      {"panel x", "extra words: panel"},
+  };
+  for (const auto& [line, message] : cases) {
+    try {
+      ParseStatement(line);
+      ADD_FAILURE() << "a statement: " << line;
+    } catch (const ScriptSyntaxError& e) {
+      EXPECT_EQ(std::string_view(e.what()), message) << line;
+    }
+  }
 }
 
 TEST(ScriptStatementKeywords, CommentsAndBlankLinesAreNoStatement) {

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <limits>
 #include <string>
+#include <utility>
 
 #include "platform/error.h"
 
@@ -75,6 +76,25 @@ TEST(SanitizeUtf8Test, MaximalSubpartExample) {
   const std::string input = "\x61\xF1\x80\x80\xE1\x80\xC2\x62\x80\x63\x80\xBF\x64";
   const std::string expected = "a" + Repeat(kFffd, 3) + "b" + kFffd + "c" + Repeat(kFffd, 2) + "d";
   EXPECT_EQ(SanitizeUtf8(input), expected);
+}
+
+TEST(AppendUtf8Test, EachLengthAtItsEdges) {
+  const std::pair<char32_t, std::string> cases[] = {
+      {U'A', "A"},
+      {0x7F, "\x7F"},
+      {0x80, "\xC2\x80"},
+      {0x7FF, "\xDF\xBF"},
+      {0x800, "\xE0\xA0\x80"},
+      {0xFFFD, kFffd},
+      {0xFFFF, "\xEF\xBF\xBF"},
+      {0x10000, "\xF0\x90\x80\x80"},
+      {0x10FFFF, "\xF4\x8F\xBF\xBF"},
+  };
+  for (const auto& [point, bytes] : cases) {
+    std::string out = "x";
+    AppendUtf8(out, point);
+    EXPECT_EQ(out, "x" + bytes) << static_cast<unsigned>(point);
+  }
 }
 
 TEST(MidTextTest, CountsCharactersNotBytes) {

@@ -11,15 +11,17 @@ bool Same(const IID* a, const IID& b) {
   return a != nullptr && std::memcmp(a, &b, sizeof b) == 0;
 }
 
-HRESULT DispatchQueryInterface(IDispatch* self, const IID* riid, void** ppv) {
+// Both interfaces answer for the whole site, which lives as long as its widget: they count
+// no references.
+template <typename Interface>
+HRESULT SiteQueryInterface(Interface* self, const IID* riid, void** ppv) {
   return ComponentSite::Of(self).QueryInterface(riid, ppv);
 }
-ULONG DispatchAddRef(IDispatch*) {
+template <typename Interface>
+ULONG Uncounted(Interface*) {
   return 1;
 }
-ULONG DispatchRelease(IDispatch*) {
-  return 1;
-}
+
 HRESULT GetTypeInfoCount(IDispatch*, UINT* count) {
   if (count == nullptr) return E_POINTER;
   *count = 0;
@@ -47,15 +49,6 @@ HRESULT Invoke(IDispatch* self, DISPID dispid, const IID*, LCID, WORD flags, DIS
   return S_OK;
 }
 
-HRESULT NotifyQueryInterface(IPropertyNotifySink* self, const IID* riid, void** ppv) {
-  return ComponentSite::Of(self).QueryInterface(riid, ppv);
-}
-ULONG NotifyAddRef(IPropertyNotifySink*) {
-  return 1;
-}
-ULONG NotifyRelease(IPropertyNotifySink*) {
-  return 1;
-}
 HRESULT OnChanged(IPropertyNotifySink* self, DISPID dispid) {
   ComponentSite::Of(self).Changed(dispid);
   return S_OK;
@@ -64,11 +57,16 @@ HRESULT OnRequestEdit(IPropertyNotifySink*, DISPID) {
   return S_OK;
 }
 
-constexpr IDispatchVtbl kDispatchTable = {
-    DispatchQueryInterface, DispatchAddRef, DispatchRelease, GetTypeInfoCount, GetTypeInfo,
-    GetIDsOfNames,          Invoke};
-constexpr IPropertyNotifySinkVtbl kNotifyTable = {NotifyQueryInterface, NotifyAddRef, NotifyRelease,
-                                                  OnChanged, OnRequestEdit};
+constexpr IDispatchVtbl kDispatchTable = {SiteQueryInterface<IDispatch>,
+                                          Uncounted<IDispatch>,
+                                          Uncounted<IDispatch>,
+                                          GetTypeInfoCount,
+                                          GetTypeInfo,
+                                          GetIDsOfNames,
+                                          Invoke};
+constexpr IPropertyNotifySinkVtbl kNotifyTable = {
+    SiteQueryInterface<IPropertyNotifySink>, Uncounted<IPropertyNotifySink>,
+    Uncounted<IPropertyNotifySink>, OnChanged, OnRequestEdit};
 
 }  // namespace
 

@@ -21,13 +21,13 @@
 #include "analysis/inputs.h"
 #include "analysis/manifest.h"
 #include "analysis/parameter_string.h"
+#include "analysis/report_file.h"
 #include "analysis/resume.h"
 #include "analysis/state_file.h"
 #include "audio/scratch_folder.h"
 #include "host/cli.h"
 #include "host/commands/command.h"
 #include "host/render/panel_render.h"
-#include "analysis/report_file.h"
 #include "host/same_file.h"
 #include "platform/error.h"
 #include "platform/file_error.h"
@@ -335,56 +335,36 @@ void AddAnalyzeCommand(CLI::App& app, CommandAction& action) {
   CLI::App* command = app.add_subcommand(
       "analyze", "Calibrate on a speaker's takes, check others, and report stress and verdicts");
   auto options = std::make_shared<AnalyzeOptions>();
-  command
-      ->add_option("--params", options->params,
-                   "Packed parameter string for Initalize (default: jumps 2 to 30, "
-                   "background border 5, automatic gain)")
-      ->type_name("TEXT")
-      ->capture_default_str();
-  command->add_option("--calibrate", options->calibrate, "Takes to calibrate on, in order")
-      ->type_name("FILE")
-      ->check(NonEmptyPath());
-  command->add_option("--check", options->check, "Takes to check, in order")
-      ->type_name("FILE")
-      ->check(NonEmptyPath());
+  AddOptionWithDefault(command, "--params", options->params,
+                       "Packed parameter string for Initalize (default: jumps 2 to 30, "
+                       "background border 5, automatic gain)",
+                       "TEXT");
+  AddPathOption(command, "--calibrate", options->calibrate, "Takes to calibrate on, in order",
+                "FILE");
+  AddPathOption(command, "--check", options->check, "Takes to check, in order", "FILE");
   command->add_flag("--profile", options->profile,
                     "Run the profiler after the checks and explain the profile");
   command->add_flag("--fixed-calibration", options->fixed_calibration,
                     "Check every take against the calibration as loaded: what checks move is "
                     "undone and not saved");
-  command
-      ->add_option("--state", options->state,
-                   "JSON property bag to load before and save after the run")
-      ->type_name("BAG.json")
-      ->check(NonEmptyPath());
-  command->add_option("--format", options->format, "table, json or csv")
-      ->type_name("FORMAT")
-      ->capture_default_str()
-      ->check(CLI::IsMember({"table", "json", "csv"}));
-  command->add_option("--panel", options->panel, "Draw the control's panel as SVG into this file")
-      ->type_name("OUT.svg")
-      ->check(NonEmptyPath());
-  command
-      ->add_option("--batch", options->batch,
-                   "Manifest (CSV: speaker,role,file) of several speakers")
-      ->type_name("MANIFEST")
-      ->check(NonEmptyPath());
-  command->add_option("--jobs", options->jobs, "Speakers analysed at the same time in batch mode")
-      ->type_name("N")
-      ->capture_default_str()
+  AddPathOption(command, "--state", options->state,
+                "JSON property bag to load before and save after the run", "BAG.json");
+  AddReportFormatOption(command, options->format);
+  AddPathOption(command, "--panel", options->panel,
+                "Draw the control's panel as SVG into this file", "OUT.svg");
+  AddPathOption(command, "--batch", options->batch,
+                "Manifest (CSV: speaker,role,file) of several speakers", "MANIFEST");
+  AddOptionWithDefault(command, "--jobs", options->jobs,
+                       "Speakers analysed at the same time in batch mode", "N")
       ->check(CLI::Range(1, kMaxJobs));
-  command->add_option("-o,--output", options->output, "Write the report to FILE (- for stdout)")
-      ->type_name("FILE")
-      ->check(NonEmptyPath());
+  AddPathOption(command, "-o,--output", options->output, "Write the report to FILE (- for stdout)",
+                "FILE");
   command->add_flag("--resume", options->resume,
                     "With --batch and -o: skip the speakers FILE already holds, append the rest");
   command->add_flag("-q,--quiet", options->quiet, "No warnings, progress bar or summary");
-  command->add_option("--plot", options->plot, "Draw each take and each speaker's trend into DIR")
-      ->type_name("DIR")
-      ->check(NonEmptyPath());
-  command->add_option("--plot-format", options->plot_format, "svg, png or pdf")
-      ->type_name("FORMAT")
-      ->capture_default_str()
+  AddPathOption(command, "--plot", options->plot,
+                "Draw each take and each speaker's trend into DIR", "DIR");
+  AddOptionWithDefault(command, "--plot-format", options->plot_format, "svg, png or pdf", "FORMAT")
       ->check(CLI::IsMember({"svg", "png", "pdf"}));
   command->footer(std::string(kAnalyzeHelp) + ParametersHelp() + "\n\n" + ResultCodesHelp() +
                   kAnalyzeExamples);

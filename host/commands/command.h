@@ -30,6 +30,26 @@ inline CLI::Validator NonEmptyPath() {
       "", "NonEmptyPath");
 }
 
+// An option that names a file or folder, shown in the help as `type`; it may not be empty.
+template <typename T>
+CLI::Option* AddPathOption(CLI::App* command, const std::string& name, T& path,
+                           const std::string& help, const std::string& type) {
+  return command->add_option(name, path, help)->type_name(type)->check(NonEmptyPath());
+}
+
+// An option whose default the help shows, shown in the help as `type`.
+template <typename T>
+CLI::Option* AddOptionWithDefault(CLI::App* command, const std::string& name, T& value,
+                                  const std::string& help, const std::string& type) {
+  return command->add_option(name, value, help)->type_name(type)->capture_default_str();
+}
+
+// --format: the report as a table, json lines or csv.
+inline CLI::Option* AddReportFormatOption(CLI::App* command, std::string& format) {
+  return AddOptionWithDefault(command, "--format", format, "table, json or csv", "FORMAT")
+      ->check(CLI::IsMember({"table", "json", "csv"}));
+}
+
 void AddAnalyzeCommand(CLI::App& app, CommandAction& action);
 void AddListenCommand(CLI::App& app, CommandAction& action);
 void AddDemoCommand(CLI::App& app, CommandAction& action);

@@ -396,9 +396,8 @@ void AddListenCommand(CLI::App& app, CommandAction& action) {
       "listen", "Listen to a live stream: calibrate and check each utterance as it ends");
   auto options = std::make_shared<ListenOptions>();
   command->add_option("source", options->source, "- for standard input")->type_name("-");
-  command->add_option("--input", options->input, "Play this recording as if it were live")
-      ->type_name("FILE")
-      ->check(NonEmptyPath());
+  AddPathOption(command, "--input", options->input, "Play this recording as if it were live",
+                "FILE");
   command->add_flag("--realtime", options->realtime, "Pace --input in real time");
   command->add_option("--device", options->device, "Capture from this device")->type_name("NAME");
   command->add_flag("--list-devices", options->list_devices, "List the capture devices");
@@ -409,58 +408,31 @@ void AddListenCommand(CLI::App& app, CommandAction& action) {
   command->add_option("--sample-format", options->sample_format, "Raw PCM samples: s16le or f32le")
       ->type_name("FORMAT")
       ->check(CLI::IsMember({"s16le", "f32le"}));
-  command
-      ->add_option("--calibrate", options->calibrate,
-                   "Accepted calibrations before checking (unless --state brings one)")
-      ->type_name("N")
-      ->capture_default_str()
+  AddOptionWithDefault(command, "--calibrate", options->calibrate,
+                       "Accepted calibrations before checking (unless --state brings one)", "N")
       ->check(CLI::Range(0, 5));
-  command
-      ->add_option("--state", options->state,
-                   "JSON property bag to load before and save after, with its check history")
-      ->type_name("BAG.json")
-      ->check(NonEmptyPath());
-  command->add_option("--params", options->params, "Packed parameter string for Initalize")
-      ->type_name("TEXT")
-      ->capture_default_str();
+  AddPathOption(command, "--state", options->state,
+                "JSON property bag to load before and save after, with its check history",
+                "BAG.json");
+  AddOptionWithDefault(command, "--params", options->params,
+                       "Packed parameter string for Initalize", "TEXT");
   command->add_flag("--fixed-calibration", options->fixed_calibration,
                     "Check against the calibration as loaded: what checks move is undone");
-  command->add_option("--format", options->format, "table, json or csv")
-      ->type_name("FORMAT")
-      ->capture_default_str()
-      ->check(CLI::IsMember({"table", "json", "csv"}));
-  command->add_option("--keep", options->keep, "Save each utterance as a WAV in DIR")
-      ->type_name("DIR")
-      ->check(NonEmptyPath());
-  command
-      ->add_option("--shortest-pause", options->segmenter.shortest_pause_s,
-                   "Seconds of pause that end an utterance")
-      ->type_name("S")
-      ->capture_default_str();
-  command
-      ->add_option("--shortest-utterance", options->segmenter.shortest_utterance_s,
-                   "Seconds: shorter bursts are dropped")
-      ->type_name("S")
-      ->capture_default_str();
-  command
-      ->add_option("--longest-utterance", options->segmenter.longest_utterance_s,
-                   "Seconds: a longer utterance is cut")
-      ->type_name("S")
-      ->capture_default_str();
-  command
-      ->add_option("--quietest-speech", options->segmenter.quietest_speech_dbfs,
-                   "dBFS: nothing quieter opens an utterance")
-      ->type_name("DBFS")
-      ->capture_default_str();
-  command
-      ->add_option("--stall", options->stall,
-                   "Seconds without input that end the utterance in progress")
-      ->type_name("S")
-      ->capture_default_str()
+  AddReportFormatOption(command, options->format);
+  AddPathOption(command, "--keep", options->keep, "Save each utterance as a WAV in DIR", "DIR");
+  AddOptionWithDefault(command, "--shortest-pause", options->segmenter.shortest_pause_s,
+                       "Seconds of pause that end an utterance", "S");
+  AddOptionWithDefault(command, "--shortest-utterance", options->segmenter.shortest_utterance_s,
+                       "Seconds: shorter bursts are dropped", "S");
+  AddOptionWithDefault(command, "--longest-utterance", options->segmenter.longest_utterance_s,
+                       "Seconds: a longer utterance is cut", "S");
+  AddOptionWithDefault(command, "--quietest-speech", options->segmenter.quietest_speech_dbfs,
+                       "dBFS: nothing quieter opens an utterance", "DBFS");
+  AddOptionWithDefault(command, "--stall", options->stall,
+                       "Seconds without input that end the utterance in progress", "S")
       ->check(CLI::Range(0.1, 3600.0));
-  command->add_option("--timings", options->timings, "Write pause-to-row milliseconds to FILE")
-      ->type_name("FILE")
-      ->check(NonEmptyPath());
+  AddPathOption(command, "--timings", options->timings, "Write pause-to-row milliseconds to FILE",
+                "FILE");
   command->add_flag("-q,--quiet", options->quiet, "No warnings or summary");
   command->footer(std::string(kListenHelp) + ParametersHelp() + "\n\n" + ResultCodesHelp() +
                   kListenExamples);

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string_view>
 
+#include "platform/enum_table.h"
 #include "shell/component_identity.h"
 #include "shell/interface_table.h"
 
@@ -34,22 +35,13 @@ std::string Literal(std::string_view text) {
 }
 
 // The automation type of a member's value.
+constexpr EnumEntry<ValueType, std::string_view> kAutomationTypes[] = {
+    {ValueType::kEmpty, "VARIANT"}, {ValueType::kInteger, "short"},
+    {ValueType::kLong, "long"},     {ValueType::kDouble, "double"},
+    {ValueType::kString, "BSTR"},   {ValueType::kBoolean, "VARIANT_BOOL"}};
+
 std::string_view AutomationType(ValueType type) {
-  switch (type) {
-    case ValueType::kEmpty:
-      return "VARIANT";
-    case ValueType::kInteger:
-      return "short";
-    case ValueType::kLong:
-      return "long";
-    case ValueType::kDouble:
-      return "double";
-    case ValueType::kString:
-      return "BSTR";
-    case ValueType::kBoolean:
-      return "VARIANT_BOOL";
-  }
-  return "VARIANT";
+  return MeaningOf(kAutomationTypes, type, "VARIANT");
 }
 
 // One member of _ALG_V1S: its attribute list, then its declaration.

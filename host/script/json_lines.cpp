@@ -1,34 +1,17 @@
 #include "host/script/json_lines.h"
 
-#include <cmath>
 #include <string>
+
+#include "platform/json_value.h"
 
 namespace pellix::script {
 
 Json JsonNumber(double x) {
-  constexpr double kLargestExactWhole = 9007199254740992.0;  // 2^53
-  if (std::isfinite(x) && std::trunc(x) == x && std::fabs(x) <= kLargestExactWhole) {
-    return static_cast<std::int64_t>(x);  // also prints a negative zero as 0
-  }
-  return x;
+  return JsonNumberOf<Json>(x);
 }
 
 Json JsonValue(const Value& value) {
-  switch (value.type()) {
-    case ValueType::kEmpty:
-      return nullptr;
-    case ValueType::kInteger:
-      return static_cast<std::int64_t>(value.integer());
-    case ValueType::kLong:
-      return static_cast<std::int64_t>(value.long_value());
-    case ValueType::kDouble:
-      return JsonNumber(value.double_value());
-    case ValueType::kString:
-      return value.string();
-    case ValueType::kBoolean:
-      return value.boolean();
-  }
-  return nullptr;
+  return JsonOf<Json>(value);
 }
 
 Json JsonError(const PlatformError& error) {

@@ -15,18 +15,19 @@ struct KeywordEntry {
   std::string_view keyword;
   Op op;
   std::size_t words;  // the keyword included
+  std::string_view usage;
 };
 
 constexpr std::array<KeywordEntry, 9> kKeywords = {{
-    {"set", Op::kSet, 3},
-    {"get", Op::kGet, 2},
-    {"call", Op::kCall, 2},
-    {"usermode", Op::kUserMode, 2},
-    {"new", Op::kNew, 1},
-    {"use", Op::kUse, 2},
-    {"save", Op::kSave, 2},
-    {"load", Op::kLoad, 2},
-    {"panel", Op::kPanel, 1},
+    {"set", Op::kSet, 3, "set NAME VALUE"},
+    {"get", Op::kGet, 2, "get NAME"},
+    {"call", Op::kCall, 2, "call NAME"},
+    {"usermode", Op::kUserMode, 2, "usermode true|false"},
+    {"new", Op::kNew, 1, "new"},
+    {"use", Op::kUse, 2, "use K"},
+    {"save", Op::kSave, 2, "save PATH"},
+    {"load", Op::kLoad, 2, "load PATH"},
+    {"panel", Op::kPanel, 1, "panel"},
 }};
 
 [[noreturn]] void NotAStatement(std::string message) {
@@ -40,30 +41,6 @@ const KeywordEntry& FindKeyword(const Word& first) {
     }
   }
   NotAStatement("unknown keyword " + QuotedExcerpt(first.text));
-}
-
-std::string Usage(Op op) {
-  switch (op) {
-    case Op::kSet:
-      return "set NAME VALUE";
-    case Op::kGet:
-      return "get NAME";
-    case Op::kCall:
-      return "call NAME";
-    case Op::kUserMode:
-      return "usermode true|false";
-    case Op::kNew:
-      return "new";
-    case Op::kUse:
-      return "use K";
-    case Op::kSave:
-      return "save PATH";
-    case Op::kLoad:
-      return "load PATH";
-    case Op::kPanel:
-      return "panel";
-  }
-  return {};
 }
 
 // VALUE of a set, as late binding receives it.
@@ -104,7 +81,7 @@ std::optional<Statement> ParseStatement(std::string_view line) {
   const KeywordEntry& entry = FindKeyword(words.front());
   if (words.size() != entry.words) {
     NotAStatement((words.size() < entry.words ? "missing words: " : "extra words: ") +
-                  Usage(entry.op));
+                  std::string(entry.usage));
   }
 
   Statement statement;

@@ -7,6 +7,7 @@ import weakref
 from ctypes import POINTER, byref, c_int32, c_uint16, c_uint32, c_void_p
 
 from . import _abi, _host, _library
+from ._closing import Closing
 
 _LOCALE = 0x409
 _STATUS_TEXT = {
@@ -139,7 +140,7 @@ def _property(member):
     return property(fget if member.get else None, fset if member.put else None, doc=doc)
 
 
-class Control:
+class Control(Closing):
     """One ALG_V1S instance, for hosts that want the control's automation interface. See the
     package documentation for an example.
 
@@ -346,12 +347,6 @@ class Control:
         if self._dispatch is not None:
             _abi.release(self._dispatch)
             self._dispatch = None
-
-    def __enter__(self):
-        return self
-
-    def __exit__(self, *_):
-        self.close()
 
     def __del__(self):
         if getattr(self, "_dispatch", None) is not None:

@@ -12,6 +12,7 @@
 import json
 
 from . import _analysis, _csv
+from ._closing import Closing
 from .takes import take_of
 
 # Jumps of 2 to 30 samples, background border 5, automatic gain: what ``pellix analyze``
@@ -52,7 +53,7 @@ class Result:
         return f"Result({shown})"
 
 
-class Speaker:
+class Speaker(Closing):
     """A speaker's control: a new one initialised with ``params`` (the packed parameter string
     for Initalize), or the one saved in the JSON state file ``state`` with its check history,
     which ``save()`` writes back. ``name`` names the speaker in the rows.
@@ -100,12 +101,6 @@ class Speaker:
         if self._handle is not None:
             _analysis.close_speaker(self._handle)
             self._handle = None
-
-    def __enter__(self):
-        return self
-
-    def __exit__(self, *exc):
-        self.close()
 
     def __del__(self):
         self.close()
