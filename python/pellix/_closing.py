@@ -5,6 +5,8 @@ class Closing:
     """A handle with a ``close()``: ``with handle:`` closes it on leaving the block, however
     the block ends."""
 
+    __slots__ = ()  # the handles keep their own slots
+
     def __enter__(self):
         return self
 
