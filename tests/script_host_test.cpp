@@ -26,7 +26,7 @@ struct Outcome {
 };
 
 Outcome RunScript(const std::string& script) {
-  const Outcome run = RunScript(script);
+  std::istringstream in(script);
   std::ostringstream out;
   std::ostringstream err;
   ScriptRunner runner(out);
@@ -292,8 +292,8 @@ TEST_F(ScriptHostFiles, SaveWritesEveryKeyLastWriteWinning) {
 
 TEST_F(ScriptHostFiles, LoadCreatesANewCurrentInstanceSilently) {
   Write("in.json", R"({"Mode":"m","CR_MSGX":"5","CR_SFLC":2.5})");
-  std::istringstream in("load \"" + Path("in.json") +
-                        "\"\nget Mode\nget CR_msgX\nget CR_SFLC\nuse 1\n");
+  const Outcome run =
+      RunScript("load \"" + Path("in.json") + "\"\nget Mode\nget CR_msgX\nget CR_SFLC\nuse 1\n");
   ASSERT_EQ(run.status, kScriptOk);
   EXPECT_EQ(run.instances, 2u);
   EXPECT_EQ(run.out,
