@@ -77,14 +77,19 @@ ScaledAndClassified ScaleAndClassify(const std::uint8_t* bytes, std::size_t coun
   ScaledAndClassified done;
   std::size_t& j = done.scaled;
   std::size_t& p = done.classified_end;
-  for (; j + kBlock <= count; j += kBlock) {
+  auto store = [&] {
     L::StoreShorts(slots + first_slot + j, scale(bytes + j));
     L::StoreShorts(slots + first_slot + j + L::kShorts, scale(bytes + j + L::kShorts));
-    if (p <= kMaxPositions && p + kBlock + 2 + kLag <= first_slot + j + kBlock) {
-      ClassifyBlocks<L>(slots, p, p, thorn, nonflat);
-      p += kBlock;
-    }
+  };
+  // In three phases, so that no block tests whether to classify: stored only until the stores
+  // lead position p by the lag; then one block of positions classified per block stored (the
+  // lead stays the same); stored only once the bits are full.
+  for (; j + kBlock <= count && first_slot + j < p + 2 + kLag; j += kBlock) store();
+  for (; j + kBlock <= count && p <= kMaxPositions; j += kBlock, p += kBlock) {
+    store();
+    ClassifyBlocks<L>(slots, p, p, thorn, nonflat);
   }
+  for (; j + kBlock <= count; j += kBlock) store();
   for (; p <= kMaxPositions && p + kBlock + 2 <= first_slot + j; p += kBlock) {
     ClassifyBlocks<L>(slots, p, p, thorn, nonflat);
   }

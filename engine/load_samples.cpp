@@ -5,6 +5,7 @@
 // exactly the arithmetic the rule states, and then walk the data with table look-ups.
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -58,6 +59,36 @@ std::size_t FindPause(const SampleBytes& buffer, const MainPassTable& table, std
   return end;
 }
 
+// What the main pass makes of a take's settings: the table, and whether every byte value
+// scales to a number within the narrow limit (and by whole-number arithmetic, when that
+// reproduces the scaling). A speaker's checks repeat the same settings take after take, so the
+// last settings' rules are kept, one copy per thread as the state is, and worked out again only
+// when a setting or the instruction set changes.
+struct PassRules {
+  std::array<std::uint64_t, 4> key{};  // the bits of Gain, the border, the clip level; the forms
+  bool known = false;
+  MainPassTable table{};
+  bool fits = false;
+  std::optional<int> whole_gain;
+};
+
+const PassRules& RulesFor(double Gain, double border, double clip) noexcept {
+  thread_local PassRules rules;
+  const Forms& forms = ActiveForms();
+  const std::array<std::uint64_t, 4> key{
+      std::bit_cast<std::uint64_t>(Gain), std::bit_cast<std::uint64_t>(border),
+      std::bit_cast<std::uint64_t>(clip), reinterpret_cast<std::uintptr_t>(&forms)};
+  if (rules.known && rules.key == key) return rules;
+  forms.fill_main_pass_table(rules.table, Gain / 3, border, clip);
+  rules.fits = std::all_of(rules.table.s.begin(), rules.table.s.end(), [](double s) {
+    return -kNarrowSampleLimit <= s && s <= kNarrowSampleLimit;
+  });
+  rules.whole_gain = rules.fits ? WholeGainFor(Gain, rules.table.s) : std::nullopt;
+  rules.key = key;
+  rules.known = true;
+  return rules;
+}
+
 // Where the main pass stores a take: 16-bit slots when every byte value scales to a number
 // within the narrow limit (by whole-number arithmetic when that reproduces the scaling, else
 // from the table), otherwise the wide slots.
@@ -68,13 +99,9 @@ struct TakeDestination {
   double gain = 0;  // Gain / 3, the factor of the table
 };
 
-TakeDestination ChooseDestination(SampleStore& store, const MainPassTable& table, double Gain,
-                                  double gain) {
-  const bool fits = std::all_of(table.s.begin(), table.s.end(), [](double s) {
-    return -kNarrowSampleLimit <= s && s <= kNarrowSampleLimit;
-  });
-  if (!fits) return {nullptr, store.WideSlotsToStore(), std::nullopt, gain};
-  return {store.NarrowSlotsToStore(), nullptr, WholeGainFor(Gain, table.s), gain};
+TakeDestination ChooseDestination(SampleStore& store, const PassRules& rules, double gain) {
+  if (!rules.fits) return {nullptr, store.WideSlotsToStore(), std::nullopt, gain};
+  return {store.NarrowSlotsToStore(), nullptr, rules.whole_gain, gain};
 }
 
 // Stores the samples from `from` to `last` into slots `first_slot` on, as far as the store goes.
@@ -156,11 +183,10 @@ void LoadSamples() {
   // stored; the quiet test that reads it back fails too, and resuming after a failed condition
   // enters its branch, so that slot counts as quiet.
   const double border = m.BackgroundBorder;
-  MainPassTable table;
-  const double gain = m.Gain / 3;
-  ActiveForms().fill_main_pass_table(table, gain, border, ClipLevel);
+  const PassRules& rules = RulesFor(m.Gain, border, ClipLevel);
+  const MainPassTable& table = rules.table;
   const double MinSamples = m.MinSamples;
-  const TakeDestination destination = ChooseDestination(m.Samples, table, m.Gain, gain);
+  const TakeDestination destination = ChooseDestination(m.Samples, rules, m.Gain / 3);
   std::size_t stored_end = 0;  // one past the highest slot this call stores
   std::size_t take_start = 0;  // data index of slot 0 for the stretch stored last
   long n = 0;
