@@ -44,6 +44,20 @@ std::size_t FindFirstBlock(const std::uint8_t* bytes, std::size_t from, std::siz
   return i;
 }
 
+// One past the last byte in [from, to) that lies in `set`, searched back from `to` in whole
+// blocks: no byte from the result to `to` lies in the set, and the caller looks at the block
+// before (or, near `from`, the bytes left) one byte at a time.
+template <class L>
+std::size_t FindLastBlock(const std::uint8_t* bytes, std::size_t from, std::size_t to,
+                          ByteRange set) noexcept {
+  const ByteRangeLanes<L> lanes(set);
+  std::size_t i = to;
+  for (; i >= from + L::kBytes; i -= L::kBytes) {
+    if (L::Any(lanes.Contains(L::LoadBytes(bytes + i - L::kBytes)))) break;
+  }
+  return i;
+}
+
 // Counts whole blocks from `from` (not past `size`) until the block that holds a byte of `stop`.
 // The stopping set is a range of low bytes and one of high bytes, so a group of blocks holds a
 // stopping byte exactly when the lowest or the highest byte of some lane, which the count keeps
