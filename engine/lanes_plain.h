@@ -3,7 +3,8 @@
 // lanes_sse2.h and lanes_avx2.h give the same operations in vector registers.
 //
 // Bytes: unsigned 8-bit lanes; a mask lane is 0xFF (true) or 0. Shorts: signed 16-bit lanes
-// with wrap-around arithmetic; a mask lane is -1 or 0. Words: unsigned 64-bit lanes.
+// with wrap-around arithmetic; a mask lane is -1 or 0, and MaskBits reads only the sign bit of a
+// lane. Words: unsigned 64-bit lanes.
 #pragma once
 
 #include <array>
@@ -144,8 +145,8 @@ struct Plain : OneWord {
   static Shorts Or(Shorts x, Shorts y) noexcept {
     return Each(x, y, [](int a, int b) { return a | b; });
   }
-  // The lanes of two masks as bits, first's lane j as bit j and second's as bit kShorts + j.
-  // Each mask's lanes become bytes of 0 or 1, and each eight such bytes c0 to c7 (c0 lowest)
+  // The sign bits of two sets of lanes, first's lane j as bit j and second's as bit kShorts + j.
+  // The sign bits become bytes of 0 or 1, and each eight such bytes c0 to c7 (c0 lowest)
   // one byte of bits by a multiplication: c_i lands on bit 56 + i of the product with
   // 0x0102040810204080 (2^(8k + 7 - k) for k = 0 to 7 where i + k = 7), every other pair
   // falls on its own bit of a lower byte or beyond the word, so nothing carries into the top
@@ -153,8 +154,8 @@ struct Plain : OneWord {
   static std::uint32_t MaskBits(Shorts first, Shorts second) noexcept {
     std::array<std::uint8_t, 2 * kShorts> ones;
     for (std::size_t j = 0; j < kShorts; ++j) {
-      ones[j] = static_cast<std::uint8_t>(first[j] & 1);
-      ones[kShorts + j] = static_cast<std::uint8_t>(second[j] & 1);
+      ones[j] = static_cast<std::uint8_t>(static_cast<std::uint16_t>(first[j]) >> 15);
+      ones[kShorts + j] = static_cast<std::uint8_t>(static_cast<std::uint16_t>(second[j]) >> 15);
     }
     std::uint32_t bits = 0;
     for (std::size_t k = 0; k < ones.size() / 8; ++k) {
