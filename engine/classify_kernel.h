@@ -15,7 +15,10 @@ namespace Tarvo_alg1::kernels {
 
 // Per lane: low and high are the smaller and larger neighbour; a thorn is a < b > c above 5 or
 // a > b < c below -5 (a > 5 and b > a already give b > 5), and a position is not flat when a
-// or c is more than 2 away from b.
+// or c is more than 2 away from b. A class is the sign bit of its lane (MaskBits reads no
+// other): samples lie within the narrow limit, so every difference below fits 16 bits, and
+// b > high, low > 5, b < low and high < -5 are the signs of high - b, 5 - low, b - low and
+// high + 5, two of which the flatness test needs anyway.
 template <class L>
 struct ShortClasses {
   typename L::Shorts thorn;
@@ -30,10 +33,12 @@ template <class L>
   const Shorts c = L::LoadShorts(samples + 2);
   const Shorts low = L::Min(a, c);
   const Shorts high = L::Max(a, c);
-  const Shorts two = L::SplatShorts(2);
-  const Shorts positive = L::And(L::Greater(b, high), L::Greater(low, L::SplatShorts(5)));
-  const Shorts negative = L::And(L::Greater(low, b), L::Greater(L::SplatShorts(-5), high));
-  const Shorts steep = L::Greater(L::Max(L::Sub(high, b), L::Sub(b, low)), two);
+  const Shorts five = L::SplatShorts(5);
+  const Shorts rise = L::Sub(high, b);  // negative when b is above both
+  const Shorts fall = L::Sub(b, low);   // negative when b is below both
+  const Shorts positive = L::And(rise, L::Sub(five, low));
+  const Shorts negative = L::And(fall, L::Add(high, five));
+  const Shorts steep = L::Greater(L::Max(rise, fall), L::SplatShorts(2));
   return {L::Or(positive, negative), steep};
 }
 
@@ -77,14 +82,19 @@ ScaledAndClassified ScaleAndClassify(const std::uint8_t* bytes, std::size_t coun
   ScaledAndClassified done;
   std::size_t& j = done.scaled;
   std::size_t& p = done.classified_end;
-  for (; j + kBlock <= count; j += kBlock) {
+  auto store = [&] {
     L::StoreShorts(slots + first_slot + j, scale(bytes + j));
     L::StoreShorts(slots + first_slot + j + L::kShorts, scale(bytes + j + L::kShorts));
-    if (p <= kMaxPositions && p + kBlock + 2 + kLag <= first_slot + j + kBlock) {
-      ClassifyBlocks<L>(slots, p, p, thorn, nonflat);
-      p += kBlock;
-    }
+  };
+  // In three phases, so that no block tests whether to classify: stored only until the stores
+  // lead position p by the lag; then one block of positions classified per block stored (the
+  // lead stays the same); stored only once the bits are full.
+  for (; j + kBlock <= count && first_slot + j < p + 2 + kLag; j += kBlock) store();
+  for (; j + kBlock <= count && p <= kMaxPositions; j += kBlock, p += kBlock) {
+    store();
+    ClassifyBlocks<L>(slots, p, p, thorn, nonflat);
   }
+  for (; j + kBlock <= count; j += kBlock) store();
   for (; p <= kMaxPositions && p + kBlock + 2 <= first_slot + j; p += kBlock) {
     ClassifyBlocks<L>(slots, p, p, thorn, nonflat);
   }

@@ -25,6 +25,10 @@ struct Forms {
                               ByteRange loud, ByteRange stop) noexcept;
   std::size_t (*find_first_block)(const std::uint8_t* bytes, std::size_t from, std::size_t to,
                                   ByteRange set) noexcept;
+  // The main pass's search for a pause: back from `to` to the last block that holds a byte of
+  // `set` (gain_pass_kernel.h).
+  std::size_t (*find_last_block)(const std::uint8_t* bytes, std::size_t from, std::size_t to,
+                                 ByteRange set) noexcept;
 
   // The main pass's table at the factor `gain` (Gain / 3), the border and the clip level.
   void (*fill_main_pass_table)(MainPassTable& table, double gain, double border,

@@ -72,6 +72,11 @@ std::size_t ScaleBlocksAvx2(const std::uint8_t* bytes, std::size_t count, int G,
   return kernels::ScaleBlocks<L>(bytes, count, G, out);
 }
 
+std::size_t FindLastBlockAvx2(const std::uint8_t* bytes, std::size_t from, std::size_t to,
+                              ByteRange set) noexcept {
+  return kernels::FindLastBlock<L>(bytes, from, to, set);
+}
+
 ScaledAndClassified ScaleAndClassifyAvx2(const std::uint8_t* bytes, std::size_t count, int G,
                                          std::int16_t* slots, std::size_t first_slot,
                                          PositionBits& thorn, PositionBits& nonflat) noexcept {
@@ -103,17 +108,12 @@ namespace Tarvo_alg1 {
 // The wide slots and their copy to 16 bits are rare enough to share the SSE2 forms.
 const Forms& Avx2Forms() noexcept {
   static const Forms forms{
-      CountBlocksAvx2,
-      FindFirstBlockAvx2,
-      FillMainPassTableAvx2,
-      ScaleBlocksAvx2,
-      ScaleInDoublesAvx2,
-      ClassifyBlocksAvx2,
-      kernels::kClassifyBlock<L>,
-      ScaleAndClassifyAvx2,
-      Sse2Forms().classify_wide,
-      Sse2Forms().narrow,
-      CountFlicsByCensusAvx2,
+      CountBlocksAvx2,      FindFirstBlockAvx2,
+      FindLastBlockAvx2,    FillMainPassTableAvx2,
+      ScaleBlocksAvx2,      ScaleInDoublesAvx2,
+      ClassifyBlocksAvx2,   kernels::kClassifyBlock<L>,
+      ScaleAndClassifyAvx2, Sse2Forms().classify_wide,
+      Sse2Forms().narrow,   CountFlicsByCensusAvx2,
   };
   return forms;
 }

@@ -1,6 +1,7 @@
 #include "engine/gain_pass.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -30,10 +31,12 @@ std::size_t FindFirst(const Forms& forms, const SampleBytes& buffer, std::size_t
   return to;
 }
 
-}  // namespace
-
-GainPassResult GainPass(const SampleBytes& buffer, double border) {
-  // The loud bytes, by the pass's own comparisons on the level raw - 127.
+// The loud bytes, by the pass's own comparisons on the level raw - 127. The border seldom
+// changes from one take to the next, so the last border's set is kept (one per thread).
+ByteRange LoudBytes(double border) noexcept {
+  thread_local std::uint64_t last_border = std::bit_cast<std::uint64_t>(0.0);
+  thread_local ByteRange last{126, 128};  // border 0
+  if (std::bit_cast<std::uint64_t>(border) == last_border) return last;
   ByteRange loud_bytes;
   for (int raw = 255; raw >= 1; --raw) {
     if (raw - 127.0 > border) loud_bytes.high = raw;
@@ -41,6 +44,15 @@ GainPassResult GainPass(const SampleBytes& buffer, double border) {
   for (int raw = 1; raw <= 255; ++raw) {
     if (raw - 127.0 < -border) loud_bytes.low = raw;
   }
+  last_border = std::bit_cast<std::uint64_t>(border);
+  last = loud_bytes;
+  return loud_bytes;
+}
+
+}  // namespace
+
+GainPassResult GainPass(const SampleBytes& buffer, double border) {
+  const ByteRange loud_bytes = LoudBytes(border);
   // Loud bytes whose level is beyond 110: 238 and up (+111), 16 and down (-111).
   const ByteRange stop_bytes{std::min(loud_bytes.low, 127 - limits::kPeakStop - 1),
                              std::max(loud_bytes.high, 127 + limits::kPeakStop + 1)};

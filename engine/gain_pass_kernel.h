@@ -20,6 +20,12 @@ struct ByteRangeLanes {
     return L::OrBytes(L::OrBytes(L::Above(raw, above), L::Below(raw, below)), every);
   }
 
+  // Lanes whose lowest or highest byte so far lies in the set: a lane that has seen a byte of
+  // the set has seen one at least as low or as high.
+  typename L::Bytes Reached(typename L::Bytes lowest, typename L::Bytes highest) const noexcept {
+    return L::OrBytes(L::OrBytes(L::Above(highest, above), L::Below(lowest, below)), every);
+  }
+
   typename L::Bytes above;
   typename L::Bytes below;
   typename L::Bytes every;
@@ -38,9 +44,25 @@ std::size_t FindFirstBlock(const std::uint8_t* bytes, std::size_t from, std::siz
   return i;
 }
 
+// One past the last byte in [from, to) that lies in `set`, searched back from `to` in whole
+// blocks: no byte from the result to `to` lies in the set, and the caller looks at the block
+// before (or, near `from`, the bytes left) one byte at a time.
+template <class L>
+std::size_t FindLastBlock(const std::uint8_t* bytes, std::size_t from, std::size_t to,
+                          ByteRange set) noexcept {
+  const ByteRangeLanes<L> lanes(set);
+  std::size_t i = to;
+  for (; i >= from + L::kBytes; i -= L::kBytes) {
+    if (L::Any(lanes.Contains(L::LoadBytes(bytes + i - L::kBytes)))) break;
+  }
+  return i;
+}
+
 // Counts whole blocks from `from` (not past `size`) until the block that holds a byte of `stop`.
-// The stopping test is the costly one, so it is made once per group of blocks: a group that
-// holds a stopping byte is counted again block by block.
+// The stopping set is a range of low bytes and one of high bytes, so a group of blocks holds a
+// stopping byte exactly when the lowest or the highest byte of some lane, which the count keeps
+// anyway, has reached it (the blocks before held none): the stopping test costs nothing per
+// block. A group that holds a stopping byte is counted again block by block.
 template <class L>
 BlockCounts CountBlocks(const std::uint8_t* bytes, std::size_t from, std::size_t size,
                         ByteRange loud_set, ByteRange stop_set) noexcept {
@@ -63,15 +85,13 @@ BlockCounts CountBlocks(const std::uint8_t* bytes, std::size_t from, std::size_t
       Bytes group_counts = counts;
       Bytes group_low = low;
       Bytes group_high = high;
-      Bytes stops = L::SplatBytes(0);
       for (std::size_t g = 0; g < kGroup; ++g) {
         const Bytes raw = L::LoadBytes(bytes + i + g * L::kBytes);
-        stops = L::OrBytes(stops, stop.Contains(raw));
         group_counts = L::CountTrue(group_counts, loud.Contains(raw));
         group_low = L::MinBytes(group_low, raw);
         group_high = L::MaxBytes(group_high, raw);
       }
-      if (L::Any(stops)) {
+      if (L::Any(stop.Reached(group_low, group_high))) {
         stopped = true;
         break;
       }

@@ -76,11 +76,13 @@ struct RunEnds {
   PositionBits after_flat;     // not flat, and the position before is flat
 };
 
+// Each word reads its own bits and the top bit of the word before, with no carry from one step
+// to the next, so that the compiler can run several words at a time.
 inline void FindRunEnds(const PositionBits& nonflat, RunEnds& ends) noexcept {
-  std::uint64_t carry = 0;
-  for (std::size_t w = 0; w < kWords; ++w) {
-    const std::uint64_t before = (nonflat[w] << 1) | carry;
-    carry = nonflat[w] >> 63;
+  ends.after_nonflat[0] = nonflat[0] & (nonflat[0] << 1);
+  ends.after_flat[0] = nonflat[0] & ~(nonflat[0] << 1);
+  for (std::size_t w = 1; w < kWords; ++w) {
+    const std::uint64_t before = (nonflat[w] << 1) | (nonflat[w - 1] >> 63);
     ends.after_nonflat[w] = nonflat[w] & before;
     ends.after_flat[w] = nonflat[w] & ~before;
   }

@@ -43,6 +43,7 @@ constexpr Forms KernelForms(decltype(Forms::count_blocks) count_blocks,
   return Forms{
       count_blocks,
       kernels::FindFirstBlock<L>,
+      kernels::FindLastBlock<L>,
       fill_main_pass_table,
       kernels::ScaleBlocks<L>,
       NoneInDoubles,

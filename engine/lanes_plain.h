@@ -3,7 +3,8 @@
 // lanes_sse2.h and lanes_avx2.h give the same operations in vector registers.
 //
 // Bytes: unsigned 8-bit lanes; a mask lane is 0xFF (true) or 0. Shorts: signed 16-bit lanes
-// with wrap-around arithmetic; a mask lane is -1 or 0. Words: unsigned 64-bit lanes.
+// with wrap-around arithmetic; a mask lane is -1 or 0, and MaskBits reads only the sign bit of a
+// lane. Words: unsigned 64-bit lanes.
 #pragma once
 
 #include <array>
@@ -132,8 +133,11 @@ struct Plain : OneWord {
   static Shorts Max(Shorts x, Shorts y) noexcept {
     return Each(x, y, [](int a, int b) { return a > b ? a : b; });
   }
+  // Negated rather than chosen, so that the compiler sees a vector comparison.
   static Shorts Greater(Shorts x, Shorts y) noexcept {
-    return Each(x, y, [](int a, int b) { return a > b ? -1 : 0; });
+    Shorts r;
+    for (std::size_t j = 0; j < kShorts; ++j) r[j] = static_cast<std::int16_t>(-(x[j] > y[j]));
+    return r;
   }
   static Shorts And(Shorts x, Shorts y) noexcept {
     return Each(x, y, [](int a, int b) { return a & b; });
@@ -141,12 +145,23 @@ struct Plain : OneWord {
   static Shorts Or(Shorts x, Shorts y) noexcept {
     return Each(x, y, [](int a, int b) { return a | b; });
   }
-  // The lanes of two masks as bits, first's lane j as bit j and second's as bit kShorts + j.
+  // The sign bits of two sets of lanes, first's lane j as bit j and second's as bit kShorts + j.
+  // The sign bits become bytes of 0 or 1, and each eight such bytes c0 to c7 (c0 lowest)
+  // one byte of bits by a multiplication: c_i lands on bit 56 + i of the product with
+  // 0x0102040810204080 (2^(8k + 7 - k) for k = 0 to 7 where i + k = 7), every other pair
+  // falls on its own bit of a lower byte or beyond the word, so nothing carries into the top
+  // byte.
   static std::uint32_t MaskBits(Shorts first, Shorts second) noexcept {
-    std::uint32_t bits = 0;
+    std::array<std::uint8_t, 2 * kShorts> ones;
     for (std::size_t j = 0; j < kShorts; ++j) {
-      bits |= static_cast<std::uint32_t>(first[j] & 1) << j;
-      bits |= static_cast<std::uint32_t>(second[j] & 1) << (kShorts + j);
+      ones[j] = static_cast<std::uint8_t>(static_cast<std::uint16_t>(first[j]) >> 15);
+      ones[kShorts + j] = static_cast<std::uint8_t>(static_cast<std::uint16_t>(second[j]) >> 15);
+    }
+    std::uint32_t bits = 0;
+    for (std::size_t k = 0; k < ones.size() / 8; ++k) {
+      std::uint64_t eight;
+      std::memcpy(&eight, ones.data() + 8 * k, sizeof eight);
+      bits |= static_cast<std::uint32_t>((eight * 0x0102040810204080u) >> 56) << (8 * k);
     }
     return bits;
   }

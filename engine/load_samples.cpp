@@ -5,6 +5,7 @@
 // exactly the arithmetic the rule states, and then walk the data with table look-ups.
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -12,6 +13,7 @@
 #include <optional>
 #include <span>
 
+#include "engine/byte_range.h"
 #include "engine/forms.h"
 #include "engine/fused_result.h"
 #include "engine/gain_pass.h"
@@ -33,25 +35,74 @@ constexpr long kLoudAfterRestart = 2;
 using limits::kPauseDrop;
 using limits::kPauseLength;
 
-// Whether the sample at `index`, stored in `slot`, counts as quiet. A slot past the store
-// cannot be stored or read back, and so counts as quiet.
-bool QuietAt(const SampleBytes& buffer, const MainPassTable& table, std::size_t index,
-             std::size_t slot) noexcept {
-  return slot > kLastSlot || table.quiet[buffer[index]] != 0;
+// What the main pass makes of a take's settings: the table, and whether every byte value
+// scales to a number within the narrow limit (and by whole-number arithmetic, when that
+// reproduces the scaling). A speaker's checks repeat the same settings take after take, so the
+// last settings' rules are kept, one copy per thread as the state is, and worked out again only
+// when a setting or the instruction set changes.
+struct PassRules {
+  std::array<std::uint64_t, 4> key{};  // the bits of Gain, the border, the clip level; the forms
+  bool known = false;
+  MainPassTable table{};
+  bool fits = false;
+  std::optional<int> whole_gain;
+  // The bytes that are not quiet, as one set the forms test many at a time, when the quiet ones
+  // are a single range of values (the border's); the data's end, byte 0, is never tested.
+  std::optional<ByteRange> loud_or_clipped;
+};
+
+std::optional<ByteRange> NotQuiet(const MainPassTable& table) noexcept {
+  int lowest = 256;
+  int highest = 0;
+  for (int raw = 1; raw < 256; ++raw) {
+    if (table.quiet[raw] != 0) {
+      lowest = std::min(lowest, raw);
+      highest = raw;
+    }
+  }
+  if (lowest > highest) return ByteRange{255, 256};  // every byte
+  for (int raw = lowest; raw <= highest; ++raw) {
+    if (table.quiet[raw] == 0) return std::nullopt;
+  }
+  return ByteRange{lowest - 1, highest + 1};
+}
+
+const PassRules& RulesFor(double Gain, double border, double clip) noexcept {
+  thread_local PassRules rules;
+  const Forms& forms = ActiveForms();
+  const std::array<std::uint64_t, 4> key{
+      std::bit_cast<std::uint64_t>(Gain), std::bit_cast<std::uint64_t>(border),
+      std::bit_cast<std::uint64_t>(clip), reinterpret_cast<std::uintptr_t>(&forms)};
+  if (rules.known && rules.key == key) return rules;
+  forms.fill_main_pass_table(rules.table, Gain / 3, border, clip);
+  rules.fits = std::all_of(rules.table.s.begin(), rules.table.s.end(), [](double s) {
+    return -kNarrowSampleLimit <= s && s <= kNarrowSampleLimit;
+  });
+  rules.whole_gain = rules.fits ? WholeGainFor(Gain, rules.table.s) : std::nullopt;
+  rules.loud_or_clipped = NotQuiet(rules.table);
+  rules.key = key;
+  rules.known = true;
+  return rules;
 }
 
 // Index of the sample that completes a run of 1001 quiet stored samples, for a stretch stored
 // from `from` (into slot `first_slot` on) with no quiet run before it; `end` if none does.
 // Tests the sample where a run would complete and looks back only to the last loud one, so a
 // waveform is mostly skipped 1000 samples at a time, and no sample is looked at more than twice.
-std::size_t FindPause(const SampleBytes& buffer, const MainPassTable& table, std::size_t from,
+// A sample whose slot lies past the store cannot be stored or read back, and so counts as quiet.
+std::size_t FindPause(const SampleBytes& buffer, const PassRules& rules, std::size_t from,
                       std::size_t end, std::size_t first_slot) noexcept {
   const auto pause = static_cast<std::size_t>(kPauseLength) + 1;
+  // Samples from here on have slots past the store.
+  const std::size_t unstored = first_slot > kLastSlot ? from : from + (kLastSlot - first_slot) + 1;
   std::size_t run_start = from;
   while (end - run_start >= pause) {
     const std::size_t target = run_start + pause - 1;
-    std::size_t k = target + 1;
-    while (k > run_start && QuietAt(buffer, table, k - 1, first_slot + (k - 1 - from))) --k;
+    std::size_t k = std::max(std::min(target + 1, unstored), run_start);
+    if (rules.loud_or_clipped) {
+      k = ActiveForms().find_last_block(buffer.data(), run_start, k, *rules.loud_or_clipped);
+    }
+    while (k > run_start && rules.table.quiet[buffer[k - 1]] != 0) --k;
     if (k == run_start) return target;
     run_start = k;  // k - 1 is not quiet: a run can only start after it
   }
@@ -68,13 +119,9 @@ struct TakeDestination {
   double gain = 0;  // Gain / 3, the factor of the table
 };
 
-TakeDestination ChooseDestination(SampleStore& store, const MainPassTable& table, double Gain,
-                                  double gain) {
-  const bool fits = std::all_of(table.s.begin(), table.s.end(), [](double s) {
-    return -kNarrowSampleLimit <= s && s <= kNarrowSampleLimit;
-  });
-  if (!fits) return {nullptr, store.WideSlotsToStore(), std::nullopt, gain};
-  return {store.NarrowSlotsToStore(), nullptr, WholeGainFor(Gain, table.s), gain};
+TakeDestination ChooseDestination(SampleStore& store, const PassRules& rules, double gain) {
+  if (!rules.fits) return {nullptr, store.WideSlotsToStore(), std::nullopt, gain};
+  return {store.NarrowSlotsToStore(), nullptr, rules.whole_gain, gain};
 }
 
 // Stores the samples from `from` to `last` into slots `first_slot` on, as far as the store goes.
@@ -156,11 +203,10 @@ void LoadSamples() {
   // stored; the quiet test that reads it back fails too, and resuming after a failed condition
   // enters its branch, so that slot counts as quiet.
   const double border = m.BackgroundBorder;
-  MainPassTable table;
-  const double gain = m.Gain / 3;
-  ActiveForms().fill_main_pass_table(table, gain, border, ClipLevel);
+  const PassRules& rules = RulesFor(m.Gain, border, ClipLevel);
+  const MainPassTable& table = rules.table;
   const double MinSamples = m.MinSamples;
-  const TakeDestination destination = ChooseDestination(m.Samples, table, m.Gain, gain);
+  const TakeDestination destination = ChooseDestination(m.Samples, rules, m.Gain / 3);
   std::size_t stored_end = 0;  // one past the highest slot this call stores
   std::size_t take_start = 0;  // data index of slot 0 for the stretch stored last
   long n = 0;
@@ -178,7 +224,7 @@ void LoadSamples() {
 
     // From here every sample is stored, one slot each, until the pause: the first sample that
     // makes the quiet run of stored samples longer than 1000. Find it first, then store.
-    const std::size_t stop = FindPause(SampleBuffer, table, i, end, static_cast<std::size_t>(n));
+    const std::size_t stop = FindPause(SampleBuffer, rules, i, end, static_cast<std::size_t>(n));
     const std::size_t last = stop < end ? stop : end - 1;
     StoreStretch(SampleBuffer, table, i, last, static_cast<std::size_t>(n), destination, m.Samples);
     take_start = i - static_cast<std::size_t>(n);

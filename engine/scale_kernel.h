@@ -14,26 +14,26 @@ inline constexpr int kOffsetThirds = 10880;
 inline constexpr int kOffset = 3 * kOffsetThirds;
 inline constexpr unsigned kThirdMultiplier = 43691;
 
-// The scaling of one block of L::kShorts bytes.
+// The scaling of one block of L::kShorts bytes. The centring is folded into the offset:
+// b x G + (kOffset - 128 x G) equals (b - 128) x G + kOffset modulo 2^16, and that lies within
+// 0 to 65280, so the wrapped 16-bit sum is the unsigned u itself.
 template <class L>
 struct WholeGainScaler {
   using Shorts = typename L::Shorts;
 
   explicit WholeGainScaler(int G) noexcept
       : gain(L::SplatShorts(static_cast<std::int16_t>(G))),
-        centre(L::SplatShorts(128)),
-        offset(L::SplatShorts(static_cast<std::int16_t>(kOffset))),
+        offset(L::SplatShorts(static_cast<std::int16_t>(kOffset - 128 * G))),
         multiplier(L::SplatShorts(static_cast<std::int16_t>(kThirdMultiplier))),
         offset_thirds(L::SplatShorts(kOffsetThirds)) {}
 
   Shorts operator()(const std::uint8_t* bytes) const noexcept {
-    const Shorts y = L::MulLow(L::Sub(L::WidenBytes(bytes), centre), gain);
-    const Shorts third =
-        L::ShiftRightUnsigned(L::MulHighUnsigned(L::Add(y, offset), multiplier), 1);
+    const Shorts u = L::Add(L::MulLow(L::WidenBytes(bytes), gain), offset);
+    const Shorts third = L::ShiftRightUnsigned(L::MulHighUnsigned(u, multiplier), 1);
     return L::Sub(third, offset_thirds);
   }
 
-  Shorts gain, centre, offset, multiplier, offset_thirds;
+  Shorts gain, offset, multiplier, offset_thirds;
 };
 
 // Scales whole blocks of bytes; returns how many it scaled.

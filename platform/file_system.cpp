@@ -48,6 +48,10 @@ class NativeFileSystemImpl final : public FileSystem {
       }
       if (got == 0) break;
       done += static_cast<std::size_t>(got);
+      // A short read that reached the end the file had when opened is the end: asking again
+      // would only return 0, one more system call on every take shorter than the block.
+      const std::uint64_t reached = offset + done;
+      if (done < out.size() && reached >= static_cast<std::uint64_t>(info.st_size)) break;
     }
     return done;
   }

@@ -291,6 +291,10 @@ TEST(NumberTextTest, FifteenSignificantDigits) {
 TEST(NumberTextTest, ExponentForm) {
   EXPECT_EQ(NumberText(1e14), "100000000000000");
   EXPECT_EQ(NumberText(1e15), "1E+15");
+  EXPECT_EQ(NumberText(-1e15), "-1E+15");
+  EXPECT_EQ(NumberText(999999999999999.0), "999999999999999");
+  EXPECT_EQ(NumberText(-999999999999999.0), "-999999999999999");
+  EXPECT_EQ(NumberText(-32768), "-32768");
   // Rounding to 15 digits carries into a 16th: exponent form.
   EXPECT_EQ(NumberText(999999999999999.9), "1E+15");
   EXPECT_EQ(NumberText(123456789012345678.0), "1.23456789012346E+17");

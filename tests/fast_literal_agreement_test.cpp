@@ -292,6 +292,42 @@ TEST_P(FastLiteralAgreementTest, EngineAndLiteralModelAgreeOnTakesInDoubles) {
   hits.ExpectEachReached();
 }
 
+// The intake keeps what it worked out for the last take's settings: one take read again and
+// again under settings that share all but one part with the read before, each read compared
+// with the model. kAutomaticGain stands for the gain the last automatic read chose, set by hand:
+// the same gain, with another clip level.
+TEST_P(FastLiteralAgreementTest, SettingsThatChangeOnePartAtATimeAreEachReadAfresh) {
+  constexpr double kAutomaticGain = -1000;
+  // A quiet take, 120 128 134 128 over and over: its peak is 7 (127 - 120), so the automatic
+  // gain is 360 / 7 = 51, held to 50, and 120 scales to floor(-8 x 50 / 3) = -134. That is at
+  // or below the clip level of an automatic read (-128, taken at gain 3) and so not loud, but
+  // above the clip level of gain 50 set by hand (-2134), and so loud: the two reads start
+  // their takes at different samples.
+  std::vector<std::uint8_t> quiet(49, 1);
+  for (int i = 0; i < 4000; ++i) quiet.insert(quiet.end(), {120, 128, 134, 128});
+  pellix::MemoryFileSystem files;
+  pellix::ScopedFileSystem scope(files);
+  files.Add("take", quiet);
+  const Settings settings[] = {
+      {0, 5, 2, 30},    {0, 5, 2, 30},  {kAutomaticGain, 5, 2, 30},
+      {3, 5, 2, 30},    {3, -5, 2, 30}, {3, 0.0, 2, 30},
+      {3, -0.0, 2, 30}, {0, 5, 2, 30},  {50, 5, 2, 30},
+      {50.5, 5, 2, 30}, {50, 5, 2, 30}, {kAutomaticGain, 5, 2, 30},
+  };
+  double automatic = 0;
+  for (std::size_t read = 0; read < std::size(settings); ++read) {
+    Settings now = settings[read];
+    if (now.Gain == kAutomaticGain) now.Gain = automatic;
+    const Outcome by_engine = Tarvo_alg1::agreement::RunEngine("take", now, 0);
+    const Outcome by_model = Tarvo_alg1::agreement::RunModel(*model, "take", now, 0);
+    ASSERT_EQ(by_engine, by_model) << "read " << read << ": " << Describe(by_engine);
+    ASSERT_EQ(Tarvo_alg1::agreement::FirstDifferentSlot(engine, *model), engine.Samples.size())
+        << "that slot differs after read " << read;
+    if (now.Gain == 0) automatic = by_model.Gain;
+  }
+  EXPECT_EQ(automatic, 50);
+}
+
 PELLIX_INSTANTIATE_FOR_EACH_INSTRUCTION_SET(FastLiteralAgreementTest);
 
 }  // namespace
