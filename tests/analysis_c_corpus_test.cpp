@@ -223,7 +223,9 @@ TEST_F(AnalysisCCorpus, ResumeRefusesAnotherReportAndLeavesItAsItIs) {
     EXPECT_EQ(PellixReportWrite(report, 0, "", 0), c.number);
     EXPECT_EQ(PellixReportCommit(report), c.number);
     PellixReportClose(report);
-    if (!c.before.empty()) EXPECT_EQ(Read(c.file), c.before);
+    if (!c.before.empty()) {
+      EXPECT_EQ(Read(c.file), c.before);
+    }
   }
 }
 
