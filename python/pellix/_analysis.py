@@ -254,7 +254,7 @@ def load(handle, state):
         raise AnalysisError(number, _text(lib.PellixSpeakerError(handle)))
 
 
-class Take:
+class TakeEntry:
     """A take of a manifest: ``path`` to open (relative to ``base``, the folder the manifest was
     read from, unless absolute or a URL), ``name`` as rows show it."""
 
@@ -264,14 +264,14 @@ class Take:
         self.path, self.name, self.base = path, name, base
 
     def __reduce__(self):
-        return Take, (self.path, self.name, self.base)
+        return TakeEntry, (self.path, self.name, self.base)
 
     def __eq__(self, other):
-        return isinstance(other, Take) and (self.path, self.name, self.base) == (
+        return isinstance(other, TakeEntry) and (self.path, self.name, self.base) == (
             other.path, other.name, other.base)
 
     def __repr__(self):
-        return f"Take({self.path!r}, {self.name!r})"
+        return f"TakeEntry({self.path!r}, {self.name!r})"
 
 
 class SpeakerTakes:
@@ -320,7 +320,7 @@ class Manifest:
         count = lib.PellixManifestSpeakers(handle, ctypes.byref(given))
 
         def takes(array, n):
-            return [Take(_text(array[i].path), _text(array[i].name), base) for i in range(n)]
+            return [TakeEntry(_text(array[i].path), _text(array[i].name), base) for i in range(n)]
 
         self.speakers = [SpeakerTakes(_text(s.speaker), takes(s.calibrations, s.calibration_count),
                                       takes(s.checks, s.check_count))

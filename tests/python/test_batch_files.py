@@ -187,7 +187,7 @@ class GuardedFilesTest(unittest.TestCase):
             manifest = _analysis.read_manifest(OutputTest().manifest(folder))
             for path, number, why in [(fifo, 75, "it is a pipe, not a regular file (error 75)"),
                                       (folder, 75, "it is a directory"),
-                                      ("/dev/zero", 75, "it is a character device, not a regular "
+                                      ("/dev/zero", 75, "it is a device, not a regular "
                                                         "file (error 75)"),
                                       (os.path.join(folder, "none"), 53,
                                        "No such file or directory (error 53)")]:
