@@ -336,10 +336,9 @@ PELLIX_ANALYSIS_API void PellixManifestClose(PellixManifest* manifest);
  * fails (NULL only for 5 and 7); a report whose open failed writes nothing. */
 typedef struct PellixReport PellixReport;
 
-/* Opens the report file at `path` for a run over `manifest`, which must stay open until the
- * report is closed. A checkpoint puts the speakers written so far in place once
- * `checkpoint_seconds` have passed since the last (0: after every speaker, each time a copy of
- * the file so far; the command takes 30). */
+/* Opens the report file at `path` for a run over `manifest` (read during the call only). A
+ * checkpoint puts the speakers written so far in place once `checkpoint_seconds` have passed since
+ * the last (0: after every speaker, each time a copy of the file so far; the command takes 30). */
 PELLIX_ANALYSIS_API int PellixReportOpen(const char* path, const PellixManifest* manifest,
                                          int resume, double checkpoint_seconds,
                                          PellixReport** report);

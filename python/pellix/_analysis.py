@@ -300,8 +300,8 @@ class SpeakerTakes:
 
 
 class Manifest:
-    """A manifest the library read: ``speakers`` (SpeakerTakes) in manifest order; a report
-    written for it needs it open."""
+    """A manifest the library read: ``speakers`` (SpeakerTakes) in manifest order, and the
+    handle a Report is opened with."""
 
     def __init__(self, opened):
         self.handle = None
@@ -363,7 +363,6 @@ class Report:
     def __init__(self, path, manifest, resume, checkpoint_seconds):
         self.handle = None
         lib = library()
-        self.manifest = manifest  # must outlive the report
         self.handle = ctypes.c_void_p()
         number = lib.PellixReportOpen(os.fsencode(os.fspath(path)), manifest.handle,
                                       1 if resume else 0, float(checkpoint_seconds),
