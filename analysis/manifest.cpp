@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <optional>
+#include <utility>
 
 #include "analysis/csv.h"
 #include "platform/excerpt.h"
@@ -71,6 +72,14 @@ void AddRow(std::vector<SpeakerTakes>& speakers, const ManifestRow& row, const s
   auto fail = [&](const std::string& what) {
     throw ManifestError(source + ":" + std::to_string(row.line) + ": " + what);
   };
+  // A NUL would cut the field short wherever it is handed on as text: "a.wav<NUL>x" would open
+  // "a.wav".
+  for (const auto& [field, text] : {std::pair{"speaker", &row.speaker},
+                                    std::pair{"role", &row.role}, std::pair{"file", &row.file}}) {
+    if (text->find('\0') != std::string::npos) {
+      fail(std::string("the ") + field + " holds a NUL character");
+    }
+  }
   const std::string role = Lower(row.role);
   if (row.speaker.empty()) fail("the speaker is empty");
   if (role != "calibrate" && role != "check") {

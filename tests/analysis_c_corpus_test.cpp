@@ -74,6 +74,10 @@ TEST(AnalysisCManifest, TextGivesSpeakersInOrderOrTheCommandsError) {
       {h + ",check,x\n", "error 321: m.csv:2: the speaker is empty"},
       {h + "a,check,\n", "error 321: m.csv:2: the file is empty"},
       {h + "a,check,\"x\n", "error 321: m.csv:2: a quoted field is not closed"},
+      {h + "a,check,x\n" + std::string("b,check,\"a.wav\0x\"\n", 18),
+       "error 321: m.csv:3: the file holds a NUL character"},
+      {h + std::string("\"\0\",check,x\n", 12),
+       "error 321: m.csv:2: the speaker holds a NUL character"},
   };
   for (const Case& c : cases) EXPECT_EQ(Parsed(c.text, "dir"), c.shown) << c.text;
   // Without a folder, relative files are the current folder's.
