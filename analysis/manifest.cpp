@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <optional>
+#include <utility>
 
 #include "analysis/csv.h"
 #include "platform/excerpt.h"
@@ -52,6 +53,71 @@ Columns FindColumns(const CsvRecord& header, const std::string& source) {
 
 }  // namespace
 
+bool IsUrl(std::string_view file) {
+  const std::size_t colon = file.find("://");
+  if (colon == std::string_view::npos || colon < 2) return false;
+  const auto letter = [](unsigned char c) { return std::isalpha(c) != 0 && c < 0x80; };
+  if (!letter(static_cast<unsigned char>(file[0]))) return false;
+  return std::all_of(
+      file.begin() + 1, file.begin() + static_cast<std::ptrdiff_t>(colon), [&](unsigned char c) {
+        return letter(c) || (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.';
+      });
+}
+
+namespace {
+
+// Adds the row's take to its speaker's, checking it first.
+void AddRow(std::vector<SpeakerTakes>& speakers, const ManifestRow& row, const std::string& source,
+            const std::filesystem::path& folder) {
+  auto fail = [&](const std::string& what) {
+    throw ManifestError(source + ":" + std::to_string(row.line) + ": " + what);
+  };
+  // A NUL would cut the field short wherever it is handed on as text: "a.wav<NUL>x" would open
+  // "a.wav".
+  for (const auto& [field, text] : {std::pair{"speaker", &row.speaker},
+                                    std::pair{"role", &row.role}, std::pair{"file", &row.file}}) {
+    if (text->find('\0') != std::string::npos) {
+      fail(std::string("the ") + field + " holds a NUL character");
+    }
+  }
+  const std::string role = Lower(row.role);
+  if (row.speaker.empty()) fail("the speaker is empty");
+  if (role != "calibrate" && role != "check") {
+    fail("the role must be calibrate or check, not " + QuotedExcerpt(row.role, '\''));
+  }
+  if (row.file.empty()) fail("the file is empty");
+
+  auto found = std::find_if(speakers.begin(), speakers.end(),
+                            [&](const SpeakerTakes& s) { return s.speaker == row.speaker; });
+  if (found == speakers.end()) {
+    speakers.push_back({row.speaker, {}, {}});
+    found = std::prev(speakers.end());
+  }
+  Take take;
+  if (IsUrl(row.file)) {
+    // Read where it lies by whoever opens URLs, and shown as written: joined onto a folder
+    // or normalised, "s3://bucket/a" would turn into a local "dir/s3:/bucket/a".
+    take.path = row.file;
+    take.name = row.file;
+  } else {
+    take.path = std::filesystem::path(row.file).is_absolute() ? std::filesystem::path(row.file)
+                                                              : folder / row.file;
+    take.name = take.path.lexically_normal().string();
+  }
+  (role == "calibrate" ? found->calibrations : found->checks).push_back(std::move(take));
+}
+
+}  // namespace
+
+std::vector<SpeakerTakes> ManifestFromRows(const std::vector<ManifestRow>& rows,
+                                           const std::string& source,
+                                           const std::filesystem::path& folder) {
+  std::vector<SpeakerTakes> speakers;
+  for (const ManifestRow& row : rows) AddRow(speakers, row, source, folder);
+  if (speakers.empty()) throw ManifestError(source + ": the manifest lists no takes");
+  return speakers;
+}
+
 std::vector<SpeakerTakes> ParseManifest(std::string_view text, const std::string& source,
                                         const std::filesystem::path& folder) {
   CsvReader reader(text, source);
@@ -69,33 +135,15 @@ std::vector<SpeakerTakes> ParseManifest(std::string_view text, const std::string
 
   std::vector<SpeakerTakes> speakers;
   while (std::optional<CsvRecord> record = next()) {
-    auto fail = [&](const std::string& what) {
-      throw ManifestError(source + ":" + std::to_string(record->line) + ": " + what);
-    };
     if (record->fields.size() != columns.count) {
-      fail(std::to_string(record->fields.size()) + " fields where the header has " +
-           std::to_string(columns.count));
+      throw ManifestError(source + ":" + std::to_string(record->line) + ": " +
+                          std::to_string(record->fields.size()) + " fields where the header has " +
+                          std::to_string(columns.count));
     }
-    const std::string& speaker = record->fields[columns.speaker];
-    const std::string role = Lower(record->fields[columns.role]);
-    const std::string& file = record->fields[columns.file];
-    if (speaker.empty()) fail("the speaker is empty");
-    if (role != "calibrate" && role != "check") {
-      fail("the role must be calibrate or check, not " +
-           QuotedExcerpt(record->fields[columns.role], '\''));
-    }
-    if (file.empty()) fail("the file is empty");
-
-    auto found = std::find_if(speakers.begin(), speakers.end(),
-                              [&](const SpeakerTakes& s) { return s.speaker == speaker; });
-    if (found == speakers.end()) {
-      speakers.push_back({speaker, {}, {}});
-      found = std::prev(speakers.end());
-    }
-    std::filesystem::path path =
-        std::filesystem::path(file).is_absolute() ? std::filesystem::path(file) : folder / file;
-    Take take{path, path.lexically_normal().string()};
-    (role == "calibrate" ? found->calibrations : found->checks).push_back(std::move(take));
+    AddRow(speakers,
+           {record->line, std::move(record->fields[columns.speaker]),
+            std::move(record->fields[columns.role]), std::move(record->fields[columns.file])},
+           source, folder);
   }
   if (speakers.empty()) throw ManifestError(source + ": the manifest lists no takes");
   return speakers;
@@ -107,7 +155,8 @@ std::vector<SpeakerTakes> ReadManifest(const std::filesystem::path& path) {
     text = ReadRegularFile(path.string());
   } catch (const FileError& e) {
     throw ManifestError("cannot read manifest '" + path.string() + "': " + e.what() + " (error " +
-                        std::to_string(e.number()) + ")");
+                            std::to_string(e.number()) + ")",
+                        e.number());
   }
   return ParseManifest(text, path.string(), path.parent_path());
 }

@@ -8,7 +8,8 @@
 // The header names the columns (in any order; other columns are ignored). Fields may be
 // quoted ("a, b" and "say ""yes""" as in RFC 4180, line breaks inside quotes included).
 // Blank lines are skipped; blanks around an unquoted field are dropped. A relative file is
-// relative to the manifest's folder.
+// relative to the manifest's folder; a URL ("s3://bucket/a.flac", any scheme followed by "://")
+// is kept as written, for a reader that opens URLs.
 #pragma once
 
 #include <cstdint>
@@ -22,6 +23,7 @@
 #include <vector>
 
 #include "audio/pcm_samples.h"
+#include "platform/error.h"
 
 namespace pellix::analysis {
 
@@ -48,10 +50,34 @@ struct SpeakerTakes {
 
 // A manifest that cannot be used; the message names the file and, where there is one, the
 // line ("m.csv:4: role must be calibrate or check, not 'chek'").
+// `number` is the platform's: the file's own when it could not be read, else Invalid file
+// format.
 class ManifestError : public std::runtime_error {
  public:
-  using std::runtime_error::runtime_error;
+  explicit ManifestError(const std::string& message, int number = kInvalidFileFormat)
+      : std::runtime_error(message), number_(number) {}
+  int number() const noexcept { return number_; }
+
+ private:
+  int number_;
 };
+
+// Whether `file` is a URL: a scheme of two or more characters (a letter, then letters, digits,
+// '+', '-' or '.') followed by "://". One letter is a drive, not a scheme.
+bool IsUrl(std::string_view file);
+
+// One line of a manifest, however it was given (a CSV line, a row of a table).
+struct ManifestRow {
+  int line = 0;  // what messages name it by
+  std::string speaker;
+  std::string role;
+  std::string file;
+};
+
+// The speakers of the rows, as ParseManifest gives them; messages read "<source>:<line>: ...".
+std::vector<SpeakerTakes> ManifestFromRows(const std::vector<ManifestRow>& rows,
+                                           const std::string& source,
+                                           const std::filesystem::path& folder);
 
 // The speakers of the manifest text, in order of first appearance. `source` names the file in
 // messages; `folder` is where relative files are found. Fails with ManifestError.

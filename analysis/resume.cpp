@@ -91,6 +91,7 @@ ResumePoint FindResumePoint(std::string_view text, ReportFormat format,
     order.emplace(WrittenName(speakers[i].speaker, format), i);
   const Row* last_start = nullptr;  // the first row of the last speaker
   std::size_t last = 0;
+  std::vector<KeptSpeaker> kept_speakers;
   for (const Row& row : rows) {
     const auto found = order.find(row.speaker);
     if (found == order.end() || (last_start != nullptr && found->second < last)) {
@@ -100,15 +101,18 @@ ResumePoint FindResumePoint(std::string_view text, ReportFormat format,
           (found == order.end() ? "who is not in the manifest" : "out of the manifest's order"));
     }
     if (last_start == nullptr || found->second != last) {
+      if (last_start != nullptr) {
+        kept_speakers.push_back({last, last_start->offset, row.offset - last_start->offset});
+      }
       last_start = &row;
       last = found->second;
     }
   }
   if (last_start == nullptr) {
     // Only the header, whole (csv), or nothing.
-    return {std::string(format == ReportFormat::kCsv ? text : std::string_view()), 0};
+    return {std::string(format == ReportFormat::kCsv ? text : std::string_view()), 0, {}};
   }
-  return {std::string(text.substr(0, last_start->offset)), last};
+  return {std::string(text.substr(0, last_start->offset)), last, std::move(kept_speakers)};
 }
 
 }  // namespace pellix::analysis

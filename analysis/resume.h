@@ -19,9 +19,23 @@ class ResumeError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// A speaker whose rows `kept` holds whole: its index in the manifest's speakers and where its
+// rows lie in `kept`.
+struct KeptSpeaker {
+  std::size_t index = 0;
+  std::size_t offset = 0;
+  std::size_t size = 0;
+
+  friend bool operator==(const KeptSpeaker&, const KeptSpeaker&) = default;
+};
+
 struct ResumePoint {
   std::string kept;       // the start of the text to keep: the header and the speakers done
   std::size_t first = 0;  // the index in `speakers` of the first speaker to analyse
+  // The speakers of `kept`, in order; `kept` up to the first one's offset (all of it when there
+  // is none) is the header. A speaker before `first` that is not among them has no rows: a run
+  // whose task for it failed leaves it out, and a run that reruns it goes by these.
+  std::vector<KeptSpeaker> speakers_kept;
 };
 
 // Where to carry on from the csv or json lines report `text` (named `source` in messages) of

@@ -28,6 +28,7 @@
 #include "analysis/session.h"
 #include "analysis/state_file.h"
 #include "analysis/take_facts.h"
+#include "analysis_c/failure.h"
 #include "engine/tarvo_alg1.h"
 #include "platform/error.h"
 
@@ -35,6 +36,7 @@ namespace {
 
 using namespace pellix;
 using namespace pellix::analysis;
+using pellix::analysis_c::Failure;
 
 constexpr double kNotMeasured = std::numeric_limits<double>::quiet_NaN();
 
@@ -45,12 +47,6 @@ static_assert(kTakeFlags.size() == 5 && kTakeFlags[0].name == "clipped" &&
 static_assert(PELLIX_FLAG_STEADY_TONE == 1 << 4);
 static_assert(int{PELLIX_INVALID_ARGUMENT} == int{kInvalidProcedureCall} &&
               int{PELLIX_INVALID_FILE_FORMAT} == int{kInvalidFileFormat});
-
-// A failure to return: the number and the message.
-struct Failure {
-  int number;
-  std::string message;
-};
 
 // The control's text as a number (they are written with a point whatever the locale); NaN
 // for a text that is none.
@@ -94,6 +90,7 @@ struct PellixSpeaker {
   };
 
   std::mutex mutex;
+  std::string name;  // what its rows' speaker column shows; empty for none
   std::string parameters;
   std::optional<std::filesystem::path> state_file;
   SampleSource source;
@@ -128,7 +125,8 @@ struct PellixSpeaker {
     SessionSettings settings;
     settings.params = parameters;
     settings.state = state;
-    auto started = std::make_unique<Session>(std::string(), std::move(settings), source);
+    settings.show_speaker = !name.empty();
+    auto started = std::make_unique<Session>(name, std::move(settings), source);
     auto fresh = std::make_unique<Tarvo_alg1::SharedState>();
     std::optional<OnThisThread> starting(std::in_place, *fresh);
     if (!started->Start()) {
@@ -355,11 +353,17 @@ extern "C" {
 
 PELLIX_ANALYSIS_API int PellixSpeakerOpen(const char* parameters, const char* state_file,
                                           PellixSpeaker** speaker) {
+  return PellixSpeakerOpenNamed(nullptr, parameters, state_file, speaker);
+}
+
+PELLIX_ANALYSIS_API int PellixSpeakerOpenNamed(const char* name, const char* parameters,
+                                               const char* state_file, PellixSpeaker** speaker) {
   if (speaker == nullptr) return PELLIX_INVALID_ARGUMENT;
   *speaker = new (std::nothrow) PellixSpeaker;
   if (*speaker == nullptr) return PELLIX_OUT_OF_MEMORY;
   PellixSpeaker* opened = *speaker;
   const int number = Run(opened, [&](PellixSpeaker& s) -> std::optional<Failure> {
+    if (name != nullptr) s.name = name;
     s.parameters = parameters != nullptr ? parameters : kDefaultParams;
     std::optional<std::filesystem::path> state;
     if (state_file != nullptr) state = state_file;
@@ -483,6 +487,27 @@ PELLIX_ANALYSIS_API int PellixSpeakerLoad(PellixSpeaker* speaker, const char* st
     } catch (const StateError& e) {
       return Failure{e.number(), e.what()};
     }
+  });
+}
+
+PELLIX_ANALYSIS_API int PellixSpeakerFailedTake(PellixSpeaker* speaker, int check, const char* name,
+                                                int error_number, const char* message,
+                                                PellixTakeResult* result) {
+  PellixTakeResult local;
+  PellixTakeResult& out = result != nullptr ? *result : local;
+  ClearResult(out);
+  return Run(speaker, [&](PellixSpeaker& s) -> std::optional<Failure> {
+    if (name == nullptr || message == nullptr || error_number == 0) {
+      return InvalidArgument("a failed take needs its name, a number and a message");
+    }
+    const Record record =
+        FailureRecord{s.name, check != 0 ? "check" : "calibrate", name, error_number, message};
+    out.error_number = error_number;
+    out.error_message = s.Keep(message);
+    out.file = s.Keep(name);
+    out.json = s.Keep(Row(ReportFormat::kJson, record));
+    out.csv = s.Keep(Row(ReportFormat::kCsv, record));
+    return std::nullopt;
   });
 }
 

@@ -187,6 +187,13 @@ typedef struct PellixHistoryRow {
 PELLIX_ANALYSIS_API int PellixSpeakerOpen(const char* parameters, const char* state_file,
                                           PellixSpeaker** speaker);
 
+/* PellixSpeakerOpen for a speaker whose rows name it `name` in their speaker column, as a
+ * `pellix analyze --batch` run names each speaker of its manifest (the CSV field quoted, and
+ * with an apostrophe in front when a spreadsheet would run it as a formula: "=x" as "'=x").
+ * NULL or "" leaves the column empty, as PellixSpeakerOpen does. */
+PELLIX_ANALYSIS_API int PellixSpeakerOpenNamed(const char* name, const char* parameters,
+                                               const char* state_file, PellixSpeaker** speaker);
+
 /* Closes the speaker without saving (PellixSpeakerSave saves). NULL is ignored. */
 PELLIX_ANALYSIS_API void PellixSpeakerClose(PellixSpeaker* speaker);
 
@@ -217,6 +224,149 @@ PELLIX_ANALYSIS_API int PellixSpeakerSave(PellixSpeaker* speaker, const char* st
 /* Replaces the speaker's control and history by those kept in `state_file`, with the
  * parameters it was opened with. On failure the speaker stays as it was. */
 PELLIX_ANALYSIS_API int PellixSpeakerLoad(PellixSpeaker* speaker, const char* state_file);
+
+/* Fills *result with the row of a take the host could not even hand over (a URL it could not
+ * read), as the speaker's rows word any take that could not be analysed: `check` 0 for a
+ * calibration, else a check; `error_number` (not 0) and `message` say why. The control and its
+ * history do not change. Returns 0, or 5 for a NULL speaker, name or message, or a number of 0. */
+PELLIX_ANALYSIS_API int PellixSpeakerFailedTake(PellixSpeaker* speaker, int check, const char* name,
+                                                int error_number, const char* message,
+                                                PellixTakeResult* result);
+
+/* ---- Manifests: the speakers of a corpus and their takes, as `pellix analyze --batch` reads
+ * them.
+ *
+ *   speaker,role,file
+ *   alex,calibrate,recordings/alex_calibrate_1.wav
+ *   alex,check,s3://corpus/alex_check_01.flac
+ *
+ * The header names the columns in any order and case (others are ignored); fields are CSV
+ * (RFC 4180, quotes and line breaks in quotes, a byte-order mark and blank lines skipped).
+ * Speakers come in the order of their first line, each one's takes in manifest order. A
+ * relative file is relative to the manifest's folder and shown as the command shows it
+ * ("dir/./a.wav" as "dir/a.wav"); a URL (a scheme of two or more characters, then "://") is
+ * kept and shown as written, for the host to read.
+ *
+ * A manifest is the host's from its open to PellixManifestClose; the texts and arrays it hands
+ * out are its own, valid until then, and never change: many threads may read one manifest at
+ * once (its open and close excepted). Opens fail with 5 (an argument is NULL), 7, the file's
+ * number (53, 70, 75 for a folder, pipe or device, 321 for a file over 64 MiB) or 321 for a
+ * manifest that cannot be used; the message names the file and the line ("m.csv:4: the role
+ * must be calibrate or check, not 'chek'"). Like PellixSpeakerOpen, they set *manifest even
+ * when they fail (NULL only for 5 and 7), so that PellixManifestError can say why; close it
+ * either way. A manifest whose open failed has no speakers. */
+typedef struct PellixManifest PellixManifest;
+
+/* A take of a manifest. */
+typedef struct PellixManifestTake {
+  const char* path; /* to open: absolute, relative to the current folder, or a URL */
+  const char* name; /* as rows and messages show it */
+} PellixManifestTake;
+
+/* A speaker of a manifest and its takes. */
+typedef struct PellixManifestSpeaker {
+  const char* speaker;
+  const PellixManifestTake* calibrations; /* NULL when there are none */
+  size_t calibration_count;
+  const PellixManifestTake* checks;
+  size_t check_count;
+} PellixManifestSpeaker;
+
+/* Reads the manifest file at `path`: only a regular file, of at most 64 MiB, opened without
+ * waiting on a pipe or a device. */
+PELLIX_ANALYSIS_API int PellixManifestRead(const char* path, PellixManifest** manifest);
+
+/* Parses `size` bytes of manifest text at `text` (NULL with size 0: empty text). `source`
+ * names it in messages (NULL: "manifest"); `folder` is where relative files are (NULL or "":
+ * the current folder). */
+PELLIX_ANALYSIS_API int PellixManifestParse(const char* text, size_t size, const char* source,
+                                            const char* folder, PellixManifest** manifest);
+
+/* The manifest of `count` rows given as columns (a table's speaker, role and file), checked
+ * as a manifest's lines are; messages name row i (from 1) as "<source>:<i>". `source` and
+ * `folder` as for PellixManifestParse. */
+PELLIX_ANALYSIS_API int PellixManifestFromRows(const char* const* speakers,
+                                               const char* const* roles, const char* const* files,
+                                               size_t count, const char* source, const char* folder,
+                                               PellixManifest** manifest);
+
+/* The manifest's speakers in order: sets *speakers (NULL when there are none) and returns
+ * their count; 0 for NULL. */
+PELLIX_ANALYSIS_API size_t PellixManifestSpeakers(const PellixManifest* manifest,
+                                                  const PellixManifestSpeaker** speakers);
+
+/* Why the manifest's open failed; empty when it did not. */
+PELLIX_ANALYSIS_API const char* PellixManifestError(const PellixManifest* manifest);
+
+/* Frees the manifest. NULL is ignored. */
+PELLIX_ANALYSIS_API void PellixManifestClose(PellixManifest* manifest);
+
+/* ---- Corpus reports: the CSV file of a manifest's speakers that `pellix analyze --batch
+ * --format csv -o FILE` writes, written by a host that analyses the speakers itself (each on a
+ * PellixSpeakerOpenNamed speaker, its rows' `csv` texts joined, profiles not included).
+ *
+ *   PellixReport* out = NULL;
+ *   if (PellixReportOpen("results.csv", manifest, 1, 30, &out) == 0) {
+ *     for (i = 0; i < count; ++i)
+ *       if (!PellixReportHas(out, i)) PellixReportWrite(out, i, rows_of(i), strlen(rows_of(i)));
+ *     if (PellixReportCommit(out) != 0) fprintf(stderr, "%s\n", PellixReportError(out));
+ *   }
+ *   PellixReportClose(out);
+ *
+ * The file is written as the command writes it: into a temporary file beside it, put in place
+ * whole by PellixReportCommit, and at checkpoints while the run goes on, so that it holds the
+ * old contents, or the speakers written up to the last checkpoint, never a speaker cut short.
+ * Speakers are written in manifest order whatever order they are given in: a speaker's rows
+ * wait in memory until every speaker before it is written or known to be left out.
+ *
+ * With `resume`, the file an earlier run over the same manifest wrote (by the command or by
+ * these calls) is carried on, with the command's --resume rules: a file that does not exist or
+ * holds less than its header line starts afresh; a file that is not such a report (another
+ * header, a speaker not in the manifest or out of its order) is refused and left as it is; the
+ * speakers it holds are kept, but the last, whose rows may have been cut short; every other
+ * speaker, the last one and any the file lacks (one whose analysis failed for good in the
+ * earlier run), is to be written again (PellixReportHas tells which), in its place.
+ *
+ * A report is the host's from PellixReportOpen to PellixReportClose. Calls on one report from
+ * two threads at once take turns. Failures: 5 for a NULL argument, a speaker index that is not
+ * the manifest's, already written or kept, rows that do not end with a line feed, or a
+ * checkpoint interval that is negative or not a number; 7; the file's number (53, 70, 75) when
+ * it cannot be read or written; 321 for a file that --resume refuses. The message, for
+ * PellixReportError, names the file and the cause in words. Open sets *report even when it
+ * fails (NULL only for 5 and 7); a report whose open failed writes nothing. */
+typedef struct PellixReport PellixReport;
+
+/* Opens the report file at `path` for a run over `manifest` (read during the call only). A
+ * checkpoint puts the speakers written so far in place once `checkpoint_seconds` have passed since
+ * the last (0: after every speaker, each time a copy of the file so far; the command takes 30). */
+PELLIX_ANALYSIS_API int PellixReportOpen(const char* path, const PellixManifest* manifest,
+                                         int resume, double checkpoint_seconds,
+                                         PellixReport** report);
+
+/* 1 when the speaker at `index` of the manifest is in the file already (kept from an earlier
+ * run, or written); else 0 (also for NULL or an index past the end). */
+PELLIX_ANALYSIS_API int PellixReportHas(const PellixReport* report, size_t index);
+
+/* How many of the manifest's speakers an earlier run's file held whole and are kept. */
+PELLIX_ANALYSIS_API size_t PellixReportKept(const PellixReport* report);
+
+/* Writes the rows of the speaker at `index`: `size` bytes of CSV lines, each ending with a
+ * line feed (0 bytes for a speaker with no rows). */
+PELLIX_ANALYSIS_API int PellixReportWrite(PellixReport* report, size_t index, const char* rows,
+                                          size_t size);
+
+/* Writes what is kept from the earlier run and not written yet, and puts the file in place:
+ * the speakers given so far, every kept one, and nothing of a speaker never given. On failure
+ * the file holds what it held before the run, or the speakers up to the last checkpoint, as the
+ * message says. Nothing can be written after it. */
+PELLIX_ANALYSIS_API int PellixReportCommit(PellixReport* report);
+
+/* Why the last call on the report failed; empty when it succeeded. */
+PELLIX_ANALYSIS_API const char* PellixReportError(const PellixReport* report);
+
+/* Frees the report. Without PellixReportCommit, the file holds what it held before the run,
+ * or the speakers up to the last checkpoint. NULL is ignored. */
+PELLIX_ANALYSIS_API void PellixReportClose(PellixReport* report);
 
 /* The header line of CSV rows (the one key list of json and csv), without the line feed. */
 PELLIX_ANALYSIS_API const char* PellixCsvHeader(void);

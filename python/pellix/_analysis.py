@@ -14,11 +14,20 @@ _NAMES = ("libPellixAnalysis.so", "libPellixAnalysis.so.0")
 
 
 class AnalysisError(Exception):
-    """A speaker that cannot be opened or saved; ``number`` is the platform error number."""
+    """A speaker that cannot be opened or saved, a report that cannot be written; ``number`` is
+    the platform error number."""
 
     def __init__(self, number, message):
         super().__init__(message)
         self.number = number
+
+    def __reduce__(self):  # raised in Dask workers, read in the client
+        return type(self), (self.number, str(self))
+
+
+class ManifestError(AnalysisError, ValueError):
+    """A manifest that cannot be used; the message names the file and, where there is one, the
+    line."""
 
 
 def find_library():
@@ -91,15 +100,33 @@ class Profile(ctypes.Structure):
                 ("json", ctypes.c_char_p)]
 
 
+class ManifestTake(ctypes.Structure):
+    _fields_ = [("path", ctypes.c_char_p), ("name", ctypes.c_char_p)]
+
+
+class ManifestSpeaker(ctypes.Structure):
+    _fields_ = [("speaker", ctypes.c_char_p),
+                ("calibrations", ctypes.POINTER(ManifestTake)),
+                ("calibration_count", ctypes.c_size_t),
+                ("checks", ctypes.POINTER(ManifestTake)), ("check_count", ctypes.c_size_t)]
+
+
 _KINDS = {"path": 0, "bytes": 1, "int16": 2, "float32": 3, "float64": 4}
 
 
 def _declare(lib):
     speaker = ctypes.c_void_p
+    texts = ctypes.POINTER(ctypes.c_char_p)
     for name, result, arguments in [
         ("PellixSpeakerOpen", ctypes.c_int, [ctypes.c_char_p, ctypes.c_char_p,
                                              ctypes.POINTER(ctypes.c_void_p)]),
+        ("PellixSpeakerOpenNamed", ctypes.c_int, [ctypes.c_char_p, ctypes.c_char_p,
+                                                  ctypes.c_char_p,
+                                                  ctypes.POINTER(ctypes.c_void_p)]),
         ("PellixSpeakerClose", None, [speaker]),
+        ("PellixSpeakerFailedTake", ctypes.c_int, [speaker, ctypes.c_int, ctypes.c_char_p,
+                                                   ctypes.c_int, ctypes.c_char_p,
+                                                   ctypes.POINTER(TakeResult)]),
         ("PellixSpeakerError", ctypes.c_char_p, [speaker]),
         ("PellixSpeakerCalibrate", ctypes.c_int, [speaker, ctypes.POINTER(Take),
                                                   ctypes.POINTER(TakeResult)]),
@@ -109,6 +136,23 @@ def _declare(lib):
         ("PellixSpeakerSave", ctypes.c_int, [speaker, ctypes.c_char_p]),
         ("PellixSpeakerLoad", ctypes.c_int, [speaker, ctypes.c_char_p]),
         ("PellixCsvHeader", ctypes.c_char_p, []),
+        ("PellixManifestRead", ctypes.c_int, [ctypes.c_char_p, ctypes.POINTER(ctypes.c_void_p)]),
+        ("PellixManifestFromRows", ctypes.c_int, [texts, texts, texts, ctypes.c_size_t,
+                                                  ctypes.c_char_p, ctypes.c_char_p,
+                                                  ctypes.POINTER(ctypes.c_void_p)]),
+        ("PellixManifestSpeakers", ctypes.c_size_t,
+         [ctypes.c_void_p, ctypes.POINTER(ctypes.POINTER(ManifestSpeaker))]),
+        ("PellixManifestError", ctypes.c_char_p, [ctypes.c_void_p]),
+        ("PellixManifestClose", None, [ctypes.c_void_p]),
+        ("PellixReportOpen", ctypes.c_int, [ctypes.c_char_p, ctypes.c_void_p, ctypes.c_int,
+                                            ctypes.c_double, ctypes.POINTER(ctypes.c_void_p)]),
+        ("PellixReportHas", ctypes.c_int, [ctypes.c_void_p, ctypes.c_size_t]),
+        ("PellixReportKept", ctypes.c_size_t, [ctypes.c_void_p]),
+        ("PellixReportWrite", ctypes.c_int, [ctypes.c_void_p, ctypes.c_size_t, ctypes.c_char_p,
+                                             ctypes.c_size_t]),
+        ("PellixReportCommit", ctypes.c_int, [ctypes.c_void_p]),
+        ("PellixReportError", ctypes.c_char_p, [ctypes.c_void_p]),
+        ("PellixReportClose", None, [ctypes.c_void_p]),
     ]:
         function = getattr(lib, name)
         function.restype = result
@@ -134,12 +178,14 @@ def report_keys():
     return tuple(csv_header().rstrip("\n").split(","))
 
 
-def open_speaker(params, state):
-    """A new speaker's handle; AnalysisError when the parameters or the state are unusable."""
+def open_speaker(params, state, name=""):
+    """A new speaker's handle, whose rows name it ``name``; AnalysisError when the parameters
+    or the state are unusable."""
     lib = library()
     handle = ctypes.c_void_p()
-    number = lib.PellixSpeakerOpen(_encoded(params), _encoded(state and os.fspath(state)),
-                                   ctypes.byref(handle))
+    number = lib.PellixSpeakerOpenNamed(_encoded(name), _encoded(params),
+                                        _encoded(state and os.fspath(state)),
+                                        ctypes.byref(handle))
     if not handle:
         raise MemoryError("no memory for a speaker")
     if number:
@@ -177,6 +223,16 @@ def analyse(handle, role, take):
     return _text(result.json), _text(result.csv).rstrip("\n") + "\n"
 
 
+def failed_take(handle, role, name, number, message):
+    """The row of a take that could not even be handed to the library, as (JSON text, CSV line
+    with its line feed)."""
+    result = TakeResult()
+    library().PellixSpeakerFailedTake(handle, role == "check", os.fsencode(name), number,
+                                      message.encode("utf-8", "surrogateescape"),
+                                      ctypes.byref(result))
+    return _text(result.json), _text(result.csv).rstrip("\n") + "\n"
+
+
 def profile(handle):
     """The profile's report row as JSON text."""
     result = Profile()
@@ -196,3 +252,146 @@ def load(handle, state):
     number = lib.PellixSpeakerLoad(handle, _encoded(os.fspath(state)))
     if number:
         raise AnalysisError(number, _text(lib.PellixSpeakerError(handle)))
+
+
+class TakeEntry:
+    """A take of a manifest: ``path`` to open (relative to ``base``, the folder the manifest was
+    read from, unless absolute or a URL), ``name`` as rows show it."""
+
+    __slots__ = ("path", "name", "base")
+
+    def __init__(self, path, name, base):
+        self.path, self.name, self.base = path, name, base
+
+    def __reduce__(self):
+        return TakeEntry, (self.path, self.name, self.base)
+
+    def __eq__(self, other):
+        return isinstance(other, TakeEntry) and (self.path, self.name, self.base) == (
+            other.path, other.name, other.base)
+
+    def __repr__(self):
+        return f"TakeEntry({self.path!r}, {self.name!r})"
+
+
+class SpeakerTakes:
+    """A speaker of a manifest: its name and its takes, calibrations and checks in manifest
+    order."""
+
+    __slots__ = ("speaker", "calibrations", "checks")
+
+    def __init__(self, speaker, calibrations=(), checks=()):
+        self.speaker, self.calibrations, self.checks = speaker, list(calibrations), list(checks)
+
+    def __reduce__(self):
+        return SpeakerTakes, (self.speaker, self.calibrations, self.checks)
+
+    def __eq__(self, other):
+        return isinstance(other, SpeakerTakes) and (
+            self.speaker, self.calibrations, self.checks) == (
+                other.speaker, other.calibrations, other.checks)
+
+    def __repr__(self):
+        return f"SpeakerTakes({self.speaker!r}, {self.takes} takes)"
+
+    @property
+    def takes(self):
+        return len(self.calibrations) + len(self.checks)
+
+
+class Manifest:
+    """A manifest the library read: ``speakers`` (SpeakerTakes) in manifest order, and the
+    handle a Report is opened with."""
+
+    def __init__(self, opened):
+        self.handle = None
+        lib = library()
+        handle = ctypes.c_void_p()
+        number = opened(lib, ctypes.byref(handle))
+        if not handle:
+            raise MemoryError("no memory for a manifest")
+        if number:
+            message = _text(lib.PellixManifestError(handle))
+            lib.PellixManifestClose(handle)
+            raise ManifestError(number, message)
+        self.handle = handle
+        base = os.getcwd()
+        given = ctypes.POINTER(ManifestSpeaker)()
+        count = lib.PellixManifestSpeakers(handle, ctypes.byref(given))
+
+        def takes(array, n):
+            return [TakeEntry(_text(array[i].path), _text(array[i].name), base) for i in range(n)]
+
+        self.speakers = [SpeakerTakes(_text(s.speaker), takes(s.calibrations, s.calibration_count),
+                                      takes(s.checks, s.check_count))
+                         for s in (given[i] for i in range(count))]
+
+    def close(self):
+        if self.handle:
+            library().PellixManifestClose(self.handle)
+            self.handle = None
+
+    def __del__(self):
+        self.close()
+
+
+def read_manifest(path):
+    """The manifest file at ``path``, read as the command reads it."""
+    encoded = os.fsencode(os.fspath(path))
+    return Manifest(lambda lib, handle: lib.PellixManifestRead(encoded, handle))
+
+
+def manifest_of_rows(speakers, roles, files, source, folder=""):
+    """The manifest of rows given as three columns of texts; messages name row i (from 1) as
+    "<source>:<i>"."""
+    def column(values):
+        encoded = [str(v).encode("utf-8", "surrogateescape") for v in values]
+        return (ctypes.c_char_p * max(len(encoded), 1))(*encoded)
+
+    count = len(speakers)
+    given = [column(c) for c in (speakers, roles, files)]
+    return Manifest(lambda lib, handle: lib.PellixManifestFromRows(
+        *given, count, source.encode(), os.fsencode(folder), handle))
+
+
+class Report:
+    """The CSV report file of a run over ``manifest`` (a Manifest), written as
+    ``pellix analyze --batch --format csv -o PATH`` writes it; with ``resume``, carried on with
+    its --resume rules. ``has(i)`` tells whether the speaker at index i is in the file already.
+    AnalysisError names the file and says why."""
+
+    def __init__(self, path, manifest, resume, checkpoint_seconds):
+        self.handle = None
+        lib = library()
+        self.handle = ctypes.c_void_p()
+        number = lib.PellixReportOpen(os.fsencode(os.fspath(path)), manifest.handle,
+                                      1 if resume else 0, float(checkpoint_seconds),
+                                      ctypes.byref(self.handle))
+        if not self.handle:
+            raise MemoryError("no memory for a report")
+        self._check(number)
+
+    def _check(self, number):
+        if number:
+            raise AnalysisError(number, _text(library().PellixReportError(self.handle)))
+
+    def has(self, index):
+        return bool(library().PellixReportHas(self.handle, index))
+
+    def kept(self):
+        return library().PellixReportKept(self.handle)
+
+    def write(self, index, rows):
+        data = rows.encode("utf-8", "surrogateescape")
+        self._check(library().PellixReportWrite(self.handle, index, data, len(data)))
+
+    def commit(self):
+        self._check(library().PellixReportCommit(self.handle))
+
+    def close(self):
+        if self.handle:
+            library().PellixReportClose(self.handle)
+            self.handle = None
+
+    def __del__(self):
+        self.close()

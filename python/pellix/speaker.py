@@ -11,7 +11,7 @@
 
 import json
 
-from . import _analysis, _csv
+from . import _analysis
 from ._closing import Closing
 from .takes import take_of
 
@@ -67,8 +67,7 @@ class Speaker(Closing):
 
     def __init__(self, params=DEFAULT_PARAMS, state=None, name=""):
         self._handle = None
-        self._name = name
-        self._handle = _analysis.open_speaker(params, state)
+        self._handle = _analysis.open_speaker(params, state, name)
 
     def calibrate(self, take, *, rate=None, name=None):
         return self._take("calibrate", take, rate, name)
@@ -82,11 +81,7 @@ class Speaker(Closing):
     def failure(self, role, name, number, message):
         """The row of a ``role`` take named ``name`` that could not even be read (a URL), as
         the report words a take it could not analyse."""
-        row = dict.fromkeys(_analysis.report_keys())
-        row.update(role=role, file=name, flags=[], error_number=number, error_message=message)
-        csv = ",".join("" if row[k] is None else _csv.field(str(row[k])) if k != "flags" else ""
-                       for k in row) + "\n"
-        return self._result(json.dumps(row), csv)
+        return self._result(*_analysis.failed_take(self._live(), role, name, number, message))
 
     def save(self, state=None):
         """Writes the state and its check history to ``state`` (by default the file the
@@ -114,11 +109,4 @@ class Speaker(Closing):
         return self._result(*_analysis.analyse(self._live(), role, take_of(take, rate, name)))
 
     def _result(self, json_text, csv_line):
-        """The row, named by the speaker's name when it has one (as a batch run's rows are:
-        the library's rows leave the speaker empty)."""
-        row = json.loads(json_text)
-        if self._name:
-            row["speaker"] = self._name
-            if csv_line is not None:
-                csv_line = _csv.field(self._name) + csv_line[csv_line.index(","):]
-        return Result(row, csv_line)
+        return Result(json.loads(json_text), csv_line)

@@ -120,7 +120,7 @@ class ClusterTest(unittest.TestCase):
 
     def test_resume_after_an_interrupted_run(self):
         out = os.path.join(self.folder.name, "results.csv")
-        first = self.command(out)
+        first = self.command(out, "--checkpoint", "0")  # every speaker in place once written
         deadline = time.monotonic() + 60
         while time.monotonic() < deadline and _lines(out) < 60:
             time.sleep(0.05)
@@ -160,8 +160,8 @@ class ClusterTest(unittest.TestCase):
         self.assertEqual(status, 1)  # the corpus's missing and damaged takes
         self.assertEqual(done.returncode, 0, done.stderr)  # @s1 and the last, analysed again
         self.assertIn("2 speakers (38 already written)", done.stderr)
-        with open(out) as f:
-            self.assertEqual(sorted(f.read().splitlines()), sorted(expected.splitlines()))
+        with open(out) as f:  # @s1 written in its place
+            self.assertEqual(f.read(), expected)
 
 
 def _lines(path):

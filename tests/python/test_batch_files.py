@@ -9,78 +9,75 @@ import unittest
 # Everything here works where Dask is not installed: the imports below would fail otherwise.
 sys.modules.update(dask=None, distributed=None)
 
-from pellix import _csv, _files
-from pellix.batch import corpus, manifest, output, speaker
+from pellix import _analysis
+from pellix.batch import corpus, output, speaker
+
+
+def parsed(text, folder="dir"):
+    """The speakers of manifest ``text`` in ``folder``, read from a file there as a user would
+    name it."""
+    with tempfile.TemporaryDirectory() as root:
+        os.makedirs(os.path.join(root, folder), exist_ok=True)
+        with open(os.path.join(root, folder, "m.csv"), "w", newline="") as f:
+            f.write(text)
+        here = os.getcwd()
+        os.chdir(root)
+        try:
+            return _analysis.read_manifest(os.path.join(folder, "m.csv")).speakers
+        finally:
+            os.chdir(here)
 
 
 class ManifestTest(unittest.TestCase):
-    def test_names_shown_as_the_command_shows_them(self):
-        for given, shown in [
-            ("examples/recordings/a.wav", "examples/recordings/a.wav"),
-            ("a//b.wav", "a/b.wav"),
-            ("./a/./b.wav", "a/b.wav"),
-            ("a/../b.wav", "b.wav"),
-            ("a/../../b.wav", "../b.wav"),
-            ("/../b.wav", "/b.wav"),
-            ("a/b/..", "a/"),
-            ("a/.", "a/"),
-            ("a/..", "."),
-        ]:
-            self.assertEqual(manifest.normal_name(given), shown, given)
+    """The library reads the manifest; these check what the package makes of it."""
 
     def test_speakers_in_order_of_first_line_takes_in_manifest_order(self):
-        text = ('\ufeffFile, Role ,speaker,notes\n'
-                'x/1.wav,calibrate,bo,\n'
-                '\n'
-                '"y, z.wav",CHECK,al,"a ""b""\nc"\n'
-                ' x/2.wav ,check, bo ,\n'
-                '/abs/3.wav,calibrate,bo,\n')
-        speakers = manifest.parse(text, "m.csv", "dir", base="/base")
+        speakers = parsed('\ufeffFile, Role ,speaker,notes\n'
+                          'x/1.wav,calibrate,bo,\n'
+                          '\n'
+                          '"y, z.wav",CHECK,al,"a ""b""\nc"\n'
+                          ' ./x/../2.wav ,check, bo ,\n'
+                          '/abs/3.wav,calibrate,bo,\n')
         self.assertEqual([s.speaker for s in speakers], ["bo", "al"])
         bo, al = speakers
         self.assertEqual([t.name for t in bo.calibrations], ["dir/x/1.wav", "/abs/3.wav"])
-        self.assertEqual([t.name for t in bo.checks], ["dir/x/2.wav"])
+        self.assertEqual([t.name for t in bo.checks], ["dir/2.wav"])
         self.assertEqual([t.name for t in al.checks], ["dir/y, z.wav"])
-        self.assertEqual(al.checks[0].base, "/base")
+        self.assertEqual((bo.takes, al.takes), (3, 1))
 
     def test_refused_manifests_name_file_and_line(self):
         for text, message in [
-            ("", "m.csv: the manifest is empty"),
-            ("speaker,role,file\n", "m.csv: the manifest lists no takes"),
-            ("speaker,role\n", "m.csv:1: the header must name the columns speaker, role and file "
-                               "(found 'speaker,role')"),
-            ("speaker,role,file,Role\n", "m.csv:1: the header names the column 'role' twice"),
-            ("speaker,role,file\na,check\n", "m.csv:2: 2 fields where the header has 3"),
-            ("speaker,role,file\n\na,chek,x\n", "m.csv:3: the role must be calibrate or check, "
-                                                "not 'chek'"),
-            ("speaker,role,file\n,check,x\n", "m.csv:2: the speaker is empty"),
-            ("speaker,role,file\na,check,\n", "m.csv:2: the file is empty"),
-            ('speaker,role,file\na,check,"x\n', "m.csv:2: a quoted field is not closed"),
-            ('speaker,role,file\na,check,"x"y\n', "m.csv:2: text after the closing quote of a field"),
-            ('speaker,role,file\na,check,x"y\n', "m.csv:2: a quote inside a field that does not "
-                                                 "start with one"),
+            ("", "dir/m.csv: the manifest is empty"),
+            ("speaker,role,file\n", "dir/m.csv: the manifest lists no takes"),
+            ("speaker,role,file\n\na,chek,x\n", "dir/m.csv:3: the role must be calibrate or "
+                                                  "check, not 'chek'"),
+            ('speaker,role,file\na,check,"x\n', "dir/m.csv:2: a quoted field is not closed"),
         ]:
-            with self.assertRaises(manifest.ManifestError) as raised:
-                manifest.parse(text, "m.csv", "")
-            self.assertEqual(str(raised.exception), message, repr(text))
+            with self.assertRaises(_analysis.ManifestError) as raised:
+                parsed(text)
+            self.assertEqual((raised.exception.number, str(raised.exception)), (321, message))
 
+    def test_frames_are_checked_as_manifests_are(self):
+        try:
+            import pandas
+        except ImportError:
+            self.skipTest("pandas is missing (python3-pandas)")
 
-class CsvFieldTest(unittest.TestCase):
-    def test_fields_as_the_report_writes_them(self):
-        for text, written in [
-            ("abc", "abc"), ("a,b", '"a,b"'), ('say "hi"', '"say ""hi"""'), (" x", '" x"'),
-            ("x\t", '"x\t"'), ("\ufeffa", '"\ufeffa"'), ("a\nb", '"a\nb"'),
-            ("=1+2", "'=1+2"), ("-", "'-"), ("@x,y", '"\'@x,y"'), ("+a", "'+a"),
-            ("-1", "-1"), ("-1e5", "-1e5"), ("+.5", "+.5"), ("-1.", "-1."), ("-.e1", "'-.e1"),
-            ("-1e", "'-1e"), ("-١", "'-١"), ("", ""),
-        ]:
-            self.assertEqual(_csv.field(text), written, repr(text))
+        frame = pandas.DataFrame({"speaker": ["a", "b", "a"], "role": ["check", "calibrate", None],
+                                  "file": ["x.wav", "s3://b/y.wav", "z.wav"]})
+        with self.assertRaises(_analysis.ManifestError) as raised:
+            corpus.speakers_of(frame)
+        self.assertEqual(str(raised.exception),
+                         "manifest frame:3: the role must be calibrate or check, not ''")
+        a, b = corpus.speakers_of(frame[:2])
+        self.assertEqual([(t.path, t.name) for t in a.checks + b.calibrations],
+                         [("x.wav", "x.wav"), ("s3://b/y.wav", "s3://b/y.wav")])
 
 
 class GroupTest(unittest.TestCase):
     def test_tasks_are_runs_of_speakers_of_enough_takes(self):
         def speakers(*takes):
-            return [manifest.Speaker(f"s{i}", checks=[None] * n) for i, n in enumerate(takes)]
+            return [_analysis.SpeakerTakes(f"s{i}", checks=[None] * n) for i, n in enumerate(takes)]
 
         for takes, sizes in [((), []), ((6,) * 10, [5, 5]), ((6,) * 11, [5, 5, 1]),
                              ((40, 1, 29, 30), [1, 2, 1]), ((29,), [1])]:
@@ -96,90 +93,120 @@ class WorkerTakeTest(unittest.TestCase):
                 "a,check,/abs/2.wav\n"
                 "a,check,file:///abs/a%20b.wav\n"
                 "a,check,s3://bucket/dir/../3.flac\n")
-        takes = manifest.parse(text, "m.csv", "dir", base="/base")[0].checks
-        self.assertEqual([t.name for t in takes], ["dir/x/1.wav", "/abs/2.wav",
-                                                   "file:///abs/a%20b.wav",
-                                                   "s3://bucket/dir/../3.flac"])
-        self.assertEqual([(g.kind, g.data) for g in map(speaker._take, takes[:3])],
-                         [("path", "/base/dir/x/1.wav"), ("path", "/abs/2.wav"),
-                          ("path", "/abs/a b.wav")])
-        # From the folder the manifest was read in, relative paths stay as the command has them
-        here = manifest.parse(text, "m.csv", "dir")[0].checks[0]
-        self.assertEqual(speaker._take(here).data, "dir/x/1.wav")
+        here = os.getcwd()
+        with tempfile.TemporaryDirectory() as root:
+            os.makedirs(os.path.join(root, "dir"))
+            with open(os.path.join(root, "dir", "m.csv"), "w") as f:
+                f.write(text)
+            os.chdir(root)
+            try:
+                takes = _analysis.read_manifest("dir/m.csv").speakers[0].checks
+                # From the folder the manifest was read in, paths stay as the command has them
+                self.assertEqual(speaker._take(takes[0]).data, "dir/x/1.wav")
+            finally:
+                os.chdir(here)
+            self.assertEqual([t.name for t in takes], ["dir/x/1.wav", "/abs/2.wav",
+                                                       "file:///abs/a%20b.wav",
+                                                       "s3://bucket/dir/../3.flac"])
+            # From elsewhere (a remote worker's folder), relative to the reader's.
+            self.assertEqual([(g.kind, g.data) for g in map(speaker._take, takes[:3])],
+                             [("path", os.path.join(root, "dir/x/1.wav")), ("path", "/abs/2.wav"),
+                              ("path", "/abs/a b.wav")])
 
 
 class OutputTest(unittest.TestCase):
-    SPEAKERS = [manifest.Speaker(name) for name in ("a", "b", "c", "d", "=x", "-1", "@y")]
-    HEADER = "speaker,role,file\n"
+    """The output file through the library: resumed as the command resumes, every speaker the
+    file lacks written again in its place."""
 
-    def resume(self, text, rows=None):
+    NAMES = ("a", "b", "c", "d", "=x", "-1", "@y")
+    WRITTEN = {"=x": "'=x", "@y": "'@y"}
+
+    def row(self, name, run):
+        return f"{self.WRITTEN.get(name, name)},check,{run}\n"
+
+    def resume(self, text):
+        """The speakers the file had and the file after a resumed run writes the others."""
         with tempfile.TemporaryDirectory() as folder:
+            manifest = _analysis.read_manifest(self.manifest(folder))
             path = os.path.join(folder, "out.csv")
             with open(path, "w") as f:
                 f.write(text)
-            out = output.Output(path, self.SPEAKERS, resume=True)
-            if rows:
-                out.write_speaker(*rows)
+            out = output.Output(path, manifest, resume=True)
+            todo = out.todo()
+            for i in todo:
+                out.write_speaker(i, self.row(self.NAMES[i], "new"))
             out.close()
             with open(path) as f:
-                return [s.speaker for s in out.todo(self.SPEAKERS)], f.read()
+                return ([n for i, n in enumerate(self.NAMES) if i not in todo], out.kept), f.read()
+
+    def manifest(self, folder):
+        path = os.path.join(folder, "m.csv")
+        with open(path, "w") as f:
+            f.write("speaker,role,file\n" + "".join(f"{n},check,x\n" for n in self.NAMES))
+        return path
 
     def test_resume_does_the_last_and_every_absent_speaker_again(self):
-        a, b1, b2, c = "a,check,x\n", "b,check,y\n", 'b,check,"z\n', "c,check,x\n"
-        every = [s.speaker for s in self.SPEAKERS]
-        for text, todo, kept in [
-            ("", every, ""),
-            (self.HEADER[:10], every, ""),
-            (self.HEADER, every, self.HEADER),
-            (self.HEADER + a, every, self.HEADER),
-            (self.HEADER + a + b1, every[1:], self.HEADER + a),
-            (self.HEADER + a + b1 + b2, every[1:], self.HEADER + a),  # cut inside a quoted field
-            (self.HEADER + c + "d,chec", ["a", "b", "d", "=x", "-1", "@y"], self.HEADER + c),
+        header = _analysis.csv_header()
+        old = {n: self.row(n, "old") for n in self.NAMES}
+        new = {n: self.row(n, "new") for n in self.NAMES}
+        fresh = header + "".join(new.values())
+        for text, had, after in [
+            ("", [], fresh),
+            ("x", [], fresh),  # only the start of a header
+            (header, [], fresh),
+            (header + old["a"], [], fresh),
+            (header + old["a"] + old["b"], ["a"], header + old["a"] + "".join(
+                new[n] for n in self.NAMES[1:])),
             # b's task failed for good in the first run: it has no rows and is done again
-            (self.HEADER + a + c + c + "d,check,x\n", ["b", "d", "=x", "-1", "@y"],
-             self.HEADER + a + c + c),
+            (header + old["a"] + old["c"] + old["c"] + old["d"], ["a", "c"],
+             header + old["a"] + new["b"] + old["c"] + old["c"] + "".join(
+                 new[n] for n in self.NAMES[3:])),
             # names a spreadsheet would run are written with an apostrophe, numbers as they are
-            (self.HEADER + "'=x,check,x\n-1,check,x\n'@y,check,x\n", every[:4] + ["@y"],
-             self.HEADER + "'=x,check,x\n-1,check,x\n"),
+            (header + old["=x"] + old["-1"] + old["@y"], ["=x", "-1"],
+             header + "".join(new[n] for n in "abcd") + old["=x"] + old["-1"] + new["@y"]),
         ]:
-            self.assertEqual(self.resume(text), (todo, kept), repr(text))
+            self.assertEqual(self.resume(text), ((had, len(had)), after), repr(text))
 
     def test_resume_refuses_a_file_of_another_run(self):
-        rows = ("speaker,kind,file\n", "a,check,x\n")
-        for text, given in [("file,role\n", None), (self.HEADER + "e,check,x\n", None),
-                            (self.HEADER + "=x,check,x\n", None), (self.HEADER, rows)]:
-            with self.assertRaises(output.OutputError):
-                self.resume(text, given)
+        header = _analysis.csv_header()
+        for text in ["file,role\n", header + "e,check,x\n", header + "=x,check,x\n",
+                     header + "b,check,x\na,check,x\n"]:
+            with self.assertRaises(output.OutputError) as raised:
+                self.resume(text)
+            self.assertIn("(error 321); it was left as it is", str(raised.exception))
 
 
 class GuardedFilesTest(unittest.TestCase):
-    """A manifest or report that is no regular file, or far too large, fails at once with the
-    platform's number instead of hanging or filling memory."""
+    """A manifest or report that is no regular file fails at once with the platform's number
+    instead of hanging or filling memory."""
 
     def test_refused_files(self):
         with tempfile.TemporaryDirectory() as folder:
             fifo = os.path.join(folder, "fifo")
             os.mkfifo(fifo)
-            cases = [(fifo, "it is a pipe, not a regular file (error 75)"),
-                     (folder, "it is a directory, not a regular file (error 75)"),
-                     ("/dev/zero", "it is a character device, not a regular file (error 75)"),
-                     (os.path.join(folder, "none"), "No such file or directory (error 53)")]
-            for path, why in cases:
-                with self.assertRaises(manifest.ManifestError) as raised:
-                    manifest.read(path)
-                self.assertEqual(str(raised.exception), f"cannot read manifest '{path}': {why}")
+            manifest = _analysis.read_manifest(OutputTest().manifest(folder))
+            for path, number, why in [(fifo, 75, "it is a pipe, not a regular file (error 75)"),
+                                      (folder, 75, "it is a directory"),
+                                      ("/dev/zero", 75, "it is a device, not a regular "
+                                                        "file (error 75)"),
+                                      (os.path.join(folder, "none"), 53,
+                                       "No such file or directory (error 53)")]:
+                with self.assertRaises(_analysis.ManifestError) as raised:
+                    _analysis.read_manifest(path)
+                self.assertEqual(raised.exception.number, number)
+                self.assertTrue(str(raised.exception).startswith(
+                    f"cannot read manifest '{path}': {why}"), str(raised.exception))
                 if not path.endswith("none"):
                     with self.assertRaises(output.OutputError) as raised:
-                        output.Output(path, [], resume=True)
+                        output.Output(path, manifest, resume=True)
                     self.assertIn(f"'{path}': {why}", str(raised.exception))
 
     def test_a_manifest_beyond_the_limit(self):
         with tempfile.NamedTemporaryFile() as f:
-            f.truncate(_files.MANIFEST_LIMIT + 1)
-            with self.assertRaises(manifest.ManifestError) as raised:
-                manifest.read(f.name)
-            self.assertIn(f"holds more than {_files.MANIFEST_LIMIT} bytes (error 321)",
-                          str(raised.exception))
+            f.truncate((64 << 20) + 1)
+            with self.assertRaises(_analysis.ManifestError) as raised:
+                _analysis.read_manifest(f.name)
+            self.assertEqual(raised.exception.number, 321)
 
 
 if __name__ == "__main__":

@@ -10,6 +10,6 @@ the command line and writes what ``pellix analyze --batch --format csv`` prints.
 """
 
 from .corpus import DEFAULT_PARAMS, analyze
-from .manifest import ManifestError
+from .._analysis import ManifestError
 
 __all__ = ["DEFAULT_PARAMS", "ManifestError", "analyze"]

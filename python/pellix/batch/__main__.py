@@ -9,7 +9,6 @@ import threading
 import time
 
 from .. import _analysis
-from . import manifest
 from .corpus import DEFAULT_PARAMS, in_order, submit
 from .output import Output, OutputError
 
@@ -22,9 +21,11 @@ recordings under the paths the manifest gives (relative ones from the folder thi
 runs in); s3://, http:// and file:// URLs are read through fsspec.
 
 A bad recording or speaker never stops the run. Speakers are written in manifest order as
-soon as they and all speakers before them are done, so an interrupted run keeps what it
-wrote, and --resume carries on from there: it keeps the speakers the file holds (but the
-last, which may be cut short) and analyses the others, a speaker whose task failed included.
+soon as they and all speakers before them are done, and the file takes them in at each
+checkpoint, so an interrupted run keeps what it wrote up to the last one (Ctrl-C: all of it),
+and --resume carries on from there: it keeps the speakers the file holds (but the last, which
+may be cut short) and analyses the others, a speaker whose task failed included, each
+written in its place.
 
 Exit status: as pellix analyze's: 0 when every take was analysed; 1 when a take, a task,
 the manifest or the output failed; 2 for a usage error; 130 when interrupted.
@@ -52,9 +53,15 @@ def _arguments(argv):
                         help="packed parameter string for Initalize (default: %(default)s)")
     parser.add_argument("--resume", action="store_true",
                         help="keep the speakers FILE already holds and analyse the rest")
+    parser.add_argument("--checkpoint", type=float, default=30.0, metavar="SECONDS",
+                        help="how often FILE takes in the speakers written so far, at the cost "
+                             "of a copy of it each time (default: %(default)s; 0: after every "
+                             "speaker)")
     args = parser.parse_args(argv)
     if args.workers is not None and args.workers < 1:
         parser.error("--workers must be at least 1")
+    if not args.checkpoint >= 0 or args.checkpoint == float("inf"):
+        parser.error("--checkpoint must be a number of seconds from 0")
     return args
 
 
@@ -109,10 +116,10 @@ def _run(args, speakers, output, show_progress):
         # The progress bar shares the terminal: clear its line first.
         sys.stderr.write(("\33[2K\r" if show_progress else "") + line + "\n")
 
-    todo = output.todo(speakers)
-    if not todo:  # every speaker is in the file already: no cluster needed
+    indices = output.todo()
+    if not indices:  # every speaker is in the file already: no cluster needed
         return tally, 0.0
-    header = _analysis.csv_header()
+    todo = [speakers[i] for i in indices]
     with _client(args) as client:
         start = time.monotonic()  # the cluster's start is not the analysis's time
         futures = submit(client, todo, args.params, False)
@@ -120,9 +127,10 @@ def _run(args, speakers, output, show_progress):
 
         def write():
             try:
-                for speaker, run in zip(todo, in_order(todo, futures)):
-                    if not isinstance(run, str):
-                        output.write_speaker(header, "".join(r.csv for r in run.results))
+                for index, speaker, run in zip(indices, todo, in_order(todo, futures)):
+                    # A task that failed for good leaves its speaker out: --resume reruns it.
+                    failed = isinstance(run, str)
+                    output.write_speaker(index, "" if failed else "".join(r.csv for r in run.results))
                     tally.add(speaker, run, show)
             except BaseException as e:  # noqa: BLE001 - reported by the main thread
                 failure.append(e)
@@ -142,24 +150,35 @@ def _run(args, speakers, output, show_progress):
 def main(argv=None):
     args = _arguments(argv)
     try:
-        speakers = manifest.read(args.manifest)
-        output = Output(args.out, speakers, args.resume)
-    except (manifest.ManifestError, OutputError) as e:
+        manifest = _analysis.read_manifest(args.manifest)
+        output = Output(args.out, manifest, args.resume, args.checkpoint)
+    except (_analysis.ManifestError, OutputError) as e:
         print(f"{PROGRAM}: error: {e}", file=sys.stderr)
         return 1
     try:
-        tally, seconds = _run(args, speakers, output, sys.stdout.isatty())
+        tally, seconds = _run(args, manifest.speakers, output, sys.stdout.isatty())
     except KeyboardInterrupt:
-        output.close()
+        _close(output)
         print(f"\n{PROGRAM}: interrupted; run again with --resume to carry on", file=sys.stderr)
         return 130
     except (OSError, OutputError) as e:
-        output.close()
+        _close(output)
         print(f"{PROGRAM}: error: {e}", file=sys.stderr)
         return 1
-    output.close()
-    print(tally.summary(len(output.done), seconds), file=sys.stderr)
+    if not _close(output):
+        return 1
+    print(tally.summary(output.kept, seconds), file=sys.stderr)
     return tally.status
+
+
+def _close(output):
+    """Puts the output in place; False, having said why, when that failed."""
+    try:
+        output.close()
+    except OutputError as e:
+        print(f"{PROGRAM}: error: {e}", file=sys.stderr)
+        return False
+    return True
 
 
 if __name__ == "__main__":

@@ -4,20 +4,34 @@ worker, results handed back in manifest order."""
 import os
 import uuid
 
-from .. import frame
+from .. import _analysis, frame
 from ..speaker import DEFAULT_PARAMS
-from . import manifest as manifest_file
 from .speaker import analyse_speaker
 
 __all__ = ["DEFAULT_PARAMS", "analyze", "grouped", "in_order", "speakers_of", "submit"]
 
 
-def speakers_of(manifest):
-    """The speakers of a manifest file's path, or of a DataFrame with the columns speaker, role
-    and file."""
+def manifest_of(manifest):
+    """The library's manifest of a manifest file's path, or of a DataFrame with the columns
+    speaker, role and file (other columns are ignored; a missing value is an empty field, and
+    messages name the rows from 1)."""
     if isinstance(manifest, (str, bytes, os.PathLike)):
-        return manifest_file.read(manifest)
-    return manifest_file.from_frame(manifest)
+        return _analysis.read_manifest(manifest)
+    import pandas
+
+    missing = {"speaker", "role", "file"} - set(manifest.columns)
+    if missing:
+        raise _analysis.ManifestError(
+            5, f"the manifest frame lacks the columns {', '.join(sorted(missing))}")
+    columns = [["" if pandas.isna(v) else str(v) for v in manifest[c]]
+               for c in ("speaker", "role", "file")]
+    return _analysis.manifest_of_rows(*columns, "manifest frame")
+
+
+def speakers_of(manifest):
+    """The speakers (``_analysis.SpeakerTakes``) of a manifest file's path or DataFrame, in
+    manifest order."""
+    return manifest_of(manifest).speakers
 
 
 # Takes per task: a task is a run of consecutive speakers of at least this many takes, so that
@@ -109,8 +123,6 @@ def analyze(manifest, client=None, params=DEFAULT_PARAMS, profile=True):
     >>> table = analyze("examples/manifest.csv")                     # doctest: +SKIP
     >>> table.groupby("speaker")["code"].value_counts()              # doctest: +SKIP
     """
-    from .. import _analysis
-
     speakers = speakers_of(manifest)
     if client is None:
         runs = [analyse_speaker(s, params, profile) for s in speakers]

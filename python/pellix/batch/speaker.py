@@ -27,7 +27,7 @@ def _take(take):
     """The take as the worker hands it to the library: a URL's bytes, or the local path. A
     worker in the folder the manifest was read from (a local cluster's) opens a relative path
     as it stands, so that messages name it as the command's do."""
-    if take.path.startswith("file://"):
+    if take.path.startswith("file://"):  # opened as a path: a pipe or device is refused
         return Take("path", local_path(take.path), take.name)
     if is_url(take.path):
         return Take("bytes", read_url(take.path), take.name)
