@@ -114,6 +114,8 @@ class ValuesTest(unittest.TestCase):
                 self.assertEqual(raised.exception.description, description)
                 self.assertEqual(raised.exception.status & 0xFFFFFFFF, 0x800A0000 + number)
                 self.assertEqual(getattr(c, name), before)
+            # The failed call keeps nothing alive: close() released the instance.
+            self.assertTrue(unloadable(), name)
 
     def test_values_that_cannot_cross_are_platform_errors(self):
         cases = [  # (put or bag, key, value, number)
