@@ -16,6 +16,7 @@
 #include <iterator>
 #include <sstream>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -54,9 +55,11 @@ class Hardening : public ScratchDirectoryTest {
   }
   // The command line for a child that is pellix itself, so that a signal sent to it reaches
   // pellix.
+  // "exec" goes after the TMPDIR assignment: before it, the shell takes the assignment for the
+  // program to run and fails without starting pellix.
   std::string Exec(const std::string& arguments) const {
     std::string command = Command(arguments);
-    return command.replace(command.find("&& "), 3, "&& exec ");
+    return command.insert(command.find(std::string("'") + PELLIX_BINARY + "'"), "exec ");
   }
   // Runs pellix in the test's folder; `out` is where standard output goes.
   Outcome Pellix(const std::string& arguments, const std::string& out = "stdout",
@@ -202,6 +205,82 @@ TEST_F(Hardening, RunsSharingAStateFileTakeTurns) {
   }
 }
 
+// Whether process `pid` waits for the flock of the file with inode `inode`: a blocked request
+// shows in /proc/locks as "N: -> FLOCK  ADVISORY  WRITE PID MAJ:MIN:INODE 0 EOF".
+bool WaitsForLock(pid_t pid, ino_t inode) {
+  std::ifstream locks("/proc/locks");
+  for (std::string line; std::getline(locks, line);) {
+    std::istringstream fields(line);
+    std::string number, arrow, kind, advisory, mode, waiter, file;
+    fields >> number >> arrow >> kind >> advisory >> mode >> waiter >> file;
+    if (arrow == "->" && kind == "FLOCK" && waiter == std::to_string(pid) &&
+        file.substr(file.rfind(':') + 1) == std::to_string(inode)) {
+      return true;
+    }
+  }
+  return false;
+}
+
+TEST_F(Hardening, QuietHidesTheWaitForAStateFileAndTheRunCarriesOn) {
+  const std::string wait = "pellix: waiting for another run to finish with state file 's.json'\n";
+  struct Case {
+    std::string arguments;
+    int waits_shown;
+  };
+  const Case cases[] = {
+      {"analyze --state s.json --check take.smp --format csv -q", 0},
+      {"analyze --state s.json --check take.smp --format csv", 1},
+      {"listen --input take.wav --state s.json --format csv -q", 0},
+      {"listen --input take.wav --state s.json --format csv", 1},
+  };
+  for (const Case& c : cases) {
+    // The rows and state of the same run with nobody in its way, from no state.
+    fs::remove(Path("s.json"));
+    fs::remove(Path("s.history.jsonl"));
+    ASSERT_EQ(Pellix(c.arguments).status, 0) << c.arguments;
+    const std::string rows = Read("stdout");
+    const std::string state = Read("s.json");
+    fs::remove(Path("s.json"));
+    fs::remove(Path("s.history.jsonl"));
+
+    // Another run holds the state file's lock, as pellix takes it.
+    const int lock = ::open(Path(".s.json.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    ASSERT_GE(lock, 0);
+    ASSERT_EQ(::flock(lock, LOCK_EX), 0);
+    struct stat info {};
+    ASSERT_EQ(::fstat(lock, &info), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      ::execl("/bin/sh", "sh", "-c", Exec(c.arguments).c_str(), static_cast<char*>(nullptr));
+      ::_exit(127);
+    }
+    int status = 0;
+    bool ended = false;
+    while (!WaitsForLock(child, info.st_ino)) {
+      ended = ::waitpid(child, &status, WNOHANG) == child;
+      if (ended) break;
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    ::close(lock);
+    ASSERT_FALSE(ended) << c.arguments << ": ran without waiting for the lock";
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << c.arguments;
+    EXPECT_EQ(Read("stdout"), rows) << c.arguments;
+    EXPECT_EQ(Read("s.json"), state) << c.arguments;
+    const std::string err = Read("stderr");
+    int shown = 0;
+    for (std::size_t at = 0; (at = err.find(wait, at)) != std::string::npos; at += wait.size()) {
+      ++shown;
+    }
+    EXPECT_EQ(shown, c.waits_shown) << c.arguments << ": " << err;
+    if (c.waits_shown == 0) {
+      EXPECT_EQ(err, "") << c.arguments;
+    }
+  }
+}
+
 // ---- inputs ----
 
 TEST_F(Hardening, PipesDevicesAndHugeFilesAreRefusedAtOnce) {
@@ -325,6 +404,66 @@ TEST_F(Hardening, SignalsLeaveNoScratchFolderNorTemporaryFile) {
   for (int delay_ms : {2, 10, 40}) {
     InterruptPellix("convert take.wav out.smp", SIGTERM, delay_ms);
     for (const std::string& name : Names()) EXPECT_FALSE(name.starts_with(".out.smp")) << name;
+  }
+}
+
+TEST_F(Hardening, AReportKilledAfterACheckpointIsCompletedByResumeAsOneRunWouldWriteIt) {
+  // Enough speakers that the run is caught part-way; a speaker's block ends where the next
+  // speaker's first row begins.
+  std::string manifest = "speaker,role,file\n";
+  for (int i = 0; i < 30; ++i) {
+    const std::string speaker = "s" + std::to_string(100 + i);
+    manifest += speaker + ",calibrate," + Example("samples/alex_calibrate_1.smp") + "\n" + speaker +
+                ",check," + Example("samples/alex_check_0" + std::to_string(1 + i % 9) + ".smp") +
+                "\n";
+  }
+  Write("m.csv", manifest);
+  struct Case {
+    std::string format;
+    std::string fourth_speaker;  // where the file a checkpoint left ends
+  };
+  const Case cases[] = {{"csv", "\ns103,"}, {"json", "\n{\"speaker\":\"s103\""}};
+  for (const Case& c : cases) {
+    const std::string out = "out." + c.format;
+    const std::string run = "analyze --batch m.csv -q --format " + c.format + " -o " + out;
+    ASSERT_EQ(Pellix(run).status, 0) << c.format;
+    const std::string whole = Read(out);
+    const std::size_t cut = whole.find(c.fourth_speaker);
+    ASSERT_NE(cut, std::string::npos) << whole;
+    const std::string checkpoint = whole.substr(0, cut + 1);
+    Write(out, checkpoint);
+
+    // A resumed run killed once it has written a speaker beyond the checkpoint (its
+    // temporary file outgrows it), before its own next checkpoint is due.
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      ::execl("/bin/sh", "sh", "-c", Exec(run + " --resume").c_str(), static_cast<char*>(nullptr));
+      ::_exit(127);
+    }
+    const std::string temporary = "." + out + ".tmp-" + std::to_string(child) + "-";
+    bool killed = false;
+    int status = 0;
+    while (!killed && ::waitpid(child, &status, WNOHANG) != child) {
+      for (const std::string& name : Names()) {
+        std::error_code gone;  // renamed in place at the end
+        if (name.starts_with(temporary) && fs::file_size(Path(name), gone) > checkpoint.size() &&
+            !gone) {
+          killed = ::kill(child, SIGKILL) == 0;
+        }
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ASSERT_TRUE(killed) << c.format << ": the run ended before it could be killed";
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_EQ(Read(out), checkpoint) << c.format;
+    for (const std::string& name : Names()) {
+      if (name.starts_with(temporary)) fs::remove(Path(name));  // SIGKILL leaves it
+    }
+
+    const Outcome resumed = Pellix(run + " --resume");
+    EXPECT_EQ(resumed.status, 0) << resumed.err;
+    EXPECT_EQ(Read(out), whole) << c.format;
   }
 }
 

@@ -300,8 +300,10 @@ int RunListen(const ListenOptions& options) {
   if (options.state) {
     try {
       lock.emplace(*options.state, [&options] {
-        std::cerr << "pellix: waiting for another run to finish with state file '" << *options.state
-                  << "'\n";
+        if (!options.quiet) {
+          std::cerr << "pellix: waiting for another run to finish with state file '"
+                    << *options.state << "'\n";
+        }
       });
     } catch (const analysis::StateError& e) {
       return Failure(e.what());

@@ -114,6 +114,8 @@ class ValuesTest(unittest.TestCase):
                 self.assertEqual(raised.exception.description, description)
                 self.assertEqual(raised.exception.status & 0xFFFFFFFF, 0x800A0000 + number)
                 self.assertEqual(getattr(c, name), before)
+            # The failed call keeps nothing alive: close() released the instance.
+            self.assertTrue(unloadable(), name)
 
     def test_values_that_cannot_cross_are_platform_errors(self):
         cases = [  # (put or bag, key, value, number)
@@ -347,16 +349,24 @@ class LibraryLookupTest(unittest.TestCase):
         with tempfile.TemporaryDirectory() as home:
             registry = os.path.join(home, "Pellix", "registry.json")
             os.makedirs(os.path.dirname(registry))
-            with open(registry, "w", encoding="utf-8") as registry_file:
-                json.dump({"{DCDCC0A1-B7C2-4620-B8CF-5302339058E8}": {
-                    "progid": "Pellix.ALG_V1S", "library": "/registered/libPellix.so",
-                    "threading": "Apartment"}}, registry_file)
-            cases = [({"PELLIX_LIBRARY": "/given/libPellix.so", "XDG_DATA_HOME": home},
-                      "/given/libPellix.so"),
-                     ({"PELLIX_LIBRARY": "", "XDG_DATA_HOME": home}, "/registered/libPellix.so")]
-            for environment, expected in cases:
+            entry = json.dumps({"{DCDCC0A1-B7C2-4620-B8CF-5302339058E8}": {
+                "progid": "Pellix.ALG_V1S", "library": "/registered/libPellix.so",
+                "threading": "Apartment"}})
+            given = {"PELLIX_LIBRARY": "/given/libPellix.so", "XDG_DATA_HOME": home}
+            registered = {"PELLIX_LIBRARY": "", "XDG_DATA_HOME": home}
+            # A registry at the limits is read: 512 levels (the object and 511 arrays beside
+            # the entry) and 1 MiB to the byte.
+            deepest = entry[:-1] + ', "pad": %s}' % ("[" * 511 + "]" * 511)
+            cases = [(entry, given, "/given/libPellix.so"),
+                     (entry, registered, "/registered/libPellix.so"),
+                     (deepest, registered, "/registered/libPellix.so"),
+                     (entry + " " * ((1 << 20) - len(entry)), registered,
+                      "/registered/libPellix.so")]
+            for text, environment, expected in cases:
+                with open(registry, "w", encoding="utf-8") as registry_file:
+                    registry_file.write(text)
                 with mock.patch.dict(os.environ, environment):
-                    self.assertEqual(pellix.find_library(), expected)
+                    self.assertEqual(pellix.find_library(), expected, len(text))
             damaged = [lambda: open(registry, "w", encoding="utf-8").write("{damaged"),
                        lambda: os.mkfifo(registry),
                        lambda: os.symlink("/dev/zero", registry),

@@ -104,6 +104,20 @@ class SpeakerTest(unittest.TestCase):
         with self.assertRaises(AttributeError):
             result.no_such_key  # noqa: B018 - the attribute is the test
 
+    def test_a_named_speakers_csv_rows_begin_with_the_name_as_the_report_writes_it(self):
+        take = os.path.join(EXAMPLES, "samples", "alex_check_01.smp")
+        with pellix.Speaker() as control:
+            unnamed = control.check(take, name="t.smp").csv
+        self.assertTrue(unnamed.startswith(",check,t.smp,"), unnamed)
+        # A name a spreadsheet would run gets an apostrophe; a plain number, even signed, none.
+        cases = [("@at", "'@at"), ("=eq", "'=eq"), ("+p", "'+p"), ("-x", "'-x"),
+                 ("-1E-5", "-1E-5"), ("a,b", '"a,b"'), ("bo", "bo")]
+        for name, written in cases:
+            with pellix.Speaker(name=name) as control:
+                self.assertEqual(control.check(take, name="t.smp").csv, written + unnamed, name)
+                failure = control.failure("check", "x.wav", 53, "gone").csv
+                self.assertTrue(failure.startswith(written + ",check,x.wav,,"), (name, failure))
+
     def test_analyze_gives_typed_rows(self):
         manifest = pandas.DataFrame({
             "speaker": ["alex"] * 4 + ["kim"],
