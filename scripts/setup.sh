@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  g++ clang libclang-rt-14-dev lld cmake ninja-build pkg-config clang-format
+  g++ clang libclang-rt-14-dev cmake ninja-build pkg-config clang-format
   libgtest-dev libgmock-dev libbenchmark-dev
   nlohmann-json3-dev libcli11-dev libsndfile1-dev libsoxr-dev
   qt6-base-dev qt6-multimedia-dev libgl-dev fonts-dejavu-core xvfb xauth
