@@ -1,25 +1,19 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer targets with clang (AddressSanitizer and UndefinedBehaviorSanitizer) and
-# runs each on its committed seed corpus for a short time: fuzz_smoke.sh [SECONDS], 20 by default.
+# Builds the libFuzzer targets in the clang sanitizer build (AddressSanitizer and
+# UndefinedBehaviorSanitizer, scripts/sanitize_build.sh) and runs each on its committed seed
+# corpus for a short time: fuzz_smoke.sh [SECONDS], 20 by default.
 # New inputs go to a scratch folder, never into fuzz/corpus/. A crash, a sanitizer report, a
 # timeout or a memory blow-up fails the run; the input that caused it is kept and named.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-20}
 
-launcher=()
-if command -v ccache >/dev/null; then
-  launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
-fi
-cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_C_COMPILER=clang \
-  -DCMAKE_CXX_COMPILER=clang++ -DPELLIX_FUZZ=ON -DPELLIX_TESTS=OFF -DPELLIX_BENCH=OFF \
-  "${launcher[@]}" >/dev/null
+scripts/sanitize_build.sh --target pellix_fuzzers
 
 targets=()
 for corpus in fuzz/corpus/*/; do
   targets+=("$(basename "$corpus")")
 done
-cmake --build build/fuzz -j "$(nproc)" --target "${targets[@]/#/pellix_fuzz_}"
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/pellix_fuzz_smoke.XXXXXX")
 
@@ -27,7 +21,7 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/pellix_fuzz_smoke.XXXXXX")
 fuzz_one() {
   local target=$1 log="$work/$1.log"
   mkdir -p "$work/$target"
-  if build/fuzz/fuzz/pellix_fuzz_"$target" -max_total_time="$seconds" -timeout=10 \
+  if build/sanitize/fuzz/pellix_fuzz_"$target" -max_total_time="$seconds" -timeout=10 \
     -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$work/$target-" \
     "$work/$target" "fuzz/corpus/$target" >"$log" 2>&1; then
     runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Sets up, builds and runs the whole test suite twice: a normal release build, and a debug
-# build with AddressSanitizer and UndefinedBehaviorSanitizer; then the engine's own tests in a
-# portable build (its loops in plain C++ only); then runs every fuzzer briefly. It first checks
-# that every C and C++ file is formatted. Each stage says how long it took, so a slow one shows.
+# Sets up, builds and runs the whole test suite twice: a normal release build (GCC), and a
+# debug build with AddressSanitizer and UndefinedBehaviorSanitizer (clang, with the fuzzers);
+# then the engine's own tests in a portable build (its loops in plain C++ only); then runs every
+# fuzzer of the sanitizer build briefly. It first checks that every C and C++ file is
+# formatted. Each stage says how long it took, so a slow one shows.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -18,7 +19,7 @@ stage setup scripts/setup.sh
 stage format scripts/check_format.sh
 stage "release build" scripts/build.sh build/release -DCMAKE_BUILD_TYPE=Release
 stage "release tests" ctest --test-dir build/release --output-on-failure -j "$(nproc)"
-stage "sanitizer build" scripts/build.sh build/sanitize -DCMAKE_BUILD_TYPE=Debug -DPELLIX_SANITIZE=ON
+stage "sanitizer build" scripts/sanitize_build.sh
 stage "sanitizer tests" ctest --test-dir build/sanitize --output-on-failure -j "$(nproc)"
 stage "portable build" scripts/build.sh build/portable -DCMAKE_BUILD_TYPE=Release \
   -DPELLIX_PORTABLE=ON -DPELLIX_DESKTOP=OFF -DPELLIX_BENCH=OFF --target pellix_engine_tests
