@@ -17,13 +17,13 @@
 #include <memory>
 #include <optional>
 #include <span>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "audio/pcm_samples.h"
 #include "platform/error.h"
+#include "platform/numbered_error.h"
 
 namespace pellix::analysis {
 
@@ -52,14 +52,10 @@ struct SpeakerTakes {
 // line ("m.csv:4: role must be calibrate or check, not 'chek'").
 // `number` is the platform's: the file's own when it could not be read, else Invalid file
 // format.
-class ManifestError : public std::runtime_error {
+class ManifestError : public NumberedError {
  public:
   explicit ManifestError(const std::string& message, int number = kInvalidFileFormat)
-      : std::runtime_error(message), number_(number) {}
-  int number() const noexcept { return number_; }
-
- private:
-  int number_;
+      : NumberedError(message, number) {}
 };
 
 // Whether `file` is a URL: a scheme of two or more characters (a letter, then letters, digits,

@@ -33,12 +33,6 @@ namespace fs = std::filesystem;
 
 class FileSafety : public ScratchDirectoryTest {
  protected:
-  std::vector<std::string> Names() const {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(dir_)) names.push_back(entry.path().filename());
-    std::sort(names.begin(), names.end());
-    return names;
-  }
   // The error WriteFileAtomically raises, as number and cause.
   static std::pair<int, std::string> WriteError(const std::string& path, const std::string& text) {
     try {

@@ -92,14 +92,6 @@ class Hardening : public ScratchDirectoryTest {
     int status = 0;
     ASSERT_EQ(::waitpid(child, &status, 0), child);
   }
-  std::vector<std::string> Names(const std::string& folder = "") const {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(dir_ / folder)) {
-      names.push_back(entry.path().filename());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-  }
 };
 
 // ---- outputs ----

@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <filesystem>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -18,19 +17,10 @@
 namespace pellix {
 namespace {
 
-namespace fs = std::filesystem;
 using std::chrono::hours;
 using std::chrono::steady_clock;
 
-class ReportFileTest : public ScratchDirectoryTest {
- protected:
-  std::vector<std::string> Names() const {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(dir_)) names.push_back(entry.path().filename());
-    std::sort(names.begin(), names.end());
-    return names;
-  }
-};
+using ReportFileTest = ScratchDirectoryTest;
 
 // A speaker's block of `lines` rows; long blocks reach past the buffer's 64 KiB, so that part
 // of a speaker is in the temporary file before the speaker ends.

@@ -6,10 +6,12 @@
 #include <stdlib.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
 
 class ScratchDirectoryTest : public ::testing::Test {
  protected:
@@ -23,6 +25,15 @@ class ScratchDirectoryTest : public ::testing::Test {
   std::string Path(const std::string& name) const { return (dir_ / name).string(); }
   void Write(const std::string& name, const std::string& bytes) const {
     std::ofstream(dir_ / name, std::ios::binary) << bytes;
+  }
+  // The names in the folder (or in `folder` within it), sorted.
+  std::vector<std::string> Names(const std::string& folder = "") const {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir_ / folder)) {
+      names.push_back(entry.path().filename());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
   }
   std::string Read(const std::string& name) const {
     std::ifstream in(dir_ / name, std::ios::binary);

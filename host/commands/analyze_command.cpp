@@ -223,17 +223,10 @@ int RunAnalyze(const AnalyzeOptions& options) {
 
   // The whole read, analysis and save of the state, without another run in between.
   std::optional<analysis::StateLock> lock;
-  if (options.state) {
-    try {
-      lock.emplace(*options.state, [&options] {
-        if (!options.quiet) {
-          std::cerr << "pellix: waiting for another run to finish with state file '"
-                    << *options.state << "'\n";
-        }
-      });
-    } catch (const analysis::StateError& e) {
-      return Failure(e.what());
-    }
+  try {
+    LockStateFile(lock, options.state, options.quiet);
+  } catch (const analysis::StateError& e) {
+    return Failure(e.what());
   }
 
   std::string kept;  // an earlier run's report, carried on

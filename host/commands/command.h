@@ -3,9 +3,13 @@
 #pragma once
 
 #include <functional>
+#include <iostream>
+#include <optional>
 #include <string>
 
 #include <CLI/CLI.hpp>
+
+#include "analysis/state_file.h"
 
 namespace pellix {
 
@@ -48,6 +52,19 @@ CLI::Option* AddOptionWithDefault(CLI::App* command, const std::string& name, T&
 inline CLI::Option* AddReportFormatOption(CLI::App* command, std::string& format) {
   return AddOptionWithDefault(command, "--format", format, "table, json or csv", "FORMAT")
       ->check(CLI::IsMember({"table", "json", "csv"}));
+}
+
+// Takes the lock of the state file a run reads and saves, when it names one, for as long as
+// `lock` lives, so that no other run reads or saves that file in between. While another run
+// holds it, says so once on standard error unless `quiet`. Raises analysis::StateError.
+inline void LockStateFile(std::optional<analysis::StateLock>& lock,
+                          const std::optional<std::string>& state, bool quiet) {
+  if (!state) return;
+  lock.emplace(*state, [&state, quiet] {
+    if (!quiet) {
+      std::cerr << "pellix: waiting for another run to finish with state file '" << *state << "'\n";
+    }
+  });
 }
 
 void AddAnalyzeCommand(CLI::App& app, CommandAction& action);

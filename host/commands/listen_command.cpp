@@ -297,17 +297,10 @@ int RunListen(const ListenOptions& options) {
     }
   }
   std::optional<analysis::StateLock> lock;
-  if (options.state) {
-    try {
-      lock.emplace(*options.state, [&options] {
-        if (!options.quiet) {
-          std::cerr << "pellix: waiting for another run to finish with state file '"
-                    << *options.state << "'\n";
-        }
-      });
-    } catch (const analysis::StateError& e) {
-      return Failure(e.what());
-    }
+  try {
+    LockStateFile(lock, options.state, options.quiet);
+  } catch (const analysis::StateError& e) {
+    return Failure(e.what());
   }
 
   listen::ListenSettings settings;

@@ -9,6 +9,7 @@ import ctypes
 import os
 
 from . import _library
+from ._closing import Closing
 
 _NAMES = ("libPellixAnalysis.so", "libPellixAnalysis.so.0")
 
@@ -299,9 +300,26 @@ class SpeakerTakes:
         return len(self.calibrations) + len(self.checks)
 
 
-class Manifest:
+class _Handle(Closing):
+    """Something the library made for the package: ``close()``, the end of a ``with`` block or
+    the collector gives it back, once, through the library's call named ``_CLOSE``."""
+
+    _CLOSE = ""
+
+    def close(self):
+        if self.handle:
+            getattr(library(), self._CLOSE)(self.handle)
+            self.handle = None
+
+    def __del__(self):
+        self.close()
+
+
+class Manifest(_Handle):
     """A manifest the library read: ``speakers`` (SpeakerTakes) in manifest order, and the
     handle a Report is opened with."""
+
+    _CLOSE = "PellixManifestClose"
 
     def __init__(self, opened):
         self.handle = None
@@ -326,14 +344,6 @@ class Manifest:
                                       takes(s.checks, s.check_count))
                          for s in (given[i] for i in range(count))]
 
-    def close(self):
-        if self.handle:
-            library().PellixManifestClose(self.handle)
-            self.handle = None
-
-    def __del__(self):
-        self.close()
-
 
 def read_manifest(path):
     """The manifest file at ``path``, read as the command reads it."""
@@ -354,11 +364,13 @@ def manifest_of_rows(speakers, roles, files, source, folder=""):
         *given, count, source.encode(), os.fsencode(folder), handle))
 
 
-class Report:
+class Report(_Handle):
     """The CSV report file of a run over ``manifest`` (a Manifest), written as
     ``pellix analyze --batch --format csv -o PATH`` writes it; with ``resume``, carried on with
     its --resume rules. ``has(i)`` tells whether the speaker at index i is in the file already.
     AnalysisError names the file and says why."""
+
+    _CLOSE = "PellixReportClose"
 
     def __init__(self, path, manifest, resume, checkpoint_seconds):
         self.handle = None
@@ -387,11 +399,3 @@ class Report:
 
     def commit(self):
         self._check(library().PellixReportCommit(self.handle))
-
-    def close(self):
-        if self.handle:
-            library().PellixReportClose(self.handle)
-            self.handle = None
-
-    def __del__(self):
-        self.close()
