@@ -179,6 +179,20 @@ def report_keys():
     return tuple(csv_header().rstrip("\n").split(","))
 
 
+def _opened(lib, handle, number, kind, failure):
+    """``handle`` as the library's Pellix<Kind>Open... call left it, returning ``number``: with
+    no handle there was no memory; a failed call's handle holds the library's words for
+    ``failure`` and is freed before it is raised."""
+    name = kind.capitalize()
+    if not handle:
+        raise MemoryError(f"no memory for a {kind}")
+    if number:
+        message = _text(getattr(lib, f"Pellix{name}Error")(handle))
+        getattr(lib, f"Pellix{name}Close")(handle)
+        raise failure(number, message)
+    return handle
+
+
 def open_speaker(params, state, name=""):
     """A new speaker's handle, whose rows name it ``name``; AnalysisError when the parameters
     or the state are unusable."""
@@ -187,13 +201,7 @@ def open_speaker(params, state, name=""):
     number = lib.PellixSpeakerOpenNamed(_encoded(name), _encoded(params),
                                         _encoded(state and os.fspath(state)),
                                         ctypes.byref(handle))
-    if not handle:
-        raise MemoryError("no memory for a speaker")
-    if number:
-        message = _text(lib.PellixSpeakerError(handle))
-        lib.PellixSpeakerClose(handle)
-        raise AnalysisError(number, message)
-    return handle
+    return _opened(lib, handle, number, "speaker", AnalysisError)
 
 
 def close_speaker(handle):
@@ -326,13 +334,7 @@ class Manifest(_Handle):
         lib = library()
         handle = ctypes.c_void_p()
         number = opened(lib, ctypes.byref(handle))
-        if not handle:
-            raise MemoryError("no memory for a manifest")
-        if number:
-            message = _text(lib.PellixManifestError(handle))
-            lib.PellixManifestClose(handle)
-            raise ManifestError(number, message)
-        self.handle = handle
+        self.handle = _opened(lib, handle, number, "manifest", ManifestError)
         base = os.getcwd()
         given = ctypes.POINTER(ManifestSpeaker)()
         count = lib.PellixManifestSpeakers(handle, ctypes.byref(given))
