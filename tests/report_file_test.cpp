@@ -18,7 +18,7 @@ namespace pellix {
 namespace {
 
 using std::chrono::hours;
-using std::chrono::steady_clock;
+using std::chrono::seconds;
 
 using ReportFileTest = ScratchDirectoryTest;
 
@@ -36,11 +36,10 @@ TEST_F(ReportFileTest, ACheckpointPutsInPlaceTheWholeSpeakersFlushedSoFar) {
                                            Block('c', 20000)};
   struct Case {
     const char* name;
-    steady_clock::duration interval;
+    seconds interval;  // between checkpoints; no test here reads a clock
     bool checkpoints;
   };
-  const Case cases[] = {{"every flush", steady_clock::duration::zero(), true},
-                        {"never due", hours(1), false}};
+  const Case cases[] = {{"every flush", seconds(0), true}, {"never due", hours(1), false}};
   for (const Case& c : cases) {
     Write("r.csv", "old\n");
     ReportFile file(Path("r.csv"), c.interval);
@@ -82,7 +81,7 @@ TEST_F(ReportFileTest, AFailedCheckpointKeepsTheFileAndSaysWhyInWords) {
     // the file keeps the first checkpoint, and the first failure is the one reported.
     Write("r.csv", "old\n");
     {
-      ReportFile file(Path("r.csv"), steady_clock::duration::zero());
+      ReportFile file(Path("r.csv"), seconds(0));
       std::ostream out(&file);
       out << "speaker\na\n" << std::flush;
       ASSERT_EQ(Read("r.csv"), "speaker\na\n");
