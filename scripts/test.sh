@@ -15,13 +15,17 @@ stage() {
   echo "test.sh: $name took $((SECONDS - from)) s ($((SECONDS - started)) s so far)" >&2
 }
 
+# Two tests more than cores: several tests wait on a sound server's clock or on programs they
+# start, and the processor should not sit idle meanwhile.
+tests_at_once=$(($(nproc) + 2))
+
 stage setup scripts/setup.sh
 stage format scripts/check_format.sh
 stage "release build" scripts/build.sh build/release -DCMAKE_BUILD_TYPE=Release
-stage "release tests" ctest --test-dir build/release --output-on-failure -j "$(nproc)"
+stage "release tests" ctest --test-dir build/release --output-on-failure -j "$tests_at_once"
 stage "sanitizer build" scripts/sanitize_build.sh
-stage "sanitizer tests" ctest --test-dir build/sanitize --output-on-failure -j "$(nproc)"
+stage "sanitizer tests" ctest --test-dir build/sanitize --output-on-failure -j "$tests_at_once"
 stage "portable build" scripts/build.sh build/portable -DCMAKE_BUILD_TYPE=Release \
   -DPELLIX_PORTABLE=ON -DPELLIX_DESKTOP=OFF -DPELLIX_BENCH=OFF --target pellix_engine_tests
 stage "portable engine tests" ctest --test-dir build/portable --output-on-failure -j "$(nproc)" -L engine
-stage "fuzz smoke" scripts/fuzz_smoke.sh 20
+stage "fuzz smoke" scripts/fuzz_smoke.sh 10

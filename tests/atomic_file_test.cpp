@@ -262,8 +262,8 @@ TEST_F(FileSafety, ABagOfManyUnknownKeysLoadsInLinearTime) {
   auto least = [&](int keys) {
     return std::min({load_seconds(keys), load_seconds(keys), load_seconds(keys)});
   };
-  const double quarter = least(50000);
-  EXPECT_LT(least(200000), 8 * quarter);
+  const double quarter = least(25000);
+  EXPECT_LT(least(100000), 8 * quarter);
 }
 
 }  // namespace
