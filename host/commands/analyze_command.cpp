@@ -25,8 +25,8 @@
 #include "analysis/resume.h"
 #include "analysis/state_file.h"
 #include "audio/scratch_folder.h"
-#include "host/cli.h"
 #include "host/commands/command.h"
+#include "host/commands/command_line.h"
 #include "host/render/panel_render.h"
 #include "host/same_file.h"
 #include "platform/error.h"
@@ -134,11 +134,6 @@ struct AnalyzeOptions {
   int jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
 };
 
-int UsageError(const std::string& message) {
-  std::cerr << "pellix analyze: " << message << "\nRun with --help for more information.\n";
-  return kUsageError;
-}
-
 // What --panel would overwrite among the run's inputs ("the state file 'a.json'"); empty when
 // nothing.
 std::string OverwrittenInput(const AnalyzeOptions& options) {
@@ -152,11 +147,6 @@ std::string OverwrittenInput(const AnalyzeOptions& options) {
     }
   }
   return {};
-}
-
-int Failure(const std::string& message) {
-  std::cerr << "pellix: error: " << message << '\n';
-  return 1;
 }
 
 std::string Plural(std::size_t count, const char* word) {
@@ -174,21 +164,25 @@ int RunAnalyze(const AnalyzeOptions& options) {
   if (batch) {
     if (!options.calibrate.empty() || !options.check.empty()) {
       return UsageError(
+          "analyze",
           "--batch takes its files from the manifest: leave out --calibrate and --check");
     }
     if (options.state)
-      return UsageError("--state keeps one speaker's control: it cannot be used with --batch");
+      return UsageError("analyze",
+                        "--state keeps one speaker's control: it cannot be used with --batch");
     if (options.panel)
-      return UsageError("--panel draws one speaker's control: it cannot be used with --batch");
+      return UsageError("analyze",
+                        "--panel draws one speaker's control: it cannot be used with --batch");
   } else if (options.calibrate.empty() && options.check.empty()) {
     return UsageError(
+        "analyze",
         "no file given: name takes with --calibrate and --check, or a manifest with --batch");
   }
   if (options.resume) {
-    if (!batch) return UsageError("--resume skips the speakers of a --batch run");
-    if (options.output == "-") return UsageError("--resume needs -o FILE to append to");
+    if (!batch) return UsageError("analyze", "--resume skips the speakers of a --batch run");
+    if (options.output == "-") return UsageError("analyze", "--resume needs -o FILE to append to");
     if (*format == analysis::ReportFormat::kTable)
-      return UsageError("--resume needs --format csv or json");
+      return UsageError("analyze", "--resume needs --format csv or json");
   }
 
   if (!options.quiet) {
@@ -217,8 +211,8 @@ int RunAnalyze(const AnalyzeOptions& options) {
   }
 
   if (const std::string overwritten = OverwrittenInput(options); !overwritten.empty()) {
-    return UsageError("--panel '" + *options.panel + "' would overwrite " + overwritten +
-                      ": name another file");
+    return UsageError("analyze", "--panel '" + *options.panel + "' would overwrite " + overwritten +
+                                     ": name another file");
   }
 
   // The whole read, analysis and save of the state, without another run in between.

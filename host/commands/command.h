@@ -1,5 +1,5 @@
 // The subcommands of `pellix`. Each lives in a file of its own under host/commands/ and adds
-// itself to the application; host/cli.cpp lists them.
+// itself to the application; command_line.cpp lists them.
 #pragma once
 
 #include <functional>
@@ -10,6 +10,7 @@
 #include <CLI/CLI.hpp>
 
 #include "analysis/state_file.h"
+#include "host/commands/command_line.h"
 
 namespace pellix {
 
@@ -20,6 +21,20 @@ using CommandAction = std::function<int()>;
 // Adds one subcommand to `app`. When the command line chooses it, its parse callback stores
 // the work to do in `action`.
 using AddCommand = void (*)(CLI::App& app, CommandAction& action);
+
+// Says on standard error what is wrong with the command line of `pellix command` and where
+// help is; returns the exit status of a usage error.
+inline int UsageError(const char* command, const std::string& message) {
+  std::cerr << "pellix " << command << ": " << message
+            << "\nRun with --help for more information.\n";
+  return kUsageError;
+}
+
+// Says on standard error what failed; returns the exit status of a failed run.
+inline int Failure(const std::string& message) {
+  std::cerr << "pellix: error: " << message << '\n';
+  return 1;
+}
 
 // The most jobs --jobs takes: more threads than that only cost memory.
 inline constexpr int kMaxJobs = 1024;

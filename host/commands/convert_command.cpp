@@ -10,8 +10,8 @@
 #include "audio/audio_converter.h"
 #include "audio/scratch_folder.h"
 #include "audio/standard_streams.h"
-#include "host/cli.h"
 #include "host/commands/command.h"
+#include "host/commands/command_line.h"
 #include "host/same_file.h"
 
 namespace pellix {

@@ -21,8 +21,8 @@
 #include "analysis/parameter_string.h"
 #include "analysis/report.h"
 #include "analysis/state_file.h"
-#include "host/cli.h"
 #include "host/commands/command.h"
+#include "host/commands/command_line.h"
 #include "listen/device_stream.h"
 #include "listen/input_stream.h"
 #include "listen/listener.h"
@@ -120,16 +120,6 @@ void InstallStopHandlers() {
   ::sigaction(SIGINT, &action, nullptr);
   ::sigaction(SIGTERM, &action, nullptr);
   ::signal(SIGPIPE, SIG_IGN);
-}
-
-int UsageError(const std::string& message) {
-  std::cerr << "pellix listen: " << message << "\nRun with --help for more information.\n";
-  return kUsageError;
-}
-
-int Failure(const std::string& message) {
-  std::cerr << "pellix: error: " << message << '\n';
-  return 1;
 }
 
 // Rows to standard output the moment they arise; messages to standard error.
@@ -239,19 +229,23 @@ std::unique_ptr<listen::SoundStream> OpenSource(const ListenOptions& options) {
 int RunListen(const ListenOptions& options) {
   if (options.list_devices) return ListDevices();
   if (!options.source.empty() && options.source != "-")
-    return UsageError("the source is '-' (standard input); name a file with --input FILE");
+    return UsageError("listen",
+                      "the source is '-' (standard input); name a file with --input FILE");
   const int sources =
       (options.source == "-") + options.input.has_value() + options.device.has_value();
-  if (sources > 1) return UsageError("choose one source: -, --input FILE or --device NAME");
-  if (options.realtime && !options.input) return UsageError("--realtime paces an --input file");
+  if (sources > 1)
+    return UsageError("listen", "choose one source: -, --input FILE or --device NAME");
+  if (options.realtime && !options.input)
+    return UsageError("listen", "--realtime paces an --input file");
   if (options.source != "-" && options.sample_format)
-    return UsageError("--sample-format describes raw PCM on standard input (-)");
+    return UsageError("listen", "--sample-format describes raw PCM on standard input (-)");
   if (options.source == "-" && !options.rate && (options.channels || options.sample_format))
-    return UsageError("raw PCM on standard input needs --rate (a WAV stream says its own)");
+    return UsageError("listen",
+                      "raw PCM on standard input needs --rate (a WAV stream says its own)");
   if (options.input && (options.rate || options.channels))
-    return UsageError("an --input file says its own rate and channels");
+    return UsageError("listen", "an --input file says its own rate and channels");
   if (std::string problem = listen::SettingsProblem(options.segmenter); !problem.empty())
-    return UsageError(problem);
+    return UsageError("listen", problem);
   const analysis::ReportFormat format =
       analysis::ParseReportFormat(options.format).value_or(analysis::ReportFormat::kTable);
 

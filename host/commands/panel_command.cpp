@@ -5,8 +5,8 @@
 #include <string>
 #include <string_view>
 
-#include "host/cli.h"
 #include "host/commands/command.h"
+#include "host/commands/command_line.h"
 #include "host/render/panel_render.h"
 #include "host/same_file.h"
 #include "platform/error.h"

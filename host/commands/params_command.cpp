@@ -6,8 +6,8 @@
 
 #include "analysis/parameter_string.h"
 #include "analysis/session.h"
-#include "host/cli.h"
 #include "host/commands/command.h"
+#include "host/commands/command_line.h"
 
 namespace pellix {
 namespace {

@@ -1,4 +1,4 @@
-#include "host/cli.h"
+#include "host/commands/command_line.h"
 
 #include <cstring>
 #include <exception>
