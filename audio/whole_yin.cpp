@@ -6,15 +6,25 @@
 namespace pellix {
 namespace {
 
-// The sum of x[j] * y[j] for j < n, exactly: |x|, |y| <= 128 and n <= kMaxYinLags keep it well
-// inside 32 bits. Written plainly so that the compiler turns it into multiply-add instructions,
-// in an AVX2 form where the processor has it (whole numbers: both forms give the same sums).
-__attribute__((target_clones("avx2", "default"))) std::int32_t Correlation(const std::int16_t* x,
-                                                                           const std::int16_t* y,
-                                                                           std::size_t n) {
-  std::int32_t sum = 0;
-  for (std::size_t j = 0; j < n; ++j) sum += static_cast<std::int32_t>(x[j]) * y[j];
-  return sum;
+// How many lags one pass over the frame correlates: each value of the frame's first half is
+// loaded once for all of them, and the sums are gathered once a block.
+constexpr std::size_t kLagBlock = 4;
+
+// The sums of x[j] * x[t + k + j] for j < n and k < kLagBlock into sums[k], exactly: |x| <= 128
+// and n <= kMaxYinLags keep each well inside 32 bits. Written plainly so that the compiler turns
+// it into multiply-add instructions (whole numbers: every instruction set gives the same sums).
+std::array<std::int32_t, kLagBlock> Correlations(const std::int16_t* x, std::size_t t,
+                                                 std::size_t n) {
+  const std::int16_t* const y = x + t;
+  std::int32_t s0 = 0, s1 = 0, s2 = 0, s3 = 0;
+  for (std::size_t j = 0; j < n; ++j) {
+    const std::int32_t a = x[j];
+    s0 += a * y[j];
+    s1 += a * y[j + 1];
+    s2 += a * y[j + 2];
+    s3 += a * y[j + 3];
+  }
+  return {s0, s1, s2, s3};
 }
 
 // The vertex of the parabola through (pos - 1, pos, pos + 1) of `d`; `pos` itself at either end.
@@ -28,49 +38,75 @@ double RefinedLag(const std::array<double, kMaxYinLags>& d, std::size_t pos, std
 
 }  // namespace
 
-YinEstimate EstimatePeriod(std::span<const std::uint8_t> frame) {
+// Compiled for AVX-512 and AVX2 as well, where the processor has them: the correlations become
+// multiply-adds of many values at a time, and a block's quotients one division of four doubles,
+// each rounded as a division of one is.
+__attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) YinEstimate EstimatePeriod(
+    std::span<const std::uint8_t> frame) {
   const std::size_t lags = std::min(frame.size() / 2, kMaxYinLags);
-  std::array<std::int16_t, 2 * kMaxYinLags> x;
+  // The frame's values, then zeros for the lags past the last that a block computes unused.
+  std::array<std::int16_t, 2 * kMaxYinLags + kLagBlock> x;
   for (std::size_t i = 0; i < 2 * lags; ++i) x[i] = static_cast<std::int16_t>(frame[i] - 128);
-  // energy[i]: the sum of x[k]^2 for k < i, so any window's energy is a difference.
-  std::array<std::int64_t, 2 * kMaxYinLags + 1> energy;
-  energy[0] = 0;
-  for (std::size_t i = 0; i < 2 * lags; ++i) energy[i + 1] = energy[i] + x[i] * x[i];
+  std::fill_n(x.begin() + static_cast<std::ptrdiff_t>(2 * lags), kLagBlock, std::int16_t{0});
+  // The energy of the first half, and of the window of the same length from lag t, slid along
+  // one value at a time as far as the search goes.
+  auto energy_of = [&x](std::size_t from, std::size_t to) {
+    std::int64_t sum = 0;
+    for (std::size_t k = from; k < to; ++k) sum += x[k] * x[k];
+    return sum;
+  };
+  const std::int64_t first_half = energy_of(0, lags);
+  std::int64_t window = first_half;
 
   // The normalised difference: d'(0) = 1, d'(t) = d(t) * t / (d(1) + ... + d(t)), and 1 where
-  // that sum is 0. Lags are added one at a time, and the search stops at the first dip, as the
-  // rest cannot change the outcome.
+  // that sum is 0. Lags are added a block at a time, and the search stops at the first dip, as
+  // the rest cannot change the outcome; the smallest so far (the first of equals) is kept for
+  // a frame without one.
   std::array<double, kMaxYinLags> normalised;
   normalised[0] = 1;
   std::int64_t running = 0;
   std::size_t best = lags;
-  for (std::size_t t = 1; t < lags; ++t) {
-    const std::int64_t difference = (energy[lags] - energy[0]) + (energy[t + lags] - energy[t]) -
-                                    2 * static_cast<std::int64_t>(Correlation(&x[0], &x[t], lags));
-    running += difference;
-    normalised[t] = running != 0 ? static_cast<double>(difference) * static_cast<double>(t) /
-                                       static_cast<double>(running)
-                                 : 1.0;
-    // Lag t - 3 is judged once t - 2 is known, from the fifth lag on.
-    if (t > 4) {
-      const std::size_t period = t - 3;
-      if (normalised[period] < kYinThreshold && normalised[period] < normalised[period + 1]) {
-        best = period;
-        break;
+  std::size_t smallest = 0;
+  for (std::size_t first = 1; first < lags && best == lags; first += kLagBlock) {
+    const std::array<std::int32_t, kLagBlock> correlations = Correlations(x.data(), first, lags);
+    std::array<std::int64_t, kLagBlock> difference, sum_so_far;
+    for (std::size_t k = 0; k < kLagBlock; ++k) {
+      const std::size_t t = first + k;
+      window += x[t + lags - 1] * x[t + lags - 1] - x[t - 1] * x[t - 1];
+      difference[k] = first_half + window - 2 * static_cast<std::int64_t>(correlations[k]);
+      running += difference[k];
+      sum_so_far[k] = running;
+    }
+    std::array<double, kLagBlock> quotient;
+    for (std::size_t k = 0; k < kLagBlock; ++k) {
+      quotient[k] = sum_so_far[k] != 0
+                        ? static_cast<double>(difference[k]) * static_cast<double>(first + k) /
+                              static_cast<double>(sum_so_far[k])
+                        : 1.0;
+    }
+    for (std::size_t t = first; t < std::min(first + kLagBlock, lags); ++t) {
+      normalised[t] = quotient[t - first];
+      if (normalised[t] < normalised[smallest]) smallest = t;
+      // Lag t - 3 is judged once t - 2 is known, from the fifth lag on.
+      if (t > 4) {
+        const std::size_t period = t - 3;
+        if (normalised[period] < kYinThreshold && normalised[period] < normalised[period + 1]) {
+          best = period;
+          break;
+        }
       }
     }
   }
   std::size_t known = lags;
   if (best == lags) {
-    best = static_cast<std::size_t>(
-        std::min_element(normalised.begin(), normalised.begin() + lags) - normalised.begin());
+    best = smallest;
   } else {
     known = best + 2;
   }
   YinEstimate estimate;
   estimate.confidence = 1 - normalised[best];
   // A silent newest half gives no pitch, whatever the older half held.
-  if (energy[2 * lags] == energy[lags]) return estimate;
+  if (energy_of(lags, 2 * lags) == 0) return estimate;
   estimate.period = RefinedLag(normalised, best, known);
   return estimate;
 }
