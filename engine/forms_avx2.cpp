@@ -27,6 +27,7 @@
 #include "engine/gain_pass_kernel.h"
 #include "engine/lanes_avx2.h"
 #include "engine/scale_kernel.h"
+#include "engine/unit_gain_kernel.h"
 
 namespace Tarvo_alg1 {
 namespace {
@@ -83,6 +84,13 @@ ScaledAndClassified ScaleAndClassifyAvx2(const std::uint8_t* bytes, std::size_t 
   return kernels::ScaleAndClassify<L>(bytes, count, G, slots, first_slot, thorn, nonflat);
 }
 
+ScaledAndClassified ScaleAndClassifyUnitGainAvx2(const std::uint8_t* bytes, std::size_t count,
+                                                 std::int16_t* slots, std::size_t first_slot,
+                                                 PositionBits& thorn,
+                                                 PositionBits& nonflat) noexcept {
+  return kernels::ScaleAndClassifyUnitGain<L>(bytes, count, slots, first_slot, thorn, nonflat);
+}
+
 void ClassifyBlocksAvx2(const std::int16_t* samples, std::size_t first, std::size_t last,
                         PositionBits& thorn, PositionBits& nonflat) noexcept {
   kernels::ClassifyBlocks<L>(samples, first, last, thorn, nonflat);
@@ -108,12 +116,13 @@ namespace Tarvo_alg1 {
 // The wide slots and their copy to 16 bits are rare enough to share the SSE2 forms.
 const Forms& Avx2Forms() noexcept {
   static const Forms forms{
-      CountBlocksAvx2,      FindFirstBlockAvx2,
-      FindLastBlockAvx2,    FillMainPassTableAvx2,
-      ScaleBlocksAvx2,      ScaleInDoublesAvx2,
-      ClassifyBlocksAvx2,   kernels::kClassifyBlock<L>,
-      ScaleAndClassifyAvx2, Sse2Forms().classify_wide,
-      Sse2Forms().narrow,   CountFlicsByCensusAvx2,
+      CountBlocksAvx2,           FindFirstBlockAvx2,
+      FindLastBlockAvx2,         FillMainPassTableAvx2,
+      ScaleBlocksAvx2,           ScaleInDoublesAvx2,
+      ClassifyBlocksAvx2,        kernels::kClassifyBlock<L>,
+      ScaleAndClassifyAvx2,      ScaleAndClassifyUnitGainAvx2,
+      Sse2Forms().classify_wide, Sse2Forms().narrow,
+      CountFlicsByCensusAvx2,
   };
   return forms;
 }

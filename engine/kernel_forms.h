@@ -12,6 +12,7 @@
 #include "engine/gain_pass_kernel.h"
 #include "engine/position_bits.h"
 #include "engine/scale_kernel.h"
+#include "engine/unit_gain_kernel.h"
 
 namespace Tarvo_alg1 {
 
@@ -50,6 +51,7 @@ constexpr Forms KernelForms(decltype(Forms::count_blocks) count_blocks,
       kernels::ClassifyBlocks<L>,
       kernels::kClassifyBlock<L>,
       kernels::ScaleAndClassify<L>,
+      kernels::ScaleAndClassifyUnitGain<L>,
       classify_wide,
       narrow,
       kernels::CountFlicsByCensus<L>,

@@ -2,7 +2,9 @@
 // vectorise them on its own). The engine's kernels are written once against this interface;
 // lanes_sse2.h and lanes_avx2.h give the same operations in vector registers.
 //
-// Bytes: unsigned 8-bit lanes; a mask lane is 0xFF (true) or 0. Shorts: signed 16-bit lanes
+// Bytes: unsigned 8-bit lanes; a mask of bytes (ByteMask) is bytes whose lanes are 0xFF (true)
+// or 0, as comparisons give it, where a set with mask registers keeps a bit per lane instead;
+// ByteBits gives lane j's truth as bit j either way. Shorts: signed 16-bit lanes
 // with wrap-around arithmetic; a mask lane is -1 or 0, and MaskBits reads only the sign bit of a
 // lane. Words: unsigned 64-bit lanes.
 #pragma once
@@ -21,6 +23,7 @@ struct Plain : OneWord {
   static constexpr std::size_t kShorts = 16;
 
   using Bytes = std::array<std::uint8_t, kBytes>;
+  using ByteMask = Bytes;
   using Shorts = std::array<std::int16_t, kShorts>;
 
   // Bytes.
@@ -46,6 +49,27 @@ struct Plain : OneWord {
   static Bytes OrBytes(Bytes x, Bytes y) noexcept {
     for (std::size_t j = 0; j < kBytes; ++j) x[j] = static_cast<std::uint8_t>(x[j] | y[j]);
     return x;
+  }
+  static Bytes AndBytes(Bytes x, Bytes y) noexcept {
+    for (std::size_t j = 0; j < kBytes; ++j) x[j] = static_cast<std::uint8_t>(x[j] & y[j]);
+    return x;
+  }
+  // x - y, or 0 where y is the larger.
+  static Bytes SubBytesSaturated(Bytes x, Bytes y) noexcept {
+    for (std::size_t j = 0; j < kBytes; ++j)
+      x[j] = static_cast<std::uint8_t>(x[j] > y[j] ? x[j] - y[j] : 0);
+    return x;
+  }
+  // Eight mask bytes at a time become a byte of bits by the multiplication MaskBits explains.
+  static std::uint32_t ByteBits(ByteMask mask) noexcept {
+    std::uint32_t bits = 0;
+    for (std::size_t k = 0; k < kBytes / 8; ++k) {
+      std::uint64_t eight;
+      std::memcpy(&eight, mask.data() + 8 * k, sizeof eight);
+      eight &= 0x0101010101010101u;
+      bits |= static_cast<std::uint32_t>((eight * 0x0102040810204080u) >> 56) << (8 * k);
+    }
+    return bits;
   }
   static bool Any(Bytes mask) noexcept {
     unsigned any = 0;
@@ -132,12 +156,6 @@ struct Plain : OneWord {
   }
   static Shorts Max(Shorts x, Shorts y) noexcept {
     return Each(x, y, [](int a, int b) { return a > b ? a : b; });
-  }
-  // Negated rather than chosen, so that the compiler sees a vector comparison.
-  static Shorts Greater(Shorts x, Shorts y) noexcept {
-    Shorts r;
-    for (std::size_t j = 0; j < kShorts; ++j) r[j] = static_cast<std::int16_t>(-(x[j] > y[j]));
-    return r;
   }
   static Shorts And(Shorts x, Shorts y) noexcept {
     return Each(x, y, [](int a, int b) { return a & b; });

@@ -21,6 +21,7 @@
 #include "engine/main_pass_table.h"
 #include "engine/sample_scaling.h"
 #include "engine/tarvo_alg1.h"
+#include "engine/unit_gain_kernel.h"
 #include "platform/conversions.h"
 #include "platform/error.h"
 #include "platform/file_system.h"
@@ -137,8 +138,13 @@ void StoreStretch(const SampleBytes& buffer, const MainPassTable& table, std::si
     for (std::size_t j = 0; j < count; ++j) to.wide[first_slot + j] = table.s[bytes[j]];
   } else if (to.whole_gain) {
     SampleStore::PositionClasses& classes = store.ClassesToStore();
-    const ScaledAndClassified done = ActiveForms().scale_and_classify(
-        bytes, count, *to.whole_gain, to.narrow, first_slot, classes.thorn, classes.nonflat);
+    const Forms& forms = ActiveForms();
+    const ScaledAndClassified done =
+        *to.whole_gain == kernels::kUnitGain
+            ? forms.scale_and_classify_unit_gain(bytes, count, to.narrow, first_slot, classes.thorn,
+                                                 classes.nonflat)
+            : forms.scale_and_classify(bytes, count, *to.whole_gain, to.narrow, first_slot,
+                                       classes.thorn, classes.nonflat);
     ScaleBytes(bytes + done.scaled, count - done.scaled, *to.whole_gain,
                to.narrow + first_slot + done.scaled);
     store.SetClassifiedEnd(done.classified_end);
