@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "engine/byte_class_rules.h"
 #include "engine/byte_range.h"
 #include "engine/flic_pass.h"
 #include "engine/fused_result.h"
@@ -52,11 +53,13 @@ struct Forms {
   ScaledAndClassified (*scale_and_classify)(const std::uint8_t* bytes, std::size_t count, int G,
                                             std::int16_t* slots, std::size_t first_slot,
                                             PositionBits& thorn, PositionBits& nonflat) noexcept;
-  // The same at the gain 3 (unit_gain_kernel.h), which classifies on the bytes.
-  ScaledAndClassified (*scale_and_classify_unit_gain)(const std::uint8_t* bytes, std::size_t count,
-                                                      std::int16_t* slots, std::size_t first_slot,
-                                                      PositionBits& thorn,
-                                                      PositionBits& nonflat) noexcept;
+  // The same for a gain whose rules hold on the bytes, classified on them
+  // (byte_classify_kernel.h).
+  ScaledAndClassified (*scale_and_classify_bytes)(const std::uint8_t* bytes, std::size_t count,
+                                                  int G, const ByteClassRules& rules,
+                                                  std::int16_t* slots, std::size_t first_slot,
+                                                  PositionBits& thorn,
+                                                  PositionBits& nonflat) noexcept;
   void (*classify_wide)(const double* samples, std::size_t last, PositionBits& thorn,
                         PositionBits& nonflat) noexcept;
   bool (*narrow)(const double* samples, std::size_t count, std::int16_t* out) noexcept;

@@ -22,12 +22,12 @@
 #pragma GCC target("avx2,popcnt,bmi,bmi2,lzcnt")
 #endif
 
+#include "engine/byte_classify_kernel.h"
 #include "engine/classify_kernel.h"
 #include "engine/flic_census_kernel.h"
 #include "engine/gain_pass_kernel.h"
 #include "engine/lanes_avx2.h"
 #include "engine/scale_kernel.h"
-#include "engine/unit_gain_kernel.h"
 
 namespace Tarvo_alg1 {
 namespace {
@@ -84,11 +84,12 @@ ScaledAndClassified ScaleAndClassifyAvx2(const std::uint8_t* bytes, std::size_t 
   return kernels::ScaleAndClassify<L>(bytes, count, G, slots, first_slot, thorn, nonflat);
 }
 
-ScaledAndClassified ScaleAndClassifyUnitGainAvx2(const std::uint8_t* bytes, std::size_t count,
-                                                 std::int16_t* slots, std::size_t first_slot,
-                                                 PositionBits& thorn,
-                                                 PositionBits& nonflat) noexcept {
-  return kernels::ScaleAndClassifyUnitGain<L>(bytes, count, slots, first_slot, thorn, nonflat);
+ScaledAndClassified ScaleAndClassifyBytesAvx2(const std::uint8_t* bytes, std::size_t count, int G,
+                                              const ByteClassRules& rules, std::int16_t* slots,
+                                              std::size_t first_slot, PositionBits& thorn,
+                                              PositionBits& nonflat) noexcept {
+  return kernels::ScaleAndClassifyBytes<L>(bytes, count, G, rules, slots, first_slot, thorn,
+                                           nonflat);
 }
 
 void ClassifyBlocksAvx2(const std::int16_t* samples, std::size_t first, std::size_t last,
@@ -120,7 +121,7 @@ const Forms& Avx2Forms() noexcept {
       FindLastBlockAvx2,         FillMainPassTableAvx2,
       ScaleBlocksAvx2,           ScaleInDoublesAvx2,
       ClassifyBlocksAvx2,        kernels::kClassifyBlock<L>,
-      ScaleAndClassifyAvx2,      ScaleAndClassifyUnitGainAvx2,
+      ScaleAndClassifyAvx2,      ScaleAndClassifyBytesAvx2,
       Sse2Forms().classify_wide, Sse2Forms().narrow,
       CountFlicsByCensusAvx2,
   };

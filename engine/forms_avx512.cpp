@@ -31,12 +31,12 @@
 #pragma GCC target("avx512f,avx512bw,avx512vl,avx512dq,avx512vpopcntdq,avx2,popcnt,bmi,bmi2,lzcnt")
 #endif
 
+#include "engine/byte_classify_kernel.h"
 #include "engine/classify_kernel.h"
 #include "engine/flic_census_kernel.h"
 #include "engine/gain_pass_kernel.h"
 #include "engine/lanes_avx512.h"
 #include "engine/scale_kernel.h"
-#include "engine/unit_gain_kernel.h"
 
 namespace Tarvo_alg1 {
 namespace {
@@ -69,11 +69,12 @@ ScaledAndClassified ScaleAndClassifyAvx512(const std::uint8_t* bytes, std::size_
   return kernels::ScaleAndClassify<L>(bytes, count, G, slots, first_slot, thorn, nonflat);
 }
 
-ScaledAndClassified ScaleAndClassifyUnitGainAvx512(const std::uint8_t* bytes, std::size_t count,
-                                                   std::int16_t* slots, std::size_t first_slot,
-                                                   PositionBits& thorn,
-                                                   PositionBits& nonflat) noexcept {
-  return kernels::ScaleAndClassifyUnitGain<L>(bytes, count, slots, first_slot, thorn, nonflat);
+ScaledAndClassified ScaleAndClassifyBytesAvx512(const std::uint8_t* bytes, std::size_t count, int G,
+                                                const ByteClassRules& rules, std::int16_t* slots,
+                                                std::size_t first_slot, PositionBits& thorn,
+                                                PositionBits& nonflat) noexcept {
+  return kernels::ScaleAndClassifyBytes<L>(bytes, count, G, rules, slots, first_slot, thorn,
+                                           nonflat);
 }
 
 void ClassifyBlocksAvx512(const std::int16_t* samples, std::size_t first, std::size_t last,
@@ -106,7 +107,7 @@ const Forms& Avx512Forms() noexcept {
       FindLastBlockAvx512,       Avx2Forms().fill_main_pass_table,
       ScaleBlocksAvx512,         Avx2Forms().scale_blocks_in_doubles,
       ClassifyBlocksAvx512,      kernels::kClassifyBlock<L>,
-      ScaleAndClassifyAvx512,    ScaleAndClassifyUnitGainAvx512,
+      ScaleAndClassifyAvx512,    ScaleAndClassifyBytesAvx512,
       Sse2Forms().classify_wide, Sse2Forms().narrow,
       CountFlicsByCensusAvx512,
   };

@@ -6,13 +6,13 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "engine/byte_classify_kernel.h"
 #include "engine/classify_kernel.h"
 #include "engine/flic_census_kernel.h"
 #include "engine/forms.h"
 #include "engine/gain_pass_kernel.h"
 #include "engine/position_bits.h"
 #include "engine/scale_kernel.h"
-#include "engine/unit_gain_kernel.h"
 
 namespace Tarvo_alg1 {
 
@@ -51,7 +51,7 @@ constexpr Forms KernelForms(decltype(Forms::count_blocks) count_blocks,
       kernels::ClassifyBlocks<L>,
       kernels::kClassifyBlock<L>,
       kernels::ScaleAndClassify<L>,
-      kernels::ScaleAndClassifyUnitGain<L>,
+      kernels::ScaleAndClassifyBytes<L>,
       classify_wide,
       narrow,
       kernels::CountFlicsByCensus<L>,

@@ -1,0 +1,108 @@
+// The intake's fused scaling and classification (classify_kernel.h) for the gains whose rules
+// can be decided on the bytes (byte_class_rules.h), written once for any lanes and compiled per
+// instruction set in forms_*.cpp. A byte a lane classifies twice the positions a step that
+// 16-bit lanes do, and reads the bytes rather than the slots just stored, so that no position
+// waits for the stores to reach the cache. At the gain 3, the automatic gain of any take whose
+// peak level lies from 91 to 120, each sample is its byte less 128, and storing it is a widening
+// and a subtraction.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+#include "engine/byte_class_rules.h"
+#include "engine/classify_kernel.h"
+#include "engine/fused_result.h"
+#include "engine/position_bits.h"
+#include "engine/scale_kernel.h"
+
+namespace Tarvo_alg1::kernels {
+
+inline constexpr int kUnitGain = 3;
+
+// The rules of classify_kernel.h on bytes, unsigned. Low and high are the smaller and larger
+// neighbour; a position is not flat when high - b or b - low is more than the flat distance,
+// which saturated subtractions give without leaving the byte (the one that would be negative
+// is 0).
+template <class L>
+struct ByteClassLanes {
+  explicit ByteClassLanes(const ByteClassRules& rules) noexcept
+      : above_five(L::SplatBytes(rules.above_five)),
+        below_minus_five(L::SplatBytes(rules.below_minus_five)),
+        flat_distance(L::SplatBytes(rules.flat_distance)) {}
+
+  // The positions from k (a multiple of L::kBytes / 8), bytes[0] being the byte of slot k.
+  [[gnu::always_inline]] inline void Classify(const std::uint8_t* bytes, std::size_t k,
+                                              PositionBits& thorn,
+                                              PositionBits& nonflat) const noexcept {
+    using Bytes = typename L::Bytes;
+    const Bytes a = L::LoadBytes(bytes);
+    const Bytes b = L::LoadBytes(bytes + 1);
+    const Bytes c = L::LoadBytes(bytes + 2);
+    const Bytes low = L::MinBytes(a, c);
+    const Bytes high = L::MaxBytes(a, c);
+    const auto positive = L::AndBytes(L::Above(b, high), L::Above(low, above_five));
+    const auto negative = L::AndBytes(L::Below(b, low), L::Below(high, below_minus_five));
+    const Bytes step = L::MaxBytes(L::SubBytesSaturated(high, b), L::SubBytesSaturated(b, low));
+    const auto thorns = L::ByteBits(L::OrBytes(positive, negative));
+    const auto steps = L::ByteBits(L::Above(step, flat_distance));
+    std::memcpy(reinterpret_cast<unsigned char*>(thorn.data()) + k / 8, &thorns, L::kBytes / 8);
+    std::memcpy(reinterpret_cast<unsigned char*>(nonflat.data()) + k / 8, &steps, L::kBytes / 8);
+  }
+
+  typename L::Bytes above_five, below_minus_five, flat_distance;
+};
+
+// Each sample at the gain 3: its byte less 128.
+template <class L>
+struct UnitGainScaler {
+  typename L::Shorts operator()(const std::uint8_t* bytes) const noexcept {
+    return L::Sub(L::WidenBytes(bytes), centre);
+  }
+  typename L::Shorts centre = L::SplatShorts(128);
+};
+
+// ScaleAndClassify's work, to the same effect: whole blocks of bytes stored into slots
+// `first_slot` on, and the positions from 0 whose slots all lie in the store so far, up to the
+// block holding position 20500. A block that reads slots stored before this stretch (the slot
+// before a restart's first) is classified from the slots.
+template <class L, class Scaler>
+ScaledAndClassified ScaleAndClassifyBytesWith(const Scaler& scale, const std::uint8_t* bytes,
+                                              std::size_t count, const ByteClassRules& rules,
+                                              std::int16_t* slots, std::size_t first_slot,
+                                              PositionBits& thorn, PositionBits& nonflat) noexcept {
+  constexpr std::size_t kBlock = kClassifyBlock<L>;
+  ScaledAndClassified done;
+  std::size_t& j = done.scaled;
+  for (; j + L::kShorts <= count; j += L::kShorts) {
+    L::StoreShorts(slots + first_slot + j, scale(bytes + j));
+  }
+  std::size_t& p = done.classified_end;
+  const std::size_t end = first_slot + j;  // one past the last slot stored
+  for (; p < first_slot && p <= kMaxPositions && p + kBlock + 2 <= end; p += kBlock) {
+    ClassifyBlocks<L>(slots, p, p, thorn, nonflat);
+  }
+  const ByteClassLanes<L> lanes(rules);
+  for (; p <= kMaxPositions && p + kBlock + 2 <= end; p += kBlock) {
+    for (std::size_t i = 0; i < kBlock; i += L::kBytes) {
+      lanes.Classify(bytes + (p + i - first_slot), p + i, thorn, nonflat);
+    }
+  }
+  return done;
+}
+
+template <class L>
+ScaledAndClassified ScaleAndClassifyBytes(const std::uint8_t* bytes, std::size_t count, int G,
+                                          const ByteClassRules& rules, std::int16_t* slots,
+                                          std::size_t first_slot, PositionBits& thorn,
+                                          PositionBits& nonflat) noexcept {
+  if (G == kUnitGain) {
+    return ScaleAndClassifyBytesWith<L>(UnitGainScaler<L>{}, bytes, count, rules, slots, first_slot,
+                                        thorn, nonflat);
+  }
+  return ScaleAndClassifyBytesWith<L>(WholeGainScaler<L>(G), bytes, count, rules, slots, first_slot,
+                                      thorn, nonflat);
+}
+
+}  // namespace Tarvo_alg1::kernels
