@@ -57,10 +57,22 @@ struct ByteClassLanes {
 // Each sample at the gain 3: its byte less 128.
 template <class L>
 struct UnitGainScaler {
-  typename L::Shorts operator()(const std::uint8_t* bytes) const noexcept {
-    return L::Sub(L::WidenBytes(bytes), centre);
+  static constexpr std::size_t kStep = L::kShorts;
+  void operator()(const std::uint8_t* bytes, std::int16_t* out) const noexcept {
+    L::StoreShorts(out, L::Sub(L::WidenBytes(bytes), centre));
   }
   typename L::Shorts centre = L::SplatShorts(128);
+};
+
+// Any whole gain (scale_kernel.h).
+template <class L>
+struct AnyGainScaler {
+  static constexpr std::size_t kStep = L::kShorts;
+  explicit AnyGainScaler(int G) noexcept : scale(G) {}
+  void operator()(const std::uint8_t* bytes, std::int16_t* out) const noexcept {
+    L::StoreShorts(out, scale(bytes));
+  }
+  WholeGainScaler<L> scale;
 };
 
 // ScaleAndClassify's work, to the same effect: whole blocks of bytes stored into slots
@@ -75,9 +87,7 @@ ScaledAndClassified ScaleAndClassifyBytesWith(const Scaler& scale, const std::ui
   constexpr std::size_t kBlock = kClassifyBlock<L>;
   ScaledAndClassified done;
   std::size_t& j = done.scaled;
-  for (; j + L::kShorts <= count; j += L::kShorts) {
-    L::StoreShorts(slots + first_slot + j, scale(bytes + j));
-  }
+  for (; j + Scaler::kStep <= count; j += Scaler::kStep) scale(bytes + j, slots + first_slot + j);
   std::size_t& p = done.classified_end;
   const std::size_t end = first_slot + j;  // one past the last slot stored
   for (; p < first_slot && p <= kMaxPositions && p + kBlock + 2 <= end; p += kBlock) {
@@ -101,7 +111,13 @@ ScaledAndClassified ScaleAndClassifyBytes(const std::uint8_t* bytes, std::size_t
     return ScaleAndClassifyBytesWith<L>(UnitGainScaler<L>{}, bytes, count, rules, slots, first_slot,
                                         thorn, nonflat);
   }
-  return ScaleAndClassifyBytesWith<L>(WholeGainScaler<L>(G), bytes, count, rules, slots, first_slot,
+  if constexpr (requires { L::MulAddPairs; }) {
+    if (G > 0 && G <= kLargestSmallGain) {
+      return ScaleAndClassifyBytesWith<L>(SmallGainScaler<L>(G), bytes, count, rules, slots,
+                                          first_slot, thorn, nonflat);
+    }
+  }
+  return ScaleAndClassifyBytesWith<L>(AnyGainScaler<L>(G), bytes, count, rules, slots, first_slot,
                                       thorn, nonflat);
 }
 

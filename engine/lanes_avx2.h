@@ -93,6 +93,18 @@ struct Avx2 {
   static Shorts Add(Shorts x, Shorts y) noexcept { return _mm256_add_epi16(x, y); }
   static Shorts Sub(Shorts x, Shorts y) noexcept { return _mm256_sub_epi16(x, y); }
   static Shorts MulLow(Shorts x, Shorts y) noexcept { return _mm256_mullo_epi16(x, y); }
+  // Pairs of bytes: each byte of v with the byte of `filler` beside it, v's first half in
+  // `first` and its second in `second`, in order (the quarters are put in order first, as
+  // unpacking works within each half of the register); and each pair's unsigned bytes times the
+  // signed bytes of `weights`, summed.
+  static void PairBytes(Bytes v, Bytes filler, Shorts& first, Shorts& second) noexcept {
+    const __m256i ordered = _mm256_permute4x64_epi64(v, 0xD8);
+    first = _mm256_unpacklo_epi8(ordered, filler);
+    second = _mm256_unpackhi_epi8(ordered, filler);
+  }
+  static Shorts MulAddPairs(Shorts pairs, Shorts weights) noexcept {
+    return _mm256_maddubs_epi16(pairs, weights);
+  }
   static Shorts MulHighUnsigned(Shorts x, Shorts y) noexcept { return _mm256_mulhi_epu16(x, y); }
   static Shorts ShiftRightUnsigned(Shorts x, int n) noexcept {
     return _mm256_srl_epi16(x, _mm_cvtsi32_si128(n));

@@ -79,6 +79,16 @@ struct Avx512 {
   static Shorts Add(Shorts x, Shorts y) noexcept { return _mm512_add_epi16(x, y); }
   static Shorts Sub(Shorts x, Shorts y) noexcept { return _mm512_sub_epi16(x, y); }
   static Shorts MulLow(Shorts x, Shorts y) noexcept { return _mm512_mullo_epi16(x, y); }
+  // As in lanes_avx2.h: the eighths are put in order first, as unpacking works within each
+  // quarter of the register.
+  static void PairBytes(Bytes v, Bytes filler, Shorts& first, Shorts& second) noexcept {
+    const __m512i ordered = _mm512_permutexvar_epi64(_mm512_setr_epi64(0, 4, 1, 5, 2, 6, 3, 7), v);
+    first = _mm512_unpacklo_epi8(ordered, filler);
+    second = _mm512_unpackhi_epi8(ordered, filler);
+  }
+  static Shorts MulAddPairs(Shorts pairs, Shorts weights) noexcept {
+    return _mm512_maddubs_epi16(pairs, weights);
+  }
   static Shorts MulHighUnsigned(Shorts x, Shorts y) noexcept { return _mm512_mulhi_epu16(x, y); }
   static Shorts ShiftRightUnsigned(Shorts x, int n) noexcept {
     return _mm512_srl_epi16(x, _mm_cvtsi32_si128(n));

@@ -13,6 +13,7 @@
 #include "engine/byte_class_rules.h"
 #include "engine/forms.h"
 #include "engine/position_bits.h"
+#include "engine/sample_scaling.h"
 #include "instruction_set_names.h"
 
 namespace {
@@ -134,15 +135,22 @@ TEST_P(ByteClassifyTest, AfterARestartTheFirstPositionReadsTheSlotStoredBefore) 
   EXPECT_TRUE(Bit(nonflat, 0));
 }
 
-TEST_P(ByteClassifyTest, EveryGainClassifiesAsThe16BitSamplesDo) {
+TEST_P(ByteClassifyTest, EveryGainStoresItsSamplesAndClassifiesAsThe16BitSamplesDo) {
   std::uint32_t seed = 7;
   for (auto& b : bytes) {
     seed = seed * 1664525u + 1013904223u;
     b = static_cast<std::uint8_t>(116 + (seed >> 27));  // 116 to 147: edges at every gain
   }
+  bytes[7] = 0;  // and the ends of the range, for the scaling
+  bytes[8] = 255;
   for (int G = 3; G <= 255; ++G) {
-    if (!Tarvo_alg1::ByteClassRulesFor(Scaled(G))) continue;
+    // As the intake has it: a whole gain whose integer scaling gives the doubles' samples.
+    const std::array<double, 256> scaled = Scaled(G);
+    if (!Tarvo_alg1::WholeGainFor(G, scaled) || !Tarvo_alg1::ByteClassRulesFor(scaled)) continue;
     const Tarvo_alg1::ScaledAndClassified done = Run(G, 0);
+    for (std::size_t j = 0; j < done.scaled; ++j) {
+      ASSERT_EQ(slots[j], scaled[bytes[j]]) << "gain " << G << ", byte " << int{bytes[j]};
+    }
     const PositionBits on_bytes_thorn = thorn;
     const PositionBits on_bytes_nonflat = nonflat;
     Tarvo_alg1::ActiveForms().classify_narrow(slots.data(), 0, done.classified_end - 1, thorn,
