@@ -77,28 +77,42 @@ struct AnyGainScaler {
 
 // ScaleAndClassify's work, to the same effect: whole blocks of bytes stored into slots
 // `first_slot` on, and the positions from 0 whose slots all lie in the store so far, up to the
-// block holding position 20500. A block that reads slots stored before this stretch (the slot
-// before a restart's first) is classified from the slots.
+// block holding position 20500. In one pass: each block of positions is classified one block
+// behind the bytes just scaled, while they are still at hand. The blocks that read a slot stored
+// before this stretch (the slot before a restart's first) are classified last, from the slots.
 template <class L, class Scaler>
 ScaledAndClassified ScaleAndClassifyBytesWith(const Scaler& scale, const std::uint8_t* bytes,
                                               std::size_t count, const ByteClassRules& rules,
                                               std::int16_t* slots, std::size_t first_slot,
                                               PositionBits& thorn, PositionBits& nonflat) noexcept {
   constexpr std::size_t kBlock = kClassifyBlock<L>;
-  ScaledAndClassified done;
-  std::size_t& j = done.scaled;
-  for (; j + Scaler::kStep <= count; j += Scaler::kStep) scale(bytes + j, slots + first_slot + j);
-  std::size_t& p = done.classified_end;
-  const std::size_t end = first_slot + j;  // one past the last slot stored
-  for (; p < first_slot && p <= kMaxPositions && p + kBlock + 2 <= end; p += kBlock) {
-    ClassifyBlocks<L>(slots, p, p, thorn, nonflat);
-  }
+  static_assert(kBlock % Scaler::kStep == 0 && kBlock % L::kBytes == 0);
   const ByteClassLanes<L> lanes(rules);
-  for (; p <= kMaxPositions && p + kBlock + 2 <= end; p += kBlock) {
+  auto classify = [&](std::size_t p) {
     for (std::size_t i = 0; i < kBlock; i += L::kBytes) {
       lanes.Classify(bytes + (p + i - first_slot), p + i, thorn, nonflat);
     }
+  };
+  const std::size_t from_bytes = (first_slot + kBlock - 1) / kBlock * kBlock;
+  std::size_t p = from_bytes;
+  std::size_t j = 0;
+  for (; j + kBlock <= count; j += kBlock) {
+    for (std::size_t i = 0; i < kBlock; i += Scaler::kStep) {
+      scale(bytes + j + i, slots + first_slot + j + i);
+    }
+    if (p <= kMaxPositions && p + 2 <= first_slot + j) {  // its slots are stored now
+      classify(p);
+      p += kBlock;
+    }
   }
+  for (; j + Scaler::kStep <= count; j += Scaler::kStep) scale(bytes + j, slots + first_slot + j);
+  for (; p <= kMaxPositions && p + kBlock + 2 <= first_slot + j; p += kBlock) classify(p);
+  ScaledAndClassified done;
+  done.scaled = j;
+  if (p == from_bytes) return done;  // too short a stretch for any block
+  for (std::size_t q = 0; q < from_bytes; q += kBlock)
+    ClassifyBlocks<L>(slots, q, q, thorn, nonflat);
+  done.classified_end = p;
   return done;
 }
 
