@@ -39,6 +39,7 @@ inline void ClassifyWideAt(const double* Samples, std::size_t k, PositionBits& t
 template <typename L>
 constexpr Forms KernelForms(decltype(Forms::count_blocks) count_blocks,
                             decltype(Forms::fill_main_pass_table) fill_main_pass_table,
+                            decltype(Forms::scale_and_classify_bytes) scale_and_classify_bytes,
                             decltype(Forms::classify_wide) classify_wide,
                             decltype(Forms::narrow) narrow) {
   return Forms{
@@ -51,7 +52,7 @@ constexpr Forms KernelForms(decltype(Forms::count_blocks) count_blocks,
       kernels::ClassifyBlocks<L>,
       kernels::kClassifyBlock<L>,
       kernels::ScaleAndClassify<L>,
-      kernels::ScaleAndClassifyBytes<L>,
+      scale_and_classify_bytes,
       classify_wide,
       narrow,
       kernels::CountFlicsByCensus<L>,

@@ -1,10 +1,12 @@
 // Lanes in plain C++: fixed arrays and loops, for any processor and compiler (the compiler may
 // vectorise them on its own). The engine's kernels are written once against this interface;
-// lanes_sse2.h and lanes_avx2.h give the same operations in vector registers.
+// lanes_sse2.h, lanes_avx2.h and lanes_avx512.h give the same operations in vector registers.
 //
 // Bytes: unsigned 8-bit lanes; a mask of bytes (ByteMask) is bytes whose lanes are 0xFF (true)
-// or 0, as comparisons give it, where a set with mask registers keeps a bit per lane instead;
-// ByteBits gives lane j's truth as bit j either way. Shorts: signed 16-bit lanes
+// or 0, as comparisons give it, where a set with mask registers keeps a bit per lane instead.
+// The vector sets add what classifying on bytes needs (byte_classify_kernel.h): AndBytes,
+// SubBytesSaturated (x - y, or 0 where y is larger) and ByteBits (lane j's truth as bit j).
+// Shorts: signed 16-bit lanes
 // with wrap-around arithmetic; a mask lane is -1 or 0, and MaskBits reads only the sign bit of a
 // lane. Words: unsigned 64-bit lanes.
 #pragma once
@@ -49,27 +51,6 @@ struct Plain : OneWord {
   static Bytes OrBytes(Bytes x, Bytes y) noexcept {
     for (std::size_t j = 0; j < kBytes; ++j) x[j] = static_cast<std::uint8_t>(x[j] | y[j]);
     return x;
-  }
-  static Bytes AndBytes(Bytes x, Bytes y) noexcept {
-    for (std::size_t j = 0; j < kBytes; ++j) x[j] = static_cast<std::uint8_t>(x[j] & y[j]);
-    return x;
-  }
-  // x - y, or 0 where y is the larger.
-  static Bytes SubBytesSaturated(Bytes x, Bytes y) noexcept {
-    for (std::size_t j = 0; j < kBytes; ++j)
-      x[j] = static_cast<std::uint8_t>(x[j] > y[j] ? x[j] - y[j] : 0);
-    return x;
-  }
-  // Eight mask bytes at a time become a byte of bits by the multiplication MaskBits explains.
-  static std::uint32_t ByteBits(ByteMask mask) noexcept {
-    std::uint32_t bits = 0;
-    for (std::size_t k = 0; k < kBytes / 8; ++k) {
-      std::uint64_t eight;
-      std::memcpy(&eight, mask.data() + 8 * k, sizeof eight);
-      eight &= 0x0101010101010101u;
-      bits |= static_cast<std::uint32_t>((eight * 0x0102040810204080u) >> 56) << (8 * k);
-    }
-    return bits;
   }
   static bool Any(Bytes mask) noexcept {
     unsigned any = 0;
