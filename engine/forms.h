@@ -64,6 +64,8 @@ struct Forms {
                         PositionBits& nonflat) noexcept;
   bool (*narrow)(const double* samples, std::size_t count, std::int16_t* out) noexcept;
 
+  // The run ends of the positions (jump_tally.h), for either strategy of the flic pass.
+  void (*find_run_ends)(const PositionBits& nonflat, RunEnds& ends) noexcept;
   // The flic pass by census (flic_census_kernel.h).
   void (*count_flics_by_census)(const PositionBits& thorn, const PositionBits& nonflat,
                                 const RunEnds& ends, std::size_t flic, std::size_t last,

@@ -97,6 +97,10 @@ void ClassifyBlocksAvx2(const std::int16_t* samples, std::size_t first, std::siz
   kernels::ClassifyBlocks<L>(samples, first, last, thorn, nonflat);
 }
 
+void FindRunEndsAvx2(const PositionBits& nonflat, RunEnds& ends) noexcept {
+  FindRunEnds(nonflat, ends);
+}
+
 void CountFlicsByCensusAvx2(const PositionBits& thorn, const PositionBits& nonflat,
                             const RunEnds& ends, std::size_t flic, std::size_t last,
                             JumpTally& tally, FlicPass& pass) {
@@ -123,7 +127,7 @@ const Forms& Avx2Forms() noexcept {
       ClassifyBlocksAvx2,        kernels::kClassifyBlock<L>,
       ScaleAndClassifyAvx2,      ScaleAndClassifyBytesAvx2,
       Sse2Forms().classify_wide, Sse2Forms().narrow,
-      CountFlicsByCensusAvx2,
+      FindRunEndsAvx2,           CountFlicsByCensusAvx2,
   };
   return forms;
 }

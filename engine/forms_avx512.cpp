@@ -82,6 +82,10 @@ void ClassifyBlocksAvx512(const std::int16_t* samples, std::size_t first, std::s
   kernels::ClassifyBlocks<L>(samples, first, last, thorn, nonflat);
 }
 
+void FindRunEndsAvx512(const PositionBits& nonflat, RunEnds& ends) noexcept {
+  FindRunEnds(nonflat, ends);
+}
+
 void CountFlicsByCensusAvx512(const PositionBits& thorn, const PositionBits& nonflat,
                               const RunEnds& ends, std::size_t flic, std::size_t last,
                               JumpTally& tally, FlicPass& pass) {
@@ -109,7 +113,7 @@ const Forms& Avx512Forms() noexcept {
       ClassifyBlocksAvx512,      kernels::kClassifyBlock<L>,
       ScaleAndClassifyAvx512,    ScaleAndClassifyBytesAvx512,
       Sse2Forms().classify_wide, Sse2Forms().narrow,
-      CountFlicsByCensusAvx512,
+      FindRunEndsAvx512,         CountFlicsByCensusAvx512,
   };
   return forms;
 }

@@ -36,6 +36,11 @@ inline void ClassifyWideAt(const double* Samples, std::size_t k, PositionBits& t
   nonflat[k >> 6] |= std::uint64_t{!flat} << (k & 63);
 }
 
+// The plain and SSE2 forms share one baseline copy.
+inline void FindRunEndsBaseline(const PositionBits& nonflat, RunEnds& ends) noexcept {
+  FindRunEnds(nonflat, ends);
+}
+
 template <typename L>
 constexpr Forms KernelForms(decltype(Forms::count_blocks) count_blocks,
                             decltype(Forms::fill_main_pass_table) fill_main_pass_table,
@@ -55,6 +60,7 @@ constexpr Forms KernelForms(decltype(Forms::count_blocks) count_blocks,
       scale_and_classify_bytes,
       classify_wide,
       narrow,
+      FindRunEndsBaseline,
       kernels::CountFlicsByCensus<L>,
   };
 }
