@@ -160,7 +160,7 @@ Whole16Figures MixWhole16(const std::int16_t* in, std::size_t frames, bool stere
   std::size_t i = 0;
 #if defined(PELLIX_WHOLE16_LANES)
   const Tarvo_alg1::InstructionSet set = Tarvo_alg1::ActiveInstructionSet();
-  if (set == Tarvo_alg1::InstructionSet::kAvx2) {
+  if (set >= Tarvo_alg1::InstructionSet::kAvx2) {
     i = stereo ? MixLanesAvx2<true>(in, frames, mono, figures)
                : MixLanesAvx2<false>(in, frames, mono, figures);
   }

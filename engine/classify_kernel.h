@@ -18,7 +18,8 @@ namespace Tarvo_alg1::kernels {
 // or c is more than 2 away from b. A class is the sign bit of its lane (MaskBits reads no
 // other): samples lie within the narrow limit, so every difference below fits 16 bits, and
 // b > high, low > 5, b < low and high < -5 are the signs of high - b, 5 - low, b - low and
-// high + 5, two of which the flatness test needs anyway.
+// high + 5, two of which the flatness test needs anyway; not flat is the sign of 2 less the
+// larger of the two.
 template <class L>
 struct ShortClasses {
   typename L::Shorts thorn;
@@ -38,7 +39,7 @@ template <class L>
   const Shorts fall = L::Sub(b, low);   // negative when b is below both
   const Shorts positive = L::And(rise, L::Sub(five, low));
   const Shorts negative = L::And(fall, L::Add(high, five));
-  const Shorts steep = L::Greater(L::Max(rise, fall), L::SplatShorts(2));
+  const Shorts steep = L::Sub(L::SplatShorts(2), L::Max(rise, fall));  // negative when above 2
   return {L::Or(positive, negative), steep};
 }
 
@@ -59,8 +60,9 @@ template <class L>
   for (std::size_t k = first; k <= last; k += kBlock) {
     const ShortClasses<L> low = ClassifyShorts<L>(samples + k);
     const ShortClasses<L> high = ClassifyShorts<L>(samples + k + L::kShorts);
-    const std::uint32_t thorns = L::MaskBits(low.thorn, high.thorn);
-    const std::uint32_t steps = L::MaskBits(low.steep, high.steep);
+    const auto thorns = L::MaskBits(low.thorn, high.thorn);
+    const auto steps = L::MaskBits(low.steep, high.steep);
+    static_assert(sizeof thorns >= kBlockBytes);
     std::memcpy(reinterpret_cast<unsigned char*>(thorn.data()) + k / 8, &thorns, kBlockBytes);
     std::memcpy(reinterpret_cast<unsigned char*>(nonflat.data()) + k / 8, &steps, kBlockBytes);
   }

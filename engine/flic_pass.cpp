@@ -11,7 +11,7 @@ namespace Tarvo_alg1 {
 void CountFlics(const PositionBits& thorn, const PositionBits& nonflat, std::size_t flic,
                 std::size_t last, double MinJump, double MaxJump, FlicPass& pass) {
   RunEnds ends;
-  FindRunEnds(nonflat, ends);
+  ActiveForms().find_run_ends(nonflat, ends);
   JumpTally tally(MinJump, MaxJump);
   if (!(MaxJump >= kLongestRun + 1)) {
     ActiveForms().count_flics_by_census(thorn, nonflat, ends, flic, last, tally, pass);

@@ -5,6 +5,8 @@ namespace Tarvo_alg1 {
 const Forms& ActiveForms() noexcept {
 #if !defined(PELLIX_PORTABLE)
   switch (ActiveInstructionSet()) {
+    case InstructionSet::kAvx512:
+      return Avx512Forms();
     case InstructionSet::kAvx2:
       return Avx2Forms();
     case InstructionSet::kBaseline:

@@ -1,13 +1,14 @@
 // The engine's hot loops, one table of them per instruction set. Each loop is written once
 // (the *_kernel.h headers, over the lanes of lanes_plain.h) and compiled for each set in a file
-// of its own: forms_plain.cpp (plain C++, any processor), forms_sse2.cpp (x86-64's baseline) and
-// forms_avx2.cpp. A portable build (PELLIX_PORTABLE) compiles the plain forms only. Every form
-// gives the same results; the tests run each against a literal model of the rules.
+// of its own: forms_plain.cpp (plain C++, any processor), forms_sse2.cpp (x86-64's baseline),
+// forms_avx2.cpp and forms_avx512.cpp. A portable build (PELLIX_PORTABLE) compiles the plain forms
+// only. Every form gives the same results; the tests run each against a literal model of the rules.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
+#include "engine/byte_class_rules.h"
 #include "engine/byte_range.h"
 #include "engine/flic_pass.h"
 #include "engine/fused_result.h"
@@ -52,10 +53,19 @@ struct Forms {
   ScaledAndClassified (*scale_and_classify)(const std::uint8_t* bytes, std::size_t count, int G,
                                             std::int16_t* slots, std::size_t first_slot,
                                             PositionBits& thorn, PositionBits& nonflat) noexcept;
+  // The same for a gain whose rules hold on the bytes, classified on them
+  // (byte_classify_kernel.h).
+  ScaledAndClassified (*scale_and_classify_bytes)(const std::uint8_t* bytes, std::size_t count,
+                                                  int G, const ByteClassRules& rules,
+                                                  std::int16_t* slots, std::size_t first_slot,
+                                                  PositionBits& thorn,
+                                                  PositionBits& nonflat) noexcept;
   void (*classify_wide)(const double* samples, std::size_t last, PositionBits& thorn,
                         PositionBits& nonflat) noexcept;
   bool (*narrow)(const double* samples, std::size_t count, std::int16_t* out) noexcept;
 
+  // The run ends of the positions (jump_tally.h), for either strategy of the flic pass.
+  void (*find_run_ends)(const PositionBits& nonflat, RunEnds& ends) noexcept;
   // The flic pass by census (flic_census_kernel.h).
   void (*count_flics_by_census)(const PositionBits& thorn, const PositionBits& nonflat,
                                 const RunEnds& ends, std::size_t flic, std::size_t last,
@@ -65,12 +75,13 @@ struct Forms {
 // The forms of the set ActiveInstructionSet() names.
 const Forms& ActiveForms() noexcept;
 
-// Each set's table; only the plain one exists in a portable build, and the AVX2 one may run
-// only where the processor has AVX2.
+// Each set's table; only the plain one exists in a portable build, and the AVX2 and AVX-512
+// ones may run only where DetectedInstructionSet() admits them.
 const Forms& PlainForms() noexcept;
 #if !defined(PELLIX_PORTABLE)
 const Forms& Sse2Forms() noexcept;
 const Forms& Avx2Forms() noexcept;
+const Forms& Avx512Forms() noexcept;
 #endif
 
 }  // namespace Tarvo_alg1

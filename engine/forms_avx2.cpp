@@ -22,6 +22,7 @@
 #pragma GCC target("avx2,popcnt,bmi,bmi2,lzcnt")
 #endif
 
+#include "engine/byte_classify_kernel.h"
 #include "engine/classify_kernel.h"
 #include "engine/flic_census_kernel.h"
 #include "engine/gain_pass_kernel.h"
@@ -83,9 +84,21 @@ ScaledAndClassified ScaleAndClassifyAvx2(const std::uint8_t* bytes, std::size_t 
   return kernels::ScaleAndClassify<L>(bytes, count, G, slots, first_slot, thorn, nonflat);
 }
 
+ScaledAndClassified ScaleAndClassifyBytesAvx2(const std::uint8_t* bytes, std::size_t count, int G,
+                                              const ByteClassRules& rules, std::int16_t* slots,
+                                              std::size_t first_slot, PositionBits& thorn,
+                                              PositionBits& nonflat) noexcept {
+  return kernels::ScaleAndClassifyBytes<L>(bytes, count, G, rules, slots, first_slot, thorn,
+                                           nonflat);
+}
+
 void ClassifyBlocksAvx2(const std::int16_t* samples, std::size_t first, std::size_t last,
                         PositionBits& thorn, PositionBits& nonflat) noexcept {
   kernels::ClassifyBlocks<L>(samples, first, last, thorn, nonflat);
+}
+
+void FindRunEndsAvx2(const PositionBits& nonflat, RunEnds& ends) noexcept {
+  FindRunEnds(nonflat, ends);
 }
 
 void CountFlicsByCensusAvx2(const PositionBits& thorn, const PositionBits& nonflat,
@@ -108,12 +121,13 @@ namespace Tarvo_alg1 {
 // The wide slots and their copy to 16 bits are rare enough to share the SSE2 forms.
 const Forms& Avx2Forms() noexcept {
   static const Forms forms{
-      CountBlocksAvx2,      FindFirstBlockAvx2,
-      FindLastBlockAvx2,    FillMainPassTableAvx2,
-      ScaleBlocksAvx2,      ScaleInDoublesAvx2,
-      ClassifyBlocksAvx2,   kernels::kClassifyBlock<L>,
-      ScaleAndClassifyAvx2, Sse2Forms().classify_wide,
-      Sse2Forms().narrow,   CountFlicsByCensusAvx2,
+      CountBlocksAvx2,           FindFirstBlockAvx2,
+      FindLastBlockAvx2,         FillMainPassTableAvx2,
+      ScaleBlocksAvx2,           ScaleInDoublesAvx2,
+      ClassifyBlocksAvx2,        kernels::kClassifyBlock<L>,
+      ScaleAndClassifyAvx2,      ScaleAndClassifyBytesAvx2,
+      Sse2Forms().classify_wide, Sse2Forms().narrow,
+      FindRunEndsAvx2,           CountFlicsByCensusAvx2,
   };
   return forms;
 }

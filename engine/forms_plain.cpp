@@ -55,6 +55,15 @@ BlockCounts CountBytesPlain(const std::uint8_t* bytes, std::size_t from, std::si
   return counts;
 }
 
+// The byte rules' comparisons of plain lanes are left unvectorised by the compiler, which does
+// vectorise the 16-bit ones: the plain form classifies 16-bit samples at every gain.
+ScaledAndClassified ScaleAndClassifyShortsPlain(const std::uint8_t* bytes, std::size_t count, int G,
+                                                const ByteClassRules&, std::int16_t* slots,
+                                                std::size_t first_slot, PositionBits& thorn,
+                                                PositionBits& nonflat) noexcept {
+  return kernels::ScaleAndClassify<L>(bytes, count, G, slots, first_slot, thorn, nonflat);
+}
+
 // The rules as they are stated, position by position.
 void ClassifyWidePlain(const double* Samples, std::size_t last, PositionBits& thorn,
                        PositionBits& nonflat) noexcept {
@@ -75,7 +84,8 @@ bool NarrowPlain(const double* Samples, std::size_t count, std::int16_t* out) no
 
 const Forms& PlainForms() noexcept {
   static constexpr Forms forms =
-      KernelForms<L>(CountBytesPlain, FillMainPassTablePlain, ClassifyWidePlain, NarrowPlain);
+      KernelForms<L>(CountBytesPlain, FillMainPassTablePlain, ScaleAndClassifyShortsPlain,
+                     ClassifyWidePlain, NarrowPlain);
   return forms;
 }
 

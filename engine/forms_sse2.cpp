@@ -94,7 +94,8 @@ void ClassifyWideSse2(const double* Samples, std::size_t last, PositionBits& tho
 
 const Forms& Sse2Forms() noexcept {
   static constexpr Forms forms =
-      KernelForms<L>(kernels::CountBlocks<L>, FillMainPassTableSse2, ClassifyWideSse2, NarrowSse2);
+      KernelForms<L>(kernels::CountBlocks<L>, FillMainPassTableSse2,
+                     kernels::ScaleAndClassifyBytes<L>, ClassifyWideSse2, NarrowSse2);
   return forms;
 }
 

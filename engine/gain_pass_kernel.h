@@ -16,19 +16,19 @@ struct ByteRangeLanes {
         below(L::SplatBytes(static_cast<std::uint8_t>(set.low + 1))),
         every(L::AllBytes(set.low >= 255)) {}
 
-  typename L::Bytes Contains(typename L::Bytes raw) const noexcept {
+  typename L::ByteMask Contains(typename L::Bytes raw) const noexcept {
     return L::OrBytes(L::OrBytes(L::Above(raw, above), L::Below(raw, below)), every);
   }
 
   // Lanes whose lowest or highest byte so far lies in the set: a lane that has seen a byte of
   // the set has seen one at least as low or as high.
-  typename L::Bytes Reached(typename L::Bytes lowest, typename L::Bytes highest) const noexcept {
+  typename L::ByteMask Reached(typename L::Bytes lowest, typename L::Bytes highest) const noexcept {
     return L::OrBytes(L::OrBytes(L::Above(highest, above), L::Below(lowest, below)), every);
   }
 
   typename L::Bytes above;
   typename L::Bytes below;
-  typename L::Bytes every;
+  typename L::ByteMask every;
 };
 
 // Index of the first byte in [from, to) that lies in `set`, or where the whole blocks ended:

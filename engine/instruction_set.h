@@ -1,15 +1,23 @@
 // Which instructions the engine's hot loops use (engine/forms.h). The plain forms run on any
-// processor; an x86-64 build adds the SSE2 forms of its baseline and AVX2 forms, the widest the
-// processor has picked at run time. A portable build (PELLIX_PORTABLE) has the plain forms only.
-// Every form gives the same results, and tests run each.
+// processor; an x86-64 build adds the SSE2 forms of its baseline, AVX2 forms and AVX-512 forms,
+// the widest the processor and its operating system support picked at run time. A portable build
+// (PELLIX_PORTABLE) has the plain forms only. Every form gives the same results, and tests run
+// each.
 #pragma once
 
 namespace Tarvo_alg1 {
 
-enum class InstructionSet { kPlain, kBaseline, kAvx2 };
+// In order of width: a limit admits every set up to it.
+enum class InstructionSet { kPlain, kBaseline, kAvx2, kAvx512 };
+
+// The widest set of all, the limit in force until one is set.
+inline constexpr InstructionSet kWidestInstructionSet = InstructionSet::kAvx512;
 
 // The widest set this build and processor have, within the limit below.
 InstructionSet ActiveInstructionSet() noexcept;
+
+// The widest set this build and processor have, whatever the limit.
+InstructionSet DetectedInstructionSet() noexcept;
 
 // Caps the set the hot loops use, for every thread (tests and benchmarks compare the forms).
 void LimitInstructionSet(InstructionSet widest) noexcept;

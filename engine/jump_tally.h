@@ -77,8 +77,10 @@ struct RunEnds {
 };
 
 // Each word reads its own bits and the top bit of the word before, with no carry from one step
-// to the next, so that the compiler can run several words at a time.
-inline void FindRunEnds(const PositionBits& nonflat, RunEnds& ends) noexcept {
+// to the next, so that the compiler can run several words at a time: always inlined, so that
+// each form (forms.h) runs as many as its registers hold.
+[[gnu::always_inline]] inline void FindRunEnds(const PositionBits& nonflat,
+                                               RunEnds& ends) noexcept {
   ends.after_nonflat[0] = nonflat[0] & (nonflat[0] << 1);
   ends.after_flat[0] = nonflat[0] & ~(nonflat[0] << 1);
   for (std::size_t w = 1; w < kWords; ++w) {

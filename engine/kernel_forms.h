@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "engine/byte_classify_kernel.h"
 #include "engine/classify_kernel.h"
 #include "engine/flic_census_kernel.h"
 #include "engine/forms.h"
@@ -35,9 +36,15 @@ inline void ClassifyWideAt(const double* Samples, std::size_t k, PositionBits& t
   nonflat[k >> 6] |= std::uint64_t{!flat} << (k & 63);
 }
 
+// The plain and SSE2 forms share one baseline copy.
+inline void FindRunEndsBaseline(const PositionBits& nonflat, RunEnds& ends) noexcept {
+  FindRunEnds(nonflat, ends);
+}
+
 template <typename L>
 constexpr Forms KernelForms(decltype(Forms::count_blocks) count_blocks,
                             decltype(Forms::fill_main_pass_table) fill_main_pass_table,
+                            decltype(Forms::scale_and_classify_bytes) scale_and_classify_bytes,
                             decltype(Forms::classify_wide) classify_wide,
                             decltype(Forms::narrow) narrow) {
   return Forms{
@@ -50,8 +57,10 @@ constexpr Forms KernelForms(decltype(Forms::count_blocks) count_blocks,
       kernels::ClassifyBlocks<L>,
       kernels::kClassifyBlock<L>,
       kernels::ScaleAndClassify<L>,
+      scale_and_classify_bytes,
       classify_wide,
       narrow,
+      FindRunEndsBaseline,
       kernels::CountFlicsByCensus<L>,
   };
 }

@@ -15,6 +15,7 @@ struct Avx2 {
   static constexpr std::size_t kWords = 4;
 
   using Bytes = __m256i;
+  using ByteMask = Bytes;
   using Shorts = __m256i;
   using Words = __m256i;
 
@@ -38,6 +39,11 @@ struct Avx2 {
     return _mm256_cmpgt_epi8(Flip(limit), Flip(v));
   }
   static Bytes OrBytes(Bytes x, Bytes y) noexcept { return _mm256_or_si256(x, y); }
+  static Bytes AndBytes(Bytes x, Bytes y) noexcept { return _mm256_and_si256(x, y); }
+  static Bytes SubBytesSaturated(Bytes x, Bytes y) noexcept { return _mm256_subs_epu8(x, y); }
+  static std::uint32_t ByteBits(ByteMask mask) noexcept {
+    return static_cast<std::uint32_t>(_mm256_movemask_epi8(mask));
+  }
   static bool Any(Bytes mask) noexcept { return _mm256_testz_si256(mask, mask) == 0; }
   static Bytes MinBytes(Bytes x, Bytes y) noexcept { return _mm256_min_epu8(x, y); }
   static Bytes MaxBytes(Bytes x, Bytes y) noexcept { return _mm256_max_epu8(x, y); }
@@ -87,13 +93,24 @@ struct Avx2 {
   static Shorts Add(Shorts x, Shorts y) noexcept { return _mm256_add_epi16(x, y); }
   static Shorts Sub(Shorts x, Shorts y) noexcept { return _mm256_sub_epi16(x, y); }
   static Shorts MulLow(Shorts x, Shorts y) noexcept { return _mm256_mullo_epi16(x, y); }
+  // Pairs of bytes: each byte of v with the byte of `filler` beside it, v's first half in
+  // `first` and its second in `second`, in order (the quarters are put in order first, as
+  // unpacking works within each half of the register); and each pair's unsigned bytes times the
+  // signed bytes of `weights`, summed.
+  static void PairBytes(Bytes v, Bytes filler, Shorts& first, Shorts& second) noexcept {
+    const __m256i ordered = _mm256_permute4x64_epi64(v, 0xD8);
+    first = _mm256_unpacklo_epi8(ordered, filler);
+    second = _mm256_unpackhi_epi8(ordered, filler);
+  }
+  static Shorts MulAddPairs(Shorts pairs, Shorts weights) noexcept {
+    return _mm256_maddubs_epi16(pairs, weights);
+  }
   static Shorts MulHighUnsigned(Shorts x, Shorts y) noexcept { return _mm256_mulhi_epu16(x, y); }
   static Shorts ShiftRightUnsigned(Shorts x, int n) noexcept {
     return _mm256_srl_epi16(x, _mm_cvtsi32_si128(n));
   }
   static Shorts Min(Shorts x, Shorts y) noexcept { return _mm256_min_epi16(x, y); }
   static Shorts Max(Shorts x, Shorts y) noexcept { return _mm256_max_epi16(x, y); }
-  static Shorts Greater(Shorts x, Shorts y) noexcept { return _mm256_cmpgt_epi16(x, y); }
   static Shorts And(Shorts x, Shorts y) noexcept { return _mm256_and_si256(x, y); }
   static Shorts Or(Shorts x, Shorts y) noexcept { return _mm256_or_si256(x, y); }
   // Packing works within each half of the register, so the packed quarters are put back in

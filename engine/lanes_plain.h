@@ -1,8 +1,12 @@
 // Lanes in plain C++: fixed arrays and loops, for any processor and compiler (the compiler may
 // vectorise them on its own). The engine's kernels are written once against this interface;
-// lanes_sse2.h and lanes_avx2.h give the same operations in vector registers.
+// lanes_sse2.h, lanes_avx2.h and lanes_avx512.h give the same operations in vector registers.
 //
-// Bytes: unsigned 8-bit lanes; a mask lane is 0xFF (true) or 0. Shorts: signed 16-bit lanes
+// Bytes: unsigned 8-bit lanes; a mask of bytes (ByteMask) is bytes whose lanes are 0xFF (true)
+// or 0, as comparisons give it, where a set with mask registers keeps a bit per lane instead.
+// The vector sets add what classifying on bytes needs (byte_classify_kernel.h): AndBytes,
+// SubBytesSaturated (x - y, or 0 where y is larger) and ByteBits (lane j's truth as bit j).
+// Shorts: signed 16-bit lanes
 // with wrap-around arithmetic; a mask lane is -1 or 0, and MaskBits reads only the sign bit of a
 // lane. Words: unsigned 64-bit lanes.
 #pragma once
@@ -21,6 +25,7 @@ struct Plain : OneWord {
   static constexpr std::size_t kShorts = 16;
 
   using Bytes = std::array<std::uint8_t, kBytes>;
+  using ByteMask = Bytes;
   using Shorts = std::array<std::int16_t, kShorts>;
 
   // Bytes.
@@ -132,12 +137,6 @@ struct Plain : OneWord {
   }
   static Shorts Max(Shorts x, Shorts y) noexcept {
     return Each(x, y, [](int a, int b) { return a > b ? a : b; });
-  }
-  // Negated rather than chosen, so that the compiler sees a vector comparison.
-  static Shorts Greater(Shorts x, Shorts y) noexcept {
-    Shorts r;
-    for (std::size_t j = 0; j < kShorts; ++j) r[j] = static_cast<std::int16_t>(-(x[j] > y[j]));
-    return r;
   }
   static Shorts And(Shorts x, Shorts y) noexcept {
     return Each(x, y, [](int a, int b) { return a & b; });

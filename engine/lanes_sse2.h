@@ -16,6 +16,7 @@ struct Sse2 : OneWord {
   static constexpr std::size_t kShorts = 8;
 
   using Bytes = __m128i;
+  using ByteMask = Bytes;
   using Shorts = __m128i;
 
   // Bytes. Unsigned comparisons are signed ones with the top bit flipped.
@@ -30,6 +31,11 @@ struct Sse2 : OneWord {
   static Bytes Above(Bytes v, Bytes limit) noexcept { return _mm_cmpgt_epi8(Flip(v), Flip(limit)); }
   static Bytes Below(Bytes v, Bytes limit) noexcept { return _mm_cmpgt_epi8(Flip(limit), Flip(v)); }
   static Bytes OrBytes(Bytes x, Bytes y) noexcept { return _mm_or_si128(x, y); }
+  static Bytes AndBytes(Bytes x, Bytes y) noexcept { return _mm_and_si128(x, y); }
+  static Bytes SubBytesSaturated(Bytes x, Bytes y) noexcept { return _mm_subs_epu8(x, y); }
+  static std::uint32_t ByteBits(ByteMask mask) noexcept {
+    return static_cast<std::uint32_t>(_mm_movemask_epi8(mask));
+  }
   static bool Any(Bytes mask) noexcept { return _mm_movemask_epi8(mask) != 0; }
   static Bytes MinBytes(Bytes x, Bytes y) noexcept { return _mm_min_epu8(x, y); }
   static Bytes MaxBytes(Bytes x, Bytes y) noexcept { return _mm_max_epu8(x, y); }
@@ -75,7 +81,6 @@ struct Sse2 : OneWord {
   }
   static Shorts Min(Shorts x, Shorts y) noexcept { return _mm_min_epi16(x, y); }
   static Shorts Max(Shorts x, Shorts y) noexcept { return _mm_max_epi16(x, y); }
-  static Shorts Greater(Shorts x, Shorts y) noexcept { return _mm_cmpgt_epi16(x, y); }
   static Shorts And(Shorts x, Shorts y) noexcept { return _mm_and_si128(x, y); }
   static Shorts Or(Shorts x, Shorts y) noexcept { return _mm_or_si128(x, y); }
   static std::uint32_t MaskBits(Shorts first, Shorts second) noexcept {

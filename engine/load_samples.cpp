@@ -13,6 +13,7 @@
 #include <optional>
 #include <span>
 
+#include "engine/byte_class_rules.h"
 #include "engine/byte_range.h"
 #include "engine/forms.h"
 #include "engine/fused_result.h"
@@ -46,6 +47,8 @@ struct PassRules {
   MainPassTable table{};
   bool fits = false;
   std::optional<int> whole_gain;
+  // With a whole gain, the scan's rules as tests of the bytes, where they can be.
+  std::optional<ByteClassRules> byte_rules;
   // The bytes that are not quiet, as one set the forms test many at a time, when the quiet ones
   // are a single range of values (the border's); the data's end, byte 0, is never tested.
   std::optional<ByteRange> loud_or_clipped;
@@ -79,6 +82,7 @@ const PassRules& RulesFor(double Gain, double border, double clip) noexcept {
     return -kNarrowSampleLimit <= s && s <= kNarrowSampleLimit;
   });
   rules.whole_gain = rules.fits ? WholeGainFor(Gain, rules.table.s) : std::nullopt;
+  rules.byte_rules = rules.whole_gain ? ByteClassRulesFor(rules.table.s) : std::nullopt;
   rules.loud_or_clipped = NotQuiet(rules.table);
   rules.key = key;
   rules.known = true;
@@ -116,12 +120,13 @@ struct TakeDestination {
   std::int16_t* narrow = nullptr;
   double* wide = nullptr;
   std::optional<int> whole_gain;
-  double gain = 0;  // Gain / 3, the factor of the table
+  std::optional<ByteClassRules> byte_rules;  // only with a whole gain
+  double gain = 0;                           // Gain / 3, the factor of the table
 };
 
 TakeDestination ChooseDestination(SampleStore& store, const PassRules& rules, double gain) {
-  if (!rules.fits) return {nullptr, store.WideSlotsToStore(), std::nullopt, gain};
-  return {store.NarrowSlotsToStore(), nullptr, rules.whole_gain, gain};
+  if (!rules.fits) return {nullptr, store.WideSlotsToStore(), std::nullopt, std::nullopt, gain};
+  return {store.NarrowSlotsToStore(), nullptr, rules.whole_gain, rules.byte_rules, gain};
 }
 
 // Stores the samples from `from` to `last` into slots `first_slot` on, as far as the store goes.
@@ -137,8 +142,13 @@ void StoreStretch(const SampleBytes& buffer, const MainPassTable& table, std::si
     for (std::size_t j = 0; j < count; ++j) to.wide[first_slot + j] = table.s[bytes[j]];
   } else if (to.whole_gain) {
     SampleStore::PositionClasses& classes = store.ClassesToStore();
-    const ScaledAndClassified done = ActiveForms().scale_and_classify(
-        bytes, count, *to.whole_gain, to.narrow, first_slot, classes.thorn, classes.nonflat);
+    const Forms& forms = ActiveForms();
+    const ScaledAndClassified done =
+        to.byte_rules
+            ? forms.scale_and_classify_bytes(bytes, count, *to.whole_gain, *to.byte_rules,
+                                             to.narrow, first_slot, classes.thorn, classes.nonflat)
+            : forms.scale_and_classify(bytes, count, *to.whole_gain, to.narrow, first_slot,
+                                       classes.thorn, classes.nonflat);
     ScaleBytes(bytes + done.scaled, count - done.scaled, *to.whole_gain,
                to.narrow + first_slot + done.scaled);
     store.SetClassifiedEnd(done.classified_end);

@@ -33,8 +33,8 @@ std::size_t SlotsRead(std::size_t last, std::size_t block) noexcept {
 void ClassifyPositions(const SampleStore& store, std::size_t last, PositionBits& thorn,
                        PositionBits& nonflat) noexcept {
   const Forms& forms = ActiveForms();
-  // The blocks of the widest form read up to slot 20500 + 33.
-  static_assert(kMaxPositions + 34 <= kSampleSlots);
+  // The blocks of the widest form (64 positions) read up to slot 20500 + 65.
+  static_assert(kMaxPositions + 66 <= kSampleSlots);
   if (store.is_narrow()) {
     // The intake may have classified the take's first positions as it stored them.
     const std::size_t known = store.classified_end();

@@ -45,7 +45,9 @@ void TakeRunCensus(const PositionBits& nonflat, const PositionBits& run_ends, st
     at_least[1] = L::AddBitCounts(at_least[1], runs);
     Words from_shortest = shortest == 1 ? runs : L::ZeroWords();
     Words past_longest = L::ZeroWords();
-    for (std::size_t n = 2; n <= longest + 1; ++n) {
+    // The last length counted is noted once per group, not once per length.
+    std::size_t n = 2;
+    for (; n <= longest + 1; ++n) {
       // The flat positions n before each position.
       const Words shifted =
           n < 64    ? L::OrWords(L::ShiftLeftWords(f0, n), L::ShiftRightWords(f1, 64 - n))
@@ -54,10 +56,10 @@ void TakeRunCensus(const PositionBits& nonflat, const PositionBits& run_ends, st
       runs = L::AndWords(runs, shifted);
       if (L::NoBits(runs)) break;
       at_least[n] = L::AddBitCounts(at_least[n], runs);
-      reached = n > reached ? n : reached;
       if (n == shortest) from_shortest = runs;
       if (n == longest + 1) past_longest = runs;
     }
+    reached = n - 1 > reached ? n - 1 : reached;
     L::StoreWords(counted.data() + w, L::AndNotWords(past_longest, from_shortest));
   }
   for (std::size_t n = 1; n <= reached; ++n) census.at_least[n] = L::SumCounts(at_least[n]);

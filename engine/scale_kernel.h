@@ -36,6 +36,41 @@ struct WholeGainScaler {
   Shorts gain, offset, multiplier, offset_thirds;
 };
 
+// For gains from 1 to 127, where the lanes multiply pairs of bytes and sum them (L::MulAddPairs),
+// two steps cheaper: b x G + c is one such product, pairing b with c (and G with 1), when the
+// offset is the least multiple of 3 from 128 x G up (c = offset - 128 x G is 0 to 2). Then u =
+// b x G + c lies within 0 to 255 x 127 + 2, below 32768, and for every such u floor(u / 3) is
+// the high half of u x 21846 (u / 3 + u / 98304, whose excess stays below a third), with no
+// shift. Scales L::kBytes bytes a step.
+inline constexpr int kLargestSmallGain = 127;
+inline constexpr unsigned kSmallThirdMultiplier = 21846;
+
+template <class L>
+struct SmallGainScaler {
+  static constexpr std::size_t kStep = L::kBytes;
+
+  explicit SmallGainScaler(int G) noexcept
+      : filler(L::SplatBytes(static_cast<std::uint8_t>((128 * G + 2) / 3 * 3 - 128 * G))),
+        weights(L::SplatShorts(static_cast<std::int16_t>(0x100 | G))),
+        multiplier(L::SplatShorts(static_cast<std::int16_t>(kSmallThirdMultiplier))),
+        offset_thirds(L::SplatShorts(static_cast<std::int16_t>((128 * G + 2) / 3))) {}
+
+  void operator()(const std::uint8_t* bytes, std::int16_t* out) const noexcept {
+    typename L::Shorts first;
+    typename L::Shorts second;
+    L::PairBytes(L::LoadBytes(bytes), filler, first, second);
+    L::StoreShorts(out, Third(first));
+    L::StoreShorts(out + L::kShorts, Third(second));
+  }
+
+  typename L::Shorts Third(typename L::Shorts pairs) const noexcept {
+    return L::Sub(L::MulHighUnsigned(L::MulAddPairs(pairs, weights), multiplier), offset_thirds);
+  }
+
+  typename L::Bytes filler;
+  typename L::Shorts weights, multiplier, offset_thirds;
+};
+
 // Scales whole blocks of bytes; returns how many it scaled.
 template <class L>
 std::size_t ScaleBlocks(const std::uint8_t* bytes, std::size_t count, int G,

@@ -130,7 +130,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }();
   constexpr Tarvo_alg1::InstructionSet kForms[] = {
       Tarvo_alg1::InstructionSet::kAvx2, Tarvo_alg1::InstructionSet::kBaseline,
-      Tarvo_alg1::InstructionSet::kPlain, Tarvo_alg1::InstructionSet::kAvx2};
+      Tarvo_alg1::InstructionSet::kPlain, Tarvo_alg1::InstructionSet::kAvx512};
   Tarvo_alg1::LimitInstructionSet(kForms[(data[0] >> 2) & 3]);
   files.Add("take", std::vector<std::uint8_t>(data + kHeaderBytes, data + size));
   pellix::ScopedFileSystem scope(files);

@@ -4,7 +4,9 @@
 #include <charconv>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
 #include <limits>
+#include <optional>
 #include <string>
 #include <system_error>
 
@@ -285,6 +287,19 @@ double RoundHalfEven(double x) noexcept {
   return std::fmod(below, 2.0) == 0.0 ? below : below + 1.0;
 }
 
+// The value of a text of 1 to 15 decimal digits and nothing else, or none. Most texts a check
+// reads are such whole numbers, and every one of them is exactly a double: read directly, they
+// give what the scanner gives, several times faster.
+std::optional<double> PlainDigits(std::string_view text) noexcept {
+  if (text.empty() || text.size() > 15) return std::nullopt;
+  std::uint64_t value = 0;
+  for (const char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    value = value * 10 + static_cast<std::uint64_t>(c - '0');
+  }
+  return static_cast<double>(value);
+}
+
 }  // namespace
 
 double Int(double x) noexcept {
@@ -292,6 +307,7 @@ double Int(double x) noexcept {
 }
 
 double Val(std::string_view text) {
+  if (const std::optional<double> digits = PlainDigits(text)) return *digits;
   Cursor cursor(text, /*lenient=*/true);
   Scan scan;
   ScanNumber(cursor, scan);
@@ -299,6 +315,7 @@ double Val(std::string_view text) {
 }
 
 double StrictNumber(std::string_view text) {
+  if (const std::optional<double> digits = PlainDigits(text)) return *digits;
   std::size_t first = 0;
   std::size_t last = text.size();
   while (first < last && IsBlank(text[first])) ++first;

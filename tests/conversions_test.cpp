@@ -107,6 +107,24 @@ TEST(ValTest, HexadecimalAndOctal) {
   EXPECT_EQ(Val("+&H10"), 0.0);
 }
 
+TEST(ValTest, TextsOfDigitsOnlyReadTheSameBothWays) {
+  // Up to 15 digits are read directly; longer ones, or with anything else, by the scanner.
+  const struct {
+    const char* text;
+    double value;
+  } kCases[] = {{"0", 0.0},
+                {"7", 7.0},
+                {"00012", 12.0},
+                {"999999999999999", 999999999999999.0},
+                {"9999999999999999", 1e16},  // 16 digits: the nearest double
+                {"12345678901234567890", 12345678901234567890.0},
+                {" 12", 12.0}};
+  for (const auto& c : kCases) {
+    EXPECT_EQ(Val(c.text), c.value) << c.text;
+    EXPECT_EQ(StrictNumber(c.text), c.value) << c.text;
+  }
+}
+
 TEST(ValTest, LongWholeNumbersRoundToNearestEven) {
   const double two53 = 9007199254740992.0;
   EXPECT_EQ(Val("&H20000000000001"), two53);                          // 2^53 + 1: tie, to even

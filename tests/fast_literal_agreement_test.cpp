@@ -200,16 +200,19 @@ struct EdgeHits {
   }
 };
 
-// Each form of the engine's loops: plain, SSE2 and AVX2 (a form the build or the processor lacks
-// runs the widest one it has). The engine's state and the model's start fresh; the edges each
-// test's takes reach are counted in `hits`.
+// Each form of the engine's loops: plain, SSE2, AVX2 and AVX-512 (a form the build or the
+// processor lacks is skipped, as it would only repeat a narrower one). The engine's state and the
+// model's start fresh; the edges each test's takes reach are counted in `hits`.
 class FastLiteralAgreementTest : public testing::TestWithParam<Tarvo_alg1::InstructionSet> {
  protected:
   void SetUp() override {
+    if (Tarvo_alg1::DetectedInstructionSet() < GetParam()) {
+      GTEST_SKIP() << "this build or processor lacks the form";
+    }
     Tarvo_alg1::LimitInstructionSet(GetParam());
     engine = SharedState{};
   }
-  void TearDown() override { Tarvo_alg1::LimitInstructionSet(Tarvo_alg1::InstructionSet::kAvx2); }
+  void TearDown() override { Tarvo_alg1::LimitInstructionSet(Tarvo_alg1::kWidestInstructionSet); }
 
   SharedState& engine = Tarvo_alg1::Shared();
   std::unique_ptr<SharedState> model = std::make_unique<SharedState>();

@@ -22,7 +22,7 @@ using Tarvo_alg1::SampleBytes;
 class GainPassTest : public testing::TestWithParam<Tarvo_alg1::InstructionSet> {
  protected:
   void SetUp() override { Tarvo_alg1::LimitInstructionSet(GetParam()); }
-  void TearDown() override { Tarvo_alg1::LimitInstructionSet(Tarvo_alg1::InstructionSet::kAvx2); }
+  void TearDown() override { Tarvo_alg1::LimitInstructionSet(Tarvo_alg1::kWidestInstructionSet); }
 };
 
 // Every byte 127 (level 0) but the ones listed. 140 is level 13, 240 level 113 and 10 level

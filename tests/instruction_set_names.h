@@ -1,5 +1,5 @@
 // Names for the engine's instruction sets in parameterised tests: test names and failure
-// messages say "Baseline" or "Avx2" rather than the bytes of the value.
+// messages say "Baseline" or "Avx512" rather than the bytes of the value.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -17,7 +17,8 @@ inline std::string InstructionSetName(InstructionSet set) {
   constexpr pellix::EnumEntry<InstructionSet, std::string_view> kNames[] = {
       {InstructionSet::kPlain, "Plain"},
       {InstructionSet::kBaseline, "Baseline"},
-      {InstructionSet::kAvx2, "Avx2"}};
+      {InstructionSet::kAvx2, "Avx2"},
+      {InstructionSet::kAvx512, "Avx512"}};
   return std::string(pellix::MeaningOf(kNames, set));
 }
 
@@ -32,5 +33,5 @@ inline void PrintTo(InstructionSet set, std::ostream* out) {
   INSTANTIATE_TEST_SUITE_P(                                                                      \
       EachInstructionSet, suite,                                                                 \
       testing::Values(Tarvo_alg1::InstructionSet::kPlain, Tarvo_alg1::InstructionSet::kBaseline, \
-                      Tarvo_alg1::InstructionSet::kAvx2),                                        \
+                      Tarvo_alg1::InstructionSet::kAvx2, Tarvo_alg1::InstructionSet::kAvx512),   \
       [](const auto& param_info) { return Tarvo_alg1::InstructionSetName(param_info.param); })

@@ -124,7 +124,7 @@ TEST(RecordingLevelsTest, FiguresOfKnownFrames) {
 class RecordingLevelsPathTest : public ::testing::TestWithParam<Tarvo_alg1::InstructionSet> {
  protected:
   void SetUp() override { Tarvo_alg1::LimitInstructionSet(GetParam()); }
-  void TearDown() override { Tarvo_alg1::LimitInstructionSet(Tarvo_alg1::InstructionSet::kAvx2); }
+  void TearDown() override { Tarvo_alg1::LimitInstructionSet(Tarvo_alg1::kWidestInstructionSet); }
 };
 
 PELLIX_INSTANTIATE_FOR_EACH_INSTRUCTION_SET(RecordingLevelsPathTest);

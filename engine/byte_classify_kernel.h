@@ -1,0 +1,138 @@
+// The intake's fused scaling and classification (classify_kernel.h) for the gains whose rules
+// can be decided on the bytes (byte_class_rules.h), written once for any lanes and compiled per
+// instruction set in forms_*.cpp. A byte a lane classifies twice the positions a step that
+// 16-bit lanes do, and reads the bytes rather than the slots just stored, so that no position
+// waits for the stores to reach the cache. At the gain 3, the automatic gain of any take whose
+// peak level lies from 91 to 120, each sample is its byte less 128, and storing it is a widening
+// and a subtraction.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+#include "engine/byte_class_rules.h"
+#include "engine/classify_kernel.h"
+#include "engine/fused_result.h"
+#include "engine/position_bits.h"
+#include "engine/scale_kernel.h"
+
+namespace Tarvo_alg1::kernels {
+
+inline constexpr int kUnitGain = 3;
+
+// The rules of classify_kernel.h on bytes, unsigned. Low and high are the smaller and larger
+// neighbour; a position is not flat when high - b or b - low is more than the flat distance,
+// which saturated subtractions give without leaving the byte (the one that would be negative
+// is 0).
+template <class L>
+struct ByteClassLanes {
+  explicit ByteClassLanes(const ByteClassRules& rules) noexcept
+      : above_five(L::SplatBytes(rules.above_five)),
+        below_minus_five(L::SplatBytes(rules.below_minus_five)),
+        flat_distance(L::SplatBytes(rules.flat_distance)) {}
+
+  // The positions from k (a multiple of L::kBytes / 8), bytes[0] being the byte of slot k.
+  [[gnu::always_inline]] inline void Classify(const std::uint8_t* bytes, std::size_t k,
+                                              PositionBits& thorn,
+                                              PositionBits& nonflat) const noexcept {
+    using Bytes = typename L::Bytes;
+    const Bytes a = L::LoadBytes(bytes);
+    const Bytes b = L::LoadBytes(bytes + 1);
+    const Bytes c = L::LoadBytes(bytes + 2);
+    const Bytes low = L::MinBytes(a, c);
+    const Bytes high = L::MaxBytes(a, c);
+    const auto positive = L::AndBytes(L::Above(b, high), L::Above(low, above_five));
+    const auto negative = L::AndBytes(L::Below(b, low), L::Below(high, below_minus_five));
+    const Bytes step = L::MaxBytes(L::SubBytesSaturated(high, b), L::SubBytesSaturated(b, low));
+    const auto thorns = L::ByteBits(L::OrBytes(positive, negative));
+    const auto steps = L::ByteBits(L::Above(step, flat_distance));
+    std::memcpy(reinterpret_cast<unsigned char*>(thorn.data()) + k / 8, &thorns, L::kBytes / 8);
+    std::memcpy(reinterpret_cast<unsigned char*>(nonflat.data()) + k / 8, &steps, L::kBytes / 8);
+  }
+
+  typename L::Bytes above_five, below_minus_five, flat_distance;
+};
+
+// Each sample at the gain 3: its byte less 128.
+template <class L>
+struct UnitGainScaler {
+  static constexpr std::size_t kStep = L::kShorts;
+  void operator()(const std::uint8_t* bytes, std::int16_t* out) const noexcept {
+    L::StoreShorts(out, L::Sub(L::WidenBytes(bytes), centre));
+  }
+  typename L::Shorts centre = L::SplatShorts(128);
+};
+
+// Any whole gain (scale_kernel.h).
+template <class L>
+struct AnyGainScaler {
+  static constexpr std::size_t kStep = L::kShorts;
+  explicit AnyGainScaler(int G) noexcept : scale(G) {}
+  void operator()(const std::uint8_t* bytes, std::int16_t* out) const noexcept {
+    L::StoreShorts(out, scale(bytes));
+  }
+  WholeGainScaler<L> scale;
+};
+
+// ScaleAndClassify's work, to the same effect: whole blocks of bytes stored into slots
+// `first_slot` on, and the positions from 0 whose slots all lie in the store so far, up to the
+// block holding position 20500. In one pass: each block of positions is classified one block
+// behind the bytes just scaled, while they are still at hand. The blocks that read a slot stored
+// before this stretch (the slot before a restart's first) are classified last, from the slots.
+template <class L, class Scaler>
+ScaledAndClassified ScaleAndClassifyBytesWith(const Scaler& scale, const std::uint8_t* bytes,
+                                              std::size_t count, const ByteClassRules& rules,
+                                              std::int16_t* slots, std::size_t first_slot,
+                                              PositionBits& thorn, PositionBits& nonflat) noexcept {
+  constexpr std::size_t kBlock = kClassifyBlock<L>;
+  static_assert(kBlock % Scaler::kStep == 0 && kBlock % L::kBytes == 0);
+  const ByteClassLanes<L> lanes(rules);
+  auto classify = [&](std::size_t p) {
+    for (std::size_t i = 0; i < kBlock; i += L::kBytes) {
+      lanes.Classify(bytes + (p + i - first_slot), p + i, thorn, nonflat);
+    }
+  };
+  const std::size_t from_bytes = (first_slot + kBlock - 1) / kBlock * kBlock;
+  std::size_t p = from_bytes;
+  std::size_t j = 0;
+  for (; j + kBlock <= count; j += kBlock) {
+    for (std::size_t i = 0; i < kBlock; i += Scaler::kStep) {
+      scale(bytes + j + i, slots + first_slot + j + i);
+    }
+    if (p <= kMaxPositions && p + 2 <= first_slot + j) {  // its slots are stored now
+      classify(p);
+      p += kBlock;
+    }
+  }
+  for (; j + Scaler::kStep <= count; j += Scaler::kStep) scale(bytes + j, slots + first_slot + j);
+  for (; p <= kMaxPositions && p + kBlock + 2 <= first_slot + j; p += kBlock) classify(p);
+  ScaledAndClassified done;
+  done.scaled = j;
+  if (p == from_bytes) return done;  // too short a stretch for any block
+  for (std::size_t q = 0; q < from_bytes; q += kBlock)
+    ClassifyBlocks<L>(slots, q, q, thorn, nonflat);
+  done.classified_end = p;
+  return done;
+}
+
+template <class L>
+ScaledAndClassified ScaleAndClassifyBytes(const std::uint8_t* bytes, std::size_t count, int G,
+                                          const ByteClassRules& rules, std::int16_t* slots,
+                                          std::size_t first_slot, PositionBits& thorn,
+                                          PositionBits& nonflat) noexcept {
+  if (G == kUnitGain) {
+    return ScaleAndClassifyBytesWith<L>(UnitGainScaler<L>{}, bytes, count, rules, slots, first_slot,
+                                        thorn, nonflat);
+  }
+  if constexpr (requires { L::MulAddPairs; }) {
+    if (G > 0 && G <= kLargestSmallGain) {
+      return ScaleAndClassifyBytesWith<L>(SmallGainScaler<L>(G), bytes, count, rules, slots,
+                                          first_slot, thorn, nonflat);
+    }
+  }
+  return ScaleAndClassifyBytesWith<L>(AnyGainScaler<L>(G), bytes, count, rules, slots, first_slot,
+                                      thorn, nonflat);
+}
+
+}  // namespace Tarvo_alg1::kernels

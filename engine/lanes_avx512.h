@@ -1,0 +1,129 @@
+// The lanes of lanes_plain.h in AVX-512 registers: sixty-four bytes, thirty-two shorts or eight
+// words at a time. Comparisons of bytes give their truths as bits in a mask register (ByteMask),
+// which the loops count and test as they are, and words have a population count of their own.
+// Only for code compiled for AVX-512 (forms_avx512.cpp), run on a processor that has it.
+#pragma once
+
+#include <immintrin.h>
+
+#include <cstddef>
+#include <cstdint>
+
+namespace Tarvo_alg1::lanes {
+
+struct Avx512 {
+  static constexpr std::size_t kBytes = 64;
+  static constexpr std::size_t kShorts = 32;
+  static constexpr std::size_t kWords = 8;
+
+  using Bytes = __m512i;
+  using ByteMask = __mmask64;
+  using Shorts = __m512i;
+  using Words = __m512i;
+
+  // Bytes.
+  static Bytes LoadBytes(const std::uint8_t* p) noexcept { return _mm512_loadu_si512(p); }
+  static Bytes SplatBytes(std::uint8_t x) noexcept {
+    return _mm512_set1_epi8(static_cast<char>(x));
+  }
+  static ByteMask AllBytes(bool on) noexcept { return on ? ~ByteMask{0} : ByteMask{0}; }
+  static ByteMask Above(Bytes v, Bytes limit) noexcept { return _mm512_cmpgt_epu8_mask(v, limit); }
+  static ByteMask Below(Bytes v, Bytes limit) noexcept { return _mm512_cmplt_epu8_mask(v, limit); }
+  static ByteMask OrBytes(ByteMask x, ByteMask y) noexcept { return x | y; }
+  static ByteMask AndBytes(ByteMask x, ByteMask y) noexcept { return x & y; }
+  static bool Any(ByteMask mask) noexcept { return mask != 0; }
+  static std::uint64_t ByteBits(ByteMask mask) noexcept { return mask; }
+  static Bytes MinBytes(Bytes x, Bytes y) noexcept { return _mm512_min_epu8(x, y); }
+  static Bytes MaxBytes(Bytes x, Bytes y) noexcept { return _mm512_max_epu8(x, y); }
+  static Bytes SubBytesSaturated(Bytes x, Bytes y) noexcept { return _mm512_subs_epu8(x, y); }
+  // One more in each lane the mask holds.
+  static Bytes CountTrue(Bytes counts, ByteMask mask) noexcept {
+    return _mm512_mask_sub_epi8(counts, mask, counts, _mm512_set1_epi8(-1));
+  }
+  static unsigned Sum(Bytes counts) noexcept {
+    return static_cast<unsigned>(
+        _mm512_reduce_add_epi64(_mm512_sad_epu8(counts, _mm512_setzero_si512())));
+  }
+  static __m128i Quarters(Bytes v, bool lowest) noexcept {
+    const __m256i low = _mm512_castsi512_si256(v);
+    const __m256i high = _mm512_extracti64x4_epi64(v, 1);
+    const __m256i half = lowest ? _mm256_min_epu8(low, high) : _mm256_max_epu8(low, high);
+    const __m128i first = _mm256_castsi256_si128(half);
+    const __m128i second = _mm256_extracti128_si256(half, 1);
+    return lowest ? _mm_min_epu8(first, second) : _mm_max_epu8(first, second);
+  }
+  static std::uint8_t Lowest(Bytes v) noexcept {
+    __m128i m = Quarters(v, true);
+    m = _mm_min_epu8(m, _mm_srli_si128(m, 8));
+    m = _mm_min_epu8(m, _mm_srli_si128(m, 4));
+    m = _mm_min_epu8(m, _mm_srli_si128(m, 2));
+    m = _mm_min_epu8(m, _mm_srli_si128(m, 1));
+    return static_cast<std::uint8_t>(_mm_cvtsi128_si32(m));
+  }
+  static std::uint8_t Highest(Bytes v) noexcept {
+    __m128i m = Quarters(v, false);
+    m = _mm_max_epu8(m, _mm_srli_si128(m, 8));
+    m = _mm_max_epu8(m, _mm_srli_si128(m, 4));
+    m = _mm_max_epu8(m, _mm_srli_si128(m, 2));
+    m = _mm_max_epu8(m, _mm_srli_si128(m, 1));
+    return static_cast<std::uint8_t>(_mm_cvtsi128_si32(m));
+  }
+
+  // Shorts.
+  static Shorts LoadShorts(const std::int16_t* p) noexcept { return _mm512_loadu_si512(p); }
+  static void StoreShorts(std::int16_t* p, Shorts v) noexcept { _mm512_storeu_si512(p, v); }
+  static Shorts WidenBytes(const std::uint8_t* p) noexcept {
+    return _mm512_cvtepu8_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)));
+  }
+  static Shorts SplatShorts(std::int16_t x) noexcept { return _mm512_set1_epi16(x); }
+  static Shorts Add(Shorts x, Shorts y) noexcept { return _mm512_add_epi16(x, y); }
+  static Shorts Sub(Shorts x, Shorts y) noexcept { return _mm512_sub_epi16(x, y); }
+  static Shorts MulLow(Shorts x, Shorts y) noexcept { return _mm512_mullo_epi16(x, y); }
+  // As in lanes_avx2.h: the eighths are put in order first, as unpacking works within each
+  // quarter of the register.
+  static void PairBytes(Bytes v, Bytes filler, Shorts& first, Shorts& second) noexcept {
+    const __m512i ordered = _mm512_permutexvar_epi64(_mm512_setr_epi64(0, 4, 1, 5, 2, 6, 3, 7), v);
+    first = _mm512_unpacklo_epi8(ordered, filler);
+    second = _mm512_unpackhi_epi8(ordered, filler);
+  }
+  static Shorts MulAddPairs(Shorts pairs, Shorts weights) noexcept {
+    return _mm512_maddubs_epi16(pairs, weights);
+  }
+  static Shorts MulHighUnsigned(Shorts x, Shorts y) noexcept { return _mm512_mulhi_epu16(x, y); }
+  static Shorts ShiftRightUnsigned(Shorts x, int n) noexcept {
+    return _mm512_srl_epi16(x, _mm_cvtsi32_si128(n));
+  }
+  static Shorts Min(Shorts x, Shorts y) noexcept { return _mm512_min_epi16(x, y); }
+  static Shorts Max(Shorts x, Shorts y) noexcept { return _mm512_max_epi16(x, y); }
+  static Shorts And(Shorts x, Shorts y) noexcept { return _mm512_and_si512(x, y); }
+  static Shorts Or(Shorts x, Shorts y) noexcept { return _mm512_or_si512(x, y); }
+  // The sign bits, first's lanes as the low half of the word.
+  static std::uint64_t MaskBits(Shorts first, Shorts second) noexcept {
+    return std::uint64_t{_mm512_movepi16_mask(first)} | std::uint64_t{_mm512_movepi16_mask(second)}
+                                                            << 32;
+  }
+
+  // Words.
+  static Words LoadWords(const std::uint64_t* p) noexcept { return _mm512_loadu_si512(p); }
+  static void StoreWords(std::uint64_t* p, Words v) noexcept { _mm512_storeu_si512(p, v); }
+  static Words ZeroWords() noexcept { return _mm512_setzero_si512(); }
+  static Words AndWords(Words x, Words y) noexcept { return _mm512_and_si512(x, y); }
+  static Words OrWords(Words x, Words y) noexcept { return _mm512_or_si512(x, y); }
+  static Words AndNotWords(Words x, Words y) noexcept { return _mm512_andnot_si512(x, y); }
+  static Words ShiftLeftWords(Words x, std::size_t n) noexcept {
+    return _mm512_sll_epi64(x, _mm_cvtsi64_si128(static_cast<long long>(n)));
+  }
+  static Words ShiftRightWords(Words x, std::size_t n) noexcept {
+    return _mm512_srl_epi64(x, _mm_cvtsi64_si128(static_cast<long long>(n)));
+  }
+  static bool NoBits(Words x) noexcept { return _mm512_test_epi64_mask(x, x) == 0; }
+  // Bit counts per word, by the processor's own count of each word.
+  using Counts = __m512i;
+  static Counts ZeroCounts() noexcept { return _mm512_setzero_si512(); }
+  static Counts AddBitCounts(Counts counts, Words x) noexcept {
+    return _mm512_add_epi64(counts, _mm512_popcnt_epi64(x));
+  }
+  static std::int64_t SumCounts(Counts counts) noexcept { return _mm512_reduce_add_epi64(counts); }
+};
+
+}  // namespace Tarvo_alg1::lanes
