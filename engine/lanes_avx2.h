@@ -40,6 +40,7 @@ struct Avx2 {
   }
   static Bytes OrBytes(Bytes x, Bytes y) noexcept { return _mm256_or_si256(x, y); }
   static Bytes AndBytes(Bytes x, Bytes y) noexcept { return _mm256_and_si256(x, y); }
+  static Bytes SubBytes(Bytes x, Bytes y) noexcept { return _mm256_sub_epi8(x, y); }
   static Bytes SubBytesSaturated(Bytes x, Bytes y) noexcept { return _mm256_subs_epu8(x, y); }
   static std::uint32_t ByteBits(ByteMask mask) noexcept {
     return static_cast<std::uint32_t>(_mm256_movemask_epi8(mask));

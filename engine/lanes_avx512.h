@@ -35,6 +35,7 @@ struct Avx512 {
   static std::uint64_t ByteBits(ByteMask mask) noexcept { return mask; }
   static Bytes MinBytes(Bytes x, Bytes y) noexcept { return _mm512_min_epu8(x, y); }
   static Bytes MaxBytes(Bytes x, Bytes y) noexcept { return _mm512_max_epu8(x, y); }
+  static Bytes SubBytes(Bytes x, Bytes y) noexcept { return _mm512_sub_epi8(x, y); }
   static Bytes SubBytesSaturated(Bytes x, Bytes y) noexcept { return _mm512_subs_epu8(x, y); }
   // One more in each lane the mask holds.
   static Bytes CountTrue(Bytes counts, ByteMask mask) noexcept {
