@@ -31,6 +31,8 @@ void CountFlicsByCensus(const PositionBits& thorn, const PositionBits& nonflat, 
     for (std::size_t n = shortest; n <= longest; ++n) {
       tally.bins[n][0] = census.at_least[n] - census.at_least[n + 1];
     }
+  } else {
+    census.counted_ends.fill(0);
   }
 
   std::size_t& F = pass.F;

@@ -22,13 +22,14 @@
 #include "engine/sample_store.h"
 
 #if defined(__clang__)
-#pragma clang attribute push(                                                                   \
-    __attribute__((target("avx512f,avx512bw,avx512vl,avx512dq,avx512vpopcntdq,avx2,popcnt,bmi," \
-                          "bmi2,lzcnt"))),                                                      \
+#pragma clang attribute push(                                                                    \
+    __attribute__((target("avx512f,avx512bw,avx512vl,avx512dq,avx512vpopcntdq,avx512vbmi2,avx2," \
+                          "popcnt,bmi,bmi2,lzcnt"))),                                            \
     apply_to = function)
 #else
 #pragma GCC push_options
-#pragma GCC target("avx512f,avx512bw,avx512vl,avx512dq,avx512vpopcntdq,avx2,popcnt,bmi,bmi2,lzcnt")
+#pragma GCC target( \
+    "avx512f,avx512bw,avx512vl,avx512dq,avx512vpopcntdq,avx512vbmi2,avx2,popcnt,bmi,bmi2,lzcnt")
 #endif
 
 #include "engine/byte_classify_kernel.h"

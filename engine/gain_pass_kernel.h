@@ -14,10 +14,19 @@ struct ByteRangeLanes {
   explicit ByteRangeLanes(ByteRange set) noexcept
       : above(L::SplatBytes(static_cast<std::uint8_t>(set.high - 1))),
         below(L::SplatBytes(static_cast<std::uint8_t>(set.low + 1))),
-        every(L::AllBytes(set.low >= 255)) {}
+        quiet_top(L::SplatBytes(static_cast<std::uint8_t>(set.high - set.low - 2))),
+        every_byte(set.low + 2 > set.high),
+        every(L::AllBytes(every_byte)) {}
 
   typename L::ByteMask Contains(typename L::Bytes raw) const noexcept {
-    return L::OrBytes(L::OrBytes(L::Above(raw, above), L::Below(raw, below)), every);
+    return L::OrBytes(Outside(raw), every);
+  }
+
+  // The same when the set leaves out some byte values (every_byte is false): those lie from
+  // low + 1 to high - 1, so the bytes of the set are those whose distance up from low + 1,
+  // wrapping round, is past that range's top. One comparison, and nothing to combine.
+  typename L::ByteMask Outside(typename L::Bytes raw) const noexcept {
+    return L::Above(L::SubBytes(raw, below), quiet_top);
   }
 
   // Lanes whose lowest or highest byte so far lies in the set: a lane that has seen a byte of
@@ -28,6 +37,8 @@ struct ByteRangeLanes {
 
   typename L::Bytes above;
   typename L::Bytes below;
+  typename L::Bytes quiet_top;
+  bool every_byte;
   typename L::ByteMask every;
 };
 
@@ -87,7 +98,7 @@ BlockCounts CountBlocks(const std::uint8_t* bytes, std::size_t from, std::size_t
       Bytes group_high = high;
       for (std::size_t g = 0; g < kGroup; ++g) {
         const Bytes raw = L::LoadBytes(bytes + i + g * L::kBytes);
-        group_counts = L::CountTrue(group_counts, loud.Contains(raw));
+        group_counts = L::CountTrue(group_counts, loud.Outside(raw));
         group_low = L::MinBytes(group_low, raw);
         group_high = L::MaxBytes(group_high, raw);
       }
@@ -107,11 +118,13 @@ BlockCounts CountBlocks(const std::uint8_t* bytes, std::size_t from, std::size_t
   for (; i + L::kBytes <= size; i += L::kBytes) {
     const Bytes raw = L::LoadBytes(bytes + i);
     if (L::Any(stop.Contains(raw))) break;
-    counts = L::CountTrue(counts, loud.Contains(raw));
+    counts = L::CountTrue(counts, loud.Outside(raw));
     low = L::MinBytes(low, raw);
     high = L::MaxBytes(high, raw);
   }
   result.loud += L::Sum(counts);
+  // Counted by Outside, which a set of every byte leaves out of its reckoning.
+  if (loud.every_byte) result.loud = static_cast<unsigned>(i - from);
   result.lowest = L::Lowest(low);
   result.highest = L::Highest(high);
   result.next = i;

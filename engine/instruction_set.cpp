@@ -29,15 +29,16 @@ std::uint64_t SavedRegisterState() noexcept {
 }
 
 // The AVX-512 forms use the foundation, byte and word lanes (BW), the 256-bit and 128-bit forms
-// (VL), doubleword and quadword operations (DQ) and population counts of quadwords
-// (VPOPCNTDQ), and need the system to keep the opmask registers (XCR0 bit 5) and all 512 bits of 32
-// vector registers (bits 6 and 7) besides the SSE and AVX state (bits 1 and 2).
+// (VL), doubleword and quadword operations (DQ), population counts of quadwords (VPOPCNTDQ)
+// and the funnel shifts of the run census (VBMI2), and need the system to keep the opmask registers
+// (XCR0 bit 5) and all 512 bits of 32 vector registers (bits 6 and 7) besides the SSE and AVX state
+// (bits 1 and 2).
 bool HasAvx512() noexcept {
   constexpr std::uint64_t kState = (1u << 1) | (1u << 2) | (1u << 5) | (1u << 6) | (1u << 7);
   if ((SavedRegisterState() & kState) != kState) return false;
   return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
          __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512dq") &&
-         __builtin_cpu_supports("avx512vpopcntdq");
+         __builtin_cpu_supports("avx512vpopcntdq") && __builtin_cpu_supports("avx512vbmi2");
 }
 #endif
 

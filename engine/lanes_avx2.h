@@ -40,6 +40,7 @@ struct Avx2 {
   }
   static Bytes OrBytes(Bytes x, Bytes y) noexcept { return _mm256_or_si256(x, y); }
   static Bytes AndBytes(Bytes x, Bytes y) noexcept { return _mm256_and_si256(x, y); }
+  static Bytes SubBytes(Bytes x, Bytes y) noexcept { return _mm256_sub_epi8(x, y); }
   static Bytes SubBytesSaturated(Bytes x, Bytes y) noexcept { return _mm256_subs_epu8(x, y); }
   static std::uint32_t ByteBits(ByteMask mask) noexcept {
     return static_cast<std::uint32_t>(_mm256_movemask_epi8(mask));
@@ -131,11 +132,11 @@ struct Avx2 {
   static Words AndWords(Words x, Words y) noexcept { return _mm256_and_si256(x, y); }
   static Words OrWords(Words x, Words y) noexcept { return _mm256_or_si256(x, y); }
   static Words AndNotWords(Words x, Words y) noexcept { return _mm256_andnot_si256(x, y); }
-  static Words ShiftLeftWords(Words x, std::size_t n) noexcept {
-    return _mm256_sll_epi64(x, _mm_cvtsi64_si128(static_cast<long long>(n)));
-  }
-  static Words ShiftRightWords(Words x, std::size_t n) noexcept {
-    return _mm256_srl_epi64(x, _mm_cvtsi64_si128(static_cast<long long>(n)));
+  // The bits of `high` moved up n places (0 < n < 64), the top n bits of `low` filling in.
+  static Words ShiftPairsLeft(Words high, Words low, std::size_t n) noexcept {
+    return _mm256_or_si256(
+        _mm256_sll_epi64(high, _mm_cvtsi64_si128(static_cast<long long>(n))),
+        _mm256_srl_epi64(low, _mm_cvtsi64_si128(static_cast<long long>(64 - n))));
   }
   static bool NoBits(Words x) noexcept { return _mm256_testz_si256(x, x) != 0; }
   // Bit counts per word: a table of the counts of 4-bit values, looked up for both halves of

@@ -35,6 +35,7 @@ struct Avx512 {
   static std::uint64_t ByteBits(ByteMask mask) noexcept { return mask; }
   static Bytes MinBytes(Bytes x, Bytes y) noexcept { return _mm512_min_epu8(x, y); }
   static Bytes MaxBytes(Bytes x, Bytes y) noexcept { return _mm512_max_epu8(x, y); }
+  static Bytes SubBytes(Bytes x, Bytes y) noexcept { return _mm512_sub_epi8(x, y); }
   static Bytes SubBytesSaturated(Bytes x, Bytes y) noexcept { return _mm512_subs_epu8(x, y); }
   // One more in each lane the mask holds.
   static Bytes CountTrue(Bytes counts, ByteMask mask) noexcept {
@@ -110,11 +111,10 @@ struct Avx512 {
   static Words AndWords(Words x, Words y) noexcept { return _mm512_and_si512(x, y); }
   static Words OrWords(Words x, Words y) noexcept { return _mm512_or_si512(x, y); }
   static Words AndNotWords(Words x, Words y) noexcept { return _mm512_andnot_si512(x, y); }
-  static Words ShiftLeftWords(Words x, std::size_t n) noexcept {
-    return _mm512_sll_epi64(x, _mm_cvtsi64_si128(static_cast<long long>(n)));
-  }
-  static Words ShiftRightWords(Words x, std::size_t n) noexcept {
-    return _mm512_srl_epi64(x, _mm_cvtsi64_si128(static_cast<long long>(n)));
+  // The bits of `high` moved up n places (0 < n < 64), the top n bits of `low` filling in: one
+  // funnel shift of each pair of words.
+  static Words ShiftPairsLeft(Words high, Words low, std::size_t n) noexcept {
+    return _mm512_shldv_epi64(high, low, _mm512_set1_epi64(static_cast<long long>(n)));
   }
   static bool NoBits(Words x) noexcept { return _mm512_test_epi64_mask(x, x) == 0; }
   // Bit counts per word, by the processor's own count of each word.

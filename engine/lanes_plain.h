@@ -48,6 +48,11 @@ struct Plain : OneWord {
     for (std::size_t j = 0; j < kBytes; ++j) v[j] = v[j] < limit[j] ? 0xFF : 0;
     return v;
   }
+  // x - y, wrapping round.
+  static Bytes SubBytes(Bytes x, Bytes y) noexcept {
+    for (std::size_t j = 0; j < kBytes; ++j) x[j] = static_cast<std::uint8_t>(x[j] - y[j]);
+    return x;
+  }
   static Bytes OrBytes(Bytes x, Bytes y) noexcept {
     for (std::size_t j = 0; j < kBytes; ++j) x[j] = static_cast<std::uint8_t>(x[j] | y[j]);
     return x;

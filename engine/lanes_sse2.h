@@ -32,6 +32,7 @@ struct Sse2 : OneWord {
   static Bytes Below(Bytes v, Bytes limit) noexcept { return _mm_cmpgt_epi8(Flip(limit), Flip(v)); }
   static Bytes OrBytes(Bytes x, Bytes y) noexcept { return _mm_or_si128(x, y); }
   static Bytes AndBytes(Bytes x, Bytes y) noexcept { return _mm_and_si128(x, y); }
+  static Bytes SubBytes(Bytes x, Bytes y) noexcept { return _mm_sub_epi8(x, y); }
   static Bytes SubBytesSaturated(Bytes x, Bytes y) noexcept { return _mm_subs_epu8(x, y); }
   static std::uint32_t ByteBits(ByteMask mask) noexcept {
     return static_cast<std::uint32_t>(_mm_movemask_epi8(mask));

@@ -19,8 +19,10 @@ struct OneWord {
   static Words AndWords(Words x, Words y) noexcept { return x & y; }
   static Words OrWords(Words x, Words y) noexcept { return x | y; }
   static Words AndNotWords(Words x, Words y) noexcept { return ~x & y; }
-  static Words ShiftLeftWords(Words x, std::size_t n) noexcept { return x << n; }
-  static Words ShiftRightWords(Words x, std::size_t n) noexcept { return x >> n; }
+  // The bits of `high` moved up n places (0 < n < 64), the top n bits of `low` filling in.
+  static Words ShiftPairsLeft(Words high, Words low, std::size_t n) noexcept {
+    return (high << n) | (low >> (64 - n));
+  }
   static bool NoBits(Words x) noexcept { return x == 0; }
   // Counts: the set bits of each lane, summed lane by lane.
   using Counts = std::int64_t;

@@ -19,7 +19,7 @@ namespace Tarvo_alg1 {
 inline constexpr std::size_t kLongestRun = limits::kLongestJump;  // the histogram's last bin
 
 struct RunCensus {
-  PositionBits counted_ends{};                           // ends of runs whose length counts
+  PositionBits counted_ends;  // ends of runs whose length counts, written by every census
   std::array<std::int64_t, kLongestRun + 2> at_least{};  // runs of at least L, L = 1 to 101
 };
 

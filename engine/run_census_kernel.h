@@ -2,6 +2,7 @@
 // set in forms_*.cpp.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -20,14 +21,22 @@ void TakeRunCensus(const PositionBits& nonflat, const PositionBits& run_ends, st
   constexpr std::size_t kGroup = L::kWords;
   constexpr std::size_t kPadded = kWords + kGroup;
   const std::size_t last_word = last_end >> 6;
+  // The groups read words up to groups_end - 1; nothing past them is written, let alone read,
+  // so the arrays are not cleared first: on the widest form that alone took a fifth of the census.
+  const std::size_t groups_end = (last_word / kGroup + 1) * kGroup;
   // flat[w + 2] is the flat positions of word w; the two words before word 0 are stops, as is
   // position 0. ends[w] is word w's run ends from position 2 to last_end.
-  std::array<std::uint64_t, kPadded + 2> flat{};
-  std::array<std::uint64_t, kPadded> ends{};
-  std::array<std::uint64_t, kPadded> counted{};
+  std::array<std::uint64_t, kPadded + 2> flat;
+  std::array<std::uint64_t, kPadded> ends;
+  flat[0] = 0;
+  flat[1] = 0;
   for (std::size_t w = 0; w <= last_word; ++w) {
     flat[w + 2] = ~nonflat[w];
     ends[w] = run_ends[w];
+  }
+  for (std::size_t w = last_word + 1; w < groups_end; ++w) {
+    flat[w + 2] = 0;
+    ends[w] = 0;
   }
   flat[2] &= ~std::uint64_t{1};
   ends[0] &= ~std::uint64_t{3};
@@ -36,9 +45,16 @@ void TakeRunCensus(const PositionBits& nonflat, const PositionBits& run_ends, st
   typename L::Counts at_least[kLongestRun + 2];
   for (auto& count : at_least) count = L::ZeroCounts();
   std::size_t reached = 1;
+  // The last group may reach past the census's words: it is stored here and copied in part.
+  std::array<std::uint64_t, kGroup> last_group;
   for (std::size_t w = 0; w <= last_word; w += kGroup) {
+    std::uint64_t* counted =
+        w + kGroup <= kWords ? census.counted_ends.data() + w : last_group.data();
     Words runs = L::LoadWords(ends.data() + w);
-    if (L::NoBits(runs)) continue;
+    if (L::NoBits(runs)) {
+      L::StoreWords(counted, runs);
+      continue;
+    }
     const Words f0 = L::LoadWords(flat.data() + w + 2);
     const Words f1 = L::LoadWords(flat.data() + w + 1);
     const Words f2 = L::LoadWords(flat.data() + w);
@@ -49,10 +65,9 @@ void TakeRunCensus(const PositionBits& nonflat, const PositionBits& run_ends, st
     std::size_t n = 2;
     for (; n <= longest + 1; ++n) {
       // The flat positions n before each position.
-      const Words shifted =
-          n < 64    ? L::OrWords(L::ShiftLeftWords(f0, n), L::ShiftRightWords(f1, 64 - n))
-          : n == 64 ? f1
-                    : L::OrWords(L::ShiftLeftWords(f1, n - 64), L::ShiftRightWords(f2, 128 - n));
+      const Words shifted = n < 64    ? L::ShiftPairsLeft(f0, f1, n)
+                            : n == 64 ? f1
+                                      : L::ShiftPairsLeft(f1, f2, n - 64);
       runs = L::AndWords(runs, shifted);
       if (L::NoBits(runs)) break;
       at_least[n] = L::AddBitCounts(at_least[n], runs);
@@ -60,10 +75,15 @@ void TakeRunCensus(const PositionBits& nonflat, const PositionBits& run_ends, st
       if (n == longest + 1) past_longest = runs;
     }
     reached = n - 1 > reached ? n - 1 : reached;
-    L::StoreWords(counted.data() + w, L::AndNotWords(past_longest, from_shortest));
+    L::StoreWords(counted, L::AndNotWords(past_longest, from_shortest));
   }
+  const std::size_t stored = groups_end < kWords ? groups_end : kWords;
+  if (groups_end > kWords) {
+    std::copy_n(last_group.begin(), kWords - (groups_end - kGroup),
+                census.counted_ends.begin() + (groups_end - kGroup));
+  }
+  std::fill(census.counted_ends.begin() + stored, census.counted_ends.end(), 0);
   for (std::size_t n = 1; n <= reached; ++n) census.at_least[n] = L::SumCounts(at_least[n]);
-  for (std::size_t w = 0; w < kWords; ++w) census.counted_ends[w] = counted[w];
 }
 
 }  // namespace Tarvo_alg1::kernels
