@@ -56,15 +56,19 @@ std::size_t FindFirstBlock(const std::uint8_t* bytes, std::size_t from, std::siz
 }
 
 // One past the last byte in [from, to) that lies in `set`, searched back from `to` in whole
-// blocks: no byte from the result to `to` lies in the set, and the caller looks at the block
-// before (or, near `from`, the bytes left) one byte at a time.
+// blocks: no byte from the result to `to` lies in the set. When a block holds one, the result is
+// one past it; near `from`, the caller looks at the bytes left one at a time.
 template <class L>
 std::size_t FindLastBlock(const std::uint8_t* bytes, std::size_t from, std::size_t to,
                           ByteRange set) noexcept {
   const ByteRangeLanes<L> lanes(set);
   std::size_t i = to;
   for (; i >= from + L::kBytes; i -= L::kBytes) {
-    if (L::Any(lanes.Contains(L::LoadBytes(bytes + i - L::kBytes)))) break;
+    const auto found = lanes.Contains(L::LoadBytes(bytes + i - L::kBytes));
+    if (L::Any(found)) {
+      const std::uint64_t bits = L::ByteBits(found);
+      return i - L::kBytes + static_cast<std::size_t>(64 - __builtin_clzll(bits));
+    }
   }
   return i;
 }

@@ -19,10 +19,17 @@ inline bool IsJump(double length, double MinJump, double MaxJump) noexcept {
 // The jumps among the run lengths handed to it: whether each counts, and a histogram of the
 // lengths that do.
 struct JumpTally {
+  // The lengths that count run from the first at or above MinJump up to the first above
+  // MaxJump (none when either is NaN): a walk over the counted lengths alone, where a test of
+  // every length in doubles took longer than some flics' counting.
   JumpTally(double MinJump, double MaxJump) noexcept : min_jump(MinJump), max_jump(MaxJump) {
-    for (std::size_t length = 0; length <= kLongestRun; ++length) {
-      counted[length] = IsJump(static_cast<double>(length), MinJump, MaxJump) ? 1 : 0;
-    }
+    std::size_t first = 0;
+    while (first <= kLongestRun && !(static_cast<double>(first) >= MinJump)) ++first;
+    std::size_t end = first;
+    while (end <= kLongestRun && static_cast<double>(end) <= MaxJump) ++end;
+    counted.fill(0);
+    std::fill(counted.begin() + static_cast<std::ptrdiff_t>(first),
+              counted.begin() + static_cast<std::ptrdiff_t>(end), 1);
   }
 
   // 1 when a run of this length is a jump, else 0. Counted without a branch, since whether a

@@ -4,8 +4,8 @@
 //
 // Bytes: unsigned 8-bit lanes; a mask of bytes (ByteMask) is bytes whose lanes are 0xFF (true)
 // or 0, as comparisons give it, where a set with mask registers keeps a bit per lane instead.
-// The vector sets add what classifying on bytes needs (byte_classify_kernel.h): AndBytes,
-// SubBytesSaturated (x - y, or 0 where y is larger) and ByteBits (lane j's truth as bit j).
+// ByteBits gives lane j's truth as bit j. The vector sets add what classifying on bytes needs
+// (byte_classify_kernel.h): AndBytes and SubBytesSaturated (x - y, or 0 where y is larger).
 // Shorts: signed 16-bit lanes
 // with wrap-around arithmetic; a mask lane is -1 or 0, and MaskBits reads only the sign bit of a
 // lane. Words: unsigned 64-bit lanes.
@@ -61,6 +61,11 @@ struct Plain : OneWord {
     unsigned any = 0;
     for (std::uint8_t b : mask) any |= b;
     return any != 0;
+  }
+  static std::uint32_t ByteBits(Bytes mask) noexcept {
+    std::uint32_t bits = 0;
+    for (std::size_t j = 0; j < kBytes; ++j) bits |= std::uint32_t{mask[j] != 0} << j;
+    return bits;
   }
   static Bytes MinBytes(Bytes x, Bytes y) noexcept {
     for (std::size_t j = 0; j < kBytes; ++j) x[j] = x[j] < y[j] ? x[j] : y[j];

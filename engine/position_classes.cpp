@@ -1,5 +1,6 @@
 #include "engine/position_classes.h"
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -39,8 +40,12 @@ void ClassifyPositions(const SampleStore& store, std::size_t last, PositionBits&
     // The intake may have classified the take's first positions as it stored them.
     const std::size_t known = store.classified_end();
     if (known > 0) {
-      thorn = store.classes().thorn;
-      nonflat = store.classes().nonflat;
+      // Only the words through `last`: ClearOutside zeroes the rest. A copy of a length known
+      // only now goes to the library's vector copy, where the whole arrays became a string
+      // move that took longer than classifying them.
+      const std::size_t words = std::min((last >> 6) + 1, kWords);
+      std::copy_n(store.classes().thorn.begin(), words, thorn.begin());
+      std::copy_n(store.classes().nonflat.begin(), words, nonflat.begin());
     }
     if (known <= last) forms.classify_narrow(store.narrow_slots(), known, last, thorn, nonflat);
     ClearOutside(last, thorn, nonflat);

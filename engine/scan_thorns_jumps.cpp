@@ -1,6 +1,7 @@
 // ScanThornsJumps: thorn and jump rates, mean jump length and jump spread of the stored take.
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
 
 #include "engine/flic_pass.h"
 #include "engine/limits.h"
@@ -61,13 +62,17 @@ void ScanThornsJumps() {
   }
 
   // 5. Jump lengths over bins 1 to 100: runs of length 0 count as jumps but have no length.
-  // A length seen only once adds to the mean but not to the deviation.
-  double total = 0;
-  double weighted = 0;
+  // A length seen only once adds to the mean but not to the deviation. The sums of counts and
+  // of counts times lengths are whole numbers far below 2^53, which doubles add exactly in any
+  // order: they are added as integers, without a chain of hundreds of dependent additions.
+  std::int64_t count_total = 0;
+  std::int64_t length_total = 0;
   for (std::size_t L = 1; L <= kLongestRun; ++L) {
-    total += static_cast<double>(JumpHistogram[L]);
-    weighted += static_cast<double>(JumpHistogram[L]) * static_cast<double>(L);
+    count_total += JumpHistogram[L];
+    length_total += JumpHistogram[L] * static_cast<std::int64_t>(L);
   }
+  const auto total = static_cast<double>(count_total);
+  const auto weighted = static_cast<double>(length_total);
   const double mean = total > 0 ? weighted / total : 0;
   double deviation = 0;
   for (std::size_t L = 1; L <= kLongestRun; ++L) {
@@ -78,16 +83,19 @@ void ScanThornsJumps() {
 
   // 6. Rates over the leading flics up to the first empty one after flic 1. Row 100 is never
   // stored, so the loop stops there at the latest.
-  double thornSum = 0;
-  double jumpSum = 0;
+  // Whole numbers again, summed exactly as integers.
+  std::int64_t thorn_total = 0;
+  std::int64_t jump_total = 0;
   std::size_t flics_used = 0;
   for (std::size_t f = 1; f <= F && f < kFlicRows; ++f) {
     const FlicCounts& row = FlicTable[f];
     if (f > 1 && row.thorns == 0 && row.jumps == 0) break;
-    thornSum += static_cast<double>(row.thorns);
-    jumpSum += static_cast<double>(row.jumps);
+    thorn_total += row.thorns;
+    jump_total += row.jumps;
     ++flics_used;
   }
+  const auto thornSum = static_cast<double>(thorn_total);
+  const auto jumpSum = static_cast<double>(jump_total);
 
   // 7. Divided in this order, in doubles: by the flics, by the flic length, times 3000. A take
   // too short for one flic has no rate: Division by zero, before any output is written.

@@ -230,8 +230,11 @@ TEST_F(ScanTest, JumpLimitsAreInclusiveAndMayBeFractionalOrNegative) {
   ScanThornsJumps();
   ExpectResults(600, 1800, 2, 0);
 
-  // A run of 2 is no jump when MinJump is 3 or 2.5, or MaxJump 1.9: no jump, no take.
-  for (auto [min_jump, max_jump] : {std::pair{3.0, 30.0}, {2.5, 30.0}, {2.0, 1.9}}) {
+  // A run of 2 is no jump when MinJump is 3 or 2.5, or MaxJump 1.9, and no run is one when
+  // either limit is NaN, which no length reaches: no jump, no take.
+  const double nan = std::nan("");
+  for (auto [min_jump, max_jump] :
+       {std::pair{3.0, 30.0}, {2.5, 30.0}, {2.0, 1.9}, {nan, 30.0}, {2.0, nan}}) {
     m.ThornRate = 77;
     m.MinJump = min_jump;
     m.MaxJump = max_jump;
