@@ -24,7 +24,8 @@ struct ByteRange {
 
 // The loud bytes and the extremes of all bytes over whole blocks, from where the count started
 // up to the first block that holds a byte of the stopping set (or that would pass the end);
-// `next` is where the blocks ended.
+// `next` is where the blocks ended. The loud bytes are all counted while they are fewer than
+// the count asked for; once they reach it, a form may stop counting them.
 struct BlockCounts {
   std::size_t next = 0;
   unsigned loud = 0;

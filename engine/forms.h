@@ -20,10 +20,11 @@
 namespace Tarvo_alg1 {
 
 struct Forms {
-  // The gain pass: whole blocks of bytes up to the block that holds a byte of `stop`, and the
-  // first block from `from` that holds a byte of `set` (both gain_pass_kernel.h).
+  // The gain pass: whole blocks of bytes up to the block that holds a byte of `stop`, the loud
+  // ones counted up to `enough` at least, and the first block from `from` that holds a byte of
+  // `set` (both gain_pass_kernel.h).
   BlockCounts (*count_blocks)(const std::uint8_t* bytes, std::size_t from, std::size_t size,
-                              ByteRange loud, ByteRange stop) noexcept;
+                              ByteRange loud, ByteRange stop, unsigned enough) noexcept;
   std::size_t (*find_first_block)(const std::uint8_t* bytes, std::size_t from, std::size_t to,
                                   ByteRange set) noexcept;
   // The main pass's search for a pause: back from `to` to the last block that holds a byte of

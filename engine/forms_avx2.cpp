@@ -59,8 +59,8 @@ std::size_t ScaleInDoublesAvx2(const std::uint8_t* bytes, std::size_t count, dou
 }
 
 BlockCounts CountBlocksAvx2(const std::uint8_t* bytes, std::size_t from, std::size_t size,
-                            ByteRange loud, ByteRange stop) noexcept {
-  return kernels::CountBlocks<L>(bytes, from, size, loud, stop);
+                            ByteRange loud, ByteRange stop, unsigned enough) noexcept {
+  return kernels::CountBlocks<L>(bytes, from, size, loud, stop, enough);
 }
 
 std::size_t FindFirstBlockAvx2(const std::uint8_t* bytes, std::size_t from, std::size_t to,

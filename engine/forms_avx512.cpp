@@ -45,8 +45,8 @@ namespace {
 using L = lanes::Avx512;
 
 BlockCounts CountBlocksAvx512(const std::uint8_t* bytes, std::size_t from, std::size_t size,
-                              ByteRange loud, ByteRange stop) noexcept {
-  return kernels::CountBlocks<L>(bytes, from, size, loud, stop);
+                              ByteRange loud, ByteRange stop, unsigned enough) noexcept {
+  return kernels::CountBlocks<L>(bytes, from, size, loud, stop, enough);
 }
 
 std::size_t FindFirstBlockAvx512(const std::uint8_t* bytes, std::size_t from, std::size_t to,

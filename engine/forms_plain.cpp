@@ -22,9 +22,9 @@ void FillMainPassTablePlain(MainPassTable& table, double gain, double border,
 
 // The gain pass in plain C++: a stretch of bytes is tested for a stopping byte first, then
 // counted, each in a loop of fixed length the compiler can vectorise; the stretch that holds a
-// stopping byte is counted byte by byte.
+// stopping byte is counted byte by byte. Every loud byte is counted, however many are enough.
 BlockCounts CountBytesPlain(const std::uint8_t* bytes, std::size_t from, std::size_t size,
-                            ByteRange loud, ByteRange stop) noexcept {
+                            ByteRange loud, ByteRange stop, unsigned) noexcept {
   constexpr std::size_t kStretch = 64;
   BlockCounts counts;
   std::size_t i = from;

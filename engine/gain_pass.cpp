@@ -61,7 +61,8 @@ GainPassResult GainPass(const SampleBytes& buffer, double border) {
 
   const Forms& forms = ActiveForms();
   const BlockCounts blocks =
-      forms.count_blocks(buffer.data(), 1, buffer.size(), loud_bytes, stop_or_end);
+      forms.count_blocks(buffer.data(), 1, buffer.size(), loud_bytes, stop_or_end,
+                         static_cast<unsigned>(limits::kLoudForGain));
   // The rest one byte at a time, up to and including the stopping sample.
   unsigned loud = blocks.loud;
   std::uint8_t lowest = blocks.lowest;

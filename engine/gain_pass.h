@@ -21,7 +21,7 @@ std::size_t DataEnd(const SampleBytes& bytes, std::size_t from) noexcept;
 struct GainPassResult {
   double PeakLevel = 0;
   std::size_t first = 0;  // index of the first loud sample, 0 if none
-  long loud = 0;
+  long loud = 0;  // the loud samples, all of them when fewer than kLoudForGain, else at least that
   std::size_t data_end = 0;  // DataEnd from index 1
 };
 

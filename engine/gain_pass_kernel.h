@@ -77,45 +77,54 @@ std::size_t FindLastBlock(const std::uint8_t* bytes, std::size_t from, std::size
 // The stopping set is a range of low bytes and one of high bytes, so a group of blocks holds a
 // stopping byte exactly when the lowest or the highest byte of some lane, which the count keeps
 // anyway, has reached it (the blocks before held none): the stopping test costs nothing per
-// block. A group that holds a stopping byte is counted again block by block.
+// block. A group that holds a stopping byte is counted again block by block. The loud bytes are
+// counted group by group until there are `enough`; past that, only the extremes are kept, which
+// leaves two of the five operations a block.
 template <class L>
 BlockCounts CountBlocks(const std::uint8_t* bytes, std::size_t from, std::size_t size,
-                        ByteRange loud_set, ByteRange stop_set) noexcept {
+                        ByteRange loud_set, ByteRange stop_set, unsigned enough) noexcept {
   using Bytes = typename L::Bytes;
   constexpr std::size_t kGroup = 8;
   constexpr std::size_t kGroupBytes = kGroup * L::kBytes;
-  // Loud bytes are counted down in byte lanes (a true comparison is all ones), which hold up to
-  // 255: the counts are summed after at most 248 blocks.
-  constexpr std::size_t kGroupsPerSum = 255 / kGroup;
   const ByteRangeLanes<L> loud(loud_set);
   const ByteRangeLanes<L> stop(stop_set);
   Bytes low = L::SplatBytes(255);
   Bytes high = L::SplatBytes(0);
   BlockCounts result;
   std::size_t i = from;
-  bool stopped = false;
-  while (!stopped && i + kGroupBytes <= size) {
-    Bytes counts = L::SplatBytes(0);
-    for (std::size_t round = 0; round < kGroupsPerSum && i + kGroupBytes <= size; ++round) {
-      Bytes group_counts = counts;
-      Bytes group_low = low;
-      Bytes group_high = high;
-      for (std::size_t g = 0; g < kGroup; ++g) {
-        const Bytes raw = L::LoadBytes(bytes + i + g * L::kBytes);
-        group_counts = L::CountTrue(group_counts, loud.Outside(raw));
-        group_low = L::MinBytes(group_low, raw);
-        group_high = L::MaxBytes(group_high, raw);
-      }
-      if (L::Any(stop.Reached(group_low, group_high))) {
-        stopped = true;
-        break;
-      }
-      counts = group_counts;
-      low = group_low;
-      high = group_high;
-      i += kGroupBytes;
+  // Each group's next extremes, kept only when the group holds no stopping byte.
+  auto group_extremes = [&](std::size_t at, Bytes& group_low, Bytes& group_high, auto&& each) {
+    group_low = low;
+    group_high = high;
+    for (std::size_t g = 0; g < kGroup; ++g) {
+      const Bytes raw = L::LoadBytes(bytes + at + g * L::kBytes);
+      each(raw);
+      group_low = L::MinBytes(group_low, raw);
+      group_high = L::MaxBytes(group_high, raw);
     }
+    if (L::Any(stop.Reached(group_low, group_high))) return false;
+    low = group_low;
+    high = group_high;
+    return true;
+  };
+  bool stopped = false;
+  while (!stopped && result.loud < enough && i + kGroupBytes <= size) {
+    // A lane counts up to 255, and a group adds at most 8 to each.
+    Bytes counts = L::SplatBytes(0);
+    Bytes group_low;
+    Bytes group_high;
+    stopped = !group_extremes(i, group_low, group_high,
+                              [&](Bytes raw) { counts = L::CountTrue(counts, loud.Outside(raw)); });
+    if (stopped) break;
     result.loud += L::Sum(counts);
+    i += kGroupBytes;
+  }
+  while (!stopped && i + kGroupBytes <= size) {
+    Bytes group_low;
+    Bytes group_high;
+    stopped = !group_extremes(i, group_low, group_high, [](Bytes) {});
+    if (stopped) break;
+    i += kGroupBytes;
   }
   // The last group, block by block, up to the block that stops.
   Bytes counts = L::SplatBytes(0);

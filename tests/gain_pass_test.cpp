@@ -4,6 +4,7 @@
 // the loud bytes worked out for one border are never used for another.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
@@ -11,6 +12,7 @@
 
 #include "engine/gain_pass.h"
 #include "engine/instruction_set.h"
+#include "engine/limits.h"
 #include "instruction_set_names.h"
 
 namespace {
@@ -27,7 +29,8 @@ class GainPassTest : public testing::TestWithParam<Tarvo_alg1::InstructionSet> {
 
 // Every byte 127 (level 0) but the ones listed. 140 is level 13, 240 level 113 and 10 level
 // -117: the last two lie beyond 110 and stop the pass after counting themselves. A border of
-// -1 makes every byte loud, level 0 included.
+// -1 makes every byte loud, level 0 included. Loud samples are counted exactly up to the ten a
+// take needs; beyond that, a form may count some or all of the rest.
 TEST_P(GainPassTest, CountsUpToAndWithTheStoppingByte) {
   const struct Row {
     double border;
@@ -36,6 +39,7 @@ TEST_P(GainPassTest, CountsUpToAndWithTheStoppingByte) {
     double peak;
     std::size_t first;
     std::size_t data_end;
+    std::size_t loud_from_1 = 0;  // bytes 1 to this are 140
   } rows[] = {
       {5, {{5, 140}, {300, 140}, {301, 140}, {1000, 240}}, 4, 113, 5, 30001},
       {20, {{5, 140}, {300, 140}, {301, 140}, {1000, 240}}, 1, 113, 1000, 30001},
@@ -47,14 +51,23 @@ TEST_P(GainPassTest, CountsUpToAndWithTheStoppingByte) {
       {-1, {}, 30000, 0, 1, 30001},
       {5, {}, 0, 0, 0, 30001},
       {5, {{30000, 140}}, 1, 13, 30000, 30001},
+      // Ten loud samples from the start are enough; the extremes and the stop are still found.
+      {5, {{7000, 60}}, 11, 67, 1, 30001, 10},
+      {5, {{5000, 200}, {9000, 240}, {9001, 10}}, 12, 113, 1, 30001, 10},
   };
   for (std::size_t r = 0; r < std::size(rows); ++r) {
     SCOPED_TRACE(r);
     SampleBytes bytes;
     bytes.fill(127);
+    std::fill_n(bytes.begin() + 1, rows[r].loud_from_1, 140);
     for (const auto& [at, value] : rows[r].bytes) bytes[at] = value;
     const GainPassResult pass = GainPass(bytes, rows[r].border);
-    EXPECT_EQ(pass.loud, rows[r].loud);
+    if (rows[r].loud < Tarvo_alg1::limits::kLoudForGain) {
+      EXPECT_EQ(pass.loud, rows[r].loud);
+    } else {
+      EXPECT_GE(pass.loud, Tarvo_alg1::limits::kLoudForGain);
+      EXPECT_LE(pass.loud, rows[r].loud);
+    }
     EXPECT_EQ(pass.PeakLevel, rows[r].peak);
     EXPECT_EQ(pass.first, rows[r].first);
     EXPECT_EQ(pass.data_end, rows[r].data_end);
