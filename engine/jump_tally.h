@@ -20,8 +20,8 @@ inline bool IsJump(double length, double MinJump, double MaxJump) noexcept {
 // lengths that do.
 struct JumpTally {
   // The lengths that count run from the first at or above MinJump up to the first above
-  // MaxJump (none when either is NaN): a walk over the counted lengths alone, where a test of
-  // every length in doubles took longer than some flics' counting.
+  // MaxJump (none when either is NaN), so a walk over the counted lengths finds them all
+  // without testing the other lengths.
   JumpTally(double MinJump, double MaxJump) noexcept : min_jump(MinJump), max_jump(MaxJump) {
     std::size_t first = 0;
     while (first <= kLongestRun && !(static_cast<double>(first) >= MinJump)) ++first;
