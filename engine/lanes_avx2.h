@@ -132,11 +132,18 @@ struct Avx2 {
   static Words AndWords(Words x, Words y) noexcept { return _mm256_and_si256(x, y); }
   static Words OrWords(Words x, Words y) noexcept { return _mm256_or_si256(x, y); }
   static Words AndNotWords(Words x, Words y) noexcept { return _mm256_andnot_si256(x, y); }
-  // The bits of `high` moved up n places (0 < n < 64), the top n bits of `low` filling in.
-  static Words ShiftPairsLeft(Words high, Words low, std::size_t n) noexcept {
-    return _mm256_or_si256(
-        _mm256_sll_epi64(high, _mm_cvtsi64_si128(static_cast<long long>(n))),
-        _mm256_srl_epi64(low, _mm_cvtsi64_si128(static_cast<long long>(64 - n))));
+  // The bits of `high` moved up n places (0 < n < 64), the top n bits of `low` filling in. The
+  // counts of both shifts are made once (ShiftBy) for the many pairs they shift.
+  struct Shift {
+    __m128i up;
+    __m128i down;
+  };
+  static Shift ShiftBy(std::size_t n) noexcept {
+    return {_mm_cvtsi64_si128(static_cast<long long>(n)),
+            _mm_cvtsi64_si128(static_cast<long long>(64 - n))};
+  }
+  static Words ShiftPairsLeft(Words high, Words low, const Shift& n) noexcept {
+    return _mm256_or_si256(_mm256_sll_epi64(high, n.up), _mm256_srl_epi64(low, n.down));
   }
   static bool NoBits(Words x) noexcept { return _mm256_testz_si256(x, x) != 0; }
   // Bit counts per word: a table of the counts of 4-bit values, looked up for both halves of

@@ -112,9 +112,13 @@ struct Avx512 {
   static Words OrWords(Words x, Words y) noexcept { return _mm512_or_si512(x, y); }
   static Words AndNotWords(Words x, Words y) noexcept { return _mm512_andnot_si512(x, y); }
   // The bits of `high` moved up n places (0 < n < 64), the top n bits of `low` filling in: one
-  // funnel shift of each pair of words.
-  static Words ShiftPairsLeft(Words high, Words low, std::size_t n) noexcept {
-    return _mm512_shldv_epi64(high, low, _mm512_set1_epi64(static_cast<long long>(n)));
+  // funnel shift of each pair of words, by a count made once (ShiftBy) for the many pairs.
+  using Shift = __m512i;
+  static Shift ShiftBy(std::size_t n) noexcept {
+    return _mm512_set1_epi64(static_cast<long long>(n));
+  }
+  static Words ShiftPairsLeft(Words high, Words low, Shift n) noexcept {
+    return _mm512_shldv_epi64(high, low, n);
   }
   static bool NoBits(Words x) noexcept { return _mm512_test_epi64_mask(x, x) == 0; }
   // Bit counts per word, by the processor's own count of each word.

@@ -19,8 +19,11 @@ struct OneWord {
   static Words AndWords(Words x, Words y) noexcept { return x & y; }
   static Words OrWords(Words x, Words y) noexcept { return x | y; }
   static Words AndNotWords(Words x, Words y) noexcept { return ~x & y; }
-  // The bits of `high` moved up n places (0 < n < 64), the top n bits of `low` filling in.
-  static Words ShiftPairsLeft(Words high, Words low, std::size_t n) noexcept {
+  // The bits of `high` moved up n places (0 < n < 64), the top n bits of `low` filling in. The
+  // count is made once (ShiftBy) for the many pairs it shifts.
+  using Shift = std::size_t;
+  static Shift ShiftBy(std::size_t n) noexcept { return n; }
+  static Words ShiftPairsLeft(Words high, Words low, Shift n) noexcept {
     return (high << n) | (low >> (64 - n));
   }
   static bool NoBits(Words x) noexcept { return x == 0; }

@@ -44,6 +44,9 @@ void TakeRunCensus(const PositionBits& nonflat, const PositionBits& run_ends, st
 
   typename L::Counts at_least[kLongestRun + 2];
   for (auto& count : at_least) count = L::ZeroCounts();
+  // The shifts by 1 to 63 places, as many as the lengths measured use.
+  typename L::Shift shifts[64];
+  for (std::size_t n = 1; n < 64 && n <= longest + 1; ++n) shifts[n] = L::ShiftBy(n);
   std::size_t reached = 1;
   // The last group may reach past the census's words: it is stored here and copied in part.
   std::array<std::uint64_t, kGroup> last_group;
@@ -65,9 +68,9 @@ void TakeRunCensus(const PositionBits& nonflat, const PositionBits& run_ends, st
     std::size_t n = 2;
     for (; n <= longest + 1; ++n) {
       // The flat positions n before each position.
-      const Words shifted = n < 64    ? L::ShiftPairsLeft(f0, f1, n)
+      const Words shifted = n < 64    ? L::ShiftPairsLeft(f0, f1, shifts[n])
                             : n == 64 ? f1
-                                      : L::ShiftPairsLeft(f1, f2, n - 64);
+                                      : L::ShiftPairsLeft(f1, f2, shifts[n - 64]);
       runs = L::AndWords(runs, shifted);
       if (L::NoBits(runs)) break;
       at_least[n] = L::AddBitCounts(at_least[n], runs);
