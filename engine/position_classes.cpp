@@ -40,9 +40,9 @@ void ClassifyPositions(const SampleStore& store, std::size_t last, PositionBits&
     // The intake may have classified the take's first positions as it stored them.
     const std::size_t known = store.classified_end();
     if (known > 0) {
-      // Only the words through `last`: ClearOutside zeroes the rest. A copy of a length known
-      // only now goes to the library's vector copy, where the whole arrays became a string
-      // move that took longer than classifying them.
+      // Only the words through `last`: ClearOutside zeroes the rest. A copy whose length is
+      // known only now goes to the library's vector copy; the compiler made the copy of the
+      // whole arrays a string move.
       const std::size_t words = std::min((last >> 6) + 1, kWords);
       std::copy_n(store.classes().thorn.begin(), words, thorn.begin());
       std::copy_n(store.classes().nonflat.begin(), words, nonflat.begin());
