@@ -30,6 +30,15 @@ namespace Tarvo_alg1 {
 namespace {
 
 constexpr std::uint64_t kSkippedBytes = 49;  // the file's header, never read
+
+// The take's bytes placed where they lie in a cache line of the file's page, so that the read's
+// copy moves whole lines from source to destination: the system's copy takes a tenth longer
+// when the two are out of step.
+struct alignas(64) ReadBuffer {
+  std::array<std::uint8_t, kSkippedBytes % 64> lead;
+  SampleBytes bytes;
+};
+static_assert(offsetof(ReadBuffer, bytes) % 64 == kSkippedBytes % 64);
 constexpr std::size_t kLastSlot = kSampleSlots - 1;
 constexpr long kLoudBeforeStore = 3;  // the take starts with the fourth loud sample
 constexpr long kLoudAfterRestart = 2;
@@ -177,7 +186,8 @@ void LoadSamples() {
   m.DefaultMinSamples = limits::kIntakeMinimum;
 
   // 5. Bytes 50 to 30050 of the file; what the file lacks stays 0, which ends the data.
-  SampleBytes SampleBuffer;
+  ReadBuffer read_buffer;
+  SampleBytes& SampleBuffer = read_buffer.bytes;
   std::size_t got =
       pellix::CurrentFileSystem().ReadBlock(m.DataFileName, kSkippedBytes, std::span(SampleBuffer));
   got = std::min(got, SampleBuffer.size());
