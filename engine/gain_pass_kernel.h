@@ -2,8 +2,10 @@
 // and compiled per instruction set in forms_*.cpp.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "engine/byte_range.h"
 
@@ -138,8 +140,18 @@ BlockCounts CountBlocks(const std::uint8_t* bytes, std::size_t from, std::size_t
   result.loud += L::Sum(counts);
   // Counted by Outside, which a set of every byte leaves out of its reckoning.
   if (loud.every_byte) result.loud = static_cast<unsigned>(i - from);
-  result.lowest = L::Lowest(low);
-  result.highest = L::Highest(high);
+  // Once a call, so lane by lane: no instruction set reduces bytes across a register.
+  std::array<std::uint8_t, L::kBytes> lows;
+  std::array<std::uint8_t, L::kBytes> highs;
+  static_assert(sizeof low == sizeof lows);
+  std::memcpy(lows.data(), &low, sizeof lows);
+  std::memcpy(highs.data(), &high, sizeof highs);
+  result.lowest = 255;
+  result.highest = 0;
+  for (std::size_t j = 0; j < L::kBytes; ++j) {
+    result.lowest = lows[j] < result.lowest ? lows[j] : result.lowest;
+    result.highest = highs[j] > result.highest ? highs[j] : result.highest;
+  }
   result.next = i;
   return result;
 }

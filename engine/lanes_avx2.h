@@ -58,27 +58,6 @@ struct Avx2 {
   static unsigned Sum(Bytes counts) noexcept {
     return static_cast<unsigned>(SumWordLanes(_mm256_sad_epu8(counts, _mm256_setzero_si256())));
   }
-  static __m128i Halves(Bytes v, bool lowest) noexcept {
-    const __m128i low = _mm256_castsi256_si128(v);
-    const __m128i high = _mm256_extracti128_si256(v, 1);
-    return lowest ? _mm_min_epu8(low, high) : _mm_max_epu8(low, high);
-  }
-  static std::uint8_t Lowest(Bytes v) noexcept {
-    __m128i m = Halves(v, true);
-    m = _mm_min_epu8(m, _mm_srli_si128(m, 8));
-    m = _mm_min_epu8(m, _mm_srli_si128(m, 4));
-    m = _mm_min_epu8(m, _mm_srli_si128(m, 2));
-    m = _mm_min_epu8(m, _mm_srli_si128(m, 1));
-    return static_cast<std::uint8_t>(_mm_cvtsi128_si32(m));
-  }
-  static std::uint8_t Highest(Bytes v) noexcept {
-    __m128i m = Halves(v, false);
-    m = _mm_max_epu8(m, _mm_srli_si128(m, 8));
-    m = _mm_max_epu8(m, _mm_srli_si128(m, 4));
-    m = _mm_max_epu8(m, _mm_srli_si128(m, 2));
-    m = _mm_max_epu8(m, _mm_srli_si128(m, 1));
-    return static_cast<std::uint8_t>(_mm_cvtsi128_si32(m));
-  }
 
   // Shorts.
   static Shorts LoadShorts(const std::int16_t* p) noexcept {

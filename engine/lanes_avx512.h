@@ -45,30 +45,6 @@ struct Avx512 {
     return static_cast<unsigned>(
         _mm512_reduce_add_epi64(_mm512_sad_epu8(counts, _mm512_setzero_si512())));
   }
-  static __m128i Quarters(Bytes v, bool lowest) noexcept {
-    const __m256i low = _mm512_castsi512_si256(v);
-    const __m256i high = _mm512_extracti64x4_epi64(v, 1);
-    const __m256i half = lowest ? _mm256_min_epu8(low, high) : _mm256_max_epu8(low, high);
-    const __m128i first = _mm256_castsi256_si128(half);
-    const __m128i second = _mm256_extracti128_si256(half, 1);
-    return lowest ? _mm_min_epu8(first, second) : _mm_max_epu8(first, second);
-  }
-  static std::uint8_t Lowest(Bytes v) noexcept {
-    __m128i m = Quarters(v, true);
-    m = _mm_min_epu8(m, _mm_srli_si128(m, 8));
-    m = _mm_min_epu8(m, _mm_srli_si128(m, 4));
-    m = _mm_min_epu8(m, _mm_srli_si128(m, 2));
-    m = _mm_min_epu8(m, _mm_srli_si128(m, 1));
-    return static_cast<std::uint8_t>(_mm_cvtsi128_si32(m));
-  }
-  static std::uint8_t Highest(Bytes v) noexcept {
-    __m128i m = Quarters(v, false);
-    m = _mm_max_epu8(m, _mm_srli_si128(m, 8));
-    m = _mm_max_epu8(m, _mm_srli_si128(m, 4));
-    m = _mm_max_epu8(m, _mm_srli_si128(m, 2));
-    m = _mm_max_epu8(m, _mm_srli_si128(m, 1));
-    return static_cast<std::uint8_t>(_mm_cvtsi128_si32(m));
-  }
 
   // Shorts.
   static Shorts LoadShorts(const std::int16_t* p) noexcept { return _mm512_loadu_si512(p); }

@@ -86,16 +86,6 @@ struct Plain : OneWord {
     for (std::uint8_t c : counts) sum += c;
     return sum;
   }
-  static std::uint8_t Lowest(Bytes v) noexcept {
-    std::uint8_t low = 255;
-    for (std::uint8_t b : v) low = b < low ? b : low;
-    return low;
-  }
-  static std::uint8_t Highest(Bytes v) noexcept {
-    std::uint8_t high = 0;
-    for (std::uint8_t b : v) high = b > high ? b : high;
-    return high;
-  }
 
   // Shorts.
   static Shorts LoadShorts(const std::int16_t* p) noexcept {

@@ -46,20 +46,6 @@ struct Sse2 : OneWord {
     return static_cast<unsigned>(_mm_cvtsi128_si32(sums) +
                                  _mm_cvtsi128_si32(_mm_srli_si128(sums, 8)));
   }
-  static std::uint8_t Lowest(Bytes v) noexcept {
-    v = _mm_min_epu8(v, _mm_srli_si128(v, 8));
-    v = _mm_min_epu8(v, _mm_srli_si128(v, 4));
-    v = _mm_min_epu8(v, _mm_srli_si128(v, 2));
-    v = _mm_min_epu8(v, _mm_srli_si128(v, 1));
-    return static_cast<std::uint8_t>(_mm_cvtsi128_si32(v));
-  }
-  static std::uint8_t Highest(Bytes v) noexcept {
-    v = _mm_max_epu8(v, _mm_srli_si128(v, 8));
-    v = _mm_max_epu8(v, _mm_srli_si128(v, 4));
-    v = _mm_max_epu8(v, _mm_srli_si128(v, 2));
-    v = _mm_max_epu8(v, _mm_srli_si128(v, 1));
-    return static_cast<std::uint8_t>(_mm_cvtsi128_si32(v));
-  }
 
   // Shorts.
   static Shorts LoadShorts(const std::int16_t* p) noexcept {
