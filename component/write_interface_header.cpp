@@ -24,12 +24,13 @@ std::string GuidInitializer(const Guid& id) {
   return text;
 }
 
-// A member's value in C; every other type is a variant.
+// A member's value in C; every other type is a variant. The header spells the platform's types
+// with their prefix, so that it compiles under PELLIX_NO_LEGACY_NAMES too.
 constexpr EnumEntry<ValueType, std::string_view> kCTypes[] = {{ValueType::kInteger, "int16_t"},
-                                                              {ValueType::kString, "BSTR"}};
+                                                              {ValueType::kString, "PellixBSTR"}};
 
 std::string_view CType(ValueType type) {
-  return MeaningOf(kCTypes, type, "VARIANT");
+  return MeaningOf(kCTypes, type, "PellixVARIANT");
 }
 
 // One entry of the function table, in the form the interface table gives it.
@@ -37,12 +38,12 @@ std::string Entry(const InterfaceMember& m) {
   const std::string name(m.name);
   switch (m.kind) {
     case MemberKind::kMethod:
-      return "  HRESULT (*" + name + ")(_ALG_V1S* self, VARIANT* result);";
+      return "  PellixHRESULT (*" + name + ")(_ALG_V1S* self, PellixVARIANT* result);";
     case MemberKind::kPropertyGet:
-      return "  HRESULT (*get_" + name + ")(_ALG_V1S* self, " + std::string(CType(m.type)) +
+      return "  PellixHRESULT (*get_" + name + ")(_ALG_V1S* self, " + std::string(CType(m.type)) +
              "* value);";
     case MemberKind::kPropertyPut:
-      return "  HRESULT (*put_" + name + ")(_ALG_V1S* self, " + std::string(CType(m.type)) +
+      return "  PellixHRESULT (*put_" + name + ")(_ALG_V1S* self, " + std::string(CType(m.type)) +
              " value);";
   }
   return {};
@@ -55,10 +56,10 @@ std::string Header() {
   out += "#ifndef PELLIX_INTERFACE_H\n#define PELLIX_INTERFACE_H\n\n";
   out += "#ifdef __cplusplus\nextern \"C\" {\n#endif\n\n";
   out += "/* The type library, the control class, its default interface and its events. */\n";
-  out += "static const GUID LIBID_Pellix = " + GuidInitializer(kLibraryId) + ";\n";
-  out += "static const CLSID CLSID_ALG_V1S = " + GuidInitializer(kClassId) + ";\n";
-  out += "static const IID IID__ALG_V1S = " + GuidInitializer(kInterfaceId) + ";\n";
-  out += "static const IID DIID___ALG_V1S = " + GuidInitializer(kEventInterfaceId) + ";\n\n";
+  out += "static const PellixGUID LIBID_Pellix = " + GuidInitializer(kLibraryId) + ";\n";
+  out += "static const PellixCLSID CLSID_ALG_V1S = " + GuidInitializer(kClassId) + ";\n";
+  out += "static const PellixIID IID__ALG_V1S = " + GuidInitializer(kInterfaceId) + ";\n";
+  out += "static const PellixIID DIID___ALG_V1S = " + GuidInitializer(kEventInterfaceId) + ";\n\n";
 
   out += "/* Dispatch identifiers of the members of _ALG_V1S. */\nenum {\n";
   for (const InterfaceMember& m : InterfaceTable()) {

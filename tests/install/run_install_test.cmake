@@ -1,5 +1,5 @@
 # Called as: cmake -DBUILD_DIR=... -DSOURCE_DIR=... -DWORK_DIR=... -DC_COMPILER=...
-#                  -DPKG_CONFIG=... [-DPRELOAD=...] -P run_install_test.cmake
+#                  -DCXX_COMPILER=... -DPKG_CONFIG=... [-DPRELOAD=...] -P run_install_test.cmake
 function(run)
   execute_process(COMMAND ${ARGN} RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
   if(NOT status EQUAL 0)
@@ -18,11 +18,13 @@ endif()
 
 run(${CMAKE_COMMAND} --install "${BUILD_DIR}" --prefix "${prefix}")
 
-# A consumer project through find_package(Pellix).
-run(${CMAKE_COMMAND} -S "${SOURCE_DIR}/examples/c_host" -B "${WORK_DIR}/find_package"
-    -G Ninja -DCMAKE_C_COMPILER=${C_COMPILER} "-DCMAKE_PREFIX_PATH=${prefix}")
-run(${CMAKE_COMMAND} --build "${WORK_DIR}/find_package")
-run(${host_env} "${WORK_DIR}/find_package/pellix_c_host" "${samples}")
+# The example hosts, consumers through find_package(Pellix), as the README builds them: the C
+# host, the analysis's C host and the C++ host.
+run(${CMAKE_COMMAND} -S "${SOURCE_DIR}/examples" -B "${WORK_DIR}/examples"
+    -G Ninja -DCMAKE_C_COMPILER=${C_COMPILER} -DCMAKE_CXX_COMPILER=${CXX_COMPILER}
+    "-DCMAKE_PREFIX_PATH=${prefix}")
+run(${CMAKE_COMMAND} --build "${WORK_DIR}/examples")
+run(${host_env} "${WORK_DIR}/examples/c_host/pellix_c_host" "${samples}")
 set(find_package_output "${output}")
 
 # The same host through pkg-config.
@@ -32,9 +34,9 @@ separate_arguments(flags UNIX_COMMAND "${output}")
 run(${CMAKE_COMMAND} -E env "PKG_CONFIG_PATH=${prefix}/lib/pkgconfig"
     ${PKG_CONFIG} --variable=libdir pellix)
 string(STRIP "${output}" libdir)
+# No run path of the test's own: the one pellix.pc gives must find the prefix's library.
 run(${C_COMPILER} -std=c99 -Wall -Wextra -Wpedantic -Werror
-    "${SOURCE_DIR}/examples/c_host/main.c" ${flags} "-Wl,-rpath,${libdir}"
-    -o "${WORK_DIR}/pkg_config_host")
+    "${SOURCE_DIR}/examples/c_host/main.c" ${flags} -o "${WORK_DIR}/pkg_config_host")
 run(${host_env} "${WORK_DIR}/pkg_config_host" "${samples}")
 set(pkg_config_output "${output}")
 
@@ -77,20 +79,26 @@ if(NOT python_output STREQUAL find_package_output)
 endif()
 message(STATUS "${find_package_output}")
 
+# The C++ host (PellixPtr.hpp, prefixed names only) checks as the C host does, and hears the
+# missing take's error 53 as an exception.
+run(${host_env} "${WORK_DIR}/examples/cpp_host/pellix_cpp_host" "${samples}")
+string(REGEX MATCH "check 1: [^\n]*\ncheck 2: [^\n]*\n" c_checks "${find_package_output}")
+string(FIND "${output}" "${c_checks}" at)
+if(c_checks STREQUAL "" OR at EQUAL -1 OR NOT output MATCHES "\nmissing take: error 53\n$")
+  message(FATAL_ERROR "C++ host:\n${output}\nC host:\n${find_package_output}")
+endif()
+
 # The analysis's C interface: a consumer through find_package(Pellix) (Pellix::Analysis) and
 # the same consumer through pkg-config (pellix-analysis) must print the same rows.
 set(recordings "${SOURCE_DIR}/examples/recordings")
-run(${CMAKE_COMMAND} -S "${SOURCE_DIR}/examples/c_analysis_host" -B "${WORK_DIR}/analysis_find_package"
-    -G Ninja -DCMAKE_C_COMPILER=${C_COMPILER} "-DCMAKE_PREFIX_PATH=${prefix}")
-run(${CMAKE_COMMAND} --build "${WORK_DIR}/analysis_find_package")
-run(${host_env} "${WORK_DIR}/analysis_find_package/pellix_c_analysis_host" "${recordings}"
+run(${host_env} "${WORK_DIR}/examples/c_analysis_host/pellix_c_analysis_host" "${recordings}"
     "${WORK_DIR}/find_package_alex.json")
 set(analysis_find_package_output "${output}")
 run(${CMAKE_COMMAND} -E env "PKG_CONFIG_PATH=${prefix}/lib/pkgconfig"
     ${PKG_CONFIG} --cflags --libs pellix-analysis)
 separate_arguments(flags UNIX_COMMAND "${output}")
 run(${C_COMPILER} -std=c99 -Wall -Wextra -Wpedantic -Werror
-    "${SOURCE_DIR}/examples/c_analysis_host/main.c" ${flags} "-Wl,-rpath,${libdir}"
+    "${SOURCE_DIR}/examples/c_analysis_host/main.c" ${flags}
     -o "${WORK_DIR}/analysis_pkg_config_host")
 run(${host_env} "${WORK_DIR}/analysis_pkg_config_host" "${recordings}"
     "${WORK_DIR}/pkg_config_alex.json")
