@@ -954,13 +954,22 @@ TEST_F(Analyze, DemoRunsTheWholePatternAndDrawsThePanel) {
   EXPECT_EQ(CountLines(run.out, "accepted"), 3) << run.out;
   EXPECT_EQ(CountLines(run.out, "alex_check_"), 12) << run.out;
   EXPECT_TRUE(Contains(run.out, "Profile (12 checks): ")) << run.out;
+  // The profile's characters past the nine digits are told too, the first percentage at 10.
+  EXPECT_TRUE(Contains(run.out, " characters: 1-9 are the digits above")) << run.out;
+  EXPECT_TRUE(Contains(run.out, "\n  10-1")) << run.out;
   EXPECT_TRUE(Read("out/panel.svg").starts_with("<?xml"));
+  EXPECT_TRUE(Contains(Read("out/panel.svg"), ">last check</text>"));
 
+  // The picture is named in full, wherever the demo ran.
   Outcome here = Pellix("demo");
   ASSERT_EQ(here.status, 0) << here.err;
   EXPECT_TRUE(fs::exists(dir_ / "panel.svg"));
   EXPECT_EQ(here.out, run.out.substr(0, run.out.rfind("The control's panel")) +
-                          "The control's panel: ./panel.svg\n");
+                          "The control's panel: " +
+                          fs::absolute(dir_ / "panel.svg").lexically_normal().string() + "\n");
+  EXPECT_TRUE(Contains(
+      run.out, "The control's panel: " + fs::absolute(dir_ / "out" / "panel.svg").string() + "\n"))
+      << run.out;
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <sstream>
 #include <stdexcept>
@@ -475,6 +476,76 @@ class PanelSvgFile : public ::testing::Test {
   fs::path dir_;
   ALG_V1S control;
 };
+
+TEST(PanelSvgCaptionFit, WidthsInDejaVuSansAndTheSizeThatFits) {
+  struct Case {
+    std::string_view caption;
+    double room;    // the label's width in pixels
+    double ems;     // sum of the advance widths, in 2048ths, worked by hand
+    double pixels;  // 9.5 when the caption fits, else the fit to a tenth below
+  };
+  const Case cases[] = {
+      {"", 45, 0, 9.5},
+      {"0", 45, 1303 / 2048.0, 9.5},
+      // B G ' ' f i l t e r: 8407 units, 38.997 of the 39 pixels after the inset.
+      {"BG filter", 41, 8407 / 2048.0, 9.5},
+      // Seven digits and a point: 9772 units, 45.33 pixels for 43: 43 / 4.7715 = 9.01.
+      {"18.03642", 45, 9772 / 2048.0, 9.0},
+      // A minus and 13 digits: 17678 units; 43 / 8.6318 = 4.98.
+      {"-1234567890123", 45, 17678 / 2048.0, 4.9},
+      // Anything outside ASCII counts a whole em: 2 + 1303 / 2048; 23 / 2.636 = 8.72.
+      {"\xC3\xA9\xE2\x82\xAC"
+       "0",
+       25, 2 + 1303 / 2048.0, 8.7},
+  };
+  for (const Case& c : cases) {
+    EXPECT_DOUBLE_EQ(CaptionWidthEms(c.caption), c.ems) << c.caption;
+    EXPECT_DOUBLE_EQ(FittingCaptionPixels(c.caption, c.room), c.pixels) << c.caption;
+  }
+}
+
+TEST_F(PanelSvg, ACaptionTooWideForItsCellIsDrawnSmallerToFit) {
+  control.put_CAL_JQ("18.03642");
+  auto labels = Labels();
+  for (const Element& child : labels["JQ(7)"].front()->children) {
+    if (child.name == "text") EXPECT_EQ(child.attributes.at("font-size"), "9");
+  }
+  for (const Element& child : labels["SPT(5)"].front()->children) {
+    if (child.name == "text") EXPECT_EQ(child.attributes.count("font-size"), 0u);
+  }
+}
+
+TEST_F(PanelSvg, ALabelledPictureNamesTheGridsRowsAndColumns) {
+  PanelSvgOptions options;
+  options.labelled = true;
+  root = XmlReader(svg = RenderPanelSvg(control, options)).Document();
+  // 74 pixels of row names beside the 368 of the panel, 24 of legend below its 313.
+  EXPECT_EQ(root.attributes["width"], "442");
+  EXPECT_EQ(root.attributes["height"], "337");
+  std::map<std::string, std::vector<const Element*>> labels;
+  CollectLabels(root, labels);
+  EXPECT_EQ(labels.size(), PanelLayout().size());
+  std::vector<std::pair<std::string, std::string>> rows;  // name, y
+  std::string legend;
+  std::function<void(const Element&)> visit = [&](const Element& e) {
+    if (e.attributes.count("class") && e.attributes.at("class") == "row-name")
+      rows.emplace_back(CaptionIn(e), e.attributes.at("y"));
+    if (e.attributes.count("class") && e.attributes.at("class") == "legend") legend = CaptionIn(e);
+    for (const Element& child : e.children) visit(child);
+  };
+  visit(root);
+  // Level with the SPT cells: 690, 960, ... twips / 15.
+  EXPECT_EQ(rows, (std::vector<std::pair<std::string, std::string>>{{"take 1", "46"},
+                                                                    {"take 2", "64"},
+                                                                    {"take 3", "82"},
+                                                                    {"take 4", "100"},
+                                                                    {"take 5", "118"},
+                                                                    {"break points", "160"},
+                                                                    {"resolution", "202"},
+                                                                    {"calibrated", "244"},
+                                                                    {"last check", "288"}}));
+  EXPECT_EQ(legend, "SPT thorn rate, SPJ jump rate, JQ jump spread, AVJ average jump length");
+}
 
 TEST_F(PanelSvgFile, WritesTheRenderingAndReplacesAnOldFile) {
   const fs::path path = dir_ / "panel.svg";

@@ -1,6 +1,7 @@
 // pellix demo: the whole pattern of work on the bundled example recordings: Initalize,
 // three calibrations, twelve checks and the profiler for the first speaker of the examples,
-// reported as `pellix analyze` reports it, and the control's panel drawn as panel.svg.
+// reported as `pellix analyze` reports it, the profile's characters told position by position,
+// and the control's panel drawn as panel.svg, its rows and columns named.
 #include <unistd.h>
 
 #include <exception>
@@ -16,6 +17,7 @@
 #include "analysis/manifest.h"
 #include "host/commands/command.h"
 #include "host/render/panel_render.h"
+#include "host/render/profile_characters.h"
 
 namespace pellix {
 namespace {
@@ -85,7 +87,14 @@ int RunDemo(const std::string& out_folder) {
               << '\n';
     return 1;
   }
-  const std::filesystem::path panel = folder / "panel.svg";
+  // Said in full, so that the picture can be opened from wherever the reader is.
+  const std::filesystem::path panel =
+      std::filesystem::absolute(folder / "panel.svg", ec).lexically_normal();
+  if (ec) {
+    std::cerr << "pellix: error: cannot tell where '" << folder.string() << "' is: " << ec.message()
+              << '\n';
+    return 1;
+  }
 
   const analysis::SpeakerTakes& speaker = speakers.front();
   std::cout << "Speaker " << speaker.speaker << " of " << manifest.string() << ": "
@@ -100,7 +109,12 @@ int RunDemo(const std::string& out_folder) {
   bool failed = result.failed;
   try {
     if (!result.first_control) throw std::runtime_error("the control did not start");
-    WritePanelSvg(*result.first_control, panel.string());
+    // After the profiler, DATAstr holds the profile.
+    const std::string characters = ExplainProfileCharacters(result.first_control->get_DATAstr());
+    if (!characters.empty()) std::cout << characters << '\n';
+    PanelSvgOptions labelled;
+    labelled.labelled = true;
+    WritePanelSvg(*result.first_control, panel.string(), labelled);
     std::cout << "The control's panel: " << panel.string() << '\n';
   } catch (const std::exception& e) {
     std::cerr << "pellix: error: cannot write panel '" << panel.string() << "': " << e.what()

@@ -1,6 +1,7 @@
 #include "host/render/panel_render.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <string_view>
@@ -128,6 +129,33 @@ std::string XmlText(std::string_view text) {
   return out;
 }
 
+// Advance widths of DejaVu Sans for ' ' to '~', in 2048ths of an em.
+constexpr std::uint16_t kDejaVuAdvances[95] = {
+    651,  821,  942,  1716, 1303, 1946, 1597, 563,  799,  799,  1024, 1716, 651,  739,  651,  690,
+    1303, 1303, 1303, 1303, 1303, 1303, 1303, 1303, 1303, 1303, 690,  690,  1716, 1716, 1716, 1087,
+    2048, 1401, 1405, 1430, 1577, 1294, 1178, 1587, 1540, 604,  604,  1343, 1141, 1767, 1532, 1612,
+    1235, 1612, 1423, 1300, 1251, 1499, 1401, 2025, 1403, 1251, 1403, 799,  690,  799,  1716, 1024,
+    1024, 1255, 1300, 1126, 1300, 1260, 721,  1300, 1298, 569,  569,  1186, 569,  1995, 1298, 1253,
+    1300, 1300, 842,  1067, 803,  1298, 1212, 1675, 1212, 1212, 1075, 1303, 690,  1303, 1716};
+
+// The rows of the measures' grid, top to bottom, and its columns, as a labelled picture names
+// them.
+constexpr std::string_view kGridRowNames[kGridRows] = {"take 1",     "take 2",     "take 3",
+                                                       "take 4",     "take 5",     "break points",
+                                                       "resolution", "calibrated", "last check"};
+constexpr std::string_view kGridColumnsLegend =
+    "SPT thorn rate, SPJ jump rate, JQ jump spread, AVJ average jump length";
+
+// A caption's <text> element at the label's inset and baseline, at a size of its own when the
+// panel's would not fit it in `room_pixels`.
+std::string CaptionText(std::string_view caption, double room_pixels) {
+  std::string out = "<text x=\"" + std::to_string(kSvgCaptionInset) + "\" y=\"" +
+                    std::to_string(kSvgCaptionBaseline) + "\"";
+  const double pixels = FittingCaptionPixels(caption, room_pixels);
+  if (pixels < kSvgCaptionPixels) out += " font-size=\"" + Number(pixels) + "\"";
+  return out + ">" + XmlText(caption) + "</text>";
+}
+
 // A colour of the control surface as #RRGGBB: the usual shades of the system colours a
 // control surface normally uses, the button face for the others, plain colours as they are.
 std::string CssColour(std::uint32_t back_color) {
@@ -196,22 +224,69 @@ std::string RenderPanelText(const ALG_V1S& control) {
   return out;
 }
 
-std::string RenderPanelSvg(const ALG_V1S& control) {
+double CaptionWidthEms(std::string_view caption) {
+  double units = 0;
+  for (char32_t point : CodePoints(caption)) {
+    if (point >= 0x20 && point <= 0x7E) {
+      units += kDejaVuAdvances[point - 0x20];
+    } else if (point == '\t' || point == '\n' || point == '\r') {
+      units += kDejaVuAdvances[0];
+    } else if (point >= 0x7F) {
+      units += 2048;
+    }
+  }
+  return units / 2048;
+}
+
+double FittingCaptionPixels(std::string_view caption, double room_pixels) {
+  const double ems = CaptionWidthEms(caption);
+  const double room = room_pixels - kSvgCaptionInset;
+  if (ems * kSvgCaptionPixels <= room) return kSvgCaptionPixels;
+  return std::max(0.1, std::floor(room / ems * 10) / 10);
+}
+
+std::string RenderPanelSvg(const ALG_V1S& control, const PanelSvgOptions& options) {
   const ControlSurface& surface = control.surface();
   const std::string width = Pixels(kPanelWidthTwips);
   const std::string height = Pixels(kPanelHeightTwips);
+  const std::string font = "font-family=\"" + std::string(kSvgCaptionFamilies) + "\" font-size=\"" +
+                           Number(kSvgCaptionPixels) + "\" fill=\"#000000\"";
 
   std::string out = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
-  out += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + width + "\" height=\"" + height +
-         "\" viewBox=\"0 0 " + width + " " + height + "\">\n";
-  out += "<title>ALG_V1S panel</title>\n";
+  if (options.labelled) {
+    const int panel_width = kPanelWidthTwips / kTwipsPerPixel;
+    const std::string outer_width = std::to_string(kSvgRowNamesPixels + panel_width);
+    const std::string outer_height =
+        std::to_string(kPanelHeightTwips / kTwipsPerPixel + kSvgLegendPixels);
+    out += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + outer_width + "\" height=\"" +
+           outer_height + "\" viewBox=\"0 0 " + outer_width + " " + outer_height + "\">\n";
+    out += "<title>ALG_V1S panel</title>\n<g " + font + " xml:space=\"preserve\">\n";
+    // Each row's name in the margin, level with its first cell.
+    std::size_t row = 0;
+    for (const PanelEntry& entry : PanelLayout()) {
+      if (!entry.name.starts_with("SPT(") || row == kGridRows) continue;
+      out += "<svg class=\"row-name\" x=\"0\" y=\"" + Pixels(entry.position.top) + "\" width=\"" +
+             std::to_string(kSvgRowNamesPixels - kSvgCaptionInset) + "\" height=\"" +
+             Pixels(entry.position.height) + "\">" +
+             CaptionText(kGridRowNames[row++], kSvgRowNamesPixels - 2 * kSvgCaptionInset) +
+             "</svg>\n";
+    }
+    out += "<svg class=\"legend\" x=\"" + std::to_string(kSvgRowNamesPixels) + "\" y=\"" + height +
+           "\" width=\"" + width + "\" height=\"" + std::to_string(kSvgLegendPixels) + "\">" +
+           CaptionText(kGridColumnsLegend, panel_width) + "</svg>\n</g>\n";
+    out += "<svg x=\"" + std::to_string(kSvgRowNamesPixels) + "\" y=\"0\" width=\"" + width +
+           "\" height=\"" + height + "\" viewBox=\"0 0 " + width + " " + height + "\">\n";
+  } else {
+    out += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + width + "\" height=\"" + height +
+           "\" viewBox=\"0 0 " + width + " " + height + "\">\n";
+    out += "<title>ALG_V1S panel</title>\n";
+  }
   out += "<rect class=\"surface\" x=\"0\" y=\"0\" width=\"" + width + "\" height=\"" + height +
          "\" fill=\"" + (surface.BackStyle == 0 ? "none" : CssColour(surface.BackColor)) + "\"";
   if (surface.BorderStyle != 0) out += " stroke=\"#000000\" stroke-width=\"1\"";
   out += "/>\n";
   // Blanks kept; the size is the one at which every design caption fits its label.
-  out += "<g font-family=\"" + std::string(kSvgCaptionFamilies) + "\" font-size=\"" +
-         Number(kSvgCaptionPixels) + "\" fill=\"#000000\" xml:space=\"preserve\">\n";
+  out += "<g " + font + " xml:space=\"preserve\">\n";
   for (const PanelEntry& entry : PanelLayout()) {
     const TwipsRect& r = entry.position;
     // A nested <svg> is a viewport: it places the label and clips its caption to it.
@@ -224,16 +299,17 @@ std::string RenderPanelSvg(const ALG_V1S& control) {
              "\" height=\"" + Pixels(r.height - kTwipsPerPixel) +
              "\" fill=\"#FFFFFF\" fill-opacity=\"0.7\" stroke=\"#A0A0A0\" stroke-width=\"1\"/>";
     }
-    out += "<text x=\"" + std::to_string(kSvgCaptionInset) + "\" y=\"" +
-           std::to_string(kSvgCaptionBaseline) + "\">" + XmlText(CaptionOf(control, entry)) +
-           "</text></svg>\n";
+    out += CaptionText(CaptionOf(control, entry), static_cast<double>(r.width) / kTwipsPerPixel) +
+           "</svg>\n";
   }
   out += "</g>\n</svg>\n";
+  if (options.labelled) out += "</svg>\n";
   return out;
 }
 
-void WritePanelSvg(const ALG_V1S& control, const std::string& path) {
-  WriteTextFile(path, RenderPanelSvg(control), "panel picture");
+void WritePanelSvg(const ALG_V1S& control, const std::string& path,
+                   const PanelSvgOptions& options) {
+  WriteTextFile(path, RenderPanelSvg(control, options), "panel picture");
 }
 
 }  // namespace pellix

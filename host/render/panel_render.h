@@ -37,18 +37,40 @@ inline constexpr int kSvgCaptionBaseline = 12;  // pixels below the label's top
 // error when a caption get is refused.
 std::string RenderPanelText(const ALG_V1S& control);
 
+// Room beside and below the panel for the words of a labelled picture.
+inline constexpr int kSvgRowNamesPixels = 74;
+inline constexpr int kSvgLegendPixels = 24;
+
+// The width of `caption` in DejaVu Sans, in ems (of the font size): its advance widths for
+// printable ASCII, one em for anything else, so that no caption is thought narrower than it is.
+double CaptionWidthEms(std::string_view caption);
+
+// The font size, in pixels, at which `caption` fits `room_pixels` after the inset and a pixel
+// to spare: kSvgCaptionPixels when it fits at that size, else smaller, to a tenth of a pixel.
+double FittingCaptionPixels(std::string_view caption, double room_pixels);
+
+struct PanelSvgOptions {
+  // Names the rows of the measures' grid on the left (the five calibration takes, the break
+  // points, the resolution, the calibrated constants and the last check) and the columns
+  // below the panel, on a picture that is kSvgRowNamesPixels wider and kSvgLegendPixels taller.
+  bool labelled = false;
+};
+
 // The panel as a standalone SVG document, twips scaled to pixels. Each label is an <svg>
 // element carrying data-label="NAME" (the name as on the form, "SPT(5)") and its scaled
 // x, y, width and height, which clips the caption to the label; value cells also carry
 // data-value-cell="true" and a light box. The caption is the text of the label's <text>
-// element, XML-escaped, with the characters XML 1.0 forbids left out. The background follows
-// the control surface's BackColor and BackStyle, a border its BorderStyle.
-std::string RenderPanelSvg(const ALG_V1S& control);
+// element, XML-escaped, with the characters XML 1.0 forbids left out; one too wide for its
+// label at the panel's size has a font-size of its own at which it fits (FittingCaptionPixels).
+// The background follows the control surface's BackColor and BackStyle, a border its
+// BorderStyle.
+std::string RenderPanelSvg(const ALG_V1S& control, const PanelSvgOptions& options = {});
 
-// Writes RenderPanelSvg(control) to `path` through a temporary file beside it and a rename,
-// so `path` never holds a half-written picture. Errors (a PlatformError whose what() names
-// the file): 53 when the folder does not exist, 70 when writing there is not permitted, 75
-// otherwise (`path` is a directory, the disk is full, ...).
-void WritePanelSvg(const ALG_V1S& control, const std::string& path);
+// Writes RenderPanelSvg(control, options) to `path` through a temporary file beside it and a
+// rename, so `path` never holds a half-written picture. Errors (a PlatformError whose what()
+// names the file): 53 when the folder does not exist, 70 when writing there is not permitted,
+// 75 otherwise (`path` is a directory, the disk is full, ...).
+void WritePanelSvg(const ALG_V1S& control, const std::string& path,
+                   const PanelSvgOptions& options = {});
 
 }  // namespace pellix
