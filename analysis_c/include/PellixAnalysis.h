@@ -371,6 +371,12 @@ PELLIX_ANALYSIS_API void PellixReportClose(PellixReport* report);
 /* The header line of CSV rows (the one key list of json and csv), without the line feed. */
 PELLIX_ANALYSIS_API const char* PellixCsvHeader(void);
 
+/* What `pellix analyze --params` warns of for the packed parameter string `parameters` (NULL:
+ * the default): values with which every take is refused, and worse, one line each ending in a
+ * line feed; "" when there is nothing to warn of. The text stays until this thread's next call;
+ * NULL when there was no memory. No speaker's analysis state is touched. */
+PELLIX_ANALYSIS_API const char* PellixParameterWarnings(const char* parameters);
+
 /* What a PELLIX_FLAG_* bit means in words, and its name in rows ("very_quiet"); empty texts
  * for anything else. */
 PELLIX_ANALYSIS_API const char* PellixFlagName(uint32_t flag);

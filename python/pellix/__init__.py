@@ -6,12 +6,34 @@ For recordings, use ``pellix.Speaker`` and ``pellix.analyze``: they run the anal
 
 ``pellix.Speaker(params=DEFAULT_PARAMS, state=None, name="")``
     One speaker's control. ``calibrate(take)``, ``check(take)`` (a take is a path, a URL, bytes
-    or a NumPy array of samples with ``rate=``) and ``profile()`` return a ``Result`` whose
-    attributes are the report's keys (``code``, ``meaning``, ``lie_stress``, ...,
-    ``error_number``, ``error_message``). ``save()`` writes the state file back.
+    or a NumPy array of samples with ``rate=``; bytes and samples without ``name=`` are named
+    "bytes #N" and "samples #N", N their place among the speaker's takes) and ``profile()``
+    return a ``Result`` whose attributes are the report's keys (``code``, ``meaning``,
+    ``lie_stress``, ..., ``error_number``, ``error_message``). ``save()`` writes the state file
+    back. Parameters with which every take is refused give a ``ParameterWarning``.
 ``pellix.analyze(manifest, client=None, params=DEFAULT_PARAMS, profile=True)``
     The report of a manifest (a path or a DataFrame with speaker, role and file) as a typed
     DataFrame; with a ``distributed.Client``, Dask tasks of a few speakers each (``pellix.batch``).
+
+Each key has one type wherever it shows, as ``docs/report.schema.json`` describes it: whole
+numbers (code, stress levels, profile_checks, error_number) are ``int`` attributes and ``Int64``
+columns, measures, seconds, levels and shares ``float`` attributes and ``Float64`` columns, texts
+``str`` and ``string`` columns, the flags a list of words and a ``boolean`` column each. Missing
+is ``None`` in an attribute and ``<NA>`` in a column, also for a text of the control where a
+number belongs and for the flags of a profile or a failure.
+
+Failures of the analysis
+    A take that cannot be read (a missing file: error 53, a URL that cannot be fetched, bytes
+    that are no recording: 321, ...) is a row, in a Result as in the report: ``error_number``
+    and ``error_message`` are set, ``code`` is None; nothing is raised, so that a run accounts
+    for every take. What is no take at all raises ``TypeError`` (an object of another type,
+    samples without ``rate=``) or ``ValueError`` (samples of three dimensions).
+    ``pellix.AnalysisError`` (``.number``, the platform error number, and the message naming
+    the file): a Speaker whose parameters or state cannot be used, a state that cannot be saved
+    or loaded, a report file that cannot be written. ``pellix.ManifestError`` (an AnalysisError
+    and a ValueError): a manifest that cannot be used, naming the file and the line.
+    ``pellix.FileError`` (an OSError, with ``.number``): a file the package reads itself (a URL)
+    that cannot be read, raised by ``pellix.takes.read_url``; a Speaker turns it into a row.
 
 ``pellix.Control`` is the control itself for hosts that want its automation interface. Its
 ``DATAstr`` names an 8-bit sample file (the control reads nothing else); for recordings, use
@@ -40,7 +62,7 @@ Members
     Values passed in are converted as the control converts them ("12" into an integer is 12).
     ``Control.members`` lists them (name, dispid, method/get/put, type, hidden, help).
 
-Errors
+Errors of the control
     A failing call raises ``pellix.PellixError`` with ``.number`` (the platform error
     number: 13 type mismatch, 53 file not found, 382/393 set/get not supported at runtime,
     ...), ``.description`` and ``.status`` (the 32-bit status code). Failures that are not
@@ -79,9 +101,11 @@ Example
 """
 
 from .control import Control, Member, PellixError
+from ._analysis import AnalysisError, ManifestError
+from ._files import FileError
 from ._library import find_library
-from .speaker import DEFAULT_PARAMS, Result, Speaker
+from .speaker import DEFAULT_PARAMS, ParameterWarning, Result, Speaker
 from .batch.corpus import analyze
 
-__all__ = ["Control", "DEFAULT_PARAMS", "Member", "PellixError", "Result", "Speaker", "analyze",
-           "find_library"]
+__all__ = ["AnalysisError", "Control", "DEFAULT_PARAMS", "FileError", "ManifestError", "Member",
+           "ParameterWarning", "PellixError", "Result", "Speaker", "analyze", "find_library"]

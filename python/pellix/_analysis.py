@@ -137,6 +137,7 @@ def _declare(lib):
         ("PellixSpeakerSave", ctypes.c_int, [speaker, ctypes.c_char_p]),
         ("PellixSpeakerLoad", ctypes.c_int, [speaker, ctypes.c_char_p]),
         ("PellixCsvHeader", ctypes.c_char_p, []),
+        ("PellixParameterWarnings", ctypes.c_char_p, [ctypes.c_char_p]),
         ("PellixManifestRead", ctypes.c_int, [ctypes.c_char_p, ctypes.POINTER(ctypes.c_void_p)]),
         ("PellixManifestFromRows", ctypes.c_int, [texts, texts, texts, ctypes.c_size_t,
                                                   ctypes.c_char_p, ctypes.c_char_p,
@@ -172,6 +173,15 @@ def _encoded(text):
 def csv_header():
     """The CSV report's header line, with its line feed."""
     return _text(library().PellixCsvHeader()) + "\n"
+
+
+def parameter_warnings(params):
+    """What ``pellix analyze --params`` warns of for the parameter string ``params``, a text
+    each."""
+    warned = library().PellixParameterWarnings(_encoded(params))
+    if warned is None:
+        raise MemoryError("no memory for the parameters' warnings")
+    return _text(warned).splitlines()
 
 
 def report_keys():

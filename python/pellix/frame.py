@@ -1,20 +1,27 @@
-"""Report rows as a pandas DataFrame with real types.
+"""Report rows with real types, one type per key, as a pandas DataFrame and as a Result's
+attributes.
 
 The rows are the command's (``pellix analyze --format json``), keyed and ordered by its one
-key list; here each key gets the type of what it holds: nullable integers for codes, levels,
-counts and error numbers, floats for measures, seconds, levels in dBFS and shares, a boolean
-column per flag, categories for role and meaning, and texts as they are. A cell the control
-filled with a text where a number belongs (a level it did not reach) is missing (<NA>)."""
+key list; here each key gets the type of what it holds: whole numbers for codes, levels,
+counts and error numbers (``Int64`` columns, ``int`` attributes), real numbers for measures,
+seconds, levels in dBFS and shares (``Float64`` columns, ``float`` attributes, even where the
+control's figure happens to be whole), a boolean column per flag, a category for the role, and
+texts (``string`` columns, ``str`` attributes). Anything missing is ``<NA>`` in a frame and
+``None`` in an attribute: a key the row does not fill, a cell the control filled with a text
+where a number belongs (a level it did not reach), and the flags of a row that analysed no
+recording (a profile, a failure)."""
 
 # Keys holding whole numbers: result codes, stress levels, the profile's check count, the
 # platform's error numbers.
 WHOLE = ("code", "lie_stress", "global_stress", "excitement_stress", "profile_checks",
          "error_number")
 # Keys holding measures, seconds, levels in dBFS and shares.
-REAL = ("thorn_rate", "jump_rate", "jump_spread", "avg_jump_len", "cal_thorn_rate",
-        "cal_jump_rate", "cal_jump_spread", "cal_avg_jump_len", "recording_s",
-        "stretch_start_s", "stretch_end_s", "stretch_s", "peak_dbfs", "rms_dbfs",
-        "clipped_source", "clipped_8bit", "pitch_hz", "voiced_share")
+REAL = ("stream_start_s", "stream_end_s", "thorn_rate", "jump_rate", "jump_spread",
+        "avg_jump_len", "cal_thorn_rate", "cal_jump_rate", "cal_jump_spread",
+        "cal_avg_jump_len", "recording_s", "stretch_start_s", "stretch_end_s", "stretch_s",
+        "peak_dbfs", "rms_dbfs", "clipped_source", "clipped_8bit", "pitch_hz", "voiced_share")
+# Keys holding texts.
+TEXTS = ("speaker", "file", "meaning", "refusal", "advice", "profile", "error_message")
 ROLES = ("calibrate", "check", "profile", "state", "plot")
 # The words a take can be flagged with (docs/report.schema.json), one boolean column each in
 # place of the report's list.
@@ -28,6 +35,36 @@ def _number(value):
     return value
 
 
+def whole(value):
+    """A whole-number cell as an int, or None."""
+    value = _number(value)
+    return None if value is None or value != value else int(value)
+
+
+def real(value):
+    """A real-number cell as a float, or None."""
+    value = _number(value)
+    return None if value is None else float(value)
+
+
+def flags_apply(row):
+    """Whether the row analysed a recording, so that its flags say something: a calibration or
+    a check that did not fail."""
+    return row.get("role", "check") in ("calibrate", "check") and row.get("error_number") is None \
+        and row.get("flags") is not None
+
+
+def typed(key, value):
+    """A cell of ``key`` with the key's one type (None when missing)."""
+    if key in WHOLE:
+        return whole(value)
+    if key in REAL:
+        return real(value)
+    if key in TEXTS and value is not None and not isinstance(value, str):
+        return str(value)
+    return value
+
+
 def frame(rows, keys):
     """A DataFrame of report ``rows`` (dicts as the JSON report has them) with the columns
     ``keys`` in order, typed as the module says."""
@@ -38,15 +75,17 @@ def frame(rows, keys):
         cells = [row.get(key) for row in rows]
         if key == "flags":
             for flag in FLAGS:
-                columns[flag] = pandas.Series([flag in (c or ()) for c in cells], dtype=bool)
+                columns[flag] = pandas.Series(
+                    [flag in row["flags"] if flags_apply(row) else None for row in rows],
+                    dtype="boolean")
         elif key in WHOLE:
-            columns[key] = pandas.Series([_number(c) for c in cells], dtype="Int64")
+            columns[key] = pandas.Series([whole(c) for c in cells], dtype="Int64")
         elif key in REAL:
-            columns[key] = pandas.Series([_number(c) for c in cells], dtype="float64")
+            columns[key] = pandas.Series([real(c) for c in cells], dtype="Float64")
         elif key == "role":
             columns[key] = pandas.Categorical(cells, categories=ROLES)
-        elif key == "meaning":
-            columns[key] = pandas.Categorical(cells)
+        elif key in TEXTS:
+            columns[key] = pandas.Series(cells, dtype="string")
         else:
             columns[key] = pandas.Series(cells, dtype=object)
     return pandas.DataFrame(columns, index=pandas.RangeIndex(len(rows)))

@@ -73,16 +73,24 @@ def _samples(array, rate, name):
                             f"not {array.dtype}")
         array = array.astype(numpy.float64)
     channels = 1 if array.ndim == 1 else array.shape[1]
-    return Take("pcm", numpy.ascontiguousarray(array), name or "samples", int(rate), channels)
+    return Take("pcm", numpy.ascontiguousarray(array), name, int(rate), channels)
 
 
-def take_of(take, rate=None, name=None):
+def _unnamed(kind, number):
+    """How a take in memory given without a name is shown: its kind, and its place among the
+    speaker's takes when there is one, so that a report tells such takes apart."""
+    return kind if number is None else f"{kind} #{number}"
+
+
+def take_of(take, rate=None, name=None, number=None):
     """The Take for what a caller passed: a path (str or os.PathLike), a URL, bytes, or a NumPy
-    array of samples with ``rate`` frames per second. ``name`` overrides how it is shown."""
+    array of samples with ``rate`` frames per second. ``name`` overrides how it is shown; bytes
+    and samples without one are shown as "bytes #NUMBER" or "samples #NUMBER" (without
+    ``number``, as "bytes" or "samples")."""
     if isinstance(take, Take):
         return take
     if isinstance(take, (bytes, bytearray, memoryview)):
-        return Take("bytes", bytes(take), name or "bytes")
+        return Take("bytes", bytes(take), name or _unnamed("bytes", number))
     if isinstance(take, (str, os.PathLike)):
         path = os.fspath(take)
         if isinstance(path, bytes):
@@ -95,6 +103,6 @@ def take_of(take, rate=None, name=None):
     if hasattr(take, "__array__"):
         import numpy
 
-        return _samples(numpy.asarray(take), rate, name)
+        return _samples(numpy.asarray(take), rate, name or _unnamed("samples", number))
     raise TypeError(f"a take is a path, bytes or a NumPy array of samples, not "
                     f"{type(take).__name__}")

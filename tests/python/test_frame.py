@@ -45,10 +45,11 @@ class FrameTest(unittest.TestCase):
             (("code", "lie_stress", "global_stress", "excitement_stress", "profile_checks",
               "error_number"), "Int64"),
             (("thorn_rate", "cal_avg_jump_len", "recording_s", "stretch_s", "peak_dbfs",
-              "clipped_8bit", "pitch_hz", "voiced_share"), "float64"),
-            (frame.FLAGS, "bool"),
-            (("role", "meaning"), "category"),
-            (("speaker", "file", "refusal", "advice", "profile", "error_message"), "object"),
+              "clipped_8bit", "pitch_hz", "voiced_share"), "Float64"),
+            (frame.FLAGS, "boolean"),
+            (("role",), "category"),
+            (("speaker", "file", "meaning", "refusal", "advice", "profile", "error_message"),
+             "string"),
         ]:
             for column in columns:
                 self.assertEqual(str(self.table[column].dtype), dtype, column)
@@ -71,14 +72,21 @@ class FrameTest(unittest.TestCase):
         missing = self.table.iloc[4]
         self.assertEqual(missing["error_number"], 53)
         self.assertTrue(pandas.isna(missing["code"]))
-        self.assertFalse(missing[list(frame.FLAGS)].any())
+        # The flags of rows that analysed no recording (the failure, the profile) are missing,
+        # not False; those of the analysed takes are known.
+        flags = self.table[list(frame.FLAGS)]
+        self.assertEqual(flags.isna().all(axis=1).tolist(), [False] * 4 + [True, True])
+        # Every missing cell shows one way, whatever the column's type.
+        shown = {str(v) for column in self.table.columns for v in self.table[column]
+                 if pandas.isna(v)}
+        self.assertEqual(shown, {"<NA>"})
 
     def test_flags_and_texts_where_numbers_belong(self):
         rows = [{"flags": ["clipped", "steady_tone"], "lie_stress": "none", "code": -1},
                 {"flags": [], "lie_stress": 12, "code": None}, {}]
         table = frame.frame(rows, ("code", "lie_stress", "flags"))
         self.assertEqual(table[list(frame.FLAGS)].values.tolist(),
-                         [[True, False, False, False, True], [False] * 5, [False] * 5])
+                         [[True, False, False, False, True], [False] * 5, [pandas.NA] * 5])
         self.assertEqual(table["lie_stress"].tolist(), [pandas.NA, 12, pandas.NA])
         self.assertEqual(table["code"].tolist(), [-1, pandas.NA, pandas.NA])
 

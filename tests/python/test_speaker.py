@@ -8,12 +8,14 @@ import pathlib
 import subprocess
 import tempfile
 import unittest
+import warnings
 import wave
 
 import numpy
 import pandas
 
 import pellix
+import pellix.frame
 
 SOURCE = os.environ.get("PELLIX_SOURCE_DIR", ".")
 EXAMPLES = os.path.join(SOURCE, "examples")
@@ -104,6 +106,101 @@ class SpeakerTest(unittest.TestCase):
         with self.assertRaises(AttributeError):
             result.no_such_key  # noqa: B018 - the attribute is the test
 
+    def test_one_type_per_key_in_results_and_frames(self):
+        """Calibration rows, check rows, a failure and a profile: each key's attribute has the
+        one type its column has, and the frame holds the same values."""
+        kinds = {int: ("code", "lie_stress", "global_stress", "excitement_stress",
+                       "profile_checks", "error_number"),
+                 float: ("thorn_rate", "jump_rate", "jump_spread", "avg_jump_len",
+                         "cal_thorn_rate", "cal_jump_rate", "cal_jump_spread",
+                         "cal_avg_jump_len", "recording_s", "stretch_s", "peak_dbfs",
+                         "pitch_hz", "voiced_share"),
+                 str: ("speaker", "role", "file", "meaning", "error_message", "profile")}
+        rec = os.path.join(EXAMPLES, "recordings")
+        with pellix.Speaker() as control:
+            results = [control.calibrate(os.path.join(rec, f"alex_calibrate_{i}.wav"))
+                       for i in (1, 2, 3)]
+            results += [control.check(os.path.join(rec, "alex_check_01.wav")),
+                        control.check(os.path.join(rec, "none.wav")), control.profile()]
+        for kind, keys in kinds.items():
+            for key in keys:
+                for i, result in enumerate(results):
+                    value = getattr(result, key)
+                    self.assertTrue(value is None or type(value) is kind, (i, key, value))
+        # The control's whole figures are floats too: the calibrations' jump spread, as a
+        # check's.
+        self.assertIsInstance(results[0].jump_spread, float)
+        self.assertIsInstance(results[3].jump_spread, float)
+        failure, profile = results[4], results[5]
+        self.assertEqual((failure.code, failure.error_number, failure.flags), (None, 53, None))
+        self.assertIsNone(profile.flags)
+        self.assertEqual(results[3].flags, [])
+        table = pellix.frame.frame([r.row for r in results], [*pellix._analysis.report_keys()])
+        for i, result in enumerate(results):
+            for key in kinds[int] + kinds[float] + kinds[str]:
+                cell = table[key][i]
+                want = getattr(result, key)
+                if want is None:
+                    self.assertTrue(pandas.isna(cell), (i, key, cell))
+                else:
+                    self.assertEqual(cell, want, (i, key))
+
+    def test_a_take_that_cannot_be_read_is_a_row_never_an_exception(self):
+        with pellix.Speaker() as control:
+            for take, number, shown in [("memory://nothing.wav", 53, "memory://nothing.wav"),
+                                        (b"RIFF....", 321, "bytes #2")]:
+                result = control.check(take)
+                self.assertEqual((result.error_number, result.code, result.file),
+                                 (number, None, shown), take)
+                self.assertIn(shown, result.error_message)
+            for take, options, error in [(3.5, {}, TypeError),
+                                         (numpy.zeros(4, numpy.int16), {}, TypeError),
+                                         (numpy.zeros((2, 2, 2)), {"rate": 8000}, ValueError)]:
+                with self.assertRaises(error):
+                    control.check(take, **options)
+
+    def test_takes_in_memory_are_named_by_their_place(self):
+        path = os.path.join(EXAMPLES, "recordings", "alex_check_01.wav")
+        data, rate = samples(path)
+        with pellix.Speaker() as control:
+            files = [control.calibrate(pathlib.Path(path).read_bytes()).file,
+                     control.calibrate(data, rate=rate).file,
+                     control.check(path).file,
+                     control.check(data, rate=rate, name="mine").file,
+                     control.check(pathlib.Path(path).read_bytes()).file]
+        self.assertEqual(files, ["bytes #1", "samples #2", path, "mine", "bytes #5"])
+
+    def test_parameters_that_refuse_every_take_warn(self):
+        for params, warned in [
+                (pellix.DEFAULT_PARAMS, []),
+                # Jumps of 0 to 0 positions: every take refused as silent, and length-0 jumps.
+                ("abc", ["every take is refused as silent", "a jump of length 0"]),
+                # Background border 50 at a gain of 1/3: no sample reaches 127 / 3 = 42.
+                ("000023000050000100", ["no sample can be louder than 42"])]:
+            with warnings.catch_warnings(record=True) as caught:
+                warnings.simplefilter("always")
+                pellix.Speaker(params=params).close()
+            texts = [str(w.message) for w in caught if w.category is pellix.ParameterWarning]
+            self.assertEqual(len(texts), len(warned), (params, texts))
+            for text, words in zip(texts, warned):
+                self.assertTrue(text.startswith("params: ") and words in text, (params, text))
+
+    def test_exceptions_are_exported_and_documented(self):
+        for name, bases in [("PellixError", (Exception,)), ("AnalysisError", (Exception,)),
+                            ("ManifestError", (pellix.AnalysisError, ValueError)),
+                            ("FileError", (OSError,)), ("ParameterWarning", (UserWarning,))]:
+            error = getattr(pellix, name)
+            self.assertIn(name, pellix.__all__)
+            self.assertIn(name, pellix.__doc__)
+            for base in bases:
+                self.assertTrue(issubclass(error, base), (name, base))
+        with self.assertRaises(pellix.ManifestError) as raised:
+            pellix.analyze(os.path.join(EXAMPLES, "no_such_manifest.csv"))
+        self.assertEqual(raised.exception.number, 53)
+        for method in (pellix.Speaker.calibrate, pellix.Speaker.check, pellix.Speaker.profile,
+                       pellix.Speaker.save, pellix.Speaker.close):
+            self.assertTrue(method.__doc__, method.__name__)
+
     def test_a_named_speakers_csv_rows_begin_with_the_name_as_the_report_writes_it(self):
         take = os.path.join(EXAMPLES, "samples", "alex_check_01.smp")
         with pellix.Speaker() as control:
@@ -129,6 +226,7 @@ class SpeakerTest(unittest.TestCase):
         self.assertEqual(list(table["speaker"]), ["alex"] * 4 + ["kim"])
         self.assertEqual(str(table["code"].dtype), "Int64")
         self.assertEqual(str(table["role"].dtype), "category")
+        self.assertEqual(str(table["thorn_rate"].dtype), "Float64")
         self.assertEqual(table["error_number"].tolist()[-1], 53)
         expected = self.expected("alex")[3]
         self.assertEqual(table["lie_stress"][3], expected["lie_stress"])
