@@ -134,7 +134,7 @@ class SpeakerTest(unittest.TestCase):
         failure, profile = results[4], results[5]
         self.assertEqual((failure.code, failure.error_number, failure.flags), (None, 53, None))
         self.assertIsNone(profile.flags)
-        self.assertEqual(results[3].flags, [])
+        self.assertIsInstance(results[3].flags, list)
         table = pellix.frame.frame([r.row for r in results], [*pellix._analysis.report_keys()])
         for i, result in enumerate(results):
             for key in kinds[int] + kinds[float] + kinds[str]:
