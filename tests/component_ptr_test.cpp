@@ -120,8 +120,7 @@ TEST(ComponentPtr, CheckThrowsTheFailureWithItsNumberAndDescription) {
   } catch (const Failure& failure) {
     EXPECT_EQ(failure.number(), 53);
     EXPECT_EQ(failure.status(), PellixErrorStatus(53));
-    EXPECT_NE(std::string(failure.what()).find("/no/such/take.smp"), std::string::npos)
-        << failure.what();
+    EXPECT_STREQ(failure.what(), "File not found");
   }
   // A status with no description of its own reads as its number.
   try {

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <filesystem>
@@ -269,7 +270,12 @@ TEST_F(PanelSvg, CaptionsAreEscapedAndForbiddenCharactersLeftOut) {
   EXPECT_EQ(CaptionIn(*labels["LBL_GLB"].front()), "tab\tline\ncr\r.");
   EXPECT_EQ(CaptionIn(*labels["LBL_EXC"].front()), "!");
   EXPECT_EQ(CaptionIn(*labels["SPT(7)"].front()), "\xEF\xBF\xBD\xC3\xA9");
-  EXPECT_EQ(CaptionIn(*labels["SPT(8)"].front()), "</text></svg><svg data-label=\"LBL_MSG\">");
+  // Too long for its cell: shortened, and whole in the label's title.
+  EXPECT_EQ(CaptionIn(*labels["SPT(8)"].front()), "</text>\xE2\x80\xA6");
+  const auto& children = labels["SPT(8)"].front()->children;
+  EXPECT_TRUE(std::any_of(children.begin(), children.end(), [](const Element& e) {
+    return e.name == "title" && e.text == "</text></svg><svg data-label=\"LBL_MSG\">";
+  }));
   EXPECT_EQ(labels["LBL_MSG"].size(), 1u);
   EXPECT_EQ(svg.find("a<b"), std::string::npos);
   EXPECT_NE(svg.find("a&lt;b&amp;c&quot;d&apos;e&gt;f"), std::string::npos);
@@ -504,15 +510,52 @@ TEST(PanelSvgCaptionFit, WidthsInDejaVuSansAndTheSizeThatFits) {
   }
 }
 
+TEST(PanelSvgCaptionFit, WhatNeedsLessThanEightPixelsIsShortened) {
+  struct Case {
+    std::string_view caption;
+    std::string text;
+    double pixels;
+  };
+  // All in a value cell of 45 pixels: 43 after the inset, 5.375 ems at 8 pixels.
+  const Case cases[] = {
+      {"18.03642", "18.03642", 9.0},  // fits at 9
+      // Six decimals need 11075 units, 7.95 pixels; five fit at 9.
+      {"18.0364214854278", "18.03642", 9.0},
+      // Rounded up: a minus, seven digits and a point, 10511 units; 43 / 5.132 = 8.38.
+      {"-7.99999999999999", "-8.000000", 8.3},
+      // Letters up to "g" and the ellipsis (one em): 8262 / 2048 + 1 = 5.034 ems, 8.54 pixels.
+      {"abcdefghijklmnop", "abcdefg\xE2\x80\xA6", 8.5},
+      // No number, so cut: four digits, four points and the ellipsis, 4.816 ems, 8.93 pixels.
+      {"1.2.3.4.5.6.7.8.9", "1.2.3.4.\xE2\x80\xA6", 8.9},
+  };
+  for (const Case& c : cases) {
+    const FittedCaption fitted = FitCaption(c.caption, 45);
+    EXPECT_EQ(fitted.text, c.text) << c.caption;
+    EXPECT_DOUBLE_EQ(fitted.pixels, c.pixels) << c.caption;
+  }
+}
+
 TEST_F(PanelSvg, ACaptionTooWideForItsCellIsDrawnSmallerToFit) {
   control.put_CAL_JQ("18.03642");
   auto labels = Labels();
-  for (const Element& child : labels["JQ(7)"].front()->children) {
-    if (child.name == "text") EXPECT_EQ(child.attributes.at("font-size"), "9");
-  }
-  for (const Element& child : labels["SPT(5)"].front()->children) {
-    if (child.name == "text") EXPECT_EQ(child.attributes.count("font-size"), 0u);
-  }
+  auto size = [&labels](const char* name) {
+    for (const Element& child : labels[name].front()->children) {
+      if (child.name == "text" && child.attributes.count("font-size")) {
+        return child.attributes.at("font-size");
+      }
+    }
+    return std::string("the panel's");
+  };
+  EXPECT_EQ(size("JQ(7)"), "9");
+  EXPECT_EQ(size("SPT(5)"), "the panel's");
+  // Shortened, it keeps the whole caption as the label's title.
+  control.put_CAL_JQ("18.0364214854278");
+  labels = Labels();
+  EXPECT_EQ(CaptionIn(*labels["JQ(7)"].front()), "18.03642");
+  const auto& children = labels["JQ(7)"].front()->children;
+  EXPECT_TRUE(std::any_of(children.begin(), children.end(), [](const Element& e) {
+    return e.name == "title" && e.text == "18.0364214854278";
+  }));
 }
 
 TEST_F(PanelSvg, ALabelledPictureNamesTheGridsRowsAndColumns) {

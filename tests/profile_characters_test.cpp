@@ -36,7 +36,7 @@ TEST(ProfileCharacters, EveryPercentageAtItsPositionsWithItsDigit) {
     EXPECT_TRUE(text.starts_with("The profile's " + std::to_string(c.profile.size()) +
                                  " characters: 1-9 are the digits above, then nine percentages"))
         << text;
-    std::size_t at = text.find('\n') + 1;
+    std::size_t at = text.find("\n  ") + 1;
     for (const std::string& line : c.lines) {
       EXPECT_EQ(text.substr(at, line.size()), line) << text;
       at = text.find('\n', at) + 1;

@@ -1,10 +1,13 @@
 #include "host/render/panel_render.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 #include "analysis/text_file.h"
@@ -146,14 +149,28 @@ constexpr std::string_view kGridRowNames[kGridRows] = {"take 1",     "take 2",  
 constexpr std::string_view kGridColumnsLegend =
     "SPT thorn rate, SPJ jump rate, JQ jump spread, AVJ average jump length";
 
-// A caption's <text> element at the label's inset and baseline, at a size of its own when the
-// panel's would not fit it in `room_pixels`.
+// A caption's <text> element at the label's inset and baseline, fitted to `room_pixels`
+// (FitCaption), after a <title> with the whole caption when it had to be shortened.
 std::string CaptionText(std::string_view caption, double room_pixels) {
-  std::string out = "<text x=\"" + std::to_string(kSvgCaptionInset) + "\" y=\"" +
-                    std::to_string(kSvgCaptionBaseline) + "\"";
-  const double pixels = FittingCaptionPixels(caption, room_pixels);
-  if (pixels < kSvgCaptionPixels) out += " font-size=\"" + Number(pixels) + "\"";
-  return out + ">" + XmlText(caption) + "</text>";
+  const FittedCaption fitted = FitCaption(caption, room_pixels);
+  std::string out;
+  if (fitted.text != caption) out += "<title>" + XmlText(caption) + "</title>";
+  out += "<text x=\"" + std::to_string(kSvgCaptionInset) + "\" y=\"" +
+         std::to_string(kSvgCaptionBaseline) + "\"";
+  if (fitted.pixels < kSvgCaptionPixels) out += " font-size=\"" + Number(fitted.pixels) + "\"";
+  return out + ">" + XmlText(fitted.text) + "</text>";
+}
+
+// The decimals of `text` when it is a decimal number ("18.0364" has 4), else nothing.
+std::optional<int> Decimals(std::string_view text) {
+  const std::size_t point = text.find('.');
+  if (point == std::string_view::npos || point + 1 == text.size()) return std::nullopt;
+  const std::size_t first = text.front() == '-' ? 1 : 0;
+  if (point == first) return std::nullopt;
+  for (std::size_t i = first; i < text.size(); ++i) {
+    if (i != point && (text[i] < '0' || text[i] > '9')) return std::nullopt;
+  }
+  return static_cast<int>(text.size() - point - 1);
 }
 
 // A colour of the control surface as #RRGGBB: the usual shades of the system colours a
@@ -243,6 +260,44 @@ double FittingCaptionPixels(std::string_view caption, double room_pixels) {
   const double room = room_pixels - kSvgCaptionInset;
   if (ems * kSvgCaptionPixels <= room) return kSvgCaptionPixels;
   return std::max(0.1, std::floor(room / ems * 10) / 10);
+}
+
+FittedCaption FitCaption(std::string_view caption, double room_pixels) {
+  FittedCaption fitted{std::string(caption), FittingCaptionPixels(caption, room_pixels)};
+  if (fitted.pixels >= kSvgSmallestCaptionPixels) return fitted;
+  // A number rounded to as many decimals as fit, written with a point whatever the locale.
+  double value = 0;
+  const std::optional<int> decimals = Decimals(caption);
+  if (decimals &&
+      std::from_chars(caption.data(), caption.data() + caption.size(), value).ec == std::errc()) {
+    for (int kept = *decimals - 1; kept >= 0; --kept) {
+      char text[64];
+      const auto written =
+          std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, kept);
+      if (written.ec != std::errc()) break;
+      fitted = {std::string(text, written.ptr), 0};
+      fitted.pixels = FittingCaptionPixels(fitted.text, room_pixels);
+      if (fitted.pixels >= kSvgSmallestCaptionPixels) return fitted;
+    }
+  }
+  // Any other text: as much of it as fits before the ellipsis at the smallest size.
+  const double room_ems = (room_pixels - kSvgCaptionInset) / kSvgSmallestCaptionPixels;
+  const std::string ellipsis = [] {
+    std::string text;
+    AppendUtf8(text, kEllipsis);
+    return text;
+  }();
+  double ems = CaptionWidthEms(ellipsis);
+  std::string text;
+  for (char32_t point : CodePoints(caption)) {
+    std::string character;
+    AppendUtf8(character, point);
+    ems += CaptionWidthEms(character);
+    if (ems > room_ems) break;
+    text += character;
+  }
+  text += ellipsis;
+  return {text, FittingCaptionPixels(text, room_pixels)};
 }
 
 std::string RenderPanelSvg(const ALG_V1S& control, const PanelSvgOptions& options) {

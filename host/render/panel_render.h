@@ -49,6 +49,19 @@ double CaptionWidthEms(std::string_view caption);
 // to spare: kSvgCaptionPixels when it fits at that size, else smaller, to a tenth of a pixel.
 double FittingCaptionPixels(std::string_view caption, double room_pixels);
 
+// The smallest size a caption is drawn at; one that would need less is shortened to fit at this
+// size or more: a decimal number rounded to fewer decimals, any other text cut and ended with
+// "…".
+inline constexpr double kSvgSmallestCaptionPixels = 8;
+
+struct FittedCaption {
+  std::string text;  // the caption, or what of it fits
+  double pixels;     // its font size
+};
+
+// `caption` as drawn in a label `room_pixels` wide.
+FittedCaption FitCaption(std::string_view caption, double room_pixels);
+
 struct PanelSvgOptions {
   // Names the rows of the measures' grid on the left (the five calibration takes, the break
   // points, the resolution, the calibrated constants and the last check) and the columns
@@ -61,7 +74,8 @@ struct PanelSvgOptions {
 // x, y, width and height, which clips the caption to the label; value cells also carry
 // data-value-cell="true" and a light box. The caption is the text of the label's <text>
 // element, XML-escaped, with the characters XML 1.0 forbids left out; one too wide for its
-// label at the panel's size has a font-size of its own at which it fits (FittingCaptionPixels).
+// label at the panel's size has a font-size of its own at which it fits, and one shortened to
+// fit (FitCaption) has the whole caption as the label's <title>.
 // The background follows the control surface's BackColor and BackStyle, a border its
 // BorderStyle.
 std::string RenderPanelSvg(const ALG_V1S& control, const PanelSvgOptions& options = {});

@@ -26,8 +26,8 @@ std::string ExplainProfileCharacters(std::string_view profile) {
   const std::size_t digits = reading->digits.size();
   std::string out = "The profile's " + std::to_string(profile.size()) +
                     " characters: " + Positions(1, digits) +
-                    " are the digits above, then nine percentages of the checks, two "
-                    "characters each (three for one that reaches 100):\n";
+                    " are the digits above, then nine percentages of the checks,\n"
+                    "two characters each (three for one that reaches 100):\n";
   std::size_t at = digits;
   for (int i = 0; i < analysis::kProfilePercentages; ++i) {
     const int percent = reading->percentages[static_cast<std::size_t>(i)];
