@@ -381,6 +381,40 @@ TEST_F(AnalysisC, BadStateFilesAreRefusedByNameAndLeftAsTheyWere) {
       << "other.json, its lock and nothing else";
 }
 
+TEST_F(AnalysisC, ParameterWarningsAreTheCommandsAndChangeNoSpeaker) {
+  struct Case {
+    const char* parameters;
+    std::vector<std::string> words;  // in each line, in order
+  };
+  const Case cases[] = {
+      {nullptr, {}},
+      {"000023000005000000", {}},
+      // Jumps of 0 to 0 positions.
+      {"abc", {"every take is refused as silent", "a jump of length 0"}},
+      // Border 50 at a third of the gain: no sample reaches 127 / 3 = 42.
+      {"000023000050000100", {"no sample can be louder than 42"}},
+  };
+  for (const Case& c : cases) {
+    std::istringstream lines(PellixParameterWarnings(c.parameters));
+    std::vector<std::string> got;
+    for (std::string line; std::getline(lines, line);) got.push_back(line);
+    ASSERT_EQ(got.size(), c.words.size()) << (c.parameters ? c.parameters : "NULL");
+    for (std::size_t i = 0; i < got.size(); ++i) {
+      EXPECT_NE(got[i].find(c.words[i]), std::string::npos) << got[i];
+    }
+  }
+  // Between a speaker's calls on this thread, it leaves the speaker's analysis as it was.
+  Speaker quiet;
+  Speaker warned;
+  const std::vector<std::string> calibrations = Takes("alex", "calibrate", 3);
+  for (const std::string& take : calibrations) {
+    quiet.Calibrate(take);
+    warned.Calibrate(take);
+    PellixParameterWarnings("abc");
+  }
+  EXPECT_EQ(warned.Check(Recording("alex_check_01")), quiet.Check(Recording("alex_check_01")));
+}
+
 TEST_F(AnalysisC, CsvRowsFollowTheHeaderAndFlagsHaveWords) {
   Speaker speaker;
   PellixTakeResult result;
