@@ -85,10 +85,9 @@ class Speaker(Closing):
     A take that cannot be read (missing, unreadable, not a recording, a URL that cannot be
     fetched) raises nothing: its Result has ``error_number`` and ``error_message``, as the
     command's report has a row for it; a take the control refuses has ``code`` -1 and says why
-    in ``refusal``. What is no take at all (an
-    object of another type, samples without ``rate=``, an array of three dimensions) raises
-    TypeError or ValueError. Like the control, a Speaker belongs to the thread that created
-    it."""
+    in ``refusal``. What is no take at all (an object of another type, samples without
+    ``rate=``, an array of three dimensions) raises TypeError or ValueError. Like the control,
+    a Speaker belongs to the thread that created it."""
 
     def __init__(self, params=DEFAULT_PARAMS, state=None, name=""):
         self._handle = None
