@@ -124,11 +124,24 @@ TEST_F(Hardening, AnOutputThatIsAlsoAnInputIsRefused) {
   ASSERT_EQ(Pellix("analyze --state s.json --calibrate take.smp").status, 0);
   const std::string state = Read("s.json");
   ASSERT_EQ(::symlink("s.json", Path("alias.json").c_str()), 0);
+  const std::string manifest = "speaker,role,file\nal,check,take.smp\n";
+  Write("m.csv", manifest);
+  const std::string url = "file://" + Path("take.smp");
+  Write("u.csv", "speaker,role,file\nal,check," + url + "\n");
   struct Case {
     std::string arguments;
     std::string message;
   };
   const Case cases[] = {
+      {"analyze --check take.smp -o take.smp", "-o 'take.smp' would overwrite the take 'take.smp'"},
+      {"analyze --state s.json --check take.smp -o ./alias.json",
+       "-o './alias.json' would overwrite the state file 's.json'"},
+      {"analyze --batch m.csv -o m.csv", "-o 'm.csv' would overwrite the manifest 'm.csv'"},
+      {"analyze --batch m.csv --format csv -o take.smp --resume",
+       "-o 'take.smp' would overwrite the take 'take.smp'"},
+      {"analyze --batch u.csv -o take.smp", "-o 'take.smp' would overwrite the take '" + url + "'"},
+      {"analyze --check take.smp -o p.svg --panel p.svg",
+       "-o and --panel name the same file 'p.svg'"},
       {"analyze --state s.json --check take.smp --panel s.json",
        "--panel 's.json' would overwrite the state file 's.json'"},
       {"analyze --state s.json --check take.smp --panel ./alias.json",
@@ -148,7 +161,9 @@ TEST_F(Hardening, AnOutputThatIsAlsoAnInputIsRefused) {
   }
   EXPECT_EQ(Read("take.smp"), take);
   EXPECT_EQ(Read("s.json"), state);
+  EXPECT_EQ(Read("m.csv"), manifest);
   EXPECT_FALSE(fs::exists(Path("new.json")));
+  EXPECT_FALSE(fs::exists(Path("p.svg")));
 }
 
 TEST_F(Hardening, AJsonObjectThatIsNotASavedBagIsLeftAsItIs) {
