@@ -352,6 +352,7 @@ int RunAnalyze(const AnalyzeOptions& options) {
 void AddAnalyzeCommand(CLI::App& app, CommandAction& action) {
   CLI::App* command = app.add_subcommand(
       "analyze", "Calibrate on a speaker's takes, check others, and report stress and verdicts");
+  command->alias("analyse");  // the British spelling, as the reports write "analysed"
   auto options = std::make_shared<AnalyzeOptions>();
   AddOptionWithDefault(command, "--params", options->params,
                        "Packed parameter string for Initalize (default: jumps 2 to 30, "
