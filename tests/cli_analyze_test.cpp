@@ -7,6 +7,7 @@
 #include <stdlib.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <filesystem>
@@ -769,6 +770,37 @@ TEST_F(Analyze, LevelsAndFlagsOfTonesAndSilence) {
   EXPECT_EQ(silence["flags"], Json::array({"very_quiet", "no_voiced_speech"}));
   EXPECT_EQ(silence["refusal"],
             "no loud samples: fewer than 10 samples rose above the background border of 5");
+}
+
+// alex calibrates at a median of 102 Hz (101.4, 102 and 109.2): a check more than half again
+// above it, or a third below, is flagged, as is no check against a calibration loaded from a
+// state file, which keeps no pitch.
+TEST_F(Analyze, ACheckFarFromTheCalibrationsPitchIsFlagged) {
+  const struct {
+    double hz;
+    bool mismatch;
+  } tones[] = {{140, false}, {160, true}, {245, true}};
+  std::string checks;
+  for (const auto& t : tones) {
+    const std::string name = "tone" + std::to_string(static_cast<int>(t.hz)) + ".wav";
+    WriteWav(name, Sine(0.5, t.hz, 1.5));
+    checks += " " + name;
+  }
+  const Outcome run = Pellix("analyze " + AlexCalibration() + " --check" + checks +
+                             " --format json -q --state s.json");
+  ASSERT_EQ(run.status, 0) << run.err;
+  const std::vector<Json> lines = JsonLines(run.out);
+  ASSERT_EQ(lines.size(), 6u) << run.out;
+  for (std::size_t i = 0; i < 3; ++i) {
+    EXPECT_NEAR(lines[3 + i]["pitch_hz"].get<double>(), tones[i].hz, tones[i].hz * 0.02);
+    const Json& flags = lines[3 + i]["flags"];
+    EXPECT_EQ(std::find(flags.begin(), flags.end(), "pitch_mismatch") != flags.end(),
+              tones[i].mismatch)
+        << tones[i].hz << " Hz: " << flags;
+  }
+  const Outcome later = Pellix("analyze --state s.json --check" + checks + " --format json -q");
+  ASSERT_EQ(later.status, 0) << later.err;
+  EXPECT_FALSE(Contains(later.out, "pitch_mismatch")) << later.out;
 }
 
 TEST_F(Analyze, ATakeClippedFromItsStartIsRefusedWithTheReason) {

@@ -78,7 +78,9 @@ and constants, recording_s, stretch_start_s, stretch_end_s, stretch_s, peak_dbfs
 clipped_source, clipped_8bit, pitch_hz, voiced_share, flags, refusal, advice, profile,
 profile_checks, error_number, error_message.
 Flags: clipped, very_quiet, short_stretch (under 0.5 s analysed), no_voiced_speech,
-steady_tone. A refused take says why in the intake's terms and what to try.
+steady_tone, pitch_mismatch (a check's pitch over 1.5 times, or under 2/3 of, that of the
+calibration takes of the same run). A refused take says why in the intake's terms and what
+to try.
 
 Warnings and errors go to standard error, each naming its file; a take that cannot be read is
 a failure row (with its error number and message) and the others are still analysed. A

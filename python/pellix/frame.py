@@ -18,7 +18,8 @@ REAL = ("thorn_rate", "jump_rate", "jump_spread", "avg_jump_len", "cal_thorn_rat
 ROLES = ("calibrate", "check", "profile", "state", "plot")
 # The words a take can be flagged with (docs/report.schema.json), one boolean column each in
 # place of the report's list.
-FLAGS = ("clipped", "very_quiet", "short_stretch", "no_voiced_speech", "steady_tone")
+FLAGS = ("clipped", "very_quiet", "short_stretch", "no_voiced_speech", "steady_tone",
+         "pitch_mismatch")
 
 
 def _number(value):

@@ -78,7 +78,7 @@ class FrameTest(unittest.TestCase):
                 {"flags": [], "lie_stress": 12, "code": None}, {}]
         table = frame.frame(rows, ("code", "lie_stress", "flags"))
         self.assertEqual(table[list(frame.FLAGS)].values.tolist(),
-                         [[True, False, False, False, True], [False] * 5, [False] * 5])
+                         [[True, False, False, False, True, False], [False] * 6, [False] * 6])
         self.assertEqual(table["lie_stress"].tolist(), [pandas.NA, 12, pandas.NA])
         self.assertEqual(table["code"].tolist(), [-1, pandas.NA, pandas.NA])
 
