@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <system_error>
+#include <utility>
 
 namespace pellix {
 
@@ -12,10 +13,13 @@ bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b) no
 
 SameFileAs::SameFileAs(const std::filesystem::path& output) noexcept
     : identity_(IdentityOf(output)) {
+  if (identity_) return;
   try {
-    output_ = output;
+    std::error_code ec;
+    std::filesystem::path full = std::filesystem::weakly_canonical(output, ec);
+    if (!ec) full_output_ = std::move(full);
   } catch (...) {
-    identity_.reset();  // out of memory: let the write itself find out
+    // Out of memory: nothing is taken for the output; let the write itself find out.
   }
 }
 
@@ -32,12 +36,11 @@ bool SameFileAs::operator()(const std::filesystem::path& input) const noexcept {
     return identity_ && identity && identity_->device == identity->device &&
            identity_->inode == identity->inode;
   }
+  if (!full_output_) return false;
   try {
     std::error_code ec;
-    const std::filesystem::path full_output = std::filesystem::weakly_canonical(output_, ec);
-    if (ec) return false;
     const std::filesystem::path full_input = std::filesystem::weakly_canonical(input, ec);
-    return !ec && full_output == full_input;
+    return !ec && *full_output_ == full_input;
   } catch (...) {
     return false;  // out of memory: let the write itself find out
   }

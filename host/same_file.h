@@ -27,8 +27,8 @@ class SameFileAs {
   };
   static std::optional<Identity> IdentityOf(const std::filesystem::path& path) noexcept;
 
-  std::filesystem::path output_;
-  std::optional<Identity> identity_;  // when the output exists
+  std::optional<Identity> identity_;                  // when the output exists
+  std::optional<std::filesystem::path> full_output_;  // when it does not: absolute and normal
 };
 
 }  // namespace pellix
