@@ -61,10 +61,10 @@ class Printer {
           const RunOptions& options)
       : report_(report), out_(out), err_(err), progress_(progress), options_(options) {}
 
-  // Records to `out`, messages to `err`, in the order they arose and clear of the progress
-  // bar (both may be the same terminal).
-  void Print(const SessionOutcome& outcome) {
-    std::string records;
+  // Records to `out` after `before`, messages to `err`, in the order they arose and clear of
+  // the progress bar (both may be the same terminal).
+  void Print(const SessionOutcome& outcome, std::string_view before) {
+    std::string records(before);
     for (const Event& event : outcome.events) {
       if (const auto* record = std::get_if<Record>(&event)) {
         records += report_.Format(*record);
@@ -176,7 +176,8 @@ RunResult RunAnalysis(const std::vector<SpeakerTakes>& speakers, const RunOption
       outcome = std::move(found->second);
       finished.erase(found);
     }
-    printer.Print(outcome);
+    const auto before = options.before.find(i);
+    printer.Print(outcome, before != options.before.end() ? before->second : std::string_view());
     Count(outcome, result);
     if (i == 0 && options.keep_first_control && outcome.started)
       result.first_control = std::move(outcome.control);

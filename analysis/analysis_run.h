@@ -3,8 +3,10 @@
 #pragma once
 
 #include <cstddef>
+#include <map>
 #include <memory>
 #include <ostream>
+#include <string_view>
 #include <vector>
 
 #include "analysis/manifest.h"
@@ -23,6 +25,10 @@ struct RunOptions {
   unsigned jobs = 1;   // speakers analysed at the same time
   bool quiet = false;  // no warnings and no progress bar; errors still
   bool header = true;  // print the report's header (not when appending to an earlier run's)
+  // Text printed just before a speaker's records, by the speaker's index: the rows an earlier
+  // run wrote of the speakers between it and the one before, kept by --resume. The caller keeps
+  // the text until the run ends.
+  std::map<std::size_t, std::string_view> before;
   bool keep_first_control = false;  // hand back the first speaker's control (--panel)
 };
 

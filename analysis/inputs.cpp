@@ -86,6 +86,8 @@ std::vector<Take> ExpandInputs(const std::vector<std::string>& names,
       } catch (const PlatformError& e) {
         throw InputError(e.what(), e.number());
       }
+    } else if (IsUrl(name)) {
+      takes.push_back({name, name});  // read where it lies: "?" there is no pattern
     } else if (std::filesystem::is_directory(name, ec)) {
       for (Take& take : FolderTakes(name)) takes.push_back(std::move(take));
     } else if (name.find_first_of("*?[") != std::string::npos &&

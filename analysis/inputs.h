@@ -25,10 +25,11 @@ class InputError : public NumberedError {
 // takes in (".wav", ".flac", ".ogg", ".smp", ...; any case).
 bool IsRecordingName(const std::filesystem::path& name);
 
-// Expands `names` in order. "-" saves standard input into `scratch` once (standard input may
-// be named only once in a run), making `scratch` when it is still empty. A name with *, ? or [ that
-// is not itself an existing file is a glob pattern. Other names pass as they are, existing or not,
-// so that a missing file is reported with the others when it is read. Fails with InputError.
+// Expands `names` in order. A URL ("file:///data/a.wav") passes as it is. "-" saves standard input
+// into `scratch` once (standard input may be named only once in a run), making `scratch` when it is
+// still empty. A name with *, ? or [ that is not itself an existing file is a glob pattern. Other
+// names pass as they are, existing or not, so that a missing file is reported with the others when
+// it is read. Fails with InputError.
 std::vector<Take> ExpandInputs(const std::vector<std::string>& names,
                                std::optional<ScratchFolder>& scratch, bool& standard_input_used);
 

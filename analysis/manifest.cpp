@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <optional>
+#include <unordered_map>
 #include <utility>
 
 #include "analysis/csv.h"
@@ -66,8 +67,15 @@ bool IsUrl(std::string_view file) {
 
 namespace {
 
+// The speakers being read, with each one's place among them: a manifest of a hundred
+// thousand speakers would otherwise spend its time searching for each row's speaker.
+struct Speakers {
+  std::vector<SpeakerTakes> list;
+  std::unordered_map<std::string, std::size_t> index;
+};
+
 // Adds the row's take to its speaker's, checking it first.
-void AddRow(std::vector<SpeakerTakes>& speakers, const ManifestRow& row, const std::string& source,
+void AddRow(Speakers& speakers, const ManifestRow& row, const std::string& source,
             const std::filesystem::path& folder) {
   auto fail = [&](const std::string& what) {
     throw ManifestError(source + ":" + std::to_string(row.line) + ": " + what);
@@ -87,12 +95,9 @@ void AddRow(std::vector<SpeakerTakes>& speakers, const ManifestRow& row, const s
   }
   if (row.file.empty()) fail("the file is empty");
 
-  auto found = std::find_if(speakers.begin(), speakers.end(),
-                            [&](const SpeakerTakes& s) { return s.speaker == row.speaker; });
-  if (found == speakers.end()) {
-    speakers.push_back({row.speaker, {}, {}});
-    found = std::prev(speakers.end());
-  }
+  const auto [place, added] = speakers.index.try_emplace(row.speaker, speakers.list.size());
+  if (added) speakers.list.push_back({row.speaker, {}, {}});
+  SpeakerTakes& found = speakers.list[place->second];
   Take take;
   if (IsUrl(row.file)) {
     // Read where it lies by whoever opens URLs, and shown as written: joined onto a folder
@@ -104,7 +109,7 @@ void AddRow(std::vector<SpeakerTakes>& speakers, const ManifestRow& row, const s
                                                               : folder / row.file;
     take.name = take.path.lexically_normal().string();
   }
-  (role == "calibrate" ? found->calibrations : found->checks).push_back(std::move(take));
+  (role == "calibrate" ? found.calibrations : found.checks).push_back(std::move(take));
 }
 
 }  // namespace
@@ -112,10 +117,10 @@ void AddRow(std::vector<SpeakerTakes>& speakers, const ManifestRow& row, const s
 std::vector<SpeakerTakes> ManifestFromRows(const std::vector<ManifestRow>& rows,
                                            const std::string& source,
                                            const std::filesystem::path& folder) {
-  std::vector<SpeakerTakes> speakers;
+  Speakers speakers;
   for (const ManifestRow& row : rows) AddRow(speakers, row, source, folder);
-  if (speakers.empty()) throw ManifestError(source + ": the manifest lists no takes");
-  return speakers;
+  if (speakers.list.empty()) throw ManifestError(source + ": the manifest lists no takes");
+  return std::move(speakers.list);
 }
 
 std::vector<SpeakerTakes> ParseManifest(std::string_view text, const std::string& source,
@@ -133,7 +138,7 @@ std::vector<SpeakerTakes> ParseManifest(std::string_view text, const std::string
   if (!header) throw ManifestError(source + ": the manifest is empty");
   const Columns columns = FindColumns(*header, source);
 
-  std::vector<SpeakerTakes> speakers;
+  Speakers speakers;
   while (std::optional<CsvRecord> record = next()) {
     if (record->fields.size() != columns.count) {
       throw ManifestError(source + ":" + std::to_string(record->line) + ": " +
@@ -145,8 +150,8 @@ std::vector<SpeakerTakes> ParseManifest(std::string_view text, const std::string
             std::move(record->fields[columns.role]), std::move(record->fields[columns.file])},
            source, folder);
   }
-  if (speakers.empty()) throw ManifestError(source + ": the manifest lists no takes");
-  return speakers;
+  if (speakers.list.empty()) throw ManifestError(source + ": the manifest lists no takes");
+  return std::move(speakers.list);
 }
 
 std::vector<SpeakerTakes> ReadManifest(const std::filesystem::path& path) {

@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <unordered_map>
+#include <utility>
 
 #include <nlohmann/json.hpp>
 
@@ -113,6 +114,30 @@ ResumePoint FindResumePoint(std::string_view text, ReportFormat format,
     return {std::string(format == ReportFormat::kCsv ? text : std::string_view()), 0, {}};
   }
   return {std::string(text.substr(0, last_start->offset)), last, std::move(kept_speakers)};
+}
+
+ResumePlan PlanResume(const ResumePoint& point, std::size_t count) {
+  const std::string_view kept = point.kept;
+  const std::vector<KeptSpeaker>& speakers = point.speakers_kept;
+  ResumePlan plan;
+  plan.header = kept.substr(0, speakers.empty() ? kept.size() : speakers.front().offset);
+  std::size_t next = 0;    // the next kept speaker
+  std::size_t placed = 0;  // the kept speakers written before an analysed one so far
+  for (std::size_t i = 0; i < count; ++i) {
+    if (next < speakers.size() && speakers[next].index == i) {
+      ++next;
+      continue;
+    }
+    // The kept speakers since the last one analysed lie one after another in the text.
+    if (placed < next) {
+      const std::size_t from = speakers[placed].offset;
+      const KeptSpeaker& last = speakers[next - 1];
+      plan.before.emplace(plan.analyse.size(), kept.substr(from, last.offset + last.size - from));
+      placed = next;
+    }
+    plan.analyse.push_back(i);
+  }
+  return plan;
 }
 
 }  // namespace pellix::analysis

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <map>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -47,5 +48,20 @@ struct ResumePoint {
 // a header cut short, starts from the first speaker. Raises ResumeError otherwise.
 ResumePoint FindResumePoint(std::string_view text, ReportFormat format,
                             const std::vector<SpeakerTakes>& speakers, const std::string& source);
+
+// What a run resumed at `point` does, by the rule every face follows (the command here, the C
+// library's report for hosts that run the speakers themselves): it analyses every speaker whose
+// rows the file does not keep (the last one there, every one after it, and any before it that
+// the file lacks, such as one whose task failed) and writes the kept rows in their places.
+struct ResumePlan {
+  std::vector<std::size_t> analyse;  // the indices of the speakers to analyse, in order
+  std::string_view header;           // of point.kept: what comes before every speaker
+  // By index in `analyse`: the kept rows of the speakers between that one and the one before,
+  // in point.kept. A kept speaker always lies before `point.first`, which is analysed.
+  std::map<std::size_t, std::string_view> before;
+};
+
+// The plan for `point` over `count` speakers; its views point into `point.kept`.
+ResumePlan PlanResume(const ResumePoint& point, std::size_t count);
 
 }  // namespace pellix::analysis

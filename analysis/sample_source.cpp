@@ -4,6 +4,7 @@
 #include <array>
 #include <utility>
 
+#include "analysis/take_path.h"
 #include "audio/audio_converter.h"
 #include "audio/input_file.h"
 #include "audio/sample_file.h"
@@ -64,16 +65,18 @@ PreparedTake SampleSource::Prepare(const Take& take) {
   // Each take is opened once, whatever it turns out to be. What a file that cannot be opened
   // is called in the message goes by its name.
   const bool named_sample_file = HasSampleFileName(take.path);
-  const InputFile file = OpenInputFile(take.path, named_sample_file ? "sample file" : "recording");
-  if (named_sample_file || HasSampleFileSignature(file, take.path)) {
-    return PrepareSampleFile(file, take.path);
+  const char* const what = named_sample_file ? "sample file" : "recording";
+  const std::filesystem::path path = LocalTakePath(take.path.string(), what);
+  const InputFile file = OpenInputFile(path, what);
+  if (named_sample_file || HasSampleFileSignature(file, path)) {
+    return PrepareSampleFile(file, path);
   }
   // The control reads no more than the window: the rest is counted, not converted, though
   // still read for the recording's levels.
   RecordingLevels levels;
   ConvertedRecording converted =
-      ConvertToSamples(file, take.path, kDefaultSampleRate, kSampleWindow, &levels);
-  return FromRecording(NewScratchFile(take.path), std::move(converted), levels);
+      ConvertToSamples(file, path, kDefaultSampleRate, kSampleWindow, &levels);
+  return FromRecording(NewScratchFile(path), std::move(converted), levels);
 }
 
 // Read here rather than by the control, so that a missing or unreadable file is reported by

@@ -1,8 +1,11 @@
 #include "analysis/session.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <exception>
+#include <optional>
 #include <utility>
+#include <vector>
 
 #include "analysis/check_history.h"
 #include "analysis/converted_take_files.h"
@@ -182,6 +185,7 @@ class Session::Impl {
       record.measures = after;
       record.constants = ReadConstants(control);
       calibrated_ = true;
+      if (record.facts.pitch_hz) calibration_pitches_.push_back(*record.facts.pitch_hz);
     } else {
       record.measures = RefusedTakeMeasures(before, after);
       Warning(take.name + ": calibration take rejected: " + std::string(kCalibrationRejected));
@@ -213,6 +217,11 @@ class Session::Impl {
     CheckRecord record{Speaker(), take.name, control.get_CR_msgX(), {}, {}, {}};
     const IntakeOutcome intake = ReadIntakeOutcome();
     record.facts = DescribeTake(*prepared, intake, kCheckMinimum, record.code == "-1");
+    if (const std::optional<double> calibration = CalibrationPitch();
+        calibration && record.facts.pitch_hz &&
+        PitchMismatch(*record.facts.pitch_hz, *calibration)) {
+      record.facts.flags.emplace_back(kTakeFlags[5].name);
+    }
     Plot("check", ++checks_drawn_, take.name,
          "code " + record.code + " (" + CodeMeaningText(record.code, true) + ")", *prepared, intake,
          intake.sample_count >= kCheckMinimum && record.code != "-2");
@@ -302,6 +311,16 @@ class Session::Impl {
 
   std::string Speaker() const { return settings_.show_speaker ? speaker_ : std::string(); }
 
+  // The median pitch of this session's accepted calibration takes; none before the first (a
+  // calibration loaded from a state file keeps no pitch).
+  std::optional<double> CalibrationPitch() const {
+    if (calibration_pitches_.empty()) return std::nullopt;
+    std::vector<double> sorted = calibration_pitches_;
+    std::sort(sorted.begin(), sorted.end());
+    const std::size_t middle = sorted.size() / 2;
+    return sorted.size() % 2 == 1 ? sorted[middle] : (sorted[middle - 1] + sorted[middle]) / 2;
+  }
+
   void Warning(std::string text) { events_.emplace_back(Message{false, std::move(text)}); }
 
   void Error(std::string text) {
@@ -327,6 +346,7 @@ class Session::Impl {
   bool failed_ = false;
   bool calibrated_ = false;
   bool warned_uncalibrated_ = false;
+  std::vector<double> calibration_pitches_;  // of the accepted calibrations, in this session
   int checks_recorded_ = 0;
   int calibrations_drawn_ = 0;
   int checks_drawn_ = 0;

@@ -65,6 +65,12 @@ std::string_view TakeFlagWords(std::string_view name) {
   return name;
 }
 
+bool PitchMismatch(double check_hz, double calibration_hz) {
+  if (!(check_hz > 0) || !(calibration_hz > 0)) return false;
+  return std::max(check_hz, calibration_hz) >
+         kPitchMismatchRatio * std::min(check_hz, calibration_hz);
+}
+
 std::size_t AnalysedEnd(const IntakeOutcome& intake) {
   if (intake.take_end <= intake.take_start) return intake.take_start;
   return std::min(intake.take_end, intake.take_start + kScannedSlots);

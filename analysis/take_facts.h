@@ -22,8 +22,12 @@ inline constexpr double kClippedFlagShare = 0.001;  // clipped: more than 1 samp
 inline constexpr double kQuietFlagDbfs = -24;       // very quiet: peak below this
 inline constexpr double kShortFlagSeconds = 0.5;    // short: a stretch under half a second
 inline constexpr double kUnvoicedFlagShare = 0.1;   // unvoiced: fewer voiced frames than this
+// A pitch mismatch: a check's pitch over this many times the calibration's, or under its
+// inverse. A speaker's pitch moves by a fifth or so under stress; another speaker's, such as a
+// woman's against a man's calibration, by twice and more.
+inline constexpr double kPitchMismatchRatio = 1.5;
 
-inline constexpr std::array<TakeFlag, 5> kTakeFlags = {{
+inline constexpr std::array<TakeFlag, 6> kTakeFlags = {{
     {"clipped",
      "clipped: more than 1 sample in 1000 is at full scale, in the recording or after the 8-bit "
      "conversion; record at a lower level"},
@@ -36,7 +40,14 @@ inline constexpr std::array<TakeFlag, 5> kTakeFlags = {{
      "no voiced speech: the pitch tracker found a voice in fewer than 1 frame in 10"},
     {"steady_tone",
      "a steady tone, not speech: the pitch does not move (within 2%) over the stretch"},
+    {"pitch_mismatch",
+     "pitch mismatch: the pitch is over 1.5 times, or under two thirds of, the median pitch of "
+     "the calibration takes: is this the speaker who calibrated?"},
 }};
+
+// Whether a check at `check_hz` is far from a calibration at `calibration_hz` (both medians
+// of voiced frames): by more than kPitchMismatchRatio either way.
+bool PitchMismatch(double check_hz, double calibration_hz);
 
 // The words of flag `name`; the name itself for a flag not in kTakeFlags.
 std::string_view TakeFlagWords(std::string_view name);

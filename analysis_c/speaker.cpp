@@ -41,10 +41,11 @@ using pellix::analysis_c::Failure;
 constexpr double kNotMeasured = std::numeric_limits<double>::quiet_NaN();
 
 // The flag bits of the header are the flags' places in kTakeFlags.
-static_assert(kTakeFlags.size() == 5 && kTakeFlags[0].name == "clipped" &&
+static_assert(kTakeFlags.size() == 6 && kTakeFlags[0].name == "clipped" &&
               kTakeFlags[1].name == "very_quiet" && kTakeFlags[2].name == "short_stretch" &&
-              kTakeFlags[3].name == "no_voiced_speech" && kTakeFlags[4].name == "steady_tone");
-static_assert(PELLIX_FLAG_STEADY_TONE == 1 << 4);
+              kTakeFlags[3].name == "no_voiced_speech" && kTakeFlags[4].name == "steady_tone" &&
+              kTakeFlags[5].name == "pitch_mismatch");
+static_assert(PELLIX_FLAG_STEADY_TONE == 1 << 4 && PELLIX_FLAG_PITCH_MISMATCH == 1 << 5);
 static_assert(int{PELLIX_INVALID_ARGUMENT} == int{kInvalidProcedureCall} &&
               int{PELLIX_INVALID_FILE_FORMAT} == int{kInvalidFileFormat});
 

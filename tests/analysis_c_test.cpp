@@ -436,8 +436,9 @@ TEST_F(AnalysisC, CsvRowsFollowTheHeaderAndFlagsHaveWords) {
                {PELLIX_FLAG_SHORT_STRETCH, "short_stretch"},
                {PELLIX_FLAG_NO_VOICED_SPEECH, "no_voiced_speech"},
                {PELLIX_FLAG_STEADY_TONE, "steady_tone"},
+               {PELLIX_FLAG_PITCH_MISMATCH, "pitch_mismatch"},
                {3, ""},
-               {32, ""}};
+               {64, ""}};
   for (const auto& f : flags) {
     EXPECT_EQ(std::string(PellixFlagName(f.flag)), f.name);
     EXPECT_EQ(std::string(PellixFlagWords(f.flag)).empty(), std::string(f.name).empty());

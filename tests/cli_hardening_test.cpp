@@ -124,11 +124,24 @@ TEST_F(Hardening, AnOutputThatIsAlsoAnInputIsRefused) {
   ASSERT_EQ(Pellix("analyze --state s.json --calibrate take.smp").status, 0);
   const std::string state = Read("s.json");
   ASSERT_EQ(::symlink("s.json", Path("alias.json").c_str()), 0);
+  const std::string manifest = "speaker,role,file\nal,check,take.smp\n";
+  Write("m.csv", manifest);
+  const std::string url = "file://" + Path("take.smp");
+  Write("u.csv", "speaker,role,file\nal,check," + url + "\n");
   struct Case {
     std::string arguments;
     std::string message;
   };
   const Case cases[] = {
+      {"analyze --check take.smp -o take.smp", "-o 'take.smp' would overwrite the take 'take.smp'"},
+      {"analyze --state s.json --check take.smp -o ./alias.json",
+       "-o './alias.json' would overwrite the state file 's.json'"},
+      {"analyze --batch m.csv -o m.csv", "-o 'm.csv' would overwrite the manifest 'm.csv'"},
+      {"analyze --batch m.csv --format csv -o take.smp --resume",
+       "-o 'take.smp' would overwrite the take 'take.smp'"},
+      {"analyze --batch u.csv -o take.smp", "-o 'take.smp' would overwrite the take '" + url + "'"},
+      {"analyze --check take.smp -o p.svg --panel p.svg",
+       "-o and --panel name the same file 'p.svg'"},
       {"analyze --state s.json --check take.smp --panel s.json",
        "--panel 's.json' would overwrite the state file 's.json'"},
       {"analyze --state s.json --check take.smp --panel ./alias.json",
@@ -148,7 +161,9 @@ TEST_F(Hardening, AnOutputThatIsAlsoAnInputIsRefused) {
   }
   EXPECT_EQ(Read("take.smp"), take);
   EXPECT_EQ(Read("s.json"), state);
+  EXPECT_EQ(Read("m.csv"), manifest);
   EXPECT_FALSE(fs::exists(Path("new.json")));
+  EXPECT_FALSE(fs::exists(Path("p.svg")));
 }
 
 TEST_F(Hardening, AJsonObjectThatIsNotASavedBagIsLeftAsItIs) {
@@ -482,6 +497,20 @@ TEST_F(Hardening, MessagesSayWhatIsWrong) {
   const Case cases[] = {
       {"frobnicate", 2,
        "pellix: unknown command 'frobnicate'; the commands are analyze, listen, demo,"},
+      {"analize --check take.smp", 2,
+       "pellix: unknown command 'analize'; did you mean 'analyze'? The commands are analyze,"},
+      {"analyse --check take.smp", 0, "checking without calibration"},  // the British spelling
+      {"analyze --chek take.smp", 2,
+       "pellix analyze: unknown option '--chek'; did you mean '--check'?\nRun with --help"},
+      {"analyze --check take.smp --stat=s.json", 2,
+       "pellix analyze: unknown option '--stat'; did you mean '--state'?"},
+      {"analyze --check take.smp --frobnicate", 2,
+       "pellix analyze: unknown option '--frobnicate'\nRun with --help"},
+      {"--hlp", 2, "pellix: unknown option '--hlp'; did you mean '--help'?"},
+      {"analyze --check", 2, "pellix analyze: --check: 1 required FILE missing"},
+      {"convert take.wav out.wav", 0,
+       "pellix: warning: 'out.wav' will hold a sample file (8-bit samples for the control), not "
+       "the recording its name says"},
       {"analyze --state '' --check take.smp", 2, "an empty path names no file"},
       {"analyze --batch long.csv", 1,
        "long.csv:2: the role must be calibrate or check, not "
@@ -499,6 +528,22 @@ TEST_F(Hardening, MessagesSayWhatIsWrong) {
     EXPECT_TRUE(Contains(run.err, c.message)) << c.arguments << ": " << run.err;
     EXPECT_LT(run.err.size(), 1000u) << c.arguments;
   }
+  // Without a string, the default one, explained.
+  Outcome params = Pellix("params");
+  EXPECT_EQ(params.status, 0) << params.err;
+  EXPECT_TRUE(params.out.starts_with("Parameter string \"000023000005000000\" (the default"))
+      << params.out;
+  EXPECT_TRUE(Contains(params.out, "shortest jump = 2")) << params.out;
+  // A script never saves a bag over itself; elsewhere it does.
+  Write("save.pellix", "save ./save.pellix\nsave bag.json\n");
+  Outcome save = Pellix("script save.pellix");
+  EXPECT_EQ(save.status, 0) << save.err;
+  EXPECT_TRUE(
+      save.out.starts_with("{\"line\":1,\"op\":\"save\",\"name\":\"./"
+                           "save.pellix\",\"ok\":false,\"error\":{\"number\":75,"))
+      << save.out;
+  EXPECT_EQ(Read("save.pellix"), "save ./save.pellix\nsave bag.json\n");
+  EXPECT_TRUE(fs::exists(Path("bag.json")));
   Outcome bom = Pellix("script bom.pellix");
   EXPECT_EQ(bom.status, 0) << bom.err;
   EXPECT_TRUE(bom.out.starts_with("{\"line\":1,\"op\":\"get\"")) << bom.out;

@@ -3,6 +3,7 @@
 // as csv writes them, cut last lines, and reports of another manifest refused.
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -102,6 +103,37 @@ TEST(Resume, AReportOfAnotherManifestIsRefused) {
       EXPECT_NE(std::string(e.what()).find("cannot resume 'o.txt': "), std::string::npos);
       EXPECT_NE(std::string(e.what()).find(c.message), std::string::npos) << e.what();
     }
+  }
+}
+
+// Every speaker the file lacks is analysed, wherever it lies, and the kept rows go back in
+// their places: one rule for the command and for the hosts that run the speakers themselves.
+TEST(Resume, APlanAnalysesEverySpeakerTheFileLacks) {
+  const std::vector<SpeakerTakes> speakers = Speakers({"a", "b", "c", "d", "e"});
+  const std::string a = Row("a", "1"), b = Row("b", "2"), c = Row("c", "3"), d = Row("d", "4");
+  struct Case {
+    std::string text;
+    std::vector<std::size_t> analyse;
+    std::string header;
+    std::map<std::size_t, std::string> before;  // by place in `analyse`
+  };
+  const Case cases[] = {
+      {"", {0, 1, 2, 3, 4}, "", {}},
+      {kHeader, {0, 1, 2, 3, 4}, kHeader, {}},
+      {kHeader + a, {0, 1, 2, 3, 4}, kHeader, {}},
+      {kHeader + a + b + c, {2, 3, 4}, kHeader, {{0, a + b}}},
+      // b's task failed in the first run, and d's: they are done again in their places.
+      {kHeader + a + c + Row("e", "5"), {1, 3, 4}, kHeader, {{0, a}, {1, c}}},
+      {kHeader + b + d, {0, 2, 3, 4}, kHeader, {{1, b}}},
+  };
+  for (const Case& k : cases) {
+    const ResumePoint point = FindResumePoint(k.text, ReportFormat::kCsv, speakers, "o.csv");
+    const ResumePlan plan = PlanResume(point, speakers.size());
+    EXPECT_EQ(plan.analyse, k.analyse) << k.text;
+    EXPECT_EQ(plan.header, k.header) << k.text;
+    std::map<std::size_t, std::string> before;
+    for (const auto& [place, text] : plan.before) before.emplace(place, text);
+    EXPECT_EQ(before, k.before) << k.text;
   }
 }
 

@@ -104,5 +104,22 @@ TEST(TakeFacts, ASteadyToneIsJudgedByItsSpreadAsAShareOfTheMedian) {
   }
 }
 
+// Half again above the calibration, or a third below it, either way round; nothing without
+// a pitch on both sides.
+TEST(TakeFacts, APitchMismatchIsMoreThanHalfAgainEitherWay) {
+  const struct {
+    double check_hz, calibration_hz;
+    bool mismatch;
+  } cases[] = {
+      {150, 100, false}, {151, 100, true}, {100, 150, false}, {100, 151, true},
+      {67, 100, false},  {66, 100, true},  {245, 80, true},   {92.1, 102, false},
+      {0, 100, false},   {100, 0, false},  {NAN, 100, false},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(PitchMismatch(c.check_hz, c.calibration_hz), c.mismatch)
+        << c.check_hz << " Hz against " << c.calibration_hz << " Hz";
+  }
+}
+
 }  // namespace
 }  // namespace pellix::analysis

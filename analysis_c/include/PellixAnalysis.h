@@ -111,7 +111,9 @@ enum {
   PELLIX_FLAG_VERY_QUIET = 2,       /* the peak is below -24 dBFS */
   PELLIX_FLAG_SHORT_STRETCH = 4,    /* the analysed stretch is under half a second */
   PELLIX_FLAG_NO_VOICED_SPEECH = 8, /* a voice in fewer than 1 frame in 10 */
-  PELLIX_FLAG_STEADY_TONE = 16      /* a steady tone, not speech */
+  PELLIX_FLAG_STEADY_TONE = 16,     /* a steady tone, not speech */
+  PELLIX_FLAG_PITCH_MISMATCH = 32   /* a check's pitch over 1.5 times, or under 2/3 of, the
+                                       median of this speaker's calibrations in this session */
 };
 
 /* The result of a calibration or a check. A number that does not apply, or could not be

@@ -15,6 +15,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "analysis/analysis_run.h"
@@ -24,6 +25,7 @@
 #include "analysis/report_file.h"
 #include "analysis/resume.h"
 #include "analysis/state_file.h"
+#include "analysis/take_path.h"
 #include "audio/scratch_folder.h"
 #include "host/commands/command.h"
 #include "host/commands/command_line.h"
@@ -42,9 +44,11 @@ constexpr const char* kAnalyzeHelp =
     R"(Takes: a sample file is used as it is; any recording libsndfile reads (WAV, FLAC, Ogg,
 AIFF, ...) is converted to one first, in memory, as far as the control reads: at most 30001
 samples of a take (about 2.7 s at 11025 Hz), of which it analyses the first utterance. A
-take may be "-" (standard input, once), a folder (its recordings, sorted by name) or a quoted
-glob pattern ('takes/*.wav', sorted). The report gives the stretch the control kept, in
-seconds of the recording, with the recording's levels, pitch and flags.
+take may be "-" (standard input, once), a folder (its recordings, sorted by name), a quoted
+glob pattern ('takes/*.wav', sorted) or a file:// URL (file:///data/a%20b.wav); URLs of
+other schemes (s3://, http://, ...) are read through the Python package, with fsspec
+(python3 -m pellix.batch MANIFEST, or pellix.analyze). The report gives the stretch the
+control kept, in seconds of the recording, with the recording's levels, pitch and flags.
 
 Order of work: the state (or a new control), --params and Initalize, every --calibrate take,
 every --check take, the profiler, the state saved, the panel drawn.
@@ -74,7 +78,9 @@ and constants, recording_s, stretch_start_s, stretch_end_s, stretch_s, peak_dbfs
 clipped_source, clipped_8bit, pitch_hz, voiced_share, flags, refusal, advice, profile,
 profile_checks, error_number, error_message.
 Flags: clipped, very_quiet, short_stretch (under 0.5 s analysed), no_voiced_speech,
-steady_tone. A refused take says why in the intake's terms and what to try.
+steady_tone, pitch_mismatch (a check's pitch over 1.5 times, or under 2/3 of, that of the
+calibration takes of the same run). A refused take says why in the intake's terms and what
+to try.
 
 Warnings and errors go to standard error, each naming its file; a take that cannot be read is
 a failure row (with its error number and message) and the others are still analysed. A
@@ -88,13 +94,15 @@ one, never a report cut short by a full disk; a run stopped part-way (Ctrl-C, ki
 speakers written up to half a minute before.
 
 --batch MANIFEST: a CSV file with a header and the columns speaker,role,file (role calibrate
-or check; files relative to the manifest's folder). Each speaker gets a control of its own;
---jobs speakers are analysed at a time and reported in manifest order. --state and --panel
-need a single speaker. --resume with -o FILE (csv or json) keeps the report an earlier run of
-the same manifest left in FILE and carries on after it (the last speaker there is analysed
-again, as it may have been cut short), so an interrupted batch can be finished; a FILE that
-is not this manifest's report (another header, a speaker the manifest lacks or out of its
-order) is refused and left as it is.
+or check; files relative to the manifest's folder, or file:// URLs). Each speaker gets a
+control of its own; --jobs speakers are analysed at a time and reported in manifest order.
+--state and --panel need a single speaker. --resume with -o FILE (csv or json) keeps the
+report an earlier run of the same manifest left in FILE and carries on after it (the last
+speaker there is analysed again, as it may have been cut short, and so is any speaker it
+lacks, each written in its place), so an interrupted batch can be finished; a FILE that is
+not this manifest's report (another header, a speaker the manifest lacks or out of its
+order) is refused and left as it is. No output may be an input: -o, --panel and the state,
+the manifest or a take naming the same file is refused before anything is written.
 
 --plot DIR draws, per take, the waveform with the analysed stretch shaded, the flic
 boundaries, the thorns (red) and jumps (blue); and per speaker the trend of the three stress
@@ -134,16 +142,24 @@ struct AnalyzeOptions {
   int jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
 };
 
-// What --panel would overwrite among the run's inputs ("the state file 'a.json'"); empty when
-// nothing.
-std::string OverwrittenInput(const AnalyzeOptions& options) {
-  if (!options.panel) return {};
-  if (options.state && SameFile(*options.panel, *options.state)) {
-    return "the state file '" + *options.state + "'";
-  }
-  for (const auto* files : {&options.calibrate, &options.check}) {
-    for (const std::string& file : *files) {
-      if (SameFile(*options.panel, file)) return "the take '" + file + "'";
+// What the file `output` would overwrite among the run's inputs ("the state file 'a.json'"):
+// the state, the manifest, every take; empty when nothing.
+std::string OverwrittenInput(const std::string& output, const AnalyzeOptions& options,
+                             const std::vector<analysis::SpeakerTakes>& speakers) {
+  const SameFileAs same(output);
+  if (options.state && same(*options.state)) return "the state file '" + *options.state + "'";
+  if (options.batch && same(*options.batch)) return "the manifest '" + *options.batch + "'";
+  for (const analysis::SpeakerTakes& speaker : speakers) {
+    for (const auto* takes : {&speaker.calibrations, &speaker.checks}) {
+      for (const analysis::Take& take : *takes) {
+        std::filesystem::path path;
+        try {
+          path = analysis::LocalTakePath(take.path.string(), "recording");
+        } catch (const FileError&) {
+          continue;  // read elsewhere, or refused when it is read
+        }
+        if (same(path)) return "the take '" + take.name + "'";
+      }
     }
   }
   return {};
@@ -210,9 +226,20 @@ int RunAnalyze(const AnalyzeOptions& options) {
     return Failure(std::string(e.what()) + " (error " + std::to_string(e.number()) + ")");
   }
 
-  if (const std::string overwritten = OverwrittenInput(options); !overwritten.empty()) {
-    return UsageError("analyze", "--panel '" + *options.panel + "' would overwrite " + overwritten +
-                                     ": name another file");
+  // Each output against every input, before anything is written.
+  std::vector<std::pair<std::string, std::string>> outputs;  // option, file
+  if (options.output != "-") outputs.emplace_back("-o", options.output);
+  if (options.panel) outputs.emplace_back("--panel", *options.panel);
+  for (const auto& [option, file] : outputs) {
+    if (const std::string overwritten = OverwrittenInput(file, options, speakers);
+        !overwritten.empty()) {
+      return UsageError("analyze", option + " '" + file + "' would overwrite " + overwritten +
+                                       ": name another file");
+    }
+  }
+  if (options.panel && options.output != "-" && SameFile(options.output, *options.panel)) {
+    return UsageError("analyze", "-o and --panel name the same file '" + options.output +
+                                     "': name another file for one of them");
   }
 
   // The whole read, analysis and save of the state, without another run in between.
@@ -223,7 +250,10 @@ int RunAnalyze(const AnalyzeOptions& options) {
     return Failure(e.what());
   }
 
-  std::string kept;  // an earlier run's report, carried on
+  // An earlier run's report, carried on: its header and speakers are written in their places
+  // among the speakers analysed now, every one the file lacks.
+  analysis::ResumePoint point;
+  analysis::ResumePlan plan;
   if (options.resume) {
     std::string written;
     try {
@@ -235,14 +265,16 @@ int RunAnalyze(const AnalyzeOptions& options) {
       }
     }
     try {
-      analysis::ResumePoint point =
-          analysis::FindResumePoint(written, *format, speakers, options.output);
-      kept = std::move(point.kept);
-      speakers.erase(speakers.begin(), speakers.begin() + static_cast<std::ptrdiff_t>(point.first));
+      point = analysis::FindResumePoint(written, *format, speakers, options.output);
     } catch (const analysis::ResumeError& e) {
       return Failure(std::string(e.what()) + " (error " + std::to_string(kInvalidFileFormat) +
                      "); it was left as it is");
     }
+    plan = analysis::PlanResume(point, speakers.size());
+    std::vector<analysis::SpeakerTakes> analysed;
+    analysed.reserve(plan.analyse.size());
+    for (const std::size_t i : plan.analyse) analysed.push_back(std::move(speakers[i]));
+    speakers = std::move(analysed);
   }
   if (!options.plot.empty()) {
     std::error_code ec;
@@ -262,7 +294,7 @@ int RunAnalyze(const AnalyzeOptions& options) {
                      " (error " + std::to_string(e.number()) + ")");
     }
     report_stream.emplace(&*report_file);
-    *report_stream << kept;
+    *report_stream << plan.header;
   }
   std::ostream& output = report_stream ? *report_stream : std::cout;
 
@@ -278,7 +310,8 @@ int RunAnalyze(const AnalyzeOptions& options) {
   run.format = *format;
   run.jobs = static_cast<unsigned>(options.jobs);
   run.quiet = options.quiet;
-  run.header = kept.empty();
+  run.header = plan.header.empty();
+  run.before = plan.before;
   run.keep_first_control = options.panel.has_value();
   analysis::RunResult result = analysis::RunAnalysis(speakers, run, output, std::cerr);
 
@@ -321,6 +354,7 @@ int RunAnalyze(const AnalyzeOptions& options) {
 void AddAnalyzeCommand(CLI::App& app, CommandAction& action) {
   CLI::App* command = app.add_subcommand(
       "analyze", "Calibrate on a speaker's takes, check others, and report stress and verdicts");
+  command->alias("analyse");  // the British spelling, as the reports write "analysed"
   auto options = std::make_shared<AnalyzeOptions>();
   AddOptionWithDefault(command, "--params", options->params,
                        "Packed parameter string for Initalize (default: jumps 2 to 30, "

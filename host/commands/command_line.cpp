@@ -1,10 +1,14 @@
 #include "host/commands/command_line.h"
 
+#include <algorithm>
 #include <cstring>
 #include <exception>
 #include <iostream>
 #include <new>
+#include <numeric>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include <CLI/CLI.hpp>
 
@@ -31,14 +35,19 @@ constexpr const char* kExamples = R"(Examples:
   pellix panel --svg panel.svg     a new instance's panel, as text and as a picture
   pellix typelib > Pellix.idl      the type library as IDL)";
 
+// The subcommand `name` names (an alias included), or null.
+const CLI::App* CommandNamed(const CLI::App& app, const std::string& name) {
+  for (const CLI::App* command : app.get_subcommands({})) {
+    if (command->check_name(name)) return command;
+  }
+  return nullptr;
+}
+
 // The first word when it is meant as a subcommand but names none; CLI11 would only say that
 // a subcommand is required.
 const char* UnknownCommand(const CLI::App& app, int argc, const char* const* argv) {
   if (argc < 2 || argv[1][0] == '-') return nullptr;
-  for (const CLI::App* command : app.get_subcommands({})) {
-    if (command->check_name(argv[1])) return nullptr;
-  }
-  return argv[1];
+  return CommandNamed(app, argv[1]) != nullptr ? nullptr : argv[1];
 }
 
 std::string CommandNames(const CLI::App& app) {
@@ -47,6 +56,70 @@ std::string CommandNames(const CLI::App& app) {
     names += (names.empty() ? "" : ", ") + command->get_name();
   }
   return names;
+}
+
+// How many letters must be put in, left out or changed to turn `a` into `b`.
+std::size_t EditDistance(std::string_view a, std::string_view b) {
+  std::vector<std::size_t> row(b.size() + 1);
+  std::iota(row.begin(), row.end(), std::size_t{0});
+  for (std::size_t i = 1; i <= a.size(); ++i) {
+    std::size_t diagonal = row[0];
+    row[0] = i;
+    for (std::size_t j = 1; j <= b.size(); ++j) {
+      const std::size_t above = row[j];
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+      diagonal = above;
+    }
+  }
+  return row[b.size()];
+}
+
+// Of `names`, the one `typed` most likely meant: within two letters of it, and nearer than a
+// third of its length; empty when none is.
+std::string Nearest(std::string_view typed, const std::vector<std::string>& names) {
+  std::string best;
+  std::size_t best_distance = std::min<std::size_t>(3, typed.size() / 3 + 1);
+  for (const std::string& name : names) {
+    const std::size_t distance = EditDistance(typed, name);
+    if (distance < best_distance) {
+      best = name;
+      best_distance = distance;
+    }
+  }
+  return best;
+}
+
+// " Did you mean 'x'?" for the nearest of `names`, or nothing.
+std::string Suggestion(std::string_view typed, const std::vector<std::string>& names) {
+  const std::string nearest = Nearest(typed, names);
+  return nearest.empty() ? std::string() : "; did you mean '" + nearest + "'?";
+}
+
+// What to say of a command line CLI11 refused, in the command's words: the first option the
+// command (or, with none, pellix itself) does not know, with the one it most likely meant; or
+// CLI11's own message.
+std::string ParseErrorMessage(const CLI::ParseError& error, const CLI::App& app,
+                              const CLI::App* command, int argc, const char* const* argv) {
+  if (dynamic_cast<const CLI::ExtrasError*>(&error) == nullptr &&
+      dynamic_cast<const CLI::RequiredError*>(&error) == nullptr) {
+    return error.what();
+  }
+  std::vector<std::string> names;
+  for (const CLI::App* scope : {command, &app}) {
+    if (scope == nullptr) continue;
+    for (const CLI::Option* option : scope->get_options()) {
+      for (const std::string& name : option->get_lnames()) names.push_back("--" + name);
+    }
+  }
+  for (int i = command != nullptr ? 2 : 1; i < argc; ++i) {
+    const std::string_view word = argv[i];
+    if (word == "--") break;
+    if (!word.starts_with("--")) continue;
+    const std::string_view name = word.substr(0, word.find('='));
+    if (std::find(names.begin(), names.end(), name) != names.end()) continue;
+    return "unknown option " + QuotedExcerpt(name, '\'') + Suggestion(name, names);
+  }
+  return error.what();
 }
 
 int Run(const CommandAction& action) {
@@ -74,17 +147,29 @@ int RunCommandLine(int argc, const char* const* argv) {
 
   int status;
   if (const char* unknown = UnknownCommand(app, argc, argv)) {
-    std::cerr << "pellix: unknown command " << QuotedExcerpt(unknown, '\'') << "; the commands are "
-              << CommandNames(app) << "\nRun with --help for more information.\n";
+    std::vector<std::string> names;
+    for (const CLI::App* command : app.get_subcommands({})) names.push_back(command->get_name());
+    const std::string suggestion = Suggestion(unknown, names);
+    std::cerr << "pellix: unknown command " << QuotedExcerpt(unknown, '\'') << suggestion
+              << (suggestion.empty() ? "; the" : " The") << " commands are " << CommandNames(app)
+              << "\nRun with --help for more information.\n";
     status = kUsageError;
   } else {
     try {
       app.parse(argc, argv);
       status = Run(action);
     } catch (const CLI::ParseError& e) {
-      // --help and --version end here too, with status 0; every real parse error is a usage
-      // error, whatever number CLI11 gives it.
-      status = app.exit(e) == 0 ? 0 : kUsageError;
+      if (e.get_exit_code() == static_cast<int>(CLI::ExitCodes::Success)) {
+        status = app.exit(e);  // --help and --version
+      } else {
+        // Every real parse error is a usage error, whatever number CLI11 gives it, said in
+        // the command's words.
+        const CLI::App* command = argc > 1 ? CommandNamed(app, argv[1]) : nullptr;
+        std::cerr << "pellix" << (command != nullptr ? " " + command->get_name() : "") << ": "
+                  << ParseErrorMessage(e, app, command, argc, argv)
+                  << "\nRun with --help for more information.\n";
+        status = kUsageError;
+      }
     }
   }
 

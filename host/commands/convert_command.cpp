@@ -7,7 +7,9 @@
 #include <optional>
 #include <string>
 
+#include "analysis/inputs.h"
 #include "audio/audio_converter.h"
+#include "audio/sample_file.h"
 #include "audio/scratch_folder.h"
 #include "audio/standard_streams.h"
 #include "host/commands/command.h"
@@ -58,6 +60,14 @@ int RunConvert(const ConvertOptions& options) {
 
   const bool from_stdin = options.input == kStandardStream;
   const bool to_stdout = options.output == kStandardStream;
+  // A player, an editor or pellix itself would take the file for what its name says and find
+  // no such recording in it.
+  if (!to_stdout && analysis::IsRecordingName(options.output) &&
+      !HasSampleFileName(options.output)) {
+    std::cerr << "pellix: warning: '" << options.output
+              << "' will hold a sample file (8-bit samples for the control), not the recording "
+                 "its name says; a name ending in .smp says what it is\n";
+  }
   ConvertedRecording take;
   try {
     // The converter seeks in its input and writes its output whole, so the standard streams go

@@ -2,6 +2,7 @@
 // warnings about values that make every take refused.
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "analysis/parameter_string.h"
@@ -19,9 +20,12 @@ void PrintField(const std::string& positions, const std::string& text, const std
             << '\n';
 }
 
-int RunParams(const std::string& parameters) {
+int RunParams(const std::optional<std::string>& given) {
+  const std::string parameters = given.value_or(analysis::kDefaultParams);
   const analysis::ParameterReading reading = analysis::ReadParameters(parameters);
-  std::cout << "Parameter string \"" << parameters << "\":\n";
+  std::cout << "Parameter string \"" << parameters << "\""
+            << (given ? "" : " (the default: what pellix analyze and listen use without --params)")
+            << ":\n";
   PrintField("1-3", reading.head, "not read by the control");
   for (const analysis::FieldReading& f : reading.fields) {
     const std::string positions = f.field->length == 1
@@ -44,12 +48,12 @@ int RunParams(const std::string& parameters) {
 void AddParamsCommand(CLI::App& app, CommandAction& action) {
   CLI::App* command = app.add_subcommand(
       "params", "Explain a packed parameter string position by position, with warnings");
-  auto parameters = std::make_shared<std::string>();
-  command->add_option("STRING", *parameters, "The parameter string, as given to --params")
-      ->required();
+  auto parameters = std::make_shared<std::optional<std::string>>();
+  command->add_option("STRING", *parameters,
+                      "The parameter string, as given to --params (default: the default string)");
   command->footer(ParametersHelp() +
                   "\n\nWarnings go to standard error; the exit status is 0 all the same, since "
-                  "a host may pass any string.\n\nExamples:\n  pellix params "
+                  "a host may pass any string.\n\nExamples:\n  pellix params\n  pellix params "
                   "000023000005000000\n  pellix params abc");
   command->callback(
       [parameters, &action] { action = [parameters] { return RunParams(*parameters); }; });

@@ -21,7 +21,8 @@ constexpr const char* kScriptHelp = R"(Statements, one per line ('#' starts a co
   new                 create an instance (InitProperties) and make it current; a script
                       holds at most 1000 instances (then error 7, Out of memory)
   use K               make instance K current (0 is the one created at start)
-  save PATH           save the current instance's property bag as JSON
+  save PATH           save the current instance's property bag as JSON (not onto the
+                      script itself: error 75, Path/File access error)
   load PATH           create an instance from a saved property bag
   panel               show the captions of the current instance's value cells
 
@@ -49,6 +50,7 @@ int RunScript(const std::string& file) {
     std::cerr << "pellix: cannot read script " << file << ": " << e.what() << '\n';
     return script::kScriptUsageError;
   }
+  runner.set_script_file(file);
   return runner.Run(in, std::cerr, file);
 }
 

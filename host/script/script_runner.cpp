@@ -3,6 +3,7 @@
 #include <array>
 #include <string>
 
+#include "host/same_file.h"
 #include "host/script/lexer.h"
 #include "platform/container_site.h"
 #include "platform/error.h"
@@ -181,6 +182,9 @@ Json ScriptRunner::Execute(const Statement& statement) {
       current_ = static_cast<std::size_t>(statement.instance);
       return extra;
     case Op::kSave: {
+      if (script_file_ && SameFile(statement.argument, *script_file_)) {
+        RaiseError(kPathFileAccessError);
+      }
       JsonPropertyBag bag;
       current().WriteProperties(bag);
       bag.Save(statement.argument);

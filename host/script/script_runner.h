@@ -3,10 +3,13 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <istream>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "host/script/json_lines.h"
@@ -54,6 +57,10 @@ class ScriptRunner {
 
   std::size_t instance_count() const noexcept { return instances_.size(); }
 
+  // The file the script is read from: a `save` onto it fails with Path/File access error
+  // (75), for it would replace the script with a property bag.
+  void set_script_file(std::filesystem::path file) { script_file_ = std::move(file); }
+
  private:
   class Site;
   struct Instance;
@@ -69,6 +76,7 @@ class ScriptRunner {
   std::int64_t line_ = 0;  // the line being run, for the notifications it causes
   std::vector<std::unique_ptr<Instance>> instances_;
   std::size_t current_ = 0;
+  std::optional<std::filesystem::path> script_file_;
 };
 
 }  // namespace pellix::script

@@ -26,6 +26,11 @@ class AnalysisError(Exception):
         return type(self), (self.number, str(self))
 
 
+class ArgumentError(AnalysisError, ValueError):
+    """A name the library cannot be handed: one holding a NUL character, which would end it
+    there and so name something else; ``number`` is 5 (invalid argument)."""
+
+
 class ManifestError(AnalysisError, ValueError):
     """A manifest that cannot be used; the message names the file and, where there is one, the
     line."""
@@ -166,8 +171,20 @@ def _text(raw):
     return (raw or b"").decode("utf-8", "surrogateescape")
 
 
-def _encoded(text):
-    return None if text is None else os.fsencode(text)
+def _encoded(text, what):
+    """``text`` (str, bytes or a path) as the library takes it; ArgumentError names it as
+    ``what`` when it holds a NUL character."""
+    if text is None:
+        return None
+    encoded = os.fsencode(text)
+    if b"\0" in encoded:
+        raise ArgumentError(5, f"the {what} '{_shown(encoded)}' holds a NUL character")
+    return encoded
+
+
+def _shown(encoded):
+    """Bytes for a message, a NUL shown as \\0 as the library shows it."""
+    return os.fsdecode(encoded).replace("\0", "\\0")
 
 
 def csv_header():
@@ -208,8 +225,9 @@ def open_speaker(params, state, name=""):
     or the state are unusable."""
     lib = library()
     handle = ctypes.c_void_p()
-    number = lib.PellixSpeakerOpenNamed(_encoded(name), _encoded(params),
-                                        _encoded(state and os.fspath(state)),
+    number = lib.PellixSpeakerOpenNamed(_encoded(name, "speaker name"),
+                                        _encoded(params, "parameter string"),
+                                        _encoded(state and os.fspath(state), "state file"),
                                         ctypes.byref(handle))
     return _opened(lib, handle, number, "speaker", AnalysisError)
 
@@ -221,10 +239,17 @@ def close_speaker(handle):
 def analyse(handle, role, take):
     """The report row of a take (a pellix.takes.Take) as (JSON text, CSV line with its line
     feed): a failure's row when it could not be analysed."""
+    if take.kind == "path" and b"\0" in os.fsencode(take.data):
+        # The library would open the file named up to the NUL: refused as the library does.
+        path = os.fsencode(take.data)
+        what = "sample file" if path.lower().endswith(b".smp") else "recording"
+        return failed_take(handle, role, _shown(os.fsencode(take.name)), 5,
+                           f"cannot open {what} '{_shown(path)}': the name holds a NUL character")
     given = Take()
-    given.name = os.fsencode(take.name)
+    given.name = _encoded(take.name, "take name")
     if take.kind == "path":
-        held = ctypes.c_char_p(os.fsencode(take.data))  # opened there, shown as named
+        path = os.fsencode(take.data)
+        held = ctypes.c_char_p(path)  # opened there, shown as named
         given.kind, given.data = _KINDS["path"], ctypes.cast(held, ctypes.c_void_p).value
     elif take.kind == "bytes":
         held = ctypes.c_char_p(take.data)  # the bytes themselves, not a copy, for the call
@@ -246,8 +271,8 @@ def failed_take(handle, role, name, number, message):
     """The row of a take that could not even be handed to the library, as (JSON text, CSV line
     with its line feed)."""
     result = TakeResult()
-    library().PellixSpeakerFailedTake(handle, role == "check", os.fsencode(name), number,
-                                      message.encode("utf-8", "surrogateescape"),
+    library().PellixSpeakerFailedTake(handle, role == "check", _encoded(name, "take name"),
+                                      number, message.encode("utf-8", "surrogateescape"),
                                       ctypes.byref(result))
     return _text(result.json), _text(result.csv).rstrip("\n") + "\n"
 
@@ -261,14 +286,14 @@ def profile(handle):
 
 def save(handle, state=None):
     lib = library()
-    number = lib.PellixSpeakerSave(handle, _encoded(state and os.fspath(state)))
+    number = lib.PellixSpeakerSave(handle, _encoded(state and os.fspath(state), "state file"))
     if number:
         raise AnalysisError(number, _text(lib.PellixSpeakerError(handle)))
 
 
 def load(handle, state):
     lib = library()
-    number = lib.PellixSpeakerLoad(handle, _encoded(os.fspath(state)))
+    number = lib.PellixSpeakerLoad(handle, _encoded(os.fspath(state), "state file"))
     if number:
         raise AnalysisError(number, _text(lib.PellixSpeakerError(handle)))
 
@@ -359,21 +384,24 @@ class Manifest(_Handle):
 
 def read_manifest(path):
     """The manifest file at ``path``, read as the command reads it."""
-    encoded = os.fsencode(os.fspath(path))
+    encoded = _encoded(os.fspath(path), "manifest")
     return Manifest(lambda lib, handle: lib.PellixManifestRead(encoded, handle))
 
 
 def manifest_of_rows(speakers, roles, files, source, folder=""):
     """The manifest of rows given as three columns of texts; messages name row i (from 1) as
     "<source>:<i>"."""
-    def column(values):
+    def column(values, field):
         encoded = [str(v).encode("utf-8", "surrogateescape") for v in values]
+        for row, text in enumerate(encoded, 1):
+            if b"\0" in text:  # refused as the library refuses it in a manifest file
+                raise ManifestError(321, f"{source}:{row}: the {field} holds a NUL character")
         return (ctypes.c_char_p * max(len(encoded), 1))(*encoded)
 
     count = len(speakers)
-    given = [column(c) for c in (speakers, roles, files)]
+    given = [column(c, f) for c, f in ((speakers, "speaker"), (roles, "role"), (files, "file"))]
     return Manifest(lambda lib, handle: lib.PellixManifestFromRows(
-        *given, count, source.encode(), os.fsencode(folder), handle))
+        *given, count, _encoded(source, "source"), _encoded(folder, "folder"), handle))
 
 
 class Report(_Handle):
@@ -388,7 +416,7 @@ class Report(_Handle):
         self.handle = None
         lib = library()
         self.handle = ctypes.c_void_p()
-        number = lib.PellixReportOpen(os.fsencode(os.fspath(path)), manifest.handle,
+        number = lib.PellixReportOpen(_encoded(os.fspath(path), "report file"), manifest.handle,
                                       1 if resume else 0, float(checkpoint_seconds),
                                       ctypes.byref(self.handle))
         if not self.handle:

@@ -25,7 +25,8 @@ TEXTS = ("speaker", "file", "meaning", "refusal", "advice", "profile", "error_me
 ROLES = ("calibrate", "check", "profile", "state", "plot")
 # The words a take can be flagged with (docs/report.schema.json), one boolean column each in
 # place of the report's list.
-FLAGS = ("clipped", "very_quiet", "short_stretch", "no_voiced_speech", "steady_tone")
+FLAGS = ("clipped", "very_quiet", "short_stretch", "no_voiced_speech", "steady_tone",
+         "pitch_mismatch")
 
 
 def _number(value):

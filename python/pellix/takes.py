@@ -2,11 +2,12 @@
 
 A path goes to the library, which opens it as the command does. A URL with a scheme
 (``s3://``, ``http://``, ``gs://``, ...) is read through fsspec, when it is installed, and its
-bytes go to the library; ``file://`` URLs name local files and are opened as paths, so a pipe
-or a device is refused rather than read."""
+bytes go to the library; ``file://`` URLs name local files and go to the library as they are,
+which opens them as the command does (decoded there, so that every face reads the same file;
+a pipe or a device is refused rather than read)."""
 
 import os
-import urllib.parse
+import string
 
 from ._files import FileError, PATH_FILE_ACCESS_ERROR, INVALID_FILE_FORMAT, fail
 
@@ -15,15 +16,21 @@ from ._files import FileError, PATH_FILE_ACCESS_ERROR, INVALID_FILE_FORMAT, fail
 URL_LIMIT = 8 << 30
 
 
+_SCHEME_LETTERS = frozenset(string.ascii_letters)
+_SCHEME_CHARACTERS = _SCHEME_LETTERS | frozenset(string.digits + "+-.")
+
+
 def is_url(path):
-    """True for text with a scheme of two or more letters before "://"."""
+    """True for text with a scheme before "://", as the library's manifest has it: two or more
+    characters, a letter, then letters, digits, '+', '-' or '.' (one letter is a drive)."""
     scheme, sep, _ = path.partition("://")
-    return bool(sep) and len(scheme) > 1 and scheme.replace("+", "").replace("-", "").isalnum()
+    return (bool(sep) and len(scheme) > 1 and scheme[0] in _SCHEME_LETTERS
+            and all(c in _SCHEME_CHARACTERS for c in scheme))
 
 
-def local_path(url):
-    """The local path a file:// URL names."""
-    return urllib.parse.unquote(urllib.parse.urlsplit(url).path)
+def is_file_url(path):
+    """True for a file:// URL (any case), which the library opens itself."""
+    return path[:7].lower() == "file://"
 
 
 def read_url(url, limit=URL_LIMIT):
@@ -95,9 +102,7 @@ def take_of(take, rate=None, name=None, number=None):
         path = os.fspath(take)
         if isinstance(path, bytes):
             path = os.fsdecode(path)
-        if path.startswith("file://"):
-            return Take("path", local_path(path), name or path)
-        if is_url(path):
+        if is_url(path) and not is_file_url(path):
             return Take("bytes", read_url(path), name or path)
         return Take("path", path, name or path)
     if hasattr(take, "__array__"):

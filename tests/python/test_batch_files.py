@@ -111,7 +111,7 @@ class WorkerTakeTest(unittest.TestCase):
             # From elsewhere (a remote worker's folder), relative to the reader's.
             self.assertEqual([(g.kind, g.data) for g in map(speaker._take, takes[:3])],
                              [("path", os.path.join(root, "dir/x/1.wav")), ("path", "/abs/2.wav"),
-                              ("path", "/abs/a b.wav")])
+                              ("path", "file:///abs/a%20b.wav")])
 
 
 class OutputTest(unittest.TestCase):
@@ -174,6 +174,35 @@ class OutputTest(unittest.TestCase):
             with self.assertRaises(output.OutputError) as raised:
                 self.resume(text)
             self.assertIn("(error 321); it was left as it is", str(raised.exception))
+
+
+class OverwriteTest(unittest.TestCase):
+    def test_an_output_that_is_an_input_is_refused_and_left_as_it_is(self):
+        import contextlib
+        import importlib
+        import io
+
+        command = importlib.import_module("pellix.batch.__main__")
+        with tempfile.TemporaryDirectory() as folder:
+            take = os.path.join(folder, "a b.wav")
+            manifest = os.path.join(folder, "m.csv")
+            text = f"speaker,role,file\na,check,a b.wav\na,check,file://{folder}/a%20b.wav\n"
+            for path, data in [(take, "RIFF"), (manifest, text)]:
+                with open(path, "w") as f:
+                    f.write(data)
+            os.symlink(manifest, os.path.join(folder, "alias.csv"))
+            for out, what in [(manifest, f"the manifest '{manifest}'"),
+                              (os.path.join(folder, "alias.csv"), f"the manifest '{manifest}'"),
+                              (take, f"the take '{take}'")]:
+                err = io.StringIO()
+                with contextlib.redirect_stderr(err):
+                    status = command.main([manifest, "--out", out])
+                self.assertEqual(status, 2, out)
+                self.assertIn(f"--out '{out}' would overwrite {what}", err.getvalue())
+            with open(manifest) as f:
+                self.assertEqual(f.read(), text)
+            with open(take) as f:
+                self.assertEqual(f.read(), "RIFF")
 
 
 class GuardedFilesTest(unittest.TestCase):

@@ -201,6 +201,39 @@ class SpeakerTest(unittest.TestCase):
                        pellix.Speaker.save, pellix.Speaker.close):
             self.assertTrue(method.__doc__, method.__name__)
 
+    def test_file_urls_are_read_by_the_library_and_nul_never_names_another_file(self):
+        with tempfile.TemporaryDirectory() as folder:
+            take = os.path.join(folder, "a b.smp")
+            with open(os.path.join(EXAMPLES, "samples", "alex_check_01.smp"), "rb") as f:
+                data = f.read()
+            with open(take, "wb") as f:
+                f.write(data)
+            url = "file://" + folder.replace(" ", "%20") + "/a%20b.smp"
+            with pellix.Speaker() as control:
+                by_path = control.check(take).row
+            for given, number, message in [
+                (url, None, None),
+                ("FILE://localhost" + folder + "/a%20b.smp", None, None),
+                (take + "\0.x", 5, f"cannot open recording '{take}\\0.x': the name holds a NUL"),
+                (url + "%00.x", 5, f"cannot open recording '{url}%00.x': the path it decodes "
+                                   f"to holds a NUL"),
+                ("file://elsewhere" + take, 75, "it names the host 'elsewhere'"),
+            ]:
+                with pellix.Speaker() as control:
+                    row = control.check(given).row
+                self.assertEqual(row["file"], given.replace("\0", "\\0"))
+                self.assertEqual(row["error_number"], number, given)
+                if number is None:
+                    self.assertEqual({**row, "file": take}, by_path)
+                else:
+                    self.assertIn(message, row["error_message"])
+        for make in [lambda: pellix.Speaker(name="a\0b"), lambda: pellix.Speaker(state="s\0.json"),
+                     lambda: pellix.Speaker().check(b"RIFF", name="x\0y")]:
+            with self.assertRaises(ValueError) as raised:
+                make()
+            self.assertEqual(raised.exception.number, 5)
+            self.assertIn("holds a NUL character", str(raised.exception))
+
     def test_a_named_speakers_csv_rows_begin_with_the_name_as_the_report_writes_it(self):
         take = os.path.join(EXAMPLES, "samples", "alex_check_01.smp")
         with pellix.Speaker() as control:

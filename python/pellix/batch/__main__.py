@@ -4,12 +4,15 @@ Analyses every speaker of a manifest on a Dask cluster and writes what
 ``pellix analyze --batch MANIFEST --format csv`` prints, row for row."""
 
 import argparse
+import os
 import sys
 import threading
 import time
+import urllib.parse
 
 from .. import _analysis
 from .corpus import DEFAULT_PARAMS, in_order, submit
+from ..takes import is_file_url, is_url
 from .output import Output, OutputError
 
 PROGRAM = "python3 -m pellix.batch"
@@ -147,10 +150,44 @@ def _run(args, speakers, output, show_progress):
     return tally, time.monotonic() - start
 
 
+def _overwritten(out, manifest_path, speakers):
+    """What writing ``out`` would destroy among the run's inputs (the manifest, a take), in
+    words; None when nothing. The output is looked up once, each input once."""
+    try:
+        output = os.stat(out)
+    except OSError:
+        return None  # a new file overwrites nothing
+
+    def same(path):
+        try:
+            return os.path.samestat(output, os.stat(path))
+        except (OSError, ValueError):
+            return False
+
+    if same(manifest_path):
+        return f"the manifest '{manifest_path}'"
+    for speaker in speakers:
+        for take in (*speaker.calibrations, *speaker.checks):
+            if is_url(take.path):  # URLs other than file:// are read where they lie
+                if not is_file_url(take.path):
+                    continue
+                path = urllib.parse.unquote(urllib.parse.urlsplit(take.path).path)
+            else:
+                path = os.path.join(take.base, take.path)
+            if same(path):
+                return f"the take '{take.name}'"
+    return None
+
+
 def main(argv=None):
     args = _arguments(argv)
     try:
         manifest = _analysis.read_manifest(args.manifest)
+        overwritten = _overwritten(args.out, args.manifest, manifest.speakers)
+        if overwritten:
+            print(f"{PROGRAM}: error: --out '{args.out}' would overwrite {overwritten}: name "
+                  f"another file", file=sys.stderr)
+            return 2
         output = Output(args.out, manifest, args.resume, args.checkpoint)
     except (_analysis.ManifestError, OutputError) as e:
         print(f"{PROGRAM}: error: {e}", file=sys.stderr)

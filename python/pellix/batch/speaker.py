@@ -11,7 +11,7 @@ from dataclasses import dataclass
 
 from .. import _files
 from ..speaker import Speaker
-from ..takes import Take, is_url, local_path, read_url
+from ..takes import Take, is_file_url, is_url, read_url
 
 
 @dataclass
@@ -24,11 +24,12 @@ class SpeakerRun:
 
 
 def _take(take):
-    """The take as the worker hands it to the library: a URL's bytes, or the local path. A
-    worker in the folder the manifest was read from (a local cluster's) opens a relative path
-    as it stands, so that messages name it as the command's do."""
-    if take.path.startswith("file://"):  # opened as a path: a pipe or device is refused
-        return Take("path", local_path(take.path), take.name)
+    """The take as the worker hands it to the library: a URL's bytes, or the local path or
+    file:// URL, which the library opens. A worker in the folder the manifest was read from (a
+    local cluster's) opens a relative path as it stands, so that messages name it as the
+    command's do."""
+    if is_file_url(take.path):
+        return Take("path", take.path, take.name)
     if is_url(take.path):
         return Take("bytes", read_url(take.path), take.name)
     if os.path.isabs(take.path) or os.getcwd() == take.base:
