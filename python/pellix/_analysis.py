@@ -195,7 +195,7 @@ def csv_header():
 def parameter_warnings(params):
     """What ``pellix analyze --params`` warns of for the parameter string ``params``, a text
     each."""
-    warned = library().PellixParameterWarnings(_encoded(params))
+    warned = library().PellixParameterWarnings(_encoded(params, "parameter string"))
     if warned is None:
         raise MemoryError("no memory for the parameters' warnings")
     return _text(warned).splitlines()
