@@ -6,12 +6,14 @@
 // check history goes from the desk to pellix analyze --state and back; recorded utterances
 // become checked takes; and the rough edges a new user met stay smoothed. Run under xvfb-run
 // with PELLIX_SCREENSHOT set, it also writes a picture of the window.
+#include <QAudioDevice>
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
+#include <QMediaDevices>
 #include <QMimeData>
 #include <QProcess>
 #include <QProgressBar>
@@ -26,7 +28,9 @@
 #include <thread>
 #include <variant>
 
+#include <signal.h>
 #include <sndfile.h>
+#include <unistd.h>
 
 #include "analysis/session.h"
 #include "analysis/take_facts.h"
@@ -38,6 +42,7 @@
 #include "desk/speaker_session.h"
 #include "desk/utterance_cutter.h"
 #include "platform/error.h"
+#include "tests/example_stream.h"
 #include "tests/voice_stream.h"
 #include "widget/pellix_widget.h"
 
@@ -115,6 +120,70 @@ QString Caption(const PellixWidget& panel, std::string_view name) {
     if (layout[i].name == name) return panel.caption(i);
   }
   return "<no label " + QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())) + ">";
+}
+
+// A PulseAudio server of the test's own, on no sound card: a null sink "v", whose monitor
+// "v.monitor" hears whatever is played into it, is the server's only input. Its runtime folder and
+// home are the test's, so that no run shares another's, and this process talks to it from then on.
+// Stopped by its process id.
+class SoundServer {
+ public:
+  explicit SoundServer(const QString& folder) : folder_(folder) {
+    QDir(folder).mkpath("run");
+    QFile::setPermissions(folder + "/run",
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(folder + "/run"));
+    qputenv("HOME", QFile::encodeName(folder));
+    const QStringList commands[] = {
+        {"pulseaudio", "--daemonize=yes", "--exit-idle-time=-1", "--disallow-exit", "-n",
+         "--load=module-native-protocol-unix", "--load=module-null-sink sink_name=v",
+         "--load=module-always-sink"},
+        {"pactl", "set-default-sink", "v"},
+    };
+    for (const QStringList& command : commands) {
+      if (!Run(command, 20000)) return;
+    }
+    QFile pid(folder + "/run/pulse/pid");
+    if (pid.open(QIODevice::ReadOnly)) pid_ = pid.readAll().trimmed().toInt();
+  }
+  ~SoundServer() { Stop(); }
+
+  void Stop() {
+    if (pid_ <= 0) return;
+    ::kill(pid_, SIGTERM);
+    for (int i = 0; i < 50 && ::kill(pid_, 0) == 0; ++i) QTest::qWait(100);
+    if (::kill(pid_, 0) == 0) ::kill(pid_, SIGKILL);
+    pid_ = 0;
+  }
+
+  // Runs `command` (a program of the server's, such as paplay) in the server's folder; false,
+  // with what went wrong in problem(), when it fails or takes longer than `timeout_ms`.
+  bool Run(const QStringList& command, int timeout_ms) {
+    QProcess process;
+    process.setWorkingDirectory(folder_);
+    process.start(command[0], command.mid(1));
+    if (process.waitForFinished(timeout_ms) && process.exitStatus() == QProcess::NormalExit &&
+        process.exitCode() == 0) {
+      return true;
+    }
+    problem_ = command.join(' ') + ": " + process.errorString() + " " +
+               QString::fromUtf8(process.readAllStandardError());
+    return false;
+  }
+
+  bool running() const { return pid_ > 0; }
+  const QString& problem() const { return problem_; }
+
+ private:
+  QString folder_;
+  pid_t pid_ = 0;
+  QString problem_;
+};
+
+// 16-bit mono PCM, as a device or a file gives it.
+QByteArray Pcm(const std::vector<short>& samples) {
+  return QByteArray(reinterpret_cast<const char*>(samples.data()),
+                    static_cast<qsizetype>(samples.size() * sizeof(short)));
 }
 
 }  // namespace
@@ -466,6 +535,130 @@ class DeskTest : public QObject {
     QVERIFY(cutter.held() < kRate);
   }
 
+  void noSoundInputSaysWhatToDo() {
+    // Sources as `pactl list short sources` lists them; what the advice must name.
+    const struct {
+      const char* sources;
+      const char* says;
+    } cases[] = {
+        {"", "there is no sound input to record from: connect a microphone"},
+        {"1\talsa_input.usb-mic\tmodule-alsa-card.c\ts16le 1ch 48000Hz\tSUSPENDED\n",
+         "there is no sound input to record from: connect a microphone"},
+        {"0\talsa_output.pci.analog-stereo.monitor\tmodule-alsa-card.c\ts16le 2ch "
+         "44100Hz\tIDLE\n",
+         "only input is 'alsa_output.pci.analog-stereo.monitor', the monitor of an output"},
+        {"garbage\n0\tv.monitor\tmodule-null-sink.c\ts16le 2ch 44100Hz\tIDLE\n",
+         "(pactl load-module module-remap-source master=v.monitor source_name=pellix_input)"},
+    };
+    for (const auto& c : cases) {
+      const QString advice = NoInputAdvice(c.sources);
+      QVERIFY2(advice.contains(c.says), qPrintable(advice));
+    }
+  }
+
+  void recordsWhatASoundServerPlays() {
+    if (qEnvironmentVariableIsEmpty("PELLIX_SOUND_SERVER_TEST"))
+      QSKIP("set PELLIX_SOUND_SERVER_TEST=1 (the qt.desk_record test runs this)");
+    QTemporaryDir dir;
+    SoundServer server(dir.path());
+    if (!server.running()) QSKIP(qPrintable("no sound server could start: " + server.problem()));
+    // Three of alex's takes, each after a second of faint hiss (well apart: the segmenter ends
+    // an utterance after 0.3 s of pause), and a second of hiss after the last.
+    std::uint32_t noise = 1;
+    std::vector<short> stream;
+    const auto hiss = [&] {
+      for (int i = 0; i < testing::kExampleStreamRate; ++i) {
+        noise = noise * 1664525u + 1013904223u;
+        stream.push_back(static_cast<short>(static_cast<int>(noise >> 26) - 32));
+      }
+    };
+    const char* played[] = {"alex_calibrate_1", "alex_check_03", "alex_check_01"};
+    std::vector<double> played_s;
+    hiss();
+    for (const char* name : played) {
+      const std::vector<short> take =
+          testing::ReadShorts((kRecordings + name + ".wav").toStdString());
+      QVERIFY(!take.empty());
+      played_s.push_back(static_cast<double>(take.size()) / testing::kExampleStreamRate);
+      stream.insert(stream.end(), take.begin(), take.end());
+      hiss();
+    }
+    testing::WriteShorts((dir.filePath("speech.wav")).toStdString(), stream);
+
+    // What the recorder cuts from the same sound read from memory.
+    std::vector<double> from_memory;
+    Recorder reference;
+    connect(&reference, &Recorder::utterance, this,
+            [&](const std::vector<std::int16_t>& samples, std::uint32_t rate) {
+              from_memory.push_back(static_cast<double>(samples.size()) / rate);
+            });
+    QByteArray pcm = Pcm(stream);
+    QBuffer buffer(&pcm);
+    QVERIFY(buffer.open(QIODevice::ReadOnly));
+    reference.startSource(&buffer, testing::kExampleStreamRate);
+    QCOMPARE(from_memory.size(), std::size_t{3});
+
+    // Record, play the speech into the sink, let the last pause pass, press Stop.
+    std::vector<double> recorded;
+    double loudest = -96;
+    connect(&window().recorder(), &Recorder::utterance, this,
+            [&](const std::vector<std::int16_t>& samples, std::uint32_t rate) {
+              recorded.push_back(static_cast<double>(samples.size()) / rate);
+            });
+    connect(&window().recorder(), &Recorder::level, this,
+            [&](double dbfs) { loudest = std::max(loudest, dbfs); });
+    Click("initialise");
+    // The server's only input is the sink's monitor, which Qt does not offer: the desk says so,
+    // and what to do. Done, Record records what is played.
+    Click("record");
+    QVERIFY(!window().recorder().recording());
+    const QString remap =
+        "pactl load-module module-remap-source master=v.monitor source_name=pellix_input";
+    QVERIFY2(window().messages().contains("only input is 'v.monitor'") &&
+                 window().messages().contains("connect a microphone") &&
+                 window().messages().contains(remap),
+             qPrintable(window().messages()));
+    QVERIFY2(server.Run(remap.split(' '), 20000), qPrintable(server.problem()));
+    QTRY_VERIFY_WITH_TIMEOUT(!QMediaDevices::audioInputs().isEmpty(), 20000);
+    Click("record");
+    QVERIFY2(window().recorder().recording(), qPrintable(window().messages()));
+    QVERIFY2(server.Run({"paplay", "speech.wav"}, 60000), qPrintable(server.problem()));
+    QTest::qWait(700);
+    QVERIFY(loudest > -20);
+    QCOMPARE(window().findChild<QProgressBar*>("level")->value() < -40, true);
+    Click("record");
+    QVERIFY(!window().recorder().recording());
+    WaitIdle();
+    QCOMPARE(window().findChild<QPushButton*>("record")->text(), QString("Record"));
+    QCOMPARE(window().findChild<QProgressBar*>("level")->value(), -60);
+
+    // One take for each utterance played, cut at the pauses: no longer than what was played
+    // (the hiss around it is no part of it), most of it, and as long as the same sound read
+    // from memory gives, within three 10 ms frames.
+    QCOMPARE(recorded.size(), std::size_t{3});
+    for (std::size_t i = 0; i < 3; ++i) {
+      QVERIFY2(
+          recorded[i] <= played_s[i] && recorded[i] > played_s[i] / 2,
+          qPrintable(QString("take %1: %2 s of %3 s").arg(i).arg(recorded[i]).arg(played_s[i])));
+      QVERIFY2(std::abs(recorded[i] - from_memory[i]) < 0.03,
+               qPrintable(QString("take %1: %2 s, %3 s from memory")
+                              .arg(i)
+                              .arg(recorded[i])
+                              .arg(from_memory[i])));
+    }
+    QCOMPARE(window().takes().count(), 3);
+    QCOMPARE(window().results().rowCount(), 3);
+    QCOMPARE(window().messages().count("Error"), 1);  // only the first Record's
+
+    // A server that goes away mid-recording ends it, and says so.
+    Click("record");
+    QVERIFY(window().recorder().recording());
+    server.Stop();
+    QTRY_VERIFY_WITH_TIMEOUT(!window().recorder().recording(), 20000);
+    QVERIFY2(window().messages().contains("recording stopped: the sound input failed"),
+             qPrintable(window().messages()));
+  }
+
   void roughEdgesStaySmoothed() {
     // Disabled buttons say why.
     const auto tip = [&](const char* name) {
@@ -514,6 +707,29 @@ class DeskTest : public QObject {
     QVERIFY(desk.waitForFinished(30000));
     QCOMPARE(desk.exitCode(), 0);
     QVERIFY(desk.readAllStandardOutput().contains("Usage:"));
+  }
+
+  void helpAndVersionNeedNoDisplay() {
+    QProcessEnvironment headless = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+      headless.remove(name);
+    const struct {
+      QStringList arguments;
+      const char* prints;
+    } cases[] = {
+        {{"--help"}, "Usage:"},
+        {{"-h", "take.wav"}, "Usage:"},
+        {{"--version"}, "pellix-desk 0.1.0"},
+    };
+    for (const auto& c : cases) {
+      QProcess desk;
+      desk.setProcessEnvironment(headless);
+      desk.start(PELLIX_DESK, c.arguments);
+      QVERIFY(desk.waitForFinished(30000));
+      QCOMPARE(desk.exitStatus(), QProcess::NormalExit);
+      QCOMPARE(desk.exitCode(), 0);
+      QVERIFY2(desk.readAllStandardOutput().contains(c.prints), c.prints);
+    }
   }
 
   void screenshot() {
