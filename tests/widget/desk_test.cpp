@@ -5,7 +5,7 @@
 // numbers; a failed save keeps the old bag. A tone and a clipped take are flagged; a bag's
 // check history goes from the desk to pellix analyze --state and back; recorded utterances
 // become checked takes; and the rough edges a new user met stay smoothed. Run under xvfb-run
-// with PELLIX_SCREENSHOT set, it also writes a picture of the window.
+// with PELLIX_SCREENSHOTS set, it also writes pictures of the window and its views.
 #include <QAudioDevice>
 #include <QBuffer>
 #include <QDir>
@@ -19,6 +19,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QUrl>
@@ -35,6 +36,7 @@
 #include "analysis/session.h"
 #include "analysis/take_facts.h"
 #include "desk/desk_window.h"
+#include "desk/job_summary.h"
 #include "desk/picture_view.h"
 #include "desk/profile_explanation.h"
 #include "desk/recorder.h"
@@ -42,6 +44,7 @@
 #include "desk/speaker_session.h"
 #include "desk/utterance_cutter.h"
 #include "platform/error.h"
+#include "plot/trend_plot.h"
 #include "tests/example_stream.h"
 #include "tests/voice_stream.h"
 #include "widget/pellix_widget.h"
@@ -535,6 +538,162 @@ class DeskTest : public QObject {
     QVERIFY(cutter.held() < kRate);
   }
 
+  void theStatusBarSaysWhatEachJobCameTo() {
+    const struct {
+      JobCounts counts;
+      const char* says;
+    } cases[] = {
+        {{.what = "Calibrate", .accepted = 3}, "Calibrate: 3 calibrations accepted"},
+        {{.what = "Calibrate", .accepted = 1, .rejected = 2},
+         "Calibrate: 1 calibration accepted, 2 calibration takes rejected"},
+        {{.what = "Check", .checked = 2, .refused = 1}, "Check: 2 takes checked, 1 refused"},
+        {{.what = "Check", .cancelled = true, .checked = 1}, "Check cancelled: 1 take checked"},
+        {{.what = "Opening", .opened = 1, .failed = 1, .errors = 1},
+         "Opening: 1 take opened, 1 take failed, 1 error (see Messages)"},
+        {{.what = "Profile", .profile = "4110 (12 checks)"}, "Profile: 4110 (12 checks)"},
+        {{.what = "Initialise"}, ""},  // its note stays
+    };
+    for (const auto& c : cases) QCOMPARE(JobSummary(c.counts), QString(c.says));
+    // At the desk: what was done last, not the new speaker the session began with.
+    Calibrated();
+    QCOMPARE(statusBarText(), QString("Calibrate: 3 calibrations accepted"));
+    Click("checkAll");
+    QCOMPARE(statusBarText(), QString("Check: 12 takes checked"));
+    Click("profile");
+    QVERIFY2(statusBarText().startsWith("Profile: ") && statusBarText().endsWith(" (12 checks)"),
+             qPrintable(statusBarText()));
+  }
+
+  void checkingAllWaitsForACalibration() {
+    auto* check_all = window().findChild<QPushButton*>("checkAll");
+    Drop(kCalibrations + kChecks.mid(0, 2));
+    Click("initialise");
+    QVERIFY(!check_all->isEnabled());
+    QVERIFY(check_all->toolTip().contains("Not now: calibrate on some takes first"));
+    Select(kCalibrations);
+    Click("calibrate");
+    QVERIFY2(check_all->isEnabled(), qPrintable(check_all->toolTip()));
+  }
+
+  void initialiseSetsTheHistoryAside() {
+    QTemporaryDir dir;
+    Calibrated();
+    Select(kChecks.mid(0, 2));
+    Click("check");
+    QVERIFY(window().trendPicture().hasDrawing());
+    Click("initialise");
+    QVERIFY2(window().messages().contains("the 2 checks made before are set aside"),
+             qPrintable(window().messages()));
+    QVERIFY(!window().trendPicture().hasDrawing());
+    Select({kChecks[2]});
+    Click("check");
+    Click("profile");
+    QVERIFY(window().findChild<QLabel*>("profileTitle")->text().contains("(1 check)"));
+    window().saveBag(dir.filePath("alex.json"));
+    WaitIdle();
+    const QStringList history = Lines(dir.filePath("alex.history.jsonl"));
+    QCOMPARE(history.size(), 1);
+    QVERIFY(history[0].contains(QFileInfo(kChecks[2]).fileName()));
+    // The calibration stays: the others can be checked against it.
+    QVERIFY(window().findChild<QPushButton*>("checkAll")->isEnabled());
+  }
+
+  void aSessionKeepsItsRefusedChecksForTheTrend() {
+    QTemporaryDir dir;
+    const QString silent = dir.filePath("silence.wav");
+    WriteTone(silent, 220, 0);
+    std::vector<analysis::HistoryRow> history, checks, cleared;
+    std::int16_t count = -1;
+    std::thread([&] {
+      analysis::SampleSource source;
+      analysis::Session session("", {}, source);
+      session.Start();
+      for (const QString& take : {kChecks[0], silent, kChecks[1]})
+        session.Check({take.toStdString(), take.toStdString()});
+      history = session.History();
+      checks = session.Checks();
+      session.ClearHistory();
+      cleared = session.Checks();
+      count = session.control().profile_count();
+    }).join();
+    QCOMPARE(history.size(), std::size_t{2});
+    QCOMPARE(checks.size(), std::size_t{3});
+    QCOMPARE(checks[0].code, history[0].code);
+    QCOMPARE(checks[1].code, std::int16_t{-1});  // too short or silent
+    QCOMPARE(checks[2].code, history[1].code);
+    QVERIFY(cleared.empty());
+    QCOMPARE(count, std::int16_t{0});
+  }
+
+  void theTrendKeepsItsLegendClearAndShowsRefusedChecks() {
+    // The last check at the top right, where a legend beside the plot would sit on it, and a
+    // refused check between the others.
+    const plot::TrendPicture picture{
+        "checks", {{100, 110, 90, 1}, {0, 0, 0, -1}, {250, 240, 230, 3}}, {{"band high", 160}}};
+    const QStringList names = {"lie stress", "global stress", "excitement", "refused check"};
+    const auto strongly_coloured = [](QRgb p) {
+      return std::max({qRed(p), qGreen(p), qBlue(p)}) - std::min({qRed(p), qGreen(p), qBlue(p)}) >
+             100;
+    };
+    for (const QSize size : {QSize(900, 420), QSize(480, 200)}) {
+      plot::TrendLayout layout;
+      const QImage image = PaintImage(size.width(), size.height(), [&](cairo_t* cr) {
+        plot::DrawTrend(cr, picture, size.width(), size.height());
+        layout = plot::LayOutTrend(cr, picture, size.width(), size.height());
+      });
+      QStringList shown;
+      for (const auto& entry : layout.legend) {
+        shown << QString::fromStdString(entry.name);
+        // Inside the picture, above the plot: no point can lie under it.
+        QVERIFY(entry.box.left >= 0 && entry.box.right <= size.width() && entry.box.top >= 0);
+        QVERIFY(entry.box.bottom <= layout.plot.top);
+      }
+      QCOMPARE(shown, names);
+      // The last check's lie stress dot, in its colour (0.8, 0.1, 0.1), at the top right.
+      const QRgb last = image.pixel(qRound(layout.X(2)), qRound(layout.Y(250)));
+      QVERIFY2(std::abs(qRed(last) - 204) < 8 && qGreen(last) < 40 && qBlue(last) < 40,
+               qPrintable(QString::number(last, 16)));
+      // The refused check: no dot and no line through its place, an orange cross on the axis.
+      const int x = qRound(layout.X(1));
+      for (int y = qRound(layout.plot.top); y < qRound(layout.plot.bottom) - 12; ++y) {
+        for (int dx = -1; dx <= 1; ++dx) QVERIFY(!strongly_coloured(image.pixel(x + dx, y)));
+      }
+      bool cross = false;
+      for (int y = qRound(layout.plot.bottom) - 12; y <= qRound(layout.plot.bottom); ++y) {
+        for (int dx = -4; dx <= 4; ++dx) {
+          const QRgb p = image.pixel(x + dx, y);
+          cross = cross || (qRed(p) > 180 && qGreen(p) > 70 && qGreen(p) < 160 && qBlue(p) < 60);
+        }
+      }
+      QVERIFY(cross);
+    }
+  }
+
+  void picturesAreDrawnForTheViewsSize() {
+    // Pixels per drawing unit for a drawing laid out for 900 x 420 units, clear down to 480 x 200.
+    const Drawing drawing{[](cairo_t*, double, double) {}, {900, 420}, {480, 200}};
+    const struct {
+      QSizeF view;
+      double scale;
+    } cases[] = {
+        {{1200, 600}, 1200.0 / 900},  // larger than natural at the readable scale: it grows
+        {{900, 420}, 1.2},            // labels at the window's text size
+        {{600, 300}, 1.2},
+        {{480, 150}, 0.75},  // too low for the labels at 1.2: the least height fills it
+        {{240, 400}, 0.5},   // too narrow: the least width fills it
+    };
+    for (const auto& c : cases) QCOMPARE(DrawingScale(c.view, drawing), c.scale);
+    // At the size the window opens at, the trend's smallest labels (9 units) are 9 pixels or
+    // more, and the picture is drawn for the view, not scaled to it.
+    window().resize(1280, 760);
+    Calibrated();
+    Select(kChecks.mid(0, 2));
+    Click("check");
+    const PictureView& trend = window().trendPicture();
+    QVERIFY2(trend.scale() >= 1, qPrintable(QString::number(trend.scale())));
+    QCOMPARE(trend.image().size(), trend.size() * trend.devicePixelRatio());
+  }
+
   void noSoundInputSaysWhatToDo() {
     // Sources as `pactl list short sources` lists them; what the advice must name.
     const struct {
@@ -672,18 +831,18 @@ class DeskTest : public QObject {
     // The status line follows what was done.
     Click("initialise");
     QVERIFY(statusBarText().contains("initialised with"));
-    // "Check all the others" leaves the selected takes alone, before and after a bag is loaded,
+    // "Check all the others" leaves the selected takes alone after a (calibrated) bag is loaded,
     // and a load keeps the results.
     QTemporaryDir dir;
+    Select(kCalibrations);
+    Click("calibrate");
+    QCOMPARE(window().results().rowCount(), 3);
     window().saveBag(dir.filePath("bag.json"));
     WaitIdle();
-    Select(kCalibrations);
     window().loadBag(dir.filePath("bag.json"));
     WaitIdle();
     QVERIFY(!statusBarText().contains("initialise it"));
     Click("checkAll");
-    QCOMPARE(window().results().rowCount(), 2);
-    Click("calibrate");
     QCOMPARE(window().results().rowCount(), 5);
     QVERIFY(tip("checkAll").contains("Not now: every take not selected has been analysed"));
     // MP3s in a folder are takes.
@@ -732,17 +891,46 @@ class DeskTest : public QObject {
     }
   }
 
-  void screenshot() {
-    const QString path = qEnvironmentVariable("PELLIX_SCREENSHOT");
-    if (path.isEmpty()) QSKIP("set PELLIX_SCREENSHOT (the qt.desk_screenshot test runs this)");
+  // Pictures of the desk for people to judge: the window after a whole session (the README's),
+  // and each of its views (the profile, the selected take, the trend) at the size the window
+  // opens at and at a small one, into the folder PELLIX_SCREENSHOTS names.
+  void screenshots() {
+    const QString folder = qEnvironmentVariable("PELLIX_SCREENSHOTS");
+    if (folder.isEmpty()) QSKIP("set PELLIX_SCREENSHOTS (the qt.desk_screenshots test runs this)");
+    QVERIFY(QDir().mkpath(folder));
+    // A silent take among the checks: the trend shows where it was refused.
+    QTemporaryDir dir;
+    const QString silent = dir.filePath("silence.wav");
+    WriteTone(silent, 220, 0);
     Calibrated();
+    window().openFiles({silent});
+    WaitIdle();
     Click("checkAll");
     Click("profile");
+    Select({kChecks[4]});
+    window().takes().setCurrentRow(3 + 4);
+    const struct {
+      const char* name;
+      QSize size;
+    } sizes[] = {{"default", {1280, 760}}, {"small", {900, 560}}};
+    for (const auto& size : sizes) {
+      window().resize(size.size);
+      QVERIFY(QTest::qWaitForWindowExposed(&window()));
+      auto* views = window().findChild<QTabWidget*>("views");
+      for (int tab = 0; tab < views->count(); ++tab) {
+        views->setCurrentIndex(tab);
+        QTest::qWait(200);
+        const QString path =
+            folder + "/desk-" + views->tabText(tab).toLower() + "-" + size.name + ".png";
+        QVERIFY(window().grab().save(path, "PNG"));
+        qInfo("screenshot written to %s", qPrintable(path));
+      }
+    }
+    // The README's picture: the default size, the profile explained.
     window().resize(1280, 760);
-    QVERIFY(QTest::qWaitForWindowExposed(&window()));
+    window().findChild<QTabWidget*>("views")->setCurrentIndex(0);
     QTest::qWait(200);
-    QVERIFY(window().grab().save(path, "PNG"));
-    qInfo("screenshot written to %s", qPrintable(path));
+    QVERIFY(window().grab().save(folder + "/pellix-desk.png", "PNG"));
   }
 };
 
