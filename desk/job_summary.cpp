@@ -13,7 +13,9 @@ QString Count(int n, const char* one, const char* many) {
 
 QString JobSummary(const JobCounts& c) {
   QStringList parts;
-  if (c.opened > 0) parts << Count(c.opened, "take opened", "takes opened");
+  // A recorded take is opened and analysed in one job: what counts then is the analysis.
+  if (c.opened > 0 && c.accepted + c.rejected + c.checked == 0)
+    parts << Count(c.opened, "take opened", "takes opened");
   if (c.accepted > 0) parts << Count(c.accepted, "calibration accepted", "calibrations accepted");
   if (c.rejected > 0)
     parts << Count(c.rejected, "calibration take rejected", "calibration takes rejected");
