@@ -23,8 +23,9 @@ QString JobSummary(const JobCounts& c) {
   if (c.refused > 0) parts << QString::number(c.refused) + " refused";
   if (c.failed > 0) parts << Count(c.failed, "take failed", "takes failed");
   if (!c.profile.isEmpty()) parts << c.profile;
-  if (c.errors > 0) parts << Count(c.errors, "error", "errors") + " (see Messages)";
+  // A job that came to nothing but errors leaves the last of them in the status bar.
   if (parts.isEmpty()) return c.cancelled ? c.what + " cancelled" : QString();
+  if (c.errors > 0) parts << Count(c.errors, "error", "errors") + " (see Messages)";
   return c.what + (c.cancelled ? " cancelled: " : ": ") + parts.join(", ");
 }
 

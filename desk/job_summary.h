@@ -19,8 +19,8 @@ struct JobCounts {
   QString profile = {};  // the profile the job reported, with its count of checks
 };
 
-// "Check: 12 takes checked, 1 refused"; empty when the job made no take, record or error to
-// tell of (Initialise, Save bag: their own notes say what happened).
+// "Check: 12 takes checked, 1 refused"; empty when the job made no take or record to tell of
+// (Initialise, Save bag: their own notes, or the last error, say what happened).
 QString JobSummary(const JobCounts& counts);
 
 }  // namespace pellix::desk
