@@ -893,7 +893,7 @@ class DeskTest : public QObject {
     const struct {
       const char* name;
       QSize size;
-    } sizes[] = {{"default", {1280, 760}}, {"small", {900, 560}}};  // the least it takes
+    } sizes[] = {{"default", {1280, 760}}, {"small", {900, 560}}};  // as narrow as it goes
     auto* views = window().findChild<QTabWidget*>("views");
     for (const auto& size : sizes) {
       window().resize(size.size);
