@@ -235,7 +235,7 @@ void SpeakerSession::loadBag(const QString& path, const QString& params) {
     emit sessionStarted("the speaker of '" + path + "' (" + QString::number(checks) +
                         (checks == 1 ? " check" : " checks") +
                         " in its history), initialised with " + params);
-    if (checks > 0) painter_.DrawTrend("", session_->Checks());
+    if (checks > 0) painter_.DrawTrend("", session_->History());
     return true;
   });
 }
