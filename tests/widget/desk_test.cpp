@@ -792,6 +792,7 @@ class DeskTest : public QObject {
                                   .arg(recorded[i])
                                   .arg(played_s[i])
                                   .arg(from_memory[i]);
+      qInfo("%s", qPrintable(seconds));
       QVERIFY2(recorded[i] <= played_s[i] && recorded[i] > played_s[i] / 2, qPrintable(seconds));
       QVERIFY2(std::abs(recorded[i] - from_memory[i]) < 0.03, qPrintable(seconds));
     }
