@@ -122,6 +122,24 @@ class Session::Impl {
     return rows;
   }
 
+  std::vector<HistoryRow> Checks() const {
+    std::vector<HistoryRow> rows = history_;
+    rows.insert(rows.end(), new_checks_.begin(), new_checks_.end());
+    return rows;
+  }
+
+  void ClearHistory() {
+    history_.clear();
+    new_history_.clear();
+    new_checks_.clear();
+    checks_recorded_ = 0;
+    for (auto& row : control_->mutable_profile_table()) {
+      for (std::size_t column = kFirstHistoryColumn; column <= kLastHistoryColumn; ++column)
+        row[column] = 0;
+    }
+    control_->set_profile_count(0);
+  }
+
   // The state (or a new instance), then the parameters. False when the state is unusable.
   bool Start() {
     const ScopedFileSystem reading_converted_takes(files_);
@@ -234,12 +252,16 @@ class Session::Impl {
       } else {
         Error(take.name + ": check not analysed: " + meaning);
       }
+      HistoryRow refused{take.name};
+      refused.code = static_cast<std::int16_t>(record.code == "-1" ? -1 : -2);
+      new_checks_.push_back(std::move(refused));
     } else {
       record.measures = after;
       record.stress =
           StressLevels{control.get_LIEstress(), control.get_GLBstress(), control.get_EXCstress()};
       ++checks_recorded_;
       new_history_.push_back(LastHistoryRow(control, count_before, take.name));
+      new_checks_.push_back(new_history_.back());
     }
     events_.emplace_back(Record(std::move(record)));
   }
@@ -303,7 +325,7 @@ class Session::Impl {
 
   void DrawTrend() {
     try {
-      settings_.plotter->DrawTrend(Speaker(), History());
+      settings_.plotter->DrawTrend(Speaker(), Checks());
     } catch (const PlatformError& e) {
       Fail("plot", "", e.number(), e.what());
     }
@@ -353,6 +375,7 @@ class Session::Impl {
   std::optional<CalibrationSnapshot> frozen_;  // with fixed_calibration: before the checks
   std::vector<HistoryRow> history_;            // loaded from the state's sidecar
   std::vector<HistoryRow> new_history_;        // this run's checks
+  std::vector<HistoryRow> new_checks_;         // and with its refused checks, for the trend
 };
 
 Session::Session(std::string speaker, SessionSettings settings, SampleSource& source)
@@ -378,6 +401,12 @@ std::vector<Event> Session::TakeEvents() {
 }
 std::vector<HistoryRow> Session::History() const {
   return impl_->History();
+}
+std::vector<HistoryRow> Session::Checks() const {
+  return impl_->Checks();
+}
+void Session::ClearHistory() {
+  impl_->ClearHistory();
 }
 bool Session::started() const {
   return impl_->started_;

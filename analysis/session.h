@@ -50,7 +50,8 @@ class SessionPlotter {
                         const std::string& file, const std::string& result,
                         const PreparedTake& take, const IntakeOutcome& intake,
                         bool scanned) const = 0;
-  // At the end of the session: every check in the speaker's history, oldest first.
+  // At the end of the session: every check in the speaker's history, oldest first, with this
+  // session's refused checks (code -1 or -2, no stress levels) in their places.
   virtual void DrawTrend(const std::string& speaker, const std::vector<HistoryRow>& rows) const = 0;
 };
 
@@ -83,6 +84,13 @@ class Session {
   std::vector<Event> TakeEvents();
   // Every check in the speaker's history: the state's, then this session's, oldest first.
   std::vector<HistoryRow> History() const;
+  // What the trend draws: History() with this session's refused checks (code -1 or -2, no
+  // stress levels) in their places.
+  std::vector<HistoryRow> Checks() const;
+  // Sets the check history aside, the state's and this session's, on the control too: the
+  // profiler, the trend and the next save see only the checks made from now on. The
+  // calibration stays.
+  void ClearHistory();
   bool started() const;
   bool failed() const;
   // True once a calibration was accepted, in this session or one whose state it loaded.

@@ -100,17 +100,17 @@ DeskWindow::DeskWindow(QWidget* parent) : QMainWindow(parent) {
   layout->addWidget(split, 1);
 
   auto* progress_row = new QHBoxLayout;
-  job_ = new QLabel;
+  job_label_ = new QLabel;
   progress_ = new QProgressBar;
   progress_->setObjectName("progress");
   cancel_ = Button("Cancel", "cancel", "Stop after the take in hand");
-  progress_row->addWidget(job_);
+  progress_row->addWidget(job_label_);
   progress_row->addWidget(progress_, 1);
   progress_row->addWidget(cancel_);
   connect(cancel_, &QPushButton::clicked, this, [this] {
     session_->cancel();
     cancel_asked_ = true;
-    job_->setText("Cancelling…");
+    job_label_->setText("Cancelling…");
   });
   layout->addLayout(progress_row);
   setCentralWidget(central);
@@ -365,22 +365,31 @@ QWidget* DeskWindow::BuildResults() {
   views_->addTab(take_picture_, "Take");
   views_->addTab(trend_picture_, "Trend");
   split->addWidget(views_);
-  split->setStretchFactor(0, 3);
-  split->setStretchFactor(1, 2);
+  // The pictures get as much height as the list: their labels need it in a small window.
+  split->setStretchFactor(0, 1);
+  split->setStretchFactor(1, 1);
   return split;
 }
 
 void DeskWindow::ConnectSession() {
   connect(session_, &SpeakerSession::jobStarted, this, [this](const QString& what, int steps) {
-    job_->setText(what);
+    job_ = JobCounts();
+    job_.what = what;
+    job_label_->setText(what);
     progress_->setRange(0, std::max(steps, 1));
     progress_->setValue(0);
   });
   connect(session_, &SpeakerSession::progressed, this,
           [this](int done, int steps) { progress_->setValue(std::min(done, steps)); });
+  connect(session_, &SpeakerSession::calibrationKnown, this,
+          [this](bool calibrated) { calibrated_ = calibrated; });
   connect(session_, &SpeakerSession::jobFinished, this, [this](bool cancelled) {
     progress_->setValue(progress_->maximum());
-    if (cancelled) job_->setText(job_->text() + ": cancelled");
+    if (cancelled) job_label_->setText(job_label_->text() + ": cancelled");
+    // The status bar says what the job came to, not the last note before it.
+    job_.cancelled = cancelled;
+    if (const QString summary = JobSummary(job_); !summary.isEmpty())
+      statusBar()->showMessage(summary);
     --pending_jobs_;
     UpdateButtons();
     if (pending_jobs_ == 0) emit idle();
@@ -389,6 +398,7 @@ void DeskWindow::ConnectSession() {
     for (int row = 0; row < takes_->count(); ++row) {
       if (takes_->item(row)->data(kTakeRole).toString() == take) return;
     }
+    ++job_.opened;
     auto* item = new QListWidgetItem(QFileInfo(take).fileName());
     item->setData(kTakeRole, take);
     item->setToolTip(take);
@@ -399,11 +409,11 @@ void DeskWindow::ConnectSession() {
   connect(session_, &SpeakerSession::sessionStarted, this,
           [this](const QString& what) { ShowMessage(false, "Started " + what); });
   connect(session_, &SpeakerSession::takeDrawn, this,
-          [this](const QString& take, const QImage& picture) {
+          [this](const QString& take, const Drawing& picture) {
             pictures_.insert(take, picture);
             ShowPictureOf(take);
           });
-  connect(session_, &SpeakerSession::trendDrawn, trend_picture_, &PictureView::setImage);
+  connect(session_, &SpeakerSession::trendDrawn, trend_picture_, &PictureView::setDrawing);
 }
 
 void DeskWindow::Run(std::function<void(SpeakerSession&)> job) {
@@ -448,7 +458,7 @@ void DeskWindow::exportCsv(const QString& path) {
 void DeskWindow::ShowPictureOf(const QString& take) {
   const auto found = pictures_.constFind(take);
   if (found == pictures_.constEnd()) return;
-  take_picture_->setImage(*found);
+  take_picture_->setDrawing(*found);
 }
 
 QStringList DeskWindow::SelectedTakes() const {
@@ -484,8 +494,11 @@ void DeskWindow::UpdateButtons() {
   const bool selected = !takes_->selectedItems().isEmpty();
   Allow(calibrate_, !busy_now.isEmpty() ? busy_now : selected ? QString() : no_selection);
   Allow(check_, !busy_now.isEmpty() ? busy_now : selected ? QString() : no_selection);
-  Allow(check_all_, !busy_now.isEmpty()           ? busy_now
-                    : takes_->count() == 0        ? "open recordings first (or drop them here)"
+  Allow(check_all_, !busy_now.isEmpty()    ? busy_now
+                    : takes_->count() == 0 ? "open recordings first (or drop them here)"
+                    : !calibrated_
+                        ? "calibrate on some takes first (or load a calibrated speaker's "
+                          "bag): the others are checked against that calibration"
                     : UnanalysedTakes().isEmpty() ? "every take not selected has been analysed"
                                                   : QString());
   Allow(profile_, busy_now);
@@ -498,6 +511,7 @@ QString DeskWindow::messages() const {
 
 void DeskWindow::ShowMessage(bool error, const QString& text) {
   if (error) {
+    ++job_.errors;
     log_->appendHtml("<span style=\"color:#B00020\">Error: " + Html(text) + "</span>");
     statusBar()->showMessage("Error: " + text);
   } else {
@@ -513,6 +527,12 @@ void DeskWindow::ShowRecord(const analysis::Record& record) {
   }
   const auto* calibration = std::get_if<analysis::CalibrationRecord>(&record);
   const auto* check = std::get_if<analysis::CheckRecord>(&record);
+  if (calibration != nullptr) ++(calibration->accepted() ? job_.accepted : job_.rejected);
+  if (check != nullptr) {
+    ++job_.checked;
+    if (check->code == "-1" || check->code == "-2") ++job_.refused;
+  }
+  if (calibration == nullptr && check == nullptr) ++job_.failed;
   const std::string& file = calibration != nullptr ? calibration->file
                             : check != nullptr     ? check->file
                                                    : std::get<analysis::FailureRecord>(record).file;
@@ -532,6 +552,7 @@ void DeskWindow::ShowRecord(const analysis::Record& record) {
 void DeskWindow::ShowProfile(const analysis::ProfileRecord& profile) {
   const QString checks =
       QString::number(profile.checks) + (profile.checks == 1 ? " check" : " checks");
+  job_.profile = QString::fromStdString(profile.profile) + " (" + checks + ")";
   const std::vector<ProfileLine> lines = ExplainProfile(profile.profile);
   profile_table_->setRowCount(static_cast<int>(lines.size()));
   if (lines.empty()) {

@@ -5,7 +5,6 @@
 #pragma once
 
 #include <QHash>
-#include <QImage>
 #include <QMainWindow>
 #include <QSet>
 #include <QString>
@@ -14,6 +13,8 @@
 #include <functional>
 
 #include "analysis/records.h"
+#include "desk/job_summary.h"
+#include "desk/take_pictures.h"
 
 class QComboBox;
 class QLabel;
@@ -106,9 +107,11 @@ class DeskWindow : public QMainWindow {
   SpeakerSession* session_ = nullptr;  // lives on thread_
   int pending_jobs_ = 0;
   bool cancel_asked_ = false;
-  QSet<QString> analysed_;           // takes with a row in the results
-  QHash<QString, QImage> pictures_;  // each take's picture, as its last analysis drew it
-  int recordings_ = 0;               // utterances recorded so far, to name the next one
+  QSet<QString> analysed_;            // takes with a row in the results
+  QHash<QString, Drawing> pictures_;  // each take's picture, as its last analysis drew it
+  bool calibrated_ = false;           // the speaker has a calibration: checking all makes sense
+  JobCounts job_;                     // what the job in hand did so far
+  int recordings_ = 0;                // utterances recorded so far, to name the next one
 
   PellixWidget* panel_ = nullptr;
   ResultsModel* results_ = nullptr;
@@ -121,7 +124,7 @@ class DeskWindow : public QMainWindow {
   PictureView* trend_picture_ = nullptr;
   QLabel* profile_title_ = nullptr;
   QProgressBar* progress_ = nullptr;
-  QLabel* job_ = nullptr;
+  QLabel* job_label_ = nullptr;
   QPlainTextEdit* log_ = nullptr;
   QPushButton* open_ = nullptr;
   QPushButton* load_ = nullptr;

@@ -33,7 +33,7 @@ analysis::Take TakeOf(const QString& path) {
 
 SpeakerSession::SpeakerSession(ShowControl show_control)
     : show_control_(std::move(show_control)),
-      painter_([this](const QString& take, const QImage& picture) {
+      painter_([this](const QString& take, const Drawing& picture) {
         if (take.isEmpty()) {
           emit trendDrawn(picture);
         } else {
@@ -54,6 +54,7 @@ void SpeakerSession::Job(const QString& what, int steps, Work work) {
   } catch (const std::exception& e) {
     Error(Text(what) + " failed: " + e.what());
   }
+  emit calibrationKnown(session_ != nullptr && session_->calibrated());
   emit jobFinished(cancelled);
 }
 
@@ -151,7 +152,15 @@ void SpeakerSession::initialise(const QString& params) {
     ALG_V1S& control = session_->control();
     control.put_DATAstr(Text(params));
     control.Initalize();
-    Note("initialised with " + Text(params));
+    // Checks made with other parameters do not compare with the ones to come.
+    const std::size_t checks = session_->History().size();
+    session_->ClearHistory();
+    emit trendDrawn({});
+    Note("initialised with " + Text(params) +
+         (checks == 0 ? std::string()
+                      : "; the " + std::to_string(checks) + (checks == 1 ? " check" : " checks") +
+                            " made before are set aside: the profile counts the checks from now "
+                            "on"));
     return true;
   });
 }
@@ -194,7 +203,7 @@ void SpeakerSession::AnalyseEach(const QString& what, const QStringList& takes, 
       Report(*session_);
       emit progressed(++done, steps);
     }
-    if (!calibration) painter_.DrawTrend("", session_->History());
+    if (!calibration) painter_.DrawTrend("", session_->Checks());
     return !cancelled;
   });
 }

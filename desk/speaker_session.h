@@ -9,7 +9,6 @@
 //   QMetaObject::invokeMethod(session, [=] { session->start(params); });
 #pragma once
 
-#include <QImage>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -59,7 +58,8 @@ class SpeakerSession : public QObject {
   // path.
   void open(const QStringList& paths);
   // New parameters for the speaker in hand: DATAstr := params, then Initalize, as a session
-  // does when it starts; the calibration and the history stay.
+  // does when it starts. The calibration stays; the check history is set aside, so that the
+  // profile counts only checks made with the parameters in force.
   void initialise(const QString& params);
   // Calibrate or Check each take named, in order, through the session.
   void calibrate(const QStringList& takes);
@@ -97,10 +97,14 @@ class SpeakerSession : public QObject {
   void message(bool error, const QString& text);
   // A new session started (a new speaker, or one loaded from a bag).
   void sessionStarted(const QString& what);
+  // Before every jobFinished(): whether the speaker has a calibration (a take accepted in this
+  // session, or constants loaded from a bag).
+  void calibrationKnown(bool calibrated);
   // The picture of a take just analysed: its waveform, stretch, thorns and jumps.
-  void takeDrawn(const QString& take, const QImage& picture);
-  // The speaker's checks so far, drawn after every check job.
-  void trendDrawn(const QImage& picture);
+  void takeDrawn(const QString& take, const pellix::desk::Drawing& picture);
+  // The speaker's checks so far, drawn after every check job; an empty drawing when there are
+  // none any more.
+  void trendDrawn(const pellix::desk::Drawing& picture);
 
  private:
   template <typename Work>

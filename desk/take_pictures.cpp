@@ -1,10 +1,18 @@
 #include "desk/take_pictures.h"
 
 #include <QFileInfo>
+#include <memory>
 
 #include "plot/session_plots.h"
 
 namespace pellix::desk {
+namespace {
+
+// Below these the labels of a take's picture and of the trend run into each other.
+constexpr QSizeF kLeastTake(480, 200);
+constexpr QSizeF kLeastTrend(480, 200);
+
+}  // namespace
 
 QImage PaintImage(int width, int height, const std::function<void(cairo_t*)>& draw) {
   // Cairo's ARGB32 is Qt's premultiplied ARGB32 in native byte order.
@@ -24,25 +32,25 @@ void TakePainter::DrawTake(const std::string&, const std::string& role, int,
                            const std::string& file, const std::string& result,
                            const analysis::PreparedTake& take,
                            const analysis::IntakeOutcome& intake, bool scanned) const {
-  const plot::TakePicture picture =
+  // The scan's marks are read here, on the session's thread, where its analysis state is.
+  auto picture = std::make_shared<const plot::TakePicture>(
       plot::PictureOfTake(QFileInfo(QString::fromStdString(file)).fileName().toStdString() + ": " +
                               role + ", " + result,
-                          take, intake, scanned);
-  drawn_(QString::fromStdString(file),
-         PaintImage(static_cast<int>(plot::kTakeWidth), static_cast<int>(plot::kTakeHeight),
-                    [&picture](cairo_t* cr) {
-                      plot::DrawTake(cr, picture, plot::kTakeWidth, plot::kTakeHeight);
-                    }));
+                          take, intake, scanned));
+  drawn_(QString::fromStdString(file), {[picture](cairo_t* cr, double width, double height) {
+                                          plot::DrawTake(cr, *picture, width, height);
+                                        },
+                                        QSizeF(plot::kTakeWidth, plot::kTakeHeight), kLeastTake});
 }
 
 void TakePainter::DrawTrend(const std::string&,
                             const std::vector<analysis::HistoryRow>& rows) const {
-  const plot::TrendPicture picture =
-      plot::PictureOfTrend("The speaker's checks: stress levels and result codes", rows);
-  drawn_({}, PaintImage(static_cast<int>(plot::kTrendWidth), static_cast<int>(plot::kTrendHeight),
-                        [&picture](cairo_t* cr) {
-                          plot::DrawTrend(cr, picture, plot::kTrendWidth, plot::kTrendHeight);
-                        }));
+  auto picture = std::make_shared<const plot::TrendPicture>(
+      plot::PictureOfTrend("The speaker's checks: stress levels and result codes", rows));
+  drawn_({}, {[picture](cairo_t* cr, double width, double height) {
+                plot::DrawTrend(cr, *picture, width, height);
+              },
+              QSizeF(plot::kTrendWidth, plot::kTrendHeight), kLeastTrend});
 }
 
 }  // namespace pellix::desk
