@@ -45,7 +45,8 @@ opens an utterance; it stays open while frames are 6 dB above the floor, and a p
 --shortest-pause ends it. An utterance starts where the level first rose and ends after its
 last loud frame; bursts shorter than --shortest-utterance are dropped (a click, a cough), and
 an utterance that reaches --longest-utterance is cut there, with a warning. A stream that
-begins with speech has no floor to go by until its first quiet moment.
+begins with speech is judged again from its first frame once its first quiet moment shows the
+floor, so that an utterance that starts the stream is found whole.
 
 Each utterance becomes a take, converted as any recording is (only its first 2.7 s reach the
 control, which analyses their first utterance). Until --calibrate takes were accepted for
