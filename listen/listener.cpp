@@ -248,7 +248,7 @@ std::optional<std::string> Listener::Keep(const Utterance& utterance, std::vecto
     info.format =
         SF_FORMAT_WAV | (format_.format == SampleFormat::kS16 ? SF_FORMAT_PCM_16 : SF_FORMAT_FLOAT);
     const auto frames = static_cast<sf_count_t>(utterance.end - utterance.start);
-    if (SNDFILE* file = sf_open_fd(fd, SFM_WRITE, &info, SF_TRUE)) {
+    if (SNDFILE* file = sf_open_fd(fd, SFM_WRITE, &info, SF_FALSE)) {
       const sf_count_t written =
           format_.format == SampleFormat::kS16
               ? sf_writef_short(file, reinterpret_cast<const short*>(bytes.data()), frames)
@@ -257,8 +257,8 @@ std::optional<std::string> Listener::Keep(const Utterance& utterance, std::vecto
       if (sf_close(file) != 0 && error.empty()) error = "closing failed";
     } else {
       error = sf_strerror(nullptr);
-      ::close(fd);
     }
+    if (::close(fd) != 0 && error.empty()) fail(errno);
   }
 
   std::optional<std::string> kept;
