@@ -61,10 +61,10 @@ class Listen : public ScratchDirectoryTest {
   }
 
   // A shell command that sends stream.wav's header, waits until the pellix whose messages go to
-  // `err` listens, runs `meanwhile`, then sends the sound.
+  // `err` listens (30 s at most), runs `meanwhile`, then sends the sound.
   static std::string HeldStream(const std::string& err, const std::string& meanwhile) {
-    return "{ head -c 44 stream.wav; until grep -qs listening " + err + "; do sleep 0.1; done; " +
-           meanwhile + "; tail -c +45 stream.wav; }";
+    return "{ head -c 44 stream.wav; for i in $(seq 300); do grep -qs listening " + err +
+           " && break; sleep 0.1; done; " + meanwhile + "; tail -c +45 stream.wav; }";
   }
 
   // Each row's file (but the profile's) holds the stream's sound between the row's bounds.
