@@ -66,10 +66,10 @@ the profile printed. Standard input that sends nothing for --stall seconds ends 
 in progress there; the run waits on. Samples that are not numbers, or infinite, are taken as
 silence and counted.
 
---timings FILE writes, per utterance, the milliseconds from the moment its pause was over (or
-the stream ended) to its row on standard output, when the run ends. A stream read faster than
-it was spoken (--input without --realtime, a file piped in) has no such moment: its timings run
-from when the utterance's last sound arrived, and a warning says so.
+--timings FILE gets, when the run ends, a line per utterance: the milliseconds from the moment
+its pause was over (or the stream ended) to its row on standard output. A stream read faster
+than it was spoken (--input without --realtime, a file piped in) has no such moment: its
+timings run from when the utterance's last sound arrived, and a warning says so.
 
 )";
 
