@@ -28,7 +28,6 @@ import array
 import csv
 import io
 import os
-import shutil
 import signal
 import subprocess
 import sys
@@ -111,10 +110,10 @@ def analyze(pellix, takes):
     return rows_of(out.stdout)
 
 
-def listen(pellix, arguments, stdin=None, env=None):
+def listen(pellix, arguments, stdin=None):
     with open(stdin or os.devnull, "rb") as source:
         out = subprocess.run([pellix, "listen", *arguments, "--format", "csv", "-q"],
-                             stdin=source, capture_output=True, text=True, env=env)
+                             stdin=source, capture_output=True, text=True)
     return rows_of(out.stdout)
 
 
