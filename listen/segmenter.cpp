@@ -77,6 +77,8 @@ void Segmenter::End(std::vector<Utterance>& ended) {
   }
   if (open_) Close(loud_end_, Ending::kStream, ended);
   rising_ = false;
+  // Whatever follows a stall is judged as it comes: the frames before it are done with.
+  at_start_ = false;
 }
 
 std::uint64_t Segmenter::KeepFrom() const {
