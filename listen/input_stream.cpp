@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -71,6 +72,9 @@ float Decode(Encoding e, const std::byte* at) {
   return 0;
 }
 
+// The most a WAV stream's header may take before its data chunk.
+constexpr std::uint64_t kMostHeaderBytes = 1 << 20;
+
 StreamError NotWav(const std::string& name, const std::string& why) {
   return StreamError(kInvalidFileFormat,
                      name + " is not a WAV stream (" + why +
@@ -93,22 +97,28 @@ class DescriptorStream final : public SoundStream {
     if (std::memcmp(riff.data(), "RIFF", 4) != 0 || std::memcmp(riff.data() + 8, "WAVE", 4) != 0)
       throw NotWav(name_, "it does not begin with a RIFF WAVE header");
     bool have_format = false;
-    std::uint64_t skipped = 0;
     for (;;) {
+      // Every chunk counts, its header too: a stream of garbage or of endless empty chunks
+      // meets the limit soon.
+      if (header_bytes_ > kMostHeaderBytes) throw NotWav(name_, "no data chunk in its first MiB");
       std::vector<std::byte> chunk = Exactly(8, "a chunk header");
       const std::uint32_t size = Little32(chunk.data() + 4);
-      if (std::memcmp(chunk.data(), "data", 4) == 0) break;
+      if (std::memcmp(chunk.data(), "data", 4) == 0) {
+        // A writer that cannot seek back (arecord, a pipe) may leave the size unknown; a known
+        // size ends the sound, and whatever chunks follow it are no sound.
+        if (size != 0 && size != 0xFFFFFFFFu) data_left_ = size;
+        break;
+      }
+      const std::uint64_t padded = std::uint64_t{size} + (size & 1);
+      if (header_bytes_ + padded > kMostHeaderBytes)
+        throw NotWav(name_, "no data chunk in its first MiB");
       if (std::memcmp(chunk.data(), "fmt ", 4) == 0) {
         if (size < 16 || size > 1024) throw NotWav(name_, "its format chunk is damaged");
-        std::vector<std::byte> fmt = Exactly(size + (size & 1), "the format chunk");
-        ReadFormat(fmt);
+        ReadFormat(Exactly(static_cast<std::size_t>(padded), "the format chunk"));
         have_format = true;
         continue;
       }
-      // Chunks of lists and facts before the data; a stream of garbage meets the limit soon.
-      skipped += size + (size & 1);
-      if (skipped > (1u << 20)) throw NotWav(name_, "no data chunk in its first MiB");
-      Exactly(size + (size & 1), "a chunk");
+      Exactly(static_cast<std::size_t>(padded), "a chunk");  // lists and facts before the data
     }
     if (!have_format) throw NotWav(name_, "its data comes before any format chunk");
   }
@@ -134,11 +144,14 @@ class DescriptorStream final : public SoundStream {
     // What is left of a frame from the last read goes first.
     const std::size_t carried = pending_.size();
     std::copy(pending_.begin(), pending_.end(), buffer_.begin());
-    const ssize_t got = ::read(fd_, buffer_.data() + carried, buffer_.size() - carried);
+    std::size_t wanted = buffer_.size() - carried;
+    if (data_left_) wanted = static_cast<std::size_t>(std::min<std::uint64_t>(wanted, *data_left_));
+    const ssize_t got = wanted == 0 ? 0 : ::read(fd_, buffer_.data() + carried, wanted);
     if (got < 0) {
       if (errno == EINTR || errno == EAGAIN) return result;
       return Failed(errno);
     }
+    if (data_left_) *data_left_ -= static_cast<std::uint64_t>(got);
     if (got == 0) {
       result.status = StreamRead::Status::kEnd;
       if (!pending_.empty()) {
@@ -230,7 +243,7 @@ class DescriptorStream final : public SoundStream {
         throw NotWav(name_, std::string("it ends inside ") + what);
       }
       have += static_cast<std::size_t>(got);
-      header_bytes_ += static_cast<std::size_t>(got);
+      header_bytes_ += static_cast<std::uint64_t>(got);
     }
     return bytes;
   }
@@ -263,7 +276,9 @@ class DescriptorStream final : public SoundStream {
   Encoding encoding_ = Encoding::kS16;
   std::vector<std::byte> buffer_;
   std::vector<std::byte> pending_;
-  std::size_t header_bytes_ = 0;  // read before the data
+  std::uint64_t header_bytes_ = 0;  // read before the data
+  // The bytes of sound still to come, when the data chunk says how many.
+  std::optional<std::uint64_t> data_left_;
 };
 
 class FileStream final : public SoundStream {

@@ -22,8 +22,9 @@ class StreamError : public NumberedError {
 
 // The stream on descriptor `fd`: raw PCM of `raw` when given, else a WAV stream whose header
 // is read first (16-bit PCM is kept as it is; 8, 24 and 32-bit PCM and 32 and 64-bit floats
-// become floats). A WAV stream's length is not trusted: it is read to its end, as `arecord`
-// and `parec` write one. `stop` is polled while the header is awaited. Throws StreamError.
+// become floats). The sound ends where the data chunk's size says, or, where the size is
+// unknown (0 or 0xFFFFFFFF, as a writer that cannot seek back leaves it), at the end of the
+// stream. `stop` is polled while the header is awaited. Throws StreamError.
 std::unique_ptr<SoundStream> OpenDescriptorStream(int fd, std::string name,
                                                   const std::optional<StreamFormat>& raw,
                                                   const std::atomic<bool>& stop);

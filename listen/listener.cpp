@@ -1,7 +1,10 @@
 #include "listen/listener.h"
 
+#include <fcntl.h>
 #include <sndfile.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -9,6 +12,8 @@
 #include <utility>
 
 #include "analysis/memory_take.h"
+#include "platform/error.h"
+#include "platform/file_system.h"
 
 namespace pellix::listen {
 namespace {
@@ -61,6 +66,21 @@ void WarmUp(const StreamFormat& format, analysis::SampleSource& source) {
     session.Check(analysis::PcmTake(std::move(tone), format.rate, format.channels, "warm-up"));
 }
 
+// Gives the sound of `part` the name `path` where no file has that name yet: 0, EEXIST when
+// one has, or the errno of the failure. `part` is linked there; in a folder that has no hard
+// links (a FAT stick) the name is taken first and `part` renamed over it.
+int PlaceExclusively(const std::filesystem::path& part, const std::filesystem::path& path) {
+  if (::link(part.c_str(), path.c_str()) == 0) return 0;
+  if (errno != EPERM && errno != ENOTSUP && errno != EOPNOTSUPP && errno != EMLINK) return errno;
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (fd < 0) return errno;
+  ::close(fd);
+  if (::rename(part.c_str(), path.c_str()) == 0) return 0;
+  const int e = errno;
+  ::unlink(path.c_str());
+  return e;
+}
+
 }  // namespace
 
 Listener::Listener(ListenSettings settings, const StreamFormat& format,
@@ -89,6 +109,7 @@ double Listener::seconds() const {
 }
 
 void Listener::Feed(SoundBlock block, Clock::time_point live_at) {
+  const Clock::time_point arrived = Clock::now();
   const std::size_t cleared = ClearNonFinite(format_, block);
   if (cleared > 0 && non_finite_ == 0) {
     Emit({Message{false, "the stream holds samples that are not numbers or are infinite, at " +
@@ -102,14 +123,15 @@ void Listener::Feed(SoundBlock block, Clock::time_point live_at) {
   const std::uint64_t anchor = segmenter_.position();
   ended_.clear();
   segmenter_.Feed(mono_, ended_);
-  Analyse(ended_, live_at, anchor);
+  Analyse(ended_, live_at, anchor, arrived);
   buffer_.DropBefore(segmenter_.KeepFrom());
 }
 
 void Listener::Stall() {
   ended_.clear();
   segmenter_.End(ended_);
-  Analyse(ended_, Clock::now(), segmenter_.position());
+  const Clock::time_point now = Clock::now();
+  Analyse(ended_, now, segmenter_.position(), now);
   buffer_.DropBefore(segmenter_.KeepFrom());
 }
 
@@ -128,13 +150,14 @@ void Listener::End() {
 }
 
 void Listener::Analyse(const std::vector<Utterance>& ended, Clock::time_point anchor_at,
-                       std::uint64_t anchor) {
+                       std::uint64_t anchor, Clock::time_point arrived) {
   for (const Utterance& utterance : ended) {
     ++utterances_;
     std::vector<Event> events;
-    const std::uint64_t number = settings_.keep ? next_keep_number_++ : utterances_;
-    std::string name = kKeptPrefix + Number4(number) + ".wav";
-    if (settings_.keep) name = Keep(utterance, number, events);
+    // A row names the file its sound is in, or, where none was kept, the utterance.
+    std::optional<std::string> kept;
+    if (settings_.keep) kept = Keep(utterance, events);
+    const std::string name = kept ? *kept : "utterance " + std::to_string(utterances_);
     const analysis::Take take = MakeTake(utterance, name);
     const bool calibrating = calibrations_left_ > 0;
     if (calibrating) {
@@ -169,10 +192,10 @@ void Listener::Analyse(const std::vector<Utterance>& ended, Clock::time_point an
                     name.c_str(), end_s - start_s);
       events.push_back(Message{false, text});
     }
-    std::optional<Clock::time_point> pause_ended;
-    if (utterance.ending != Ending::kStream)
-      pause_ended = After(anchor_at, utterance.closed - anchor, format_.rate);
-    Emit(std::move(events), pause_ended);
+    // The sound that showed the utterance over cannot have been heard after it arrived: a
+    // stream read faster than real time would otherwise place its pause in the future.
+    Emit(std::move(events),
+         std::min(After(anchor_at, utterance.closed - anchor, format_.rate), arrived));
     if (checks_since_profile_ >= settings_.profile_every) {
       checks_since_profile_ = 0;
       profiled_since_check_ = true;
@@ -194,41 +217,70 @@ analysis::Take Listener::MakeTake(const Utterance& utterance, const std::string&
   return analysis::PcmTake(std::move(samples), format_.rate, format_.channels, name);
 }
 
-// Saves the utterance as a WAV in the keep folder (written beside, then renamed into place)
-// and returns its path; on failure an error message joins `events`.
-std::string Listener::Keep(const Utterance& utterance, std::uint64_t number,
-                           std::vector<Event>& events) {
-  const std::filesystem::path path =
-      *settings_.keep / (std::string(kKeptPrefix) + Number4(number) + ".wav");
-  const std::filesystem::path part =
-      *settings_.keep / ("." + std::string(kKeptPrefix) + Number4(number) + ".wav.part");
-  const std::span<const std::byte> bytes = buffer_.Frames(utterance.start, utterance.end);
-  SF_INFO info{};
-  info.samplerate = static_cast<int>(format_.rate);
-  info.channels = static_cast<int>(format_.channels);
-  info.format =
-      SF_FORMAT_WAV | (format_.format == SampleFormat::kS16 ? SF_FORMAT_PCM_16 : SF_FORMAT_FLOAT);
-  const auto frames = static_cast<sf_count_t>(utterance.end - utterance.start);
+// Saves the utterance as a WAV in the keep folder under the next free number and returns its
+// path; on failure an error message joins `events` and nothing is returned. The sound is
+// written into a file of this run's own beside, then put in place under a name no file has
+// yet: neither an earlier run's utterances nor those of another run keeping into the same
+// folder at the same time are ever overwritten, and a kept file is always whole.
+std::optional<std::string> Listener::Keep(const Utterance& utterance, std::vector<Event>& events) {
+  const std::filesystem::path& folder = *settings_.keep;
   std::string error;
-  if (SNDFILE* file = sf_open(part.c_str(), SFM_WRITE, &info)) {
-    const sf_count_t written =
-        format_.format == SampleFormat::kS16
-            ? sf_writef_short(file, reinterpret_cast<const short*>(bytes.data()), frames)
-            : sf_writef_float(file, reinterpret_cast<const float*>(bytes.data()), frames);
-    if (written != frames) error = sf_strerror(file);
-    if (sf_close(file) != 0 && error.empty()) error = "closing failed";
-  } else {
-    error = sf_strerror(nullptr);
+  int error_number = kPathFileAccessError;
+  auto fail = [&](int e) {
+    error = std::strerror(e);
+    error_number = FileErrorNumber(e);
+  };
+  std::filesystem::path part;
+  int fd = -1;
+  for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
+    part = folder / ("." + std::string(kKeptPrefix) + std::to_string(::getpid()) + "-" +
+                     std::to_string(next_part_number_++) + ".wav.part");
+    fd = ::open(part.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0 && errno != EEXIST) break;
   }
-  std::error_code ec;
-  if (error.empty()) std::filesystem::rename(part, path, ec);
-  if (!error.empty() || ec) {
-    std::filesystem::remove(part, ec);
+  if (fd < 0) fail(errno);
+
+  if (fd >= 0) {
+    const std::span<const std::byte> bytes = buffer_.Frames(utterance.start, utterance.end);
+    SF_INFO info{};
+    info.samplerate = static_cast<int>(format_.rate);
+    info.channels = static_cast<int>(format_.channels);
+    info.format =
+        SF_FORMAT_WAV | (format_.format == SampleFormat::kS16 ? SF_FORMAT_PCM_16 : SF_FORMAT_FLOAT);
+    const auto frames = static_cast<sf_count_t>(utterance.end - utterance.start);
+    if (SNDFILE* file = sf_open_fd(fd, SFM_WRITE, &info, SF_FALSE)) {
+      const sf_count_t written =
+          format_.format == SampleFormat::kS16
+              ? sf_writef_short(file, reinterpret_cast<const short*>(bytes.data()), frames)
+              : sf_writef_float(file, reinterpret_cast<const float*>(bytes.data()), frames);
+      if (written != frames) error = sf_strerror(file);
+      if (sf_close(file) != 0 && error.empty()) error = "closing failed";
+    } else {
+      error = sf_strerror(nullptr);
+    }
+    if (::close(fd) != 0 && error.empty()) fail(errno);
+  }
+
+  std::optional<std::string> kept;
+  while (error.empty() && !kept) {
+    const std::filesystem::path path =
+        folder / (std::string(kKeptPrefix) + Number4(next_keep_number_) + ".wav");
+    const int e = PlaceExclusively(part, path);
+    if (e == 0) kept = path.string();
+    if (e == 0 || e == EEXIST) {
+      ++next_keep_number_;
+    } else {
+      fail(e);
+    }
+  }
+  if (fd >= 0) ::unlink(part.c_str());
+  if (!kept) {
     keep_failed_ = true;
-    events.push_back(Message{true, "cannot keep the utterance as '" + path.string() +
-                                       "': " + (error.empty() ? ec.message() : error)});
+    events.push_back(Message{true, "cannot keep utterance " + std::to_string(utterances_) +
+                                       " in '" + folder.string() + "': " + error + " (error " +
+                                       std::to_string(error_number) + ")"});
   }
-  return path.string();
+  return kept;
 }
 
 void Listener::Emit(std::vector<Event> events, std::optional<Clock::time_point> pause_ended) {

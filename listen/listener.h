@@ -39,8 +39,9 @@ class ListenerOutput {
  public:
   virtual ~ListenerOutput() = default;
   // Records carry their utterance's place in the stream (TakeFacts::stream_start_s, _end_s).
-  // `pause_ended`: for an utterance's events, when the pause that ended it was over (in the
-  // clock of the stream's live_at), so that the output can tell how long the row took.
+  // `pause_ended`: for an utterance's events, when the pause that ended it was over, or the
+  // stream ended or stalled (in the clock of the stream's live_at, and never later than the
+  // sound that showed it arrived), so that the output can tell how long the row took.
   virtual void Events(std::vector<analysis::Event> events,
                       std::optional<Clock::time_point> pause_ended) = 0;
 };
@@ -70,10 +71,9 @@ class Listener {
 
  private:
   void Analyse(const std::vector<Utterance>& ended, Clock::time_point anchor_at,
-               std::uint64_t anchor);
+               std::uint64_t anchor, Clock::time_point arrived);
   analysis::Take MakeTake(const Utterance& utterance, const std::string& name);
-  std::string Keep(const Utterance& utterance, std::uint64_t number,
-                   std::vector<analysis::Event>& events);
+  std::optional<std::string> Keep(const Utterance& utterance, std::vector<analysis::Event>& events);
   void Emit(std::vector<analysis::Event> events, std::optional<Clock::time_point> pause_ended);
 
   ListenSettings settings_;
@@ -89,7 +89,8 @@ class Listener {
   int checks_since_profile_ = 0;
   bool profiled_since_check_ = false;
   std::uint64_t utterances_ = 0;
-  std::uint64_t next_keep_number_ = 1;
+  std::uint64_t next_keep_number_ = 1;  // the next number to try for a kept utterance
+  std::uint64_t next_part_number_ = 0;  // of the files the sound is written into first
   std::uint64_t non_finite_ = 0;
   bool keep_failed_ = false;
   bool started_ = false;

@@ -77,9 +77,12 @@ void Segmenter::End(std::vector<Utterance>& ended) {
   }
   if (open_) Close(loud_end_, Ending::kStream, ended);
   rising_ = false;
+  // Whatever follows a stall is judged as it comes: the frames before it are done with.
+  at_start_ = false;
 }
 
 std::uint64_t Segmenter::KeepFrom() const {
+  if (at_start_) return 0;
   if (open_) return start_;
   const std::uint64_t frame_start = position_ - frame_filled_;
   if (!rising_) return frame_start;
@@ -91,17 +94,45 @@ void Segmenter::Frame(double mean, std::vector<Utterance>& ended) {
   const double level = mean > 0 && std::isfinite(mean)
                            ? std::max(kSilentDbfs, 10 * std::log10(mean))
                            : (mean > 0 ? 0.0 : kSilentDbfs);
+  const double earlier_floor = floor_;
   levels_[next_level_] = level;
   next_level_ = (next_level_ + 1) % levels_.size();
   levels_seen_ = std::min(levels_seen_ + 1, levels_.size());
   floor_ = *std::min_element(levels_.begin(), levels_.begin() + levels_seen_);
 
+  if (at_start_ && floor_ < earlier_floor) {
+    Rejudge(ended);
+  } else {
+    Step(level, position_, ended);
+  }
+  // The opening is decided once a frame comes that no floor could make part of an utterance,
+  // once the window is full (the ring then starts to forget the first frames), or at the
+  // longest utterance; and once an utterance was reported (Close).
+  if (level < quietest_speech_ - open_db_ + close_db_ || levels_seen_ == levels_.size() ||
+      position_ >= longest_utterance_)
+    at_start_ = false;
+}
+
+// The floor has just fallen while the stream's opening is undecided: the frames so far are
+// judged again against it, as if it had been known from the first frame. Until then, speech
+// that began the stream set the floor itself and could not stand above it.
+void Segmenter::Rejudge(std::vector<Utterance>& ended) {
+  open_ = false;
+  rising_ = false;
+  // The ring holds every frame so far, in order; all are whole but the last (the end's part).
+  for (std::size_t i = 0; i < levels_seen_; ++i) {
+    Step(levels_[i], i + 1 == levels_seen_ ? position_ : (i + 1) * std::uint64_t{frame_length_},
+         ended);
+  }
+}
+
+// Moves the utterance state on by one frame of `level` ending at `frame_end`.
+void Segmenter::Step(double level, std::uint64_t frame_end, std::vector<Utterance>& ended) {
   // The lower threshold keeps its distance below the upper one where the quietest speech
   // lifts the upper above the floor (digital silence, a very quiet room).
   const double open_level = std::max(floor_ + open_db_, quietest_speech_);
   const double close_level = open_level - (open_db_ - close_db_);
   const bool loud = level >= close_level;
-  const std::uint64_t frame_end = position_;
   const std::uint64_t frame_start = frame_end - std::min<std::uint64_t>(frame_end, frame_length_);
 
   if (!open_) {
@@ -137,6 +168,7 @@ void Segmenter::Frame(double mean, std::vector<Utterance>& ended) {
 
 void Segmenter::Close(std::uint64_t end, Ending ending, std::vector<Utterance>& ended) {
   open_ = false;
+  at_start_ = false;
   if (ending == Ending::kLongest || end - start_ >= shortest_utterance_)
     ended.push_back({start_, end, position_, ending});
 }

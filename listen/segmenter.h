@@ -15,6 +15,14 @@
 // Bursts shorter than the shortest utterance are dropped (a click, a cough); an utterance that
 // reaches the longest length is cut there, and what follows is a new utterance.
 //
+// A stream that opens with speech has no quiet frame to learn its floor from: its first frames
+// set the floor and cannot stand above it. So while the opening is undecided (until a frame too
+// quiet to be speech under any floor, the first utterance ended, a full floor window, or the
+// longest utterance), every fall of the floor judges the frames so far again against the new
+// floor, from the first frame on: speech that started the stream is found from its first
+// sample, and noise that started it stays noise. Until then the sound from the stream's start
+// is kept (KeepFrom).
+//
 // Memory is fixed by the settings: the segmenter holds levels, never sound.
 #pragma once
 
@@ -75,6 +83,8 @@ class Segmenter {
 
  private:
   void Frame(double level, std::vector<Utterance>& ended);
+  void Rejudge(std::vector<Utterance>& ended);
+  void Step(double level, std::uint64_t frame_end, std::vector<Utterance>& ended);
   void Close(std::uint64_t end, Ending ending, std::vector<Utterance>& ended);
 
   std::uint32_t frame_length_;  // samples per 10 ms frame
@@ -90,6 +100,9 @@ class Segmenter {
   std::size_t next_level_ = 0;
   std::size_t levels_seen_ = 0;
   double floor_ = 0;
+  // The stream's opening is still undecided: every frame so far may yet prove to be speech
+  // once a quieter frame shows the floor, so none of the sound may be dropped.
+  bool at_start_ = true;
 
   std::uint64_t position_ = 0;  // frames fed
   double frame_energy_ = 0;     // sum of squares of the frame so far

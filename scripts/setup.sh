@@ -12,6 +12,7 @@ packages=(
   portaudio19-dev pulseaudio pulseaudio-utils libasound2-plugins alsa-utils
   python3 python3-dask python3-distributed python3-pandas python3-jsonschema
   python3-numpy python3-fsspec python3-venv python3-setuptools python3-wheel
+  espeak-ng sox
 )
 
 missing=()

@@ -6,11 +6,13 @@
 #include <sndfile.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -58,6 +60,25 @@ class Listen : public ScratchDirectoryTest {
     return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Read("stdout"), Read("stderr")};
   }
 
+  // A shell command that sends stream.wav's header, waits until the pellix whose messages go to
+  // `err` listens (30 s at most), runs `meanwhile`, then sends the sound.
+  static std::string HeldStream(const std::string& err, const std::string& meanwhile) {
+    return "{ head -c 44 stream.wav; for i in $(seq 300); do grep -qs listening " + err +
+           " && break; sleep 0.1; done; " + meanwhile + "; tail -c +45 stream.wav; }";
+  }
+
+  // Each row's file (but the profile's) holds the stream's sound between the row's bounds.
+  void ExpectKeptSound(const std::vector<Row>& rows) const {
+    for (const Row& row : rows) {
+      if (row.at("role") == "profile") continue;
+      const auto start = std::lround(std::stod(row.at("stream_start_s")) * kRate);
+      const auto end = std::lround(std::stod(row.at("stream_end_s")) * kRate);
+      EXPECT_EQ(pellix::testing::ReadShorts(Path(row.at("file"))),
+                std::vector<short>(stream_.begin() + start, stream_.begin() + end))
+          << row.at("file");
+    }
+  }
+
   std::vector<short> stream_;
 };
 
@@ -103,8 +124,12 @@ TEST_F(Listen, RowsEqualAnalyzeOnTheUtterancesCutAtTheListenersBoundaries) {
     }
   }
 
-  // The same stream through standard input, as a WAV stream and as raw PCM, gives the same rows.
+  // The same stream through standard input, as a WAV stream and as raw PCM, gives the same rows;
+  // a chunk of tags after the sound is no sound.
+  Write("tagged.wav", Read("stream.wav") + "LIST" + std::string("\x10\x56\x00\x00", 4) +
+                          std::string(22032, '\x7f'));
   for (const std::string line : {"pellix listen - --format csv -q <stream.wav",
+                                 "pellix listen - --format csv -q <tagged.wav",
                                  "cat stream.raw | pellix listen - --rate 11025 --format csv -q"}) {
     const Outcome piped = Run(line);
     EXPECT_EQ(piped.status, 0) << line << '\n' << piped.err;
@@ -214,12 +239,98 @@ TEST_F(Listen, BadStreamsAndSettingsAreNamed) {
        "the shortest pause must be 0.05 to 10 s"},
       {"pellix listen - --channels 2 <empty", 2, "raw PCM on standard input needs --rate"},
       {"timeout 20 pellix listen --device no-such-device-here", 1, "no capture device"},
+      {"pellix listen --input stream.wav --state s.json --timings ./s.json", 2,
+       "--timings './s.json' would overwrite the state file 's.json'"},
+      {"pellix listen --input stream.wav --timings stream.wav", 2,
+       "--timings 'stream.wav' would overwrite the recording 'stream.wav'"},
+      {"pellix listen - --timings stream.wav <stream.wav", 2,
+       "--timings 'stream.wav' would overwrite standard input"},
+      {"pellix listen --input stream.wav --state stream.wav", 2,
+       "--state 'stream.wav' would overwrite the recording 'stream.wav'"},
   };
+  Write("s.json", "{}");
+  const std::string recording = Read("stream.wav");
   for (const Case& c : cases) {
     const Outcome run = Run(c.line);
     EXPECT_EQ(run.status, c.status) << c.line << '\n' << run.err;
     EXPECT_NE(run.err.find(c.message), std::string::npos) << c.line << '\n' << run.err;
   }
+  EXPECT_EQ(Read("s.json"), "{}");
+  EXPECT_EQ(Read("stream.wav"), recording);
+}
+
+TEST_F(Listen, AStreamThatOpensWithSpeechLosesNoUtterance) {
+  // The example stream from the first sound of its fourth utterance (8.10 s): six answers, the
+  // first of which never rises 12 dB above its own opening.
+  std::size_t first = 8 * kRate;
+  while (std::abs(stream_[first]) <= 32) ++first;
+  stream_.erase(stream_.begin(), stream_.begin() + static_cast<std::ptrdiff_t>(first));
+  WriteWav("speech.wav", stream_);
+  const Outcome run = Run("pellix listen --input speech.wav --format csv -q");
+  ASSERT_EQ(run.status, 0) << run.err;
+  const std::vector<Row> rows = CsvRows(run.out);
+  ASSERT_EQ(rows.size(), 7u) << run.out;
+  EXPECT_EQ(rows[0].at("stream_start_s"), "0.000000");
+  EXPECT_EQ(rows[0].at("file"), "utterance 1");  // no file was kept
+}
+
+TEST_F(Listen, RunsKeepingIntoOneFolderNeverOverwriteEachOther) {
+  // The second run has numbered the folder before the first writes into it.
+  const Outcome runs = Run(HeldStream("b.err",
+                                      "pellix listen --input stream.wav --keep kept "
+                                      "--format csv -q >a.csv") +
+                           " | pellix listen - --keep kept --format csv >b.csv 2>b.err");
+  ASSERT_EQ(runs.status, 0) << runs.err << Read("b.err");
+  const std::vector<Row> a = CsvRows(Read("a.csv"));
+  const std::vector<Row> b = CsvRows(Read("b.csv"));
+  ASSERT_EQ(a.size(), 10u);
+  ASSERT_EQ(b.size(), 10u);
+  EXPECT_EQ(a[0].at("file"), "kept/utterance-0001.wav");
+  EXPECT_EQ(b[0].at("file"), "kept/utterance-0010.wav");
+  ExpectKeptSound(a);
+  ExpectKeptSound(b);
+
+  // A keep folder gone while the run listens: the rows name no file, and the run fails.
+  const Outcome gone = Run(HeldStream("c.err", "rm -r gone; touch gone") +
+                           " | pellix listen - --keep gone --format csv 2>c.err");
+  EXPECT_EQ(gone.status, 1);
+  const std::vector<Row> rows = CsvRows(gone.out);
+  ASSERT_EQ(rows.size(), 10u);
+  EXPECT_EQ(rows[8].at("file"), "utterance 9");
+  EXPECT_NE(Read("c.err").find("cannot keep utterance 9 in 'gone': Not a directory (error 53)"),
+            std::string::npos)
+      << Read("c.err");
+
+  // In a table the kept files' names keep the columns in line.
+  std::istringstream table(Run("pellix listen --input stream.wav --keep kept -q").out);
+  std::string line;
+  std::getline(table, line);
+  const std::size_t result = line.find("result");
+  while (std::getline(table, line)) {
+    if (line.rfind("check", 0) != 0) continue;
+    EXPECT_EQ(line.substr(result - 2, 2), "  ") << line;
+    EXPECT_NE(line[result], ' ') << line;
+  }
+}
+
+TEST_F(Listen, TimingsCountEveryUtteranceAndNeverAPauseStillToCome) {
+  // Read as fast as it can be: each timing runs from when the sound arrived, never negative.
+  const Outcome fast = Run("pellix listen --input stream.wav --timings t.txt --format csv");
+  ASSERT_EQ(fast.status, 0) << fast.err;
+  EXPECT_NE(fast.err.find("'stream.wav' comes faster than it was spoken"), std::string::npos);
+  std::istringstream lines(Read("t.txt"));
+  std::vector<double> timings;
+  for (double ms; lines >> ms;) timings.push_back(ms);
+  ASSERT_EQ(timings.size(), 9u);
+  for (double ms : timings) EXPECT_GE(ms, 0);
+
+  // A stream that ends in the fourth utterance: that one too has its timing.
+  const std::size_t cut = 2 * static_cast<std::size_t>(std::lround(8.45 * kRate));
+  Write("cut.raw", Read("stream.raw").substr(0, cut));
+  const Outcome ended = Run("pellix listen - --rate 11025 --timings t.txt -q <cut.raw");
+  ASSERT_EQ(ended.status, 0) << ended.err;
+  const std::string written = Read("t.txt");
+  EXPECT_EQ(std::count(written.begin(), written.end(), '\n'), 4);
 }
 
 }  // namespace

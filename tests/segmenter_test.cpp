@@ -99,6 +99,16 @@ std::vector<StreamCase> Streams() {
                                                       .Noise(-70)
                                                       .Voice(0.9, -35)
                                                       .Pause(0.7)});
+  // A stream that opens with speech has no floor to go by until its first pause, one that
+  // opens with loud noise must not be taken for speech while the floor is learnt.
+  cases.push_back(
+      {"speech from the first sample",
+       VoiceStream(kRate, 6).Noise(-60).Voice(0.8, -20).Pause(0.9).Voice(1.0, -20).Pause(0.9)});
+  cases.push_back(
+      {"speech from the first sample in a loud room",
+       VoiceStream(kRate, 7).Noise(-40).Speech(1.6, -12).Pause(0.9).Voice(1.0, -12).Pause(0.9)});
+  cases.push_back({"loud noise from the first sample",
+                   VoiceStream(kRate, 8).Noise(-40).Pause(1.5).Voice(1.0, -12).Pause(0.9)});
   return cases;
 }
 

@@ -5,13 +5,10 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -23,10 +20,13 @@
 #include "analysis/state_file.h"
 #include "host/commands/command.h"
 #include "host/commands/command_line.h"
+#include "host/same_file.h"
 #include "listen/device_stream.h"
 #include "listen/input_stream.h"
 #include "listen/listener.h"
+#include "platform/atomic_file.h"
 #include "platform/error.h"
+#include "platform/file_error.h"
 
 namespace pellix {
 namespace {
@@ -45,7 +45,8 @@ opens an utterance; it stays open while frames are 6 dB above the floor, and a p
 --shortest-pause ends it. An utterance starts where the level first rose and ends after its
 last loud frame; bursts shorter than --shortest-utterance are dropped (a click, a cough), and
 an utterance that reaches --longest-utterance is cut there, with a warning. A stream that
-begins with speech has no floor to go by until its first quiet moment.
+begins with speech is judged again from its first frame once its first quiet moment shows the
+floor, so that an utterance that starts the stream is found whole.
 
 Each utterance becomes a take, converted as any recording is (only its first 2.7 s reach the
 control, which analyses their first utterance). Until --calibrate takes were accepted for
@@ -53,7 +54,8 @@ calibration the utterances calibrate, unless --state brings a calibration; every
 is checked. A row per utterance is written as it ends, with its place in the stream
 (stream_start_s, stream_end_s) and every fact of a pellix analyze report; a profile follows
 every ten checks and ends the run. --keep DIR saves each utterance as DIR/utterance-NNNN.wav
-(numbered after those already there), and the row names that file.
+(the next number no file has, so that runs never overwrite each other's), and the row names
+that file; without --keep, or where keeping failed, it names the utterance ("utterance 3").
 
 Ctrl-C, the end of the stream, or a device that stops (the sound server stopped) ends the
 run cleanly: the rows so far written, the utterance in progress analysed, the state saved and
@@ -61,8 +63,10 @@ the profile printed. Standard input that sends nothing for --stall seconds ends 
 in progress there; the run waits on. Samples that are not numbers, or infinite, are taken as
 silence and counted.
 
---timings FILE writes, per utterance, the milliseconds from the moment its pause was over to
-its row on standard output.
+--timings FILE gets, when the run ends, a line per utterance: the milliseconds from the moment
+its pause was over (or the stream ended) to its row on standard output. A stream read faster
+than it was spoken (--input without --realtime, a file piped in) has no such moment: its
+timings run from when the utterance's last sound arrived, and a warning says so.
 
 )";
 
@@ -125,11 +129,12 @@ void InstallStopHandlers() {
 // Rows to standard output the moment they arise; messages to standard error.
 class RowWriter final : public listen::ListenerOutput {
  public:
-  RowWriter(analysis::ReportFormat format, bool quiet, std::ostream* timings)
+  RowWriter(analysis::ReportFormat format, std::size_t file_width, bool quiet,
+            AtomicFileWriter* timings)
       : quiet_(quiet), timings_(timings) {
     analysis::ReportLayout layout;
     layout.stream_place = true;
-    layout.file_width = 18;  // "utterance-0001.wav"
+    layout.file_width = file_width;
     report_ = analysis::MakeReport(format, layout);
     std::cout << report_->Header() << std::flush;
   }
@@ -156,8 +161,29 @@ class RowWriter final : public listen::ListenerOutput {
           std::chrono::duration<double, std::milli>(listen::Clock::now() - *pause_ended).count();
       char line[32];
       std::snprintf(line, sizeof line, "%.3f\n", ms);
-      *timings_ << line << std::flush;
+      if (timings_error_.empty()) {
+        try {
+          timings_->Write(line);
+        } catch (const FileError& e) {
+          timings_error_ = TimingsError(e);
+        }
+      }
     }
+  }
+
+  // Puts the timings in place; false, with the error said, when writing them failed.
+  bool FinishTimings(const std::string& path) {
+    if (timings_ == nullptr) return true;
+    if (timings_error_.empty()) {
+      try {
+        timings_->Commit();
+        return true;
+      } catch (const FileError& e) {
+        timings_error_ = TimingsError(e);
+      }
+    }
+    std::cerr << "pellix: error: cannot write '" << path << "': " << timings_error_ << '\n';
+    return false;
   }
 
   bool broken() const { return broken_; }
@@ -181,8 +207,13 @@ class RowWriter final : public listen::ListenerOutput {
     }
   }
 
+  static std::string TimingsError(const FileError& e) {
+    return std::string(e.what()) + " (error " + std::to_string(e.number()) + ")";
+  }
+
   bool quiet_;
-  std::ostream* timings_;
+  AtomicFileWriter* timings_;
+  std::string timings_error_;
   std::unique_ptr<analysis::Report> report_;
   bool broken_ = false;
   bool failed_ = false;
@@ -206,6 +237,30 @@ int ListDevices() {
   } catch (const listen::StreamError& e) {
     return Failure(std::string(e.what()) + " (error " + std::to_string(e.number()) + ")");
   }
+}
+
+// What an output of the run would overwrite among what it reads, in words ("--timings 'a.json'
+// would overwrite the state file 'a.json'"); empty when nothing. The state is read and saved.
+std::string OverwrittenInput(const ListenOptions& options) {
+  std::vector<std::pair<std::string, std::string>> inputs;  // what, path
+  if (options.input) inputs.emplace_back("the recording '" + *options.input + "'", *options.input);
+  // Standard input redirected from a file is that file.
+  if (options.source == "-") inputs.emplace_back("standard input", "/dev/stdin");
+  const std::vector<std::pair<std::string, std::string>> sound_inputs = inputs;
+  if (options.state) inputs.emplace_back("the state file '" + *options.state + "'", *options.state);
+  if (options.timings) {
+    for (const auto& [what, path] : inputs) {
+      if (SameFile(*options.timings, path))
+        return "--timings '" + *options.timings + "' would overwrite " + what;
+    }
+  }
+  if (options.state) {
+    for (const auto& [what, path] : sound_inputs) {
+      if (SameFile(*options.state, path))
+        return "--state '" + *options.state + "' would overwrite " + what;
+    }
+  }
+  return {};
 }
 
 std::unique_ptr<listen::SoundStream> OpenSource(const ListenOptions& options) {
@@ -246,6 +301,8 @@ int RunListen(const ListenOptions& options) {
     return UsageError("listen", "an --input file says its own rate and channels");
   if (std::string problem = listen::SettingsProblem(options.segmenter); !problem.empty())
     return UsageError("listen", problem);
+  if (const std::string overwritten = OverwrittenInput(options); !overwritten.empty())
+    return UsageError("listen", overwritten + ": name another file");
   const analysis::ReportFormat format =
       analysis::ParseReportFormat(options.format).value_or(analysis::ReportFormat::kTable);
 
@@ -261,6 +318,7 @@ int RunListen(const ListenOptions& options) {
   } catch (const listen::StreamError& e) {
     return Failure(std::string(e.what()) + " (error " + std::to_string(e.number()) + ")");
   }
+  const auto opened_at = listen::Clock::now();
   // The listener holds up to the longest utterance of sound: at a studio rate with many
   // channels that is more memory than a listener should take.
   const double held_bytes = options.segmenter.longest_utterance_s * stream->format().rate *
@@ -282,12 +340,14 @@ int RunListen(const ListenOptions& options) {
                      " (error " + std::to_string(kPathFileAccessError) + ")");
     }
   }
-  std::ofstream timings;
+  // The timings are written beside their file and put in place when the run ends.
+  std::optional<AtomicFileWriter> timings;
   if (options.timings) {
-    timings.open(*options.timings, std::ios::trunc);
-    if (!timings) {
-      return Failure("cannot write '" + *options.timings + "': " + std::strerror(errno) +
-                     " (error " + std::to_string(kPathFileAccessError) + ")");
+    try {
+      timings.emplace(*options.timings);
+    } catch (const FileError& e) {
+      return Failure("cannot write '" + *options.timings + "': " + e.what() + " (error " +
+                     std::to_string(e.number()) + ")");
     }
   }
   std::optional<analysis::StateLock> lock;
@@ -304,7 +364,11 @@ int RunListen(const ListenOptions& options) {
   if (options.state) settings.session.state = *options.state;
   settings.session.fixed_calibration = options.fixed_calibration;
   if (options.keep) settings.keep = *options.keep;
-  RowWriter writer(format, options.quiet, options.timings ? &timings : nullptr);
+  // Rows name the kept file, or the utterance ("utterance 12").
+  const std::size_t file_width =
+      options.keep ? (std::filesystem::path(*options.keep) / "utterance-0001.wav").string().size()
+                   : std::string("utterance 1000").size();
+  RowWriter writer(format, file_width, options.quiet, timings ? &*timings : nullptr);
   analysis::SampleSource source;
   listen::Listener listener(settings, stream->format(), source, writer);
   if (!listener.Start()) return 1;
@@ -323,6 +387,19 @@ int RunListen(const ListenOptions& options) {
   bool failed = false;
   auto quiet_since = listen::Clock::now();
   bool stalled = false;
+  // A stream read faster than it was spoken has no moment in a room that a pause ended at: its
+  // timings run from when the sound arrived. An --input file without --realtime is such a
+  // stream; standard input is taken for one once it has sent a second more sound than time
+  // has passed since it opened (a file piped in).
+  bool unpaced = false;
+  double seconds_read = 0;
+  auto outran_the_clock = [&](std::size_t frames) {
+    if (options.input) return !options.realtime;
+    if (options.source != "-") return false;
+    seconds_read += static_cast<double>(frames) / stream->format().rate;
+    return seconds_read >
+           std::chrono::duration<double>(listen::Clock::now() - opened_at).count() + 1.0;
+  };
   for (;;) {
     if (stop_requested.load()) {
       if (!options.quiet) std::cerr << "pellix: stopped; finishing\n";
@@ -341,10 +418,18 @@ int RunListen(const ListenOptions& options) {
       if (read.frames == 0) continue;
       quiet_since = listen::Clock::now();
       stalled = false;
+      if (!unpaced && outran_the_clock(read.frames)) {
+        unpaced = true;
+        if (options.timings && !options.quiet) {
+          std::cerr << "pellix: warning: " << stream->name()
+                    << " comes faster than it was spoken: each of the --timings runs from when "
+                       "the utterance's last sound arrived\n";
+        }
+      }
       listener.Feed(
           {std::span<std::byte>(block).first(read.frames * stream->format().frame_bytes()),
            read.frames},
-          read.live_at);
+          unpaced ? quiet_since : read.live_at);
       continue;
     }
     if (read.status == Status::kStall) {
@@ -368,6 +453,7 @@ int RunListen(const ListenOptions& options) {
     break;
   }
   listener.End();
+  if (!writer.FinishTimings(options.timings.value_or(""))) failed = true;
   if (!options.quiet) {
     char seconds[32];
     std::snprintf(seconds, sizeof seconds, "%.1f s", listener.seconds());
