@@ -135,6 +135,7 @@ def _declare(lib):
                                               ctypes.POINTER(TakeResult)]),
         ("PellixSpeakerProfile", ctypes.c_int, [speaker, ctypes.POINTER(Profile)]),
         ("PellixSpeakerSave", ctypes.c_int, [speaker, ctypes.c_char_p]),
+        ("PellixSpeakerSaveWithin", ctypes.c_int, [speaker, ctypes.c_char_p, ctypes.c_double]),
         ("PellixSpeakerLoad", ctypes.c_int, [speaker, ctypes.c_char_p]),
         ("PellixCsvHeader", ctypes.c_char_p, []),
         ("PellixManifestRead", ctypes.c_int, [ctypes.c_char_p, ctypes.POINTER(ctypes.c_void_p)]),
@@ -199,7 +200,7 @@ def open_speaker(params, state, name=""):
     lib = library()
     handle = ctypes.c_void_p()
     number = lib.PellixSpeakerOpenNamed(_encoded(name), _encoded(params),
-                                        _encoded(state and os.fspath(state)),
+                                        _encoded(None if state is None else os.fspath(state)),
                                         ctypes.byref(handle))
     return _opened(lib, handle, number, "speaker", AnalysisError)
 
@@ -249,11 +250,22 @@ def profile(handle):
     return _text(result.json)
 
 
-def save(handle, state=None):
+# PellixSpeakerSaveWithin's number for a state file another run holds.
+_STATE_FILE_BUSY = 55
+
+
+def save(handle, state=None, seconds=0):
+    """Saves the speaker, waiting at most ``seconds`` for another run holding the state file;
+    False, nothing saved, when it still held it then."""
     lib = library()
-    number = lib.PellixSpeakerSave(handle, _encoded(state and os.fspath(state)))
+    number = lib.PellixSpeakerSaveWithin(handle,
+                                         _encoded(None if state is None else os.fspath(state)),
+                                         float(seconds))
+    if number == _STATE_FILE_BUSY:
+        return False
     if number:
         raise AnalysisError(number, _text(lib.PellixSpeakerError(handle)))
+    return True
 
 
 def load(handle, state):

@@ -9,7 +9,11 @@
 ...     print(result.code, result.meaning, result.lie_stress)
 """
 
+import contextlib
 import json
+import os
+import sys
+import threading
 
 from . import _analysis
 from ._closing import Closing
@@ -18,6 +22,10 @@ from .takes import take_of
 # Jumps of 2 to 30 samples, background border 5, automatic gain: what ``pellix analyze``
 # initialises with when no --params is given.
 DEFAULT_PARAMS = "000023000005000000"
+
+# How long save() waits in the library at a time for a state file another run holds, between
+# its looks for Ctrl-C.
+_WAIT_SECONDS = 0.25
 
 
 class Result:
@@ -62,11 +70,13 @@ class Speaker(Closing):
     fsspec), the bytes of a recording or sample file, or a NumPy array of samples with
     ``rate=`` (int16 at full scale 32767, or floats at full scale 1; 2-D arrays are frames by
     channels). ``name=`` says how the row names the take. ``profile()`` runs the profiler over
-    the history. Each returns a Result. Like the control, a Speaker belongs to the thread that
-    created it."""
+    the history. Each returns a Result. Calls from several threads take turns, and ``close()``
+    waits for a call in flight."""
 
     def __init__(self, params=DEFAULT_PARAMS, state=None, name=""):
         self._handle = None
+        self._lock = threading.RLock()
+        self._state = state
         self._handle = _analysis.open_speaker(params, state, name)
 
     def calibrate(self, take, *, rate=None, name=None):
@@ -76,26 +86,40 @@ class Speaker(Closing):
         return self._take("check", take, rate, name)
 
     def profile(self):
-        return self._result(_analysis.profile(self._live()), None)
+        return self._result(self._call(_analysis.profile), None)
 
     def failure(self, role, name, number, message):
         """The row of a ``role`` take named ``name`` that could not even be read (a URL), as
         the report words a take it could not analyse."""
-        return self._result(*_analysis.failed_take(self._live(), role, name, number, message))
+        return self._result(*self._call(_analysis.failed_take, role, name, number, message))
 
     def save(self, state=None):
         """Writes the state and its check history to ``state`` (by default the file the
-        speaker was opened with)."""
-        _analysis.save(self._live(), state)
+        speaker was opened with). Saved to its own file, it keeps what other runs saved there
+        meanwhile (their checks, then this speaker's); while another run (``pellix listen
+        --state``) holds the file, it says so on standard error and waits, and Ctrl-C gives up
+        the wait without saving."""
+        with self._lock:
+            handle = self._live()
+            if _analysis.save(handle, state):
+                return
+            shown = os.fspath(state if state is not None else self._state)
+            print(f"pellix: waiting for another run to finish with state file '{shown}'",
+                  file=sys.stderr, flush=True)
+            while not _analysis.save(handle, state, _WAIT_SECONDS):
+                pass
 
     def load(self, state):
-        """Replaces the control and its history by those kept in ``state``."""
-        _analysis.load(self._live(), state)
+        """Replaces the control and its history by those kept in ``state``; AnalysisError 53,
+        the speaker unchanged, when there is no such file."""
+        self._call(_analysis.load, state)
+        self._state = state
 
     def close(self):
-        if self._handle is not None:
-            _analysis.close_speaker(self._handle)
-            self._handle = None
+        with getattr(self, "_lock", None) or contextlib.nullcontext():
+            if self._handle is not None:
+                _analysis.close_speaker(self._handle)
+                self._handle = None
 
     def __del__(self):
         self.close()
@@ -105,8 +129,12 @@ class Speaker(Closing):
             raise ValueError("the speaker is closed")
         return self._handle
 
+    def _call(self, function, *args):
+        with self._lock:
+            return function(self._live(), *args)
+
     def _take(self, role, take, rate, name):
-        return self._result(*_analysis.analyse(self._live(), role, take_of(take, rate, name)))
+        return self._result(*self._call(_analysis.analyse, role, take_of(take, rate, name)))
 
     def _result(self, json_text, csv_line):
         return Result(json.loads(json_text), csv_line)
