@@ -299,7 +299,6 @@ class Session::Impl {
       record.measures = after;
       record.stress =
           StressLevels{control.get_LIEstress(), control.get_GLBstress(), control.get_EXCstress()};
-      ++checks_recorded_;
       new_history_.push_back(LastHistoryRow(control, count_before, take.name));
       if (!settings_.fixed_calibration) {
         const Tarvo_alg1::SharedState& s = Tarvo_alg1::Shared();
@@ -320,8 +319,8 @@ class Session::Impl {
                ErrorText(e) + ")");
       return;
     }
-    events_.emplace_back(Record(ProfileRecord{
-        Speaker(), control.get_DATAstr(), checks_recorded_ + static_cast<int>(history_.size())}));
+    events_.emplace_back(Record(
+        ProfileRecord{Speaker(), control.get_DATAstr(), static_cast<int>(History().size())}));
   }
 
   std::optional<PreparedTake> Prepare(const Take& take, const char* role) {
@@ -401,7 +400,6 @@ class Session::Impl {
   bool failed_ = false;
   bool calibrated_ = false;
   bool warned_uncalibrated_ = false;
-  int checks_recorded_ = 0;
   int calibrations_drawn_ = 0;
   int checks_drawn_ = 0;
   std::optional<CalibrationSnapshot> frozen_;  // with fixed_calibration: before the checks

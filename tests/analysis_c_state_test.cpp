@@ -152,7 +152,7 @@ TEST_F(StateSharing, RunsInterleavedOnOneStateFileLoseNoCheckAndNoDrift) {
     fs::remove_all(dir_);
     fs::create_directory(dir_);
     Calibrated("state.json");
-    std::vector<int> order;
+    std::string last_saved;
     for (const Step& step : c.steps) {
       if (step.who == "cli") {
         ASSERT_EQ(Pellix("--state '" + Path("state.json") + "' " + CheckArguments(step.checks)), 0);
@@ -163,8 +163,13 @@ TEST_F(StateSharing, RunsInterleavedOnOneStateFileLoseNoCheckAndNoDrift) {
       } else {
         EXPECT_EQ(PellixSpeakerSave(speakers_[step.who], nullptr), 0)
             << PellixSpeakerError(speakers_[step.who]);
+        last_saved = step.who;
       }
     }
+    // The speaker that saved last carries on from the whole history, each check once.
+    PellixProfile profile;
+    ASSERT_EQ(PellixSpeakerProfile(speakers_[last_saved], &profile), 0);
+    EXPECT_EQ(profile.checks, static_cast<int>(c.history.size()));
     for (auto& [name, speaker] : speakers_) PellixSpeakerClose(speaker);
     speakers_.clear();
     EXPECT_EQ(HistoryChecks("state.history.jsonl"), c.history);
