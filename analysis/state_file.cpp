@@ -122,11 +122,13 @@ StateLock::StateLock(const std::filesystem::path& path, const std::function<void
 }
 
 StateLock::StateLock(const std::filesystem::path& path, double seconds) {
+  // Longer is for ever, as far as anyone waiting can tell; the clock's count holds it.
+  constexpr double kLongestWait = 1e9;
   if (Open(path)) return;
   using Clock = std::chrono::steady_clock;
   const Clock::time_point until =
-      Clock::now() + std::chrono::duration_cast<Clock::duration>(
-                         std::chrono::duration<double>(std::max(seconds, 0.0)));
+      Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(
+                         seconds > 0 ? std::min(seconds, kLongestWait) : 0.0));
   constexpr std::chrono::milliseconds kPoll{10};
   for (;;) {
     const Clock::duration left = until - Clock::now();

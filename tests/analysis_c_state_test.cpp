@@ -285,6 +285,7 @@ TEST_F(StateSharing, SavesElsewhereAndFailedLoadsMixNoSpeakers) {
   PellixSpeaker* empty = nullptr;
   EXPECT_EQ(PellixSpeakerOpen(nullptr, "", &empty), 5);
   PellixSpeakerClose(empty);
+  EXPECT_EQ(PellixSpeakerSaveWithin(kept, nullptr, HUGE_VAL), 0) << PellixSpeakerError(kept);
   EXPECT_EQ(PellixSpeakerSave(kept, ""), 5);
   EXPECT_EQ(PellixSpeakerLoad(kept, ""), 5);
 }
@@ -312,6 +313,9 @@ TEST_F(StateSharing, ACloseWaitsForTheCallInFlight) {
   ASSERT_EQ(::flock(lock, LOCK_EX), 0);
   EXPECT_EQ(PellixSpeakerSaveWithin(speaker, nullptr, 0), 55);
   EXPECT_EQ(PellixSpeakerSaveWithin(speaker, nullptr, 0.05), 55);
+  for (const double wait : {-1.0, std::nan("")}) {
+    EXPECT_EQ(PellixSpeakerSaveWithin(speaker, nullptr, wait), 5) << wait;
+  }
   EXPECT_FALSE(fs::exists(Path("alex.json")));
 
   std::atomic<bool> closed{false};
