@@ -448,11 +448,19 @@ class DeskTest : public QObject {
     Click("check");
     window().saveBag(bag);
     WaitIdle();
-    QStringList rows = Lines(history);
+    const QStringList rows = Lines(history);
     QCOMPARE(rows.size(), 6);
     for (int i = 0; i < 6; ++i) QVERIFY(rows[i].contains(QFileInfo(kChecks[i]).fileName()));
+  }
 
-    // A new speaker saved over the bag leaves none of the old speaker's checks beside it.
+  void aNewSpeakerSavedOverABagLeavesNoneOfItsChecks() {
+    QTemporaryDir dir;
+    const QString bag = dir.filePath("alex.json");
+    Calibrated();
+    Select(kChecks.mid(0, 3));
+    Click("check");
+    window().saveBag(bag);
+    WaitIdle();
     window_ = std::make_unique<DeskWindow>();
     window_->show();
     WaitIdle();
