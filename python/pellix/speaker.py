@@ -9,7 +9,6 @@
 ...     print(result.code, result.meaning, result.lie_stress)
 """
 
-import contextlib
 import json
 import os
 import sys
@@ -74,8 +73,8 @@ class Speaker(Closing):
     waits for a call in flight."""
 
     def __init__(self, params=DEFAULT_PARAMS, state=None, name=""):
-        self._handle = None
         self._lock = threading.RLock()
+        self._handle = None
         self._state = state
         self._handle = _analysis.open_speaker(params, state, name)
 
@@ -116,7 +115,7 @@ class Speaker(Closing):
         self._state = state
 
     def close(self):
-        with getattr(self, "_lock", None) or contextlib.nullcontext():
+        with self._lock:
             if self._handle is not None:
                 _analysis.close_speaker(self._handle)
                 self._handle = None
