@@ -31,7 +31,32 @@ std::int16_t Small(const Json& object, const char* key) {
 
 std::filesystem::path HistoryPath(const std::filesystem::path& state) {
   std::filesystem::path path = state;
-  return path.replace_extension(".history.jsonl");
+  if (path.extension() == ".json") return path.replace_extension(".history.jsonl");
+  return path += "-history.jsonl";
+}
+
+std::filesystem::path HistoryToRead(const std::filesystem::path& state, std::string& warning) {
+  namespace fs = std::filesystem;
+  const fs::path current = HistoryPath(state);
+  std::error_code ec;
+  if (state.extension() == ".json" || fs::exists(fs::symlink_status(current, ec))) return current;
+  const auto former = [](fs::path path) { return path.replace_extension(".history.jsonl"); };
+  const fs::path earlier = former(state);
+  if (!fs::is_regular_file(earlier, ec)) return current;
+  const fs::path folder = state.has_parent_path() ? state.parent_path() : fs::path(".");
+  for (const fs::directory_entry& entry : fs::directory_iterator(folder, ec)) {
+    const fs::path other = entry.path();
+    if (other.filename() == state.filename() || other.filename() == earlier.filename() ||
+        former(other).filename() != earlier.filename() || !IsStateFile(other)) {
+      continue;
+    }
+    warning = "the check history in '" + earlier.string() + "' was not read for state file '" +
+              state.string() + "': '" + other.string() +
+              "' may have kept its checks there too; the history starts afresh in '" +
+              current.string() + "'";
+    return current;
+  }
+  return earlier;
 }
 
 std::vector<HistoryRow> LoadHistory(const std::filesystem::path& path) {

@@ -24,10 +24,22 @@ struct HistoryRow {
   std::int16_t excitement_stress = 0;
   std::int16_t code = 0;
   std::int16_t avg_jump_len = 0;
+
+  friend bool operator==(const HistoryRow&, const HistoryRow&) = default;
 };
 
-// The sidecar of a state file: "alex.json" keeps its history in "alex.history.jsonl".
+// The sidecar of a state file, named after the whole name so that no two state files share
+// one: "alex.json" keeps its history in "alex.history.jsonl" (as it always has), any other
+// name, "team.alex" or "alex", in "team.alex-history.jsonl" or "alex-history.jsonl" (a name
+// no ".json" state file's sidecar can have).
 std::filesystem::path HistoryPath(const std::filesystem::path& state);
+
+// The sidecar to read the history of `state` from: HistoryPath(state), or, where there is no
+// such file, the one earlier versions named by replacing the last extension ("team.alex" kept
+// its checks in "team.history.jsonl"), when that exists and no other state file beside it
+// ("team.robin", "team.json") may have written there too. When another may have, that file is
+// not read, and `warning` says so; users' files are never removed.
+std::filesystem::path HistoryToRead(const std::filesystem::path& state, std::string& warning);
 
 // The rows of the sidecar at `path`; none when there is no file. Read as every JSON file is
 // (ReadJsonText: a regular file, opened without waiting, of bounded size and nesting). A file

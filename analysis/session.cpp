@@ -12,9 +12,11 @@
 #include "analysis/report.h"
 #include "analysis/result_meanings.h"
 #include "analysis/state_file.h"
+#include "analysis/state_merge.h"
 #include "analysis/take_facts.h"
 #include "audio/sample_file.h"
 #include "engine/limits.h"
+#include "engine/tarvo_alg1.h"
 #include "platform/conversions.h"
 #include "platform/error.h"
 #include "platform/file_error.h"
@@ -87,6 +89,15 @@ class CalibrationSnapshot {
   std::vector<std::pair<Label*, std::string>> captions_;
 };
 
+// Whether `a` and `b` name one file, whether or not it exists yet.
+bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
+  std::error_code ec;
+  if (std::filesystem::equivalent(a, b, ec)) return true;
+  const std::filesystem::path left = std::filesystem::weakly_canonical(a, ec);
+  if (ec) return false;
+  return left == std::filesystem::weakly_canonical(b, ec) && !ec;
+}
+
 }  // namespace
 
 class Session::Impl {
@@ -99,19 +110,72 @@ class Session::Impl {
         control_(std::make_unique<ALG_V1S>()) {}
 
   void Finish() {
-    const ScopedFileSystem reading_converted_takes(files_);
     if (settings_.state) {
       try {
-        if (frozen_) frozen_->Restore();
-        SaveState(*control_, *settings_.state);
-        // No sidecar until there is a history to keep.
-        if (const std::vector<HistoryRow> rows = History(); !rows.empty())
-          SaveHistory(HistoryPath(*settings_.state), rows);
+        Save(*settings_.state);
       } catch (const StateError& e) {
         Fail("state", settings_.state->string(), e.number(), e.what());
       }
     }
     if (settings_.plotter) DrawTrend();
+  }
+
+  void Save(const std::filesystem::path& path) {
+    const ScopedFileSystem reading_converted_takes(files_);
+    if (frozen_) frozen_->Restore();
+    if (!settings_.state || !SameFile(path, *settings_.state)) return SaveAs(path);
+    // Under the caller's lock, the file as the other runs left it: the state and the rows they
+    // saved since this session last met the file.
+    std::string warning;
+    std::vector<HistoryRow> rows = LoadHistory(HistoryToRead(path, warning));
+    const bool merged =
+        rows != history_ || StateText(path) != (sync_.file ? sync_.file->Text() : std::string());
+    SaveState(*control_, path, merged ? &sync_ : nullptr);
+    std::optional<JsonPropertyBag> saved;
+    try {
+      saved = JsonPropertyBag::Load(path.string());
+    } catch (const PlatformError&) {
+      // Written a moment ago under the lock; the next save starts from the file as it is then.
+    }
+    if (merged && saved) Adopt(*saved);
+    sync_ = StateSync();
+    control_->WriteProperties(sync_.control);
+    sync_.file = std::move(saved);
+    // No sidecar until there is a history to keep.
+    rows.insert(rows.end(), new_history_.begin(), new_history_.end());
+    if (!rows.empty()) SaveHistory(HistoryPath(path), rows);
+    if (rows != History()) {
+      control_->set_profile_count(0);
+      ReplayHistory(*control_, rows);
+    }
+    history_ = std::move(rows);
+    new_history_.clear();
+  }
+
+  // Saved elsewhere: this speaker's state and history, nothing of whatever was there.
+  void SaveAs(const std::filesystem::path& path) {
+    SaveState(*control_, path);
+    const std::vector<HistoryRow> rows = History();
+    std::string warning;
+    std::error_code ec;
+    if (!rows.empty() || std::filesystem::exists(HistoryToRead(path, warning), ec)) {
+      SaveHistory(HistoryPath(path), rows);
+    }
+  }
+
+  // The control carries on from the merged state it saved, as if it had read it: the other
+  // runs' calibration and settings. Checked on a spare control first, so that a value the
+  // control refuses leaves it as it was.
+  void Adopt(JsonPropertyBag& saved) {
+    try {
+      ALG_V1S trial;
+      trial.ReadProperties(saved);
+      control_->ReadProperties(saved);
+    } catch (const PlatformError&) {
+      return;
+    }
+    calibrated_ = calibrated_ || Lenient(control_->get_CAL_AVJ()) != 0;
+    if (frozen_) frozen_.emplace(*control_);
   }
 
   std::vector<Event> TakeEvents() { return std::exchange(events_, {}); }
@@ -132,7 +196,6 @@ class Session::Impl {
     history_.clear();
     new_history_.clear();
     new_checks_.clear();
-    checks_recorded_ = 0;
     for (auto& row : control_->mutable_profile_table()) {
       for (std::size_t column = kFirstHistoryColumn; column <= kLastHistoryColumn; ++column)
         row[column] = 0;
@@ -146,9 +209,13 @@ class Session::Impl {
     ALG_V1S& control = *control_;
     if (settings_.state) {
       try {
-        LoadState(control, *settings_.state);
-        history_ = LoadHistory(HistoryPath(*settings_.state));
+        JsonPropertyBag loaded;
+        if (LoadState(control, *settings_.state, &loaded)) sync_.file = std::move(loaded);
+        control.WriteProperties(sync_.control);
+        std::string warning;
+        history_ = LoadHistory(HistoryToRead(*settings_.state, warning));
         ReplayHistory(control, history_);
+        if (!warning.empty()) Warning(warning);
       } catch (const StateError& e) {
         Fail("state", settings_.state->string(), e.number(), e.what());
         return false;
@@ -204,6 +271,8 @@ class Session::Impl {
       record.constants = ReadConstants(control);
       calibrated_ = true;
       if (record.facts.pitch_hz) calibration_pitches_.push_back(*record.facts.pitch_hz);
+      sync_.calibrated = true;
+      sync_.drifts.clear();
     } else {
       record.measures = RefusedTakeMeasures(before, after);
       Warning(take.name + ": calibration take rejected: " + std::string(kCalibrationRejected));
@@ -259,9 +328,12 @@ class Session::Impl {
       record.measures = after;
       record.stress =
           StressLevels{control.get_LIEstress(), control.get_GLBstress(), control.get_EXCstress()};
-      ++checks_recorded_;
       new_history_.push_back(LastHistoryRow(control, count_before, take.name));
       new_checks_.push_back(new_history_.back());
+      if (!settings_.fixed_calibration) {
+        const Tarvo_alg1::SharedState& s = Tarvo_alg1::Shared();
+        sync_.drifts.push_back({s.ThornRate, s.JumpRate, s.JumpSpread});
+      }
     }
     events_.emplace_back(Record(std::move(record)));
   }
@@ -277,8 +349,8 @@ class Session::Impl {
                ErrorText(e) + ")");
       return;
     }
-    events_.emplace_back(Record(ProfileRecord{
-        Speaker(), control.get_DATAstr(), checks_recorded_ + static_cast<int>(history_.size())}));
+    events_.emplace_back(Record(
+        ProfileRecord{Speaker(), control.get_DATAstr(), static_cast<int>(History().size())}));
   }
 
   std::optional<PreparedTake> Prepare(const Take& take, const char* role) {
@@ -369,13 +441,13 @@ class Session::Impl {
   bool calibrated_ = false;
   bool warned_uncalibrated_ = false;
   std::vector<double> calibration_pitches_;  // of the accepted calibrations, in this session
-  int checks_recorded_ = 0;
   int calibrations_drawn_ = 0;
   int checks_drawn_ = 0;
   std::optional<CalibrationSnapshot> frozen_;  // with fixed_calibration: before the checks
-  std::vector<HistoryRow> history_;            // loaded from the state's sidecar
-  std::vector<HistoryRow> new_history_;        // this run's checks
-  std::vector<HistoryRow> new_checks_;         // and with its refused checks, for the trend
+  std::vector<HistoryRow> history_;            // as the state's sidecar held it when last met
+  std::vector<HistoryRow> new_history_;        // this run's checks since
+  std::vector<HistoryRow> new_checks_;         // this run's checks with the refused, for the trend
+  StateSync sync_;                             // the state file when last met, and the drift since
 };
 
 Session::Session(std::string speaker, SessionSettings settings, SampleSource& source)
@@ -395,6 +467,9 @@ void Session::Profile() {
 }
 void Session::Finish() {
   impl_->Finish();
+}
+void Session::Save(const std::filesystem::path& path) {
+  impl_->Save(path);
 }
 std::vector<Event> Session::TakeEvents() {
   return impl_->TakeEvents();

@@ -79,6 +79,12 @@ class Session {
   void Profile();
   // Saves the state and its history when the settings name a state file, and draws the trend.
   void Finish();
+  // Saves the state and its history to `path`; the caller holds the file's StateLock. Saved to
+  // the session's own state file (settings.state), it loses nothing another run saved there
+  // since this session read it or last saved: see MergeState. Saved anywhere else, the file
+  // gets this speaker's state and whole history, and no other history stays beside it.
+  // Fails with StateError, leaving what was saved before the failure.
+  void Save(const std::filesystem::path& path);
 
   // The records and messages since the last call, in the order they arose.
   std::vector<Event> TakeEvents();

@@ -5,16 +5,19 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
+#include <ctime>
 #include <string_view>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "platform/atomic_file.h"
 #include "platform/error.h"
 #include "platform/file_error.h"
-#include "platform/json_property_bag.h"
 
 namespace pellix::analysis {
 namespace {
@@ -73,57 +76,89 @@ std::vector<std::string> MissingKeys(const JsonPropertyBag& bag) {
 
 }  // namespace
 
-StateLock::StateLock(const std::filesystem::path& path, const std::function<void()>& waiting) {
-  std::filesystem::path lock_path;
+bool StateLock::Open(const std::filesystem::path& path) {
+  path_ = path;
   try {
     const std::filesystem::path target = FollowSymlinks(path.string());
     // Something that is no state file (a device, a folder) is refused by the load; no lock
     // file goes beside it.
     struct stat info {};
-    if (::stat(target.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) return;
-    lock_path = target.parent_path() / ("." + target.filename().string() + ".lock");
+    if (::stat(target.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) return true;
+    lock_path_ = target.parent_path() / ("." + target.filename().string() + ".lock");
   } catch (const FileError& e) {
     throw StateError("cannot lock state file " + Quoted(path) + " (" + Numbered(e) + ")",
                      e.number());
   }
   do {
-    fd_ = ::open(lock_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0666);
+    fd_ = ::open(lock_path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0666);
   } while (fd_ < 0 && errno == EINTR);
-  auto fail = [&](int errno_value) {
-    const FileError error = FileError::FromErrno(errno_value);
-    throw StateError("cannot lock state file " + Quoted(path) + " with " + Quoted(lock_path) +
-                         " (" + Numbered(error) + ")",
-                     error.number());
-  };
   if (fd_ < 0) {
     // Where no lock file can be made, no state can be saved either, and the load or the save
     // says why in the terms of the state file.
-    if (errno == ENOENT || errno == ENOTDIR || errno == EACCES || errno == EROFS) return;
-    fail(errno);
+    if (errno == ENOENT || errno == ENOTDIR || errno == EACCES || errno == EROFS) return true;
+    Fail(errno);
   }
-  if (::flock(fd_, LOCK_EX | LOCK_NB) == 0) return;
-  if (errno != EWOULDBLOCK) {
-    const int error = errno;
-    ::close(fd_);
-    fail(error);
-  }
+  if (::flock(fd_, LOCK_EX | LOCK_NB) == 0) return true;
+  if (errno != EWOULDBLOCK) Fail(errno);
+  return false;
+}
+
+void StateLock::Fail(int errno_value) const {
+  if (fd_ >= 0) ::close(fd_);
+  const FileError error = FileError::FromErrno(errno_value);
+  throw StateError("cannot lock state file " + Quoted(path_) + " with " + Quoted(lock_path_) +
+                       " (" + Numbered(error) + ")",
+                   error.number());
+}
+
+StateLock::StateLock(const std::filesystem::path& path, const std::function<void()>& waiting) {
+  if (Open(path)) return;
   if (waiting) waiting();
   int result;
   do {
     result = ::flock(fd_, LOCK_EX);
   } while (result != 0 && errno == EINTR);
-  if (result != 0) {
-    const int error = errno;
-    ::close(fd_);
-    fail(error);
+  if (result != 0) Fail(errno);
+}
+
+StateLock::StateLock(const std::filesystem::path& path, double seconds) {
+  // Longer is for ever, as far as anyone waiting can tell; the clock's count holds it.
+  constexpr double kLongestWait = 1e9;
+  if (Open(path)) return;
+  using Clock = std::chrono::steady_clock;
+  const Clock::time_point until =
+      Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(
+                         seconds > 0 ? std::min(seconds, kLongestWait) : 0.0));
+  constexpr std::chrono::milliseconds kPoll{10};
+  for (;;) {
+    const Clock::duration left = until - Clock::now();
+    if (left <= Clock::duration::zero()) break;
+    const auto nap = std::chrono::duration_cast<std::chrono::nanoseconds>(
+        std::min<Clock::duration>(left, kPoll));
+    const timespec time{static_cast<time_t>(nap.count() / 1000000000),
+                        static_cast<long>(nap.count() % 1000000000)};
+    if (::nanosleep(&time, nullptr) != 0) break;  // a signal: the host decides
+    if (::flock(fd_, LOCK_EX | LOCK_NB) == 0) return;
+    if (errno != EWOULDBLOCK) Fail(errno);
   }
+  ::close(fd_);
+  fd_ = -1;
+  busy_ = true;
 }
 
 StateLock::~StateLock() {
   if (fd_ >= 0) ::close(fd_);  // releases the lock
 }
 
-bool LoadState(ALG_V1S& control, const std::filesystem::path& path) {
+bool IsStateFile(const std::filesystem::path& path) {
+  try {
+    return MissingKeys(JsonPropertyBag::Load(path.string())).empty();
+  } catch (const PlatformError&) {
+    return false;
+  }
+}
+
+bool LoadState(ALG_V1S& control, const std::filesystem::path& path, JsonPropertyBag* loaded) {
   std::error_code ec;
   const std::filesystem::file_status status = std::filesystem::status(path, ec);
   if (status.type() == std::filesystem::file_type::not_found) {
@@ -170,10 +205,19 @@ bool LoadState(ALG_V1S& control, const std::filesystem::path& path) {
                          "\" cannot be used (" + Numbered(e) + "); the file was left as it is",
                      e.number());
   }
+  if (loaded != nullptr) *loaded = std::move(bag);
   return true;
 }
 
-void SaveState(ALG_V1S& control, const std::filesystem::path& path) {
+std::string StateText(const std::filesystem::path& path) {
+  try {
+    return JsonPropertyBag::Load(path.string()).Text();
+  } catch (const PlatformError&) {
+    return {};
+  }
+}
+
+void SaveState(ALG_V1S& control, const std::filesystem::path& path, StateSync* since) {
   // Written over the bag as it is on disk, so that keys of its own (another program's notes,
   // a later version's properties) stay.
   JsonPropertyBag bag;
@@ -184,7 +228,11 @@ void SaveState(ALG_V1S& control, const std::filesystem::path& path) {
   }
   KeyTrackingBag tracking(bag);
   try {
-    control.WriteProperties(tracking);
+    if (since != nullptr) {
+      MergeState(control, *since, bag);
+    } else {
+      control.WriteProperties(tracking);
+    }
   } catch (const PlatformError& e) {
     throw StateError("cannot save state to " + Quoted(path) + ": the value of \"" +
                          tracking.last_key() + "\" cannot be saved (" + Numbered(e) + ")",

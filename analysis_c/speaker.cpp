@@ -2,8 +2,10 @@
 // message leaves a call: every exception ends at the boundary.
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <deque>
 #include <filesystem>
+#include <functional>
 #include <limits>
 #include <map>
 #include <memory>
@@ -48,6 +50,7 @@ static_assert(kTakeFlags.size() == 6 && kTakeFlags[0].name == "clipped" &&
 static_assert(PELLIX_FLAG_STEADY_TONE == 1 << 4 && PELLIX_FLAG_PITCH_MISMATCH == 1 << 5);
 static_assert(int{PELLIX_INVALID_ARGUMENT} == int{kInvalidProcedureCall} &&
               int{PELLIX_INVALID_FILE_FORMAT} == int{kInvalidFileFormat});
+static_assert(int{PELLIX_STATE_FILE_BUSY} == 55);  // the platform's "File already open"
 
 // The control's text as a number (they are written with a point whatever the locale); NaN
 // for a text that is none.
@@ -198,8 +201,55 @@ Failure InvalidArgument(std::string message) {
   return {PELLIX_INVALID_ARGUMENT, std::move(message)};
 }
 
-// The host's take as the analysis's: the memory stays the host's for the call.
-std::variant<Take, Failure> ToTake(const PellixTake* take) {
+Failure NoStateFile() {
+  return InvalidArgument("the state file's name is empty: an empty path names no file");
+}
+
+// Saves the speaker to `state_file` (NULL: its own) while holding the file's lock, which
+// `lock` takes; none when `lock` found the file busy.
+template <typename Lock>
+std::optional<Failure> SaveSpeaker(PellixSpeaker& s, const char* state_file, Lock lock) {
+  if (state_file == nullptr && !s.state_file) {
+    return InvalidArgument("no state file to save to: the speaker was opened without one");
+  }
+  if (state_file != nullptr && *state_file == '\0') return NoStateFile();
+  const std::filesystem::path path = state_file != nullptr ? state_file : *s.state_file;
+  try {
+    // Other programs saving the same speaker take turns with this one.
+    const StateLock held = lock(path);
+    if (held.busy()) {
+      return Failure{PELLIX_STATE_FILE_BUSY, "state file '" + path.string() +
+                                                 "' is in use by another run; nothing was saved"};
+    }
+    s.session->Save(path);
+  } catch (const StateError& e) {
+    return Failure{e.number(), e.what()};
+  }
+  return std::nullopt;
+}
+
+// Copies of samples the host handed over at an address their type may not be read from.
+struct AlignedCopies {
+  std::vector<std::int16_t> whole16;
+  std::vector<float> floats;
+  std::vector<double> doubles;
+};
+
+// The `size` values of type T at `data`: in place when they are aligned for T, else copied
+// into `copy` (NumPy hands out arrays at any offset into a buffer).
+template <typename T>
+std::span<const T> Samples(const void* data, std::size_t size, std::vector<T>& copy) {
+  if (reinterpret_cast<std::uintptr_t>(data) % alignof(T) == 0) {
+    return {static_cast<const T*>(data), size};
+  }
+  copy.resize(size);
+  std::memcpy(copy.data(), data, size * sizeof(T));
+  return copy;
+}
+
+// The host's take as the analysis's: the memory stays the host's for the call, or is copied
+// into `copies` when it is not aligned for its samples.
+std::variant<Take, Failure> ToTake(const PellixTake* take, AlignedCopies& copies) {
   if (take == nullptr) return InvalidArgument("no take given");
   Take out;
   const bool in_memory = take->kind != PELLIX_TAKE_FILE;
@@ -221,13 +271,13 @@ std::variant<Take, Failure> ToTake(const PellixTake* take) {
       out.bytes = std::span(static_cast<const std::uint8_t*>(take->data), take->size);
       return out;
     case PELLIX_TAKE_PCM_INT16:
-      pcm.whole16 = std::span(static_cast<const std::int16_t*>(take->data), take->size);
+      pcm.whole16 = Samples(take->data, take->size, copies.whole16);
       break;
     case PELLIX_TAKE_PCM_FLOAT32:
-      pcm.floats = std::span(static_cast<const float*>(take->data), take->size);
+      pcm.floats = Samples(take->data, take->size, copies.floats);
       break;
     case PELLIX_TAKE_PCM_FLOAT64:
-      pcm.doubles = std::span(static_cast<const double*>(take->data), take->size);
+      pcm.doubles = Samples(take->data, take->size, copies.doubles);
       break;
     default:
       return InvalidArgument("take '" + out.name + "' is of unknown kind " +
@@ -333,7 +383,8 @@ int AnalyseTake(PellixSpeaker* speaker, const PellixTake* take, PellixTakeResult
   PellixTakeResult& out = result != nullptr ? *result : local;
   ClearResult(out);
   const int number = Run(speaker, [&](PellixSpeaker& s) -> std::optional<Failure> {
-    std::variant<Take, Failure> converted = ToTake(take);
+    AlignedCopies copies;
+    std::variant<Take, Failure> converted = ToTake(take, copies);
     if (auto* failure = std::get_if<Failure>(&converted)) return std::move(*failure);
     const Take& analysed = std::get<Take>(converted);
     if (check) {
@@ -367,7 +418,10 @@ PELLIX_ANALYSIS_API int PellixSpeakerOpenNamed(const char* name, const char* par
     if (name != nullptr) s.name = name;
     s.parameters = parameters != nullptr ? parameters : kDefaultParams;
     std::optional<std::filesystem::path> state;
-    if (state_file != nullptr) state = state_file;
+    if (state_file != nullptr) {
+      if (*state_file == '\0') return NoStateFile();
+      state = state_file;
+    }
     return s.StartSession(state);
   });
   if (number != 0) opened->open_failure = Failure{number, PellixSpeakerError(opened)};
@@ -375,6 +429,10 @@ PELLIX_ANALYSIS_API int PellixSpeakerOpenNamed(const char* name, const char* par
 }
 
 PELLIX_ANALYSIS_API void PellixSpeakerClose(PellixSpeaker* speaker) {
+  if (speaker == nullptr) return;
+  // A call in flight on another thread ends first: it holds the speaker's mutex throughout.
+  speaker->mutex.lock();
+  speaker->mutex.unlock();
   delete speaker;
 }
 
@@ -460,30 +518,37 @@ PELLIX_ANALYSIS_API int PellixSpeakerHistory(PellixSpeaker* speaker, const Pelli
 }
 
 PELLIX_ANALYSIS_API int PellixSpeakerSave(PellixSpeaker* speaker, const char* state_file) {
+  return Run(speaker, [&](PellixSpeaker& s) {
+    return SaveSpeaker(s, state_file, [](const std::filesystem::path& path) {
+      return StateLock(path, std::function<void()>());
+    });
+  });
+}
+
+PELLIX_ANALYSIS_API int PellixSpeakerSaveWithin(PellixSpeaker* speaker, const char* state_file,
+                                                double seconds) {
   return Run(speaker, [&](PellixSpeaker& s) -> std::optional<Failure> {
-    if (state_file == nullptr && !s.state_file) {
-      return InvalidArgument("no state file to save to: the speaker was opened without one");
-    }
-    const std::filesystem::path path = state_file != nullptr ? state_file : *s.state_file;
-    try {
-      // Other programs saving the same speaker take turns with this one.
-      const StateLock lock(path, {});
-      SaveState(s.session->control(), path);
-      if (const std::vector<HistoryRow> rows = s.session->History(); !rows.empty()) {
-        SaveHistory(HistoryPath(path), rows);
-      }
-    } catch (const StateError& e) {
-      return Failure{e.number(), e.what()};
-    }
-    return std::nullopt;
+    if (!(seconds >= 0)) return InvalidArgument("a wait must be 0 seconds or more");
+    return SaveSpeaker(s, state_file, [seconds](const std::filesystem::path& path) {
+      return StateLock(path, seconds);
+    });
   });
 }
 
 PELLIX_ANALYSIS_API int PellixSpeakerLoad(PellixSpeaker* speaker, const char* state_file) {
   return Run(speaker, [&](PellixSpeaker& s) -> std::optional<Failure> {
     if (state_file == nullptr) return InvalidArgument("no state file given to load");
+    if (*state_file == '\0') return NoStateFile();
     try {
       const StateLock lock(state_file, {});
+      // Opening makes a new speaker where there is no state yet; a load needs one to load.
+      std::error_code ec;
+      if (!std::filesystem::exists(state_file, ec)) {
+        return Failure{kFileNotFound,
+                       "cannot load state file '" + std::string(state_file) +
+                           "' (error 53: " + std::string(ErrorDescription(kFileNotFound)) +
+                           "); the speaker was left as it was"};
+      }
       return s.StartSession(std::filesystem::path(state_file));
     } catch (const StateError& e) {
       return Failure{e.number(), e.what()};

@@ -6,7 +6,6 @@
 #include <filesystem>
 #include <variant>
 
-#include "analysis/check_history.h"
 #include "analysis/inputs.h"
 #include "analysis/memory_take.h"
 #include "analysis/state_file.h"
@@ -244,17 +243,13 @@ void SpeakerSession::saveBag(const QString& path) {
   Job("Save bag", 0, [&] {
     const std::filesystem::path file = Text(path);
     try {
+      // Saved over the bag it was loaded from, what other runs saved there meanwhile stays;
+      // saved anywhere else, only this speaker's history goes beside it.
       const analysis::StateLock lock(file, {});
-      analysis::SaveState(session_->control(), file);
-      // The sidecar always goes with the bag, so that an older speaker's history there does
-      // not become this one's.
-      const std::vector<analysis::HistoryRow> rows = session_->History();
-      std::error_code ec;
-      if (!rows.empty() || std::filesystem::exists(analysis::HistoryPath(file), ec)) {
-        analysis::SaveHistory(analysis::HistoryPath(file), rows);
-      }
-      Note("saved '" + file.string() + "' with " + std::to_string(rows.size()) +
-           (rows.size() == 1 ? " check" : " checks") + " in its history");
+      session_->Save(file);
+      const std::size_t checks = session_->History().size();
+      Note("saved '" + file.string() + "' with " + std::to_string(checks) +
+           (checks == 1 ? " check" : " checks") + " in its history");
     } catch (const analysis::StateError& e) {
       Error(e.what());
     }

@@ -77,7 +77,9 @@ class SpeakerSession : public QObject {
   void loadBag(const QString& path, const QString& params);
   // Saves the control's properties as a JSON bag and the speaker's check history in its
   // sidecar, so that pellix analyze --state carries on from there; a failed save leaves the
-  // files that were there as they were.
+  // files that were there as they were. Saved over the bag the speaker was loaded from, it
+  // keeps what other runs (pellix analyze, another desk) saved there since (see
+  // analysis::Session::Save); saved over any other bag, nothing of that bag's history stays.
   void saveBag(const QString& path);
   // Lets the session go; the last job.
   void finish();

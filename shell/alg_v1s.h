@@ -113,6 +113,11 @@ class ALG_V1S {
     return ProfileTable;
   }
   void set_profile_count(std::int16_t count) noexcept { ProfileCount = count; }
+  // What Check does to the calibration after its verdict: CAL_spT, CAL_spJ and CAL_JQ move one
+  // sixth of the way towards the take's thorn rate, jump rate and jump spread, through their
+  // setters, and are kept as whole numbers. Public so that a host merging two runs' checks
+  // into one state file can replay the drift of one run on top of the other's calibration.
+  void DriftCalibration(double thorn_rate, double jump_rate, double jump_spread);
 
  private:
   // The interface's declarations name the members that keep member-backed properties.

@@ -123,18 +123,23 @@ Value ALG_V1S::Check() {
   ProfileCount = static_cast<std::int16_t>(ProfileCount + 1);
   if (ProfileCount > kLastProfileRow) ProfileCount = kLastProfileRow;
 
-  // 15. Calibration drift through the setters, in this order; CAL_AVJ stays. The rates are the
-  // ones the stress computation may have raised from 0 to 1.
-  put_CAL_spT(Drift(get_CAL_spT(), s.ThornRate));
-  put_CAL_spJ(Drift(get_CAL_spJ(), s.JumpRate));
-  put_CAL_JQ(Drift(get_CAL_JQ(), s.JumpSpread));
+  // 15, 16. The rates are the ones the stress computation may have raised from 0 to 1.
+  DriftCalibration(s.ThornRate, s.JumpRate, s.JumpSpread);
+
+  return Value();
+}
+
+void ALG_V1S::DriftCalibration(double thorn_rate, double jump_rate, double jump_spread) {
+  // 15. Calibration drift through the setters, in this order; CAL_AVJ stays.
+  put_CAL_spT(Drift(get_CAL_spT(), thorn_rate));
+  put_CAL_spJ(Drift(get_CAL_spJ(), jump_rate));
+  put_CAL_JQ(Drift(get_CAL_JQ(), jump_spread));
 
   // 16. Directly, without notification.
+  Panel& p = panel_;
   KeepWholeNumber(p.SPT[kConstantsRow]);
   KeepWholeNumber(p.SPJ[kConstantsRow]);
   KeepWholeNumber(p.JQ[kConstantsRow]);
-
-  return Value();
 }
 
 }  // namespace pellix

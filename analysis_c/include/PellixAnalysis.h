@@ -32,7 +32,11 @@
  *   that thread and takes back afterwards, so a speaker's results never depend on the thread or
  *   on other speakers used there before. Calls on one speaker from two threads at once take
  *   turns: the second waits for the first.
- * - PellixSpeakerClose must not race another call on the same speaker.
+ * - PellixSpeakerClose waits for a call in flight on another thread to end; no call on the
+ *   speaker may start once it is called.
+ *
+ * Samples in memory may be at any address: samples that are not aligned for their type (a
+ * NumPy array at an odd offset into a buffer) are copied for the call.
  *
  * Failures: every call that can fail returns 0 on success or a platform error number, and
  * keeps a message naming what failed (the file, the value) for PellixSpeakerError:
@@ -42,6 +46,7 @@
  *   7    out of memory;
  *   53 / 70 / 75  a file does not exist / may not be read or written / is a folder, pipe or
  *        device, or reading or writing it failed;
+ *   55   the state file is in use by another run (PellixSpeakerSaveWithin);
  *   321  a take that is not a recording or sample file, is damaged or holds no sound, PCM
  *        samples that are not numbers or infinite; a state file that is not the control's
  *        state (another program's JSON, damaged history);
@@ -74,6 +79,7 @@ enum {
   PELLIX_INVALID_ARGUMENT = 5,
   PELLIX_OUT_OF_MEMORY = 7,
   PELLIX_INTERNAL_ERROR = 51,
+  PELLIX_STATE_FILE_BUSY = 55,
   PELLIX_INVALID_FILE_FORMAT = 321
 };
 
@@ -182,10 +188,10 @@ typedef struct PellixHistoryRow {
 /* Opens a speaker with the packed parameter string `parameters` for Initalize (NULL: the
  * default "000023000005000000") and, unless `state_file` is NULL, the state and history kept
  * in that file (a new speaker when it does not exist yet; its folder must then exist and be
- * writable). Sets *speaker to the new speaker even when opening fails, so that
- * PellixSpeakerError can tell why; close it either way. *speaker is NULL only when there was
- * no memory for it (7) or `speaker` is NULL (5). A speaker whose open failed analyses nothing:
- * its calls return the open's error. */
+ * writable; an empty name is refused with 5). Sets *speaker to the new speaker even when opening
+ * fails, so that PellixSpeakerError can tell why; close it either way. *speaker is NULL only when
+ * there was no memory for it (7) or `speaker` is NULL (5). A speaker whose open failed analyses
+ * nothing: its calls return the open's error. */
 PELLIX_ANALYSIS_API int PellixSpeakerOpen(const char* parameters, const char* state_file,
                                           PellixSpeaker** speaker);
 
@@ -196,7 +202,8 @@ PELLIX_ANALYSIS_API int PellixSpeakerOpen(const char* parameters, const char* st
 PELLIX_ANALYSIS_API int PellixSpeakerOpenNamed(const char* name, const char* parameters,
                                                const char* state_file, PellixSpeaker** speaker);
 
-/* Closes the speaker without saving (PellixSpeakerSave saves). NULL is ignored. */
+/* Closes the speaker without saving (PellixSpeakerSave saves), once a call in flight on another
+ * thread has ended. NULL is ignored. */
 PELLIX_ANALYSIS_API void PellixSpeakerClose(PellixSpeaker* speaker);
 
 /* The message of the last failure of a call with this speaker from this thread; empty after a
@@ -219,12 +226,30 @@ PELLIX_ANALYSIS_API int PellixSpeakerHistory(PellixSpeaker* speaker, const Pelli
                                              size_t* count);
 
 /* Saves the state and its history to `state_file` (NULL: the file the speaker was opened or
- * last loaded with; 5 when there is none). The history goes to the sidecar beside it
- * ("alex.json" keeps it in "alex.history.jsonl") once there is one. */
+ * last loaded with; 5 when there is none, or for an empty name). The history goes to the
+ * sidecar beside it ("alex.json" keeps it in "alex.history.jsonl", "team.alex" in
+ * "team.alex-history.jsonl") once there is one.
+ *
+ * Runs sharing a state file (other speakers, `pellix analyze` and `pellix listen --state`, the
+ * desk) take turns and lose nothing: the save waits while another run holds the file, then
+ * reads it again. Saved to the speaker's own file, the history is the file's rows (with those
+ * other runs saved since this speaker read it or last saved) followed by this speaker's new
+ * checks, and the calibration is the file's with this speaker's checks' drift replayed on it
+ * (when this speaker calibrated since, its own); a setting only another run changed stays
+ * theirs. The speaker carries on from what it saved. Saved to any other file, the file gets
+ * this speaker's state and whole history, and no other history stays beside it. */
 PELLIX_ANALYSIS_API int PellixSpeakerSave(PellixSpeaker* speaker, const char* state_file);
 
+/* PellixSpeakerSave, waiting at most `seconds` (0: not at all) for another run to finish with
+ * the state file, and no longer once a signal arrives; then 55, nothing saved, when it is
+ * still in use. A host calls it again to wait on, and can say meanwhile that it waits and let
+ * its user give up. */
+PELLIX_ANALYSIS_API int PellixSpeakerSaveWithin(PellixSpeaker* speaker, const char* state_file,
+                                                double seconds);
+
 /* Replaces the speaker's control and history by those kept in `state_file`, with the
- * parameters it was opened with. On failure the speaker stays as it was. */
+ * parameters it was opened with. On failure (53 when the file does not exist) the speaker
+ * stays as it was. */
 PELLIX_ANALYSIS_API int PellixSpeakerLoad(PellixSpeaker* speaker, const char* state_file);
 
 /* Fills *result with the row of a take the host could not even hand over (a URL it could not

@@ -63,10 +63,11 @@ so the same take always gives the same answer. The history still grows.
 
 --state BAG.json keeps the control's properties between runs, so a speaker calibrated once
 can be checked later without calibrating again; the check history is kept beside it in
-BAG.history.jsonl, so --profile covers every check of the speaker so far, across runs. A
-missing file is created; a file that is not a saved property bag is reported and left as it is.
-Runs sharing a state file take turns (an advisory lock on the hidden file .BAG.json.lock
-beside it), so no run's update is lost.
+BAG.history.jsonl (a state file not named .json, NAME, in NAME-history.jsonl), so --profile
+covers every check of the speaker so far, across runs. A missing file is created; a file that
+is not a saved property bag is reported and left as it is. Runs sharing a state file take turns
+(an advisory lock on the hidden file .BAG.json.lock beside it), and each save keeps what the
+others saved, so no run's update is lost.
 
 Formats (-o FILE writes the report there instead of standard output; "-" is standard output):
   table  one line per take with notes under it, then the profile digit by digit in words

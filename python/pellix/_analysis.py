@@ -140,6 +140,7 @@ def _declare(lib):
                                               ctypes.POINTER(TakeResult)]),
         ("PellixSpeakerProfile", ctypes.c_int, [speaker, ctypes.POINTER(Profile)]),
         ("PellixSpeakerSave", ctypes.c_int, [speaker, ctypes.c_char_p]),
+        ("PellixSpeakerSaveWithin", ctypes.c_int, [speaker, ctypes.c_char_p, ctypes.c_double]),
         ("PellixSpeakerLoad", ctypes.c_int, [speaker, ctypes.c_char_p]),
         ("PellixCsvHeader", ctypes.c_char_p, []),
         ("PellixParameterWarnings", ctypes.c_char_p, [ctypes.c_char_p]),
@@ -225,9 +226,9 @@ def open_speaker(params, state, name=""):
     or the state are unusable."""
     lib = library()
     handle = ctypes.c_void_p()
-    number = lib.PellixSpeakerOpenNamed(_encoded(name, "speaker name"),
-                                        _encoded(params, "parameter string"),
-                                        _encoded(state and os.fspath(state), "state file"),
+    number = lib.PellixSpeakerOpenNamed(
+        _encoded(name, "speaker name"), _encoded(params, "parameter string"),
+        _encoded(None if state is None else os.fspath(state), "state file"),
                                         ctypes.byref(handle))
     return _opened(lib, handle, number, "speaker", AnalysisError)
 
@@ -284,11 +285,22 @@ def profile(handle):
     return _text(result.json)
 
 
-def save(handle, state=None):
+# PellixSpeakerSaveWithin's number for a state file another run holds.
+_STATE_FILE_BUSY = 55
+
+
+def save(handle, state=None, seconds=0):
+    """Saves the speaker, waiting at most ``seconds`` for another run holding the state file;
+    False, nothing saved, when it still held it then."""
     lib = library()
-    number = lib.PellixSpeakerSave(handle, _encoded(state and os.fspath(state), "state file"))
+    number = lib.PellixSpeakerSaveWithin(handle,
+                                         _encoded(None if state is None else os.fspath(state), "state file"),
+                                         float(seconds))
+    if number == _STATE_FILE_BUSY:
+        return False
     if number:
         raise AnalysisError(number, _text(lib.PellixSpeakerError(handle)))
+    return True
 
 
 def load(handle, state):

@@ -11,6 +11,8 @@
 
 import json
 import os
+import sys
+import threading
 import warnings
 
 from . import _analysis, frame
@@ -21,6 +23,10 @@ from .takes import take_of
 # Jumps of 2 to 30 samples, background border 5, automatic gain: what ``pellix analyze``
 # initialises with when no --params is given.
 DEFAULT_PARAMS = "000023000005000000"
+
+# How long save() waits in the library at a time for a state file another run holds, between
+# its looks for Ctrl-C.
+_WAIT_SECONDS = 0.25
 
 
 class ParameterWarning(UserWarning):
@@ -86,12 +92,14 @@ class Speaker(Closing):
     fetched) raises nothing: its Result has ``error_number`` and ``error_message``, as the
     command's report has a row for it; a take the control refuses has ``code`` -1 and says why
     in ``refusal``. What is no take at all (an object of another type, samples without
-    ``rate=``, an array of three dimensions) raises TypeError or ValueError. Like the control,
-    a Speaker belongs to the thread that created it."""
+    ``rate=``, an array of three dimensions) raises TypeError or ValueError. Calls from several threads take turns, and
+    ``close()`` waits for a call in flight."""
 
     def __init__(self, params=DEFAULT_PARAMS, state=None, name=""):
+        self._lock = threading.RLock()
         self._handle = None
         self._takes = 0
+        self._state = state
         for warning in _analysis.parameter_warnings(params):
             warnings.warn(f"params: {warning}", ParameterWarning, stacklevel=2)
         self._handle = _analysis.open_speaker(params, state, name)
@@ -112,28 +120,41 @@ class Speaker(Closing):
     def profile(self):
         """Runs the profiler over the speaker's check history and returns its Result:
         ``profile`` (the profile string) and ``profile_checks`` (the checks it covers)."""
-        return self._result(_analysis.profile(self._live()), None)
+        return self._result(self._call(_analysis.profile), None)
 
     def failure(self, role, name, number, message):
         """The row of a ``role`` take named ``name`` that could not even be read (a URL), as
         the report words a take it could not analyse."""
-        return self._result(*_analysis.failed_take(self._live(), role, name, number, message))
+        return self._result(*self._call(_analysis.failed_take, role, name, number, message))
 
     def save(self, state=None):
         """Writes the state and its check history to ``state`` (by default the file the
-        speaker was opened with); AnalysisError when it cannot."""
-        _analysis.save(self._live(), state)
+        speaker was opened with). Saved to its own file, it keeps what other runs saved there
+        meanwhile (their checks, then this speaker's); while another run (``pellix listen
+        --state``) holds the file, it says so on standard error and waits, and Ctrl-C gives up
+        the wait without saving."""
+        with self._lock:
+            handle = self._live()
+            if _analysis.save(handle, state):
+                return
+            shown = os.fspath(state if state is not None else self._state)
+            print(f"pellix: waiting for another run to finish with state file '{shown}'",
+                  file=sys.stderr, flush=True)
+            while not _analysis.save(handle, state, _WAIT_SECONDS):
+                pass
 
     def load(self, state):
-        """Replaces the control and its history by those kept in ``state``; AnalysisError
-        when it cannot be read, and the speaker stays as it was."""
-        _analysis.load(self._live(), state)
+        """Replaces the control and its history by those kept in ``state``; AnalysisError 53,
+        the speaker unchanged, when there is no such file."""
+        self._call(_analysis.load, state)
+        self._state = state
 
     def close(self):
         """Gives the control back without saving; the end of a ``with`` block closes too."""
-        if self._handle is not None:
-            _analysis.close_speaker(self._handle)
-            self._handle = None
+        with self._lock:
+            if self._handle is not None:
+                _analysis.close_speaker(self._handle)
+                self._handle = None
 
     def __del__(self):
         self.close()
@@ -143,16 +164,21 @@ class Speaker(Closing):
             raise ValueError("the speaker is closed")
         return self._handle
 
+    def _call(self, function, *args):
+        with self._lock:
+            return function(self._live(), *args)
+
     def _take(self, role, take, rate, name):
-        handle = self._live()
-        self._takes += 1
-        try:
-            given = take_of(take, rate, name, self._takes)
-        except FileError as e:  # a URL that could not be fetched: a row, as any unread take
-            shown = name or (os.fsdecode(os.fspath(take)) if isinstance(take, (str, os.PathLike))
-                             else type(take).__name__)
-            return self._result(*_analysis.failed_take(handle, role, shown, e.number, str(e)))
-        return self._result(*_analysis.analyse(handle, role, given))
+        with self._lock:
+            handle = self._live()
+            self._takes += 1
+            try:
+                given = take_of(take, rate, name, self._takes)
+            except FileError as e:  # a URL that could not be fetched: a row, as any unread take
+                shown = name or (os.fsdecode(os.fspath(take))
+                                 if isinstance(take, (str, os.PathLike)) else type(take).__name__)
+                return self._result(*_analysis.failed_take(handle, role, shown, e.number, str(e)))
+            return self._result(*_analysis.analyse(handle, role, given))
 
     def _result(self, json_text, csv_line):
         return Result(json.loads(json_text), csv_line)

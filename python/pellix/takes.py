@@ -6,6 +6,8 @@ bytes go to the library; ``file://`` URLs name local files and go to the library
 which opens them as the command does (decoded there, so that every face reads the same file;
 a pipe or a device is refused rather than read)."""
 
+import numbers
+import operator
 import os
 import string
 
@@ -66,11 +68,29 @@ class Take:
         self.kind, self.data, self.name, self.rate, self.channels = kind, data, name, rate, channels
 
 
+def _whole_rate(rate):
+    """``rate`` as the whole number of frames per second the library is handed (an unsigned
+    32-bit number): a rate that is no whole number, or does not fit, is refused rather than
+    cut to another rate."""
+    try:
+        whole = operator.index(rate)
+    except TypeError:
+        if not isinstance(rate, numbers.Real) or not float(rate).is_integer():
+            raise ValueError(f"a take's rate is a whole number of frames per second, "
+                             f"not {rate!r}") from None
+        whole = int(rate)
+    if not 0 < whole < 1 << 32:
+        raise ValueError(f"a take's rate of {whole} frames per second is out of range "
+                         f"(1 to {(1 << 32) - 1})")
+    return whole
+
+
 def _samples(array, rate, name):
     import numpy
 
     if rate is None:
         raise TypeError("a take of samples needs its rate: rate=FRAMES_PER_SECOND")
+    rate = _whole_rate(rate)
     if array.ndim not in (1, 2):
         raise ValueError(f"a take of samples is one channel (1-D) or frames by channels (2-D), "
                          f"not {array.ndim}-D")
@@ -80,7 +100,7 @@ def _samples(array, rate, name):
                             f"not {array.dtype}")
         array = array.astype(numpy.float64)
     channels = 1 if array.ndim == 1 else array.shape[1]
-    return Take("pcm", numpy.ascontiguousarray(array), name, int(rate), channels)
+    return Take("pcm", numpy.ascontiguousarray(array), name, rate, channels)
 
 
 def _unnamed(kind, number):

@@ -501,6 +501,49 @@ class DeskTest : public QObject {
     QVERIFY2(out.contains("(7 checks)"), qPrintable(out));
   }
 
+  void theDeskAndTheCommandSharingABagLoseNoCheck() {
+    QTemporaryDir dir;
+    const QString bag = dir.filePath("alex.json");
+    const QString history = dir.filePath("alex.history.jsonl");
+    Calibrated();
+    Select(kChecks.mid(0, 3));
+    Click("check");
+    window().saveBag(bag);
+    WaitIdle();
+
+    // Loaded, the bag gets two checks from the command, then one from the desk.
+    window().loadBag(bag);
+    WaitIdle();
+    const QString out = Analyze({"--state", bag, "--check", kChecks[3], kChecks[4]});
+    QVERIFY2(!out.startsWith("<"), qPrintable(out));
+    Select({kChecks[5]});
+    Click("check");
+    window().saveBag(bag);
+    WaitIdle();
+    const QStringList rows = Lines(history);
+    QCOMPARE(rows.size(), 6);
+    for (int i = 0; i < 6; ++i) QVERIFY(rows[i].contains(QFileInfo(kChecks[i]).fileName()));
+  }
+
+  void aNewSpeakerSavedOverABagLeavesNoneOfItsChecks() {
+    QTemporaryDir dir;
+    const QString bag = dir.filePath("alex.json");
+    Calibrated();
+    Select(kChecks.mid(0, 3));
+    Click("check");
+    window().saveBag(bag);
+    WaitIdle();
+    window_ = std::make_unique<DeskWindow>();
+    window_->show();
+    WaitIdle();
+    window().saveBag(bag);
+    WaitIdle();
+    window().loadBag(bag);
+    WaitIdle();
+    QVERIFY2(window().messages().contains("(0 checks in its history)"),
+             qPrintable(window().messages()));
+  }
+
   void recordedUtterancesBecomeCheckedTakes() {
     constexpr std::uint32_t kRate = 16000;
     testing::VoiceStream voice(kRate);
