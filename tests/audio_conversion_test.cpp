@@ -16,7 +16,9 @@
 #include <numbers>
 #include <numeric>
 #include <optional>
+#include <span>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "analysis/sample_source.h"
@@ -560,6 +562,58 @@ TEST_F(ConversionTest, WholeNumberAndFloatRecordingsOfOneSoundConvertAlike) {
           << row.name;
     }
   }
+}
+
+// Float samples at full scale: +1 is one step above the largest 16-bit sample (32767 / 32768),
+// so a take holding it must not be taken for whole numbers, while -1 is the smallest one
+// exactly. At 11025 Hz nothing is resampled: 128 + 128 x value, clipped to 1..255.
+TEST_F(ConversionTest, FullScaleFloatSamplesGiveTheWindowOfTheirWholeNumbers) {
+  struct Row {
+    const char* what;
+    std::uint32_t channels;
+    std::vector<double> values;
+    std::vector<std::int16_t> whole;
+    Bytes window;
+  };
+  const Row rows[] = {
+      {"mono: +1, -1, 32767/32768, halves, silence",
+       1,
+       {1.0, -1.0, 32767 / 32768.0, 0.5, -0.5, 0.0, 1.0},
+       {32767, -32768, 32767, 16384, -16384, 0, 32767},
+       {255, 1, 255, 192, 64, 128, 255}},
+      // (1 + 1) / 2 -> 255; (-1 - 1) / 2 -> 1; (1 - 1) / 2 -> 128; (1 + 0) / 2 -> 192.
+      {"stereo pairs at both ends",
+       2,
+       {1.0, 1.0, -1.0, -1.0, 1.0, -1.0, 1.0, 0.0},
+       {32767, 32767, -32768, -32768, 32767, -32768, 32767, 0},
+       {255, 1, 128, 192}},
+  };
+  // The window of PCM samples at `rate` Hz in `channels`, given as one of the three forms.
+  const auto window = [](auto values, std::uint32_t rate, std::uint32_t channels) {
+    PcmSamples pcm;
+    if constexpr (std::is_same_v<decltype(values), std::span<const float>>) pcm.floats = values;
+    if constexpr (std::is_same_v<decltype(values), std::span<const double>>) pcm.doubles = values;
+    if constexpr (std::is_same_v<decltype(values), std::span<const std::int16_t>>)
+      pcm.whole16 = values;
+    pcm.rate = rate;
+    pcm.channels = channels;
+    return ConvertPcm(pcm).samples;
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    const std::vector<float> floats(row.values.begin(), row.values.end());
+    EXPECT_EQ(window(std::span<const float>(floats), 11025, row.channels), row.window);
+    EXPECT_EQ(window(std::span<const double>(row.values), 11025, row.channels), row.window);
+    EXPECT_EQ(window(std::span<const std::int16_t>(row.whole), 11025, row.channels), row.window);
+  }
+  // Resampled, a 16-bit take amplified and clipped to +-1 as floats converts as the float
+  // recording file holding it.
+  std::vector<double> clipped = Sine(44100, 1.5, 150, 1.6);
+  for (double& value : clipped) value = std::clamp(std::round(value * 32768) / 32768, -1.0, 1.0);
+  WriteSound(At("clipped.wav"), SF_FORMAT_WAV | SF_FORMAT_FLOAT, 44100, 1, clipped);
+  const std::vector<float> floats(clipped.begin(), clipped.end());
+  EXPECT_EQ(window(std::span<const float>(floats), 44100, 1),
+            ConvertToSamples(At("clipped.wav")).samples);
 }
 
 // A take is a sample file by its name or by its first bytes, read from the one open of it;

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 #include <numbers>
+#include <span>
 #include <vector>
 
 #include "audio/pitch.h"
@@ -73,6 +74,24 @@ TEST(Pitch, OursKeepsAubiosDecisionsOnGeneratedVoices) {
     }
     EXPECT_EQ(ours.steady, aubio.steady);
     EXPECT_EQ(ours.voiced_share < 0.1, aubio.voiced_share < 0.1);
+  }
+}
+
+TEST(Pitch, APeriodBetweenWholeLagsIsRefinedToATenthOfAPercent) {
+  // Steady buzzes whose period falls between lags, at a half, an eighth, a quarter and other
+  // places: the nearest whole lag alone is 0.17 % (180 for 180.3) to 1.1 % (45 or 46 for 45.5)
+  // away, while the parabola through the lags around the dip lands within 0.05 % in every frame.
+  for (const double period : {45.5, 55.125, 73.25, 100.5, 131.6, 180.3}) {
+    SCOPED_TRACE(period);
+    const double hz = kRate / period;
+    const std::vector<std::uint8_t> take = Speak({"steady", hz, 0, 0, 0.3});
+    for (std::size_t start = 0; start + 512 <= take.size(); start += 256) {
+      const YinEstimate estimate = EstimatePeriod(std::span(take).subspan(start, 512));
+      ASSERT_NEAR(estimate.period, period, 0.001 * period) << "frame at " << start;
+    }
+    const PitchFigures figures = TrackPitch(take, kRate);
+    ASSERT_TRUE(figures.median_hz);
+    EXPECT_NEAR(*figures.median_hz, hz, 0.001 * hz);
   }
 }
 
