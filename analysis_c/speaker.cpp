@@ -46,6 +46,8 @@ static_assert(kTakeFlags.size() == 5 && kTakeFlags[0].name == "clipped" &&
               kTakeFlags[3].name == "no_voiced_speech" && kTakeFlags[4].name == "steady_tone");
 static_assert(PELLIX_FLAG_STEADY_TONE == 1 << 4);
 static_assert(int{PELLIX_INVALID_ARGUMENT} == int{kInvalidProcedureCall} &&
+              int{PELLIX_OUT_OF_MEMORY} == int{kOutOfMemory} &&
+              int{PELLIX_INTERNAL_ERROR} == int{kInternalError} &&
               int{PELLIX_INVALID_FILE_FORMAT} == int{kInvalidFileFormat});
 
 // The control's text as a number (they are written with a point whatever the locale); NaN
