@@ -1,11 +1,14 @@
 // Audio conversion: the sample file format, recordings of every kind turned into 8-bit samples
 // at 11025 Hz, the errors users see, and the scratch folder that holds converted files.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sndfile.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <filesystem>
@@ -18,6 +21,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <thread>
 #include <type_traits>
 #include <vector>
 
@@ -25,6 +29,7 @@
 #include "audio/audio_converter.h"
 #include "audio/sample_file.h"
 #include "audio/scratch_folder.h"
+#include "platform/atomic_file.h"
 #include "scratch_directory_test_base.h"
 
 namespace pellix {
@@ -715,6 +720,45 @@ TEST_F(ScratchFolderTest, PreparedSampleFilesLiveInTheScratchFolder) {
   EXPECT_EQ(a.parent_path(), scratch.path());
   EXPECT_EQ(ReadSampleFile(a).samples, Bytes{100});
   EXPECT_EQ(ReadSampleFile(b).samples, Bytes{200});
+}
+
+// A signal may come at any moment of a folder's or a temporary file's making, on whichever
+// thread: here a worker makes and removes them over and over while the main thread, waiting as
+// a command's does, takes the signal. Nothing made may outlive the process, not even when the
+// signal falls between the making and the registering. The moments tried are spread over the
+// first few milliseconds, from before the first one is made (and the handler installed) on.
+TEST_F(ScratchFolderTest, ASignalWhileOneIsBeingMadeLeavesNothing) {
+  fs::create_directory(At("tmp"));
+  const fs::path target = At("tmp") / "kept";
+  const std::function<void()> makers[] = {[] { ScratchFolder scratch; },
+                                          [&] { WriteFileAtomically(target.string(), "x"); }};
+  for (const std::function<void()>& make : makers) {
+    for (int attempt = 0; attempt < 200; ++attempt) {
+      const pid_t child = ::fork();
+      ASSERT_GE(child, 0);
+      if (child == 0) {
+        ::setenv("TMPDIR", At("tmp").c_str(), 1);
+        std::thread([&make] {
+          for (;;) {
+            try {
+              make();
+            } catch (const FileError&) {
+              // What the handler removed while this thread went on; it ends in a moment.
+            }
+          }
+        }).detach();
+        for (;;) ::pause();
+      }
+      std::this_thread::sleep_for(std::chrono::microseconds(attempt * 13 % 2000));
+      ::kill(child, SIGTERM);
+      int status = 0;
+      ASSERT_EQ(::waitpid(child, &status, 0), child);
+      ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+      fs::remove(target);
+      ASSERT_EQ(fs::is_empty(At("tmp")), true)
+          << "attempt " << attempt << ": " << fs::directory_iterator(At("tmp"))->path();
+    }
+  }
 }
 
 // ---- The bundled examples ----
