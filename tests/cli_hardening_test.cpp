@@ -18,6 +18,7 @@
 #include <string>
 #include <system_error>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "scratch_directory_test_base.h"
@@ -405,6 +406,38 @@ TEST_F(Hardening, SignalsLeaveNoScratchFolderNorTemporaryFile) {
   for (int delay_ms : {2, 10, 40}) {
     InterruptPellix("convert take.wav out.smp", SIGTERM, delay_ms);
     for (const std::string& name : Names()) EXPECT_FALSE(name.starts_with(".out.smp")) << name;
+  }
+}
+
+TEST_F(Hardening, SignalsThatTheStarterIgnoresStayIgnored) {
+  // A script that starts pellix in the background has it ignore Ctrl-C; the handler that
+  // removes the scratch folder must not take that away. The signal comes once the folder is
+  // there, so while pellix itself runs.
+  std::string takes;
+  for (int i = 0; i < 10; ++i) {
+    fs::copy_file(Path("take.wav"), Path("t" + std::to_string(i) + ".wav"));
+    takes += " t" + std::to_string(i) + ".wav";
+  }
+  for (const auto& [signal_number, trap] : {std::pair{SIGINT, "INT"}, std::pair{SIGPIPE, "PIPE"}}) {
+    const std::string command =
+        "trap '' " + std::string(trap) + "; " + Exec("analyze --check" + takes);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      ::execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+      ::_exit(127);
+    }
+    int status = 0;
+    bool signalled = false;
+    while (!signalled && ::waitpid(child, &status, WNOHANG) != child) {
+      if (!Names("tmp").empty()) signalled = ::kill(child, signal_number) == 0;
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ASSERT_TRUE(signalled) << trap << ": pellix ended before the signal";
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << trap << ": " << status;
+    EXPECT_TRUE(Contains(Read("stdout"), "t9.wav")) << trap << ": the last take is missing";
+    EXPECT_EQ(Names("tmp"), std::vector<std::string>{}) << trap;
   }
 }
 

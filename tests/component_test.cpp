@@ -516,7 +516,8 @@ struct CountedSink {
 };
 
 // The connection point holds one reference on each advised sink and gives it back on Unadvise,
-// or when the control goes with sinks still advised; a refused Unadvise gives nothing back.
+// or when the control goes with sinks still advised; a refused Unadvise gives nothing back. Each
+// sink has its own cookie, never 0.
 TEST(ComponentLifetimeTest, TheConnectionPointGivesBackTheSinksItHeld) {
   TestSite site;
   CountedSink kept;
@@ -533,6 +534,8 @@ TEST(ComponentLifetimeTest, TheConnectionPointGivesBackTheSinksItHeld) {
     DWORD second = 0;
     ASSERT_EQ(point->lpVtbl->Advise(point.get(), dropped.unknown(), &first), S_OK);
     ASSERT_EQ(point->lpVtbl->Advise(point.get(), kept.unknown(), &second), S_OK);
+    EXPECT_NE(first, 0u);  // a cookie of 0 stands for no connection
+    EXPECT_NE(second, first);
     EXPECT_EQ(dropped.references, 2u);
     EXPECT_EQ(kept.references, 2u);
     EXPECT_EQ(point->lpVtbl->Unadvise(point.get(), first), S_OK);

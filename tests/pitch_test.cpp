@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <numbers>
 #include <span>
+#include <utility>
 #include <vector>
 
 #include "audio/pitch.h"
@@ -106,6 +107,18 @@ TEST(Pitch, AnExactPeriodIsFoundWithFullConfidence) {
     const YinEstimate estimate = EstimatePeriod(frame);
     EXPECT_EQ(estimate.confidence, 1.0) << period;
     EXPECT_NEAR(estimate.period, period, 0.5) << period;
+  }
+}
+
+TEST(Pitch, EveryWholeFrameOfATakeIsLookedAt) {
+  // Frames of 512 samples every 256: a take just long enough for one more frame has it.
+  const std::vector<std::uint8_t> voice = Speak({"male", 120, 0.15, 0, 0.3});
+  const std::pair<std::size_t, std::size_t> cases[] = {{511, 0}, {512, 1},  {767, 1},
+                                                       {768, 2}, {1024, 3}, {1279, 3}};
+  for (const auto& [samples, frames] : cases) {
+    const std::span<const std::uint8_t> take = std::span(voice).first(samples);
+    EXPECT_EQ(TrackPitch(take, kRate, PitchMethod::kWhole).frames, frames) << samples;
+    EXPECT_EQ(TrackPitch(take, kRate, PitchMethod::kAubio).frames, frames) << samples;
   }
 }
 
