@@ -391,6 +391,22 @@ TEST_F(ConversionTest, TruncatedRecordingsAreRefused) {
   // A streaming writer's unknown length (0xFFFFFFFF) is not a cut.
   WriteBytes(At("stream.wav"), Wav(11025, 1, 8, Bytes{130, 140}, 0xFFFFFFFF));
   EXPECT_EQ(ConvertToSamples(At("stream.wav")).samples, (Bytes{130, 140}));
+  // A chunk of odd size before the sound is followed by a byte of padding; the sound chunk
+  // after it is found and checked even where the form's own size says nothing (0xFFFFFFFF).
+  for (const std::uint32_t present : {200u, 120u}) {
+    Bytes odd = Wav(11025, 1, 8, Bytes(present, 130), 200);
+    const Bytes list = {'L', 'I', 'S', 'T', 3, 0, 0, 0, 'a', 'b', 'c', 0};
+    odd.insert(odd.begin() + 36, list.begin(), list.end());
+    std::fill_n(odd.begin() + 4, 4, 0xFF);
+    WriteBytes(At("odd.wav"), odd);
+    if (present == 200) {
+      EXPECT_EQ(ConvertToSamples(At("odd.wav")).samples, Bytes(200, 130));
+    } else {
+      message = ErrorOf([&] { ConvertToSamples(At("odd.wav")); }, kInvalidFileFormat);
+      EXPECT_NE(message.find("announces 200 bytes of sound, but only 120"), std::string::npos)
+          << message;
+    }
+  }
 
   // A FLAC stream cut in the middle.
   WriteSound(At("sine.flac"), SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 44100, 1,
