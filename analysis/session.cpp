@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <exception>
+#include <new>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -379,8 +380,11 @@ class Session::Impl {
       } else {
         Fail(role, take.name, e.number(), ErrorDescription(e), take.name + ": " + ErrorText(e));
       }
+    } catch (const std::bad_alloc&) {
+      Fail(role, take.name, kOutOfMemory, "out of memory", take.name + ": out of memory");
     } catch (const std::exception& e) {
-      Fail(role, take.name, 0, e.what(), take.name + ": " + e.what());
+      // A failure without a platform number of its own still needs one: 0 would read as none.
+      Fail(role, take.name, kInternalError, e.what(), take.name + ": " + e.what());
     }
     return std::nullopt;
   }

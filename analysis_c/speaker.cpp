@@ -49,6 +49,8 @@ static_assert(kTakeFlags.size() == 6 && kTakeFlags[0].name == "clipped" &&
               kTakeFlags[5].name == "pitch_mismatch");
 static_assert(PELLIX_FLAG_STEADY_TONE == 1 << 4 && PELLIX_FLAG_PITCH_MISMATCH == 1 << 5);
 static_assert(int{PELLIX_INVALID_ARGUMENT} == int{kInvalidProcedureCall} &&
+              int{PELLIX_OUT_OF_MEMORY} == int{kOutOfMemory} &&
+              int{PELLIX_INTERNAL_ERROR} == int{kInternalError} &&
               int{PELLIX_INVALID_FILE_FORMAT} == int{kInvalidFileFormat});
 static_assert(int{PELLIX_STATE_FILE_BUSY} == 55);  // the platform's "File already open"
 

@@ -16,12 +16,19 @@ ScratchFolder::ScratchFolder() {
   const char* tmpdir = std::getenv("TMPDIR");
   std::filesystem::path parent = (tmpdir != nullptr && *tmpdir != '\0') ? tmpdir : "/tmp";
   std::string pattern = (parent / "pellix-XXXXXX").string();
-  // mkdtemp creates the folder with mode 0700 under a name nobody else can have taken.
-  if (::mkdtemp(pattern.data()) == nullptr) {
-    RaiseFileError(errno, "cannot create a temporary folder in", parent.string());
+  int error = 0;
+  {
+    // Made and registered with no moment between for a signal to leave the folder behind.
+    const CleanupOnSignal::Creation creating;
+    // mkdtemp creates the folder with mode 0700 under a name nobody else can have taken.
+    if (::mkdtemp(pattern.data()) != nullptr) {
+      cleanup_ = CleanupOnSignal(pattern, CleanupOnSignal::Kind::kFolder);
+    } else {
+      error = errno;
+    }
   }
+  if (error != 0) RaiseFileError(error, "cannot create a temporary folder in", parent.string());
   path_ = pattern;
-  cleanup_ = std::make_unique<CleanupOnSignal>(path_.string(), CleanupOnSignal::Kind::kFolder);
 }
 
 ScratchFolder::ScratchFolder(ScratchFolder&& other) noexcept
@@ -55,7 +62,7 @@ void ScratchFolder::Remove() noexcept {
   } catch (...) {
     // Out of memory while walking the folder: leave it behind rather than throw.
   }
-  cleanup_.reset();
+  cleanup_ = CleanupOnSignal();
   path_.clear();
 }
 

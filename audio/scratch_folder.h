@@ -3,7 +3,6 @@
 #pragma once
 
 #include <filesystem>
-#include <memory>
 #include <string_view>
 
 #include "platform/signal_cleanup.h"
@@ -36,7 +35,7 @@ class ScratchFolder {
 
  private:
   std::filesystem::path path_;
-  std::unique_ptr<CleanupOnSignal> cleanup_;
+  CleanupOnSignal cleanup_;
   unsigned files_ = 0;
 };
 

@@ -31,8 +31,14 @@ bool Injected(AtomicWriteStep step) noexcept {
 // removal should a signal end the process while it exists.
 class TemporaryFile {
  public:
-  TemporaryFile(int fd, std::string path)
-      : fd_(fd), path_(std::move(path)), cleanup_(path_, CleanupOnSignal::Kind::kFile) {}
+  TemporaryFile() = default;
+  // Takes the file just created at `path`, open as `fd`. Neither allocates nor frees memory, so
+  // that it may run under a CleanupOnSignal::Creation.
+  void Own(int fd, std::string& path) noexcept {
+    fd_ = fd;
+    path_ = std::move(path);
+    cleanup_ = CleanupOnSignal(path_, CleanupOnSignal::Kind::kFile);
+  }
   ~TemporaryFile() {
     if (fd_ >= 0) ::close(fd_);
     if (!path_.empty()) ::unlink(path_.c_str());
@@ -54,7 +60,7 @@ class TemporaryFile {
   void Keep() noexcept { path_.clear(); }
 
  private:
-  int fd_;
+  int fd_ = -1;
   std::string path_;
   CleanupOnSignal cleanup_;
 };
@@ -64,16 +70,27 @@ std::unique_ptr<TemporaryFile> CreateTemporaryBeside(const std::string& folder,
   // A name no other writer uses: hidden, with the process id and a counter. O_EXCL with a
   // name of our own (rather than mkstemp) gives the usual permissions under the umask.
   static std::atomic<unsigned> counter{0};
+  auto file = std::make_unique<TemporaryFile>();
   for (int attempt = 0;; ++attempt) {
     std::string path = folder + "/." + name + ".tmp-" + std::to_string(::getpid()) + "-" +
                        std::to_string(counter.fetch_add(1));
     if (Injected(AtomicWriteStep::kCreate)) throw FileError::FromErrno(errno);
-    int fd;
-    do {
-      fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    } while (fd < 0 && errno == EINTR);
-    if (fd >= 0) return std::make_unique<TemporaryFile>(fd, std::move(path));
-    if (errno != EEXIST || attempt == 100) throw FileError::FromErrno(errno);
+    int error = 0;
+    {
+      // Made and registered with no moment between for a signal to leave the file behind.
+      const CleanupOnSignal::Creation creating;
+      int fd;
+      do {
+        fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+      } while (fd < 0 && errno == EINTR);
+      if (fd >= 0) {
+        file->Own(fd, path);
+      } else {
+        error = errno;
+      }
+    }
+    if (error == 0) return file;
+    if (error != EEXIST || attempt == 100) throw FileError::FromErrno(error);
   }
 }
 

@@ -16,6 +16,8 @@ std::string_view ErrorDescription(int number) noexcept {
       return "Division by zero";
     case kTypeMismatch:
       return "Type mismatch";
+    case kInternalError:
+      return "Internal error";
     case kFileNotFound:
       return "File not found";
     case kPermissionDenied:

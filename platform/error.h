@@ -15,6 +15,7 @@ enum ErrorNumber : int {
   kSubscriptOutOfRange = 9,
   kDivisionByZero = 11,
   kTypeMismatch = 13,
+  kInternalError = 51,
   kFileNotFound = 53,
   kPermissionDenied = 70,
   kPathFileAccessError = 75,

@@ -3,13 +3,16 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
+#include <pthread.h>
 #include <signal.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 #include <mutex>
+#include <utility>
 
 namespace pellix {
 namespace {
@@ -24,6 +27,12 @@ struct Slot {
 Slot slots[kMaxCleanupPaths];
 
 constexpr int kSignals[] = {SIGINT, SIGTERM, SIGPIPE};
+
+// Creations under way (CleanupOnSignal::Creation), and whether a handler has begun: from then
+// on no creation starts, and the handler waits for those under way to end.
+std::atomic<int> creating{0};
+std::atomic<bool> ending{false};
+thread_local int creations_here = 0;  // this thread's, one inside another
 
 // Only async-signal-safe calls from here to the end of OnSignal: the signal may have
 // interrupted anything, a memory allocation included.
@@ -53,6 +62,12 @@ void RemoveFolder(const char* path) noexcept {
 
 void OnSignal(int signal_number) {
   const int saved_errno = errno;
+  // What another thread is making now is registered before anything is removed.
+  ending.store(true);
+  while (creating.load() != 0) {
+    const timespec moment{0, 100000};
+    ::nanosleep(&moment, nullptr);
+  }
   for (Slot& slot : slots) {
     const int state = slot.state.load();
     if (state == kFile) ::unlink(slot.path);
@@ -81,16 +96,47 @@ void InstallHandlers() {
   }
 }
 
-}  // namespace
-
-CleanupOnSignal::CleanupOnSignal(const std::string& path, Kind kind) noexcept {
+// Whether the handlers are installed; installs them on the first call.
+bool Installed() noexcept {
   static std::once_flag installed;
   try {
     std::call_once(installed, InstallHandlers);
+    return true;
   } catch (...) {
-    return;  // no handler: nothing to register
+    return false;
   }
+}
+
+}  // namespace
+
+CleanupOnSignal::Creation::Creation() noexcept {
+  Installed();
+  // Touched first here, outside the creation: a thread's first use of it may allocate.
+  const bool outermost = creations_here++ == 0;
+  sigset_t signals;
+  ::sigemptyset(&signals);
+  for (int signal_number : kSignals) ::sigaddset(&signals, signal_number);
+  ::pthread_sigmask(SIG_BLOCK, &signals, &mask_);
+  creating.fetch_add(1);
+  // A handler is removing what was made and will end the process: nothing more is made. (One
+  // inside another goes on, as the handler waits for the outer one.)
+  if (outermost && ending.load()) {
+    creating.fetch_sub(1);
+    for (;;) ::pause();
+  }
+}
+
+CleanupOnSignal::Creation::~Creation() {
+  creating.fetch_sub(1);
+  --creations_here;
+  ::pthread_sigmask(SIG_SETMASK, &mask_, nullptr);
+}
+
+CleanupOnSignal::CleanupOnSignal(const std::string& path, Kind kind) noexcept {
+  if (!Installed()) return;  // no handler: nothing to register
   if (path.empty() || path.size() >= PATH_MAX || path.find('\0') != std::string::npos) return;
+  // A slot freed and taken again is not rewritten while a handler reads it.
+  const Creation registering;
   for (int i = 0; i < static_cast<int>(kMaxCleanupPaths); ++i) {
     int expected = kFree;
     if (!slots[i].state.compare_exchange_strong(expected, kFilling)) continue;
@@ -101,8 +147,23 @@ CleanupOnSignal::CleanupOnSignal(const std::string& path, Kind kind) noexcept {
   }
 }
 
+CleanupOnSignal::CleanupOnSignal(CleanupOnSignal&& other) noexcept
+    : slot_(std::exchange(other.slot_, -1)) {}
+
+CleanupOnSignal& CleanupOnSignal::operator=(CleanupOnSignal&& other) noexcept {
+  if (this != &other) {
+    Release();
+    slot_ = std::exchange(other.slot_, -1);
+  }
+  return *this;
+}
+
 CleanupOnSignal::~CleanupOnSignal() {
-  if (slot_ >= 0) slots[slot_].state.store(kFree);
+  Release();
+}
+
+void CleanupOnSignal::Release() noexcept {
+  if (slot_ >= 0) slots[std::exchange(slot_, -1)].state.store(kFree);
 }
 
 }  // namespace pellix

@@ -297,7 +297,19 @@ TEST_F(AnalysisC, BadTakesAreRefusedByNumberAndNameAndChangeNothing) {
       EXPECT_NE(std::string(result.error_message).find(c.named), std::string::npos)
           << result.error_message;
       EXPECT_EQ(std::string(PellixSpeakerError(speaker.get())), result.error_message);
-      EXPECT_TRUE(std::isnan(result.thorn_rate));
+      // Nothing was measured: every figure is NaN, none a 0 that reads as a measure.
+      const double figures[] = {
+          result.thorn_rate,      result.jump_rate,         result.jump_spread,
+          result.avg_jump_len,    result.cal_thorn_rate,    result.cal_jump_rate,
+          result.cal_jump_spread, result.cal_avg_jump_len,  result.lie_stress,
+          result.global_stress,   result.excitement_stress, result.recording_s,
+          result.stretch_start_s, result.stretch_end_s,     result.stretch_s,
+          result.peak_dbfs,       result.rms_dbfs,          result.clipped_source,
+          result.clipped_8bit,    result.pitch_hz,          result.voiced_share};
+      for (std::size_t i = 0; i < std::size(figures); ++i) {
+        EXPECT_TRUE(std::isnan(figures[i])) << "figure " << i << " is " << figures[i];
+      }
+      EXPECT_EQ(result.flags, 0u);
     }
   }
   EXPECT_EQ(speaker.HistoryCount(), 0u);

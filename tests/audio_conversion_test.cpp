@@ -1,11 +1,14 @@
 // Audio conversion: the sample file format, recordings of every kind turned into 8-bit samples
 // at 11025 Hz, the errors users see, and the scratch folder that holds converted files.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sndfile.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <filesystem>
@@ -16,13 +19,17 @@
 #include <numbers>
 #include <numeric>
 #include <optional>
+#include <span>
 #include <string>
+#include <thread>
+#include <type_traits>
 #include <vector>
 
 #include "analysis/sample_source.h"
 #include "audio/audio_converter.h"
 #include "audio/sample_file.h"
 #include "audio/scratch_folder.h"
+#include "platform/atomic_file.h"
 #include "scratch_directory_test_base.h"
 
 namespace pellix {
@@ -384,6 +391,22 @@ TEST_F(ConversionTest, TruncatedRecordingsAreRefused) {
   // A streaming writer's unknown length (0xFFFFFFFF) is not a cut.
   WriteBytes(At("stream.wav"), Wav(11025, 1, 8, Bytes{130, 140}, 0xFFFFFFFF));
   EXPECT_EQ(ConvertToSamples(At("stream.wav")).samples, (Bytes{130, 140}));
+  // A chunk of odd size before the sound is followed by a byte of padding; the sound chunk
+  // after it is found and checked even where the form's own size says nothing (0xFFFFFFFF).
+  for (const std::uint32_t present : {200u, 120u}) {
+    Bytes odd = Wav(11025, 1, 8, Bytes(present, 130), 200);
+    const Bytes list = {'L', 'I', 'S', 'T', 3, 0, 0, 0, 'a', 'b', 'c', 0};
+    odd.insert(odd.begin() + 36, list.begin(), list.end());
+    std::fill_n(odd.begin() + 4, 4, 0xFF);
+    WriteBytes(At("odd.wav"), odd);
+    if (present == 200) {
+      EXPECT_EQ(ConvertToSamples(At("odd.wav")).samples, Bytes(200, 130));
+    } else {
+      message = ErrorOf([&] { ConvertToSamples(At("odd.wav")); }, kInvalidFileFormat);
+      EXPECT_NE(message.find("announces 200 bytes of sound, but only 120"), std::string::npos)
+          << message;
+    }
+  }
 
   // A FLAC stream cut in the middle.
   WriteSound(At("sine.flac"), SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 44100, 1,
@@ -562,6 +585,58 @@ TEST_F(ConversionTest, WholeNumberAndFloatRecordingsOfOneSoundConvertAlike) {
   }
 }
 
+// Float samples at full scale: +1 is one step above the largest 16-bit sample (32767 / 32768),
+// so a take holding it must not be taken for whole numbers, while -1 is the smallest one
+// exactly. At 11025 Hz nothing is resampled: 128 + 128 x value, clipped to 1..255.
+TEST_F(ConversionTest, FullScaleFloatSamplesGiveTheWindowOfTheirWholeNumbers) {
+  struct Row {
+    const char* what;
+    std::uint32_t channels;
+    std::vector<double> values;
+    std::vector<std::int16_t> whole;
+    Bytes window;
+  };
+  const Row rows[] = {
+      {"mono: +1, -1, 32767/32768, halves, silence",
+       1,
+       {1.0, -1.0, 32767 / 32768.0, 0.5, -0.5, 0.0, 1.0},
+       {32767, -32768, 32767, 16384, -16384, 0, 32767},
+       {255, 1, 255, 192, 64, 128, 255}},
+      // (1 + 1) / 2 -> 255; (-1 - 1) / 2 -> 1; (1 - 1) / 2 -> 128; (1 + 0) / 2 -> 192.
+      {"stereo pairs at both ends",
+       2,
+       {1.0, 1.0, -1.0, -1.0, 1.0, -1.0, 1.0, 0.0},
+       {32767, 32767, -32768, -32768, 32767, -32768, 32767, 0},
+       {255, 1, 128, 192}},
+  };
+  // The window of PCM samples at `rate` Hz in `channels`, given as one of the three forms.
+  const auto window = [](auto values, std::uint32_t rate, std::uint32_t channels) {
+    PcmSamples pcm;
+    if constexpr (std::is_same_v<decltype(values), std::span<const float>>) pcm.floats = values;
+    if constexpr (std::is_same_v<decltype(values), std::span<const double>>) pcm.doubles = values;
+    if constexpr (std::is_same_v<decltype(values), std::span<const std::int16_t>>)
+      pcm.whole16 = values;
+    pcm.rate = rate;
+    pcm.channels = channels;
+    return ConvertPcm(pcm).samples;
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    const std::vector<float> floats(row.values.begin(), row.values.end());
+    EXPECT_EQ(window(std::span<const float>(floats), 11025, row.channels), row.window);
+    EXPECT_EQ(window(std::span<const double>(row.values), 11025, row.channels), row.window);
+    EXPECT_EQ(window(std::span<const std::int16_t>(row.whole), 11025, row.channels), row.window);
+  }
+  // Resampled, a 16-bit take amplified and clipped to +-1 as floats converts as the float
+  // recording file holding it.
+  std::vector<double> clipped = Sine(44100, 1.5, 150, 1.6);
+  for (double& value : clipped) value = std::clamp(std::round(value * 32768) / 32768, -1.0, 1.0);
+  WriteSound(At("clipped.wav"), SF_FORMAT_WAV | SF_FORMAT_FLOAT, 44100, 1, clipped);
+  const std::vector<float> floats(clipped.begin(), clipped.end());
+  EXPECT_EQ(window(std::span<const float>(floats), 44100, 1),
+            ConvertToSamples(At("clipped.wav")).samples);
+}
+
 // A take is a sample file by its name or by its first bytes, read from the one open of it;
 // what cannot be read is reported under the name's kind of file.
 TEST_F(ConversionTest, ATakeIsASampleFileByNameOrSignature) {
@@ -661,6 +736,45 @@ TEST_F(ScratchFolderTest, PreparedSampleFilesLiveInTheScratchFolder) {
   EXPECT_EQ(a.parent_path(), scratch.path());
   EXPECT_EQ(ReadSampleFile(a).samples, Bytes{100});
   EXPECT_EQ(ReadSampleFile(b).samples, Bytes{200});
+}
+
+// A signal may come at any moment of a folder's or a temporary file's making, on whichever
+// thread: here a worker makes and removes them over and over while the main thread, waiting as
+// a command's does, takes the signal. Nothing made may outlive the process, not even when the
+// signal falls between the making and the registering. The moments tried are spread over the
+// first few milliseconds, from before the first one is made (and the handler installed) on.
+TEST_F(ScratchFolderTest, ASignalWhileOneIsBeingMadeLeavesNothing) {
+  fs::create_directory(At("tmp"));
+  const fs::path target = At("tmp") / "kept";
+  const std::function<void()> makers[] = {[] { ScratchFolder scratch; },
+                                          [&] { WriteFileAtomically(target.string(), "x"); }};
+  for (const std::function<void()>& make : makers) {
+    for (int attempt = 0; attempt < 200; ++attempt) {
+      const pid_t child = ::fork();
+      ASSERT_GE(child, 0);
+      if (child == 0) {
+        ::setenv("TMPDIR", At("tmp").c_str(), 1);
+        std::thread([&make] {
+          for (;;) {
+            try {
+              make();
+            } catch (const FileError&) {
+              // What the handler removed while this thread went on; it ends in a moment.
+            }
+          }
+        }).detach();
+        for (;;) ::pause();
+      }
+      std::this_thread::sleep_for(std::chrono::microseconds(attempt * 13 % 2000));
+      ::kill(child, SIGTERM);
+      int status = 0;
+      ASSERT_EQ(::waitpid(child, &status, 0), child);
+      ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+      fs::remove(target);
+      ASSERT_EQ(fs::is_empty(At("tmp")), true)
+          << "attempt " << attempt << ": " << fs::directory_iterator(At("tmp"))->path();
+    }
+  }
 }
 
 // ---- The bundled examples ----

@@ -524,6 +524,18 @@ TEST_F(Analyze, ARecordingLongerThanTheWindowWarns) {
   EXPECT_EQ(CountLines(run.err, "long.wav"), 1) << run.err;
   EXPECT_TRUE(Contains(run.err, "longer than the analysis window of 30001 samples")) << run.err;
   EXPECT_EQ(JsonLines(run.out).size(), 4u);
+
+  // At the converter's rate, a recording of the window's 30001 samples fits it; one more does
+  // not.
+  for (const std::size_t samples : {30001u, 30002u}) {
+    std::vector<double> values(samples);
+    for (std::size_t i = 0; i < samples; ++i)
+      values[i] = 0.5 * std::sin(0.1 * static_cast<double>(i));
+    WriteWav("edge.wav", values);
+    const Outcome edge = Pellix("analyze --check edge.wav --format json");
+    EXPECT_EQ(Contains(edge.err, "longer than the analysis window"), samples == 30002u)
+        << samples << ": " << edge.err;
+  }
 }
 
 TEST_F(Analyze, ALongRecordingIsNamedOnceAndManyAreCounted) {

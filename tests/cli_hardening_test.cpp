@@ -18,6 +18,7 @@
 #include <string>
 #include <system_error>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "scratch_directory_test_base.h"
@@ -420,6 +421,39 @@ TEST_F(Hardening, SignalsLeaveNoScratchFolderNorTemporaryFile) {
   for (int delay_ms : {2, 10, 40}) {
     InterruptPellix("convert take.wav out.smp", SIGTERM, delay_ms);
     for (const std::string& name : Names()) EXPECT_FALSE(name.starts_with(".out.smp")) << name;
+  }
+}
+
+TEST_F(Hardening, SignalsThatTheStarterIgnoresStayIgnored) {
+  // A script that starts pellix in the background has it ignore Ctrl-C; the handler that
+  // removes the scratch folder must not take that away. pellix reads its take from a pipe into
+  // its scratch folder, so the signal comes while it waits there for the sound.
+  ASSERT_EQ(::mkfifo(Path("in.wav").c_str(), 0600), 0);
+  const std::string take = Read("take.wav");
+  for (const auto& [signal_number, trap] : {std::pair{SIGINT, "INT"}, std::pair{SIGPIPE, "PIPE"}}) {
+    const std::string command = "trap '' " + std::string(trap) + "; cd '" + dir_.string() +
+                                "' && TMPDIR=tmp exec '" + PELLIX_BINARY +
+                                "' analyze --check - <in.wav >stdout 2>stderr";
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      ::execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+      ::_exit(127);
+    }
+    std::ofstream sound(Path("in.wav"), std::ios::binary);  // once pellix's shell opened it
+    int status = 0;
+    bool signalled = false;
+    while (!signalled && ::waitpid(child, &status, WNOHANG) != child) {
+      if (!Names("tmp").empty()) signalled = ::kill(child, signal_number) == 0;
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ASSERT_TRUE(signalled) << trap << ": pellix ended before the signal: " << Read("stderr");
+    sound << take;
+    sound.close();
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << trap << ": " << status;
+    EXPECT_TRUE(Contains(Read("stdout"), "check      -")) << trap << ": " << Read("stdout");
+    EXPECT_EQ(Names("tmp"), std::vector<std::string>{}) << trap;
   }
 }
 

@@ -495,6 +495,58 @@ TEST(ComponentLifetimeTest, ReferenceCountsNullPointersThreadsAndUnload) {
   EXPECT_EQ(DllCanUnloadNow(), S_OK);
 }
 
+// A host's event sink that counts the references the component holds on it.
+struct CountedSink {
+  IUnknownVtbl* table = &kTable;
+  ULONG references = 1;  // the host's own
+
+  IUnknown* unknown() { return reinterpret_cast<IUnknown*>(this); }
+
+ private:
+  static CountedSink* Of(IUnknown* u) { return reinterpret_cast<CountedSink*>(u); }
+  static HRESULT QueryInterface(IUnknown* u, const IID* riid, void** out) {
+    *out = SameGuid(riid, IID_IUnknown) ? u : nullptr;
+    if (*out == nullptr) return E_NOINTERFACE;
+    ++Of(u)->references;
+    return S_OK;
+  }
+  static ULONG AddRef(IUnknown* u) { return ++Of(u)->references; }
+  static ULONG Release(IUnknown* u) { return --Of(u)->references; }
+  static inline IUnknownVtbl kTable = {QueryInterface, AddRef, Release};
+};
+
+// The connection point holds one reference on each advised sink and gives it back on Unadvise,
+// or when the control goes with sinks still advised; a refused Unadvise gives nothing back. Each
+// sink has its own cookie, never 0.
+TEST(ComponentLifetimeTest, TheConnectionPointGivesBackTheSinksItHeld) {
+  TestSite site;
+  CountedSink kept;
+  CountedSink dropped;
+  {
+    Ref<_ALG_V1S> control = NewControl(site);
+    auto container = Query<IConnectionPointContainer>(control.get(), IID_IConnectionPointContainer);
+    Ref<IConnectionPoint> point;
+    ASSERT_EQ(
+        container->lpVtbl->FindConnectionPoint(container.get(), &DIID___ALG_V1S,
+                                               reinterpret_cast<IConnectionPoint**>(point.out())),
+        S_OK);
+    DWORD first = 0;
+    DWORD second = 0;
+    ASSERT_EQ(point->lpVtbl->Advise(point.get(), dropped.unknown(), &first), S_OK);
+    ASSERT_EQ(point->lpVtbl->Advise(point.get(), kept.unknown(), &second), S_OK);
+    EXPECT_NE(first, 0u);  // a cookie of 0 stands for no connection
+    EXPECT_NE(second, first);
+    EXPECT_EQ(dropped.references, 2u);
+    EXPECT_EQ(kept.references, 2u);
+    EXPECT_EQ(point->lpVtbl->Unadvise(point.get(), first), S_OK);
+    EXPECT_EQ(point->lpVtbl->Unadvise(point.get(), first), CONNECT_E_NOCONNECTION);
+    EXPECT_EQ(dropped.references, 1u);
+    EXPECT_EQ(kept.references, 2u);
+  }
+  EXPECT_EQ(dropped.references, 1u);
+  EXPECT_EQ(kept.references, 1u);  // released with the control
+}
+
 TEST(ComponentLifetimeTest, FactoryAndQueryInterfaceAnswerOnlyWhatTheControlHas) {
   PellixSetErrorInfo(0, nullptr);
   {

@@ -21,100 +21,28 @@
 
 #include "engine/tarvo_alg1.h"
 #include "platform/file_system.h"
-
-// The replacement allocation functions below take memory from malloc and give it back to free,
-// as they must; GCC, seeing a vector's delete inlined down to that free, takes the pair for a
-// mismatch.
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-#endif
 #include "platform/memory_file_system.h"
 #include "platform/value.h"
+#include "replaced_allocation.h"
 #include "take_builder.h"
 
 namespace {
 
 std::atomic<long> allocations{0};
 
-void* Allocate(std::size_t size) noexcept {
+}  // namespace
+
+// Every allocation, counted.
+void* TestAllocate(std::size_t size) noexcept {
   allocations.fetch_add(1, std::memory_order_relaxed);
   return std::malloc(size == 0 ? 1 : size);
 }
 
-void* AllocateAligned(std::size_t size, std::align_val_t alignment) noexcept {
+void* TestAllocateAligned(std::size_t size, std::align_val_t alignment) noexcept {
   allocations.fetch_add(1, std::memory_order_relaxed);
   const auto align = static_cast<std::size_t>(alignment);
   const std::size_t rounded = (size + align - 1) / align * align;
   return std::aligned_alloc(align, rounded == 0 ? align : rounded);
-}
-
-}  // namespace
-
-// Every form of the replaceable allocation functions, counted; the deallocation functions
-// match them.
-void* operator new(std::size_t size) {
-  if (void* p = Allocate(size)) return p;
-  throw std::bad_alloc();
-}
-void* operator new[](std::size_t size) {
-  if (void* p = Allocate(size)) return p;
-  throw std::bad_alloc();
-}
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-  return Allocate(size);
-}
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
-  return Allocate(size);
-}
-void* operator new(std::size_t size, std::align_val_t alignment) {
-  if (void* p = AllocateAligned(size, alignment)) return p;
-  throw std::bad_alloc();
-}
-void* operator new[](std::size_t size, std::align_val_t alignment) {
-  if (void* p = AllocateAligned(size, alignment)) return p;
-  throw std::bad_alloc();
-}
-void* operator new(std::size_t size, std::align_val_t alignment, const std::nothrow_t&) noexcept {
-  return AllocateAligned(size, alignment);
-}
-void* operator new[](std::size_t size, std::align_val_t alignment, const std::nothrow_t&) noexcept {
-  return AllocateAligned(size, alignment);
-}
-void operator delete(void* p) noexcept {
-  std::free(p);
-}
-void operator delete[](void* p) noexcept {
-  std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-  std::free(p);
-}
-void operator delete[](void* p, std::size_t) noexcept {
-  std::free(p);
-}
-void operator delete(void* p, const std::nothrow_t&) noexcept {
-  std::free(p);
-}
-void operator delete[](void* p, const std::nothrow_t&) noexcept {
-  std::free(p);
-}
-void operator delete(void* p, std::align_val_t) noexcept {
-  std::free(p);
-}
-void operator delete[](void* p, std::align_val_t) noexcept {
-  std::free(p);
-}
-void operator delete(void* p, std::size_t, std::align_val_t) noexcept {
-  std::free(p);
-}
-void operator delete[](void* p, std::size_t, std::align_val_t) noexcept {
-  std::free(p);
-}
-void operator delete(void* p, std::align_val_t, const std::nothrow_t&) noexcept {
-  std::free(p);
-}
-void operator delete[](void* p, std::align_val_t, const std::nothrow_t&) noexcept {
-  std::free(p);
 }
 
 namespace {

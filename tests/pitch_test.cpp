@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstdint>
 #include <numbers>
+#include <span>
+#include <utility>
 #include <vector>
 
 #include "audio/pitch.h"
@@ -76,6 +78,24 @@ TEST(Pitch, OursKeepsAubiosDecisionsOnGeneratedVoices) {
   }
 }
 
+TEST(Pitch, APeriodBetweenWholeLagsIsRefinedToATenthOfAPercent) {
+  // Steady buzzes whose period falls between lags, at a half, an eighth, a quarter and other
+  // places: the nearest whole lag alone is 0.17 % (180 for 180.3) to 1.1 % (45 or 46 for 45.5)
+  // away, while the parabola through the lags around the dip lands within 0.05 % in every frame.
+  for (const double period : {45.5, 55.125, 73.25, 100.5, 131.6, 180.3}) {
+    SCOPED_TRACE(period);
+    const double hz = kRate / period;
+    const std::vector<std::uint8_t> take = Speak({"steady", hz, 0, 0, 0.3});
+    for (std::size_t start = 0; start + 512 <= take.size(); start += 256) {
+      const YinEstimate estimate = EstimatePeriod(std::span(take).subspan(start, 512));
+      ASSERT_NEAR(estimate.period, period, 0.001 * period) << "frame at " << start;
+    }
+    const PitchFigures figures = TrackPitch(take, kRate);
+    ASSERT_TRUE(figures.median_hz);
+    EXPECT_NEAR(*figures.median_hz, hz, 0.001 * hz);
+  }
+}
+
 TEST(Pitch, AnExactPeriodIsFoundWithFullConfidence) {
   // A pulse every P samples repeats exactly, so the difference at lag P is 0: confidence 1, and
   // the parabola through P's neighbours puts the period within half a sample of P. The lags are
@@ -87,6 +107,18 @@ TEST(Pitch, AnExactPeriodIsFoundWithFullConfidence) {
     const YinEstimate estimate = EstimatePeriod(frame);
     EXPECT_EQ(estimate.confidence, 1.0) << period;
     EXPECT_NEAR(estimate.period, period, 0.5) << period;
+  }
+}
+
+TEST(Pitch, EveryWholeFrameOfATakeIsLookedAt) {
+  // Frames of 512 samples every 256: a take just long enough for one more frame has it.
+  const std::vector<std::uint8_t> voice = Speak({"male", 120, 0.15, 0, 0.3});
+  const std::pair<std::size_t, std::size_t> cases[] = {{511, 0}, {512, 1},  {767, 1},
+                                                       {768, 2}, {1024, 3}, {1279, 3}};
+  for (const auto& [samples, frames] : cases) {
+    const std::span<const std::uint8_t> take = std::span(voice).first(samples);
+    EXPECT_EQ(TrackPitch(take, kRate, PitchMethod::kWhole).frames, frames) << samples;
+    EXPECT_EQ(TrackPitch(take, kRate, PitchMethod::kAubio).frames, frames) << samples;
   }
 }
 

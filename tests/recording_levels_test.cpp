@@ -201,5 +201,16 @@ TEST(RecordingLevelsTest, EightBitSamplesAreTheirValuesAroundTheMiddle) {
   ExpectSame(levels.Figures(), Literal({0, 127 / 128.0, -127 / 128.0, -1, 0.5}), "8-bit");
 }
 
+// The converter clips to 1 and 255, so both count as clipped, and nothing between them does.
+TEST(RecordingLevelsTest, EightBitClippedShareCountsBothEnds) {
+  const std::pair<std::vector<std::uint8_t>, double> cases[] = {
+      {{1, 255, 128, 2, 254}, 2 / 5.0}, {{1, 1, 1, 1}, 1.0}, {{255, 128, 128, 128}, 1 / 4.0},
+      {{2, 127, 128, 129, 254}, 0.0},   {{}, 0.0},
+  };
+  for (const auto& [samples, share] : cases) {
+    EXPECT_EQ(ClippedShare8Bit(samples), share) << samples.size() << " samples";
+  }
+}
+
 }  // namespace
 }  // namespace pellix

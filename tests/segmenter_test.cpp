@@ -173,6 +173,23 @@ TEST(SegmenterTest, ClicksShorterThanTheShortestUtteranceAreDropped) {
   ExpectBoundaries(Segment(stream.samples(), {}), truth);
 }
 
+TEST(SegmenterTest, ABurstOfExactlyTheShortestUtteranceIsKept) {
+  // From digital silence, a tone on whole 10 ms frames (160 samples) opens with its first frame
+  // and ends after its last: 25 frames are the shortest utterance of 0.25 s, 24 are a click.
+  for (const std::size_t frames : {24u, 25u, 26u}) {
+    std::vector<float> samples(1600, 0.0f);
+    for (std::size_t i = 0; i < frames * 160; ++i) {
+      samples.push_back(static_cast<float>(0.1 * std::sin(0.08 * static_cast<double>(i))));
+    }
+    samples.resize(samples.size() + 8000, 0.0f);
+    const std::vector<Utterance> found = Segment(samples, SegmenterSettings{});
+    ASSERT_EQ(found.size(), frames >= 25 ? 1u : 0u) << frames;
+    if (found.empty()) continue;
+    EXPECT_EQ(found[0].start, 1600u);
+    EXPECT_EQ(found[0].end, 1600 + frames * 160);
+  }
+}
+
 TEST(SegmenterTest, ASpeakerWhoNeverPausesIsCutAtTheLongestUtterance) {
   VoiceStream stream(kRate, 8);
   stream.Noise(-60).Pause(1).Speech(7.2, -20).Pause(1);

@@ -544,6 +544,19 @@ class DeskTest : public QObject {
              qPrintable(window().messages()));
   }
 
+  void aBagSavedOverAnotherSpeakersLeavesNoneOfItsHistory() {
+    // Another speaker's bag with two checks beside it; this speaker has none of its own yet.
+    QTemporaryDir dir;
+    const QString history = dir.filePath("bag.history.jsonl");
+    QFile old(history);
+    QVERIFY(old.open(QIODevice::WriteOnly));
+    old.write("{\"file\":\"old_check_1.wav\"}\n{\"file\":\"old_check_2.wav\"}\n");
+    old.close();
+    window().saveBag(dir.filePath("bag.json"));
+    WaitIdle();
+    QCOMPARE(Lines(history), QStringList());
+  }
+
   void recordedUtterancesBecomeCheckedTakes() {
     constexpr std::uint32_t kRate = 16000;
     testing::VoiceStream voice(kRate);
