@@ -11,6 +11,7 @@
 
 #include "analysis/progress.h"
 #include "analysis/sample_source.h"
+#include "engine/tarvo_alg1.h"
 
 namespace pellix::analysis {
 namespace {
@@ -112,6 +113,10 @@ class Printer {
 
 }  // namespace
 
+void ResetEngineState() {
+  Tarvo_alg1::Shared() = Tarvo_alg1::SharedState();
+}
+
 RunResult RunAnalysis(const std::vector<SpeakerTakes>& speakers, const RunOptions& options,
                       std::ostream& out, std::ostream& err) {
   const std::size_t files = CountFiles(speakers);
@@ -134,7 +139,10 @@ RunResult RunAnalysis(const std::vector<SpeakerTakes>& speakers, const RunOption
   std::mutex mutex;
   std::condition_variable changed;
 
-  // Each worker takes the next speaker and runs it on a new thread of its own.
+  // A pool of `jobs` workers, each taking the next speaker in turn on its own thread, so that
+  // what a thread keeps for its conversions (decoding buffers, the resampler's filters) serves
+  // every speaker it runs. Each speaker starts from a fresh engine state, as the first speaker
+  // of a new thread would.
   auto worker = [&] {
     for (;;) {
       std::size_t i;
@@ -145,17 +153,16 @@ RunResult RunAnalysis(const std::vector<SpeakerTakes>& speakers, const RunOption
         i = next++;
       }
       SessionOutcome outcome;
-      std::thread([&, i] {
-        try {
-          outcome = RunSession(speakers[i], options.settings, source, take_done);
-        } catch (const std::exception& e) {
-          // Nothing a take or a state file does ends up here; running out of memory might.
-          outcome.failed = true;
-          const bool out_of_memory = dynamic_cast<const std::bad_alloc*>(&e) != nullptr;
-          outcome.events.emplace_back(Message{
-              true, speakers[i].speaker + ": " + (out_of_memory ? "out of memory" : e.what())});
-        }
-      }).join();
+      try {
+        ResetEngineState();
+        outcome = RunSession(speakers[i], options.settings, source, take_done);
+      } catch (const std::exception& e) {
+        // Nothing a take or a state file does ends up here; running out of memory might.
+        outcome.failed = true;
+        const bool out_of_memory = dynamic_cast<const std::bad_alloc*>(&e) != nullptr;
+        outcome.events.emplace_back(Message{
+            true, speakers[i].speaker + ": " + (out_of_memory ? "out of memory" : e.what())});
+      }
       {
         std::lock_guard lock(mutex);
         finished.emplace(i, std::move(outcome));
