@@ -4,6 +4,7 @@
 #include <condition_variable>
 #include <exception>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <new>
 #include <thread>
@@ -114,7 +115,11 @@ class Printer {
 }  // namespace
 
 void ResetEngineState() {
-  Tarvo_alg1::Shared() = Tarvo_alg1::SharedState();
+  // Remade where it stands: a fresh state built elsewhere and copied in would cost the stack
+  // a quarter of a megabyte of pages.
+  Tarvo_alg1::SharedState& state = Tarvo_alg1::Shared();
+  std::destroy_at(&state);
+  std::construct_at(&state);
 }
 
 RunResult RunAnalysis(const std::vector<SpeakerTakes>& speakers, const RunOptions& options,
