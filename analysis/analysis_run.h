@@ -46,9 +46,10 @@ void ResetEngineState();
 // in; `out` is flushed after each speaker, so an interrupted run leaves whole speakers. A
 // speaker's records are dropped once printed and only a few speakers are analysed ahead of
 // the one printed next, so memory stays the same however many takes there are. `jobs` threads
-// run the speakers in turn, each speaker from a fresh engine state (ResetEngineState), so it
-// meets the analysis state exactly as the first speaker of a fresh process would: the results
-// do not depend on `jobs`. A
+// run the speakers in turn (one job runs them on the calling thread, whose own engine state it
+// gives back after), each speaker from a fresh engine state (ResetEngineState), so it meets
+// the analysis state exactly as the first speaker of a fresh process would: the results do not
+// depend on `jobs`. A
 // recording longer than the analysis window is named once, however many speakers use it. A
 // progress bar goes to `err` when it is a terminal and there are more than a few files.
 RunResult RunAnalysis(const std::vector<SpeakerTakes>& speakers, const RunOptions& options,

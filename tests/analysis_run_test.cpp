@@ -3,7 +3,11 @@
 // left (a take's samples, a result code, calibration and constants).
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <sstream>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "analysis/analysis_run.h"
 #include "engine/tarvo_alg1.h"
@@ -46,6 +50,39 @@ TEST(ResetEngineState, LeavesWhatANewThreadFinds) {
   EXPECT_EQ(s.AltBandLow, 0);  // a speaker whose Initalize failed is refused, as it was
   // The same object, remade where it stands: references taken before still reach it.
   EXPECT_EQ(&Tarvo_alg1::Shared(), &s);
+}
+
+// One job runs the speakers on the calling thread: the caller's own engine state is put aside
+// meanwhile and found as it was after, and the records are those of two jobs' threads.
+TEST(RunAnalysis, OneJobOnTheCallingThreadLeavesItsEngineStateAsItWas) {
+  const std::string samples = std::string(PELLIX_SOURCE_DIR) + "/examples/samples/";
+  auto take = [&samples](const std::string& name) { return Take{samples + name, name}; };
+  std::vector<SpeakerTakes> speakers;
+  for (const std::string speaker : {"alex", "robin"}) {
+    speakers.push_back({speaker,
+                        {take(speaker + "_calibrate_1.smp"), take(speaker + "_calibrate_2.smp"),
+                         take(speaker + "_calibrate_3.smp")},
+                        {take(speaker + "_check_01.smp")}});
+  }
+  Tarvo_alg1::SharedState& mine = Tarvo_alg1::Shared();
+  mine.DataFileName = "the caller's";
+  mine.Gain = 7;
+
+  std::string records[2];
+  for (unsigned jobs : {1u, 2u}) {
+    RunOptions options;
+    options.format = ReportFormat::kCsv;
+    options.jobs = jobs;
+    options.quiet = true;
+    std::ostringstream out, err;
+    RunAnalysis(speakers, options, out, err);
+    records[jobs - 1] = out.str();
+    EXPECT_EQ(&Tarvo_alg1::Shared(), &mine);
+    EXPECT_EQ(mine.DataFileName, "the caller's");
+    EXPECT_EQ(mine.Gain, 7);
+  }
+  EXPECT_EQ(std::count(records[0].begin(), records[0].end(), '\n'), 1 + 2 * 4);  // header, takes
+  EXPECT_EQ(records[0], records[1]);
 }
 
 }  // namespace

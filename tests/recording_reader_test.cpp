@@ -1,5 +1,6 @@
 // The block reader libsndfile reads recordings through: every byte where the file has it,
 // across block boundaries, after seeks from each end, with two readers alive on one thread.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -9,6 +10,7 @@
 
 #include "audio/input_file.h"
 #include "audio/recording_reader.h"
+#include "platform/file_error.h"
 #include "scratch_directory_test_base.h"
 
 namespace pellix {
@@ -78,6 +80,25 @@ TEST_F(RecordingReaderTest, LibsndfilesSeeksAndReadsMoveOnePosition) {
   EXPECT_EQ(out[0], ByteAt(20));
   EXPECT_EQ(out[1], ByteAt(21));
   EXPECT_EQ(io.write(out, 2, &reader), 0);
+}
+
+// A read that fails under libsndfile ends its data there and is raised afterwards as what it
+// was (75, naming the file), not as the damaged recording libsndfile would then describe.
+TEST_F(RecordingReaderTest, AFailedReadIsRaisedAsAReadError) {
+  const std::filesystem::path path = Write("w.bin", 100);
+  InputFile file{UniqueFd(::open(path.c_str(), O_WRONLY | O_CLOEXEC)), 100};  // reads fail
+  RecordingReader reader(file, path);
+  SF_VIRTUAL_IO io = RecordingReader::Callbacks();
+  std::uint8_t out[8] = {};
+  EXPECT_EQ(io.read(out, 8, &reader), 0);
+  EXPECT_EQ(io.read(out, 8, &reader), 0);  // and stays failed
+  try {
+    reader.RaiseReadFailure();
+    ADD_FAILURE() << "no error";
+  } catch (const FileError& e) {
+    EXPECT_EQ(e.number(), kPathFileAccessError);
+    EXPECT_NE(std::string(e.what()).find("w.bin"), std::string::npos) << e.what();
+  }
 }
 
 // The thread's block is lent to one reader at a time: a second reader alive at once reads its
