@@ -12,6 +12,8 @@ FLAC, the rest 44.1 kHz stereo WAV), run with --jobs 1 and 2; the two programs' 
 the same. Start-up is the CPU (user + system) of --version, params, convert and analyze --check
 of a bundled recording, beside `sox --version` and `sox FILE -n stat` (scripts/setup.sh
 --bench installs sox). System calls are counted with strace when it is there. With
+--realtime, the batches run at a real-time priority, so that their clock time on a busy
+machine is what it would be on an idle one. With
 --python-build, the Python package of this checkout (on that build's libraries) runs the
 corpus on a local cluster of 2 workers as a whole command beside AFTER's --jobs 2, and
 `import pellix` is timed beside `python3 -c pass`.
@@ -70,7 +72,7 @@ def system_calls(command, cwd):
         return counts
 
 
-def batch(before, after, folder, manifest, takes, rounds):
+def batch(before, after, folder, manifest, takes, rounds, realtime):
     print(f"batch: {takes} takes; AFTER / BEFORE (a takes-per-second ratio above 1 is faster)")
     print(f"{'':10}{'takes/s':>9}{'CPU':>8}   same report")
     for jobs in (1, 2):
@@ -78,7 +80,8 @@ def batch(before, after, folder, manifest, takes, rounds):
         best = [None, None]
         for _ in range(rounds):
             for side, program in enumerate((before, after)):
-                cpu, wall, out = run([program] + command, folder)
+                prefix = ["chrt", "-f", "1"] if realtime else []
+                cpu, wall, out = run(prefix + [program] + command, folder)
                 kept = best[side]
                 best[side] = (min(cpu, kept[0]) if kept else cpu,
                               min(wall, kept[1]) if kept else wall, out)
@@ -163,6 +166,11 @@ def main():
     parser.add_argument("--speakers", type=int, default=300)
     parser.add_argument("--rounds", type=int, default=5)
     parser.add_argument("--starts", type=int, default=40, help="runs of each command a round")
+    parser.add_argument("--realtime", action="store_true",
+                        help="run each batch at a real-time priority (root only): on a machine "
+                             "busy with other work its clock time is then its own, not its "
+                             "share of the processors, which favours a program that starts "
+                             "many threads")
     parser.add_argument("--python-build", metavar="BUILD",
                         help="also time the Python package's cluster run and its import, with "
                              "the libraries of this build folder (for AFTER)")
@@ -173,7 +181,7 @@ def main():
                                             distinct=2 * args.speakers, flac_every=3)
         with open(manifest) as lines:
             takes = sum(1 for _ in lines) - 1
-        batch(before, after, folder, manifest, takes, args.rounds)
+        batch(before, after, folder, manifest, takes, args.rounds, args.realtime)
         starts(before, after, folder, args.starts, args.rounds)
         if args.python_build:
             python_side(after, os.path.abspath(args.python_build),
