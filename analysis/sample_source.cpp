@@ -2,6 +2,10 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+#include <string>
 #include <utility>
 
 #include "audio/audio_converter.h"
@@ -129,13 +133,26 @@ PreparedTake SampleSource::PrepareInMemory(const Take& take) {
 
 void SampleSource::Clear() noexcept {
   std::lock_guard lock(mutex_);
-  scratch_.reset();
+  names_.clear();
+  named_ = 0;
 }
 
+// Converted takes are named in a folder of the temporary folder that is never made: the control
+// reads a converted take only while its session holds it in memory, so nothing needs writing,
+// and a run makes no folder to remove (its creation and removal were a tenth of what a
+// one-file check cost). The folder's name is drawn at random, so that no file is likely to have
+// one of these names either.
 std::filesystem::path SampleSource::NewScratchFile(const std::filesystem::path& input) {
   std::lock_guard lock(mutex_);
-  if (!scratch_) scratch_.emplace();
-  return scratch_->NewFilePath(input.stem().string() + ".smp");
+  if (names_.empty()) {
+    const char* tmpdir = std::getenv("TMPDIR");
+    const std::filesystem::path parent = tmpdir != nullptr && *tmpdir != '\0' ? tmpdir : "/tmp";
+    std::random_device random;
+    char tag[32];
+    std::snprintf(tag, sizeof tag, "pellix-%08x%08x", random(), random());
+    names_ = parent / tag;
+  }
+  return names_ / (std::to_string(++named_) + "-" + input.stem().string() + ".smp");
 }
 
 }  // namespace pellix::analysis

@@ -568,6 +568,26 @@ TEST_F(ConversionTest, AnHourLongTakeIsPreparedFromItsWindow) {
   EXPECT_FALSE(fs::exists(take.sample_file));  // held in memory, never written
 }
 
+// A converted take is held in memory under a name of its own in a folder of the temporary
+// folder that is never made: a temporary folder that is missing stops nothing, and nothing is
+// left behind.
+TEST_F(ConversionTest, ConvertedTakesAreNamedInAFolderThatIsNeverMade) {
+  WriteBytes(At("a.wav"), Wav(1000, 1, 8, Bytes(3000, 150)));
+  const char* const saved = std::getenv("TMPDIR");
+  const std::string kept = saved != nullptr ? saved : "";
+  ::setenv("TMPDIR", At("missing").c_str(), 1);
+  analysis::SampleSource source;
+  const analysis::PreparedTake first = source.Prepare({At("a.wav"), "a.wav"});
+  const analysis::PreparedTake second = source.Prepare({At("a.wav"), "a.wav"});
+  saved != nullptr ? ::setenv("TMPDIR", kept.c_str(), 1) : ::unsetenv("TMPDIR");
+  EXPECT_EQ(first.sample_file.parent_path().parent_path(), At("missing"));
+  EXPECT_EQ(first.sample_file.filename(), "1-a.smp");
+  EXPECT_EQ(second.sample_file.filename(), "2-a.smp");
+  EXPECT_EQ(second.sample_file.parent_path(), first.sample_file.parent_path());
+  EXPECT_FALSE(fs::exists(At("missing")));
+  EXPECT_EQ(first.converted, second.converted);
+}
+
 // Recordings of 16 bits or fewer are read as whole numbers and handed on as floats; the same
 // sound stored as floating point is read as doubles. Both must give the same samples, length
 // and levels to the bit.
