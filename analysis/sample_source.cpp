@@ -1,10 +1,14 @@
 #include "analysis/sample_source.h"
 
+#include <sys/random.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <array>
+#include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <random>
 #include <string>
 #include <utility>
 
@@ -147,9 +151,16 @@ std::filesystem::path SampleSource::NewScratchFile(const std::filesystem::path& 
   if (names_.empty()) {
     const char* tmpdir = std::getenv("TMPDIR");
     const std::filesystem::path parent = tmpdir != nullptr && *tmpdir != '\0' ? tmpdir : "/tmp";
-    std::random_device random;
+    // From the kernel's generator, or failing that the process and the clock: the name need
+    // only be unlikely to be taken, not secret.
+    std::uint64_t random = 0;
+    if (::getrandom(&random, sizeof random, GRND_NONBLOCK) != sizeof random) {
+      random =
+          static_cast<std::uint64_t>(::getpid()) << 32 ^
+          static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+    }
     char tag[32];
-    std::snprintf(tag, sizeof tag, "pellix-%08x%08x", random(), random());
+    std::snprintf(tag, sizeof tag, "pellix-%016llx", static_cast<unsigned long long>(random));
     names_ = parent / tag;
   }
   return names_ / (std::to_string(++named_) + "-" + input.stem().string() + ".smp");
