@@ -4,13 +4,16 @@
 #include <condition_variable>
 #include <exception>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <new>
+#include <optional>
 #include <thread>
 #include <unordered_set>
 
 #include "analysis/progress.h"
 #include "analysis/sample_source.h"
+#include "engine/tarvo_alg1.h"
 
 namespace pellix::analysis {
 namespace {
@@ -110,7 +113,28 @@ class Printer {
   std::unordered_set<std::string> long_recordings_;
 };
 
+// The calling thread's engine state, put aside while speakers run on this thread and given
+// back after, so that the caller finds it as it left it.
+class EngineStateAside {
+ public:
+  EngineStateAside() noexcept { Tarvo_alg1::ExchangeShared(kept_); }
+  ~EngineStateAside() { Tarvo_alg1::ExchangeShared(kept_); }
+  EngineStateAside(const EngineStateAside&) = delete;
+  EngineStateAside& operator=(const EngineStateAside&) = delete;
+
+ private:
+  std::unique_ptr<Tarvo_alg1::SharedState> kept_;
+};
+
 }  // namespace
+
+void ResetEngineState() {
+  // Remade where it stands: a fresh state built elsewhere and copied in would cost the stack
+  // a quarter of a megabyte of pages.
+  Tarvo_alg1::SharedState& state = Tarvo_alg1::Shared();
+  std::destroy_at(&state);
+  std::construct_at(&state);
+}
 
 RunResult RunAnalysis(const std::vector<SpeakerTakes>& speakers, const RunOptions& options,
                       std::ostream& out, std::ostream& err) {
@@ -134,7 +158,26 @@ RunResult RunAnalysis(const std::vector<SpeakerTakes>& speakers, const RunOption
   std::mutex mutex;
   std::condition_variable changed;
 
-  // Each worker takes the next speaker and runs it on a new thread of its own.
+  // Speaker `i`, from a fresh engine state, as the first speaker of a new thread would be.
+  auto run_speaker = [&](std::size_t i) {
+    SessionOutcome outcome;
+    try {
+      ResetEngineState();
+      outcome = RunSession(speakers[i], options.settings, source, take_done);
+    } catch (const std::exception& e) {
+      // Nothing a take or a state file does ends up here; running out of memory might.
+      outcome.failed = true;
+      const bool out_of_memory = dynamic_cast<const std::bad_alloc*>(&e) != nullptr;
+      outcome.events.emplace_back(
+          Message{true, speakers[i].speaker + ": " + (out_of_memory ? "out of memory" : e.what())});
+    }
+    return outcome;
+  };
+
+  // With more than one job, a pool of `jobs` workers, each taking the next speaker in turn on
+  // its own thread, so that what a thread keeps for its conversions (decoding buffers, the
+  // resampler's filters) serves every speaker it runs. One job runs on this thread, between
+  // printing speakers, with this thread's own engine state put aside meanwhile.
   auto worker = [&] {
     for (;;) {
       std::size_t i;
@@ -144,18 +187,7 @@ RunResult RunAnalysis(const std::vector<SpeakerTakes>& speakers, const RunOption
         if (next >= speakers.size()) return;
         i = next++;
       }
-      SessionOutcome outcome;
-      std::thread([&, i] {
-        try {
-          outcome = RunSession(speakers[i], options.settings, source, take_done);
-        } catch (const std::exception& e) {
-          // Nothing a take or a state file does ends up here; running out of memory might.
-          outcome.failed = true;
-          const bool out_of_memory = dynamic_cast<const std::bad_alloc*>(&e) != nullptr;
-          outcome.events.emplace_back(Message{
-              true, speakers[i].speaker + ": " + (out_of_memory ? "out of memory" : e.what())});
-        }
-      }).join();
+      SessionOutcome outcome = run_speaker(i);
       {
         std::lock_guard lock(mutex);
         finished.emplace(i, std::move(outcome));
@@ -164,12 +196,18 @@ RunResult RunAnalysis(const std::vector<SpeakerTakes>& speakers, const RunOption
     }
   };
   std::vector<std::thread> workers;
-  for (unsigned j = 0; j < jobs; ++j) workers.emplace_back(worker);
+  if (jobs > 1) {
+    for (unsigned j = 0; j < jobs; ++j) workers.emplace_back(worker);
+  }
+  std::optional<EngineStateAside> aside;
+  if (workers.empty()) aside.emplace();
 
   RunResult result;
   for (std::size_t i = 0; i < speakers.size(); ++i) {
     SessionOutcome outcome;
-    {
+    if (workers.empty()) {
+      outcome = run_speaker(i);
+    } else {
       std::unique_lock lock(mutex);
       changed.wait(lock, [&] { return finished.contains(i); });
       auto found = finished.find(i);

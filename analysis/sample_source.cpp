@@ -1,7 +1,15 @@
 #include "analysis/sample_source.h"
 
+#include <sys/random.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <array>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
 #include <utility>
 
 #include "analysis/take_path.h"
@@ -132,13 +140,33 @@ PreparedTake SampleSource::PrepareInMemory(const Take& take) {
 
 void SampleSource::Clear() noexcept {
   std::lock_guard lock(mutex_);
-  scratch_.reset();
+  names_.clear();
+  named_ = 0;
 }
 
+// Converted takes are named in a folder of the temporary folder that is never made: the control
+// reads a converted take only while its session holds it in memory, so nothing needs writing,
+// and a run makes no folder to remove (its creation and removal were a tenth of what a
+// one-file check cost). The folder's name is drawn at random, so that no file is likely to have
+// one of these names either.
 std::filesystem::path SampleSource::NewScratchFile(const std::filesystem::path& input) {
   std::lock_guard lock(mutex_);
-  if (!scratch_) scratch_.emplace();
-  return scratch_->NewFilePath(input.stem().string() + ".smp");
+  if (names_.empty()) {
+    const char* tmpdir = std::getenv("TMPDIR");
+    const std::filesystem::path parent = tmpdir != nullptr && *tmpdir != '\0' ? tmpdir : "/tmp";
+    // From the kernel's generator, or failing that the process and the clock: the name need
+    // only be unlikely to be taken, not secret.
+    std::uint64_t random = 0;
+    if (::getrandom(&random, sizeof random, GRND_NONBLOCK) != sizeof random) {
+      random =
+          static_cast<std::uint64_t>(::getpid()) << 32 ^
+          static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+    }
+    char tag[32];
+    std::snprintf(tag, sizeof tag, "pellix-%016llx", static_cast<unsigned long long>(random));
+    names_ = parent / tag;
+  }
+  return names_ / (std::to_string(++named_) + "-" + input.stem().string() + ".smp");
 }
 
 }  // namespace pellix::analysis

@@ -1,6 +1,6 @@
 // Sample files for the control from whatever the user names: a sample file as it is, any
-// recording libsndfile reads converted into one private scratch folder for the whole run; a
-// take held in memory (bytes or PCM samples) as the file holding it would be.
+// recording libsndfile reads converted into a sample file held in memory; a take held in
+// memory (bytes or PCM samples) as the file holding it would be.
 #pragma once
 
 #include <cstdint>
@@ -13,7 +13,6 @@
 #include "audio/input_file.h"
 #include "audio/recording_levels.h"
 #include "audio/sample_file.h"
-#include "audio/scratch_folder.h"
 
 namespace pellix::analysis {
 
@@ -30,7 +29,7 @@ struct PreparedTake {
   // The rate to count seconds by: the file's, or the converter's default when it says none.
   std::uint32_t seconds_rate() const { return rate != 0 ? rate : kDefaultSampleRate; }
   // A converted recording's sample file, held in memory under the name `sample_file` (a path
-  // in the run's private scratch folder that no file takes); empty for a sample file on disk.
+  // in a folder of the temporary folder that is never made); empty for a sample file on disk.
   std::vector<std::uint8_t> converted;
 };
 
@@ -43,7 +42,7 @@ class SampleSource {
   // ConvertRecordingBytes and ConvertPcm (5 for PCM samples of an impossible shape or rate).
   PreparedTake Prepare(const Take& take);
 
-  // Removes the scratch folder and the converted files now (the destructor does too).
+  // Starts the names of converted takes afresh, in another folder.
   void Clear() noexcept;
 
  private:
@@ -52,7 +51,10 @@ class SampleSource {
   std::filesystem::path NewScratchFile(const std::filesystem::path& input);
 
   std::mutex mutex_;
-  std::optional<ScratchFolder> scratch_;  // made when the first recording needs converting
+  // The folder converted takes are named in, chosen when the first recording needs converting,
+  // and how many have been named there.
+  std::filesystem::path names_;
+  unsigned named_ = 0;
 };
 
 }  // namespace pellix::analysis

@@ -79,11 +79,11 @@ struct PellixSpeaker {
   // keeps one per thread, and a speaker must meet its own whichever thread calls it.
   class OnThisThread {
    public:
-    explicit OnThisThread(Tarvo_alg1::SharedState& state) : state_(state) {
-      std::swap(Tarvo_alg1::Shared(), state_);
+    explicit OnThisThread(std::unique_ptr<Tarvo_alg1::SharedState>& state) : state_(state) {
+      Tarvo_alg1::ExchangeShared(state_);
     }
     ~OnThisThread() {
-      if (!kept_) std::swap(Tarvo_alg1::Shared(), state_);
+      if (!kept_) Tarvo_alg1::ExchangeShared(state_);
     }
     // Leaves the state on this thread, and the one it displaced with the caller's object.
     void Keep() noexcept { kept_ = true; }
@@ -91,7 +91,7 @@ struct PellixSpeaker {
     OnThisThread& operator=(const OnThisThread&) = delete;
 
    private:
-    Tarvo_alg1::SharedState& state_;
+    std::unique_ptr<Tarvo_alg1::SharedState>& state_;
     bool kept_ = false;
   };
 
@@ -134,7 +134,7 @@ struct PellixSpeaker {
     settings.show_speaker = !name.empty();
     auto started = std::make_unique<Session>(name, std::move(settings), source);
     auto fresh = std::make_unique<Tarvo_alg1::SharedState>();
-    std::optional<OnThisThread> starting(std::in_place, *fresh);
+    std::optional<OnThisThread> starting(std::in_place, fresh);
     if (!started->Start()) {
       for (const Event& event : started->TakeEvents()) {
         if (const auto* record = std::get_if<Record>(&event)) {
@@ -169,7 +169,7 @@ int Run(PellixSpeaker* speaker, Call&& call) {
     if (speaker->open_failure) {
       failure = speaker->open_failure;
     } else {
-      const PellixSpeaker::OnThisThread on_this_thread(*speaker->engine);
+      const PellixSpeaker::OnThisThread on_this_thread(speaker->engine);
       failure = call(*speaker);
     }
   } catch (const std::bad_alloc&) {

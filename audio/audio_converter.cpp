@@ -20,6 +20,7 @@
 #include "audio/input_file.h"
 #include "audio/lanes.h"
 #include "audio/mono_reader.h"
+#include "audio/recording_reader.h"
 #include "platform/file_error.h"
 
 namespace pellix {
@@ -176,7 +177,9 @@ class Resampler {
     return static_cast<std::uint64_t>(std::llround(static_cast<double>(frames) * to / from));
   }
 
-  bool Converts(int from, std::uint32_t to) const noexcept { return from == from_ && to == to_; }
+  bool Converts(int from, std::uint32_t to, bool floats) const noexcept {
+    return from == from_ && to == to_ && floats == floats_;
+  }
 
   // Ready for a new recording, as if just made.
   void Restart(const std::string& name) { Check(soxr_clear(soxr_.get()), name); }
@@ -223,10 +226,13 @@ class Resampler {
 };
 
 // What one thread's conversions reuse: libsoxr designs its filters for each pair of rates,
-// which costs more than resampling a short take.
+// which costs more than resampling a short take. A corpus mixes a few source rates (44.1 kHz
+// WAV beside 48 kHz FLAC), so a resampler is kept for each of the last few pairs rather than
+// the last one alone; a cleared resampler gives what a new one does.
 struct ThreadWorkspace {
-  // One for floats, one for doubles.
-  std::array<std::unique_ptr<Resampler>, 2> resamplers;
+  static constexpr std::size_t kKeptResamplers = 4;
+  // The most recently used last.
+  std::vector<std::unique_ptr<Resampler>> resamplers;
 
   static ThreadWorkspace& Get() {
     thread_local ThreadWorkspace workspace;
@@ -234,14 +240,19 @@ struct ThreadWorkspace {
   }
 
   Resampler& ResamplerFor(int from, std::uint32_t to, bool floats, const std::string& name) {
-    std::unique_ptr<Resampler>& resampler = resamplers[floats ? 1 : 0];
-    if (resampler && resampler->Converts(from, to)) {
+    const auto kept = std::find_if(resamplers.begin(), resamplers.end(),
+                                   [&](const auto& r) { return r->Converts(from, to, floats); });
+    std::unique_ptr<Resampler> resampler;
+    if (kept != resamplers.end()) {
+      resampler = std::move(*kept);
+      resamplers.erase(kept);
       resampler->Restart(name);
     } else {
-      resampler.reset();
+      if (resamplers.size() == kKeptResamplers) resamplers.erase(resamplers.begin());
       resampler = std::make_unique<Resampler>(from, to, floats, name);
     }
-    return *resampler;
+    resamplers.push_back(std::move(resampler));
+    return *resamplers.back();
   }
 };
 
@@ -454,17 +465,25 @@ ConvertedRecording ConvertToSamples(const InputFile& file, const std::filesystem
   const std::string name = input.string();
   RejectTargetRateZero(rate, name);
   if (file.size == 0) throw InvalidRecording(name, "is empty");
+  RecordingReader reader(file, input);
   RejectTruncated(
       file.size,
-      [&](std::uint64_t offset, std::span<std::uint8_t> out) {
-        return ReadAt(file, offset, out, input);
-      },
+      [&](std::uint64_t offset, std::span<std::uint8_t> out) { return reader.ReadAt(offset, out); },
       name);
 
-  // libsndfile reads through our descriptor, which stays ours to close (after sf_close).
+  SF_VIRTUAL_IO io = RecordingReader::Callbacks();
   SF_INFO info{};
-  SndfileHandle sound = Opened(sf_open_fd(file.fd.get(), SFM_READ, &info, SF_FALSE), name);
-  return Convert(sound.get(), info, name, rate, keep, levels);
+  // A read that failed under libsndfile looks to it like the end of the data: what it then
+  // says (truncated, damaged) gives way to the failure itself.
+  try {
+    SndfileHandle sound = Opened(sf_open_virtual(&io, SFM_READ, &info, &reader), name);
+    ConvertedRecording converted = Convert(sound.get(), info, name, rate, keep, levels);
+    reader.RaiseReadFailure();
+    return converted;
+  } catch (const FileError&) {
+    reader.RaiseReadFailure();
+    throw;
+  }
 }
 
 ConvertedRecording ConvertRecordingBytes(std::span<const std::uint8_t> bytes, std::uint32_t rate,

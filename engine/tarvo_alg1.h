@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <string>
 
 #include "engine/sample_store.h"
@@ -73,8 +74,13 @@ struct SharedState {
   double ManipulationLimit = 0;
 };
 
-// This thread's copy of the module state.
+// This thread's copy of the module state, made on the thread's first use.
 SharedState& Shared() noexcept;
+
+// Exchanges this thread's copy with `other`; either may be empty, and an empty copy is made
+// afresh by the thread's next Shared(). A host whose speakers move between threads carries each
+// one's state to the thread that runs it this way, without copying it.
+void ExchangeShared(std::unique_ptr<SharedState>& other) noexcept;
 
 // Reads the take named by DataFileName into Samples (sets SampleCount, Gain, MinSamples,
 // DefaultMinSamples). Raises the file layer's errors and Division by zero (11).

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages Pellix builds with, when any is missing. Idempotent and quiet
-# when there is nothing to do.
+# Installs the Debian packages Pellix builds with, when any is missing (with --bench, also
+# those its command benchmarks need). Idempotent and quiet when there is nothing to do.
 set -euo pipefail
 
 packages=(
@@ -14,6 +14,11 @@ packages=(
   python3-numpy python3-fsspec python3-venv python3-setuptools python3-wheel
   espeak-ng sox
 )
+
+# With --bench, also what the command benchmarks (bench/commands.py) compare with and count by.
+if [ "${1:-}" = --bench ]; then
+  packages+=(sox strace)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

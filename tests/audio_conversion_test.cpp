@@ -27,6 +27,7 @@
 
 #include "analysis/sample_source.h"
 #include "audio/audio_converter.h"
+#include "audio/recording_reader.h"
 #include "audio/sample_file.h"
 #include "audio/scratch_folder.h"
 #include "platform/atomic_file.h"
@@ -493,6 +494,61 @@ TEST_F(ConversionTest, ARecordingConvertsAloneWhateverWasConvertedBefore) {
   EXPECT_EQ(ConvertToSamples(At("a.wav")).samples, first);
 }
 
+// A thread keeps a resampler for each of the last few pairs of rates and sample forms: taking
+// one up again, for a rate met two recordings back or for floats after doubles of the same
+// rate, must give what a new thread gives, and so must one made again after being dropped.
+TEST_F(ConversionTest, RecordingsOfManyRatesConvertOnOneThreadAsEachAloneDoes) {
+  struct Row {
+    const char* name;
+    int format;
+    int rate;
+  };
+  const Row rows[] = {
+      {"a.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100},  // floats
+      {"b.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 48000},
+      {"c.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 44100},  // doubles at a rate kept for floats
+      {"d.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 22050},
+      {"e.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 8000},
+      {"f.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 16000},  // the fifth pair: a.wav's is dropped
+  };
+  std::vector<Bytes> alone;
+  for (const Row& row : rows) {
+    WriteSound(At(row.name), row.format, row.rate, 1, Sine(row.rate, 0.4, 180, 0.6));
+    std::thread([&] { alone.push_back(ConvertToSamples(At(row.name)).samples); }).join();
+  }
+  for (int round = 0; round < 2; ++round) {
+    for (std::size_t i = 0; i < std::size(rows); ++i) {
+      EXPECT_EQ(ConvertToSamples(At(rows[i].name)).samples, alone[i]) << rows[i].name;
+    }
+    EXPECT_EQ(ConvertToSamples(At("b.flac")).samples, alone[1]);  // most recent but one
+  }
+}
+
+// A recording of several read blocks, read from its file in blocks, converts as its bytes in
+// memory do: to its last frame, and when stopped at the window with the rest read for levels.
+TEST_F(ConversionTest, ARecordingLongerThanAReadBlockConvertsAsItsBytes) {
+  std::vector<double> stereo;
+  for (double v : Sine(44100, 14, 230, 0.5)) stereo.insert(stereo.end(), {v, v / 2});
+  WriteSound(At("long.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 2, stereo);
+  WriteSound(At("long.flac"), SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 44100, 2, stereo);
+  ASSERT_GT(fs::file_size(At("long.wav")), 2 * RecordingReader::kBlockSize);
+  for (const char* name : {"long.wav", "long.flac"}) {
+    for (std::size_t keep : {kWholeRecording, kSampleWindow}) {
+      RecordingLevels from_file;
+      RecordingLevels from_memory;
+      const ConvertedRecording file =
+          ConvertToSamples(At(name), kDefaultSampleRate, keep, &from_file);
+      const ConvertedRecording memory =
+          ConvertRecordingBytes(ReadBytes(At(name)), kDefaultSampleRate, keep, name, &from_memory);
+      EXPECT_EQ(file.samples, memory.samples) << name;
+      EXPECT_EQ(file.total_samples, 14u * 11025u) << name;
+      EXPECT_EQ(file.source_frames, 14 * 44100) << name;
+      EXPECT_EQ(from_file.Figures().samples, 14u * 44100u) << name;  // the whole recording
+      EXPECT_EQ(from_file.Figures().rms_dbfs, from_memory.Figures().rms_dbfs) << name;
+    }
+  }
+}
+
 // The bytes of a recording file convert in memory exactly as the file does.
 TEST_F(ConversionTest, RecordingsInMemoryConvertAsTheirFiles) {
   WriteBytes(At("u8.wav"), Wav(11025, 1, 8, Bytes{128, 0, 255, 1, 100, 200}));
@@ -532,6 +588,26 @@ TEST_F(ConversionTest, AnHourLongTakeIsPreparedFromItsWindow) {
   EXPECT_EQ(take.rate, 11025u);
   EXPECT_EQ(take.converted.size(), kSampleFileHeaderSize + kSampleWindow);
   EXPECT_FALSE(fs::exists(take.sample_file));  // held in memory, never written
+}
+
+// A converted take is held in memory under a name of its own in a folder of the temporary
+// folder that is never made: a temporary folder that is missing stops nothing, and nothing is
+// left behind.
+TEST_F(ConversionTest, ConvertedTakesAreNamedInAFolderThatIsNeverMade) {
+  WriteBytes(At("a.wav"), Wav(1000, 1, 8, Bytes(3000, 150)));
+  const char* const saved = std::getenv("TMPDIR");
+  const std::string kept = saved != nullptr ? saved : "";
+  ::setenv("TMPDIR", At("missing").c_str(), 1);
+  analysis::SampleSource source;
+  const analysis::PreparedTake first = source.Prepare({At("a.wav"), "a.wav"});
+  const analysis::PreparedTake second = source.Prepare({At("a.wav"), "a.wav"});
+  saved != nullptr ? ::setenv("TMPDIR", kept.c_str(), 1) : ::unsetenv("TMPDIR");
+  EXPECT_EQ(first.sample_file.parent_path().parent_path(), At("missing"));
+  EXPECT_EQ(first.sample_file.filename(), "1-a.smp");
+  EXPECT_EQ(second.sample_file.filename(), "2-a.smp");
+  EXPECT_EQ(second.sample_file.parent_path(), first.sample_file.parent_path());
+  EXPECT_FALSE(fs::exists(At("missing")));
+  EXPECT_EQ(first.converted, second.converted);
 }
 
 // Recordings of 16 bits or fewer are read as whole numbers and handed on as floats; the same

@@ -100,12 +100,26 @@ Example
 ...     saved = c.write_properties()
 """
 
-from .control import Control, Member, PellixError
-from ._analysis import AnalysisError, ManifestError
-from ._files import FileError
-from ._library import find_library
-from .speaker import DEFAULT_PARAMS, ParameterWarning, Result, Speaker
-from .batch.corpus import analyze
+# Where each public name lives, imported the first time it is used: ``import pellix`` loads
+# neither ctypes nor a library, and a script that only checks takes never loads the batch code.
+_PUBLIC = {"Control": ".control", "Member": ".control", "PellixError": ".control",
+           "AnalysisError": "._analysis", "ManifestError": "._analysis", "FileError": "._files",
+           "find_library": "._library", "DEFAULT_PARAMS": ".speaker",
+           "ParameterWarning": ".speaker", "Result": ".speaker", "Speaker": ".speaker",
+           "analyze": ".batch.corpus"}
 
-__all__ = ["AnalysisError", "Control", "DEFAULT_PARAMS", "FileError", "ManifestError", "Member",
-           "ParameterWarning", "PellixError", "Result", "Speaker", "analyze", "find_library"]
+__all__ = sorted(_PUBLIC)
+
+
+def __getattr__(name):
+    if name not in _PUBLIC:
+        raise AttributeError(f"module {__name__!r} has no attribute {name!r}")
+    import importlib
+
+    value = getattr(importlib.import_module(_PUBLIC[name], __name__), name)
+    globals()[name] = value
+    return value
+
+
+def __dir__():
+    return sorted(set(globals()) | set(__all__))

@@ -50,8 +50,11 @@ def _arguments(argv):
     where.add_argument("--scheduler", metavar="ADDRESS",
                        help="a running Dask scheduler (tcp://HOST:8786)")
     where.add_argument("--workers", type=int, metavar="N",
-                       help="start a local cluster of N worker processes instead "
-                            "(default: one per processor)")
+                       help="start a local cluster of N workers instead, threads of this "
+                            "process (default: one per processor)")
+    parser.add_argument("--processes", action="store_true",
+                        help="make the local cluster's workers processes of their own, each "
+                             "starting Dask anew (a second or so each)")
     parser.add_argument("--params", default=DEFAULT_PARAMS, metavar="TEXT",
                         help="packed parameter string for Initalize (default: %(default)s)")
     parser.add_argument("--resume", action="store_true",
@@ -63,6 +66,8 @@ def _arguments(argv):
     args = parser.parse_args(argv)
     if args.workers is not None and args.workers < 1:
         parser.error("--workers must be at least 1")
+    if args.processes and args.scheduler:
+        parser.error("--processes is for the local cluster, not a running scheduler's")
     if not args.checkpoint >= 0 or args.checkpoint == float("inf"):
         parser.error("--checkpoint must be a number of seconds from 0")
     return args
@@ -73,8 +78,11 @@ def _client(args):
 
     if args.scheduler:
         return Client(args.scheduler, timeout="30s")
-    cluster = LocalCluster(n_workers=args.workers, threads_per_worker=1, processes=True,
-                           dashboard_address=None)
+    # The library analyses outside Python's lock and keeps each speaker's state with the
+    # speaker, whichever thread runs it: threads of this process analyse side by side as
+    # processes would, and the cluster starts in a fraction of the time and memory.
+    cluster = LocalCluster(n_workers=args.workers, threads_per_worker=1,
+                           processes=args.processes, dashboard_address=None)
     return Client(cluster)
 
 

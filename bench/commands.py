@@ -1,0 +1,192 @@
+#!/usr/bin/python3
+"""Two pellix programs side by side, and beside sox: a batch's takes per second and CPU, its
+system calls per take, and what a command costs to start. Each round runs one program, then the
+other; each figure keeps its best round, so that a shared machine slows both alike. Every
+figure is printed as a ratio.
+
+    bench/commands.py BEFORE AFTER [--speakers N] [--rounds N] [--starts N]
+
+BEFORE and AFTER are pellix programs (copy one aside before rebuilding). The batch is a
+generated corpus (N speakers of 3 calibrations and 3 checks; a third of the files 48 kHz stereo
+FLAC, the rest 44.1 kHz stereo WAV), run with --jobs 1 and 2; the two programs' reports must be
+the same. Start-up is the CPU (user + system) of --version, params, convert and analyze --check
+of a bundled recording, beside `sox --version` and `sox FILE -n stat` (scripts/setup.sh
+--bench installs sox). System calls are counted with strace when it is there. With
+--realtime, the batches run at a real-time priority, so that their clock time on a busy
+machine is what it would be on an idle one. With
+--python-build, the Python package of this checkout (on that build's libraries) runs the
+corpus on a local cluster of 2 workers as a whole command beside AFTER's --jobs 2, and
+`import pellix` is timed beside `python3 -c pass`.
+"""
+
+import argparse
+import os
+import re
+import resource
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "tests", "python"))
+import corpus_maker  # noqa: E402
+
+RECORDING = os.path.join(HERE, "..", "examples", "recordings", "alex_check_01.wav")
+
+
+def run(command, cwd=None, env=None):
+    """Seconds of CPU (user + system) and of the clock, and the standard output."""
+    with tempfile.TemporaryFile() as out:
+        start = time.perf_counter()
+        child = subprocess.Popen(command, cwd=cwd, env=env, stdout=out,
+                                 stderr=subprocess.DEVNULL)
+        _, status, usage = os.wait4(child.pid, 0)
+        wall = time.perf_counter() - start
+        if os.waitstatus_to_exitcode(status) != 0:
+            raise subprocess.CalledProcessError(os.waitstatus_to_exitcode(status), command)
+        out.seek(0)
+        return usage.ru_utime + usage.ru_stime, wall, out.read()
+
+
+def peak_memory(command, cwd, env):
+    """The peak resident memory in KiB of a run, as GNU time reports it (a child forked from
+    this Python would count this Python's memory until it runs the command)."""
+    with tempfile.NamedTemporaryFile("r") as report:
+        subprocess.run(["/usr/bin/time", "-f", "%M", "-o", report.name] + command, cwd=cwd,
+                       env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True)
+        return int(report.read().split()[-1])
+
+
+def system_calls(command, cwd):
+    """Counts of each system call of a run, by strace -c -f."""
+    with tempfile.NamedTemporaryFile("r") as out:
+        subprocess.run(["strace", "-c", "-f", "-o", out.name] + command, cwd=cwd,
+                       capture_output=True, check=True)
+        counts = {}
+        for line in out.read().splitlines():
+            fields = line.split()
+            if len(fields) >= 5 and re.fullmatch(r"[\d.]+", fields[0]) and fields[-1] != "total":
+                counts[fields[-1]] = int(fields[3])
+        return counts
+
+
+def batch(before, after, folder, manifest, takes, rounds, realtime):
+    print(f"batch: {takes} takes; AFTER / BEFORE (a takes-per-second ratio above 1 is faster)")
+    print(f"{'':10}{'takes/s':>9}{'CPU':>8}   same report")
+    for jobs in (1, 2):
+        command = ["analyze", "--batch", manifest, "--format", "csv", "--jobs", str(jobs), "-q"]
+        best = [None, None]
+        for _ in range(rounds):
+            for side, program in enumerate((before, after)):
+                prefix = ["chrt", "-f", "1"] if realtime else []
+                cpu, wall, out = run(prefix + [program] + command, folder)
+                kept = best[side]
+                best[side] = (min(cpu, kept[0]) if kept else cpu,
+                              min(wall, kept[1]) if kept else wall, out)
+        same = "yes" if best[0][2] == best[1][2] else "NO, THE REPORTS DIFFER"
+        print(f"--jobs {jobs:<3}{best[0][1] / best[1][1]:9.2f}{best[1][0] / best[0][0]:8.2f}   {same}")
+    if shutil.which("strace"):
+        command = ["analyze", "--batch", manifest, "--format", "csv", "--jobs", "1", "-q"]
+        counts = [system_calls([p] + command, folder) for p in (before, after)]
+        print("system calls per take, --jobs 1 (BEFORE -> AFTER)")
+        for name in ("read", "pread64", "lseek", "newfstatat", "madvise", "clone3", "mmap"):
+            a, b = (c.get(name, 0) / takes for c in counts)
+            print(f"  {name:12}{a:8.2f} -> {b:.2f}")
+        a, b = (sum(c.values()) / takes for c in counts)
+        print(f"  {'all':12}{a:8.2f} -> {b:.2f}")
+
+
+def starts(before, after, folder, count, rounds):
+    smp = os.path.join(folder, "x.smp")
+    commands = [("--version", ["--version"]), ("params", ["params", "00002300000000000"]),
+                ("convert", ["convert", RECORDING, smp]),
+                ("analyze --check", ["analyze", "--check", RECORDING])]
+    peers = [("sox --version", ["sox", "--version"]),
+             ("sox FILE -n stat", ["sox", RECORDING, "-n", "stat"])]
+    if not shutil.which("sox"):
+        peers = []
+    lines = [(f"{name} {side}", [program] + args) for name, args in commands
+             for side, program in (("BEFORE", before), ("AFTER", after))] + peers
+    best = {}
+    for _ in range(rounds):
+        for name, command in lines:
+            cpu = sum(run(command, folder)[0] for _ in range(count)) / count
+            best[name] = min(best.get(name, cpu), cpu)
+    print(f"start-up: CPU a run, best of {rounds} rounds of {count}")
+    reference = peers[0][0] if peers else None
+    for name, _ in commands:
+        b, a = best[f"{name} BEFORE"], best[f"{name} AFTER"]
+        note = f"  x sox --version: {b / best[reference]:.2f} -> {a / best[reference]:.2f}" \
+            if reference else ""
+        print(f"  {name:18} AFTER / BEFORE {a / b:5.2f}{note}")
+    if peers:
+        stat = best["sox FILE -n stat"]
+        a = best["analyze --check AFTER"]
+        print(f"  analyze --check AFTER / sox FILE -n stat {a / stat:.2f}")
+
+
+def python_side(after, build, python, folder, manifest, rounds):
+    """The Python package's corpus run on a local cluster of 2 workers, as a whole command,
+    beside AFTER's --jobs 2; and what importing the package costs beside starting Python."""
+    env = dict(os.environ, PYTHONPATH=python,
+               PELLIX_LIBRARY=os.path.join(build, "component", "libPellix.so"),
+               PELLIX_ANALYSIS_LIBRARY=os.path.join(build, "analysis_c", "libPellixAnalysis.so"))
+    out = os.path.join(folder, "cluster.csv")
+    lines = {"command": [after, "analyze", "--batch", manifest, "--format", "csv", "--jobs", "2"],
+             "cluster": ["/usr/bin/python3", "-m", "pellix.batch", manifest, "--workers", "2",
+                         "--out", out],
+             "pass": ["/usr/bin/python3", "-c", "pass"],
+             "import": ["/usr/bin/python3", "-c", "import pellix"]}
+    best, report = {}, None
+    for _ in range(rounds):
+        for name, command in lines.items():
+            for _ in range(10 if name in ("pass", "import") else 1):
+                cpu, wall, printed = run(command, folder, env)
+                if name == "command":
+                    report = printed
+                kept = best.get(name, (cpu, wall))
+                best[name] = (min(cpu, kept[0]), min(wall, kept[1]))
+    with open(out, "rb") as f:
+        same = "yes" if f.read() == report else "NO, THE REPORTS DIFFER"
+    memory = peak_memory(lines["cluster"], folder, env)
+    cmemory = peak_memory(lines["command"], folder, env)
+    (cpu, wall), (ccpu, cwall) = best["cluster"], best["command"]
+    print("python3 -m pellix.batch --workers 2 / pellix analyze --batch --jobs 2, whole runs")
+    print(f"  CPU {cpu / ccpu:.2f}   clock {wall / cwall:.2f}   peak memory {memory / cmemory:.2f}"
+          f"   same report: {same}")
+    print(f"import pellix / python3 -c pass, CPU: {best['import'][0] / best['pass'][0]:.2f}")
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    parser.add_argument("before")
+    parser.add_argument("after")
+    parser.add_argument("--speakers", type=int, default=300)
+    parser.add_argument("--rounds", type=int, default=5)
+    parser.add_argument("--starts", type=int, default=40, help="runs of each command a round")
+    parser.add_argument("--realtime", action="store_true",
+                        help="run each batch at a real-time priority (root only): on a machine "
+                             "busy with other work its clock time is then its own, not its "
+                             "share of the processors, which favours a program that starts "
+                             "many threads")
+    parser.add_argument("--python-build", metavar="BUILD",
+                        help="also time the Python package's cluster run and its import, with "
+                             "the libraries of this build folder (for AFTER)")
+    args = parser.parse_args()
+    before, after = os.path.abspath(args.before), os.path.abspath(args.after)
+    with tempfile.TemporaryDirectory() as folder:
+        manifest = corpus_maker.make_corpus(folder, args.speakers, 3, faults=False,
+                                            distinct=2 * args.speakers, flac_every=3)
+        with open(manifest) as lines:
+            takes = sum(1 for _ in lines) - 1
+        batch(before, after, folder, manifest, takes, args.rounds, args.realtime)
+        starts(before, after, folder, args.starts, args.rounds)
+        if args.python_build:
+            python_side(after, os.path.abspath(args.python_build),
+                        os.path.join(HERE, "..", "python"), folder, manifest, args.rounds)
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,40 @@
+// What the pellix program loads to start: a command that draws nothing and opens no device
+// loads neither cairo nor PortAudio (nor the libraries they bring), and a recording at the
+// control's rate does not load the resampler.
+#include <gtest/gtest.h>
+#include <stdio.h>
+
+#include <array>
+#include <string>
+
+namespace {
+
+// The shared libraries the dynamic loader opened for `arguments`, as it lists them.
+std::string LoadedLibraries(const std::string& arguments) {
+  const std::string command =
+      "LD_DEBUG=files '" + std::string(PELLIX_BINARY) + "' " + arguments + " 2>&1 >/dev/null";
+  FILE* pipe = ::popen(command.c_str(), "r");
+  EXPECT_NE(pipe, nullptr);
+  std::string text;
+  std::array<char, 4096> buffer;
+  while (std::size_t n = std::fread(buffer.data(), 1, buffer.size(), pipe))
+    text.append(buffer.data(), n);
+  ::pclose(pipe);
+  return text;
+}
+
+TEST(Startup, CommandsThatNeitherDrawNorCaptureLoadNeitherLibrary) {
+  const std::string examples = std::string(PELLIX_SOURCE_DIR) + "/examples/recordings/";
+  for (const std::string& arguments :
+       {std::string("--version"), std::string("params 00002300000000000"),
+        "analyze --check " + examples + "alex_check_01.wav"}) {
+    const std::string loaded = LoadedLibraries(arguments);
+    EXPECT_NE(loaded.find("libsndfile"), std::string::npos) << arguments;  // the listing works
+    for (const char* library :
+         {"libcairo", "libportaudio", "libX11", "libjack", "libasound", "libsoxr", "libgomp"}) {
+      EXPECT_EQ(loaded.find(library), std::string::npos) << arguments << " loads " << library;
+    }
+  }
+}
+
+}  // namespace
