@@ -103,5 +103,8 @@ void cairo_set_font_size(cairo_t* cr, double size) {
 void cairo_show_text(cairo_t* cr, const char* utf8) {
   PELLIX_CAIRO_CALL(cairo_show_text, cr, utf8);
 }
+void cairo_text_extents(cairo_t* cr, const char* utf8, cairo_text_extents_t* extents) {
+  PELLIX_CAIRO_CALL(cairo_text_extents, cr, utf8, extents);
+}
 
 }  // extern "C"

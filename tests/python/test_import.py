@@ -33,8 +33,9 @@ class ImportTest(unittest.TestCase):
                        "except AttributeError as e:\n"
                        "    print(e)\n")
         self.assertEqual(done.stdout.splitlines(), [
-            "['Control', 'DEFAULT_PARAMS', 'Member', 'PellixError', 'Result', 'Speaker', "
-            "'analyze', 'find_library']",
+            "['AnalysisError', 'Control', 'DEFAULT_PARAMS', 'FileError', 'ManifestError', "
+            "'Member', 'ParameterWarning', 'PellixError', 'Result', 'Speaker', 'analyze', "
+            "'find_library']",
             "True",
             "module 'pellix' has no attribute 'Nothing'"], done.stderr)
 
