@@ -7,7 +7,8 @@
 
 namespace pellix {
 
-// The platform's standard error numbers used by the control.
+// The platform's standard error numbers used by the control and its libraries; each has its
+// description in the one table of error.cpp.
 enum ErrorNumber : int {
   kInvalidProcedureCall = 5,
   kOverflow = 6,
@@ -15,6 +16,7 @@ enum ErrorNumber : int {
   kSubscriptOutOfRange = 9,
   kDivisionByZero = 11,
   kTypeMismatch = 13,
+  kInternalError = 51,
   kFileNotFound = 53,
   kPermissionDenied = 70,
   kPathFileAccessError = 75,

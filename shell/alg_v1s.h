@@ -12,7 +12,7 @@
 
 namespace pellix {
 
-inline constexpr std::size_t kProfileRows = 1001;  // ProfileTable(0 To 1000, 0 To 6)
+inline constexpr std::size_t kProfileRows = 1001;  // rows 0 to 1000 of the check history
 inline constexpr std::size_t kProfileColumns = 7;
 inline constexpr std::int16_t kLastProfileRow = 999;
 
@@ -101,18 +101,18 @@ class ALG_V1S {
   const Panel& panel() const noexcept { return panel_; }
   ControlSurface& surface() noexcept { return surface_; }
   const ControlSurface& surface() const noexcept { return surface_; }
-  std::int16_t profile_count() const noexcept { return ProfileCount; }
+  std::int16_t profile_count() const noexcept { return ProfileCount_; }
   const std::array<std::array<std::int16_t, kProfileColumns>, kProfileRows>& profile_table()
       const noexcept {
-    return ProfileTable;
+    return ProfileTable_;
   }
   // Seed the check history directly: for tests of what reads it (profiler, resets), and for
   // hosts that keep the history between runs.
   std::array<std::array<std::int16_t, kProfileColumns>, kProfileRows>&
   mutable_profile_table() noexcept {
-    return ProfileTable;
+    return ProfileTable_;
   }
-  void set_profile_count(std::int16_t count) noexcept { ProfileCount = count; }
+  void set_profile_count(std::int16_t count) noexcept { ProfileCount_ = count; }
 
  private:
   // The interface's declarations name the members that keep member-backed properties.
@@ -126,22 +126,27 @@ class ALG_V1S {
   std::string Caption(std::size_t position) const;
   void SetCaption(std::size_t position, const std::string& text);
   bool UserMode() const;
+  // The settings Calibrate and Check hand the engine (analysis_settings.cpp): the intake's
+  // (the take's file, the gain, the background border) and the scan's (the jump limits).
+  void HandIntakeSettings() const;
+  void HandScanSettings() const;
 
   ContainerSite* site_;
   Panel panel_;
   ControlSurface surface_;
 
-  // Member variables in declaration order.
-  std::string m_Mode;
-  std::string m_Volume;
-  std::string m_MSGstring;
-  std::string m_DATAstr;
-  std::int16_t m_DensityLevel = 0;
-  std::int16_t m_Person = 0;
-  std::int16_t m_CAL_SFLC = 0;
-  Value m_CR_SFLC;
-  std::array<std::array<std::int16_t, kProfileColumns>, kProfileRows> ProfileTable{};
-  std::int16_t ProfileCount = 0;
+  // The properties a member keeps, and the check history, named as the interface names them,
+  // with the trailing underscore of every member.
+  std::string Mode_;
+  std::string Volume_;
+  std::string MSGstring_;
+  std::string DATAstr_;
+  std::int16_t DensityLevel_ = 0;
+  std::int16_t Person_ = 0;
+  std::int16_t CAL_SFLC_ = 0;
+  Value CR_SFLC_;
+  std::array<std::array<std::int16_t, kProfileColumns>, kProfileRows> ProfileTable_{};
+  std::int16_t ProfileCount_ = 0;
 };
 
 }  // namespace pellix

@@ -46,9 +46,7 @@ Value ALG_V1S::Calibrate() {
   const std::array<GridColumn*, kColumns> column = Columns(p);
 
   // 2, 3. Intake settings; parameter cells are read leniently.
-  s.DataFileName = m_DATAstr;
-  s.Gain = Val(p.Filters[1].caption());
-  s.BackgroundBorder = Val(p.BG_LEVEL.caption());
+  HandIntakeSettings();
 
   // 4, 5.
   p.LBL_MSG.set_caption(Tarvo_alg1::CodeCaption(Tarvo_alg1::kNoConclusion));
@@ -64,8 +62,7 @@ Value ALG_V1S::Calibrate() {
   }
 
   // 7, 8.
-  s.MinJump = Val(p.Filters[3].caption());
-  s.MaxJump = Val(p.Filters[4].caption());
+  HandScanSettings();
   Tarvo_alg1::ScanThornsJumps();
 
   // 9. The Results row shows whole numbers, even when the take is then refused.

@@ -46,9 +46,7 @@ Value ALG_V1S::Check() {
   p.LBL_MSG.set_caption(CodeCaption(Tarvo_alg1::kNoConclusion));
 
   // 2, 3. Intake.
-  s.DataFileName = m_DATAstr;
-  s.Gain = Val(p.Filters[1].caption());
-  s.BackgroundBorder = Val(p.BG_LEVEL.caption());
+  HandIntakeSettings();
   Tarvo_alg1::LoadSamples();
 
   // 4. Too short a take, or no analysis constants yet: neither touches ResultCode, the stress
@@ -63,8 +61,7 @@ Value ALG_V1S::Check() {
   }
 
   // 5, 6. Scan.
-  s.MinJump = Val(p.Filters[3].caption());
-  s.MaxJump = Val(p.Filters[4].caption());
+  HandScanSettings();
   Tarvo_alg1::ScanThornsJumps();
 
   // 7. Whole numbers first, so that a silent take leaves them shown.
@@ -114,14 +111,14 @@ Value ALG_V1S::Check() {
 
   // 14. History row, each value rounded half to even (unlike the published Int); the row index
   // saturates, so checks beyond the 999th keep overwriting row 999.
-  auto& row = ProfileTable[static_cast<std::size_t>(ProfileCount)];
+  auto& row = ProfileTable_[static_cast<std::size_t>(ProfileCount_)];
   row[kLieColumn] = ToInteger16(s.LieStress);
   row[kGlobalColumn] = ToInteger16(s.GlbStress);
   row[kExcitementColumn] = ToInteger16(s.ExcStress);
   row[kCodeColumn] = ToInteger16(s.ResultCode);
   row[kJumpLengthColumn] = ToInteger16(s.AvgJumpLen);
-  ProfileCount = static_cast<std::int16_t>(ProfileCount + 1);
-  if (ProfileCount > kLastProfileRow) ProfileCount = kLastProfileRow;
+  ProfileCount_ = static_cast<std::int16_t>(ProfileCount_ + 1);
+  if (ProfileCount_ > kLastProfileRow) ProfileCount_ = kLastProfileRow;
 
   // 15. Calibration drift through the setters, in this order; CAL_AVJ stays. The rates are the
   // ones the stress computation may have raised from 0 to 1.

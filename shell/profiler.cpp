@@ -45,7 +45,7 @@ std::string Percent(int x, int n) {
 }  // namespace
 
 Value ALG_V1S::profiler() {
-  const int n = ProfileCount;
+  const int n = ProfileCount_;
 
   // 1, 2. Count over the recorded rows.
   Counters c;
@@ -59,7 +59,7 @@ Value ALG_V1S::profiler() {
     short_jumps = Mul(calibrated, 0.8);
   }
   for (int r = 0; r < n; ++r) {
-    const auto& row = ProfileTable[static_cast<std::size_t>(r)];
+    const auto& row = ProfileTable_[static_cast<std::size_t>(r)];
     if (row[kExcitementColumn] > 140) c.E += 1;
     if (row[kExcitementColumn] > 190) c.E += 2;
     if (row[kGlobalColumn] > 180) ++c.G;
@@ -75,7 +75,7 @@ Value ALG_V1S::profiler() {
 
   // 4. Too few checks for a profile.
   if (n < kMinProfileRows) {
-    m_DATAstr = "0";
+    DATAstr_ = "0";
     return Value();
   }
 
@@ -151,7 +151,7 @@ Value ALG_V1S::profiler() {
   D += digit;
 
   // 6. Straight into the member: no notification and no mode check.
-  m_DATAstr = D + P;
+  DATAstr_ = D + P;
   return Value();
 }
 

@@ -10,68 +10,68 @@ namespace pellix {
 // Member-backed properties.
 
 std::string ALG_V1S::get_DATAstr() const {
-  return m_DATAstr;
+  return DATAstr_;
 }
 void ALG_V1S::put_DATAstr(const std::string& v) {
   if (!UserMode()) RaiseError(kSetNotSupportedAtRuntime);
-  m_DATAstr = v;
+  DATAstr_ = v;
   Notify(PutOf("DATAstr"));
 }
 
 std::int16_t ALG_V1S::get_DensityLevel() const {
-  return m_DensityLevel;
+  return DensityLevel_;
 }
 void ALG_V1S::put_DensityLevel(std::int16_t v) {
-  m_DensityLevel = v;
+  DensityLevel_ = v;
   Notify(PutOf("DensityLevel"));
 }
 
 std::int16_t ALG_V1S::get_Person() const {
-  return m_Person;
+  return Person_;
 }
 void ALG_V1S::put_Person(std::int16_t v) {
-  m_Person = v;
+  Person_ = v;
   Notify(PutOf("Person"));
 }
 
 std::int16_t ALG_V1S::get_CAL_SFLC() const {
-  return m_CAL_SFLC;
+  return CAL_SFLC_;
 }
 void ALG_V1S::put_CAL_SFLC(std::int16_t v) {
-  m_CAL_SFLC = v;
+  CAL_SFLC_ = v;
   Notify(PutOf("CAL_SFLC"));
 }
 
 // CR_SFLC is read-only to hosts in both modes; only the property bag sets it.
 Value ALG_V1S::get_CR_SFLC() const {
-  return m_CR_SFLC;
+  return CR_SFLC_;
 }
 void ALG_V1S::put_CR_SFLC(const Value& /*v*/) {
   RaiseError(UserMode() ? kGetNotSupportedAtRuntime : kSetNotSupportedAtRuntime);
 }
 
 std::string ALG_V1S::get_Volume() const {
-  return m_Volume;
+  return Volume_;
 }
 void ALG_V1S::put_Volume(const std::string& v) {
-  m_Volume = v;
+  Volume_ = v;
   Notify(PutOf("Volume"));
 }
 
 std::string ALG_V1S::get_MSGstring() const {
-  return m_MSGstring;
+  return MSGstring_;
 }
 void ALG_V1S::put_MSGstring(const std::string& v) {
   if (!UserMode()) RaiseError(kSetNotSupportedAtRuntime);
-  m_MSGstring = v;
+  MSGstring_ = v;
   Notify(PutOf("MSGstring"));
 }
 
 std::string ALG_V1S::get_Mode() const {
-  return m_Mode;
+  return Mode_;
 }
 void ALG_V1S::put_Mode(const std::string& v) {
-  m_Mode = v;
+  Mode_ = v;
   Notify(PutOf("Mode"));
 }
 
