@@ -23,16 +23,20 @@ namespace Tarvo_alg1::kernels {
 inline constexpr int kUnitGain = 3;
 
 // Bytes, unsigned, as the values of the rules (position_rule.h), with the bounds worked out from
-// the gain's table (byte_class_rules.h). Distance is a saturated subtraction, which never leaves
-// the byte: where y is the larger, it is 0.
+// the gain's table (byte_class_rules.h). The excess is a saturated subtraction, which never
+// leaves the byte: where y is the larger, it is 0.
 template <class L>
 struct ByteValues {
   using Values = typename L::Bytes;
   using Mask = typename L::ByteMask;
+  using Value = std::uint8_t;
+  static Values Load(const Value* p) noexcept { return L::LoadBytes(p); }
   static Values Min(Values x, Values y) noexcept { return L::MinBytes(x, y); }
   static Values Max(Values x, Values y) noexcept { return L::MaxBytes(x, y); }
   static Mask Greater(Values x, Values y) noexcept { return L::Above(x, y); }
-  static Values Distance(Values x, Values y) noexcept { return L::SubBytesSaturated(x, y); }
+  static Comparison<ByteValues> Compare(Values x, Values y) noexcept {
+    return {L::Above(y, x), L::SubBytesSaturated(x, y)};
+  }
   static Mask And(Mask x, Mask y) noexcept { return L::AndBytes(x, y); }
   static Mask Or(Mask x, Mask y) noexcept { return L::OrBytes(x, y); }
 };
@@ -47,8 +51,7 @@ struct ByteClassLanes {
   [[gnu::always_inline]] inline void Classify(const std::uint8_t* bytes, std::size_t k,
                                               PositionBits& thorn,
                                               PositionBits& nonflat) const noexcept {
-    const auto truths = ClassifyPosition<ByteValues<L>>(
-        L::LoadBytes(bytes), L::LoadBytes(bytes + 1), L::LoadBytes(bytes + 2), bounds);
+    const auto truths = ClassifyPosition<ByteValues<L>>(bytes, bounds);
     const auto thorns = L::ByteBits(truths.thorn);
     const auto steps = L::ByteBits(truths.nonflat);
     std::memcpy(reinterpret_cast<unsigned char*>(thorn.data()) + k / 8, &thorns, L::kBytes / 8);

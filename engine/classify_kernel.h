@@ -16,17 +16,21 @@ namespace Tarvo_alg1::kernels {
 
 // 16-bit samples as the values of the rules (position_rule.h). A truth is the sign bit of its
 // lane (MaskBits reads no other): samples lie within the narrow limit, so every difference of
-// two of them or of one and a bound fits 16 bits, and x > y is the sign of y - x. Distance(x, y)
-// is x - y, negative where y is the larger. Greater(b, high) and Distance(high, b) are then the
-// same difference, as are Greater(low, b) and Distance(b, low), which the compiler computes once.
+// two of them or of one and a bound fits 16 bits, and x > y is the sign of y - x. A comparison is
+// one difference, whose sign is the truth and which is itself the excess.
 template <class L>
 struct ShortValues {
   using Values = typename L::Shorts;
   using Mask = typename L::Shorts;
+  using Value = std::int16_t;
+  static Values Load(const Value* p) noexcept { return L::LoadShorts(p); }
   static Values Min(Values x, Values y) noexcept { return L::Min(x, y); }
   static Values Max(Values x, Values y) noexcept { return L::Max(x, y); }
   static Mask Greater(Values x, Values y) noexcept { return L::Sub(y, x); }
-  static Values Distance(Values x, Values y) noexcept { return L::Sub(x, y); }
+  static Comparison<ShortValues> Compare(Values x, Values y) noexcept {
+    const Values difference = L::Sub(x, y);
+    return {difference, difference};
+  }
   static Mask And(Mask x, Mask y) noexcept { return L::And(x, y); }
   static Mask Or(Mask x, Mask y) noexcept { return L::Or(x, y); }
 };
@@ -36,8 +40,7 @@ template <class L>
     const std::int16_t* samples) noexcept {
   const PositionBounds<ShortValues<L>> bounds{L::SplatShorts(5), L::SplatShorts(-5),
                                               L::SplatShorts(2)};
-  return ClassifyPosition<ShortValues<L>>(L::LoadShorts(samples), L::LoadShorts(samples + 1),
-                                          L::LoadShorts(samples + 2), bounds);
+  return ClassifyPosition<ShortValues<L>>(samples, bounds);
 }
 
 // Positions in blocks of this many; a block starting at k reads slots k to k + block + 1.

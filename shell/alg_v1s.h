@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "platform/container_site.h"
 #include "platform/property_bag.h"
@@ -27,6 +28,16 @@ enum HistoryColumn : std::size_t {
 inline constexpr std::size_t kFirstHistoryColumn = kLieColumn;
 inline constexpr std::size_t kLastHistoryColumn = kJumpLengthColumn;
 
+// A property's name as a template argument.
+template <std::size_t N>
+struct PropertyName {
+  char text[N];
+  consteval PropertyName(const char (&name)[N]) {  // implicit: written as the name's literal
+    for (std::size_t i = 0; i < N; ++i) text[i] = name[i];
+  }
+  constexpr std::string_view view() const { return {text, N - 1}; }
+};
+
 class ALG_V1S {
  public:
   // The control reaches its container through `site`, which must outlive it; without a site
@@ -43,7 +54,7 @@ class ALG_V1S {
   Value ResetAll();
   Value profiler();
 
-  // Properties: get_X returns the member or caption, put_X stores it and notifies.
+  // The properties a member keeps: get_X returns the member, put_X stores it and notifies.
   std::string get_DATAstr() const;
   void put_DATAstr(const std::string& v);
   std::int16_t get_DensityLevel() const;
@@ -54,42 +65,23 @@ class ALG_V1S {
   void put_CAL_SFLC(std::int16_t v);
   Value get_CR_SFLC() const;
   void put_CR_SFLC(const Value& v);
-  std::string get_BGbord() const;
-  void put_BGbord(const std::string& v);
-  std::string get_LIEstress() const;
-  void put_LIEstress(const std::string& v);
-  std::string get_GLBstress() const;
-  void put_GLBstress(const std::string& v);
-  std::string get_EXCstress() const;
-  void put_EXCstress(const std::string& v);
-  std::string get_CR_msgX() const;
-  void put_CR_msgX(const std::string& v);
   std::string get_Volume() const;
   void put_Volume(const std::string& v);
   std::string get_MSGstring() const;
   void put_MSGstring(const std::string& v);
   std::string get_Mode() const;
   void put_Mode(const std::string& v);
-  std::string get_CAL_AVJ() const;
-  void put_CAL_AVJ(const std::string& v);
-  std::string get_CR_avJ() const;
-  void put_CR_avJ(const std::string& v);
-  std::string get_BGfilter() const;
-  void put_BGfilter(const std::string& v);
-  std::string get_ADDvolume() const;
-  void put_ADDvolume(const std::string& v);
-  std::string get_CAL_spT() const;
-  void put_CAL_spT(const std::string& v);
-  std::string get_CAL_spJ() const;
-  void put_CAL_spJ(const std::string& v);
-  std::string get_CAL_JQ() const;
-  void put_CAL_JQ(const std::string& v);
-  std::string get_CR_SPJ() const;
-  void put_CR_SPJ(const std::string& v);
-  std::string get_CR_spT() const;
-  void put_CR_spT(const std::string& v);
-  std::string get_CR_JQ() const;
-  void put_CR_JQ(const std::string& v);
+
+  // The caption-backed properties, each the caption of a cell of the panel, by name:
+  // get<"CAL_spT">() and put<"CAL_spT">(text). The interface table (interface_members.h, which
+  // defines both and comes with this header) gives each its cell and the name its put notifies
+  // under ("CR_MSGX" for the result code); a name that is no caption-backed property does not
+  // compile. The text is stored as given, number or not; a caption the label refuses fails the put
+  // before any notification.
+  template <PropertyName Name>
+  std::string get() const;
+  template <PropertyName Name>
+  void put(const std::string& text);
 
   // The container's persistence notifications.
   void InitProperties();
@@ -150,3 +142,6 @@ class ALG_V1S {
 };
 
 }  // namespace pellix
+
+// The caption-backed properties' get and put are defined with the interface table they read.
+#include "shell/interface_members.h"  // IWYU pragma: export

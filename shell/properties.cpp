@@ -75,11 +75,8 @@ void ALG_V1S::put_Mode(const std::string& v) {
   Notify(PutOf("Mode"));
 }
 
-// Caption-backed properties: the interface table names each one's cell and the name its put
-// notifies under ("CR_MSGX" for the result code; BGfilter is the shortest-jump cell under
-// "Min J.", not the cell beside "BG filter"); a name that is no caption-backed property does
-// not compile. The text is stored as given, number or not; a caption the label refuses fails
-// the call before any notification.
+// Caption-backed properties (get<Name> and put<Name>, interface_members.h): the interface table
+// names each one's cell and the name its put notifies under.
 
 std::string ALG_V1S::Caption(std::size_t position) const {
   // The cell accessors take the panel as the instance keeps it; a get only reads the caption.
@@ -89,111 +86,6 @@ std::string ALG_V1S::Caption(std::size_t position) const {
 void ALG_V1S::SetCaption(std::size_t position, const std::string& text) {
   InterfaceTable()[position].caption(panel_).set_caption(text);
   Notify(position);
-}
-
-std::string ALG_V1S::get_BGbord() const {
-  return Caption(CaptionPutOf("BGbord"));
-}
-void ALG_V1S::put_BGbord(const std::string& v) {
-  SetCaption(CaptionPutOf("BGbord"), v);
-}
-
-std::string ALG_V1S::get_LIEstress() const {
-  return Caption(CaptionPutOf("LIEstress"));
-}
-void ALG_V1S::put_LIEstress(const std::string& v) {
-  SetCaption(CaptionPutOf("LIEstress"), v);
-}
-
-std::string ALG_V1S::get_GLBstress() const {
-  return Caption(CaptionPutOf("GLBstress"));
-}
-void ALG_V1S::put_GLBstress(const std::string& v) {
-  SetCaption(CaptionPutOf("GLBstress"), v);
-}
-
-std::string ALG_V1S::get_EXCstress() const {
-  return Caption(CaptionPutOf("EXCstress"));
-}
-void ALG_V1S::put_EXCstress(const std::string& v) {
-  SetCaption(CaptionPutOf("EXCstress"), v);
-}
-
-std::string ALG_V1S::get_CR_msgX() const {
-  return Caption(CaptionPutOf("CR_msgX"));
-}
-void ALG_V1S::put_CR_msgX(const std::string& v) {
-  SetCaption(CaptionPutOf("CR_msgX"), v);
-}
-
-std::string ALG_V1S::get_CAL_AVJ() const {
-  return Caption(CaptionPutOf("CAL_AVJ"));
-}
-void ALG_V1S::put_CAL_AVJ(const std::string& v) {
-  SetCaption(CaptionPutOf("CAL_AVJ"), v);
-}
-
-std::string ALG_V1S::get_CR_avJ() const {
-  return Caption(CaptionPutOf("CR_avJ"));
-}
-void ALG_V1S::put_CR_avJ(const std::string& v) {
-  SetCaption(CaptionPutOf("CR_avJ"), v);
-}
-
-std::string ALG_V1S::get_BGfilter() const {
-  return Caption(CaptionPutOf("BGfilter"));
-}
-void ALG_V1S::put_BGfilter(const std::string& v) {
-  SetCaption(CaptionPutOf("BGfilter"), v);
-}
-
-std::string ALG_V1S::get_ADDvolume() const {
-  return Caption(CaptionPutOf("ADDvolume"));
-}
-void ALG_V1S::put_ADDvolume(const std::string& v) {
-  SetCaption(CaptionPutOf("ADDvolume"), v);
-}
-
-std::string ALG_V1S::get_CAL_spT() const {
-  return Caption(CaptionPutOf("CAL_spT"));
-}
-void ALG_V1S::put_CAL_spT(const std::string& v) {
-  SetCaption(CaptionPutOf("CAL_spT"), v);
-}
-
-std::string ALG_V1S::get_CAL_spJ() const {
-  return Caption(CaptionPutOf("CAL_spJ"));
-}
-void ALG_V1S::put_CAL_spJ(const std::string& v) {
-  SetCaption(CaptionPutOf("CAL_spJ"), v);
-}
-
-std::string ALG_V1S::get_CAL_JQ() const {
-  return Caption(CaptionPutOf("CAL_JQ"));
-}
-void ALG_V1S::put_CAL_JQ(const std::string& v) {
-  SetCaption(CaptionPutOf("CAL_JQ"), v);
-}
-
-std::string ALG_V1S::get_CR_SPJ() const {
-  return Caption(CaptionPutOf("CR_SPJ"));
-}
-void ALG_V1S::put_CR_SPJ(const std::string& v) {
-  SetCaption(CaptionPutOf("CR_SPJ"), v);
-}
-
-std::string ALG_V1S::get_CR_spT() const {
-  return Caption(CaptionPutOf("CR_spT"));
-}
-void ALG_V1S::put_CR_spT(const std::string& v) {
-  SetCaption(CaptionPutOf("CR_spT"), v);
-}
-
-std::string ALG_V1S::get_CR_JQ() const {
-  return Caption(CaptionPutOf("CR_JQ"));
-}
-void ALG_V1S::put_CR_JQ(const std::string& v) {
-  SetCaption(CaptionPutOf("CR_JQ"), v);
 }
 
 }  // namespace pellix
