@@ -98,7 +98,8 @@ Value ALG_V1S::Check() {
   Tarvo_alg1::ComputeStress();
   Tarvo_alg1::DecideVerdict();
 
-  // The rest runs whatever the stress computation and the verdict did. The adapted resolutions carry over to the next check.
+  // The rest runs whatever the stress computation and the verdict did. The adapted resolutions
+  // carry over to the next check.
   p.SPT[kResolutionRow].set_caption(NumberText(s.ThornResolution));
   p.SPJ[kResolutionRow].set_caption(NumberText(s.JumpResolution));
 
