@@ -3,6 +3,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 
 #include "engine/checked_arithmetic.h"
@@ -74,68 +75,51 @@ Counters CountHistory(const History& history, int n, double calibrated) {
   return c;
 }
 
+// A digit graded by the fractions of the n rows that `count` is above: it starts at `digit`, and
+// each step whose fraction n / k the count is above replaces it, in order.
+struct Step {
+  int k;
+  char digit;
+};
+char Graded(int count, int n, char digit, std::initializer_list<Step> steps) {
+  for (const Step& step : steps) {
+    if (count > Fraction(n, step.k)) digit = step.digit;
+  }
+  return digit;
+}
+
 // The nine category digits. Each starts at its default and every rule that holds replaces it,
 // so the last one that holds wins.
 std::string CategoryDigits(const Counters& c, int n) {
   auto above = [n](int count, int k) { return count > Fraction(n, k); };
   auto below = [n](int count, int k) { return count < Fraction(n, k); };
   // Excitement, and global stress, alike.
-  auto stress = [&](int count) {
-    char digit = '1';
-    if (above(count, 5)) digit = '2';
-    if (above(count, 2)) digit = '3';
-    if (count == 0) digit = '4';
-    return digit;
+  auto stress = [n](int count) {
+    return count == 0 ? '4' : Graded(count, n, '1', {{5, '2'}, {2, '3'}});
   };
-  auto uncertainty = [&] {
-    char digit = '1';
-    if (above(c.C4, 15)) digit = '2';
-    if (above(c.C4, 10)) digit = '3';
-    return digit;
-  };
-  auto sarcasm = [&] {
-    char digit = '0';
-    if (c.C2 > 0) digit = '1';
-    if (above(c.C2, 12)) digit = '2';
-    if (above(c.C2, 7)) digit = '3';
-    return digit;
-  };
-  auto manipulation = [&] {
-    char digit = '0';
-    if (above(c.C6, 30)) digit = '1';
-    if (above(c.C6, 12)) digit = '2';
-    if (above(c.C6, 7)) digit = '3';
-    return digit;
-  };
-  auto lies = [&] {
-    char digit = '0';
-    if (above(c.C8, 12)) digit = '2';
-    if (c.C7 > 1) digit = '3';
-    if (above(c.C7, 5) && above(c.C8, 8)) digit = '4';
-    if (c.C7 == 1) digit = '1';
-    return digit;
-  };
+  const char uncertainty = Graded(c.C4, n, '1', {{15, '2'}, {10, '3'}});
+  const char sarcasm = Graded(c.C2, n, c.C2 > 0 ? '1' : '0', {{12, '2'}, {7, '3'}});
+  const char manipulation = Graded(c.C6, n, '0', {{30, '1'}, {12, '2'}, {7, '3'}});
+  char lies = '0';
+  if (above(c.C8, 12)) lies = '2';
+  if (c.C7 > 1) lies = '3';
+  if (above(c.C7, 5) && above(c.C8, 8)) lies = '4';
+  if (c.C7 == 1) lies = '1';
   // Long against short jumps.
-  auto balance = [&] {
-    char digit = '0';
-    if (c.H - c.L < -7) digit = '1';
-    if (c.H - c.L > 7) digit = '2';
-    return digit;
-  };
+  char balance = '0';
+  if (c.H - c.L < -7) balance = '1';
+  if (c.H - c.L > 7) balance = '2';
   // Lies and exaggerations again, graded the other way.
-  auto lies_graded = [&] {
-    char digit = '0';
-    if (c.C7 < 3 && below(c.C8, 20)) digit = '1';
-    if (c.C7 < 3 && above(c.C8, 20)) digit = '2';
-    if (c.C7 < 3 && above(c.C8, 10)) digit = '3';
-    if (c.C7 > 3) digit = '4';
-    if (above(c.C7, 4) && above(c.C8, 3) && c.C7 > 1) digit = '5';
-    if (above(c.C7, 2) || (above(c.C7, 3) && above(c.C8, 2))) digit = '1';
-    return digit;
-  };
+  char lies_graded = '0';
+  if (c.C7 < 3 && below(c.C8, 20)) lies_graded = '1';
+  if (c.C7 < 3 && above(c.C8, 20)) lies_graded = '2';
+  if (c.C7 < 3 && above(c.C8, 10)) lies_graded = '3';
+  if (c.C7 > 3) lies_graded = '4';
+  if (above(c.C7, 4) && above(c.C8, 3) && c.C7 > 1) lies_graded = '5';
+  if (above(c.C7, 2) || (above(c.C7, 3) && above(c.C8, 2))) lies_graded = '1';
   const char uncertain_under_stress = above(c.C4, 10) && above(c.G, 20) ? '1' : '0';
-  return {stress(c.E), stress(c.G),   uncertainty(),         sarcasm(), manipulation(), lies(),
-          balance(),   lies_graded(), uncertain_under_stress};
+  return {stress(c.E), stress(c.G), uncertainty,           sarcasm, manipulation, lies,
+          balance,     lies_graded, uncertain_under_stress};
 }
 
 // The percentages behind the digits, in the digits' order (lies and exaggerations apart, long
