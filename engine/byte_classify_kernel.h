@@ -52,10 +52,8 @@ struct ByteClassLanes {
                                               PositionBits& thorn,
                                               PositionBits& nonflat) const noexcept {
     const auto truths = ClassifyPosition<ByteValues<L>>(bytes, bounds);
-    const auto thorns = L::ByteBits(truths.thorn);
-    const auto steps = L::ByteBits(truths.nonflat);
-    std::memcpy(reinterpret_cast<unsigned char*>(thorn.data()) + k / 8, &thorns, L::kBytes / 8);
-    std::memcpy(reinterpret_cast<unsigned char*>(nonflat.data()) + k / 8, &steps, L::kBytes / 8);
+    StoreBits<L::kBytes>(thorn, k, L::ByteBits(truths.thorn));
+    StoreBits<L::kBytes>(nonflat, k, L::ByteBits(truths.nonflat));
   }
 
   PositionBounds<ByteValues<L>> bounds;

@@ -56,15 +56,11 @@ template <class L>
                                                   std::size_t last, PositionBits& thorn,
                                                   PositionBits& nonflat) noexcept {
   constexpr std::size_t kBlock = kClassifyBlock<L>;
-  constexpr std::size_t kBlockBytes = kBlock / 8;
   for (std::size_t k = first; k <= last; k += kBlock) {
     const auto low = ClassifyShorts<L>(samples + k);
     const auto high = ClassifyShorts<L>(samples + k + L::kShorts);
-    const auto thorns = L::MaskBits(low.thorn, high.thorn);
-    const auto steps = L::MaskBits(low.nonflat, high.nonflat);
-    static_assert(sizeof thorns >= kBlockBytes);
-    std::memcpy(reinterpret_cast<unsigned char*>(thorn.data()) + k / 8, &thorns, kBlockBytes);
-    std::memcpy(reinterpret_cast<unsigned char*>(nonflat.data()) + k / 8, &steps, kBlockBytes);
+    StoreBits<kBlock>(thorn, k, L::MaskBits(low.thorn, high.thorn));
+    StoreBits<kBlock>(nonflat, k, L::MaskBits(low.nonflat, high.nonflat));
   }
 }
 
