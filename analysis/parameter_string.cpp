@@ -71,6 +71,19 @@ std::vector<std::string> Warnings(double min_jump, double max_jump, double borde
   return out;
 }
 
+// What Initalize put where `field` goes.
+std::string FieldValue(ALG_V1S& control, const ParameterField& field) {
+  switch (field.kind) {
+    case FieldTarget::kCell:
+      return field.cell(control.panel()).caption();
+    case FieldTarget::kDensityLevel:
+      return std::to_string(control.get_DensityLevel());
+    case FieldTarget::kMode:
+      return control.get_Mode();
+  }
+  return {};
+}
+
 }  // namespace
 
 std::string ParameterLayout() {
@@ -97,27 +110,22 @@ ParameterReading ReadParameters(const std::string& parameters) {
   control.InitProperties();
   control.put_DATAstr(parameters);
   control.Initalize();
-  const Panel& panel = control.panel();
-  const std::array<std::string, kParameterFields.size()> values = {
-      panel.Filters[3].caption(),
-      panel.Filters[4].caption(),
-      std::to_string(control.get_DensityLevel()),
-      control.get_Mode(),
-      panel.BG_LEVEL.caption(),
-      panel.Filters[0].caption(),
-      panel.Filters[1].caption(),
-      panel.Filters[2].caption()};
+  std::array<std::string, kParameterFields.size()> values;
+  for (std::size_t i = 0; i < kParameterFields.size(); ++i) {
+    values[i] = FieldValue(control, kParameterFields[i]);
+  }
 
   ParameterReading reading;
   const std::string text = SanitizeUtf8(parameters);
-  reading.head = MidText(text, 1, 3);
-  reading.tail = MidText(text, 19, text.size());
+  reading.head = MidText(text, 1, kParameterHeadLength);
+  reading.tail = MidText(text, kParameterTailStart, text.size());
   for (std::size_t i = 0; i < kParameterFields.size(); ++i) {
     const ParameterField& f = kParameterFields[i];
     reading.fields.push_back({&f, MidText(text, f.position, f.length), values[i]});
   }
-  reading.warnings =
-      Warnings(Number(values[0]), Number(values[1]), Number(values[4]), Number(values[6]));
+  reading.warnings = Warnings(
+      Number(values[FieldNamed("shortest jump")]), Number(values[FieldNamed("longest jump")]),
+      Number(values[FieldNamed("background border")]), Number(values[FieldNamed("volume")]));
   return reading;
 }
 

@@ -36,12 +36,13 @@ double Lenient(const std::string& text) {
 }
 
 Measures ReadMeasures(const ALG_V1S& control) {
-  return {control.get_CR_spT(), control.get_CR_SPJ(), control.get_CR_JQ(), control.get_CR_avJ()};
+  return {control.get<"CR_spT">(), control.get<"CR_SPJ">(), control.get<"CR_JQ">(),
+          control.get<"CR_avJ">()};
 }
 
 Constants ReadConstants(const ALG_V1S& control) {
-  return {control.get_CAL_spT(), control.get_CAL_spJ(), control.get_CAL_JQ(),
-          control.get_CAL_AVJ()};
+  return {control.get<"CAL_spT">(), control.get<"CAL_spJ">(), control.get<"CAL_JQ">(),
+          control.get<"CAL_AVJ">()};
 }
 
 // The measures of a refused take. A take refused as silent has its (whole-number) measures
@@ -175,7 +176,7 @@ class Session::Impl {
     } catch (const PlatformError&) {
       return;
     }
-    calibrated_ = calibrated_ || Lenient(control_->get_CAL_AVJ()) != 0;
+    calibrated_ = calibrated_ || Lenient(control_->get<"CAL_AVJ">()) != 0;
     if (frozen_) frozen_.emplace(*control_);
   }
 
@@ -226,7 +227,7 @@ class Session::Impl {
     }
     // Calibrate always leaves a whole-number CAL_AVJ of at least 1 and Check never changes
     // it, so a non-zero CAL_AVJ means the speaker was calibrated in an earlier run.
-    calibrated_ = Lenient(control.get_CAL_AVJ()) != 0;
+    calibrated_ = Lenient(control.get<"CAL_AVJ">()) != 0;
     control.put_DATAstr(settings_.params);
     control.Initalize();
     started_ = true;
@@ -261,7 +262,7 @@ class Session::Impl {
     if (!prepared) return;
     const Measures before = ReadMeasures(control);
     if (!RunOnTake(&ALG_V1S::Calibrate, "calibrate", "calibration", take, *prepared)) return;
-    CalibrationRecord record{Speaker(), take.name, control.get_CR_msgX(), {}, {}, {}};
+    CalibrationRecord record{Speaker(), take.name, control.get<"CR_msgX">(), {}, {}, {}};
     const IntakeOutcome intake = ReadIntakeOutcome();
     record.facts = DescribeTake(*prepared, intake, kCalibrateMinimum, !record.accepted());
     Plot("calibrate", ++calibrations_drawn_, take.name, record.accepted() ? "accepted" : "rejected",
@@ -302,7 +303,7 @@ class Session::Impl {
     const Measures before = ReadMeasures(control);
     const std::int16_t count_before = control.profile_count();
     if (!RunOnTake(&ALG_V1S::Check, "check", "check", take, *prepared)) return;
-    CheckRecord record{Speaker(), take.name, control.get_CR_msgX(), {}, {}, {}};
+    CheckRecord record{Speaker(), take.name, control.get<"CR_msgX">(), {}, {}, {}};
     const IntakeOutcome intake = ReadIntakeOutcome();
     record.facts = DescribeTake(*prepared, intake, kCheckMinimum, record.code == "-1");
     if (const std::optional<double> calibration = CalibrationPitch();
@@ -327,8 +328,8 @@ class Session::Impl {
       new_checks_.push_back(std::move(refused));
     } else {
       record.measures = after;
-      record.stress =
-          StressLevels{control.get_LIEstress(), control.get_GLBstress(), control.get_EXCstress()};
+      record.stress = StressLevels{control.get<"LIEstress">(), control.get<"GLBstress">(),
+                                   control.get<"EXCstress">()};
       new_history_.push_back(LastHistoryRow(control, count_before, take.name));
       new_checks_.push_back(new_history_.back());
       if (!settings_.fixed_calibration) {

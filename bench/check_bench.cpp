@@ -19,16 +19,16 @@ using pellix::bench::Calibrated;
 void BM_Check(benchmark::State& state) {
   pellix::ALG_V1S control;
   Calibrated(control);
-  if (control.get_CR_msgX() != "0") state.SkipWithError("the take does not calibrate");
+  if (control.get<"CR_msgX">() != "0") state.SkipWithError("the take does not calibrate");
   for (auto _ : state) {
     control.Check();
     benchmark::DoNotOptimize(control.panel().LBL_MSG.caption().data());
   }
-  if (pellix::Val(control.get_CR_msgX()) < 0) state.SkipWithError("the take does not check");
+  if (pellix::Val(control.get<"CR_msgX">()) < 0) state.SkipWithError("the take does not check");
   const auto& s = Tarvo_alg1::Shared();
   state.counters["SampleCount"] = s.SampleCount;
   state.counters["LieStress"] = s.LieStress;
-  state.counters["ResultCode"] = pellix::Val(control.get_CR_msgX());
+  state.counters["ResultCode"] = pellix::Val(control.get<"CR_msgX">());
 }
 BENCHMARK(BM_Check);
 
@@ -55,7 +55,7 @@ void BM_Profiler999(benchmark::State& state) {
   pellix::ALG_V1S control;
   Calibrated(control);
   FillHistory(control);
-  Tarvo_alg1::Shared().CalAvJ = pellix::Val(control.get_CAL_AVJ());
+  Tarvo_alg1::Shared().CalAvJ = pellix::Val(control.get<"CAL_AVJ">());
   for (auto _ : state) {
     control.profiler();
     benchmark::DoNotOptimize(control.get_DATAstr().data());

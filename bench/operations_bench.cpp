@@ -25,9 +25,9 @@ void BM_Calibrate(benchmark::State& state) {
   Initialised(control);
   for (auto _ : state) {
     control.Calibrate();
-    benchmark::DoNotOptimize(control.get_CR_msgX().data());
+    benchmark::DoNotOptimize(control.get<"CR_msgX">().data());
   }
-  if (control.get_CR_msgX() != "0") state.SkipWithError("the take does not calibrate");
+  if (control.get<"CR_msgX">() != "0") state.SkipWithError("the take does not calibrate");
 }
 BENCHMARK(BM_Calibrate);
 
@@ -37,7 +37,7 @@ void BM_Initalize(benchmark::State& state) {
   for (auto _ : state) {
     control.put_DATAstr(kParameters);
     control.Initalize();
-    benchmark::DoNotOptimize(control.get_BGbord().data());
+    benchmark::DoNotOptimize(control.get<"BGbord">().data());
   }
 }
 BENCHMARK(BM_Initalize);
@@ -56,10 +56,11 @@ void BM_BagSaveAndLoad(benchmark::State& state) {
     bag.Save(path);
     pellix::JsonPropertyBag read = pellix::JsonPropertyBag::Load(path);
     loaded.ReadProperties(read);
-    benchmark::DoNotOptimize(loaded.get_CAL_spT().data());
+    benchmark::DoNotOptimize(loaded.get<"CAL_spT">().data());
   }
   std::filesystem::remove(path);
-  if (loaded.get_CAL_spT() != control.get_CAL_spT()) state.SkipWithError("the bag lost a value");
+  if (loaded.get<"CAL_spT">() != control.get<"CAL_spT">())
+    state.SkipWithError("the bag lost a value");
 }
 BENCHMARK(BM_BagSaveAndLoad);
 

@@ -15,43 +15,48 @@
 #include "engine/classify_kernel.h"
 #include "engine/fused_result.h"
 #include "engine/position_bits.h"
+#include "engine/position_rule.h"
 #include "engine/scale_kernel.h"
 
 namespace Tarvo_alg1::kernels {
 
 inline constexpr int kUnitGain = 3;
 
-// The rules of classify_kernel.h on bytes, unsigned. Low and high are the smaller and larger
-// neighbour; a position is not flat when high - b or b - low is more than the flat distance,
-// which saturated subtractions give without leaving the byte (the one that would be negative
-// is 0).
+// Bytes, unsigned, as the values of the rules (position_rule.h), with the bounds worked out from
+// the gain's table (byte_class_rules.h). The excess is a saturated subtraction, which never
+// leaves the byte: where y is the larger, it is 0.
+template <class L>
+struct ByteValues {
+  using Values = typename L::Bytes;
+  using Mask = typename L::ByteMask;
+  using Value = std::uint8_t;
+  static Values Load(const Value* p) noexcept { return L::LoadBytes(p); }
+  static Values Min(Values x, Values y) noexcept { return L::MinBytes(x, y); }
+  static Values Max(Values x, Values y) noexcept { return L::MaxBytes(x, y); }
+  static Mask Greater(Values x, Values y) noexcept { return L::Above(x, y); }
+  static Comparison<ByteValues> Compare(Values x, Values y) noexcept {
+    return {L::Above(y, x), L::SubBytesSaturated(x, y)};
+  }
+  static Mask And(Mask x, Mask y) noexcept { return L::AndBytes(x, y); }
+  static Mask Or(Mask x, Mask y) noexcept { return L::OrBytes(x, y); }
+};
+
 template <class L>
 struct ByteClassLanes {
   explicit ByteClassLanes(const ByteClassRules& rules) noexcept
-      : above_five(L::SplatBytes(rules.above_five)),
-        below_minus_five(L::SplatBytes(rules.below_minus_five)),
-        flat_distance(L::SplatBytes(rules.flat_distance)) {}
+      : bounds{L::SplatBytes(rules.above_five), L::SplatBytes(rules.below_minus_five),
+               L::SplatBytes(rules.flat_distance)} {}
 
   // The positions from k (a multiple of L::kBytes / 8), bytes[0] being the byte of slot k.
   [[gnu::always_inline]] inline void Classify(const std::uint8_t* bytes, std::size_t k,
                                               PositionBits& thorn,
                                               PositionBits& nonflat) const noexcept {
-    using Bytes = typename L::Bytes;
-    const Bytes a = L::LoadBytes(bytes);
-    const Bytes b = L::LoadBytes(bytes + 1);
-    const Bytes c = L::LoadBytes(bytes + 2);
-    const Bytes low = L::MinBytes(a, c);
-    const Bytes high = L::MaxBytes(a, c);
-    const auto positive = L::AndBytes(L::Above(b, high), L::Above(low, above_five));
-    const auto negative = L::AndBytes(L::Below(b, low), L::Below(high, below_minus_five));
-    const Bytes step = L::MaxBytes(L::SubBytesSaturated(high, b), L::SubBytesSaturated(b, low));
-    const auto thorns = L::ByteBits(L::OrBytes(positive, negative));
-    const auto steps = L::ByteBits(L::Above(step, flat_distance));
-    std::memcpy(reinterpret_cast<unsigned char*>(thorn.data()) + k / 8, &thorns, L::kBytes / 8);
-    std::memcpy(reinterpret_cast<unsigned char*>(nonflat.data()) + k / 8, &steps, L::kBytes / 8);
+    const auto truths = ClassifyPosition<ByteValues<L>>(bytes, bounds);
+    StoreBits<L::kBytes>(thorn, k, L::ByteBits(truths.thorn));
+    StoreBits<L::kBytes>(nonflat, k, L::ByteBits(truths.nonflat));
   }
 
-  typename L::Bytes above_five, below_minus_five, flat_distance;
+  PositionBounds<ByteValues<L>> bounds;
 };
 
 // Each sample at the gain 3: its byte less 128.

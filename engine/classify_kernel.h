@@ -9,38 +9,38 @@
 
 #include "engine/fused_result.h"
 #include "engine/position_bits.h"
+#include "engine/position_rule.h"
 #include "engine/scale_kernel.h"
 
 namespace Tarvo_alg1::kernels {
 
-// Per lane: low and high are the smaller and larger neighbour; a thorn is a < b > c above 5 or
-// a > b < c below -5 (a > 5 and b > a already give b > 5), and a position is not flat when a
-// or c is more than 2 away from b. A class is the sign bit of its lane (MaskBits reads no
-// other): samples lie within the narrow limit, so every difference below fits 16 bits, and
-// b > high, low > 5, b < low and high < -5 are the signs of high - b, 5 - low, b - low and
-// high + 5, two of which the flatness test needs anyway; not flat is the sign of 2 less the
-// larger of the two.
+// 16-bit samples as the values of the rules (position_rule.h). A truth is the sign bit of its
+// lane (MaskBits reads no other): samples lie within the narrow limit, so every difference of
+// two of them or of one and a bound fits 16 bits, and x > y is the sign of y - x. A comparison is
+// one difference, whose sign is the truth and which is itself the excess.
 template <class L>
-struct ShortClasses {
-  typename L::Shorts thorn;
-  typename L::Shorts steep;
+struct ShortValues {
+  using Values = typename L::Shorts;
+  using Mask = typename L::Shorts;
+  using Value = std::int16_t;
+  static Values Load(const Value* p) noexcept { return L::LoadShorts(p); }
+  static Values Min(Values x, Values y) noexcept { return L::Min(x, y); }
+  static Values Max(Values x, Values y) noexcept { return L::Max(x, y); }
+  static Mask Greater(Values x, Values y) noexcept { return L::Sub(y, x); }
+  static Comparison<ShortValues> Compare(Values x, Values y) noexcept {
+    const Values difference = L::Sub(x, y);
+    return {difference, difference};
+  }
+  static Mask And(Mask x, Mask y) noexcept { return L::And(x, y); }
+  static Mask Or(Mask x, Mask y) noexcept { return L::Or(x, y); }
 };
 
 template <class L>
-[[gnu::always_inline]] inline ShortClasses<L> ClassifyShorts(const std::int16_t* samples) noexcept {
-  using Shorts = typename L::Shorts;
-  const Shorts a = L::LoadShorts(samples);
-  const Shorts b = L::LoadShorts(samples + 1);
-  const Shorts c = L::LoadShorts(samples + 2);
-  const Shorts low = L::Min(a, c);
-  const Shorts high = L::Max(a, c);
-  const Shorts five = L::SplatShorts(5);
-  const Shorts rise = L::Sub(high, b);  // negative when b is above both
-  const Shorts fall = L::Sub(b, low);   // negative when b is below both
-  const Shorts positive = L::And(rise, L::Sub(five, low));
-  const Shorts negative = L::And(fall, L::Add(high, five));
-  const Shorts steep = L::Sub(L::SplatShorts(2), L::Max(rise, fall));  // negative when above 2
-  return {L::Or(positive, negative), steep};
+[[gnu::always_inline]] inline PositionTruths<ShortValues<L>> ClassifyShorts(
+    const std::int16_t* samples) noexcept {
+  const PositionBounds<ShortValues<L>> bounds{L::SplatShorts(5), L::SplatShorts(-5),
+                                              L::SplatShorts(2)};
+  return ClassifyPosition<ShortValues<L>>(samples, bounds);
 }
 
 // Positions in blocks of this many; a block starting at k reads slots k to k + block + 1.
@@ -56,15 +56,11 @@ template <class L>
                                                   std::size_t last, PositionBits& thorn,
                                                   PositionBits& nonflat) noexcept {
   constexpr std::size_t kBlock = kClassifyBlock<L>;
-  constexpr std::size_t kBlockBytes = kBlock / 8;
   for (std::size_t k = first; k <= last; k += kBlock) {
-    const ShortClasses<L> low = ClassifyShorts<L>(samples + k);
-    const ShortClasses<L> high = ClassifyShorts<L>(samples + k + L::kShorts);
-    const auto thorns = L::MaskBits(low.thorn, high.thorn);
-    const auto steps = L::MaskBits(low.steep, high.steep);
-    static_assert(sizeof thorns >= kBlockBytes);
-    std::memcpy(reinterpret_cast<unsigned char*>(thorn.data()) + k / 8, &thorns, kBlockBytes);
-    std::memcpy(reinterpret_cast<unsigned char*>(nonflat.data()) + k / 8, &steps, kBlockBytes);
+    const auto low = ClassifyShorts<L>(samples + k);
+    const auto high = ClassifyShorts<L>(samples + k + L::kShorts);
+    StoreBits<kBlock>(thorn, k, L::MaskBits(low.thorn, high.thorn));
+    StoreBits<kBlock>(nonflat, k, L::MaskBits(low.nonflat, high.nonflat));
   }
 }
 

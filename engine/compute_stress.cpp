@@ -37,26 +37,26 @@ Scales ScalesFor(double profile) {
 void ComputeStress() {
   SharedState& s = Shared();
 
-  // 1. A stopped computation leaves all three levels at 0; that is how the verdict and Check
+  // A stopped computation leaves all three levels at 0; that is how the verdict and Check
   // learn that nothing was computed.
   s.LieStress = 0;
   s.GlbStress = 0;
   s.ExcStress = 0;
 
-  // 2. Early stops: an unusable take, an empty take, or break points that switch the analysis off.
+  // Early stops: an unusable take, an empty take, or break points that switch the analysis off.
   if (s.AvgJumpLen < 2 || s.AvgJumpLen > 11) return;
   if ((s.ThornRate == 0 && s.JumpRate == 0) || s.SampleCount == 0) return;
   if (s.JumpBreakpoint == 0 || s.ThornBreakpoint == 0) return;
 
-  // 3. A take with jumps but no thorns (or the reverse) is measured as if it had one; the rest of
+  // A take with jumps but no thorns (or the reverse) is measured as if it had one; the rest of
   // Check sees the replaced rate.
   if (s.JumpRate == 0) s.JumpRate = 1;
   if (s.ThornRate == 0) s.ThornRate = 1;
 
-  // 4.
+  // The scales of the speaker's profile.
   const Scales scale = ScalesFor(s.ScaleProfile);
 
-  // 5. Jump deviation, shrunk by the ratio of the larger to the smaller mean jump length. A
+  // Jump deviation, shrunk by the ratio of the larger to the smaller mean jump length. A
   // failing statement leaves jd as it was (0 before its first assignment).
   double jd = 0;
   ResumeNext([&] { jd = Div(Sub(Div(s.CalSpJ, Int(s.JumpRate)), 1.1), scale.jump); });
@@ -66,7 +66,7 @@ void ComputeStress() {
     ResumeNext([&] { jd = Div(jd, Div(s.CalAvJ, s.AvgJumpLen)); });
   }
 
-  // 6. Jump resolution: a quiet deviation tightens it, a clamped one loosens it; the floor and
+  // Jump resolution: a quiet deviation tightens it, a clamped one loosens it; the floor and
   // the cap hold after every complete computation, whether or not a step was taken.
   if (-0.08 < jd && jd < 0.08) {
     ResumeNext([&] { s.JumpResolution = Sub(s.JumpResolution, 0.1); });
@@ -82,13 +82,13 @@ void ComputeStress() {
   }
   if (s.JumpResolution > 4.3) s.JumpResolution = 4.3;
 
-  // 7.
+  // The jump deviation as the later steps see it.
   s.JumpDeviation = jd;
 
-  // 8. Thorn deviation: the rate is not passed through Int and the result is not clamped.
+  // Thorn deviation: the rate is not passed through Int and the result is not clamped.
   ResumeNext([&] { s.ThornDeviation = Div(Sub(Div(s.CalSpT, s.ThornRate), 1.1), scale.thorn); });
 
-  // 9. Thorn resolution, as for the jumps but with its own window, floor and no clamp of td.
+  // Thorn resolution, as for the jumps but with its own window, floor and no clamp of td.
   const double td = s.ThornDeviation;
   if (-0.05 < td && td < 0.05) {
     ResumeNext([&] { s.ThornResolution = Sub(s.ThornResolution, 0.1); });
@@ -98,21 +98,21 @@ void ComputeStress() {
   if (td > 2) ResumeNext([&] { s.ThornResolution = Add(s.ThornResolution, 0.1); });
   if (s.ThornResolution > 4.3) s.ThornResolution = 4.3;
 
-  // 10. Global stress. Without a calibrated spread the first statement fails and the level is
+  // Global stress. Without a calibrated spread the first statement fails and the level is
   // built from the spread alone.
   ResumeNext([&] { s.GlbStress = Int(Mul(Div(s.JumpSpread, s.CalJQ), 100)); });
   if (s.JumpSpread > 10) ResumeNext([&] { s.GlbStress = Add(s.GlbStress, s.JumpSpread); });
 
-  // 11. Lie stress, three statements, each on the result of the one before.
+  // Lie stress, three statements, each on the result of the one before.
   ResumeNext([&] { s.LieStress = Int(Mul(Add(s.JumpDeviation, 1), 100)); });
   ResumeNext(
       [&] { s.LieStress = Int(Add(Mul(s.LieStress, 0.85), Mul(Add(s.ThornDeviation, 1), 15))); });
   ResumeNext([&] { s.LieStress = Add(s.LieStress, Int(Mul(Sub(s.JumpSpread, s.CalJQ), 1.3))); });
 
-  // 12. Excitement keeps its fraction.
+  // Excitement keeps its fraction.
   ResumeNext([&] { s.ExcStress = Mul(Add(Div(s.ThornDeviation, 2), 1), 100); });
 
-  // 13. Clamp, upper bounds first.
+  // Clamp, upper bounds first.
   if (s.LieStress > 250) s.LieStress = 250;
   if (s.ExcStress > 250) s.ExcStress = 250;
   if (s.GlbStress > 300) s.GlbStress = 300;

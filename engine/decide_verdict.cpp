@@ -5,6 +5,7 @@
 // arithmetic (a thorn deviation near the double range, from an absurd calibration value) reaches
 // the caller.
 #include <cstdint>
+#include <optional>
 
 #include "engine/checked_arithmetic.h"
 #include "engine/result_codes.h"
@@ -30,47 +31,30 @@ constexpr double kConfusion = 8;
 constexpr double kHighExcitement = 32;
 constexpr double kVoiceManipulation = 64;
 
-}  // namespace
-
-void DecideVerdict() {
-  SharedState& s = Shared();
-
-  // 1 to 3. Nothing to judge: deviations never computed for this calibration, or a stress
-  // computation that stopped. The code says "no conclusion" rather than repeating whatever an
-  // earlier take was judged, which Check would otherwise publish and record as this take's.
+// Nothing to judge: deviations never computed for this calibration, or a stress computation
+// that stopped.
+bool NothingToJudge(const SharedState& s) {
   if (s.ThornDeviation == 0 && s.JumpDeviation == 0 && s.CalSpJ != pellix::Int(s.JumpRate)) {
-    SetResult(s, kNoConclusion);
-    return;
+    return true;
   }
-  if (s.GlbStress == 0 || s.LieStress == 0 || s.ExcStress == 0) {
-    SetResult(s, kNoConclusion);
-    return;
-  }
-  if (s.LieStress < 10) {
-    SetResult(s, kNoConclusion);
-    return;
-  }
+  return s.GlbStress == 0 || s.LieStress == 0 || s.ExcStress == 0 || s.LieStress < 10;
+}
 
-  // 4, 5. Below the truth floor: far below, the indicators are exaggerated and the level is
-  // mirrored; just below, a lie stress that low reads as sarcasm.
+// Below the truth floor: far below, the indicators are exaggerated and the level is mirrored;
+// just below, a lie stress that low reads as sarcasm.
+std::optional<std::int16_t> BelowTruthFloor(SharedState& s) {
   if (s.LieStress < Sub(s.TruthFloor, 10)) {
     s.LieStress = Sub(200, s.LieStress);
-    SetResult(s, kExaggerated);
-    return;
+    return kExaggerated;
   }
-  if (s.LieStress < s.TruthFloor) {
-    SetResult(s, kSarcasm);
-    return;
-  }
+  if (s.LieStress < s.TruthFloor) return kSarcasm;
+  return std::nullopt;
+}
 
-  // 6.
-  SetResult(s, kNoConclusion);
-  s.VerdictScore = 0;
-  s.LowDeviationCount = 0;
-
-  // 7, 8. A very low deviation is counted when it is below the truth floor's margin and, either
-  // way, replaced by 0.1 in the shared state: the later steps (and the next verdict that stops
-  // early) see 0.1.
+// A very low deviation is counted when it is below the truth floor's margin and, either way,
+// replaced by 0.1 in the shared state: the later steps (and the next verdict that stops early)
+// see 0.1.
+void CountLowDeviations(SharedState& s) {
   const double sarcasm_margin = Add(s.TruthFloor, 5);
   const double jump_level = Mul(Add(s.JumpDeviation, 1), 100);
   if (jump_level < 65) {
@@ -82,66 +66,81 @@ void DecideVerdict() {
     if (thorn_level < sarcasm_margin) s.LowDeviationCount = Add(s.LowDeviationCount, 1);
     s.ThornDeviation = 0.1;
   }
+}
 
-  // 9 to 11. Lie stress above or inside the band, or an extreme thorn deviation.
-  if (s.LieStress > s.BandHigh) {
-    SetResult(s, kLie);
-    return;
-  }
-  if (s.BandLow <= s.LieStress && s.LieStress <= s.BandHigh) {
-    SetResult(s, kExaggerated);
-    return;
-  }
-  if (s.ThornDeviation >= 2 || s.ThornDeviation <= -0.6) {
-    SetResult(s, kTrauma);
-    return;
-  }
+// Lie stress above or inside the band, or an extreme thorn deviation, decide before any flag.
+std::optional<std::int16_t> BandOrTrauma(const SharedState& s) {
+  if (s.LieStress > s.BandHigh) return kLie;
+  if (s.BandLow <= s.LieStress && s.LieStress <= s.BandHigh) return kExaggerated;
+  if (s.ThornDeviation >= 2 || s.ThornDeviation <= -0.6) return kTrauma;
+  return std::nullopt;
+}
 
-  // 12. Flags.
-  if (s.LieStress < s.BandLow && s.GlbStress < s.BandLow) s.VerdictScore += kNoStress;
+double Flags(const SharedState& s) {
+  double score = 0;
+  if (s.LieStress < s.BandLow && s.GlbStress < s.BandLow) score += kNoStress;
   if (s.JumpDeviation > s.ConfusionLimit) {
-    s.VerdictScore += s.JumpDeviation > s.ManipulationLimit ? kVoiceManipulation : kConfusion;
+    score += s.JumpDeviation > s.ManipulationLimit ? kVoiceManipulation : kConfusion;
   }
-  if (s.ExcStress > s.BandLow) {
-    s.VerdictScore += s.ExcStress > s.BandHigh ? kHighExcitement : kExcitement;
-  }
+  if (s.ExcStress > s.BandLow) score += s.ExcStress > s.BandHigh ? kHighExcitement : kExcitement;
+  return score;
+}
 
-  // 13. No flag beyond "no stress": truth, unless very low deviations point to sarcasm.
-  if (s.VerdictScore < 3) {
-    if (s.LowDeviationCount == 2) {
-      SetResult(s, kSarcasm);
-      return;
-    }
-    if (s.LowDeviationCount == 1) {
-      // The thorn test only leaves its code for the jump test to confirm or override.
-      if (s.SarcasmLow < s.ThornDeviation && s.ThornDeviation < s.SarcasmHigh) {
-        SetResult(s, kSarcasm);
-      } else if (s.ThornDeviation > s.SarcasmHigh) {
-        SetResult(s, kLie);
-      }
-      if (s.SarcasmLow < s.JumpDeviation && s.JumpDeviation < s.SarcasmHigh) {
-        SetResult(s, kSarcasm);
-      } else if (s.JumpDeviation > s.SarcasmHigh) {
-        SetResult(s, kLie);
-      }
-      return;
-    }
-    if (s.LowDeviationCount == 0) SetResult(s, kTruth);
+// No flag beyond "no stress": truth, unless very low deviations point to sarcasm. With one low
+// deviation, the thorn test only leaves its code for the jump test to confirm or override, and
+// with neither deciding there is no conclusion.
+std::int16_t TruthOrSarcasm(const SharedState& s) {
+  if (s.LowDeviationCount == 2) return kSarcasm;
+  if (s.LowDeviationCount == 0) return kTruth;
+  if (s.LowDeviationCount != 1) return kNoConclusion;
+  std::int16_t code = kNoConclusion;
+  if (s.SarcasmLow < s.ThornDeviation && s.ThornDeviation < s.SarcasmHigh) {
+    code = kSarcasm;
+  } else if (s.ThornDeviation > s.SarcasmHigh) {
+    code = kLie;
+  }
+  if (s.SarcasmLow < s.JumpDeviation && s.JumpDeviation < s.SarcasmHigh) {
+    code = kSarcasm;
+  } else if (s.JumpDeviation > s.SarcasmHigh) {
+    code = kLie;
+  }
+  return code;
+}
+
+// The strongest flag decides.
+std::int16_t StrongestFlag(double score) {
+  if (score > 67) return kTrauma;
+  if (score > 63) return kManipulated;
+  if (score > 31) return kHighlyExcited;
+  if (score > 7) return kUncertain;
+  return kExcited;
+}
+
+}  // namespace
+
+void DecideVerdict() {
+  SharedState& s = Shared();
+  // With nothing to judge the code says "no conclusion" rather than repeating whatever an
+  // earlier take was judged, which Check would otherwise publish and record as this take's.
+  if (NothingToJudge(s)) {
+    SetResult(s, kNoConclusion);
     return;
   }
-
-  // 14. The strongest flag decides.
-  if (s.VerdictScore > 67) {
-    SetResult(s, kTrauma);
-  } else if (s.VerdictScore > 63) {
-    SetResult(s, kManipulated);
-  } else if (s.VerdictScore > 31) {
-    SetResult(s, kHighlyExcited);
-  } else if (s.VerdictScore > 7) {
-    SetResult(s, kUncertain);
-  } else {
-    SetResult(s, kExcited);
+  if (const std::optional<std::int16_t> code = BelowTruthFloor(s)) {
+    SetResult(s, *code);
+    return;
   }
+  // "No conclusion" stands should the counting fail.
+  SetResult(s, kNoConclusion);
+  s.VerdictScore = 0;
+  s.LowDeviationCount = 0;
+  CountLowDeviations(s);
+  if (const std::optional<std::int16_t> code = BandOrTrauma(s)) {
+    SetResult(s, *code);
+    return;
+  }
+  s.VerdictScore = Flags(s);
+  SetResult(s, s.VerdictScore < 3 ? TruthOrSarcasm(s) : StrongestFlag(s.VerdictScore));
 }
 
 }  // namespace Tarvo_alg1

@@ -1,18 +1,12 @@
-// The hot loops in AVX2: the kernels over lanes_avx2.h and the scaling in doubles, four at a
-// time. Everything defined between the two target pragmas is compiled for AVX2 (and the bit
-// instructions that come with it); it runs only on a processor that has them. The headers of
-// the standard library and of the engine's own types are included before, so that no inline
-// function they define is compiled for AVX2 and then shared with the other forms.
+// The hot loops in AVX2: the table of kernel_forms.h over lanes_avx2.h, and of its own the
+// scaling in doubles, four at a time. Everything defined between the two target pragmas, the
+// kernels and the table's functions included, is compiled for AVX2 (and the bit instructions
+// that come with it); it runs only on a processor that has them. The headers of the standard
+// library and of the engine's own types are included before (kernel_forms_shared.h), so that no
+// inline function they define is compiled for AVX2 and then shared with the other forms.
 #include <immintrin.h>
 
-#include <array>
-#include <cmath>
-#include <cstddef>
-#include <cstdint>
-#include <cstring>
-
-#include "engine/forms.h"
-#include "engine/sample_store.h"
+#include "engine/kernel_forms_shared.h"
 
 #if defined(__clang__)
 #pragma clang attribute push(__attribute__((target("avx2,popcnt,bmi,bmi2,lzcnt"))), \
@@ -22,21 +16,13 @@
 #pragma GCC target("avx2,popcnt,bmi,bmi2,lzcnt")
 #endif
 
-#include "engine/byte_classify_kernel.h"
-#include "engine/classify_kernel.h"
-#include "engine/flic_census_kernel.h"
-#include "engine/gain_pass_kernel.h"
+#include "engine/kernel_forms.h"
 #include "engine/lanes_avx2.h"
-#include "engine/scale_kernel.h"
 
 namespace Tarvo_alg1 {
 namespace {
 
 using L = lanes::Avx2;
-
-void FillMainPassTableAvx2(MainPassTable& table, double gain, double border, double clip) noexcept {
-  FillMainPassTableRules(table, gain, border, clip);
-}
 
 // floor((b - 128) * gain) in doubles, eight bytes a step; every value must fit in 16 bits.
 std::size_t ScaleInDoublesAvx2(const std::uint8_t* bytes, std::size_t count, double gain,
@@ -58,54 +44,8 @@ std::size_t ScaleInDoublesAvx2(const std::uint8_t* bytes, std::size_t count, dou
   return j;
 }
 
-BlockCounts CountBlocksAvx2(const std::uint8_t* bytes, std::size_t from, std::size_t size,
-                            ByteRange loud, ByteRange stop, unsigned enough) noexcept {
-  return kernels::CountBlocks<L>(bytes, from, size, loud, stop, enough);
-}
-
-std::size_t FindFirstBlockAvx2(const std::uint8_t* bytes, std::size_t from, std::size_t to,
-                               ByteRange set) noexcept {
-  return kernels::FindFirstBlock<L>(bytes, from, to, set);
-}
-
-std::size_t ScaleBlocksAvx2(const std::uint8_t* bytes, std::size_t count, int G,
-                            std::int16_t* out) noexcept {
-  return kernels::ScaleBlocks<L>(bytes, count, G, out);
-}
-
-std::size_t FindLastBlockAvx2(const std::uint8_t* bytes, std::size_t from, std::size_t to,
-                              ByteRange set) noexcept {
-  return kernels::FindLastBlock<L>(bytes, from, to, set);
-}
-
-ScaledAndClassified ScaleAndClassifyAvx2(const std::uint8_t* bytes, std::size_t count, int G,
-                                         std::int16_t* slots, std::size_t first_slot,
-                                         PositionBits& thorn, PositionBits& nonflat) noexcept {
-  return kernels::ScaleAndClassify<L>(bytes, count, G, slots, first_slot, thorn, nonflat);
-}
-
-ScaledAndClassified ScaleAndClassifyBytesAvx2(const std::uint8_t* bytes, std::size_t count, int G,
-                                              const ByteClassRules& rules, std::int16_t* slots,
-                                              std::size_t first_slot, PositionBits& thorn,
-                                              PositionBits& nonflat) noexcept {
-  return kernels::ScaleAndClassifyBytes<L>(bytes, count, G, rules, slots, first_slot, thorn,
-                                           nonflat);
-}
-
-void ClassifyBlocksAvx2(const std::int16_t* samples, std::size_t first, std::size_t last,
-                        PositionBits& thorn, PositionBits& nonflat) noexcept {
-  kernels::ClassifyBlocks<L>(samples, first, last, thorn, nonflat);
-}
-
-void FindRunEndsAvx2(const PositionBits& nonflat, RunEnds& ends) noexcept {
-  FindRunEnds(nonflat, ends);
-}
-
-void CountFlicsByCensusAvx2(const PositionBits& thorn, const PositionBits& nonflat,
-                            const RunEnds& ends, std::size_t flic, std::size_t last,
-                            JumpTally& tally, FlicPass& pass) {
-  kernels::CountFlicsByCensus<L>(thorn, nonflat, ends, flic, last, tally, pass);
-}
+// Built while compiling (consteval), so that no code compiled for AVX2 runs to build it.
+constexpr Forms kKernelForms = SetForms<L>::Table();
 
 }  // namespace
 }  // namespace Tarvo_alg1
@@ -120,15 +60,13 @@ namespace Tarvo_alg1 {
 
 // The wide slots and their copy to 16 bits are rare enough to share the SSE2 forms.
 const Forms& Avx2Forms() noexcept {
-  static const Forms forms{
-      CountBlocksAvx2,           FindFirstBlockAvx2,
-      FindLastBlockAvx2,         FillMainPassTableAvx2,
-      ScaleBlocksAvx2,           ScaleInDoublesAvx2,
-      ClassifyBlocksAvx2,        kernels::kClassifyBlock<L>,
-      ScaleAndClassifyAvx2,      ScaleAndClassifyBytesAvx2,
-      Sse2Forms().classify_wide, Sse2Forms().narrow,
-      FindRunEndsAvx2,           CountFlicsByCensusAvx2,
-  };
+  static const Forms forms = [] {
+    Forms avx2 = kKernelForms;
+    avx2.scale_blocks_in_doubles = ScaleInDoublesAvx2;
+    avx2.classify_wide = Sse2Forms().classify_wide;
+    avx2.narrow = Sse2Forms().narrow;
+    return avx2;
+  }();
   return forms;
 }
 

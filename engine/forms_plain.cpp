@@ -1,6 +1,5 @@
-// The hot loops in plain C++: the kernels over lanes_plain.h, and the wide slots classified
-// rule by rule. Built everywhere, and the only forms of a portable build.
-#include <cmath>
+// The hot loops in plain C++: the kernels over lanes_plain.h, the wide slots classified rule by
+// rule, and a gain pass of its own. Built everywhere, and the only forms of a portable build.
 #include <cstddef>
 #include <cstdint>
 
@@ -8,17 +7,11 @@
 #include "engine/forms.h"
 #include "engine/kernel_forms.h"
 #include "engine/lanes_plain.h"
-#include "engine/sample_store.h"
 
 namespace Tarvo_alg1 {
 namespace {
 
 using L = lanes::Plain;
-
-void FillMainPassTablePlain(MainPassTable& table, double gain, double border,
-                            double clip) noexcept {
-  FillMainPassTableRules(table, gain, border, clip);
-}
 
 // The gain pass in plain C++: a stretch of bytes is tested for a stopping byte first, then
 // counted, each in a loop of fixed length the compiler can vectorise; the stretch that holds a
@@ -55,37 +48,14 @@ BlockCounts CountBytesPlain(const std::uint8_t* bytes, std::size_t from, std::si
   return counts;
 }
 
-// The byte rules' comparisons of plain lanes are left unvectorised by the compiler, which does
-// vectorise the 16-bit ones: the plain form classifies 16-bit samples at every gain.
-ScaledAndClassified ScaleAndClassifyShortsPlain(const std::uint8_t* bytes, std::size_t count, int G,
-                                                const ByteClassRules&, std::int16_t* slots,
-                                                std::size_t first_slot, PositionBits& thorn,
-                                                PositionBits& nonflat) noexcept {
-  return kernels::ScaleAndClassify<L>(bytes, count, G, slots, first_slot, thorn, nonflat);
-}
-
-// The rules as they are stated, position by position.
-void ClassifyWidePlain(const double* Samples, std::size_t last, PositionBits& thorn,
-                       PositionBits& nonflat) noexcept {
-  for (std::size_t k = 1; k <= last; ++k) ClassifyWideAt(Samples, k, thorn, nonflat);
-}
-
-bool NarrowPlain(const double* Samples, std::size_t count, std::int16_t* out) noexcept {
-  const double limit = kNarrowSampleLimit;
-  for (std::size_t i = 0; i < count; ++i) {
-    const double x = Samples[i];
-    if (!(-limit <= x && x <= limit) || x != std::floor(x)) return false;
-    out[i] = static_cast<std::int16_t>(x);
-  }
-  return true;
-}
-
 }  // namespace
 
 const Forms& PlainForms() noexcept {
-  static constexpr Forms forms =
-      KernelForms<L>(CountBytesPlain, FillMainPassTablePlain, ScaleAndClassifyShortsPlain,
-                     ClassifyWidePlain, NarrowPlain);
+  static constexpr Forms forms = [] {
+    Forms plain = SetForms<L>::Table();
+    plain.count_blocks = CountBytesPlain;
+    return plain;
+  }();
   return forms;
 }
 

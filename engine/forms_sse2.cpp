@@ -1,5 +1,5 @@
-// The hot loops in SSE2, which every x86-64 processor has: the kernels over lanes_sse2.h, the
-// copy of wide slots to 16 bits, and the wide slots classified two positions at a time.
+// The hot loops in SSE2, which every x86-64 processor has: the kernels over lanes_sse2.h, and of
+// its own the copy of wide slots to 16 bits and the wide slots classified two positions at a time.
 #include <emmintrin.h>
 
 #include <cstddef>
@@ -7,7 +7,6 @@
 #include <cstring>
 
 #include "engine/forms.h"
-#include "engine/gain_pass_kernel.h"
 #include "engine/kernel_forms.h"
 #include "engine/lanes_sse2.h"
 #include "engine/sample_store.h"
@@ -16,10 +15,6 @@ namespace Tarvo_alg1 {
 namespace {
 
 using L = lanes::Sse2;
-
-void FillMainPassTableSse2(MainPassTable& table, double gain, double border, double clip) noexcept {
-  FillMainPassTableRules(table, gain, border, clip);
-}
 
 // Copies slots 0 to count - 1 (a multiple of 8) to 16 bits. False when any of them is not a
 // whole number within the limit (NaN included); `out` is then of no use.
@@ -52,7 +47,7 @@ bool NarrowSse2(const double* Samples, std::size_t count, std::int16_t* out) noe
 // and c do (samples are never NaN).
 void ClassifyWideSse2(const double* Samples, std::size_t last, PositionBits& thorn,
                       PositionBits& nonflat) noexcept {
-  auto one = [&](std::size_t k) { ClassifyWideAt(Samples, k, thorn, nonflat); };
+  auto one = [&](std::size_t k) { SetForms<L>::ClassifyWideAt(Samples, k, thorn, nonflat); };
   if (last >= 1) one(1);
   // Pairs from an even position never straddle two words.
   const __m128d five = _mm_set1_pd(5);
@@ -93,9 +88,12 @@ void ClassifyWideSse2(const double* Samples, std::size_t last, PositionBits& tho
 }  // namespace
 
 const Forms& Sse2Forms() noexcept {
-  static constexpr Forms forms =
-      KernelForms<L>(kernels::CountBlocks<L>, FillMainPassTableSse2,
-                     kernels::ScaleAndClassifyBytes<L>, ClassifyWideSse2, NarrowSse2);
+  static constexpr Forms forms = [] {
+    Forms sse2 = SetForms<L>::Table();
+    sse2.classify_wide = ClassifyWideSse2;
+    sse2.narrow = NarrowSse2;
+    return sse2;
+  }();
   return forms;
 }
 

@@ -185,7 +185,7 @@ void LoadSamples() {
   m.MinSamples = limits::kIntakeMinimum;
   m.DefaultMinSamples = limits::kIntakeMinimum;
 
-  // 5. Bytes 50 to 30050 of the file; what the file lacks stays 0, which ends the data.
+  // Bytes 50 to 30050 of the file; what the file lacks stays 0, which ends the data.
   ReadBuffer read_buffer;
   SampleBytes& SampleBuffer = read_buffer.bytes;
   std::size_t got =
@@ -193,11 +193,11 @@ void LoadSamples() {
   got = std::min(got, SampleBuffer.size());
   std::memset(SampleBuffer.data() + got, 0, SampleBuffer.size() - got);
 
-  // 6. Taken at the gain in force now: in automatic mode that is still 3, not the gain the
+  // Taken at the gain in force now: in automatic mode that is still 3, not the gain the
   // gain pass below computes, so an automatic take always clips at -128.
   const double ClipLevel = pellix::Int(pellix::CheckedResult(-128 * pellix::Divide(m.Gain, 3)));
 
-  // 7. Automatic gain. This pass centres on 127, not 128, and starts at index 1.
+  // Automatic gain. This pass centres on 127, not 128, and starts at index 1.
   std::size_t start = 0;
   std::size_t end = 0;
   if (m.AutoGain == 1) {
@@ -216,7 +216,7 @@ void LoadSamples() {
     end = DataEnd(SampleBuffer, 0);
   }
 
-  // 8. Main pass. Its statements resume on error: a failing one is skipped and its target
+  // Main pass. Its statements resume on error: a failing one is skipped and its target
   // keeps its value. Only the store can fail here. s cannot overflow: |raw - 128| is at most
   // 128, and the gain is either the one whose 128 x Gain/3 the clip level has just checked or
   // an automatic gain of at most 50. A slot past the store (Subscript out of range) is not
@@ -267,7 +267,7 @@ void LoadSamples() {
   // same store as clearing everything before the pass, at a fraction of the cost.
   m.Samples.KeepBelow(stored_end);
 
-  // 9.
+  // The take's length and place in the file.
   m.SampleCount = static_cast<double>(n);
   if (n > 0) {
     m.TakeStart = take_start;

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "engine/limits.h"
 
@@ -17,6 +18,15 @@ inline constexpr std::size_t kWords = kMaxPositions / 64 + 1;  // one bit per po
 
 // One bit per position k (bit k % 64 of word k / 64). Position 0 does not exist; its bit is 0.
 using PositionBits = std::array<std::uint64_t, kWords>;
+
+// The classes of kCount positions from k on (both multiples of 8), as a kernel's lanes give them:
+// bit j of `bits` is position k + j, on the little-endian processors the engine runs on.
+template <std::size_t kCount, class Bits>
+[[gnu::always_inline]] inline void StoreBits(PositionBits& positions, std::size_t k,
+                                             Bits bits) noexcept {
+  static_assert(kCount % 8 == 0 && sizeof bits >= kCount / 8);
+  std::memcpy(reinterpret_cast<unsigned char*>(positions.data()) + k / 8, &bits, kCount / 8);
+}
 
 [[gnu::always_inline]] inline std::int64_t Popcount(std::uint64_t word) noexcept {
   return __builtin_popcountll(word);

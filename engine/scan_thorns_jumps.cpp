@@ -39,7 +39,7 @@ void ScanThornsJumps() {
     pellix::RaiseError(pellix::kInvalidProcedureCall);
   }
 
-  // 4. Flic pass. A flic's last position is the next flic's first, so that position is seen
+  // Flic pass. A flic's last position is the next flic's first, so that position is seen
   // twice, and the flat run carries over from one flic to the next.
   FlicPass pass;
   const auto& FlicTable = pass.FlicTable;
@@ -61,7 +61,7 @@ void ScanThornsJumps() {
     CountFlics(thorn, nonflat, flic, last, m.MinJump, m.MaxJump, pass);
   }
 
-  // 5. Jump lengths over bins 1 to 100: runs of length 0 count as jumps but have no length.
+  // Jump lengths over bins 1 to 100: runs of length 0 count as jumps but have no length.
   // A length seen only once adds to the mean but not to the deviation. The sums of counts and
   // of counts times lengths are whole numbers far below 2^53, which doubles add exactly in any
   // order: they are added as integers, without a chain of hundreds of dependent additions.
@@ -81,7 +81,7 @@ void ScanThornsJumps() {
     }
   }
 
-  // 6. Rates over the leading flics up to the first empty one after flic 1. Row 100 is never
+  // Rates over the leading flics up to the first empty one after flic 1. Row 100 is never
   // stored, so the loop stops there at the latest.
   // Whole numbers again, summed exactly as integers.
   std::int64_t thorn_total = 0;
@@ -97,7 +97,7 @@ void ScanThornsJumps() {
   const auto thornSum = static_cast<double>(thorn_total);
   const auto jumpSum = static_cast<double>(jump_total);
 
-  // 7. Divided in this order, in doubles: by the flics, by the flic length, times 3000. A take
+  // Divided in this order, in doubles: by the flics, by the flic length, times 3000. A take
   // too short for one flic has no rate: Division by zero, before any output is written.
   const auto used = static_cast<double>(flics_used);
   m.ThornRate = pellix::Int(pellix::Divide(thornSum, used) / FlicLength * kRatePer);

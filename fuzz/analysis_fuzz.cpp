@@ -91,10 +91,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (bool check : is_check) {
     if (check) {
       const int error = ExpectErrors(kTarget, kAnalysisErrors, [&] { control.Check(); });
-      if (error == 0 && !IsResultCode(control.get_CR_msgX())) Fail(kTarget, "no result code");
+      if (error == 0 && !IsResultCode(control.get<"CR_msgX">())) Fail(kTarget, "no result code");
     } else {
       const int error = ExpectErrors(kTarget, kAnalysisErrors, [&] { control.Calibrate(); });
-      const std::string msg = control.get_CR_msgX();
+      const std::string msg = control.get<"CR_msgX">();
       if (error == 0 && msg != "0" && msg != "-1") Fail(kTarget, "calibration outcome");
     }
     if (control.profile_count() < 0 || control.profile_count() > pellix::kLastProfileRow) {

@@ -7,7 +7,8 @@
 
 namespace pellix {
 
-// The platform's standard error numbers used by the control.
+// The platform's standard error numbers used by the control and its libraries; each has its
+// description in the one table of error.cpp.
 enum ErrorNumber : int {
   kInvalidProcedureCall = 5,
   kOverflow = 6,

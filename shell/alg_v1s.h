@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "platform/container_site.h"
 #include "platform/property_bag.h"
@@ -12,7 +13,7 @@
 
 namespace pellix {
 
-inline constexpr std::size_t kProfileRows = 1001;  // ProfileTable(0 To 1000, 0 To 6)
+inline constexpr std::size_t kProfileRows = 1001;  // rows 0 to 1000 of the check history
 inline constexpr std::size_t kProfileColumns = 7;
 inline constexpr std::int16_t kLastProfileRow = 999;
 
@@ -26,6 +27,16 @@ enum HistoryColumn : std::size_t {
 };
 inline constexpr std::size_t kFirstHistoryColumn = kLieColumn;
 inline constexpr std::size_t kLastHistoryColumn = kJumpLengthColumn;
+
+// A property's name as a template argument.
+template <std::size_t N>
+struct PropertyName {
+  char text[N];
+  consteval PropertyName(const char (&name)[N]) {  // implicit: written as the name's literal
+    for (std::size_t i = 0; i < N; ++i) text[i] = name[i];
+  }
+  constexpr std::string_view view() const { return {text, N - 1}; }
+};
 
 class ALG_V1S {
  public:
@@ -43,7 +54,7 @@ class ALG_V1S {
   Value ResetAll();
   Value profiler();
 
-  // Properties: get_X returns the member or caption, put_X stores it and notifies.
+  // The properties a member keeps: get_X returns the member, put_X stores it and notifies.
   std::string get_DATAstr() const;
   void put_DATAstr(const std::string& v);
   std::int16_t get_DensityLevel() const;
@@ -54,42 +65,23 @@ class ALG_V1S {
   void put_CAL_SFLC(std::int16_t v);
   Value get_CR_SFLC() const;
   void put_CR_SFLC(const Value& v);
-  std::string get_BGbord() const;
-  void put_BGbord(const std::string& v);
-  std::string get_LIEstress() const;
-  void put_LIEstress(const std::string& v);
-  std::string get_GLBstress() const;
-  void put_GLBstress(const std::string& v);
-  std::string get_EXCstress() const;
-  void put_EXCstress(const std::string& v);
-  std::string get_CR_msgX() const;
-  void put_CR_msgX(const std::string& v);
   std::string get_Volume() const;
   void put_Volume(const std::string& v);
   std::string get_MSGstring() const;
   void put_MSGstring(const std::string& v);
   std::string get_Mode() const;
   void put_Mode(const std::string& v);
-  std::string get_CAL_AVJ() const;
-  void put_CAL_AVJ(const std::string& v);
-  std::string get_CR_avJ() const;
-  void put_CR_avJ(const std::string& v);
-  std::string get_BGfilter() const;
-  void put_BGfilter(const std::string& v);
-  std::string get_ADDvolume() const;
-  void put_ADDvolume(const std::string& v);
-  std::string get_CAL_spT() const;
-  void put_CAL_spT(const std::string& v);
-  std::string get_CAL_spJ() const;
-  void put_CAL_spJ(const std::string& v);
-  std::string get_CAL_JQ() const;
-  void put_CAL_JQ(const std::string& v);
-  std::string get_CR_SPJ() const;
-  void put_CR_SPJ(const std::string& v);
-  std::string get_CR_spT() const;
-  void put_CR_spT(const std::string& v);
-  std::string get_CR_JQ() const;
-  void put_CR_JQ(const std::string& v);
+
+  // The caption-backed properties, each the caption of a cell of the panel, by name:
+  // get<"CAL_spT">() and put<"CAL_spT">(text). The interface table (interface_members.h, which
+  // defines both and comes with this header) gives each its cell and the name its put notifies
+  // under ("CR_MSGX" for the result code); a name that is no caption-backed property does not
+  // compile. The text is stored as given, number or not; a caption the label refuses fails the put
+  // before any notification.
+  template <PropertyName Name>
+  std::string get() const;
+  template <PropertyName Name>
+  void put(const std::string& text);
 
   // The container's persistence notifications.
   void InitProperties();
@@ -101,18 +93,18 @@ class ALG_V1S {
   const Panel& panel() const noexcept { return panel_; }
   ControlSurface& surface() noexcept { return surface_; }
   const ControlSurface& surface() const noexcept { return surface_; }
-  std::int16_t profile_count() const noexcept { return ProfileCount; }
+  std::int16_t profile_count() const noexcept { return ProfileCount_; }
   const std::array<std::array<std::int16_t, kProfileColumns>, kProfileRows>& profile_table()
       const noexcept {
-    return ProfileTable;
+    return ProfileTable_;
   }
   // Seed the check history directly: for tests of what reads it (profiler, resets), and for
   // hosts that keep the history between runs.
   std::array<std::array<std::int16_t, kProfileColumns>, kProfileRows>&
   mutable_profile_table() noexcept {
-    return ProfileTable;
+    return ProfileTable_;
   }
-  void set_profile_count(std::int16_t count) noexcept { ProfileCount = count; }
+  void set_profile_count(std::int16_t count) noexcept { ProfileCount_ = count; }
   // What Check does to the calibration after its verdict: CAL_spT, CAL_spJ and CAL_JQ move one
   // sixth of the way towards the take's thorn rate, jump rate and jump spread, through their
   // setters, and are kept as whole numbers. Public so that a host merging two runs' checks
@@ -131,22 +123,30 @@ class ALG_V1S {
   std::string Caption(std::size_t position) const;
   void SetCaption(std::size_t position, const std::string& text);
   bool UserMode() const;
+  // The settings Calibrate and Check hand the engine (analysis_settings.cpp): the intake's
+  // (the take's file, the gain, the background border) and the scan's (the jump limits).
+  void HandIntakeSettings() const;
+  void HandScanSettings() const;
 
   ContainerSite* site_;
   Panel panel_;
   ControlSurface surface_;
 
-  // Member variables in declaration order.
-  std::string m_Mode;
-  std::string m_Volume;
-  std::string m_MSGstring;
-  std::string m_DATAstr;
-  std::int16_t m_DensityLevel = 0;
-  std::int16_t m_Person = 0;
-  std::int16_t m_CAL_SFLC = 0;
-  Value m_CR_SFLC;
-  std::array<std::array<std::int16_t, kProfileColumns>, kProfileRows> ProfileTable{};
-  std::int16_t ProfileCount = 0;
+  // The properties a member keeps, and the check history, named as the interface names them,
+  // with the trailing underscore of every member.
+  std::string Mode_;
+  std::string Volume_;
+  std::string MSGstring_;
+  std::string DATAstr_;
+  std::int16_t DensityLevel_ = 0;
+  std::int16_t Person_ = 0;
+  std::int16_t CAL_SFLC_ = 0;
+  Value CR_SFLC_;
+  std::array<std::array<std::int16_t, kProfileColumns>, kProfileRows> ProfileTable_{};
+  std::int16_t ProfileCount_ = 0;
 };
 
 }  // namespace pellix
+
+// The caption-backed properties' get and put are defined with the interface table they read.
+#include "shell/interface_members.h"  // IWYU pragma: export

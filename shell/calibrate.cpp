@@ -3,6 +3,7 @@
 // and the current measurement.
 #include <array>
 #include <cstddef>
+#include <string>
 
 #include "engine/checked_arithmetic.h"
 #include "engine/limits.h"
@@ -38,58 +39,48 @@ void ReportFailure(Label& msg) {
   msg.set_caption(Tarvo_alg1::CodeCaption(Tarvo_alg1::kRefused));
 }
 
-}  // namespace
-
-Value ALG_V1S::Calibrate() {
-  Tarvo_alg1::SharedState& s = Tarvo_alg1::Shared();
-  Panel& p = panel_;
-  const std::array<GridColumn*, kColumns> column = Columns(p);
-
-  // 2, 3. Intake settings; parameter cells are read leniently.
-  s.DataFileName = m_DATAstr;
-  s.Gain = Val(p.Filters[1].caption());
-  s.BackgroundBorder = Val(p.BG_LEVEL.caption());
-
-  // 4, 5.
-  p.LBL_MSG.set_caption(Tarvo_alg1::CodeCaption(Tarvo_alg1::kNoConclusion));
-  Tarvo_alg1::LoadSamples();
-
-  // 6. Calibration accepts shorter takes than Check does. The minimum is read from the state,
-  // not the constant: with no file named the intake leaves DefaultMinSamples as it was.
+// Calibration accepts shorter takes than Check does. The minimum is read from the state, not
+// the constant: with no file named the intake leaves DefaultMinSamples as it was.
+bool TooShort(const Tarvo_alg1::SharedState& s) {
   constexpr double kShorterBy =
       Tarvo_alg1::limits::kIntakeMinimum - Tarvo_alg1::limits::kCalibrateMinimum;
-  if (s.SampleCount < s.DefaultMinSamples - kShorterBy) {
-    ReportFailure(p.LBL_MSG);
-    return Value();
-  }
+  return s.SampleCount < s.DefaultMinSamples - kShorterBy;
+}
 
-  // 7, 8.
-  s.MinJump = Val(p.Filters[3].caption());
-  s.MaxJump = Val(p.Filters[4].caption());
-  Tarvo_alg1::ScanThornsJumps();
-
-  // 9. The Results row shows whole numbers, even when the take is then refused.
+// The Results row shows the scan's measures as whole numbers, even when the take is then
+// refused; a zero anywhere marks an unusable take (the scan zeroes all four for a bad mean).
+std::array<double, kColumns> ShowResults(Panel& p, const Tarvo_alg1::SharedState& s) {
   const std::array<double, kColumns> current = {Int(s.ThornRate), Int(s.JumpRate),
                                                 Int(s.JumpSpread), Int(s.AvgJumpLen)};
+  const std::array<GridColumn*, kColumns> column = Columns(p);
   for (std::size_t c = 0; c < kColumns; ++c) {
     (*column[c])[kResultsRow].set_caption(NumberText(current[c]));
   }
+  return current;
+}
 
-  // 10. A zero anywhere marks an unusable take (the scan zeroes all four for a bad mean).
-  if (current[kSpT] == 0 || current[kAvJ] == 0 || current[kJQ] == 0 || current[kSpJ] == 0) {
-    ReportFailure(p.LBL_MSG);
-    return Value();
-  }
+bool Unusable(const std::array<double, kColumns>& current) {
+  return current[kSpT] == 0 || current[kAvJ] == 0 || current[kJQ] == 0 || current[kSpJ] == 0;
+}
 
-  // 11. Walk the recorded rows up to the first free one, which receives the current results.
-  // Rows are read as numbers for the free test and the sums (a text that is no number is a
-  // type mismatch for the host) and leniently for the running extremes. The minimum starts from
-  // the first recorded row, so "Resolution" is the true largest-to-smallest ratio even when
-  // every recorded value is large.
+// The rows recorded before this take: their sums and, of the first three columns, their
+// extremes; and the row that received this take's results (kCalibrationRows when none was
+// free).
+struct RecordedRows {
   std::array<double, kColumns> sum{};
   std::array<double, kSpreadColumns> minimum{};
   std::array<double, kSpreadColumns> maximum{};
-  std::size_t k = kCalibrationRows;
+  std::size_t row = kCalibrationRows;
+};
+
+// Walks the recorded rows up to the first free one, which receives the current results. Rows
+// are read as numbers for the free test and the sums (a text that is no number is a type
+// mismatch for the host) and leniently for the running extremes. The minimum starts from the
+// first recorded row, so "Resolution" is the true largest-to-smallest ratio even when every
+// recorded value is large.
+RecordedRows RecordTake(Panel& p, const std::array<double, kColumns>& current) {
+  const std::array<GridColumn*, kColumns> column = Columns(p);
+  RecordedRows rows;
   for (std::size_t i = 0; i < kCalibrationRows; ++i) {
     // Both halves of the free test are read before they are combined.
     const bool spt_zero = StrictNumber(p.SPT[i].caption()) == 0;
@@ -98,61 +89,96 @@ Value ALG_V1S::Calibrate() {
       for (std::size_t c = 0; c < kColumns; ++c) {
         (*column[c])[i].set_caption(NumberText(current[c]));
       }
-      k = i;
+      rows.row = i;
       break;
     }
     for (std::size_t c = 0; c < kColumns; ++c) {
-      sum[c] = Add(sum[c], StrictNumber((*column[c])[i].caption()));
+      rows.sum[c] = Add(rows.sum[c], StrictNumber((*column[c])[i].caption()));
     }
     for (std::size_t c = 0; c < kSpreadColumns; ++c) {
       const double value = Val((*column[c])[i].caption());
-      if (i == 0 || value < minimum[c]) minimum[c] = value;
-      if (value > maximum[c]) maximum[c] = value;
+      if (i == 0 || value < rows.minimum[c]) rows.minimum[c] = value;
+      if (value > rows.maximum[c]) rows.maximum[c] = value;
     }
   }
+  return rows;
+}
 
-  // 12. From here on a failing computation is skipped. A ratio that was never computed counts
-  // as 0, so the cell it feeds is still written and reads "0".
-  const bool derived_rows = k > 1;
+// The steps below skip a failing computation. A ratio that was never computed counts as 0, so
+// the cell it feeds is still written and reads "0".
 
-  // 13. "Resolution": spread of the earlier rows, two decimals; AVJ(6) belongs to Check.
-  if (derived_rows) {
-    std::array<double, kSpreadColumns> spread{};
-    for (std::size_t c = 0; c < kSpreadColumns; ++c) {
-      ResumeNext([&] { spread[c] = Div(Int(Mul(Div(maximum[c], minimum[c]), 100)), 100); });
-      ResumeNext([&] { (*column[c])[kResolutionRow].set_caption(NumberText(spread[c])); });
-    }
+// "Resolution": the spread of the earlier rows, two decimals; AVJ's belongs to Check.
+void ShowResolution(Panel& p, const RecordedRows& rows) {
+  const std::array<GridColumn*, kColumns> column = Columns(p);
+  std::array<double, kSpreadColumns> spread{};
+  for (std::size_t c = 0; c < kSpreadColumns; ++c) {
+    ResumeNext([&] { spread[c] = Div(Int(Mul(Div(rows.maximum[c], rows.minimum[c]), 100)), 100); });
+    ResumeNext([&] { (*column[c])[kResolutionRow].set_caption(NumberText(spread[c])); });
+  }
+}
+
+// The constants, the mean of every recorded row and this take, through the property puts so
+// that the container hears of them; then rewritten as whole numbers directly, without a second
+// notification.
+void SetConstants(ALG_V1S& control, const RecordedRows& rows,
+                  const std::array<double, kColumns>& current) {
+  Panel& p = control.panel();
+  const double measurements = static_cast<double>(rows.row) + 1;
+  auto mean = [&](std::size_t c) {
+    return NumberText(Div(Add(rows.sum[c], current[c]), measurements));
+  };
+  ResumeNext([&] { control.put<"CAL_spT">(mean(kSpT)); });
+  ResumeNext([&] { control.put<"CAL_spJ">(mean(kSpJ)); });
+  ResumeNext([&] { control.put<"CAL_JQ">(mean(kJQ)); });
+  ResumeNext([&] { control.put<"CAL_AVJ">(mean(kAvJ)); });
+
+  auto whole = [](const std::string& text) { return NumberText(Int(StrictNumber(text))); };
+  ResumeNext([&] { p.SPT[kConstantsRow].set_caption(whole(control.get<"CAL_spT">())); });
+  ResumeNext([&] { p.SPJ[kConstantsRow].set_caption(whole(control.get<"CAL_spJ">())); });
+  ResumeNext([&] { p.JQ[kConstantsRow].set_caption(whole(control.get<"CAL_JQ">())); });
+  ResumeNext([&] { p.AVJ[kConstantsRow].set_caption(whole(control.get<"CAL_AVJ">())); });
+}
+
+// "Break points": the largest earlier value against the whole-number constant, in percent.
+void ShowBreakPoints(Panel& p, const RecordedRows& rows) {
+  const std::array<GridColumn*, kColumns> column = Columns(p);
+  std::array<double, kSpreadColumns> break_point{};
+  for (std::size_t c = 0; c < kSpreadColumns; ++c) {
+    ResumeNext([&] {
+      const double constant = StrictNumber((*column[c])[kConstantsRow].caption());
+      break_point[c] = Int(Mul(Div(rows.maximum[c], constant), 100));
+    });
+    ResumeNext([&] { (*column[c])[kBreakPointsRow].set_caption(NumberText(break_point[c])); });
+  }
+}
+
+}  // namespace
+
+// Success leaves ResultCode alone and LBL_MSG at "0".
+Value ALG_V1S::Calibrate() {
+  Tarvo_alg1::SharedState& s = Tarvo_alg1::Shared();
+  HandIntakeSettings();
+  panel_.LBL_MSG.set_caption(Tarvo_alg1::CodeCaption(Tarvo_alg1::kNoConclusion));
+  Tarvo_alg1::LoadSamples();
+  if (TooShort(s)) {
+    ReportFailure(panel_.LBL_MSG);
+    return Value();
   }
 
-  // 14. The constants, through the property setters so that the container hears of them.
-  const double measurements = static_cast<double>(k) + 1;
-  ResumeNext([&] { put_CAL_spT(NumberText(Div(Add(sum[kSpT], current[kSpT]), measurements))); });
-  ResumeNext([&] { put_CAL_spJ(NumberText(Div(Add(sum[kSpJ], current[kSpJ]), measurements))); });
-  ResumeNext([&] { put_CAL_JQ(NumberText(Div(Add(sum[kJQ], current[kJQ]), measurements))); });
-  ResumeNext([&] { put_CAL_AVJ(NumberText(Div(Add(sum[kAvJ], current[kAvJ]), measurements))); });
-
-  // 15. Keep whole numbers only: rewritten directly, without a second notification.
-  ResumeNext(
-      [&] { p.SPT[kConstantsRow].set_caption(NumberText(Int(StrictNumber(get_CAL_spT())))); });
-  ResumeNext(
-      [&] { p.SPJ[kConstantsRow].set_caption(NumberText(Int(StrictNumber(get_CAL_spJ())))); });
-  ResumeNext([&] { p.JQ[kConstantsRow].set_caption(NumberText(Int(StrictNumber(get_CAL_JQ())))); });
-  ResumeNext(
-      [&] { p.AVJ[kConstantsRow].set_caption(NumberText(Int(StrictNumber(get_CAL_AVJ())))); });
-
-  // 16. "Break points": largest earlier value against the whole-number constant, in percent.
-  if (derived_rows) {
-    std::array<double, kSpreadColumns> break_point{};
-    for (std::size_t c = 0; c < kSpreadColumns; ++c) {
-      ResumeNext([&] {
-        const double constant = StrictNumber((*column[c])[kConstantsRow].caption());
-        break_point[c] = Int(Mul(Div(maximum[c], constant), 100));
-      });
-      ResumeNext([&] { (*column[c])[kBreakPointsRow].set_caption(NumberText(break_point[c])); });
-    }
+  HandScanSettings();
+  Tarvo_alg1::ScanThornsJumps();
+  const std::array<double, kColumns> current = ShowResults(panel_, s);
+  if (Unusable(current)) {
+    ReportFailure(panel_.LBL_MSG);
+    return Value();
   }
 
-  // 17. Success leaves ResultCode alone and LBL_MSG at "0".
+  const RecordedRows rows = RecordTake(panel_, current);
+  // Spreads and break points need two earlier rows at least.
+  const bool derived_rows = rows.row > 1;
+  if (derived_rows) ShowResolution(panel_, rows);
+  SetConstants(*this, rows, current);
+  if (derived_rows) ShowBreakPoints(panel_, rows);
   return Value();
 }
 

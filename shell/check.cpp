@@ -42,16 +42,14 @@ Value ALG_V1S::Check() {
   Tarvo_alg1::SharedState& s = Tarvo_alg1::Shared();
   Panel& p = panel_;
 
-  // 1. "0" for the duration of the check.
+  // "0" for the duration of the check.
   p.LBL_MSG.set_caption(CodeCaption(Tarvo_alg1::kNoConclusion));
 
-  // 2, 3. Intake.
-  s.DataFileName = m_DATAstr;
-  s.Gain = Val(p.Filters[1].caption());
-  s.BackgroundBorder = Val(p.BG_LEVEL.caption());
+  // Intake.
+  HandIntakeSettings();
   Tarvo_alg1::LoadSamples();
 
-  // 4. Too short a take, or no analysis constants yet: neither touches ResultCode, the stress
+  // Too short a take, or no analysis constants yet: neither touches ResultCode, the stress
   // cells or the history.
   if (s.SampleCount < Tarvo_alg1::limits::kCheckMinimum) {
     p.LBL_MSG.set_caption(CodeCaption(Tarvo_alg1::kRefused));
@@ -62,18 +60,17 @@ Value ALG_V1S::Check() {
     return Value();
   }
 
-  // 5, 6. Scan.
-  s.MinJump = Val(p.Filters[3].caption());
-  s.MaxJump = Val(p.Filters[4].caption());
+  // Scan.
+  HandScanSettings();
   Tarvo_alg1::ScanThornsJumps();
 
-  // 7. Whole numbers first, so that a silent take leaves them shown.
+  // Whole numbers first, so that a silent take leaves them shown.
   p.SPT[kResultsRow].set_caption(NumberText(Int(s.ThornRate)));
   p.SPJ[kResultsRow].set_caption(NumberText(Int(s.JumpRate)));
   p.JQ[kResultsRow].set_caption(NumberText(Int(s.JumpSpread)));
   p.AVJ[kResultsRow].set_caption(NumberText(Int(s.AvgJumpLen)));
 
-  // 8. A silent utterance: no thorns, no jumps, nothing to compare.
+  // A silent utterance: no thorns, no jumps, nothing to compare.
   if (Int(s.ThornRate) == 0 && Int(s.AvgJumpLen) < 2 && Int(s.JumpSpread) < 3 &&
       Int(s.JumpRate) == 0) {
     s.ResultCode = Value::Integer(Tarvo_alg1::kRefused);
@@ -81,13 +78,13 @@ Value ALG_V1S::Check() {
     return Value();
   }
 
-  // 9. The full values, in this order.
+  // The full values, in this order.
   p.SPT[kResultsRow].set_caption(NumberText(s.ThornRate));
   p.SPJ[kResultsRow].set_caption(NumberText(s.JumpRate));
   p.AVJ[kResultsRow].set_caption(NumberText(s.AvgJumpLen));
   p.JQ[kResultsRow].set_caption(NumberText(s.JumpSpread));
 
-  // 10. The calibration and tuning values, read leniently from the panel.
+  // The calibration and tuning values, read leniently from the panel.
   s.ThornBreakpoint = Val(p.SPT[kBreakPointsRow].caption());
   s.JumpBreakpoint = Val(p.SPJ[kBreakPointsRow].caption());
   s.JumpResolution = Val(p.SPJ[kResolutionRow].caption());
@@ -97,45 +94,45 @@ Value ALG_V1S::Check() {
   s.CalJQ = Val(p.JQ[kConstantsRow].caption());
   s.CalAvJ = Val(p.AVJ[kConstantsRow].caption());
 
-  // 11.
+  // Stress levels and verdict.
   Tarvo_alg1::ComputeStress();
   Tarvo_alg1::DecideVerdict();
 
-  // 12 to 16 run whatever the stress computation and the verdict did.
-  // 12. The adapted resolutions carry over to the next check.
+  // The rest runs whatever the stress computation and the verdict did. The adapted resolutions
+  // carry over to the next check.
   p.SPT[kResolutionRow].set_caption(NumberText(s.ThornResolution));
   p.SPJ[kResolutionRow].set_caption(NumberText(s.JumpResolution));
 
-  // 13. Publish; an unset code publishes the empty text.
+  // Publish; an unset code publishes the empty text.
   p.LBL_LIE.set_caption(NumberText(Int(s.LieStress)));
   p.LBL_GLB.set_caption(NumberText(Int(s.GlbStress)));
   p.LBL_EXC.set_caption(NumberText(Int(s.ExcStress)));
   p.LBL_MSG.set_caption(ToText(s.ResultCode));
 
-  // 14. History row, each value rounded half to even (unlike the published Int); the row index
+  // History row, each value rounded half to even (unlike the published Int); the row index
   // saturates, so checks beyond the 999th keep overwriting row 999.
-  auto& row = ProfileTable[static_cast<std::size_t>(ProfileCount)];
+  auto& row = ProfileTable_[static_cast<std::size_t>(ProfileCount_)];
   row[kLieColumn] = ToInteger16(s.LieStress);
   row[kGlobalColumn] = ToInteger16(s.GlbStress);
   row[kExcitementColumn] = ToInteger16(s.ExcStress);
   row[kCodeColumn] = ToInteger16(s.ResultCode);
   row[kJumpLengthColumn] = ToInteger16(s.AvgJumpLen);
-  ProfileCount = static_cast<std::int16_t>(ProfileCount + 1);
-  if (ProfileCount > kLastProfileRow) ProfileCount = kLastProfileRow;
+  ProfileCount_ = static_cast<std::int16_t>(ProfileCount_ + 1);
+  if (ProfileCount_ > kLastProfileRow) ProfileCount_ = kLastProfileRow;
 
-  // 15, 16. The rates are the ones the stress computation may have raised from 0 to 1.
+  // The rates are the ones the stress computation may have raised from 0 to 1.
   DriftCalibration(s.ThornRate, s.JumpRate, s.JumpSpread);
 
   return Value();
 }
 
 void ALG_V1S::DriftCalibration(double thorn_rate, double jump_rate, double jump_spread) {
-  // 15. Calibration drift through the setters, in this order; CAL_AVJ stays.
-  put_CAL_spT(Drift(get_CAL_spT(), thorn_rate));
-  put_CAL_spJ(Drift(get_CAL_spJ(), jump_rate));
-  put_CAL_JQ(Drift(get_CAL_JQ(), jump_spread));
+  // Calibration drift through the setters, in this order; CAL_AVJ stays.
+  put<"CAL_spT">(Drift(get<"CAL_spT">(), thorn_rate));
+  put<"CAL_spJ">(Drift(get<"CAL_spJ">(), jump_rate));
+  put<"CAL_JQ">(Drift(get<"CAL_JQ">(), jump_spread));
 
-  // 16. Directly, without notification.
+  // Directly, without notification.
   Panel& p = panel_;
   KeepWholeNumber(p.SPT[kConstantsRow]);
   KeepWholeNumber(p.SPJ[kConstantsRow]);

@@ -64,6 +64,10 @@ struct Declaration {
 
 }  // namespace members
 
+// The help string of the caption-like text properties.
+inline constexpr std::string_view kCaptionHelp =
+    "Returns/sets the text displayed in an object's title bar or below an object's icon.";
+
 // The declarations and the interface derived from them. A friend of the control, so that a
 // member-backed property can name the member that keeps it.
 struct InterfaceDeclarations {
@@ -125,15 +129,27 @@ struct InterfaceDeclarations {
   static constexpr ValueType kVariant = ValueType::kEmpty;
   static constexpr ValueType kNone = ValueType::kEmpty;
 
+  // A caption-backed property: its get and put are the control's get<Name> and put<Name>, which
+  // find the cell and the notification in this table; the rest as every property has it.
+  template <PropertyName Name>
+  static constexpr Declaration CaptionProperty(std::int32_t dispid, Label& (*cell)(Panel&),
+                                               members::Persisted bag) {
+    return {Name.view(),
+            kText,
+            dispid,
+            kShown,
+            kCaptionHelp,
+            GetText<&ALG_V1S::get<Name>>,
+            PutText<&ALG_V1S::put<Name>>,
+            cell,
+            bag};
+  }
+
   static constexpr std::size_t kMemberCount = 52;
 
   static const Declaration kDeclarations[];
   static const std::array<InterfaceMember, kMemberCount> kMembers;
 };
-
-// The help string of the caption-like text properties.
-inline constexpr std::string_view kCaptionHelp =
-    "Returns/sets the text displayed in an object's title bar or below an object's icon.";
 
 // The 29 declarations in interface order. Hidden members are left out of design-time property
 // lists. Load and save places count from 0 in ReadProperties' and WriteProperties' orders;
@@ -146,6 +162,7 @@ inline constexpr members::Declaration InterfaceDeclarations::kDeclarations[] = {
     // A property: the same with its get, then its put, its caption (null when a member keeps
     // it), and in the bag: default, load place, save place, how a member stores the value
     // loaded, and the key when it is not the name; kSilent for a put that never notifies.
+    // A caption-backed property: its name, dispatch identifier, caption and bag.
     {"Calibrate", kNone, 0x60030017, kShown, "", Call<&ALG_V1S::Calibrate>},
     {"Initalize", kNone, 0x60030018, kShown, "", Call<&ALG_V1S::Initalize>},
     {"Check", kNone, 0x60030019, kShown, "", Call<&ALG_V1S::Check>},
@@ -153,75 +170,54 @@ inline constexpr members::Declaration InterfaceDeclarations::kDeclarations[] = {
     {"ResetAll", kNone, 0x6003001B, kShown, "", Call<&ALG_V1S::ResetAll>},
     {"DATAstr", kText, 0x68030016, kHidden, "",
      GetText<&ALG_V1S::get_DATAstr>, PutText<&ALG_V1S::put_DATAstr>,
-     nullptr, {kEmptyText, 4, 4, Stored<&ALG_V1S::m_DATAstr>}},
+     nullptr, {kEmptyText, 4, 4, Stored<&ALG_V1S::DATAstr_>}},
     {"DensityLevel", kInteger, 0x68030015, kShown, "",
      GetInteger<&ALG_V1S::get_DensityLevel>, PutInteger<&ALG_V1S::put_DensityLevel>,
-     nullptr, {kIntegerZero, 5, 5, Stored<&ALG_V1S::m_DensityLevel>}},
+     nullptr, {kIntegerZero, 5, 5, Stored<&ALG_V1S::DensityLevel_>}},
     {"Person", kInteger, 0x68030014, kShown, "",
      GetInteger<&ALG_V1S::get_Person>, PutInteger<&ALG_V1S::put_Person>,
-     nullptr, {kIntegerZero, 6, 6, Stored<&ALG_V1S::m_Person>}},
+     nullptr, {kIntegerZero, 6, 6, Stored<&ALG_V1S::Person_>}},
     {"CAL_SFLC", kInteger, 0x68030013, kShown, "",
      GetInteger<&ALG_V1S::get_CAL_SFLC>, PutInteger<&ALG_V1S::put_CAL_SFLC>,
-     nullptr, {kIntegerZero, 7, 7, Stored<&ALG_V1S::m_CAL_SFLC>}},
+     nullptr, {kIntegerZero, 7, 7, Stored<&ALG_V1S::CAL_SFLC_>}},
     {"CR_SFLC", kVariant, 0x68030012, kHidden, "",
      GetVariant<&ALG_V1S::get_CR_SFLC>, PutVariant<&ALG_V1S::put_CR_SFLC>,
-     nullptr, {kIntegerZero, 8, 8, Stored<&ALG_V1S::m_CR_SFLC>}, kSilent},
-    {"BGbord", kText, 0x68030011, kShown, kCaptionHelp,
-     GetText<&ALG_V1S::get_BGbord>, PutText<&ALG_V1S::put_BGbord>,
-     LabelOf<&Panel::BG_LEVEL>, {kZeroText, 10, kNeverSaved}},
-    {"LIEstress", kText, 0x68030010, kShown, kCaptionHelp,
-     GetText<&ALG_V1S::get_LIEstress>, PutText<&ALG_V1S::put_LIEstress>,
-     LabelOf<&Panel::LBL_LIE>, {kZeroText, 18, kNeverSaved}},
-    {"GLBstress", kText, 0x6803000F, kShown, kCaptionHelp,
-     GetText<&ALG_V1S::get_GLBstress>, PutText<&ALG_V1S::put_GLBstress>,
-     LabelOf<&Panel::LBL_GLB>, {kZeroText, 19, kNeverSaved}},
-    {"EXCstress", kText, 0x6803000E, kShown, kCaptionHelp,
-     GetText<&ALG_V1S::get_EXCstress>, PutText<&ALG_V1S::put_EXCstress>,
-     LabelOf<&Panel::LBL_EXC>, {kZeroText, 20, kNeverSaved}},
+     nullptr, {kIntegerZero, 8, 8, Stored<&ALG_V1S::CR_SFLC_>}, kSilent},
+    CaptionProperty<"BGbord">(0x68030011, LabelOf<&Panel::BG_LEVEL>, {kZeroText, 10, kNeverSaved}),
+    CaptionProperty<"LIEstress">(0x68030010, LabelOf<&Panel::LBL_LIE>,
+                          {kZeroText, 18, kNeverSaved}),
+    CaptionProperty<"GLBstress">(0x6803000F, LabelOf<&Panel::LBL_GLB>,
+                          {kZeroText, 19, kNeverSaved}),
+    CaptionProperty<"EXCstress">(0x6803000E, LabelOf<&Panel::LBL_EXC>,
+                          {kZeroText, 20, kNeverSaved}),
     {"profiler", kNone, 0x60030020, kShown, "", Call<&ALG_V1S::profiler>},
-    {"CR_msgX", kText, 0x6803000D, kShown, kCaptionHelp,
-     GetText<&ALG_V1S::get_CR_msgX>, PutText<&ALG_V1S::put_CR_msgX>,
-     LabelOf<&Panel::LBL_MSG>, {kZeroText, 24, kNeverSaved, nullptr, "CR_MSGX"}},
+    CaptionProperty<"CR_msgX">(0x6803000D, LabelOf<&Panel::LBL_MSG>,
+                          {kZeroText, 24, kNeverSaved, nullptr, "CR_MSGX"}),
     {"Volume", kText, 0x6803000C, kShown, kCaptionHelp,
      GetText<&ALG_V1S::get_Volume>, PutText<&ALG_V1S::put_Volume>,
-     nullptr, {kZeroText, 26, 21, Stored<&ALG_V1S::m_Volume>}},
+     nullptr, {kZeroText, 26, 21, Stored<&ALG_V1S::Volume_>}},
     {"MSGstring", kText, 0x6803000B, kHidden, "",
      GetText<&ALG_V1S::get_MSGstring>, PutText<&ALG_V1S::put_MSGstring>,
-     nullptr, {kDoubleQuoteText, 27, 22, Stored<&ALG_V1S::m_MSGstring>}},
+     nullptr, {kDoubleQuoteText, 27, 22, Stored<&ALG_V1S::MSGstring_>}},
     {"Mode", kText, 0x6803000A, kShown, kCaptionHelp,
      GetText<&ALG_V1S::get_Mode>, PutText<&ALG_V1S::put_Mode>,
-     nullptr, {kZeroText, 28, 23, Stored<&ALG_V1S::m_Mode>}},
-    {"CAL_AVJ", kText, 0x68030009, kShown, kCaptionHelp,
-     GetText<&ALG_V1S::get_CAL_AVJ>, PutText<&ALG_V1S::put_CAL_AVJ>,
-     LabelAt<&Panel::AVJ, kConstantsRow>, {kZeroText, 21, 10}},
-    {"CR_avJ", kText, 0x68030008, kShown, kCaptionHelp,
-     GetText<&ALG_V1S::get_CR_avJ>, PutText<&ALG_V1S::put_CR_avJ>,
-     LabelAt<&Panel::AVJ, kResultsRow>, {kZeroText, 22, 11}},
+     nullptr, {kZeroText, 28, 23, Stored<&ALG_V1S::Mode_>}},
+    CaptionProperty<"CAL_AVJ">(0x68030009, LabelAt<&Panel::AVJ, kConstantsRow>,
+                          {kZeroText, 21, 10}),
+    CaptionProperty<"CR_avJ">(0x68030008, LabelAt<&Panel::AVJ, kResultsRow>, {kZeroText, 22, 11}),
     // The shortest-jump cell under "Min J.", not the cell beside "BG filter".
-    {"BGfilter", kText, 0x68030007, kShown, kCaptionHelp,
-     GetText<&ALG_V1S::get_BGfilter>, PutText<&ALG_V1S::put_BGfilter>,
-     LabelAt<&Panel::Filters, 3>, {kZeroText, 29, 24}},
-    {"ADDvolume", kText, 0x68030006, kShown, kCaptionHelp,
-     GetText<&ALG_V1S::get_ADDvolume>, PutText<&ALG_V1S::put_ADDvolume>,
-     LabelAt<&Panel::Filters, 2>, {kZeroText, 12, 14}},
-    {"CAL_spT", kText, 0x68030005, kShown, kCaptionHelp,
-     GetText<&ALG_V1S::get_CAL_spT>, PutText<&ALG_V1S::put_CAL_spT>,
-     LabelAt<&Panel::SPT, kConstantsRow>, {kZeroText, 13, 15}},
-    {"CAL_spJ", kText, 0x68030004, kShown, kCaptionHelp,
-     GetText<&ALG_V1S::get_CAL_spJ>, PutText<&ALG_V1S::put_CAL_spJ>,
-     LabelAt<&Panel::SPJ, kConstantsRow>, {kZeroText, 14, 16}},
-    {"CAL_JQ", kText, 0x68030003, kShown, kCaptionHelp,
-     GetText<&ALG_V1S::get_CAL_JQ>, PutText<&ALG_V1S::put_CAL_JQ>,
-     LabelAt<&Panel::JQ, kConstantsRow>, {kZeroText, 15, 17}},
-    {"CR_SPJ", kText, 0x68030002, kShown, kCaptionHelp,
-     GetText<&ALG_V1S::get_CR_SPJ>, PutText<&ALG_V1S::put_CR_SPJ>,
-     LabelAt<&Panel::SPJ, kResultsRow>, {kZeroText, 16, 18}},
-    {"CR_spT", kText, 0x68030001, kShown, kCaptionHelp,
-     GetText<&ALG_V1S::get_CR_spT>, PutText<&ALG_V1S::put_CR_spT>,
-     LabelAt<&Panel::SPT, kResultsRow>, {kZeroText, 17, 19}},
-    {"CR_JQ", kText, 0x68030000, kShown, kCaptionHelp,
-     GetText<&ALG_V1S::get_CR_JQ>, PutText<&ALG_V1S::put_CR_JQ>,
-     LabelAt<&Panel::JQ, kResultsRow>, {kZeroText, 23, 20}},
+    CaptionProperty<"BGfilter">(0x68030007, LabelAt<&Panel::Filters, kShortestJumpCell>,
+                          {kZeroText, 29, 24}),
+    CaptionProperty<"ADDvolume">(0x68030006, LabelAt<&Panel::Filters, kAddedVolumeCell>,
+                          {kZeroText, 12, 14}),
+    CaptionProperty<"CAL_spT">(0x68030005, LabelAt<&Panel::SPT, kConstantsRow>,
+                          {kZeroText, 13, 15}),
+    CaptionProperty<"CAL_spJ">(0x68030004, LabelAt<&Panel::SPJ, kConstantsRow>,
+                          {kZeroText, 14, 16}),
+    CaptionProperty<"CAL_JQ">(0x68030003, LabelAt<&Panel::JQ, kConstantsRow>, {kZeroText, 15, 17}),
+    CaptionProperty<"CR_SPJ">(0x68030002, LabelAt<&Panel::SPJ, kResultsRow>, {kZeroText, 16, 18}),
+    CaptionProperty<"CR_spT">(0x68030001, LabelAt<&Panel::SPT, kResultsRow>, {kZeroText, 17, 19}),
+    CaptionProperty<"CR_JQ">(0x68030000, LabelAt<&Panel::JQ, kResultsRow>, {kZeroText, 23, 20}),
     // clang-format on
 };
 
@@ -279,6 +275,16 @@ consteval std::size_t CaptionPutOf(std::string_view name) {
   const std::size_t position = PutOf(name);
   if (!InterfaceDeclarations::kMembers[position].caption_backed) throw "not caption-backed";
   return position;
+}
+
+template <PropertyName Name>
+std::string ALG_V1S::get() const {
+  return Caption(CaptionPutOf(Name.view()));
+}
+
+template <PropertyName Name>
+void ALG_V1S::put(const std::string& text) {
+  SetCaption(CaptionPutOf(Name.view()), text);
 }
 
 }  // namespace pellix

@@ -21,6 +21,15 @@ inline constexpr std::size_t kResolutionRow = 6;
 inline constexpr std::size_t kConstantsRow = 7;
 inline constexpr std::size_t kResultsRow = 8;
 
+// The cells of Filters by what they hold.
+inline constexpr std::size_t kBackgroundFilterCell = 0;
+inline constexpr std::size_t kVolumeCell = 1;  // read as the gain
+inline constexpr std::size_t kAddedVolumeCell = 2;
+inline constexpr std::size_t kShortestJumpCell = 3;
+inline constexpr std::size_t kLongestJumpCell = 4;
+inline constexpr std::size_t kModeCell = 5;
+inline constexpr std::size_t kFilterCells = 6;
+
 // The control surface's own persisted appearance, behind the panel's labels.
 struct ControlSurface {
   std::uint32_t BackColor = 0x8000000Fu;  // the system button-face colour
@@ -70,7 +79,7 @@ struct Panel {
   std::array<Label, kGridRows> SPJ;
   std::array<Label, kGridRows> JQ;
   std::array<Label, kGridRows> AVJ;
-  std::array<Label, 6> Filters;
+  std::array<Label, kFilterCells> Filters;
   Label BG_LEVEL;
   Label LBL_LIE;
   Label LBL_GLB;

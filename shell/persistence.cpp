@@ -87,9 +87,10 @@ constexpr BagKey kSurfaceKeys[] = {
     SurfaceKey<&ControlSurface::BorderStyle>("BorderStyle", {ValueType::kInteger, 0}, 3),
 };
 constexpr BagKey kSharedKeyCells[] = {
-    {"BGfilter", kZeroText, 9, 12, nullptr, nullptr, LabelAt<&Panel::Filters, 0>},
-    {"Volume", kZeroText, 11, 13, nullptr, nullptr, LabelAt<&Panel::Filters, 1>},
-    {"Mode", kZeroText, 25, 9, nullptr, nullptr, LabelAt<&Panel::Filters, 5>},
+    {"BGfilter", kZeroText, 9, 12, nullptr, nullptr,
+     LabelAt<&Panel::Filters, kBackgroundFilterCell>},
+    {"Volume", kZeroText, 11, 13, nullptr, nullptr, LabelAt<&Panel::Filters, kVolumeCell>},
+    {"Mode", kZeroText, 25, 9, nullptr, nullptr, LabelAt<&Panel::Filters, kModeCell>},
 };
 
 // Every key: the control surface's, the properties', then the shared cells'.

@@ -1,6 +1,9 @@
 // profiler: condenses the instance's check history into a profile string of nine category
 // digits and nine percentages, left in DATAstr for the host to read.
+#include <array>
 #include <cstddef>
+#include <cstdint>
+#include <initializer_list>
 #include <string>
 
 #include "engine/checked_arithmetic.h"
@@ -42,16 +45,13 @@ std::string Percent(int x, int n) {
   return text;
 }
 
-}  // namespace
+using History = std::array<std::array<std::int16_t, kProfileColumns>, kProfileRows>;
 
-Value ALG_V1S::profiler() {
-  const int n = ProfileCount;
-
-  // 1, 2. Count over the recorded rows.
+// Counts over the first n rows of the history. The bounds of a normal jump length are computed
+// once; with no rows nothing is computed, so an overflowing bound fails exactly when the first
+// row would have compared against it.
+Counters CountHistory(const History& history, int n, double calibrated) {
   Counters c;
-  const double calibrated = Tarvo_alg1::Shared().CalAvJ;
-  // The bounds of a normal jump length, computed once; with no rows nothing is computed, so an
-  // overflowing bound fails exactly when the first row would have compared against it.
   double long_jumps = 0;
   double short_jumps = 0;
   if (n > 0) {
@@ -59,7 +59,7 @@ Value ALG_V1S::profiler() {
     short_jumps = Mul(calibrated, 0.8);
   }
   for (int r = 0; r < n; ++r) {
-    const auto& row = ProfileTable[static_cast<std::size_t>(r)];
+    const auto& row = history[static_cast<std::size_t>(r)];
     if (row[kExcitementColumn] > 140) c.E += 1;
     if (row[kExcitementColumn] > 190) c.E += 2;
     if (row[kGlobalColumn] > 180) ++c.G;
@@ -72,86 +72,72 @@ Value ALG_V1S::profiler() {
     if (row[kJumpLengthColumn] > long_jumps) ++c.H;
     if (row[kJumpLengthColumn] < short_jumps) ++c.L;
   }
+  return c;
+}
 
-  // 4. Too few checks for a profile.
-  if (n < kMinProfileRows) {
-    m_DATAstr = "0";
-    return Value();
+// A digit graded by the fractions of the n rows that `count` is above: it starts at `digit`, and
+// each step whose fraction n / k the count is above replaces it, in order.
+struct Step {
+  int k;
+  char digit;
+};
+char Graded(int count, int n, char digit, std::initializer_list<Step> steps) {
+  for (const Step& step : steps) {
+    if (count > Fraction(n, step.k)) digit = step.digit;
   }
+  return digit;
+}
 
-  // 5. Each digit starts at its default and every rule that holds replaces it, so the last one
-  // that holds wins.
+// The nine category digits. Each starts at its default and every rule that holds replaces it,
+// so the last one that holds wins.
+std::string CategoryDigits(const Counters& c, int n) {
   auto above = [n](int count, int k) { return count > Fraction(n, k); };
   auto below = [n](int count, int k) { return count < Fraction(n, k); };
-  std::string D;
+  // Excitement, and global stress, alike.
+  auto stress = [n](int count) {
+    return count == 0 ? '4' : Graded(count, n, '1', {{5, '2'}, {2, '3'}});
+  };
+  const char uncertainty = Graded(c.C4, n, '1', {{15, '2'}, {10, '3'}});
+  const char sarcasm = Graded(c.C2, n, c.C2 > 0 ? '1' : '0', {{12, '2'}, {7, '3'}});
+  const char manipulation = Graded(c.C6, n, '0', {{30, '1'}, {12, '2'}, {7, '3'}});
+  char lies = '0';
+  if (above(c.C8, 12)) lies = '2';
+  if (c.C7 > 1) lies = '3';
+  if (above(c.C7, 5) && above(c.C8, 8)) lies = '4';
+  if (c.C7 == 1) lies = '1';
+  // Long against short jumps.
+  char balance = '0';
+  if (c.H - c.L < -7) balance = '1';
+  if (c.H - c.L > 7) balance = '2';
+  // Lies and exaggerations again, graded the other way.
+  char lies_graded = '0';
+  if (c.C7 < 3 && below(c.C8, 20)) lies_graded = '1';
+  if (c.C7 < 3 && above(c.C8, 20)) lies_graded = '2';
+  if (c.C7 < 3 && above(c.C8, 10)) lies_graded = '3';
+  if (c.C7 > 3) lies_graded = '4';
+  if (above(c.C7, 4) && above(c.C8, 3) && c.C7 > 1) lies_graded = '5';
+  if (above(c.C7, 2) || (above(c.C7, 3) && above(c.C8, 2))) lies_graded = '1';
+  const char uncertain_under_stress = above(c.C4, 10) && above(c.G, 20) ? '1' : '0';
+  return {stress(c.E), stress(c.G), uncertainty,           sarcasm, manipulation, lies,
+          balance,     lies_graded, uncertain_under_stress};
+}
+
+// The percentages behind the digits, in the digits' order (lies and exaggerations apart, long
+// and short jumps apart).
+std::string Percentages(const Counters& c, int n) {
   std::string P;
+  for (int count : {c.E, c.G, c.C4, c.C2, c.C6, c.C7, c.C8, c.H, c.L}) P += Percent(count, n);
+  return P;
+}
 
-  char digit = '1';  // 1: excitement
-  if (above(c.E, 5)) digit = '2';
-  if (above(c.E, 2)) digit = '3';
-  if (c.E == 0) digit = '4';
-  D += digit;
-  P += Percent(c.E, n);
+}  // namespace
 
-  digit = '1';  // 2: global stress
-  if (above(c.G, 5)) digit = '2';
-  if (above(c.G, 2)) digit = '3';
-  if (c.G == 0) digit = '4';
-  D += digit;
-  P += Percent(c.G, n);
-
-  digit = '1';  // 3: uncertainty (code 4)
-  if (above(c.C4, 15)) digit = '2';
-  if (above(c.C4, 10)) digit = '3';
-  D += digit;
-  P += Percent(c.C4, n);
-
-  digit = '0';  // 4: sarcasm (code 2)
-  if (c.C2 > 0) digit = '1';
-  if (above(c.C2, 12)) digit = '2';
-  if (above(c.C2, 7)) digit = '3';
-  D += digit;
-  P += Percent(c.C2, n);
-
-  digit = '0';  // 5: voice manipulation (code 6)
-  if (above(c.C6, 30)) digit = '1';
-  if (above(c.C6, 12)) digit = '2';
-  if (above(c.C6, 7)) digit = '3';
-  D += digit;
-  P += Percent(c.C6, n);
-
-  digit = '0';  // 6: lies and exaggerations (codes 7 and 8)
-  if (above(c.C8, 12)) digit = '2';
-  if (c.C7 > 1) digit = '3';
-  if (above(c.C7, 5) && above(c.C8, 8)) digit = '4';
-  if (c.C7 == 1) digit = '1';
-  D += digit;
-  P += Percent(c.C7, n);
-  P += Percent(c.C8, n);
-
-  digit = '0';  // 7: balance of long against short jumps
-  const int balance = c.H - c.L;
-  if (balance < -7) digit = '1';
-  if (balance > 7) digit = '2';
-  D += digit;
-  P += Percent(c.H, n);
-  P += Percent(c.L, n);
-
-  digit = '0';  // 8: lies and exaggerations again, graded the other way
-  if (c.C7 < 3 && below(c.C8, 20)) digit = '1';
-  if (c.C7 < 3 && above(c.C8, 20)) digit = '2';
-  if (c.C7 < 3 && above(c.C8, 10)) digit = '3';
-  if (c.C7 > 3) digit = '4';
-  if (above(c.C7, 4) && above(c.C8, 3) && c.C7 > 1) digit = '5';
-  if (above(c.C7, 2) || (above(c.C7, 3) && above(c.C8, 2))) digit = '1';
-  D += digit;
-
-  digit = '0';  // 9: uncertainty under global stress
-  if (above(c.C4, 10) && above(c.G, 20)) digit = '1';
-  D += digit;
-
-  // 6. Straight into the member: no notification and no mode check.
-  m_DATAstr = D + P;
+// Too few checks give "0". The profile goes straight into the member: no notification and no
+// mode check.
+Value ALG_V1S::profiler() {
+  const int n = ProfileCount_;
+  const Counters c = CountHistory(ProfileTable_, n, Tarvo_alg1::Shared().CalAvJ);
+  DATAstr_ = n < kMinProfileRows ? "0" : CategoryDigits(c, n) + Percentages(c, n);
   return Value();
 }
 

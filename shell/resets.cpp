@@ -35,8 +35,8 @@ void ClearHistory(Table& table) {
 
 Value ALG_V1S::ResetCal() {
   ClearGrid(panel_);
-  ClearHistory(ProfileTable);
-  ProfileCount = 0;
+  ClearHistory(ProfileTable_);
+  ProfileCount_ = 0;
   SetBreakPoints(panel_, "110");
   return Value();
 }
@@ -44,8 +44,8 @@ Value ALG_V1S::ResetCal() {
 Value ALG_V1S::ResetAll() {
   ClearGrid(panel_);
   SetBreakPoints(panel_, "120");
-  ClearHistory(ProfileTable);
-  ProfileCount = 0;
+  ClearHistory(ProfileTable_);
+  ProfileCount_ = 0;
   return Value();
 }
 

@@ -204,18 +204,41 @@ class AnalysisEndToEnd : public ::testing::TestWithParam<const char*> {
   }
   const Names& Notified(int line) { return run_.statements.at(line).notified; }
 
+  // The lines of the whole script: the parameters, three calibrations, twelve checks and the
+  // profile of one speaker's example takes.
+  struct SpeakerLines {
+    int parameters = 0;
+    int initalize = 0;
+    std::vector<CalibrationLines> calibrations;
+    std::vector<CheckLines> checks;
+    int profiler = 0;
+    int profile = 0;
+  };
+  static SpeakerLines WriteScript(const std::string& speaker, Script& script);
+
+  // What a host last read of the constants, the Results row and the stress levels; a new
+  // instance's read "0".
+  struct Seen {
+    std::array<std::string, kColumns> constants = {"0", "0", "0", "0"};
+    std::array<std::string, kColumns> results = {"0", "0", "0", "0"};
+    std::array<std::string, 3> levels = {"0", "0", "0"};  // LIE, GLB, EXC
+  };
+
+  void ExpectEveryStatementRan(const SpeakerLines& lines);
+  void ExpectCalibrations(const std::vector<CalibrationLines>& calibrations, Seen& seen);
+  // Adds the code of a check that wrote a history row to `codes`.
+  void ExpectCheck(const CheckLines& c, Seen& seen, std::vector<int>& codes);
+  void ExpectProfile(int line, const std::vector<int>& codes);
+
   std::filesystem::path dir_;
   ScriptRun run_;
 };
 
-TEST_P(AnalysisEndToEnd, CalibrateCheckAndProfileAnExampleSpeaker) {
-  const std::string speaker = GetParam();
-
-  // The script.
-  Script script;
-  const int parameters = script.Add(std::string("set DATAstr \"") + kParameters + "\"");
-  const int initalize = script.Add("call Initalize");
-  std::vector<CalibrationLines> calibrations;
+AnalysisEndToEnd::SpeakerLines AnalysisEndToEnd::WriteScript(const std::string& speaker,
+                                                             Script& script) {
+  SpeakerLines lines;
+  lines.parameters = script.Add(std::string("set DATAstr \"") + kParameters + "\"");
+  lines.initalize = script.Add("call Initalize");
   for (int i = 1; i <= 3; ++i) {
     CalibrationLines c;
     const std::string file = SampleFile(speaker + "_calibrate_" + std::to_string(i) + ".smp");
@@ -223,9 +246,8 @@ TEST_P(AnalysisEndToEnd, CalibrateCheckAndProfileAnExampleSpeaker) {
     c.call = script.Add("call Calibrate");
     c.msg = script.Add("get CR_msgX");
     AddColumnReads(script, c);
-    calibrations.push_back(c);
+    lines.calibrations.push_back(c);
   }
-  std::vector<CheckLines> checks;
   for (int i = 1; i <= 12; ++i) {
     CheckLines c;
     const std::string number = (i < 10 ? "0" : "") + std::to_string(i);
@@ -236,18 +258,17 @@ TEST_P(AnalysisEndToEnd, CalibrateCheckAndProfileAnExampleSpeaker) {
     c.glb = script.Add("get GLBstress");
     c.exc = script.Add("get EXCstress");
     AddColumnReads(script, c);
-    checks.push_back(c);
+    lines.checks.push_back(c);
   }
-  const int profiler = script.Add("call profiler");
-  const int profile = script.Add("get DATAstr");
+  lines.profiler = script.Add("call profiler");
+  lines.profile = script.Add("get DATAstr");
+  return lines;
+}
 
-  run_ = RunScript(dir_, script.text());
-  ASSERT_EQ(run_.status, 0) << run_.err;
-  EXPECT_EQ(run_.err, "");
-
-  // Every statement printed its line and succeeded; only the puts and the three analysis
-  // methods notify, each as checked below.
-  ASSERT_EQ(run_.statements.size(), static_cast<std::size_t>(profile));
+// Every statement printed its line and succeeded; only the puts and the three analysis methods
+// notify, each as checked where its results are.
+void AnalysisEndToEnd::ExpectEveryStatementRan(const SpeakerLines& lines) {
+  ASSERT_EQ(run_.statements.size(), static_cast<std::size_t>(lines.profile));
   for (const auto& [line, printed] : run_.statements) {
     EXPECT_TRUE(printed.ok) << "line " << line << " " << printed.op << " " << printed.name;
     if (printed.op == "get") {
@@ -256,15 +277,15 @@ TEST_P(AnalysisEndToEnd, CalibrateCheckAndProfileAnExampleSpeaker) {
       EXPECT_EQ(printed.notified, Names{"DATAstr"}) << "line " << line;
     }
   }
-  EXPECT_EQ(Notified(parameters), Names{"DATAstr"});
-  EXPECT_EQ(Notified(initalize), Names{});
-  EXPECT_EQ(Notified(profiler), Names{});
+  EXPECT_EQ(Notified(lines.parameters), Names{"DATAstr"});
+  EXPECT_EQ(Notified(lines.initalize), Names{});
+  EXPECT_EQ(Notified(lines.profiler), Names{});
+}
 
-  // Calibrations. A new instance's constants and results read "0". An accepted calibration
-  // records its whole-number results as the next row, and each constant is then the whole part
-  // of the mean of all recorded rows; a refused one changes no constant.
-  std::array<std::string, kColumns> constants = {"0", "0", "0", "0"};
-  std::array<std::string, kColumns> results = {"0", "0", "0", "0"};
+// An accepted calibration records its whole-number results as the next row, and each constant
+// is then the whole part of the mean of all recorded rows; a refused one changes no constant.
+void AnalysisEndToEnd::ExpectCalibrations(const std::vector<CalibrationLines>& calibrations,
+                                          Seen& seen) {
   std::array<double, kColumns> recorded_sum{};
   int recorded = 0;
   for (const CalibrationLines& c : calibrations) {
@@ -287,147 +308,147 @@ TEST_P(AnalysisEndToEnd, CalibrateCheckAndProfileAnExampleSpeaker) {
     } else {
       EXPECT_EQ(msg, "-1");
       EXPECT_EQ(Notified(c.call), Names{});
-      EXPECT_EQ(now_constants, constants);
+      EXPECT_EQ(now_constants, seen.constants);
       // Refused for too few samples (results untouched) or for a zero result (shown).
       const bool has_zero =
           std::find(now_results.begin(), now_results.end(), "0") != now_results.end();
-      EXPECT_TRUE(has_zero || now_results == results);
+      EXPECT_TRUE(has_zero || now_results == seen.results);
     }
-    constants = now_constants;
-    results = now_results;
+    seen.constants = now_constants;
+    seen.results = now_results;
   }
   EXPECT_GE(recorded, 1) << "no example calibration was accepted";
+}
 
-  // Checks.
-  std::array<std::string, 3> levels = {"0", "0", "0"};  // a new instance's LIE, GLB, EXC
-  std::vector<int> codes;                               // of the checks that wrote a history row
-  for (const CheckLines& c : checks) {
-    SCOPED_TRACE("check at line " + std::to_string(c.call));
-    const std::string msg = Text(c.msg);
-    ASSERT_TRUE(IsWholeNumber(msg)) << msg;
-    const int code = std::stoi(msg);
-    // -2 would mean no analysis constants, but Initalize has loaded them.
-    EXPECT_TRUE(code == -1 || (code >= 0 && code <= 9)) << msg;
-    const std::array<std::string, 3> now_levels = {Text(c.lie), Text(c.glb), Text(c.exc)};
-    const auto now_results = Texts(c.result);
-    const auto now_constants = Texts(c.constant);
-    for (const std::string& text : now_constants) EXPECT_TRUE(IsWholeNumber(text)) << text;
-    for (const std::string& text : now_levels) EXPECT_TRUE(IsWholeNumber(text)) << text;
-
-    if (code == -1) {
-      // Too short or silent: no history row, no drift, the levels of the previous check stay.
-      EXPECT_EQ(Notified(c.call), Names{});
-      EXPECT_EQ(now_levels, levels);
-      EXPECT_EQ(now_constants, constants);
-      const bool silent = now_results[kSpT] == "0" && now_results[kSpJ] == "0" &&
-                          IsWholeNumber(now_results[kAvJ]) && Number(now_results[kAvJ]) < 2 &&
-                          IsWholeNumber(now_results[kJQ]) && Number(now_results[kJQ]) < 3;
-      EXPECT_TRUE(silent || now_results == results);
-      results = now_results;
-      continue;
-    }
-
-    codes.push_back(code);
-    EXPECT_EQ(Notified(c.call), kCheckNotices);
-
-    // The full measures: whole rates, a mean jump length the scan accepted, a spread.
-    EXPECT_TRUE(IsWholeNumber(now_results[kSpT])) << now_results[kSpT];
-    EXPECT_TRUE(IsWholeNumber(now_results[kSpJ])) << now_results[kSpJ];
-    EXPECT_GE(Number(now_results[kSpT]), 0);
-    EXPECT_GE(Number(now_results[kSpJ]), 0);
-    EXPECT_GE(Number(now_results[kAvJ]), 2);
-    EXPECT_LE(Number(now_results[kAvJ]), 11);
-    EXPECT_GE(Number(now_results[kJQ]), 0);
-
-    // Stress levels: all 0 after a stopped computation, which concludes nothing; otherwise
-    // within their ranges.
-    const double lie = Number(now_levels[0]);
-    const double glb = Number(now_levels[1]);
-    const double exc = Number(now_levels[2]);
-    const bool stopped = lie == 0 && glb == 0 && exc == 0;
-    if (stopped) {
-      EXPECT_EQ(code, 0);
-    } else {
-      EXPECT_GE(lie, 30);
-      EXPECT_LE(lie, 250);
-      EXPECT_GE(glb, 30);
-      EXPECT_LE(glb, 300);
-      EXPECT_GE(exc, 30);
-      EXPECT_LE(exc, 250);
-    }
-
-    // What each verdict says about the levels it was decided on (truth floor 50, band 120 to
-    // 160). A lie stress far below the floor is mirrored to 200 - x with x below 40.
-    switch (code) {
-      case 8:  // inside the band, or mirrored
-        EXPECT_GE(lie, 120);
-        EXPECT_LE(lie, 170);
-        break;
-      case 7:  // above the band, or the sarcasm-or-lie reading below it
-        EXPECT_TRUE(lie > 160 || (lie >= 50 && lie < 120)) << lie;
-        break;
-      case 2:  // just below the floor, or sarcasm below the band
-        EXPECT_GE(lie, 40);
-        EXPECT_LT(lie, 120);
-        break;
-      case 1:  // no flag beyond "no stress": excitement not above the band's low edge
-        EXPECT_GE(lie, 50);
-        EXPECT_LT(lie, 120);
-        EXPECT_LE(exc, 120);
-        break;
-      case 3:  // excitement inside the band
-        EXPECT_GE(lie, 50);
-        EXPECT_LT(lie, 120);
-        EXPECT_GE(exc, 120);
-        EXPECT_LE(exc, 160);
-        break;
-      case 5:  // high excitement
-        EXPECT_GE(lie, 50);
-        EXPECT_LT(lie, 120);
-        EXPECT_GE(exc, 160);
-        break;
-      case 4:  // confusion, without high excitement
-        EXPECT_GE(lie, 50);
-        EXPECT_LT(lie, 120);
-        EXPECT_LE(exc, 160);
-        break;
-      case 6:  // voice manipulation alone
-        EXPECT_GE(lie, 50);
-        EXPECT_LT(lie, 120);
-        EXPECT_LE(exc, 120);
-        break;
-      case 9:  // an extreme thorn deviation, or the strongest flags together
-        EXPECT_GE(lie, 50);
-        EXPECT_LT(lie, 120);
-        break;
-      default:
-        break;
-    }
-
-    // Drift: three constants move a sixth of the way towards the measures, CAL_AVJ stays. A
-    // completed stress computation measures a zero rate as 1.
-    auto measure = [&](std::size_t col) {
-      const double value = Number(now_results[col]);
-      return value == 0 && !stopped && col != kJQ ? 1.0 : value;
-    };
-    for (std::size_t col : {kSpT, kSpJ, kJQ}) {
-      EXPECT_EQ(Number(now_constants[col]), DriftTowards(Number(constants[col]), measure(col)))
-          << kConstants[col];
-    }
-    EXPECT_EQ(now_constants[kAvJ], constants[kAvJ]);
-
-    levels = now_levels;
-    constants = now_constants;
-    results = now_results;
+// What each verdict says about the levels it was decided on (truth floor 50, band 120 to 160).
+// A lie stress far below the floor is mirrored to 200 - x with x below 40.
+void ExpectVerdictFitsLevels(int code, double lie, double exc) {
+  switch (code) {
+    case 8:  // inside the band, or mirrored
+      EXPECT_GE(lie, 120);
+      EXPECT_LE(lie, 170);
+      break;
+    case 7:  // above the band, or the sarcasm-or-lie reading below it
+      EXPECT_TRUE(lie > 160 || (lie >= 50 && lie < 120)) << lie;
+      break;
+    case 2:  // just below the floor, or sarcasm below the band
+      EXPECT_GE(lie, 40);
+      EXPECT_LT(lie, 120);
+      break;
+    case 1:  // no flag beyond "no stress": excitement not above the band's low edge
+      EXPECT_GE(lie, 50);
+      EXPECT_LT(lie, 120);
+      EXPECT_LE(exc, 120);
+      break;
+    case 3:  // excitement inside the band
+      EXPECT_GE(lie, 50);
+      EXPECT_LT(lie, 120);
+      EXPECT_GE(exc, 120);
+      EXPECT_LE(exc, 160);
+      break;
+    case 5:  // high excitement
+      EXPECT_GE(lie, 50);
+      EXPECT_LT(lie, 120);
+      EXPECT_GE(exc, 160);
+      break;
+    case 4:  // confusion, without high excitement
+      EXPECT_GE(lie, 50);
+      EXPECT_LT(lie, 120);
+      EXPECT_LE(exc, 160);
+      break;
+    case 6:  // voice manipulation alone
+      EXPECT_GE(lie, 50);
+      EXPECT_LT(lie, 120);
+      EXPECT_LE(exc, 120);
+      break;
+    case 9:  // an extreme thorn deviation, or the strongest flags together
+      EXPECT_GE(lie, 50);
+      EXPECT_LT(lie, 120);
+      break;
+    default:
+      break;
   }
-  EXPECT_TRUE(std::any_of(codes.begin(), codes.end(), [](int code) { return code >= 1; }))
-      << "no example check reached a verdict";
+}
 
-  // The profile: "0" below ten recorded checks, otherwise nine digits, each within the values
-  // its rules can give, and nine percentages; those of the verdict codes agree with the codes
-  // the checks published.
-  EXPECT_EQ(Notified(profile), Names{});
-  const std::string text = Text(profile);
+void AnalysisEndToEnd::ExpectCheck(const CheckLines& c, Seen& seen, std::vector<int>& codes) {
+  SCOPED_TRACE("check at line " + std::to_string(c.call));
+  const std::string msg = Text(c.msg);
+  ASSERT_TRUE(IsWholeNumber(msg)) << msg;
+  const int code = std::stoi(msg);
+  // -2 would mean no analysis constants, but Initalize has loaded them.
+  EXPECT_TRUE(code == -1 || (code >= 0 && code <= 9)) << msg;
+  const std::array<std::string, 3> now_levels = {Text(c.lie), Text(c.glb), Text(c.exc)};
+  const auto now_results = Texts(c.result);
+  const auto now_constants = Texts(c.constant);
+  for (const std::string& text : now_constants) EXPECT_TRUE(IsWholeNumber(text)) << text;
+  for (const std::string& text : now_levels) EXPECT_TRUE(IsWholeNumber(text)) << text;
+
+  if (code == -1) {
+    // Too short or silent: no history row, no drift, the levels of the previous check stay.
+    EXPECT_EQ(Notified(c.call), Names{});
+    EXPECT_EQ(now_levels, seen.levels);
+    EXPECT_EQ(now_constants, seen.constants);
+    const bool silent = now_results[kSpT] == "0" && now_results[kSpJ] == "0" &&
+                        IsWholeNumber(now_results[kAvJ]) && Number(now_results[kAvJ]) < 2 &&
+                        IsWholeNumber(now_results[kJQ]) && Number(now_results[kJQ]) < 3;
+    EXPECT_TRUE(silent || now_results == seen.results);
+    seen.results = now_results;
+    return;
+  }
+
+  codes.push_back(code);
+  EXPECT_EQ(Notified(c.call), kCheckNotices);
+
+  // The full measures: whole rates, a mean jump length the scan accepted, a spread.
+  EXPECT_TRUE(IsWholeNumber(now_results[kSpT])) << now_results[kSpT];
+  EXPECT_TRUE(IsWholeNumber(now_results[kSpJ])) << now_results[kSpJ];
+  EXPECT_GE(Number(now_results[kSpT]), 0);
+  EXPECT_GE(Number(now_results[kSpJ]), 0);
+  EXPECT_GE(Number(now_results[kAvJ]), 2);
+  EXPECT_LE(Number(now_results[kAvJ]), 11);
+  EXPECT_GE(Number(now_results[kJQ]), 0);
+
+  // Stress levels: all 0 after a stopped computation, which concludes nothing; otherwise within
+  // their ranges.
+  const double lie = Number(now_levels[0]);
+  const double glb = Number(now_levels[1]);
+  const double exc = Number(now_levels[2]);
+  const bool stopped = lie == 0 && glb == 0 && exc == 0;
+  if (stopped) {
+    EXPECT_EQ(code, 0);
+  } else {
+    EXPECT_GE(lie, 30);
+    EXPECT_LE(lie, 250);
+    EXPECT_GE(glb, 30);
+    EXPECT_LE(glb, 300);
+    EXPECT_GE(exc, 30);
+    EXPECT_LE(exc, 250);
+  }
+  ExpectVerdictFitsLevels(code, lie, exc);
+
+  // Drift: three constants move a sixth of the way towards the measures, CAL_AVJ stays. A
+  // completed stress computation measures a zero rate as 1.
+  auto measure = [&](std::size_t col) {
+    const double value = Number(now_results[col]);
+    return value == 0 && !stopped && col != kJQ ? 1.0 : value;
+  };
+  for (std::size_t col : {kSpT, kSpJ, kJQ}) {
+    EXPECT_EQ(Number(now_constants[col]), DriftTowards(Number(seen.constants[col]), measure(col)))
+        << kConstants[col];
+  }
+  EXPECT_EQ(now_constants[kAvJ], seen.constants[kAvJ]);
+
+  seen.levels = now_levels;
+  seen.constants = now_constants;
+  seen.results = now_results;
+}
+
+// The profile: "0" below ten recorded checks, otherwise nine digits, each within the values its
+// rules can give, and nine percentages; those of the verdict codes agree with the codes the
+// checks published.
+void AnalysisEndToEnd::ExpectProfile(int line, const std::vector<int>& codes) {
+  EXPECT_EQ(Notified(line), Names{});
+  const std::string text = Text(line);
   const int n = static_cast<int>(codes.size());
   if (n < 10) {
     EXPECT_EQ(text, "0");
@@ -445,6 +466,24 @@ TEST_P(AnalysisEndToEnd, CalibrateCheckAndProfileAnExampleSpeaker) {
   EXPECT_EQ(parts[4] == "0", count(2) == 0) << "digit 4 is 0 exactly when no check read 2";
   EXPECT_LE(std::stoi(parts[10]), 300);  // excitement counts up to 3 per row
   for (int group : {11, 12, 13}) EXPECT_LE(std::stoi(parts[group]), 100);
+}
+
+TEST_P(AnalysisEndToEnd, CalibrateCheckAndProfileAnExampleSpeaker) {
+  Script script;
+  const SpeakerLines lines = WriteScript(GetParam(), script);
+  run_ = RunScript(dir_, script.text());
+  ASSERT_EQ(run_.status, 0) << run_.err;
+  EXPECT_EQ(run_.err, "");
+  ExpectEveryStatementRan(lines);
+  if (HasFatalFailure()) return;
+
+  Seen seen;
+  ExpectCalibrations(lines.calibrations, seen);
+  std::vector<int> codes;
+  for (const CheckLines& c : lines.checks) ExpectCheck(c, seen, codes);
+  EXPECT_TRUE(std::any_of(codes.begin(), codes.end(), [](int code) { return code >= 1; }))
+      << "no example check reached a verdict";
+  ExpectProfile(lines.profile, codes);
 }
 
 INSTANTIATE_TEST_SUITE_P(Speakers, AnalysisEndToEnd, ::testing::Values("alex", "robin"));

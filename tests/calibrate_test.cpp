@@ -62,8 +62,9 @@ TEST_F(CalibrateTest, ThirdCalibrationAveragesAndDerivesTheRows) {
   // What the container can read when it is told of each constant.
   std::vector<std::string> seen;
   site.on_change = [&](std::string_view name) {
-    seen.push_back(std::string(name) + "=" + control.get_CAL_spT() + "," + control.get_CAL_spJ() +
-                   "," + control.get_CAL_JQ() + "," + control.get_CAL_AVJ());
+    seen.push_back(std::string(name) + "=" + control.get<"CAL_spT">() + "," +
+                   control.get<"CAL_spJ">() + "," + control.get<"CAL_JQ">() + "," +
+                   control.get<"CAL_AVJ">());
   };
 
   control.Calibrate();
@@ -84,7 +85,7 @@ TEST_F(CalibrateTest, ThirdCalibrationAveragesAndDerivesTheRows) {
   EXPECT_EQ(seen[1], "CAL_spJ=50,23.3333333333333,0,0");
   EXPECT_EQ(seen[2], "CAL_JQ=50,23.3333333333333,4,0");
   EXPECT_EQ(seen[3], "CAL_AVJ=50,23.3333333333333,4,5.66666666666667");
-  EXPECT_EQ(control.get_CR_msgX(), "0");
+  EXPECT_EQ(control.get<"CR_msgX">(), "0");
   EXPECT_EQ(s.ResultCode, Value::Integer(3));  // success leaves the code alone
 }
 
@@ -146,7 +147,7 @@ TEST_F(CalibrateTest, NeedsFourHundredFiftySamples) {
   const TakeBuilder take = TakeBuilder().Flic(6, {4, 4, 6, 6});
   SetRow(8, {"r", "r", "r", "r"});
   Calibrate(take.File(449));
-  EXPECT_EQ(control.get_CR_msgX(), "-1");
+  EXPECT_EQ(control.get<"CR_msgX">(), "-1");
   EXPECT_EQ(s.ResultCode, Value::Integer(-1));
   EXPECT_EQ(GetRow(8), (Row{"r", "r", "r", "r"}));  // refused before the scan
   EXPECT_EQ(GetRow(0)[0], "0");
@@ -154,7 +155,7 @@ TEST_F(CalibrateTest, NeedsFourHundredFiftySamples) {
 
   // One flic: 60 thorns, 4 jumps in 300 samples give 40.
   Calibrate(take.File(450));
-  EXPECT_EQ(control.get_CR_msgX(), "0");
+  EXPECT_EQ(control.get<"CR_msgX">(), "0");
   EXPECT_EQ(GetRow(0), (Row{"60", "40", "2", "5"}));
 }
 
@@ -164,7 +165,7 @@ TEST_F(CalibrateTest, AZeroJumpRateIsRefusedAfterTheResultsAreShown) {
   const TakeBuilder take = TakeBuilder().Flic(6).EmptyFlic().Flic(0, {4, 4, 6, 6});
   Calibrate(take.File());
   EXPECT_EQ(GetRow(8), (Row{"60", "0", "2", "5"}));
-  EXPECT_EQ(control.get_CR_msgX(), "-1");
+  EXPECT_EQ(control.get<"CR_msgX">(), "-1");
   EXPECT_EQ(s.ResultCode, Value::Integer(-1));
   EXPECT_EQ(GetRow(0)[0], "0");
   EXPECT_EQ(GetRow(7), (Row{"0", "0", "0", "0"}));
@@ -173,9 +174,9 @@ TEST_F(CalibrateTest, AZeroJumpRateIsRefusedAfterTheResultsAreShown) {
 
 TEST_F(CalibrateTest, AFailedCalibrationShowsMinusOneUntilTheNextOne) {
   Calibrate(TakeBuilder().Flic(6, {4, 4, 6, 6}).File(449));
-  EXPECT_EQ(control.get_CR_msgX(), "-1");
+  EXPECT_EQ(control.get<"CR_msgX">(), "-1");
   Calibrate(Take60().File());
-  EXPECT_EQ(control.get_CR_msgX(), "0");
+  EXPECT_EQ(control.get<"CR_msgX">(), "0");
 }
 
 // Errors.
@@ -193,7 +194,7 @@ TEST_F(CalibrateTest, AFileThatCannotBeReadReachesTheHost) {
   control.put_DATAstr("missing.smp");
   control.panel().LBL_MSG.set_caption("-1");
   EXPECT_EQ(ErrorOf([&] { control.Calibrate(); }), pellix::kFileNotFound);
-  EXPECT_EQ(control.get_CR_msgX(), "0");
+  EXPECT_EQ(control.get<"CR_msgX">(), "0");
 }
 
 TEST_F(CalibrateTest, AFailedRatioWritesZeroAndTheCalibrationGoesOn) {
@@ -213,7 +214,7 @@ TEST_F(CalibrateTest, AFailedRatioWritesZeroAndTheCalibrationGoesOn) {
   take.EmptyFlic().Flic(0, {4, 4, 6, 6});
   Calibrate(take.File());
 
-  EXPECT_EQ(control.get_CR_msgX(), "0");
+  EXPECT_EQ(control.get<"CR_msgX">(), "0");
   EXPECT_EQ(GetRow(3), (Row{"60", "1", "2", "5"}));
   EXPECT_EQ(GetRow(6), (Row{"1.25", "0", "1.5", "0"}));
   // 195 / 4 = 48.75, 2 / 4, 17 / 4 = 4.25, 20 / 4.

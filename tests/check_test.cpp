@@ -50,10 +50,10 @@ class CheckTest : public pellix::testing::ControlFixture, public ::testing::Test
 
   void SetCalibration(const std::string& spt, const std::string& spj, const std::string& jq,
                       const std::string& avj) {
-    control.put_CAL_spT(spt);
-    control.put_CAL_spJ(spj);
-    control.put_CAL_JQ(jq);
-    control.put_CAL_AVJ(avj);
+    control.put<"CAL_spT">(spt);
+    control.put<"CAL_spJ">(spj);
+    control.put<"CAL_JQ">(jq);
+    control.put<"CAL_AVJ">(avj);
   }
 
   // Runs Check on `file`, keeping only the notifications it sends.
@@ -72,8 +72,8 @@ class CheckTest : public pellix::testing::ControlFixture, public ::testing::Test
     return {r[1], r[2], r[3], r[4], r[5]};
   }
   std::array<std::string, 4> Published() {
-    return {control.get_LIEstress(), control.get_GLBstress(), control.get_EXCstress(),
-            control.get_CR_msgX()};
+    return {control.get<"LIEstress">(), control.get<"GLBstress">(), control.get<"EXCstress">(),
+            control.get<"CR_msgX">()};
   }
 
   Tarvo_alg1::SharedState& s = Tarvo_alg1::Shared();
@@ -93,10 +93,10 @@ TEST_F(CheckTest, ChecksATakeAgainstTheCalibration) {
   EXPECT_EQ(History(0), (HistoryRow{87, 74, 92, 1, 10}));
   // Drift: (10 x 5 + 16) \ 6 = 11; (35.2 x 5 + 32) \ 6 = 34; (20 x 5 + 12.5) rounds to 112,
   // \ 6 = 18. CAL_AVJ stays.
-  EXPECT_EQ(control.get_CAL_spT(), "11");
-  EXPECT_EQ(control.get_CAL_spJ(), "34");
-  EXPECT_EQ(control.get_CAL_JQ(), "18");
-  EXPECT_EQ(control.get_CAL_AVJ(), "5");
+  EXPECT_EQ(control.get<"CAL_spT">(), "11");
+  EXPECT_EQ(control.get<"CAL_spJ">(), "34");
+  EXPECT_EQ(control.get<"CAL_JQ">(), "18");
+  EXPECT_EQ(control.get<"CAL_AVJ">(), "5");
   // Only the calibration drift is notified.
   EXPECT_EQ(site.names, (Names{"CAL_spT", "CAL_spJ", "CAL_JQ"}));
 }
@@ -107,16 +107,16 @@ TEST_F(CheckTest, NeedsEightHundredSamples) {
   s.ResultCode = Value::Integer(5);
 
   Check(take.File(799));
-  EXPECT_EQ(control.get_CR_msgX(), "-1");
-  EXPECT_EQ(control.get_LIEstress(), "55");
+  EXPECT_EQ(control.get<"CR_msgX">(), "-1");
+  EXPECT_EQ(control.get<"LIEstress">(), "55");
   EXPECT_EQ(s.ResultCode, Value::Integer(5));
   EXPECT_EQ(Results(), (std::array<std::string, 4>{"0", "0", "0", "0"}));
   EXPECT_EQ(control.profile_count(), 0);
   EXPECT_TRUE(site.names.empty());
 
   Check(take.File(800));
-  EXPECT_NE(control.get_CR_msgX(), "-1");
-  EXPECT_NE(control.get_LIEstress(), "55");
+  EXPECT_NE(control.get<"CR_msgX">(), "-1");
+  EXPECT_NE(control.get<"LIEstress">(), "55");
   EXPECT_EQ(control.profile_count(), 1);
 }
 
@@ -124,10 +124,10 @@ TEST_F(CheckTest, ASilentTakeIsMinusOneAndNotRecorded) {
   // Thorns but no jumps: the scan zeroes all four measures.
   Check(TakeBuilder().Flic(6).Flic(6).Flic(6).File());
   EXPECT_EQ(Results(), (std::array<std::string, 4>{"0", "0", "0", "0"}));
-  EXPECT_EQ(control.get_CR_msgX(), "-1");
+  EXPECT_EQ(control.get<"CR_msgX">(), "-1");
   EXPECT_EQ(s.ResultCode, Value::Integer(-1));
   EXPECT_EQ(control.profile_count(), 0);
-  EXPECT_EQ(control.get_CAL_spT(), "10");
+  EXPECT_EQ(control.get<"CAL_spT">(), "10");
   EXPECT_TRUE(site.names.empty());
 }
 
@@ -137,7 +137,7 @@ TEST_F(CheckTest, AMissingThornRateDriftsWithOne) {
   Check(TakeA(0).File());
   EXPECT_EQ(Results(), (std::array<std::string, 4>{"0", "32", "12.5", "10.25"}));
   EXPECT_EQ(s.ThornRate, 1);
-  EXPECT_EQ(control.get_CAL_spT(), "8");
+  EXPECT_EQ(control.get<"CAL_spT">(), "8");
 }
 
 TEST_F(CheckTest, AMirroredLieStressIsPublishedAndRecorded) {
@@ -148,7 +148,7 @@ TEST_F(CheckTest, AMirroredLieStressIsPublishedAndRecorded) {
   Check(TakeA().File());
   EXPECT_EQ(Published(), (std::array<std::string, 4>{"164", "74", "91", "8"}));
   EXPECT_EQ(History(0), (HistoryRow{164, 74, 92, 8, 10}));
-  EXPECT_EQ(control.get_CAL_spJ(), "-11");  // (-100 + 32) \ 6, truncated toward zero
+  EXPECT_EQ(control.get<"CAL_spJ">(), "-11");  // (-100 + 32) \ 6, truncated toward zero
 }
 
 TEST_F(CheckTest, ExcitementIsShownWholeButRecordedRoundedHalfToEven) {
@@ -164,7 +164,7 @@ TEST_F(CheckTest, ExcitementIsShownWholeButRecordedRoundedHalfToEven) {
   for (const Case& c : cases) {
     SetCalibration(c.constant, "35.2", "20", "5");
     Check(TakeA().File());
-    EXPECT_EQ(control.get_EXCstress(), c.shown) << c.constant;
+    EXPECT_EQ(control.get<"EXCstress">(), c.shown) << c.constant;
     EXPECT_EQ(History(row)[2], c.stored) << c.constant;
     ++row;
   }
@@ -180,7 +180,7 @@ TEST_F(CheckTest, AStoppedComputationPublishesZerosAndNoConclusion) {
   EXPECT_EQ(History(0), (HistoryRow{0, 0, 0, 0, 10}));
   EXPECT_EQ(control.panel().SPT[6].caption(), "2");  // not adapted
   EXPECT_EQ(control.panel().SPJ[6].caption(), "2");
-  EXPECT_EQ(control.get_CAL_spT(), "11");
+  EXPECT_EQ(control.get<"CAL_spT">(), "11");
   EXPECT_EQ(site.names, (Names{"CAL_spT", "CAL_spJ", "CAL_JQ"}));
 }
 
@@ -188,7 +188,7 @@ TEST_F(CheckTest, AStoppedComputationNeverPublishesAnEmptyCode) {
   control.panel().SPJ[5].set_caption("0");
   ASSERT_TRUE(s.ResultCode.is_empty());
   Check(TakeA().File());
-  EXPECT_EQ(control.get_CR_msgX(), "0");
+  EXPECT_EQ(control.get<"CR_msgX">(), "0");
 }
 
 TEST_F(CheckTest, HistoryRowIndexSaturatesAt999) {
@@ -217,8 +217,8 @@ TEST_F(CheckTest, WithoutAnalysisConstantsTheCheckStopsWithMinusTwo) {
   pellix::testing::ResetSharedState();  // as if Initalize had never run on this thread
   control.panel().LBL_LIE.set_caption("55");
   Check(TakeA().File());
-  EXPECT_EQ(control.get_CR_msgX(), "-2");
-  EXPECT_EQ(control.get_LIEstress(), "55");
+  EXPECT_EQ(control.get<"CR_msgX">(), "-2");
+  EXPECT_EQ(control.get<"LIEstress">(), "55");
   EXPECT_EQ(s.SampleCount, 1601);  // the intake has run
   EXPECT_TRUE(s.ResultCode.is_empty());
   EXPECT_EQ(control.profile_count(), 0);
@@ -234,9 +234,9 @@ TEST_F(CheckTest, ACalibrationThatIsNoNumberFailsTheDriftAfterPublishing) {
   EXPECT_EQ(Published(), (std::array<std::string, 4>{"68", "74", "91", "1"}));
   EXPECT_EQ(History(0), (HistoryRow{68, 74, 92, 1, 10}));
   EXPECT_EQ(control.profile_count(), 1);
-  EXPECT_EQ(control.get_CAL_spT(), "11");  // drifted before the failure
-  EXPECT_EQ(control.get_CAL_spJ(), "");
-  EXPECT_EQ(control.get_CAL_JQ(), "20");
+  EXPECT_EQ(control.get<"CAL_spT">(), "11");  // drifted before the failure
+  EXPECT_EQ(control.get<"CAL_spJ">(), "");
+  EXPECT_EQ(control.get<"CAL_JQ">(), "20");
   EXPECT_EQ(site.names, (Names{"CAL_spT"}));
 }
 
@@ -245,7 +245,7 @@ TEST_F(CheckTest, AFileThatCannotBeReadReachesTheHost) {
   control.put_DATAstr("locked.smp");
   control.panel().LBL_MSG.set_caption("4");
   EXPECT_EQ(ErrorOf([&] { control.Check(); }), pellix::kPermissionDenied);
-  EXPECT_EQ(control.get_CR_msgX(), "0");
+  EXPECT_EQ(control.get<"CR_msgX">(), "0");
   EXPECT_EQ(control.profile_count(), 0);
 }
 

@@ -101,7 +101,7 @@ TEST_F(FileFaultTest, MissingVanishedDirectoryAndPipeFailWithTheirNumbersAndChan
   WriteFile(take, Take());
   control.put_DATAstr(take.string());
   control.Calibrate();
-  ASSERT_EQ(control.get_CR_msgX(), "0");
+  ASSERT_EQ(control.get<"CR_msgX">(), "0");
   fs::remove(take);  // vanished between the calls
   const fs::path fifo = folder_ / "fifo";
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
@@ -168,8 +168,8 @@ TEST_F(FileFaultTest, EachCallReadsTheFileAsItIsThenGrowingOrShrinking) {
     control.panel().JQ[7].set_caption("3");
     control.panel().AVJ[7].set_caption("4");
     EXPECT_EQ(ErrorOf([&] { control.Check(); }), 0);
-    EXPECT_EQ(control.get_CR_msgX(), step.code);
-    EXPECT_EQ(control.get_CR_spT(), step.thorn_rate);
+    EXPECT_EQ(control.get<"CR_msgX">(), step.code);
+    EXPECT_EQ(control.get<"CR_spT">(), step.thorn_rate);
   }
 }
 
@@ -200,7 +200,7 @@ TEST_F(FileFaultTest, AFileRewrittenWhileItIsReadNeverCrashes) {
   for (int i = 0; i < 300; ++i) {
     const int error = ErrorOf([&] { control.Check(); });
     EXPECT_TRUE(error == 0 || error == kFileNotFound) << error;
-    const double code = StrictNumber(control.get_CR_msgX());
+    const double code = StrictNumber(control.get<"CR_msgX">());
     EXPECT_TRUE(code >= -1 && code <= 9) << code;
     try {
       const ConvertedRecording r = ConvertToSamples(wav);

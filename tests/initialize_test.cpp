@@ -112,9 +112,9 @@ TEST_F(InitializeTest, EachFieldReachesItsTargetWithoutNotification) {
     EXPECT_EQ(panel().Filters[0].caption(), e.background_filter);
     EXPECT_EQ(panel().Filters[1].caption(), e.volume);
     EXPECT_EQ(panel().Filters[2].caption(), e.added_volume);
-    EXPECT_EQ(control.get_BGfilter(), e.min_jump);
-    EXPECT_EQ(control.get_BGbord(), e.border);
-    EXPECT_EQ(control.get_ADDvolume(), e.added_volume);
+    EXPECT_EQ(control.get<"BGfilter">(), e.min_jump);
+    EXPECT_EQ(control.get<"BGbord">(), e.border);
+    EXPECT_EQ(control.get<"ADDvolume">(), e.added_volume);
     EXPECT_TRUE(site.notified.empty());
   }
 }

@@ -164,8 +164,8 @@ TEST_F(LateBoundControl, PutsReachTheAccessorsAndNotify) {
   Put("cal_spt", Value::String("31"));
   Put("CR_MSGX", Value::String("4"));
   Put("person", Value::Integer(3));
-  EXPECT_EQ(control.get_CAL_spT(), "31");
-  EXPECT_EQ(control.get_CR_msgX(), "4");
+  EXPECT_EQ(control.get<"CAL_spT">(), "31");
+  EXPECT_EQ(control.get<"CR_msgX">(), "4");
   EXPECT_EQ(control.get_Person(), 3);
   EXPECT_EQ(site.notified, (std::vector<std::string>{"CAL_spT", "CR_MSGX", "Person"}));
 }
@@ -227,15 +227,15 @@ TEST_F(LateBoundControl, DesignModeRefusesDataStrAfterTheArgumentIsConverted) {
 }
 
 TEST_F(LateBoundControl, MethodsRunAndReturnEmpty) {
-  control.put_CAL_spT("5");
+  control.put<"CAL_spT">("5");
   Value result = Invoke(control, GetIDOfName("resetall"), InvokeKind::kMethod);
   EXPECT_TRUE(result.is_empty());
-  EXPECT_EQ(control.get_CAL_spT(), "0");
+  EXPECT_EQ(control.get<"CAL_spT">(), "0");
   control.put_DATAstr(
       "abc"
       "07");
   EXPECT_TRUE(Invoke(control, GetIDOfName("Initalize"), InvokeKind::kMethod).is_empty());
-  EXPECT_EQ(control.get_BGfilter(), "7");
+  EXPECT_EQ(control.get<"BGfilter">(), "7");
 }
 
 TEST_F(LateBoundControl, WrongKindOfAccessIsNotSupported) {

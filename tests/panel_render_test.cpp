@@ -247,9 +247,9 @@ TEST_F(PanelSvg, PositionsScaledBy15TwipsPerPixel) {
 }
 
 TEST_F(PanelSvg, ShowsTheCurrentCaptionsNotTheDesignOnes) {
-  control.put_CR_msgX("7");
-  control.put_CAL_spT("131.5");
-  control.put_BGfilter("4");
+  control.put<"CR_msgX">("7");
+  control.put<"CAL_spT">("131.5");
+  control.put<"BGfilter">("4");
   auto labels = Labels();
   EXPECT_EQ(CaptionIn(*labels["LBL_MSG"].front()), "7");
   EXPECT_EQ(CaptionIn(*labels["SPT(7)"].front()), "131.5");
@@ -258,12 +258,12 @@ TEST_F(PanelSvg, ShowsTheCurrentCaptionsNotTheDesignOnes) {
 }
 
 TEST_F(PanelSvg, CaptionsAreEscapedAndForbiddenCharactersLeftOut) {
-  control.put_CR_msgX("a<b&c\"d'e>f");
-  control.put_LIEstress("x\x01y\x1Fz\x7F");            // C0 controls are not XML; DEL is
-  control.put_GLBstress("tab\tline\ncr\r.");           // kept, as references
-  control.put_EXCstress("\xEF\xBF\xBF\xEF\xBF\xBE!");  // U+FFFF and U+FFFE are not XML
-  control.put_CAL_spT("\xFF\xC3\xA9");                 // invalid byte, then e-acute
-  control.put_CR_spT("</text></svg><svg data-label=\"LBL_MSG\">");
+  control.put<"CR_msgX">("a<b&c\"d'e>f");
+  control.put<"LIEstress">("x\x01y\x1Fz\x7F");            // C0 controls are not XML; DEL is
+  control.put<"GLBstress">("tab\tline\ncr\r.");           // kept, as references
+  control.put<"EXCstress">("\xEF\xBF\xBF\xEF\xBF\xBE!");  // U+FFFF and U+FFFE are not XML
+  control.put<"CAL_spT">("\xFF\xC3\xA9");                 // invalid byte, then e-acute
+  control.put<"CR_spT">("</text></svg><svg data-label=\"LBL_MSG\">");
   auto labels = Labels();  // throws on a document that is not well formed
   EXPECT_EQ(CaptionIn(*labels["LBL_MSG"].front()), "a<b&c\"d'e>f");
   EXPECT_EQ(CaptionIn(*labels["LBL_LIE"].front()), "xyz\x7F");
@@ -420,11 +420,11 @@ TEST(PanelText, LongCaptionsAreCutAndNeverReachTheNextLabel) {
   control.InitProperties();
   // BG_LEVEL covers columns 61 to 66 (4785 / 72 = 66.5); Filters(3) starts at 67, so it
   // keeps column 66 blank and shows four digits and the mark.
-  control.put_BGbord("123456789");
+  control.put<"BGbord">("123456789");
   // Filters(0) at 55 would reach 60 (4365 / 72 = 60.6); BG_LEVEL starts at 61.
   control.panel().Filters[0].set_caption("abcdefgh");
   // LBL_GLB at 60 covers up to 75 (5445 / 72 = 75.6): sixteen columns.
-  control.put_GLBstress("0.123456789012345");
+  control.put<"GLBstress">("0.123456789012345");
   auto lines = Inside(RenderPanelText(control));
   EXPECT_EQ(lines[3], Line({{2, U"SPT"},
                             {13, U"SPJ"},
@@ -440,8 +440,8 @@ TEST(PanelText, LongCaptionsAreCutAndNeverReachTheNextLabel) {
 TEST(PanelText, ControlCharactersAndInvalidBytesKeepTheFrameStraight) {
   ALG_V1S control;
   control.InitProperties();
-  control.put_CR_msgX("a\tb\nc\x01\xFF");
-  control.put_LIEstress("\xC3\xA9t\xC3\xA9");  // two-byte characters take one column each
+  control.put<"CR_msgX">("a\tb\nc\x01\xFF");
+  control.put<"LIEstress">("\xC3\xA9t\xC3\xA9");  // two-byte characters take one column each
   auto lines = Inside(RenderPanelText(control));
   EXPECT_EQ(lines[29].substr(60, 7), U"a b c\uFFFD\uFFFD");
   EXPECT_EQ(lines[24].substr(45, 4), U"été ");
@@ -536,7 +536,7 @@ TEST(PanelSvgCaptionFit, WhatNeedsLessThanEightPixelsIsShortened) {
 }
 
 TEST_F(PanelSvg, ACaptionTooWideForItsCellIsDrawnSmallerToFit) {
-  control.put_CAL_JQ("18.03642");
+  control.put<"CAL_JQ">("18.03642");
   auto labels = Labels();
   auto size = [&labels](const char* name) {
     for (const Element& child : labels[name].front()->children) {
@@ -549,7 +549,7 @@ TEST_F(PanelSvg, ACaptionTooWideForItsCellIsDrawnSmallerToFit) {
   EXPECT_EQ(size("JQ(7)"), "9");
   EXPECT_EQ(size("SPT(5)"), "the panel's");
   // Shortened, it keeps the whole caption as the label's title.
-  control.put_CAL_JQ("18.0364214854278");
+  control.put<"CAL_JQ">("18.0364214854278");
   labels = Labels();
   EXPECT_EQ(CaptionIn(*labels["JQ(7)"].front()), "18.03642");
   const auto& children = labels["JQ(7)"].front()->children;
@@ -593,7 +593,7 @@ TEST_F(PanelSvg, ALabelledPictureNamesTheGridsRowsAndColumns) {
 TEST_F(PanelSvgFile, WritesTheRenderingAndReplacesAnOldFile) {
   const fs::path path = dir_ / "panel.svg";
   std::ofstream(path) << "old";
-  control.put_CR_msgX("3");
+  control.put<"CR_msgX">("3");
   WritePanelSvg(control, path.string());
   std::ifstream in(path);
   std::stringstream text;

@@ -81,7 +81,7 @@ TEST(InitPropertiesTest, SetsTheNewInstanceValuesWithoutNotifying) {
   EXPECT_EQ(control.get_Volume(), "0");
   EXPECT_EQ(control.get_MSGstring(), "\"");
   EXPECT_EQ(control.get_Mode(), "0");
-  EXPECT_EQ(control.get_BGfilter(), "2");
+  EXPECT_EQ(control.get<"BGfilter">(), "2");
   EXPECT_TRUE(site.notified.empty());
 }
 
@@ -92,8 +92,8 @@ TEST(ReadPropertiesTest, EmptyBagDiffersFromANewInstanceOnlyInMinimumJump) {
   MemoryPropertyBag empty;
   loaded.ReadProperties(empty);
 
-  EXPECT_EQ(loaded.get_BGfilter(), "0");
-  EXPECT_EQ(fresh.get_BGfilter(), "2");
+  EXPECT_EQ(loaded.get<"BGfilter">(), "0");
+  EXPECT_EQ(fresh.get<"BGfilter">(), "2");
   EXPECT_EQ(loaded.panel().SPT[5].caption(), "120");
   EXPECT_EQ(loaded.panel().SPJ[5].caption(), "120");
   EXPECT_EQ(loaded.panel().JQ[5].caption(), "120");
@@ -107,9 +107,9 @@ TEST(ReadPropertiesTest, EmptyBagDiffersFromANewInstanceOnlyInMinimumJump) {
 
 // The cells a save leaves out: BGbord, LIEstress, GLBstress, EXCstress and CR_msgX.
 void ExpectUnsavedCells(const ALG_V1S& control, const std::array<std::string, 5>& expected) {
-  const std::array<std::string, 5> cells = {control.get_BGbord(), control.get_LIEstress(),
-                                            control.get_GLBstress(), control.get_EXCstress(),
-                                            control.get_CR_msgX()};
+  const std::array<std::string, 5> cells = {control.get<"BGbord">(), control.get<"LIEstress">(),
+                                            control.get<"GLBstress">(), control.get<"EXCstress">(),
+                                            control.get<"CR_msgX">()};
   EXPECT_EQ(cells, expected);
 }
 
@@ -183,26 +183,26 @@ class SaveReloadTest : public ::testing::Test {
     original.put_Person(12);
     original.put_CAL_SFLC(300);
     p.Filters[0].set_caption("11");
-    original.put_BGfilter("4");  // Filters(3)
+    original.put<"BGfilter">("4");  // Filters(3)
     p.Filters[1].set_caption("12");
     original.put_Volume("9");
     p.Filters[5].set_caption("M5");
     original.put_Mode("7");
-    original.put_ADDvolume("2");
+    original.put<"ADDvolume">("2");
     original.put_MSGstring("hello");
-    original.put_CAL_spT("31");
-    original.put_CAL_spJ("32");
-    original.put_CAL_JQ("33");
-    original.put_CAL_AVJ("3.5");
-    original.put_CR_spT("41");
-    original.put_CR_SPJ("42");
-    original.put_CR_JQ("43");
-    original.put_CR_avJ("4.5");
-    original.put_BGbord("15");
-    original.put_LIEstress("150");
-    original.put_GLBstress("160");
-    original.put_EXCstress("170");
-    original.put_CR_msgX("5");
+    original.put<"CAL_spT">("31");
+    original.put<"CAL_spJ">("32");
+    original.put<"CAL_JQ">("33");
+    original.put<"CAL_AVJ">("3.5");
+    original.put<"CR_spT">("41");
+    original.put<"CR_SPJ">("42");
+    original.put<"CR_JQ">("43");
+    original.put<"CR_avJ">("4.5");
+    original.put<"BGbord">("15");
+    original.put<"LIEstress">("150");
+    original.put<"GLBstress">("160");
+    original.put<"EXCstress">("170");
+    original.put<"CR_msgX">("5");
     original.surface().BackColor = 0x00FF8000u;
     original.surface().AutoRedraw = true;
     original.surface().BackStyle = 0;
@@ -230,16 +230,16 @@ TEST_F(SaveReloadTest, LastValueBagRoundTrip) {
   EXPECT_EQ(reloaded.get_DensityLevel(), -7);
   EXPECT_EQ(reloaded.get_Person(), 12);
   EXPECT_EQ(reloaded.get_CAL_SFLC(), 300);
-  EXPECT_EQ(reloaded.get_ADDvolume(), "2");
+  EXPECT_EQ(reloaded.get<"ADDvolume">(), "2");
   EXPECT_EQ(reloaded.get_MSGstring(), "hello");
-  EXPECT_EQ(reloaded.get_CAL_spT(), "31");
-  EXPECT_EQ(reloaded.get_CAL_spJ(), "32");
-  EXPECT_EQ(reloaded.get_CAL_JQ(), "33");
-  EXPECT_EQ(reloaded.get_CAL_AVJ(), "3.5");
-  EXPECT_EQ(reloaded.get_CR_spT(), "41");
-  EXPECT_EQ(reloaded.get_CR_SPJ(), "42");
-  EXPECT_EQ(reloaded.get_CR_JQ(), "43");
-  EXPECT_EQ(reloaded.get_CR_avJ(), "4.5");
+  EXPECT_EQ(reloaded.get<"CAL_spT">(), "31");
+  EXPECT_EQ(reloaded.get<"CAL_spJ">(), "32");
+  EXPECT_EQ(reloaded.get<"CAL_JQ">(), "33");
+  EXPECT_EQ(reloaded.get<"CAL_AVJ">(), "3.5");
+  EXPECT_EQ(reloaded.get<"CR_spT">(), "41");
+  EXPECT_EQ(reloaded.get<"CR_SPJ">(), "42");
+  EXPECT_EQ(reloaded.get<"CR_JQ">(), "43");
+  EXPECT_EQ(reloaded.get<"CR_avJ">(), "4.5");
   EXPECT_EQ(reloaded.surface().BackColor, 0x00FF8000u);
   EXPECT_TRUE(reloaded.surface().AutoRedraw);
   EXPECT_EQ(reloaded.surface().BackStyle, 0);
@@ -383,7 +383,7 @@ TEST(ReadConversionsTest, TextsTakeNumberTextBooleanNamesAndEmpty) {
   EXPECT_EQ(data(Value::Boolean(true)), "True");
   EXPECT_EQ(data(Value::Boolean(false)), "False");
   EXPECT_EQ(data(Value()), "");
-  EXPECT_EQ(LoadOne("CAL_spT", D(31), [](ALG_V1S& c) { return c.get_CAL_spT(); }), "31");
+  EXPECT_EQ(LoadOne("CAL_spT", D(31), [](ALG_V1S& c) { return c.get<"CAL_spT">(); }), "31");
   EXPECT_EQ(LoadOne("MSGstring", Value(), [](ALG_V1S& c) { return c.get_MSGstring(); }), "");
 }
 
@@ -403,7 +403,7 @@ TEST(ReadPropertiesTest, FailingKeyStopsWithEverythingBeforeItLoaded) {
   EXPECT_EQ(control.get_Person(), 0);                    // after the failing key: not loaded
   EXPECT_TRUE(control.get_CR_SFLC().is_empty());         // the language's default
   EXPECT_EQ(control.panel().Filters[0].caption(), "0");  // its design value
-  EXPECT_EQ(control.get_BGfilter(), "2");
+  EXPECT_EQ(control.get<"BGfilter">(), "2");
   EXPECT_EQ(control.get_Volume(), "");
   EXPECT_EQ(control.get_MSGstring(), "");
 }
@@ -414,8 +414,8 @@ TEST(ReadPropertiesTest, FailingCaptionKeyKeepsTheCaptionsBeforeIt) {
   control.panel().SPJ[7].RefuseCaptionPuts(kPermissionDenied);
   EXPECT_EQ(ErrorOf([&] { control.ReadProperties(bag); }), kPermissionDenied);
   EXPECT_EQ(control.panel().Filters[0].caption(), "5");
-  EXPECT_EQ(control.get_CAL_spT(), "31");
-  EXPECT_EQ(control.get_BGfilter(), "2");  // the last key was never reached
+  EXPECT_EQ(control.get<"CAL_spT">(), "31");
+  EXPECT_EQ(control.get<"BGfilter">(), "2");  // the last key was never reached
 }
 
 TEST(WritePropertiesTest, RefusedCaptionGetStopsTheSave) {
@@ -483,7 +483,7 @@ TEST_F(JsonBagTest, FileRoundTripKeepsEverythingSaved) {
       "Gr\xC3\xB6\xC3\x9F"
       "e \xE2\x82\xAC \"quoted\"");
   original.put_Person(-3);
-  original.put_CAL_spT("31.5");
+  original.put<"CAL_spT">("31.5");
   original.put_Mode("2");
   original.surface().BackColor = 0xFFFFFFFFu;
   original.surface().AutoRedraw = true;
@@ -504,10 +504,10 @@ TEST_F(JsonBagTest, FileRoundTripKeepsEverythingSaved) {
   reloaded.ReadProperties(loaded);
   EXPECT_EQ(reloaded.get_DATAstr(), original.get_DATAstr());
   EXPECT_EQ(reloaded.get_Person(), -3);
-  EXPECT_EQ(reloaded.get_CAL_spT(), "31.5");
+  EXPECT_EQ(reloaded.get<"CAL_spT">(), "31.5");
   EXPECT_EQ(reloaded.get_Mode(), "2");
   EXPECT_EQ(reloaded.panel().Filters[5].caption(), "2");
-  EXPECT_EQ(reloaded.get_BGfilter(), "2");
+  EXPECT_EQ(reloaded.get<"BGfilter">(), "2");
   EXPECT_EQ(reloaded.panel().Filters[0].caption(), "2");
   EXPECT_EQ(reloaded.surface().BackColor, 0xFFFFFFFFu);
   EXPECT_TRUE(reloaded.surface().AutoRedraw);

@@ -33,12 +33,13 @@ TEST_F(PropertiesTest, NewInstanceReportsItsDefaults) {
   EXPECT_EQ(control.get_Volume(), "0");
   EXPECT_EQ(control.get_Mode(), "0");
   EXPECT_EQ(control.get_MSGstring(), "\"");
-  EXPECT_EQ(control.get_BGfilter(), "2");
+  EXPECT_EQ(control.get<"BGfilter">(), "2");
   for (const std::string& caption :
-       {control.get_BGbord(), control.get_LIEstress(), control.get_GLBstress(),
-        control.get_EXCstress(), control.get_CR_msgX(), control.get_CAL_AVJ(), control.get_CR_avJ(),
-        control.get_ADDvolume(), control.get_CAL_spT(), control.get_CAL_spJ(), control.get_CAL_JQ(),
-        control.get_CR_SPJ(), control.get_CR_spT(), control.get_CR_JQ()}) {
+       {control.get<"BGbord">(), control.get<"LIEstress">(), control.get<"GLBstress">(),
+        control.get<"EXCstress">(), control.get<"CR_msgX">(), control.get<"CAL_AVJ">(),
+        control.get<"CR_avJ">(), control.get<"ADDvolume">(), control.get<"CAL_spT">(),
+        control.get<"CAL_spJ">(), control.get<"CAL_JQ">(), control.get<"CR_SPJ">(),
+        control.get<"CR_spT">(), control.get<"CR_JQ">()}) {
     EXPECT_EQ(caption, "0");
   }
   EXPECT_TRUE(site.notified.empty());
@@ -50,7 +51,7 @@ TEST(PropertiesBeforeInitTest, ConstructedInstanceHoldsLanguageDefaults) {
   EXPECT_EQ(control.get_Volume(), "");
   EXPECT_EQ(control.get_MSGstring(), "");
   EXPECT_TRUE(control.get_CR_SFLC().is_empty());
-  EXPECT_EQ(control.get_BGfilter(), "2");  // captions start at their design values
+  EXPECT_EQ(control.get<"BGfilter">(), "2");  // captions start at their design values
   EXPECT_EQ(control.panel().SPT[5].caption(), "120");
 }
 
@@ -59,24 +60,24 @@ TEST_F(PropertiesTest, EveryPutNotifiesUnderThePropertyName) {
   control.put_DensityLevel(3);
   control.put_Person(-4);
   control.put_CAL_SFLC(5);
-  control.put_BGbord("6");
-  control.put_LIEstress("7");
-  control.put_GLBstress("8");
-  control.put_EXCstress("9");
-  control.put_CR_msgX("10");
+  control.put<"BGbord">("6");
+  control.put<"LIEstress">("7");
+  control.put<"GLBstress">("8");
+  control.put<"EXCstress">("9");
+  control.put<"CR_msgX">("10");
   control.put_Volume("11");
   control.put_MSGstring("12");
   control.put_Mode("13");
-  control.put_CAL_AVJ("14");
-  control.put_CR_avJ("15");
-  control.put_BGfilter("16");
-  control.put_ADDvolume("17");
-  control.put_CAL_spT("18");
-  control.put_CAL_spJ("19");
-  control.put_CAL_JQ("20");
-  control.put_CR_SPJ("21");
-  control.put_CR_spT("22");
-  control.put_CR_JQ("23");
+  control.put<"CAL_AVJ">("14");
+  control.put<"CR_avJ">("15");
+  control.put<"BGfilter">("16");
+  control.put<"ADDvolume">("17");
+  control.put<"CAL_spT">("18");
+  control.put<"CAL_spJ">("19");
+  control.put<"CAL_JQ">("20");
+  control.put<"CR_SPJ">("21");
+  control.put<"CR_spT">("22");
+  control.put<"CR_JQ">("23");
   const std::vector<std::string> expected = {
       "DATAstr",   "DensityLevel", "Person",   "CAL_SFLC",  "BGbord",    "LIEstress",
       "GLBstress", "EXCstress",    "CR_MSGX",  "Volume",    "MSGstring", "Mode",
@@ -86,20 +87,20 @@ TEST_F(PropertiesTest, EveryPutNotifiesUnderThePropertyName) {
 }
 
 TEST_F(PropertiesTest, CaptionPropertiesLandInTheirCells) {
-  control.put_BGbord("b");
-  control.put_LIEstress("l");
-  control.put_GLBstress("g");
-  control.put_EXCstress("e");
-  control.put_CR_msgX("m");
-  control.put_CAL_AVJ("ca");
-  control.put_CR_avJ("ra");
-  control.put_ADDvolume("ad");
-  control.put_CAL_spT("ct");
-  control.put_CAL_spJ("cj");
-  control.put_CAL_JQ("cq");
-  control.put_CR_SPJ("rj");
-  control.put_CR_spT("rt");
-  control.put_CR_JQ("rq");
+  control.put<"BGbord">("b");
+  control.put<"LIEstress">("l");
+  control.put<"GLBstress">("g");
+  control.put<"EXCstress">("e");
+  control.put<"CR_msgX">("m");
+  control.put<"CAL_AVJ">("ca");
+  control.put<"CR_avJ">("ra");
+  control.put<"ADDvolume">("ad");
+  control.put<"CAL_spT">("ct");
+  control.put<"CAL_spJ">("cj");
+  control.put<"CAL_JQ">("cq");
+  control.put<"CR_SPJ">("rj");
+  control.put<"CR_spT">("rt");
+  control.put<"CR_JQ">("rq");
   const Panel& p = control.panel();
   EXPECT_EQ(p.BG_LEVEL.caption(), "b");
   EXPECT_EQ(p.LBL_LIE.caption(), "l");
@@ -118,7 +119,7 @@ TEST_F(PropertiesTest, CaptionPropertiesLandInTheirCells) {
 }
 
 TEST_F(PropertiesTest, BGfilterIsTheMinimumJumpCellNotTheBackgroundFilterCell) {
-  control.put_BGfilter("7");
+  control.put<"BGfilter">("7");
   EXPECT_EQ(control.panel().Filters[3].caption(), "7");
   EXPECT_EQ(control.panel().Filters[0].caption(), "0");
 }
@@ -133,12 +134,12 @@ TEST_F(PropertiesTest, VolumeAndModeAreMembersNotCells) {
 }
 
 TEST_F(PropertiesTest, CaptionsTakeTextThatIsNotANumber) {
-  control.put_CAL_spT("abc");
-  EXPECT_EQ(control.get_CAL_spT(), "abc");
-  control.put_CR_msgX(" 1,5 ");
-  EXPECT_EQ(control.get_CR_msgX(), " 1,5 ");
-  control.put_LIEstress("");
-  EXPECT_EQ(control.get_LIEstress(), "");
+  control.put<"CAL_spT">("abc");
+  EXPECT_EQ(control.get<"CAL_spT">(), "abc");
+  control.put<"CR_msgX">(" 1,5 ");
+  EXPECT_EQ(control.get<"CR_msgX">(), " 1,5 ");
+  control.put<"LIEstress">("");
+  EXPECT_EQ(control.get<"LIEstress">(), "");
 }
 
 TEST_F(PropertiesTest, DesignModeRefusesDataAndMessageStrings) {
@@ -154,7 +155,7 @@ TEST_F(PropertiesTest, DesignModeRefusesDataAndMessageStrings) {
 
   // The other properties do not ask the mode.
   control.put_Volume("5");
-  control.put_CAL_spT("6");
+  control.put<"CAL_spT">("6");
   EXPECT_EQ(site.notified, (std::vector<std::string>{"Volume", "CAL_spT"}));
 }
 
@@ -167,18 +168,18 @@ TEST_F(PropertiesTest, CrSflcRefusesEveryPut) {
 }
 
 TEST_F(PropertiesTest, RefusedCaptionPutFailsWithoutNotifying) {
-  control.put_CAL_spT("1");
+  control.put<"CAL_spT">("1");
   site.notified.clear();
   control.panel().SPT[7].RefuseCaptionPuts(kPermissionDenied);
-  EXPECT_EQ(ErrorOf([&] { control.put_CAL_spT("2"); }), kPermissionDenied);
+  EXPECT_EQ(ErrorOf([&] { control.put<"CAL_spT">("2"); }), kPermissionDenied);
   EXPECT_TRUE(site.notified.empty());
   control.panel().SPT[7].RefuseCaptionPuts(std::nullopt);
-  EXPECT_EQ(control.get_CAL_spT(), "1");
+  EXPECT_EQ(control.get<"CAL_spT">(), "1");
 }
 
 TEST_F(PropertiesTest, RefusedCaptionGetFailsTheGet) {
   control.panel().LBL_MSG.RefuseCaptionGets(kInvalidProcedureCall);
-  EXPECT_EQ(ErrorOf([&] { (void)control.get_CR_msgX(); }), kInvalidProcedureCall);
+  EXPECT_EQ(ErrorOf([&] { (void)control.get<"CR_msgX">(); }), kInvalidProcedureCall);
 }
 
 TEST(PropertiesWithoutSiteTest, RunModeAndNobodyListening) {
@@ -192,8 +193,8 @@ TEST(PropertiesWithoutSiteTest, RunModeAndNobodyListening) {
 TEST(PropertiesInstancesTest, TwoControlsKeepSeparatePanels) {
   ALG_V1S a;
   ALG_V1S b;
-  a.put_CAL_spT("42");
-  EXPECT_EQ(b.get_CAL_spT(), "0");
+  a.put<"CAL_spT">("42");
+  EXPECT_EQ(b.get<"CAL_spT">(), "0");
 }
 
 // The panel behind the caption-backed properties.

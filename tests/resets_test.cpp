@@ -57,10 +57,10 @@ class ResetsTest : public ::testing::Test {
         "00"
         "00");
     control.Initalize();
-    control.put_CAL_spT("30");
-    control.put_CAL_spJ("30");
-    control.put_CAL_JQ("5");
-    control.put_CAL_AVJ("4");
+    control.put<"CAL_spT">("30");
+    control.put<"CAL_spJ">("30");
+    control.put<"CAL_JQ">("5");
+    control.put<"CAL_AVJ">("4");
     for (int i = 0; i < count; ++i) {
       control.put_DATAstr("take");
       control.Check();
@@ -87,8 +87,8 @@ TEST_F(ResetsTest, ResetCalClearsTheGridWithBreakPoints110) {
   FillGrid("77");
   EXPECT_TRUE(control.ResetCal().is_empty());
   ExpectGridAfterReset(control.panel(), "110");
-  EXPECT_EQ(control.get_CAL_spT(), "0");
-  EXPECT_EQ(control.get_CR_JQ(), "0");
+  EXPECT_EQ(control.get<"CAL_spT">(), "0");
+  EXPECT_EQ(control.get<"CR_JQ">(), "0");
 }
 
 TEST_F(ResetsTest, ResetAllClearsTheGridWithBreakPoints120) {
@@ -99,23 +99,23 @@ TEST_F(ResetsTest, ResetAllClearsTheGridWithBreakPoints120) {
 
 TEST_F(ResetsTest, AvjColumnAndEverythingElseSurvive) {
   FillGrid("77");
-  control.put_CAL_AVJ("4.5");
-  control.put_CR_avJ("6");
-  control.put_BGbord("12");
-  control.put_LIEstress("140");
-  control.put_CR_msgX("3");
-  control.put_BGfilter("4");
+  control.put<"CAL_AVJ">("4.5");
+  control.put<"CR_avJ">("6");
+  control.put<"BGbord">("12");
+  control.put<"LIEstress">("140");
+  control.put<"CR_msgX">("3");
+  control.put<"BGfilter">("4");
   control.put_DATAstr("path");
   control.put_Volume("9");
   control.ResetCal();
   control.ResetAll();
-  EXPECT_EQ(control.get_CAL_AVJ(), "4.5");
-  EXPECT_EQ(control.get_CR_avJ(), "6");
+  EXPECT_EQ(control.get<"CAL_AVJ">(), "4.5");
+  EXPECT_EQ(control.get<"CR_avJ">(), "6");
   EXPECT_EQ(control.panel().AVJ[3].caption(), "77");
-  EXPECT_EQ(control.get_BGbord(), "12");
-  EXPECT_EQ(control.get_LIEstress(), "140");
-  EXPECT_EQ(control.get_CR_msgX(), "3");
-  EXPECT_EQ(control.get_BGfilter(), "4");
+  EXPECT_EQ(control.get<"BGbord">(), "12");
+  EXPECT_EQ(control.get<"LIEstress">(), "140");
+  EXPECT_EQ(control.get<"CR_msgX">(), "3");
+  EXPECT_EQ(control.get<"BGfilter">(), "4");
   EXPECT_EQ(control.get_DATAstr(), "path");
   EXPECT_EQ(control.get_Volume(), "9");
 }

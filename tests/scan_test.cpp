@@ -350,11 +350,11 @@ TEST(BundledTake, ResultsRowOfAKnownRecording) {
   control.Initalize();
   control.put_DATAstr(std::string(PELLIX_SOURCE_DIR) + "/examples/samples/alex_calibrate_1.smp");
   control.Calibrate();
-  EXPECT_EQ(control.get_CR_msgX(), "0");
-  EXPECT_EQ(control.get_CR_spT(), "191");
-  EXPECT_EQ(control.get_CR_SPJ(), "76");
-  EXPECT_EQ(control.get_CR_JQ(), "28");
-  EXPECT_EQ(control.get_CR_avJ(), "5");
+  EXPECT_EQ(control.get<"CR_msgX">(), "0");
+  EXPECT_EQ(control.get<"CR_spT">(), "191");
+  EXPECT_EQ(control.get<"CR_SPJ">(), "76");
+  EXPECT_EQ(control.get<"CR_JQ">(), "28");
+  EXPECT_EQ(control.get<"CR_avJ">(), "5");
   const auto& m = Shared();
   EXPECT_EQ(m.Gain, 3);
   EXPECT_EQ(m.SampleCount, 10787);

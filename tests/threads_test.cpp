@@ -39,12 +39,13 @@ std::vector<std::string> RunSession(int i) {
   ALG_V1S control(&site);
   control.InitProperties();
   auto publish = [&](const std::string& call, int error) {
-    seen.push_back(
-        call + " error " + std::to_string(error) + ": " + control.get_LIEstress() + " " +
-        control.get_GLBstress() + " " + control.get_EXCstress() + " " + control.get_CR_msgX() +
-        " | " + control.get_CR_spT() + " " + control.get_CR_SPJ() + " " + control.get_CR_JQ() +
-        " " + control.get_CR_avJ() + " | " + control.get_CAL_spT() + " " + control.get_CAL_spJ() +
-        " " + control.get_CAL_JQ() + " " + control.get_CAL_AVJ() + " | " + control.get_DATAstr());
+    seen.push_back(call + " error " + std::to_string(error) + ": " + control.get<"LIEstress">() +
+                   " " + control.get<"GLBstress">() + " " + control.get<"EXCstress">() + " " +
+                   control.get<"CR_msgX">() + " | " + control.get<"CR_spT">() + " " +
+                   control.get<"CR_SPJ">() + " " + control.get<"CR_JQ">() + " " +
+                   control.get<"CR_avJ">() + " | " + control.get<"CAL_spT">() + " " +
+                   control.get<"CAL_spJ">() + " " + control.get<"CAL_JQ">() + " " +
+                   control.get<"CAL_AVJ">() + " | " + control.get_DATAstr());
   };
   const std::string speaker = i % 4 < 2 ? "alex" : "robin";
   control.put_DATAstr(Parameters(i));

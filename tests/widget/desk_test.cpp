@@ -341,7 +341,7 @@ class DeskTest : public QObject {
     std::string code;
     OnSessionThread([&](ALG_V1S& control) {
       history = control.profile_count();
-      code = control.get_CR_msgX();
+      code = control.get<"CR_msgX">();
     });
     QCOMPARE(history, std::int16_t{1});
     QCOMPARE(Caption(window().panel(), "LBL_MSG"), QString::fromStdString(code));
@@ -406,7 +406,7 @@ class DeskTest : public QObject {
 
     // A control that cannot hand out a caption cannot be saved: the file stays as it was.
     OnSessionThread([](ALG_V1S& control) {
-      control.put_CAL_spT("99");
+      control.put<"CAL_spT">("99");
       control.panel().SPT[kConstantsRow].RefuseCaptionGets(kPermissionDenied);
     });
     window().saveBag(bag);

@@ -137,7 +137,7 @@ class WidgetTest : public QObject {
     widget.installEventFilter(&recorder);
     QSignalSpy shown(&widget, &PellixWidget::captionShown);
 
-    widget.control().put_CR_msgX("7");
+    widget.control().put<"CR_msgX">("7");
     QCOMPARE(shown.count(), 1);
     QTRY_VERIFY(!recorder.painted.isEmpty());
     const QRect cell = widget.labelRect(IndexOf("LBL_MSG"));
@@ -154,9 +154,9 @@ class WidgetTest : public QObject {
     QCOMPARE(outside_after, outside_before);
 
     // The same text again changes nothing on the screen, nor does a put the label refuses.
-    widget.control().put_CR_msgX("7");
+    widget.control().put<"CR_msgX">("7");
     widget.control().panel().LBL_MSG.RefuseCaptionPuts(kPermissionDenied);
-    QVERIFY_THROWS_EXCEPTION(PlatformError, widget.control().put_CR_msgX("8"));
+    QVERIFY_THROWS_EXCEPTION(PlatformError, widget.control().put<"CR_msgX">("8"));
     QCOMPARE(shown.count(), 1);
     QCOMPARE(widget.caption(IndexOf("LBL_MSG")), "7");
   }
@@ -164,7 +164,7 @@ class WidgetTest : public QObject {
   void aLongCaptionIsCutAtItsLabel() {
     PellixWidget widget;
     const QImage before = widget.grab().toImage();
-    widget.control().put_CR_msgX("8888888888888888888888888888888888");
+    widget.control().put<"CR_msgX">("8888888888888888888888888888888888");
     const QImage after = widget.grab().toImage();
     const QRect cell = widget.labelRect(IndexOf("LBL_MSG"));  // ends at x 362
     QVERIFY(InkIn(after, cell) > InkIn(before, cell));
@@ -265,7 +265,7 @@ class WidgetTest : public QObject {
     } catch (const PlatformError& e) {
       QCOMPARE(e.number(), 382);
     }
-    widget.control().put_CR_msgX("5");  // allowed in either mode, and notified by its key
+    widget.control().put<"CR_msgX">("5");  // allowed in either mode, and notified by its key
     widget.setUserMode(true);
     widget.control().put_DATAstr("x");
     QCOMPARE(widget.control().get_DATAstr(), "x");
@@ -287,9 +287,9 @@ class WidgetTest : public QObject {
     on_thread([&] {
       control = std::make_unique<ALG_V1S>(&widget.site());
       control->InitProperties();
-      control->put_BGbord("3");
+      control->put<"BGbord">("3");
       widget.attach(*control);
-      control->put_CR_msgX("9");
+      control->put<"CR_msgX">("9");
     });
     QTRY_COMPARE(widget.caption(IndexOf("LBL_MSG")), "9");
     QCOMPARE(widget.caption(IndexOf("BG_LEVEL")), "3");

@@ -1,0 +1,23 @@
+// What Calibrate and Check hand the engine from the control: the intake's and the scan's
+// settings, each cell read leniently (a text that is no number reads as its leading number, or
+// 0), as hosts have always been allowed to leave them.
+#include "engine/tarvo_alg1.h"
+#include "platform/conversions.h"
+#include "shell/alg_v1s.h"
+
+namespace pellix {
+
+void ALG_V1S::HandIntakeSettings() const {
+  Tarvo_alg1::SharedState& s = Tarvo_alg1::Shared();
+  s.DataFileName = DATAstr_;
+  s.Gain = Val(panel_.Filters[kVolumeCell].caption());
+  s.BackgroundBorder = Val(panel_.BG_LEVEL.caption());
+}
+
+void ALG_V1S::HandScanSettings() const {
+  Tarvo_alg1::SharedState& s = Tarvo_alg1::Shared();
+  s.MinJump = Val(panel_.Filters[kShortestJumpCell].caption());
+  s.MaxJump = Val(panel_.Filters[kLongestJumpCell].caption());
+}
+
+}  // namespace pellix
