@@ -43,7 +43,7 @@ std::unique_ptr<Report> MakeReport(ReportFormat format, const ReportLayout& layo
 std::optional<int> ResultCode(std::string_view code);
 
 // The code's meaning in a few words (`summary`) or in full; "unknown code '...'" otherwise.
-std::string CodeMeaningText(const std::string& code, bool summary);
+std::string CodeMeaningText(const PublishedCode& code, bool summary);
 
 // A calibration's meaning: "accepted", or "rejected: " and why Calibrate refuses a take.
 std::string CalibrationMeaningText(bool accepted);

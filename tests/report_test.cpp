@@ -150,8 +150,9 @@ TEST(Report, CsvHeaderAndRowsShareTheJsonKeys) {
   EXPECT_EQ(csv->Format(ProfileRecord{"al", "0", 3}),
             "al,profile,,,no profile yet: it needs at least ten checks since the control was "
             "created or reset,,,,,,,,,,,,,,,,,,,,,,,,,0,3,,\n");
-  EXPECT_EQ(csv->Format(FailureRecord{"al", "check", "x.wav", 53, "cannot open 'x.wav'"}),
-            "al,check,x.wav,,,,,,,,,,,,,,,,,,,,,,,,,,,,,53,cannot open 'x.wav'\n");
+  EXPECT_EQ(
+      csv->Format(FailureRecord{"al", FailureRole::kCheck, "x.wav", 53, "cannot open 'x.wav'"}),
+      "al,check,x.wav,,,,,,,,,,,,,,,,,,,,,,,,,,,,,53,cannot open 'x.wav'\n");
 
   // Every csv column is a json key, in the same order.
   const auto line = nlohmann::ordered_json::parse(Format(ReportFormat::kJson, check));
@@ -194,7 +195,7 @@ TEST(Report, TableNotesUnderATake) {
   EXPECT_NE(text.find("refused: silent scan\n"), std::string::npos);
   EXPECT_NE(text.find("try: record speech\n"), std::string::npos);
   const std::string failure =
-      report->Format(FailureRecord{"", "calibrate", "x.wav", 321, "not a recording"});
+      report->Format(FailureRecord{"", FailureRole::kCalibrate, "x.wav", 321, "not a recording"});
   EXPECT_NE(failure.find("error 321: not a recording"), std::string::npos);
 }
 
