@@ -15,10 +15,17 @@ TEST(PublishedCode, NamesOnlyTheCodesTheControlPublishesAndRefusesMinusOneAndMin
   } cases[] = {
       {"-2", -2, true},  // a check without analysis constants
       {"-1", -1, true},  // too short or silent; a calibration take rejected
-      {"0", 0, false},    {"1", 1, false},    {"9", 9, false},     {"10", {}, false},
-      {"-3", {}, false},  {"", {}, false},    {"-1.0", {}, false},  // the control's caption is
-                                                                    // "-1", never a fraction
-      {" -1", {}, false}, {"-1 ", {}, false}, {"x", {}, false},
+      {"0", 0, false},
+      {"1", 1, false},
+      {"9", 9, false},
+      {"10", {}, false},
+      {"-3", {}, false},
+      {"", {}, false},
+      {"-1.0", {}, false},  // the control's caption is
+                            // "-1", never a fraction
+      {" -1", {}, false},
+      {"-1 ", {}, false},
+      {"x", {}, false},
   };
   for (const auto& c : cases) {
     const PublishedCode code(c.caption);
