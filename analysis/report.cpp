@@ -452,8 +452,4 @@ std::string CalibrationMeaningText(bool accepted) {
   return accepted ? "accepted" : "rejected: " + std::string(kCalibrationRejected);
 }
 
-std::optional<int> ResultCode(std::string_view code) {
-  return PublishedCode(std::string(code)).value();
-}
-
 }  // namespace pellix::analysis

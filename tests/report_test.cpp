@@ -38,13 +38,13 @@ TEST(Report, FormatNames) {
 }
 
 TEST(Report, ResultCodeReadsOnlyThePublishedCodes) {
-  EXPECT_EQ(ResultCode("0"), 0);
-  EXPECT_EQ(ResultCode("-2"), -2);
-  EXPECT_EQ(ResultCode("9"), 9);
-  EXPECT_FALSE(ResultCode("10"));
-  EXPECT_FALSE(ResultCode(""));
-  EXPECT_FALSE(ResultCode("1.0"));
-  EXPECT_FALSE(ResultCode(" 1"));
+  EXPECT_EQ(PublishedCode("0").value(), 0);
+  EXPECT_EQ(PublishedCode("-2").value(), -2);
+  EXPECT_EQ(PublishedCode("9").value(), 9);
+  EXPECT_FALSE(PublishedCode("10").value());
+  EXPECT_FALSE(PublishedCode("").value());
+  EXPECT_FALSE(PublishedCode("1.0").value());
+  EXPECT_FALSE(PublishedCode(" 1").value());
 }
 
 TEST(Report, JsonCalibrationWritesNumbersAsNumbers) {
