@@ -39,20 +39,7 @@ std::size_t CountFiles(const std::vector<SpeakerTakes>& speakers) {
 
 void Count(const SessionOutcome& outcome, RunResult& result) {
   for (const Event& event : outcome.events) {
-    const auto* record = std::get_if<Record>(&event);
-    if (record == nullptr) continue;
-    if (const auto* c = std::get_if<CalibrationRecord>(record)) {
-      ++result.takes;
-      if (!c->accepted()) ++result.refused;
-    } else if (const auto* k = std::get_if<CheckRecord>(record)) {
-      ++result.takes;
-      if (k->code == "-1" || k->code == "-2") ++result.refused;
-    } else if (const auto* f = std::get_if<FailureRecord>(record)) {
-      if (f->role == "calibrate" || f->role == "check") {
-        ++result.takes;
-        ++result.failed_takes;
-      }
-    }
+    if (const auto* record = std::get_if<Record>(&event)) result.tally.Add(*record);
   }
   if (outcome.failed) result.failed = true;
 }

@@ -34,9 +34,7 @@ struct RunOptions {
 
 struct RunResult {
   bool failed = false;
-  std::size_t takes = 0;         // calibrations and checks, analysed or failed
-  std::size_t refused = 0;       // takes the control refused (rejected calibrations, codes -1, -2)
-  std::size_t failed_takes = 0;  // takes that could not be read or analysed
+  TakeTally tally;  // every speaker's takes
   // With keep_first_control: the first speaker's control as its session left it, when the
   // session started.
   std::unique_ptr<ALG_V1S> first_control;

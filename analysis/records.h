@@ -3,12 +3,41 @@
 // the control published.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <variant>
 #include <vector>
 
+#include "engine/result_codes.h"
+
 namespace pellix::analysis {
+
+// A result code as the control published it in CR_msgX: the caption, which every report shows
+// as it is, and the code it names, which is what every count and decision reads, so that none
+// of them compares texts. Implicit from the caption, as the control gives it.
+class PublishedCode {
+ public:
+  PublishedCode(std::string caption);  // NOLINT(google-explicit-constructor)
+  PublishedCode(const char* caption) : PublishedCode(std::string(caption)) {}  // NOLINT
+
+  const std::string& caption() const { return caption_; }
+  // Nothing for a caption that is no code the control publishes (-2 to 9).
+  std::optional<Tarvo_alg1::ResultCodeValue> value() const { return value_; }
+  // The one rule of every face: the control refused the take when it published -1 (too short
+  // or silent; for a calibration, rejected) or -2 (a check with no analysis constants, which
+  // the control never analysed). Any other code, and a caption that is no code, is no refusal.
+  bool refused() const {
+    return value_ == Tarvo_alg1::kRefused || value_ == Tarvo_alg1::kNotInitialised;
+  }
+
+  friend bool operator==(const PublishedCode&, const PublishedCode&) = default;
+
+ private:
+  std::string caption_;
+  std::optional<Tarvo_alg1::ResultCodeValue> value_;
+};
 
 // A take's measures: the Results row, CR_spT, CR_SPJ, CR_JQ and CR_avJ.
 struct Measures {
@@ -63,23 +92,26 @@ struct TakeFacts {
 struct CalibrationRecord {
   std::string speaker;  // empty outside batch mode
   std::string file;
-  std::string code;  // CR_msgX: "0" accepted, "-1" rejected
+  PublishedCode code;  // CR_msgX: 0 accepted, -1 rejected
   // The take's measures; nothing when the take was refused before it was measured (the
   // control then leaves the Results row of an earlier take in place).
   std::optional<Measures> measures;
   std::optional<Constants> constants;  // after an accepted calibration
   TakeFacts facts;
 
-  bool accepted() const { return code == "0"; }
+  bool accepted() const { return code.value() == Tarvo_alg1::kNoConclusion; }
+  bool refused() const { return code.refused(); }
 };
 
 struct CheckRecord {
   std::string speaker;
   std::string file;
-  std::string code;                    // CR_msgX
+  PublishedCode code;                  // CR_msgX
   std::optional<Measures> measures;    // as for calibrations
   std::optional<StressLevels> stress;  // when the check reached the verdict
   TakeFacts facts;
+
+  bool refused() const { return code.refused(); }
 };
 
 struct ProfileRecord {
@@ -88,18 +120,43 @@ struct ProfileRecord {
   int checks = 0;       // checks of this run that reached the verdict (and so were recorded)
 };
 
+// What a failure row was doing; reports name it as RoleName gives it.
+enum class FailureRole { kCalibrate, kCheck, kProfile, kState, kPlot };
+
+// "calibrate", "check", "profile", "state" or "plot".
+std::string_view RoleName(FailureRole role);
+
 // Something that could not be done: a take that could not be read or analysed, a state file
 // that could not be loaded or saved, a profiler that failed. Reported as a row of its own so
 // that a batch's output accounts for every take.
 struct FailureRecord {
   std::string speaker;
-  std::string role;  // "calibrate", "check", "profile" or "state"
+  FailureRole role;
   std::string file;  // the take or the state file; empty for the profiler
   int error_number = 0;
   std::string error_message;
+
+  // Whether a take failed (rather than the state file, the profiler or a plot).
+  bool take() const { return role == FailureRole::kCalibrate || role == FailureRole::kCheck; }
 };
 
 using Record = std::variant<CalibrationRecord, CheckRecord, ProfileRecord, FailureRecord>;
+
+// What a run did to its takes, counted by one rule for the summary of every face: takes are
+// calibrations and checks the control analysed and takes that failed; refused ones are among
+// the analysed (PublishedCode::refused).
+struct TakeTally {
+  std::size_t calibrations = 0;  // calibration takes analysed, accepted or rejected
+  std::size_t rejected = 0;      // of these, the ones the control refused
+  std::size_t checks = 0;        // check takes analysed, refused or not
+  std::size_t refused = 0;       // calibrations and checks the control refused
+  std::size_t failed = 0;        // takes that could not be read or analysed
+
+  std::size_t takes() const { return calibrations + checks + failed; }
+  std::size_t accepted() const { return calibrations - rejected; }
+  // Counts a record: profiles and failures of anything but a take count for nothing.
+  void Add(const Record& record);
+};
 
 // A line for standard error: a warning, or an error that makes the run fail.
 struct Message {

@@ -1,6 +1,5 @@
 #include "analysis/report.h"
 
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <sstream>
@@ -9,6 +8,7 @@
 
 #include "analysis/csv.h"
 #include "analysis/profile_reading.h"
+#include "analysis/report_keys.h"
 #include "analysis/result_meanings.h"
 #include "analysis/take_facts.h"
 #include "platform/conversions.h"
@@ -78,19 +78,19 @@ class TableReport final : public Report {
 
   std::string Format(const Record& record) const override {
     if (const auto* c = std::get_if<CalibrationRecord>(&record)) {
-      return Row(c->speaker, "calibrate", c->file, c->code, {"-", "-", "-"}, Measured(c->measures),
-                 CalibrationMeaningText(c->accepted())) +
+      return Row(c->speaker, "calibrate", c->file, c->code.caption(), {"-", "-", "-"},
+                 Measured(c->measures), CalibrationMeaningText(c->accepted())) +
              FactLines(c->facts);
     }
     if (const auto* c = std::get_if<CheckRecord>(&record)) {
       std::array<std::string, 3> stress{"-", "-", "-"};
       if (c->stress) stress = {c->stress->lie, c->stress->global, c->stress->excitement};
-      return Row(c->speaker, "check", c->file, c->code, stress, Measured(c->measures),
+      return Row(c->speaker, "check", c->file, c->code.caption(), stress, Measured(c->measures),
                  CodeMeaningText(c->code, true)) +
              FactLines(c->facts);
     }
     if (const auto* f = std::get_if<FailureRecord>(&record)) {
-      return Row(f->speaker, f->role, f->file, "", {"-", "-", "-"}, {"-", "-", "-", "-"},
+      return Row(f->speaker, RoleName(f->role), f->file, "", {"-", "-", "-"}, {"-", "-", "-", "-"},
                  "error " + std::to_string(f->error_number) + ": " + f->error_message);
     }
     return FormatProfile(std::get<ProfileRecord>(record));
@@ -193,96 +193,49 @@ class TableReport final : public Report {
 
 // --- json and csv ---------------------------------------------------------------------------
 
-// The columns of csv and the keys of json, in order; docs/report.schema.json describes them.
-enum class CellType { kText, kNumber, kList };
-
-struct Column {
-  std::string_view name;
-  CellType type;
-};
-
-enum ColumnIndex : std::size_t {
-  kSpeaker,
-  kRole,
-  kFile,
-  kStreamStartS,
-  kStreamEndS,
-  kCode,
-  kMeaning,
-  kLieStress,
-  kGlobalStress,
-  kExcitementStress,
-  kThornRate,
-  kJumpRate,
-  kJumpSpread,
-  kAvgJumpLen,
-  kCalThornRate,
-  kCalJumpRate,
-  kCalJumpSpread,
-  kCalAvgJumpLen,
-  kRecordingS,
-  kStretchStartS,
-  kStretchEndS,
-  kStretchS,
-  kPeakDbfs,
-  kRmsDbfs,
-  kClippedSource,
-  kClipped8bit,
-  kPitchHz,
-  kVoicedShare,
-  kFlags,
-  kRefusal,
-  kAdvice,
-  kProfile,
-  kProfileChecks,
-  kErrorNumber,
-  kErrorMessage,
-  kColumnCount
-};
-
-constexpr std::array<Column, kColumnCount> kColumns = {{
-    {"speaker", CellType::kText},
-    {"role", CellType::kText},
-    {"file", CellType::kText},
-    {"stream_start_s", CellType::kNumber},
-    {"stream_end_s", CellType::kNumber},
-    {"code", CellType::kNumber},
-    {"meaning", CellType::kText},
-    {"lie_stress", CellType::kNumber},
-    {"global_stress", CellType::kNumber},
-    {"excitement_stress", CellType::kNumber},
-    {"thorn_rate", CellType::kNumber},
-    {"jump_rate", CellType::kNumber},
-    {"jump_spread", CellType::kNumber},
-    {"avg_jump_len", CellType::kNumber},
-    {"cal_thorn_rate", CellType::kNumber},
-    {"cal_jump_rate", CellType::kNumber},
-    {"cal_jump_spread", CellType::kNumber},
-    {"cal_avg_jump_len", CellType::kNumber},
-    {"recording_s", CellType::kNumber},
-    {"stretch_start_s", CellType::kNumber},
-    {"stretch_end_s", CellType::kNumber},
-    {"stretch_s", CellType::kNumber},
-    {"peak_dbfs", CellType::kNumber},
-    {"rms_dbfs", CellType::kNumber},
-    {"clipped_source", CellType::kNumber},
-    {"clipped_8bit", CellType::kNumber},
-    {"pitch_hz", CellType::kNumber},
-    {"voiced_share", CellType::kNumber},
-    {"flags", CellType::kList},
-    {"refusal", CellType::kText},
-    {"advice", CellType::kText},
-    {"profile", CellType::kText},
-    {"profile_checks", CellType::kNumber},
-    {"error_number", CellType::kNumber},
-    {"error_message", CellType::kText},
-}};
+// The cells this file fills, by their keys in kReportKeys.
+constexpr std::size_t kSpeaker = KeyIndex("speaker");
+constexpr std::size_t kRole = KeyIndex("role");
+constexpr std::size_t kFile = KeyIndex("file");
+constexpr std::size_t kStreamStartS = KeyIndex("stream_start_s");
+constexpr std::size_t kStreamEndS = KeyIndex("stream_end_s");
+constexpr std::size_t kCode = KeyIndex("code");
+constexpr std::size_t kMeaning = KeyIndex("meaning");
+constexpr std::size_t kLieStress = KeyIndex("lie_stress");
+constexpr std::size_t kGlobalStress = KeyIndex("global_stress");
+constexpr std::size_t kExcitementStress = KeyIndex("excitement_stress");
+constexpr std::size_t kThornRate = KeyIndex("thorn_rate");
+constexpr std::size_t kJumpRate = KeyIndex("jump_rate");
+constexpr std::size_t kJumpSpread = KeyIndex("jump_spread");
+constexpr std::size_t kAvgJumpLen = KeyIndex("avg_jump_len");
+constexpr std::size_t kCalThornRate = KeyIndex("cal_thorn_rate");
+constexpr std::size_t kCalJumpRate = KeyIndex("cal_jump_rate");
+constexpr std::size_t kCalJumpSpread = KeyIndex("cal_jump_spread");
+constexpr std::size_t kCalAvgJumpLen = KeyIndex("cal_avg_jump_len");
+constexpr std::size_t kRecordingS = KeyIndex("recording_s");
+constexpr std::size_t kStretchStartS = KeyIndex("stretch_start_s");
+constexpr std::size_t kStretchEndS = KeyIndex("stretch_end_s");
+constexpr std::size_t kStretchS = KeyIndex("stretch_s");
+constexpr std::size_t kPeakDbfs = KeyIndex("peak_dbfs");
+constexpr std::size_t kRmsDbfs = KeyIndex("rms_dbfs");
+constexpr std::size_t kClippedSource = KeyIndex("clipped_source");
+constexpr std::size_t kClipped8bit = KeyIndex("clipped_8bit");
+constexpr std::size_t kPitchHz = KeyIndex("pitch_hz");
+constexpr std::size_t kVoicedShare = KeyIndex("voiced_share");
+constexpr std::size_t kFlags = KeyIndex("flags");
+constexpr std::size_t kRefusal = KeyIndex("refusal");
+constexpr std::size_t kAdvice = KeyIndex("advice");
+constexpr std::size_t kProfile = KeyIndex("profile");
+constexpr std::size_t kProfileChecks = KeyIndex("profile_checks");
+constexpr std::size_t kErrorNumber = KeyIndex("error_number");
+constexpr std::size_t kErrorMessage = KeyIndex("error_message");
+constexpr std::size_t kColumnCount = kReportKeys.size();
 
 // One record as cells: a text per column, nothing for a column that does not apply. Lists are
 // their items joined by single blanks.
 using Cells = std::array<std::optional<std::string>, kColumnCount>;
 
-void PutFixed(Cells& cells, ColumnIndex column, const std::optional<double>& value, int decimals) {
+void PutFixed(Cells& cells, std::size_t column, const std::optional<double>& value, int decimals) {
   if (value && std::isfinite(*value)) cells[column] = Fixed(*value, decimals);
 }
 
@@ -325,7 +278,7 @@ Cells ToCells(const Record& record) {
     cells[kSpeaker] = c->speaker;
     cells[kRole] = "calibrate";
     cells[kFile] = c->file;
-    cells[kCode] = c->code;
+    cells[kCode] = c->code.caption();
     cells[kMeaning] = CalibrationMeaningText(c->accepted());
     PutMeasures(cells, c->measures);
     if (c->constants) {
@@ -339,7 +292,7 @@ Cells ToCells(const Record& record) {
     cells[kSpeaker] = k->speaker;
     cells[kRole] = "check";
     cells[kFile] = k->file;
-    cells[kCode] = k->code;
+    cells[kCode] = k->code.caption();
     cells[kMeaning] = CodeMeaningText(k->code, false);
     if (k->stress) {
       cells[kLieStress] = k->stress->lie;
@@ -359,7 +312,7 @@ Cells ToCells(const Record& record) {
   } else {
     const auto& f = std::get<FailureRecord>(record);
     cells[kSpeaker] = f.speaker;
-    cells[kRole] = f.role;
+    cells[kRole] = std::string(RoleName(f.role));
     if (!f.file.empty()) cells[kFile] = f.file;
     cells[kErrorNumber] = std::to_string(f.error_number);
     cells[kErrorMessage] = f.error_message;
@@ -381,7 +334,7 @@ Json Value(const std::string& text) {
 // Whether a report shows column `i`: the stream's columns only for live utterances, so that
 // the reports of recordings keep their keys.
 bool Shown(std::size_t i, const ReportLayout& layout) {
-  return layout.stream_place || (i != kStreamStartS && i != kStreamEndS);
+  return layout.stream_place || !kReportKeys[i].listen_only;
 }
 
 class JsonReport final : public Report {
@@ -394,17 +347,17 @@ class JsonReport final : public Report {
     Json object;
     for (std::size_t i = 0; i < kColumnCount; ++i) {
       if (!Shown(i, layout_)) continue;
-      const Column& column = kColumns[i];
+      const ReportKey& column = kReportKeys[i];
       const std::optional<std::string>& cell = cells[i];
       std::string key(column.name);
-      if (column.type == CellType::kList) {
+      if (column.type == KeyType::kFlags) {
         object[key] = Json::array();
         if (const auto* c = std::get_if<CalibrationRecord>(&record)) object[key] = c->facts.flags;
         if (const auto* k = std::get_if<CheckRecord>(&record)) object[key] = k->facts.flags;
       } else if (!cell) {
         object[key] = nullptr;
       } else {
-        object[key] = column.type == CellType::kNumber ? Value(*cell) : Json(*cell);
+        object[key] = column.type == KeyType::kText ? Json(*cell) : Value(*cell);
       }
     }
     if (const auto* p = std::get_if<ProfileRecord>(&record)) PutProfileReading(object, *p);
@@ -445,7 +398,7 @@ class CsvReport final : public Report {
   std::string Header() const override {
     std::string line;
     for (std::size_t i = 0; i < kColumnCount; ++i) {
-      if (Shown(i, layout_)) line += (line.empty() ? "" : ",") + std::string(kColumns[i].name);
+      if (Shown(i, layout_)) line += (line.empty() ? "" : ",") + std::string(kReportKeys[i].name);
     }
     return line + "\n";
   }
@@ -487,24 +440,16 @@ std::unique_ptr<Report> MakeReport(ReportFormat format, const ReportLayout& layo
   return nullptr;
 }
 
-std::string CodeMeaningText(const std::string& code, bool summary) {
-  if (std::optional<int> number = ResultCode(code)) {
-    std::optional<CodeMeaning> meaning = ResultCodeMeaning(*number);
+std::string CodeMeaningText(const PublishedCode& code, bool summary) {
+  if (std::optional<Tarvo_alg1::ResultCodeValue> value = code.value()) {
+    std::optional<CodeMeaning> meaning = ResultCodeMeaning(*value);
     return std::string(summary ? meaning->summary : meaning->description);
   }
-  return "unknown code '" + code + "'";
+  return "unknown code '" + code.caption() + "'";
 }
 
 std::string CalibrationMeaningText(bool accepted) {
   return accepted ? "accepted" : "rejected: " + std::string(kCalibrationRejected);
-}
-
-std::optional<int> ResultCode(std::string_view code) {
-  int value = 0;
-  const char* end = code.data() + code.size();
-  auto [ptr, ec] = std::from_chars(code.data(), end, value);
-  if (ec != std::errc() || ptr != end || !ResultCodeMeaning(value)) return std::nullopt;
-  return value;
 }
 
 }  // namespace pellix::analysis

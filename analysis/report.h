@@ -39,11 +39,8 @@ class Report {
 
 std::unique_ptr<Report> MakeReport(ReportFormat format, const ReportLayout& layout);
 
-// The code text as a number, when it is one of the codes the control publishes.
-std::optional<int> ResultCode(std::string_view code);
-
 // The code's meaning in a few words (`summary`) or in full; "unknown code '...'" otherwise.
-std::string CodeMeaningText(const std::string& code, bool summary);
+std::string CodeMeaningText(const PublishedCode& code, bool summary);
 
 // A calibration's meaning: "accepted", or "rejected: " and why Calibrate refuses a take.
 std::string CalibrationMeaningText(bool accepted);

@@ -116,7 +116,7 @@ class Session::Impl {
       try {
         Save(*settings_.state);
       } catch (const StateError& e) {
-        Fail("state", settings_.state->string(), e.number(), e.what());
+        Fail(FailureRole::kState, settings_.state->string(), e.number(), e.what());
       }
     }
     if (settings_.plotter) DrawTrend();
@@ -219,7 +219,7 @@ class Session::Impl {
         ReplayHistory(control, history_);
         if (!warning.empty()) Warning(warning);
       } catch (const StateError& e) {
-        Fail("state", settings_.state->string(), e.number(), e.what());
+        Fail(FailureRole::kState, settings_.state->string(), e.number(), e.what());
         return false;
       }
     } else {
@@ -235,8 +235,8 @@ class Session::Impl {
   }
 
   // Hands the prepared take to the control and runs `operation` on it. A failure is recorded
-  // under `role` ("calibrate") with what failed (the "calibration"), and gives false.
-  bool RunOnTake(Value (ALG_V1S::*operation)(), const char* role, const char* what,
+  // under `role` with what failed (the "calibration"), and gives false.
+  bool RunOnTake(Value (ALG_V1S::*operation)(), FailureRole role, const char* what,
                  const Take& take, const PreparedTake& prepared) {
     try {
       control_->put_DATAstr(prepared.sample_file.string());
@@ -258,10 +258,11 @@ class Session::Impl {
       frozen_->Restore();
       frozen_.reset();
     }
-    std::optional<PreparedTake> prepared = Prepare(take, "calibrate");
+    std::optional<PreparedTake> prepared = Prepare(take, FailureRole::kCalibrate);
     if (!prepared) return;
     const Measures before = ReadMeasures(control);
-    if (!RunOnTake(&ALG_V1S::Calibrate, "calibrate", "calibration", take, *prepared)) return;
+    if (!RunOnTake(&ALG_V1S::Calibrate, FailureRole::kCalibrate, "calibration", take, *prepared))
+      return;
     CalibrationRecord record{Speaker(), take.name, control.get<"CR_msgX">(), {}, {}, {}};
     const IntakeOutcome intake = ReadIntakeOutcome();
     record.facts = DescribeTake(*prepared, intake, kCalibrateMinimum, !record.accepted());
@@ -298,33 +299,37 @@ class Session::Impl {
               "checking without calibration: no calibration take was accepted and no "
               "calibration constants were loaded, so the stress levels mean little");
     }
-    std::optional<PreparedTake> prepared = Prepare(take, "check");
+    std::optional<PreparedTake> prepared = Prepare(take, FailureRole::kCheck);
     if (!prepared) return;
     const Measures before = ReadMeasures(control);
     const std::int16_t count_before = control.profile_count();
-    if (!RunOnTake(&ALG_V1S::Check, "check", "check", take, *prepared)) return;
+    if (!RunOnTake(&ALG_V1S::Check, FailureRole::kCheck, "check", take, *prepared)) return;
     CheckRecord record{Speaker(), take.name, control.get<"CR_msgX">(), {}, {}, {}};
     const IntakeOutcome intake = ReadIntakeOutcome();
-    record.facts = DescribeTake(*prepared, intake, kCheckMinimum, record.code == "-1");
+    record.facts =
+        DescribeTake(*prepared, intake, kCheckMinimum, record.code.value() == Tarvo_alg1::kRefused);
     if (const std::optional<double> calibration = CalibrationPitch();
         calibration && record.facts.pitch_hz &&
         PitchMismatch(*record.facts.pitch_hz, *calibration)) {
       record.facts.flags.emplace_back(kTakeFlags[5].name);
     }
-    Plot("check", ++checks_drawn_, take.name,
-         "code " + record.code + " (" + CodeMeaningText(record.code, true) + ")", *prepared, intake,
-         intake.sample_count >= kCheckMinimum && record.code != "-2");
+    Plot(
+        "check", ++checks_drawn_, take.name,
+        "code " + record.code.caption() + " (" + CodeMeaningText(record.code, true) + ")",
+        *prepared, intake,
+        intake.sample_count >= kCheckMinimum && record.code.value() != Tarvo_alg1::kNotInitialised);
     const Measures after = ReadMeasures(control);
-    if (record.code == "-1" || record.code == "-2") {
+    if (record.refused()) {
+      const Tarvo_alg1::ResultCodeValue code = *record.code.value();
       record.measures = RefusedTakeMeasures(before, after);
-      const std::string meaning(ResultCodeMeaning(record.code == "-1" ? -1 : -2)->description);
-      if (record.code == "-1") {
+      const std::string meaning(ResultCodeMeaning(code)->description);
+      if (code == Tarvo_alg1::kRefused) {
         Warning(take.name + ": check take rejected: " + meaning);
       } else {
         Error(take.name + ": check not analysed: " + meaning);
       }
       HistoryRow refused{take.name};
-      refused.code = static_cast<std::int16_t>(record.code == "-1" ? -1 : -2);
+      refused.code = code;
       new_checks_.push_back(std::move(refused));
     } else {
       record.measures = after;
@@ -346,7 +351,7 @@ class Session::Impl {
     try {
       control.profiler();
     } catch (const PlatformError& e) {
-      Fail("profile", "", e.number(), "profiler failed: " + ErrorDescription(e),
+      Fail(FailureRole::kProfile, "", e.number(), "profiler failed: " + ErrorDescription(e),
            std::string(speaker_.empty() ? "" : speaker_ + ": ") + "profiler failed (" +
                ErrorText(e) + ")");
       return;
@@ -355,7 +360,7 @@ class Session::Impl {
         ProfileRecord{Speaker(), control.get_DATAstr(), static_cast<int>(History().size())}));
   }
 
-  std::optional<PreparedTake> Prepare(const Take& take, const char* role) {
+  std::optional<PreparedTake> Prepare(const Take& take, FailureRole role) {
     try {
       PreparedTake prepared = source_.Prepare(take);
       if (!prepared.converted.empty()) {
@@ -396,7 +401,7 @@ class Session::Impl {
     try {
       settings_.plotter->DrawTake(Speaker(), role, number, file, result, take, intake, scanned);
     } catch (const PlatformError& e) {
-      Fail("plot", file, e.number(), e.what());
+      Fail(FailureRole::kPlot, file, e.number(), e.what());
     }
   }
 
@@ -404,7 +409,7 @@ class Session::Impl {
     try {
       settings_.plotter->DrawTrend(Speaker(), Checks());
     } catch (const PlatformError& e) {
-      Fail("plot", "", e.number(), e.what());
+      Fail(FailureRole::kPlot, "", e.number(), e.what());
     }
   }
 
@@ -428,11 +433,11 @@ class Session::Impl {
   }
 
   // A failure: its row in the report, and `text` (the row's message when empty) on stderr.
-  void Fail(std::string role, std::string file, int number, std::string message,
+  void Fail(FailureRole role, std::string file, int number, std::string message,
             std::string text = {}) {
     Error(text.empty() ? message : std::move(text));
-    events_.emplace_back(Record(
-        FailureRecord{speaker_, std::move(role), std::move(file), number, std::move(message)}));
+    events_.emplace_back(
+        Record(FailureRecord{speaker_, role, std::move(file), number, std::move(message)}));
   }
 
   const std::string speaker_;

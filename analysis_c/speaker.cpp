@@ -351,7 +351,8 @@ std::optional<Failure> PutTake(PellixSpeaker& speaker, PellixTakeResult& result,
   result.csv = speaker.Keep(Row(ReportFormat::kCsv, *taken));
   if (const auto* c = std::get_if<CalibrationRecord>(taken)) {
     result.file = speaker.Keep(c->file);
-    result.code = ResultCode(c->code).value_or(0);
+    result.code = c->code.value().value_or(Tarvo_alg1::kNoConclusion);
+    result.refused = c->refused() ? 1 : 0;
     result.meaning = speaker.Keep(CalibrationMeaningText(c->accepted()));
     PutMeasures(result, c->measures);
     if (c->constants) {
@@ -363,7 +364,8 @@ std::optional<Failure> PutTake(PellixSpeaker& speaker, PellixTakeResult& result,
     PutFacts(speaker, result, c->facts);
   } else if (const auto* k = std::get_if<CheckRecord>(taken)) {
     result.file = speaker.Keep(k->file);
-    result.code = ResultCode(k->code).value_or(0);
+    result.code = k->code.value().value_or(Tarvo_alg1::kNoConclusion);
+    result.refused = k->refused() ? 1 : 0;
     result.meaning = speaker.Keep(CodeMeaningText(k->code, false));
     PutMeasures(result, k->measures);
     if (k->stress) {
@@ -569,7 +571,8 @@ PELLIX_ANALYSIS_API int PellixSpeakerFailedTake(PellixSpeaker* speaker, int chec
       return InvalidArgument("a failed take needs its name, a number and a message");
     }
     const Record record =
-        FailureRecord{s.name, check != 0 ? "check" : "calibrate", name, error_number, message};
+        FailureRecord{s.name, check != 0 ? FailureRole::kCheck : FailureRole::kCalibrate, name,
+                      error_number, message};
     out.error_number = error_number;
     out.error_message = s.Keep(message);
     out.file = s.Keep(name);

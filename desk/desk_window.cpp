@@ -374,6 +374,7 @@ QWidget* DeskWindow::BuildResults() {
 void DeskWindow::ConnectSession() {
   connect(session_, &SpeakerSession::jobStarted, this, [this](const QString& what, int steps) {
     job_ = JobCounts();
+    job_takes_ = analysis::TakeTally();
     job_.what = what;
     job_label_->setText(what);
     progress_->setRange(0, std::max(steps, 1));
@@ -388,6 +389,7 @@ void DeskWindow::ConnectSession() {
     if (cancelled) job_label_->setText(job_label_->text() + ": cancelled");
     // The status bar says what the job came to, not the last note before it.
     job_.cancelled = cancelled;
+    PutTakes(job_, job_takes_);
     if (const QString summary = JobSummary(job_); !summary.isEmpty())
       statusBar()->showMessage(summary);
     --pending_jobs_;
@@ -527,12 +529,7 @@ void DeskWindow::ShowRecord(const analysis::Record& record) {
   }
   const auto* calibration = std::get_if<analysis::CalibrationRecord>(&record);
   const auto* check = std::get_if<analysis::CheckRecord>(&record);
-  if (calibration != nullptr) ++(calibration->accepted() ? job_.accepted : job_.rejected);
-  if (check != nullptr) {
-    ++job_.checked;
-    if (check->code == "-1" || check->code == "-2") ++job_.refused;
-  }
-  if (calibration == nullptr && check == nullptr) ++job_.failed;
+  job_takes_.Add(record);
   const std::string& file = calibration != nullptr ? calibration->file
                             : check != nullptr     ? check->file
                                                    : std::get<analysis::FailureRecord>(record).file;

@@ -111,6 +111,7 @@ class DeskWindow : public QMainWindow {
   QHash<QString, Drawing> pictures_;  // each take's picture, as its last analysis drew it
   bool calibrated_ = false;           // the speaker has a calibration: checking all makes sense
   JobCounts job_;                     // what the job in hand did so far
+  analysis::TakeTally job_takes_;     // and its takes, put into job_ when it ends
   int recordings_ = 0;                // utterances recorded so far, to name the next one
 
   PellixWidget* panel_ = nullptr;

@@ -11,6 +11,14 @@ QString Count(int n, const char* one, const char* many) {
 
 }  // namespace
 
+void PutTakes(JobCounts& counts, const analysis::TakeTally& tally) {
+  counts.accepted = static_cast<int>(tally.accepted());
+  counts.rejected = static_cast<int>(tally.rejected);
+  counts.checked = static_cast<int>(tally.checks);
+  counts.refused = static_cast<int>(tally.refused - tally.rejected);
+  counts.failed = static_cast<int>(tally.failed);
+}
+
 QString JobSummary(const JobCounts& c) {
   QStringList parts;
   // A recorded take is opened and analysed in one job: what counts then is the analysis.

@@ -4,6 +4,8 @@
 
 #include <QString>
 
+#include "analysis/records.h"
+
 namespace pellix::desk {
 
 struct JobCounts {
@@ -18,6 +20,9 @@ struct JobCounts {
   int errors = 0;        // error messages
   QString profile = {};  // the profile the job reported, with its count of checks
 };
+
+// Puts the job's takes, as the run's one tally counted them, into `counts`.
+void PutTakes(JobCounts& counts, const analysis::TakeTally& tally);
 
 // "Check: 12 takes checked, 1 refused"; empty when the job made no take or record to tell of
 // (Initialise, Save bag: their own notes, or the last error, say what happened).

@@ -43,10 +43,10 @@ QString Verdict(const analysis::CalibrationRecord& record) {
 }
 
 QString Verdict(const analysis::CheckRecord& record) {
-  if (std::optional<int> code = analysis::ResultCode(record.code)) {
+  if (std::optional<Tarvo_alg1::ResultCodeValue> code = record.code.value()) {
     return Text(std::string(analysis::ResultCodeMeaning(*code)->summary));
   }
-  return "unknown code " + Text(record.code);
+  return "unknown code " + Text(record.code.caption());
 }
 
 // A measure as the control published it.
@@ -113,7 +113,7 @@ QString Cell(const Take& take, int column) {
     case ResultsModel::kTake:
       return QFileInfo(Text(take.file)).fileName();
     case ResultsModel::kCode:
-      return Text(take.code);
+      return Text(take.code.caption());
     case ResultsModel::kVerdict:
       return Verdict(take);
     case ResultsModel::kLie:
@@ -134,7 +134,8 @@ QVariant FailureData(const analysis::FailureRecord& failure, int column, int rol
       return role == Qt::ToolTipRole ? Text(failure.file)
                                      : QFileInfo(Text(failure.file)).fileName();
     case ResultsModel::kVerdict:
-      return Text(failure.role) + " failed: " + Text(failure.error_message) + " (error " +
+      return Text(std::string(analysis::RoleName(failure.role))) +
+             " failed: " + Text(failure.error_message) + " (error " +
              QString::number(failure.error_number) + ")";
     case ResultsModel::kFlags:
       return role == Qt::ToolTipRole ? QVariant() : QVariant("failed");

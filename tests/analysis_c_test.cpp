@@ -457,4 +457,43 @@ TEST_F(AnalysisC, CsvRowsFollowTheHeaderAndFlagsHaveWords) {
   }
 }
 
+TEST_F(AnalysisC, RefusedIsWhatTheControlRefusedNeverAFailure) {
+  Speaker speaker;
+  const std::vector<std::int16_t> silence(8000, 0);
+  const PellixTake silent{PELLIX_TAKE_PCM_INT16, "silent", silence.data(), silence.size(), 8000, 1};
+  const PellixTake missing = FileTake("/nonexistent/none.wav");
+  const PellixTake calibration = FileTake(Recording("alex_calibrate_1"));
+  const PellixTake check = FileTake(Recording("alex_check_01"));
+  const struct {
+    bool check;
+    const PellixTake* take;
+    std::int32_t code, refused;
+  } cases[] = {{false, &silent, -1, 1},
+               {false, &missing, 0, 0},
+               {false, &calibration, 0, 0},
+               {true, &silent, -1, 1},
+               {true, &check, 0, 0}};  // no conclusion after one calibration
+  for (const auto& c : cases) {
+    PellixTakeResult result;
+    (c.check ? PellixSpeakerCheck : PellixSpeakerCalibrate)(speaker.get(), c.take, &result);
+    EXPECT_EQ(result.code, c.code) << c.take->name;
+    EXPECT_EQ(result.refused, c.refused) << c.take->name;
+  }
+}
+
+TEST_F(AnalysisC, ReportKeysAreTheCsvHeadersAndListensPlace) {
+  std::size_t count = 0;
+  const PellixReportKey* keys = PellixReportKeys(&count);
+  std::string header, listen_only;
+  for (std::size_t i = 0; i < count; ++i) {
+    std::string& list = keys[i].listen_only != 0 ? listen_only : header;
+    list += (list.empty() ? "" : ",") + std::string(keys[i].name);
+  }
+  EXPECT_EQ(header, PellixCsvHeader());
+  EXPECT_EQ(listen_only, "stream_start_s,stream_end_s");
+  EXPECT_EQ(keys[5].type, PELLIX_KEY_WHOLE);  // code
+  EXPECT_EQ(keys[5].control_text, 1);
+  EXPECT_EQ(keys[0].nullable, 0);  // speaker: empty, never null
+}
+
 }  // namespace

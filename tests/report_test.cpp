@@ -38,13 +38,13 @@ TEST(Report, FormatNames) {
 }
 
 TEST(Report, ResultCodeReadsOnlyThePublishedCodes) {
-  EXPECT_EQ(ResultCode("0"), 0);
-  EXPECT_EQ(ResultCode("-2"), -2);
-  EXPECT_EQ(ResultCode("9"), 9);
-  EXPECT_FALSE(ResultCode("10"));
-  EXPECT_FALSE(ResultCode(""));
-  EXPECT_FALSE(ResultCode("1.0"));
-  EXPECT_FALSE(ResultCode(" 1"));
+  EXPECT_EQ(PublishedCode("0").value(), 0);
+  EXPECT_EQ(PublishedCode("-2").value(), -2);
+  EXPECT_EQ(PublishedCode("9").value(), 9);
+  EXPECT_FALSE(PublishedCode("10").value());
+  EXPECT_FALSE(PublishedCode("").value());
+  EXPECT_FALSE(PublishedCode("1.0").value());
+  EXPECT_FALSE(PublishedCode(" 1").value());
 }
 
 TEST(Report, JsonCalibrationWritesNumbersAsNumbers) {
@@ -150,8 +150,9 @@ TEST(Report, CsvHeaderAndRowsShareTheJsonKeys) {
   EXPECT_EQ(csv->Format(ProfileRecord{"al", "0", 3}),
             "al,profile,,,no profile yet: it needs at least ten checks since the control was "
             "created or reset,,,,,,,,,,,,,,,,,,,,,,,,,0,3,,\n");
-  EXPECT_EQ(csv->Format(FailureRecord{"al", "check", "x.wav", 53, "cannot open 'x.wav'"}),
-            "al,check,x.wav,,,,,,,,,,,,,,,,,,,,,,,,,,,,,53,cannot open 'x.wav'\n");
+  EXPECT_EQ(
+      csv->Format(FailureRecord{"al", FailureRole::kCheck, "x.wav", 53, "cannot open 'x.wav'"}),
+      "al,check,x.wav,,,,,,,,,,,,,,,,,,,,,,,,,,,,,53,cannot open 'x.wav'\n");
 
   // Every csv column is a json key, in the same order.
   const auto line = nlohmann::ordered_json::parse(Format(ReportFormat::kJson, check));
@@ -194,7 +195,7 @@ TEST(Report, TableNotesUnderATake) {
   EXPECT_NE(text.find("refused: silent scan\n"), std::string::npos);
   EXPECT_NE(text.find("try: record speech\n"), std::string::npos);
   const std::string failure =
-      report->Format(FailureRecord{"", "calibrate", "x.wav", 321, "not a recording"});
+      report->Format(FailureRecord{"", FailureRole::kCalibrate, "x.wav", 321, "not a recording"});
   EXPECT_NE(failure.find("error 321: not a recording"), std::string::npos);
 }
 

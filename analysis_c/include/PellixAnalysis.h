@@ -23,7 +23,8 @@
  *   and PellixSpeakerError) is UTF-8, never NULL, and belongs to the speaker: it stays valid
  *   until the next call with the same speaker from the same thread (PellixSpeakerError
  *   excepted), or its close. Copy what you keep. The texts of
- *   PellixCsvHeader, PellixFlagName and PellixFlagWords are the library's, valid for ever.
+ *   PellixCsvHeader, PellixReportKeys, PellixFlagName and PellixFlagWords are the library's,
+ *   valid for ever.
  *
  * Threads:
  * - Many speakers may run on many threads at once: they share nothing.
@@ -150,6 +151,11 @@ typedef struct PellixTakeResult {
   const char* json;     /* the take's report row as `pellix analyze --format json` writes it,
                            without the line feed (a failure's row when error_number is set) */
   const char* csv;      /* the same row as `--format csv` writes it, under PellixCsvHeader() */
+  /* Added last, so that the fields above keep their places for earlier callers: */
+  int32_t refused; /* 1 when the control refused the take: code -1 (too short or silent; a
+                      calibration take rejected) or -2 (a check without analysis constants).
+                      0 for any other code and for a failure. Every summary of Pellix counts
+                      refused takes by this rule. */
 } PellixTakeResult;
 
 /* A profile digit, explained. */
@@ -397,6 +403,32 @@ PELLIX_ANALYSIS_API void PellixReportClose(PellixReport* report);
 
 /* The header line of CSV rows (the one key list of json and csv), without the line feed. */
 PELLIX_ANALYSIS_API const char* PellixCsvHeader(void);
+
+/* What a report key holds (PellixReportKey.type). json writes whole and real numbers alike,
+ * without a fraction when they are whole. */
+enum {
+  PELLIX_KEY_TEXT = 0,
+  PELLIX_KEY_WHOLE = 1, /* codes, stress levels, counts, error numbers */
+  PELLIX_KEY_REAL = 2,  /* measures, seconds, levels in dBFS, shares */
+  PELLIX_KEY_FLAGS = 3  /* the take's flags: a list in json, joined by blanks in csv */
+};
+
+/* A key of the report rows (`json` and `csv` of the results above, pellix analyze's and pellix
+ * listen's rows), as the report itself declares it. */
+typedef struct PellixReportKey {
+  const char* name;
+  int32_t type;         /* a PELLIX_KEY_* */
+  int32_t control_text; /* 1: a figure the control published, its own text where it is no
+                           number */
+  int32_t nullable;     /* 1: null in json, an empty csv field, in rows it does not apply to */
+  int32_t listen_only;  /* 1: only in pellix listen's rows (an utterance's place in its
+                           stream); the others are PellixCsvHeader()'s columns in order */
+  const char* description;
+} PellixReportKey;
+
+/* Every report key in the rows' order; their number in *count (not NULL). The library's,
+ * valid for ever. */
+PELLIX_ANALYSIS_API const PellixReportKey* PellixReportKeys(size_t* count);
 
 /* What `pellix analyze --params` warns of for the packed parameter string `parameters` (NULL:
  * the default): values with which every take is refused, and worse, one line each ending in a

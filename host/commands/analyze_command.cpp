@@ -344,8 +344,8 @@ int RunAnalyze(const AnalyzeOptions& options) {
     char time[32];
     std::snprintf(time, sizeof time, "%.1f s", seconds);
     std::cerr << "pellix: " << Plural(speakers.size(), "speaker") << ", "
-              << Plural(result.takes, "take") << ": " << result.refused << " refused, "
-              << result.failed_takes << " failed, in " << time << '\n';
+              << Plural(result.tally.takes(), "take") << ": " << result.tally.refused
+              << " refused, " << result.tally.failed << " failed, in " << time << '\n';
   }
   return failed ? 1 : 0;
 }

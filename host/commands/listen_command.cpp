@@ -145,7 +145,7 @@ class RowWriter final : public listen::ListenerOutput {
     for (const analysis::Event& event : events) {
       if (const auto* record = std::get_if<analysis::Record>(&event)) {
         rows += report_->Format(*record);
-        Count(*record);
+        tally_.Add(*record);
       } else {
         const auto& message = std::get<analysis::Message>(event);
         if (message.error) failed_ = true;
@@ -189,24 +189,12 @@ class RowWriter final : public listen::ListenerOutput {
   bool broken() const { return broken_; }
   bool failed() const { return failed_; }
   std::string Summary() const {
-    return std::to_string(calibrations_) + " calibrated on, " + std::to_string(checks_) +
-           " checked, " + std::to_string(refused_) + " refused, " + std::to_string(failures_) +
-           " failed";
+    return std::to_string(tally_.calibrations) + " calibrated on, " +
+           std::to_string(tally_.checks) + " checked, " + std::to_string(tally_.refused) +
+           " refused, " + std::to_string(tally_.failed) + " failed";
   }
 
  private:
-  void Count(const analysis::Record& record) {
-    if (const auto* c = std::get_if<analysis::CalibrationRecord>(&record)) {
-      ++calibrations_;
-      if (!c->accepted()) ++refused_;
-    } else if (const auto* k = std::get_if<analysis::CheckRecord>(&record)) {
-      ++checks_;
-      if (k->code == "-1" || k->code == "-2") ++refused_;
-    } else if (const auto* f = std::get_if<analysis::FailureRecord>(&record)) {
-      if (f->role == "calibrate" || f->role == "check") ++failures_;
-    }
-  }
-
   static std::string TimingsError(const FileError& e) {
     return std::string(e.what()) + " (error " + std::to_string(e.number()) + ")";
   }
@@ -217,10 +205,7 @@ class RowWriter final : public listen::ListenerOutput {
   std::unique_ptr<analysis::Report> report_;
   bool broken_ = false;
   bool failed_ = false;
-  std::size_t calibrations_ = 0;
-  std::size_t checks_ = 0;
-  std::size_t refused_ = 0;
-  std::size_t failures_ = 0;
+  analysis::TakeTally tally_;
 };
 
 int ListDevices() {

@@ -72,6 +72,8 @@ class Take(ctypes.Structure):
                 ("channels", ctypes.c_uint32)]
 
 
+# PellixTakeResult's numbers, in the struct's order, which its ABI fixes; each is a report key
+# of the same name (the tests hold them to the library's key table).
 _FIGURES = ("thorn_rate", "jump_rate", "jump_spread", "avg_jump_len", "cal_thorn_rate",
             "cal_jump_rate", "cal_jump_spread", "cal_avg_jump_len", "lie_stress",
             "global_stress", "excitement_stress", "recording_s", "stretch_start_s",
@@ -85,7 +87,13 @@ class TakeResult(ctypes.Structure):
                 ("meaning", ctypes.c_char_p), *((f, ctypes.c_double) for f in _FIGURES),
                 ("flags", ctypes.c_uint32), ("refusal", ctypes.c_char_p),
                 ("advice", ctypes.c_char_p), ("warnings", ctypes.c_char_p),
-                ("json", ctypes.c_char_p), ("csv", ctypes.c_char_p)]
+                ("json", ctypes.c_char_p), ("csv", ctypes.c_char_p), ("refused", ctypes.c_int32)]
+
+
+class ReportKey(ctypes.Structure):
+    _fields_ = [("name", ctypes.c_char_p), ("type", ctypes.c_int32),
+                ("control_text", ctypes.c_int32), ("nullable", ctypes.c_int32),
+                ("listen_only", ctypes.c_int32), ("description", ctypes.c_char_p)]
 
 
 class ProfileDigit(ctypes.Structure):
@@ -143,6 +151,7 @@ def _declare(lib):
         ("PellixSpeakerSaveWithin", ctypes.c_int, [speaker, ctypes.c_char_p, ctypes.c_double]),
         ("PellixSpeakerLoad", ctypes.c_int, [speaker, ctypes.c_char_p]),
         ("PellixCsvHeader", ctypes.c_char_p, []),
+        ("PellixReportKeys", ctypes.POINTER(ReportKey), [ctypes.POINTER(ctypes.c_size_t)]),
         ("PellixParameterWarnings", ctypes.c_char_p, [ctypes.c_char_p]),
         ("PellixManifestRead", ctypes.c_int, [ctypes.c_char_p, ctypes.POINTER(ctypes.c_void_p)]),
         ("PellixManifestFromRows", ctypes.c_int, [texts, texts, texts, ctypes.c_size_t,
@@ -207,6 +216,18 @@ def report_keys():
     return tuple(csv_header().rstrip("\n").split(","))
 
 
+# PellixReportKey.type: what a key holds.
+KEY_TYPES = ("text", "whole", "real", "flags")
+
+
+def report_key_types():
+    """Every report key (pellix listen's too) with what it holds, as the library that writes
+    the rows declares them: {key: "text", "whole", "real" or "flags"}, in the rows' order."""
+    count = ctypes.c_size_t()
+    keys = library().PellixReportKeys(ctypes.byref(count))
+    return {keys[i].name.decode(): KEY_TYPES[keys[i].type] for i in range(count.value)}
+
+
 def _opened(lib, handle, number, kind, failure):
     """``handle`` as the library's Pellix<Kind>Open... call left it, returning ``number``: with
     no handle there was no memory; a failed call's handle holds the library's words for
@@ -239,7 +260,8 @@ def close_speaker(handle):
 
 def analyse(handle, role, take):
     """The report row of a take (a pellix.takes.Take) as (JSON text, CSV line with its line
-    feed): a failure's row when it could not be analysed."""
+    feed, whether the control refused the take): a failure's row when it could not be
+    analysed."""
     if take.kind == "path" and b"\0" in os.fsencode(take.data):
         # The library would open the file named up to the NUL: refused as the library does.
         path = os.fsencode(take.data)
@@ -265,17 +287,17 @@ def analyse(handle, role, take):
     lib = library()
     call = lib.PellixSpeakerCalibrate if role == "calibrate" else lib.PellixSpeakerCheck
     call(handle, ctypes.byref(given), ctypes.byref(result))
-    return _text(result.json), _text(result.csv).rstrip("\n") + "\n"
+    return _text(result.json), _text(result.csv).rstrip("\n") + "\n", bool(result.refused)
 
 
 def failed_take(handle, role, name, number, message):
     """The row of a take that could not even be handed to the library, as (JSON text, CSV line
-    with its line feed)."""
+    with its line feed, False: a failure is no refusal)."""
     result = TakeResult()
     library().PellixSpeakerFailedTake(handle, role == "check", _encoded(name, "take name"),
                                       number, message.encode("utf-8", "surrogateescape"),
                                       ctypes.byref(result))
-    return _text(result.json), _text(result.csv).rstrip("\n") + "\n"
+    return _text(result.json), _text(result.csv).rstrip("\n") + "\n", bool(result.refused)
 
 
 def profile(handle):

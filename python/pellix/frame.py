@@ -11,17 +11,19 @@ texts (``string`` columns, ``str`` attributes). Anything missing is ``<NA>`` in 
 where a number belongs (a level it did not reach), and the flags of a row that analysed no
 recording (a profile, a failure)."""
 
-# Keys holding whole numbers: result codes, stress levels, the profile's check count, the
-# platform's error numbers.
-WHOLE = ("code", "lie_stress", "global_stress", "excitement_stress", "profile_checks",
-         "error_number")
-# Keys holding measures, seconds, levels in dBFS and shares.
-REAL = ("stream_start_s", "stream_end_s", "thorn_rate", "jump_rate", "jump_spread",
-        "avg_jump_len", "cal_thorn_rate", "cal_jump_rate", "cal_jump_spread",
-        "cal_avg_jump_len", "recording_s", "stretch_start_s", "stretch_end_s", "stretch_s",
-        "peak_dbfs", "rms_dbfs", "clipped_source", "clipped_8bit", "pitch_hz", "voiced_share")
-# Keys holding texts.
-TEXTS = ("speaker", "file", "meaning", "refusal", "advice", "profile", "error_message")
+_key_types = None
+
+
+def key_types():
+    """{key: "text", "whole", "real" or "flags"}, as the library that writes the rows declares
+    its keys (PellixReportKeys); read once."""
+    global _key_types
+    if _key_types is None:
+        from . import _analysis
+        _key_types = _analysis.report_key_types()
+    return _key_types
+
+
 ROLES = ("calibrate", "check", "profile", "state", "plot")
 # The words a take can be flagged with (docs/report.schema.json), one boolean column each in
 # place of the report's list.
@@ -57,11 +59,12 @@ def flags_apply(row):
 
 def typed(key, value):
     """A cell of ``key`` with the key's one type (None when missing)."""
-    if key in WHOLE:
+    kind = key_types().get(key)
+    if kind == "whole":
         return whole(value)
-    if key in REAL:
+    if kind == "real":
         return real(value)
-    if key in TEXTS and value is not None and not isinstance(value, str):
+    if kind == "text" and value is not None and not isinstance(value, str):
         return str(value)
     return value
 
@@ -72,20 +75,22 @@ def frame(rows, keys):
     import pandas
 
     columns = {}
+    types = key_types()
     for key in keys:
         cells = [row.get(key) for row in rows]
-        if key == "flags":
+        kind = types.get(key)
+        if kind == "flags":
             for flag in FLAGS:
                 columns[flag] = pandas.Series(
                     [flag in row["flags"] if flags_apply(row) else None for row in rows],
                     dtype="boolean")
-        elif key in WHOLE:
+        elif kind == "whole":
             columns[key] = pandas.Series([whole(c) for c in cells], dtype="Int64")
-        elif key in REAL:
+        elif kind == "real":
             columns[key] = pandas.Series([real(c) for c in cells], dtype="Float64")
         elif key == "role":
             columns[key] = pandas.Categorical(cells, categories=ROLES)
-        elif key in TEXTS:
+        elif kind == "text":
             columns[key] = pandas.Series(cells, dtype="string")
         else:
             columns[key] = pandas.Series(cells, dtype=object)

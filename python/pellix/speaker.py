@@ -43,13 +43,16 @@ class Result:
     the row leaves empty, a text of the control where a number belongs, the flags of a row that
     analysed no recording). A take that could not be analysed is a row too: ``error_number``
     (the platform's) and ``error_message`` are set and ``code`` is None. ``row`` is the row as
-    ``pellix analyze --format json`` writes it, ``csv`` its line in the command's CSV report."""
+    ``pellix analyze --format json`` writes it, ``csv`` its line in the command's CSV report.
+    ``refused`` is whether the control refused the take (code -1 or -2), as the library and
+    every summary of Pellix count refusals; a failure is no refusal."""
 
-    __slots__ = ("row", "csv")
+    __slots__ = ("row", "csv", "refused")
 
-    def __init__(self, row, csv):
+    def __init__(self, row, csv, refused=False):
         self.row = row
         self.csv = csv
+        self.refused = refused
 
     def __getattr__(self, key):
         # Only the row's keys; anything else (the slots before unpickling fills them, the
@@ -64,7 +67,7 @@ class Result:
         return frame.typed(key, value)
 
     def __dir__(self):
-        return [*self.row, "row", "csv"]
+        return [*self.row, "row", "csv", "refused"]
 
     def __eq__(self, other):
         return isinstance(other, Result) and self.row == other.row
@@ -180,5 +183,5 @@ class Speaker(Closing):
                 return self._result(*_analysis.failed_take(handle, role, shown, e.number, str(e)))
             return self._result(*_analysis.analyse(handle, role, given))
 
-    def _result(self, json_text, csv_line):
-        return Result(json.loads(json_text), csv_line)
+    def _result(self, json_text, csv_line, refused=False):
+        return Result(json.loads(json_text), csv_line, refused)

@@ -4,6 +4,7 @@ them, and the output file an interrupted run resumes; all without Dask."""
 import os
 import sys
 import tempfile
+import types
 import unittest
 
 # Everything here works where Dask is not installed: the imports below would fail otherwise.
@@ -238,5 +239,21 @@ class GuardedFilesTest(unittest.TestCase):
             self.assertEqual(raised.exception.number, 321)
 
 
+class TallyTest(unittest.TestCase):
+    def test_refused_takes_are_those_the_library_says(self):
+        """A check not analysed (-2) is refused as one too short (-1); a failure is not."""
+        from pellix.batch.__main__ import _Tally
+        from pellix.speaker import Result
+        rows = [({"code": -1}, True), ({"code": -2}, True), ({"code": 3}, False),
+                ({"code": None, "error_number": 53}, False)]
+        run = types.SimpleNamespace(results=[Result(row, "", refused) for row, refused in rows],
+                                    status=0, errors=[])
+        tally = _Tally()
+        tally.add(types.SimpleNamespace(takes=4), run, print)
+        self.assertEqual((tally.takes, tally.refused, tally.failed), (4, 2, 0))
+        self.assertIn("4 takes, 2 refused, 0 speakers with failures", tally.summary(0, 0))
+
+
 if __name__ == "__main__":
     unittest.main()
+

@@ -2,6 +2,7 @@
 json` reports for the bundled recordings, whether a take is a path, its bytes or its samples;
 failures are rows with the platform's error number."""
 
+import ctypes
 import json
 import os
 import pathlib
@@ -144,6 +145,36 @@ class SpeakerTest(unittest.TestCase):
                     self.assertTrue(pandas.isna(cell), (i, key, cell))
                 else:
                     self.assertEqual(cell, want, (i, key))
+
+    def test_refused_as_the_library_counts_it(self):
+        """-1 for a calibration or a check refuses the take; a verdict, an accepted
+        calibration and a failure do not."""
+        rec = os.path.join(EXAMPLES, "recordings")
+        silence = numpy.zeros(8000, dtype=numpy.int16)
+        short = samples(os.path.join(rec, "alex_check_01.wav"))[0][:400]
+        with pellix.Speaker() as control:
+            cases = [(control.calibrate(silence, rate=8000), -1, True),
+                     (control.calibrate(os.path.join(rec, "alex_calibrate_1.wav")), 0, False),
+                     (control.check(short, rate=8000), -1, True),
+                     (control.check(os.path.join(rec, "alex_check_01.wav")), 1, False),
+                     (control.check(os.path.join(rec, "none.wav")), None, False)]
+        for i, (result, code, refused) in enumerate(cases):
+            self.assertEqual((result.code, result.refused), (code, refused), i)
+
+    def test_the_take_results_numbers_are_report_keys_of_their_type(self):
+        """PellixTakeResult, as the package declares it, names its numbers and texts after the
+        report keys the library declares, with their types."""
+        types = pellix._analysis.report_key_types()
+        own = {"error_message": "text", "warnings": None, "json": None, "csv": None,
+               "refused": None}
+        kinds = {ctypes.c_double: ("real", "whole"), ctypes.c_char_p: ("text",),
+                 ctypes.c_int32: ("whole",), ctypes.c_uint32: ("flags",)}
+        for name, ctype in pellix._analysis.TakeResult._fields_:
+            if name in own:
+                continue
+            self.assertIn(types.get(name), kinds[ctype], name)
+        self.assertEqual([k for k in types if k not in ("stream_start_s", "stream_end_s")],
+                         list(pellix._analysis.report_keys()))
 
     def test_a_take_that_cannot_be_read_is_a_row_never_an_exception(self):
         with pellix.Speaker() as control:

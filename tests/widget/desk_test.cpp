@@ -281,7 +281,7 @@ class DeskTest : public QObject {
           QCOMPARE(g.stress->excitement, w.stress->excitement);
         }
         QCOMPARE(results.data(results.index(row, ResultsModel::kCode)).toString(),
-                 QString::fromStdString(w.code));
+                 QString::fromStdString(w.code.caption()));
       }
     }
     const auto& profile = std::get<analysis::ProfileRecord>(records.back());

@@ -101,7 +101,7 @@ class _Tally:
             self.status = max(self.status, 1)
             show(f"{PROGRAM}: error: {run}")
             return
-        self.refused += sum(r.code == -1 for r in run.results)
+        self.refused += sum(r.refused for r in run.results)
         if run.status != 0:
             self.failed += 1
             self.status = max(self.status, run.status)
@@ -112,7 +112,7 @@ class _Tally:
         rate = f", {self.takes / seconds:.1f} takes/s" if seconds > 0 else ""
         skip = f" ({skipped} already written)" if skipped else ""
         return (f"{PROGRAM}: {_count(self.speakers, 'speaker')}{skip}, "
-                f"{_count(self.takes, 'take')}, {self.refused} refused as too short or silent, "
+                f"{_count(self.takes, 'take')}, {self.refused} refused, "
                 f"{_count(self.failed, 'speaker')} with failures, {seconds:.1f} s{rate}")
 
 
