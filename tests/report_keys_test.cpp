@@ -111,7 +111,9 @@ TEST(ReportKeys, TheCResultsFieldsAreKeysOfTheirType) {
   ASSERT_EQ(fields.size(), 33u);
   const std::set<std::string> own = {"warnings", "json", "csv", "refused"};
   std::size_t keys = 0;
-  for (const auto& [type, name] : fields) {
+  for (const auto& field : fields) {
+    const std::string& type = field.first;
+    const std::string& name = field.second;
     if (own.contains(name)) continue;
     const auto* key = std::find_if(kReportKeys.begin(), kReportKeys.end(),
                                    [&](const ReportKey& k) { return k.name == name; });
