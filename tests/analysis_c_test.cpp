@@ -461,9 +461,13 @@ TEST_F(AnalysisC, RefusedIsWhatTheControlRefusedNeverAFailure) {
   Speaker speaker;
   const std::vector<std::int16_t> silence(8000, 0);
   const PellixTake silent{PELLIX_TAKE_PCM_INT16, "silent", silence.data(), silence.size(), 8000, 1};
-  const PellixTake missing = FileTake("/nonexistent/none.wav");
-  const PellixTake calibration = FileTake(Recording("alex_calibrate_1"));
-  const PellixTake check = FileTake(Recording("alex_check_01"));
+  // The paths outlive the takes that point into them.
+  const std::string missing_path = "/nonexistent/none.wav";
+  const PellixTake missing = FileTake(missing_path);
+  const std::string calibration_path = Recording("alex_calibrate_1");
+  const std::string check_path = Recording("alex_check_01");
+  const PellixTake calibration = FileTake(calibration_path);
+  const PellixTake check = FileTake(check_path);
   const struct {
     bool check;
     const PellixTake* take;
