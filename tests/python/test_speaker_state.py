@@ -176,6 +176,9 @@ class SharedStateTest(unittest.TestCase):
             with self.assertRaises(AnalysisError) as raised:
                 speaker.load(os.path.join(self.folder.name, "typo.json"))
             self.assertEqual(raised.exception.number, 53)
+            with self.assertRaises(AnalysisError) as raised:
+                speaker.save(os.path.join(self.folder.name, "no", "alex.json"))
+            self.assertEqual(raised.exception.number, 53)
         with pellix.Speaker(state=self.state) as speaker:
             self.assertEqual(speaker.profile().profile_checks, 0)
         with self.assertRaises(AnalysisError) as raised:

@@ -642,6 +642,14 @@ class DeskTest : public QObject {
     QVERIFY(history[0].contains(QFileInfo(kChecks[2]).fileName()));
     // The calibration stays: the others can be checked against it.
     QVERIFY(window().findChild<QPushButton*>("checkAll")->isEnabled());
+    // A bag of a single check draws its trend when loaded, as any other.
+    Click("initialise");
+    QVERIFY(!window().trendPicture().hasDrawing());
+    window().loadBag(dir.filePath("alex.json"));
+    WaitIdle();
+    QVERIFY2(window().messages().contains("(1 check in its history)"),
+             qPrintable(window().messages()));
+    QVERIFY(window().trendPicture().hasDrawing());
   }
 
   void aSessionKeepsItsRefusedChecksForTheTrend() {
