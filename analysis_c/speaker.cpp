@@ -230,6 +230,32 @@ std::optional<Failure> SaveSpeaker(PellixSpeaker& s, const char* state_file, Loc
   return std::nullopt;
 }
 
+// Replaces the speaker by the state at `state_file`, holding the file's lock as `lock` takes it.
+template <typename Lock>
+std::optional<Failure> LoadSpeaker(PellixSpeaker& s, const char* state_file, Lock lock) {
+  if (state_file == nullptr) return InvalidArgument("no state file given to load");
+  if (*state_file == '\0') return NoStateFile();
+  try {
+    const StateLock held = lock(state_file);
+    if (held.busy()) {
+      return Failure{PELLIX_STATE_FILE_BUSY,
+                     "state file '" + std::string(state_file) +
+                         "' is in use by another run; the speaker was left as it was"};
+    }
+    // Opening makes a new speaker where there is no state yet; a load needs one to load.
+    std::error_code ec;
+    if (!std::filesystem::exists(state_file, ec)) {
+      return Failure{kFileNotFound,
+                     "cannot load state file '" + std::string(state_file) +
+                         "' (error 53: " + std::string(ErrorDescription(kFileNotFound)) +
+                         "); the speaker was left as it was"};
+    }
+    return s.StartSession(std::filesystem::path(state_file));
+  } catch (const StateError& e) {
+    return Failure{e.number(), e.what()};
+  }
+}
+
 // Copies of samples the host handed over at an address their type may not be read from.
 struct AlignedCopies {
   std::vector<std::int16_t> whole16;
@@ -540,23 +566,20 @@ PELLIX_ANALYSIS_API int PellixSpeakerSaveWithin(PellixSpeaker* speaker, const ch
 }
 
 PELLIX_ANALYSIS_API int PellixSpeakerLoad(PellixSpeaker* speaker, const char* state_file) {
+  return Run(speaker, [&](PellixSpeaker& s) {
+    return LoadSpeaker(s, state_file, [](const std::filesystem::path& path) {
+      return StateLock(path, std::function<void()>());
+    });
+  });
+}
+
+PELLIX_ANALYSIS_API int PellixSpeakerLoadWithin(PellixSpeaker* speaker, const char* state_file,
+                                                double seconds) {
   return Run(speaker, [&](PellixSpeaker& s) -> std::optional<Failure> {
-    if (state_file == nullptr) return InvalidArgument("no state file given to load");
-    if (*state_file == '\0') return NoStateFile();
-    try {
-      const StateLock lock(state_file, {});
-      // Opening makes a new speaker where there is no state yet; a load needs one to load.
-      std::error_code ec;
-      if (!std::filesystem::exists(state_file, ec)) {
-        return Failure{kFileNotFound,
-                       "cannot load state file '" + std::string(state_file) +
-                           "' (error 53: " + std::string(ErrorDescription(kFileNotFound)) +
-                           "); the speaker was left as it was"};
-      }
-      return s.StartSession(std::filesystem::path(state_file));
-    } catch (const StateError& e) {
-      return Failure{e.number(), e.what()};
-    }
+    if (!(seconds >= 0)) return InvalidArgument("a wait must be 0 seconds or more");
+    return LoadSpeaker(s, state_file, [seconds](const std::filesystem::path& path) {
+      return StateLock(path, seconds);
+    });
   });
 }
 

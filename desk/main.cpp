@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QScreen>
 #include <QStringList>
+#include <cstdio>
 #include <cstring>
 
 #include "desk/desk_window.h"
@@ -31,23 +32,67 @@ bool AsksOnlyToBeTold(int argc, char** argv) {
   return false;
 }
 
+// The options QApplication takes for itself (of the window system, the style, the debugger) and
+// removes before the desk reads its own; those in the first list take a value.
+constexpr const char* kQtValueOptions[] = {"platform",      "platformpluginpath",
+                                           "platformtheme", "plugin",
+                                           "qmljsdebugger", "qwindowgeometry",
+                                           "qwindowicon",   "qwindowtitle",
+                                           "session",       "display",
+                                           "geometry",      "style",
+                                           "stylesheet",    "name",
+                                           "title"};
+constexpr const char* kQtFlagOptions[] = {"reverse", "widgetcount", "nograb", "dograb", "sync"};
+
+// Makes `parser` know Qt's own options as QApplication does, with one dash or two, for a
+// command line read before QApplication has removed them.
+void KnowQtOptions(QCommandLineParser& parser) {
+  parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+  for (const char* name : kQtValueOptions) {
+    QCommandLineOption option(QString::fromLatin1(name), QString(), QStringLiteral("value"));
+    option.setFlags(QCommandLineOption::HiddenFromHelp);
+    parser.addOption(option);
+  }
+  for (const char* name : kQtFlagOptions) {
+    QCommandLineOption option(QString::fromLatin1(name));
+    option.setFlags(QCommandLineOption::HiddenFromHelp);
+    parser.addOption(option);
+  }
+}
+
+// What is wrong with the command line, or an empty text. Read before the application exists,
+// since a window application without a display aborts before it reads its options.
+QString CommandLineError(int argc, char** argv) {
+  QCommandLineParser parser;
+  Describe(parser);
+  KnowQtOptions(parser);
+  QStringList arguments;
+  for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+  return parser.parse(arguments) ? QString() : parser.errorText();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   QCoreApplication::setApplicationName("pellix-desk");
   QCoreApplication::setApplicationVersion(PELLIX_VERSION);
+  if (const QString error = CommandLineError(argc, argv); !error.isEmpty()) {
+    std::fprintf(stderr, "pellix-desk: %s\nRun with --help for more information.\n",
+                 qUtf8Printable(error));
+    return 2;
+  }
   if (AsksOnlyToBeTold(argc, argv)) {
     // A window application needs a display before it can read its options; help and the
     // version are answered without one (over ssh, in a build script).
     QCoreApplication app(argc, argv);
     QCommandLineParser parser;
     Describe(parser);
+    KnowQtOptions(parser);
     parser.process(app);
   }
   QApplication app(argc, argv);
   QCommandLineParser parser;
   Describe(parser);
-  // Unknown options print and exit before any window opens.
   parser.process(app);
 
   pellix::desk::DeskWindow window;

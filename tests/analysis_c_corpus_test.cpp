@@ -152,7 +152,9 @@ class AnalysisCCorpus : public ScratchDirectoryTest {
       const std::string rows = New(speaker);
       EXPECT_EQ(PellixReportWrite(report, i, rows.data(), rows.size()), 0)
           << PellixReportError(report);
+      EXPECT_EQ(PellixReportHas(report, i), 1) << "written now: " << speaker;
     }
+    EXPECT_EQ(PellixReportHas(report, 5), 0);  // no such speaker
     EXPECT_EQ(PellixReportKept(report), had.size());
     EXPECT_EQ(PellixReportCommit(report), 0) << PellixReportError(report);
     PellixReportClose(report);

@@ -314,6 +314,22 @@ TEST_F(StateSharing, ACloseWaitsForTheCallInFlight) {
     EXPECT_EQ(PellixSpeakerSaveWithin(speaker, nullptr, wait), 5) << wait;
   }
   EXPECT_FALSE(fs::exists(Path("alex.json")));
+  // A load waits alike, and gives up leaving the speaker as it was (its one check).
+  PellixSpeaker* loading = nullptr;
+  ASSERT_EQ(PellixSpeakerOpen(nullptr, nullptr, &loading), 0);
+  CheckTake(loading, 2);
+  EXPECT_EQ(PellixSpeakerLoadWithin(loading, Path("alex.json").c_str(), 0), 55);
+  EXPECT_EQ(PellixSpeakerLoadWithin(loading, Path("alex.json").c_str(), 0.05), 55);
+  EXPECT_NE(std::string(PellixSpeakerError(loading)).find("alex.json' is in use"),
+            std::string::npos);
+  for (const double wait : {-1.0, std::nan("")}) {
+    EXPECT_EQ(PellixSpeakerLoadWithin(loading, Path("alex.json").c_str(), wait), 5) << wait;
+  }
+  const PellixHistoryRow* rows = nullptr;
+  std::size_t count = 0;
+  ASSERT_EQ(PellixSpeakerHistory(loading, &rows, &count), 0);
+  EXPECT_EQ(count, 1u);
+  PellixSpeakerClose(loading);
 
   std::atomic<bool> closed{false};
   int save_number = -1;
@@ -331,6 +347,14 @@ TEST_F(StateSharing, ACloseWaitsForTheCallInFlight) {
   closing.join();
   EXPECT_EQ(save_number, 0);
   EXPECT_EQ(HistoryChecks("alex.history.jsonl"), std::vector<int>{1});
+  // Free again, the file loads at once: the saved check replaces the speaker's own.
+  ASSERT_EQ(PellixSpeakerOpen(nullptr, nullptr, &loading), 0);
+  CheckTake(loading, 2);
+  CheckTake(loading, 3);
+  ASSERT_EQ(PellixSpeakerLoadWithin(loading, Path("alex.json").c_str(), 0), 0);
+  ASSERT_EQ(PellixSpeakerHistory(loading, &rows, &count), 0);
+  EXPECT_EQ(count, 1u);
+  PellixSpeakerClose(loading);
 }
 
 // Samples at an address their type may not be read from are copied, and give their row.

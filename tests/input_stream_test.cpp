@@ -89,5 +89,46 @@ TEST_F(InputStream, TheDataChunksSizeEndsTheSoundUnlessItIsUnknown) {
   for (const Case& c : cases) EXPECT_EQ(FramesOf(c.bytes), c.outcome) << c.name;
 }
 
+// Samples of every other encoding are handed on as floats, full scale -1 to 1.
+TEST_F(InputStream, SamplesOfEachEncodingAreScaledToFullScale) {
+  auto le = [](std::uint64_t v, int bytes) {
+    std::string out;
+    for (int i = 0; i < bytes; ++i) out += static_cast<char>(v >> (8 * i) & 0xFF);
+    return out;
+  };
+  struct Case {
+    int tag;
+    int bits;
+    std::string data;
+    std::vector<float> samples;
+  };
+  const Case cases[] = {
+      {1, 8, std::string("\x00\x40\x80\xC0\xFF", 5), {-1, -0.5, 0, 0.5, 127 / 128.0f}},
+      {1, 24, le(0x800000, 3) + le(0x400000, 3) + le(0x7FFFFF, 3), {-1, 0.5, 1 - 1 / 8388608.0f}},
+      {1, 32, le(0x80000000, 4) + le(0xC0000000, 4), {-1, -0.5}},
+      {3, 64, le(0xBFD0000000000000, 8) + le(0x3FF8000000000000, 8), {-0.25, 1.5}},
+  };
+  for (const Case& c : cases) {
+    const int size = c.bits / 8;
+    const std::string format =
+        le(c.tag, 2) + le(1, 2) + le(16000, 4) + le(16000 * size, 4) + le(size, 2) + le(c.bits, 2);
+    Write("stream.wav", Wav(Chunk("fmt ", 16, format) +
+                            Chunk("data", static_cast<std::uint32_t>(c.data.size()), c.data)));
+    const int fd = ::open(Path("stream.wav").c_str(), O_RDONLY);
+    std::atomic<bool> stop{false};
+    auto stream = OpenDescriptorStream(fd, "standard input", std::nullopt, stop);
+    std::vector<float> got;
+    std::vector<std::byte> block(4096);
+    for (;;) {
+      const StreamRead read = stream->Read(block, std::chrono::milliseconds(100));
+      const auto* floats = reinterpret_cast<const float*>(block.data());
+      got.insert(got.end(), floats, floats + read.frames);
+      if (read.status != StreamRead::Status::kData) break;
+    }
+    ::close(fd);
+    EXPECT_EQ(got, c.samples) << c.bits << " bits";
+  }
+}
+
 }  // namespace
 }  // namespace pellix::listen

@@ -27,6 +27,8 @@ TEST(TakePath, FileUrlsNameLocalFilesAndOtherNamesPassAsTheyAre) {
       {"file:///100%25.wav", "/100%.wav"},
       {"file:///a%zz%4.wav", "/a%zz%4.wav"},  // no two hex digits: kept as written
       {"file:///a%4", "/a%4"},
+      {"file:///a%41", "/aA"},               // an escape that ends the URL
+      {"file:///a%2fb%2F%fF", "/a/b/\xFF"},  // f and F are hex digits too
       {"file:///a.wav?version=2#take", "/a.wav"},
       {"file:///a.wav#1", "/a.wav"},
   };

@@ -47,7 +47,8 @@
  *   7    out of memory;
  *   53 / 70 / 75  a file does not exist / may not be read or written / is a folder, pipe or
  *        device, or reading or writing it failed;
- *   55   the state file is in use by another run (PellixSpeakerSaveWithin);
+ *   55   the state file is in use by another run (PellixSpeakerSaveWithin,
+ *        PellixSpeakerLoadWithin);
  *   321  a take that is not a recording or sample file, is damaged or holds no sound, PCM
  *        samples that are not numbers or infinite; a state file that is not the control's
  *        state (another program's JSON, damaged history);
@@ -257,6 +258,12 @@ PELLIX_ANALYSIS_API int PellixSpeakerSaveWithin(PellixSpeaker* speaker, const ch
  * parameters it was opened with. On failure (53 when the file does not exist) the speaker
  * stays as it was. */
 PELLIX_ANALYSIS_API int PellixSpeakerLoad(PellixSpeaker* speaker, const char* state_file);
+
+/* PellixSpeakerLoad, waiting at most `seconds` (0: not at all) for another run to finish with
+ * the state file, and no longer once a signal arrives; then 55, the speaker as it was, when it
+ * is still in use. A host calls it again to wait on, as with PellixSpeakerSaveWithin. */
+PELLIX_ANALYSIS_API int PellixSpeakerLoadWithin(PellixSpeaker* speaker, const char* state_file,
+                                                double seconds);
 
 /* Fills *result with the row of a take the host could not even hand over (a URL it could not
  * read), as the speaker's rows word any take that could not be analysed: `check` 0 for a

@@ -150,6 +150,7 @@ def _declare(lib):
         ("PellixSpeakerSave", ctypes.c_int, [speaker, ctypes.c_char_p]),
         ("PellixSpeakerSaveWithin", ctypes.c_int, [speaker, ctypes.c_char_p, ctypes.c_double]),
         ("PellixSpeakerLoad", ctypes.c_int, [speaker, ctypes.c_char_p]),
+        ("PellixSpeakerLoadWithin", ctypes.c_int, [speaker, ctypes.c_char_p, ctypes.c_double]),
         ("PellixCsvHeader", ctypes.c_char_p, []),
         ("PellixReportKeys", ctypes.POINTER(ReportKey), [ctypes.POINTER(ctypes.c_size_t)]),
         ("PellixParameterWarnings", ctypes.c_char_p, [ctypes.c_char_p]),
@@ -307,7 +308,8 @@ def profile(handle):
     return _text(result.json)
 
 
-# PellixSpeakerSaveWithin's number for a state file another run holds.
+# PellixSpeakerSaveWithin's and PellixSpeakerLoadWithin's number for a state file another run
+# holds.
 _STATE_FILE_BUSY = 55
 
 
@@ -325,11 +327,17 @@ def save(handle, state=None, seconds=0):
     return True
 
 
-def load(handle, state):
+def load(handle, state, seconds=0):
+    """Loads the speaker from ``state``, waiting at most ``seconds`` for another run holding
+    it; False, the speaker unchanged, when it still held it then."""
     lib = library()
-    number = lib.PellixSpeakerLoad(handle, _encoded(os.fspath(state), "state file"))
+    number = lib.PellixSpeakerLoadWithin(handle, _encoded(os.fspath(state), "state file"),
+                                         float(seconds))
+    if number == _STATE_FILE_BUSY:
+        return False
     if number:
         raise AnalysisError(number, _text(lib.PellixSpeakerError(handle)))
+    return True
 
 
 class TakeEntry:

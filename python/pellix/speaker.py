@@ -24,9 +24,14 @@ from .takes import take_of
 # initialises with when no --params is given.
 DEFAULT_PARAMS = "000023000005000000"
 
-# How long save() waits in the library at a time for a state file another run holds, between
-# its looks for Ctrl-C.
+# How long save() and load() wait in the library at a time for a state file another run holds,
+# between their looks for Ctrl-C.
 _WAIT_SECONDS = 0.25
+
+
+def _say_waiting(state):
+    print(f"pellix: waiting for another run to finish with state file '{os.fspath(state)}'",
+          file=sys.stderr, flush=True)
 
 
 class ParameterWarning(UserWarning):
@@ -140,17 +145,22 @@ class Speaker(Closing):
             handle = self._live()
             if _analysis.save(handle, state):
                 return
-            shown = os.fspath(state if state is not None else self._state)
-            print(f"pellix: waiting for another run to finish with state file '{shown}'",
-                  file=sys.stderr, flush=True)
+            _say_waiting(state if state is not None else self._state)
             while not _analysis.save(handle, state, _WAIT_SECONDS):
                 pass
 
     def load(self, state):
         """Replaces the control and its history by those kept in ``state``; AnalysisError 53,
-        the speaker unchanged, when there is no such file."""
-        self._call(_analysis.load, state)
-        self._state = state
+        the speaker unchanged, when there is no such file. While another run holds the file,
+        it says so on standard error and waits, and Ctrl-C gives up the wait, the speaker
+        unchanged."""
+        with self._lock:
+            handle = self._live()
+            if not _analysis.load(handle, state):
+                _say_waiting(state)
+                while not _analysis.load(handle, state, _WAIT_SECONDS):
+                    pass
+            self._state = state
 
     def close(self):
         """Gives the control back without saving; the end of a ``with`` block closes too."""

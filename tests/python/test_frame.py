@@ -82,13 +82,16 @@ class FrameTest(unittest.TestCase):
         self.assertEqual(shown, {"<NA>"})
 
     def test_flags_and_texts_where_numbers_belong(self):
+        # A whole number that is NaN (a row read back through a float column) is missing too.
         rows = [{"flags": ["clipped", "steady_tone"], "lie_stress": "none", "code": -1},
-                {"flags": [], "lie_stress": 12, "code": None}, {}]
+                {"flags": [], "lie_stress": 12, "code": None}, {},
+                {"lie_stress": float("nan"), "code": 2.0}]
         table = frame.frame(rows, ("code", "lie_stress", "flags"))
         self.assertEqual(table[list(frame.FLAGS)].values.tolist(),
-                         [[True, False, False, False, True, False], [False] * 6, [pandas.NA] * 6])
-        self.assertEqual(table["lie_stress"].tolist(), [pandas.NA, 12, pandas.NA])
-        self.assertEqual(table["code"].tolist(), [-1, pandas.NA, pandas.NA])
+                         [[True, False, False, False, True, False], [False] * 6, [pandas.NA] * 6,
+                          [pandas.NA] * 6])
+        self.assertEqual(table["lie_stress"].tolist(), [pandas.NA, 12, pandas.NA, pandas.NA])
+        self.assertEqual(table["code"].tolist(), [-1, pandas.NA, pandas.NA, 2])
 
 
 class TakeTest(unittest.TestCase):
@@ -130,6 +133,7 @@ class TakeTest(unittest.TestCase):
                 f.write(b"12345")
             self.assertEqual(takes.read_url("file://" + path),
                              b"12345")
+            self.assertEqual(takes.read_url("file://" + path, limit=5), b"12345")  # exactly
             with self.assertRaises(_files.FileError) as raised:
                 takes.read_url("file://" + path, limit=4)
             self.assertEqual(raised.exception.number, 321)

@@ -1,5 +1,5 @@
 """pellix.Speaker sharing its state file with `pellix analyze` and other Python processes loses
-no check; a save waits for another run in words and gives up on Ctrl-C; close() waits for the
+no check; a save or a load waits for another run in words and gives up on Ctrl-C; close() waits for the
 call in flight; a rate is taken as given or refused, never cut to another."""
 
 import fcntl
@@ -112,32 +112,60 @@ class SharedStateTest(unittest.TestCase):
         with self.assertRaises(ValueError):
             speaker.check(check(2))
 
-    def test_ctrl_c_gives_up_a_save_waiting_for_another_run(self):
-        script = ("import pellix, sys\n"
-                  "s = pellix.Speaker(state=sys.argv[1])\n"
-                  "s.check(sys.argv[2])\n"
-                  "s.save()\n")
+    def test_ctrl_c_gives_up_a_save_or_a_load_waiting_for_another_run(self):
+        calibrated(self.state)
+        before = os.stat(self.state).st_mtime_ns
+        scripts = {
+            "save": "s = pellix.Speaker(state=sys.argv[1])\ns.check(sys.argv[2])\ns.save()\n",
+            "load": "s = pellix.Speaker()\ns.load(sys.argv[1])\n",
+        }
+        for call, script in scripts.items():
+            with self.subTest(call):
+                held = StateLockHeld(self.state)
+                child = subprocess.Popen([sys.executable, "-c", "import pellix, sys\n" + script,
+                                          self.state, check(1)], stderr=subprocess.PIPE,
+                                         text=True)
+                said = ""
+                with selectors.DefaultSelector() as selector:
+                    selector.register(child.stderr, selectors.EVENT_READ)
+                    while "waiting" not in said and selector.select(timeout=60):
+                        line = child.stderr.readline()
+                        if not line:
+                            break
+                        said += line
+                self.assertIn(f"waiting for another run to finish with state file "
+                              f"'{self.state}'", said)
+                child.send_signal(signal.SIGINT)
+                try:
+                    returned = child.wait(timeout=60)
+                finally:
+                    held.release()
+                    child.wait()
+                self.assertNotEqual(returned, 0)
+                self.assertIn("KeyboardInterrupt", child.stderr.read())
+                self.assertEqual(os.stat(self.state).st_mtime_ns, before)
+                self.assertFalse(os.path.exists(self.state[:-len(".json")] + ".history.jsonl"))
+
+    def test_a_load_waits_for_another_run_then_loads_what_it_saved(self):
+        with pellix.Speaker(state=self.state) as speaker:
+            speaker.check(check(1))
+            speaker.save()
         held = StateLockHeld(self.state)
-        child = subprocess.Popen([sys.executable, "-c", script, self.state, check(1)],
-                                 stderr=subprocess.PIPE, text=True)
-        said = ""
-        with selectors.DefaultSelector() as selector:
-            selector.register(child.stderr, selectors.EVENT_READ)
-            while "waiting" not in said and selector.select(timeout=60):
-                line = child.stderr.readline()
-                if not line:
+        said = io.StringIO()
+        with pellix.Speaker() as speaker, redirect_stderr(said):
+            loading = threading.Thread(target=speaker.load, args=(self.state,))
+            loading.start()
+            for _ in range(3000):
+                if "waiting" in said.getvalue():
                     break
-                said += line
-        self.assertIn("waiting for another run to finish", said)
-        child.send_signal(signal.SIGINT)
-        try:
-            returned = child.wait(timeout=60)
-        finally:
+                time.sleep(0.01)
+            self.assertIn(f"waiting for another run to finish with state file '{self.state}'",
+                          said.getvalue())
             held.release()
-            child.wait()
-        self.assertNotEqual(returned, 0)
-        self.assertIn("KeyboardInterrupt", child.stderr.read())
-        self.assertFalse(os.path.exists(self.state))
+            loading.join()
+            speaker.check(check(2), name="after")
+            speaker.save()
+        self.assertEqual(history(self.state), [check(1), "after"])
 
     def test_a_save_elsewhere_brings_no_other_history_and_a_failed_load_changes_nothing(self):
         with pellix.Speaker(state=self.state) as speaker:
@@ -147,6 +175,9 @@ class SharedStateTest(unittest.TestCase):
             speaker.save(self.state)
             with self.assertRaises(AnalysisError) as raised:
                 speaker.load(os.path.join(self.folder.name, "typo.json"))
+            self.assertEqual(raised.exception.number, 53)
+            with self.assertRaises(AnalysisError) as raised:
+                speaker.save(os.path.join(self.folder.name, "no", "alex.json"))
             self.assertEqual(raised.exception.number, 53)
         with pellix.Speaker(state=self.state) as speaker:
             self.assertEqual(speaker.profile().profile_checks, 0)

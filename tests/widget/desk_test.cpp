@@ -642,6 +642,14 @@ class DeskTest : public QObject {
     QVERIFY(history[0].contains(QFileInfo(kChecks[2]).fileName()));
     // The calibration stays: the others can be checked against it.
     QVERIFY(window().findChild<QPushButton*>("checkAll")->isEnabled());
+    // A bag of a single check draws its trend when loaded, as any other.
+    Click("initialise");
+    QVERIFY(!window().trendPicture().hasDrawing());
+    window().loadBag(dir.filePath("alex.json"));
+    WaitIdle();
+    QVERIFY2(window().messages().contains("(1 check in its history)"),
+             qPrintable(window().messages()));
+    QVERIFY(window().trendPicture().hasDrawing());
   }
 
   void aSessionKeepsItsRefusedChecksForTheTrend() {
@@ -908,21 +916,35 @@ class DeskTest : public QObject {
         {{2560, 1440}, {1280, 760}},  // the size it was laid out for
     };
     for (const auto& s : screens) QCOMPARE(DeskWindow::StartingSize(s.available), s.want);
-    // Help and the version answer without a window, and without a display.
+    // Help and the version answer without a window, and without a display; so does a
+    // command line with something wrong, in words and with the usage status 2.
     QProcessEnvironment headless = QProcessEnvironment::systemEnvironment();
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
       headless.remove(name);
     const struct {
       QStringList arguments;
+      int status;
       const char* prints;
-    } asks[] = {{{"--help"}, "Usage:"}, {{"-h", "a.wav"}, "Usage:"}, {{"-v"}, "pellix-desk 0.1.0"}};
+    } asks[] = {
+        {{"--help"}, 0, "Usage:"},
+        {{"-h", "a.wav"}, 0, "Usage:"},
+        {{"-v"}, 0, "pellix-desk 0.1.0"},
+        {{"--bogus"}, 2, "pellix-desk: Unknown option 'bogus'."},
+        {{"a.wav", "-x"}, 2, "pellix-desk: Unknown option 'x'."},
+        {{"--help=yes"}, 2, "pellix-desk: Unexpected value after '--help'."},
+        // Qt's own options are no error: with a platform that needs no display, help still.
+        {{"-platform", "offscreen", "--help"}, 0, "Usage:"},
+        {{"--reverse", "-v"}, 0, "pellix-desk 0.1.0"},
+    };
     for (const auto& ask : asks) {
       QProcess desk;
       desk.setProcessEnvironment(headless);
       desk.start(PELLIX_DESK, ask.arguments);
       QVERIFY(desk.waitForFinished(30000));
-      QCOMPARE(desk.exitCode(), 0);  // not 134, an abort for want of a display
-      QVERIFY2(desk.readAllStandardOutput().contains(ask.prints), ask.prints);
+      QCOMPARE(desk.exitCode(), ask.status);  // not 134, an abort for want of a display
+      const QByteArray said =
+          ask.status == 0 ? desk.readAllStandardOutput() : desk.readAllStandardError();
+      QVERIFY2(said.contains(ask.prints), said.constData());
     }
   }
 
