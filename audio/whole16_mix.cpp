@@ -10,7 +10,7 @@
 #endif
 
 #include "audio/recording_levels.h"
-#include "engine/instruction_set.h"
+#include "platform/instruction_set.h"
 
 namespace pellix {
 namespace {
@@ -159,13 +159,13 @@ Whole16Figures MixWhole16(const std::int16_t* in, std::size_t frames, bool stere
   const std::size_t channels = stereo ? 2 : 1;
   std::size_t i = 0;
 #if defined(PELLIX_WHOLE16_LANES)
-  const Tarvo_alg1::InstructionSet set = Tarvo_alg1::ActiveInstructionSet();
-  if (set >= Tarvo_alg1::InstructionSet::kAvx2) {
+  const pellix::InstructionSet set = pellix::ActiveInstructionSet();
+  if (set >= pellix::InstructionSet::kAvx2) {
     i = stereo ? MixLanesAvx2<true>(in, frames, mono, figures)
                : MixLanesAvx2<false>(in, frames, mono, figures);
   }
   // What is left, four frames at a time.
-  if (set != Tarvo_alg1::InstructionSet::kPlain) {
+  if (set != pellix::InstructionSet::kPlain) {
     const std::int16_t* const from = in + channels * i;
     float* const out = mono != nullptr ? mono + i : nullptr;
     i += stereo ? MixLanes<true>(from, frames - i, out, figures)

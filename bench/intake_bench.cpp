@@ -20,8 +20,8 @@
 
 #include "bench/speech_take.h"
 #include "engine/gain_pass.h"
-#include "engine/instruction_set.h"
 #include "engine/tarvo_alg1.h"
+#include "platform/instruction_set.h"
 #include "platform/memory_file_system.h"
 
 namespace {
@@ -69,8 +69,8 @@ BENCHMARK(BM_RawRead);
 // The intake and the scan as Check runs them, on the take named by `path`, in the form picked by
 // the argument (InstructionSet: 0 plain, 1 SSE2, 2 AVX2, 3 AVX-512).
 void LoadAndScan(benchmark::State& state, const std::string& path) {
-  const auto form = static_cast<Tarvo_alg1::InstructionSet>(state.range(0));
-  Tarvo_alg1::LimitInstructionSet(form);
+  const auto form = static_cast<pellix::InstructionSet>(state.range(0));
+  pellix::LimitInstructionSet(form);
   auto& m = Tarvo_alg1::Shared();
   std::uint64_t cycles = 0;
   const std::uint64_t cpu_start = Nanoseconds(CLOCK_THREAD_CPUTIME_ID);
@@ -91,8 +91,8 @@ void LoadAndScan(benchmark::State& state, const std::string& path) {
   if (m.SampleCount < 20500 || m.AvgJumpLen == 0) {
     state.SkipWithError("the take is not long and usable");
   }
-  Tarvo_alg1::LimitInstructionSet(Tarvo_alg1::kWidestInstructionSet);
-  state.SetLabel(Tarvo_alg1::ActiveInstructionSet() >= form ? "" : "form not available");
+  pellix::LimitInstructionSet(pellix::kWidestInstructionSet);
+  state.SetLabel(pellix::ActiveInstructionSet() >= form ? "" : "form not available");
   state.counters["SampleCount"] = m.SampleCount;
   state.counters["ThornRate"] = m.ThornRate;
   state.counters["JumpRate"] = m.JumpRate;

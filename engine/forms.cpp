@@ -4,14 +4,14 @@ namespace Tarvo_alg1 {
 
 const Forms& ActiveForms() noexcept {
 #if !defined(PELLIX_PORTABLE)
-  switch (ActiveInstructionSet()) {
-    case InstructionSet::kAvx512:
+  switch (pellix::ActiveInstructionSet()) {
+    case pellix::InstructionSet::kAvx512:
       return Avx512Forms();
-    case InstructionSet::kAvx2:
+    case pellix::InstructionSet::kAvx2:
       return Avx2Forms();
-    case InstructionSet::kBaseline:
+    case pellix::InstructionSet::kBaseline:
       return Sse2Forms();
-    case InstructionSet::kPlain:
+    case pellix::InstructionSet::kPlain:
       break;
   }
 #endif

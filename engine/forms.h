@@ -12,10 +12,10 @@
 #include "engine/byte_range.h"
 #include "engine/flic_pass.h"
 #include "engine/fused_result.h"
-#include "engine/instruction_set.h"
 #include "engine/jump_tally.h"
 #include "engine/main_pass_table.h"
 #include "engine/position_bits.h"
+#include "platform/instruction_set.h"
 
 namespace Tarvo_alg1 {
 

@@ -17,11 +17,11 @@
 #include <utility>
 #include <vector>
 
-#include "engine/instruction_set.h"
 #include "engine/limits.h"
 #include "engine/literal_model.h"
 #include "engine/tarvo_alg1.h"
 #include "platform/error.h"
+#include "platform/instruction_set.h"
 #include "platform/memory_file_system.h"
 #include "tests/literal_agreement.h"
 
@@ -128,10 +128,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fs.Add("loud", LoudTake());
     return fs;
   }();
-  constexpr Tarvo_alg1::InstructionSet kForms[] = {
-      Tarvo_alg1::InstructionSet::kAvx2, Tarvo_alg1::InstructionSet::kBaseline,
-      Tarvo_alg1::InstructionSet::kPlain, Tarvo_alg1::InstructionSet::kAvx512};
-  Tarvo_alg1::LimitInstructionSet(kForms[(data[0] >> 2) & 3]);
+  constexpr pellix::InstructionSet kForms[] = {
+      pellix::InstructionSet::kAvx2, pellix::InstructionSet::kBaseline,
+      pellix::InstructionSet::kPlain, pellix::InstructionSet::kAvx512};
+  pellix::LimitInstructionSet(kForms[(data[0] >> 2) & 3]);
   files.Add("take", std::vector<std::uint8_t>(data + kHeaderBytes, data + size));
   pellix::ScopedFileSystem scope(files);
 

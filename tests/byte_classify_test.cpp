@@ -18,9 +18,9 @@
 
 namespace {
 
+using pellix::InstructionSet;
 using Tarvo_alg1::Bit;
 using Tarvo_alg1::ByteClassRules;
-using Tarvo_alg1::InstructionSet;
 using Tarvo_alg1::PositionBits;
 
 std::array<double, 256> Scaled(int G) {
@@ -62,10 +62,10 @@ TEST(ByteClassRulesTest, GainsWhoseFlatnessIsADistanceBetweenBytes) {
 class ByteClassifyTest : public testing::TestWithParam<InstructionSet> {
  protected:
   void SetUp() override {
-    Tarvo_alg1::LimitInstructionSet(GetParam());
+    pellix::LimitInstructionSet(GetParam());
     bytes.fill(128);  // sample 0: flat, no thorns
   }
-  void TearDown() override { Tarvo_alg1::LimitInstructionSet(Tarvo_alg1::kWidestInstructionSet); }
+  void TearDown() override { pellix::LimitInstructionSet(pellix::kWidestInstructionSet); }
 
   Tarvo_alg1::ScaledAndClassified Run(int G, std::size_t first_slot) {
     thorn.fill(0);

@@ -203,16 +203,16 @@ struct EdgeHits {
 // Each form of the engine's loops: plain, SSE2, AVX2 and AVX-512 (a form the build or the
 // processor lacks is skipped, as it would only repeat a narrower one). The engine's state and the
 // model's start fresh; the edges each test's takes reach are counted in `hits`.
-class FastLiteralAgreementTest : public testing::TestWithParam<Tarvo_alg1::InstructionSet> {
+class FastLiteralAgreementTest : public testing::TestWithParam<pellix::InstructionSet> {
  protected:
   void SetUp() override {
-    if (Tarvo_alg1::DetectedInstructionSet() < GetParam()) {
+    if (pellix::DetectedInstructionSet() < GetParam()) {
       GTEST_SKIP() << "this build or processor lacks the form";
     }
-    Tarvo_alg1::LimitInstructionSet(GetParam());
+    pellix::LimitInstructionSet(GetParam());
     engine = SharedState{};
   }
-  void TearDown() override { Tarvo_alg1::LimitInstructionSet(Tarvo_alg1::kWidestInstructionSet); }
+  void TearDown() override { pellix::LimitInstructionSet(pellix::kWidestInstructionSet); }
 
   SharedState& engine = Tarvo_alg1::Shared();
   std::unique_ptr<SharedState> model = std::make_unique<SharedState>();

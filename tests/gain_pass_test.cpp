@@ -11,9 +11,9 @@
 #include <utility>
 
 #include "engine/gain_pass.h"
-#include "engine/instruction_set.h"
 #include "engine/limits.h"
 #include "instruction_set_names.h"
+#include "platform/instruction_set.h"
 
 namespace {
 
@@ -21,10 +21,10 @@ using Tarvo_alg1::GainPass;
 using Tarvo_alg1::GainPassResult;
 using Tarvo_alg1::SampleBytes;
 
-class GainPassTest : public testing::TestWithParam<Tarvo_alg1::InstructionSet> {
+class GainPassTest : public testing::TestWithParam<pellix::InstructionSet> {
  protected:
-  void SetUp() override { Tarvo_alg1::LimitInstructionSet(GetParam()); }
-  void TearDown() override { Tarvo_alg1::LimitInstructionSet(Tarvo_alg1::kWidestInstructionSet); }
+  void SetUp() override { pellix::LimitInstructionSet(GetParam()); }
+  void TearDown() override { pellix::LimitInstructionSet(pellix::kWidestInstructionSet); }
 };
 
 // Every byte 127 (level 0) but the ones listed. 140 is level 13, 240 level 113 and 10 level

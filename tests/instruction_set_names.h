@@ -8,10 +8,10 @@
 #include <string>
 #include <string_view>
 
-#include "engine/instruction_set.h"
 #include "platform/enum_table.h"
+#include "platform/instruction_set.h"
 
-namespace Tarvo_alg1 {
+namespace pellix {
 
 inline std::string InstructionSetName(InstructionSet set) {
   constexpr pellix::EnumEntry<InstructionSet, std::string_view> kNames[] = {
@@ -26,12 +26,12 @@ inline void PrintTo(InstructionSet set, std::ostream* out) {
   *out << InstructionSetName(set);
 }
 
-}  // namespace Tarvo_alg1
+}  // namespace pellix
 
 // Every set, named: a set the build or the processor lacks runs the widest one it has.
-#define PELLIX_INSTANTIATE_FOR_EACH_INSTRUCTION_SET(suite)                                       \
-  INSTANTIATE_TEST_SUITE_P(                                                                      \
-      EachInstructionSet, suite,                                                                 \
-      testing::Values(Tarvo_alg1::InstructionSet::kPlain, Tarvo_alg1::InstructionSet::kBaseline, \
-                      Tarvo_alg1::InstructionSet::kAvx2, Tarvo_alg1::InstructionSet::kAvx512),   \
-      [](const auto& param_info) { return Tarvo_alg1::InstructionSetName(param_info.param); })
+#define PELLIX_INSTANTIATE_FOR_EACH_INSTRUCTION_SET(suite)                               \
+  INSTANTIATE_TEST_SUITE_P(                                                              \
+      EachInstructionSet, suite,                                                         \
+      testing::Values(pellix::InstructionSet::kPlain, pellix::InstructionSet::kBaseline, \
+                      pellix::InstructionSet::kAvx2, pellix::InstructionSet::kAvx512),   \
+      [](const auto& param_info) { return pellix::InstructionSetName(param_info.param); })

@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "audio/recording_levels.h"
-#include "engine/instruction_set.h"
 #include "instruction_set_names.h"
+#include "platform/instruction_set.h"
 
 namespace pellix {
 namespace {
@@ -121,10 +121,10 @@ TEST(RecordingLevelsTest, FiguresOfKnownFrames) {
 // Whole numbers take a quicker path than doubles (with an AVX2 form where the processor has
 // it), and both sum in lanes when that is exact: every way must give the figures of adding
 // the values one by one.
-class RecordingLevelsPathTest : public ::testing::TestWithParam<Tarvo_alg1::InstructionSet> {
+class RecordingLevelsPathTest : public ::testing::TestWithParam<pellix::InstructionSet> {
  protected:
-  void SetUp() override { Tarvo_alg1::LimitInstructionSet(GetParam()); }
-  void TearDown() override { Tarvo_alg1::LimitInstructionSet(Tarvo_alg1::kWidestInstructionSet); }
+  void SetUp() override { pellix::LimitInstructionSet(GetParam()); }
+  void TearDown() override { pellix::LimitInstructionSet(pellix::kWidestInstructionSet); }
 };
 
 PELLIX_INSTANTIATE_FOR_EACH_INSTRUCTION_SET(RecordingLevelsPathTest);

@@ -14,12 +14,12 @@
 
 namespace {
 
-using Tarvo_alg1::InstructionSet;
+using pellix::InstructionSet;
 
 class SampleScalingTest : public testing::TestWithParam<InstructionSet> {
  protected:
-  void SetUp() override { Tarvo_alg1::LimitInstructionSet(GetParam()); }
-  void TearDown() override { Tarvo_alg1::LimitInstructionSet(Tarvo_alg1::kWidestInstructionSet); }
+  void SetUp() override { pellix::LimitInstructionSet(GetParam()); }
+  void TearDown() override { pellix::LimitInstructionSet(pellix::kWidestInstructionSet); }
 };
 
 std::array<double, 256> ScaledInDoubles(double Gain) {
@@ -47,7 +47,7 @@ TEST_P(SampleScalingTest, BothBulkFormsMatchTheDoublesOnEveryByte) {
     }
     const std::size_t done =
         Tarvo_alg1::ScaleBytesInDoubles(bytes.data(), bytes.size(), G / 3.0, out.data());
-    EXPECT_EQ(done, Tarvo_alg1::ActiveInstructionSet() >= InstructionSet::kAvx2 ? 296u : 0u);
+    EXPECT_EQ(done, pellix::ActiveInstructionSet() >= InstructionSet::kAvx2 ? 296u : 0u);
     for (std::size_t j = 0; j < done; ++j) {
       ASSERT_EQ(out[j], scaled[bytes[j]]) << "in doubles, gain " << G << ", byte " << int{bytes[j]};
     }

@@ -1,4 +1,4 @@
-#include "engine/instruction_set.h"
+#include "platform/instruction_set.h"
 
 #include <atomic>
 
@@ -8,7 +8,7 @@
 #include <cstdint>
 #endif
 
-namespace Tarvo_alg1 {
+namespace pellix {
 namespace {
 
 #if !defined(PELLIX_PORTABLE) && defined(__x86_64__)
@@ -74,4 +74,4 @@ void LimitInstructionSet(InstructionSet widest) noexcept {
   limit.store(widest, std::memory_order_relaxed);
 }
 
-}  // namespace Tarvo_alg1
+}  // namespace pellix

@@ -1,11 +1,12 @@
-// Which instructions the engine's hot loops use (engine/forms.h). The plain forms run on any
-// processor; an x86-64 build adds the SSE2 forms of its baseline, AVX2 forms and AVX-512 forms,
+// Which instructions the hot loops use: the engine's (engine/forms.h) and the audio layer's
+// mixes. The processor and its operating system decide, not the engine. The plain forms run on
+// any processor; an x86-64 build adds the SSE2 forms of its baseline, AVX2 forms and AVX-512 forms,
 // the widest the processor and its operating system support picked at run time. A portable build
 // (PELLIX_PORTABLE) has the plain forms only. Every form gives the same results, and tests run
 // each.
 #pragma once
 
-namespace Tarvo_alg1 {
+namespace pellix {
 
 // In order of width: a limit admits every set up to it.
 enum class InstructionSet { kPlain, kBaseline, kAvx2, kAvx512 };
@@ -22,4 +23,4 @@ InstructionSet DetectedInstructionSet() noexcept;
 // Caps the set the hot loops use, for every thread (tests and benchmarks compare the forms).
 void LimitInstructionSet(InstructionSet widest) noexcept;
 
-}  // namespace Tarvo_alg1
+}  // namespace pellix
