@@ -22,7 +22,7 @@
 #include "engine/gain_pass.h"
 #include "engine/tarvo_alg1.h"
 #include "platform/instruction_set.h"
-#include "platform/memory_file_system.h"
+#include "tests/support/memory_file_system.h"
 
 namespace {
 

@@ -16,9 +16,9 @@
 #include <vector>
 
 #include "fuzz/fuzz_support.h"
-#include "platform/memory_file_system.h"
 #include "shell/alg_v1s.h"
 #include "shell/panel.h"
+#include "tests/support/memory_file_system.h"
 
 namespace {
 

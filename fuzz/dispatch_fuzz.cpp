@@ -18,8 +18,8 @@
 
 #include "Pellix.h"
 #include "fuzz/fuzz_support.h"
-#include "platform/memory_file_system.h"
 #include "shell/interface_table.h"
+#include "tests/support/memory_file_system.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 
 #include "engine/tarvo_alg1.h"
 #include "platform/error.h"
-#include "platform/memory_file_system.h"
+#include "tests/support/memory_file_system.h"
 
 namespace pellix::fuzzing {
 

@@ -22,8 +22,8 @@
 #include "engine/tarvo_alg1.h"
 #include "platform/error.h"
 #include "platform/instruction_set.h"
-#include "platform/memory_file_system.h"
 #include "tests/literal_agreement.h"
+#include "tests/support/memory_file_system.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 
 #include "fuzz/fuzz_support.h"
 #include "platform/conversions.h"
-#include "platform/memory_file_system.h"
 #include "shell/alg_v1s.h"
+#include "tests/support/memory_file_system.h"
 
 namespace {
 

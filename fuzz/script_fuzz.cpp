@@ -20,8 +20,8 @@
 #include "host/script/lexer.h"
 #include "host/script/script_runner.h"
 #include "host/script/statement.h"
-#include "platform/memory_file_system.h"
 #include "platform/text.h"
+#include "tests/support/memory_file_system.h"
 
 namespace {
 

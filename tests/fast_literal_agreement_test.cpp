@@ -24,7 +24,7 @@
 #include "engine/tarvo_alg1.h"
 #include "instruction_set_names.h"
 #include "literal_agreement.h"
-#include "platform/memory_file_system.h"
+#include "tests/support/memory_file_system.h"
 
 namespace {
 

@@ -17,7 +17,7 @@
 
 #include "platform/error.h"
 #include "platform/file_system.h"
-#include "platform/memory_file_system.h"
+#include "tests/support/memory_file_system.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include "engine/tarvo_alg1.h"
 #include "error_of.h"
 #include "platform/error.h"
-#include "platform/memory_file_system.h"
+#include "tests/support/memory_file_system.h"
 
 namespace {
 

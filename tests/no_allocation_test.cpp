@@ -21,10 +21,10 @@
 
 #include "engine/tarvo_alg1.h"
 #include "platform/file_system.h"
-#include "platform/memory_file_system.h"
 #include "platform/value.h"
 #include "replaced_allocation.h"
 #include "take_builder.h"
+#include "tests/support/memory_file_system.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "platform/error.h"
-#include "platform/memory_file_system.h"
 #include "recording_site.h"
 #include "shell/alg_v1s.h"
+#include "tests/support/memory_file_system.h"
 
 namespace pellix {
 namespace {

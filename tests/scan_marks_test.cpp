@@ -18,9 +18,9 @@
 #include "engine/literal_model.h"
 #include "engine/tarvo_alg1.h"
 #include "platform/conversions.h"
-#include "platform/memory_file_system.h"
 #include "plot/plot_surface.h"
 #include "plot/take_plot.h"
+#include "tests/support/memory_file_system.h"
 
 namespace pellix {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/memory_file_system.h"
+#include "tests/support/memory_file_system.h"
 
 #include <algorithm>
 #include <utility>
