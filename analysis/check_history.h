@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "shell/alg_v1s.h"
+#include "control/alg_v1s.h"
 
 namespace pellix::analysis {
 

@@ -3,11 +3,11 @@
 #include <cmath>
 #include <cstdio>
 
+#include "control/alg_v1s.h"
 #include "engine/limits.h"
 #include "platform/conversions.h"
 #include "platform/error.h"
 #include "platform/text.h"
-#include "shell/alg_v1s.h"
 
 namespace pellix::analysis {
 namespace {

@@ -1,5 +1,5 @@
 // The packed parameter string that Initalize distributes over the control (its layout is
-// shell/parameter_fields.h): the layout in words, what a given string puts where, and warnings
+// control/parameter_fields.h): the layout in words, what a given string puts where, and warnings
 // about values with which every take is refused.
 #pragma once
 
@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "shell/parameter_fields.h"
+#include "control/parameter_fields.h"
 
 namespace pellix::analysis {
 

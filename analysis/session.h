@@ -15,7 +15,7 @@
 #include "analysis/records.h"
 #include "analysis/sample_source.h"
 #include "analysis/take_facts.h"
-#include "shell/alg_v1s.h"
+#include "control/alg_v1s.h"
 
 namespace pellix::analysis {
 

@@ -8,9 +8,9 @@
 #include <string>
 
 #include "analysis/state_merge.h"
+#include "control/alg_v1s.h"
 #include "platform/json_property_bag.h"
 #include "platform/numbered_error.h"
-#include "shell/alg_v1s.h"
 
 namespace pellix::analysis {
 

@@ -15,9 +15,9 @@
 #include <optional>
 #include <vector>
 
+#include "control/alg_v1s.h"
 #include "platform/json_property_bag.h"
 #include "platform/property_bag.h"
-#include "shell/alg_v1s.h"
 
 namespace pellix::analysis {
 

@@ -8,9 +8,9 @@
 #include <string>
 
 #include "bench/control_setup.h"
+#include "control/alg_v1s.h"
 #include "engine/tarvo_alg1.h"
 #include "platform/conversions.h"
-#include "shell/alg_v1s.h"
 
 namespace {
 

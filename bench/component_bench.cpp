@@ -6,7 +6,7 @@
 
 #include "Pellix.h"
 #include "bench/control_setup.h"
-#include "shell/alg_v1s.h"
+#include "control/alg_v1s.h"
 
 namespace {
 

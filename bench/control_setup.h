@@ -3,7 +3,7 @@
 #pragma once
 
 #include "bench/speech_take.h"
-#include "shell/alg_v1s.h"
+#include "control/alg_v1s.h"
 
 namespace pellix::bench {
 

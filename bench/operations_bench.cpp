@@ -10,9 +10,9 @@
 #include <string>
 
 #include "bench/control_setup.h"
+#include "control/alg_v1s.h"
 #include "host/script/script_runner.h"
 #include "platform/json_property_bag.h"
-#include "shell/alg_v1s.h"
 
 namespace {
 

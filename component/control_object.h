@@ -11,8 +11,8 @@
 #include "component/face.h"
 #include "component/failure.h"
 #include "component/ref_counted.h"
+#include "control/alg_v1s.h"
 #include "platform/container_site.h"
-#include "shell/alg_v1s.h"
 
 namespace pellix::component {
 

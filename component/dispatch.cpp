@@ -9,9 +9,9 @@
 #include "component/control_object.h"
 #include "component/program_name.h"
 #include "component/variant.h"
+#include "control/interface_table.h"
+#include "control/late_binding.h"
 #include "platform/error.h"
-#include "shell/interface_table.h"
-#include "shell/late_binding.h"
 
 namespace pellix::component {
 

@@ -9,9 +9,9 @@
 #include "component/control_object.h"
 #include "component/dispatch.h"
 #include "component/variant.h"
+#include "control/interface_table.h"
 #include "platform/conversions.h"
 #include "platform/error.h"
-#include "shell/interface_table.h"
 
 namespace pellix::component {
 

@@ -15,12 +15,12 @@
 
 #include "component/failure.h"
 #include "component/program_name.h"
+#include "control/component_identity.h"
 #include "platform/atomic_file.h"
 #include "platform/error.h"
 #include "platform/file_error.h"
 #include "platform/file_system.h"
 #include "platform/safe_read.h"
-#include "shell/component_identity.h"
 
 namespace pellix::component {
 

@@ -8,9 +8,9 @@
 #include "component/failure.h"
 #include "component/program_name.h"
 #include "component/ref_counted.h"
+#include "control/component_identity.h"
+#include "control/interface_table.h"
 #include "platform/enum_table.h"
-#include "shell/component_identity.h"
-#include "shell/interface_table.h"
 
 namespace pellix::component {
 

@@ -23,8 +23,8 @@
 #include "analysis/records.h"
 #include "analysis/sample_source.h"
 #include "analysis/session.h"
+#include "control/alg_v1s.h"
 #include "desk/take_pictures.h"
-#include "shell/alg_v1s.h"
 
 namespace pellix::desk {
 

@@ -15,9 +15,9 @@
 #include <string>
 #include <vector>
 
+#include "control/alg_v1s.h"
+#include "control/panel.h"
 #include "fuzz/fuzz_support.h"
-#include "shell/alg_v1s.h"
-#include "shell/panel.h"
 #include "tests/support/memory_file_system.h"
 
 namespace {

@@ -17,8 +17,8 @@
 #include <vector>
 
 #include "Pellix.h"
+#include "control/interface_table.h"
 #include "fuzz/fuzz_support.h"
-#include "shell/interface_table.h"
 #include "tests/support/memory_file_system.h"
 
 namespace {

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "control/alg_v1s.h"
 #include "fuzz/fuzz_support.h"
 #include "platform/conversions.h"
-#include "shell/alg_v1s.h"
 #include "tests/support/memory_file_system.h"
 
 namespace {

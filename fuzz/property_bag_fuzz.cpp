@@ -10,9 +10,9 @@
 #include <cstdint>
 #include <string>
 
+#include "control/alg_v1s.h"
 #include "fuzz/fuzz_support.h"
 #include "platform/json_property_bag.h"
-#include "shell/alg_v1s.h"
 #include "tests/control_snapshot.h"
 
 namespace {

@@ -9,10 +9,10 @@
 #include <string_view>
 #include <vector>
 
+#include "control/alg_v1s.h"
 #include "engine/tarvo_alg1.h"
 #include "platform/container_site.h"
 #include "platform/file_system.h"
-#include "shell/alg_v1s.h"
 #include "tests/support/memory_file_system.h"
 
 namespace pellix::testing {

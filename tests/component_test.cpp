@@ -10,11 +10,11 @@
 #include <vector>
 
 #include "component_host.h"
+#include "control/alg_v1s.h"
+#include "control/interface_table.h"
 #include "interface_golden.h"
 #include "platform/error.h"
 #include "recording_site.h"
-#include "shell/alg_v1s.h"
-#include "shell/interface_table.h"
 
 namespace pellix::testing {
 namespace {

@@ -10,9 +10,9 @@
 #include <string_view>
 #include <vector>
 
+#include "control/alg_v1s.h"
+#include "control/panel.h"
 #include "platform/value.h"
-#include "shell/alg_v1s.h"
-#include "shell/panel.h"
 
 namespace pellix::testing {
 

@@ -11,11 +11,11 @@
 #include <utility>
 #include <vector>
 
+#include "control/alg_v1s.h"
 #include "control_snapshot.h"
 #include "error_of.h"
 #include "platform/error.h"
 #include "platform/property_bag.h"
-#include "shell/alg_v1s.h"
 
 namespace pellix::testing {
 namespace {

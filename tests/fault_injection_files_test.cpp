@@ -21,11 +21,11 @@
 
 #include "analysis_fixture.h"
 #include "audio/audio_converter.h"
+#include "control/alg_v1s.h"
 #include "control_snapshot.h"
 #include "error_of.h"
 #include "platform/conversions.h"
 #include "platform/error.h"
-#include "shell/alg_v1s.h"
 #include "take_builder.h"
 
 namespace pellix::testing {

@@ -25,11 +25,11 @@
 
 #include "analysis/state_file.h"
 #include "audio/sample_file.h"
+#include "control/alg_v1s.h"
 #include "error_of.h"
 #include "platform/atomic_file.h"
 #include "platform/error.h"
 #include "platform/json_property_bag.h"
-#include "shell/alg_v1s.h"
 
 namespace pellix::testing {
 namespace {

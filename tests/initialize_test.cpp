@@ -4,10 +4,10 @@
 #include <cstdint>
 #include <string>
 
+#include "control/alg_v1s.h"
 #include "engine/tarvo_alg1.h"
 #include "platform/error.h"
 #include "recording_site.h"
-#include "shell/alg_v1s.h"
 
 namespace pellix {
 namespace {

@@ -24,7 +24,7 @@ endforeach()
 
 if(DESKTOP)
   foreach(file bin/pellix-desk ${LIBDIR}/libPellixWidget.so
-          ${INCLUDEDIR}/pellix/widget/pellix_widget.h ${INCLUDEDIR}/pellix/shell/alg_v1s.h
+          ${INCLUDEDIR}/pellix/widget/pellix_widget.h ${INCLUDEDIR}/pellix/control/alg_v1s.h
           ${LIBDIR}/cmake/Pellix/PellixWidgetTargets.cmake)
     if(NOT EXISTS "${PREFIX}/${file}")
       message(FATAL_ERROR "not installed: ${file}")

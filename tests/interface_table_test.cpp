@@ -8,14 +8,14 @@
 #include <string>
 #include <vector>
 
+#include "control/alg_v1s.h"
+#include "control/component_identity.h"
+#include "control/interface_table.h"
+#include "control/late_binding.h"
 #include "error_of.h"
 #include "interface_golden.h"
 #include "platform/error.h"
 #include "recording_site.h"
-#include "shell/alg_v1s.h"
-#include "shell/component_identity.h"
-#include "shell/interface_table.h"
-#include "shell/late_binding.h"
 
 namespace pellix {
 namespace {

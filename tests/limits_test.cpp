@@ -18,13 +18,13 @@
 #include "analysis/manifest.h"
 #include "analysis_fixture.h"
 #include "audio/input_file.h"
+#include "control/interface_table.h"
+#include "control/late_binding.h"
 #include "error_of.h"
 #include "host/script/script_runner.h"
 #include "platform/error.h"
 #include "platform/json_property_bag.h"
 #include "platform/text.h"
-#include "shell/interface_table.h"
-#include "shell/late_binding.h"
 #include "take_builder.h"
 
 namespace pellix::testing {

@@ -18,10 +18,10 @@
 #include <utility>
 #include <vector>
 
+#include "control/alg_v1s.h"
+#include "control/panel.h"
 #include "host/render/panel_render.h"
 #include "platform/error.h"
-#include "shell/alg_v1s.h"
-#include "shell/panel.h"
 
 namespace pellix {
 namespace {

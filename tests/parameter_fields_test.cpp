@@ -1,13 +1,13 @@
 // The packed parameter string's layout as the control declares it: fields that follow each
 // other from position 4 to 18, each filling the cell or member it names.
-#include "shell/parameter_fields.h"
+#include "control/parameter_fields.h"
 
 #include <gtest/gtest.h>
 
 #include <cstddef>
 #include <string_view>
 
-#include "shell/alg_v1s.h"
+#include "control/alg_v1s.h"
 
 namespace pellix {
 namespace {

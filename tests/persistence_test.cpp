@@ -15,12 +15,12 @@
 #include <tuple>
 #include <vector>
 
+#include "control/alg_v1s.h"
 #include "error_of.h"
 #include "platform/error.h"
 #include "platform/json_property_bag.h"
 #include "platform/property_bag.h"
 #include "recording_site.h"
-#include "shell/alg_v1s.h"
 
 namespace pellix {
 namespace {

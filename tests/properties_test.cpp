@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "control/alg_v1s.h"
 #include "error_of.h"
 #include "platform/error.h"
 #include "recording_site.h"
-#include "shell/alg_v1s.h"
 
 namespace pellix {
 namespace {

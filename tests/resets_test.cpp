@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <vector>
 
+#include "control/alg_v1s.h"
 #include "platform/error.h"
 #include "recording_site.h"
-#include "shell/alg_v1s.h"
 #include "tests/support/memory_file_system.h"
 
 namespace pellix {

@@ -15,9 +15,9 @@
 
 #include <string>
 
+#include "control/alg_v1s.h"
 #include "engine/tarvo_alg1.h"
 #include "platform/error.h"
-#include "shell/alg_v1s.h"
 
 namespace {
 

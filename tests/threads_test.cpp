@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "analysis_fixture.h"
+#include "control/alg_v1s.h"
 #include "error_of.h"
-#include "shell/alg_v1s.h"
 
 namespace pellix::testing {
 namespace {

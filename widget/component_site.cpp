@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "shell/interface_table.h"
+#include "control/interface_table.h"
 
 namespace pellix {
 namespace {

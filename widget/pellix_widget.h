@@ -20,9 +20,9 @@
 #include <memory>
 #include <vector>
 
+#include "control/alg_v1s.h"
+#include "control/panel.h"
 #include "platform/container_site.h"
-#include "shell/alg_v1s.h"
-#include "shell/panel.h"
 
 struct _ALG_V1S;
 

@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "shell/panel.h"
+#include "control/panel.h"
 
 namespace pellix {
 namespace {

@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "control/alg_v1s.h"
 #include "host/commands/command.h"
 #include "host/commands/command_line.h"
 #include "host/render/panel_render.h"
@@ -12,7 +13,6 @@
 #include "platform/error.h"
 #include "platform/file_error.h"
 #include "platform/json_property_bag.h"
-#include "shell/alg_v1s.h"
 
 namespace pellix {
 namespace {

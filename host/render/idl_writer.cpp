@@ -4,9 +4,9 @@
 #include <cstdio>
 #include <string_view>
 
+#include "control/component_identity.h"
+#include "control/interface_table.h"
 #include "platform/enum_table.h"
-#include "shell/component_identity.h"
-#include "shell/interface_table.h"
 
 namespace pellix {
 namespace {

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "analysis/text_file.h"
+#include "control/panel.h"
 #include "platform/text.h"
-#include "shell/panel.h"
 
 namespace pellix {
 namespace {

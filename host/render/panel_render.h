@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "shell/alg_v1s.h"
+#include "control/alg_v1s.h"
 
 namespace pellix {
 

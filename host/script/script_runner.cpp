@@ -3,15 +3,15 @@
 #include <array>
 #include <string>
 
+#include "control/alg_v1s.h"
+#include "control/late_binding.h"
+#include "control/panel.h"
 #include "host/same_file.h"
 #include "host/script/lexer.h"
 #include "platform/container_site.h"
 #include "platform/error.h"
 #include "platform/json_property_bag.h"
 #include "platform/text.h"
-#include "shell/alg_v1s.h"
-#include "shell/late_binding.h"
-#include "shell/panel.h"
 
 namespace pellix::script {
 

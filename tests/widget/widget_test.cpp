@@ -15,10 +15,10 @@
 #include <string>
 
 #include "Pellix.h"
+#include "control/panel.h"
 #include "host/render/panel_render.h"
 #include "platform/error.h"
 #include "platform/property_bag.h"
-#include "shell/panel.h"
 #include "widget/pellix_widget.h"
 #include "widget/system_colours.h"
 

@@ -5,13 +5,13 @@
 #include <cstddef>
 #include <string>
 
+#include "control/alg_v1s.h"
 #include "engine/checked_arithmetic.h"
 #include "engine/limits.h"
 #include "engine/result_codes.h"
 #include "engine/tarvo_alg1.h"
 #include "platform/conversions.h"
 #include "platform/resume_next.h"
-#include "shell/alg_v1s.h"
 
 namespace pellix {
 

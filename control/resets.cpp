@@ -1,7 +1,7 @@
 // ResetCal and ResetAll: empty the calibration grid (SPT, SPJ, JQ) and the check history.
 // They differ in the break-point value and in the order of their steps. Neither notifies the
 // container, and a refused caption put ends the method with the steps before it done.
-#include "shell/alg_v1s.h"
+#include "control/alg_v1s.h"
 
 namespace pellix {
 

@@ -7,8 +7,8 @@
 #include <span>
 #include <string_view>
 
+#include "control/panel.h"
 #include "platform/value.h"
-#include "shell/panel.h"
 
 namespace pellix {
 

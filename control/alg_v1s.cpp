@@ -1,6 +1,6 @@
-#include "shell/alg_v1s.h"
+#include "control/alg_v1s.h"
 
-#include "shell/interface_table.h"
+#include "control/interface_table.h"
 
 namespace pellix {
 

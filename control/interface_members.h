@@ -1,4 +1,4 @@
-// The declarations behind the interface table, for the shell's own files: the property
+// The declarations behind the interface table, for the control's own files: the property
 // accessors find their notification and cell here by position, and persistence its keys.
 // Kept in a header so that a property named in an accessor is looked up while compiling.
 #pragma once
@@ -11,9 +11,9 @@
 #include <string_view>
 #include <type_traits>
 
+#include "control/alg_v1s.h"
+#include "control/interface_table.h"
 #include "platform/conversions.h"
-#include "shell/alg_v1s.h"
-#include "shell/interface_table.h"
 
 namespace pellix {
 

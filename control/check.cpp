@@ -9,12 +9,12 @@
 // after the call.
 #include <cstdint>
 
+#include "control/alg_v1s.h"
 #include "engine/checked_arithmetic.h"
 #include "engine/limits.h"
 #include "engine/result_codes.h"
 #include "engine/tarvo_alg1.h"
 #include "platform/conversions.h"
-#include "shell/alg_v1s.h"
 
 namespace pellix {
 

@@ -9,10 +9,10 @@
 #include <string_view>
 #include <type_traits>
 
+#include "control/alg_v1s.h"
+#include "control/interface_members.h"
 #include "platform/conversions.h"
 #include "platform/error.h"
-#include "shell/alg_v1s.h"
-#include "shell/interface_members.h"
 
 namespace pellix {
 

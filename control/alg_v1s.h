@@ -6,10 +6,10 @@
 #include <string>
 #include <string_view>
 
+#include "control/panel.h"
 #include "platform/container_site.h"
 #include "platform/property_bag.h"
 #include "platform/value.h"
-#include "shell/panel.h"
 
 namespace pellix {
 
@@ -149,4 +149,4 @@ class ALG_V1S {
 }  // namespace pellix
 
 // The caption-backed properties' get and put are defined with the interface table they read.
-#include "shell/interface_members.h"  // IWYU pragma: export
+#include "control/interface_members.h"  // IWYU pragma: export

@@ -1,9 +1,9 @@
 // What Calibrate and Check hand the engine from the control: the intake's and the scan's
 // settings, each cell read leniently (a text that is no number reads as its leading number, or
 // 0), as hosts have always been allowed to leave them.
+#include "control/alg_v1s.h"
 #include "engine/tarvo_alg1.h"
 #include "platform/conversions.h"
-#include "shell/alg_v1s.h"
 
 namespace pellix {
 

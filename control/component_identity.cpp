@@ -1,4 +1,4 @@
-#include "shell/component_identity.h"
+#include "control/component_identity.h"
 
 #include <cstdio>
 

@@ -1,6 +1,6 @@
-#include "shell/interface_table.h"
+#include "control/interface_table.h"
 
-#include "shell/interface_members.h"
+#include "control/interface_members.h"
 
 namespace pellix {
 

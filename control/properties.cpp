@@ -1,9 +1,9 @@
 // The property accessors: thin stores into a member or a caption, each successful put
 // followed by PropertyChanged under the name the interface table gives. Each finds its row of
 // the table by position, looked up by name while compiling.
+#include "control/alg_v1s.h"
+#include "control/interface_members.h"
 #include "platform/error.h"
-#include "shell/alg_v1s.h"
-#include "shell/interface_members.h"
 
 namespace pellix {
 

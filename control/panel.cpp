@@ -1,4 +1,4 @@
-#include "shell/panel.h"
+#include "control/panel.h"
 
 #include <string>
 

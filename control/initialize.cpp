@@ -1,15 +1,15 @@
 // Initalize: distributes the packed parameter string in DATAstr over the panel and the
-// members (shell/parameter_fields.h), then loads the analysis constants. Every step runs with
+// members (control/parameter_fields.h), then loads the analysis constants. Every step runs with
 // errors ignored: a step that fails is skipped and the next one runs.
 #include <cstddef>
 #include <string>
 
+#include "control/alg_v1s.h"
+#include "control/parameter_fields.h"
 #include "engine/tarvo_alg1.h"
 #include "platform/conversions.h"
 #include "platform/resume_next.h"
 #include "platform/text.h"
-#include "shell/alg_v1s.h"
-#include "shell/parameter_fields.h"
 
 namespace pellix {
 

@@ -1,8 +1,8 @@
-#include "shell/late_binding.h"
+#include "control/late_binding.h"
 
+#include "control/interface_table.h"
 #include "platform/conversions.h"
 #include "platform/error.h"
-#include "shell/interface_table.h"
 
 namespace pellix {
 

@@ -8,7 +8,7 @@
 #include <cstddef>
 #include <string_view>
 
-#include "shell/panel.h"
+#include "control/panel.h"
 
 namespace pellix {
 
