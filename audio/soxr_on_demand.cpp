@@ -11,21 +11,18 @@
 
 namespace {
 
-template <typename Function>
-Function* Real(const char* name) {
+// The function `name` of the library, loaded on first use.
+void* Real(const char* name) {
   static pellix::OnDemandLibrary library("libsoxr.so.0");
-  std::string problem;
-  if (void* function = library.Find(name, problem)) return reinterpret_cast<Function*>(function);
-  throw pellix::FileError::Message(pellix::kInvalidProcedureCall,
-                                   "cannot resample recordings: " + problem);
+  return library.FindOr(name, [](const std::string& problem) {
+    return pellix::FileError::Message(pellix::kInvalidProcedureCall,
+                                      "cannot resample recordings: " + problem);
+  });
 }
 
 }  // namespace
 
-// The real function of the same name, called with the same arguments.
-#define PELLIX_SOXR_CALL(name, ...)                        \
-  static auto* const real = Real<decltype(::name)>(#name); \
-  return real(__VA_ARGS__)
+#define PELLIX_SOXR_CALL(name, ...) PELLIX_ON_DEMAND_CALL(Real, name, __VA_ARGS__)
 
 extern "C" {
 

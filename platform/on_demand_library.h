@@ -22,6 +22,15 @@ class OnDemandLibrary {
   // the function cannot be found, with `problem` saying which and why.
   void* Find(const char* name, std::string& problem);
 
+  // The function `name`; when it cannot be found, throws what `error(problem)` makes of why,
+  // so that each stand-in fails as its own layer's errors do.
+  template <typename MakeError>
+  void* FindOr(const char* name, MakeError error) {
+    std::string problem;
+    if (void* function = Find(name, problem)) return function;
+    throw error(problem);
+  }
+
  private:
   const char* file_;
   std::once_flag loaded_;
@@ -30,3 +39,9 @@ class OnDemandLibrary {
 };
 
 }  // namespace pellix
+
+// The body of a stand-in for the library function `name`: the real one, found through
+// `find(#name)` on the first call, called with the same arguments.
+#define PELLIX_ON_DEMAND_CALL(find, name, ...)                                \
+  static auto* const real = reinterpret_cast<decltype(&::name)>(find(#name)); \
+  return real(__VA_ARGS__)

@@ -87,20 +87,26 @@ class SharedStateTest(unittest.TestCase):
         self.assertEqual(sorted(rows), sorted([check(i + 1) for i in range(10)] +
                                               [f"python{i}" for i in range(10)]))
 
+    def started_waiting(self, call, said):
+        """``call`` on a thread of its own, once it has said on ``said`` that it waits for the
+        state file another run holds."""
+        thread = threading.Thread(target=call)
+        thread.start()
+        for _ in range(3000):
+            if "waiting" in said.getvalue():
+                break
+            time.sleep(0.01)
+        self.assertIn(f"waiting for another run to finish with state file '{self.state}'",
+                      said.getvalue())
+        return thread
+
     def test_close_from_another_thread_waits_for_the_call_in_flight(self):
         speaker = pellix.Speaker(state=self.state)
         speaker.check(check(1))
         held = StateLockHeld(self.state)
         said = io.StringIO()
         with redirect_stderr(said):
-            saving = threading.Thread(target=speaker.save)
-            saving.start()
-            for _ in range(3000):
-                if "waiting" in said.getvalue():
-                    break
-                time.sleep(0.01)
-            self.assertIn(f"waiting for another run to finish with state file '{self.state}'",
-                          said.getvalue())
+            saving = self.started_waiting(speaker.save, said)
             closing = threading.Thread(target=speaker.close)
             closing.start()
             closing.join(0.3)
@@ -153,14 +159,7 @@ class SharedStateTest(unittest.TestCase):
         held = StateLockHeld(self.state)
         said = io.StringIO()
         with pellix.Speaker() as speaker, redirect_stderr(said):
-            loading = threading.Thread(target=speaker.load, args=(self.state,))
-            loading.start()
-            for _ in range(3000):
-                if "waiting" in said.getvalue():
-                    break
-                time.sleep(0.01)
-            self.assertIn(f"waiting for another run to finish with state file '{self.state}'",
-                          said.getvalue())
+            loading = self.started_waiting(lambda: speaker.load(self.state), said)
             held.release()
             loading.join()
             speaker.check(check(2), name="after")
