@@ -4,8 +4,6 @@
 // kind of bad input reported by name with the right exit status.
 #include <gtest/gtest.h>
 #include <sndfile.h>
-#include <stdlib.h>
-#include <sys/wait.h>
 
 #include <algorithm>
 #include <cmath>
@@ -20,17 +18,16 @@
 #include <vector>
 
 #include "scratch_directory_test_base.h"
+#include "tests/support/program_run.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using Json = nlohmann::json;
 
-struct Outcome {
-  int status = -1;
-  std::string out;
-  std::string err;      // without the summary line
-  std::string summary;  // "pellix: 1 speaker, 15 takes: ..." that ends an analyze run
+struct Outcome : pellix::testing::ProgramRun {
+  // "pellix: 1 speaker, 15 takes: ..." that ends an analyze run, taken out of `err`
+  std::string summary;
 };
 
 const fs::path kExamples = fs::path(PELLIX_SOURCE_DIR) / "examples";
@@ -125,15 +122,7 @@ class Analyze : public ScratchDirectoryTest {
  protected:
   // Runs pellix with `arguments` (quoted for the shell) in the test's folder.
   Outcome Pellix(const std::string& arguments) const {
-    const bool reads = arguments.find(" <'") != std::string::npos;
-    const std::string command = "cd '" + dir_.string() + "' && '" + PELLIX_BINARY + "' " +
-                                arguments + (reads ? "" : " </dev/null") + " >'" + Path("stdout") +
-                                "' 2>'" + Path("stderr") + "'";
-    const int raw = std::system(command.c_str());
-    Outcome run;
-    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    run.out = Read("stdout");
-    run.err = Read("stderr");
+    Outcome run{pellix::testing::RunLine(dir_, "pellix " + arguments), ""};
     const std::size_t last = run.err.rfind("pellix: ", run.err.size() > 0 ? run.err.size() - 1 : 0);
     if (last != std::string::npos && run.err.find(" take", last) != std::string::npos &&
         run.err.find(" failed, in ", last) != std::string::npos) {

@@ -4,7 +4,6 @@
 // boundaries; state carried between runs; and every kind of bad stream reported by name.
 #include <gtest/gtest.h>
 #include <sndfile.h>
-#include <sys/wait.h>
 
 #include <algorithm>
 #include <cmath>
@@ -19,6 +18,7 @@
 #include "csv_rows.h"
 #include "example_stream.h"
 #include "scratch_directory_test_base.h"
+#include "tests/support/program_run.h"
 #include "voice_stream.h"
 
 namespace {
@@ -29,11 +29,8 @@ using pellix::testing::CsvRows;
 
 constexpr int kRate = pellix::testing::kExampleStreamRate;
 
-struct Outcome {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
+using Outcome = pellix::testing::ProgramRun;
+using pellix::testing::ExpectedFailure;
 
 class Listen : public ScratchDirectoryTest {
  protected:
@@ -49,16 +46,8 @@ class Listen : public ScratchDirectoryTest {
     pellix::testing::WriteShorts(Path(name), samples);
   }
 
-  // Runs a shell command line in the test's folder, "pellix" standing for the binary.
-  Outcome Run(const std::string& line) const {
-    std::string command = line;
-    for (std::size_t at; (at = command.find("pellix ")) != std::string::npos;)
-      command.replace(at, 6, std::string("'") + PELLIX_BINARY + "'");
-    command = "cd '" + dir_.string() + "' && (" + command + ") >'" + Path("stdout") + "' 2>'" +
-              Path("stderr") + "'";
-    const int raw = std::system(command.c_str());
-    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Read("stdout"), Read("stderr")};
-  }
+  // Runs a shell command line in the test's folder, "pellix" standing for the program.
+  Outcome Run(const std::string& line) const { return pellix::testing::RunLine(dir_, line); }
 
   // A shell command that sends stream.wav's header, waits until the pellix whose messages go to
   // `err` listens (30 s at most), runs `meanwhile`, then sends the sound.
@@ -218,12 +207,10 @@ TEST_F(Listen, BadStreamsAndSettingsAreNamed) {
   huge[22] = static_cast<char>(0xA0);
   huge[23] = static_cast<char>(0x86);
   Write("huge.wav", huge + std::string(1000, '\0'));
-  struct Case {
-    std::string line;
-    int status;
-    std::string message;
-  };
-  const Case cases[] = {
+  Write("s.json", "{}");
+  const std::string recording = Read("stream.wav");
+  // Streams that cannot be listened to: a failed run.
+  const std::vector<ExpectedFailure> unreadable = {
       {"pellix listen - <garbage", 1, "standard input is not a WAV stream"},
       {"pellix listen - <empty", 1, "standard input ended before any sound"},
       {"pellix listen - <huge.wav", 1, "34464 channels are outside 1 to 64"},
@@ -233,12 +220,17 @@ TEST_F(Listen, BadStreamsAndSettingsAreNamed) {
        "an utterance of 60 s would take 5625 MiB at 768000 Hz and 64 channels"},
       {"pellix listen --input missing.wav", 1, "cannot open 'missing.wav'"},
       {"pellix listen --input garbage", 1, "cannot read 'garbage' as a recording"},
+      {"timeout 20 pellix listen --device no-such-device-here", 1, "no capture device"},
+  };
+  pellix::testing::ExpectFailures(dir_, unreadable);
+  // Options that do not go together, and outputs that would overwrite what the run reads: usage
+  // errors.
+  const std::vector<ExpectedFailure> refused = {
       {"pellix listen --realtime", 2, "--realtime paces an --input file"},
       {"pellix listen - --input stream.wav", 2, "choose one source"},
       {"pellix listen --input stream.wav --shortest-pause 0", 2,
        "the shortest pause must be 0.05 to 10 s"},
       {"pellix listen - --channels 2 <empty", 2, "raw PCM on standard input needs --rate"},
-      {"timeout 20 pellix listen --device no-such-device-here", 1, "no capture device"},
       {"pellix listen --input stream.wav --state s.json --timings ./s.json", 2,
        "--timings './s.json' would overwrite the state file 's.json'"},
       {"pellix listen --input stream.wav --timings stream.wav", 2,
@@ -248,13 +240,7 @@ TEST_F(Listen, BadStreamsAndSettingsAreNamed) {
       {"pellix listen --input stream.wav --state stream.wav", 2,
        "--state 'stream.wav' would overwrite the recording 'stream.wav'"},
   };
-  Write("s.json", "{}");
-  const std::string recording = Read("stream.wav");
-  for (const Case& c : cases) {
-    const Outcome run = Run(c.line);
-    EXPECT_EQ(run.status, c.status) << c.line << '\n' << run.err;
-    EXPECT_NE(run.err.find(c.message), std::string::npos) << c.line << '\n' << run.err;
-  }
+  pellix::testing::ExpectFailures(dir_, refused);
   EXPECT_EQ(Read("s.json"), "{}");
   EXPECT_EQ(Read("stream.wav"), recording);
 }
