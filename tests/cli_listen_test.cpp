@@ -221,6 +221,10 @@ TEST_F(Listen, BadStreamsAndSettingsAreNamed) {
       {"pellix listen --input missing.wav", 1, "cannot open 'missing.wav'"},
       {"pellix listen --input garbage", 1, "cannot read 'garbage' as a recording"},
       {"timeout 20 pellix listen --device no-such-device-here", 1, "no capture device"},
+      {"pellix listen --input stream.wav --keep s.json/kept", 1,
+       "pellix: error: cannot make the keep folder 's.json/kept': Not a directory (error 75)\n"},
+      {"pellix listen --input stream.wav --timings none/t.txt", 1,
+       "pellix: error: cannot write 'none/t.txt': No such file or directory (error 53)\n"},
   };
   pellix::testing::ExpectFailures(dir_, unreadable);
   // Options that do not go together, and outputs that would overwrite what the run reads: usage
@@ -231,6 +235,12 @@ TEST_F(Listen, BadStreamsAndSettingsAreNamed) {
       {"pellix listen --input stream.wav --shortest-pause 0", 2,
        "the shortest pause must be 0.05 to 10 s"},
       {"pellix listen - --channels 2 <empty", 2, "raw PCM on standard input needs --rate"},
+      {"pellix listen stream.wav", 2,
+       "pellix listen: the source is '-' (standard input); name a file with --input FILE\n"},
+      {"pellix listen --input stream.wav --sample-format s16le", 2,
+       "--sample-format describes raw PCM on standard input (-)"},
+      {"pellix listen --input stream.wav --rate 16000", 2,
+       "an --input file says its own rate and channels"},
       {"pellix listen --input stream.wav --state s.json --timings ./s.json", 2,
        "--timings './s.json' would overwrite the state file 's.json'"},
       {"pellix listen --input stream.wav --timings stream.wav", 2,

@@ -355,7 +355,7 @@ void SaySummary(std::size_t speakers, const analysis::TakeTally& tally,
             << '\n';
 }
 
-int RunAnalyze(const AnalyzeOptions& options) try {
+int RunAnalyze(const AnalyzeOptions& options) {
   const auto started = std::chrono::steady_clock::now();
   // The validators of --format and --plot-format let only known names through.
   const analysis::ReportFormat format =
@@ -393,8 +393,6 @@ int RunAnalyze(const AnalyzeOptions& options) try {
   if (!DrawPanel(options, result)) failed = true;
   if (!options.quiet) SaySummary(speakers.size(), result.tally, started);
   return failed ? 1 : 0;
-} catch (const RunEnd& end) {
-  return end.status;
 }
 
 }  // namespace

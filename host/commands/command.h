@@ -41,7 +41,7 @@ inline int Failure(const std::string& message) {
 }
 
 // Thrown by a step of a command that ends the run before its end, once the step has said why;
-// the command's action returns `status`.
+// the process exits with `status`.
 struct RunEnd {
   int status;
 };

@@ -468,7 +468,7 @@ void SaySummary(const listen::SoundStream& stream, const listen::Listener& liste
             << '\n';
 }
 
-int RunListen(const ListenOptions& options) try {
+int RunListen(const ListenOptions& options) {
   if (options.list_devices) return ListDevices();
   RefuseClashingOptions(options);
   const analysis::ReportFormat format =
@@ -494,8 +494,6 @@ int RunListen(const ListenOptions& options) try {
   if (!writer.FinishTimings(options.timings.value_or(""))) failed = true;
   if (!options.quiet) SaySummary(*stream, listener, writer);
   return failed || listener.failed() || writer.failed() || writer.broken() ? 1 : 0;
-} catch (const RunEnd& end) {
-  return end.status;
 }
 
 }  // namespace
