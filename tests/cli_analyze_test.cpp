@@ -1099,6 +1099,13 @@ TEST_F(Analyze, DemoRunsTheWholePatternAndDrawsThePanel) {
   EXPECT_TRUE(Contains(
       run.out, "The control's panel: " + fs::absolute(dir_ / "out" / "panel.svg").string() + "\n"))
       << run.out;
+
+  // A folder that cannot be made ends the demo before it analyses anything.
+  Write("file", "");
+  const Outcome nowhere = Pellix("demo --out file/out");
+  EXPECT_EQ(nowhere.status, 1);
+  EXPECT_EQ(nowhere.out, "");
+  EXPECT_EQ(nowhere.err, "pellix: error: cannot create folder 'file/out': Not a directory\n");
 }
 
 }  // namespace
