@@ -297,6 +297,16 @@ TEST_F(Listen, RunsKeepingIntoOneFolderNeverOverwriteEachOther) {
             std::string::npos)
       << Read("c.err");
 
+  // A disk that fills while an utterance is written (files of at most 2 KiB, and an utterance is
+  // longer): the run fails, naming the utterance, and no part of a file is left.
+  const Outcome full =
+      Run("trap '' XFSZ; ulimit -f 4; pellix listen --input stream.wav --keep full "
+          "--format csv -q >/dev/null");
+  EXPECT_EQ(full.status, 1);
+  EXPECT_EQ(full.err.find("pellix: error: cannot keep utterance 1 in 'full': "), 0u) << full.err;
+  EXPECT_NE(full.err.find("(error 75)\n"), std::string::npos) << full.err;
+  EXPECT_EQ(Names("full"), std::vector<std::string>{});
+
   // In a table the kept files' names keep the columns in line.
   std::istringstream table(Run("pellix listen --input stream.wav --keep kept -q").out);
   std::string line;
