@@ -13,6 +13,7 @@
 #include <map>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "csv_rows.h"
@@ -30,7 +31,6 @@ using pellix::testing::CsvRows;
 constexpr int kRate = pellix::testing::kExampleStreamRate;
 
 using Outcome = pellix::testing::ProgramRun;
-using pellix::testing::ExpectedFailure;
 
 class Listen : public ScratchDirectoryTest {
  protected:
@@ -209,48 +209,48 @@ TEST_F(Listen, BadStreamsAndSettingsAreNamed) {
   Write("huge.wav", huge + std::string(1000, '\0'));
   Write("s.json", "{}");
   const std::string recording = Read("stream.wav");
-  // Streams that cannot be listened to: a failed run.
-  const std::vector<ExpectedFailure> unreadable = {
-      {"pellix listen - <garbage", 1, "standard input is not a WAV stream"},
-      {"pellix listen - <empty", 1, "standard input ended before any sound"},
-      {"pellix listen - <huge.wav", 1, "34464 channels are outside 1 to 64"},
-      {"pellix listen - --rate 5 <empty", 1, "the rate 5 Hz is outside 1000 to 768000 Hz"},
-      {"pellix listen - --rate 16000 --channels 0 <empty", 1, "0 channels are outside 1 to 64"},
-      {"pellix listen - --rate 768000 --channels 64 --longest-utterance 60 <empty", 1,
+  // Streams that cannot be listened to fail the run (1).
+  const std::vector<std::pair<std::string, std::string>> unreadable = {
+      {"pellix listen - <garbage", "standard input is not a WAV stream"},
+      {"pellix listen - <empty", "standard input ended before any sound"},
+      {"pellix listen - <huge.wav", "34464 channels are outside 1 to 64"},
+      {"pellix listen - --rate 5 <empty", "the rate 5 Hz is outside 1000 to 768000 Hz"},
+      {"pellix listen - --rate 16000 --channels 0 <empty", "0 channels are outside 1 to 64"},
+      {"pellix listen - --rate 768000 --channels 64 --longest-utterance 60 <empty",
        "an utterance of 60 s would take 5625 MiB at 768000 Hz and 64 channels"},
-      {"pellix listen --input missing.wav", 1, "cannot open 'missing.wav'"},
-      {"pellix listen --input garbage", 1, "cannot read 'garbage' as a recording"},
-      {"timeout 20 pellix listen --device no-such-device-here", 1, "no capture device"},
-      {"pellix listen --input stream.wav --keep s.json/kept", 1,
+      {"pellix listen --input missing.wav", "cannot open 'missing.wav'"},
+      {"pellix listen --input garbage", "cannot read 'garbage' as a recording"},
+      {"timeout 20 pellix listen --device no-such-device-here", "no capture device"},
+      {"pellix listen --input stream.wav --keep s.json/kept",
        "pellix: error: cannot make the keep folder 's.json/kept': Not a directory (error 75)\n"},
-      {"pellix listen --input stream.wav --timings none/t.txt", 1,
+      {"pellix listen --input stream.wav --timings none/t.txt",
        "pellix: error: cannot write 'none/t.txt': No such file or directory (error 53)\n"},
   };
-  pellix::testing::ExpectFailures(dir_, unreadable);
-  // Options that do not go together, and outputs that would overwrite what the run reads: usage
-  // errors.
-  const std::vector<ExpectedFailure> refused = {
-      {"pellix listen --realtime", 2, "--realtime paces an --input file"},
-      {"pellix listen - --input stream.wav", 2, "choose one source"},
-      {"pellix listen --input stream.wav --shortest-pause 0", 2,
+  pellix::testing::ExpectFailures(dir_, 1, unreadable);
+  // Options that do not go together, and outputs that would overwrite what the run reads, are
+  // usage errors (2).
+  const std::vector<std::pair<std::string, std::string>> refused = {
+      {"pellix listen --realtime", "--realtime paces an --input file"},
+      {"pellix listen - --input stream.wav", "choose one source"},
+      {"pellix listen --input stream.wav --shortest-pause 0",
        "the shortest pause must be 0.05 to 10 s"},
-      {"pellix listen - --channels 2 <empty", 2, "raw PCM on standard input needs --rate"},
-      {"pellix listen stream.wav", 2,
+      {"pellix listen - --channels 2 <empty", "raw PCM on standard input needs --rate"},
+      {"pellix listen stream.wav",
        "pellix listen: the source is '-' (standard input); name a file with --input FILE\n"},
-      {"pellix listen --input stream.wav --sample-format s16le", 2,
+      {"pellix listen --input stream.wav --sample-format s16le",
        "--sample-format describes raw PCM on standard input (-)"},
-      {"pellix listen --input stream.wav --rate 16000", 2,
+      {"pellix listen --input stream.wav --rate 16000",
        "an --input file says its own rate and channels"},
-      {"pellix listen --input stream.wav --state s.json --timings ./s.json", 2,
+      {"pellix listen --input stream.wav --state s.json --timings ./s.json",
        "--timings './s.json' would overwrite the state file 's.json'"},
-      {"pellix listen --input stream.wav --timings stream.wav", 2,
+      {"pellix listen --input stream.wav --timings stream.wav",
        "--timings 'stream.wav' would overwrite the recording 'stream.wav'"},
-      {"pellix listen - --timings stream.wav <stream.wav", 2,
+      {"pellix listen - --timings stream.wav <stream.wav",
        "--timings 'stream.wav' would overwrite standard input"},
-      {"pellix listen --input stream.wav --state stream.wav", 2,
+      {"pellix listen --input stream.wav --state stream.wav",
        "--state 'stream.wav' would overwrite the recording 'stream.wav'"},
   };
-  pellix::testing::ExpectFailures(dir_, refused);
+  pellix::testing::ExpectFailures(dir_, 2, refused);
   EXPECT_EQ(Read("s.json"), "{}");
   EXPECT_EQ(Read("stream.wav"), recording);
 }

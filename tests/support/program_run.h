@@ -14,6 +14,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace pellix::testing {
@@ -92,6 +93,14 @@ inline void ExpectFailures(const std::filesystem::path& folder,
     EXPECT_EQ(run.status, failure.status) << failure.line << '\n' << run.err;
     EXPECT_NE(run.err.find(failure.message), std::string::npos) << failure.line << '\n' << run.err;
   }
+}
+
+// The same for lines that must all end with `status`: each with the words its errors must hold.
+inline void ExpectFailures(const std::filesystem::path& folder, int status,
+                           const std::vector<std::pair<std::string, std::string>>& failures) {
+  std::vector<ExpectedFailure> expected;
+  for (const auto& [line, message] : failures) expected.push_back({line, status, message});
+  ExpectFailures(folder, expected);
 }
 
 }  // namespace pellix::testing
