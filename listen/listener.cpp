@@ -8,6 +8,9 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <optional>
+#include <span>
+#include <string>
 #include <system_error>
 #include <utility>
 
@@ -79,6 +82,81 @@ int PlaceExclusively(const std::filesystem::path& part, const std::filesystem::p
   const int e = errno;
   ::unlink(path.c_str());
   return e;
+}
+
+// Why keeping an utterance failed: the cause in words and the error number it stands for.
+struct KeepFailure {
+  std::string cause;
+  int number = kPathFileAccessError;
+};
+
+KeepFailure SystemFailure(int errno_value) {
+  return {std::strerror(errno_value), FileErrorNumber(errno_value)};
+}
+
+// A hidden file of this process's own that an utterance's sound is written into first.
+struct PartFile {
+  int fd = -1;  // -1 when none could be created
+  std::filesystem::path path;
+};
+
+// Creates a part file in `folder` under the first of this process's numbers from `next` that no
+// file has (`next` moves past those tried); a descriptor of -1, with `failure` said, when none
+// can be created.
+PartFile CreatePartFile(const std::filesystem::path& folder, std::uint64_t& next,
+                        std::optional<KeepFailure>& failure) {
+  PartFile part;
+  for (int attempt = 0; part.fd < 0 && attempt < 100; ++attempt) {
+    part.path = folder / ("." + std::string(kKeptPrefix) + std::to_string(::getpid()) + "-" +
+                          std::to_string(next++) + ".wav.part");
+    part.fd = ::open(part.path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (part.fd < 0 && errno != EEXIST) break;
+  }
+  if (part.fd < 0) failure = SystemFailure(errno);
+  return part;
+}
+
+// Writes `frames` frames of `bytes`, in `format`, as a WAV into `fd` and closes it; the failure,
+// when there was one.
+std::optional<KeepFailure> WriteWav(int fd, std::span<const std::byte> bytes, sf_count_t frames,
+                                    const StreamFormat& format) {
+  std::string error;
+  SF_INFO info{};
+  info.samplerate = static_cast<int>(format.rate);
+  info.channels = static_cast<int>(format.channels);
+  info.format =
+      SF_FORMAT_WAV | (format.format == SampleFormat::kS16 ? SF_FORMAT_PCM_16 : SF_FORMAT_FLOAT);
+  if (SNDFILE* file = sf_open_fd(fd, SFM_WRITE, &info, SF_FALSE)) {
+    const sf_count_t written =
+        format.format == SampleFormat::kS16
+            ? sf_writef_short(file, reinterpret_cast<const short*>(bytes.data()), frames)
+            : sf_writef_float(file, reinterpret_cast<const float*>(bytes.data()), frames);
+    if (written != frames) error = sf_strerror(file);
+    if (sf_close(file) != 0 && error.empty()) error = "closing failed";
+  } else {
+    error = sf_strerror(nullptr);
+  }
+  if (::close(fd) != 0 && error.empty()) return SystemFailure(errno);
+  if (!error.empty()) return KeepFailure{error};
+  return std::nullopt;
+}
+
+// Puts `part` in place in `folder` under the first kept name from number `next` that no file
+// has (`next` moves past it): that name's path, or nothing, with `failure` said.
+std::optional<std::string> PlaceUnderNextName(const std::filesystem::path& part,
+                                              const std::filesystem::path& folder,
+                                              std::uint64_t& next,
+                                              std::optional<KeepFailure>& failure) {
+  for (;;) {
+    const std::filesystem::path path = folder / (std::string(kKeptPrefix) + Number4(next) + ".wav");
+    const int e = PlaceExclusively(part, path);
+    if (e != 0 && e != EEXIST) {
+      failure = SystemFailure(e);
+      return std::nullopt;
+    }
+    ++next;
+    if (e == 0) return path.string();
+  }
 }
 
 }  // namespace
@@ -224,61 +302,20 @@ analysis::Take Listener::MakeTake(const Utterance& utterance, const std::string&
 // folder at the same time are ever overwritten, and a kept file is always whole.
 std::optional<std::string> Listener::Keep(const Utterance& utterance, std::vector<Event>& events) {
   const std::filesystem::path& folder = *settings_.keep;
-  std::string error;
-  int error_number = kPathFileAccessError;
-  auto fail = [&](int e) {
-    error = std::strerror(e);
-    error_number = FileErrorNumber(e);
-  };
-  std::filesystem::path part;
-  int fd = -1;
-  for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
-    part = folder / ("." + std::string(kKeptPrefix) + std::to_string(::getpid()) + "-" +
-                     std::to_string(next_part_number_++) + ".wav.part");
-    fd = ::open(part.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0 && errno != EEXIST) break;
-  }
-  if (fd < 0) fail(errno);
-
-  if (fd >= 0) {
-    const std::span<const std::byte> bytes = buffer_.Frames(utterance.start, utterance.end);
-    SF_INFO info{};
-    info.samplerate = static_cast<int>(format_.rate);
-    info.channels = static_cast<int>(format_.channels);
-    info.format =
-        SF_FORMAT_WAV | (format_.format == SampleFormat::kS16 ? SF_FORMAT_PCM_16 : SF_FORMAT_FLOAT);
-    const auto frames = static_cast<sf_count_t>(utterance.end - utterance.start);
-    if (SNDFILE* file = sf_open_fd(fd, SFM_WRITE, &info, SF_FALSE)) {
-      const sf_count_t written =
-          format_.format == SampleFormat::kS16
-              ? sf_writef_short(file, reinterpret_cast<const short*>(bytes.data()), frames)
-              : sf_writef_float(file, reinterpret_cast<const float*>(bytes.data()), frames);
-      if (written != frames) error = sf_strerror(file);
-      if (sf_close(file) != 0 && error.empty()) error = "closing failed";
-    } else {
-      error = sf_strerror(nullptr);
-    }
-    if (::close(fd) != 0 && error.empty()) fail(errno);
-  }
-
+  std::optional<KeepFailure> failure;
   std::optional<std::string> kept;
-  while (error.empty() && !kept) {
-    const std::filesystem::path path =
-        folder / (std::string(kKeptPrefix) + Number4(next_keep_number_) + ".wav");
-    const int e = PlaceExclusively(part, path);
-    if (e == 0) kept = path.string();
-    if (e == 0 || e == EEXIST) {
-      ++next_keep_number_;
-    } else {
-      fail(e);
-    }
+  const PartFile part = CreatePartFile(folder, next_part_number_, failure);
+  if (part.fd >= 0) {
+    failure = WriteWav(part.fd, buffer_.Frames(utterance.start, utterance.end),
+                       static_cast<sf_count_t>(utterance.end - utterance.start), format_);
+    if (!failure) kept = PlaceUnderNextName(part.path, folder, next_keep_number_, failure);
+    ::unlink(part.path.c_str());
   }
-  if (fd >= 0) ::unlink(part.c_str());
   if (!kept) {
     keep_failed_ = true;
     events.push_back(Message{true, "cannot keep utterance " + std::to_string(utterances_) +
-                                       " in '" + folder.string() + "': " + error + " (error " +
-                                       std::to_string(error_number) + ")"});
+                                       " in '" + folder.string() + "': " + failure->cause +
+                                       " (error " + std::to_string(failure->number) + ")"});
   }
   return kept;
 }

@@ -24,6 +24,7 @@
 
 #include "PellixAnalysis.h"
 #include "scratch_directory_test_base.h"
+#include "tests/support/program_run.h"
 
 namespace {
 
@@ -50,8 +51,7 @@ class StateSharing : public ScratchDirectoryTest {
 
   // pellix analyze -q with `arguments`; its status.
   int Pellix(const std::string& arguments) const {
-    return RunShell("'" + std::string(PELLIX_BINARY) + "' analyze -q " + arguments + " </dev/null")
-        .status;
+    return pellix::testing::RunLine(dir_, "pellix analyze -q " + arguments).status;
   }
 
   std::string CheckArguments(const std::vector<int>& checks) const {

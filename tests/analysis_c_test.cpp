@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 #include <sndfile.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 
 #include <algorithm>
 #include <cmath>
@@ -20,6 +19,7 @@
 
 #include "PellixAnalysis.h"
 #include "scratch_directory_test_base.h"
+#include "tests/support/program_run.h"
 
 namespace {
 
@@ -119,11 +119,10 @@ class AnalysisC : public ScratchDirectoryTest {
  protected:
   // The json rows pellix analyze writes for `arguments`.
   std::vector<std::string> PellixRows(const std::string& arguments) const {
-    const std::string command = "'" + std::string(PELLIX_BINARY) + "' analyze --format json " +
-                                arguments + " </dev/null >'" + Path("rows") + "' 2>/dev/null";
-    const int status = std::system(command.c_str());
-    EXPECT_TRUE(WIFEXITED(status)) << command;
-    std::istringstream in(Read("rows"));
+    const pellix::testing::ProgramRun run =
+        pellix::testing::RunLine(dir_, "pellix analyze --format json " + arguments);
+    EXPECT_GE(run.status, 0) << arguments;
+    std::istringstream in(run.out);
     std::vector<std::string> rows;
     for (std::string line; std::getline(in, line);) rows.push_back(line);
     return rows;

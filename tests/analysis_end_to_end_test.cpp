@@ -6,7 +6,6 @@
 // calibration constants follow the recorded rows and the checks, what each verdict implies about
 // the published levels, and the shape of the profile and its agreement with the verdicts.
 #include <stdlib.h>
-#include <sys/wait.h>
 
 #include <algorithm>
 #include <array>
@@ -23,6 +22,8 @@
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
+
+#include "tests/support/program_run.h"
 
 namespace {
 
@@ -70,27 +71,17 @@ struct ScriptRun {
   std::map<int, Printed> statements;  // by script line
 };
 
-std::string ReadAll(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
 // Runs `script` through `pellix script FILE` in `dir` and groups its JSON lines by statement.
 // Structural faults (a line that is not JSON, a notification not followed by its statement's
 // line, a statement printed twice) fail the test here.
 ScriptRun RunScript(const std::filesystem::path& dir, const std::string& script) {
   std::ofstream(dir / "run.pellix", std::ios::binary) << script;
-  const std::string command = std::string("'") + PELLIX_BINARY + "' script '" +
-                              (dir / "run.pellix").string() + "' >'" + (dir / "stdout").string() +
-                              "' 2>'" + (dir / "stderr").string() + "' </dev/null";
-  const int raw = std::system(command.c_str());
+  const pellix::testing::ProgramRun ran = pellix::testing::RunLine(dir, "pellix script run.pellix");
   ScriptRun run;
-  run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  run.err = ReadAll(dir / "stderr");
+  run.status = ran.status;
+  run.err = ran.err;
 
-  std::istringstream out(ReadAll(dir / "stdout"));
+  std::istringstream out(ran.out);
   std::string text;
   Names pending;
   int pending_line = 0;

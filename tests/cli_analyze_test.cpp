@@ -4,8 +4,6 @@
 // kind of bad input reported by name with the right exit status.
 #include <gtest/gtest.h>
 #include <sndfile.h>
-#include <stdlib.h>
-#include <sys/wait.h>
 
 #include <algorithm>
 #include <cmath>
@@ -20,17 +18,16 @@
 #include <vector>
 
 #include "scratch_directory_test_base.h"
+#include "tests/support/program_run.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using Json = nlohmann::json;
 
-struct Outcome {
-  int status = -1;
-  std::string out;
-  std::string err;      // without the summary line
-  std::string summary;  // "pellix: 1 speaker, 15 takes: ..." that ends an analyze run
+struct Outcome : pellix::testing::ProgramRun {
+  // "pellix: 1 speaker, 15 takes: ..." that ends an analyze run, taken out of `err`
+  std::string summary;
 };
 
 const fs::path kExamples = fs::path(PELLIX_SOURCE_DIR) / "examples";
@@ -125,15 +122,7 @@ class Analyze : public ScratchDirectoryTest {
  protected:
   // Runs pellix with `arguments` (quoted for the shell) in the test's folder.
   Outcome Pellix(const std::string& arguments) const {
-    const bool reads = arguments.find(" <'") != std::string::npos;
-    const std::string command = "cd '" + dir_.string() + "' && '" + PELLIX_BINARY + "' " +
-                                arguments + (reads ? "" : " </dev/null") + " >'" + Path("stdout") +
-                                "' 2>'" + Path("stderr") + "'";
-    const int raw = std::system(command.c_str());
-    Outcome run;
-    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    run.out = Read("stdout");
-    run.err = Read("stderr");
+    Outcome run{pellix::testing::RunLine(dir_, "pellix " + arguments), ""};
     const std::size_t last = run.err.rfind("pellix: ", run.err.size() > 0 ? run.err.size() - 1 : 0);
     if (last != std::string::npos && run.err.find(" take", last) != std::string::npos &&
         run.err.find(" failed, in ", last) != std::string::npos) {
@@ -707,6 +696,45 @@ TEST_F(Analyze, ABadManifestIsNamedWithItsLine) {
   EXPECT_TRUE(Contains(missing.err, "none.csv")) << missing.err;
 }
 
+// Every step that ends a run before its end says why, with the status of its kind: options that
+// clash (2) are refused before any file is read, and an output that cannot be made (1) once
+// the takes are read; a panel that cannot be drawn fails the run after the report.
+TEST_F(Analyze, EachStepThatEndsTheRunSaysWhy) {
+  fs::copy_file(Sample("alex_check_01"), Path("take.smp"));
+  Write("file", "");
+  // Options that clash are refused, in the command's words, before any file is read (none.csv
+  // is missing).
+  const std::pair<std::string, std::string> clashes[] = {
+      {"", "no file given: name takes with --calibrate and --check, or a manifest with --batch"},
+      {"--batch none.csv --check take.smp",
+       "--batch takes its files from the manifest: leave out --calibrate and --check"},
+      {"--batch none.csv --state s.json",
+       "--state keeps one speaker's control: it cannot be used with --batch"},
+      {"--batch none.csv --panel p.svg",
+       "--panel draws one speaker's control: it cannot be used with --batch"},
+      {"--check take.smp --resume -o r.csv", "--resume skips the speakers of a --batch run"},
+      {"--batch none.csv --resume", "--resume needs -o FILE to append to"},
+      {"--batch none.csv --resume -o r.txt", "--resume needs --format csv or json"},
+  };
+  for (const auto& [arguments, message] : clashes) {
+    const Outcome run = Pellix("analyze " + arguments);
+    EXPECT_EQ(run.status, 2) << arguments;
+    EXPECT_EQ(run.err, "pellix analyze: " + message + "\nRun with --help for more information.\n");
+  }
+  // Outputs that cannot be made fail the run once the takes are read; the panel, after the
+  // report.
+  pellix::testing::ExpectFailures(
+      dir_,
+      {{"analyze --check take.smp --plot file/plots", 1,
+        "pellix: error: cannot make plot folder 'file/plots': Not a directory (error 75)\n"},
+       {"analyze --check take.smp -o none/r.csv", 1,
+        "pellix: error: cannot write the report to 'none/r.csv': No such file or directory "
+        "(error 53)\n"},
+       {"analyze --check take.smp --panel none/p.svg", 1, "cannot write panel 'none/p.svg': "}},
+      "pellix ");
+  EXPECT_EQ(Names(), (std::vector<std::string>{"file", "stderr", "stdout", "take.smp"}));
+}
+
 // ---- What was analysed ----
 
 std::vector<double> Sine(double amplitude, double hertz, double seconds) {
@@ -1071,6 +1099,13 @@ TEST_F(Analyze, DemoRunsTheWholePatternAndDrawsThePanel) {
   EXPECT_TRUE(Contains(
       run.out, "The control's panel: " + fs::absolute(dir_ / "out" / "panel.svg").string() + "\n"))
       << run.out;
+
+  // A folder that cannot be made ends the demo before it analyses anything.
+  Write("file", "");
+  const Outcome nowhere = Pellix("demo --out file/out");
+  EXPECT_EQ(nowhere.status, 1);
+  EXPECT_EQ(nowhere.out, "");
+  EXPECT_EQ(nowhere.err, "pellix: error: cannot create folder 'file/out': Not a directory\n");
 }
 
 }  // namespace

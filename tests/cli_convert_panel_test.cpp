@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "scratch_directory_test_base.h"
+#include "tests/support/program_run.h"
 
 namespace {
 
@@ -31,7 +32,7 @@ std::uint32_t Le32(const Bytes& bytes, std::size_t at) {
 
 class Cli : public ScratchDirectoryTest {
  protected:
-  using Result = CommandResult;
+  using Result = pellix::testing::ProgramRun;
 
   Bytes ReadBytes(const std::string& path) const {
     std::ifstream in(path, std::ios::binary);
@@ -59,9 +60,9 @@ class Cli : public ScratchDirectoryTest {
     return path;
   }
 
-  // Runs pellix with `arguments` (already quoted for the shell).
+  // Runs pellix with `arguments` (already quoted for the shell) in the test's folder.
   Result Pellix(const std::string& arguments) const {
-    return RunShell(std::string("'") + PELLIX_BINARY + "' " + arguments + " </dev/null");
+    return pellix::testing::RunLine(dir_, "pellix " + arguments);
   }
 
   // A file of the folder that pellix cannot use, and the error number it must give.

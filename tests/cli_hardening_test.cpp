@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <system_error>
@@ -22,16 +23,16 @@
 #include <vector>
 
 #include "scratch_directory_test_base.h"
+#include "tests/support/program_run.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-struct Outcome {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
+using Outcome = pellix::testing::ProgramRun;
+using pellix::testing::ExpectedFailure;
+using pellix::testing::RunLine;
+using pellix::testing::StartLine;
 
 bool Contains(const std::string& text, const std::string& needle) {
   return text.find(needle) != std::string::npos;
@@ -48,51 +49,41 @@ class Hardening : public ScratchDirectoryTest {
     fs::create_directory(dir_ / "tmp");
     fs::copy_file(Example("recordings/alex_check_01.wav"), dir_ / "take.wav");
     fs::copy_file(Example("samples/alex_check_01.smp"), dir_ / "take.smp");
+    // pellix's scratch folders go in the test's own folder, where the tests look for any left.
+    if (const char* tmpdir = ::getenv("TMPDIR")) tmpdir_ = tmpdir;
+    ::setenv("TMPDIR", Path("tmp").c_str(), 1);
   }
-  std::string Command(const std::string& arguments, const std::string& out = "stdout") const {
-    return "cd '" + dir_.string() + "' && TMPDIR='" + Path("tmp") + "' '" + PELLIX_BINARY + "' " +
-           arguments + " </dev/null >" + (out == "stdout" ? "'" + Path(out) + "'" : out) + " 2>'" +
-           Path("stderr") + "'";
+  void TearDown() override {
+    if (tmpdir_) {
+      ::setenv("TMPDIR", tmpdir_->c_str(), 1);
+    } else {
+      ::unsetenv("TMPDIR");
+    }
+    ScratchDirectoryTest::TearDown();
   }
-  // The command line for a child that is pellix itself, so that a signal sent to it reaches
-  // pellix.
-  // "exec" goes after the TMPDIR assignment: before it, the shell takes the assignment for the
-  // program to run and fails without starting pellix.
-  std::string Exec(const std::string& arguments) const {
-    std::string command = Command(arguments);
-    return command.insert(command.find(std::string("'") + PELLIX_BINARY + "'"), "exec ");
-  }
-  // Runs pellix in the test's folder; `out` is where standard output goes.
-  Outcome Pellix(const std::string& arguments, const std::string& out = "stdout",
-                 const std::string& prefix = "") const {
-    const int raw = std::system((prefix + Command(arguments, out)).c_str());
-    Outcome run;
-    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    if (out == "stdout") run.out = Read("stdout");
-    run.err = Read("stderr");
-    return run;
+  // Runs pellix with `arguments` in the test's folder.
+  Outcome Pellix(const std::string& arguments) const {
+    return RunLine(dir_, "pellix " + arguments);
   }
   // Runs pellix where no file may grow past 512 bytes, as on a full disk: it must exit 1 and
   // say `message`.
   void ExpectRefusedOnAFullDisk(const std::string& arguments, const std::string& message) const {
-    const Outcome run = Pellix(arguments, "stdout", "trap '' XFSZ; ulimit -f 1; ");
+    const Outcome run = RunLine(dir_, "trap '' XFSZ; ulimit -f 1; pellix " + arguments);
     EXPECT_EQ(run.status, 1);
     EXPECT_TRUE(Contains(run.err, message)) << run.err;
   }
   // Starts pellix with `arguments` and sends it `signal_number` after `delay_ms`; returns once
   // it has ended.
   void InterruptPellix(const std::string& arguments, int signal_number, int delay_ms) const {
-    const pid_t child = ::fork();
+    const pid_t child = StartLine(dir_, "pellix " + arguments);
     ASSERT_GE(child, 0);
-    if (child == 0) {
-      ::execl("/bin/sh", "sh", "-c", Exec(arguments).c_str(), static_cast<char*>(nullptr));
-      ::_exit(127);
-    }
     std::this_thread::sleep_for(std::chrono::milliseconds(delay_ms));
     ::kill(child, signal_number);
     int status = 0;
     ASSERT_EQ(::waitpid(child, &status, 0), child);
   }
+
+  std::optional<std::string> tmpdir_;  // the test process's own, put back afterwards
 };
 
 // ---- outputs ----
@@ -204,11 +195,9 @@ TEST_F(Hardening, RunsSharingAStateFileTakeTurns) {
     fs::copy_file(Path("s.json"), Path("shared.json"), fs::copy_options::overwrite_existing);
     std::string together;
     for (int i = 0; i < 4; ++i) {
-      together += "'" + std::string(PELLIX_BINARY) +
-                  "' analyze --state shared.json --check check.smp >/dev/null 2>&1 & ";
+      together += "pellix analyze --state shared.json --check check.smp >/dev/null 2>&1 & ";
     }
-    ASSERT_EQ(std::system(("cd '" + dir_.string() + "' || exit 1; " + together + "wait").c_str()),
-              0);
+    ASSERT_EQ(RunLine(dir_, together + "wait").status, 0);
     EXPECT_EQ(Read("shared.json"), Read("expected.json")) << "round " << round;
   }
 }
@@ -257,12 +246,8 @@ TEST_F(Hardening, QuietHidesTheWaitForAStateFileAndTheRunCarriesOn) {
     ASSERT_EQ(::flock(lock, LOCK_EX), 0);
     struct stat info {};
     ASSERT_EQ(::fstat(lock, &info), 0);
-    const pid_t child = ::fork();
+    const pid_t child = StartLine(dir_, "pellix " + c.arguments);
     ASSERT_GE(child, 0);
-    if (child == 0) {
-      ::execl("/bin/sh", "sh", "-c", Exec(c.arguments).c_str(), static_cast<char*>(nullptr));
-      ::_exit(127);
-    }
     int status = 0;
     bool ended = false;
     while (!WaitsForLock(child, info.st_ino)) {
@@ -299,12 +284,8 @@ TEST_F(Hardening, PipesDevicesAndHugeFilesAreRefusedAtOnce) {
   fs::resize_file(Path("huge.json"), 100u << 20);
   ASSERT_EQ(::mkfifo(Path("h.history.jsonl").c_str(), 0600), 0);
   Write("m.csv", "speaker,role,file\na,check,take.smp\n");
-  struct Case {
-    std::string arguments;
-    int status;
-    std::string message;
-  };
-  const Case cases[] = {
+  // A run that waits on a pipe hangs, and the test's time limit ends it.
+  const std::vector<ExpectedFailure> refused = {
       {"analyze --batch pipe", 1, "cannot read manifest 'pipe': it is a pipe, not a regular file"},
       {"analyze --batch /dev/zero", 1, "it is a device, not a regular file"},
       {"analyze --batch huge.csv", 1, "it is larger than 64 MiB"},
@@ -321,23 +302,15 @@ TEST_F(Hardening, PipesDevicesAndHugeFilesAreRefusedAtOnce) {
       {"analyze --batch m.csv --format csv -o pipe --resume", 1,
        "cannot resume 'pipe': it is a pipe, not a regular file (error 75)"},
   };
-  // A run that waits on a pipe hangs, and the test's time limit ends it.
-  for (const Case& c : cases) {
-    Outcome run = Pellix(c.arguments);
-    EXPECT_EQ(run.status, c.status) << c.arguments;
-    EXPECT_TRUE(Contains(run.err, c.message)) << c.arguments << ": " << run.err;
-  }
+  pellix::testing::ExpectFailures(dir_, refused, "pellix ");
   EXPECT_TRUE(fs::is_fifo(Path("pipe")));
   EXPECT_FALSE(fs::exists(Path(".pipe.lock")));
 }
 
 TEST_F(Hardening, AnEndlessScriptLineEndsInAnError) {
-  const int raw = std::system(("head -c 70000000 /dev/zero | '" + std::string(PELLIX_BINARY) +
-                               "' script - >/dev/null 2>'" + Path("stderr") + "'")
-                                  .c_str());
-  EXPECT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 2) << raw;
-  EXPECT_TRUE(Contains(Read("stderr"), "<stdin>:1: the line is longer than 64 MiB"))
-      << Read("stderr");
+  const Outcome run = RunLine(dir_, "head -c 70000000 /dev/zero | pellix script - >/dev/null");
+  EXPECT_EQ(run.status, 2);
+  EXPECT_TRUE(Contains(run.err, "<stdin>:1: the line is longer than 64 MiB")) << run.err;
 }
 
 // GCC tells of the address sanitizer by a macro, clang by __has_feature.
@@ -354,13 +327,11 @@ TEST_F(Hardening, RunningOutOfMemoryIsSaidInWords) {
   GTEST_SKIP() << "the address sanitizer reserves more address space than the limit allows";
 #endif
   // 100 MB of address space runs a script, but not one with a 60 MB line.
-  const int raw =
-      std::system(("ulimit -v 100000; head -c 60000000 /dev/zero | tr '\\0' a | '" +
-                   std::string(PELLIX_BINARY) + "' script - >/dev/null 2>'" + Path("stderr") + "'")
-                      .c_str());
-  EXPECT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 1) << raw;
-  EXPECT_EQ(Read("stderr"),
-            "pellix: out of memory: the input is too large for the memory available\n");
+  const Outcome run = RunLine(
+      dir_,
+      "ulimit -v 100000; head -c 60000000 /dev/zero | tr '\\0' a | pellix script - >/dev/null");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "pellix: out of memory: the input is too large for the memory available\n");
 }
 
 // ---- a full disk, a closed pipe, a signal ----
@@ -369,7 +340,7 @@ TEST_F(Hardening, FailedWritesToStandardOutputFailTheRun) {
   Write("s.pellix", "get DATAstr\n");
   for (const std::string arguments :
        {"typelib", "panel", "script s.pellix", "analyze --check take.smp --format csv"}) {
-    Outcome run = Pellix(arguments, "/dev/full");
+    Outcome run = Pellix(arguments + " >/dev/full");
     EXPECT_EQ(run.status, 1) << arguments;
     EXPECT_TRUE(
         Contains(run.err, "pellix: cannot write to standard output: No space left on device"))
@@ -431,15 +402,9 @@ TEST_F(Hardening, SignalsThatTheStarterIgnoresStayIgnored) {
   ASSERT_EQ(::mkfifo(Path("in.wav").c_str(), 0600), 0);
   const std::string take = Read("take.wav");
   for (const auto& [signal_number, trap] : {std::pair{SIGINT, "INT"}, std::pair{SIGPIPE, "PIPE"}}) {
-    const std::string command = "trap '' " + std::string(trap) + "; cd '" + dir_.string() +
-                                "' && TMPDIR=tmp exec '" + PELLIX_BINARY +
-                                "' analyze --check - <in.wav >stdout 2>stderr";
-    const pid_t child = ::fork();
+    const pid_t child =
+        StartLine(dir_, "trap '' " + std::string(trap) + "; pellix analyze --check - <in.wav");
     ASSERT_GE(child, 0);
-    if (child == 0) {
-      ::execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
-      ::_exit(127);
-    }
     std::ofstream sound(Path("in.wav"), std::ios::binary);  // once pellix's shell opened it
     int status = 0;
     bool signalled = false;
@@ -485,12 +450,8 @@ TEST_F(Hardening, AReportKilledAfterACheckpointIsCompletedByResumeAsOneRunWouldW
 
     // A resumed run killed once it has written a speaker beyond the checkpoint (its
     // temporary file outgrows it), before its own next checkpoint is due.
-    const pid_t child = ::fork();
+    const pid_t child = StartLine(dir_, "pellix " + run + " --resume");
     ASSERT_GE(child, 0);
-    if (child == 0) {
-      ::execl("/bin/sh", "sh", "-c", Exec(run + " --resume").c_str(), static_cast<char*>(nullptr));
-      ::_exit(127);
-    }
     const std::string temporary = "." + out + ".tmp-" + std::to_string(child) + "-";
     bool killed = false;
     int status = 0;

@@ -4,7 +4,6 @@
 // boundaries; state carried between runs; and every kind of bad stream reported by name.
 #include <gtest/gtest.h>
 #include <sndfile.h>
-#include <sys/wait.h>
 
 #include <algorithm>
 #include <cmath>
@@ -14,11 +13,13 @@
 #include <map>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "csv_rows.h"
 #include "example_stream.h"
 #include "scratch_directory_test_base.h"
+#include "tests/support/program_run.h"
 #include "voice_stream.h"
 
 namespace {
@@ -29,11 +30,7 @@ using pellix::testing::CsvRows;
 
 constexpr int kRate = pellix::testing::kExampleStreamRate;
 
-struct Outcome {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
+using Outcome = pellix::testing::ProgramRun;
 
 class Listen : public ScratchDirectoryTest {
  protected:
@@ -49,16 +46,8 @@ class Listen : public ScratchDirectoryTest {
     pellix::testing::WriteShorts(Path(name), samples);
   }
 
-  // Runs a shell command line in the test's folder, "pellix" standing for the binary.
-  Outcome Run(const std::string& line) const {
-    std::string command = line;
-    for (std::size_t at; (at = command.find("pellix ")) != std::string::npos;)
-      command.replace(at, 6, std::string("'") + PELLIX_BINARY + "'");
-    command = "cd '" + dir_.string() + "' && (" + command + ") >'" + Path("stdout") + "' 2>'" +
-              Path("stderr") + "'";
-    const int raw = std::system(command.c_str());
-    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Read("stdout"), Read("stderr")};
-  }
+  // Runs a shell command line in the test's folder, "pellix" standing for the program.
+  Outcome Run(const std::string& line) const { return pellix::testing::RunLine(dir_, line); }
 
   // A shell command that sends stream.wav's header, waits until the pellix whose messages go to
   // `err` listens (30 s at most), runs `meanwhile`, then sends the sound.
@@ -218,43 +207,50 @@ TEST_F(Listen, BadStreamsAndSettingsAreNamed) {
   huge[22] = static_cast<char>(0xA0);
   huge[23] = static_cast<char>(0x86);
   Write("huge.wav", huge + std::string(1000, '\0'));
-  struct Case {
-    std::string line;
-    int status;
-    std::string message;
-  };
-  const Case cases[] = {
-      {"pellix listen - <garbage", 1, "standard input is not a WAV stream"},
-      {"pellix listen - <empty", 1, "standard input ended before any sound"},
-      {"pellix listen - <huge.wav", 1, "34464 channels are outside 1 to 64"},
-      {"pellix listen - --rate 5 <empty", 1, "the rate 5 Hz is outside 1000 to 768000 Hz"},
-      {"pellix listen - --rate 16000 --channels 0 <empty", 1, "0 channels are outside 1 to 64"},
-      {"pellix listen - --rate 768000 --channels 64 --longest-utterance 60 <empty", 1,
-       "an utterance of 60 s would take 5625 MiB at 768000 Hz and 64 channels"},
-      {"pellix listen --input missing.wav", 1, "cannot open 'missing.wav'"},
-      {"pellix listen --input garbage", 1, "cannot read 'garbage' as a recording"},
-      {"pellix listen --realtime", 2, "--realtime paces an --input file"},
-      {"pellix listen - --input stream.wav", 2, "choose one source"},
-      {"pellix listen --input stream.wav --shortest-pause 0", 2,
-       "the shortest pause must be 0.05 to 10 s"},
-      {"pellix listen - --channels 2 <empty", 2, "raw PCM on standard input needs --rate"},
-      {"timeout 20 pellix listen --device no-such-device-here", 1, "no capture device"},
-      {"pellix listen --input stream.wav --state s.json --timings ./s.json", 2,
-       "--timings './s.json' would overwrite the state file 's.json'"},
-      {"pellix listen --input stream.wav --timings stream.wav", 2,
-       "--timings 'stream.wav' would overwrite the recording 'stream.wav'"},
-      {"pellix listen - --timings stream.wav <stream.wav", 2,
-       "--timings 'stream.wav' would overwrite standard input"},
-      {"pellix listen --input stream.wav --state stream.wav", 2,
-       "--state 'stream.wav' would overwrite the recording 'stream.wav'"},
-  };
   Write("s.json", "{}");
   const std::string recording = Read("stream.wav");
-  for (const Case& c : cases) {
-    const Outcome run = Run(c.line);
-    EXPECT_EQ(run.status, c.status) << c.line << '\n' << run.err;
-    EXPECT_NE(run.err.find(c.message), std::string::npos) << c.line << '\n' << run.err;
-  }
+  // Streams that cannot be listened to fail the run (1).
+  const std::vector<std::pair<std::string, std::string>> unreadable = {
+      {"pellix listen - <garbage", "standard input is not a WAV stream"},
+      {"pellix listen - <empty", "standard input ended before any sound"},
+      {"pellix listen - <huge.wav", "34464 channels are outside 1 to 64"},
+      {"pellix listen - --rate 5 <empty", "the rate 5 Hz is outside 1000 to 768000 Hz"},
+      {"pellix listen - --rate 16000 --channels 0 <empty", "0 channels are outside 1 to 64"},
+      {"pellix listen - --rate 768000 --channels 64 --longest-utterance 60 <empty",
+       "an utterance of 60 s would take 5625 MiB at 768000 Hz and 64 channels"},
+      {"pellix listen --input missing.wav", "cannot open 'missing.wav'"},
+      {"pellix listen --input garbage", "cannot read 'garbage' as a recording"},
+      {"timeout 20 pellix listen --device no-such-device-here", "no capture device"},
+      {"pellix listen --input stream.wav --keep s.json/kept",
+       "pellix: error: cannot make the keep folder 's.json/kept': Not a directory (error 75)\n"},
+      {"pellix listen --input stream.wav --timings none/t.txt",
+       "pellix: error: cannot write 'none/t.txt': No such file or directory (error 53)\n"},
+  };
+  pellix::testing::ExpectFailures(dir_, 1, unreadable);
+  // Options that do not go together, and outputs that would overwrite what the run reads, are
+  // usage errors (2).
+  const std::vector<std::pair<std::string, std::string>> refused = {
+      {"pellix listen --realtime", "--realtime paces an --input file"},
+      {"pellix listen - --input stream.wav", "choose one source"},
+      {"pellix listen --input stream.wav --shortest-pause 0",
+       "the shortest pause must be 0.05 to 10 s"},
+      {"pellix listen - --channels 2 <empty", "raw PCM on standard input needs --rate"},
+      {"pellix listen stream.wav",
+       "pellix listen: the source is '-' (standard input); name a file with --input FILE\n"},
+      {"pellix listen --input stream.wav --sample-format s16le",
+       "--sample-format describes raw PCM on standard input (-)"},
+      {"pellix listen --input stream.wav --rate 16000",
+       "an --input file says its own rate and channels"},
+      {"pellix listen --input stream.wav --state s.json --timings ./s.json",
+       "--timings './s.json' would overwrite the state file 's.json'"},
+      {"pellix listen --input stream.wav --timings stream.wav",
+       "--timings 'stream.wav' would overwrite the recording 'stream.wav'"},
+      {"pellix listen - --timings stream.wav <stream.wav",
+       "--timings 'stream.wav' would overwrite standard input"},
+      {"pellix listen --input stream.wav --state stream.wav",
+       "--state 'stream.wav' would overwrite the recording 'stream.wav'"},
+  };
+  pellix::testing::ExpectFailures(dir_, 2, refused);
   EXPECT_EQ(Read("s.json"), "{}");
   EXPECT_EQ(Read("stream.wav"), recording);
 }
@@ -300,6 +296,16 @@ TEST_F(Listen, RunsKeepingIntoOneFolderNeverOverwriteEachOther) {
   EXPECT_NE(Read("c.err").find("cannot keep utterance 9 in 'gone': Not a directory (error 53)"),
             std::string::npos)
       << Read("c.err");
+
+  // A disk that fills while an utterance is written (files of at most 2 KiB, and an utterance is
+  // longer): the run fails, naming the utterance, and no part of a file is left.
+  const Outcome full =
+      Run("trap '' XFSZ; ulimit -f 4; pellix listen --input stream.wav --keep full "
+          "--format csv -q >/dev/null");
+  EXPECT_EQ(full.status, 1);
+  EXPECT_EQ(full.err.find("pellix: error: cannot keep utterance 1 in 'full': "), 0u) << full.err;
+  EXPECT_NE(full.err.find("(error 75)\n"), std::string::npos) << full.err;
+  EXPECT_EQ(Names("full"), std::vector<std::string>{});
 
   // In a table the kept files' names keep the columns in line.
   std::istringstream table(Run("pellix listen --input stream.wav --keep kept -q").out);

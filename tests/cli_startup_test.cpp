@@ -2,28 +2,24 @@
 // loads neither cairo nor PortAudio (nor the libraries they bring), and a recording at the
 // control's rate does not load the resampler.
 #include <gtest/gtest.h>
-#include <stdio.h>
 
-#include <array>
 #include <string>
+
+#include "scratch_directory_test_base.h"
+#include "tests/support/program_run.h"
 
 namespace {
 
-// The shared libraries the dynamic loader opened for `arguments`, as it lists them.
-std::string LoadedLibraries(const std::string& arguments) {
-  const std::string command =
-      "LD_DEBUG=files '" + std::string(PELLIX_BINARY) + "' " + arguments + " 2>&1 >/dev/null";
-  FILE* pipe = ::popen(command.c_str(), "r");
-  EXPECT_NE(pipe, nullptr);
-  std::string text;
-  std::array<char, 4096> buffer;
-  while (std::size_t n = std::fread(buffer.data(), 1, buffer.size(), pipe))
-    text.append(buffer.data(), n);
-  ::pclose(pipe);
-  return text;
-}
+class Startup : public ScratchDirectoryTest {
+ protected:
+  // The shared libraries the dynamic loader opened for `arguments`, as it lists them.
+  std::string LoadedLibraries(const std::string& arguments) const {
+    return pellix::testing::RunLine(dir_, "LD_DEBUG=files pellix " + arguments + " 2>&1 >/dev/null")
+        .out;
+  }
+};
 
-TEST(Startup, CommandsThatNeitherDrawNorCaptureLoadNeitherLibrary) {
+TEST_F(Startup, CommandsThatNeitherDrawNorCaptureLoadNeitherLibrary) {
 #ifndef PELLIX_LOADS_ON_DEMAND
   GTEST_SKIP() << "this build links the program to every library it uses";
 #endif

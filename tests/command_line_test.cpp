@@ -9,18 +9,18 @@
 #include <gtest/gtest.h>
 
 #include "scratch_directory_test_base.h"
+#include "tests/support/program_run.h"
 
 namespace {
 
 class CommandLine : public ScratchDirectoryTest {
  protected:
-  using Result = CommandResult;
+  using Result = pellix::testing::ProgramRun;
 
   // Runs pellix with `arguments` (already quoted for the shell) and `input` on stdin.
   Result Pellix(const std::string& arguments, const std::string& input = "") const {
     Write("stdin", input);
-    return RunShell(std::string("'") + PELLIX_BINARY + "' " + arguments + " <'" + Path("stdin") +
-                    "'");
+    return pellix::testing::RunLine(dir_, "pellix " + arguments + " <stdin");
   }
 };
 

@@ -9,7 +9,6 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sndfile.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cmath>
@@ -22,6 +21,7 @@
 #include "csv_rows.h"
 #include "example_stream.h"
 #include "scratch_directory_test_base.h"
+#include "tests/support/program_run.h"
 
 namespace {
 
@@ -71,10 +71,9 @@ class ListenDevice : public ScratchDirectoryTest {
   // Runs `line` in the test's folder with the server's environment; output in NAME.out and
   // NAME.err; $PELLIX is the binary.
   int Shell(const std::string& line, const std::string& name) const {
-    const std::string command = "cd '" + dir_.string() + "' && export " + env_ + "&& (" + line +
-                                ") >'" + Path(name + ".out") + "' 2>'" + Path(name + ".err") + "'";
-    const int raw = std::system(command.c_str());
-    return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    return pellix::testing::RunLine(
+               dir_, "export " + env_ + "&& (" + line + ") >" + name + ".out 2>" + name + ".err")
+        .status;
   }
 
   std::string env_;

@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
-#include <sys/wait.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -38,21 +37,6 @@ class ScratchDirectoryTest : public ::testing::Test {
   std::string Read(const std::string& name) const {
     std::ifstream in(dir_ / name, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
-  }
-
-  // What a command run through the shell returned and wrote.
-  struct CommandResult {
-    int status = -1;  // -1 when it did not exit by itself
-    std::string out;
-    std::string err;
-  };
-
-  // Runs `command` (already quoted for the shell, with its input redirected as it needs) through
-  // the shell, its output and errors kept in the files "stdout" and "stderr" of the folder.
-  CommandResult RunShell(const std::string& command) const {
-    const std::string line = command + " >'" + Path("stdout") + "' 2>'" + Path("stderr") + "'";
-    const int raw = std::system(line.c_str());
-    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Read("stdout"), Read("stderr")};
   }
 
   std::filesystem::path dir_;

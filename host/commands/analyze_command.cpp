@@ -170,183 +170,228 @@ std::string Plural(std::size_t count, const char* word) {
   return std::to_string(count) + " " + word + (count == 1 ? "" : "s");
 }
 
-int RunAnalyze(const AnalyzeOptions& options) {
-  const auto started = std::chrono::steady_clock::now();
-  // The validators of --format and --plot-format let only known names through.
-  const std::optional<analysis::ReportFormat> format =
-      analysis::ParseReportFormat(options.format).value_or(analysis::ReportFormat::kTable);
-  const std::optional<plot::PlotFormat> plot_format =
-      plot::ParsePlotFormat(options.plot_format).value_or(plot::PlotFormat::kSvg);
+// Ends the run with a usage error when the options do not go together.
+void RefuseClashingOptions(const AnalyzeOptions& options, analysis::ReportFormat format) {
   const bool batch = options.batch.has_value();
   if (batch) {
     if (!options.calibrate.empty() || !options.check.empty()) {
-      return UsageError(
+      EndRun(UsageError(
           "analyze",
-          "--batch takes its files from the manifest: leave out --calibrate and --check");
+          "--batch takes its files from the manifest: leave out --calibrate and --check"));
     }
     if (options.state)
-      return UsageError("analyze",
-                        "--state keeps one speaker's control: it cannot be used with --batch");
+      EndRun(UsageError("analyze",
+                        "--state keeps one speaker's control: it cannot be used with --batch"));
     if (options.panel)
-      return UsageError("analyze",
-                        "--panel draws one speaker's control: it cannot be used with --batch");
+      EndRun(UsageError("analyze",
+                        "--panel draws one speaker's control: it cannot be used with --batch"));
   } else if (options.calibrate.empty() && options.check.empty()) {
-    return UsageError(
+    EndRun(UsageError(
         "analyze",
-        "no file given: name takes with --calibrate and --check, or a manifest with --batch");
+        "no file given: name takes with --calibrate and --check, or a manifest with --batch"));
   }
   if (options.resume) {
-    if (!batch) return UsageError("analyze", "--resume skips the speakers of a --batch run");
-    if (options.output == "-") return UsageError("analyze", "--resume needs -o FILE to append to");
-    if (*format == analysis::ReportFormat::kTable)
-      return UsageError("analyze", "--resume needs --format csv or json");
+    if (!batch) EndRun(UsageError("analyze", "--resume skips the speakers of a --batch run"));
+    if (options.output == "-") EndRun(UsageError("analyze", "--resume needs -o FILE to append to"));
+    if (format == analysis::ReportFormat::kTable)
+      EndRun(UsageError("analyze", "--resume needs --format csv or json"));
   }
+}
 
-  if (!options.quiet) {
-    for (const std::string& warning : analysis::ReadParameters(options.params).warnings)
-      std::cerr << "pellix: warning: --params: " << warning << '\n';
-  }
-
-  std::vector<analysis::SpeakerTakes> speakers;
-  std::optional<ScratchFolder> scratch;  // standard input, saved
+// The speakers of the manifest, or the one speaker whose takes --calibrate and --check name
+// (what standard input sends is saved in `scratch`).
+std::vector<analysis::SpeakerTakes> ReadSpeakers(const AnalyzeOptions& options,
+                                                 std::optional<ScratchFolder>& scratch) {
   try {
-    if (batch) {
-      speakers = analysis::ReadManifest(*options.batch);
-    } else {
-      bool standard_input_used = false;
-      analysis::SpeakerTakes takes;
-      takes.calibrations = analysis::ExpandInputs(options.calibrate, scratch, standard_input_used);
-      takes.checks = analysis::ExpandInputs(options.check, scratch, standard_input_used);
-      speakers.push_back(std::move(takes));
-    }
+    if (options.batch) return analysis::ReadManifest(*options.batch);
+    bool standard_input_used = false;
+    analysis::SpeakerTakes takes;
+    takes.calibrations = analysis::ExpandInputs(options.calibrate, scratch, standard_input_used);
+    takes.checks = analysis::ExpandInputs(options.check, scratch, standard_input_used);
+    std::vector<analysis::SpeakerTakes> speakers;
+    speakers.push_back(std::move(takes));
+    return speakers;
   } catch (const analysis::ManifestError& e) {
-    return Failure(e.what());
+    EndRun(Failure(e.what()));
   } catch (const analysis::InputError& e) {
-    return Failure(std::string(e.what()) + " (error " + std::to_string(e.number()) + ")");
+    EndRun(Failure(WithErrorNumber(e.what(), e.number())));
   } catch (const PlatformError& e) {
-    return Failure(std::string(e.what()) + " (error " + std::to_string(e.number()) + ")");
+    EndRun(Failure(WithErrorNumber(e.what(), e.number())));
   }
+}
 
-  // Each output against every input, before anything is written.
+// Ends the run with a usage error when an output would overwrite an input or the other output,
+// before anything is written.
+void RefuseOutputsThatAreInputs(const AnalyzeOptions& options,
+                                const std::vector<analysis::SpeakerTakes>& speakers) {
   std::vector<std::pair<std::string, std::string>> outputs;  // option, file
   if (options.output != "-") outputs.emplace_back("-o", options.output);
   if (options.panel) outputs.emplace_back("--panel", *options.panel);
   for (const auto& [option, file] : outputs) {
     if (const std::string overwritten = OverwrittenInput(file, options, speakers);
         !overwritten.empty()) {
-      return UsageError("analyze", option + " '" + file + "' would overwrite " + overwritten +
-                                       ": name another file");
+      EndRun(UsageError("analyze", option + " '" + file + "' would overwrite " + overwritten +
+                                       ": name another file"));
     }
   }
   if (options.panel && options.output != "-" && SameFile(options.output, *options.panel)) {
-    return UsageError("analyze", "-o and --panel name the same file '" + options.output +
-                                     "': name another file for one of them");
+    EndRun(UsageError("analyze", "-o and --panel name the same file '" + options.output +
+                                     "': name another file for one of them"));
+  }
+}
+
+// Where --resume carries on in the report an earlier run of the manifest left in -o's file
+// (nothing kept when there is no such file yet); ends the run when that file is not this
+// manifest's report or cannot be read.
+analysis::ResumePoint FindWhereToResume(const AnalyzeOptions& options,
+                                        analysis::ReportFormat format,
+                                        const std::vector<analysis::SpeakerTakes>& speakers) {
+  std::string written;
+  try {
+    written = ReadRegularFile(options.output);
+  } catch (const FileError& e) {
+    if (e.number() != kFileNotFound) {
+      EndRun(Failure("cannot resume '" + options.output +
+                     "': " + WithErrorNumber(e.what(), e.number())));
+    }
+  }
+  try {
+    return analysis::FindResumePoint(written, format, speakers, options.output);
+  } catch (const analysis::ResumeError& e) {
+    EndRun(Failure(WithErrorNumber(e.what(), kInvalidFileFormat) + "; it was left as it is"));
+  }
+}
+
+// The speakers `plan` analyses, in its order.
+std::vector<analysis::SpeakerTakes> SpeakersToAnalyse(std::vector<analysis::SpeakerTakes> speakers,
+                                                      const analysis::ResumePlan& plan) {
+  std::vector<analysis::SpeakerTakes> analysed;
+  analysed.reserve(plan.analyse.size());
+  for (const std::size_t i : plan.analyse) analysed.push_back(std::move(speakers[i]));
+  return analysed;
+}
+
+// Where the report goes: standard output, or the file -o names, which is written beside it and
+// put in place by Commit.
+class ReportDestination {
+ public:
+  // Opens -o's file, with `header` (a resumed report's) written first; ends the run when it
+  // cannot be written.
+  ReportDestination(const std::string& output, std::string_view header) : output_(output) {
+    if (output == "-") return;
+    try {
+      file_.emplace(output);
+    } catch (const FileError& e) {
+      EndRun(Failure("cannot write the report to '" + output +
+                     "': " + WithErrorNumber(e.what(), e.number())));
+    }
+    stream_.emplace(&*file_);
+    *stream_ << header;
   }
 
+  std::ostream& stream() { return stream_ ? *stream_ : std::cout; }
+
+  // Puts the report file in place; false, with what it holds said, when that failed. Standard
+  // output is checked when the command ends, as for every command.
+  bool Commit() {
+    if (!file_) return true;
+    const std::string error = file_->Commit();
+    if (error.empty()) return true;
+    std::cerr << "pellix: error: cannot write the report to '" << output_ << "': " << error << "; "
+              << (file_->checkpointed() ? "it holds the speakers written up to its last checkpoint"
+                                        : "it holds what it held before this run")
+              << '\n';
+    return false;
+  }
+
+ private:
+  std::string output_;
+  std::optional<ReportFile> file_;
+  std::optional<std::ostream> stream_;
+};
+
+// What the run's sessions are given, from the options and the resumed report's plan.
+analysis::RunOptions SessionRunOptions(const AnalyzeOptions& options, analysis::ReportFormat format,
+                                       const analysis::ResumePlan& plan,
+                                       plot::FolderPlotter* plotter) {
+  analysis::RunOptions run;
+  run.settings.params = options.params;
+  run.settings.profile = options.profile;
+  if (options.state) run.settings.state = *options.state;
+  run.settings.fixed_calibration = options.fixed_calibration;
+  run.settings.plotter = plotter;
+  run.settings.show_speaker = options.batch.has_value();
+  run.format = format;
+  run.jobs = static_cast<unsigned>(options.jobs);
+  run.quiet = options.quiet;
+  run.header = plan.header.empty();
+  run.before = plan.before;
+  run.keep_first_control = options.panel.has_value();
+  return run;
+}
+
+// Draws --panel from the first speaker's control; false, with the failure said, when that failed.
+bool DrawPanel(const AnalyzeOptions& options, const analysis::RunResult& result) {
+  if (!options.panel || !result.first_control) return true;
+  try {
+    WritePanelSvg(*result.first_control, *options.panel);
+    return true;
+  } catch (const std::exception& e) {
+    std::cerr << "pellix: error: cannot write panel '" << *options.panel << "': " << e.what()
+              << '\n';
+    return false;
+  }
+}
+
+// The line that ends a run on standard error: speakers, takes, refused, failed, time taken.
+void SaySummary(std::size_t speakers, const analysis::TakeTally& tally,
+                std::chrono::steady_clock::time_point started) {
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  char time[32];
+  std::snprintf(time, sizeof time, "%.1f s", seconds);
+  std::cerr << "pellix: " << Plural(speakers, "speaker") << ", " << Plural(tally.takes(), "take")
+            << ": " << tally.refused << " refused, " << tally.failed << " failed, in " << time
+            << '\n';
+}
+
+int RunAnalyze(const AnalyzeOptions& options) {
+  const auto started = std::chrono::steady_clock::now();
+  // The validators of --format and --plot-format let only known names through.
+  const analysis::ReportFormat format =
+      analysis::ParseReportFormat(options.format).value_or(analysis::ReportFormat::kTable);
+  const plot::PlotFormat plot_format =
+      plot::ParsePlotFormat(options.plot_format).value_or(plot::PlotFormat::kSvg);
+  RefuseClashingOptions(options, format);
+  WarnOfParameters(options.params, options.quiet);
+  std::optional<ScratchFolder> scratch;  // standard input, saved
+  std::vector<analysis::SpeakerTakes> speakers = ReadSpeakers(options, scratch);
+  RefuseOutputsThatAreInputs(options, speakers);
   // The whole read, analysis and save of the state, without another run in between.
   std::optional<analysis::StateLock> lock;
-  try {
-    LockStateFile(lock, options.state, options.quiet);
-  } catch (const analysis::StateError& e) {
-    return Failure(e.what());
-  }
+  LockStateFile(lock, options.state, options.quiet);
 
   // An earlier run's report, carried on: its header and speakers are written in their places
   // among the speakers analysed now, every one the file lacks.
   analysis::ResumePoint point;
   analysis::ResumePlan plan;
   if (options.resume) {
-    std::string written;
-    try {
-      written = ReadRegularFile(options.output);
-    } catch (const FileError& e) {
-      if (e.number() != kFileNotFound) {
-        return Failure("cannot resume '" + options.output + "': " + e.what() + " (error " +
-                       std::to_string(e.number()) + ")");
-      }
-    }
-    try {
-      point = analysis::FindResumePoint(written, *format, speakers, options.output);
-    } catch (const analysis::ResumeError& e) {
-      return Failure(std::string(e.what()) + " (error " + std::to_string(kInvalidFileFormat) +
-                     "); it was left as it is");
-    }
+    point = FindWhereToResume(options, format, speakers);
     plan = analysis::PlanResume(point, speakers.size());
-    std::vector<analysis::SpeakerTakes> analysed;
-    analysed.reserve(plan.analyse.size());
-    for (const std::size_t i : plan.analyse) analysed.push_back(std::move(speakers[i]));
-    speakers = std::move(analysed);
+    speakers = SpeakersToAnalyse(std::move(speakers), plan);
   }
-  if (!options.plot.empty()) {
-    std::error_code ec;
-    std::filesystem::create_directories(options.plot, ec);
-    if (ec) {
-      return Failure("cannot make plot folder '" + options.plot + "': " + ec.message() +
-                     " (error " + std::to_string(kPathFileAccessError) + ")");
-    }
-  }
-  std::optional<ReportFile> report_file;
-  std::optional<std::ostream> report_stream;
-  if (options.output != "-") {
-    try {
-      report_file.emplace(options.output);
-    } catch (const FileError& e) {
-      return Failure("cannot write the report to '" + options.output + "': " + e.what() +
-                     " (error " + std::to_string(e.number()) + ")");
-    }
-    report_stream.emplace(&*report_file);
-    *report_stream << plan.header;
-  }
-  std::ostream& output = report_stream ? *report_stream : std::cout;
-
-  analysis::RunOptions run;
-  run.settings.params = options.params;
-  run.settings.profile = options.profile;
-  if (options.state) run.settings.state = *options.state;
-  run.settings.fixed_calibration = options.fixed_calibration;
+  if (!options.plot.empty()) MakeOutputFolder(options.plot, "plot folder");
+  ReportDestination report(options.output, plan.header);
   std::optional<plot::FolderPlotter> plotter;
-  if (!options.plot.empty()) plotter.emplace(options.plot, *plot_format);
-  run.settings.plotter = plotter ? &*plotter : nullptr;
-  run.settings.show_speaker = batch;
-  run.format = *format;
-  run.jobs = static_cast<unsigned>(options.jobs);
-  run.quiet = options.quiet;
-  run.header = plan.header.empty();
-  run.before = plan.before;
-  run.keep_first_control = options.panel.has_value();
-  analysis::RunResult result = analysis::RunAnalysis(speakers, run, output, std::cerr);
+  if (!options.plot.empty()) plotter.emplace(options.plot, plot_format);
+  const analysis::RunResult result = analysis::RunAnalysis(
+      speakers, SessionRunOptions(options, format, plan, plotter ? &*plotter : nullptr),
+      report.stream(), std::cerr);
 
   bool failed = result.failed;
-  // Standard output is checked when the command ends, as for every command.
-  if (report_file) {
-    if (const std::string error = report_file->Commit(); !error.empty()) {
-      failed = true;
-      std::cerr << "pellix: error: cannot write the report to '" << options.output << "': " << error
-                << "; "
-                << (report_file->checkpointed()
-                        ? "it holds the speakers written up to its last checkpoint"
-                        : "it holds what it held before this run")
-                << '\n';
-    }
-  }
-  if (options.panel && result.first_control) {
-    try {
-      WritePanelSvg(*result.first_control, *options.panel);
-    } catch (const std::exception& e) {
-      std::cerr << "pellix: error: cannot write panel '" << *options.panel << "': " << e.what()
-                << '\n';
-      failed = true;
-    }
-  }
-  if (!options.quiet) {
-    const double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    char time[32];
-    std::snprintf(time, sizeof time, "%.1f s", seconds);
-    std::cerr << "pellix: " << Plural(speakers.size(), "speaker") << ", "
-              << Plural(result.tally.takes(), "take") << ": " << result.tally.refused
-              << " refused, " << result.tally.failed << " failed, in " << time << '\n';
-  }
+  if (!report.Commit()) failed = true;
+  if (!DrawPanel(options, result)) failed = true;
+  if (!options.quiet) SaySummary(speakers.size(), result.tally, started);
   return failed ? 1 : 0;
 }
 

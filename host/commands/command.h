@@ -2,15 +2,19 @@
 // itself to the application; command_line.cpp lists them.
 #pragma once
 
+#include <filesystem>
 #include <functional>
 #include <iostream>
 #include <optional>
 #include <string>
+#include <system_error>
 
 #include <CLI/CLI.hpp>
 
+#include "analysis/parameter_string.h"
 #include "analysis/state_file.h"
 #include "host/commands/command_line.h"
+#include "platform/error.h"
 
 namespace pellix {
 
@@ -34,6 +38,41 @@ inline int UsageError(const char* command, const std::string& message) {
 inline int Failure(const std::string& message) {
   std::cerr << "pellix: error: " << message << '\n';
   return 1;
+}
+
+// Thrown by a step of a command that ends the run before its end, once the step has said why;
+// the process exits with `status`.
+struct RunEnd {
+  int status;
+};
+
+// Ends the run with `status` (that of UsageError or Failure, which say why).
+[[noreturn]] inline void EndRun(int status) {
+  throw RunEnd{status};
+}
+
+// "MESSAGE (error NUMBER)": a failure with the platform error number it stands for.
+inline std::string WithErrorNumber(const std::string& message, int number) {
+  return message + " (error " + std::to_string(number) + ")";
+}
+
+// Makes `folder` (with its parents) for the files an option writes there; ends the run when it
+// cannot, naming it as `what` ("cannot make the keep folder 'k': ... (error 75)").
+inline void MakeOutputFolder(const std::string& folder, const std::string& what) {
+  std::error_code ec;
+  std::filesystem::create_directories(folder, ec);
+  if (ec) {
+    EndRun(Failure("cannot make " + what + " '" + folder +
+                   "': " + WithErrorNumber(ec.message(), kPathFileAccessError)));
+  }
+}
+
+// Says on standard error, unless `quiet`, what in the --params string Initalize will not read
+// as the user may have meant it.
+inline void WarnOfParameters(const std::string& params, bool quiet) {
+  if (quiet) return;
+  for (const std::string& warning : analysis::ReadParameters(params).warnings)
+    std::cerr << "pellix: warning: --params: " << warning << '\n';
 }
 
 // The most jobs --jobs takes: more threads than that only cost memory.
@@ -71,15 +110,21 @@ inline CLI::Option* AddReportFormatOption(CLI::App* command, std::string& format
 
 // Takes the lock of the state file a run reads and saves, when it names one, for as long as
 // `lock` lives, so that no other run reads or saves that file in between. While another run
-// holds it, says so once on standard error unless `quiet`. Raises analysis::StateError.
+// holds it, says so once on standard error unless `quiet`. Ends the run, with the failure said,
+// when locking fails.
 inline void LockStateFile(std::optional<analysis::StateLock>& lock,
                           const std::optional<std::string>& state, bool quiet) {
   if (!state) return;
-  lock.emplace(*state, [&state, quiet] {
-    if (!quiet) {
-      std::cerr << "pellix: waiting for another run to finish with state file '" << *state << "'\n";
-    }
-  });
+  try {
+    lock.emplace(*state, [&state, quiet] {
+      if (!quiet) {
+        std::cerr << "pellix: waiting for another run to finish with state file '" << *state
+                  << "'\n";
+      }
+    });
+  } catch (const analysis::StateError& e) {
+    EndRun(Failure(e.what()));
+  }
 }
 
 void AddAnalyzeCommand(CLI::App& app, CommandAction& action);

@@ -125,6 +125,8 @@ std::string ParseErrorMessage(const CLI::ParseError& error, const CLI::App& app,
 int Run(const CommandAction& action) {
   try {
     return action ? action() : 0;
+  } catch (const RunEnd& end) {
+    return end.status;
   } catch (const std::bad_alloc&) {
     std::cerr << "pellix: out of memory: the input is too large for the memory available\n";
   } catch (const std::exception& e) {

@@ -46,82 +46,92 @@ std::vector<std::filesystem::path> ManifestCandidates() {
   return candidates;
 }
 
-int RunDemo(const std::string& out_folder) {
-  std::filesystem::path manifest;
+// The example manifest: the first candidate that is a file. Ends the run, naming every place
+// looked in, when there is none.
+std::filesystem::path FindManifest() {
   const std::vector<std::filesystem::path> candidates = ManifestCandidates();
   for (const std::filesystem::path& candidate : candidates) {
     std::error_code ec;
-    if (std::filesystem::is_regular_file(candidate, ec)) {
-      manifest = candidate;
-      break;
-    }
+    if (std::filesystem::is_regular_file(candidate, ec)) return candidate;
   }
-  if (manifest.empty()) {
-    std::cerr << "pellix: error: the example recordings are missing; looked for";
-    for (const std::filesystem::path& candidate : candidates)
-      std::cerr << " '" << candidate.string() << "'";
-    std::cerr << '\n';
-    return 1;
-  }
+  std::cerr << "pellix: error: the example recordings are missing; looked for";
+  for (const std::filesystem::path& candidate : candidates)
+    std::cerr << " '" << candidate.string() << "'";
+  std::cerr << '\n';
+  EndRun(1);
+}
 
+// The manifest's first speaker, its takes named as the manifest names them
+// ("recordings/alex_check_01.wav"), not by their long paths.
+std::vector<analysis::SpeakerTakes> FirstSpeaker(const std::filesystem::path& manifest) {
   std::vector<analysis::SpeakerTakes> speakers;
   try {
     speakers = analysis::ReadManifest(manifest);
   } catch (const analysis::ManifestError& e) {
-    std::cerr << "pellix: error: " << e.what() << '\n';
-    return 1;
+    EndRun(Failure(e.what()));
   }
   speakers.resize(1);
-  // Names as the manifest gives them ("recordings/alex_check_01.wav"), not the long paths.
   for (auto* takes : {&speakers.front().calibrations, &speakers.front().checks}) {
     for (analysis::Take& take : *takes) {
       take.name = take.path.lexically_relative(manifest.parent_path()).string();
     }
   }
+  return speakers;
+}
 
+// Where panel.svg goes: in `out_folder` (the current folder when empty), made when missing, and
+// said in full, so that the picture can be opened from wherever the reader is.
+std::filesystem::path PanelPath(const std::string& out_folder) {
   const std::filesystem::path folder = out_folder.empty() ? "." : out_folder;
   std::error_code ec;
   std::filesystem::create_directories(folder, ec);
   if (ec) {
-    std::cerr << "pellix: error: cannot create folder '" << folder.string() << "': " << ec.message()
-              << '\n';
-    return 1;
+    EndRun(Failure("cannot create folder '" + folder.string() + "': " + ec.message()));
   }
-  // Said in full, so that the picture can be opened from wherever the reader is.
   const std::filesystem::path panel =
       std::filesystem::absolute(folder / "panel.svg", ec).lexically_normal();
   if (ec) {
-    std::cerr << "pellix: error: cannot tell where '" << folder.string() << "' is: " << ec.message()
-              << '\n';
-    return 1;
+    EndRun(Failure("cannot tell where '" + folder.string() + "' is: " + ec.message()));
   }
+  return panel;
+}
 
-  const analysis::SpeakerTakes& speaker = speakers.front();
-  std::cout << "Speaker " << speaker.speaker << " of " << manifest.string() << ": "
-            << speaker.calibrations.size() << " takes to calibrate on, " << speaker.checks.size()
-            << " to check\n\n"
-            << std::flush;
-
-  analysis::RunOptions run;
-  run.settings.profile = true;
-  run.keep_first_control = true;
-  analysis::RunResult result = analysis::RunAnalysis(speakers, run, std::cout, std::cerr);
-  bool failed = result.failed;
+// Tells the characters of the profile (which DATAstr holds after the profiler) and draws the
+// labelled panel; false, with the failure said, when that failed.
+bool TellProfileAndDrawPanel(const analysis::RunResult& result,
+                             const std::filesystem::path& panel) {
   try {
     if (!result.first_control) throw std::runtime_error("the control did not start");
-    // After the profiler, DATAstr holds the profile.
     const std::string characters = ExplainProfileCharacters(result.first_control->get_DATAstr());
     if (!characters.empty()) std::cout << characters << '\n';
     PanelSvgOptions labelled;
     labelled.labelled = true;
     WritePanelSvg(*result.first_control, panel.string(), labelled);
     std::cout << "The control's panel: " << panel.string() << '\n';
+    return true;
   } catch (const std::exception& e) {
     std::cerr << "pellix: error: cannot write panel '" << panel.string() << "': " << e.what()
               << '\n';
-    failed = true;
+    return false;
   }
-  return failed ? 1 : 0;
+}
+
+int RunDemo(const std::string& out_folder) {
+  const std::filesystem::path manifest = FindManifest();
+  const std::vector<analysis::SpeakerTakes> speakers = FirstSpeaker(manifest);
+  const std::filesystem::path panel = PanelPath(out_folder);
+
+  const analysis::SpeakerTakes& speaker = speakers.front();
+  std::cout << "Speaker " << speaker.speaker << " of " << manifest.string() << ": "
+            << speaker.calibrations.size() << " takes to calibrate on, " << speaker.checks.size()
+            << " to check\n\n"
+            << std::flush;
+  analysis::RunOptions run;
+  run.settings.profile = true;
+  run.keep_first_control = true;
+  const analysis::RunResult result = analysis::RunAnalysis(speakers, run, std::cout, std::cerr);
+  const bool drawn = TellProfileAndDrawPanel(result, panel);
+  return result.failed || !drawn ? 1 : 0;
 }
 
 }  // namespace

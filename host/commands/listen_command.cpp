@@ -4,6 +4,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -12,6 +13,7 @@
 #include <iostream>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -220,7 +222,7 @@ int ListDevices() {
     }
     return 0;
   } catch (const listen::StreamError& e) {
-    return Failure(std::string(e.what()) + " (error " + std::to_string(e.number()) + ")");
+    return Failure(WithErrorNumber(e.what(), e.number()));
   }
 }
 
@@ -266,82 +268,67 @@ std::unique_ptr<listen::SoundStream> OpenSource(const ListenOptions& options) {
   return listen::OpenDeviceStream(options.device, options.rate, options.channels);
 }
 
-int RunListen(const ListenOptions& options) {
-  if (options.list_devices) return ListDevices();
+// Ends the run with a usage error when the options do not go together.
+void RefuseClashingOptions(const ListenOptions& options) {
   if (!options.source.empty() && options.source != "-")
-    return UsageError("listen",
-                      "the source is '-' (standard input); name a file with --input FILE");
+    EndRun(
+        UsageError("listen", "the source is '-' (standard input); name a file with --input FILE"));
   const int sources =
       (options.source == "-") + options.input.has_value() + options.device.has_value();
   if (sources > 1)
-    return UsageError("listen", "choose one source: -, --input FILE or --device NAME");
+    EndRun(UsageError("listen", "choose one source: -, --input FILE or --device NAME"));
   if (options.realtime && !options.input)
-    return UsageError("listen", "--realtime paces an --input file");
+    EndRun(UsageError("listen", "--realtime paces an --input file"));
   if (options.source != "-" && options.sample_format)
-    return UsageError("listen", "--sample-format describes raw PCM on standard input (-)");
+    EndRun(UsageError("listen", "--sample-format describes raw PCM on standard input (-)"));
   if (options.source == "-" && !options.rate && (options.channels || options.sample_format))
-    return UsageError("listen",
-                      "raw PCM on standard input needs --rate (a WAV stream says its own)");
+    EndRun(
+        UsageError("listen", "raw PCM on standard input needs --rate (a WAV stream says its own)"));
   if (options.input && (options.rate || options.channels))
-    return UsageError("listen", "an --input file says its own rate and channels");
+    EndRun(UsageError("listen", "an --input file says its own rate and channels"));
   if (std::string problem = listen::SettingsProblem(options.segmenter); !problem.empty())
-    return UsageError("listen", problem);
+    EndRun(UsageError("listen", problem));
   if (const std::string overwritten = OverwrittenInput(options); !overwritten.empty())
-    return UsageError("listen", overwritten + ": name another file");
-  const analysis::ReportFormat format =
-      analysis::ParseReportFormat(options.format).value_or(analysis::ReportFormat::kTable);
+    EndRun(UsageError("listen", overwritten + ": name another file"));
+}
 
-  if (!options.quiet) {
-    for (const std::string& warning : analysis::ReadParameters(options.params).warnings)
-      std::cerr << "pellix: warning: --params: " << warning << '\n';
-  }
-  InstallStopHandlers();
-
-  std::unique_ptr<listen::SoundStream> stream;
+// The source the options name, open; ends the run when it cannot be opened.
+std::unique_ptr<listen::SoundStream> OpenStream(const ListenOptions& options) {
   try {
-    stream = OpenSource(options);
+    return OpenSource(options);
   } catch (const listen::StreamError& e) {
-    return Failure(std::string(e.what()) + " (error " + std::to_string(e.number()) + ")");
+    EndRun(Failure(WithErrorNumber(e.what(), e.number())));
   }
-  const auto opened_at = listen::Clock::now();
-  // The listener holds up to the longest utterance of sound: at a studio rate with many
-  // channels that is more memory than a listener should take.
-  const double held_bytes = options.segmenter.longest_utterance_s * stream->format().rate *
-                            static_cast<double>(stream->format().frame_bytes());
-  if (held_bytes > kMostHeldBytes) {
-    return Failure(
-        stream->name() + ": an utterance of " +
-        std::to_string(static_cast<int>(options.segmenter.longest_utterance_s)) + " s would take " +
-        std::to_string(static_cast<long long>(held_bytes / (1 << 20))) + " MiB at " +
-        std::to_string(stream->format().rate) + " Hz and " +
-        std::to_string(stream->format().channels) + " channels; lower --longest-utterance (error " +
-        std::to_string(kInvalidProcedureCall) + ")");
-  }
-  if (options.keep) {
-    std::error_code ec;
-    std::filesystem::create_directories(*options.keep, ec);
-    if (ec) {
-      return Failure("cannot make the keep folder '" + *options.keep + "': " + ec.message() +
-                     " (error " + std::to_string(kPathFileAccessError) + ")");
-    }
-  }
-  // The timings are written beside their file and put in place when the run ends.
-  std::optional<AtomicFileWriter> timings;
-  if (options.timings) {
-    try {
-      timings.emplace(*options.timings);
-    } catch (const FileError& e) {
-      return Failure("cannot write '" + *options.timings + "': " + e.what() + " (error " +
-                     std::to_string(e.number()) + ")");
-    }
-  }
-  std::optional<analysis::StateLock> lock;
-  try {
-    LockStateFile(lock, options.state, options.quiet);
-  } catch (const analysis::StateError& e) {
-    return Failure(e.what());
-  }
+}
 
+// The listener holds up to the longest utterance of sound: at a studio rate with many channels
+// that is more memory than a listener should take, and the run ends.
+void RefuseUtterancesTooLargeToHold(const listen::SoundStream& stream,
+                                    const listen::SegmenterSettings& segmenter) {
+  const listen::StreamFormat& format = stream.format();
+  const double held_bytes =
+      segmenter.longest_utterance_s * format.rate * static_cast<double>(format.frame_bytes());
+  if (held_bytes <= kMostHeldBytes) return;
+  EndRun(Failure(WithErrorNumber(
+      stream.name() + ": an utterance of " +
+          std::to_string(static_cast<int>(segmenter.longest_utterance_s)) + " s would take " +
+          std::to_string(static_cast<long long>(held_bytes / (1 << 20))) + " MiB at " +
+          std::to_string(format.rate) + " Hz and " + std::to_string(format.channels) +
+          " channels; lower --longest-utterance",
+      kInvalidProcedureCall)));
+}
+
+// Opens --timings' file, written beside it and put in place when the run ends; ends the run
+// when it cannot be written.
+void OpenTimings(const std::string& path, std::optional<AtomicFileWriter>& timings) {
+  try {
+    timings.emplace(path);
+  } catch (const FileError& e) {
+    EndRun(Failure("cannot write '" + path + "': " + WithErrorNumber(e.what(), e.number())));
+  }
+}
+
+listen::ListenSettings ListenerSettings(const ListenOptions& options) {
   listen::ListenSettings settings;
   settings.segmenter = options.segmenter;
   settings.calibrations = options.calibrate;
@@ -349,103 +336,163 @@ int RunListen(const ListenOptions& options) {
   if (options.state) settings.session.state = *options.state;
   settings.session.fixed_calibration = options.fixed_calibration;
   if (options.keep) settings.keep = *options.keep;
-  // Rows name the kept file, or the utterance ("utterance 12").
-  const std::size_t file_width =
-      options.keep ? (std::filesystem::path(*options.keep) / "utterance-0001.wav").string().size()
-                   : std::string("utterance 1000").size();
-  RowWriter writer(format, file_width, options.quiet, timings ? &*timings : nullptr);
-  analysis::SampleSource source;
-  listen::Listener listener(settings, stream->format(), source, writer);
-  if (!listener.Start()) return 1;
-  if (!options.quiet) {
-    const listen::StreamFormat& f = stream->format();
-    std::cerr << "pellix: listening to " << stream->name() << " (" << f.rate << " Hz, "
-              << f.channels << (f.channels == 1 ? " channel" : " channels") << ")"
-              << (options.input || options.source == "-" ? "" : "; Ctrl-C ends") << '\n';
+  return settings;
+}
+
+// The width of the rows' file column: they name the kept file, or the utterance ("utterance
+// 12").
+std::size_t RowFileWidth(const ListenOptions& options) {
+  return options.keep
+             ? (std::filesystem::path(*options.keep) / "utterance-0001.wav").string().size()
+             : std::string("utterance 1000").size();
+}
+
+// Reads the stream until it ends, fails or the run is stopped, and hands the listener what
+// comes, with when it was sound in the room.
+class StreamReading {
+ public:
+  StreamReading(const ListenOptions& options, listen::SoundStream& stream,
+                listen::Listener& listener, const RowWriter& writer,
+                listen::Clock::time_point opened_at)
+      : options_(options),
+        stream_(stream),
+        listener_(listener),
+        writer_(writer),
+        opened_at_(opened_at),
+        stall_after_(options.stall),
+        block_(std::max<std::size_t>(stream.format().rate / 10, 1) *
+               stream.format().frame_bytes()) {}
+
+  // Reads to the end; false when the stream or the rows' output failed.
+  bool ReadToTheEnd() {
+    using Status = listen::StreamRead::Status;
+    for (;;) {
+      if (stop_requested.load()) {
+        if (!options_.quiet) std::cerr << "pellix: stopped; finishing\n";
+        return true;
+      }
+      if (writer_.broken()) {
+        std::cerr << "pellix: error: cannot write the rows to standard output; finishing\n";
+        return false;
+      }
+      const listen::StreamRead read = stream_.Read(block_, kWait);
+      if (read.status == Status::kData) {
+        Sound(read);
+      } else if (read.status == Status::kStall) {
+        Silence();
+      } else if (read.status == Status::kEnd) {
+        if (!read.message.empty() && !options_.quiet)
+          std::cerr << "pellix: warning: " << stream_.name() << ": " << read.message << '\n';
+        return true;
+      } else {
+        std::cerr << "pellix: error: " << read.message << "; finishing\n";
+        return false;
+      }
+    }
   }
 
+ private:
   // A read returns at least this often, so that Ctrl-C and stalls are noticed.
-  constexpr std::chrono::milliseconds kWait{100};
-  const auto stall_after = std::chrono::duration<double>(options.stall);
-  std::vector<std::byte> block(std::max<std::size_t>(stream->format().rate / 10, 1) *
-                               stream->format().frame_bytes());
-  bool failed = false;
-  auto quiet_since = listen::Clock::now();
-  bool stalled = false;
+  static constexpr std::chrono::milliseconds kWait{100};
+
+  void Sound(const listen::StreamRead& read) {
+    if (!read.message.empty() && !options_.quiet)
+      std::cerr << "pellix: warning: " << read.message << '\n';
+    if (read.frames == 0) return;
+    quiet_since_ = listen::Clock::now();
+    stalled_ = false;
+    if (!unpaced_ && OutranTheClock(read.frames)) {
+      unpaced_ = true;
+      if (options_.timings && !options_.quiet) {
+        std::cerr << "pellix: warning: " << stream_.name()
+                  << " comes faster than it was spoken: each of the --timings runs from when "
+                     "the utterance's last sound arrived\n";
+      }
+    }
+    listener_.Feed(
+        {std::span<std::byte>(block_).first(read.frames * stream_.format().frame_bytes()),
+         read.frames},
+        unpaced_ ? quiet_since_ : read.live_at);
+  }
+
+  // Nothing came for a while: once for --stall seconds, the utterance in progress ends.
+  void Silence() {
+    if (stalled_ || listen::Clock::now() - quiet_since_ < stall_after_) return;
+    stalled_ = true;
+    listener_.Stall();
+    if (!options_.quiet) {
+      std::cerr << "pellix: warning: " << stream_.name() << " has sent nothing for "
+                << options_.stall << " s; still waiting (Ctrl-C ends)\n";
+    }
+  }
+
   // A stream read faster than it was spoken has no moment in a room that a pause ended at: its
   // timings run from when the sound arrived. An --input file without --realtime is such a
   // stream; standard input is taken for one once it has sent a second more sound than time
   // has passed since it opened (a file piped in).
-  bool unpaced = false;
-  double seconds_read = 0;
-  auto outran_the_clock = [&](std::size_t frames) {
-    if (options.input) return !options.realtime;
-    if (options.source != "-") return false;
-    seconds_read += static_cast<double>(frames) / stream->format().rate;
-    return seconds_read >
-           std::chrono::duration<double>(listen::Clock::now() - opened_at).count() + 1.0;
-  };
-  for (;;) {
-    if (stop_requested.load()) {
-      if (!options.quiet) std::cerr << "pellix: stopped; finishing\n";
-      break;
-    }
-    if (writer.broken()) {
-      std::cerr << "pellix: error: cannot write the rows to standard output; finishing\n";
-      failed = true;
-      break;
-    }
-    const listen::StreamRead read = stream->Read(block, kWait);
-    using Status = listen::StreamRead::Status;
-    if (read.status == Status::kData) {
-      if (!read.message.empty() && !options.quiet)
-        std::cerr << "pellix: warning: " << read.message << '\n';
-      if (read.frames == 0) continue;
-      quiet_since = listen::Clock::now();
-      stalled = false;
-      if (!unpaced && outran_the_clock(read.frames)) {
-        unpaced = true;
-        if (options.timings && !options.quiet) {
-          std::cerr << "pellix: warning: " << stream->name()
-                    << " comes faster than it was spoken: each of the --timings runs from when "
-                       "the utterance's last sound arrived\n";
-        }
-      }
-      listener.Feed(
-          {std::span<std::byte>(block).first(read.frames * stream->format().frame_bytes()),
-           read.frames},
-          unpaced ? quiet_since : read.live_at);
-      continue;
-    }
-    if (read.status == Status::kStall) {
-      if (!stalled && listen::Clock::now() - quiet_since >= stall_after) {
-        stalled = true;
-        listener.Stall();
-        if (!options.quiet) {
-          std::cerr << "pellix: warning: " << stream->name() << " has sent nothing for "
-                    << options.stall << " s; still waiting (Ctrl-C ends)\n";
-        }
-      }
-      continue;
-    }
-    if (read.status == Status::kEnd) {
-      if (!read.message.empty() && !options.quiet)
-        std::cerr << "pellix: warning: " << stream->name() << ": " << read.message << '\n';
-      break;
-    }
-    std::cerr << "pellix: error: " << read.message << "; finishing\n";
-    failed = true;
-    break;
+  bool OutranTheClock(std::size_t frames) {
+    if (options_.input) return !options_.realtime;
+    if (options_.source != "-") return false;
+    seconds_read_ += static_cast<double>(frames) / stream_.format().rate;
+    return seconds_read_ >
+           std::chrono::duration<double>(listen::Clock::now() - opened_at_).count() + 1.0;
   }
+
+  const ListenOptions& options_;
+  listen::SoundStream& stream_;
+  listen::Listener& listener_;
+  const RowWriter& writer_;
+  const listen::Clock::time_point opened_at_;
+  const std::chrono::duration<double> stall_after_;
+  std::vector<std::byte> block_;
+  listen::Clock::time_point quiet_since_ = listen::Clock::now();
+  bool stalled_ = false;
+  bool unpaced_ = false;
+  double seconds_read_ = 0;
+};
+
+void SayListening(const ListenOptions& options, const listen::SoundStream& stream) {
+  const listen::StreamFormat& f = stream.format();
+  std::cerr << "pellix: listening to " << stream.name() << " (" << f.rate << " Hz, " << f.channels
+            << (f.channels == 1 ? " channel" : " channels") << ")"
+            << (options.input || options.source == "-" ? "" : "; Ctrl-C ends") << '\n';
+}
+
+// The line that ends a run on standard error: the sound heard, the utterances and their rows.
+void SaySummary(const listen::SoundStream& stream, const listen::Listener& listener,
+                const RowWriter& writer) {
+  char seconds[32];
+  std::snprintf(seconds, sizeof seconds, "%.1f s", listener.seconds());
+  std::cerr << "pellix: " << seconds << " of " << stream.name() << ", " << listener.utterances()
+            << (listener.utterances() == 1 ? " utterance: " : " utterances: ") << writer.Summary()
+            << '\n';
+}
+
+int RunListen(const ListenOptions& options) {
+  if (options.list_devices) return ListDevices();
+  RefuseClashingOptions(options);
+  const analysis::ReportFormat format =
+      analysis::ParseReportFormat(options.format).value_or(analysis::ReportFormat::kTable);
+  WarnOfParameters(options.params, options.quiet);
+  InstallStopHandlers();
+  const std::unique_ptr<listen::SoundStream> stream = OpenStream(options);
+  const auto opened_at = listen::Clock::now();
+  RefuseUtterancesTooLargeToHold(*stream, options.segmenter);
+  if (options.keep) MakeOutputFolder(*options.keep, "the keep folder");
+  std::optional<AtomicFileWriter> timings;
+  if (options.timings) OpenTimings(*options.timings, timings);
+  std::optional<analysis::StateLock> lock;
+  LockStateFile(lock, options.state, options.quiet);
+
+  RowWriter writer(format, RowFileWidth(options), options.quiet, timings ? &*timings : nullptr);
+  analysis::SampleSource source;
+  listen::Listener listener(ListenerSettings(options), stream->format(), source, writer);
+  if (!listener.Start()) return 1;
+  if (!options.quiet) SayListening(options, *stream);
+  bool failed = !StreamReading(options, *stream, listener, writer, opened_at).ReadToTheEnd();
   listener.End();
   if (!writer.FinishTimings(options.timings.value_or(""))) failed = true;
-  if (!options.quiet) {
-    char seconds[32];
-    std::snprintf(seconds, sizeof seconds, "%.1f s", listener.seconds());
-    std::cerr << "pellix: " << seconds << " of " << stream->name() << ", " << listener.utterances()
-              << (listener.utterances() == 1 ? " utterance: " : " utterances: ") << writer.Summary()
-              << '\n';
-  }
+  if (!options.quiet) SaySummary(*stream, listener, writer);
   return failed || listener.failed() || writer.failed() || writer.broken() ? 1 : 0;
 }
 
