@@ -6,6 +6,7 @@ import uuid
 
 from .. import _analysis, frame
 from ..speaker import DEFAULT_PARAMS
+from .local import as_completed
 from .speaker import analyse_speaker
 
 __all__ = ["DEFAULT_PARAMS", "analyze", "grouped", "in_order", "speakers_of", "submit"]
@@ -79,13 +80,11 @@ def in_order(speakers, futures):
     """Each speaker's outcome in manifest order, as soon as it and every speaker before it are
     done, so a caller can write the output while the run goes on. ``futures`` are submit's for
     the same speakers."""
-    from distributed import as_completed
-
     groups = grouped(speakers)
-    index = {f.key: i for i, f in enumerate(futures)}
+    index = {id(f): i for i, f in enumerate(futures)}
     done, next_index = {}, 0
     for future in as_completed(futures):
-        i = index[future.key]
+        i = index[id(future)]
         done[i] = outcomes(future, groups[i])
         while next_index in done:
             yield from done.pop(next_index)
