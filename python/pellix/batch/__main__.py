@@ -156,12 +156,14 @@ def _run(args, speakers, output, show_progress):
             except BaseException as e:  # noqa: BLE001 - reported by the main thread
                 failure.append(e)
 
+        # Dask's bar watches a copy: the writer lets each future go once it is written.
+        watched = list(futures) if show_progress and not local else []
         writer = threading.Thread(target=write, daemon=True)
         writer.start()
-        if show_progress and not local:
+        if watched:
             from distributed import progress
 
-            progress(futures)
+            progress(watched)
         writer.join()
         if failure:
             raise failure[0]

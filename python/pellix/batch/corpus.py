@@ -79,13 +79,15 @@ def outcomes(future, group):
 def in_order(speakers, futures):
     """Each speaker's outcome in manifest order, as soon as it and every speaker before it are
     done, so a caller can write the output while the run goes on. ``futures`` are submit's for
-    the same speakers."""
+    the same speakers; each is let go (its place in the list emptied) once its outcome is
+    taken, so that a run holds the rows not yet written, not every row of the corpus."""
     groups = grouped(speakers)
     index = {id(f): i for i, f in enumerate(futures)}
     done, next_index = {}, 0
     for future in as_completed(futures):
         i = index[id(future)]
         done[i] = outcomes(future, groups[i])
+        futures[i] = future = None
         while next_index in done:
             yield from done.pop(next_index)
             next_index += 1
