@@ -15,7 +15,10 @@ of a bundled recording, beside `sox --version` and `sox FILE -n stat` (scripts/s
 --realtime, the batches run at a real-time priority, so that their clock time on a busy
 machine is what it would be on an idle one. With
 --python-build, the Python package of this checkout (on that build's libraries) runs the
-corpus on a local cluster of 2 workers as a whole command beside AFTER's --jobs 2, and
+corpus with 2 workers (python3 -m pellix.batch --workers 2) as a whole command beside AFTER's
+--jobs 2, with the peak memory of each and the memory the analysis adds to each program once it
+is loaded (peak of the run less the peak of the program loaded with nothing analysed: `pellix
+--version`; Python with the batch's modules, the analysis library and the manifest read), and
 `import pellix` is timed beside `python3 -c pass`.
 """
 
@@ -128,8 +131,9 @@ def starts(before, after, folder, count, rounds):
 
 
 def python_side(after, build, python, folder, manifest, rounds):
-    """The Python package's corpus run on a local cluster of 2 workers, as a whole command,
-    beside AFTER's --jobs 2; and what importing the package costs beside starting Python."""
+    """The Python package's corpus run with 2 workers (threads of the command), as a whole
+    command, beside AFTER's --jobs 2; the memory each adds to its program once loaded; and
+    what importing the package costs beside starting Python."""
     env = dict(os.environ, PYTHONPATH=python,
                PELLIX_LIBRARY=os.path.join(build, "component", "libPellix.so"),
                PELLIX_ANALYSIS_LIBRARY=os.path.join(build, "analysis_c", "libPellixAnalysis.so"))
@@ -139,6 +143,13 @@ def python_side(after, build, python, folder, manifest, rounds):
                          "--out", out],
              "pass": ["/usr/bin/python3", "-c", "pass"],
              "import": ["/usr/bin/python3", "-c", "import pellix"]}
+    # Each program loaded and ready, with nothing analysed: the command as it starts, Python
+    # with the batch's modules, the analysis library and the manifest read.
+    idle = {"command": [after, "--version"],
+            "cluster": ["/usr/bin/python3", "-c",
+                        "import sys, pellix.batch.__main__; from pellix import _analysis;"
+                        " _analysis.library(); _analysis.read_manifest(sys.argv[1])",
+                        manifest]}
     best, report = {}, None
     for _ in range(rounds):
         for name, command in lines.items():
@@ -150,12 +161,15 @@ def python_side(after, build, python, folder, manifest, rounds):
                 best[name] = (min(cpu, kept[0]), min(wall, kept[1]))
     with open(out, "rb") as f:
         same = "yes" if f.read() == report else "NO, THE REPORTS DIFFER"
-    memory = peak_memory(lines["cluster"], folder, env)
-    cmemory = peak_memory(lines["command"], folder, env)
+    peak = {name: peak_memory(lines[name], folder, env) for name in idle}
+    added = {name: peak[name] - peak_memory(idle[name], folder, env) for name in idle}
     (cpu, wall), (ccpu, cwall) = best["cluster"], best["command"]
     print("python3 -m pellix.batch --workers 2 / pellix analyze --batch --jobs 2, whole runs")
-    print(f"  CPU {cpu / ccpu:.2f}   clock {wall / cwall:.2f}   peak memory {memory / cmemory:.2f}"
-          f"   same report: {same}")
+    print(f"  CPU {cpu / ccpu:.2f}   clock {wall / cwall:.2f}   same report: {same}")
+    print(f"  peak memory {peak['cluster'] / peak['command']:.2f} ({peak['cluster'] // 1024} MiB"
+          f" / {peak['command'] // 1024} MiB); added by the analysis to the loaded program "
+          f"{added['cluster'] / added['command']:.2f} ({added['cluster'] // 1024} MiB / "
+          f"{added['command'] // 1024} MiB)")
     print(f"import pellix / python3 -c pass, CPU: {best['import'][0] / best['pass'][0]:.2f}")
 
 
