@@ -2,7 +2,6 @@
 worker, results handed back in manifest order."""
 
 import os
-import uuid
 
 from .. import _analysis, frame
 from ..speaker import DEFAULT_PARAMS
@@ -61,7 +60,7 @@ def analyse_speakers(speakers, params, profile):
 
 def submit(client, speakers, params, profile):
     """One future per run of speakers (see ``grouped``), in manifest order."""
-    run = uuid.uuid4().hex[:8]
+    run = os.urandom(4).hex()  # keys of this run apart from another's on the same cluster
     return [client.submit(analyse_speakers, group, params, profile, pure=False,
                           key=f"pellix-speakers-{run}-{i}")
             for i, group in enumerate(grouped(speakers))]
