@@ -138,35 +138,53 @@ def _run(args, speakers, output, show_progress):
     if not indices:  # every speaker is in the file already: no cluster needed
         return tally, 0.0
     todo = [speakers[i] for i in indices]
-    with _client(args) as client:
-        local = isinstance(client, LocalWorkers)
-        start = time.monotonic()  # the cluster's start is not the analysis's time
-        futures = submit(client, todo, args.params, False)
-        failure = []
+    # Set when the run is interrupted: the writer then writes no more, and the speakers whose
+    # tasks were cancelled are neither written nor reported as failures.
+    stop = threading.Event()
+    failure = []
 
-        def write():
+    def write(futures, local):
+        try:
+            for index, speaker, run in zip(indices, todo, in_order(todo, futures)):
+                if stop.is_set():
+                    return
+                # A task that failed for good leaves its speaker out: --resume reruns it.
+                failed = isinstance(run, str)
+                output.write_speaker(index, "" if failed else "".join(r.csv for r in run.results))
+                tally.add(speaker, run, show)
+                if show_progress and local:
+                    sys.stderr.write(f"\33[2K\r{tally.speakers} of {len(todo)} speakers")
+        except BaseException as e:  # noqa: BLE001 - reported by the main thread
+            failure.append(e)
+
+    writer = None
+    try:
+        with _client(args) as client:
+            local = isinstance(client, LocalWorkers)
+            start = time.monotonic()  # the cluster's start is not the analysis's time
+            futures = submit(client, todo, args.params, False)
+            # Dask's bar watches a copy: the writer lets each future go once it is written.
+            watched = list(futures) if show_progress and not local else []
+            writer = threading.Thread(target=write, args=(futures, local), daemon=True)
+            del futures
+            writer.start()
             try:
-                for index, speaker, run in zip(indices, todo, in_order(todo, futures)):
-                    # A task that failed for good leaves its speaker out: --resume reruns it.
-                    failed = isinstance(run, str)
-                    output.write_speaker(index, "" if failed else "".join(r.csv for r in run.results))
-                    tally.add(speaker, run, show)
-                    if show_progress and local:
-                        sys.stderr.write(f"\33[2K\r{tally.speakers} of {len(todo)} speakers")
-            except BaseException as e:  # noqa: BLE001 - reported by the main thread
-                failure.append(e)
+                if watched:
+                    from distributed import progress
 
-        # Dask's bar watches a copy: the writer lets each future go once it is written.
-        watched = list(futures) if show_progress and not local else []
-        writer = threading.Thread(target=write, daemon=True)
-        writer.start()
-        if watched:
-            from distributed import progress
-
-            progress(watched)
-        writer.join()
-        if failure:
-            raise failure[0]
+                    progress(watched)
+                writer.join()
+            except BaseException:
+                stop.set()  # before the pool or client cancels what has not run
+                raise
+    except BaseException:
+        # Out of a pool of this process, whose tasks have ended or been cancelled, the writer
+        # is soon done with the output, before the caller puts it in place.
+        if writer is not None and local:
+            writer.join()
+        raise
+    if failure:
+        raise failure[0]
     return tally, time.monotonic() - start
 
 
