@@ -174,6 +174,8 @@ def _run(args, speakers, output, show_progress):
 
                     progress(watched)
                 writer.join()
+                if show_progress and local:
+                    sys.stderr.write("\33[2K\r")  # the count gives way to the summary
             except BaseException:
                 stop.set()  # before the pool or client cancels what has not run
                 raise
