@@ -130,7 +130,7 @@ def starts(before, after, folder, count, rounds):
         print(f"  analyze --check AFTER / sox FILE -n stat {a / stat:.2f}")
 
 
-def python_side(after, build, python, folder, manifest, rounds):
+def python_side(after, build, python, folder, manifest, rounds, realtime):
     """The Python package's corpus run with 2 workers (threads of the command), as a whole
     command, beside AFTER's --jobs 2; the memory each adds to its program once loaded; and
     what importing the package costs beside starting Python."""
@@ -153,8 +153,10 @@ def python_side(after, build, python, folder, manifest, rounds):
     best, report = {}, None
     for _ in range(rounds):
         for name, command in lines.items():
-            for _ in range(10 if name in ("pass", "import") else 1):
-                cpu, wall, printed = run(command, folder, env)
+            whole = name in ("command", "cluster")
+            prefix = ["chrt", "-f", "1"] if realtime and whole else []
+            for _ in range(1 if whole else 10):
+                cpu, wall, printed = run(prefix + command, folder, env)
                 if name == "command":
                     report = printed
                 kept = best.get(name, (cpu, wall))
@@ -181,7 +183,8 @@ def main():
     parser.add_argument("--rounds", type=int, default=5)
     parser.add_argument("--starts", type=int, default=40, help="runs of each command a round")
     parser.add_argument("--realtime", action="store_true",
-                        help="run each batch at a real-time priority (root only): on a machine "
+                        help="run each batch (and with --python-build, each whole run of the "
+                             "two) at a real-time priority (root only): on a machine "
                              "busy with other work its clock time is then its own, not its "
                              "share of the processors, which favours a program that starts "
                              "many threads")
@@ -199,7 +202,8 @@ def main():
         starts(before, after, folder, args.starts, args.rounds)
         if args.python_build:
             python_side(after, os.path.abspath(args.python_build),
-                        os.path.join(HERE, "..", "python"), folder, manifest, args.rounds)
+                        os.path.join(HERE, "..", "python"), folder, manifest, args.rounds,
+                        args.realtime)
 
 
 if __name__ == "__main__":
