@@ -8,12 +8,13 @@ namespace pellix {
 namespace {
 
 // What one thread's readers reuse: large blocks allocated and freed for every recording keep
-// the allocator handing pages back and forth.
+// the allocator handing pages back and forth. Each is made when a reader first needs it: a
+// command that reads one 16-bit recording never touches the pages of the doubles.
 struct Buffers {
   std::vector<double> interleaved;
   std::vector<std::int16_t> whole16;
-  std::vector<double> mono = std::vector<double>(kMonoBlockFrames);
-  std::vector<float> mono_floats = std::vector<float>(kMonoBlockFrames);
+  std::vector<double> mono;
+  std::vector<float> mono_floats;
 
   static Buffers& Get() {
     thread_local Buffers buffers;
@@ -42,8 +43,13 @@ MonoReader::MonoReader(SNDFILE* sound, const SF_INFO& info, RecordingLevels* lev
       whole16_(ReadsAsWhole16(info)) {
   Buffers& buffers = Buffers::Get();
   const std::size_t values = kMonoBlockFrames * channels_;
-  if (whole16_ && buffers.whole16.size() < values) buffers.whole16.resize(values);
-  if (!whole16_ && buffers.interleaved.size() < values) buffers.interleaved.resize(values);
+  if (whole16_) {
+    if (buffers.whole16.size() < values) buffers.whole16.resize(values);
+    buffers.mono_floats.resize(kMonoBlockFrames);
+  } else {
+    if (buffers.interleaved.size() < values) buffers.interleaved.resize(values);
+    buffers.mono.resize(kMonoBlockFrames);
+  }
 }
 
 const double* MonoReader::mono() const noexcept {

@@ -15,7 +15,10 @@ of a bundled recording, beside `sox --version` and `sox FILE -n stat` (scripts/s
 --realtime, the batches run at a real-time priority, so that their clock time on a busy
 machine is what it would be on an idle one. With
 --python-build, the Python package of this checkout (on that build's libraries) runs the
-corpus on a local cluster of 2 workers as a whole command beside AFTER's --jobs 2, and
+corpus with 2 workers (python3 -m pellix.batch --workers 2) as a whole command beside AFTER's
+--jobs 2, with the peak memory of each and the memory the analysis adds to each program once it
+is loaded (peak of the run less the peak of the program loaded with nothing analysed: `pellix
+--version`; Python with the batch's modules, the analysis library and the manifest read), and
 `import pellix` is timed beside `python3 -c pass`.
 """
 
@@ -127,9 +130,10 @@ def starts(before, after, folder, count, rounds):
         print(f"  analyze --check AFTER / sox FILE -n stat {a / stat:.2f}")
 
 
-def python_side(after, build, python, folder, manifest, rounds):
-    """The Python package's corpus run on a local cluster of 2 workers, as a whole command,
-    beside AFTER's --jobs 2; and what importing the package costs beside starting Python."""
+def python_side(after, build, python, folder, manifest, rounds, realtime):
+    """The Python package's corpus run with 2 workers (threads of the command), as a whole
+    command, beside AFTER's --jobs 2; the memory each adds to its program once loaded; and
+    what importing the package costs beside starting Python."""
     env = dict(os.environ, PYTHONPATH=python,
                PELLIX_LIBRARY=os.path.join(build, "component", "libPellix.so"),
                PELLIX_ANALYSIS_LIBRARY=os.path.join(build, "analysis_c", "libPellixAnalysis.so"))
@@ -139,23 +143,35 @@ def python_side(after, build, python, folder, manifest, rounds):
                          "--out", out],
              "pass": ["/usr/bin/python3", "-c", "pass"],
              "import": ["/usr/bin/python3", "-c", "import pellix"]}
+    # Each program loaded and ready, with nothing analysed: the command as it starts, Python
+    # with the batch's modules, the analysis library and the manifest read.
+    idle = {"command": [after, "--version"],
+            "cluster": ["/usr/bin/python3", "-c",
+                        "import sys, pellix.batch.__main__; from pellix import _analysis;"
+                        " _analysis.library(); _analysis.read_manifest(sys.argv[1])",
+                        manifest]}
     best, report = {}, None
     for _ in range(rounds):
         for name, command in lines.items():
-            for _ in range(10 if name in ("pass", "import") else 1):
-                cpu, wall, printed = run(command, folder, env)
+            whole = name in ("command", "cluster")
+            prefix = ["chrt", "-f", "1"] if realtime and whole else []
+            for _ in range(1 if whole else 10):
+                cpu, wall, printed = run(prefix + command, folder, env)
                 if name == "command":
                     report = printed
                 kept = best.get(name, (cpu, wall))
                 best[name] = (min(cpu, kept[0]), min(wall, kept[1]))
     with open(out, "rb") as f:
         same = "yes" if f.read() == report else "NO, THE REPORTS DIFFER"
-    memory = peak_memory(lines["cluster"], folder, env)
-    cmemory = peak_memory(lines["command"], folder, env)
+    peak = {name: peak_memory(lines[name], folder, env) for name in idle}
+    added = {name: peak[name] - peak_memory(idle[name], folder, env) for name in idle}
     (cpu, wall), (ccpu, cwall) = best["cluster"], best["command"]
     print("python3 -m pellix.batch --workers 2 / pellix analyze --batch --jobs 2, whole runs")
-    print(f"  CPU {cpu / ccpu:.2f}   clock {wall / cwall:.2f}   peak memory {memory / cmemory:.2f}"
-          f"   same report: {same}")
+    print(f"  CPU {cpu / ccpu:.2f}   clock {wall / cwall:.2f}   same report: {same}")
+    print(f"  peak memory {peak['cluster'] / peak['command']:.2f} ({peak['cluster'] // 1024} MiB"
+          f" / {peak['command'] // 1024} MiB); added by the analysis to the loaded program "
+          f"{added['cluster'] / added['command']:.2f} ({added['cluster'] // 1024} MiB / "
+          f"{added['command'] // 1024} MiB)")
     print(f"import pellix / python3 -c pass, CPU: {best['import'][0] / best['pass'][0]:.2f}")
 
 
@@ -167,7 +183,8 @@ def main():
     parser.add_argument("--rounds", type=int, default=5)
     parser.add_argument("--starts", type=int, default=40, help="runs of each command a round")
     parser.add_argument("--realtime", action="store_true",
-                        help="run each batch at a real-time priority (root only): on a machine "
+                        help="run each batch (and with --python-build, each whole run of the "
+                             "two) at a real-time priority (root only): on a machine "
                              "busy with other work its clock time is then its own, not its "
                              "share of the processors, which favours a program that starts "
                              "many threads")
@@ -185,7 +202,8 @@ def main():
         starts(before, after, folder, args.starts, args.rounds)
         if args.python_build:
             python_side(after, os.path.abspath(args.python_build),
-                        os.path.join(HERE, "..", "python"), folder, manifest, args.rounds)
+                        os.path.join(HERE, "..", "python"), folder, manifest, args.rounds,
+                        args.realtime)
 
 
 if __name__ == "__main__":

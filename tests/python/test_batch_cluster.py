@@ -138,6 +138,29 @@ class ClusterTest(unittest.TestCase):
         self.assertIn("already written", messages)
 
 
+    def test_ctrl_c_on_local_threads_keeps_what_was_written_and_resume_completes_it(self):
+        out = os.path.join(self.folder.name, "interrupted.csv")
+        run = subprocess.Popen([sys.executable, "-m", "pellix.batch", self.manifest, "--out", out,
+                                "--workers", "1", "--checkpoint", "0"],
+                               stderr=subprocess.PIPE, text=True)
+        deadline = time.monotonic() + 60
+        while time.monotonic() < deadline and _lines(out) < 40:
+            time.sleep(0.01)
+        run.send_signal(signal.SIGINT)
+        _, messages = run.communicate(timeout=120)
+        self.assertEqual(run.returncode, 130, messages)
+        # Tasks cancelled by the interruption are neither written nor failures.
+        self.assertNotIn("the task failed", messages)
+        self.assertLess(_lines(out), self.expected.count("\n"), "the run ended before Ctrl-C")
+        with open(out) as f:
+            self.assertTrue(self.expected.startswith(f.read()))
+        resumed = subprocess.run([sys.executable, "-m", "pellix.batch", self.manifest, "--out",
+                                  out, "--workers", "2", "--resume"],
+                                 capture_output=True, text=True, check=False, timeout=600)
+        self.assertEqual(resumed.returncode, self.status, resumed.stderr)
+        with open(out) as f:
+            self.assertEqual(f.read(), self.expected)
+
     def test_resume_after_a_failed_task_and_of_formula_names(self):
         # Speakers whose names a spreadsheet would run: the report writes them with an
         # apostrophe, and resume must still know them.

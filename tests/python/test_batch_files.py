@@ -87,6 +87,30 @@ class GroupTest(unittest.TestCase):
             self.assertEqual([s for g in groups for s in g], speakers(*takes))
 
 
+    def test_local_workers_hand_outcomes_in_manifest_order_and_let_each_go(self):
+        import threading
+
+        from pellix.batch.local import LocalWorkers
+
+        # Three tasks of one speaker each; the first may end only after the others have, so the
+        # order the rows come in is the manifest's, not the finishing order.
+        speakers = [_analysis.SpeakerTakes(f"s{i}", checks=[None] * 30) for i in range(3)]
+        released = threading.Event()
+
+        def task(i):
+            if i == 0:
+                released.wait(10)
+            return [f"row of s{i}"]
+
+        with LocalWorkers(2) as pool:
+            futures = [pool.submit(task, i, pure=False, key=f"k{i}") for i in range(3)]
+            futures[2].result(10)
+            released.set()
+            rows = list(corpus.in_order(speakers, futures))
+        self.assertEqual(rows, ["row of s0", "row of s1", "row of s2"])
+        self.assertEqual(futures, [None, None, None])  # nothing of the run kept past its use
+
+
 class WorkerTakeTest(unittest.TestCase):
     def test_what_a_worker_hands_the_library(self):
         text = ("speaker,role,file\n"

@@ -4,6 +4,7 @@ used; every public name is still there, by attribute, ``from pellix import``, an
 import os
 import subprocess
 import sys
+import tempfile
 import unittest
 
 
@@ -38,6 +39,22 @@ class ImportTest(unittest.TestCase):
             "'find_library']",
             "True",
             "module 'pellix' has no attribute 'Nothing'"], done.stderr)
+
+    def test_a_run_on_local_threads_loads_no_dask_nor_pandas(self):
+        manifest = os.path.join(os.environ["PELLIX_SOURCE_DIR"], "examples", "manifest.csv")
+        with tempfile.TemporaryDirectory() as folder:
+            done = _python("import sys\n"
+                           "from pellix.batch.__main__ import main\n"
+                           "status = main(sys.argv[1:])\n"
+                           "print(status, sorted(m for m in ('dask', 'distributed', 'pandas') "
+                           "if m in sys.modules))",
+                           manifest, "--workers", "2", "--out", os.path.join(folder, "out.csv"))
+            with open(os.path.join(folder, "out.csv")) as f:
+                rows = f.read().splitlines()
+        self.assertEqual(done.stdout.strip(), "0 []", done.stderr)
+        # The bundled manifest's 30 takes, under the header, as the command writes them.
+        self.assertEqual(len(rows), 31)
+        self.assertTrue(rows[0].startswith("speaker,role,file,"))
 
     def test_processes_are_for_the_local_cluster_only(self):
         done = subprocess.run([sys.executable, "-m", "pellix.batch", "m.csv", "--out", "x.csv",

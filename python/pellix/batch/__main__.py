@@ -12,12 +12,14 @@ import urllib.parse
 
 from .. import _analysis
 from .corpus import DEFAULT_PARAMS, in_order, submit
+from .local import LocalWorkers
 from ..takes import is_file_url, is_url
 from .output import Output, OutputError
 
 PROGRAM = "python3 -m pellix.batch"
 EPILOG = """\
-Speakers go to Dask in tasks of a few each, analysed inside the worker by the library, so the
+Speakers go in tasks of a few each to the threads of this command (--workers) or to Dask
+(--scheduler, --processes), analysed inside the worker by the library, so the
 file holds exactly what pellix analyze --batch MANIFEST --format csv prints, and its errors
 are shown here. Every worker needs the pellix package and libraries, and must reach the
 recordings under the paths the manifest gives (relative ones from the folder this command
@@ -50,11 +52,12 @@ def _arguments(argv):
     where.add_argument("--scheduler", metavar="ADDRESS",
                        help="a running Dask scheduler (tcp://HOST:8786)")
     where.add_argument("--workers", type=int, metavar="N",
-                       help="start a local cluster of N workers instead, threads of this "
-                            "process (default: one per processor)")
+                       help="analyse here instead, on N threads of this process, with no "
+                            "Dask cluster to start (default: one per processor)")
     parser.add_argument("--processes", action="store_true",
-                        help="make the local cluster's workers processes of their own, each "
-                             "starting Dask anew (a second or so each)")
+                        help="analyse here on a local Dask cluster whose N workers are "
+                             "processes of their own, each starting Dask anew (a second or so "
+                             "each)")
     parser.add_argument("--params", default=DEFAULT_PARAMS, metavar="TEXT",
                         help="packed parameter string for Initalize (default: %(default)s)")
     parser.add_argument("--resume", action="store_true",
@@ -74,16 +77,20 @@ def _arguments(argv):
 
 
 def _client(args):
+    if args.scheduler:
+        from distributed import Client
+
+        return Client(args.scheduler, timeout="30s")
+    workers = args.workers or os.cpu_count() or 1
+    if not args.processes:
+        # The library analyses outside Python's lock and keeps each speaker's state with the
+        # speaker, whichever thread runs it: threads of this process analyse side by side as
+        # processes would, with neither a scheduler nor Dask to start.
+        return LocalWorkers(workers)
     from distributed import Client, LocalCluster
 
-    if args.scheduler:
-        return Client(args.scheduler, timeout="30s")
-    # The library analyses outside Python's lock and keeps each speaker's state with the
-    # speaker, whichever thread runs it: threads of this process analyse side by side as
-    # processes would, and the cluster starts in a fraction of the time and memory.
-    cluster = LocalCluster(n_workers=args.workers, threads_per_worker=1,
-                           processes=args.processes, dashboard_address=None)
-    return Client(cluster)
+    return Client(LocalCluster(n_workers=workers, threads_per_worker=1, processes=True,
+                               dashboard_address=None))
 
 
 class _Tally:
@@ -131,30 +138,55 @@ def _run(args, speakers, output, show_progress):
     if not indices:  # every speaker is in the file already: no cluster needed
         return tally, 0.0
     todo = [speakers[i] for i in indices]
-    with _client(args) as client:
-        start = time.monotonic()  # the cluster's start is not the analysis's time
-        futures = submit(client, todo, args.params, False)
-        failure = []
+    # Set when the run is interrupted: the writer then writes no more, and the speakers whose
+    # tasks were cancelled are neither written nor reported as failures.
+    stop = threading.Event()
+    failure = []
 
-        def write():
+    def write(futures, local):
+        try:
+            for index, speaker, run in zip(indices, todo, in_order(todo, futures)):
+                if stop.is_set():
+                    return
+                # A task that failed for good leaves its speaker out: --resume reruns it.
+                failed = isinstance(run, str)
+                output.write_speaker(index, "" if failed else "".join(r.csv for r in run.results))
+                tally.add(speaker, run, show)
+                if show_progress and local:
+                    sys.stderr.write(f"\33[2K\r{tally.speakers} of {len(todo)} speakers")
+        except BaseException as e:  # noqa: BLE001 - reported by the main thread
+            failure.append(e)
+
+    writer = None
+    try:
+        with _client(args) as client:
+            local = isinstance(client, LocalWorkers)
+            start = time.monotonic()  # the cluster's start is not the analysis's time
+            futures = submit(client, todo, args.params, False)
+            # Dask's bar watches a copy: the writer lets each future go once it is written.
+            watched = list(futures) if show_progress and not local else []
+            writer = threading.Thread(target=write, args=(futures, local), daemon=True)
+            del futures
+            writer.start()
             try:
-                for index, speaker, run in zip(indices, todo, in_order(todo, futures)):
-                    # A task that failed for good leaves its speaker out: --resume reruns it.
-                    failed = isinstance(run, str)
-                    output.write_speaker(index, "" if failed else "".join(r.csv for r in run.results))
-                    tally.add(speaker, run, show)
-            except BaseException as e:  # noqa: BLE001 - reported by the main thread
-                failure.append(e)
+                if watched:
+                    from distributed import progress
 
-        writer = threading.Thread(target=write, daemon=True)
-        writer.start()
-        if show_progress:
-            from distributed import progress
-
-            progress(futures)
-        writer.join()
-        if failure:
-            raise failure[0]
+                    progress(watched)
+                writer.join()
+                if show_progress and local:
+                    sys.stderr.write("\33[2K\r")  # the count gives way to the summary
+            except BaseException:
+                stop.set()  # before the pool or client cancels what has not run
+                raise
+    except BaseException:
+        # Out of a pool of this process, whose tasks have ended or been cancelled, the writer
+        # is soon done with the output, before the caller puts it in place.
+        if writer is not None and local:
+            writer.join()
+        raise
+    if failure:
+        raise failure[0]
     return tally, time.monotonic() - start
 
 

@@ -2,10 +2,10 @@
 worker, results handed back in manifest order."""
 
 import os
-import uuid
 
 from .. import _analysis, frame
 from ..speaker import DEFAULT_PARAMS
+from .local import as_completed
 from .speaker import analyse_speaker
 
 __all__ = ["DEFAULT_PARAMS", "analyze", "grouped", "in_order", "speakers_of", "submit"]
@@ -60,7 +60,7 @@ def analyse_speakers(speakers, params, profile):
 
 def submit(client, speakers, params, profile):
     """One future per run of speakers (see ``grouped``), in manifest order."""
-    run = uuid.uuid4().hex[:8]
+    run = os.urandom(4).hex()  # keys of this run apart from another's on the same cluster
     return [client.submit(analyse_speakers, group, params, profile, pure=False,
                           key=f"pellix-speakers-{run}-{i}")
             for i, group in enumerate(grouped(speakers))]
@@ -78,15 +78,15 @@ def outcomes(future, group):
 def in_order(speakers, futures):
     """Each speaker's outcome in manifest order, as soon as it and every speaker before it are
     done, so a caller can write the output while the run goes on. ``futures`` are submit's for
-    the same speakers."""
-    from distributed import as_completed
-
+    the same speakers; each is let go (its place in the list emptied) once its outcome is
+    taken, so that a run holds the rows not yet written, not every row of the corpus."""
     groups = grouped(speakers)
-    index = {f.key: i for i, f in enumerate(futures)}
+    index = {id(f): i for i, f in enumerate(futures)}
     done, next_index = {}, 0
     for future in as_completed(futures):
-        i = index[future.key]
+        i = index[id(future)]
         done[i] = outcomes(future, groups[i])
+        futures[i] = future = None
         while next_index in done:
             yield from done.pop(next_index)
             next_index += 1
