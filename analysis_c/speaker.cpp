@@ -1,6 +1,5 @@
 // The C interface of PellixAnalysis.h over analysis::Session. Nothing but a number and a
 // message leaves a call: every exception ends at the boundary.
-#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <deque>
@@ -54,14 +53,7 @@ static_assert(int{PELLIX_INVALID_ARGUMENT} == int{kInvalidProcedureCall} &&
               int{PELLIX_INVALID_FILE_FORMAT} == int{kInvalidFileFormat});
 static_assert(int{PELLIX_STATE_FILE_BUSY} == 55);  // the platform's "File already open"
 
-// The control's text as a number (they are written with a point whatever the locale); NaN
-// for a text that is none.
-double Number(const std::string& text) {
-  double value = kNotMeasured;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  return error == std::errc() && end == text.data() + text.size() ? value : kNotMeasured;
-}
-
+// A figure as its number; NaN for one not measured, or published as no number.
 double Number(const std::optional<double>& value) {
   return value.value_or(kNotMeasured);
 }
@@ -333,10 +325,10 @@ void ClearResult(PellixTakeResult& result) {
 
 void PutMeasures(PellixTakeResult& result, const std::optional<Measures>& m) {
   if (!m) return;
-  result.thorn_rate = Number(m->thorn_rate);
-  result.jump_rate = Number(m->jump_rate);
-  result.jump_spread = Number(m->jump_spread);
-  result.avg_jump_len = Number(m->avg_jump_len);
+  result.thorn_rate = Number(m->thorn_rate.value());
+  result.jump_rate = Number(m->jump_rate.value());
+  result.jump_spread = Number(m->jump_spread.value());
+  result.avg_jump_len = Number(m->avg_jump_len.value());
 }
 
 void PutFacts(PellixSpeaker& speaker, PellixTakeResult& result, const TakeFacts& f) {
@@ -382,10 +374,10 @@ std::optional<Failure> PutTake(PellixSpeaker& speaker, PellixTakeResult& result,
     result.meaning = speaker.Keep(CalibrationMeaningText(c->accepted()));
     PutMeasures(result, c->measures);
     if (c->constants) {
-      result.cal_thorn_rate = Number(c->constants->thorn_rate);
-      result.cal_jump_rate = Number(c->constants->jump_rate);
-      result.cal_jump_spread = Number(c->constants->jump_spread);
-      result.cal_avg_jump_len = Number(c->constants->avg_jump_len);
+      result.cal_thorn_rate = Number(c->constants->thorn_rate.value());
+      result.cal_jump_rate = Number(c->constants->jump_rate.value());
+      result.cal_jump_spread = Number(c->constants->jump_spread.value());
+      result.cal_avg_jump_len = Number(c->constants->avg_jump_len.value());
     }
     PutFacts(speaker, result, c->facts);
   } else if (const auto* k = std::get_if<CheckRecord>(taken)) {
@@ -395,9 +387,9 @@ std::optional<Failure> PutTake(PellixSpeaker& speaker, PellixTakeResult& result,
     result.meaning = speaker.Keep(CodeMeaningText(k->code, false));
     PutMeasures(result, k->measures);
     if (k->stress) {
-      result.lie_stress = Number(k->stress->lie);
-      result.global_stress = Number(k->stress->global);
-      result.excitement_stress = Number(k->stress->excitement);
+      result.lie_stress = Number(k->stress->lie.value());
+      result.global_stress = Number(k->stress->global.value());
+      result.excitement_stress = Number(k->stress->excitement.value());
     }
     PutFacts(speaker, result, k->facts);
   } else if (const auto* f = std::get_if<FailureRecord>(taken)) {
