@@ -199,10 +199,16 @@ Failure NoStateFile() {
   return InvalidArgument("the state file's name is empty: an empty path names no file");
 }
 
-// Saves the speaker to `state_file` (NULL: its own) while holding the file's lock, which
-// `lock` takes; none when `lock` found the file busy.
-template <typename Lock>
-std::optional<Failure> SaveSpeaker(PellixSpeaker& s, const char* state_file, Lock lock) {
+// The lock of a state file: waited for as long as it takes (`seconds` none), or at most
+// `seconds`, after which it is busy and holds nothing.
+StateLock LockOf(const std::filesystem::path& path, std::optional<double> seconds) {
+  return seconds ? StateLock(path, *seconds) : StateLock(path, std::function<void()>());
+}
+
+// Saves the speaker to `state_file` (NULL: its own) while holding the file's lock; none when
+// the file stayed busy.
+std::optional<Failure> SaveSpeaker(PellixSpeaker& s, const char* state_file,
+                                   std::optional<double> seconds) {
   if (state_file == nullptr && !s.state_file) {
     return InvalidArgument("no state file to save to: the speaker was opened without one");
   }
@@ -210,7 +216,7 @@ std::optional<Failure> SaveSpeaker(PellixSpeaker& s, const char* state_file, Loc
   const std::filesystem::path path = state_file != nullptr ? state_file : *s.state_file;
   try {
     // Other programs saving the same speaker take turns with this one.
-    const StateLock held = lock(path);
+    const StateLock held = LockOf(path, seconds);
     if (held.busy()) {
       return Failure{PELLIX_STATE_FILE_BUSY, "state file '" + path.string() +
                                                  "' is in use by another run; nothing was saved"};
@@ -222,13 +228,13 @@ std::optional<Failure> SaveSpeaker(PellixSpeaker& s, const char* state_file, Loc
   return std::nullopt;
 }
 
-// Replaces the speaker by the state at `state_file`, holding the file's lock as `lock` takes it.
-template <typename Lock>
-std::optional<Failure> LoadSpeaker(PellixSpeaker& s, const char* state_file, Lock lock) {
+// Replaces the speaker by the state at `state_file`, holding the file's lock.
+std::optional<Failure> LoadSpeaker(PellixSpeaker& s, const char* state_file,
+                                   std::optional<double> seconds) {
   if (state_file == nullptr) return InvalidArgument("no state file given to load");
   if (*state_file == '\0') return NoStateFile();
   try {
-    const StateLock held = lock(state_file);
+    const StateLock held = LockOf(state_file, seconds);
     if (held.busy()) {
       return Failure{PELLIX_STATE_FILE_BUSY,
                      "state file '" + std::string(state_file) +
@@ -539,40 +545,37 @@ PELLIX_ANALYSIS_API int PellixSpeakerHistory(PellixSpeaker* speaker, const Pelli
   });
 }
 
-PELLIX_ANALYSIS_API int PellixSpeakerSave(PellixSpeaker* speaker, const char* state_file) {
-  return Run(speaker, [&](PellixSpeaker& s) {
-    return SaveSpeaker(s, state_file, [](const std::filesystem::path& path) {
-      return StateLock(path, std::function<void()>());
-    });
+namespace {
+
+// Saves or loads (`act`) with the file's lock waited for as long as it takes (`seconds` none)
+// or at most `seconds`.
+int WithStateFile(PellixSpeaker* speaker, const char* state_file, std::optional<double> seconds,
+                  std::optional<Failure> (*act)(PellixSpeaker&, const char*,
+                                                std::optional<double>)) {
+  return Run(speaker, [&](PellixSpeaker& s) -> std::optional<Failure> {
+    if (seconds && !(*seconds >= 0)) return InvalidArgument("a wait must be 0 seconds or more");
+    return act(s, state_file, seconds);
   });
+}
+
+}  // namespace
+
+PELLIX_ANALYSIS_API int PellixSpeakerSave(PellixSpeaker* speaker, const char* state_file) {
+  return WithStateFile(speaker, state_file, std::nullopt, SaveSpeaker);
 }
 
 PELLIX_ANALYSIS_API int PellixSpeakerSaveWithin(PellixSpeaker* speaker, const char* state_file,
                                                 double seconds) {
-  return Run(speaker, [&](PellixSpeaker& s) -> std::optional<Failure> {
-    if (!(seconds >= 0)) return InvalidArgument("a wait must be 0 seconds or more");
-    return SaveSpeaker(s, state_file, [seconds](const std::filesystem::path& path) {
-      return StateLock(path, seconds);
-    });
-  });
+  return WithStateFile(speaker, state_file, seconds, SaveSpeaker);
 }
 
 PELLIX_ANALYSIS_API int PellixSpeakerLoad(PellixSpeaker* speaker, const char* state_file) {
-  return Run(speaker, [&](PellixSpeaker& s) {
-    return LoadSpeaker(s, state_file, [](const std::filesystem::path& path) {
-      return StateLock(path, std::function<void()>());
-    });
-  });
+  return WithStateFile(speaker, state_file, std::nullopt, LoadSpeaker);
 }
 
 PELLIX_ANALYSIS_API int PellixSpeakerLoadWithin(PellixSpeaker* speaker, const char* state_file,
                                                 double seconds) {
-  return Run(speaker, [&](PellixSpeaker& s) -> std::optional<Failure> {
-    if (!(seconds >= 0)) return InvalidArgument("a wait must be 0 seconds or more");
-    return LoadSpeaker(s, state_file, [seconds](const std::filesystem::path& path) {
-      return StateLock(path, seconds);
-    });
-  });
+  return WithStateFile(speaker, state_file, seconds, LoadSpeaker);
 }
 
 PELLIX_ANALYSIS_API int PellixSpeakerFailedTake(PellixSpeaker* speaker, int check, const char* name,
