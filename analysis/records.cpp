@@ -2,7 +2,9 @@
 
 #include <charconv>
 
+#include "platform/conversions.h"
 #include "platform/enum_table.h"
+#include "platform/error.h"
 
 namespace pellix::analysis {
 
@@ -13,6 +15,15 @@ PublishedCode::PublishedCode(std::string caption) : caption_(std::move(caption))
   if (ec == std::errc() && ptr == end && value >= Tarvo_alg1::kNotInitialised &&
       value <= Tarvo_alg1::kTrauma) {
     value_ = static_cast<Tarvo_alg1::ResultCodeValue>(value);
+  }
+}
+
+PublishedFigure::PublishedFigure(std::string caption) : caption_(std::move(caption)) {
+  try {
+    value_ = StrictNumber(caption_);
+  } catch (const PlatformError&) {
+    // Type mismatch for a text that is no number, overflow for one beyond a double: either
+    // way the caption stands alone.
   }
 }
 

@@ -1,6 +1,7 @@
 // What one analysis run reports: a record per calibration and per check, and the profile.
-// Values are the texts the control's properties returned, so every report shows exactly what
-// the control published.
+// The control's figures and codes keep the captions its properties returned, so every report
+// shows exactly what the control published, beside the number each caption reads as, read once
+// here, so that no report, library or window reads the text again.
 #pragma once
 
 #include <cstddef>
@@ -39,29 +40,51 @@ class PublishedCode {
   std::optional<Tarvo_alg1::ResultCodeValue> value_;
 };
 
+// A figure as the control published it in a caption (a measure, a constant, a stress level):
+// the caption, which every report shows as it is, and the number it reads as. The control
+// prints its figures as the platform prints numbers ("12.5", "-3", "1E-05"); a caption is read
+// as the platform reads a number strictly, so one that is none (empty, or a text a host put,
+// "1.#INF" say) has no number, and the reports then show the text alone. Implicit from the
+// caption, as the control gives it.
+class PublishedFigure {
+ public:
+  PublishedFigure(std::string caption);  // NOLINT(google-explicit-constructor)
+  PublishedFigure(const char* caption) : PublishedFigure(std::string(caption)) {}  // NOLINT
+
+  const std::string& caption() const { return caption_; }
+  // Always finite: a caption beyond the range of a double is no number either.
+  std::optional<double> value() const { return value_; }
+
+  friend bool operator==(const PublishedFigure&, const PublishedFigure&) = default;
+
+ private:
+  std::string caption_;
+  std::optional<double> value_;
+};
+
 // A take's measures: the Results row, CR_spT, CR_SPJ, CR_JQ and CR_avJ.
 struct Measures {
-  std::string thorn_rate;    // CR_spT
-  std::string jump_rate;     // CR_SPJ
-  std::string jump_spread;   // CR_JQ
-  std::string avg_jump_len;  // CR_avJ
+  PublishedFigure thorn_rate;    // CR_spT
+  PublishedFigure jump_rate;     // CR_SPJ
+  PublishedFigure jump_spread;   // CR_JQ
+  PublishedFigure avg_jump_len;  // CR_avJ
 
   friend bool operator==(const Measures&, const Measures&) = default;
 };
 
 // The calibration constants CAL_spT, CAL_spJ, CAL_JQ and CAL_AVJ.
 struct Constants {
-  std::string thorn_rate;    // CAL_spT
-  std::string jump_rate;     // CAL_spJ
-  std::string jump_spread;   // CAL_JQ
-  std::string avg_jump_len;  // CAL_AVJ
+  PublishedFigure thorn_rate;    // CAL_spT
+  PublishedFigure jump_rate;     // CAL_spJ
+  PublishedFigure jump_spread;   // CAL_JQ
+  PublishedFigure avg_jump_len;  // CAL_AVJ
 };
 
 // The stress levels a check published: LIEstress, GLBstress, EXCstress.
 struct StressLevels {
-  std::string lie;
-  std::string global;
-  std::string excitement;
+  PublishedFigure lie;
+  PublishedFigure global;
+  PublishedFigure excitement;
 };
 
 // What the host learnt about a take besides the control's figures: where the stored take lies
@@ -127,12 +150,14 @@ enum class FailureRole { kCalibrate, kCheck, kProfile, kState, kPlot };
 std::string_view RoleName(FailureRole role);
 
 // Something that could not be done: a take that could not be read or analysed, a state file
-// that could not be loaded or saved, a profiler that failed. Reported as a row of its own so
-// that a batch's output accounts for every take.
+// that could not be loaded or saved, a profiler that failed, a picture that could not be drawn.
+// Reported as a row of its own so that a batch's output accounts for every take.
 struct FailureRecord {
   std::string speaker;
   FailureRole role;
-  std::string file;  // the take or the state file; empty for the profiler
+  // The take or the state file; for a picture, the take drawn; empty for the profiler and for
+  // the picture of the speaker's checks.
+  std::string file;
   int error_number = 0;
   std::string error_message;
 

@@ -1,5 +1,6 @@
 #include "analysis/report.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <sstream>
@@ -11,22 +12,12 @@
 #include "analysis/report_keys.h"
 #include "analysis/result_meanings.h"
 #include "analysis/take_facts.h"
-#include "platform/conversions.h"
 #include "platform/enum_table.h"
-#include "platform/error.h"
 
 namespace pellix::analysis {
 namespace {
 
 using Json = nlohmann::ordered_json;
-
-std::optional<double> Number(const std::string& text) {
-  try {
-    return StrictNumber(text);
-  } catch (const PlatformError&) {
-    return std::nullopt;
-  }
-}
 
 std::string Fixed(double value, int decimals) {
   char out[64];
@@ -55,9 +46,9 @@ constexpr std::size_t kStressWidth = 4;
 constexpr std::size_t kMeasureWidth = 8;
 
 // A measure for people: whole numbers as they are, others to two decimals.
-std::string ShortMeasure(const std::string& text) {
-  std::optional<double> value = Number(text);
-  if (!value || std::floor(*value) == *value) return text;
+std::string ShortMeasure(const PublishedFigure& figure) {
+  const std::optional<double> value = figure.value();
+  if (!value || std::floor(*value) == *value) return figure.caption();
   char out[48];
   std::snprintf(out, sizeof out, "%.2f", *value);
   return out;
@@ -84,7 +75,10 @@ class TableReport final : public Report {
     }
     if (const auto* c = std::get_if<CheckRecord>(&record)) {
       std::array<std::string, 3> stress{"-", "-", "-"};
-      if (c->stress) stress = {c->stress->lie, c->stress->global, c->stress->excitement};
+      if (c->stress) {
+        stress = {c->stress->lie.caption(), c->stress->global.caption(),
+                  c->stress->excitement.caption()};
+      }
       return Row(c->speaker, "check", c->file, c->code.caption(), stress, Measured(c->measures),
                  CodeMeaningText(c->code, true)) +
              FactLines(c->facts);
@@ -231,12 +225,33 @@ constexpr std::size_t kErrorNumber = KeyIndex("error_number");
 constexpr std::size_t kErrorMessage = KeyIndex("error_message");
 constexpr std::size_t kColumnCount = kReportKeys.size();
 
-// One record as cells: a text per column, nothing for a column that does not apply. Lists are
-// their items joined by single blanks.
-using Cells = std::array<std::optional<std::string>, kColumnCount>;
+// One column of a record: the text csv writes, and for a column of numbers the number json
+// writes, when the text is one.
+struct Cell {
+  Cell(std::string shown) : text(std::move(shown)) {}  // NOLINT(google-explicit-constructor)
+  Cell(const char* shown) : text(shown) {}             // NOLINT(google-explicit-constructor)
+  Cell(std::string shown, double value) : text(std::move(shown)), number(value) {}
+  Cell(const PublishedFigure& f) : text(f.caption()), number(f.value()) {}  // NOLINT
+  Cell(const PublishedCode& code) : text(code.caption()) {                  // NOLINT
+    if (code.value()) number = *code.value();
+  }
+  Cell(int whole) : Cell(std::to_string(whole), whole) {}  // NOLINT
+
+  std::string text;
+  std::optional<double> number;
+};
+
+// One record as cells, nothing for a column that does not apply. Lists are their items joined
+// by single blanks.
+using Cells = std::array<std::optional<Cell>, kColumnCount>;
 
 void PutFixed(Cells& cells, std::size_t column, const std::optional<double>& value, int decimals) {
-  if (value && std::isfinite(*value)) cells[column] = Fixed(*value, decimals);
+  if (!value || !std::isfinite(*value)) return;
+  // json writes the number the text shows, so that both reports carry the same digits.
+  std::string text = Fixed(*value, decimals);
+  double shown = 0;
+  std::from_chars(text.data(), text.data() + text.size(), shown);
+  cells[column] = Cell(std::move(text), shown);
 }
 
 void PutMeasures(Cells& cells, const std::optional<Measures>& m) {
@@ -278,7 +293,7 @@ Cells ToCells(const Record& record) {
     cells[kSpeaker] = c->speaker;
     cells[kRole] = "calibrate";
     cells[kFile] = c->file;
-    cells[kCode] = c->code.caption();
+    cells[kCode] = c->code;
     cells[kMeaning] = CalibrationMeaningText(c->accepted());
     PutMeasures(cells, c->measures);
     if (c->constants) {
@@ -292,7 +307,7 @@ Cells ToCells(const Record& record) {
     cells[kSpeaker] = k->speaker;
     cells[kRole] = "check";
     cells[kFile] = k->file;
-    cells[kCode] = k->code.caption();
+    cells[kCode] = k->code;
     cells[kMeaning] = CodeMeaningText(k->code, false);
     if (k->stress) {
       cells[kLieStress] = k->stress->lie;
@@ -308,23 +323,23 @@ Cells ToCells(const Record& record) {
                       : ReadProfile(p->profile) ? std::string("the profile of the checks so far")
                                                 : std::string("not a profile this report can read");
     cells[kProfile] = p->profile;
-    cells[kProfileChecks] = std::to_string(p->checks);
+    cells[kProfileChecks] = p->checks;
   } else {
     const auto& f = std::get<FailureRecord>(record);
     cells[kSpeaker] = f.speaker;
     cells[kRole] = std::string(RoleName(f.role));
     if (!f.file.empty()) cells[kFile] = f.file;
-    cells[kErrorNumber] = std::to_string(f.error_number);
+    cells[kErrorNumber] = f.error_number;
     cells[kErrorMessage] = f.error_message;
   }
   return cells;
 }
 
-// A number's text as a JSON number when it is one (whole numbers without a fraction), else
-// as the text.
-Json Value(const std::string& text) {
-  std::optional<double> value = Number(text);
-  if (!value || !std::isfinite(*value)) return text;
+// A cell of numbers as a JSON number when it holds one (whole numbers without a fraction),
+// else as its text.
+Json Value(const Cell& cell) {
+  const std::optional<double> value = cell.number;
+  if (!value || !std::isfinite(*value)) return cell.text;
   if (std::floor(*value) == *value && std::fabs(*value) <= 9007199254740992.0) {
     return static_cast<std::int64_t>(*value);
   }
@@ -348,7 +363,7 @@ class JsonReport final : public Report {
     for (std::size_t i = 0; i < kColumnCount; ++i) {
       if (!Shown(i, layout_)) continue;
       const ReportKey& column = kReportKeys[i];
-      const std::optional<std::string>& cell = cells[i];
+      const std::optional<Cell>& cell = cells[i];
       std::string key(column.name);
       if (column.type == KeyType::kFlags) {
         object[key] = Json::array();
@@ -357,7 +372,7 @@ class JsonReport final : public Report {
       } else if (!cell) {
         object[key] = nullptr;
       } else {
-        object[key] = column.type == KeyType::kText ? Json(*cell) : Value(*cell);
+        object[key] = column.type == KeyType::kText ? Json(cell->text) : Value(*cell);
       }
     }
     if (const auto* p = std::get_if<ProfileRecord>(&record)) PutProfileReading(object, *p);
@@ -411,7 +426,7 @@ class CsvReport final : public Report {
       if (!Shown(i, layout_)) continue;
       if (!first) line += ',';
       first = false;
-      if (cells[i]) line += CsvField(*cells[i]);
+      if (cells[i]) line += CsvField(cells[i]->text);
     }
     return line + "\n";
   }

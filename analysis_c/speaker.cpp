@@ -1,6 +1,5 @@
 // The C interface of PellixAnalysis.h over analysis::Session. Nothing but a number and a
 // message leaves a call: every exception ends at the boundary.
-#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <deque>
@@ -54,14 +53,7 @@ static_assert(int{PELLIX_INVALID_ARGUMENT} == int{kInvalidProcedureCall} &&
               int{PELLIX_INVALID_FILE_FORMAT} == int{kInvalidFileFormat});
 static_assert(int{PELLIX_STATE_FILE_BUSY} == 55);  // the platform's "File already open"
 
-// The control's text as a number (they are written with a point whatever the locale); NaN
-// for a text that is none.
-double Number(const std::string& text) {
-  double value = kNotMeasured;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  return error == std::errc() && end == text.data() + text.size() ? value : kNotMeasured;
-}
-
+// A figure as its number; NaN for one not measured, or published as no number.
 double Number(const std::optional<double>& value) {
   return value.value_or(kNotMeasured);
 }
@@ -207,10 +199,16 @@ Failure NoStateFile() {
   return InvalidArgument("the state file's name is empty: an empty path names no file");
 }
 
-// Saves the speaker to `state_file` (NULL: its own) while holding the file's lock, which
-// `lock` takes; none when `lock` found the file busy.
-template <typename Lock>
-std::optional<Failure> SaveSpeaker(PellixSpeaker& s, const char* state_file, Lock lock) {
+// The lock of a state file: waited for as long as it takes (`seconds` none), or at most
+// `seconds`, after which it is busy and holds nothing.
+StateLock LockOf(const std::filesystem::path& path, std::optional<double> seconds) {
+  return seconds ? StateLock(path, *seconds) : StateLock(path, std::function<void()>());
+}
+
+// Saves the speaker to `state_file` (NULL: its own) while holding the file's lock; none when
+// the file stayed busy.
+std::optional<Failure> SaveSpeaker(PellixSpeaker& s, const char* state_file,
+                                   std::optional<double> seconds) {
   if (state_file == nullptr && !s.state_file) {
     return InvalidArgument("no state file to save to: the speaker was opened without one");
   }
@@ -218,7 +216,7 @@ std::optional<Failure> SaveSpeaker(PellixSpeaker& s, const char* state_file, Loc
   const std::filesystem::path path = state_file != nullptr ? state_file : *s.state_file;
   try {
     // Other programs saving the same speaker take turns with this one.
-    const StateLock held = lock(path);
+    const StateLock held = LockOf(path, seconds);
     if (held.busy()) {
       return Failure{PELLIX_STATE_FILE_BUSY, "state file '" + path.string() +
                                                  "' is in use by another run; nothing was saved"};
@@ -230,13 +228,13 @@ std::optional<Failure> SaveSpeaker(PellixSpeaker& s, const char* state_file, Loc
   return std::nullopt;
 }
 
-// Replaces the speaker by the state at `state_file`, holding the file's lock as `lock` takes it.
-template <typename Lock>
-std::optional<Failure> LoadSpeaker(PellixSpeaker& s, const char* state_file, Lock lock) {
+// Replaces the speaker by the state at `state_file`, holding the file's lock.
+std::optional<Failure> LoadSpeaker(PellixSpeaker& s, const char* state_file,
+                                   std::optional<double> seconds) {
   if (state_file == nullptr) return InvalidArgument("no state file given to load");
   if (*state_file == '\0') return NoStateFile();
   try {
-    const StateLock held = lock(state_file);
+    const StateLock held = LockOf(state_file, seconds);
     if (held.busy()) {
       return Failure{PELLIX_STATE_FILE_BUSY,
                      "state file '" + std::string(state_file) +
@@ -333,10 +331,10 @@ void ClearResult(PellixTakeResult& result) {
 
 void PutMeasures(PellixTakeResult& result, const std::optional<Measures>& m) {
   if (!m) return;
-  result.thorn_rate = Number(m->thorn_rate);
-  result.jump_rate = Number(m->jump_rate);
-  result.jump_spread = Number(m->jump_spread);
-  result.avg_jump_len = Number(m->avg_jump_len);
+  result.thorn_rate = Number(m->thorn_rate.value());
+  result.jump_rate = Number(m->jump_rate.value());
+  result.jump_spread = Number(m->jump_spread.value());
+  result.avg_jump_len = Number(m->avg_jump_len.value());
 }
 
 void PutFacts(PellixSpeaker& speaker, PellixTakeResult& result, const TakeFacts& f) {
@@ -382,10 +380,10 @@ std::optional<Failure> PutTake(PellixSpeaker& speaker, PellixTakeResult& result,
     result.meaning = speaker.Keep(CalibrationMeaningText(c->accepted()));
     PutMeasures(result, c->measures);
     if (c->constants) {
-      result.cal_thorn_rate = Number(c->constants->thorn_rate);
-      result.cal_jump_rate = Number(c->constants->jump_rate);
-      result.cal_jump_spread = Number(c->constants->jump_spread);
-      result.cal_avg_jump_len = Number(c->constants->avg_jump_len);
+      result.cal_thorn_rate = Number(c->constants->thorn_rate.value());
+      result.cal_jump_rate = Number(c->constants->jump_rate.value());
+      result.cal_jump_spread = Number(c->constants->jump_spread.value());
+      result.cal_avg_jump_len = Number(c->constants->avg_jump_len.value());
     }
     PutFacts(speaker, result, c->facts);
   } else if (const auto* k = std::get_if<CheckRecord>(taken)) {
@@ -395,9 +393,9 @@ std::optional<Failure> PutTake(PellixSpeaker& speaker, PellixTakeResult& result,
     result.meaning = speaker.Keep(CodeMeaningText(k->code, false));
     PutMeasures(result, k->measures);
     if (k->stress) {
-      result.lie_stress = Number(k->stress->lie);
-      result.global_stress = Number(k->stress->global);
-      result.excitement_stress = Number(k->stress->excitement);
+      result.lie_stress = Number(k->stress->lie.value());
+      result.global_stress = Number(k->stress->global.value());
+      result.excitement_stress = Number(k->stress->excitement.value());
     }
     PutFacts(speaker, result, k->facts);
   } else if (const auto* f = std::get_if<FailureRecord>(taken)) {
@@ -547,40 +545,37 @@ PELLIX_ANALYSIS_API int PellixSpeakerHistory(PellixSpeaker* speaker, const Pelli
   });
 }
 
-PELLIX_ANALYSIS_API int PellixSpeakerSave(PellixSpeaker* speaker, const char* state_file) {
-  return Run(speaker, [&](PellixSpeaker& s) {
-    return SaveSpeaker(s, state_file, [](const std::filesystem::path& path) {
-      return StateLock(path, std::function<void()>());
-    });
+namespace {
+
+// Saves or loads (`act`) with the file's lock waited for as long as it takes (`seconds` none)
+// or at most `seconds`.
+int WithStateFile(PellixSpeaker* speaker, const char* state_file, std::optional<double> seconds,
+                  std::optional<Failure> (*act)(PellixSpeaker&, const char*,
+                                                std::optional<double>)) {
+  return Run(speaker, [&](PellixSpeaker& s) -> std::optional<Failure> {
+    if (seconds && !(*seconds >= 0)) return InvalidArgument("a wait must be 0 seconds or more");
+    return act(s, state_file, seconds);
   });
+}
+
+}  // namespace
+
+PELLIX_ANALYSIS_API int PellixSpeakerSave(PellixSpeaker* speaker, const char* state_file) {
+  return WithStateFile(speaker, state_file, std::nullopt, SaveSpeaker);
 }
 
 PELLIX_ANALYSIS_API int PellixSpeakerSaveWithin(PellixSpeaker* speaker, const char* state_file,
                                                 double seconds) {
-  return Run(speaker, [&](PellixSpeaker& s) -> std::optional<Failure> {
-    if (!(seconds >= 0)) return InvalidArgument("a wait must be 0 seconds or more");
-    return SaveSpeaker(s, state_file, [seconds](const std::filesystem::path& path) {
-      return StateLock(path, seconds);
-    });
-  });
+  return WithStateFile(speaker, state_file, seconds, SaveSpeaker);
 }
 
 PELLIX_ANALYSIS_API int PellixSpeakerLoad(PellixSpeaker* speaker, const char* state_file) {
-  return Run(speaker, [&](PellixSpeaker& s) {
-    return LoadSpeaker(s, state_file, [](const std::filesystem::path& path) {
-      return StateLock(path, std::function<void()>());
-    });
-  });
+  return WithStateFile(speaker, state_file, std::nullopt, LoadSpeaker);
 }
 
 PELLIX_ANALYSIS_API int PellixSpeakerLoadWithin(PellixSpeaker* speaker, const char* state_file,
                                                 double seconds) {
-  return Run(speaker, [&](PellixSpeaker& s) -> std::optional<Failure> {
-    if (!(seconds >= 0)) return InvalidArgument("a wait must be 0 seconds or more");
-    return LoadSpeaker(s, state_file, [seconds](const std::filesystem::path& path) {
-      return StateLock(path, seconds);
-    });
-  });
+  return WithStateFile(speaker, state_file, seconds, LoadSpeaker);
 }
 
 PELLIX_ANALYSIS_API int PellixSpeakerFailedTake(PellixSpeaker* speaker, int check, const char* name,

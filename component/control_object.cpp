@@ -54,3 +54,17 @@ const ISupportErrorInfoVtbl& SupportErrorInfoTable() {
 }
 
 }  // namespace pellix::component
+
+extern "C" PELLIX_API pellix::ALG_V1S* PellixControlOf(IUnknown* object) {
+  using namespace pellix::component;
+  void* dual = nullptr;
+  if (object == nullptr || object->lpVtbl->QueryInterface(object, &IID__ALG_V1S, &dual) < 0) {
+    return nullptr;
+  }
+  auto* face = static_cast<_ALG_V1S*>(dual);
+  // Only this library's objects show its own table.
+  pellix::ALG_V1S* control =
+      face->lpVtbl == &DualTable() ? &OwnerOf<ControlObject>(face).control() : nullptr;
+  face->lpVtbl->Release(face);
+  return control;
+}

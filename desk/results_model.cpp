@@ -49,8 +49,8 @@ QString Verdict(const analysis::CheckRecord& record) {
   return "unknown code " + Text(record.code.caption());
 }
 
-// A measure as the control published it.
-std::string Measure(const std::optional<analysis::Measures>& m, int column) {
+// A measure as the control published it; "-" for a take without measures.
+analysis::PublishedFigure Measure(const std::optional<analysis::Measures>& m, int column) {
   if (!m) return "-";
   switch (column) {
     case ResultsModel::kThorns:
@@ -66,22 +66,21 @@ std::string Measure(const std::optional<analysis::Measures>& m, int column) {
 
 // A measure for the list: whole numbers as they are, others to two decimals (the tooltip has
 // the whole text).
-QString ShortMeasure(const std::string& text) {
-  bool number = false;
-  const double value = Text(text).toDouble(&number);
-  if (!number || std::floor(value) == value) return Text(text);
-  return QString::number(value, 'f', 2);
+QString ShortMeasure(const analysis::PublishedFigure& figure) {
+  const std::optional<double> value = figure.value();
+  if (!value || std::floor(*value) == *value) return Text(figure.caption());
+  return QString::number(*value, 'f', 2);
 }
 
 QString Stress(const std::optional<analysis::StressLevels>& s, int column) {
   if (!s) return "-";
   switch (column) {
     case ResultsModel::kLie:
-      return Text(s->lie);
+      return Text(s->lie.caption());
     case ResultsModel::kGlobal:
-      return Text(s->global);
+      return Text(s->global.caption());
     default:
-      return Text(s->excitement);
+      return Text(s->excitement.caption());
   }
 }
 
@@ -177,7 +176,8 @@ QVariant ResultsModel::data(const QModelIndex& index, int role) const {
   }
   if (role == Qt::ToolTipRole && index.column() >= kThorns && index.column() != kFlags) {
     return Text(
-        Measure(calibration != nullptr ? calibration->measures : check->measures, index.column()));
+        Measure(calibration != nullptr ? calibration->measures : check->measures, index.column())
+            .caption());
   }
   if (role == Qt::TextAlignmentRole && index.column() != kTake && index.column() != kVerdict &&
       index.column() != kFlags) {

@@ -515,6 +515,39 @@ struct CountedSink {
   static inline IUnknownVtbl kTable = {QueryInterface, AddRef, Release};
 };
 
+// An object of another library that claims every interface.
+struct Impostor {
+  IUnknownVtbl* table = &kTable;
+
+  IUnknown* unknown() { return reinterpret_cast<IUnknown*>(this); }
+  static HRESULT QueryInterface(IUnknown* u, const IID*, void** out) {
+    *out = u;
+    return S_OK;
+  }
+  static ULONG One(IUnknown*) { return 1; }
+  static inline IUnknownVtbl kTable = {QueryInterface, One, One};
+};
+
+// PellixControlOf: the control behind an object the library made, the one its interface
+// drives; nothing for null, for an object without the interface, or for one of another library.
+TEST(ComponentLifetimeTest, TheControlOfAnObjectIsTheOneItsInterfaceDrives) {
+  TestSite site;
+  Ref<_ALG_V1S> control = NewControl(site);
+  ALG_V1S* behind = PellixControlOf(reinterpret_cast<IUnknown*>(control.get()));
+  ASSERT_NE(behind, nullptr);
+  BSTR text = PellixSysAllocStringUtf8("000070000005000000");
+  EXPECT_EQ(control->lpVtbl->put_DATAstr(control.get(), text), S_OK);
+  PellixSysFreeString(text);
+  EXPECT_EQ(behind->get_DATAstr(), "000070000005000000");
+
+  CountedSink without;
+  Impostor impostor;
+  EXPECT_EQ(PellixControlOf(nullptr), nullptr);
+  EXPECT_EQ(PellixControlOf(without.unknown()), nullptr);
+  EXPECT_EQ(without.references, 1u);
+  EXPECT_EQ(PellixControlOf(impostor.unknown()), nullptr);
+}
+
 // The connection point holds one reference on each advised sink and gives it back on Unadvise,
 // or when the control goes with sinks still advised; a refused Unadvise gives nothing back. Each
 // sink has its own cookie, never 0.

@@ -24,12 +24,18 @@ endforeach()
 
 if(DESKTOP)
   foreach(file bin/pellix-desk ${LIBDIR}/libPellixWidget.so
-          ${INCLUDEDIR}/pellix/widget/pellix_widget.h ${INCLUDEDIR}/pellix/control/alg_v1s.h
-          ${LIBDIR}/cmake/Pellix/PellixWidgetTargets.cmake)
+          ${INCLUDEDIR}/pellix/widget/pellix_widget.h ${LIBDIR}/cmake/Pellix/PellixWidgetTargets.cmake)
     if(NOT EXISTS "${PREFIX}/${file}")
       message(FATAL_ERROR "not installed: ${file}")
     endif()
   endforeach()
+  # The widget's header needs only Qt and Pellix.h: nothing of the control's insides is
+  # installed, so the host below builds only if the header reaches for none of them.
+  file(GLOB_RECURSE insides RELATIVE "${PREFIX}/${INCLUDEDIR}" "${PREFIX}/${INCLUDEDIR}/pellix/*")
+  list(FILTER insides EXCLUDE REGEX "^pellix/widget/pellix_widget\\.h$")
+  if(insides)
+    message(FATAL_ERROR "installed beside the widget's header: ${insides}")
+  endif()
   set(host "${PREFIX}/../widget_host")
   file(REMOVE_RECURSE "${host}")
   foreach(step

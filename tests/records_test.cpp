@@ -1,8 +1,10 @@
-// A published code's caption and the code it names, the one rule for a refused take, and the
-// tally every face's summary counts with.
+// A published code's caption and the code it names, the one rule for a refused take, a
+// published figure's caption and its number, and the tally every face's summary counts with.
 #include "analysis/records.h"
 
 #include <gtest/gtest.h>
+
+#include <cmath>
 
 namespace pellix::analysis {
 namespace {
@@ -33,6 +35,35 @@ TEST(PublishedCode, NamesOnlyTheCodesTheControlPublishesAndRefusesMinusOneAndMin
     EXPECT_EQ(code.value(), c.value) << c.caption;
     EXPECT_EQ(code.refused(), c.refused) << c.caption;
   }
+}
+
+TEST(PublishedFigure, ReadsTheCaptionAsThePlatformReadsANumberStrictly) {
+  const struct {
+    const char* caption;
+    std::optional<double> value;
+  } cases[] = {
+      {"12.5", 12.5},   // as the control prints its figures
+      {"-3", -3.0},     // a whole one
+      {"1E-05", 1e-5},  // a small one, as the platform prints it
+      {"1E+15", 1e15},  // a large one
+      {" 7 ", 7.0},     // blanks stand around a number, not inside it
+      {"&H1F", 31.0},   // a host may put one in hexadecimal
+      {"", {}},         // a cell never written
+      {"1.#INF", {}},   // infinity is no number here
+      {"1e400", {}},    // beyond a double
+      {"12,5", {}},     // a comma is no decimal point
+      {"1 2", {}},     {"abc", {}},
+  };
+  for (const auto& c : cases) {
+    const PublishedFigure figure(c.caption);
+    EXPECT_EQ(figure.caption(), c.caption);
+    EXPECT_EQ(figure.value(), c.value) << c.caption;
+  }
+  // A negative zero a host put keeps its sign, and the caption that shows it.
+  const PublishedFigure zero("-0");
+  ASSERT_TRUE(zero.value());
+  EXPECT_TRUE(std::signbit(*zero.value()));
+  EXPECT_EQ(zero.caption(), "-0");
 }
 
 CheckRecord Check(const char* code) {

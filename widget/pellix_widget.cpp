@@ -5,9 +5,14 @@
 #include <QFontMetricsF>
 #include <QPaintEvent>
 #include <QPainter>
+#include <atomic>
 #include <cmath>
+#include <stdexcept>
+#include <vector>
 
-#include "component/control_object.h"
+#include "control/alg_v1s.h"
+#include "control/panel.h"
+#include "platform/container_site.h"
 #include "platform/error.h"
 #include "widget/component_site.h"
 #include "widget/system_colours.h"
@@ -34,146 +39,217 @@ QRect CaptionArea(const QRect& label) {
   return label.adjusted(kCaptionMargin, 0, 0, 0);
 }
 
+// Asks an object of the component for one of its interfaces; nullptr when it has none.
+template <class Interface>
+Interface* Ask(IUnknown* object, const IID& iid) {
+  void* face = nullptr;
+  if (object->lpVtbl->QueryInterface(object, &iid, &face) < 0) return nullptr;
+  return static_cast<Interface*>(face);
+}
+
 // Hands a component instance its client site (nullptr takes it away), as a container does.
-void SetSite(component::ControlObject& object, IUnknown* site) {
-  void* with_site = nullptr;
-  if (object.QueryInterface(&IID_IObjectWithSite, &with_site) < 0) return;
-  auto* face = static_cast<IObjectWithSite*>(with_site);
-  face->lpVtbl->SetSite(face, site);
-  face->lpVtbl->Release(face);
+void SetSite(IUnknown* object, IUnknown* site) {
+  if (auto* face = Ask<IObjectWithSite>(object, IID_IObjectWithSite)) {
+    face->lpVtbl->SetSite(face, site);
+    face->lpVtbl->Release(face);
+  }
+}
+
+// A new instance of the component with one reference, made through its class factory as any
+// host makes one.
+IUnknown* NewComponent() {
+  void* made = nullptr;
+  if (DllGetClassObject(&CLSID_ALG_V1S, &IID_IClassFactory, &made) < 0) {
+    throw std::runtime_error("the component hands out no class factory");
+  }
+  auto* factory = static_cast<IClassFactory*>(made);
+  const HRESULT status = factory->lpVtbl->CreateInstance(factory, nullptr, &IID_IUnknown, &made);
+  factory->lpVtbl->Release(factory);
+  if (status < 0) throw std::runtime_error("the component made no instance");
+  return static_cast<IUnknown*>(made);
 }
 
 }  // namespace
 
-// The container as the control sees it. The control may call from its own thread.
-class PellixWidget::Site final : public ContainerSite {
+// What the widget holds: the site and listener the control sees, the control shown, and what
+// it last showed of it.
+class PellixWidget::Impl {
  public:
-  explicit Site(PellixWidget& widget) : widget_(widget) {}
+  // The container as the control sees it. The control may call from its own thread.
+  class Site final : public ContainerSite {
+   public:
+    explicit Site(PellixWidget& widget) : widget_(widget) {}
 
-  bool UserMode() const override { return widget_.user_mode_.load(); }
-  void PropertyChanged(std::string_view name) override {
-    emit widget_.propertyChanged(
-        QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())));
-  }
+    bool UserMode() const override { return widget_.impl_->user_mode.load(); }
+    void PropertyChanged(std::string_view name) override {
+      emit widget_.propertyChanged(
+          QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())));
+    }
 
- private:
-  PellixWidget& widget_;
-};
+   private:
+    PellixWidget& widget_;
+  };
 
-// Told of the control's changes on the control's thread; hands them to the widget's thread
-// with the captions read there, so painting never touches the control.
-class PellixWidget::Listener final : public PanelListener {
- public:
-  explicit Listener(PellixWidget& widget) : widget_(widget) {}
+  // Told of the control's changes on the control's thread; hands them to the widget's thread
+  // with the captions read there, so painting never touches the control. At once when the
+  // control lives on the widget's thread, through its event queue when on another.
+  class Listener final : public PanelListener {
+   public:
+    explicit Listener(PellixWidget& widget) : widget_(widget) {}
 
-  void Follow(Panel* panel) { panel_ = panel; }
+    void Follow(Panel* panel) { panel_ = panel; }
 
-  void CaptionChanged(const Label& label, const std::string& caption) noexcept override {
-    const auto layout = PanelLayout();
-    for (std::size_t i = 0; i < layout.size(); ++i) {
-      if (&layout[i].label(*panel_) == &label) {
-        emit widget_.captionArrived(static_cast<int>(i), FromUtf8(caption), QPrivateSignal());
-        return;
+    void CaptionChanged(const Label& label, const std::string& caption) noexcept override {
+      const auto layout = PanelLayout();
+      for (std::size_t i = 0; i < layout.size(); ++i) {
+        if (&layout[i].label(*panel_) == &label) {
+          QMetaObject::invokeMethod(
+              &widget_,
+              [widget = &widget_, index = static_cast<int>(i), text = FromUtf8(caption)] {
+                widget->showCaption(index, text);
+              },
+              Qt::AutoConnection);
+          return;
+        }
       }
+    }
+
+    void SurfaceChanged(const ControlSurface& surface) noexcept override {
+      QMetaObject::invokeMethod(
+          &widget_, [widget = &widget_, surface] { widget->showSurface(surface); },
+          Qt::AutoConnection);
+    }
+
+   private:
+    PellixWidget& widget_;
+    Panel* panel_ = nullptr;
+  };
+
+  explicit Impl(PellixWidget& widget)
+      : site(widget), listener(widget), captions(PanelLayout().size()) {
+    for (std::size_t i = 0; i < captions.size(); ++i) {
+      captions[i] = FromUtf8(std::string(PanelLayout()[i].design_caption));
     }
   }
 
-  void SurfaceChanged(const ControlSurface& surface) noexcept override {
-    emit widget_.surfaceArrived(surface, QPrivateSignal());
-  }
+  Site site;
+  Listener listener;
+  std::atomic<bool> user_mode{true};
+  std::unique_ptr<ALG_V1S> own_control;
+  std::unique_ptr<ComponentSite> component_site;
+  IUnknown* component = nullptr;  // one reference held
+  std::atomic<ALG_V1S*> control{nullptr};
 
- private:
-  PellixWidget& widget_;
-  Panel* panel_ = nullptr;
+  std::vector<QString> captions;
+  ControlSurface surface;
+  QFont caption_font;
+  double caption_font_dpi = 0;  // the DPI caption_font was sized for
 };
 
 PellixWidget::PellixWidget(WithoutControl, QWidget* parent)
-    : QWidget(parent),
-      site_(std::make_unique<Site>(*this)),
-      listener_(std::make_unique<Listener>(*this)),
-      captions_(PanelLayout().size()) {
+    : QWidget(parent), impl_(std::make_unique<Impl>(*this)) {
   setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-  // Queued when the control lives on another thread, at once when it lives on this one.
-  connect(this, &PellixWidget::captionArrived, this, &PellixWidget::showCaption);
-  connect(this, &PellixWidget::surfaceArrived, this, &PellixWidget::showSurface);
-  for (std::size_t i = 0; i < captions_.size(); ++i) {
-    captions_[i] = FromUtf8(std::string(PanelLayout()[i].design_caption));
-  }
 }
 
 PellixWidget::PellixWidget(QWidget* parent) : PellixWidget(WithoutControl{}, parent) {
-  own_control_ = std::make_unique<ALG_V1S>(site_.get());
-  own_control_->InitProperties();
-  attach(*own_control_);
+  impl_->own_control = std::make_unique<ALG_V1S>(&impl_->site);
+  impl_->own_control->InitProperties();
+  attach(*impl_->own_control);
 }
 
 PellixWidget::PellixWidget(AsComponent, QWidget* parent) : PellixWidget(WithoutControl{}, parent) {
-  component_site_ = std::make_unique<ComponentSite>(
-      [this] { return user_mode_.load(); },
-      [this](std::string_view name) { site_->PropertyChanged(name); });
-  component_ = new component::ControlObject();
-  SetSite(*component_, component_site_->unknown());
-  component_->control().InitProperties();
-  attach(component_->control());
+  impl_->component_site = std::make_unique<ComponentSite>(
+      [this] { return impl_->user_mode.load(); },
+      [this](std::string_view name) { impl_->site.PropertyChanged(name); });
+  impl_->component = NewComponent();
+  SetSite(impl_->component, impl_->component_site->unknown());
+  ALG_V1S& control = *PellixControlOf(impl_->component);
+  control.InitProperties();
+  attach(control);
 }
 
 PellixWidget::~PellixWidget() {
   detach();
-  if (component_ != nullptr) {
+  if (impl_->component != nullptr) {
     // A host may keep the object alive: it must no longer reach this widget.
-    SetSite(*component_, nullptr);
-    component_->Release();
+    SetSite(impl_->component, nullptr);
+    impl_->component->lpVtbl->Release(impl_->component);
   }
 }
 
 _ALG_V1S* PellixWidget::interfacePointer() const {
-  void* dual = nullptr;
-  if (component_ == nullptr || component_->QueryInterface(&IID__ALG_V1S, &dual) < 0) {
-    return nullptr;
-  }
-  return static_cast<_ALG_V1S*>(dual);
+  if (impl_->component == nullptr) return nullptr;
+  return Ask<_ALG_V1S>(impl_->component, IID__ALG_V1S);
 }
 
 ContainerSite& PellixWidget::site() {
-  return *site_;
+  return impl_->site;
 }
 
 ALG_V1S& PellixWidget::control() const {
-  return *control_.load();
+  return *impl_->control.load();
+}
+
+bool PellixWidget::hasControl() const {
+  return impl_->control.load() != nullptr;
+}
+
+bool PellixWidget::userMode() const {
+  return impl_->user_mode.load();
+}
+
+void PellixWidget::setUserMode(bool run_mode) {
+  impl_->user_mode.store(run_mode);
 }
 
 void PellixWidget::attach(ALG_V1S& control) {
   detach();
   Panel& panel = control.panel();
-  listener_->Follow(&panel);
-  panel.Listen(listener_.get());
-  control_.store(&control);
+  impl_->listener.Follow(&panel);
+  panel.Listen(&impl_->listener);
+  impl_->control.store(&control);
   // Everything the control holds now, as if it had just changed; a label that refuses to
   // hand out its caption keeps the one shown.
-  listener_->SurfaceChanged(control.surface());
+  impl_->listener.SurfaceChanged(control.surface());
   for (const PanelEntry& entry : PanelLayout()) {
     Label& label = entry.label(panel);
     try {
-      listener_->CaptionChanged(label, label.caption());
+      impl_->listener.CaptionChanged(label, label.caption());
     } catch (const PlatformError&) {
     }
   }
 }
 
 void PellixWidget::detach() {
-  ALG_V1S* control = control_.exchange(nullptr);
-  if (control != nullptr && control->panel().listener() == listener_.get()) {
+  ALG_V1S* control = impl_->control.exchange(nullptr);
+  if (control != nullptr && control->panel().listener() == &impl_->listener) {
     control->panel().Listen(nullptr);
   }
 }
 
 void PellixWidget::setSurface(const ControlSurface& surface) {
   control().surface() = surface;
-  listener_->SurfaceChanged(surface);
+  impl_->listener.SurfaceChanged(surface);
+}
+
+QString PellixWidget::caption(std::size_t index) const {
+  return impl_->captions.at(index);
+}
+
+int PellixWidget::labelIndex(const QString& name) {
+  const auto layout = PanelLayout();
+  for (std::size_t i = 0; i < layout.size(); ++i) {
+    if (FromUtf8(std::string(layout[i].name)) == name) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+const ControlSurface& PellixWidget::surface() const {
+  return impl_->surface;
 }
 
 void PellixWidget::showCaption(int index, const QString& caption) {
-  QString& shown = captions_.at(static_cast<std::size_t>(index));
+  QString& shown = impl_->captions.at(static_cast<std::size_t>(index));
   if (shown == caption) return;
   shown = caption;
   update(labelRect(static_cast<std::size_t>(index)));
@@ -181,7 +257,7 @@ void PellixWidget::showCaption(int index, const QString& caption) {
 }
 
 void PellixWidget::showSurface(const ControlSurface& surface) {
-  surface_ = surface;
+  impl_->surface = surface;
   update();
 }
 
@@ -210,7 +286,7 @@ QSize PellixWidget::sizeHint() const {
 
 QFont PellixWidget::captionFont() const {
   const double dpi = logicalDpiY();
-  if (caption_font_dpi_ == dpi) return caption_font_;
+  if (impl_->caption_font_dpi == dpi) return impl_->caption_font;
   QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
   auto every_caption_fits = [&] {
     const QFontMetricsF metrics(font, this);
@@ -228,14 +304,14 @@ QFont PellixWidget::captionFont() const {
     font.setPointSizeF(points);
     if (every_caption_fits()) break;
   }
-  caption_font_ = font;
-  caption_font_dpi_ = dpi;
+  impl_->caption_font = font;
+  impl_->caption_font_dpi = dpi;
   return font;
 }
 
 void PellixWidget::changeEvent(QEvent* event) {
   if (event->type() == QEvent::FontChange || event->type() == QEvent::ApplicationFontChange) {
-    caption_font_dpi_ = 0;
+    impl_->caption_font_dpi = 0;
     update();
   }
   QWidget::changeEvent(event);
@@ -244,10 +320,10 @@ void PellixWidget::changeEvent(QEvent* event) {
 void PellixWidget::paintEvent(QPaintEvent* event) {
   QPainter painter(this);
   const QRect surface(QPoint(0, 0), sizeHint());
-  if (surface_.BackStyle != 0) {
-    painter.fillRect(surface, BackgroundColour(surface_.BackColor, palette()));
+  if (impl_->surface.BackStyle != 0) {
+    painter.fillRect(surface, BackgroundColour(impl_->surface.BackColor, palette()));
   }
-  if (surface_.BorderStyle != 0) {
+  if (impl_->surface.BorderStyle != 0) {
     painter.setPen(QPen(Qt::black, 1));
     painter.drawRect(surface.adjusted(0, 0, -1, -1));
   }
@@ -270,7 +346,7 @@ void PellixWidget::paintEvent(QPaintEvent* event) {
     painter.setClipRect(r);
     painter.setPen(text);
     painter.drawText(CaptionArea(r), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
-                     captions_[i]);
+                     impl_->captions[i]);
     painter.restore();
   }
 }

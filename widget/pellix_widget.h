@@ -8,30 +8,28 @@
 // The widget follows the control through a listener on its panel: each caption change
 // repaints that label only, and a property-bag load repaints the surface. The control may
 // live on another thread (its analysis state is per thread): make it with site(), attach()
-// it there, and the changes reach the widget through queued signals.
+// it there, and the changes reach the widget through its event queue.
+//
+// A host outside this tree sees the control through the component: it makes the widget
+// AsComponent and drives interfacePointer() with Pellix.h. This header needs no more than Qt
+// and Pellix.h; what the widget keeps of the control stays inside it.
 #pragma once
 
 #include <QFont>
 #include <QRect>
+#include <QSize>
 #include <QString>
 #include <QWidget>
-#include <atomic>
 #include <cstddef>
 #include <memory>
-#include <vector>
 
-#include "control/alg_v1s.h"
-#include "control/panel.h"
-#include "platform/container_site.h"
-
-struct _ALG_V1S;
+#include "Pellix.h"
 
 namespace pellix {
 
-namespace component {
-class ControlObject;
-}
-class ComponentSite;
+class ALG_V1S;
+class ContainerSite;
+struct ControlSurface;
 
 class PellixWidget : public QWidget {
   Q_OBJECT
@@ -55,7 +53,7 @@ class PellixWidget : public QWidget {
   // The control shown, to drive exactly as through its C++ interface; on its own thread. The
   // widget must have one.
   ALG_V1S& control() const;
-  bool hasControl() const { return control_.load() != nullptr; }
+  bool hasControl() const;
   // The component's _ALG_V1S with a reference for the caller, who releases it; nullptr for a
   // widget not made AsComponent.
   _ALG_V1S* interfacePointer() const;
@@ -73,18 +71,20 @@ class PellixWidget : public QWidget {
 
   // Design mode (false) or run mode (true, the default): the ambient UserMode the control
   // sees, so that puts refused in design mode are refused on the window too.
-  bool userMode() const { return user_mode_.load(); }
-  void setUserMode(bool run_mode) { user_mode_.store(run_mode); }
+  bool userMode() const;
+  void setUserMode(bool run_mode);
 
   // Sets the control's appearance and shows it; on the control's thread.
   void setSurface(const ControlSurface& surface);
 
-  // What the widget shows, by index into PanelLayout(): each label's rectangle in the
+  // What the widget shows, by index into the panel's layout: each label's rectangle in the
   // widget's logical pixels, and the caption it draws there.
   QRect labelRect(std::size_t index) const;
-  QString caption(std::size_t index) const { return captions_.at(index); }
+  QString caption(std::size_t index) const;
+  // The index of the label the panel names `name` ("Filters(3)", "LBL_MSG"); -1 for none.
+  static int labelIndex(const QString& name);
   // The appearance shown.
-  const ControlSurface& surface() const { return surface_; }
+  const ControlSurface& surface() const;
   // The system's user-interface font at the largest size, up to 8 points, at which every
   // design caption fits its label.
   QFont captionFont() const;
@@ -99,35 +99,19 @@ class PellixWidget : public QWidget {
   // A label shows a new caption (after the repaint was asked for).
   void captionShown(int index);
 
-  // From the control's thread to the widget's.
-  void captionArrived(int index, const QString& caption, QPrivateSignal);
-  void surfaceArrived(const pellix::ControlSurface& surface, QPrivateSignal);
-
  protected:
   void paintEvent(QPaintEvent* event) override;
   void changeEvent(QEvent* event) override;
 
  private:
-  class Site;
-  class Listener;
+  class Impl;
 
   void showCaption(int index, const QString& caption);
   void showSurface(const ControlSurface& surface);
   double twipsToPixelsX() const;
   double twipsToPixelsY() const;
 
-  std::unique_ptr<Site> site_;
-  std::unique_ptr<Listener> listener_;
-  std::atomic<bool> user_mode_{true};
-  std::unique_ptr<ALG_V1S> own_control_;
-  std::unique_ptr<ComponentSite> component_site_;
-  component::ControlObject* component_ = nullptr;  // one reference held
-  std::atomic<ALG_V1S*> control_{nullptr};
-
-  std::vector<QString> captions_;
-  ControlSurface surface_;
-  mutable QFont caption_font_;
-  mutable double caption_font_dpi_ = 0;  // the DPI caption_font_ was sized for
+  std::unique_ptr<Impl> impl_;
 };
 
 }  // namespace pellix

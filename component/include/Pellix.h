@@ -674,6 +674,14 @@ PELLIX_API const PellixTypeLibraryInfo* PellixTypeLibrary(void);
 
 #ifdef __cplusplus
 }
+
+namespace pellix {
+class ALG_V1S;
+}
+/* For C++ code built with the control's own sources, which draws or drives the control behind
+ * an object (the Qt widget): that control, which lives as long as the object; null for a null
+ * pointer or an object this library did not make. On the object's thread. */
+extern "C" PELLIX_API pellix::ALG_V1S* PellixControlOf(PellixIUnknown* object);
 #endif
 
 #endif /* PELLIX_H */

@@ -242,6 +242,15 @@ class DeskTest : public QObject {
     QVERIFY2(window().results().rowCount() == 3, qPrintable(window().messages()));
   }
 
+  // Calibrated, checks the first three takes and saves the bag to `bag`.
+  void ThreeChecksSaved(const QString& bag) {
+    Calibrated();
+    Select(kChecks.mid(0, 3));
+    Click("check");
+    window().saveBag(bag);
+    WaitIdle();
+  }
+
   void OnSessionThread(const std::function<void(ALG_V1S&)>& work) {
     SpeakerSession* session = &window().session();
     QMetaObject::invokeMethod(
@@ -468,11 +477,7 @@ class DeskTest : public QObject {
     QTemporaryDir dir;
     const QString bag = dir.filePath("alex.json");
     const QString history = dir.filePath("alex.history.jsonl");
-    Calibrated();
-    Select(kChecks.mid(0, 3));
-    Click("check");
-    window().saveBag(dir.filePath("alex"));  // the extension is added
-    WaitIdle();
+    ThreeChecksSaved(dir.filePath("alex"));  // the extension is added
     QCOMPARE(Lines(history).size(), 3);
     for (int i = 0; i < 3; ++i)
       QVERIFY(Lines(history)[i].contains(QFileInfo(kChecks[i]).fileName()));
@@ -505,11 +510,7 @@ class DeskTest : public QObject {
     QTemporaryDir dir;
     const QString bag = dir.filePath("alex.json");
     const QString history = dir.filePath("alex.history.jsonl");
-    Calibrated();
-    Select(kChecks.mid(0, 3));
-    Click("check");
-    window().saveBag(bag);
-    WaitIdle();
+    ThreeChecksSaved(bag);
 
     // Loaded, the bag gets two checks from the command, then one from the desk.
     window().loadBag(bag);
