@@ -13,21 +13,21 @@
 #include <iterator>
 #include <string>
 #include <tuple>
-#include <utility>
 #include <vector>
 
 #include "control/alg_v1s.h"
-#include "control/late_binding.h"
 #include "error_of.h"
 #include "platform/error.h"
 #include "platform/json_property_bag.h"
 #include "platform/property_bag.h"
+#include "put_by_name.h"
 #include "recording_site.h"
 
 namespace pellix {
 namespace {
 
 using testing::ErrorOf;
+using testing::PutByName;
 using testing::RecordingSite;
 
 // A last-value bag that also records what the control asked for and the defaults it gave.
@@ -192,15 +192,19 @@ class SaveReloadTest : public ::testing::Test {
     original.put_Mode("7");
     original.put<"ADDvolume">("2");
     original.put_MSGstring("hello");
-    // The captions, put by name as a host that binds late does.
-    const std::pair<const char*, const char*> kCaptions[] = {
-        {"CAL_spT", "31"}, {"CAL_spJ", "32"},    {"CAL_JQ", "33"},     {"CAL_AVJ", "3.5"},
-        {"CR_spT", "41"},  {"CR_SPJ", "42"},     {"CR_JQ", "43"},      {"CR_avJ", "4.5"},
-        {"BGbord", "15"},  {"LIEstress", "150"}, {"GLBstress", "160"}, {"EXCstress", "170"},
-        {"CR_msgX", "5"}};
-    for (const auto& [name, text] : kCaptions) {
-      Invoke(original, GetIDOfName(name), InvokeKind::kPropertyPut, Value::String(text));
-    }
+    PutByName(original, {{"CAL_spT", "31"},
+                         {"CAL_spJ", "32"},
+                         {"CAL_JQ", "33"},
+                         {"CAL_AVJ", "3.5"},
+                         {"CR_spT", "41"},
+                         {"CR_SPJ", "42"},
+                         {"CR_JQ", "43"},
+                         {"CR_avJ", "4.5"},
+                         {"BGbord", "15"},
+                         {"LIEstress", "150"},
+                         {"GLBstress", "160"},
+                         {"EXCstress", "170"},
+                         {"CR_msgX", "5"}});
     original.surface().BackColor = 0x00FF8000u;
     original.surface().AutoRedraw = true;
     original.surface().BackStyle = 0;
