@@ -11,18 +11,13 @@
 
 namespace {
 
-// The function `name` of the library, loaded on first use.
-void* Real(const char* name) {
-  static pellix::OnDemandLibrary library("libsoxr.so.0");
-  return library.FindOr(name, [](const std::string& problem) {
-    return pellix::FileError::Message(pellix::kInvalidProcedureCall,
-                                      "cannot resample recordings: " + problem);
-  });
-}
+constexpr pellix::OnDemandStandIns<pellix::FileError> kSoxr{
+    "libsoxr.so.0", pellix::FileError::Message, pellix::kInvalidProcedureCall,
+    "cannot resample recordings: "};
 
 }  // namespace
 
-#define PELLIX_SOXR_CALL(name, ...) PELLIX_ON_DEMAND_CALL(Real, name, __VA_ARGS__)
+#define PELLIX_SOXR_CALL(name, ...) PELLIX_ON_DEMAND_CALL(kSoxr, name, __VA_ARGS__)
 
 extern "C" {
 

@@ -1,20 +1,15 @@
 // The hot loops in AVX2: the table of kernel_forms.h over lanes_avx2.h, and of its own the
-// scaling in doubles, four at a time. Everything defined between the two target pragmas, the
-// kernels and the table's functions included, is compiled for AVX2 (and the bit instructions
+// scaling in doubles, four at a time. Everything defined in the target region (target_region.h),
+// the kernels and the table's functions included, is compiled for AVX2 (and the bit instructions
 // that come with it); it runs only on a processor that has them. The headers of the standard
 // library and of the engine's own types are included before (kernel_forms_shared.h), so that no
 // inline function they define is compiled for AVX2 and then shared with the other forms.
 #include <immintrin.h>
 
 #include "engine/kernel_forms_shared.h"
+#include "engine/target_region.h"
 
-#if defined(__clang__)
-#pragma clang attribute push(__attribute__((target("avx2,popcnt,bmi,bmi2,lzcnt"))), \
-                             apply_to = function)
-#else
-#pragma GCC push_options
-#pragma GCC target("avx2,popcnt,bmi,bmi2,lzcnt")
-#endif
+PELLIX_TARGET_BEGIN("avx2,popcnt,bmi,bmi2,lzcnt")
 
 #include "engine/kernel_forms.h"
 #include "engine/lanes_avx2.h"
@@ -50,11 +45,7 @@ constexpr Forms kKernelForms = SetForms<L>::Table();
 }  // namespace
 }  // namespace Tarvo_alg1
 
-#if defined(__clang__)
-#pragma clang attribute pop
-#else
-#pragma GCC pop_options
-#endif
+PELLIX_TARGET_END
 
 namespace Tarvo_alg1 {
 

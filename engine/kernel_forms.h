@@ -1,6 +1,6 @@
 // One instruction set's table of forms, written once for every set: the table's entries are the
 // kernels over the lanes L and the functions of SetForms<L>, so that the file that compiles a
-// set (forms_*.cpp, inside its target pragmas where it has them) compiles every entry for that
+// set (forms_*.cpp, inside its target region where it has one) compiles every entry for that
 // set. Each lane set belongs to one file, so nothing compiled for one set is linked in place of
 // another's. A set then replaces the entries it writes for itself.
 #pragma once

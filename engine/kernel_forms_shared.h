@@ -1,7 +1,7 @@
 // Everything kernel_forms.h and the kernels include besides themselves: the standard library and
 // the engine's own types. A set compiled for a target of its own (forms_avx2.cpp,
-// forms_avx512.cpp) includes this before its target pragma, so that no inline function defined
-// here is compiled for that set and then linked in place of another set's copy.
+// forms_avx512.cpp) includes this before its target region (target_region.h), so that no inline
+// function defined here is compiled for that set and then linked in place of another set's copy.
 #pragma once
 
 #include <algorithm>

@@ -1,5 +1,6 @@
 // The lanes of lanes_plain.h in AVX2 registers: thirty-two bytes, sixteen shorts or four words
-// at a time. Only for code compiled for AVX2 (forms_avx2.cpp), run on a processor that has it.
+// at a time (lanes_vector.h), and what AVX2 does its own way. Only for code compiled for AVX2
+// (forms_avx2.cpp), run on a processor that has it.
 #pragma once
 
 #include <immintrin.h>
@@ -7,50 +8,17 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "engine/lanes_vector.h"
+
 namespace Tarvo_alg1::lanes {
 
-struct Avx2 {
-  static constexpr std::size_t kBytes = 32;
-  static constexpr std::size_t kShorts = 16;
-  static constexpr std::size_t kWords = 4;
-
-  using Bytes = __m256i;
-  using ByteMask = Bytes;
-  using Shorts = __m256i;
-  using Words = __m256i;
-
-  // Bytes. Unsigned comparisons are signed ones with the top bit flipped.
-  static Bytes LoadBytes(const std::uint8_t* p) noexcept {
-    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
-  }
-  static Bytes SplatBytes(std::uint8_t x) noexcept {
-    return _mm256_set1_epi8(static_cast<char>(x));
-  }
-  static Bytes AllBytes(bool on) noexcept {
-    return on ? _mm256_set1_epi8(-1) : _mm256_setzero_si256();
-  }
-  static Bytes Flip(Bytes v) noexcept {
-    return _mm256_xor_si256(v, _mm256_set1_epi8(static_cast<char>(0x80)));
-  }
-  static Bytes Above(Bytes v, Bytes limit) noexcept {
-    return _mm256_cmpgt_epi8(Flip(v), Flip(limit));
-  }
-  static Bytes Below(Bytes v, Bytes limit) noexcept {
-    return _mm256_cmpgt_epi8(Flip(limit), Flip(v));
-  }
-  static Bytes OrBytes(Bytes x, Bytes y) noexcept { return _mm256_or_si256(x, y); }
-  static Bytes AndBytes(Bytes x, Bytes y) noexcept { return _mm256_and_si256(x, y); }
-  static Bytes SubBytes(Bytes x, Bytes y) noexcept { return _mm256_sub_epi8(x, y); }
+struct Avx2 : ByteMaskLanes<32>, VectorWords<32> {
+  // Bytes.
   static Bytes SubBytesSaturated(Bytes x, Bytes y) noexcept { return _mm256_subs_epu8(x, y); }
   static std::uint32_t ByteBits(ByteMask mask) noexcept {
     return static_cast<std::uint32_t>(_mm256_movemask_epi8(mask));
   }
   static bool Any(Bytes mask) noexcept { return _mm256_testz_si256(mask, mask) == 0; }
-  static Bytes MinBytes(Bytes x, Bytes y) noexcept { return _mm256_min_epu8(x, y); }
-  static Bytes MaxBytes(Bytes x, Bytes y) noexcept { return _mm256_max_epu8(x, y); }
-  static Bytes CountTrue(Bytes counts, Bytes mask) noexcept {
-    return _mm256_sub_epi8(counts, mask);
-  }
   static std::int64_t SumWordLanes(__m256i v) noexcept {
     const __m128i half = _mm_add_epi64(_mm256_castsi256_si128(v), _mm256_extracti128_si256(v, 1));
     return _mm_cvtsi128_si64(_mm_add_epi64(half, _mm_unpackhi_epi64(half, half)));
@@ -60,19 +28,9 @@ struct Avx2 {
   }
 
   // Shorts.
-  static Shorts LoadShorts(const std::int16_t* p) noexcept {
-    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
-  }
-  static void StoreShorts(std::int16_t* p, Shorts v) noexcept {
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v);
-  }
   static Shorts WidenBytes(const std::uint8_t* p) noexcept {
     return _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
   }
-  static Shorts SplatShorts(std::int16_t x) noexcept { return _mm256_set1_epi16(x); }
-  static Shorts Add(Shorts x, Shorts y) noexcept { return _mm256_add_epi16(x, y); }
-  static Shorts Sub(Shorts x, Shorts y) noexcept { return _mm256_sub_epi16(x, y); }
-  static Shorts MulLow(Shorts x, Shorts y) noexcept { return _mm256_mullo_epi16(x, y); }
   // Pairs of bytes: each byte of v with the byte of `filler` beside it, v's first half in
   // `first` and its second in `second`, in order (the quarters are put in order first, as
   // unpacking works within each half of the register); and each pair's unsigned bytes times the
@@ -86,13 +44,6 @@ struct Avx2 {
     return _mm256_maddubs_epi16(pairs, weights);
   }
   static Shorts MulHighUnsigned(Shorts x, Shorts y) noexcept { return _mm256_mulhi_epu16(x, y); }
-  static Shorts ShiftRightUnsigned(Shorts x, int n) noexcept {
-    return _mm256_srl_epi16(x, _mm_cvtsi32_si128(n));
-  }
-  static Shorts Min(Shorts x, Shorts y) noexcept { return _mm256_min_epi16(x, y); }
-  static Shorts Max(Shorts x, Shorts y) noexcept { return _mm256_max_epi16(x, y); }
-  static Shorts And(Shorts x, Shorts y) noexcept { return _mm256_and_si256(x, y); }
-  static Shorts Or(Shorts x, Shorts y) noexcept { return _mm256_or_si256(x, y); }
   // Packing works within each half of the register, so the packed quarters are put back in
   // order before their bits are taken.
   static std::uint32_t MaskBits(Shorts first, Shorts second) noexcept {
@@ -101,16 +52,6 @@ struct Avx2 {
   }
 
   // Words.
-  static Words LoadWords(const std::uint64_t* p) noexcept {
-    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
-  }
-  static void StoreWords(std::uint64_t* p, Words v) noexcept {
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v);
-  }
-  static Words ZeroWords() noexcept { return _mm256_setzero_si256(); }
-  static Words AndWords(Words x, Words y) noexcept { return _mm256_and_si256(x, y); }
-  static Words OrWords(Words x, Words y) noexcept { return _mm256_or_si256(x, y); }
-  static Words AndNotWords(Words x, Words y) noexcept { return _mm256_andnot_si256(x, y); }
   // The bits of `high` moved up n places (0 < n < 64), the top n bits of `low` filling in. The
   // counts of both shifts are made once (ShiftBy) for the many pairs they shift.
   struct Shift {

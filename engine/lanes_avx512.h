@@ -1,7 +1,8 @@
 // The lanes of lanes_plain.h in AVX-512 registers: sixty-four bytes, thirty-two shorts or eight
-// words at a time. Comparisons of bytes give their truths as bits in a mask register (ByteMask),
-// which the loops count and test as they are, and words have a population count of their own.
-// Only for code compiled for AVX-512 (forms_avx512.cpp), run on a processor that has it.
+// words at a time (lanes_vector.h), and what AVX-512 does its own way. Comparisons of bytes give
+// their truths as bits in a mask register (ByteMask), which the loops count and test as they are,
+// and words have a population count of their own. Only for code compiled for AVX-512
+// (forms_avx512.cpp), run on a processor that has it.
 #pragma once
 
 #include <immintrin.h>
@@ -9,23 +10,14 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "engine/lanes_vector.h"
+
 namespace Tarvo_alg1::lanes {
 
-struct Avx512 {
-  static constexpr std::size_t kBytes = 64;
-  static constexpr std::size_t kShorts = 32;
-  static constexpr std::size_t kWords = 8;
-
-  using Bytes = __m512i;
+struct Avx512 : VectorLanes<64>, VectorWords<64> {
   using ByteMask = __mmask64;
-  using Shorts = __m512i;
-  using Words = __m512i;
 
   // Bytes.
-  static Bytes LoadBytes(const std::uint8_t* p) noexcept { return _mm512_loadu_si512(p); }
-  static Bytes SplatBytes(std::uint8_t x) noexcept {
-    return _mm512_set1_epi8(static_cast<char>(x));
-  }
   static ByteMask AllBytes(bool on) noexcept { return on ? ~ByteMask{0} : ByteMask{0}; }
   static ByteMask Above(Bytes v, Bytes limit) noexcept { return _mm512_cmpgt_epu8_mask(v, limit); }
   static ByteMask Below(Bytes v, Bytes limit) noexcept { return _mm512_cmplt_epu8_mask(v, limit); }
@@ -33,9 +25,6 @@ struct Avx512 {
   static ByteMask AndBytes(ByteMask x, ByteMask y) noexcept { return x & y; }
   static bool Any(ByteMask mask) noexcept { return mask != 0; }
   static std::uint64_t ByteBits(ByteMask mask) noexcept { return mask; }
-  static Bytes MinBytes(Bytes x, Bytes y) noexcept { return _mm512_min_epu8(x, y); }
-  static Bytes MaxBytes(Bytes x, Bytes y) noexcept { return _mm512_max_epu8(x, y); }
-  static Bytes SubBytes(Bytes x, Bytes y) noexcept { return _mm512_sub_epi8(x, y); }
   static Bytes SubBytesSaturated(Bytes x, Bytes y) noexcept { return _mm512_subs_epu8(x, y); }
   // One more in each lane the mask holds.
   static Bytes CountTrue(Bytes counts, ByteMask mask) noexcept {
@@ -47,15 +36,9 @@ struct Avx512 {
   }
 
   // Shorts.
-  static Shorts LoadShorts(const std::int16_t* p) noexcept { return _mm512_loadu_si512(p); }
-  static void StoreShorts(std::int16_t* p, Shorts v) noexcept { _mm512_storeu_si512(p, v); }
   static Shorts WidenBytes(const std::uint8_t* p) noexcept {
     return _mm512_cvtepu8_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)));
   }
-  static Shorts SplatShorts(std::int16_t x) noexcept { return _mm512_set1_epi16(x); }
-  static Shorts Add(Shorts x, Shorts y) noexcept { return _mm512_add_epi16(x, y); }
-  static Shorts Sub(Shorts x, Shorts y) noexcept { return _mm512_sub_epi16(x, y); }
-  static Shorts MulLow(Shorts x, Shorts y) noexcept { return _mm512_mullo_epi16(x, y); }
   // As in lanes_avx2.h: the eighths are put in order first, as unpacking works within each
   // quarter of the register.
   static void PairBytes(Bytes v, Bytes filler, Shorts& first, Shorts& second) noexcept {
@@ -67,13 +50,6 @@ struct Avx512 {
     return _mm512_maddubs_epi16(pairs, weights);
   }
   static Shorts MulHighUnsigned(Shorts x, Shorts y) noexcept { return _mm512_mulhi_epu16(x, y); }
-  static Shorts ShiftRightUnsigned(Shorts x, int n) noexcept {
-    return _mm512_srl_epi16(x, _mm_cvtsi32_si128(n));
-  }
-  static Shorts Min(Shorts x, Shorts y) noexcept { return _mm512_min_epi16(x, y); }
-  static Shorts Max(Shorts x, Shorts y) noexcept { return _mm512_max_epi16(x, y); }
-  static Shorts And(Shorts x, Shorts y) noexcept { return _mm512_and_si512(x, y); }
-  static Shorts Or(Shorts x, Shorts y) noexcept { return _mm512_or_si512(x, y); }
   // The sign bits, first's lanes as the low half of the word.
   static std::uint64_t MaskBits(Shorts first, Shorts second) noexcept {
     return std::uint64_t{_mm512_movepi16_mask(first)} | std::uint64_t{_mm512_movepi16_mask(second)}
@@ -81,12 +57,6 @@ struct Avx512 {
   }
 
   // Words.
-  static Words LoadWords(const std::uint64_t* p) noexcept { return _mm512_loadu_si512(p); }
-  static void StoreWords(std::uint64_t* p, Words v) noexcept { _mm512_storeu_si512(p, v); }
-  static Words ZeroWords() noexcept { return _mm512_setzero_si512(); }
-  static Words AndWords(Words x, Words y) noexcept { return _mm512_and_si512(x, y); }
-  static Words OrWords(Words x, Words y) noexcept { return _mm512_or_si512(x, y); }
-  static Words AndNotWords(Words x, Words y) noexcept { return _mm512_andnot_si512(x, y); }
   // The bits of `high` moved up n places (0 < n < 64), the top n bits of `low` filling in: one
   // funnel shift of each pair of words, by a count made once (ShiftBy) for the many pairs.
   using Shift = __m512i;

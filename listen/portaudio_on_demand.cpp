@@ -12,18 +12,16 @@
 
 namespace {
 
-// The function `name` of the library, loaded on first use.
-void* Real(const char* name) {
-  static pellix::OnDemandLibrary library("libportaudio.so.2");
-  return library.FindOr(name, [](const std::string& problem) {
-    return pellix::listen::StreamError(pellix::kPathFileAccessError,
-                                       "cannot start PortAudio: " + problem);
-  });
-}
+constexpr pellix::OnDemandStandIns<pellix::listen::StreamError> kPortAudio{
+    "libportaudio.so.2",
+    [](int number, const std::string& message) {
+      return pellix::listen::StreamError(number, message);
+    },
+    pellix::kPathFileAccessError, "cannot start PortAudio: "};
 
 }  // namespace
 
-#define PELLIX_PORTAUDIO_CALL(name, ...) PELLIX_ON_DEMAND_CALL(Real, name, __VA_ARGS__)
+#define PELLIX_PORTAUDIO_CALL(name, ...) PELLIX_ON_DEMAND_CALL(kPortAudio, name, __VA_ARGS__)
 
 extern "C" {
 

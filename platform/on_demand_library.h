@@ -38,10 +38,32 @@ class OnDemandLibrary {
   std::string load_error_;
 };
 
+// What one library's stand-ins load, and how they fail when a function cannot be found: with
+// make(number, failing + why), the error of their own layer, so that a caller handles it as any
+// other failure of that layer.
+template <typename Error>
+struct OnDemandStandIns {
+  const char* file;  // as the dynamic loader looks it up
+  Error (*make)(int number, const std::string& message);
+  int number;
+  const char* failing;
+};
+
+// The function `name` of the stand-ins' library, loaded on first use. The library is one per
+// `standins` object, so every stand-in of a file shares one.
+template <const auto& standins>
+void* FindOnDemand(const char* name) {
+  static OnDemandLibrary library(standins.file);
+  return library.FindOr(name, [](const std::string& problem) {
+    return standins.make(standins.number, standins.failing + problem);
+  });
+}
+
 }  // namespace pellix
 
-// The body of a stand-in for the library function `name`: the real one, found through
-// `find(#name)` on the first call, called with the same arguments.
-#define PELLIX_ON_DEMAND_CALL(find, name, ...)                                \
-  static auto* const real = reinterpret_cast<decltype(&::name)>(find(#name)); \
+// The body of a stand-in for the library function `name` of `standins` (an OnDemandStandIns):
+// the real one, found on the first call, called with the same arguments.
+#define PELLIX_ON_DEMAND_CALL(standins, name, ...)                                  \
+  static auto* const real =                                                         \
+      reinterpret_cast<decltype(&::name)>(::pellix::FindOnDemand<standins>(#name)); \
   return real(__VA_ARGS__)

@@ -12,18 +12,13 @@
 
 namespace {
 
-// The function `name` of the library, loaded on first use.
-void* Real(const char* name) {
-  static pellix::OnDemandLibrary library("libcairo.so.2");
-  return library.FindOr(name, [](const std::string& problem) {
-    return pellix::FileError::Message(pellix::kPathFileAccessError,
-                                      "cannot draw pictures: " + problem);
-  });
-}
+constexpr pellix::OnDemandStandIns<pellix::FileError> kCairo{
+    "libcairo.so.2", pellix::FileError::Message, pellix::kPathFileAccessError,
+    "cannot draw pictures: "};
 
 }  // namespace
 
-#define PELLIX_CAIRO_CALL(name, ...) PELLIX_ON_DEMAND_CALL(Real, name, __VA_ARGS__)
+#define PELLIX_CAIRO_CALL(name, ...) PELLIX_ON_DEMAND_CALL(kCairo, name, __VA_ARGS__)
 
 extern "C" {
 

@@ -50,6 +50,12 @@ class FileSafety : public ScratchDirectoryTest {
     }
     return {0, ""};
   }
+
+  // A path and the error (number and cause) a write or read of it raises.
+  struct PathCase {
+    std::string path;
+    std::pair<int, std::string> error;
+  };
 };
 
 TEST_F(FileSafety, AFailureAtAnyStepLeavesTheOldFileAndNoTemporaryFile) {
@@ -105,11 +111,7 @@ TEST_F(FileSafety, OnlyRegularFilesAndNewPathsAreReplaced) {
   ASSERT_EQ(::mkfifo(Path("pipe").c_str(), 0600), 0);
   fs::create_directory(Path("dir"));
   ::symlink("/dev/null", Path("null-link").c_str());
-  struct Case {
-    std::string name;
-    std::pair<int, std::string> error;
-  };
-  const Case cases[] = {
+  const PathCase cases[] = {
       {Path("pipe"), {75, "it is a pipe, not a regular file"}},
       {Path("dir"), {75, "it is a directory"}},
       {Path("null-link"), {75, "it is a device, not a regular file"}},
@@ -117,7 +119,7 @@ TEST_F(FileSafety, OnlyRegularFilesAndNewPathsAreReplaced) {
       {Path("no/such/file"), {53, "No such file or directory"}},
       {"", {53, "the path is empty"}},
   };
-  for (const Case& c : cases) EXPECT_EQ(WriteError(c.name, "x"), c.error) << c.name;
+  for (const PathCase& c : cases) EXPECT_EQ(WriteError(c.path, "x"), c.error) << c.path;
   EXPECT_TRUE(fs::is_fifo(Path("pipe")));
   EXPECT_TRUE(fs::is_symlink(Path("null-link")));
   EXPECT_TRUE(fs::is_character_file("/dev/null"));
@@ -154,11 +156,7 @@ TEST_F(FileSafety, SmallFilesAreReadSafelyWithinALimit) {
   ASSERT_EQ(::mkfifo(Path("pipe").c_str(), 0600), 0);
   Write("hundred", std::string(100, 'a'));
   Write("more", std::string(101, 'a'));
-  struct Case {
-    std::string path;
-    std::pair<int, std::string> error;
-  };
-  const Case cases[] = {
+  const PathCase cases[] = {
       {Path("hundred"), {0, ""}},
       {Path("more"), {321, "it is larger than 100 bytes, more than such a file ever holds"}},
       {Path("pipe"), {75, "it is a pipe, not a regular file"}},
@@ -167,7 +165,7 @@ TEST_F(FileSafety, SmallFilesAreReadSafelyWithinALimit) {
       {Path("none"), {53, "No such file or directory"}},
       {"", {53, "the path is empty"}},
   };
-  for (const Case& c : cases) EXPECT_EQ(ReadError(c.path), c.error) << c.path;
+  for (const PathCase& c : cases) EXPECT_EQ(ReadError(c.path), c.error) << c.path;
   EXPECT_EQ(ReadRegularFile(Path("hundred"), 100), std::string(100, 'a'));
 }
 

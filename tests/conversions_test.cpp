@@ -7,7 +7,9 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <span>
 #include <string>
+#include <string_view>
 
 #include "platform/error.h"
 #include "platform/value.h"
@@ -28,6 +30,17 @@ int ErrorOf(F f) {
 
 constexpr double kMaxDouble = std::numeric_limits<double>::max();
 
+// A text and the number it reads as.
+struct Reading {
+  std::string_view text;
+  double value;
+};
+
+// Every reading, by `read` (Val or StrictNumber).
+void ExpectReadings(double (*read)(std::string_view), std::span<const Reading> readings) {
+  for (const Reading& r : readings) EXPECT_EQ(read(r.text), r.value) << r.text;
+}
+
 TEST(IntTest, RoundsTowardMinusInfinity) {
   EXPECT_EQ(Int(-11.67), -12.0);
   EXPECT_EQ(Int(11.67), 11.0);
@@ -37,92 +50,96 @@ TEST(IntTest, RoundsTowardMinusInfinity) {
 }
 
 TEST(ValTest, DecimalGrammar) {
-  EXPECT_EQ(Val("12abc"), 12.0);
-  EXPECT_EQ(Val(""), 0.0);
-  EXPECT_EQ(Val("abc"), 0.0);
-  EXPECT_EQ(Val("1e"), 1.0);
-  EXPECT_EQ(Val("1e+"), 1.0);
-  EXPECT_EQ(Val("1,5"), 1.0);
-  EXPECT_EQ(Val("1.5.5"), 1.5);
-  EXPECT_EQ(Val("1..5"), 1.0);
-  EXPECT_EQ(Val("-.5"), -0.5);
-  EXPECT_EQ(Val("+.5"), 0.5);
-  EXPECT_EQ(Val("5."), 5.0);
-  EXPECT_EQ(Val("1.e2"), 100.0);
-  EXPECT_EQ(Val("1E-2"), 0.01);
-  EXPECT_EQ(Val("12e3abc"), 12000.0);
-  EXPECT_EQ(Val("00012"), 12.0);
-  // No mantissa digit, no number.
-  EXPECT_EQ(Val("."), 0.0);
-  EXPECT_EQ(Val(".e5"), 0.0);
-  EXPECT_EQ(Val("e5"), 0.0);
-  EXPECT_EQ(Val("-"), 0.0);
-  // One sign only.
-  EXPECT_EQ(Val("+-5"), 0.0);
-  EXPECT_EQ(Val("--5"), 0.0);
-  // Only E marks an exponent.
-  EXPECT_EQ(Val("1d5"), 1.0);
+  const Reading kReadings[] = {
+      {"12abc", 12.0},
+      {"", 0.0},
+      {"abc", 0.0},
+      {"1e", 1.0},
+      {"1e+", 1.0},
+      {"1,5", 1.0},
+      {"1.5.5", 1.5},
+      {"1..5", 1.0},
+      {"-.5", -0.5},
+      {"+.5", 0.5},
+      {"5.", 5.0},
+      {"1.e2", 100.0},
+      {"1E-2", 0.01},
+      {"12e3abc", 12000.0},
+      {"00012", 12.0},
+      // No mantissa digit, no number.
+      {".", 0.0},
+      {".e5", 0.0},
+      {"e5", 0.0},
+      {"-", 0.0},
+      // One sign only.
+      {"+-5", 0.0},
+      {"--5", 0.0},
+      // Only E marks an exponent.
+      {"1d5", 1.0},
+  };
+  ExpectReadings(Val, kReadings);
 }
 
 TEST(ValTest, RemovesSpacesTabsAndLineFeedsAnywhere) {
-  EXPECT_EQ(Val("- 1 2.5"), -12.5);
-  EXPECT_EQ(Val("\n\t 1 \n2"), 12.0);
-  EXPECT_EQ(Val("1 . 5"), 1.5);
-  EXPECT_EQ(Val("1 e 5"), 100000.0);
-  EXPECT_EQ(Val("1e - 2"), 0.01);
-  EXPECT_EQ(Val("7 "), 7.0);
-  // Nothing else is removed: carriage return, vertical tab, form feed, no-break space.
-  EXPECT_EQ(Val("\r12"), 0.0);
-  EXPECT_EQ(Val("1\r2"), 1.0);
-  EXPECT_EQ(Val("\v12"), 0.0);
-  EXPECT_EQ(Val("\f12"), 0.0);
-  EXPECT_EQ(Val("\xC2\xA0"
-                "12"),
-            0.0);
-  // A NUL is a character like any other: it ends the number.
-  EXPECT_EQ(Val(std::string_view("1\0"
-                                 "2",
-                                 3)),
-            1.0);
+  const Reading kReadings[] = {
+      {"- 1 2.5", -12.5},
+      {"\n\t 1 \n2", 12.0},
+      {"1 . 5", 1.5},
+      {"1 e 5", 100000.0},
+      {"1e - 2", 0.01},
+      {"7 ", 7.0},
+      // Nothing else is removed: carriage return, vertical tab, form feed, no-break space.
+      {"\r12", 0.0},
+      {"1\r2", 1.0},
+      {"\v12", 0.0},
+      {"\f12", 0.0},
+      {"\xC2\xA0"
+       "12",
+       0.0},
+      // A NUL is a character like any other: it ends the number.
+      {std::string_view("1\0"
+                        "2",
+                        3),
+       1.0},
+  };
+  ExpectReadings(Val, kReadings);
 }
 
 TEST(ValTest, HexadecimalAndOctal) {
-  EXPECT_EQ(Val("&HFFFF"), 65535.0);
-  EXPECT_EQ(Val("&hff"), 255.0);
-  EXPECT_EQ(Val("&Hff"), 255.0);
-  EXPECT_EQ(Val("& H 1F"), 31.0);
-  EXPECT_EQ(Val("&H"), 0.0);
-  EXPECT_EQ(Val("&HG"), 0.0);
-  EXPECT_EQ(Val("&H1F.8"), 31.0);
-  EXPECT_EQ(Val("&H-1"), 0.0);
-  EXPECT_EQ(Val("&O17"), 15.0);
-  EXPECT_EQ(Val("&o17"), 15.0);
-  EXPECT_EQ(Val("&O78"), 7.0);
-  EXPECT_EQ(Val("&O8"), 0.0);
-  EXPECT_EQ(Val("&HFFFFFFFF"), 4294967295.0);  // never a negative 32-bit value
-  // Only &H and &O are prefixes; a sign never stands before one.
-  EXPECT_EQ(Val("&17"), 0.0);
-  EXPECT_EQ(Val("&"), 0.0);
-  EXPECT_EQ(Val("-&H10"), 0.0);
-  EXPECT_EQ(Val("+&H10"), 0.0);
+  const Reading kReadings[] = {
+      {"&HFFFF", 65535.0},
+      {"&hff", 255.0},
+      {"&Hff", 255.0},
+      {"& H 1F", 31.0},
+      {"&H", 0.0},
+      {"&HG", 0.0},
+      {"&H1F.8", 31.0},
+      {"&H-1", 0.0},
+      {"&O17", 15.0},
+      {"&o17", 15.0},
+      {"&O78", 7.0},
+      {"&O8", 0.0},
+      {"&HFFFFFFFF", 4294967295.0},  // never a negative 32-bit value
+      // Only &H and &O are prefixes; a sign never stands before one.
+      {"&17", 0.0},
+      {"&", 0.0},
+      {"-&H10", 0.0},
+      {"+&H10", 0.0},
+  };
+  ExpectReadings(Val, kReadings);
 }
 
 TEST(ValTest, TextsOfDigitsOnlyReadTheSameBothWays) {
   // Up to 15 digits are read directly; longer ones, or with anything else, by the scanner.
-  const struct {
-    const char* text;
-    double value;
-  } kCases[] = {{"0", 0.0},
-                {"7", 7.0},
-                {"00012", 12.0},
-                {"999999999999999", 999999999999999.0},
-                {"9999999999999999", 1e16},  // 16 digits: the nearest double
-                {"12345678901234567890", 12345678901234567890.0},
-                {" 12", 12.0}};
-  for (const auto& c : kCases) {
-    EXPECT_EQ(Val(c.text), c.value) << c.text;
-    EXPECT_EQ(StrictNumber(c.text), c.value) << c.text;
-  }
+  const Reading kReadings[] = {{"0", 0.0},
+                               {"7", 7.0},
+                               {"00012", 12.0},
+                               {"999999999999999", 999999999999999.0},
+                               {"9999999999999999", 1e16},  // 16 digits: the nearest double
+                               {"12345678901234567890", 12345678901234567890.0},
+                               {" 12", 12.0}};
+  ExpectReadings(Val, kReadings);
+  ExpectReadings(StrictNumber, kReadings);
 }
 
 TEST(ValTest, LongWholeNumbersRoundToNearestEven) {
@@ -180,20 +197,12 @@ TEST(ValTest, LongTextsLeaveTheShortBuffer) {
 }
 
 TEST(StrictNumberTest, AcceptsOneNumberWithBlanksAround) {
-  EXPECT_EQ(StrictNumber("1."), 1.0);
-  EXPECT_EQ(StrictNumber("&H1F"), 31.0);
-  EXPECT_EQ(StrictNumber("&h1f"), 31.0);
-  EXPECT_EQ(StrictNumber("&O17"), 15.0);
-  EXPECT_EQ(StrictNumber("+5"), 5.0);
-  EXPECT_EQ(StrictNumber(".5"), 0.5);
-  EXPECT_EQ(StrictNumber("-.5"), -0.5);
-  EXPECT_EQ(StrictNumber("5."), 5.0);
-  EXPECT_EQ(StrictNumber("1e5"), 100000.0);
-  EXPECT_EQ(StrictNumber("1E-2"), 0.01);
-  EXPECT_EQ(StrictNumber(" 12 "), 12.0);
-  EXPECT_EQ(StrictNumber(" \t12\t "), 12.0);
-  EXPECT_EQ(StrictNumber("&H1F "), 31.0);
-  EXPECT_EQ(StrictNumber("1e-400"), 0.0);
+  const Reading kReadings[] = {
+      {"1.", 1.0},    {"&H1F", 31.0},     {"&h1f", 31.0},  {"&O17", 15.0},    {"+5", 5.0},
+      {".5", 0.5},    {"-.5", -0.5},      {"5.", 5.0},     {"1e5", 100000.0}, {"1E-2", 0.01},
+      {" 12 ", 12.0}, {" \t12\t ", 12.0}, {"&H1F ", 31.0}, {"1e-400", 0.0},
+  };
+  ExpectReadings(StrictNumber, kReadings);
 }
 
 TEST(StrictNumberTest, AnythingElseIsATypeMismatch) {

@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "control/alg_v1s.h"
@@ -111,14 +113,11 @@ TEST(ComponentIdentityTest, FourDistinctIdentifiersAndTheLibraryAttributes) {
 // Late binding.
 
 TEST(LateBindingTest, NamesMatchWithoutRegardToCase) {
-  EXPECT_EQ(GetIDOfName("Calibrate"), 0x60030017);
-  EXPECT_EQ(GetIDOfName("calibrate"), 0x60030017);
-  EXPECT_EQ(GetIDOfName("INITALIZE"), 0x60030018);
-  EXPECT_EQ(GetIDOfName("Profiler"), 0x60030020);
-  EXPECT_EQ(GetIDOfName("cr_msgx"), 0x6803000D);
-  EXPECT_EQ(GetIDOfName("CR_AVJ"), 0x68030008);
-  EXPECT_EQ(GetIDOfName("cr_spj"), 0x68030002);
-  EXPECT_EQ(GetIDOfName("Cr_SpT"), 0x68030001);
+  const std::pair<const char*, std::int32_t> kIds[] = {
+      {"Calibrate", 0x60030017}, {"calibrate", 0x60030017}, {"INITALIZE", 0x60030018},
+      {"Profiler", 0x60030020},  {"cr_msgx", 0x6803000D},   {"CR_AVJ", 0x68030008},
+      {"cr_spj", 0x68030002},    {"Cr_SpT", 0x68030001}};
+  for (const auto& [name, id] : kIds) EXPECT_EQ(GetIDOfName(name), id) << name;
 }
 
 TEST(LateBindingTest, UnknownNamesAreNotSupported) {

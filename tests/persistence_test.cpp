@@ -20,12 +20,14 @@
 #include "platform/error.h"
 #include "platform/json_property_bag.h"
 #include "platform/property_bag.h"
+#include "put_by_name.h"
 #include "recording_site.h"
 
 namespace pellix {
 namespace {
 
 using testing::ErrorOf;
+using testing::PutByName;
 using testing::RecordingSite;
 
 // A last-value bag that also records what the control asked for and the defaults it gave.
@@ -190,19 +192,19 @@ class SaveReloadTest : public ::testing::Test {
     original.put_Mode("7");
     original.put<"ADDvolume">("2");
     original.put_MSGstring("hello");
-    original.put<"CAL_spT">("31");
-    original.put<"CAL_spJ">("32");
-    original.put<"CAL_JQ">("33");
-    original.put<"CAL_AVJ">("3.5");
-    original.put<"CR_spT">("41");
-    original.put<"CR_SPJ">("42");
-    original.put<"CR_JQ">("43");
-    original.put<"CR_avJ">("4.5");
-    original.put<"BGbord">("15");
-    original.put<"LIEstress">("150");
-    original.put<"GLBstress">("160");
-    original.put<"EXCstress">("170");
-    original.put<"CR_msgX">("5");
+    PutByName(original, {{"CAL_spT", "31"},
+                         {"CAL_spJ", "32"},
+                         {"CAL_JQ", "33"},
+                         {"CAL_AVJ", "3.5"},
+                         {"CR_spT", "41"},
+                         {"CR_SPJ", "42"},
+                         {"CR_JQ", "43"},
+                         {"CR_avJ", "4.5"},
+                         {"BGbord", "15"},
+                         {"LIEstress", "150"},
+                         {"GLBstress", "160"},
+                         {"EXCstress", "170"},
+                         {"CR_msgX", "5"}});
     original.surface().BackColor = 0x00FF8000u;
     original.surface().AutoRedraw = true;
     original.surface().BackStyle = 0;

@@ -9,12 +9,14 @@
 #include "control/alg_v1s.h"
 #include "error_of.h"
 #include "platform/error.h"
+#include "put_by_name.h"
 #include "recording_site.h"
 
 namespace pellix {
 namespace {
 
 using testing::ErrorOf;
+using testing::PutByName;
 using testing::RecordingSite;
 
 class PropertiesTest : public ::testing::Test {
@@ -60,24 +62,24 @@ TEST_F(PropertiesTest, EveryPutNotifiesUnderThePropertyName) {
   control.put_DensityLevel(3);
   control.put_Person(-4);
   control.put_CAL_SFLC(5);
-  control.put<"BGbord">("6");
-  control.put<"LIEstress">("7");
-  control.put<"GLBstress">("8");
-  control.put<"EXCstress">("9");
-  control.put<"CR_msgX">("10");
-  control.put_Volume("11");
-  control.put_MSGstring("12");
-  control.put_Mode("13");
-  control.put<"CAL_AVJ">("14");
-  control.put<"CR_avJ">("15");
-  control.put<"BGfilter">("16");
-  control.put<"ADDvolume">("17");
-  control.put<"CAL_spT">("18");
-  control.put<"CAL_spJ">("19");
-  control.put<"CAL_JQ">("20");
-  control.put<"CR_SPJ">("21");
-  control.put<"CR_spT">("22");
-  control.put<"CR_JQ">("23");
+  PutByName(control, {{"BGbord", "6"},
+                      {"LIEstress", "7"},
+                      {"GLBstress", "8"},
+                      {"EXCstress", "9"},
+                      {"CR_msgX", "10"},
+                      {"Volume", "11"},
+                      {"MSGstring", "12"},
+                      {"Mode", "13"},
+                      {"CAL_AVJ", "14"},
+                      {"CR_avJ", "15"},
+                      {"BGfilter", "16"},
+                      {"ADDvolume", "17"},
+                      {"CAL_spT", "18"},
+                      {"CAL_spJ", "19"},
+                      {"CAL_JQ", "20"},
+                      {"CR_SPJ", "21"},
+                      {"CR_spT", "22"},
+                      {"CR_JQ", "23"}});
   const std::vector<std::string> expected = {
       "DATAstr",   "DensityLevel", "Person",   "CAL_SFLC",  "BGbord",    "LIEstress",
       "GLBstress", "EXCstress",    "CR_MSGX",  "Volume",    "MSGstring", "Mode",

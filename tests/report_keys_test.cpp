@@ -12,6 +12,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "platform/enum_table.h"
+
 namespace pellix::analysis {
 namespace {
 
@@ -24,21 +26,11 @@ std::string Read(const std::string& name) {
 
 // The JSON types a key's values take, as the table declares it.
 std::set<std::string> TableTypes(const ReportKey& key) {
-  std::set<std::string> types;
-  switch (key.type) {
-    case KeyType::kText:
-      types.insert("string");
-      break;
-    case KeyType::kWhole:
-      types.insert("integer");
-      break;
-    case KeyType::kReal:
-      types.insert("number");
-      break;
-    case KeyType::kFlags:
-      types.insert("array");
-      break;
-  }
+  constexpr EnumEntry<KeyType, const char*> kJsonTypes[] = {{KeyType::kText, "string"},
+                                                            {KeyType::kWhole, "integer"},
+                                                            {KeyType::kReal, "number"},
+                                                            {KeyType::kFlags, "array"}};
+  std::set<std::string> types = {MeaningOf(kJsonTypes, key.type, "unknown")};
   if (key.control_text) types.insert("string");
   if (key.nullable) types.insert("null");
   return types;

@@ -313,6 +313,16 @@ def profile(handle):
 _STATE_FILE_BUSY = 55
 
 
+def _waited(lib, handle, number):
+    """True when a save or load of the state file came through, False when another run still
+    held the file; any other failure is raised."""
+    if number == _STATE_FILE_BUSY:
+        return False
+    if number:
+        raise AnalysisError(number, _text(lib.PellixSpeakerError(handle)))
+    return True
+
+
 def save(handle, state=None, seconds=0):
     """Saves the speaker, waiting at most ``seconds`` for another run holding the state file;
     False, nothing saved, when it still held it then."""
@@ -320,11 +330,7 @@ def save(handle, state=None, seconds=0):
     number = lib.PellixSpeakerSaveWithin(handle,
                                          _encoded(None if state is None else os.fspath(state), "state file"),
                                          float(seconds))
-    if number == _STATE_FILE_BUSY:
-        return False
-    if number:
-        raise AnalysisError(number, _text(lib.PellixSpeakerError(handle)))
-    return True
+    return _waited(lib, handle, number)
 
 
 def load(handle, state, seconds=0):
@@ -333,11 +339,7 @@ def load(handle, state, seconds=0):
     lib = library()
     number = lib.PellixSpeakerLoadWithin(handle, _encoded(os.fspath(state), "state file"),
                                          float(seconds))
-    if number == _STATE_FILE_BUSY:
-        return False
-    if number:
-        raise AnalysisError(number, _text(lib.PellixSpeakerError(handle)))
-    return True
+    return _waited(lib, handle, number)
 
 
 class TakeEntry:

@@ -8,6 +8,16 @@ function(run)
   set(output "${out}" PARENT_SCOPE)
 endfunction()
 
+# Fails unless `text`, what `who` printed, holds each of the remaining arguments.
+function(expect_lines who text)
+  foreach(line IN LISTS ARGN)
+    string(FIND "${text}" "${line}" at)
+    if(at EQUAL -1)
+      message(FATAL_ERROR "${who} printed no '${line}':\n${text}")
+    endif()
+  endforeach()
+endfunction()
+
 file(REMOVE_RECURSE "${WORK_DIR}")
 set(prefix "${WORK_DIR}/prefix")
 set(samples "${SOURCE_DIR}/examples/samples")
@@ -64,13 +74,9 @@ if(NOT output MATCHES "^accepted -?[0-9]\n$")
   message(FATAL_ERROR "the installed package's Speaker printed:\n${output}")
 endif()
 
-foreach(line "calibrated: CAL_spT=" "check 1: CR_msgX=" "check 2: CR_msgX=" "profile: DATAstr="
+expect_lines("the C host" "${find_package_output}"
+             "calibrated: CAL_spT=" "check 1: CR_msgX=" "check 2: CR_msgX=" "profile: DATAstr="
              "reloaded: CAL_spT=" "notifications: ")
-  string(FIND "${find_package_output}" "${line}" at)
-  if(at EQUAL -1)
-    message(FATAL_ERROR "the C host printed no '${line}':\n${find_package_output}")
-  endif()
-endforeach()
 if(NOT pkg_config_output STREQUAL find_package_output)
   message(FATAL_ERROR "pkg-config host:\n${pkg_config_output}\nfind_package host:\n${find_package_output}")
 endif()
@@ -102,13 +108,9 @@ run(${C_COMPILER} -std=c99 -Wall -Wextra -Wpedantic -Werror
     -o "${WORK_DIR}/analysis_pkg_config_host")
 run(${host_env} "${WORK_DIR}/analysis_pkg_config_host" "${recordings}"
     "${WORK_DIR}/pkg_config_alex.json")
-foreach(line "calibrate: {" "check file: {" "check bytes: {" "check pcm: {" "profile: 0 (2 checks)"
+expect_lines("the analysis host" "${analysis_find_package_output}"
+             "calibrate: {" "check file: {" "check bytes: {" "check pcm: {" "profile: 0 (2 checks)"
              "history 1: code" "csv: speaker,role,file,")
-  string(FIND "${analysis_find_package_output}" "${line}" at)
-  if(at EQUAL -1)
-    message(FATAL_ERROR "the analysis host printed no '${line}':\n${analysis_find_package_output}")
-  endif()
-endforeach()
 if(NOT output STREQUAL analysis_find_package_output)
   message(FATAL_ERROR "pkg-config analysis host:\n${output}\nfind_package analysis host:\n${analysis_find_package_output}")
 endif()
