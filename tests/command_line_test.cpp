@@ -5,6 +5,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
 
 #include <gtest/gtest.h>
 
@@ -28,9 +29,27 @@ constexpr const char* kGetMode =
     "{\"line\":1,\"op\":\"get\",\"name\":\"Mode\",\"ok\":true,\"value\":\"0\"}\n";
 
 TEST_F(CommandLine, Version) {
-  Result run = Pellix("--version");
-  EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(run.out, "pellix 0.1.0\n");
+  for (const char* flag : {"--version", "-V"}) {
+    Result run = Pellix(flag);
+    EXPECT_EQ(run.status, 0) << flag;
+    EXPECT_EQ(run.out, "pellix 0.1.0\n") << flag;
+  }
+}
+
+// A line whose first word names a subcommand builds that subcommand alone: each name and alias
+// must still reach its own subcommand.
+TEST_F(CommandLine, EachNameReachesItsSubcommand) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"analyze", "analyze"}, {"analyse", "analyze"}, {"listen", "listen"},
+      {"demo", "demo"},       {"script", "script"},   {"convert", "convert"},
+      {"panel", "panel"},     {"typelib", "typelib"}, {"params", "params"},
+  };
+  for (const auto& [word, name] : cases) {
+    Result run = Pellix(std::string(word) + " --help");
+    EXPECT_EQ(run.status, 0) << word;
+    EXPECT_NE(run.out.find("Usage: pellix " + std::string(name) + " "), std::string::npos)
+        << word << ": " << run.out;
+  }
 }
 
 TEST_F(CommandLine, HelpNamesTheSubcommandsAndGivesExamples) {
