@@ -438,8 +438,12 @@ void AddAnalyzeCommand(CLI::App& app, CommandAction& action) {
                 "Draw each take and each speaker's trend into DIR", "DIR");
   AddOptionWithDefault(command, "--plot-format", options->plot_format, "svg, png or pdf", "FORMAT")
       ->check(CLI::IsMember({"svg", "png", "pdf"}));
-  command->footer(std::string(kAnalyzeHelp) + ParametersHelp() + "\n\n" + ResultCodesHelp() +
-                  kAnalyzeExamples);
+  SetFooter(
+      command,
+      [] {
+        return std::string(kAnalyzeHelp) + ParametersHelp() + "\n\n" + ResultCodesHelp() + "\n";
+      },
+      kAnalyzeExamples + 1);
   command->callback([options, &action] { action = [options] { return RunAnalyze(*options); }; });
 }
 

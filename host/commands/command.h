@@ -139,6 +139,19 @@ void AddPanelCommand(CLI::App& app, CommandAction& action);
 void AddTypelibCommand(CLI::App& app, CommandAction& action);
 void AddParamsCommand(CLI::App& app, CommandAction& action);
 
+// Sets the help footer of `command` to head() + tail, with head() made only when the help is
+// shown: the tables the footers draw on take longer to format than a small command's own work.
+// head() ends with a newline.
+inline void SetFooter(CLI::App* command, std::function<std::string()> head, std::string tail) {
+  // CLI11 shows the footer function's text, a newline, then the footer string.
+  command->footer([head = std::move(head)] {
+    std::string text = head();
+    text.pop_back();
+    return text;
+  });
+  command->footer(std::move(tail));
+}
+
 // The parameter string's layout and default, for the help of every command that takes one.
 std::string ParametersHelp();
 

@@ -38,12 +38,22 @@ constexpr CommandEntry kCommands[] = {
     {"params", "", AddParamsCommand},
 };
 
+constexpr const char* kExamples = R"(Examples:
+  pellix script session.pellix     run a script, one JSON line per statement
+  pellix script < session.pellix   the same, reading standard input
+  pellix script --help             the script statements
+  pellix listen --state alex.json  calibrate and check each utterance from the microphone
+  pellix convert yes.wav yes.smp   a recording as a sample file for the control
+  pellix params 000023000005000000 what a parameter string sets, position by position
+  pellix panel --svg panel.svg     a new instance's panel, as text and as a picture
+  pellix typelib > Pellix.idl      the type library as IDL)";
+
 // Adds to `app` the subcommands the command line can reach. Building a subcommand's options
 // costs more than a small command's whole run (CLI11 checks each new option against every
 // earlier one), so a line whose first word names a subcommand gets that one alone, and a
 // line that only asks for the version gets none: what either does, says or fails with does
 // not depend on the others. Any other line (help, no words, a word naming no subcommand) may
-// list them all, and gets them all.
+// list them all, and gets them all, with pellix's own help footer, which only such a line shows.
 void AddReachableCommands(CLI::App& app, CommandAction& action, int argc, const char* const* argv) {
   if (argc == 2 && (std::strcmp(argv[1], "--version") == 0 || std::strcmp(argv[1], "-V") == 0))
     return;
@@ -57,17 +67,8 @@ void AddReachableCommands(CLI::App& app, CommandAction& action, int argc, const 
     }
   }
   for (const CommandEntry& command : kCommands) command.add(app, action);
+  app.footer(std::string(kExamples) + "\n\n" + ResultCodesHelp());
 }
-
-constexpr const char* kExamples = R"(Examples:
-  pellix script session.pellix     run a script, one JSON line per statement
-  pellix script < session.pellix   the same, reading standard input
-  pellix script --help             the script statements
-  pellix listen --state alex.json  calibrate and check each utterance from the microphone
-  pellix convert yes.wav yes.smp   a recording as a sample file for the control
-  pellix params 000023000005000000 what a parameter string sets, position by position
-  pellix panel --svg panel.svg     a new instance's panel, as text and as a picture
-  pellix typelib > Pellix.idl      the type library as IDL)";
 
 // The subcommand `name` names (an alias included), or null.
 const CLI::App* CommandNamed(const CLI::App& app, const std::string& name) {
@@ -176,7 +177,6 @@ int RunCommandLine(int argc, const char* const* argv) {
   CLI::App app("Pellix: the voice-stress analysis control ALG_V1S and its host", "pellix");
   app.set_version_flag("-V,--version", "pellix " PELLIX_VERSION);
   app.require_subcommand(1);
-  app.footer(std::string(kExamples) + "\n\n" + ResultCodesHelp());
 
   CommandAction action;
   AddReachableCommands(app, action, argc, argv);
