@@ -62,6 +62,24 @@ TEST_F(CommandLine, HelpNamesTheSubcommandsAndGivesExamples) {
   EXPECT_NE(script_help.out.find("usermode true|false"), std::string::npos);
 }
 
+// The help footers are put together from tables only when shown: each seam between the tables
+// and the fixed text keeps exactly one blank line, and the whole help ends its last line.
+TEST_F(CommandLine, HelpFootersJoinTablesAndTextAtTheirSeams) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"--help", "\n\nResult codes (code in the reports, CR_msgX of the control):\n"},
+      {"analyze --help", "-1 when it refuses it.\n\nExit status: 0 when every take"},
+      {"listen --help", "-1 when it refuses it.\n\nExit status: 0 when the stream ended"},
+      {"params --help", "values that refuse every take.\n\nWarnings go to standard error"},
+  };
+  for (const auto& [arguments, seam] : cases) {
+    Result run = Pellix(arguments);
+    EXPECT_EQ(run.status, 0) << arguments;
+    EXPECT_NE(run.out.find(seam), std::string::npos) << arguments << ": " << run.out;
+  }
+  EXPECT_TRUE(Pellix("--help").out.ends_with("-1 when it refuses it.\n"));
+  EXPECT_TRUE(Pellix("params --help").out.ends_with("\n  pellix params abc\n"));
+}
+
 TEST_F(CommandLine, UsageErrorsExitWith2) {
   for (const char* arguments : {"", "--bogus", "nosuchcommand", "script a b", "script --bogus"}) {
     Result run = Pellix(arguments);
