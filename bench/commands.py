@@ -4,14 +4,15 @@ system calls per take, and what a command costs to start. Each round runs one pr
 other; each figure keeps its best round, so that a shared machine slows both alike. Every
 figure is printed as a ratio.
 
-    bench/commands.py BEFORE AFTER [--speakers N] [--rounds N] [--starts N]
+    bench/commands.py BEFORE AFTER [--speakers N] [--rounds N] [--starts N] [--starts-only]
 
 BEFORE and AFTER are pellix programs (copy one aside before rebuilding). The batch is a
 generated corpus (N speakers of 3 calibrations and 3 checks; a third of the files 48 kHz stereo
 FLAC, the rest 44.1 kHz stereo WAV), run with --jobs 1 and 2; the two programs' reports must be
 the same. Start-up is the CPU (user + system) of --version, params, convert and analyze --check
 of a bundled recording, beside `sox --version` and `sox FILE -n stat` (scripts/setup.sh
---bench installs sox). System calls are counted with strace when it is there. With
+--bench installs sox); then analyze --check of each bundled recording, one process a file, beside
+`sox FILE -n stat` on the same file. With --starts-only, only these start-up figures. System calls are counted with strace when it is there. With
 --realtime, the batches run at a real-time priority, so that their clock time on a busy
 machine is what it would be on an idle one. With
 --python-build, the Python package of this checkout (on that build's libraries) runs the
@@ -23,6 +24,7 @@ is loaded (peak of the run less the peak of the program loaded with nothing anal
 """
 
 import argparse
+import math
 import os
 import re
 import resource
@@ -36,7 +38,8 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "tests", "python"))
 import corpus_maker  # noqa: E402
 
-RECORDING = os.path.join(HERE, "..", "examples", "recordings", "alex_check_01.wav")
+RECORDINGS = os.path.join(HERE, "..", "examples", "recordings")
+RECORDING = os.path.join(RECORDINGS, "alex_check_01.wav")
 
 
 def run(command, cwd=None, env=None):
@@ -130,6 +133,37 @@ def starts(before, after, folder, count, rounds):
         print(f"  analyze --check AFTER / sox FILE -n stat {a / stat:.2f}")
 
 
+def one_file_each(before, after, count, rounds):
+    """analyze --check of each bundled recording, one process a file, beside sox FILE -n stat
+    on the same file: the CPU of each, best of `rounds` rounds of `count` runs, as ratios."""
+    recordings = sorted(os.path.join(RECORDINGS, name) for name in os.listdir(RECORDINGS)
+                        if name.endswith(".wav"))
+    sides = {"BEFORE": lambda f: [before, "analyze", "--check", f],
+             "AFTER": lambda f: [after, "analyze", "--check", f],
+             "sox": lambda f: ["sox", f, "-n", "stat"]}
+    best = {}
+    for _ in range(rounds):
+        for recording in recordings:
+            for side, command in sides.items():
+                cpu = sum(run(command(recording), HERE)[0] for _ in range(count)) / count
+                key = (recording, side)
+                best[key] = min(best.get(key, cpu), cpu)
+    print(f"analyze --check FILE / sox FILE -n stat, CPU a run, best of {rounds} rounds of "
+          f"{count}, each bundled recording")
+    print(f"  {'recording':24}{'BEFORE':>8}{'AFTER':>8}")
+    ratios = {"BEFORE": [], "AFTER": []}
+    for recording in recordings:
+        line = f"  {os.path.basename(recording):24}"
+        for side in ("BEFORE", "AFTER"):
+            ratio = best[(recording, side)] / best[(recording, "sox")]
+            ratios[side].append(ratio)
+            line += f"{ratio:8.2f}"
+        print(line)
+    print(f"  {'geometric mean':24}" + "".join(
+        f"{math.exp(sum(map(math.log, r)) / len(r)):8.2f}" for r in ratios.values()))
+    print(f"  {'worst':24}" + "".join(f"{max(r):8.2f}" for r in ratios.values()))
+
+
 def python_side(after, build, python, folder, manifest, rounds, realtime):
     """The Python package's corpus run with 2 workers (threads of the command), as a whole
     command, beside AFTER's --jobs 2; the memory each adds to its program once loaded; and
@@ -188,18 +222,26 @@ def main():
                              "busy with other work its clock time is then its own, not its "
                              "share of the processors, which favours a program that starts "
                              "many threads")
+    parser.add_argument("--starts-only", action="store_true",
+                        help="only what commands cost to start, and analyze --check of each "
+                             "bundled recording beside sox; no batch")
     parser.add_argument("--python-build", metavar="BUILD",
                         help="also time the Python package's cluster run and its import, with "
                              "the libraries of this build folder (for AFTER)")
     args = parser.parse_args()
     before, after = os.path.abspath(args.before), os.path.abspath(args.after)
     with tempfile.TemporaryDirectory() as folder:
-        manifest = corpus_maker.make_corpus(folder, args.speakers, 3, faults=False,
-                                            distinct=2 * args.speakers, flac_every=3)
-        with open(manifest) as lines:
-            takes = sum(1 for _ in lines) - 1
-        batch(before, after, folder, manifest, takes, args.rounds, args.realtime)
+        if not args.starts_only:
+            manifest = corpus_maker.make_corpus(folder, args.speakers, 3, faults=False,
+                                                distinct=2 * args.speakers, flac_every=3)
+            with open(manifest) as lines:
+                takes = sum(1 for _ in lines) - 1
+            batch(before, after, folder, manifest, takes, args.rounds, args.realtime)
         starts(before, after, folder, args.starts, args.rounds)
+        if shutil.which("sox"):
+            one_file_each(before, after, max(1, args.starts // 4), args.rounds)
+        if args.starts_only:
+            return
         if args.python_build:
             python_side(after, os.path.abspath(args.python_build),
                         os.path.join(HERE, "..", "python"), folder, manifest, args.rounds,

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
 
 #include <gtest/gtest.h>
 
@@ -28,9 +29,27 @@ constexpr const char* kGetMode =
     "{\"line\":1,\"op\":\"get\",\"name\":\"Mode\",\"ok\":true,\"value\":\"0\"}\n";
 
 TEST_F(CommandLine, Version) {
-  Result run = Pellix("--version");
-  EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(run.out, "pellix 0.1.0\n");
+  for (const char* flag : {"--version", "-V"}) {
+    Result run = Pellix(flag);
+    EXPECT_EQ(run.status, 0) << flag;
+    EXPECT_EQ(run.out, "pellix 0.1.0\n") << flag;
+  }
+}
+
+// A line whose first word names a subcommand builds that subcommand alone: each name and alias
+// must still reach its own subcommand.
+TEST_F(CommandLine, EachNameReachesItsSubcommand) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"analyze", "analyze"}, {"analyse", "analyze"}, {"listen", "listen"},
+      {"demo", "demo"},       {"script", "script"},   {"convert", "convert"},
+      {"panel", "panel"},     {"typelib", "typelib"}, {"params", "params"},
+  };
+  for (const auto& [word, name] : cases) {
+    Result run = Pellix(std::string(word) + " --help");
+    EXPECT_EQ(run.status, 0) << word;
+    EXPECT_NE(run.out.find("Usage: pellix " + std::string(name) + " "), std::string::npos)
+        << word << ": " << run.out;
+  }
 }
 
 TEST_F(CommandLine, HelpNamesTheSubcommandsAndGivesExamples) {
@@ -41,6 +60,24 @@ TEST_F(CommandLine, HelpNamesTheSubcommandsAndGivesExamples) {
   Result script_help = Pellix("script --help");
   EXPECT_EQ(script_help.status, 0);
   EXPECT_NE(script_help.out.find("usermode true|false"), std::string::npos);
+}
+
+// The help footers are put together from tables only when shown: each seam between the tables
+// and the fixed text keeps exactly one blank line, and the whole help ends its last line.
+TEST_F(CommandLine, HelpFootersJoinTablesAndTextAtTheirSeams) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"--help", "\n\nResult codes (code in the reports, CR_msgX of the control):\n"},
+      {"analyze --help", "-1 when it refuses it.\n\nExit status: 0 when every take"},
+      {"listen --help", "-1 when it refuses it.\n\nExit status: 0 when the stream ended"},
+      {"params --help", "values that refuse every take.\n\nWarnings go to standard error"},
+  };
+  for (const auto& [arguments, seam] : cases) {
+    Result run = Pellix(arguments);
+    EXPECT_EQ(run.status, 0) << arguments;
+    EXPECT_NE(run.out.find(seam), std::string::npos) << arguments << ": " << run.out;
+  }
+  EXPECT_TRUE(Pellix("--help").out.ends_with("-1 when it refuses it.\n"));
+  EXPECT_TRUE(Pellix("params --help").out.ends_with("\n  pellix params abc\n"));
 }
 
 TEST_F(CommandLine, UsageErrorsExitWith2) {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "analysis/parameter_string.h"
+#include "analysis/session.h"
 #include "analysis_fixture.h"
 
 namespace pellix::analysis {
@@ -55,6 +56,7 @@ TEST(ParameterString, WarnsWhereEveryTakeIsRefused) {
     std::vector<std::string> warnings;
   } cases[] = {
       {Params("02", "30", "05", "00"), {}},
+      {kDefaultParams, {}},  // the commands do not read it back at all
       {Params("02", "11", "05", "00"), {}},
       {Params("02", "99", "05", "00"), {}},
       {Params("30", "02", "05", "00"), {"shortest jump (30) is longer than the longest (2)"}},

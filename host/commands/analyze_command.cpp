@@ -350,9 +350,14 @@ void SaySummary(std::size_t speakers, const analysis::TakeTally& tally,
       std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
   char time[32];
   std::snprintf(time, sizeof time, "%.1f s", seconds);
-  std::cerr << "pellix: " << Plural(speakers, "speaker") << ", " << Plural(tally.takes(), "take")
-            << ": " << tally.refused << " refused, " << tally.failed << " failed, in " << time
-            << '\n';
+  // Standard error writes each piece at once: the line is put together first and written in
+  // one piece: one system call rather than a dozen, and never split by another program's
+  // output on the same terminal.
+  const std::string line = "pellix: " + Plural(speakers, "speaker") + ", " +
+                           Plural(tally.takes(), "take") + ": " + std::to_string(tally.refused) +
+                           " refused, " + std::to_string(tally.failed) + " failed, in " + time +
+                           "\n";
+  std::cerr << line;
 }
 
 int RunAnalyze(const AnalyzeOptions& options) {
@@ -433,8 +438,12 @@ void AddAnalyzeCommand(CLI::App& app, CommandAction& action) {
                 "Draw each take and each speaker's trend into DIR", "DIR");
   AddOptionWithDefault(command, "--plot-format", options->plot_format, "svg, png or pdf", "FORMAT")
       ->check(CLI::IsMember({"svg", "png", "pdf"}));
-  command->footer(std::string(kAnalyzeHelp) + ParametersHelp() + "\n\n" + ResultCodesHelp() +
-                  kAnalyzeExamples);
+  SetFooter(
+      command,
+      [] {
+        return std::string(kAnalyzeHelp) + ParametersHelp() + "\n\n" + ResultCodesHelp() + "\n";
+      },
+      kAnalyzeExamples + 1);
   command->callback([options, &action] { action = [options] { return RunAnalyze(*options); }; });
 }
 

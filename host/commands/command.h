@@ -12,6 +12,7 @@
 #include <CLI/CLI.hpp>
 
 #include "analysis/parameter_string.h"
+#include "analysis/session.h"
 #include "analysis/state_file.h"
 #include "host/commands/command_line.h"
 #include "platform/error.h"
@@ -70,7 +71,9 @@ inline void MakeOutputFolder(const std::string& folder, const std::string& what)
 // Says on standard error, unless `quiet`, what in the --params string Initalize will not read
 // as the user may have meant it.
 inline void WarnOfParameters(const std::string& params, bool quiet) {
-  if (quiet) return;
+  // The default string draws none (the parameter string tests hold it to that): reading it
+  // back would build a control and zero its engine state for nothing, at every run.
+  if (quiet || params == analysis::kDefaultParams) return;
   for (const std::string& warning : analysis::ReadParameters(params).warnings)
     std::cerr << "pellix: warning: --params: " << warning << '\n';
 }
@@ -135,6 +138,19 @@ void AddConvertCommand(CLI::App& app, CommandAction& action);
 void AddPanelCommand(CLI::App& app, CommandAction& action);
 void AddTypelibCommand(CLI::App& app, CommandAction& action);
 void AddParamsCommand(CLI::App& app, CommandAction& action);
+
+// Sets the help footer of `command` to head() + tail, with head() made only when the help is
+// shown: the tables the footers draw on take longer to format than a small command's own work.
+// head() ends with a newline.
+inline void SetFooter(CLI::App* command, std::function<std::string()> head, std::string tail) {
+  // CLI11 shows the footer function's text, a newline, then the footer string.
+  command->footer([head = std::move(head)] {
+    std::string text = head();
+    text.pop_back();
+    return text;
+  });
+  command->footer(std::move(tail));
+}
 
 // The parameter string's layout and default, for the help of every command that takes one.
 std::string ParametersHelp();

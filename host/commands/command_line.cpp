@@ -19,10 +19,23 @@
 namespace pellix {
 namespace {
 
+// A subcommand: the names its Add function gives it, and that function.
+struct CommandEntry {
+  std::string_view name;
+  std::string_view alias;  // empty when it has none
+  AddCommand add;
+};
+
 // Every subcommand, in the order --help lists them.
-constexpr AddCommand kCommands[] = {
-    AddAnalyzeCommand, AddListenCommand, AddDemoCommand,    AddScriptCommand,
-    AddConvertCommand, AddPanelCommand,  AddTypelibCommand, AddParamsCommand,
+constexpr CommandEntry kCommands[] = {
+    {"analyze", "analyse", AddAnalyzeCommand},
+    {"listen", "", AddListenCommand},
+    {"demo", "", AddDemoCommand},
+    {"script", "", AddScriptCommand},
+    {"convert", "", AddConvertCommand},
+    {"panel", "", AddPanelCommand},
+    {"typelib", "", AddTypelibCommand},
+    {"params", "", AddParamsCommand},
 };
 
 constexpr const char* kExamples = R"(Examples:
@@ -34,6 +47,28 @@ constexpr const char* kExamples = R"(Examples:
   pellix params 000023000005000000 what a parameter string sets, position by position
   pellix panel --svg panel.svg     a new instance's panel, as text and as a picture
   pellix typelib > Pellix.idl      the type library as IDL)";
+
+// Adds to `app` the subcommands the command line can reach. Building a subcommand's options
+// costs more than a small command's whole run (CLI11 checks each new option against every
+// earlier one), so a line whose first word names a subcommand gets that one alone, and a
+// line that only asks for the version gets none: what either does, says or fails with does
+// not depend on the others. Any other line (help, no words, a word naming no subcommand) may
+// list them all, and gets them all, with pellix's own help footer, which only such a line shows.
+void AddReachableCommands(CLI::App& app, CommandAction& action, int argc, const char* const* argv) {
+  if (argc == 2 && (std::strcmp(argv[1], "--version") == 0 || std::strcmp(argv[1], "-V") == 0))
+    return;
+  if (argc > 1) {
+    const std::string_view word = argv[1];
+    for (const CommandEntry& command : kCommands) {
+      if (word == command.name || (!command.alias.empty() && word == command.alias)) {
+        command.add(app, action);
+        return;
+      }
+    }
+  }
+  for (const CommandEntry& command : kCommands) command.add(app, action);
+  app.footer(std::string(kExamples) + "\n\n" + ResultCodesHelp());
+}
 
 // The subcommand `name` names (an alias included), or null.
 const CLI::App* CommandNamed(const CLI::App& app, const std::string& name) {
@@ -142,10 +177,9 @@ int RunCommandLine(int argc, const char* const* argv) {
   CLI::App app("Pellix: the voice-stress analysis control ALG_V1S and its host", "pellix");
   app.set_version_flag("-V,--version", "pellix " PELLIX_VERSION);
   app.require_subcommand(1);
-  app.footer(std::string(kExamples) + "\n\n" + ResultCodesHelp());
 
   CommandAction action;
-  for (AddCommand add : kCommands) add(app, action);
+  AddReachableCommands(app, action, argc, argv);
 
   int status;
   if (const char* unknown = UnknownCommand(app, argc, argv)) {

@@ -541,8 +541,12 @@ void AddListenCommand(CLI::App& app, CommandAction& action) {
   AddPathOption(command, "--timings", options->timings, "Write pause-to-row milliseconds to FILE",
                 "FILE");
   command->add_flag("-q,--quiet", options->quiet, "No warnings or summary");
-  command->footer(std::string(kListenHelp) + ParametersHelp() + "\n\n" + ResultCodesHelp() +
-                  kListenExamples);
+  SetFooter(
+      command,
+      [] {
+        return std::string(kListenHelp) + ParametersHelp() + "\n\n" + ResultCodesHelp() + "\n";
+      },
+      kListenExamples + 1);
   command->callback([options, &action] { action = [options] { return RunListen(*options); }; });
 }
 

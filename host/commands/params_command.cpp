@@ -51,10 +51,11 @@ void AddParamsCommand(CLI::App& app, CommandAction& action) {
   auto parameters = std::make_shared<std::optional<std::string>>();
   command->add_option("STRING", *parameters,
                       "The parameter string, as given to --params (default: the default string)");
-  command->footer(ParametersHelp() +
-                  "\n\nWarnings go to standard error; the exit status is 0 all the same, since "
-                  "a host may pass any string.\n\nExamples:\n  pellix params\n  pellix params "
-                  "000023000005000000\n  pellix params abc");
+  SetFooter(
+      command, [] { return ParametersHelp() + "\n"; },
+      "\nWarnings go to standard error; the exit status is 0 all the same, since "
+      "a host may pass any string.\n\nExamples:\n  pellix params\n  pellix params "
+      "000023000005000000\n  pellix params abc");
   command->callback(
       [parameters, &action] { action = [parameters] { return RunParams(*parameters); }; });
 }
