@@ -8,14 +8,14 @@
 namespace pellix {
 
 void ALG_V1S::HandIntakeSettings() const {
-  Tarvo_alg1::SharedState& s = Tarvo_alg1::Shared();
+  Tarvo_alg1::SharedState& s = *state_;
   s.DataFileName = DATAstr_;
   s.Gain = Val(panel_.Filters[kVolumeCell].caption());
   s.BackgroundBorder = Val(panel_.BG_LEVEL.caption());
 }
 
 void ALG_V1S::HandScanSettings() const {
-  Tarvo_alg1::SharedState& s = Tarvo_alg1::Shared();
+  Tarvo_alg1::SharedState& s = *state_;
   s.MinJump = Val(panel_.Filters[kShortestJumpCell].caption());
   s.MaxJump = Val(panel_.Filters[kLongestJumpCell].caption());
 }

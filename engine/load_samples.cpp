@@ -24,7 +24,6 @@
 #include "engine/tarvo_alg1.h"
 #include "platform/conversions.h"
 #include "platform/error.h"
-#include "platform/file_system.h"
 
 namespace Tarvo_alg1 {
 namespace {
@@ -48,8 +47,9 @@ using limits::kPauseLength;
 // What the main pass makes of a take's settings: the table, and whether every byte value
 // scales to a number within the narrow limit (and by whole-number arithmetic, when that
 // reproduces the scaling). A speaker's checks repeat the same settings take after take, so the
-// last settings' rules are kept, one copy per thread as the state is, and worked out again only
-// when a setting or the instruction set changes.
+// last settings' rules are kept, one copy per thread (they follow from the settings alone, so
+// every state on the thread may use them), and worked out again only when a setting or the
+// instruction set changes.
 struct PassRules {
   std::array<std::uint64_t, 4> key{};  // the bits of Gain, the border, the clip level; the forms
   bool known = false;
@@ -170,27 +170,14 @@ void StoreStretch(const SampleBytes& buffer, const MainPassTable& table, std::si
 
 }  // namespace
 
-void LoadSamples() {
-  auto& m = Shared();
-
-  // 1-2. No file named, no take.
-  m.SampleCount = 0;
-  m.TakeStart = 0;
-  m.TakeEnd = 0;
-  if (m.DataFileName.empty()) return;
-
-  // 3-4.
-  m.AutoGain = m.Gain == 0 ? 1 : 0;
-  if (m.Gain == 0) m.Gain = 3;
-  m.MinSamples = limits::kIntakeMinimum;
-  m.DefaultMinSamples = limits::kIntakeMinimum;
+void LoadSamples(SharedState& m, const TakeReader& take) {
+  // 1-4. No file named, no take.
+  if (!StartIntake(m)) return;
 
   // Bytes 50 to 30050 of the file; what the file lacks stays 0, which ends the data.
   ReadBuffer read_buffer;
   SampleBytes& SampleBuffer = read_buffer.bytes;
-  std::size_t got =
-      pellix::CurrentFileSystem().ReadBlock(m.DataFileName, kSkippedBytes, std::span(SampleBuffer));
-  got = std::min(got, SampleBuffer.size());
+  const std::size_t got = std::min(take.Read(kSkippedBytes, SampleBuffer), SampleBuffer.size());
   std::memset(SampleBuffer.data() + got, 0, SampleBuffer.size() - got);
 
   // Taken at the gain in force now: in automatic mode that is still 3, not the gain the

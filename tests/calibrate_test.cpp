@@ -48,7 +48,7 @@ class CalibrateTest : public pellix::testing::ControlFixture, public ::testing::
     control.Calibrate();
   }
 
-  Tarvo_alg1::SharedState& s = Tarvo_alg1::Shared();
+  Tarvo_alg1::SharedState& s = control.engine_state();
 };
 
 TEST_F(CalibrateTest, ThirdCalibrationAveragesAndDerivesTheRows) {

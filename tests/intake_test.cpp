@@ -4,12 +4,14 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <thread>
 #include <utility>
 #include <vector>
 
 #include "engine/tarvo_alg1.h"
+#include "engine_state.h"
 #include "error_of.h"
 #include "platform/error.h"
 #include "tests/support/memory_file_system.h"
@@ -18,8 +20,6 @@ namespace {
 
 using pellix::testing::ErrorOf;
 using Bytes = std::vector<std::uint8_t>;
-using Tarvo_alg1::LoadSamples;
-using Tarvo_alg1::Shared;
 
 // A sample file: the 49-byte header the converter writes, then the sample bytes.
 Bytes SampleFile(const Bytes& samples) {
@@ -42,14 +42,17 @@ Bytes Repeat(std::size_t count, std::uint8_t value) {
   return Bytes(count, value);
 }
 
-class IntakeTest : public ::testing::Test {
+class IntakeTest : public pellix::testing::EngineStateTest {
  protected:
-  void SetUp() override { Shared() = Tarvo_alg1::SharedState{}; }
+  // Reads the file DataFileName names from the files in memory.
+  void LoadSamples() {
+    Tarvo_alg1::LoadSamples(s, Tarvo_alg1::NamedSampleFile(files_, s.DataFileName));
+  }
 
   // Loads `samples` as the file "take" with the given gain and border.
   void Load(const Bytes& samples, double gain, double border) {
     files_.Add("take", SampleFile(samples));
-    auto& m = Shared();
+    auto& m = s;
     m.DataFileName = "take";
     m.Gain = gain;
     m.BackgroundBorder = border;
@@ -67,13 +70,12 @@ class IntakeTest : public ::testing::Test {
   }
 
   pellix::MemoryFileSystem files_;
-  pellix::ScopedFileSystem scope_{files_};
 };
 
 // --- Reading the file -------------------------------------------------------------------------
 
 TEST_F(IntakeTest, NoFileNameMeansNoTakeAndNoFileTouched) {
-  auto& m = Shared();
+  auto& m = s;
   m.SampleCount = 12;
   m.Gain = 0;
   m.DefaultMinSamples = 7;
@@ -85,7 +87,7 @@ TEST_F(IntakeTest, NoFileNameMeansNoTakeAndNoFileTouched) {
 }
 
 TEST_F(IntakeTest, FileErrorsReachTheCallerAfterTheSettingsAreTaken) {
-  auto& m = Shared();
+  auto& m = s;
   m.SampleCount = 12;
   m.DataFileName = "missing";
   m.Gain = 0;
@@ -103,7 +105,7 @@ TEST_F(IntakeTest, FileErrorsReachTheCallerAfterTheSettingsAreTaken) {
 }
 
 TEST_F(IntakeTest, HeaderOnlyFileGivesNoTakeInEitherMode) {
-  auto& m = Shared();
+  auto& m = s;
   files_.Add("short", Bytes(49, 200));  // all header, even if every byte looks loud
   m.DataFileName = "short";
   m.Gain = 3;
@@ -124,7 +126,7 @@ TEST_F(IntakeTest, GivenGainStoresCentredSamplesFromTheFirstByte) {
   // 130 (+2) is quiet. Storing starts with the fourth loud sample, at index 3.
   Bytes samples = {148, 40, 148, 40, 130, 130, 1, 255, 128};
   Load(samples, 3, 10);
-  auto& m = Shared();
+  auto& m = s;
   EXPECT_EQ(m.SampleCount, 6);
   EXPECT_EQ(m.Samples[0], -88);
   EXPECT_EQ(m.Samples[1], 2);
@@ -144,14 +146,14 @@ TEST_F(IntakeTest, ZeroByteEndsTheData) {
   Append(samples, 1, 0);
   Append(samples, 100, 200);  // never read
   Load(samples, 3, 10);
-  EXPECT_EQ(Shared().SampleCount, 4);
-  EXPECT_EQ(Shared().Samples[4], 0);
+  EXPECT_EQ(s.SampleCount, 4);
+  EXPECT_EQ(s.Samples[4], 0);
 
   // With a given gain, a zero at byte 50 ends the data before it starts.
   Bytes leading_zero = {0};
   Append(leading_zero, 100, 200);
   Load(leading_zero, 3, 10);
-  EXPECT_EQ(Shared().SampleCount, 0);
+  EXPECT_EQ(s.SampleCount, 0);
 }
 
 TEST_F(IntakeTest, ScaledSamplesRoundDown) {
@@ -162,7 +164,7 @@ TEST_F(IntakeTest, ScaledSamplesRoundDown) {
   Append(samples, 1, 80);
   Append(samples, 1, 129);  // Int(3.33) = 3
   Load(samples, 10, 10);
-  auto& m = Shared();
+  auto& m = s;
   EXPECT_EQ(m.SampleCount, 3);
   EXPECT_EQ(m.Samples[0], -94);
   EXPECT_EQ(m.Samples[1], -160);
@@ -175,37 +177,37 @@ TEST_F(IntakeTest, ClipLevelFollowsTheGivenGain) {
   Bytes samples = Repeat(4, 1);
   Append(samples, 2, 130);
   Load(samples, 6, 10);
-  EXPECT_EQ(Shared().SampleCount, 3);
-  EXPECT_EQ(Shared().Samples[0], -254);
-  EXPECT_EQ(Shared().Samples[1], 4);
+  EXPECT_EQ(s.SampleCount, 3);
+  EXPECT_EQ(s.Samples[0], -254);
+  EXPECT_EQ(s.Samples[1], 4);
 }
 
 TEST_F(IntakeTest, BorderAtOrAboveFullScaleLeavesNothingLoud) {
   Bytes samples;
   for (int i = 0; i < 500; ++i) samples.push_back(i % 2 == 0 ? 1 : 255);
   Load(samples, 3, 128);
-  EXPECT_EQ(Shared().SampleCount, 0);
+  EXPECT_EQ(s.SampleCount, 0);
   Load(samples, 3, 127);  // +127 and -127 are not beyond a border of 127 either
-  EXPECT_EQ(Shared().SampleCount, 0);
+  EXPECT_EQ(s.SampleCount, 0);
   Load(samples, 3, 126);
-  EXPECT_EQ(Shared().SampleCount, 497);
+  EXPECT_EQ(s.SampleCount, 497);
 }
 
 TEST_F(IntakeTest, UnusualGainsAreHandled) {
   // A negative gain mirrors the samples and lifts the clip level to +128: nothing is loud.
   Bytes loud = Repeat(50, 200);
   Load(loud, -3, 10);
-  EXPECT_EQ(Shared().SampleCount, 0);
+  EXPECT_EQ(s.SampleCount, 0);
   // A fractional gain: 72 * 1.5/3 = 36; the clip level Int(-64) = -64.
   Load(loud, 1.5, 10);
-  EXPECT_EQ(Shared().SampleCount, 47);
-  EXPECT_EQ(Shared().Samples[0], 36);
+  EXPECT_EQ(s.SampleCount, 47);
+  EXPECT_EQ(s.Samples[0], 36);
   // A huge gain still gives finite samples.
   Load(loud, 3e300, 10);
-  EXPECT_EQ(Shared().SampleCount, 47);
-  EXPECT_GT(Shared().Samples[0], 1e301);
+  EXPECT_EQ(s.SampleCount, 47);
+  EXPECT_GT(s.Samples[0], 1e301);
   // A gain whose clip level is beyond the double range is an overflow.
-  auto& m = Shared();
+  auto& m = s;
   m.SampleCount = 5;
   EXPECT_EQ(LoadError(loud, 1e308, 10), pellix::kOverflow);
   EXPECT_EQ(m.SampleCount, 0);
@@ -218,9 +220,9 @@ TEST_F(IntakeTest, AutomaticModeNeverReadsByteFifty) {
   Bytes samples = {0};
   Append(samples, 20, 140);
   Load(samples, 0, 5);
-  EXPECT_EQ(Shared().SampleCount, 17);
+  EXPECT_EQ(s.SampleCount, 17);
   Load(samples, 3, 5);
-  EXPECT_EQ(Shared().SampleCount, 0);
+  EXPECT_EQ(s.SampleCount, 0);
 }
 
 TEST_F(IntakeTest, AutomaticGainCentresOn127AndStartsAtTheFirstLoudSample) {
@@ -231,7 +233,7 @@ TEST_F(IntakeTest, AutomaticGainCentresOn127AndStartsAtTheFirstLoudSample) {
   Bytes samples = {128, 122, 122, 122};
   Append(samples, 10, 140);
   Load(samples, 0, 5);
-  auto& m = Shared();
+  auto& m = s;
   EXPECT_EQ(m.Gain, 27);
   EXPECT_EQ(m.AutoGain, 1);
   EXPECT_EQ(m.PeakLevel, 13);
@@ -248,7 +250,7 @@ TEST_F(IntakeTest, AutomaticGainIsCappedAndClipsAtUnity) {
   Append(samples, 1, 134);
   Append(samples, 4, 129);  // Int(50/3) = 16
   Load(samples, 0, 5);
-  auto& m = Shared();
+  auto& m = s;
   EXPECT_EQ(m.Gain, 50);
   EXPECT_EQ(m.SampleCount, 5);  // storing starts at index 10, the fourth counted loud sample
   EXPECT_EQ(m.Samples[0], 100);
@@ -262,8 +264,8 @@ TEST_F(IntakeTest, AutomaticGainNeedsTenLoudSamplesBeforeAPeakAbove110) {
   Append(samples, 1, 250);
   Append(samples, 50, 147);
   Load(samples, 0, 5);
-  EXPECT_EQ(Shared().Gain, 2);
-  EXPECT_GT(Shared().SampleCount, 0);
+  EXPECT_EQ(s.Gain, 2);
+  EXPECT_GT(s.SampleCount, 0);
 
   // Eight loud samples before the peak: the pass stops at nine, and there is no take.
   Bytes loud = {128};
@@ -271,14 +273,14 @@ TEST_F(IntakeTest, AutomaticGainNeedsTenLoudSamplesBeforeAPeakAbove110) {
   Append(loud, 1, 250);
   Append(loud, 50, 147);
   Load(loud, 0, 5);
-  EXPECT_EQ(Shared().SampleCount, 0);
-  EXPECT_EQ(Shared().Gain, 3);
-  EXPECT_EQ(Shared().PeakLevel, 123);
+  EXPECT_EQ(s.SampleCount, 0);
+  EXPECT_EQ(s.Gain, 3);
+  EXPECT_EQ(s.PeakLevel, 123);
 }
 
 TEST_F(IntakeTest, AutomaticGainWithNoPeakIsADivisionByZero) {
   // A negative border makes every sample loud, even 127, whose level is 0.
-  auto& m = Shared();
+  auto& m = s;
   m.SampleCount = 9;
   Bytes flat = Repeat(30, 127);
   EXPECT_EQ(LoadError(flat, 0, -1), pellix::kDivisionByZero);
@@ -298,7 +300,7 @@ TEST_F(IntakeTest, ShortPauseRestartsTheTakeAtSlotOne) {
   Append(samples, 1, 190);
   Append(samples, 1, 180);
   Load(samples, 3, 10);
-  auto& m = Shared();
+  auto& m = s;
   EXPECT_EQ(m.SampleCount, 3);
   EXPECT_EQ(m.Samples[0], 72);  // left from the abandoned stretch
   EXPECT_EQ(m.Samples[1], 62);
@@ -327,7 +329,7 @@ TEST_F(IntakeTest, TakesInSixteenBitsAndInDoublesNeverSeeEachOther) {
   };
   for (const Row& row : rows) {
     Load(Repeat(row.bytes, row.value), row.gain, 10);
-    const auto& m = std::as_const(Shared());
+    const auto& m = std::as_const(s);
     const std::size_t count = row.bytes - 3;
     EXPECT_EQ(m.SampleCount, count);
     EXPECT_EQ(m.Samples.is_narrow(), row.narrow) << "gain " << row.gain;
@@ -346,7 +348,7 @@ TEST_F(IntakeTest, LongPauseEndsTheTakeKeepingThreeHundredQuietSamples) {
   Append(samples, 1001, 130);
   Append(samples, 500, 200);  // after the end of the take
   Load(samples, 3, 10);
-  auto& m = Shared();
+  auto& m = s;
   EXPECT_EQ(m.SampleCount, 1300);
   EXPECT_EQ(m.Samples[999], 72);
   EXPECT_EQ(m.Samples[1000], 2);
@@ -363,14 +365,14 @@ TEST_F(IntakeTest, SampleAtTheClipLevelCountsAsQuiet) {
   Append(samples, 1001, 1);
   Append(samples, 200, 200);
   Load(samples, 1, 10);
-  EXPECT_EQ(Shared().SampleCount, 1901);
-  EXPECT_EQ(Shared().Samples[1601], -43);
+  EXPECT_EQ(s.SampleCount, 1901);
+  EXPECT_EQ(s.Samples[1601], -43);
 
   samples.assign(1604, 200);
   Append(samples, 1001, 2);
   Append(samples, 200, 200);
   Load(samples, 1, 10);
-  EXPECT_EQ(Shared().SampleCount, 2802);
+  EXPECT_EQ(s.SampleCount, 2802);
 }
 
 TEST_F(IntakeTest, FullStoreCountsAsQuietAndTheCountPassesTheStore) {
@@ -378,7 +380,7 @@ TEST_F(IntakeTest, FullStoreCountsAsQuietAndTheCountPassesTheStore) {
   // as quiet, so at n = 22001 the take ends with 22001 - 700 = 21301.
   Bytes samples = Repeat(30001, 200);
   Load(samples, 3, 10);
-  auto& m = Shared();
+  auto& m = s;
   EXPECT_EQ(m.SampleCount, 21301);
   EXPECT_EQ(m.Samples[21000], 72);
   EXPECT_EQ(m.Samples.high_water(), 21001u);
@@ -398,7 +400,7 @@ TEST_F(IntakeTest, FullStoreCountsAsQuietAndTheCountPassesTheStore) {
 
 // The store after a take depends only on that take, not on what an earlier take left there.
 TEST_F(IntakeTest, EarlierTakeLeavesNothingBehind) {
-  auto& m = Shared();
+  auto& m = s;
   Load(Repeat(3000, 200), 3, 10);  // slots 0 to 2996 hold 72
   ASSERT_EQ(m.SampleCount, 2997);
 
@@ -427,13 +429,13 @@ TEST_F(IntakeTest, ScanAfterAnEarlierTakeMatchesAFreshProcess) {
   for (int i = 0; i < 901; ++i) b.push_back(i % 6 == 5 ? 158 : 138);  // thorns and jumps
 
   auto analyse = [&](bool after_a) {
-    Shared() = Tarvo_alg1::SharedState{};
+    ResetState();
     if (after_a) Load(a, 3, 5);
     Load(b, 3, 5);
-    auto& m = Shared();
+    auto& m = s;
     m.MinJump = 2;
     m.MaxJump = 30;
-    Tarvo_alg1::ScanThornsJumps();
+    Tarvo_alg1::ScanThornsJumps(s);
     return std::vector<double>{m.SampleCount, m.ThornRate, m.JumpRate, m.AvgJumpLen, m.JumpSpread};
   };
   const std::vector<double> fresh = analyse(false);
@@ -443,7 +445,7 @@ TEST_F(IntakeTest, ScanAfterAnEarlierTakeMatchesAFreshProcess) {
 }
 
 TEST_F(IntakeTest, TakeThatStoresNothingClearsTheEarlierTake) {
-  auto& m = Shared();
+  auto& m = s;
   Load(Repeat(2000, 200), 3, 10);
   Load(Repeat(2000, 130), 3, 10);  // nothing loud, nothing stored
   EXPECT_EQ(m.SampleCount, 0);
@@ -452,38 +454,35 @@ TEST_F(IntakeTest, TakeThatStoresNothingClearsTheEarlierTake) {
   EXPECT_EQ(m.Samples.high_water(), 0u);
 }
 
-// --- Threads and the heap ---------------------------------------------------------------------
+// --- Threads and readers ---------------------------------------------------------------------
 
-TEST_F(IntakeTest, EachThreadHasItsOwnStateAndFileLayer) {
+// A state is the caller's, whichever thread uses it, and its take comes from the reader handed
+// over: another thread's fresh state reading through the disk finds no "take", while this
+// test's state, used there through the files in memory, reads it.
+TEST_F(IntakeTest, EachStateIsItsOwnOnAnyThreadAndReadsThroughItsReader) {
   Load(Repeat(100, 200), 3, 10);
-  ASSERT_EQ(Shared().SampleCount, 97);
-  const Tarvo_alg1::SharedState* here = &Shared();
+  ASSERT_EQ(s.SampleCount, 97);
 
   double other_count = -1;
-  double other_sample = -1;
-  bool other_is_distinct = false;
   int other_error = 0;
+  double moved_count = -1;
   std::thread other([&] {
-    auto& m = Shared();
-    other_is_distinct = &m != here;
-    other_count = m.SampleCount;
-    other_sample = m.Samples[0];
-    // This thread's file layer is the native one: "take" exists only in the memory layer.
-    m.DataFileName = "take";
-    m.Gain = 3;
-    try {
-      LoadSamples();
-    } catch (const pellix::PlatformError& e) {
-      other_error = e.number();
-    }
+    auto fresh = std::make_unique<Tarvo_alg1::SharedState>();
+    other_count = fresh->SampleCount;
+    fresh->DataFileName = "take";
+    fresh->Gain = 3;
+    other_error = ErrorOf([&] {
+      Tarvo_alg1::LoadSamples(
+          *fresh, Tarvo_alg1::NamedSampleFile(pellix::NativeFileSystem(), fresh->DataFileName));
+    });
+    Load(Repeat(50, 200), 3, 10);
+    moved_count = s.SampleCount;
   });
   other.join();
-  EXPECT_TRUE(other_is_distinct);
   EXPECT_EQ(other_count, 0);
-  EXPECT_EQ(other_sample, 0);
   EXPECT_EQ(other_error, pellix::kFileNotFound);
-  EXPECT_EQ(Shared().SampleCount, 97);  // untouched by the other thread
-  EXPECT_EQ(Shared().Samples[0], 72);
+  EXPECT_EQ(moved_count, 47);
+  EXPECT_EQ(s.Samples[0], 72);
 }
 
 }  // namespace

@@ -4,8 +4,8 @@
 #include <utility>
 #include <vector>
 
-#include "analysis_fixture.h"
 #include "engine/tarvo_alg1.h"
+#include "engine_state.h"
 #include "state_expectations.h"
 
 namespace {
@@ -17,30 +17,24 @@ using pellix::testing::Close;
 using pellix::testing::ExpectState;
 using pellix::testing::Is;
 using pellix::testing::Near;
+using pellix::testing::S;
 using pellix::testing::StateExpectation;
-using Tarvo_alg1::ComputeStress;
 using Tarvo_alg1::SharedState;
-using S = SharedState;
 
 // Starts every case from the balanced take: the measures equal the calibration (jump rate 10
 // against 11 = 1.1 x 10, thorn rate 20 against 22), so both deviations are 0.
-class StressTest : public ::testing::Test {
+class StressTest : public pellix::testing::EngineStateTest {
  protected:
+  void ComputeStress() { Tarvo_alg1::ComputeStress(s); }
+
   void SetUp() override {
-    pellix::testing::ResetSharedState();
+    ResetState();
     s.ScaleProfile = 1;
     s.SampleCount = 1000;
-    s.ThornBreakpoint = 120;
-    s.JumpBreakpoint = 120;
-    s.ThornResolution = 2.5;
-    s.JumpResolution = 2.5;
-    s.CalSpJ = 11;
+    pellix::testing::SetCheckInputs(s, {120, 2.5, 22, 11, 50, 5});
     s.JumpRate = 10;
     s.AvgJumpLen = 5;
-    s.CalAvJ = 5;
-    s.CalSpT = 22;
     s.ThornRate = 20;
-    s.CalJQ = 50;
     s.JumpSpread = 50;
   }
 
@@ -62,8 +56,6 @@ class StressTest : public ::testing::Test {
     EXPECT_EQ(s.JumpResolution, 2.5);
     EXPECT_EQ(s.ThornResolution, 2.5);
   }
-
-  SharedState& s = Tarvo_alg1::Shared();
 };
 
 // A change to the balanced take and what ComputeStress then leaves in the state.

@@ -3,8 +3,8 @@
 
 #include <vector>
 
-#include "analysis_fixture.h"
 #include "engine/tarvo_alg1.h"
+#include "engine_state.h"
 #include "error_of.h"
 #include "platform/error.h"
 #include "state_expectations.h"
@@ -15,25 +15,16 @@ using pellix::Value;
 using pellix::testing::ErrorOf;
 using pellix::testing::ExpectState;
 using pellix::testing::Is;
+using pellix::testing::S;
 using pellix::testing::StateExpectation;
-using Tarvo_alg1::DecideVerdict;
 using Tarvo_alg1::SharedState;
-using S = SharedState;
 
-// The analysis constants as the product loads them: truth floor 50, band 120 to 160, sarcasm
-// window 0.15 to 0.45, confusion above 0.6, manipulation above 0.9.
-class VerdictTest : public ::testing::Test {
+// The analysis constants as the product loads them.
+class VerdictTest : public pellix::testing::EngineStateTest {
  protected:
   void SetUp() override {
-    pellix::testing::ResetSharedState();
-    s.TruthFloor = 50;
-    s.BandLow = 120;
-    s.BandHigh = 160;
-    s.AltBandLow = 100;
-    s.SarcasmLow = 0.15;
-    s.SarcasmHigh = 0.45;
-    s.ConfusionLimit = 0.6;
-    s.ManipulationLimit = 0.9;
+    ResetState();
+    pellix::testing::SetProductConstants(s);
     // An unremarkable take: no flag but "no stress", no very low deviation.
     s.LieStress = 100;
     s.GlbStress = 100;
@@ -47,7 +38,7 @@ class VerdictTest : public ::testing::Test {
 
   Value Code(int code) { return Value::Integer(static_cast<std::int16_t>(code)); }
 
-  SharedState& s = Tarvo_alg1::Shared();
+  void DecideVerdict() { Tarvo_alg1::DecideVerdict(s); }
 };
 
 // A change to the unremarkable take, the code DecideVerdict gives, and what else it leaves.
