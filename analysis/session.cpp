@@ -6,7 +6,6 @@
 #include <exception>
 #include <new>
 #include <optional>
-#include <span>
 #include <utility>
 #include <vector>
 
@@ -232,18 +231,19 @@ class Session::Impl {
     return true;
   }
 
-  // Hands the prepared take to the control and runs `operation` on it, or `in_memory` on a
-  // sample file held in memory (DATAstr naming it still). A failure is recorded under `role`
-  // with what failed (the "calibration"), and gives false.
-  bool RunOnTake(Value (ALG_V1S::*operation)(),
-                 Value (ALG_V1S::*in_memory)(std::span<const std::uint8_t>), FailureRole role,
-                 const char* what, const Take& take, const PreparedTake& prepared) {
+  // Hands the prepared take to the control, as its sample file's name and, when the session
+  // holds the file in memory, its bytes, and runs `analysis` on it. A failure is recorded under
+  // `role` with what failed (the "calibration"), and gives false.
+  bool RunOnTake(ALG_V1S::Analysis analysis, FailureRole role, const char* what, const Take& take,
+                 const PreparedTake& prepared) {
     try {
       control_->put_DATAstr(prepared.sample_file.string());
-      if (prepared.converted.empty()) {
-        ((*control_).*operation)();
+      if (!prepared.converted.empty()) {
+        control_->AnalyseSampleFile(analysis, prepared.converted);
+      } else if (analysis == ALG_V1S::Analysis::kCalibrate) {
+        control_->Calibrate();
       } else {
-        ((*control_).*in_memory)(prepared.converted);
+        control_->Check();
       }
     } catch (const PlatformError& e) {
       const std::string failed = std::string(what) + " failed";
@@ -264,8 +264,8 @@ class Session::Impl {
     std::optional<PreparedTake> prepared = Prepare(take, FailureRole::kCalibrate);
     if (!prepared) return;
     const Measures before = ReadMeasures(control);
-    if (!RunOnTake(&ALG_V1S::Calibrate, &ALG_V1S::CalibrateSampleFile, FailureRole::kCalibrate,
-                   "calibration", take, *prepared))
+    if (!RunOnTake(ALG_V1S::Analysis::kCalibrate, FailureRole::kCalibrate, "calibration", take,
+                   *prepared))
       return;
     CalibrationRecord record{Speaker(), take.name, control.get<"CR_msgX">(), {}, {}, {}};
     const IntakeOutcome intake = ReadIntakeOutcome(control.engine_state());
@@ -306,8 +306,7 @@ class Session::Impl {
     if (!prepared) return;
     const Measures before = ReadMeasures(control);
     const std::int16_t count_before = control.profile_count();
-    if (!RunOnTake(&ALG_V1S::Check, &ALG_V1S::CheckSampleFile, FailureRole::kCheck, "check", take,
-                   *prepared)) {
+    if (!RunOnTake(ALG_V1S::Analysis::kCheck, FailureRole::kCheck, "check", take, *prepared)) {
       return;
     }
     CheckRecord record{Speaker(), take.name, control.get<"CR_msgX">(), {}, {}, {}};

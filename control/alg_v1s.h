@@ -68,11 +68,11 @@ class ALG_V1S {
   Value ResetCal();
   Value ResetAll();
   Value profiler();
-  // Calibrate and Check on a sample file the caller holds in memory, whole, read in place of the
+  // Calibrate or Check on a sample file the caller holds in memory, whole, read in place of the
   // file DATAstr names (DATAstr still names the take: empty, there is none). For a host that
   // converted the take itself and has no file of it.
-  Value CalibrateSampleFile(std::span<const std::uint8_t> sample_file);
-  Value CheckSampleFile(std::span<const std::uint8_t> sample_file);
+  enum class Analysis { kCalibrate, kCheck };
+  Value AnalyseSampleFile(Analysis analysis, std::span<const std::uint8_t> sample_file);
 
   // The properties a member keeps: get_X returns the member, put_X stores it and notifies.
   std::string get_DATAstr() const;

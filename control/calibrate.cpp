@@ -155,14 +155,6 @@ void ShowBreakPoints(Panel& p, const RecordedRows& rows) {
 }  // namespace
 
 // Success leaves ResultCode alone and LBL_MSG at "0".
-Value ALG_V1S::Calibrate() {
-  return CalibrateFrom(Tarvo_alg1::NamedSampleFile(*files_, DATAstr_));
-}
-
-Value ALG_V1S::CalibrateSampleFile(std::span<const std::uint8_t> sample_file) {
-  return CalibrateFrom(Tarvo_alg1::SampleFileBytes(sample_file));
-}
-
 Value ALG_V1S::CalibrateFrom(const Tarvo_alg1::TakeReader& take) {
   Tarvo_alg1::SharedState& s = *state_;
   HandIntakeSettings();

@@ -38,14 +38,6 @@ void KeepWholeNumber(Label& cell) {
 
 }  // namespace
 
-Value ALG_V1S::Check() {
-  return CheckFrom(Tarvo_alg1::NamedSampleFile(*files_, DATAstr_));
-}
-
-Value ALG_V1S::CheckSampleFile(std::span<const std::uint8_t> sample_file) {
-  return CheckFrom(Tarvo_alg1::SampleFileBytes(sample_file));
-}
-
 Value ALG_V1S::CheckFrom(const Tarvo_alg1::TakeReader& take) {
   Tarvo_alg1::SharedState& s = *state_;
   Panel& p = panel_;

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cstddef>
 #include <memory>
 
 #include "engine/tarvo_alg1.h"
@@ -27,39 +29,19 @@ class EngineStateTest : public ::testing::Test {
   S& s = *state_;
 };
 
-// The analysis constants as the product loads them: truth floor 50, band 120 to 160, sarcasm
-// window 0.15 to 0.45, confusion above 0.6, manipulation above 0.9.
-inline void SetProductConstants(S& s) {
-  s.TruthFloor = 50;
-  s.BandLow = 120;
-  s.BandHigh = 160;
-  s.AltBandLow = 100;
-  s.SarcasmLow = 0.15;
-  s.SarcasmHigh = 0.45;
-  s.ConfusionLimit = 0.6;
-  s.ManipulationLimit = 0.9;
-}
-
 // What Check reads from the panel before the stress computation: both break points, both
 // resolutions and the four calibration constants.
 struct CheckInputs {
   double breakpoint;
   double resolution;
-  double cal_spt;
-  double cal_spj;
-  double cal_jq;
-  double cal_avj;
+  std::array<double, 4> calibration;  // CalSpT, CalSpJ, CalJQ, CalAvJ
 };
 
 inline void SetCheckInputs(S& s, const CheckInputs& in) {
-  s.ThornBreakpoint = in.breakpoint;
-  s.JumpBreakpoint = in.breakpoint;
-  s.ThornResolution = in.resolution;
-  s.JumpResolution = in.resolution;
-  s.CalSpT = in.cal_spt;
-  s.CalSpJ = in.cal_spj;
-  s.CalJQ = in.cal_jq;
-  s.CalAvJ = in.cal_avj;
+  constexpr double S::*kCalibration[] = {&S::CalSpT, &S::CalSpJ, &S::CalJQ, &S::CalAvJ};
+  for (std::size_t i = 0; i < in.calibration.size(); ++i) s.*kCalibration[i] = in.calibration[i];
+  s.ThornBreakpoint = s.JumpBreakpoint = in.breakpoint;
+  s.ThornResolution = s.JumpResolution = in.resolution;
 }
 
 }  // namespace pellix::testing

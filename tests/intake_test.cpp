@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <thread>
@@ -33,9 +34,11 @@ Bytes SampleFile(const Bytes& samples) {
   return file;
 }
 
-// Appends `count` copies of `value`.
-void Append(Bytes& samples, std::size_t count, std::uint8_t value) {
-  samples.insert(samples.end(), count, value);
+// Runs of (count, value), one after another.
+Bytes Runs(std::initializer_list<std::pair<std::size_t, std::uint8_t>> runs) {
+  Bytes samples;
+  for (const auto& [count, value] : runs) samples.insert(samples.end(), count, value);
+  return samples;
 }
 
 Bytes Repeat(std::size_t count, std::uint8_t value) {
@@ -141,28 +144,23 @@ TEST_F(IntakeTest, GivenGainStoresCentredSamplesFromTheFirstByte) {
 }
 
 TEST_F(IntakeTest, ZeroByteEndsTheData) {
-  Bytes samples = Repeat(4, 200);
-  Append(samples, 3, 130);
-  Append(samples, 1, 0);
-  Append(samples, 100, 200);  // never read
+  // The 200s after the 0 are never read.
+  Bytes samples = Runs({{4, 200}, {3, 130}, {1, 0}, {100, 200}});
   Load(samples, 3, 10);
   EXPECT_EQ(s.SampleCount, 4);
   EXPECT_EQ(s.Samples[4], 0);
 
   // With a given gain, a zero at byte 50 ends the data before it starts.
-  Bytes leading_zero = {0};
-  Append(leading_zero, 100, 200);
+  Bytes leading_zero = Runs({{1, 0}, {100, 200}});
   Load(leading_zero, 3, 10);
   EXPECT_EQ(s.SampleCount, 0);
 }
 
 TEST_F(IntakeTest, ScaledSamplesRoundDown) {
   // Gain 10: raw 100 gives Int(-28 * 10/3) = Int(-93.33) = -94 and raw 80 gives -160, still
-  // above this gain's clip level Int(-128 * 10/3) = -427, so it is loud.
-  Bytes samples = Repeat(3, 80);
-  Append(samples, 1, 100);
-  Append(samples, 1, 80);
-  Append(samples, 1, 129);  // Int(3.33) = 3
+  // above this gain's clip level Int(-128 * 10/3) = -427, so it is loud; raw 129 gives
+  // Int(3.33) = 3.
+  Bytes samples = Runs({{3, 80}, {1, 100}, {1, 80}, {1, 129}});
   Load(samples, 10, 10);
   auto& m = s;
   EXPECT_EQ(m.SampleCount, 3);
@@ -174,8 +172,7 @@ TEST_F(IntakeTest, ScaledSamplesRoundDown) {
 TEST_F(IntakeTest, ClipLevelFollowsTheGivenGain) {
   // Gain 6: the clip level is Int(-128 * 2) = -256, so raw 1 (-254) is loud. At unity it would
   // be -128 and -127 would still be loud; at gain 6 a clip level of -128 would silence it.
-  Bytes samples = Repeat(4, 1);
-  Append(samples, 2, 130);
+  Bytes samples = Runs({{4, 1}, {2, 130}});
   Load(samples, 6, 10);
   EXPECT_EQ(s.SampleCount, 3);
   EXPECT_EQ(s.Samples[0], -254);
@@ -217,8 +214,7 @@ TEST_F(IntakeTest, UnusualGainsAreHandled) {
 
 TEST_F(IntakeTest, AutomaticModeNeverReadsByteFifty) {
   // Index 0 is 0, which would end the data; the automatic passes start at index 1 or later.
-  Bytes samples = {0};
-  Append(samples, 20, 140);
+  Bytes samples = Runs({{1, 0}, {20, 140}});
   Load(samples, 0, 5);
   EXPECT_EQ(s.SampleCount, 17);
   Load(samples, 3, 5);
@@ -230,8 +226,7 @@ TEST_F(IntakeTest, AutomaticGainCentresOn127AndStartsAtTheFirstLoudSample) {
   // (loud), and raw 140 is +13 in the gain pass: peak 13, gain Int(360/13) = 27.
   // The main pass starts at index 4, the first loud one, so the three 122s before it do not
   // count: storing starts with the fourth 140 (index 7), 108 = 12 x 9.
-  Bytes samples = {128, 122, 122, 122};
-  Append(samples, 10, 140);
+  Bytes samples = Runs({{1, 128}, {3, 122}, {10, 140}});
   Load(samples, 0, 5);
   auto& m = s;
   EXPECT_EQ(m.Gain, 27);
@@ -244,11 +239,8 @@ TEST_F(IntakeTest, AutomaticGainCentresOn127AndStartsAtTheFirstLoudSample) {
 TEST_F(IntakeTest, AutomaticGainIsCappedAndClipsAtUnity) {
   // Border 5. Loudest |raw - 127| is 7 (raw 134 and raw 120): gain Int(360/7) = 51, capped to
   // 50. The clip level was taken at gain 3, -128, so raw 120 (Int(-8 x 50/3) = -134) is not
-  // loud in the main pass, and raw 134 is Int(6 x 50/3) = 100.
-  Bytes samples = {128, 134, 134, 134};
-  Append(samples, 6, 120);
-  Append(samples, 1, 134);
-  Append(samples, 4, 129);  // Int(50/3) = 16
+  // loud in the main pass, and raw 134 is Int(6 x 50/3) = 100; raw 129 is Int(50/3) = 16.
+  Bytes samples = Runs({{1, 128}, {3, 134}, {6, 120}, {1, 134}, {4, 129}});
   Load(samples, 0, 5);
   auto& m = s;
   EXPECT_EQ(m.Gain, 50);
@@ -259,19 +251,13 @@ TEST_F(IntakeTest, AutomaticGainIsCappedAndClipsAtUnity) {
 
 TEST_F(IntakeTest, AutomaticGainNeedsTenLoudSamplesBeforeAPeakAbove110) {
   // Nine loud samples, then a peak of 123 stops the pass at ten: gain Int(360/123) = 2.
-  Bytes samples = {128};
-  Append(samples, 9, 147);
-  Append(samples, 1, 250);
-  Append(samples, 50, 147);
+  Bytes samples = Runs({{1, 128}, {9, 147}, {1, 250}, {50, 147}});
   Load(samples, 0, 5);
   EXPECT_EQ(s.Gain, 2);
   EXPECT_GT(s.SampleCount, 0);
 
   // Eight loud samples before the peak: the pass stops at nine, and there is no take.
-  Bytes loud = {128};
-  Append(loud, 8, 147);
-  Append(loud, 1, 250);
-  Append(loud, 50, 147);
+  Bytes loud = Runs({{1, 128}, {8, 147}, {1, 250}, {50, 147}});
   Load(loud, 0, 5);
   EXPECT_EQ(s.SampleCount, 0);
   EXPECT_EQ(s.Gain, 3);
@@ -294,11 +280,7 @@ TEST_F(IntakeTest, ShortPauseRestartsTheTakeAtSlotOne) {
   // Border 10: 200 (+72) loud, 130 (+2) quiet. Slot 0 is the fourth 200; slots 1 to 1001 are
   // quiet, and the 1001st quiet one gives n = 1001 - 700 = 301, too short: restart. Two more
   // loud samples are needed, so 190 (+62) goes to slot 1 and 180 (+52) to slot 2.
-  Bytes samples = Repeat(4, 200);
-  Append(samples, 1001, 130);
-  Append(samples, 1, 200);
-  Append(samples, 1, 190);
-  Append(samples, 1, 180);
+  Bytes samples = Runs({{4, 200}, {1001, 130}, {1, 200}, {1, 190}, {1, 180}});
   Load(samples, 3, 10);
   auto& m = s;
   EXPECT_EQ(m.SampleCount, 3);
@@ -343,10 +325,8 @@ TEST_F(IntakeTest, TakesInSixteenBitsAndInDoublesNeverSeeEachOther) {
 
 TEST_F(IntakeTest, LongPauseEndsTheTakeKeepingThreeHundredQuietSamples) {
   // Slots 0 to 999 loud, 1000 to 2000 quiet: at slot 2000 the quiet run is 1001, and
-  // 2000 - 700 = 1300 is more than 850.
-  Bytes samples = Repeat(1003, 200);
-  Append(samples, 1001, 130);
-  Append(samples, 500, 200);  // after the end of the take
+  // 2000 - 700 = 1300 is more than 850. The last 500 loud samples lie after the take's end.
+  Bytes samples = Runs({{1003, 200}, {1001, 130}, {500, 200}});
   Load(samples, 3, 10);
   auto& m = s;
   EXPECT_EQ(m.SampleCount, 1300);
@@ -361,16 +341,13 @@ TEST_F(IntakeTest, SampleAtTheClipLevelCountsAsQuiet) {
   // Gain 1: the clip level is Int(-128/3) = -43, and raw 1 gives Int(-127/3) = -43 too: beyond
   // the border of 10, yet quiet. 1001 of them end the take at slot 2601: 2601 - 700 = 1901.
   // Raw 2 would be -42, loud and not quiet, and the take would run to the end of the data.
-  Bytes samples = Repeat(1604, 200);  // Int(72/3) = 24
-  Append(samples, 1001, 1);
-  Append(samples, 200, 200);
+  // Raw 200 is Int(72/3) = 24.
+  Bytes samples = Runs({{1604, 200}, {1001, 1}, {200, 200}});
   Load(samples, 1, 10);
   EXPECT_EQ(s.SampleCount, 1901);
   EXPECT_EQ(s.Samples[1601], -43);
 
-  samples.assign(1604, 200);
-  Append(samples, 1001, 2);
-  Append(samples, 200, 200);
+  samples = Runs({{1604, 200}, {1001, 2}, {200, 200}});
   Load(samples, 1, 10);
   EXPECT_EQ(s.SampleCount, 2802);
 }
@@ -390,8 +367,7 @@ TEST_F(IntakeTest, FullStoreCountsAsQuietAndTheCountPassesTheStore) {
   EXPECT_EQ(m.SampleCount, 21997);
 
   // Bytes past 30050 are not read: the pause never comes.
-  Bytes longer = Repeat(30001, 200);
-  Append(longer, 2000, 128);
+  Bytes longer = Runs({{30001, 200}, {2000, 128}});
   Load(longer, 3, 10);
   EXPECT_EQ(m.SampleCount, 21301);
 }
@@ -404,8 +380,7 @@ TEST_F(IntakeTest, EarlierTakeLeavesNothingBehind) {
   Load(Repeat(3000, 200), 3, 10);  // slots 0 to 2996 hold 72
   ASSERT_EQ(m.SampleCount, 2997);
 
-  Bytes samples = Repeat(4, 190);
-  Append(samples, 900, 130);
+  Bytes samples = Runs({{4, 190}, {900, 130}});
   Load(samples, 3, 10);
   ASSERT_EQ(m.SampleCount, 901);
   EXPECT_EQ(m.Samples[0], 62);
@@ -420,11 +395,7 @@ TEST_F(IntakeTest, EarlierTakeLeavesNothingBehind) {
 TEST_F(IntakeTest, ScanAfterAnEarlierTakeMatchesAFreshProcess) {
   // Take A leaves a thorn, (10, 20, 10), in slots 901 to 903. Take B has 901 slots, so the
   // last flic reads those three slots.
-  Bytes a = Repeat(904, 200);
-  Append(a, 1, 138);
-  Append(a, 1, 148);
-  Append(a, 1, 138);
-  Append(a, 100, 200);
+  Bytes a = Runs({{904, 200}, {1, 138}, {1, 148}, {1, 138}, {100, 200}});
   Bytes b = Repeat(3, 200);
   for (int i = 0; i < 901; ++i) b.push_back(i % 6 == 5 ? 158 : 138);  // thorns and jumps
 
@@ -452,6 +423,36 @@ TEST_F(IntakeTest, TakeThatStoresNothingClearsTheEarlierTake) {
   EXPECT_EQ(m.Samples[0], 0);
   EXPECT_EQ(m.Samples[1996], 0);
   EXPECT_EQ(m.Samples.high_water(), 0u);
+}
+
+// A sample file held in memory reads as the file holding it, however short: what the span
+// lacks reads as the end of the data. Gain 3, border 10: 200 is +72, loud; 130 is +2, quiet.
+TEST_F(IntakeTest, HeldBytesReadAsTheFileHoldingThem) {
+  Bytes take = Runs({{4, 200}, {3, 130}});
+  const struct {
+    const char* what;
+    Bytes file;
+    double count;
+    double first;  // slot 0
+  } rows[] = {
+      {"nothing", {}, 0, 0},
+      {"part of the header", Bytes(10, 200), 0, 0},
+      {"the header alone", SampleFile({}), 0, 0},
+      {"four loud samples, then three quiet", SampleFile(take), 4, 72},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    ResetState();
+    s.DataFileName = "held";
+    s.Gain = 3;
+    s.BackgroundBorder = 10;
+    Tarvo_alg1::LoadSamples(s, Tarvo_alg1::SampleFileBytes(row.file));
+    EXPECT_EQ(s.SampleCount, row.count);
+    EXPECT_EQ(s.Samples[0], row.first);
+    files_.Add("held", row.file);
+    LoadSamples();
+    EXPECT_EQ(s.SampleCount, row.count);
+  }
 }
 
 // --- Threads and readers ---------------------------------------------------------------------

@@ -93,7 +93,7 @@ class NoAllocation : public pellix::testing::EngineStateTest {
     s.BackgroundBorder = border;
     s.MinJump = 2;
     s.MaxJump = 30;
-    pellix::testing::SetCheckInputs(s, {120, 2, 90, 150, 12, 4});
+    pellix::testing::SetCheckInputs(s, {120, 2, {90, 150, 12, 4}});
   }
 
   // The four procedures of one check, in Check's order, reading the take through `files`.
