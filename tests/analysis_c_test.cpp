@@ -190,7 +190,7 @@ TEST_F(AnalysisC, BytesAndPcmGiveTheRowOfTheirFile) {
   }
 }
 
-// The engine keeps its state per thread: a speaker handed from thread to thread, and two
+// Each speaker holds its own analysis state: a speaker handed from thread to thread, and two
 // speakers taking turns on one thread, must still give a speaker's rows as it gives them alone.
 TEST_F(AnalysisC, SpeakersGiveTheSameRowsOnAnyThreadAndInAnyInterleaving) {
   const std::vector<std::string> alex = Takes("alex", "check", 6);

@@ -1,7 +1,7 @@
 // The analysis allocates nothing: the intake, the scan, the stress computation and the verdict
 // run on fixed-size state and stack arrays, so a check costs no trip to the heap (only the
 // captions that publish its results may allocate). The global allocation functions are replaced
-// by counting ones, and the four procedures are called directly on this thread's module state
+// by counting ones, and the four procedures are called directly on a state of the test's own
 // with every input set beforehand.
 #include <stdlib.h>
 

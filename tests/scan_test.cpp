@@ -15,7 +15,6 @@
 
 #include <string>
 
-#include "control/alg_v1s.h"
 #include "engine/tarvo_alg1.h"
 #include "engine_state.h"
 #include "platform/error.h"
@@ -333,30 +332,28 @@ TEST_F(ScanTest, TakeShorterThanOneFlicIsADivisionByZero) {
 
 // --- A bundled take, start to end ---------------------------------------------------------
 
-// examples/samples/alex_calibrate_1.smp calibrated with the usual settings (jumps of 2 to 30,
+// examples/samples/alex_calibrate_1.smp read and scanned with the usual settings (jumps of 2 to 30,
 // border 5, automatic gain). The figures were worked out apart from this program: a throwaway
 // script applied the intake and the scan exactly as their rules read, one sample and one
 // position at a time, to the file's bytes. It found the peak above 110 (gain Int(360 / peak) =
 // 3), a take of 10787 samples, 191 thorns and 76 jumps per 3000 samples, jump spread
 // 28.32535688560039 and mean jump length 5.314606741573034. Any drift of the intake or the scan
 // on real speech shows here.
-TEST(BundledTake, ResultsRowOfAKnownRecording) {
-  pellix::ALG_V1S control;
-  control.InitProperties();
-  control.put_DATAstr("000023000005000000");
-  control.Initalize();
-  control.put_DATAstr(std::string(PELLIX_SOURCE_DIR) + "/examples/samples/alex_calibrate_1.smp");
-  control.Calibrate();
-  EXPECT_EQ(control.get<"CR_msgX">(), "0");
-  EXPECT_EQ(control.get<"CR_spT">(), "191");
-  EXPECT_EQ(control.get<"CR_SPJ">(), "76");
-  EXPECT_EQ(control.get<"CR_JQ">(), "28");
-  EXPECT_EQ(control.get<"CR_avJ">(), "5");
-  const auto& m = control.engine_state();
-  EXPECT_EQ(m.Gain, 3);
-  EXPECT_EQ(m.SampleCount, 10787);
-  EXPECT_EQ(m.JumpSpread, 28.32535688560039);
-  EXPECT_EQ(m.AvgJumpLen, 5.314606741573034);
+TEST_F(ScanTest, ResultsOfAKnownRecording) {
+  // As Check hands them over for that parameter string: automatic gain, border 5, jumps 2 to 30.
+  const std::string path =
+      std::string(PELLIX_SOURCE_DIR) + "/examples/samples/alex_calibrate_1.smp";
+  s.DataFileName = path;
+  s.Gain = 0;
+  s.BackgroundBorder = 5;
+  Tarvo_alg1::LoadSamples(s, Tarvo_alg1::NamedSampleFile(pellix::NativeFileSystem(), path));
+  ScanThornsJumps();
+  EXPECT_EQ(s.Gain, 3);
+  EXPECT_EQ(s.SampleCount, 10787);
+  EXPECT_EQ(s.ThornRate, 191);
+  EXPECT_EQ(s.JumpRate, 76);
+  EXPECT_EQ(s.JumpSpread, 28.32535688560039);
+  EXPECT_EQ(s.AvgJumpLen, 5.314606741573034);
 }
 
 }  // namespace

@@ -7,8 +7,8 @@
 //
 // The widget follows the control through a listener on its panel: each caption change
 // repaints that label only, and a property-bag load repaints the surface. The control may
-// live on another thread (its analysis state is per thread): make it with site(), attach()
-// it there, and the changes reach the widget through queued signals.
+// live on another thread (a component instance belongs to the thread that made it): make it
+// with site(), attach() it there, and the changes reach the widget through queued signals.
 #pragma once
 
 #include <QFont>
