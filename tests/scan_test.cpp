@@ -348,12 +348,11 @@ TEST_F(ScanTest, ResultsOfAKnownRecording) {
   s.BackgroundBorder = 5;
   Tarvo_alg1::LoadSamples(s, Tarvo_alg1::NamedSampleFile(pellix::NativeFileSystem(), path));
   ScanThornsJumps();
-  EXPECT_EQ(s.Gain, 3);
-  EXPECT_EQ(s.SampleCount, 10787);
-  EXPECT_EQ(s.ThornRate, 191);
-  EXPECT_EQ(s.JumpRate, 76);
-  EXPECT_EQ(s.JumpSpread, 28.32535688560039);
-  EXPECT_EQ(s.AvgJumpLen, 5.314606741573034);
+  using pellix::testing::Is;
+  using pellix::testing::S;
+  pellix::testing::ExpectState(
+      s, {Is(&S::Gain, 3), Is(&S::SampleCount, 10787), Is(&S::ThornRate, 191), Is(&S::JumpRate, 76),
+          Is(&S::JumpSpread, 28.32535688560039), Is(&S::AvgJumpLen, 5.314606741573034)});
 }
 
 }  // namespace
