@@ -44,25 +44,6 @@ constexpr long kLoudAfterRestart = 2;
 using limits::kPauseDrop;
 using limits::kPauseLength;
 
-// What the main pass makes of a take's settings: the table, and whether every byte value
-// scales to a number within the narrow limit (and by whole-number arithmetic, when that
-// reproduces the scaling). A speaker's checks repeat the same settings take after take, so the
-// last settings' rules are kept, one copy per thread (they follow from the settings alone, so
-// every state on the thread may use them), and worked out again only when a setting or the
-// instruction set changes.
-struct PassRules {
-  std::array<std::uint64_t, 4> key{};  // the bits of Gain, the border, the clip level; the forms
-  bool known = false;
-  MainPassTable table{};
-  bool fits = false;
-  std::optional<int> whole_gain;
-  // With a whole gain, the scan's rules as tests of the bytes, where they can be.
-  std::optional<ByteClassRules> byte_rules;
-  // The bytes that are not quiet, as one set the forms test many at a time, when the quiet ones
-  // are a single range of values (the border's); the data's end, byte 0, is never tested.
-  std::optional<ByteRange> loud_or_clipped;
-};
-
 std::optional<ByteRange> NotQuiet(const MainPassTable& table) noexcept {
   int lowest = 256;
   int highest = 0;
@@ -79,8 +60,9 @@ std::optional<ByteRange> NotQuiet(const MainPassTable& table) noexcept {
   return ByteRange{lowest - 1, highest + 1};
 }
 
-const PassRules& RulesFor(double Gain, double border, double clip) noexcept {
-  thread_local PassRules rules;
+// The rules for these settings: those kept in `rules` when they are the same, else worked out
+// and kept there.
+const PassRules& RulesFor(PassRules& rules, double Gain, double border, double clip) noexcept {
   const Forms& forms = ActiveForms();
   const std::array<std::uint64_t, 4> key{
       std::bit_cast<std::uint64_t>(Gain), std::bit_cast<std::uint64_t>(border),
@@ -210,7 +192,7 @@ void LoadSamples(SharedState& m, const TakeReader& take) {
   // stored; the quiet test that reads it back fails too, and resuming after a failed condition
   // enters its branch, so that slot counts as quiet.
   const double border = m.BackgroundBorder;
-  const PassRules& rules = RulesFor(m.Gain, border, ClipLevel);
+  const PassRules& rules = RulesFor(m.IntakeRules, m.Gain, border, ClipLevel);
   const MainPassTable& table = rules.table;
   const double MinSamples = m.MinSamples;
   const TakeDestination destination = ChooseDestination(m.Samples, rules, m.Gain / 3);

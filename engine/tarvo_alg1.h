@@ -8,6 +8,7 @@
 #include <span>
 #include <string>
 
+#include "engine/intake_rules.h"
 #include "engine/sample_store.h"
 #include "platform/file_system.h"
 #include "platform/value.h"
@@ -76,6 +77,9 @@ struct SharedState {
   double SarcasmHigh = 0;
   double ConfusionLimit = 0;
   double ManipulationLimit = 0;
+
+  // No module variable: what the intake worked out for the last take's settings (intake_rules.h).
+  PassRules IntakeRules;
 };
 
 // Where the intake reads the sample file DataFileName names. LoadSamples asks for the bytes only
