@@ -42,6 +42,10 @@ class CalibrateTest : public pellix::testing::ControlFixture, public ::testing::
   void SetRows(std::initializer_list<std::pair<std::size_t, Row>> rows) {
     for (const auto& [i, row] : rows) SetRow(i, row);
   }
+  // Each row by number reads as given.
+  void ExpectRows(std::initializer_list<std::pair<std::size_t, Row>> rows) {
+    for (const auto& [i, row] : rows) EXPECT_EQ(GetRow(i), row) << "row " << i;
+  }
   Row GetRow(std::size_t i) {
     auto& p = control.panel();
     return {p.SPT[i].caption(), p.SPJ[i].caption(), p.JQ[i].caption(), p.AVJ[i].caption()};
@@ -75,8 +79,7 @@ TEST_F(CalibrateTest, ThirdCalibrationAveragesAndDerivesTheRows) {
 
   control.Calibrate();
 
-  EXPECT_EQ(GetRow(8), (Row{"60", "20", "2", "5"}));
-  EXPECT_EQ(GetRow(2), (Row{"60", "20", "2", "5"}));
+  ExpectRows({{8, {"60", "20", "2", "5"}}, {2, {"60", "20", "2", "5"}}});
   // 50 / 40, 30 / 20, 6 / 4 over the earlier rows only.
   EXPECT_EQ(GetRow(6), (Row{"1.25", "1.5", "1.5", "r"}));
   // Averages 150 / 3, 70 / 3, 12 / 3, 17 / 3, first as number text, then whole.
@@ -100,9 +103,8 @@ TEST_F(CalibrateTest, FirstCalibrationAfterAResetSetsTheConstantsToTheTake) {
   Calibrate(Take60().File());
   EXPECT_EQ(GetRow(0), (Row{"60", "20", "2", "5"}));
   EXPECT_EQ(GetRow(1)[0], "0");
-  EXPECT_EQ(GetRow(7), (Row{"60", "20", "2", "5"}));
-  EXPECT_EQ(GetRow(5), (Row{"120", "120", "120", "0"}));
-  EXPECT_EQ(GetRow(6), (Row{"0", "0", "0", "0"}));
+  ExpectRows(
+      {{7, {"60", "20", "2", "5"}}, {5, {"120", "120", "120", "0"}}, {6, {"0", "0", "0", "0"}}});
   EXPECT_EQ(site.names, (std::vector<std::string>{"CAL_spT", "CAL_spJ", "CAL_JQ", "CAL_AVJ"}));
 }
 
@@ -111,10 +113,10 @@ TEST_F(CalibrateTest, SecondCalibrationAveragesTwoButLeavesTheDerivedRows) {
            {5, {"111", "112", "113", "114"}},
            {6, {"2.22", "2.23", "2.24", "2.25"}}});
   Calibrate(Take60().File());
-  EXPECT_EQ(GetRow(1), (Row{"60", "20", "2", "5"}));
-  EXPECT_EQ(GetRow(7), (Row{"50", "20", "3", "5"}));
-  EXPECT_EQ(GetRow(5), (Row{"111", "112", "113", "114"}));
-  EXPECT_EQ(GetRow(6), (Row{"2.22", "2.23", "2.24", "2.25"}));
+  ExpectRows({{1, {"60", "20", "2", "5"}},
+              {7, {"50", "20", "3", "5"}},
+              {5, {"111", "112", "113", "114"}},
+              {6, {"2.22", "2.23", "2.24", "2.25"}}});
 }
 
 TEST_F(CalibrateTest, SixthCalibrationRecordsNothingButAveragesSix) {
@@ -124,8 +126,7 @@ TEST_F(CalibrateTest, SixthCalibrationRecordsNothingButAveragesSix) {
            {3, {"70", "40", "5", "5"}},
            {4, {"80", "50", "6", "5"}}});
   Calibrate(Take60().File());
-  EXPECT_EQ(GetRow(4), (Row{"80", "50", "6", "5"}));
-  EXPECT_EQ(GetRow(8), (Row{"60", "20", "2", "5"}));
+  ExpectRows({{4, {"80", "50", "6", "5"}}, {8, {"60", "20", "2", "5"}}});
   // 360 / 6, 170 / 6 = 28.3, 22 / 6 = 3.7, 30 / 6.
   EXPECT_EQ(GetRow(7), (Row{"60", "28", "3", "5"}));
   EXPECT_EQ(GetRow(6)[0], "2");    // 80 / 40
@@ -220,8 +221,7 @@ TEST_F(CalibrateTest, AFailedRatioWritesZeroAndTheCalibrationGoesOn) {
   Calibrate(take.File());
 
   EXPECT_EQ(control.get<"CR_msgX">(), "0");
-  EXPECT_EQ(GetRow(3), (Row{"60", "1", "2", "5"}));
-  EXPECT_EQ(GetRow(6), (Row{"1.25", "0", "1.5", "0"}));
+  ExpectRows({{3, {"60", "1", "2", "5"}}, {6, {"1.25", "0", "1.5", "0"}}});
   // 195 / 4 = 48.75, 2 / 4, 17 / 4 = 4.25, 20 / 4.
   EXPECT_EQ(GetRow(7), (Row{"48", "0", "4", "5"}));
   EXPECT_EQ(GetRow(5), (Row{"104", "0", "150", "0"}));  // 50 / 48, -, 6 / 4

@@ -12,6 +12,16 @@
 namespace pellix::testing {
 namespace {
 
+// The levels that set the flags (global stress, jump deviation, excitement), and the score and
+// code they give.
+struct ScoreCase {
+  double global;
+  double jump_deviation;
+  double excitement;
+  double score;
+  int code;
+};
+
 // The analysis constants as Initalize loads them: truth floor 50, band 120 to 160, sarcasm
 // window 0.15 to 0.45, confusion above 0.6, manipulation above 0.9.
 class VerdictTest : public EngineStateTest {
@@ -33,6 +43,20 @@ class VerdictTest : public EngineStateTest {
   Value Code(int code) { return Value::Integer(static_cast<std::int16_t>(code)); }
 
   void DecideVerdict() { Tarvo_alg1::DecideVerdict(s); }
+
+  // The unremarkable take with `c`'s global stress, jump deviation and excitement: its score and
+  // its code.
+  void ExpectScoreAndCode(const ScoreCase& c) {
+    SetUp();
+    s.GlbStress = c.global;
+    s.JumpDeviation = c.jump_deviation;
+    s.ExcStress = c.excitement;
+    DecideVerdict();
+    EXPECT_EQ(s.VerdictScore, c.score)
+        << c.global << " " << c.jump_deviation << " " << c.excitement;
+    EXPECT_EQ(s.ResultCode, Code(c.code))
+        << c.global << " " << c.jump_deviation << " " << c.excitement;
+  }
 };
 
 // A change to the unremarkable take, the code DecideVerdict gives, and what else it leaves.
@@ -165,15 +189,6 @@ TEST_F(VerdictTest, FlagsOverruleVeryLowDeviations) {
   EXPECT_EQ(s.ResultCode, Code(3));
 }
 
-// Scores.
-struct ScoreCase {
-  double global;
-  double jump_deviation;
-  double excitement;
-  double score;
-  int code;
-};
-
 TEST_F(VerdictTest, EveryReachableScoreMapsToItsCode) {
   // Lie stress 100 is below the band; a global stress of 100 adds "no stress" (1), 130 not.
   const ScoreCase cases[] = {
@@ -184,15 +199,7 @@ TEST_F(VerdictTest, EveryReachableScoreMapsToItsCode) {
       {130, 0.95, 100, 64, 6}, {100, 0.95, 100, 65, 6}, {130, 0.95, 140, 68, 9},
       {100, 0.95, 140, 69, 9}, {130, 0.95, 200, 96, 9}, {100, 0.95, 200, 97, 9},
   };
-  for (const ScoreCase& c : cases) {
-    SetUp();
-    s.GlbStress = c.global;
-    s.JumpDeviation = c.jump_deviation;
-    s.ExcStress = c.excitement;
-    DecideVerdict();
-    EXPECT_EQ(s.VerdictScore, c.score) << c.score;
-    EXPECT_EQ(s.ResultCode, Code(c.code)) << c.score;
-  }
+  for (const ScoreCase& c : cases) ExpectScoreAndCode(c);
 }
 
 TEST_F(VerdictTest, FlagLimitsAreStrict) {
@@ -203,15 +210,7 @@ TEST_F(VerdictTest, FlagLimitsAreStrict) {
       {100, 0.2, 160, 5, 3},  // at the upper edge: excitement, not high excitement
       {120, 0.2, 100, 0, 1},  // global stress at the band: not "no stress"
   };
-  for (const ScoreCase& c : cases) {
-    SetUp();
-    s.GlbStress = c.global;
-    s.JumpDeviation = c.jump_deviation;
-    s.ExcStress = c.excitement;
-    DecideVerdict();
-    EXPECT_EQ(s.VerdictScore, c.score) << c.global << " " << c.jump_deviation;
-    EXPECT_EQ(s.ResultCode, Code(c.code)) << c.global << " " << c.jump_deviation;
-  }
+  for (const ScoreCase& c : cases) ExpectScoreAndCode(c);
 }
 
 TEST_F(VerdictTest, AnOverflowReachesTheCaller) {
