@@ -7,13 +7,11 @@
 #include <memory>
 #include <mutex>
 #include <new>
-#include <optional>
 #include <thread>
 #include <unordered_set>
 
 #include "analysis/progress.h"
 #include "analysis/sample_source.h"
-#include "engine/tarvo_alg1.h"
 
 namespace pellix::analysis {
 namespace {
@@ -100,28 +98,7 @@ class Printer {
   std::unordered_set<std::string> long_recordings_;
 };
 
-// The calling thread's engine state, put aside while speakers run on this thread and given
-// back after, so that the caller finds it as it left it.
-class EngineStateAside {
- public:
-  EngineStateAside() noexcept { Tarvo_alg1::ExchangeShared(kept_); }
-  ~EngineStateAside() { Tarvo_alg1::ExchangeShared(kept_); }
-  EngineStateAside(const EngineStateAside&) = delete;
-  EngineStateAside& operator=(const EngineStateAside&) = delete;
-
- private:
-  std::unique_ptr<Tarvo_alg1::SharedState> kept_;
-};
-
 }  // namespace
-
-void ResetEngineState() {
-  // Remade where it stands: a fresh state built elsewhere and copied in would cost the stack
-  // a quarter of a megabyte of pages.
-  Tarvo_alg1::SharedState& state = Tarvo_alg1::Shared();
-  std::destroy_at(&state);
-  std::construct_at(&state);
-}
 
 RunResult RunAnalysis(const std::vector<SpeakerTakes>& speakers, const RunOptions& options,
                       std::ostream& out, std::ostream& err) {
@@ -145,11 +122,10 @@ RunResult RunAnalysis(const std::vector<SpeakerTakes>& speakers, const RunOption
   std::mutex mutex;
   std::condition_variable changed;
 
-  // Speaker `i`, from a fresh engine state, as the first speaker of a new thread would be.
+  // Speaker `i`, on a control of its own with a fresh engine state.
   auto run_speaker = [&](std::size_t i) {
     SessionOutcome outcome;
     try {
-      ResetEngineState();
       outcome = RunSession(speakers[i], options.settings, source, take_done);
     } catch (const std::exception& e) {
       // Nothing a take or a state file does ends up here; running out of memory might.
@@ -164,7 +140,7 @@ RunResult RunAnalysis(const std::vector<SpeakerTakes>& speakers, const RunOption
   // With more than one job, a pool of `jobs` workers, each taking the next speaker in turn on
   // its own thread, so that what a thread keeps for its conversions (decoding buffers, the
   // resampler's filters) serves every speaker it runs. One job runs on this thread, between
-  // printing speakers, with this thread's own engine state put aside meanwhile.
+  // printing speakers.
   auto worker = [&] {
     for (;;) {
       std::size_t i;
@@ -186,8 +162,6 @@ RunResult RunAnalysis(const std::vector<SpeakerTakes>& speakers, const RunOption
   if (jobs > 1) {
     for (unsigned j = 0; j < jobs; ++j) workers.emplace_back(worker);
   }
-  std::optional<EngineStateAside> aside;
-  if (workers.empty()) aside.emplace();
 
   RunResult result;
   for (std::size_t i = 0; i < speakers.size(); ++i) {

@@ -40,22 +40,16 @@ struct RunResult {
   std::unique_ptr<ALG_V1S> first_control;
 };
 
-// Puts this thread's engine analysis state back as a new thread finds it: every number 0,
-// every text empty, no take stored. What else a thread keeps for the engine and the converter
-// is worked out again whenever what it depends on changes, and so needs no reset.
-void ResetEngineState();
-
 // Runs every speaker's session and prints each speaker's records to `out` and its warnings
 // and errors to `err`, speaker after speaker in the order given, whatever order they finish
 // in; `out` is flushed after each speaker, so an interrupted run leaves whole speakers. A
 // speaker's records are dropped once printed and only a few speakers are analysed ahead of
 // the one printed next, so memory stays the same however many takes there are. `jobs` threads
-// run the speakers in turn (one job runs them on the calling thread, whose own engine state it
-// gives back after), each speaker from a fresh engine state (ResetEngineState), so it meets
-// the analysis state exactly as the first speaker of a fresh process would: the results do not
-// depend on `jobs`. A
-// recording longer than the analysis window is named once, however many speakers use it. A
-// progress bar goes to `err` when it is a terminal and there are more than a few files.
+// run the speakers in turn (one job runs them on the calling thread), each speaker on a control
+// of its own with a fresh engine state, so it meets the analysis state exactly as the first
+// speaker of a fresh process would: the results do not depend on `jobs`. A recording longer than
+// the analysis window is named once, however many speakers use it. A progress bar goes to `err`
+// when it is a terminal and there are more than a few files.
 RunResult RunAnalysis(const std::vector<SpeakerTakes>& speakers, const RunOptions& options,
                       std::ostream& out, std::ostream& err);
 

@@ -33,8 +33,8 @@ struct ParameterReading {
   std::vector<std::string> warnings;  // values with which every take is refused, and worse
 };
 
-// Runs Initalize on a new control with `parameters` and reads back every field. Uses the
-// calling thread's analysis state, as any Initalize does.
+// Runs Initalize on a new control with `parameters` and reads back every field. The control's
+// analysis state is its own: no other control's is touched.
 ParameterReading ReadParameters(const std::string& parameters);
 
 }  // namespace pellix::analysis

@@ -28,8 +28,9 @@ struct PreparedTake {
 
   // The rate to count seconds by: the file's, or the converter's default when it says none.
   std::uint32_t seconds_rate() const { return rate != 0 ? rate : kDefaultSampleRate; }
-  // A converted recording's sample file, held in memory under the name `sample_file` (a path
-  // in a folder of the temporary folder that is never made); empty for a sample file on disk.
+  // A converted recording's sample file (or one handed over as bytes), held in memory: the
+  // session hands the control these bytes, DATAstr naming them `sample_file` (a path in a
+  // folder of the temporary folder that is never made). Empty for a sample file on disk.
   std::vector<std::uint8_t> converted;
 };
 

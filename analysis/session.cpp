@@ -1,6 +1,7 @@
 #include "analysis/session.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <exception>
 #include <new>
@@ -9,7 +10,6 @@
 #include <vector>
 
 #include "analysis/check_history.h"
-#include "analysis/converted_take_files.h"
 #include "analysis/report.h"
 #include "analysis/result_meanings.h"
 #include "analysis/state_file.h"
@@ -108,7 +108,6 @@ class Session::Impl {
       : speaker_(std::move(speaker)),
         settings_(std::move(settings)),
         source_(source),
-        files_(CurrentFileSystem()),
         control_(std::make_unique<ALG_V1S>()) {}
 
   void Finish() {
@@ -123,7 +122,6 @@ class Session::Impl {
   }
 
   void Save(const std::filesystem::path& path) {
-    const ScopedFileSystem reading_converted_takes(files_);
     if (frozen_) frozen_->Restore();
     if (!settings_.state || !SameFile(path, *settings_.state)) return SaveAs(path);
     // Under the caller's lock, the file as the other runs left it: the state and the rows they
@@ -207,7 +205,6 @@ class Session::Impl {
 
   // The state (or a new instance), then the parameters. False when the state is unusable.
   bool Start() {
-    const ScopedFileSystem reading_converted_takes(files_);
     ALG_V1S& control = *control_;
     if (settings_.state) {
       try {
@@ -234,13 +231,20 @@ class Session::Impl {
     return true;
   }
 
-  // Hands the prepared take to the control and runs `operation` on it. A failure is recorded
-  // under `role` with what failed (the "calibration"), and gives false.
-  bool RunOnTake(Value (ALG_V1S::*operation)(), FailureRole role, const char* what,
-                 const Take& take, const PreparedTake& prepared) {
+  // Hands the prepared take to the control, as its sample file's name and, when the session
+  // holds the file in memory, its bytes, and runs `analysis` on it. A failure is recorded under
+  // `role` with what failed (the "calibration"), and gives false.
+  bool RunOnTake(ALG_V1S::Analysis analysis, FailureRole role, const char* what, const Take& take,
+                 const PreparedTake& prepared) {
     try {
       control_->put_DATAstr(prepared.sample_file.string());
-      ((*control_).*operation)();
+      if (!prepared.converted.empty()) {
+        control_->AnalyseSampleFile(analysis, prepared.converted);
+      } else if (analysis == ALG_V1S::Analysis::kCalibrate) {
+        control_->Calibrate();
+      } else {
+        control_->Check();
+      }
     } catch (const PlatformError& e) {
       const std::string failed = std::string(what) + " failed";
       Fail(role, take.name, e.number(), failed + ": " + ErrorDescription(e),
@@ -251,7 +255,6 @@ class Session::Impl {
   }
 
   void Calibrate(const Take& take) {
-    const ScopedFileSystem reading_converted_takes(files_);
     ALG_V1S& control = *control_;
     // A calibration between checks starts from the calibration the checks were made against.
     if (frozen_) {
@@ -261,10 +264,11 @@ class Session::Impl {
     std::optional<PreparedTake> prepared = Prepare(take, FailureRole::kCalibrate);
     if (!prepared) return;
     const Measures before = ReadMeasures(control);
-    if (!RunOnTake(&ALG_V1S::Calibrate, FailureRole::kCalibrate, "calibration", take, *prepared))
+    if (!RunOnTake(ALG_V1S::Analysis::kCalibrate, FailureRole::kCalibrate, "calibration", take,
+                   *prepared))
       return;
     CalibrationRecord record{Speaker(), take.name, control.get<"CR_msgX">(), {}, {}, {}};
-    const IntakeOutcome intake = ReadIntakeOutcome();
+    const IntakeOutcome intake = ReadIntakeOutcome(control.engine_state());
     record.facts = DescribeTake(*prepared, intake, kCalibrateMinimum, !record.accepted());
     Plot("calibrate", ++calibrations_drawn_, take.name, record.accepted() ? "accepted" : "rejected",
          *prepared, intake, intake.sample_count >= kCalibrateMinimum);
@@ -284,7 +288,6 @@ class Session::Impl {
   }
 
   void Check(const Take& take) {
-    const ScopedFileSystem reading_converted_takes(files_);
     ALG_V1S& control = *control_;
     if (settings_.fixed_calibration) {
       if (frozen_) {
@@ -303,9 +306,11 @@ class Session::Impl {
     if (!prepared) return;
     const Measures before = ReadMeasures(control);
     const std::int16_t count_before = control.profile_count();
-    if (!RunOnTake(&ALG_V1S::Check, FailureRole::kCheck, "check", take, *prepared)) return;
+    if (!RunOnTake(ALG_V1S::Analysis::kCheck, FailureRole::kCheck, "check", take, *prepared)) {
+      return;
+    }
     CheckRecord record{Speaker(), take.name, control.get<"CR_msgX">(), {}, {}, {}};
-    const IntakeOutcome intake = ReadIntakeOutcome();
+    const IntakeOutcome intake = ReadIntakeOutcome(control.engine_state());
     record.facts =
         DescribeTake(*prepared, intake, kCheckMinimum, record.code.value() == Tarvo_alg1::kRefused);
     if (const std::optional<double> calibration = CalibrationPitch();
@@ -338,7 +343,7 @@ class Session::Impl {
       new_history_.push_back(LastHistoryRow(control, count_before, take.name));
       new_checks_.push_back(new_history_.back());
       if (!settings_.fixed_calibration) {
-        const Tarvo_alg1::SharedState& s = Tarvo_alg1::Shared();
+        const Tarvo_alg1::SharedState& s = control.engine_state();
         sync_.drifts.push_back({s.ThornRate, s.JumpRate, s.JumpSpread});
       }
     }
@@ -346,7 +351,6 @@ class Session::Impl {
   }
 
   void Profile() {
-    const ScopedFileSystem reading_converted_takes(files_);
     ALG_V1S& control = *control_;
     try {
       control.profiler();
@@ -363,9 +367,6 @@ class Session::Impl {
   std::optional<PreparedTake> Prepare(const Take& take, FailureRole role) {
     try {
       PreparedTake prepared = source_.Prepare(take);
-      if (!prepared.converted.empty()) {
-        files_.Hold(prepared.sample_file.string(), std::move(prepared.converted));
-      }
       if (prepared.samples > kSampleWindow) {
         const double rate = prepared.rate != 0 ? prepared.rate : kDefaultSampleRate;
         events_.emplace_back(Message{
@@ -399,7 +400,8 @@ class Session::Impl {
             const PreparedTake& take, const IntakeOutcome& intake, bool scanned) {
     if (!settings_.plotter) return;
     try {
-      settings_.plotter->DrawTake(Speaker(), role, number, file, result, take, intake, scanned);
+      settings_.plotter->DrawTake(Speaker(), role, number, file, result, take, intake,
+                                  scanned ? &control_->engine_state() : nullptr);
     } catch (const PlatformError& e) {
       Fail(FailureRole::kPlot, file, e.number(), e.what());
     }
@@ -407,7 +409,7 @@ class Session::Impl {
 
   void DrawTrend() {
     try {
-      settings_.plotter->DrawTrend(Speaker(), Checks());
+      settings_.plotter->DrawTrend(Speaker(), Checks(), control_->engine_state());
     } catch (const PlatformError& e) {
       Fail(FailureRole::kPlot, "", e.number(), e.what());
     }
@@ -443,7 +445,6 @@ class Session::Impl {
   const std::string speaker_;
   const SessionSettings settings_;
   SampleSource& source_;
-  ConvertedTakeFiles files_;
   std::unique_ptr<ALG_V1S> control_;
   std::vector<Event> events_;
   bool started_ = false;

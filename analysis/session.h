@@ -44,22 +44,24 @@ class SessionPlotter {
  public:
   virtual ~SessionPlotter() = default;
   // After the take `file`, the `number`th of its `role` ("calibrate" or "check") in this
-  // session, with `result` in words. `scanned`: the scan ran on the stored take, so the engine's
-  // analysis state on this thread still holds what it saw.
+  // session, with `result` in words. `scanned`: the engine state the scan ran on, still holding
+  // the stored take it saw; nullptr when the scan did not run.
   virtual void DrawTake(const std::string& speaker, const std::string& role, int number,
                         const std::string& file, const std::string& result,
                         const PreparedTake& take, const IntakeOutcome& intake,
-                        bool scanned) const = 0;
+                        const Tarvo_alg1::SharedState* scanned) const = 0;
   // At the end of the session: every check in the speaker's history, oldest first, with this
-  // session's refused checks (code -1 or -2, no stress levels) in their places.
-  virtual void DrawTrend(const std::string& speaker, const std::vector<HistoryRow>& rows) const = 0;
+  // session's refused checks (code -1 or -2, no stress levels) in their places, and the engine
+  // state holding the verdict's thresholds.
+  virtual void DrawTrend(const std::string& speaker, const std::vector<HistoryRow>& rows,
+                         const Tarvo_alg1::SharedState& engine) const = 0;
 };
 
 // One speaker's session on its own control, a take at a time: what `pellix analyze` does for a
 // speaker, and what a program that analyses takes as they come (the desk, a live listener, the
-// C and Python interfaces) drives step by step. Everything runs on the calling thread (the
-// engine's analysis state is per thread, and Initalize loads its constants on it), so a session
-// stays on the thread that started it. No step throws for a bad take or state file: those
+// C and Python interfaces) drives step by step. The session's control holds an engine state of
+// its own, so sessions on one thread or many never meet; each step runs on the calling thread,
+// one at a time. No step throws for a bad take or state file: those
 // become failure records and error messages, and set failed().
 class Session {
  public:

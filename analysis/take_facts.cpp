@@ -76,8 +76,7 @@ std::size_t AnalysedEnd(const IntakeOutcome& intake) {
   return std::min(intake.take_end, intake.take_start + kScannedSlots);
 }
 
-IntakeOutcome ReadIntakeOutcome() {
-  const Tarvo_alg1::SharedState& s = Tarvo_alg1::Shared();
+IntakeOutcome ReadIntakeOutcome(const Tarvo_alg1::SharedState& s) {
   return {s.SampleCount, s.TakeStart, s.TakeEnd, s.PeakLevel, s.AutoGain == 1, s.BackgroundBorder};
 }
 

@@ -9,6 +9,7 @@
 #include "analysis/records.h"
 #include "analysis/sample_source.h"
 #include "engine/limits.h"
+#include "engine/tarvo_alg1.h"
 
 namespace pellix::analysis {
 
@@ -52,7 +53,7 @@ bool PitchMismatch(double check_hz, double calibration_hz);
 // The words of flag `name`; the name itself for a flag not in kTakeFlags.
 std::string_view TakeFlagWords(std::string_view name);
 
-// What the intake left in the engine's state on this thread after a calibration or a check.
+// What the intake left in the engine's state after a calibration or a check.
 struct IntakeOutcome {
   double sample_count = 0;
   std::size_t take_start = 0;  // data index of slot 0 of the stored take
@@ -62,7 +63,7 @@ struct IntakeOutcome {
   double background_border = 0;
 };
 
-IntakeOutcome ReadIntakeOutcome();
+IntakeOutcome ReadIntakeOutcome(const Tarvo_alg1::SharedState& s);
 
 // The scan reads at most this many slots of a take; the rest of a longer take is stored but
 // never analysed.

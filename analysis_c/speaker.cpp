@@ -30,7 +30,6 @@
 #include "analysis/state_file.h"
 #include "analysis/take_facts.h"
 #include "analysis_c/failure.h"
-#include "engine/tarvo_alg1.h"
 #include "platform/error.h"
 
 namespace {
@@ -67,32 +66,11 @@ std::string Row(ReportFormat format, const Record& record) {
 }  // namespace
 
 struct PellixSpeaker {
-  // The speaker's analysis state, on the calling thread for the length of a call: the engine
-  // keeps one per thread, and a speaker must meet its own whichever thread calls it.
-  class OnThisThread {
-   public:
-    explicit OnThisThread(std::unique_ptr<Tarvo_alg1::SharedState>& state) : state_(state) {
-      Tarvo_alg1::ExchangeShared(state_);
-    }
-    ~OnThisThread() {
-      if (!kept_) Tarvo_alg1::ExchangeShared(state_);
-    }
-    // Leaves the state on this thread, and the one it displaced with the caller's object.
-    void Keep() noexcept { kept_ = true; }
-    OnThisThread(const OnThisThread&) = delete;
-    OnThisThread& operator=(const OnThisThread&) = delete;
-
-   private:
-    std::unique_ptr<Tarvo_alg1::SharedState>& state_;
-    bool kept_ = false;
-  };
-
   std::mutex mutex;
   std::string name;  // what its rows' speaker column shows; empty for none
   std::string parameters;
   std::optional<std::filesystem::path> state_file;
   SampleSource source;
-  std::unique_ptr<Tarvo_alg1::SharedState> engine = std::make_unique<Tarvo_alg1::SharedState>();
   std::unique_ptr<Session> session;
   std::optional<Failure> open_failure;  // a speaker whose open failed does nothing else
 
@@ -116,17 +94,14 @@ struct PellixSpeaker {
     return handed->texts.back().c_str();
   }
 
-  // A new session on `state` with the speaker's parameters, started on a fresh analysis state;
-  // the speaker takes both only when the start succeeds. Runs inside Run, whose OnThisThread
-  // then carries the fresh state into the speaker.
+  // A new session on `state` with the speaker's parameters, on a control with a fresh analysis
+  // state of its own; the speaker takes it only when the start succeeds.
   std::optional<Failure> StartSession(const std::optional<std::filesystem::path>& state) {
     SessionSettings settings;
     settings.params = parameters;
     settings.state = state;
     settings.show_speaker = !name.empty();
     auto started = std::make_unique<Session>(name, std::move(settings), source);
-    auto fresh = std::make_unique<Tarvo_alg1::SharedState>();
-    std::optional<OnThisThread> starting(std::in_place, fresh);
     if (!started->Start()) {
       for (const Event& event : started->TakeEvents()) {
         if (const auto* record = std::get_if<Record>(&event)) {
@@ -138,8 +113,6 @@ struct PellixSpeaker {
       return Failure{PELLIX_INTERNAL_ERROR, "the speaker could not be started"};
     }
     started->TakeEvents();
-    // Keeps the started state on this thread: the speaker's former state goes with `fresh`.
-    starting->Keep();
     session = std::move(started);
     state_file = state;
     return std::nullopt;
@@ -148,8 +121,7 @@ struct PellixSpeaker {
 
 namespace {
 
-// Runs `call` for `speaker` under its lock, with its analysis state on this thread; returns
-// the number and keeps the message.
+// Runs `call` for `speaker` under its lock; returns the number and keeps the message.
 template <typename Call>
 int Run(PellixSpeaker* speaker, Call&& call) {
   if (speaker == nullptr) return PELLIX_INVALID_ARGUMENT;
@@ -161,7 +133,6 @@ int Run(PellixSpeaker* speaker, Call&& call) {
     if (speaker->open_failure) {
       failure = speaker->open_failure;
     } else {
-      const PellixSpeaker::OnThisThread on_this_thread(speaker->engine);
       failure = call(*speaker);
     }
   } catch (const std::bad_alloc&) {

@@ -25,7 +25,7 @@ void BM_Check(benchmark::State& state) {
     benchmark::DoNotOptimize(control.panel().LBL_MSG.caption().data());
   }
   if (pellix::Val(control.get<"CR_msgX">()) < 0) state.SkipWithError("the take does not check");
-  const auto& s = Tarvo_alg1::Shared();
+  const auto& s = control.engine_state();
   state.counters["SampleCount"] = s.SampleCount;
   state.counters["LieStress"] = s.LieStress;
   state.counters["ResultCode"] = pellix::Val(control.get<"CR_msgX">());
@@ -55,7 +55,7 @@ void BM_Profiler999(benchmark::State& state) {
   pellix::ALG_V1S control;
   Calibrated(control);
   FillHistory(control);
-  Tarvo_alg1::Shared().CalAvJ = pellix::Val(control.get<"CAL_AVJ">());
+  control.engine_state().CalAvJ = pellix::Val(control.get<"CAL_AVJ">());
   for (auto _ : state) {
     control.profiler();
     benchmark::DoNotOptimize(control.get_DATAstr().data());

@@ -68,10 +68,12 @@ BENCHMARK(BM_RawRead);
 
 // The intake and the scan as Check runs them, on the take named by `path`, in the form picked by
 // the argument (InstructionSet: 0 plain, 1 SSE2, 2 AVX2, 3 AVX-512).
-void LoadAndScan(benchmark::State& state, const std::string& path) {
+void LoadAndScan(benchmark::State& state, const std::string& path,
+                 pellix::FileSystem& files = pellix::NativeFileSystem()) {
   const auto form = static_cast<pellix::InstructionSet>(state.range(0));
   pellix::LimitInstructionSet(form);
-  auto& m = Tarvo_alg1::Shared();
+  auto state_held = std::make_unique<Tarvo_alg1::SharedState>();
+  auto& m = *state_held;
   std::uint64_t cycles = 0;
   const std::uint64_t cpu_start = Nanoseconds(CLOCK_THREAD_CPUTIME_ID);
   for (auto _ : state) {
@@ -80,10 +82,10 @@ void LoadAndScan(benchmark::State& state, const std::string& path) {
     m.DataFileName = path;
     m.Gain = 0;
     m.BackgroundBorder = 5;
-    Tarvo_alg1::LoadSamples();
+    Tarvo_alg1::LoadSamples(m, Tarvo_alg1::NamedSampleFile(files, m.DataFileName));
     m.MinJump = 2;
     m.MaxJump = 30;
-    Tarvo_alg1::ScanThornsJumps();
+    Tarvo_alg1::ScanThornsJumps(m);
     benchmark::DoNotOptimize(m.ThornRate);
     cycles += __rdtsc() - start;
   }
@@ -112,8 +114,7 @@ BENCHMARK(BM_LoadAndScan)->Arg(0)->Arg(1)->Arg(2)->Arg(3);
 void BM_EngineInMemory(benchmark::State& state) {
   pellix::MemoryFileSystem files;
   files.Add("take", pellix::bench::SpeechLikeTake());
-  pellix::ScopedFileSystem scope(files);
-  LoadAndScan(state, "take");
+  LoadAndScan(state, "take", files);
 }
 BENCHMARK(BM_EngineInMemory)->Arg(0)->Arg(1)->Arg(2)->Arg(3);
 
@@ -123,20 +124,20 @@ BENCHMARK(BM_EngineInMemory)->Arg(0)->Arg(1)->Arg(2)->Arg(3);
 void BM_ReadFromMemory(benchmark::State& state) {
   pellix::MemoryFileSystem files;
   files.Add("take", pellix::bench::SpeechLikeTake());
-  pellix::ScopedFileSystem scope(files);
   Tarvo_alg1::SampleBytes buffer;
   const std::uint64_t cpu_start = Nanoseconds(CLOCK_THREAD_CPUTIME_ID);
   for (auto _ : state) {
-    const std::size_t got = pellix::CurrentFileSystem().ReadBlock("take", 49, std::span(buffer));
+    const std::size_t got = files.ReadBlock("take", 49, std::span(buffer));
     std::memset(buffer.data() + got, 0, buffer.size() - got);
     benchmark::DoNotOptimize(buffer.data());
   }
   const auto cpu = static_cast<double>(Nanoseconds(CLOCK_THREAD_CPUTIME_ID) - cpu_start);
-  auto& m = Tarvo_alg1::Shared();
+  auto state_held = std::make_unique<Tarvo_alg1::SharedState>();
+  auto& m = *state_held;
   m.DataFileName = "take";
   m.Gain = 0;
   m.BackgroundBorder = 5;
-  Tarvo_alg1::LoadSamples();
+  Tarvo_alg1::LoadSamples(m, Tarvo_alg1::NamedSampleFile(files, m.DataFileName));
   const double per_sample = static_cast<double>(state.iterations()) * m.SampleCount;
   state.counters["CyclesPerSample"] = cpu * TscPerNanosecond() / per_sample;
 }

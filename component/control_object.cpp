@@ -1,8 +1,19 @@
 #include "component/control_object.h"
 
+#include "engine/tarvo_alg1.h"
+#include "platform/file_system.h"
+
 namespace pellix::component {
 
-ControlObject::ControlObject() : owner_(std::this_thread::get_id()) {
+const std::shared_ptr<Tarvo_alg1::SharedState>& ThreadEngineState() {
+  thread_local const std::shared_ptr<Tarvo_alg1::SharedState> state =
+      std::make_shared<Tarvo_alg1::SharedState>();
+  return state;
+}
+
+ControlObject::ControlObject()
+    : owner_(std::this_thread::get_id()),
+      control_(&site_, NativeFileSystem(), ThreadEngineState()) {
   dual = {{&DualTable()}, this};
   support_error_info = {{&SupportErrorInfoTable()}, this};
   persist = {{&PersistPropertyBagTable()}, this};

@@ -3,6 +3,7 @@
 // the connection points), one reference count for all of them, and the thread it belongs to.
 #pragma once
 
+#include <memory>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -56,7 +57,8 @@ class EventSinks {
 
 class ControlObject final : public RefCounted<ControlObject> {
  public:
-  // A new instance with one reference, belonging to the calling thread.
+  // A new instance with one reference, belonging to the calling thread. Its control works on
+  // the engine state all instances made on this thread share (ThreadEngineState).
   ControlObject();
 
   HRESULT QueryInterface(const IID* riid, void** ppv) noexcept;
@@ -80,8 +82,14 @@ class ControlObject final : public RefCounted<ControlObject> {
   std::thread::id owner_;
   HostSite site_;
   EventSinks events_;
-  ALG_V1S control_{&site_};
+  ALG_V1S control_;
 };
+
+// The engine state of the instances made on the calling thread: all share one, as all instances
+// on a thread share the module's variables, so that two instances calibrating and checking in
+// turn see each other's values. Made with the thread's first instance and kept for the thread's
+// life: the constants an Initalize loaded stay for the instances made after.
+const std::shared_ptr<Tarvo_alg1::SharedState>& ThreadEngineState();
 
 // The function tables of the faces, each defined beside its entries.
 const _ALG_V1SVtbl& DualTable();

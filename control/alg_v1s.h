@@ -3,6 +3,8 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -11,7 +13,14 @@
 #include "platform/property_bag.h"
 #include "platform/value.h"
 
+namespace Tarvo_alg1 {
+struct SharedState;
+class TakeReader;
+}  // namespace Tarvo_alg1
+
 namespace pellix {
+
+class FileSystem;
 
 inline constexpr std::size_t kProfileRows = 1001;  // rows 0 to 1000 of the check history
 inline constexpr std::size_t kProfileColumns = 7;
@@ -44,7 +53,13 @@ class ALG_V1S {
   // it runs in run mode and notifies nobody. Members start at the language's defaults (texts
   // empty, integers 0, CR_SFLC Empty) and captions at their design values: the host sends
   // InitProperties or ReadProperties next.
+  // The sample files DATAstr names are read through `files` (the disk's unless given), which
+  // must outlive the control too. The engine's analysis state is `state`: controls made together
+  // for one host share one, as all instances on a thread share the module's variables (the
+  // component hands out its controls so); without one the control makes its own.
   explicit ALG_V1S(ContainerSite* site = nullptr);
+  ALG_V1S(ContainerSite* site, FileSystem& files,
+          std::shared_ptr<Tarvo_alg1::SharedState> state = nullptr);
 
   // Methods. Each returns an Empty value; results travel through properties and the panel.
   Value Calibrate();
@@ -53,6 +68,11 @@ class ALG_V1S {
   Value ResetCal();
   Value ResetAll();
   Value profiler();
+  // Calibrate or Check on a sample file the caller holds in memory, whole, read in place of the
+  // file DATAstr names (DATAstr still names the take: empty, there is none). For a host that
+  // converted the take itself and has no file of it.
+  enum class Analysis { kCalibrate, kCheck };
+  Value AnalyseSampleFile(Analysis analysis, std::span<const std::uint8_t> sample_file);
 
   // The properties a member keeps: get_X returns the member, put_X stores it and notifies.
   std::string get_DATAstr() const;
@@ -87,6 +107,14 @@ class ALG_V1S {
   void InitProperties();
   void ReadProperties(PropertyBag& bag);
   void WriteProperties(PropertyBag& bag);
+
+  // The engine's analysis state as the last analysis left it (what the intake stored, the
+  // scan's measures), shared with the controls made together with this one.
+  Tarvo_alg1::SharedState& engine_state() noexcept { return *state_; }
+  const Tarvo_alg1::SharedState& engine_state() const noexcept { return *state_; }
+  const std::shared_ptr<Tarvo_alg1::SharedState>& shared_engine_state() const noexcept {
+    return state_;
+  }
 
   // What the form and the tests see of the instance.
   Panel& panel() noexcept { return panel_; }
@@ -127,8 +155,13 @@ class ALG_V1S {
   // (the take's file, the gain, the background border) and the scan's (the jump limits).
   void HandIntakeSettings() const;
   void HandScanSettings() const;
+  // Calibrate and Check reading the take through `take`.
+  Value CalibrateFrom(const Tarvo_alg1::TakeReader& take);
+  Value CheckFrom(const Tarvo_alg1::TakeReader& take);
 
   ContainerSite* site_;
+  FileSystem* files_;
+  std::shared_ptr<Tarvo_alg1::SharedState> state_;
   Panel panel_;
   ControlSurface surface_;
 

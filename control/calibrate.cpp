@@ -34,8 +34,8 @@ std::array<GridColumn*, kColumns> Columns(Panel& p) {
   return {&p.SPT, &p.SPJ, &p.JQ, &p.AVJ};
 }
 
-void ReportFailure(Label& msg) {
-  Tarvo_alg1::Shared().ResultCode = Value::Integer(Tarvo_alg1::kRefused);
+void ReportFailure(Tarvo_alg1::SharedState& s, Label& msg) {
+  s.ResultCode = Value::Integer(Tarvo_alg1::kRefused);
   msg.set_caption(Tarvo_alg1::CodeCaption(Tarvo_alg1::kRefused));
 }
 
@@ -155,21 +155,21 @@ void ShowBreakPoints(Panel& p, const RecordedRows& rows) {
 }  // namespace
 
 // Success leaves ResultCode alone and LBL_MSG at "0".
-Value ALG_V1S::Calibrate() {
-  Tarvo_alg1::SharedState& s = Tarvo_alg1::Shared();
+Value ALG_V1S::CalibrateFrom(const Tarvo_alg1::TakeReader& take) {
+  Tarvo_alg1::SharedState& s = *state_;
   HandIntakeSettings();
   panel_.LBL_MSG.set_caption(Tarvo_alg1::CodeCaption(Tarvo_alg1::kNoConclusion));
-  Tarvo_alg1::LoadSamples();
+  Tarvo_alg1::LoadSamples(s, take);
   if (TooShort(s)) {
-    ReportFailure(panel_.LBL_MSG);
+    ReportFailure(s, panel_.LBL_MSG);
     return Value();
   }
 
   HandScanSettings();
-  Tarvo_alg1::ScanThornsJumps();
+  Tarvo_alg1::ScanThornsJumps(s);
   const std::array<double, kColumns> current = ShowResults(panel_, s);
   if (Unusable(current)) {
-    ReportFailure(panel_.LBL_MSG);
+    ReportFailure(s, panel_.LBL_MSG);
     return Value();
   }
 

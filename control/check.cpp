@@ -38,8 +38,8 @@ void KeepWholeNumber(Label& cell) {
 
 }  // namespace
 
-Value ALG_V1S::Check() {
-  Tarvo_alg1::SharedState& s = Tarvo_alg1::Shared();
+Value ALG_V1S::CheckFrom(const Tarvo_alg1::TakeReader& take) {
+  Tarvo_alg1::SharedState& s = *state_;
   Panel& p = panel_;
 
   // "0" for the duration of the check.
@@ -47,7 +47,7 @@ Value ALG_V1S::Check() {
 
   // Intake.
   HandIntakeSettings();
-  Tarvo_alg1::LoadSamples();
+  Tarvo_alg1::LoadSamples(s, take);
 
   // Too short a take, or no analysis constants yet: neither touches ResultCode, the stress
   // cells or the history.
@@ -62,7 +62,7 @@ Value ALG_V1S::Check() {
 
   // Scan.
   HandScanSettings();
-  Tarvo_alg1::ScanThornsJumps();
+  Tarvo_alg1::ScanThornsJumps(s);
 
   // Whole numbers first, so that a silent take leaves them shown.
   p.SPT[kResultsRow].set_caption(NumberText(Int(s.ThornRate)));
@@ -95,8 +95,8 @@ Value ALG_V1S::Check() {
   s.CalAvJ = Val(p.AVJ[kConstantsRow].caption());
 
   // Stress levels and verdict.
-  Tarvo_alg1::ComputeStress();
-  Tarvo_alg1::DecideVerdict();
+  Tarvo_alg1::ComputeStress(s);
+  Tarvo_alg1::DecideVerdict(s);
 
   // The rest runs whatever the stress computation and the verdict did. The adapted resolutions
   // carry over to the next check.

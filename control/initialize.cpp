@@ -32,7 +32,7 @@ Value ALG_V1S::Initalize() {
     }
   }
 
-  ResumeNext([] { Tarvo_alg1::LoadAnalysisConstants(); });
+  ResumeNext([this] { Tarvo_alg1::LoadAnalysisConstants(*state_); });
   return Value();
 }
 

@@ -136,7 +136,7 @@ std::string Percentages(const Counters& c, int n) {
 // mode check.
 Value ALG_V1S::profiler() {
   const int n = ProfileCount_;
-  const Counters c = CountHistory(ProfileTable_, n, Tarvo_alg1::Shared().CalAvJ);
+  const Counters c = CountHistory(ProfileTable_, n, state_->CalAvJ);
   DATAstr_ = n < kMinProfileRows ? "0" : CategoryDigits(c, n) + Percentages(c, n);
   return Value();
 }

@@ -202,7 +202,8 @@ void SpeakerSession::AnalyseEach(const QString& what, const QStringList& takes, 
       Report(*session_);
       emit progressed(++done, steps);
     }
-    if (!calibration) painter_.DrawTrend("", session_->Checks());
+    if (!calibration)
+      painter_.DrawTrend("", session_->Checks(), session_->control().engine_state());
     return !cancelled;
   });
 }
@@ -234,7 +235,7 @@ void SpeakerSession::loadBag(const QString& path, const QString& params) {
     emit sessionStarted("the speaker of '" + path + "' (" + QString::number(checks) +
                         (checks == 1 ? " check" : " checks") +
                         " in its history), initialised with " + params);
-    if (checks > 0) painter_.DrawTrend("", session_->History());
+    if (checks > 0) painter_.DrawTrend("", session_->History(), session_->control().engine_state());
     return true;
   });
 }

@@ -1,8 +1,8 @@
 // One speaker's session at the desk: an analysis::Session (the same sessions pellix analyze
-// runs) and the takes opened for it, worked on one thread of its own. The engine's analysis
-// state belongs to the thread that runs it, so the session and its control are made, driven
-// and destroyed on the session's thread only; the window asks for work with queued calls and
-// hears of it through queued signals.
+// runs) and the takes opened for it, worked on one thread of its own, which keeps the window
+// responsive during an analysis. The session and its control are made, driven and destroyed on
+// the session's thread only, so that nothing of theirs needs a lock; the window asks for work
+// with queued calls and hears of it through queued signals.
 //
 //   auto* session = new SpeakerSession(show);
 //   session->moveToThread(&thread);

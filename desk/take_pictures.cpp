@@ -31,8 +31,10 @@ QImage PaintImage(int width, int height, const std::function<void(cairo_t*)>& dr
 void TakePainter::DrawTake(const std::string&, const std::string& role, int,
                            const std::string& file, const std::string& result,
                            const analysis::PreparedTake& take,
-                           const analysis::IntakeOutcome& intake, bool scanned) const {
-  // The scan's marks are read here, on the session's thread, where its analysis state is.
+                           const analysis::IntakeOutcome& intake,
+                           const Tarvo_alg1::SharedState* scanned) const {
+  // The scan's marks are read here, on the session's thread, while its analysis state holds
+  // the take.
   auto picture = std::make_shared<const plot::TakePicture>(
       plot::PictureOfTake(QFileInfo(QString::fromStdString(file)).fileName().toStdString() + ": " +
                               role + ", " + result,
@@ -43,10 +45,10 @@ void TakePainter::DrawTake(const std::string&, const std::string& role, int,
                                         QSizeF(plot::kTakeWidth, plot::kTakeHeight), kLeastTake});
 }
 
-void TakePainter::DrawTrend(const std::string&,
-                            const std::vector<analysis::HistoryRow>& rows) const {
+void TakePainter::DrawTrend(const std::string&, const std::vector<analysis::HistoryRow>& rows,
+                            const Tarvo_alg1::SharedState& engine) const {
   auto picture = std::make_shared<const plot::TrendPicture>(
-      plot::PictureOfTrend("The speaker's checks: stress levels and result codes", rows));
+      plot::PictureOfTrend("The speaker's checks: stress levels and result codes", rows, engine));
   drawn_({}, {[picture](cairo_t* cr, double width, double height) {
                 plot::DrawTrend(cr, *picture, width, height);
               },

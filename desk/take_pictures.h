@@ -38,9 +38,9 @@ class TakePainter final : public analysis::SessionPlotter {
   void DrawTake(const std::string& speaker, const std::string& role, int number,
                 const std::string& file, const std::string& result,
                 const analysis::PreparedTake& take, const analysis::IntakeOutcome& intake,
-                bool scanned) const override;
-  void DrawTrend(const std::string& speaker,
-                 const std::vector<analysis::HistoryRow>& rows) const override;
+                const Tarvo_alg1::SharedState* scanned) const override;
+  void DrawTrend(const std::string& speaker, const std::vector<analysis::HistoryRow>& rows,
+                 const Tarvo_alg1::SharedState& engine) const override;
 
  private:
   Drawn drawn_;

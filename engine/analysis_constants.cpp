@@ -3,7 +3,7 @@
 namespace Tarvo_alg1 {
 namespace {
 
-// The verdict's fixed thresholds. They live here and only reach the shared state when the
+// The verdict's fixed thresholds. They live here and only reach the analysis state when the
 // control's Initalize loads them; until then AltBandLow reads 0 and Check reports -2.
 constexpr double kTruthFloor = 50;
 constexpr double kBandLow = 120;
@@ -16,8 +16,7 @@ constexpr double kManipulationLimit = 0.9;
 
 }  // namespace
 
-void LoadAnalysisConstants() {
-  auto& m = Shared();
+void LoadAnalysisConstants(SharedState& m) {
   m.TruthFloor = kTruthFloor;
   m.BandLow = kBandLow;
   m.BandHigh = kBandHigh;

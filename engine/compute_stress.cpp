@@ -34,9 +34,7 @@ Scales ScalesFor(double profile) {
 
 }  // namespace
 
-void ComputeStress() {
-  SharedState& s = Shared();
-
+void ComputeStress(SharedState& s) {
   // A stopped computation leaves all three levels at 0; that is how the verdict and Check
   // learn that nothing was computed.
   s.LieStress = 0;

@@ -118,8 +118,7 @@ std::int16_t StrongestFlag(double score) {
 
 }  // namespace
 
-void DecideVerdict() {
-  SharedState& s = Shared();
+void DecideVerdict(SharedState& s) {
   // With nothing to judge the code says "no conclusion" rather than repeating whatever an
   // earlier take was judged, which Check would otherwise publish and record as this take's.
   if (NothingToJudge(s)) {

@@ -16,7 +16,6 @@
 #include "engine/tarvo_alg1.h"
 #include "platform/conversions.h"
 #include "platform/error.h"
-#include "platform/file_system.h"
 
 namespace reference {
 
@@ -36,19 +35,12 @@ PELLIX_NOT_FUZZED inline bool IsLoud(double s, double border) {
   return s > border || s < -border;
 }
 
-PELLIX_NOT_FUZZED inline void LoadSamples(SharedState& m) {
+PELLIX_NOT_FUZZED inline void LoadSamples(SharedState& m, const Tarvo_alg1::TakeReader& take) {
   constexpr std::size_t kLastByte = kSampleBufferSize - 1;
   constexpr std::size_t kLastSlot = kSampleSlots - 1;
-  m.SampleCount = 0;
-  m.TakeStart = 0;
-  m.TakeEnd = 0;
-  if (m.DataFileName.empty()) return;
-  m.AutoGain = m.Gain == 0 ? 1 : 0;
-  if (m.Gain == 0) m.Gain = 3;
-  m.MinSamples = 850;
-  m.DefaultMinSamples = 850;
+  if (!Tarvo_alg1::StartIntake(m)) return;
   std::array<std::uint8_t, kSampleBufferSize> SampleBuffer{};
-  pellix::CurrentFileSystem().ReadBlock(m.DataFileName, 49, std::span(SampleBuffer));
+  take.Read(49, SampleBuffer);
   const double ClipLevel = pellix::Int(pellix::CheckedResult(-128 * pellix::Divide(m.Gain, 3)));
   std::size_t start = 0;
   if (m.AutoGain == 1) {
@@ -147,6 +139,17 @@ struct ScanMarks {
   std::size_t aggregated_flics = 0;  // the flics the two rates average over
 };
 
+// The mean of the jump lengths 1 to 100 that `histogram` counts; 0 when it counts none.
+PELLIX_NOT_FUZZED inline double MeanJumpLength(const std::array<double, 101>& histogram) {
+  double total = 0;
+  double weighted = 0;
+  for (std::size_t L = 1; L <= 100; ++L) {
+    total += histogram[L];
+    weighted += histogram[L] * static_cast<double>(L);
+  }
+  return total > 0 ? weighted / total : 0;
+}
+
 PELLIX_NOT_FUZZED inline void ScanThornsJumps(SharedState& m, ScanMarks* marks = nullptr) {
   double N = m.SampleCount;
   if (N <= 0) return;
@@ -186,13 +189,7 @@ PELLIX_NOT_FUZZED inline void ScanThornsJumps(SharedState& m, ScanMarks* marks =
     }
     if (F < 100) FlicTable[F] = {0, thorns, 0, jumps, 0, 0};
   }
-  double total = 0;
-  double weighted = 0;
-  for (std::size_t L = 1; L <= 100; ++L) {
-    total += JumpHistogram[L];
-    weighted += JumpHistogram[L] * static_cast<double>(L);
-  }
-  const double mean = total > 0 ? weighted / total : 0;
+  const double mean = MeanJumpLength(JumpHistogram);
   double deviation = 0;
   for (std::size_t L = 1; L <= 100; ++L) {
     if (JumpHistogram[L] > 1)

@@ -24,7 +24,6 @@
 #include "engine/tarvo_alg1.h"
 #include "platform/conversions.h"
 #include "platform/error.h"
-#include "platform/file_system.h"
 
 namespace Tarvo_alg1 {
 namespace {
@@ -45,24 +44,6 @@ constexpr long kLoudAfterRestart = 2;
 using limits::kPauseDrop;
 using limits::kPauseLength;
 
-// What the main pass makes of a take's settings: the table, and whether every byte value
-// scales to a number within the narrow limit (and by whole-number arithmetic, when that
-// reproduces the scaling). A speaker's checks repeat the same settings take after take, so the
-// last settings' rules are kept, one copy per thread as the state is, and worked out again only
-// when a setting or the instruction set changes.
-struct PassRules {
-  std::array<std::uint64_t, 4> key{};  // the bits of Gain, the border, the clip level; the forms
-  bool known = false;
-  MainPassTable table{};
-  bool fits = false;
-  std::optional<int> whole_gain;
-  // With a whole gain, the scan's rules as tests of the bytes, where they can be.
-  std::optional<ByteClassRules> byte_rules;
-  // The bytes that are not quiet, as one set the forms test many at a time, when the quiet ones
-  // are a single range of values (the border's); the data's end, byte 0, is never tested.
-  std::optional<ByteRange> loud_or_clipped;
-};
-
 std::optional<ByteRange> NotQuiet(const MainPassTable& table) noexcept {
   int lowest = 256;
   int highest = 0;
@@ -79,8 +60,9 @@ std::optional<ByteRange> NotQuiet(const MainPassTable& table) noexcept {
   return ByteRange{lowest - 1, highest + 1};
 }
 
-const PassRules& RulesFor(double Gain, double border, double clip) noexcept {
-  thread_local PassRules rules;
+// The rules for these settings: those kept in `rules` when they are the same, else worked out
+// and kept there.
+const PassRules& RulesFor(PassRules& rules, double Gain, double border, double clip) noexcept {
   const Forms& forms = ActiveForms();
   const std::array<std::uint64_t, 4> key{
       std::bit_cast<std::uint64_t>(Gain), std::bit_cast<std::uint64_t>(border),
@@ -170,27 +152,14 @@ void StoreStretch(const SampleBytes& buffer, const MainPassTable& table, std::si
 
 }  // namespace
 
-void LoadSamples() {
-  auto& m = Shared();
-
-  // 1-2. No file named, no take.
-  m.SampleCount = 0;
-  m.TakeStart = 0;
-  m.TakeEnd = 0;
-  if (m.DataFileName.empty()) return;
-
-  // 3-4.
-  m.AutoGain = m.Gain == 0 ? 1 : 0;
-  if (m.Gain == 0) m.Gain = 3;
-  m.MinSamples = limits::kIntakeMinimum;
-  m.DefaultMinSamples = limits::kIntakeMinimum;
+void LoadSamples(SharedState& m, const TakeReader& take) {
+  // 1-4. No file named, no take.
+  if (!StartIntake(m)) return;
 
   // Bytes 50 to 30050 of the file; what the file lacks stays 0, which ends the data.
   ReadBuffer read_buffer;
   SampleBytes& SampleBuffer = read_buffer.bytes;
-  std::size_t got =
-      pellix::CurrentFileSystem().ReadBlock(m.DataFileName, kSkippedBytes, std::span(SampleBuffer));
-  got = std::min(got, SampleBuffer.size());
+  const std::size_t got = std::min(take.Read(kSkippedBytes, SampleBuffer), SampleBuffer.size());
   std::memset(SampleBuffer.data() + got, 0, SampleBuffer.size() - got);
 
   // Taken at the gain in force now: in automatic mode that is still 3, not the gain the
@@ -223,7 +192,7 @@ void LoadSamples() {
   // stored; the quiet test that reads it back fails too, and resuming after a failed condition
   // enters its branch, so that slot counts as quiet.
   const double border = m.BackgroundBorder;
-  const PassRules& rules = RulesFor(m.Gain, border, ClipLevel);
+  const PassRules& rules = RulesFor(m.IntakeRules, m.Gain, border, ClipLevel);
   const MainPassTable& table = rules.table;
   const double MinSamples = m.MinSamples;
   const TakeDestination destination = ChooseDestination(m.Samples, rules, m.Gain / 3);

@@ -23,9 +23,7 @@ using limits::kMinAvgJumpLen;
 
 }  // namespace
 
-void ScanThornsJumps() {
-  auto& m = Shared();
-
+void ScanThornsJumps(SharedState& m) {
   // 1-3.
   double N = m.SampleCount;
   if (N <= 0) return;

@@ -1,30 +1,30 @@
 #include "engine/tarvo_alg1.h"
 
-#include <utility>
+#include <algorithm>
+#include <cstddef>
+
+#include "engine/limits.h"
 
 namespace Tarvo_alg1 {
-namespace {
 
-// Held on the heap, not in the thread's own storage: every thread of a process (the main
-// thread of `pellix --version` included) would otherwise have its quarter megabyte of samples
-// zeroed when it starts, whether it ever analyses or not.
-std::unique_ptr<SharedState>& ThreadState() noexcept {
-  thread_local std::unique_ptr<SharedState> state;
-  return state;
+std::size_t SampleFileBytes::Read(std::uint64_t offset, std::span<std::uint8_t> out) const {
+  if (offset >= file_.size()) return 0;
+  const std::size_t got = std::min(out.size(), file_.size() - static_cast<std::size_t>(offset));
+  std::copy_n(file_.begin() + static_cast<std::ptrdiff_t>(offset), got, out.begin());
+  return got;
 }
 
-}  // namespace
-
-// One copy per thread, created empty on the thread's first use and never cleared: all control
-// instances on a thread share it, as the module's variables are shared.
-SharedState& Shared() noexcept {
-  std::unique_ptr<SharedState>& state = ThreadState();
-  if (!state) state = std::make_unique<SharedState>();
-  return *state;
-}
-
-void ExchangeShared(std::unique_ptr<SharedState>& other) noexcept {
-  std::swap(ThreadState(), other);
+// Steps 1 to 4 of the intake, before the file is read.
+bool StartIntake(SharedState& m) {
+  m.SampleCount = 0;
+  m.TakeStart = 0;
+  m.TakeEnd = 0;
+  if (m.DataFileName.empty()) return false;
+  m.AutoGain = m.Gain == 0 ? 1 : 0;
+  if (m.Gain == 0) m.Gain = 3;
+  m.MinSamples = limits::kIntakeMinimum;
+  m.DefaultMinSamples = limits::kIntakeMinimum;
+  return true;
 }
 
 }  // namespace Tarvo_alg1

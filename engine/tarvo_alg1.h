@@ -1,12 +1,16 @@
-// Tarvo_alg1: the analysis module. Its procedures take no arguments and return nothing; they
-// exchange everything through the module's shared variables, one copy per thread.
+// Tarvo_alg1: the analysis module. Its procedures return nothing; they exchange everything
+// through the module's variables, which the caller holds and hands to each (a control holds its
+// own, or shares them with the controls created beside it).
 #pragma once
 
 #include <cstddef>
-#include <memory>
+#include <cstdint>
+#include <span>
 #include <string>
 
+#include "engine/intake_rules.h"
 #include "engine/sample_store.h"
+#include "platform/file_system.h"
 #include "platform/value.h"
 
 namespace Tarvo_alg1 {
@@ -14,6 +18,7 @@ namespace Tarvo_alg1 {
 inline constexpr std::size_t kSampleBufferSize = 30001;  // bytes of one take in the file
 
 // The module's variables. Every number starts at 0, every text empty; nothing clears them.
+// Large (the sample store): hold it on the heap.
 struct SharedState {
   // Take and intake parameters.
   std::string DataFileName;
@@ -72,27 +77,64 @@ struct SharedState {
   double SarcasmHigh = 0;
   double ConfusionLimit = 0;
   double ManipulationLimit = 0;
+
+  // No module variable: what the intake worked out for the last take's settings (intake_rules.h).
+  PassRules IntakeRules;
 };
 
-// This thread's copy of the module state, made on the thread's first use.
-SharedState& Shared() noexcept;
+// Where the intake reads the sample file DataFileName names. LoadSamples asks for the bytes only
+// after it has set the take's settings, so that a file that cannot be read fails at that point.
+class TakeReader {
+ public:
+  // Reads up to out.size() bytes of the sample file from its 0-based byte `offset` into `out`
+  // and returns how many (short at the file's end). Raises the file layer's errors (53, 70,
+  // 75); must not allocate.
+  virtual std::size_t Read(std::uint64_t offset, std::span<std::uint8_t> out) const = 0;
 
-// Exchanges this thread's copy with `other`; either may be empty, and an empty copy is made
-// afresh by the thread's next Shared(). A host whose speakers move between threads carries each
-// one's state to the thread that runs it this way, without copying it.
-void ExchangeShared(std::unique_ptr<SharedState>& other) noexcept;
+ protected:
+  ~TakeReader() = default;
+};
 
-// Reads the take named by DataFileName into Samples (sets SampleCount, Gain, MinSamples,
-// DefaultMinSamples). Raises the file layer's errors and Division by zero (11).
-void LoadSamples();
+// A sample file held in memory, whole; the caller keeps it for the reader's life.
+class SampleFileBytes final : public TakeReader {
+ public:
+  explicit SampleFileBytes(std::span<const std::uint8_t> file) noexcept : file_(file) {}
+  std::size_t Read(std::uint64_t offset, std::span<std::uint8_t> out) const override;
+
+ private:
+  std::span<const std::uint8_t> file_;
+};
+
+// The sample file `name` read through a file layer (the disk's, or another the caller gives).
+class NamedSampleFile final : public TakeReader {
+ public:
+  NamedSampleFile(pellix::FileSystem& files, const std::string& name) noexcept
+      : files_(files), name_(name) {}
+  std::size_t Read(std::uint64_t offset, std::span<std::uint8_t> out) const override {
+    return files_.ReadBlock(name_, offset, out);
+  }
+
+ private:
+  pellix::FileSystem& files_;
+  const std::string& name_;
+};
+
+// Sets SampleCount and the take's place to 0 and, with a file named, starts its intake: sets
+// AutoGain, Gain (3 for an automatic gain), MinSamples and DefaultMinSamples. False when no file
+// is named, and so there is no take to read.
+bool StartIntake(SharedState& m);
+
+// Reads the take named by DataFileName through `take` into Samples (sets SampleCount, Gain,
+// MinSamples, DefaultMinSamples). Raises the reader's errors and Division by zero (11).
+void LoadSamples(SharedState& m, const TakeReader& take);
 // Measures ThornRate, JumpRate, AvgJumpLen and JumpSpread of the stored take. Raises
 // Subscript out of range (9) for a counted run longer than 100.
-void ScanThornsJumps();
+void ScanThornsJumps(SharedState& m);
 // Computes LieStress, GlbStress, ExcStress and the deviations, adapting the resolutions.
-void ComputeStress();
+void ComputeStress(SharedState& s);
 // Sets ResultCode from the stress levels and deviations.
-void DecideVerdict();
-// Copies the analysis constants into the shared state and sets ScaleProfile to 1.
-void LoadAnalysisConstants();
+void DecideVerdict(SharedState& s);
+// Copies the analysis constants into the state and sets ScaleProfile to 1.
+void LoadAnalysisConstants(SharedState& m);
 
 }  // namespace Tarvo_alg1

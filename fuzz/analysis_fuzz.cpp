@@ -66,8 +66,8 @@ bool IsResultCode(const std::string& text) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   FuzzedDataProvider in(data, size);
-  pellix::fuzzing::FreshModuleState();
-  pellix::ALG_V1S control;
+  static auto* files = new pellix::MemoryFileSystem;
+  pellix::ALG_V1S control(nullptr, *files);
   control.InitProperties();
   if (in.ConsumeBool()) {
     control.put_DATAstr("000023000005000000");
@@ -83,9 +83,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::vector<bool> is_check;
   for (int i = 0; i < calls; ++i) is_check.push_back(in.ConsumeBool());
 
-  static auto* files = new pellix::MemoryFileSystem;
   files->Add("take.smp", in.ConsumeRemainingBytes<std::uint8_t>());
-  pellix::ScopedFileSystem scope(*files);
   control.put_DATAstr("take.smp");
 
   for (bool check : is_check) {

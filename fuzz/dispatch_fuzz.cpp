@@ -4,26 +4,37 @@
 // Each call is read from the input: an identifier (mostly one of the interface's, sometimes any
 // number), the flags, up to three arguments of any type the value record can carry (strings of
 // arbitrary UTF-16 units, lone surrogates included; references to values), the named argument of
-// a put or not, and whether a result and an exception record are asked for. Sample files come
-// from memory ("a.smp"). Besides the sanitizers and the leak checker, it checks that every status
-// is one the interface documents and that the instance is released for good at the end.
+// a put or not, and whether a result and an exception record are asked for. The instances read
+// their sample files from disk, as a host's do: "a.smp" lies in a private working folder. Every
+// input starts from a fresh engine state for the thread's instances. Besides the sanitizers and the
+// leak checker, it checks that every status is one the interface documents and that the instance is
+// released for good at the end.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <iterator>
 #include <string>
 #include <vector>
 
 #include "Pellix.h"
+#include "component/control_object.h"
 #include "control/interface_table.h"
+#include "engine/tarvo_alg1.h"
 #include "fuzz/fuzz_support.h"
-#include "tests/support/memory_file_system.h"
 
 namespace {
 
 using pellix::fuzzing::Fail;
+
+std::filesystem::path& Folder() {
+  static std::filesystem::path folder;
+  return folder;
+}
 
 constexpr const char* kTarget = "pellix_fuzz_dispatch";
 const IID kNoInterface{};  // Invoke's reserved interface argument
@@ -137,6 +148,23 @@ VARIANT Value(FuzzedDataProvider& in, Arguments& args) {
   return v;
 }
 
+void RemoveFolder() {
+  std::filesystem::remove_all(Folder());
+}
+
+// Makes a private folder holding "a.smp" the working folder, removed when the process ends.
+bool EnterFolderHoldingTake() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "pellix-fuzz-dispatch-XXXXXX");
+  if (::mkdtemp(pattern.data()) == nullptr) Fail(kTarget, "no private folder");
+  Folder() = pattern;
+  const std::vector<std::uint8_t> take = pellix::fuzzing::SawtoothTake(9000);
+  std::ofstream(Folder() / "a.smp", std::ios::binary)
+      .write(reinterpret_cast<const char*>(take.data()), static_cast<std::streamsize>(take.size()));
+  std::filesystem::current_path(Folder());
+  std::atexit(RemoveFolder);
+  return true;
+}
+
 bool Documented(HRESULT status) {
   static const HRESULT kStatuses[] = {S_OK,
                                       DISP_E_MEMBERNOTFOUND,
@@ -156,10 +184,8 @@ bool Documented(HRESULT status) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   FuzzedDataProvider in(data, size);
-  pellix::fuzzing::FreshModuleState();
-  static pellix::MemoryFileSystem& files =
-      pellix::fuzzing::FilesHolding({{"a.smp", pellix::fuzzing::SawtoothTake(9000)}});
-  pellix::ScopedFileSystem scope(files);
+  [[maybe_unused]] static const bool entered = EnterFolderHoldingTake();
+  *pellix::component::ThreadEngineState() = Tarvo_alg1::SharedState{};
 
   IClassFactory* factory = nullptr;
   if (DllGetClassObject(&CLSID_ALG_V1S, &IID_IClassFactory, reinterpret_cast<void**>(&factory)) !=

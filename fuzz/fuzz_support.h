@@ -1,15 +1,13 @@
-// What the fuzz targets share: a fresh module state per input, the one rule for what may come
-// out of a control call, and the sample files the targets read.
+// What the fuzz targets share: the one rule for what may come out of a control call, and the
+// sample files the targets read.
 #pragma once
 
 #include <cstdio>
 #include <cstdlib>
 #include <initializer_list>
-#include <memory>
 #include <utility>
 #include <vector>
 
-#include "engine/tarvo_alg1.h"
 #include "platform/error.h"
 #include "tests/support/memory_file_system.h"
 
@@ -18,13 +16,6 @@ namespace pellix::fuzzing {
 [[noreturn]] inline void Fail(const char* target, const char* what) {
   std::fprintf(stderr, "%s: %s\n", target, what);
   std::abort();
-}
-
-// Puts this thread's module state back to a freshly loaded library's, so that every input runs
-// alone, whatever ran before it.
-inline void FreshModuleState() {
-  static const auto* fresh = new Tarvo_alg1::SharedState;
-  Tarvo_alg1::Shared() = *fresh;
 }
 
 // Runs `call`; a platform error must be one of `allowed`, anything else thrown escapes and
@@ -53,7 +44,7 @@ inline std::vector<std::uint8_t> SawtoothTake(int samples) {
 }
 
 // A file layer holding `files` (name and bytes), made once per call site and kept for the whole
-// process: `static MemoryFileSystem& files = FilesHolding(...)`, then a ScopedFileSystem.
+// process: `static MemoryFileSystem& files = FilesHolding(...)`, handed to what reads them.
 inline MemoryFileSystem& FilesHolding(
     std::initializer_list<std::pair<const char*, std::vector<std::uint8_t>>> files) {
   auto* held = new MemoryFileSystem;

@@ -27,8 +27,6 @@
 
 namespace {
 
-using Tarvo_alg1::Shared;
-
 constexpr std::size_t kSettingBytes = 9;
 constexpr std::size_t kHeaderBytes = 4 * kSettingBytes;
 
@@ -133,11 +131,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       pellix::InstructionSet::kPlain, pellix::InstructionSet::kAvx512};
   pellix::LimitInstructionSet(kForms[(data[0] >> 2) & 3]);
   files.Add("take", std::vector<std::uint8_t>(data + kHeaderBytes, data + size));
-  pellix::ScopedFileSystem scope(files);
 
   // The engine and the literal model, each from a fresh state: first the take alone, then the
   // take again after a long loud take. Every step must agree, and the take's two runs too.
-  auto& engine = Shared();
+  static auto* engine_state = new Tarvo_alg1::SharedState;
+  auto& engine = *engine_state;
   static auto* model = new Tarvo_alg1::SharedState;
   engine = Tarvo_alg1::SharedState{};
   *model = Tarvo_alg1::SharedState{};
@@ -148,8 +146,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const char* steps[] = {"take", "loud", "take"};
   for (int step = 0; step < 3; ++step) {
     const TakeSettings& used = step == 1 ? loud_settings : settings;
-    by_engine = Tarvo_alg1::agreement::RunEngine(steps[step], used, 0);
-    const TakeOutcome by_model = Tarvo_alg1::agreement::RunModel(*model, steps[step], used, 0);
+    by_engine = Tarvo_alg1::agreement::RunEngine(engine, files, steps[step], used, 0);
+    const TakeOutcome by_model =
+        Tarvo_alg1::agreement::RunModel(*model, files, steps[step], used, 0);
     CheckTake(engine, used, by_engine);
     CheckTake(*model, used, by_model);
     const std::size_t slot = Tarvo_alg1::agreement::FirstDifferentSlot(engine, *model);

@@ -34,11 +34,9 @@ std::vector<std::uint8_t> Take() {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  pellix::fuzzing::FreshModuleState();
   static pellix::MemoryFileSystem& files = pellix::fuzzing::FilesHolding({{"take.smp", Take()}});
-  pellix::ScopedFileSystem scope(files);
 
-  pellix::ALG_V1S control;
+  pellix::ALG_V1S control(nullptr, files);
   control.InitProperties();
   const std::string parameters(reinterpret_cast<const char*>(data), size);
   control.put_DATAstr(parameters);

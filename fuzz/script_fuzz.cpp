@@ -54,15 +54,13 @@ std::string Confined(const std::string& line) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  pellix::fuzzing::FreshModuleState();
   static pellix::MemoryFileSystem& files =
       pellix::fuzzing::FilesHolding({{"a.smp", pellix::fuzzing::SawtoothTake(9000)},
                                      {"b.smp", pellix::fuzzing::SawtoothTake(500)}});
-  pellix::ScopedFileSystem scope(files);
   std::filesystem::remove(BagPath());
 
   std::ostringstream out;
-  pellix::script::ScriptRunner runner(out);
+  pellix::script::ScriptRunner runner(out, files);
   const std::string_view script(reinterpret_cast<const char*>(data), size);
   std::int64_t number = 0;
   for (std::size_t start = 0; start <= script.size();) {

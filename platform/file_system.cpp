@@ -57,8 +57,6 @@ class NativeFileSystemImpl final : public FileSystem {
   }
 };
 
-thread_local FileSystem* current_file_system = nullptr;
-
 }  // namespace
 
 int FileErrorNumber(int errno_value) noexcept {
@@ -78,18 +76,6 @@ int FileErrorNumber(int errno_value) noexcept {
 FileSystem& NativeFileSystem() {
   static NativeFileSystemImpl native;
   return native;
-}
-
-FileSystem& CurrentFileSystem() {
-  return current_file_system != nullptr ? *current_file_system : NativeFileSystem();
-}
-
-ScopedFileSystem::ScopedFileSystem(FileSystem& fs) : previous_(current_file_system) {
-  current_file_system = &fs;
-}
-
-ScopedFileSystem::~ScopedFileSystem() {
-  current_file_system = previous_;
 }
 
 }  // namespace pellix

@@ -30,19 +30,4 @@ int FileErrorNumber(int errno_value) noexcept;
 // The operating system's files.
 FileSystem& NativeFileSystem();
 
-// The file layer the engine reads through on this thread (the native one unless replaced).
-FileSystem& CurrentFileSystem();
-
-// Replaces this thread's file layer for the lifetime of the guard (tests, fuzzing).
-class ScopedFileSystem {
- public:
-  explicit ScopedFileSystem(FileSystem& fs);
-  ~ScopedFileSystem();
-  ScopedFileSystem(const ScopedFileSystem&) = delete;
-  ScopedFileSystem& operator=(const ScopedFileSystem&) = delete;
-
- private:
-  FileSystem* previous_;
-};
-
 }  // namespace pellix

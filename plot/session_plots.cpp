@@ -31,21 +31,23 @@ std::string PlotPrefix(const std::string& speaker) {
 }
 
 TakePicture PictureOfTake(std::string title, const analysis::PreparedTake& take,
-                          const analysis::IntakeOutcome& intake, bool scanned) {
+                          const analysis::IntakeOutcome& intake,
+                          const Tarvo_alg1::SharedState* scanned) {
   TakePicture picture;
   picture.title = std::move(title);
   picture.rate = take.seconds_rate();
   picture.samples = take.window;
   picture.take_start = intake.take_start;
   picture.stretch_end = analysis::AnalysedEnd(intake);
-  if (scanned) {
-    auto copy = std::make_unique<Tarvo_alg1::SharedState>(Tarvo_alg1::Shared());
+  if (scanned != nullptr) {
+    auto copy = std::make_unique<Tarvo_alg1::SharedState>(*scanned);
     reference::ScanThornsJumps(*copy, &picture.marks);
   }
   return picture;
 }
 
-TrendPicture PictureOfTrend(std::string title, const std::vector<analysis::HistoryRow>& rows) {
+TrendPicture PictureOfTrend(std::string title, const std::vector<analysis::HistoryRow>& rows,
+                            const Tarvo_alg1::SharedState& engine) {
   TrendPicture picture;
   picture.title = std::move(title);
   for (const analysis::HistoryRow& row : rows) {
@@ -53,9 +55,9 @@ TrendPicture PictureOfTrend(std::string title, const std::vector<analysis::Histo
                               static_cast<double>(row.global_stress),
                               static_cast<double>(row.excitement_stress), row.code});
   }
-  const Tarvo_alg1::SharedState& s = Tarvo_alg1::Shared();
-  picture.thresholds = {
-      {"truth floor", s.TruthFloor}, {"band low", s.BandLow}, {"band high", s.BandHigh}};
+  picture.thresholds = {{"truth floor", engine.TruthFloor},
+                        {"band low", engine.BandLow},
+                        {"band high", engine.BandHigh}};
   return picture;
 }
 
@@ -66,7 +68,8 @@ std::filesystem::path FolderPlotter::Path(const std::string& name) const {
 void FolderPlotter::DrawTake(const std::string& speaker, const std::string& role, int number,
                              const std::string& file, const std::string& result,
                              const analysis::PreparedTake& take,
-                             const analysis::IntakeOutcome& intake, bool scanned) const {
+                             const analysis::IntakeOutcome& intake,
+                             const Tarvo_alg1::SharedState* scanned) const {
   char index[16];
   std::snprintf(index, sizeof index, "%02d", number);
   const std::string prefix = PlotPrefix(speaker);
@@ -79,12 +82,13 @@ void FolderPlotter::DrawTake(const std::string& speaker, const std::string& role
 }
 
 void FolderPlotter::DrawTrend(const std::string& speaker,
-                              const std::vector<analysis::HistoryRow>& rows) const {
+                              const std::vector<analysis::HistoryRow>& rows,
+                              const Tarvo_alg1::SharedState& engine) const {
   const std::string prefix = PlotPrefix(speaker);
   const TrendPicture picture =
       PictureOfTrend((speaker.empty() ? std::string("Checks") : "Checks of " + speaker) +
                          ": stress levels and result codes",
-                     rows);
+                     rows, engine);
   RenderPlot(Path((prefix.empty() ? "" : prefix + "-") + "trend"), format_, kTrendWidth,
              kTrendHeight,
              [&picture](cairo_t* cr) { plot::DrawTrend(cr, picture, kTrendWidth, kTrendHeight); });

@@ -18,14 +18,16 @@ namespace pellix::plot {
 // that names differing only in replaced characters never share a picture. Empty for empty.
 std::string PlotPrefix(const std::string& speaker);
 
-// A take's picture: its waveform and stored stretch, and when `scanned` its thorns and jumps
-// found again by the literal scan on a copy of this thread's analysis state.
+// A take's picture: its waveform and stored stretch, and with a `scanned` engine state its
+// thorns and jumps found again by the literal scan on a copy of that state.
 TakePicture PictureOfTake(std::string title, const analysis::PreparedTake& take,
-                          const analysis::IntakeOutcome& intake, bool scanned);
+                          const analysis::IntakeOutcome& intake,
+                          const Tarvo_alg1::SharedState* scanned);
 
-// The speaker's checks in `rows` (oldest first) with the verdict's thresholds, read from this
-// thread's analysis constants.
-TrendPicture PictureOfTrend(std::string title, const std::vector<analysis::HistoryRow>& rows);
+// The speaker's checks in `rows` (oldest first) with the verdict's thresholds, read from the
+// analysis constants of `engine`.
+TrendPicture PictureOfTrend(std::string title, const std::vector<analysis::HistoryRow>& rows,
+                            const Tarvo_alg1::SharedState& engine);
 
 // Draws every take of a session, and its trend, into one folder in one format. Pictures are
 // named "<speaker>-<role>-<number>-<take>" and "<speaker>-trend", the speaker's part left out
@@ -35,16 +37,15 @@ class FolderPlotter final : public analysis::SessionPlotter {
   FolderPlotter(std::filesystem::path folder, PlotFormat format)
       : folder_(std::move(folder)), format_(format) {}
 
-  // The take's waveform, its stored stretch, and when `scanned` its thorns and jumps found
-  // again by the literal scan on a copy of this thread's analysis state.
+  // The take's waveform, its stored stretch, and with a `scanned` engine state its thorns and
+  // jumps found again by the literal scan on a copy of that state.
   void DrawTake(const std::string& speaker, const std::string& role, int number,
                 const std::string& file, const std::string& result,
                 const analysis::PreparedTake& take, const analysis::IntakeOutcome& intake,
-                bool scanned) const override;
-  // The speaker's checks with the verdict's thresholds, read from this thread's analysis
-  // constants.
-  void DrawTrend(const std::string& speaker,
-                 const std::vector<analysis::HistoryRow>& rows) const override;
+                const Tarvo_alg1::SharedState* scanned) const override;
+  // The speaker's checks with the verdict's thresholds, read from the analysis constants.
+  void DrawTrend(const std::string& speaker, const std::vector<analysis::HistoryRow>& rows,
+                 const Tarvo_alg1::SharedState& engine) const override;
 
  private:
   std::filesystem::path Path(const std::string& name) const;

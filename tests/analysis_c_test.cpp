@@ -189,7 +189,7 @@ TEST_F(AnalysisC, BytesAndPcmGiveTheRowOfTheirFile) {
   }
 }
 
-// The engine keeps its state per thread: a speaker handed from thread to thread, and two
+// Each speaker holds its own analysis state: a speaker handed from thread to thread, and two
 // speakers taking turns on one thread, must still give a speaker's rows as it gives them alone.
 TEST_F(AnalysisC, SpeakersGiveTheSameRowsOnAnyThreadAndInAnyInterleaving) {
   const std::vector<std::string> alex = Takes("alex", "check", 6);
@@ -222,6 +222,21 @@ TEST_F(AnalysisC, SpeakersGiveTheSameRowsOnAnyThreadAndInAnyInterleaving) {
   }
   EXPECT_EQ(alex_rows, alex_alone);
   EXPECT_EQ(robin_rows, robin_alone);
+
+  // Both on this thread, take by take: each speaker's analysis is its own, with nothing carried
+  // from one to the other between calls.
+  Speaker alex_here;
+  Speaker robin_here;
+  std::vector<std::string> alex_here_rows;
+  std::vector<std::string> robin_here_rows;
+  for (std::size_t i = 0; i < 3 + alex.size(); ++i) {
+    alex_here_rows.push_back(i < 3 ? alex_here.Calibrate(alex_calibrations[i])
+                                   : alex_here.Check(alex[i - 3]));
+    robin_here_rows.push_back(i < 3 ? robin_here.Calibrate(robin_calibrations[i])
+                                    : robin_here.Check(robin[i - 3]));
+  }
+  EXPECT_EQ(alex_here_rows, alex_alone);
+  EXPECT_EQ(robin_here_rows, robin_alone);
 
   // Two threads on one speaker at once take turns: every check is recorded once, and each
   // thread reads its own results while the other calls.

@@ -1,10 +1,9 @@
-// Shared set-up for the tests of the analysis: a fresh module state, a container that records
-// what it is told, and a control with a sample file system of its own.
+// Shared set-up for the tests of the analysis: a container that records what it is told, and a
+// control with a fresh engine state and a sample file system of its own.
 #pragma once
 
 #include <cstdint>
 #include <functional>
-#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,13 +15,6 @@
 #include "tests/support/memory_file_system.h"
 
 namespace pellix::testing {
-
-// Puts this thread's module state back to what a freshly loaded library has: every number 0,
-// every text empty, ResultCode Empty, no constants loaded, an empty sample store.
-inline void ResetSharedState() {
-  auto fresh = std::make_unique<Tarvo_alg1::SharedState>();
-  Tarvo_alg1::Shared() = *fresh;
-}
 
 // A container in run mode that keeps the names it is notified of, in order, and lets a test
 // look at the control at the moment of each notification.
@@ -40,8 +32,9 @@ class RecordingSite final : public ContainerSite {
 // A new control instance in a recording container, reading its sample files from memory.
 class ControlFixture {
  protected:
-  ControlFixture() : files_guard_(files), control(&site) {
-    ResetSharedState();
+  ControlFixture() : ControlFixture(files) {}
+  // A control that reads its sample files through `reading` (the disk, say) instead.
+  explicit ControlFixture(FileSystem& reading) : control(&site, reading) {
     control.InitProperties();
   }
 
@@ -61,7 +54,6 @@ class ControlFixture {
   }
 
   MemoryFileSystem files;
-  ScopedFileSystem files_guard_;
   RecordingSite site;
   ALG_V1S control;
 };

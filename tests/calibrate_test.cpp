@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <initializer_list>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "analysis_fixture.h"
@@ -36,6 +38,14 @@ class CalibrateTest : public pellix::testing::ControlFixture, public ::testing::
     p.JQ[i].set_caption(row[2]);
     p.AVJ[i].set_caption(row[3]);
   }
+  // Rows by number, each as SetRow sets it.
+  void SetRows(std::initializer_list<std::pair<std::size_t, Row>> rows) {
+    for (const auto& [i, row] : rows) SetRow(i, row);
+  }
+  // Each row by number reads as given.
+  void ExpectRows(std::initializer_list<std::pair<std::size_t, Row>> rows) {
+    for (const auto& [i, row] : rows) EXPECT_EQ(GetRow(i), row) << "row " << i;
+  }
   Row GetRow(std::size_t i) {
     auto& p = control.panel();
     return {p.SPT[i].caption(), p.SPJ[i].caption(), p.JQ[i].caption(), p.AVJ[i].caption()};
@@ -48,14 +58,14 @@ class CalibrateTest : public pellix::testing::ControlFixture, public ::testing::
     control.Calibrate();
   }
 
-  Tarvo_alg1::SharedState& s = Tarvo_alg1::Shared();
+  Tarvo_alg1::SharedState& s = control.engine_state();
 };
 
 TEST_F(CalibrateTest, ThirdCalibrationAveragesAndDerivesTheRows) {
-  SetRow(0, {"40", "20", "4", "5"});
-  SetRow(1, {"50", "30", "6", "7"});
-  SetRow(5, {"120", "120", "120", "b"});
-  SetRow(6, {"0", "0", "0", "r"});
+  SetRows({{0, {"40", "20", "4", "5"}},
+           {1, {"50", "30", "6", "7"}},
+           {5, {"120", "120", "120", "b"}},
+           {6, {"0", "0", "0", "r"}}});
   s.ResultCode = Value::Integer(3);
   UseFile("take.smp", Take60().File());
   site.names.clear();
@@ -69,8 +79,7 @@ TEST_F(CalibrateTest, ThirdCalibrationAveragesAndDerivesTheRows) {
 
   control.Calibrate();
 
-  EXPECT_EQ(GetRow(8), (Row{"60", "20", "2", "5"}));
-  EXPECT_EQ(GetRow(2), (Row{"60", "20", "2", "5"}));
+  ExpectRows({{8, {"60", "20", "2", "5"}}, {2, {"60", "20", "2", "5"}}});
   // 50 / 40, 30 / 20, 6 / 4 over the earlier rows only.
   EXPECT_EQ(GetRow(6), (Row{"1.25", "1.5", "1.5", "r"}));
   // Averages 150 / 3, 70 / 3, 12 / 3, 17 / 3, first as number text, then whole.
@@ -94,32 +103,30 @@ TEST_F(CalibrateTest, FirstCalibrationAfterAResetSetsTheConstantsToTheTake) {
   Calibrate(Take60().File());
   EXPECT_EQ(GetRow(0), (Row{"60", "20", "2", "5"}));
   EXPECT_EQ(GetRow(1)[0], "0");
-  EXPECT_EQ(GetRow(7), (Row{"60", "20", "2", "5"}));
-  EXPECT_EQ(GetRow(5), (Row{"120", "120", "120", "0"}));
-  EXPECT_EQ(GetRow(6), (Row{"0", "0", "0", "0"}));
+  ExpectRows(
+      {{7, {"60", "20", "2", "5"}}, {5, {"120", "120", "120", "0"}}, {6, {"0", "0", "0", "0"}}});
   EXPECT_EQ(site.names, (std::vector<std::string>{"CAL_spT", "CAL_spJ", "CAL_JQ", "CAL_AVJ"}));
 }
 
 TEST_F(CalibrateTest, SecondCalibrationAveragesTwoButLeavesTheDerivedRows) {
-  SetRow(0, {"40", "20", "4", "5"});
-  SetRow(5, {"111", "112", "113", "114"});
-  SetRow(6, {"2.22", "2.23", "2.24", "2.25"});
+  SetRows({{0, {"40", "20", "4", "5"}},
+           {5, {"111", "112", "113", "114"}},
+           {6, {"2.22", "2.23", "2.24", "2.25"}}});
   Calibrate(Take60().File());
-  EXPECT_EQ(GetRow(1), (Row{"60", "20", "2", "5"}));
-  EXPECT_EQ(GetRow(7), (Row{"50", "20", "3", "5"}));
-  EXPECT_EQ(GetRow(5), (Row{"111", "112", "113", "114"}));
-  EXPECT_EQ(GetRow(6), (Row{"2.22", "2.23", "2.24", "2.25"}));
+  ExpectRows({{1, {"60", "20", "2", "5"}},
+              {7, {"50", "20", "3", "5"}},
+              {5, {"111", "112", "113", "114"}},
+              {6, {"2.22", "2.23", "2.24", "2.25"}}});
 }
 
 TEST_F(CalibrateTest, SixthCalibrationRecordsNothingButAveragesSix) {
-  SetRow(0, {"40", "10", "2", "5"});
-  SetRow(1, {"50", "20", "3", "5"});
-  SetRow(2, {"60", "30", "4", "5"});
-  SetRow(3, {"70", "40", "5", "5"});
-  SetRow(4, {"80", "50", "6", "5"});
+  SetRows({{0, {"40", "10", "2", "5"}},
+           {1, {"50", "20", "3", "5"}},
+           {2, {"60", "30", "4", "5"}},
+           {3, {"70", "40", "5", "5"}},
+           {4, {"80", "50", "6", "5"}}});
   Calibrate(Take60().File());
-  EXPECT_EQ(GetRow(4), (Row{"80", "50", "6", "5"}));
-  EXPECT_EQ(GetRow(8), (Row{"60", "20", "2", "5"}));
+  ExpectRows({{4, {"80", "50", "6", "5"}}, {8, {"60", "20", "2", "5"}}});
   // 360 / 6, 170 / 6 = 28.3, 22 / 6 = 3.7, 30 / 6.
   EXPECT_EQ(GetRow(7), (Row{"60", "28", "3", "5"}));
   EXPECT_EQ(GetRow(6)[0], "2");    // 80 / 40
@@ -132,8 +139,7 @@ TEST_F(CalibrateTest, SixthCalibrationRecordsNothingButAveragesSix) {
 
 TEST_F(CalibrateTest, ResolutionIsTheTrueSpreadOfLargeValues) {
   // The smallest recorded value is the divisor, even above 100: 200 / 150, not 200 / 100.
-  SetRow(0, {"150", "20", "4", "5"});
-  SetRow(1, {"200", "30", "6", "5"});
+  SetRows({{0, {"150", "20", "4", "5"}}, {1, {"200", "30", "6", "5"}}});
   Calibrate(Take60().File());
   EXPECT_EQ(GetRow(6)[0], "1.33");
   // (150 + 200 + 60) / 3 = 136.7, kept as 136; 200 / 136 = 147 %.
@@ -182,8 +188,8 @@ TEST_F(CalibrateTest, AFailedCalibrationShowsMinusOneUntilTheNextOne) {
 // Errors.
 
 TEST_F(CalibrateTest, ARecordedRowThatIsNoNumberReachesTheHost) {
-  SetRow(0, {"40", "20", "4", "5"});
-  SetRow(1, {"12abc", "20", "4", "5"});  // leniently 12, but the free test reads it strictly
+  // Row 1 reads leniently as 12, but the free test reads it strictly.
+  SetRows({{0, {"40", "20", "4", "5"}}, {1, {"12abc", "20", "4", "5"}}});
   EXPECT_EQ(ErrorOf([&] { Calibrate(Take60().File()); }), pellix::kTypeMismatch);
   EXPECT_EQ(GetRow(8), (Row{"60", "20", "2", "5"}));  // shown before the walk
   EXPECT_EQ(GetRow(2)[0], "0");
@@ -201,11 +207,11 @@ TEST_F(CalibrateTest, AFailedRatioWritesZeroAndTheCalibrationGoesOn) {
   // A recorded jump rate of 0 (the row is not free: its thorn rate is 40) makes the smallest
   // jump rate 0, and the jump constant (0 + 0 + 1 + 1) / 4 = 0.5 keeps the whole number 0:
   // both jump ratios divide by zero. Each is skipped and its cell reads "0".
-  SetRow(0, {"40", "0", "4", "5"});
-  SetRow(1, {"50", "0", "6", "5"});
-  SetRow(2, {"45", "1", "5", "5"});
-  SetRow(5, {"120", "130", "120", "0"});
-  SetRow(6, {"0", "7.5", "0", "0"});
+  SetRows({{0, {"40", "0", "4", "5"}},
+           {1, {"50", "0", "6", "5"}},
+           {2, {"45", "1", "5", "5"}},
+           {5, {"120", "130", "120", "0"}},
+           {6, {"0", "7.5", "0", "0"}}});
   // Nine flics of six thorns carry one jump of 5 between them: jump rate Int(1.11) = 1. After
   // the empty tenth flic, two jumps each of 4 and 6 make the mean 5 and the spread 2.
   TakeBuilder take;
@@ -215,8 +221,7 @@ TEST_F(CalibrateTest, AFailedRatioWritesZeroAndTheCalibrationGoesOn) {
   Calibrate(take.File());
 
   EXPECT_EQ(control.get<"CR_msgX">(), "0");
-  EXPECT_EQ(GetRow(3), (Row{"60", "1", "2", "5"}));
-  EXPECT_EQ(GetRow(6), (Row{"1.25", "0", "1.5", "0"}));
+  ExpectRows({{3, {"60", "1", "2", "5"}}, {6, {"1.25", "0", "1.5", "0"}}});
   // 195 / 4 = 48.75, 2 / 4, 17 / 4 = 4.25, 20 / 4.
   EXPECT_EQ(GetRow(7), (Row{"48", "0", "4", "5"}));
   EXPECT_EQ(GetRow(5), (Row{"104", "0", "150", "0"}));  // 50 / 48, -, 6 / 4

@@ -76,7 +76,7 @@ class CheckTest : public pellix::testing::ControlFixture, public ::testing::Test
             control.get<"CR_msgX">()};
   }
 
-  Tarvo_alg1::SharedState& s = Tarvo_alg1::Shared();
+  Tarvo_alg1::SharedState& s = control.engine_state();
 };
 
 TEST_F(CheckTest, ChecksATakeAgainstTheCalibration) {
@@ -214,7 +214,7 @@ TEST_F(CheckTest, HistoryRowIndexSaturatesAt999) {
 // Failures.
 
 TEST_F(CheckTest, WithoutAnalysisConstantsTheCheckStopsWithMinusTwo) {
-  pellix::testing::ResetSharedState();  // as if Initalize had never run on this thread
+  s = Tarvo_alg1::SharedState{};  // as if Initalize had never run on this state
   control.panel().LBL_LIE.set_caption("55");
   Check(TakeA().File());
   EXPECT_EQ(control.get<"CR_msgX">(), "-2");

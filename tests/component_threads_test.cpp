@@ -1,7 +1,7 @@
 // The component under threads: a control used off the thread that created it is refused and
-// left as it was, reference counts hold under concurrent AddRef and Release, instances are
-// created and released on eight threads at once, and the registry stays a whole file while
-// threads and processes register and unregister together.
+// left as it was, the instances of a thread share one analysis state, reference counts hold under
+// concurrent AddRef and Release, instances are created and released on eight threads at once, and
+// the registry stays a whole file while threads and processes register and unregister together.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/wait.h>
@@ -95,6 +95,39 @@ TEST(ComponentThreadsTest, AControlUsedFromAnotherThreadIsRefusedAndKeepsItsStat
   EXPECT_EQ(checked, wrong_thread);
   EXPECT_EQ(was_reset, wrong_thread);
   EXPECT_EQ(Call(d, data, DISPATCH_PROPERTYGET), "mine");
+}
+
+// The instances made on one thread share the analysis state, as the module's variables are
+// shared: an instance never initialised checks with the constants another one's Initalize
+// loaded (without them a check gives -2), also after every instance is gone. An instance on
+// another thread has a state of its own. Each thread below starts with no instance made on it.
+TEST(ComponentThreadsTest, InstancesOnAThreadShareTheAnalysisStateAndNoOtherThreadsDo) {
+  const std::string take = std::string(PELLIX_SOURCE_DIR) + "/examples/samples/alex_check_01.smp";
+  auto check = [&take](IDispatch* d) {
+    EXPECT_EQ(PutText(d, IdOf(d, u"DATAstr"), take.c_str()), S_OK);
+    Call(d, IdOf(d, u"Check"), DISPATCH_METHOD);
+    return Call(d, IdOf(d, u"CR_msgX"), DISPATCH_PROPERTYGET);
+  };
+  std::string before, after, after_release, elsewhere;
+  std::thread([&] {
+    Ref<IDispatch> checking = NewInstance();
+    before = check(checking.get());
+    {
+      Ref<IDispatch> initialising = NewInstance();
+      ASSERT_EQ(
+          PutText(initialising.get(), IdOf(initialising.get(), u"DATAstr"), "000023000005000000"),
+          S_OK);
+      Call(initialising.get(), IdOf(initialising.get(), u"Initalize"), DISPATCH_METHOD);
+    }
+    after = check(checking.get());
+    checking.reset();
+    after_release = check(NewInstance().get());
+    std::thread([&] { elsewhere = check(NewInstance().get()); }).join();
+  }).join();
+  EXPECT_EQ(before, "-2");
+  EXPECT_NE(after, "-2");
+  EXPECT_NE(after_release, "-2");
+  EXPECT_EQ(elsewhere, "-2");
 }
 
 TEST(ComponentThreadsTest, ReferenceCountsHoldUnderConcurrentAddRefAndRelease) {

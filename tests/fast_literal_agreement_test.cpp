@@ -210,11 +210,11 @@ class FastLiteralAgreementTest : public testing::TestWithParam<pellix::Instructi
       GTEST_SKIP() << "this build or processor lacks the form";
     }
     pellix::LimitInstructionSet(GetParam());
-    engine = SharedState{};
   }
   void TearDown() override { pellix::LimitInstructionSet(pellix::kWidestInstructionSet); }
 
-  SharedState& engine = Tarvo_alg1::Shared();
+  std::unique_ptr<SharedState> engine_state = std::make_unique<SharedState>();
+  SharedState& engine = *engine_state;
   std::unique_ptr<SharedState> model = std::make_unique<SharedState>();
   EdgeHits hits;
 };
@@ -222,7 +222,6 @@ class FastLiteralAgreementTest : public testing::TestWithParam<pellix::Instructi
 TEST_P(FastLiteralAgreementTest, EngineAndLiteralModelAgreeOnGeneratedTakes) {
   TakeGenerator generate(20261209);
   pellix::MemoryFileSystem files;
-  pellix::ScopedFileSystem scope(files);
   int compared_scans = 0;
 
   for (int take = 0; take < kTakes; ++take) {
@@ -232,9 +231,10 @@ TEST_P(FastLiteralAgreementTest, EngineAndLiteralModelAgreeOnGeneratedTakes) {
         generate.Pick(5) == 0 ? 20000 + generate.Pick(12000) : 300 + generate.Pick(6000);
     files.Add("take", generate.Take(samples));
     const Settings settings = generate.Pick();
-    const Outcome by_engine = Tarvo_alg1::agreement::RunEngine("take", settings, kCalibrateMinimum);
+    const Outcome by_engine =
+        Tarvo_alg1::agreement::RunEngine(engine, files, "take", settings, kCalibrateMinimum);
     const Outcome by_model =
-        Tarvo_alg1::agreement::RunModel(*model, "take", settings, kCalibrateMinimum);
+        Tarvo_alg1::agreement::RunModel(*model, files, "take", settings, kCalibrateMinimum);
     ASSERT_EQ(by_engine, by_model)
         << "take " << take << ", gain " << settings.Gain << ", border " << settings.BackgroundBorder
         << ", jumps " << settings.MinJump << " to " << settings.MaxJump;
@@ -282,7 +282,7 @@ TEST_P(FastLiteralAgreementTest, EngineAndLiteralModelAgreeOnTakesInDoubles) {
       ReadOutputs(m, o);
       return o;
     };
-    const Outcome by_engine = scan_each(engine, [] { Tarvo_alg1::ScanThornsJumps(); });
+    const Outcome by_engine = scan_each(engine, [&] { Tarvo_alg1::ScanThornsJumps(engine); });
     const Outcome by_model = scan_each(*model, [&] { reference::ScanThornsJumps(*model); });
     ASSERT_EQ(by_engine.scan_error, by_model.scan_error) << "take " << take;
     ASSERT_EQ(by_engine.ThornRate, by_model.ThornRate) << "take " << take;
@@ -309,7 +309,6 @@ TEST_P(FastLiteralAgreementTest, SettingsThatChangeOnePartAtATimeAreEachReadAfre
   std::vector<std::uint8_t> quiet(49, 1);
   for (int i = 0; i < 4000; ++i) quiet.insert(quiet.end(), {120, 128, 134, 128});
   pellix::MemoryFileSystem files;
-  pellix::ScopedFileSystem scope(files);
   files.Add("take", quiet);
   const Settings settings[] = {
       {0, 5, 2, 30},    {0, 5, 2, 30},  {kAutomaticGain, 5, 2, 30},
@@ -321,8 +320,8 @@ TEST_P(FastLiteralAgreementTest, SettingsThatChangeOnePartAtATimeAreEachReadAfre
   for (std::size_t read = 0; read < std::size(settings); ++read) {
     Settings now = settings[read];
     if (now.Gain == kAutomaticGain) now.Gain = automatic;
-    const Outcome by_engine = Tarvo_alg1::agreement::RunEngine("take", now, 0);
-    const Outcome by_model = Tarvo_alg1::agreement::RunModel(*model, "take", now, 0);
+    const Outcome by_engine = Tarvo_alg1::agreement::RunEngine(engine, files, "take", now, 0);
+    const Outcome by_model = Tarvo_alg1::agreement::RunModel(*model, files, "take", now, 0);
     ASSERT_EQ(by_engine, by_model) << "read " << read << ": " << Describe(by_engine);
     ASSERT_EQ(Tarvo_alg1::agreement::FirstDifferentSlot(engine, *model), engine.Samples.size())
         << "that slot differs after read " << read;

@@ -72,7 +72,7 @@ std::vector<std::uint8_t> Wav(std::uint32_t frames) {
 
 class FileFaultTest : public ControlFixture, public ::testing::Test {
  protected:
-  FileFaultTest() : native_(NativeFileSystem()) {
+  FileFaultTest() : ControlFixture(NativeFileSystem()) {
     folder_ = fs::temp_directory_path() / ("pellix_file_fault_" + std::to_string(getpid()));
     fs::remove_all(folder_);
     fs::create_directories(folder_);
@@ -92,7 +92,6 @@ class FileFaultTest : public ControlFixture, public ::testing::Test {
     EXPECT_EQ(Snapshot(control), before.With({"LBL_MSG"}, "0"));
   }
 
-  ScopedFileSystem native_;
   fs::path folder_;
 };
 
@@ -130,7 +129,6 @@ TEST_F(FileFaultTest, AFileTheProcessMayNotReadFailsWith70) {
   const pid_t pid = fork();
   if (pid == 0) {
     if (setgid(65534) != 0 || setuid(65534) != 0) _exit(2);
-    ResetSharedState();
     ALG_V1S c;
     c.InitProperties();
     c.put_DATAstr(take.string());

@@ -108,8 +108,8 @@ class RefusedPutTest : public ControlFixture, public ::testing::Test {
     cells.push_back("");  // no cell refuses
     for (std::string_view refused : cells) {
       SCOPED_TRACE(refused.empty() ? std::string("no refusal") : "refused " + std::string(refused));
-      ResetSharedState();
-      Tarvo_alg1::LoadAnalysisConstants();
+      control.engine_state() = Tarvo_alg1::SharedState{};
+      Tarvo_alg1::LoadAnalysisConstants(control.engine_state());
       control.InitProperties();
       set_up();
       Expected expected = Apply(Snapshot(control), steps, refused);
@@ -143,10 +143,10 @@ TEST_F(RefusedPutTest, InitalizeSkipsOnlyTheRefusedCell) {
   ExpectEveryRefusal(
       set_up,
       [&] {
-        Tarvo_alg1::Shared().AltBandLow = 0;
+        control.engine_state().AltBandLow = 0;
         control.Initalize();
         // The constants load whatever the captions did.
-        EXPECT_EQ(Tarvo_alg1::Shared().AltBandLow, 100);
+        EXPECT_EQ(control.engine_state().AltBandLow, 100);
       },
       steps);
 }

@@ -155,28 +155,24 @@ TEST(MemoryFileSystemTest, FailsAsTold) {
   EXPECT_EQ(ReadError(files, "locked"), pellix::kPathFileAccessError);
 }
 
-// --- Choosing the layer -----------------------------------------------------------------------
+// --- Layers side by side ----------------------------------------------------------------------
 
-TEST(CurrentFileSystemTest, ReplacedPerThreadAndRestoredInOrder) {
-  pellix::FileSystem* native = &pellix::NativeFileSystem();
-  EXPECT_EQ(&pellix::CurrentFileSystem(), native);
-  pellix::MemoryFileSystem outer;
-  pellix::MemoryFileSystem inner;
-  {
-    pellix::ScopedFileSystem use_outer(outer);
-    EXPECT_EQ(&pellix::CurrentFileSystem(), &outer);
-    {
-      pellix::ScopedFileSystem use_inner(inner);
-      EXPECT_EQ(&pellix::CurrentFileSystem(), &inner);
-
-      pellix::FileSystem* seen_elsewhere = nullptr;
-      std::thread other([&] { seen_elsewhere = &pellix::CurrentFileSystem(); });
-      other.join();
-      EXPECT_EQ(seen_elsewhere, native);
-    }
-    EXPECT_EQ(&pellix::CurrentFileSystem(), &outer);
-  }
-  EXPECT_EQ(&pellix::CurrentFileSystem(), native);
+// Nothing chooses a layer for a thread: each reader names the one it reads, and two layers read
+// the same name at once, each its own file, on any thread.
+TEST(FileSystemLayers, TwoLayersReadTheirOwnFilesUnderOneNameOnAnyThread) {
+  EXPECT_EQ(&pellix::NativeFileSystem(), &pellix::NativeFileSystem());
+  pellix::MemoryFileSystem memory;
+  memory.Add("/etc/hostname", {7});
+  int in_memory_elsewhere = -1;
+  std::thread other([&] {
+    std::array<std::uint8_t, 1> byte{};
+    memory.ReadBlock("/etc/hostname", 0, byte);
+    in_memory_elsewhere = byte[0];
+  });
+  other.join();
+  EXPECT_EQ(in_memory_elsewhere, 7);
+  EXPECT_EQ(ReadError(pellix::NativeFileSystem(), "/no/such/file"), pellix::kFileNotFound);
+  EXPECT_EQ(ReadError(memory, "/no/such/file"), pellix::kFileNotFound);
 }
 
 }  // namespace

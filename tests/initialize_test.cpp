@@ -136,7 +136,7 @@ TEST_F(InitializeTest, ModeCellAndOtherMembersAreLeftAlone) {
 TEST_F(InitializeTest, RefusedCaptionIsSkippedAndTheRestGoesOn) {
   control.panel().Filters[4].RefuseCaptionPuts(kPermissionDenied);
   control.panel().Filters[2].RefuseCaptionPuts(kInvalidProcedureCall);
-  Tarvo_alg1::Shared().AltBandLow = 0;
+  control.engine_state().AltBandLow = 0;
   Initialize("XYZ053112345060708");
   control.panel().Filters[4].RefuseCaptionPuts(std::nullopt);
   control.panel().Filters[2].RefuseCaptionPuts(std::nullopt);
@@ -148,11 +148,11 @@ TEST_F(InitializeTest, RefusedCaptionIsSkippedAndTheRestGoesOn) {
   EXPECT_EQ(panel().Filters[0].caption(), "6");
   EXPECT_EQ(panel().Filters[1].caption(), "7");
   EXPECT_EQ(panel().Filters[2].caption(), "0");
-  EXPECT_EQ(Tarvo_alg1::Shared().AltBandLow, 100);  // the last step still ran
+  EXPECT_EQ(control.engine_state().AltBandLow, 100);  // the last step still ran
 }
 
 TEST_F(InitializeTest, LoadsTheAnalysisConstants) {
-  auto& shared = Tarvo_alg1::Shared();
+  auto& shared = control.engine_state();
   shared.TruthFloor = shared.BandLow = shared.BandHigh = shared.AltBandLow = 0;
   shared.SarcasmLow = shared.SarcasmHigh = shared.ConfusionLimit = 0;
   shared.ManipulationLimit = shared.ScaleProfile = 0;

@@ -4,12 +4,15 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <initializer_list>
+#include <memory>
 #include <string>
 #include <thread>
 #include <utility>
 #include <vector>
 
 #include "engine/tarvo_alg1.h"
+#include "engine_state.h"
 #include "error_of.h"
 #include "platform/error.h"
 #include "tests/support/memory_file_system.h"
@@ -18,8 +21,6 @@ namespace {
 
 using pellix::testing::ErrorOf;
 using Bytes = std::vector<std::uint8_t>;
-using Tarvo_alg1::LoadSamples;
-using Tarvo_alg1::Shared;
 
 // A sample file: the 49-byte header the converter writes, then the sample bytes.
 Bytes SampleFile(const Bytes& samples) {
@@ -33,23 +34,28 @@ Bytes SampleFile(const Bytes& samples) {
   return file;
 }
 
-// Appends `count` copies of `value`.
-void Append(Bytes& samples, std::size_t count, std::uint8_t value) {
-  samples.insert(samples.end(), count, value);
+// Runs of (count, value), one after another.
+Bytes Runs(std::initializer_list<std::pair<std::size_t, std::uint8_t>> runs) {
+  Bytes samples;
+  for (const auto& [count, value] : runs) samples.insert(samples.end(), count, value);
+  return samples;
 }
 
 Bytes Repeat(std::size_t count, std::uint8_t value) {
   return Bytes(count, value);
 }
 
-class IntakeTest : public ::testing::Test {
+class IntakeTest : public pellix::testing::EngineStateTest {
  protected:
-  void SetUp() override { Shared() = Tarvo_alg1::SharedState{}; }
+  // Reads the file DataFileName names from the files in memory.
+  void LoadSamples() {
+    Tarvo_alg1::LoadSamples(s, Tarvo_alg1::NamedSampleFile(files_, s.DataFileName));
+  }
 
   // Loads `samples` as the file "take" with the given gain and border.
   void Load(const Bytes& samples, double gain, double border) {
     files_.Add("take", SampleFile(samples));
-    auto& m = Shared();
+    auto& m = s;
     m.DataFileName = "take";
     m.Gain = gain;
     m.BackgroundBorder = border;
@@ -67,13 +73,12 @@ class IntakeTest : public ::testing::Test {
   }
 
   pellix::MemoryFileSystem files_;
-  pellix::ScopedFileSystem scope_{files_};
 };
 
 // --- Reading the file -------------------------------------------------------------------------
 
 TEST_F(IntakeTest, NoFileNameMeansNoTakeAndNoFileTouched) {
-  auto& m = Shared();
+  auto& m = s;
   m.SampleCount = 12;
   m.Gain = 0;
   m.DefaultMinSamples = 7;
@@ -85,7 +90,7 @@ TEST_F(IntakeTest, NoFileNameMeansNoTakeAndNoFileTouched) {
 }
 
 TEST_F(IntakeTest, FileErrorsReachTheCallerAfterTheSettingsAreTaken) {
-  auto& m = Shared();
+  auto& m = s;
   m.SampleCount = 12;
   m.DataFileName = "missing";
   m.Gain = 0;
@@ -103,7 +108,7 @@ TEST_F(IntakeTest, FileErrorsReachTheCallerAfterTheSettingsAreTaken) {
 }
 
 TEST_F(IntakeTest, HeaderOnlyFileGivesNoTakeInEitherMode) {
-  auto& m = Shared();
+  auto& m = s;
   files_.Add("short", Bytes(49, 200));  // all header, even if every byte looks loud
   m.DataFileName = "short";
   m.Gain = 3;
@@ -124,7 +129,7 @@ TEST_F(IntakeTest, GivenGainStoresCentredSamplesFromTheFirstByte) {
   // 130 (+2) is quiet. Storing starts with the fourth loud sample, at index 3.
   Bytes samples = {148, 40, 148, 40, 130, 130, 1, 255, 128};
   Load(samples, 3, 10);
-  auto& m = Shared();
+  auto& m = s;
   EXPECT_EQ(m.SampleCount, 6);
   EXPECT_EQ(m.Samples[0], -88);
   EXPECT_EQ(m.Samples[1], 2);
@@ -139,30 +144,25 @@ TEST_F(IntakeTest, GivenGainStoresCentredSamplesFromTheFirstByte) {
 }
 
 TEST_F(IntakeTest, ZeroByteEndsTheData) {
-  Bytes samples = Repeat(4, 200);
-  Append(samples, 3, 130);
-  Append(samples, 1, 0);
-  Append(samples, 100, 200);  // never read
+  // The 200s after the 0 are never read.
+  Bytes samples = Runs({{4, 200}, {3, 130}, {1, 0}, {100, 200}});
   Load(samples, 3, 10);
-  EXPECT_EQ(Shared().SampleCount, 4);
-  EXPECT_EQ(Shared().Samples[4], 0);
+  EXPECT_EQ(s.SampleCount, 4);
+  EXPECT_EQ(s.Samples[4], 0);
 
   // With a given gain, a zero at byte 50 ends the data before it starts.
-  Bytes leading_zero = {0};
-  Append(leading_zero, 100, 200);
+  Bytes leading_zero = Runs({{1, 0}, {100, 200}});
   Load(leading_zero, 3, 10);
-  EXPECT_EQ(Shared().SampleCount, 0);
+  EXPECT_EQ(s.SampleCount, 0);
 }
 
 TEST_F(IntakeTest, ScaledSamplesRoundDown) {
   // Gain 10: raw 100 gives Int(-28 * 10/3) = Int(-93.33) = -94 and raw 80 gives -160, still
-  // above this gain's clip level Int(-128 * 10/3) = -427, so it is loud.
-  Bytes samples = Repeat(3, 80);
-  Append(samples, 1, 100);
-  Append(samples, 1, 80);
-  Append(samples, 1, 129);  // Int(3.33) = 3
+  // above this gain's clip level Int(-128 * 10/3) = -427, so it is loud; raw 129 gives
+  // Int(3.33) = 3.
+  Bytes samples = Runs({{3, 80}, {1, 100}, {1, 80}, {1, 129}});
   Load(samples, 10, 10);
-  auto& m = Shared();
+  auto& m = s;
   EXPECT_EQ(m.SampleCount, 3);
   EXPECT_EQ(m.Samples[0], -94);
   EXPECT_EQ(m.Samples[1], -160);
@@ -172,40 +172,39 @@ TEST_F(IntakeTest, ScaledSamplesRoundDown) {
 TEST_F(IntakeTest, ClipLevelFollowsTheGivenGain) {
   // Gain 6: the clip level is Int(-128 * 2) = -256, so raw 1 (-254) is loud. At unity it would
   // be -128 and -127 would still be loud; at gain 6 a clip level of -128 would silence it.
-  Bytes samples = Repeat(4, 1);
-  Append(samples, 2, 130);
+  Bytes samples = Runs({{4, 1}, {2, 130}});
   Load(samples, 6, 10);
-  EXPECT_EQ(Shared().SampleCount, 3);
-  EXPECT_EQ(Shared().Samples[0], -254);
-  EXPECT_EQ(Shared().Samples[1], 4);
+  EXPECT_EQ(s.SampleCount, 3);
+  EXPECT_EQ(s.Samples[0], -254);
+  EXPECT_EQ(s.Samples[1], 4);
 }
 
 TEST_F(IntakeTest, BorderAtOrAboveFullScaleLeavesNothingLoud) {
   Bytes samples;
   for (int i = 0; i < 500; ++i) samples.push_back(i % 2 == 0 ? 1 : 255);
   Load(samples, 3, 128);
-  EXPECT_EQ(Shared().SampleCount, 0);
+  EXPECT_EQ(s.SampleCount, 0);
   Load(samples, 3, 127);  // +127 and -127 are not beyond a border of 127 either
-  EXPECT_EQ(Shared().SampleCount, 0);
+  EXPECT_EQ(s.SampleCount, 0);
   Load(samples, 3, 126);
-  EXPECT_EQ(Shared().SampleCount, 497);
+  EXPECT_EQ(s.SampleCount, 497);
 }
 
 TEST_F(IntakeTest, UnusualGainsAreHandled) {
   // A negative gain mirrors the samples and lifts the clip level to +128: nothing is loud.
   Bytes loud = Repeat(50, 200);
   Load(loud, -3, 10);
-  EXPECT_EQ(Shared().SampleCount, 0);
+  EXPECT_EQ(s.SampleCount, 0);
   // A fractional gain: 72 * 1.5/3 = 36; the clip level Int(-64) = -64.
   Load(loud, 1.5, 10);
-  EXPECT_EQ(Shared().SampleCount, 47);
-  EXPECT_EQ(Shared().Samples[0], 36);
+  EXPECT_EQ(s.SampleCount, 47);
+  EXPECT_EQ(s.Samples[0], 36);
   // A huge gain still gives finite samples.
   Load(loud, 3e300, 10);
-  EXPECT_EQ(Shared().SampleCount, 47);
-  EXPECT_GT(Shared().Samples[0], 1e301);
+  EXPECT_EQ(s.SampleCount, 47);
+  EXPECT_GT(s.Samples[0], 1e301);
   // A gain whose clip level is beyond the double range is an overflow.
-  auto& m = Shared();
+  auto& m = s;
   m.SampleCount = 5;
   EXPECT_EQ(LoadError(loud, 1e308, 10), pellix::kOverflow);
   EXPECT_EQ(m.SampleCount, 0);
@@ -215,12 +214,11 @@ TEST_F(IntakeTest, UnusualGainsAreHandled) {
 
 TEST_F(IntakeTest, AutomaticModeNeverReadsByteFifty) {
   // Index 0 is 0, which would end the data; the automatic passes start at index 1 or later.
-  Bytes samples = {0};
-  Append(samples, 20, 140);
+  Bytes samples = Runs({{1, 0}, {20, 140}});
   Load(samples, 0, 5);
-  EXPECT_EQ(Shared().SampleCount, 17);
+  EXPECT_EQ(s.SampleCount, 17);
   Load(samples, 3, 5);
-  EXPECT_EQ(Shared().SampleCount, 0);
+  EXPECT_EQ(s.SampleCount, 0);
 }
 
 TEST_F(IntakeTest, AutomaticGainCentresOn127AndStartsAtTheFirstLoudSample) {
@@ -228,10 +226,9 @@ TEST_F(IntakeTest, AutomaticGainCentresOn127AndStartsAtTheFirstLoudSample) {
   // (loud), and raw 140 is +13 in the gain pass: peak 13, gain Int(360/13) = 27.
   // The main pass starts at index 4, the first loud one, so the three 122s before it do not
   // count: storing starts with the fourth 140 (index 7), 108 = 12 x 9.
-  Bytes samples = {128, 122, 122, 122};
-  Append(samples, 10, 140);
+  Bytes samples = Runs({{1, 128}, {3, 122}, {10, 140}});
   Load(samples, 0, 5);
-  auto& m = Shared();
+  auto& m = s;
   EXPECT_EQ(m.Gain, 27);
   EXPECT_EQ(m.AutoGain, 1);
   EXPECT_EQ(m.PeakLevel, 13);
@@ -242,13 +239,10 @@ TEST_F(IntakeTest, AutomaticGainCentresOn127AndStartsAtTheFirstLoudSample) {
 TEST_F(IntakeTest, AutomaticGainIsCappedAndClipsAtUnity) {
   // Border 5. Loudest |raw - 127| is 7 (raw 134 and raw 120): gain Int(360/7) = 51, capped to
   // 50. The clip level was taken at gain 3, -128, so raw 120 (Int(-8 x 50/3) = -134) is not
-  // loud in the main pass, and raw 134 is Int(6 x 50/3) = 100.
-  Bytes samples = {128, 134, 134, 134};
-  Append(samples, 6, 120);
-  Append(samples, 1, 134);
-  Append(samples, 4, 129);  // Int(50/3) = 16
+  // loud in the main pass, and raw 134 is Int(6 x 50/3) = 100; raw 129 is Int(50/3) = 16.
+  Bytes samples = Runs({{1, 128}, {3, 134}, {6, 120}, {1, 134}, {4, 129}});
   Load(samples, 0, 5);
-  auto& m = Shared();
+  auto& m = s;
   EXPECT_EQ(m.Gain, 50);
   EXPECT_EQ(m.SampleCount, 5);  // storing starts at index 10, the fourth counted loud sample
   EXPECT_EQ(m.Samples[0], 100);
@@ -257,28 +251,22 @@ TEST_F(IntakeTest, AutomaticGainIsCappedAndClipsAtUnity) {
 
 TEST_F(IntakeTest, AutomaticGainNeedsTenLoudSamplesBeforeAPeakAbove110) {
   // Nine loud samples, then a peak of 123 stops the pass at ten: gain Int(360/123) = 2.
-  Bytes samples = {128};
-  Append(samples, 9, 147);
-  Append(samples, 1, 250);
-  Append(samples, 50, 147);
+  Bytes samples = Runs({{1, 128}, {9, 147}, {1, 250}, {50, 147}});
   Load(samples, 0, 5);
-  EXPECT_EQ(Shared().Gain, 2);
-  EXPECT_GT(Shared().SampleCount, 0);
+  EXPECT_EQ(s.Gain, 2);
+  EXPECT_GT(s.SampleCount, 0);
 
   // Eight loud samples before the peak: the pass stops at nine, and there is no take.
-  Bytes loud = {128};
-  Append(loud, 8, 147);
-  Append(loud, 1, 250);
-  Append(loud, 50, 147);
+  Bytes loud = Runs({{1, 128}, {8, 147}, {1, 250}, {50, 147}});
   Load(loud, 0, 5);
-  EXPECT_EQ(Shared().SampleCount, 0);
-  EXPECT_EQ(Shared().Gain, 3);
-  EXPECT_EQ(Shared().PeakLevel, 123);
+  EXPECT_EQ(s.SampleCount, 0);
+  EXPECT_EQ(s.Gain, 3);
+  EXPECT_EQ(s.PeakLevel, 123);
 }
 
 TEST_F(IntakeTest, AutomaticGainWithNoPeakIsADivisionByZero) {
   // A negative border makes every sample loud, even 127, whose level is 0.
-  auto& m = Shared();
+  auto& m = s;
   m.SampleCount = 9;
   Bytes flat = Repeat(30, 127);
   EXPECT_EQ(LoadError(flat, 0, -1), pellix::kDivisionByZero);
@@ -292,13 +280,9 @@ TEST_F(IntakeTest, ShortPauseRestartsTheTakeAtSlotOne) {
   // Border 10: 200 (+72) loud, 130 (+2) quiet. Slot 0 is the fourth 200; slots 1 to 1001 are
   // quiet, and the 1001st quiet one gives n = 1001 - 700 = 301, too short: restart. Two more
   // loud samples are needed, so 190 (+62) goes to slot 1 and 180 (+52) to slot 2.
-  Bytes samples = Repeat(4, 200);
-  Append(samples, 1001, 130);
-  Append(samples, 1, 200);
-  Append(samples, 1, 190);
-  Append(samples, 1, 180);
+  Bytes samples = Runs({{4, 200}, {1001, 130}, {1, 200}, {1, 190}, {1, 180}});
   Load(samples, 3, 10);
-  auto& m = Shared();
+  auto& m = s;
   EXPECT_EQ(m.SampleCount, 3);
   EXPECT_EQ(m.Samples[0], 72);  // left from the abandoned stretch
   EXPECT_EQ(m.Samples[1], 62);
@@ -327,7 +311,7 @@ TEST_F(IntakeTest, TakesInSixteenBitsAndInDoublesNeverSeeEachOther) {
   };
   for (const Row& row : rows) {
     Load(Repeat(row.bytes, row.value), row.gain, 10);
-    const auto& m = std::as_const(Shared());
+    const auto& m = std::as_const(s);
     const std::size_t count = row.bytes - 3;
     EXPECT_EQ(m.SampleCount, count);
     EXPECT_EQ(m.Samples.is_narrow(), row.narrow) << "gain " << row.gain;
@@ -341,12 +325,10 @@ TEST_F(IntakeTest, TakesInSixteenBitsAndInDoublesNeverSeeEachOther) {
 
 TEST_F(IntakeTest, LongPauseEndsTheTakeKeepingThreeHundredQuietSamples) {
   // Slots 0 to 999 loud, 1000 to 2000 quiet: at slot 2000 the quiet run is 1001, and
-  // 2000 - 700 = 1300 is more than 850.
-  Bytes samples = Repeat(1003, 200);
-  Append(samples, 1001, 130);
-  Append(samples, 500, 200);  // after the end of the take
+  // 2000 - 700 = 1300 is more than 850. The last 500 loud samples lie after the take's end.
+  Bytes samples = Runs({{1003, 200}, {1001, 130}, {500, 200}});
   Load(samples, 3, 10);
-  auto& m = Shared();
+  auto& m = s;
   EXPECT_EQ(m.SampleCount, 1300);
   EXPECT_EQ(m.Samples[999], 72);
   EXPECT_EQ(m.Samples[1000], 2);
@@ -359,18 +341,15 @@ TEST_F(IntakeTest, SampleAtTheClipLevelCountsAsQuiet) {
   // Gain 1: the clip level is Int(-128/3) = -43, and raw 1 gives Int(-127/3) = -43 too: beyond
   // the border of 10, yet quiet. 1001 of them end the take at slot 2601: 2601 - 700 = 1901.
   // Raw 2 would be -42, loud and not quiet, and the take would run to the end of the data.
-  Bytes samples = Repeat(1604, 200);  // Int(72/3) = 24
-  Append(samples, 1001, 1);
-  Append(samples, 200, 200);
+  // Raw 200 is Int(72/3) = 24.
+  Bytes samples = Runs({{1604, 200}, {1001, 1}, {200, 200}});
   Load(samples, 1, 10);
-  EXPECT_EQ(Shared().SampleCount, 1901);
-  EXPECT_EQ(Shared().Samples[1601], -43);
+  EXPECT_EQ(s.SampleCount, 1901);
+  EXPECT_EQ(s.Samples[1601], -43);
 
-  samples.assign(1604, 200);
-  Append(samples, 1001, 2);
-  Append(samples, 200, 200);
+  samples = Runs({{1604, 200}, {1001, 2}, {200, 200}});
   Load(samples, 1, 10);
-  EXPECT_EQ(Shared().SampleCount, 2802);
+  EXPECT_EQ(s.SampleCount, 2802);
 }
 
 TEST_F(IntakeTest, FullStoreCountsAsQuietAndTheCountPassesTheStore) {
@@ -378,7 +357,7 @@ TEST_F(IntakeTest, FullStoreCountsAsQuietAndTheCountPassesTheStore) {
   // as quiet, so at n = 22001 the take ends with 22001 - 700 = 21301.
   Bytes samples = Repeat(30001, 200);
   Load(samples, 3, 10);
-  auto& m = Shared();
+  auto& m = s;
   EXPECT_EQ(m.SampleCount, 21301);
   EXPECT_EQ(m.Samples[21000], 72);
   EXPECT_EQ(m.Samples.high_water(), 21001u);
@@ -388,8 +367,7 @@ TEST_F(IntakeTest, FullStoreCountsAsQuietAndTheCountPassesTheStore) {
   EXPECT_EQ(m.SampleCount, 21997);
 
   // Bytes past 30050 are not read: the pause never comes.
-  Bytes longer = Repeat(30001, 200);
-  Append(longer, 2000, 128);
+  Bytes longer = Runs({{30001, 200}, {2000, 128}});
   Load(longer, 3, 10);
   EXPECT_EQ(m.SampleCount, 21301);
 }
@@ -398,12 +376,11 @@ TEST_F(IntakeTest, FullStoreCountsAsQuietAndTheCountPassesTheStore) {
 
 // The store after a take depends only on that take, not on what an earlier take left there.
 TEST_F(IntakeTest, EarlierTakeLeavesNothingBehind) {
-  auto& m = Shared();
+  auto& m = s;
   Load(Repeat(3000, 200), 3, 10);  // slots 0 to 2996 hold 72
   ASSERT_EQ(m.SampleCount, 2997);
 
-  Bytes samples = Repeat(4, 190);
-  Append(samples, 900, 130);
+  Bytes samples = Runs({{4, 190}, {900, 130}});
   Load(samples, 3, 10);
   ASSERT_EQ(m.SampleCount, 901);
   EXPECT_EQ(m.Samples[0], 62);
@@ -418,22 +395,18 @@ TEST_F(IntakeTest, EarlierTakeLeavesNothingBehind) {
 TEST_F(IntakeTest, ScanAfterAnEarlierTakeMatchesAFreshProcess) {
   // Take A leaves a thorn, (10, 20, 10), in slots 901 to 903. Take B has 901 slots, so the
   // last flic reads those three slots.
-  Bytes a = Repeat(904, 200);
-  Append(a, 1, 138);
-  Append(a, 1, 148);
-  Append(a, 1, 138);
-  Append(a, 100, 200);
+  Bytes a = Runs({{904, 200}, {1, 138}, {1, 148}, {1, 138}, {100, 200}});
   Bytes b = Repeat(3, 200);
   for (int i = 0; i < 901; ++i) b.push_back(i % 6 == 5 ? 158 : 138);  // thorns and jumps
 
   auto analyse = [&](bool after_a) {
-    Shared() = Tarvo_alg1::SharedState{};
+    ResetState();
     if (after_a) Load(a, 3, 5);
     Load(b, 3, 5);
-    auto& m = Shared();
+    auto& m = s;
     m.MinJump = 2;
     m.MaxJump = 30;
-    Tarvo_alg1::ScanThornsJumps();
+    Tarvo_alg1::ScanThornsJumps(s);
     return std::vector<double>{m.SampleCount, m.ThornRate, m.JumpRate, m.AvgJumpLen, m.JumpSpread};
   };
   const std::vector<double> fresh = analyse(false);
@@ -443,7 +416,7 @@ TEST_F(IntakeTest, ScanAfterAnEarlierTakeMatchesAFreshProcess) {
 }
 
 TEST_F(IntakeTest, TakeThatStoresNothingClearsTheEarlierTake) {
-  auto& m = Shared();
+  auto& m = s;
   Load(Repeat(2000, 200), 3, 10);
   Load(Repeat(2000, 130), 3, 10);  // nothing loud, nothing stored
   EXPECT_EQ(m.SampleCount, 0);
@@ -452,38 +425,65 @@ TEST_F(IntakeTest, TakeThatStoresNothingClearsTheEarlierTake) {
   EXPECT_EQ(m.Samples.high_water(), 0u);
 }
 
-// --- Threads and the heap ---------------------------------------------------------------------
+// A sample file held in memory reads as the file holding it, however short: what the span
+// lacks reads as the end of the data. Gain 3, border 10: 200 is +72, loud; 130 is +2, quiet.
+TEST_F(IntakeTest, HeldBytesReadAsTheFileHoldingThem) {
+  Bytes take = Runs({{4, 200}, {3, 130}});
+  const struct {
+    const char* what;
+    Bytes file;
+    double count;
+    double first;  // slot 0
+  } rows[] = {
+      {"nothing", {}, 0, 0},
+      {"part of the header", Bytes(10, 200), 0, 0},
+      {"the header alone", SampleFile({}), 0, 0},
+      {"four loud samples, then three quiet", SampleFile(take), 4, 72},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    ResetState();
+    s.DataFileName = "held";
+    s.Gain = 3;
+    s.BackgroundBorder = 10;
+    Tarvo_alg1::LoadSamples(s, Tarvo_alg1::SampleFileBytes(row.file));
+    EXPECT_EQ(s.SampleCount, row.count);
+    EXPECT_EQ(s.Samples[0], row.first);
+    files_.Add("held", row.file);
+    LoadSamples();
+    EXPECT_EQ(s.SampleCount, row.count);
+  }
+}
 
-TEST_F(IntakeTest, EachThreadHasItsOwnStateAndFileLayer) {
+// --- Threads and readers ---------------------------------------------------------------------
+
+// A state is the caller's, whichever thread uses it, and its take comes from the reader handed
+// over: another thread's fresh state reading through the disk finds no "take", while this
+// test's state, used there through the files in memory, reads it.
+TEST_F(IntakeTest, EachStateIsItsOwnOnAnyThreadAndReadsThroughItsReader) {
   Load(Repeat(100, 200), 3, 10);
-  ASSERT_EQ(Shared().SampleCount, 97);
-  const Tarvo_alg1::SharedState* here = &Shared();
+  ASSERT_EQ(s.SampleCount, 97);
 
   double other_count = -1;
-  double other_sample = -1;
-  bool other_is_distinct = false;
   int other_error = 0;
+  double moved_count = -1;
   std::thread other([&] {
-    auto& m = Shared();
-    other_is_distinct = &m != here;
-    other_count = m.SampleCount;
-    other_sample = m.Samples[0];
-    // This thread's file layer is the native one: "take" exists only in the memory layer.
-    m.DataFileName = "take";
-    m.Gain = 3;
-    try {
-      LoadSamples();
-    } catch (const pellix::PlatformError& e) {
-      other_error = e.number();
-    }
+    auto fresh = std::make_unique<Tarvo_alg1::SharedState>();
+    other_count = fresh->SampleCount;
+    fresh->DataFileName = "take";
+    fresh->Gain = 3;
+    other_error = ErrorOf([&] {
+      Tarvo_alg1::LoadSamples(
+          *fresh, Tarvo_alg1::NamedSampleFile(pellix::NativeFileSystem(), fresh->DataFileName));
+    });
+    Load(Repeat(50, 200), 3, 10);
+    moved_count = s.SampleCount;
   });
   other.join();
-  EXPECT_TRUE(other_is_distinct);
   EXPECT_EQ(other_count, 0);
-  EXPECT_EQ(other_sample, 0);
   EXPECT_EQ(other_error, pellix::kFileNotFound);
-  EXPECT_EQ(Shared().SampleCount, 97);  // untouched by the other thread
-  EXPECT_EQ(Shared().Samples[0], 72);
+  EXPECT_EQ(moved_count, 47);
+  EXPECT_EQ(s.Samples[0], 72);
 }
 
 }  // namespace

@@ -121,7 +121,6 @@ TEST(LimitsTest, ABagTooLargeToLoadAgainIsNotSavedAndTheEarlierBagStays) {
 TEST(LimitsTest, OddParameterStringsAndPathsNeitherFailNorOpenAnotherFile) {
   for (const OddText& odd : OddTexts()) {
     SCOPED_TRACE(odd.name);
-    ResetSharedState();
     ALG_V1S control;
     control.InitProperties();
     control.put_DATAstr(odd.text);
@@ -131,7 +130,6 @@ TEST(LimitsTest, OddParameterStringsAndPathsNeitherFailNorOpenAnotherFile) {
     EXPECT_EQ(control.get_DATAstr(), odd.text);
   }
   // A path is the whole text: "/etc/hostname" followed by a NUL and more is no file at all.
-  ResetSharedState();
   ALG_V1S control;
   control.InitProperties();
   control.put_DATAstr("000023000005000000");
@@ -230,13 +228,11 @@ TEST_F(LongLifeTest, TenThousandChecksSaturateTheHistoryAtRow999WithFlatMemory) 
 }
 
 TEST(LongLifeTest2, TenThousandInstancesCreatedAndDestroyed) {
-  ResetSharedState();
   MemoryFileSystem files;
   files.Add("take.smp", CheckTake());
-  ScopedFileSystem scope(files);
   const std::size_t heap_before = HeapInUse();
   for (int i = 0; i < 10000; ++i) {
-    auto control = std::make_unique<ALG_V1S>();
+    auto control = std::make_unique<ALG_V1S>(nullptr, files);
     control->InitProperties();
     control->put_DATAstr("000023000005000000");
     control->Initalize();

@@ -74,15 +74,20 @@ inline TakeOutcome RunTake(SharedState& m, const char* path, const TakeSettings&
   return o;
 }
 
-// The take run by the engine on its shared state, and by the literal model on `model`.
-inline TakeOutcome RunEngine(const char* path, const TakeSettings& s, double scan_from) {
+// The take in `files` run by the engine on the state `engine`, and by the literal model on
+// `model`.
+inline TakeOutcome RunEngine(SharedState& engine, pellix::FileSystem& files, const char* path,
+                             const TakeSettings& s, double scan_from) {
   return RunTake(
-      Shared(), path, s, scan_from, [] { LoadSamples(); }, [] { ScanThornsJumps(); });
+      engine, path, s, scan_from,
+      [&] { LoadSamples(engine, NamedSampleFile(files, engine.DataFileName)); },
+      [&] { ScanThornsJumps(engine); });
 }
-inline TakeOutcome RunModel(SharedState& model, const char* path, const TakeSettings& s,
-                            double scan_from) {
+inline TakeOutcome RunModel(SharedState& model, pellix::FileSystem& files, const char* path,
+                            const TakeSettings& s, double scan_from) {
   return RunTake(
-      model, path, s, scan_from, [&] { reference::LoadSamples(model); },
+      model, path, s, scan_from,
+      [&] { reference::LoadSamples(model, NamedSampleFile(files, model.DataFileName)); },
       [&] { reference::ScanThornsJumps(model); });
 }
 

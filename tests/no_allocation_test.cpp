@@ -1,7 +1,7 @@
 // The analysis allocates nothing: the intake, the scan, the stress computation and the verdict
 // run on fixed-size state and stack arrays, so a check costs no trip to the heap (only the
 // captions that publish its results may allocate). The global allocation functions are replaced
-// by counting ones, and the four procedures are called directly on this thread's module state
+// by counting ones, and the four procedures are called directly on a state of the test's own
 // with every input set beforehand.
 #include <stdlib.h>
 
@@ -12,7 +12,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <memory>
 #include <new>
 #include <string>
 #include <vector>
@@ -20,6 +19,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/tarvo_alg1.h"
+#include "engine_state.h"
 #include "platform/file_system.h"
 #include "platform/value.h"
 #include "replaced_allocation.h"
@@ -76,42 +76,33 @@ std::vector<std::uint8_t> LoudFullTake() {
   return file;
 }
 
-// Settings and a calibration as Check would copy them from the panel, before the procedures
-// run: the analysis constants loaded, break points 120, resolutions 2.
-void SetAnalysisInputs(double gain, double border) {
-  Tarvo_alg1::LoadAnalysisConstants();
-  auto& s = Tarvo_alg1::Shared();
-  s.Gain = gain;
-  s.BackgroundBorder = border;
-  s.MinJump = 2;
-  s.MaxJump = 30;
-  s.ThornBreakpoint = 120;
-  s.JumpBreakpoint = 120;
-  s.ThornResolution = 2;
-  s.JumpResolution = 2;
-  s.CalSpT = 90;
-  s.CalSpJ = 150;
-  s.CalJQ = 12;
-  s.CalAvJ = 4;
-}
-
-// The four procedures of one check, in Check's order.
-void Analyse() {
-  Tarvo_alg1::LoadSamples();
-  Tarvo_alg1::ScanThornsJumps();
-  Tarvo_alg1::ComputeStress();
-  Tarvo_alg1::DecideVerdict();
-}
-
-class NoAllocation : public ::testing::Test {
+class NoAllocation : public pellix::testing::EngineStateTest {
  protected:
   void SetUp() override {
-    Tarvo_alg1::Shared() = *std::make_unique<Tarvo_alg1::SharedState>();
     std::string pattern = (std::filesystem::temp_directory_path() / "pellix-noalloc-XXXXXX");
     ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
     dir_ = pattern;
   }
   void TearDown() override { std::filesystem::remove_all(dir_); }
+
+  // Settings and a calibration as Check would copy them from the panel, before the procedures
+  // run: the analysis constants loaded, break points 120, resolutions 2.
+  void SetAnalysisInputs(double gain, double border) {
+    Tarvo_alg1::LoadAnalysisConstants(s);
+    s.Gain = gain;
+    s.BackgroundBorder = border;
+    s.MinJump = 2;
+    s.MaxJump = 30;
+    pellix::testing::SetCheckInputs(s, {120, 2, {90, 150, 12, 4}});
+  }
+
+  // The four procedures of one check, in Check's order, reading the take through `files`.
+  void Analyse(pellix::FileSystem& files = pellix::NativeFileSystem()) {
+    Tarvo_alg1::LoadSamples(s, Tarvo_alg1::NamedSampleFile(files, s.DataFileName));
+    Tarvo_alg1::ScanThornsJumps(s);
+    Tarvo_alg1::ComputeStress(s);
+    Tarvo_alg1::DecideVerdict(s);
+  }
 
   std::string WriteTake(const std::string& name, const std::vector<std::uint8_t>& bytes) {
     const std::string path = (dir_ / name).string();
@@ -122,8 +113,7 @@ class NoAllocation : public ::testing::Test {
   }
 
   // The analysis reached a verdict on a complete computation, so every stage ran.
-  static void ExpectCompleteAnalysis() {
-    const auto& s = Tarvo_alg1::Shared();
+  void ExpectCompleteAnalysis() const {
     EXPECT_GE(s.SampleCount, 800);
     EXPECT_GE(s.AvgJumpLen, 2);
     EXPECT_GT(s.LieStress, 0);
@@ -143,7 +133,7 @@ TEST_F(NoAllocation, TheCounterSeesAllocations) {
 }
 
 TEST_F(NoAllocation, FullTakeFromANativeFileWithAutomaticGain) {
-  Tarvo_alg1::Shared().DataFileName = WriteTake("loud.smp", LoudFullTake());
+  s.DataFileName = WriteTake("loud.smp", LoudFullTake());
   SetAnalysisInputs(0, 5);
 
   AllocationCount counted;
@@ -151,7 +141,7 @@ TEST_F(NoAllocation, FullTakeFromANativeFileWithAutomaticGain) {
   EXPECT_EQ(counted.count(), 0);
 
   ExpectCompleteAnalysis();
-  EXPECT_GT(Tarvo_alg1::Shared().SampleCount, 20500);  // the whole store and beyond
+  EXPECT_GT(s.SampleCount, 20500);  // the whole store and beyond
 }
 
 TEST_F(NoAllocation, GivenGainFromTheInMemoryFileLayer) {
@@ -159,12 +149,11 @@ TEST_F(NoAllocation, GivenGainFromTheInMemoryFileLayer) {
   TakeBuilder take;
   for (int f = 0; f < 68; ++f) take.Flic(3, {4, 6, 9});
   files.Add("take.smp", take.File());
-  pellix::ScopedFileSystem use(files);
-  Tarvo_alg1::Shared().DataFileName = "take.smp";
+  s.DataFileName = "take.smp";
   SetAnalysisInputs(3, 0);
 
   AllocationCount counted;
-  Analyse();
+  Analyse(files);
   EXPECT_EQ(counted.count(), 0);
 
   ExpectCompleteAnalysis();
@@ -175,16 +164,14 @@ TEST_F(NoAllocation, AShorterTakeAfterALongerOne) {
   pellix::MemoryFileSystem files;
   files.Add("long.smp", LoudFullTake());
   files.Add("short.smp", TakeBuilder().Flic(2, {3}).Flic(2, {5}).Flic(2, {4}).File());
-  pellix::ScopedFileSystem use(files);
-  auto& s = Tarvo_alg1::Shared();
   s.DataFileName = "long.smp";
   SetAnalysisInputs(0, 5);
-  Analyse();
+  Analyse(files);
   s.DataFileName = "short.smp";
   SetAnalysisInputs(3, 0);
 
   AllocationCount counted;
-  Analyse();
+  Analyse(files);
   EXPECT_EQ(counted.count(), 0);
 
   ExpectCompleteAnalysis();
@@ -193,16 +180,16 @@ TEST_F(NoAllocation, AShorterTakeAfterALongerOne) {
 // Steps of the stress computation that fail (no calibrated jump length or spread: divisions by
 // zero) are skipped on the way; the platform error raised and caught there is not a heap object.
 TEST_F(NoAllocation, StepsSkippedOnErrorInTheStressComputation) {
-  Tarvo_alg1::Shared().DataFileName = WriteTake("loud.smp", LoudFullTake());
+  s.DataFileName = WriteTake("loud.smp", LoudFullTake());
   SetAnalysisInputs(0, 5);
-  Tarvo_alg1::Shared().CalAvJ = 0;
-  Tarvo_alg1::Shared().CalJQ = 0;
+  s.CalAvJ = 0;
+  s.CalJQ = 0;
 
   AllocationCount counted;
   Analyse();
   EXPECT_EQ(counted.count(), 0);
 
-  EXPECT_GT(Tarvo_alg1::Shared().LieStress, 0);
+  EXPECT_GT(s.LieStress, 0);
 }
 
 }  // namespace

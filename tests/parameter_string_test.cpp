@@ -19,7 +19,6 @@ std::vector<std::string> Values(const ParameterReading& reading) {
 }
 
 TEST(ParameterString, EachFieldAsInitalizeStoresIt) {
-  testing::ResetSharedState();
   // Order: shortest jump, longest jump, density, mode, border, filter, volume, added volume.
   const struct {
     std::string parameters;
@@ -48,7 +47,6 @@ std::string Params(const char* min, const char* max, const char* border, const c
 }
 
 TEST(ParameterString, WarnsWhereEveryTakeIsRefused) {
-  testing::ResetSharedState();
   // What each string's warnings must say; nothing for the usable ones. Automatic gain (volume
   // 0) lets a level reach 128; a given gain g, Int(127 g / 3).
   const struct {

@@ -24,7 +24,7 @@ struct Check {
 class ProfilerTest : public pellix::testing::ControlFixture, public ::testing::Test {
  protected:
   ProfilerTest() {
-    Tarvo_alg1::Shared().CalAvJ = 10;
+    control.engine_state().CalAvJ = 10;
     control.put_DATAstr("take.smp");
   }
 
@@ -266,7 +266,7 @@ TEST_F(ProfilerTest, OnlyRecordedRowsCount) {
 
 TEST_F(ProfilerTest, AnOverflowingReferenceReachesTheHost) {
   FillTo(10);
-  Tarvo_alg1::Shared().CalAvJ = 1.5e308;  // times 1.4 is beyond the double range
+  control.engine_state().CalAvJ = 1.5e308;  // times 1.4 is beyond the double range
   EXPECT_EQ(ErrorOf([&] { control.profiler(); }), pellix::kOverflow);
   EXPECT_EQ(control.get_DATAstr(), "take.smp");
 }

@@ -30,7 +30,7 @@ std::vector<std::uint8_t> SpokenTake() {
 
 class ResetsTest : public ::testing::Test {
  protected:
-  ResetsTest() : control(&site), files_guard(files) {
+  ResetsTest() : control(&site, files) {
     control.InitProperties();
     files.Add("take", SpokenTake());
   }
@@ -69,9 +69,8 @@ class ResetsTest : public ::testing::Test {
   }
 
   RecordingSite site;
-  ALG_V1S control;
   MemoryFileSystem files;
-  ScopedFileSystem files_guard;
+  ALG_V1S control;
 };
 
 void ExpectGridAfterReset(const Panel& p, const char* break_points) {

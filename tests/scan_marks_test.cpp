@@ -14,9 +14,9 @@
 #include <string>
 #include <vector>
 
-#include "analysis_fixture.h"
 #include "engine/literal_model.h"
 #include "engine/tarvo_alg1.h"
+#include "engine_state.h"
 #include "platform/conversions.h"
 #include "plot/plot_surface.h"
 #include "plot/take_plot.h"
@@ -24,8 +24,6 @@
 
 namespace pellix {
 namespace {
-
-using Tarvo_alg1::Shared;
 
 // A take of speech-like bursts: a tone whose amplitude and pitch wander, with pauses, noise and
 // flat stretches, so that thorns, jumps, restarts and pauses all occur.
@@ -59,24 +57,30 @@ struct Run {
   reference::ScanMarks marks;
 };
 
-class ScanMarks : public ::testing::Test {
+class ScanMarks : public testing::EngineStateTest {
  protected:
-  void SetUp() override { testing::ResetSharedState(); }
+  // Reads the file DataFileName names into `m` from the files in memory, by the engine or the
+  // literal model.
+  void LoadSamples(Tarvo_alg1::SharedState& m) {
+    Tarvo_alg1::LoadSamples(m, Tarvo_alg1::NamedSampleFile(files_, m.DataFileName));
+  }
+  void LoadLiterally(Tarvo_alg1::SharedState& m) {
+    reference::LoadSamples(m, Tarvo_alg1::NamedSampleFile(files_, m.DataFileName));
+  }
+
   MemoryFileSystem files_;
-  ScopedFileSystem scope_{files_};
 };
 
 TEST_F(ScanMarks, CountsEqualTheEngineRatesOnManyTakes) {
   int scanned = 0;
   for (std::uint32_t seed = 1; seed <= 300; ++seed) {
     files_.Add("take.smp", SyntheticTake(seed));
-    auto& s = Shared();
     s.DataFileName = "take.smp";
     s.Gain = seed % 3 == 0 ? 3 : 0;
     s.BackgroundBorder = 5;
     auto model = std::make_unique<Tarvo_alg1::SharedState>(s);
-    Tarvo_alg1::LoadSamples();
-    reference::LoadSamples(*model);
+    LoadSamples(s);
+    LoadLiterally(*model);
     ASSERT_EQ(s.SampleCount, model->SampleCount) << seed;
     EXPECT_EQ(s.TakeStart, model->TakeStart) << seed;
     EXPECT_EQ(s.TakeEnd, model->TakeEnd) << seed;
@@ -88,7 +92,7 @@ TEST_F(ScanMarks, CountsEqualTheEngineRatesOnManyTakes) {
     s.MaxJump = 30;
     model->MinJump = 2;
     model->MaxJump = 30;
-    Tarvo_alg1::ScanThornsJumps();
+    Tarvo_alg1::ScanThornsJumps(s);
     reference::ScanMarks marks;
     reference::ScanThornsJumps(*model, &marks);
 
@@ -111,13 +115,7 @@ TEST_F(ScanMarks, CountsEqualTheEngineRatesOnManyTakes) {
       ++used;
     }
     EXPECT_EQ(used, marks.aggregated_flics) << seed;
-    double total = 0;
-    double weighted = 0;
-    for (std::size_t length = 1; length <= 100; ++length) {
-      total += histogram[length];
-      weighted += histogram[length] * static_cast<double>(length);
-    }
-    const double mean = total > 0 ? weighted / total : 0;
+    const double mean = reference::MeanJumpLength(histogram);
     if (mean < 2 || mean > 11) {
       EXPECT_EQ(s.AvgJumpLen, 0) << seed;
       continue;
@@ -145,11 +143,10 @@ TEST_F(ScanMarks, TheStoredTakeOfAHandBuiltFile) {
   for (int i = 0; i < 3000; ++i) file.push_back(i % 2 == 0 ? 168 : 88);
   file.insert(file.end(), 2000, 128);
   files_.Add("take.smp", file);
-  auto& s = Shared();
   s.DataFileName = "take.smp";
   s.Gain = 0;
   s.BackgroundBorder = 5;
-  Tarvo_alg1::LoadSamples();
+  LoadSamples(s);
   EXPECT_EQ(s.Gain, 8);
   EXPECT_EQ(s.SampleCount, 3297);
   EXPECT_EQ(s.TakeStart, 1003u);
@@ -158,7 +155,7 @@ TEST_F(ScanMarks, TheStoredTakeOfAHandBuiltFile) {
   EXPECT_EQ(s.Samples[1], 106);
 
   s.DataFileName = "";
-  Tarvo_alg1::LoadSamples();
+  LoadSamples(s);
   EXPECT_EQ(s.TakeStart, 0u);
   EXPECT_EQ(s.TakeEnd, 0u);
 }
@@ -189,11 +186,10 @@ TEST_F(ScanMarks, APictureCarriesTheMarksAndRendersToEverySurface) {
   std::uint32_t seed = 1;
   for (; seed < 100; ++seed) {
     files_.Add("take.smp", SyntheticTake(seed));
-    auto& s = Shared();
     s.DataFileName = "take.smp";
     s.Gain = 0;
     s.BackgroundBorder = 5;
-    Tarvo_alg1::LoadSamples();
+    LoadSamples(s);
     if (s.SampleCount < 800) continue;
     s.MinJump = 2;
     s.MaxJump = 30;
@@ -203,7 +199,6 @@ TEST_F(ScanMarks, APictureCarriesTheMarksAndRendersToEverySurface) {
     if (!picture.marks.thorns.empty() && !picture.marks.jumps.empty()) break;
   }
   ASSERT_LT(seed, 100u);
-  const auto& s = Shared();
   picture.title = "take.smp";
   picture.rate = 11025;
   const std::vector<std::uint8_t> bytes = SyntheticTake(seed);

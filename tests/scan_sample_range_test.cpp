@@ -42,18 +42,19 @@ std::vector<std::size_t> BackgroundSlots(const std::vector<double>& slots) {
   return found;
 }
 
-void Scan(const std::vector<double>& slots) {
-  auto& s = Tarvo_alg1::Shared();
-  s = *std::make_unique<Tarvo_alg1::SharedState>();
+// The state the scan of `slots` leaves.
+std::unique_ptr<Tarvo_alg1::SharedState> Scan(const std::vector<double>& slots) {
+  auto state = std::make_unique<Tarvo_alg1::SharedState>();
+  auto& s = *state;
   for (std::size_t k = 0; k < slots.size(); ++k) s.Samples[k] = slots[k];
   s.SampleCount = static_cast<double>(slots.size());
   s.MinJump = 2;
   s.MaxJump = 30;
-  Tarvo_alg1::ScanThornsJumps();
+  Tarvo_alg1::ScanThornsJumps(s);
+  return state;
 }
 
-void ExpectTheTakesMeasures() {
-  const auto& s = Tarvo_alg1::Shared();
+void ExpectTheTakesMeasures(const Tarvo_alg1::SharedState& s) {
   EXPECT_EQ(s.ThornRate, 20);
   EXPECT_EQ(s.JumpRate, 20);
   EXPECT_EQ(s.AvgJumpLen, 5);
@@ -61,8 +62,7 @@ void ExpectTheTakesMeasures() {
 }
 
 TEST(ScanSampleRange, SmallWholeNumbers) {
-  Scan(Take());
-  ExpectTheTakesMeasures();
+  ExpectTheTakesMeasures(*Scan(Take()));
 }
 
 TEST(ScanSampleRange, LargeWholeNumbersAndFractionsInTheBackground) {
@@ -70,8 +70,7 @@ TEST(ScanSampleRange, LargeWholeNumbersAndFractionsInTheBackground) {
     SCOPED_TRACE(value);
     std::vector<double> slots = Take();
     for (std::size_t k : BackgroundSlots(slots)) slots[k] = value;
-    Scan(slots);
-    ExpectTheTakesMeasures();
+    ExpectTheTakesMeasures(*Scan(slots));
   }
 }
 
@@ -81,8 +80,7 @@ TEST(ScanSampleRange, WhateverSlotZeroHolds) {
     SCOPED_TRACE(value);
     std::vector<double> slots = Take();
     slots[0] = value;
-    Scan(slots);
-    ExpectTheTakesMeasures();
+    ExpectTheTakesMeasures(*Scan(slots));
   }
 }
 
@@ -93,8 +91,8 @@ TEST(ScanSampleRange, LargeValuesCompareExactly) {
   std::vector<double> slots = Take();
   const double stretch[] = {15998, 15999, 16000, 15999, 15998};
   for (std::size_t i = 0; i < std::size(stretch); ++i) slots[700 + i] = stretch[i];
-  Scan(slots);
-  const auto& s = Tarvo_alg1::Shared();
+  const auto state = Scan(slots);
+  const auto& s = *state;
   // 7 thorns and 7 jumps over 3 flics: Int(7 / 3 / 300 * 3000) = 23 each; lengths 3 once and
   // 4, 5, 6 twice each: mean 33 / 7.
   EXPECT_EQ(s.ThornRate, 23);

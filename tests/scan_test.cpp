@@ -15,37 +15,34 @@
 
 #include <string>
 
-#include "control/alg_v1s.h"
 #include "engine/tarvo_alg1.h"
+#include "engine_state.h"
 #include "platform/error.h"
 
 namespace {
-
-using Tarvo_alg1::ScanThornsJumps;
-using Tarvo_alg1::Shared;
 
 double P6(std::size_t j) {
   return j % 6 == 5 ? 30 : 10;
 }
 
-class ScanTest : public ::testing::Test {
+class ScanTest : public pellix::testing::EngineStateTest {
  protected:
   void SetUp() override {
-    Shared() = Tarvo_alg1::SharedState{};
-    Shared().MinJump = 2;
-    Shared().MaxJump = 30;
+    s.MinJump = 2;
+    s.MaxJump = 30;
   }
 
+  void ScanThornsJumps() { Tarvo_alg1::ScanThornsJumps(s); }
+
   // Writes value(j) into slots 1 to last and sets the sample count.
-  static void Take(double count, std::size_t last,
-                   const std::function<double(std::size_t)>& value) {
-    auto& m = Shared();
+  void Take(double count, std::size_t last, const std::function<double(std::size_t)>& value) {
+    auto& m = s;
     for (std::size_t j = 1; j <= last; ++j) m.Samples[j] = value(j);
     m.SampleCount = count;
   }
 
   // The error number the scan raises, or 0.
-  static int ScanError() {
+  int ScanError() {
     try {
       ScanThornsJumps();
     } catch (const pellix::PlatformError& e) {
@@ -54,9 +51,8 @@ class ScanTest : public ::testing::Test {
     return 0;
   }
 
-  static void ExpectResults(double thorn_rate, double jump_rate, double avg_jump_len,
-                            double jump_spread) {
-    auto& m = Shared();
+  void ExpectResults(double thorn_rate, double jump_rate, double avg_jump_len, double jump_spread) {
+    auto& m = s;
     EXPECT_EQ(m.ThornRate, thorn_rate);
     EXPECT_EQ(m.JumpRate, jump_rate);
     EXPECT_EQ(m.AvgJumpLen, avg_jump_len);
@@ -70,7 +66,7 @@ TEST_F(ScanTest, TakeOf850SamplesHasTwoFlicsAndReadsNoFurtherThanSlot603) {
   // Flics start at 1 and 301; the last position is 601, reading slots 601 to 603. Slots 604
   // on, and slot 0, hold thorns that must not count.
   Take(850, 603, P6);
-  auto& m = Shared();
+  auto& m = s;
   m.Samples[0] = 50;
   for (std::size_t j = 604; j < 850; ++j) m.Samples[j] = j % 2 == 0 ? 10 : 50;
   ScanThornsJumps();
@@ -85,7 +81,7 @@ TEST_F(ScanTest, LongTakeIsCappedAt20500Samples) {
   // N = 20500 gives flics starting at 1 ... 20101 (68 of them); the last position is 20401.
   // Slots past 20403 hold thorns that a longer scan would count.
   Take(25000, 20403, P6);
-  auto& m = Shared();
+  auto& m = s;
   for (std::size_t j = 20404; j < Tarvo_alg1::kSampleSlots; ++j) {
     m.Samples[j] = j % 2 == 0 ? 10 : 50;
   }
@@ -118,8 +114,8 @@ TEST_F(ScanTest, RatesStopAtTheFirstEmptyFlicButLengthsCoverEveryFlic) {
   const double deviation =
       245 * std::abs(mean - 3) + 4 * std::abs(mean - 4) + 24 * std::abs(mean - 9);
   ExpectResults(500, 500, mean, std::sqrt(deviation));
-  EXPECT_DOUBLE_EQ(Shared().AvgJumpLen, 3.5364963503649633);
-  EXPECT_DOUBLE_EQ(Shared().JumpSpread, 16.26098730179681);
+  EXPECT_DOUBLE_EQ(s.AvgJumpLen, 3.5364963503649633);
+  EXPECT_DOUBLE_EQ(s.JumpSpread, 16.26098730179681);
 }
 
 TEST_F(ScanTest, FirstFlicCountsEvenWhenEmpty) {
@@ -166,7 +162,7 @@ TEST_F(ScanTest, ThornsMustStandAwayFromTheZeroLine) {
       SCOPED_TRACE(::testing::Message()
                    << "path " << path << ", triple " << row.a << " " << row.b << " " << row.c);
       Take(301, 303, [&](std::size_t j) { return row.sign * P6(j); });
-      auto& m = Shared();
+      auto& m = s;
       m.Samples[0] = path;
       m.Samples[4] = row.a;
       m.Samples[5] = row.b;
@@ -205,7 +201,7 @@ TEST_F(ScanTest, FlatMeansWithinTwoOfTheMiddleSample) {
                                           << sign * row.q << " " << sign * row.r);
         const double block[] = {row.p, row.q, row.r, row.r, 30};
         Take(301, 303, [&](std::size_t j) { return sign * block[(j - 1) % 5]; });
-        Shared().Samples[0] = path;
+        s.Samples[0] = path;
         ScanThornsJumps();
         ExpectResults(row.thorn_rate, row.jump_rate, row.avg_jump_len, 0);
       }
@@ -220,7 +216,7 @@ TEST_F(ScanTest, JumpLimitsAreInclusiveAndMayBeFractionalOrNegative) {
     constexpr double kBlock[] = {10, 11, 12, 12, 30};
     return kBlock[(j - 1) % 5];
   };
-  auto& m = Shared();
+  auto& m = s;
   // MinJump 0: the 120 runs of length 0 are jumps too, for the rate, but have no length.
   Take(301, 303, block);
   m.MinJump = 0;
@@ -249,7 +245,7 @@ TEST_F(ScanTest, MeanOutsideTwoToElevenMarksAnUnusableTake) {
   // run (position 1 ends a run of 0) and 34 + 33 thorns.
   auto period9 = [](std::size_t j) -> double { return j % 9 == 3 || j % 9 == 8 ? 30 : 10; };
   Take(301, 303, period9);
-  auto& m = Shared();
+  auto& m = s;
   m.MinJump = 1;
   ScanThornsJumps();
   ExpectResults(0, 0, 0, 0);  // mean (33 + 66) / 66 = 1.5
@@ -277,7 +273,7 @@ TEST_F(ScanTest, LengthSeenOnceAddsToTheMeanButNotToTheSpread) {
 TEST_F(ScanTest, CountedRunLongerThan100IsSubscriptOutOfRange) {
   // A 30 at slot 123 ends a run of 120.
   Take(301, 303, [](std::size_t j) -> double { return j == 123 ? 30 : 10; });
-  auto& m = Shared();
+  auto& m = s;
   m.ThornRate = 77;
   m.MaxJump = 150;
   EXPECT_EQ(ScanError(), pellix::kSubscriptOutOfRange);
@@ -295,7 +291,7 @@ TEST_F(ScanTest, CountedRunLongerThan100IsSubscriptOutOfRange) {
 // --- Takes the callers never pass ---------------------------------------------------------
 
 TEST_F(ScanTest, EmptyTakeChangesNothing) {
-  auto& m = Shared();
+  auto& m = s;
   m.ThornRate = 1;
   m.JumpRate = 2;
   m.AvgJumpLen = 3;
@@ -311,7 +307,7 @@ TEST_F(ScanTest, EmptyTakeChangesNothing) {
 TEST_F(ScanTest, FlicLengthThatIsNotAWholeNumberIsRefused) {
   // Only the scan sets the flic length, to 300; anything else would cut flics between slots.
   Take(850, 603, P6);
-  auto& m = Shared();
+  auto& m = s;
   m.ThornRate = 77;
   for (double length : {150.5, -300.0}) {
     m.FlicLength = length;
@@ -323,7 +319,7 @@ TEST_F(ScanTest, FlicLengthThatIsNotAWholeNumberIsRefused) {
 TEST_F(ScanTest, TakeShorterThanOneFlicIsADivisionByZero) {
   // N = 300: the first flic would start at 1 > 300 - 300.
   Take(300, 303, P6);
-  auto& m = Shared();
+  auto& m = s;
   m.ThornRate = 77;
   EXPECT_EQ(ScanError(), pellix::kDivisionByZero);
   EXPECT_EQ(m.ThornRate, 77);
@@ -336,30 +332,27 @@ TEST_F(ScanTest, TakeShorterThanOneFlicIsADivisionByZero) {
 
 // --- A bundled take, start to end ---------------------------------------------------------
 
-// examples/samples/alex_calibrate_1.smp calibrated with the usual settings (jumps of 2 to 30,
+// examples/samples/alex_calibrate_1.smp read and scanned with the usual settings (jumps of 2 to 30,
 // border 5, automatic gain). The figures were worked out apart from this program: a throwaway
 // script applied the intake and the scan exactly as their rules read, one sample and one
 // position at a time, to the file's bytes. It found the peak above 110 (gain Int(360 / peak) =
 // 3), a take of 10787 samples, 191 thorns and 76 jumps per 3000 samples, jump spread
 // 28.32535688560039 and mean jump length 5.314606741573034. Any drift of the intake or the scan
 // on real speech shows here.
-TEST(BundledTake, ResultsRowOfAKnownRecording) {
-  pellix::ALG_V1S control;
-  control.InitProperties();
-  control.put_DATAstr("000023000005000000");
-  control.Initalize();
-  control.put_DATAstr(std::string(PELLIX_SOURCE_DIR) + "/examples/samples/alex_calibrate_1.smp");
-  control.Calibrate();
-  EXPECT_EQ(control.get<"CR_msgX">(), "0");
-  EXPECT_EQ(control.get<"CR_spT">(), "191");
-  EXPECT_EQ(control.get<"CR_SPJ">(), "76");
-  EXPECT_EQ(control.get<"CR_JQ">(), "28");
-  EXPECT_EQ(control.get<"CR_avJ">(), "5");
-  const auto& m = Shared();
-  EXPECT_EQ(m.Gain, 3);
-  EXPECT_EQ(m.SampleCount, 10787);
-  EXPECT_EQ(m.JumpSpread, 28.32535688560039);
-  EXPECT_EQ(m.AvgJumpLen, 5.314606741573034);
+TEST_F(ScanTest, ResultsOfAKnownRecording) {
+  // As Check hands them over for that parameter string: automatic gain, border 5, jumps 2 to 30.
+  const std::string path =
+      std::string(PELLIX_SOURCE_DIR) + "/examples/samples/alex_calibrate_1.smp";
+  s.DataFileName = path;
+  s.Gain = 0;
+  s.BackgroundBorder = 5;
+  Tarvo_alg1::LoadSamples(s, Tarvo_alg1::NamedSampleFile(pellix::NativeFileSystem(), path));
+  ScanThornsJumps();
+  using pellix::testing::Is;
+  using pellix::testing::S;
+  pellix::testing::ExpectState(
+      s, {Is(&S::Gain, 3), Is(&S::SampleCount, 10787), Is(&S::ThornRate, 191), Is(&S::JumpRate, 76),
+          Is(&S::JumpSpread, 28.32535688560039), Is(&S::AvgJumpLen, 5.314606741573034)});
 }
 
 }  // namespace

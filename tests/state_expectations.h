@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <limits>
+#include <utility>
 #include <vector>
 
 #include "engine/tarvo_alg1.h"
@@ -13,6 +14,13 @@
 namespace pellix::testing {
 
 using StateField = double Tarvo_alg1::SharedState::*;
+
+// What a table row changes before the call: each field and the value it is set to.
+using StateChange = std::vector<std::pair<StateField, double>>;
+
+inline void Apply(Tarvo_alg1::SharedState& s, const StateChange& change) {
+  for (const auto& [field, value] : change) s.*field = value;
+}
 
 struct StateExpectation {
   StateField field;

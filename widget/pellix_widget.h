@@ -7,8 +7,8 @@
 //
 // The widget follows the control through a listener on its panel: each caption change
 // repaints that label only, and a property-bag load repaints the surface. The control may
-// live on another thread (its analysis state is per thread): make it with site(), attach()
-// it there, and the changes reach the widget through its event queue.
+// live on another thread (a component instance belongs to the thread that made it): make it
+// with site(), attach() it there, and the changes reach the widget through its event queue.
 //
 // A host outside this tree sees the control through the component: it makes the widget
 // AsComponent and drives interfacePointer() with Pellix.h. This header needs no more than Qt

@@ -29,9 +29,9 @@
  * Threads:
  * - Many speakers may run on many threads at once: they share nothing.
  * - A speaker may be used from any thread (a worker pool may hand it from task to task): each
- *   call runs on the calling thread with the speaker's own analysis state, which it brings to
- *   that thread and takes back afterwards, so a speaker's results never depend on the thread or
- *   on other speakers used there before. Calls on one speaker from two threads at once take
+ *   call runs on the calling thread with the speaker's own analysis state, which no other
+ *   speaker touches, so a speaker's results never depend on the thread or on other speakers
+ *   used there before. Calls on one speaker from two threads at once take
  *   turns: the second waits for the first.
  * - PellixSpeakerClose waits for a call in flight on another thread to end; no call on the
  *   speaker may start once it is called.

@@ -6,6 +6,7 @@
 #include "control/alg_v1s.h"
 #include "control/late_binding.h"
 #include "control/panel.h"
+#include "engine/tarvo_alg1.h"
 #include "host/same_file.h"
 #include "host/script/lexer.h"
 #include "platform/container_site.h"
@@ -31,12 +32,14 @@ class ScriptRunner::Site final : public ContainerSite {
 
 // The site is declared first: the control keeps a pointer to it for its whole life.
 struct ScriptRunner::Instance {
-  explicit Instance(ScriptRunner& runner) : site(runner), control(&site) {}
+  explicit Instance(ScriptRunner& runner)
+      : site(runner), control(&site, runner.files_, runner.engine_) {}
   Site site;
   ALG_V1S control;
 };
 
-ScriptRunner::ScriptRunner(std::ostream& out) : output_(out) {
+ScriptRunner::ScriptRunner(std::ostream& out, FileSystem& files)
+    : output_(out), files_(files), engine_(std::make_shared<Tarvo_alg1::SharedState>()) {
   AddInstance().control.InitProperties();
 }
 

@@ -14,6 +14,11 @@
 
 #include "host/script/json_lines.h"
 #include "host/script/statement.h"
+#include "platform/file_system.h"
+
+namespace Tarvo_alg1 {
+struct SharedState;
+}
 
 namespace pellix {
 class ALG_V1S;
@@ -36,10 +41,11 @@ inline constexpr std::size_t kMaxInstances = 1000;
 // Holds the instances of one script run; instance 0 exists from the start, created with
 // InitProperties, in run mode. Every instance has its own container site, which prints
 // PropertyChanged notifications as they happen and answers UserMode from the one ambient
-// setting that `usermode` changes.
+// setting that `usermode` changes. All instances share one engine state.
 class ScriptRunner {
  public:
-  explicit ScriptRunner(std::ostream& out);
+  // The instances read the sample files DATAstr names through `files`.
+  explicit ScriptRunner(std::ostream& out, FileSystem& files = NativeFileSystem());
   ~ScriptRunner();
   ScriptRunner(const ScriptRunner&) = delete;
   ScriptRunner& operator=(const ScriptRunner&) = delete;
@@ -74,6 +80,9 @@ class ScriptRunner {
   JsonLines output_;
   bool user_mode_ = true;
   std::int64_t line_ = 0;  // the line being run, for the notifications it causes
+  // The engine state every instance shares, as all instances on a thread share the module's.
+  FileSystem& files_;
+  std::shared_ptr<Tarvo_alg1::SharedState> engine_;
   std::vector<std::unique_ptr<Instance>> instances_;
   std::size_t current_ = 0;
   std::optional<std::filesystem::path> script_file_;
