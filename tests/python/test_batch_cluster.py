@@ -148,17 +148,23 @@ class ClusterTest(unittest.TestCase):
             f.write("\n".join([header] + [f"{n}_{row}" for n in range(8) for row in rows]) + "\n")
         status, expected = pellix_analyze(manifest, "--format", "csv")
         out = os.path.join(self.folder.name, "interrupted.csv")
-        run = subprocess.Popen([sys.executable, "-m", "pellix.batch", manifest, "--out", out,
-                                "--workers", "1", "--checkpoint", "0"],
-                               stderr=subprocess.PIPE, text=True)
-        deadline = time.monotonic() + 60
-        while time.monotonic() < deadline and _lines(out) < 40:
-            time.sleep(0.01)
-        run.send_signal(signal.SIGINT)
-        _, messages = run.communicate(timeout=120)
-        self.assertEqual(run.returncode, 130, messages)
-        # Tasks cancelled by the interruption are neither written nor failures.
-        self.assertNotIn("the task failed", messages)
+        # A loaded machine may still let the run end before the signal lands: then again.
+        for _ in range(3):
+            if os.path.exists(out):
+                os.remove(out)
+            run = subprocess.Popen([sys.executable, "-m", "pellix.batch", manifest, "--out",
+                                    out, "--workers", "1", "--checkpoint", "0"],
+                                   stderr=subprocess.PIPE, text=True)
+            deadline = time.monotonic() + 60
+            while time.monotonic() < deadline and _lines(out) < 40:
+                time.sleep(0.01)
+            run.send_signal(signal.SIGINT)
+            _, messages = run.communicate(timeout=120)
+            self.assertEqual(run.returncode, 130, messages)
+            # Tasks cancelled by the interruption are neither written nor failures.
+            self.assertNotIn("the task failed", messages)
+            if _lines(out) < expected.count("\n"):
+                break
         self.assertLess(_lines(out), expected.count("\n"), "the run ended before Ctrl-C")
         with open(out) as f:
             self.assertTrue(expected.startswith(f.read()))
