@@ -8,9 +8,9 @@
 
 #include "analysis/state_file.h"
 #include "analysis/text_file.h"
+#include "files/file_error.h"
+#include "files/safe_read.h"
 #include "platform/error.h"
-#include "platform/file_error.h"
-#include "platform/safe_read.h"
 
 namespace pellix::analysis {
 namespace {

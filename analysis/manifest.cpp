@@ -7,9 +7,9 @@
 #include <utility>
 
 #include "analysis/csv.h"
+#include "files/file_error.h"
+#include "files/safe_read.h"
 #include "platform/excerpt.h"
-#include "platform/file_error.h"
-#include "platform/safe_read.h"
 
 namespace pellix::analysis {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "platform/file_error.h"
+#include "files/file_error.h"
 
 namespace pellix {
 namespace {

@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/atomic_file.h"
+#include "files/atomic_file.h"
 
 namespace pellix {
 

@@ -18,9 +18,9 @@
 #include "audio/sample_file.h"
 #include "engine/limits.h"
 #include "engine/tarvo_alg1.h"
+#include "files/file_error.h"
 #include "platform/conversions.h"
 #include "platform/error.h"
-#include "platform/file_error.h"
 
 namespace pellix::analysis {
 namespace {

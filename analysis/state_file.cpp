@@ -15,9 +15,9 @@
 #include <utility>
 #include <vector>
 
-#include "platform/atomic_file.h"
+#include "files/atomic_file.h"
+#include "files/file_error.h"
 #include "platform/error.h"
-#include "platform/file_error.h"
 
 namespace pellix::analysis {
 namespace {

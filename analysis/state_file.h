@@ -9,7 +9,7 @@
 
 #include "analysis/state_merge.h"
 #include "control/alg_v1s.h"
-#include "platform/json_property_bag.h"
+#include "files/json_property_bag.h"
 #include "platform/numbered_error.h"
 
 namespace pellix::analysis {

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "control/alg_v1s.h"
-#include "platform/json_property_bag.h"
+#include "files/json_property_bag.h"
 #include "platform/property_bag.h"
 
 namespace pellix::analysis {

@@ -6,8 +6,8 @@
 #include <string_view>
 
 #include "analysis/manifest.h"
+#include "files/file_error.h"
 #include "platform/error.h"
-#include "platform/file_error.h"
 
 namespace pellix::analysis {
 namespace {

@@ -22,8 +22,8 @@
 #include "analysis/report_file.h"
 #include "analysis/resume.h"
 #include "analysis_c/failure.h"
-#include "platform/file_error.h"
-#include "platform/safe_read.h"
+#include "files/file_error.h"
+#include "files/safe_read.h"
 
 using namespace pellix;
 using namespace pellix::analysis;

@@ -21,7 +21,7 @@
 #include "audio/lanes.h"
 #include "audio/mono_reader.h"
 #include "audio/recording_reader.h"
-#include "platform/file_error.h"
+#include "files/file_error.h"
 
 namespace pellix {
 namespace {

@@ -28,7 +28,7 @@
 #include "audio/recording_levels.h"
 #include "audio/sample_file.h"
 #include "audio/scratch_folder.h"
-#include "platform/file_error.h"
+#include "files/file_error.h"
 
 namespace pellix {
 

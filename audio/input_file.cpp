@@ -8,7 +8,7 @@
 #include <string>
 #include <utility>
 
-#include "platform/file_error.h"
+#include "files/file_error.h"
 
 namespace pellix {
 

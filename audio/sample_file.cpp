@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "platform/atomic_file.h"
-#include "platform/file_error.h"
+#include "files/atomic_file.h"
+#include "files/file_error.h"
 
 namespace pellix {
 namespace {

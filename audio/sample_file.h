@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "audio/input_file.h"
-#include "platform/file_error.h"
+#include "files/file_error.h"
 
 namespace pellix {
 

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <string_view>
 
-#include "platform/signal_cleanup.h"
+#include "files/signal_cleanup.h"
 
 namespace pellix {
 

@@ -11,8 +11,8 @@
 
 #include "bench/control_setup.h"
 #include "control/alg_v1s.h"
+#include "files/json_property_bag.h"
 #include "host/script/script_runner.h"
-#include "platform/json_property_bag.h"
 
 namespace {
 

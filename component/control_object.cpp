@@ -1,7 +1,7 @@
 #include "component/control_object.h"
 
 #include "engine/tarvo_alg1.h"
-#include "platform/file_system.h"
+#include "files/file_system.h"
 
 namespace pellix::component {
 

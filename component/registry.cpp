@@ -16,11 +16,11 @@
 #include "component/failure.h"
 #include "component/program_name.h"
 #include "control/component_identity.h"
-#include "platform/atomic_file.h"
+#include "files/atomic_file.h"
+#include "files/file_error.h"
+#include "files/file_system.h"
+#include "files/safe_read.h"
 #include "platform/error.h"
-#include "platform/file_error.h"
-#include "platform/file_system.h"
-#include "platform/safe_read.h"
 
 namespace pellix::component {
 

@@ -4,7 +4,7 @@
 
 #include "control/interface_table.h"
 #include "engine/tarvo_alg1.h"
-#include "platform/file_system.h"
+#include "files/file_system.h"
 
 namespace pellix {
 

@@ -35,7 +35,7 @@
 #include "desk/recorder.h"
 #include "desk/results_model.h"
 #include "desk/speaker_session.h"
-#include "platform/atomic_file.h"
+#include "files/atomic_file.h"
 #include "platform/error.h"
 #include "widget/pellix_widget.h"
 

@@ -9,8 +9,8 @@
 #include "analysis/inputs.h"
 #include "analysis/memory_take.h"
 #include "analysis/state_file.h"
+#include "files/file_error.h"
 #include "platform/error.h"
-#include "platform/file_error.h"
 
 namespace pellix::desk {
 namespace {

@@ -10,7 +10,7 @@
 
 #include "engine/intake_rules.h"
 #include "engine/sample_store.h"
-#include "platform/file_system.h"
+#include "files/file_system.h"
 #include "platform/value.h"
 
 namespace Tarvo_alg1 {

@@ -11,8 +11,8 @@
 #include <string>
 
 #include "control/alg_v1s.h"
+#include "files/json_property_bag.h"
 #include "fuzz/fuzz_support.h"
-#include "platform/json_property_bag.h"
 #include "tests/control_snapshot.h"
 
 namespace {

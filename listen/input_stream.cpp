@@ -12,8 +12,8 @@
 #include <thread>
 #include <vector>
 
+#include "files/file_system.h"
 #include "platform/error.h"
-#include "platform/file_system.h"
 
 namespace pellix::listen {
 namespace {

@@ -15,8 +15,8 @@
 #include <utility>
 
 #include "analysis/memory_take.h"
+#include "files/file_system.h"
 #include "platform/error.h"
-#include "platform/file_system.h"
 
 namespace pellix::listen {
 namespace {

@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "platform/file_error.h"
+#include "files/file_error.h"
 #include "platform/on_demand_library.h"
 
 namespace {

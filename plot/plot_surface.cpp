@@ -7,8 +7,8 @@
 #include <memory>
 #include <string>
 
+#include "files/file_error.h"
 #include "platform/enum_table.h"
-#include "platform/file_error.h"
 
 namespace pellix::plot {
 namespace {

@@ -10,8 +10,8 @@
 
 #include "control/alg_v1s.h"
 #include "engine/tarvo_alg1.h"
+#include "files/file_system.h"
 #include "platform/container_site.h"
-#include "platform/file_system.h"
 #include "tests/support/memory_file_system.h"
 
 namespace pellix::testing {

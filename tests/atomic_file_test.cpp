@@ -19,11 +19,11 @@
 #include <string>
 #include <vector>
 
-#include "platform/atomic_file.h"
-#include "platform/file_error.h"
-#include "platform/json_property_bag.h"
-#include "platform/safe_read.h"
-#include "platform/signal_cleanup.h"
+#include "files/atomic_file.h"
+#include "files/file_error.h"
+#include "files/json_property_bag.h"
+#include "files/safe_read.h"
+#include "files/signal_cleanup.h"
 #include "scratch_directory_test_base.h"
 
 namespace pellix {

@@ -30,7 +30,7 @@
 #include "audio/recording_reader.h"
 #include "audio/sample_file.h"
 #include "audio/scratch_folder.h"
-#include "platform/atomic_file.h"
+#include "files/atomic_file.h"
 #include "scratch_directory_test_base.h"
 
 namespace pellix {

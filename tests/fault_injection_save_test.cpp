@@ -27,9 +27,9 @@
 #include "audio/sample_file.h"
 #include "control/alg_v1s.h"
 #include "error_of.h"
-#include "platform/atomic_file.h"
+#include "files/atomic_file.h"
+#include "files/json_property_bag.h"
 #include "platform/error.h"
-#include "platform/json_property_bag.h"
 
 namespace pellix::testing {
 namespace {

@@ -15,8 +15,8 @@
 #include <thread>
 #include <vector>
 
+#include "files/file_system.h"
 #include "platform/error.h"
-#include "platform/file_system.h"
 #include "tests/support/memory_file_system.h"
 
 namespace {

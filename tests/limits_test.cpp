@@ -21,9 +21,9 @@
 #include "control/interface_table.h"
 #include "control/late_binding.h"
 #include "error_of.h"
+#include "files/json_property_bag.h"
 #include "host/script/script_runner.h"
 #include "platform/error.h"
-#include "platform/json_property_bag.h"
 #include "platform/text.h"
 #include "take_builder.h"
 

@@ -13,7 +13,7 @@
 
 #include "analysis/memory_take.h"
 #include "analysis/sample_source.h"
-#include "platform/file_error.h"
+#include "files/file_error.h"
 #include "scratch_directory_test_base.h"
 
 namespace pellix::analysis {

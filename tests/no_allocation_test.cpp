@@ -20,7 +20,7 @@
 
 #include "engine/tarvo_alg1.h"
 #include "engine_state.h"
-#include "platform/file_system.h"
+#include "files/file_system.h"
 #include "platform/value.h"
 #include "replaced_allocation.h"
 #include "take_builder.h"

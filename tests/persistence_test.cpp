@@ -17,8 +17,8 @@
 
 #include "control/alg_v1s.h"
 #include "error_of.h"
+#include "files/json_property_bag.h"
 #include "platform/error.h"
-#include "platform/json_property_bag.h"
 #include "platform/property_bag.h"
 #include "put_by_name.h"
 #include "recording_site.h"

@@ -10,7 +10,7 @@
 
 #include "audio/input_file.h"
 #include "audio/recording_reader.h"
-#include "platform/file_error.h"
+#include "files/file_error.h"
 #include "scratch_directory_test_base.h"
 
 namespace pellix {

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "analysis/report_file.h"
-#include "platform/atomic_file.h"
+#include "files/atomic_file.h"
 #include "scratch_directory_test_base.h"
 
 namespace pellix {

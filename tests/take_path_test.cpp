@@ -5,7 +5,7 @@
 #include <string>
 
 #include "analysis/take_path.h"
-#include "platform/file_error.h"
+#include "files/file_error.h"
 
 namespace pellix::analysis {
 namespace {

@@ -20,15 +20,15 @@
 #include "analysis/parameter_string.h"
 #include "analysis/report.h"
 #include "analysis/state_file.h"
+#include "files/atomic_file.h"
+#include "files/file_error.h"
 #include "host/commands/command.h"
 #include "host/commands/command_line.h"
 #include "host/same_file.h"
 #include "listen/device_stream.h"
 #include "listen/input_stream.h"
 #include "listen/listener.h"
-#include "platform/atomic_file.h"
 #include "platform/error.h"
-#include "platform/file_error.h"
 
 namespace pellix {
 namespace {

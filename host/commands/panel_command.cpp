@@ -6,13 +6,13 @@
 #include <string_view>
 
 #include "control/alg_v1s.h"
+#include "files/file_error.h"
+#include "files/json_property_bag.h"
 #include "host/commands/command.h"
 #include "host/commands/command_line.h"
 #include "host/render/panel_render.h"
 #include "host/same_file.h"
 #include "platform/error.h"
-#include "platform/file_error.h"
-#include "platform/json_property_bag.h"
 
 namespace pellix {
 namespace {

@@ -4,10 +4,10 @@
 #include <sstream>
 #include <string>
 
+#include "files/file_error.h"
+#include "files/safe_read.h"
 #include "host/commands/command.h"
 #include "host/script/script_runner.h"
-#include "platform/file_error.h"
-#include "platform/safe_read.h"
 
 namespace pellix {
 namespace {

@@ -7,11 +7,11 @@
 #include "control/late_binding.h"
 #include "control/panel.h"
 #include "engine/tarvo_alg1.h"
+#include "files/json_property_bag.h"
 #include "host/same_file.h"
 #include "host/script/lexer.h"
 #include "platform/container_site.h"
 #include "platform/error.h"
-#include "platform/json_property_bag.h"
 #include "platform/text.h"
 
 namespace pellix::script {

@@ -12,9 +12,9 @@
 #include <utility>
 #include <vector>
 
+#include "files/file_system.h"
 #include "host/script/json_lines.h"
 #include "host/script/statement.h"
-#include "platform/file_system.h"
 
 namespace Tarvo_alg1 {
 struct SharedState;

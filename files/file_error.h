@@ -8,8 +8,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "files/file_system.h"
 #include "platform/error.h"
-#include "platform/file_system.h"
 
 namespace pellix {
 

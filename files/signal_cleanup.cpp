@@ -1,4 +1,4 @@
-#include "platform/signal_cleanup.h"
+#include "files/signal_cleanup.h"
 
 #include <dirent.h>
 #include <fcntl.h>

@@ -1,4 +1,4 @@
-#include "platform/atomic_file.h"
+#include "files/atomic_file.h"
 
 #include <fcntl.h>
 #include <limits.h>
@@ -10,9 +10,9 @@
 #include <memory>
 #include <utility>
 
-#include "platform/file_error.h"
-#include "platform/safe_read.h"
-#include "platform/signal_cleanup.h"
+#include "files/file_error.h"
+#include "files/safe_read.h"
+#include "files/signal_cleanup.h"
 
 namespace pellix {
 namespace {

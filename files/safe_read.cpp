@@ -1,4 +1,4 @@
-#include "platform/safe_read.h"
+#include "files/safe_read.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -7,8 +7,8 @@
 #include <algorithm>
 #include <cerrno>
 
-#include "platform/file_descriptor.h"
-#include "platform/file_error.h"
+#include "files/file_descriptor.h"
+#include "files/file_error.h"
 #include "platform/text.h"
 
 namespace pellix {

@@ -1,4 +1,4 @@
-#include "platform/file_system.h"
+#include "files/file_system.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -8,8 +8,8 @@
 #include <cstdint>
 #include <limits>
 
+#include "files/file_descriptor.h"
 #include "platform/error.h"
-#include "platform/file_descriptor.h"
 
 namespace pellix {
 namespace {

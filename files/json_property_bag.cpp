@@ -1,15 +1,15 @@
-#include "platform/json_property_bag.h"
+#include "files/json_property_bag.h"
 
 #include <cstdint>
 #include <nlohmann/json.hpp>
 #include <unordered_set>
 #include <utility>
 
-#include "platform/atomic_file.h"
+#include "files/atomic_file.h"
+#include "files/file_error.h"
+#include "files/safe_read.h"
 #include "platform/error.h"
-#include "platform/file_error.h"
 #include "platform/json_value.h"
-#include "platform/safe_read.h"
 
 namespace pellix {
 
