@@ -153,7 +153,8 @@ void StoreStretch(const SampleBytes& buffer, const MainPassTable& table, std::si
 }  // namespace
 
 void LoadSamples(SharedState& m, const TakeReader& take) {
-  // 1-4. No file named, no take.
+  // The take starts empty; with no file named there is none, and the gain and the shortest
+  // take are set before the file is read (StartIntake).
   if (!StartIntake(m)) return;
 
   // Bytes 50 to 30050 of the file; what the file lacks stays 0, which ends the data.

@@ -24,7 +24,8 @@ using limits::kMinAvgJumpLen;
 }  // namespace
 
 void ScanThornsJumps(SharedState& m) {
-  // 1-3.
+  // An empty take measures nothing; the flic length defaults to 300, and the scan reads at
+  // most its limit of samples.
   double N = m.SampleCount;
   if (N <= 0) return;
   if (m.FlicLength == 0) m.FlicLength = kDefaultFlicLength;

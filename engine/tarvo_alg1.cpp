@@ -14,7 +14,8 @@ std::size_t SampleFileBytes::Read(std::uint64_t offset, std::span<std::uint8_t> 
   return got;
 }
 
-// Steps 1 to 4 of the intake, before the file is read.
+// The intake's first steps, before the file is read: they change the state even when reading
+// then fails, so they run first and apart from the read.
 bool StartIntake(SharedState& m) {
   m.SampleCount = 0;
   m.TakeStart = 0;
