@@ -114,9 +114,9 @@ class PellixWidget::Impl {
       }
     }
 
-    void SurfaceChanged(const ControlSurface& surface) noexcept override {
+    void SurfaceChanged(const ControlSurface& changed) noexcept override {
       QMetaObject::invokeMethod(
-          &widget_, [widget = &widget_, surface] { widget->showSurface(surface); },
+          &widget_, [widget = &widget_, changed] { widget->showSurface(changed); },
           Qt::AutoConnection);
     }
 
