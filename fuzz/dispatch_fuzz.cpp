@@ -5,7 +5,9 @@
 // number), the flags, up to three arguments of any type the value record can carry (strings of
 // arbitrary UTF-16 units, lone surrogates included; references to values), the named argument of
 // a put or not, and whether a result and an exception record are asked for. The instances read
-// their sample files from disk, as a host's do: "a.smp" lies in a private working folder. Every
+// their sample files from disk, as a host's do: the one take lies in a private folder, named by
+// its whole path (the working folder stays the fuzzer's, which reads its corpus by relative
+// paths). Every
 // input starts from a fresh engine state for the thread's instances. Besides the sanitizers and the
 // leak checker, it checks that every status is one the interface documents and that the instance is
 // released for good at the end.
@@ -31,11 +33,6 @@ namespace {
 
 using pellix::fuzzing::Fail;
 
-std::filesystem::path& Folder() {
-  static std::filesystem::path folder;
-  return folder;
-}
-
 constexpr const char* kTarget = "pellix_fuzz_dispatch";
 const IID kNoInterface{};  // Invoke's reserved interface argument
 
@@ -57,6 +54,32 @@ struct Arguments {
   }
 };
 
+std::filesystem::path& Folder() {
+  static std::filesystem::path folder;
+  return folder;
+}
+
+void RemoveFolder() {
+  std::filesystem::remove_all(Folder());
+}
+
+// The take's whole path, in a private folder made on first use and removed when the process
+// ends.
+const std::string& TakePath() {
+  static const std::string path = [] {
+    std::string pattern = std::filesystem::temp_directory_path() / "pellix-fuzz-dispatch-XXXXXX";
+    if (::mkdtemp(pattern.data()) == nullptr) Fail(kTarget, "no private folder");
+    Folder() = pattern;
+    std::atexit(RemoveFolder);
+    const std::vector<std::uint8_t> take = pellix::fuzzing::SawtoothTake(9000);
+    std::ofstream(Folder() / "a.smp", std::ios::binary)
+        .write(reinterpret_cast<const char*>(take.data()),
+               static_cast<std::streamsize>(take.size()));
+    return (Folder() / "a.smp").string();
+  }();
+  return path;
+}
+
 BSTR Text(FuzzedDataProvider& in) {
   const std::size_t units = in.ConsumeIntegralInRange<std::size_t>(0, 24);
   std::u16string text;
@@ -64,7 +87,7 @@ BSTR Text(FuzzedDataProvider& in) {
     text.push_back(in.ConsumeBool() ? static_cast<char16_t>(in.ConsumeIntegralInRange(32, 126))
                                     : in.ConsumeIntegral<char16_t>());
   }
-  if (in.ConsumeBool()) return PellixSysAllocStringUtf8("a.smp");
+  if (in.ConsumeBool()) return PellixSysAllocStringUtf8(TakePath().c_str());
   return PellixSysAllocStringLen(reinterpret_cast<const OLECHAR*>(text.data()),
                                  static_cast<UINT>(text.size()));
 }
@@ -148,23 +171,6 @@ VARIANT Value(FuzzedDataProvider& in, Arguments& args) {
   return v;
 }
 
-void RemoveFolder() {
-  std::filesystem::remove_all(Folder());
-}
-
-// Makes a private folder holding "a.smp" the working folder, removed when the process ends.
-bool EnterFolderHoldingTake() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "pellix-fuzz-dispatch-XXXXXX");
-  if (::mkdtemp(pattern.data()) == nullptr) Fail(kTarget, "no private folder");
-  Folder() = pattern;
-  const std::vector<std::uint8_t> take = pellix::fuzzing::SawtoothTake(9000);
-  std::ofstream(Folder() / "a.smp", std::ios::binary)
-      .write(reinterpret_cast<const char*>(take.data()), static_cast<std::streamsize>(take.size()));
-  std::filesystem::current_path(Folder());
-  std::atexit(RemoveFolder);
-  return true;
-}
-
 bool Documented(HRESULT status) {
   static const HRESULT kStatuses[] = {S_OK,
                                       DISP_E_MEMBERNOTFOUND,
@@ -184,7 +190,6 @@ bool Documented(HRESULT status) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   FuzzedDataProvider in(data, size);
-  [[maybe_unused]] static const bool entered = EnterFolderHoldingTake();
   *pellix::component::ThreadEngineState() = Tarvo_alg1::SharedState{};
 
   IClassFactory* factory = nullptr;
