@@ -3,7 +3,11 @@
 #include <algorithm>
 #include <array>
 
+#include "audio/whole_yin_forms.h"
+#include "platform/instruction_set.h"
+
 namespace pellix {
+namespace whole_yin {
 namespace {
 
 // How many lags one pass over the frame correlates: each value of the frame's first half is
@@ -28,7 +32,7 @@ std::array<std::int32_t, kLagBlock> Correlations(const std::int16_t* x, std::siz
 }
 
 // The vertex of the parabola through (pos - 1, pos, pos + 1) of `d`; `pos` itself at either end.
-double RefinedLag(const std::array<double, kMaxYinLags>& d, std::size_t pos, std::size_t lags) {
+double RefinedLag(const Normalised& d, std::size_t pos, std::size_t lags) {
   if (pos == 0 || pos + 1 >= lags) return static_cast<double>(pos);
   const double s0 = d[pos - 1];
   const double s1 = d[pos];
@@ -38,10 +42,20 @@ double RefinedLag(const std::array<double, kMaxYinLags>& d, std::size_t pos, std
 
 }  // namespace
 
+YinEstimate Conclude(const Normalised& normalised, std::size_t best, std::size_t known,
+                     bool newest_half_silent) {
+  YinEstimate estimate;
+  estimate.confidence = 1 - normalised[best];
+  // A silent newest half gives no pitch, whatever the older half held.
+  if (newest_half_silent) return estimate;
+  estimate.period = RefinedLag(normalised, best, known);
+  return estimate;
+}
+
 // Compiled for AVX-512 and AVX2 as well, where the processor has them: the correlations become
 // multiply-adds of many values at a time, and a block's quotients one division of four doubles,
 // each rounded as a division of one is.
-__attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) YinEstimate EstimatePeriod(
+__attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) YinEstimate EstimatePeriodPlain(
     std::span<const std::uint8_t> frame) {
   const std::size_t lags = std::min(frame.size() / 2, kMaxYinLags);
   // The frame's values, then zeros for the lags past the last that a block computes unused.
@@ -62,7 +76,7 @@ __attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) YinEstimate 
   // that sum is 0. Lags are added a block at a time, and the search stops at the first dip, as
   // the rest cannot change the outcome; the smallest so far (the first of equals) is kept for
   // a frame without one.
-  std::array<double, kMaxYinLags> normalised;
+  Normalised normalised;
   normalised[0] = 1;
   std::int64_t running = 0;
   std::size_t best = lags;
@@ -103,12 +117,19 @@ __attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) YinEstimate 
   } else {
     known = best + 2;
   }
-  YinEstimate estimate;
-  estimate.confidence = 1 - normalised[best];
-  // A silent newest half gives no pitch, whatever the older half held.
-  if (energy_of(lags, 2 * lags) == 0) return estimate;
-  estimate.period = RefinedLag(normalised, best, known);
-  return estimate;
+  return Conclude(normalised, best, known, energy_of(lags, 2 * lags) == 0);
+}
+
+}  // namespace whole_yin
+
+YinEstimate EstimatePeriod(std::span<const std::uint8_t> frame) {
+#if !defined(PELLIX_PORTABLE)
+  static const bool has_avx512_form = whole_yin::HasAvx512Form();
+  if (has_avx512_form && ActiveInstructionSet() == InstructionSet::kAvx512) {
+    return whole_yin::EstimatePeriodAvx512(frame);
+  }
+#endif
+  return whole_yin::EstimatePeriodPlain(frame);
 }
 
 }  // namespace pellix

@@ -1,0 +1,257 @@
+// The estimate in AVX-512, sixteen lags at a time. The correlations are dot products of four
+// bytes (VNNI): each lane of a vector is one lag, and a step adds four products to every lane, so
+// no sum is ever gathered across lanes. The running energy of the window, the running sum of the
+// differences and the quotients are taken sixteen lags at a time too, in the same whole numbers
+// and the same double operations as the plain form; the search still stops at the block of the
+// first dip.
+
+// GCC 12's AVX-512 intrinsics pass an undefined vector where a result has no pass-through
+// lanes, and its uninitialised-use warnings take that for a real uninitialised variable in every
+// function the intrinsics are inlined into. Nothing in this file reads a variable it did not set.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#pragma GCC diagnostic ignored "-Wuninitialized"
+#endif
+
+#include <immintrin.h>
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+#include <limits>
+#include <span>
+
+#include "audio/whole_yin_forms.h"
+#include "engine/target_region.h"
+#include "platform/instruction_set.h"
+
+namespace pellix::whole_yin {
+
+bool HasAvx512Form() noexcept {
+  return DetectedInstructionSet() == InstructionSet::kAvx512 &&
+         __builtin_cpu_supports("avx512vnni") && __builtin_cpu_supports("avx512vbmi");
+}
+
+}  // namespace pellix::whole_yin
+
+PELLIX_TARGET_BEGIN("avx512f,avx512bw,avx512vl,avx512dq,avx512vnni,avx512vbmi,avx2,bmi,bmi2")
+
+namespace pellix::whole_yin {
+namespace {
+
+// Lags a block works out: the 32-bit lanes of a vector.
+constexpr std::size_t kBlock = 16;
+static_assert(kBlock <= kLagsPast);
+// Independent sums a block's correlations are split into, so that one dot product does not wait
+// for the last.
+constexpr std::size_t kChains = 4;
+// Samples past the frame's last that the vectors read: silence, so that they add nothing.
+constexpr std::size_t kPadding = 96;
+
+// Each lane's sum with every lane before it.
+__m512i RunningSums(__m512i v) {
+  const __m512i zero = _mm512_setzero_si512();
+  v = _mm512_add_epi32(v, _mm512_alignr_epi32(v, zero, 15));
+  v = _mm512_add_epi32(v, _mm512_alignr_epi32(v, zero, 14));
+  v = _mm512_add_epi32(v, _mm512_alignr_epi32(v, zero, 12));
+  return _mm512_add_epi32(v, _mm512_alignr_epi32(v, zero, 8));
+}
+
+// The last lane in every lane.
+__m512i Last(__m512i v) {
+  return _mm512_permutexvar_epi32(_mm512_set1_epi32(15), v);
+}
+__m512d Last(__m512d v) {
+  return _mm512_permutexvar_pd(_mm512_set1_epi64(7), v);
+}
+
+// The squares of the values of the 16 samples from `samples`.
+__m512i Squares(const std::uint8_t* samples) {
+  const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(samples));
+  const __m512i x = _mm512_sub_epi32(_mm512_cvtepu8_epi32(bytes), _mm512_set1_epi32(128));
+  return _mm512_mullo_epi32(x, x);
+}
+
+// Lanes `from` to `to` (inclusive) set, of 16; none when `to` < `from`.
+std::uint32_t Lanes(std::ptrdiff_t from, std::ptrdiff_t to) {
+  from = std::max<std::ptrdiff_t>(from, 0);
+  to = std::min<std::ptrdiff_t>(to, kBlock - 1);
+  if (to < from) return 0;
+  return ((2u << to) - 1) & ~((1u << from) - 1);
+}
+
+// The first `count` of 64 bytes, all of them from 64 on.
+__mmask64 Bytes(std::size_t count) {
+  return count >= 64 ? ~0ull : (1ull << count) - 1;
+}
+
+// The sums of x[j] * s[j + t + i] for j < 4 * quads into lane i, where `windows` is at lag t and
+// holds at each place k the four samples s[k..k + 3], and quads[q] holds x[4q..4q + 3].
+__m512i DotProducts(const std::uint32_t* windows, const std::int32_t* quads, std::size_t count) {
+  __m512i sums[kChains];
+  for (__m512i& sum : sums) sum = _mm512_setzero_si512();
+  std::size_t q = 0;
+  for (; q + kChains <= count; q += kChains) {
+    for (std::size_t c = 0; c < kChains; ++c) {
+      const __m512i window = _mm512_loadu_si512(windows + 4 * (q + c));
+      sums[c] = _mm512_dpbusd_epi32(sums[c], window, _mm512_set1_epi32(quads[q + c]));
+    }
+  }
+  for (; q < count; ++q) {
+    const __m512i window = _mm512_loadu_si512(windows + 4 * q);
+    sums[0] = _mm512_dpbusd_epi32(sums[0], window, _mm512_set1_epi32(quads[q]));
+  }
+  for (std::size_t c = 1; c < kChains; ++c) sums[0] = _mm512_add_epi32(sums[0], sums[c]);
+  return sums[0];
+}
+
+// The bytes that spread 16 + 3 bytes to 16 windows of four: byte b of window i is byte i + b.
+constexpr std::array<std::uint8_t, 64> SpreadIndex() {
+  std::array<std::uint8_t, 64> index{};
+  for (std::size_t i = 0; i < 64; ++i) index[i] = static_cast<std::uint8_t>(i / 4 + i % 4);
+  return index;
+}
+constexpr std::array<std::uint8_t, 64> kSpread = SpreadIndex();
+
+// The place of the first smallest of values[0..count).
+std::size_t FirstSmallest(const double* values, std::size_t count) {
+  const __m512d none = _mm512_set1_pd(std::numeric_limits<double>::infinity());
+  __m512d smallest = none;
+  for (std::size_t i = 0; i < count; i += 8) {
+    const auto in = static_cast<__mmask8>(Lanes(0, static_cast<std::ptrdiff_t>(count - i) - 1));
+    smallest = _mm512_min_pd(smallest, _mm512_mask_loadu_pd(none, in, values + i));
+  }
+  const __m512d least = _mm512_set1_pd(_mm512_reduce_min_pd(smallest));
+  for (std::size_t i = 0;; i += 8) {
+    const auto in = static_cast<__mmask8>(Lanes(0, static_cast<std::ptrdiff_t>(count - i) - 1));
+    const __mmask8 equal =
+        _mm512_mask_cmp_pd_mask(in, _mm512_loadu_pd(values + i), least, _CMP_EQ_OQ);
+    if (equal != 0) return i + static_cast<std::size_t>(std::countr_zero(equal));
+  }
+}
+
+}  // namespace
+
+YinEstimate EstimatePeriodAvx512(std::span<const std::uint8_t> frame) {
+  const std::size_t lags = std::min(frame.size() / 2, kMaxYinLags);
+  const auto half = static_cast<std::ptrdiff_t>(lags);
+
+  // The samples (s = x + 128), then silence for the vectors that read past them.
+  alignas(64) std::array<std::uint8_t, 2 * kMaxYinLags + kPadding> samples;
+  std::copy_n(frame.data(), 2 * lags, samples.data());
+  std::fill_n(samples.data() + 2 * lags, kPadding, std::uint8_t{128});
+
+  // The first half's values four to a place, zeros past it, with their sum and energy.
+  const std::size_t quad_count = (lags + 3) / 4;
+  alignas(64) std::array<std::int32_t, kMaxYinLags / 4 + 16> quads;
+  __m512i energy = _mm512_setzero_si512();
+  __m512i total = _mm512_setzero_si512();
+  const __m512i ones = _mm512_set1_epi16(1);
+  for (std::size_t j = 0; j < 4 * quad_count; j += 64) {
+    const __m512i bytes = _mm512_loadu_si512(samples.data() + j);
+    const __m512i values =
+        _mm512_maskz_mov_epi8(Bytes(lags - j), _mm512_xor_si512(bytes, _mm512_set1_epi8(-128)));
+    _mm512_store_si512(quads.data() + j / 4, values);
+    for (const __m256i part :
+         {_mm512_castsi512_si256(values), _mm512_extracti64x4_epi64(values, 1)}) {
+      const __m512i wide = _mm512_cvtepi8_epi16(part);
+      energy = _mm512_add_epi32(energy, _mm512_madd_epi16(wide, wide));
+      total = _mm512_add_epi32(total, _mm512_madd_epi16(wide, ones));
+    }
+  }
+  const std::int32_t first_half = _mm512_reduce_add_epi32(energy);
+  // The dot products take the samples as they are, unsigned: each holds 128 times the first
+  // half's sum more than the correlation.
+  const __m512i offset = _mm512_set1_epi32(128 * _mm512_reduce_add_epi32(total));
+
+  // At each place k the four samples from k, as far as the last block's last lag reaches.
+  alignas(64) std::array<std::uint32_t, 2 * kMaxYinLags + 48> windows;
+  const __m512i spread = _mm512_loadu_si512(kSpread.data());
+  for (std::size_t k = 0; k < 4 * quad_count + lags + kBlock; k += kBlock) {
+    const __m512i bytes = _mm512_loadu_si512(samples.data() + k);
+    _mm512_store_si512(windows.data() + k, _mm512_permutexvar_epi8(spread, bytes));
+  }
+
+  Normalised normalised;
+  normalised[0] = 1;
+  const __m512d lane_low = _mm512_setr_pd(0, 1, 2, 3, 4, 5, 6, 7);
+  const __m512d lane_high = _mm512_setr_pd(8, 9, 10, 11, 12, 13, 14, 15);
+  const __m512d one = _mm512_set1_pd(1);
+  const __m512d zero = _mm512_setzero_pd();
+  const __m512d threshold = _mm512_set1_pd(kYinThreshold);
+  __m512i window = _mm512_set1_epi32(first_half);
+  __m512d running = zero;
+  __m512d before = one;
+  std::size_t best = lags;
+  for (std::size_t first = 1; first < lags; first += kBlock) {
+    const __m512i correlation =
+        _mm512_sub_epi32(DotProducts(windows.data() + first, quads.data(), quad_count), offset);
+    const __m512i slid = _mm512_sub_epi32(Squares(samples.data() + first + lags - 1),
+                                          Squares(samples.data() + first - 1));
+    window = _mm512_add_epi32(Last(window), RunningSums(slid));
+    const __m512i difference =
+        _mm512_sub_epi32(_mm512_add_epi32(_mm512_set1_epi32(first_half), window),
+                         _mm512_add_epi32(correlation, correlation));
+    // Sixteen differences stay inside 32 bits; their running sum goes on in doubles, exact
+    // for whole numbers this size.
+    const __m512i block_sums = RunningSums(difference);
+    const __m512d sum_low =
+        _mm512_add_pd(running, _mm512_cvtepi32_pd(_mm512_castsi512_si256(block_sums)));
+    const __m512d sum_high =
+        _mm512_add_pd(running, _mm512_cvtepi32_pd(_mm512_extracti64x4_epi64(block_sums, 1)));
+    running = Last(sum_high);
+    const __m512d lag = _mm512_set1_pd(static_cast<double>(first));
+    const __m512d low =
+        _mm512_mask_div_pd(one, _mm512_cmp_pd_mask(sum_low, zero, _CMP_NEQ_OQ),
+                           _mm512_mul_pd(_mm512_cvtepi32_pd(_mm512_castsi512_si256(difference)),
+                                         _mm512_add_pd(lag, lane_low)),
+                           sum_low);
+    const __m512d high = _mm512_mask_div_pd(
+        one, _mm512_cmp_pd_mask(sum_high, zero, _CMP_NEQ_OQ),
+        _mm512_mul_pd(_mm512_cvtepi32_pd(_mm512_extracti64x4_epi64(difference, 1)),
+                      _mm512_add_pd(lag, lane_high)),
+        sum_high);
+    _mm512_storeu_pd(normalised.data() + first, low);
+    _mm512_storeu_pd(normalised.data() + first + 8, high);
+
+    // Dips at lags first - 1 to first + 14: under the threshold and under the next lag. The
+    // rule judges lags 2 to lags - 4 only.
+    const __m512d previous_low = _mm512_castsi512_pd(
+        _mm512_alignr_epi64(_mm512_castpd_si512(low), _mm512_castpd_si512(before), 7));
+    const __m512d previous_high = _mm512_castsi512_pd(
+        _mm512_alignr_epi64(_mm512_castpd_si512(high), _mm512_castpd_si512(low), 7));
+    before = high;
+    const std::uint32_t dips = (_mm512_cmp_pd_mask(previous_low, threshold, _CMP_LT_OQ) &
+                                _mm512_cmp_pd_mask(previous_low, low, _CMP_LT_OQ)) |
+                               (std::uint32_t{static_cast<__mmask8>(
+                                    _mm512_cmp_pd_mask(previous_high, threshold, _CMP_LT_OQ) &
+                                    _mm512_cmp_pd_mask(previous_high, high, _CMP_LT_OQ))}
+                                << 8);
+    const auto at = static_cast<std::ptrdiff_t>(first) - 1;
+    const std::uint32_t judged = dips & Lanes(2 - at, half - 4 - at);
+    if (judged != 0) {
+      best = first - 1 + static_cast<std::size_t>(std::countr_zero(judged));
+      break;
+    }
+  }
+
+  std::size_t known = best + 2;
+  if (best == lags) {
+    known = lags;
+    // Lag 0 is there even in a frame too short for any other.
+    best = FirstSmallest(normalised.data(), std::max<std::size_t>(lags, 1));
+  }
+  const std::size_t newest = 2 * lags;
+  bool silent = true;
+  for (std::size_t i = lags; i < newest && silent; i += 64) {
+    silent = _mm512_mask_cmpneq_epi8_mask(Bytes(newest - i), _mm512_loadu_si512(samples.data() + i),
+                                          _mm512_set1_epi8(-128)) == 0;
+  }
+  return Conclude(normalised, best, known, silent);
+}
+
+}  // namespace pellix::whole_yin
+
+PELLIX_TARGET_END
