@@ -44,11 +44,13 @@ namespace {
 // Lags a block works out: the 32-bit lanes of a vector.
 constexpr std::size_t kBlock = 16;
 static_assert(kBlock <= kLagsPast);
-// Independent sums a block's correlations are split into, so that one dot product does not wait
-// for the last.
-constexpr std::size_t kChains = 4;
-// Samples past the frame's last that the vectors read: silence, so that they add nothing.
-constexpr std::size_t kPadding = 96;
+// Blocks whose correlations are worked out together, sharing their loads: more costs more lags
+// past the first dip, fewer more loads.
+constexpr std::size_t kJoint = 2;
+// Places of four samples past the frame's last that the blocks read, and samples past it that
+// the vectors read: silence, so that they add nothing.
+constexpr std::size_t kWindowsPast = kJoint * kBlock + 32;
+constexpr std::size_t kPadding = kWindowsPast + 64;
 
 // Each lane's sum with every lane before it.
 __m512i RunningSums(__m512i v) {
@@ -87,24 +89,37 @@ __mmask64 Bytes(std::size_t count) {
   return count >= 64 ? ~0ull : (1ull << count) - 1;
 }
 
-// The sums of x[j] * s[j + t + i] for j < 4 * quads into lane i, where `windows` is at lag t and
-// holds at each place k the four samples s[k..k + 3], and quads[q] holds x[4q..4q + 3].
-__m512i DotProducts(const std::uint32_t* windows, const std::int32_t* quads, std::size_t count) {
-  __m512i sums[kChains];
-  for (__m512i& sum : sums) sum = _mm512_setzero_si512();
-  std::size_t q = 0;
-  for (; q + kChains <= count; q += kChains) {
-    for (std::size_t c = 0; c < kChains; ++c) {
-      const __m512i window = _mm512_loadu_si512(windows + 4 * (q + c));
-      sums[c] = _mm512_dpbusd_epi32(sums[c], window, _mm512_set1_epi32(quads[q + c]));
+// Into sums[b], for each of kBlocks blocks, the sums of x[j] * s[j + t + i] for j < 4 * count
+// into lane i, where t is block b's first lag, `windows` is at block 0's and holds at each place
+// k the four samples s[k..k + 3], and quads[q] holds x[4q..4q + 3]. A window a block reads is the
+// one the next block read four quads before: each is loaded once for every block.
+template <std::size_t kBlocks>
+void DotProducts(const std::uint32_t* windows, const std::int32_t* quads, std::size_t count,
+                 __m512i* sums) {
+  // Quads a pass: a block's windows are the next block's a pass later.
+  constexpr std::size_t kStep = kBlock / 4;
+  __m512i partial[kBlocks][kStep];
+  __m512i ahead[kBlocks][kStep];
+  for (std::size_t b = 0; b < kBlocks; ++b) {
+    for (std::size_t c = 0; c < kStep; ++c) {
+      partial[b][c] = _mm512_setzero_si512();
+      if (b > 0) ahead[b - 1][c] = _mm512_loadu_si512(windows + kBlock * (b - 1) + 4 * c);
     }
   }
-  for (; q < count; ++q) {
-    const __m512i window = _mm512_loadu_si512(windows + 4 * q);
-    sums[0] = _mm512_dpbusd_epi32(sums[0], window, _mm512_set1_epi32(quads[q]));
+  for (std::size_t q = 0; q < count; q += kStep) {
+    for (std::size_t c = 0; c < kStep; ++c) {
+      ahead[kBlocks - 1][c] = _mm512_loadu_si512(windows + kBlock * (kBlocks - 1) + 4 * (q + c));
+      const __m512i quad = _mm512_set1_epi32(quads[q + c]);
+      for (std::size_t b = 0; b < kBlocks; ++b) {
+        partial[b][c] = _mm512_dpbusd_epi32(partial[b][c], ahead[b][c], quad);
+      }
+      for (std::size_t b = 0; b + 1 < kBlocks; ++b) ahead[b][c] = ahead[b + 1][c];
+    }
   }
-  for (std::size_t c = 1; c < kChains; ++c) sums[0] = _mm512_add_epi32(sums[0], sums[c]);
-  return sums[0];
+  for (std::size_t b = 0; b < kBlocks; ++b) {
+    sums[b] = _mm512_add_epi32(_mm512_add_epi32(partial[b][0], partial[b][1]),
+                               _mm512_add_epi32(partial[b][2], partial[b][3]));
+  }
 }
 
 // The bytes that spread 16 + 3 bytes to 16 windows of four: byte b of window i is byte i + b.
@@ -132,11 +147,87 @@ std::size_t FirstSmallest(const double* values, std::size_t count) {
   }
 }
 
+// The normalised differences a block at a time from the correlations, and the first dip.
+class Search {
+ public:
+  Search(const std::uint8_t* samples, std::size_t lags, std::int32_t first_half,
+         Normalised& normalised)
+      : samples_(samples),
+        lags_(lags),
+        first_half_(_mm512_set1_epi32(first_half)),
+        normalised_(normalised),
+        window_(first_half_) {}
+
+  // Takes the correlations of lags first to first + 15; the first dip's lag when they show it,
+  // else the frame's lags.
+  std::size_t Take(std::size_t first, __m512i correlation) {
+    const __m512i slid =
+        _mm512_sub_epi32(Squares(samples_ + first + lags_ - 1), Squares(samples_ + first - 1));
+    window_ = _mm512_add_epi32(Last(window_), RunningSums(slid));
+    const __m512i difference = _mm512_sub_epi32(_mm512_add_epi32(first_half_, window_),
+                                                _mm512_add_epi32(correlation, correlation));
+    // Sixteen differences stay inside 32 bits; their running sum goes on in doubles, exact
+    // for whole numbers this size.
+    const __m512i block_sums = RunningSums(difference);
+    const __m512d sum_low =
+        _mm512_add_pd(running_, _mm512_cvtepi32_pd(_mm512_castsi512_si256(block_sums)));
+    const __m512d sum_high =
+        _mm512_add_pd(running_, _mm512_cvtepi32_pd(_mm512_extracti64x4_epi64(block_sums, 1)));
+    running_ = Last(sum_high);
+    const __m512d lag = _mm512_set1_pd(static_cast<double>(first));
+    const __m512d low =
+        Quotients(_mm512_castsi512_si256(difference),
+                  _mm512_add_pd(lag, _mm512_setr_pd(0, 1, 2, 3, 4, 5, 6, 7)), sum_low);
+    const __m512d high =
+        Quotients(_mm512_extracti64x4_epi64(difference, 1),
+                  _mm512_add_pd(lag, _mm512_setr_pd(8, 9, 10, 11, 12, 13, 14, 15)), sum_high);
+    _mm512_storeu_pd(normalised_.data() + first, low);
+    _mm512_storeu_pd(normalised_.data() + first + 8, high);
+
+    // Dips at lags first - 1 to first + 14: under the threshold and under the next lag. The
+    // rule judges lags 2 to lags - 4 only.
+    const std::uint32_t dips =
+        Dips(Before(low, before_), low) | (Dips(Before(high, low), high) << 8);
+    before_ = high;
+    const auto at = static_cast<std::ptrdiff_t>(first) - 1;
+    const std::uint32_t judged = dips & Lanes(2 - at, static_cast<std::ptrdiff_t>(lags_) - 4 - at);
+    if (judged == 0) return lags_;
+    return first - 1 + static_cast<std::size_t>(std::countr_zero(judged));
+  }
+
+ private:
+  // d * t / s, as the plain form rounds it; 1 where s is 0.
+  static __m512d Quotients(__m256i differences, __m512d lags, __m512d sums) {
+    const __m512d one = _mm512_set1_pd(1);
+    return _mm512_mask_div_pd(one, _mm512_cmp_pd_mask(sums, _mm512_setzero_pd(), _CMP_NEQ_OQ),
+                              _mm512_mul_pd(_mm512_cvtepi32_pd(differences), lags), sums);
+  }
+
+  // Each lane's value one lag before: the last of `before` first.
+  static __m512d Before(__m512d values, __m512d before) {
+    return _mm512_castsi512_pd(
+        _mm512_alignr_epi64(_mm512_castpd_si512(values), _mm512_castpd_si512(before), 7));
+  }
+
+  static std::uint32_t Dips(__m512d values, __m512d next) {
+    const __m512d threshold = _mm512_set1_pd(kYinThreshold);
+    return _mm512_cmp_pd_mask(values, threshold, _CMP_LT_OQ) &
+           _mm512_cmp_pd_mask(values, next, _CMP_LT_OQ);
+  }
+
+  const std::uint8_t* samples_;
+  std::size_t lags_;
+  __m512i first_half_;
+  Normalised& normalised_;
+  __m512i window_;  // the window's energy of the last lag taken in every lane
+  __m512d running_ = _mm512_setzero_pd();
+  __m512d before_ = _mm512_set1_pd(1);
+};
+
 }  // namespace
 
 YinEstimate EstimatePeriodAvx512(std::span<const std::uint8_t> frame) {
   const std::size_t lags = std::min(frame.size() / 2, kMaxYinLags);
-  const auto half = static_cast<std::ptrdiff_t>(lags);
 
   // The samples (s = x + 128), then silence for the vectors that read past them.
   alignas(64) std::array<std::uint8_t, 2 * kMaxYinLags + kPadding> samples;
@@ -167,73 +258,23 @@ YinEstimate EstimatePeriodAvx512(std::span<const std::uint8_t> frame) {
   const __m512i offset = _mm512_set1_epi32(128 * _mm512_reduce_add_epi32(total));
 
   // At each place k the four samples from k, as far as the last block's last lag reaches.
-  alignas(64) std::array<std::uint32_t, 2 * kMaxYinLags + 48> windows;
+  alignas(64) std::array<std::uint32_t, 2 * kMaxYinLags + kWindowsPast> windows;
   const __m512i spread = _mm512_loadu_si512(kSpread.data());
-  for (std::size_t k = 0; k < 4 * quad_count + lags + kBlock; k += kBlock) {
+  for (std::size_t k = 0; k < 2 * lags + kWindowsPast - kBlock; k += kBlock) {
     const __m512i bytes = _mm512_loadu_si512(samples.data() + k);
     _mm512_store_si512(windows.data() + k, _mm512_permutexvar_epi8(spread, bytes));
   }
 
   Normalised normalised;
   normalised[0] = 1;
-  const __m512d lane_low = _mm512_setr_pd(0, 1, 2, 3, 4, 5, 6, 7);
-  const __m512d lane_high = _mm512_setr_pd(8, 9, 10, 11, 12, 13, 14, 15);
-  const __m512d one = _mm512_set1_pd(1);
-  const __m512d zero = _mm512_setzero_pd();
-  const __m512d threshold = _mm512_set1_pd(kYinThreshold);
-  __m512i window = _mm512_set1_epi32(first_half);
-  __m512d running = zero;
-  __m512d before = one;
+  Search search(samples.data(), lags, first_half, normalised);
   std::size_t best = lags;
-  for (std::size_t first = 1; first < lags; first += kBlock) {
-    const __m512i correlation =
-        _mm512_sub_epi32(DotProducts(windows.data() + first, quads.data(), quad_count), offset);
-    const __m512i slid = _mm512_sub_epi32(Squares(samples.data() + first + lags - 1),
-                                          Squares(samples.data() + first - 1));
-    window = _mm512_add_epi32(Last(window), RunningSums(slid));
-    const __m512i difference =
-        _mm512_sub_epi32(_mm512_add_epi32(_mm512_set1_epi32(first_half), window),
-                         _mm512_add_epi32(correlation, correlation));
-    // Sixteen differences stay inside 32 bits; their running sum goes on in doubles, exact
-    // for whole numbers this size.
-    const __m512i block_sums = RunningSums(difference);
-    const __m512d sum_low =
-        _mm512_add_pd(running, _mm512_cvtepi32_pd(_mm512_castsi512_si256(block_sums)));
-    const __m512d sum_high =
-        _mm512_add_pd(running, _mm512_cvtepi32_pd(_mm512_extracti64x4_epi64(block_sums, 1)));
-    running = Last(sum_high);
-    const __m512d lag = _mm512_set1_pd(static_cast<double>(first));
-    const __m512d low =
-        _mm512_mask_div_pd(one, _mm512_cmp_pd_mask(sum_low, zero, _CMP_NEQ_OQ),
-                           _mm512_mul_pd(_mm512_cvtepi32_pd(_mm512_castsi512_si256(difference)),
-                                         _mm512_add_pd(lag, lane_low)),
-                           sum_low);
-    const __m512d high = _mm512_mask_div_pd(
-        one, _mm512_cmp_pd_mask(sum_high, zero, _CMP_NEQ_OQ),
-        _mm512_mul_pd(_mm512_cvtepi32_pd(_mm512_extracti64x4_epi64(difference, 1)),
-                      _mm512_add_pd(lag, lane_high)),
-        sum_high);
-    _mm512_storeu_pd(normalised.data() + first, low);
-    _mm512_storeu_pd(normalised.data() + first + 8, high);
-
-    // Dips at lags first - 1 to first + 14: under the threshold and under the next lag. The
-    // rule judges lags 2 to lags - 4 only.
-    const __m512d previous_low = _mm512_castsi512_pd(
-        _mm512_alignr_epi64(_mm512_castpd_si512(low), _mm512_castpd_si512(before), 7));
-    const __m512d previous_high = _mm512_castsi512_pd(
-        _mm512_alignr_epi64(_mm512_castpd_si512(high), _mm512_castpd_si512(low), 7));
-    before = high;
-    const std::uint32_t dips = (_mm512_cmp_pd_mask(previous_low, threshold, _CMP_LT_OQ) &
-                                _mm512_cmp_pd_mask(previous_low, low, _CMP_LT_OQ)) |
-                               (std::uint32_t{static_cast<__mmask8>(
-                                    _mm512_cmp_pd_mask(previous_high, threshold, _CMP_LT_OQ) &
-                                    _mm512_cmp_pd_mask(previous_high, high, _CMP_LT_OQ))}
-                                << 8);
-    const auto at = static_cast<std::ptrdiff_t>(first) - 1;
-    const std::uint32_t judged = dips & Lanes(2 - at, half - 4 - at);
-    if (judged != 0) {
-      best = first - 1 + static_cast<std::size_t>(std::countr_zero(judged));
-      break;
+  const std::size_t quad_steps = (quad_count + 3) / 4 * 4;
+  for (std::size_t first = 1; first < lags && best == lags; first += kJoint * kBlock) {
+    __m512i dots[kJoint];
+    DotProducts<kJoint>(windows.data() + first, quads.data(), quad_steps, dots);
+    for (std::size_t b = 0; b < kJoint && first + b * kBlock < lags && best == lags; ++b) {
+      best = search.Take(first + b * kBlock, _mm512_sub_epi32(dots[b], offset));
     }
   }
 
