@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 
 #include "audio/whole_yin_forms.h"
 #include "platform/instruction_set.h"
@@ -43,11 +44,10 @@ double RefinedLag(const Normalised& d, std::size_t pos, std::size_t lags) {
 }  // namespace
 
 YinEstimate Conclude(const Normalised& normalised, std::size_t best, std::size_t known,
-                     bool newest_half_silent) {
+                     std::span<const std::uint8_t> frame) {
   YinEstimate estimate;
   estimate.confidence = 1 - normalised[best];
-  // A silent newest half gives no pitch, whatever the older half held.
-  if (newest_half_silent) return estimate;
+  if (NewestHalfSilent(frame)) return estimate;
   estimate.period = RefinedLag(normalised, best, known);
   return estimate;
 }
@@ -64,12 +64,8 @@ __attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) YinEstimate 
   std::fill_n(x.begin() + static_cast<std::ptrdiff_t>(2 * lags), kLagBlock, std::int16_t{0});
   // The energy of the first half, and of the window of the same length from lag t, slid along
   // one value at a time as far as the search goes.
-  auto energy_of = [&x](std::size_t from, std::size_t to) {
-    std::int64_t sum = 0;
-    for (std::size_t k = from; k < to; ++k) sum += x[k] * x[k];
-    return sum;
-  };
-  const std::int64_t first_half = energy_of(0, lags);
+  std::int64_t first_half = 0;
+  for (std::size_t k = 0; k < lags; ++k) first_half += x[k] * x[k];
   std::int64_t window = first_half;
 
   // The normalised difference: d'(0) = 1, d'(t) = d(t) * t / (d(1) + ... + d(t)), and 1 where
@@ -117,10 +113,20 @@ __attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) YinEstimate 
   } else {
     known = best + 2;
   }
-  return Conclude(normalised, best, known, energy_of(lags, 2 * lags) == 0);
+  return Conclude(normalised, best, known, frame);
 }
 
 }  // namespace whole_yin
+
+bool NewestHalfSilent(std::span<const std::uint8_t> frame) {
+  static constexpr auto kSilence = [] {
+    std::array<std::uint8_t, kMaxYinLags> silence{};
+    silence.fill(128);
+    return silence;
+  }();
+  const std::size_t lags = std::min(frame.size() / 2, kMaxYinLags);
+  return lags == 0 || std::memcmp(frame.data() + lags, kSilence.data(), lags) == 0;
+}
 
 YinEstimate EstimatePeriod(std::span<const std::uint8_t> frame) {
 #if !defined(PELLIX_PORTABLE)

@@ -284,13 +284,7 @@ YinEstimate EstimatePeriodAvx512(std::span<const std::uint8_t> frame) {
     // Lag 0 is there even in a frame too short for any other.
     best = FirstSmallest(normalised.data(), std::max<std::size_t>(lags, 1));
   }
-  const std::size_t newest = 2 * lags;
-  bool silent = true;
-  for (std::size_t i = lags; i < newest && silent; i += 64) {
-    silent = _mm512_mask_cmpneq_epi8_mask(Bytes(newest - i), _mm512_loadu_si512(samples.data() + i),
-                                          _mm512_set1_epi8(-128)) == 0;
-  }
-  return Conclude(normalised, best, known, silent);
+  return Conclude(normalised, best, known, frame);
 }
 
 }  // namespace pellix::whole_yin

@@ -20,11 +20,11 @@ inline constexpr std::size_t kLagsPast = 16;
 // The normalised difference of every lag worked out, d'(0) = 1 first.
 using Normalised = std::array<double, kMaxYinLags + kLagsPast>;
 
-// The estimate from a frame's normalised differences: `best` is the lag chosen and `known` how
-// many lags from 0 are there to refine it with; no period when the newest half is silent.
-// Defined once, outside any form's target, so that every form rounds it alike.
+// The estimate for `frame` from its normalised differences: `best` is the lag chosen and
+// `known` how many lags from 0 are there to refine it with. Defined once, outside any form's
+// target, so that every form rounds it alike.
 YinEstimate Conclude(const Normalised& normalised, std::size_t best, std::size_t known,
-                     bool newest_half_silent);
+                     std::span<const std::uint8_t> frame);
 
 YinEstimate EstimatePeriodPlain(std::span<const std::uint8_t> frame);
 

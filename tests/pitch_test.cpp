@@ -133,6 +133,14 @@ TEST(Pitch, SilenceHasNoPitch) {
   for (std::size_t i = 0; i < 256; i += 50) frame[i] = 228;
   EXPECT_EQ(EstimatePeriod(frame).period, 0);
   EXPECT_FALSE(TrackPitch(std::vector<std::uint8_t>(4096, 128), kRate).median_hz);
+  // A tone for 2048 samples, then silence to 4096: of the 15 frames, the 7 up to the one from
+  // 1536 are voiced; the 8 from 1792 on have a silent newest half, and no pitch.
+  std::vector<std::uint8_t> take = Speak({"steady", 200, 0, 0, 0.3}, 0.2);
+  take.resize(2048);
+  take.resize(4096, 128);
+  const PitchFigures figures = TrackPitch(take, kRate);
+  EXPECT_EQ(figures.frames, 15u);
+  EXPECT_DOUBLE_EQ(figures.voiced_share, 7.0 / 15);
 }
 
 TEST(Pitch, EveryFormGivesTheSameEstimateBitForBit) {
