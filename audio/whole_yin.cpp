@@ -13,7 +13,7 @@ namespace {
 
 // How many lags one pass over the frame correlates: each value of the frame's first half is
 // loaded once for all of them, and the sums are gathered once a block.
-constexpr std::size_t kLagBlock = 4;
+constexpr std::size_t kLagBlock = 8;
 
 // The sums of x[j] * x[t + k + j] for j < n and k < kLagBlock into sums[k], exactly: |x| <= 128
 // and n <= kMaxYinLags keep each well inside 32 bits. Written plainly so that the compiler turns
@@ -21,15 +21,12 @@ constexpr std::size_t kLagBlock = 4;
 std::array<std::int32_t, kLagBlock> Correlations(const std::int16_t* x, std::size_t t,
                                                  std::size_t n) {
   const std::int16_t* const y = x + t;
-  std::int32_t s0 = 0, s1 = 0, s2 = 0, s3 = 0;
+  std::array<std::int32_t, kLagBlock> sums{};
   for (std::size_t j = 0; j < n; ++j) {
     const std::int32_t a = x[j];
-    s0 += a * y[j];
-    s1 += a * y[j + 1];
-    s2 += a * y[j + 2];
-    s3 += a * y[j + 3];
+    for (std::size_t k = 0; k < kLagBlock; ++k) sums[k] += a * y[j + k];
   }
-  return {s0, s1, s2, s3};
+  return sums;
 }
 
 // The vertex of the parabola through (pos - 1, pos, pos + 1) of `d`; `pos` itself at either end.
@@ -77,6 +74,7 @@ __attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) YinEstimate 
   std::int64_t running = 0;
   std::size_t best = lags;
   std::size_t smallest = 0;
+  double least = normalised[0];
   for (std::size_t first = 1; first < lags && best == lags; first += kLagBlock) {
     const std::array<std::int32_t, kLagBlock> correlations = Correlations(x.data(), first, lags);
     std::array<std::int64_t, kLagBlock> difference, sum_so_far;
@@ -96,7 +94,10 @@ __attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) YinEstimate 
     }
     for (std::size_t t = first; t < std::min(first + kLagBlock, lags); ++t) {
       normalised[t] = quotient[t - first];
-      if (normalised[t] < normalised[smallest]) smallest = t;
+      if (normalised[t] < least) {
+        least = normalised[t];
+        smallest = t;
+      }
       // Lag t - 3 is judged once t - 2 is known, from the fifth lag on.
       if (t > 4) {
         const std::size_t period = t - 3;
