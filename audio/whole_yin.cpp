@@ -50,7 +50,7 @@ YinEstimate Conclude(const Normalised& normalised, std::size_t best, std::size_t
 }
 
 // Compiled for AVX-512 and AVX2 as well, where the processor has them: the correlations become
-// multiply-adds of many values at a time, and a block's quotients one division of four doubles,
+// multiply-adds of many values at a time, and a block's quotients divisions of several doubles,
 // each rounded as a division of one is.
 __attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) YinEstimate EstimatePeriodPlain(
     std::span<const std::uint8_t> frame) {
