@@ -1,9 +1,10 @@
 // The estimate in AVX-512, sixteen lags at a time. The correlations are dot products of four
 // bytes (VNNI): each lane of a vector is one lag, and a step adds four products to every lane, so
-// no sum is ever gathered across lanes. The running energy of the window, the running sum of the
-// differences and the quotients are taken sixteen lags at a time too, in the same whole numbers
-// and the same double operations as the plain form; the search still stops at the block of the
-// first dip.
+// no sum is ever gathered across lanes; the four samples each lane reads are spread out once a
+// frame (VBMI). The running energy of the window, the running sum of the differences and the
+// quotients are taken sixteen lags at a time too, in the same whole numbers and the same double
+// operations as the plain form. The correlations of two blocks are worked out together, and the
+// search stops with the block of the first dip.
 
 // GCC 12's AVX-512 intrinsics pass an undefined vector where a result has no pass-through
 // lanes, and its uninitialised-use warnings take that for a real uninitialised variable in every
