@@ -125,7 +125,7 @@ void BM_WholePitchForms(benchmark::State& state) {
   }
   pellix::LimitInstructionSet(pellix::kWidestInstructionSet);
   state.SetLabel(pellix::ActiveInstructionSet() >= form ? "" : "form not available");
-  state.counters["Frames"] = benchmark::Counter(
+  state.counters["PerFrame"] = benchmark::Counter(
       static_cast<double>(frames), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_WholePitchForms)
