@@ -80,6 +80,17 @@ std::size_t RecordingReader::ReadAt(std::uint64_t offset, std::span<std::uint8_t
   return done;
 }
 
+std::span<const std::uint8_t> RecordingReader::View(std::uint64_t offset, std::size_t length) {
+  if (offset >= file_.size) return {};
+  length = static_cast<std::size_t>(std::min<std::uint64_t>(length, file_.size - offset));
+  if (offset < block_start_ || offset + length > block_start_ + block_bytes_) {
+    if (!Fill(offset)) RaiseReadFailure();
+  }
+  // A file that shrank since it was opened gives fewer bytes than asked.
+  const auto from = static_cast<std::size_t>(offset - block_start_);
+  return std::span<const std::uint8_t>(block_).subspan(from, std::min(length, block_bytes_ - from));
+}
+
 void RecordingReader::RaiseReadFailure() const {
   if (failed_ != 0) RaiseFileError(failed_, "cannot read", path_.string());
 }
