@@ -2,6 +2,9 @@
 // only when it first reads a FLAC recording (see platform/on_demand_library.h). Each looks up
 // the real function on its first call; without libFLAC, the recording is read through
 // libsndfile, as any other recording is.
+//
+// The stand-ins are hidden: libsndfile calls libFLAC too, and a program's function of the same
+// name would otherwise be exported to stand in for libFLAC's own in libsndfile as well.
 #include <FLAC/stream_decoder.h>
 
 #include <string>
@@ -23,6 +26,7 @@ constexpr pellix::OnDemandStandIns<pellix::ReadThroughLibsndfile> kFlac{"libFLAC
 #define PELLIX_FLAC_CALL(name, ...) PELLIX_ON_DEMAND_CALL(kFlac, name, __VA_ARGS__)
 
 extern "C" {
+#pragma GCC visibility push(hidden)
 
 FLAC__StreamDecoder* FLAC__stream_decoder_new(void) {
   PELLIX_FLAC_CALL(FLAC__stream_decoder_new);
@@ -51,4 +55,5 @@ FLAC__bool FLAC__stream_decoder_process_single(FLAC__StreamDecoder* decoder) {
   PELLIX_FLAC_CALL(FLAC__stream_decoder_process_single, decoder);
 }
 
+#pragma GCC visibility pop
 }  // extern "C"
