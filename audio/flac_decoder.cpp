@@ -51,8 +51,8 @@ class FlacSource final : public MonoSource {
     // Every description block is parsed, as libsndfile has it, so that a damaged one fails
     // there as it does in libsndfile.
     FLAC__stream_decoder_set_metadata_respond_all(decoder_.get());
-    if (FLAC__stream_decoder_init_stream(decoder_.get(), &ReadBytes, nullptr, nullptr, nullptr,
-                                         nullptr, &Write, &Describe, &Fail,
+    if (FLAC__stream_decoder_init_stream(decoder_.get(), &ReadBytes, &Seek, &Tell, &Length, &End,
+                                         &Write, &Describe, &Fail,
                                          this) != FLAC__STREAM_DECODER_INIT_STATUS_OK) {
       throw ReadThroughLibsndfile{};
     }
@@ -75,10 +75,16 @@ class FlacSource final : public MonoSource {
   std::int64_t frames() const noexcept override { return frames_; }
   // Any error stopped the reads already, and went to libsndfile.
   void CheckRead(const std::string&) override {}
-  // The rest is decoded: a frame that is not there leaves the stream to libsndfile.
+  // Seeks to the last frame and decodes it, as libsndfile does, rather than all those before
+  // it; a stream where that fails is left to libsndfile.
   void RequireLastFrame(const std::string&) override {
-    while (Read(false) > 0) {
-    }
+    seeking_ = true;
+    written_ = false;
+    const FLAC__bool sought = FLAC__stream_decoder_seek_absolute(
+        decoder_.get(), static_cast<FLAC__uint64>(facts_.frames - 1));
+    seeking_ = false;
+    Check(sought);
+    if (!written_) throw ReadThroughLibsndfile{};
   }
 
   // Mixed down whether or not `mix`: the frames come mixed from the decoder.
@@ -137,6 +143,31 @@ class FlacSource final : public MonoSource {
     }
   }
 
+  static FLAC__StreamDecoderSeekStatus Seek(const FLAC__StreamDecoder*, FLAC__uint64 offset,
+                                            void* client) noexcept {
+    FlacSource& self = Of(client);
+    if (offset > self.bytes_.size()) return FLAC__STREAM_DECODER_SEEK_STATUS_ERROR;
+    self.position_ = offset;
+    return FLAC__STREAM_DECODER_SEEK_STATUS_OK;
+  }
+
+  static FLAC__StreamDecoderTellStatus Tell(const FLAC__StreamDecoder*, FLAC__uint64* offset,
+                                            void* client) noexcept {
+    *offset = Of(client).position_;
+    return FLAC__STREAM_DECODER_TELL_STATUS_OK;
+  }
+
+  static FLAC__StreamDecoderLengthStatus Length(const FLAC__StreamDecoder*, FLAC__uint64* length,
+                                                void* client) noexcept {
+    *length = Of(client).bytes_.size();
+    return FLAC__STREAM_DECODER_LENGTH_STATUS_OK;
+  }
+
+  static FLAC__bool End(const FLAC__StreamDecoder*, void* client) noexcept {
+    const FlacSource& self = Of(client);
+    return self.position_ >= self.bytes_.size();
+  }
+
   static FLAC__StreamDecoderWriteStatus Write(const FLAC__StreamDecoder*, const FLAC__Frame* frame,
                                               const FLAC__int32* const channels[],
                                               void* client) noexcept {
@@ -144,8 +175,15 @@ class FlacSource final : public MonoSource {
     const FLAC__FrameHeader& header = frame->header;
     if (static_cast<int>(header.channels) != self.facts_.channels ||
         static_cast<int>(header.bits_per_sample) != self.bits_ ||
-        header.blocksize > self.largest_frame_ ||
-        self.decoded_ + header.blocksize > static_cast<std::uint64_t>(self.facts_.frames)) {
+        header.blocksize > self.largest_frame_) {
+      self.failed_ = true;
+      return FLAC__STREAM_DECODER_WRITE_STATUS_ABORT;
+    }
+    if (self.seeking_) {  // the last frame is there; nothing more is wanted of it
+      self.written_ = true;
+      return FLAC__STREAM_DECODER_WRITE_STATUS_CONTINUE;
+    }
+    if (self.decoded_ + header.blocksize > static_cast<std::uint64_t>(self.facts_.frames)) {
       self.failed_ = true;
       return FLAC__STREAM_DECODER_WRITE_STATUS_ABORT;
     }
@@ -195,6 +233,7 @@ class FlacSource final : public MonoSource {
   bool failed_ = false;  // libFLAC reported an error, or a frame disagreed with the description
   bool described_ = false;
   bool written_ = false;  // a frame came out of the last decoding step
+  bool seeking_ = false;  // to the last frame
   SourceFacts facts_;
   int bits_ = 0;
   std::uint32_t largest_frame_ = 0;  // samples a channel

@@ -54,6 +54,9 @@ FLAC__bool FLAC__stream_decoder_process_until_end_of_metadata(FLAC__StreamDecode
 FLAC__bool FLAC__stream_decoder_process_single(FLAC__StreamDecoder* decoder) {
   PELLIX_FLAC_CALL(FLAC__stream_decoder_process_single, decoder);
 }
+FLAC__bool FLAC__stream_decoder_seek_absolute(FLAC__StreamDecoder* decoder, FLAC__uint64 sample) {
+  PELLIX_FLAC_CALL(FLAC__stream_decoder_seek_absolute, decoder, sample);
+}
 
 #pragma GCC visibility pop
 }  // extern "C"

@@ -14,6 +14,9 @@
 namespace pellix {
 namespace {
 
+// A view of the most bytes a reader may be asked for fits in its block.
+static_assert(RecordingReader::kBlockSize >= RecordingBytes::kLargestView);
+
 // The block a thread's readers share, one reader at a time: taken by a reader while it lives,
 // so that a reader made while another is alive on the same thread gets a block of its own.
 std::vector<std::uint8_t>& ThreadBlock() {
