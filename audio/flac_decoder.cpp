@@ -173,9 +173,12 @@ class FlacSource final : public MonoSource {
                                               void* client) noexcept {
     FlacSource& self = Of(client);
     const FLAC__FrameHeader& header = frame->header;
-    if (static_cast<int>(header.channels) != self.facts_.channels ||
+    // After an error libFLAC may go on to hand over frames (of silence, in place of those it
+    // lost) in the same decoding step: the stream is libsndfile's by then, and none is taken.
+    if (self.failed_ || static_cast<int>(header.channels) != self.facts_.channels ||
         static_cast<int>(header.bits_per_sample) != self.bits_ ||
-        header.blocksize > self.largest_frame_) {
+        header.blocksize > self.largest_frame_ ||
+        self.tail_ + header.blocksize > Buffers::Get().mono.size()) {
       self.failed_ = true;
       return FLAC__STREAM_DECODER_WRITE_STATUS_ABORT;
     }

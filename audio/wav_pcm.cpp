@@ -31,7 +31,8 @@ std::uint16_t Little16(std::span<const std::uint8_t> bytes, std::size_t at) noex
 }
 
 bool IsId(std::span<const std::uint8_t> bytes, std::size_t at, std::string_view id) noexcept {
-  return std::equal(id.begin(), id.end(), bytes.begin() + static_cast<std::ptrdiff_t>(at));
+  return bytes.size() >= at + id.size() &&
+         std::equal(id.begin(), id.end(), bytes.begin() + static_cast<std::ptrdiff_t>(at));
 }
 
 // The format chunk of plain PCM: format 1, one or two channels of 8 or 16 bits in frames of
@@ -53,10 +54,36 @@ bool ReadFormat(std::span<const std::uint8_t> chunk, Layout& layout) {
   return true;
 }
 
+// An INFO entry's name: I and three capitals or digits (INAM, ISFT, ICRD...).
+bool IsInfoName(std::span<const std::uint8_t> entry) noexcept {
+  const auto capital_or_digit = [](std::uint8_t c) {
+    return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+  };
+  return entry[0] == 'I' && std::all_of(entry.begin() + 1, entry.begin() + 4, capital_or_digit);
+}
+
+// libsndfile reads the lists before the sound, and can lose its way in one that is not well
+// formed, or that holds entries it reads otherwise (labels, cue notes), and miss the sound:
+// only a list of INFO entries that fill it exactly is passed over.
+bool IsInfoList(RecordingBytes& bytes, std::uint64_t body, std::uint32_t size) {
+  if (size < 4 || !IsId(bytes.View(body, 4), 0, "INFO")) return false;
+  const std::uint64_t end = body + size;
+  std::uint64_t at = body + 4;
+  for (int entries = 0; at < end && entries < 1000; ++entries) {
+    const std::span<const std::uint8_t> entry = bytes.View(at, 8);
+    if (end - at < 8 || entry.size() < 8 || !IsInfoName(entry)) return false;
+    const std::uint32_t entry_size = Little32(entry, 4);
+    if (entry_size > end - at - 8) return false;
+    at += 8 + std::uint64_t{entry_size} + (entry_size & 1u);
+  }
+  return at == end;
+}
+
 // Walks the chunks of a RIFF/WAVE file. Besides the format and the sound, only chunks that
-// libsndfile reads nothing from that matters here are passed over: anything else, and any size
-// it might read otherwise (a sound chunk of 0 or 0xFFFFFFFF bytes, of an odd size, of part of a
-// frame, longer than the file), leaves the file to libsndfile.
+// libsndfile reads nothing from that matters here are passed over (padding, a frame count, INFO
+// lists, any list after the sound): anything else, and any size it might read otherwise (a sound
+// chunk of 0 or 0xFFFFFFFF bytes, of an odd size, of part of a frame, longer than the file),
+// leaves the file to libsndfile.
 bool ReadLayout(RecordingBytes& bytes, Layout& layout) {
   const std::span<const std::uint8_t> head = bytes.View(0, 12);
   if (head.size() < 12 || !IsId(head, 0, "RIFF") || !IsId(head, 8, "WAVE")) return false;
@@ -86,7 +113,12 @@ bool ReadLayout(RecordingBytes& bytes, Layout& layout) {
       sound = true;
       layout.sound_at = body;
       layout.facts.frames = chunk_size / frame_bytes;
-    } else if (!IsId(header, 0, "LIST") && !IsId(header, 0, "JUNK") && !IsId(header, 0, "fact")) {
+    } else if (IsId(header, 0, "fact")) {
+      // libsndfile reads a count of 4 bytes from it whatever its size.
+      if (chunk_size < 4) return false;
+    } else if (IsId(header, 0, "LIST")) {
+      if (!IsInfoList(bytes, body, chunk_size)) return false;
+    } else if (!IsId(header, 0, "JUNK")) {
       return false;
     }
     offset = body + chunk_size + (chunk_size & 1u);  // chunks are padded to even sizes

@@ -14,7 +14,8 @@ namespace pellix {
 
 // The source of the recording in `bytes` when it is a WAV file read here: 8-bit or 16-bit PCM
 // samples of one or two channels, a rate the converter takes, one sound chunk that holds all
-// the whole frames its header announces, and no chunk libsndfile would read anything from.
+// the whole frames its header announces, and no other chunk but those libsndfile reads nothing
+// from that matters (padding, a frame count, lists of INFO entries, any list after the sound).
 // nullptr for any other recording, which libsndfile reads. `bytes` and `levels` (which may be
 // null) stay the caller's and must outlive the source.
 std::unique_ptr<MonoSource> OpenWavPcm(RecordingBytes& bytes, RecordingLevels* levels);

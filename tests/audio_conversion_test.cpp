@@ -668,9 +668,11 @@ void ExpectSameConversion(const ConvertedRecording& got, const RecordingLevels& 
 // them through libsndfile as a headerless file): whole or stopped at a window, with or without
 // levels, at the target rate or resampled, from a file or from memory.
 TEST_F(ConversionTest, WavAndFlacConvertAsLibsndfileReadsTheirSamples) {
-  const Bytes odd_list = {'L', 'I', 'S', 'T', 3, 0, 0, 0, 'a', 'b', 'c', 0};
+  const Bytes odd_junk = {'J', 'U', 'N', 'K', 3, 0, 0, 0, 'a', 'b', 'c', 0};
   const Bytes info_list = {'L', 'I', 'S', 'T', 14,  0, 0, 0, 'I', 'N', 'F',
                            'O', 'I', 'S', 'F', 'T', 2, 0, 0, 0,   'x', 0};
+  const Bytes odd_info_list = {'L', 'I', 'S', 'T', 16, 0, 0, 0, 'I', 'N', 'F', 'O',
+                               'I', 'N', 'A', 'M', 3,  0, 0, 0, 'a', 'b', 0,   0};
   const Bytes junk = {'J', 'U', 'N', 'K', 4, 0, 0, 0, 0, 0, 0, 0};
   struct Case {
     const char* name;
@@ -689,9 +691,11 @@ TEST_F(ConversionTest, WavAndFlacConvertAsLibsndfileReadsTheirSamples) {
       {"8-bit mono WAV", false, 22050, 1, 8, 12346, {}, {}},
       {"8-bit stereo WAV at the target rate", false, 11025, 2, 8, 4097, {}, {}},
       {"WAV of one frame", false, 8000, 2, 16, 1, {}, {}},
-      {"WAV with chunks after its sound", false, 48000, 2, 16, 8193, {}, info_list},
-      {"WAV with an odd-sized chunk before its sound", false, 44100, 1, 16, 7777, odd_list, {}},
-      {"WAV with padding before its sound", false, 44100, 2, 16, 5000, junk, info_list},
+      {"WAV with chunks after its sound", false, 48000, 2, 16, 8193, {}, odd_info_list},
+      {"WAV with an odd-sized chunk before its sound", false, 44100, 1, 16, 7777, odd_junk, {}},
+      {"WAV with lists before and after its sound", false, 44100, 2, 16, 5000, odd_info_list,
+       info_list},
+      {"WAV with padding before its sound", false, 44100, 2, 16, 5000, junk, {}},
       {"16-bit stereo FLAC at 48 kHz", true, 48000, 2, 16, 24007, {}, {}},
       {"16-bit mono FLAC of short frames", true, 44100, 1, 16, 20001, {}, {}, 0.0},
       {"16-bit stereo FLAC of short frames", true, 11025, 2, 16, 9999, {}, {}, 0.0},
@@ -747,6 +751,43 @@ TEST_F(ConversionTest, ALongLoudWavMeasuresAsLibsndfileReadsIt) {
                        from_file, want, want_levels, "loud.wav");
 }
 
+// A WAV file with chunks libsndfile reads its own way is left to it, and keeps its errors: here
+// libsndfile reads a count of 4 bytes from a chunk of one, follows an entry of a list past the
+// list's end and misses the sound, or takes a list's entry for a second, empty sound chunk.
+TEST_F(ConversionTest, WavChunksLibsndfileReadsItsOwnWayKeepItsErrors) {
+  const std::vector<std::int16_t> whole16 = Whole16Frames(2000, 1, 1);
+  struct Case {
+    const char* what;
+    Bytes before;
+    Bytes after;
+    const char* message;
+  };
+  const std::vector<Case> cases = {
+      {"short count",
+       {'f', 'a', 'c', 't', 1, 0, 0, 0, 1, 0},
+       {},
+       "is not a recording libsndfile can read"},
+      {"cut list",
+       {'L', 'I', 'S', 'T', 11, 0, 0, 0, 'I', 'N', 'F', 'O', 'l', 't', 'x', 't', 5, 0, 0, 0},
+       {},
+       "is not a recording libsndfile can read"},
+      {"sound in a list",
+       {},
+       {'L', 'I', 'S', 'T', 14,  0, 0, 0, 'I', 'N', 'F',
+        'O', 'd', 'a', 't', 'a', 1, 0, 0, 0,   'e', 0},
+       "holds no sound"},
+  };
+  for (const Case& c : cases) {
+    const Bytes wav = WavOf(whole16, 44100, 1, 16, c.before, c.after);
+    WriteBytes(At("take.wav"), wav);
+    for (const std::string& message :
+         {ErrorOf([&] { ConvertToSamples(At("take.wav")); }, kInvalidFileFormat),
+          ErrorOf([&] { ConvertRecordingBytes(wav); }, kInvalidFileFormat)}) {
+      EXPECT_NE(message.find(c.message), std::string::npos) << c.what << ": " << message;
+    }
+  }
+}
+
 // A FLAC stream that libFLAC finds damaged, or whose frames disagree with its description, is
 // read again through libsndfile from its start, with the levels as they were: its errors are
 // libsndfile's, and a stream that libsndfile reads converts as the frames it announces.
@@ -757,6 +798,9 @@ TEST_F(ConversionTest, FlacStreamsOutOfTheOrdinaryAreReadThroughLibsndfile) {
 
   Bytes damaged = flac;
   for (std::size_t i = damaged.size() / 2; i < damaged.size() / 2 + 40; ++i) damaged[i] ^= 0x5A;
+  // Frames lost whole, which libFLAC hands over as silence after its error.
+  Bytes lost = flac;
+  for (std::size_t i = lost.size() / 4; i < lost.size() * 3 / 5; ++i) lost[i] ^= 0x5A;
   Bytes unknown_length = flac;
   SetFlacFrames(unknown_length, 0);
   Bytes longer = flac;
@@ -775,6 +819,7 @@ TEST_F(ConversionTest, FlacStreamsOutOfTheOrdinaryAreReadThroughLibsndfile) {
   };
   const std::vector<Case> cases = {
       {"damaged.flac", damaged, kInvalidFileFormat, "is damaged: ", 0},
+      {"lost.flac", lost, kInvalidFileFormat, "is damaged: ", 0},
       // libsndfile counts an unknown length as the most frames there can be.
       {"unknown.flac", unknown_length, kOverflow, "is too long", 0},
       {"longer.flac", longer, kInvalidFileFormat, "announces 31000 frames, but only 30000", 0},
