@@ -16,6 +16,7 @@
 #include <string>
 #include <string_view>
 #include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "audio/flac_decoder.h"
@@ -165,15 +166,18 @@ class Resampler {
  public:
   Resampler(int from, std::uint32_t to, bool floats, const std::string& name)
       : from_(from), to_(to), floats_(floats) {
-    const soxr_io_spec_t io =
-        soxr_io_spec(floats ? SOXR_FLOAT32_I : SOXR_FLOAT64_I, SOXR_FLOAT64_I);
-    const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_HQ, 0);
-    // One thread: the same input gives the same samples on every machine.
-    const soxr_runtime_spec_t runtime = soxr_runtime_spec(1);
-    soxr_error_t error = nullptr;
-    soxr_.reset(soxr_create(from, to, 1, &error, &io, &quality, &runtime));
-    if (!soxr_ && error == nullptr) error = "out of memory";
-    Check(error, name, " from " + std::to_string(from) + " Hz to " + std::to_string(to) + " Hz");
+    const std::string rates =
+        " from " + std::to_string(from) + " Hz to " + std::to_string(to) + " Hz";
+    soxr_ = Create(SOXR_FLOAT32_I, name, rates);
+    // libsoxr's 32-bit engines filter in floats, which is what high quality picks: their
+    // output is taken as the floats it is, where doubles would only widen it at twice the
+    // memory traffic. Any other engine hands over doubles.
+    if (std::string_view(soxr_engine(soxr_.get())).starts_with("cr32")) {
+      float_block_.resize(2 * kBlockFrames);
+    } else {
+      soxr_ = Create(SOXR_FLOAT64_I, name, rates);
+      double_block_.resize(2 * kBlockFrames);
+    }
   }
 
   // The samples a whole recording of `frames` frames resamples to, once the filter is drained:
@@ -194,11 +198,7 @@ class Resampler {
             const std::string& name) {
     const std::size_t value_size = floats_ ? sizeof(float) : sizeof(double);
     while (count > 0) {
-      std::size_t used = 0;
-      std::size_t produced = 0;
-      Check(soxr_process(soxr_.get(), in, count, &used, block_.data(), block_.size(), &produced),
-            name);
-      Append(out, block_.data(), produced, name);
+      const auto [used, produced] = Process(in, count, out, name);
       if (used == 0 && produced == 0) Check("the resampler made no progress", name);
       in = static_cast<const std::byte*>(in) + used * value_size;
       count -= used;
@@ -207,12 +207,8 @@ class Resampler {
 
   // Ends the input and collects what the filter still holds.
   void Finish(std::vector<std::uint8_t>& out, const std::string& name) {
-    std::size_t produced = 0;
-    do {
-      Check(soxr_process(soxr_.get(), nullptr, 0, nullptr, block_.data(), block_.size(), &produced),
-            name);
-      Append(out, block_.data(), produced, name);
-    } while (produced > 0);
+    while (Process(nullptr, 0, out, name).second > 0) {
+    }
   }
 
  private:
@@ -223,11 +219,47 @@ class Resampler {
     }
   }
 
-  SoxrHandle soxr_;
+  SoxrHandle Create(soxr_datatype_t output, const std::string& name, const std::string& rates) {
+    const soxr_io_spec_t io = soxr_io_spec(floats_ ? SOXR_FLOAT32_I : SOXR_FLOAT64_I, output);
+    const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_HQ, 0);
+    // One thread: the same input gives the same samples on every machine.
+    const soxr_runtime_spec_t runtime = soxr_runtime_spec(1);
+    soxr_error_t error = nullptr;
+    SoxrHandle soxr(soxr_create(from_, to_, 1, &error, &io, &quality, &runtime));
+    if (!soxr && error == nullptr) error = "out of memory";
+    Check(error, name, rates);
+    return soxr;
+  }
+
+  // One call of the resampler on `count` values at `in` (none to drain it), its output
+  // quantised onto `out`: the values used and the samples made.
+  std::pair<std::size_t, std::size_t> Process(const void* in, std::size_t count,
+                                              std::vector<std::uint8_t>& out,
+                                              const std::string& name) {
+    std::size_t used = 0;
+    std::size_t produced = 0;
+    size_t* const used_out = in != nullptr ? &used : nullptr;
+    if (!float_block_.empty()) {
+      Check(soxr_process(soxr_.get(), in, count, used_out, float_block_.data(), float_block_.size(),
+                         &produced),
+            name);
+      Append(out, float_block_.data(), produced, name);
+    } else {
+      Check(soxr_process(soxr_.get(), in, count, used_out, double_block_.data(),
+                         double_block_.size(), &produced),
+            name);
+      Append(out, double_block_.data(), produced, name);
+    }
+    return {used, produced};
+  }
+
   int from_;
   std::uint32_t to_;
   bool floats_;
-  std::vector<double> block_ = std::vector<double>(2 * kBlockFrames);
+  SoxrHandle soxr_;
+  // The output block of the engine's type; the other stays empty.
+  std::vector<float> float_block_;
+  std::vector<double> double_block_;
 };
 
 // What one thread's conversions reuse: libsoxr designs its filters for each pair of rates,

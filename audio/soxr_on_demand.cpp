@@ -44,6 +44,9 @@ soxr_error_t soxr_process(soxr_t resampler, soxr_in_t in, size_t ilen, size_t* i
 soxr_error_t soxr_clear(soxr_t resampler) {
   PELLIX_SOXR_CALL(soxr_clear, resampler);
 }
+char const* soxr_engine(soxr_t resampler) {
+  PELLIX_SOXR_CALL(soxr_engine, resampler);
+}
 void soxr_delete(soxr_t resampler) {
   PELLIX_SOXR_CALL(soxr_delete, resampler);
 }
