@@ -1,9 +1,12 @@
 // What the pellix program loads to start: a command that draws nothing and opens no device
-// loads neither cairo nor PortAudio (nor the libraries they bring), and a recording at the
-// control's rate does not load the resampler.
+// loads neither cairo nor PortAudio (nor the libraries they bring), a recording at the control's
+// rate does not load the resampler, and one that reads no recording does not load libsndfile.
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
+#include <vector>
 
 #include "scratch_directory_test_base.h"
 #include "tests/support/program_run.h"
@@ -19,21 +22,55 @@ class Startup : public ScratchDirectoryTest {
   }
 };
 
-TEST_F(Startup, CommandsThatNeitherDrawNorCaptureLoadNeitherLibrary) {
+TEST_F(Startup, CommandsLoadOnlyTheLibrariesTheirTakesNeed) {
 #ifndef PELLIX_LOADS_ON_DEMAND
   GTEST_SKIP() << "this build links the program to every library it uses";
 #endif
-  const std::string examples = std::string(PELLIX_SOURCE_DIR) + "/examples/recordings/";
-  for (const std::string& arguments :
-       {std::string("--version"), std::string("params 00002300000000000"),
-        "analyze --check " + examples + "alex_check_01.wav"}) {
+  const std::string examples = std::string(PELLIX_SOURCE_DIR) + "/examples/";
+  // Only a recording is read with libsndfile (and its codec libraries): a sample file is not.
+  const struct {
+    std::string arguments;
+    bool reads_recording;
+  } kCases[] = {{"--version", false},
+                {"params 00002300000000000", false},
+                {"analyze --check " + examples + "samples/alex_check_01.smp", false},
+                {"analyze --check " + examples + "recordings/alex_check_01.wav", true}};
+  for (const auto& [arguments, reads_recording] : kCases) {
     const std::string loaded = LoadedLibraries(arguments);
-    EXPECT_NE(loaded.find("libsndfile"), std::string::npos) << arguments;  // the listing works
-    for (const char* library :
-         {"libcairo", "libportaudio", "libX11", "libjack", "libasound", "libsoxr", "libgomp"}) {
+    EXPECT_NE(loaded.find("libc.so"), std::string::npos) << arguments;  // the listing works
+    std::vector<const char*> unwanted = {"libcairo",  "libportaudio", "libX11", "libjack",
+                                         "libasound", "libsoxr",      "libgomp"};
+    if (!reads_recording) unwanted.insert(unwanted.end(), {"libsndfile", "libFLAC", "libvorbis"});
+    for (const char* library : unwanted) {
       EXPECT_EQ(loaded.find(library), std::string::npos) << arguments << " loads " << library;
     }
   }
+}
+
+// Without libsndfile, a recording is refused by name (321), as one it cannot read is, and the
+// program says why. The library is hidden in a mount namespace of the test's own, where the
+// system lets a user make one.
+TEST_F(Startup, WithoutLibsndfileARecordingIsRefusedByNameAndWhy) {
+#ifndef PELLIX_LOADS_ON_DEMAND
+  GTEST_SKIP() << "this build links the program to every library it uses";
+#endif
+  if (pellix::testing::RunLine(dir_, "unshare -rm true").status != 0) {
+    GTEST_SKIP() << "no mount namespace for a user here";
+  }
+  Dl_info found{};
+  void* library = ::dlopen("libsndfile.so.1", RTLD_NOW | RTLD_LOCAL);
+  ASSERT_NE(library, nullptr);
+  ASSERT_NE(::dladdr(::dlsym(library, "sf_open"), &found), 0);
+  const std::string real = std::filesystem::canonical(found.dli_fname).string();
+  const std::string recording =
+      std::string(PELLIX_SOURCE_DIR) + "/examples/recordings/alex_check_01.wav";
+  const auto run =
+      pellix::testing::RunLine(dir_, "unshare -rm sh -c \"mount --bind /dev/null '" + real +
+                                         "' && pellix analyze --check '" + recording + "'\"");
+  EXPECT_EQ(run.status, 1) << run.err;
+  EXPECT_NE(run.out.find("error 321: '" + recording + "' is not a recording"), std::string::npos)
+      << run.out;
+  EXPECT_NE(run.out.find("libsndfile.so.1 cannot be loaded"), std::string::npos) << run.out;
 }
 
 }  // namespace
