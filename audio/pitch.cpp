@@ -137,7 +137,11 @@ PitchFigures TrackPitch(std::span<const std::uint8_t> samples, std::uint32_t rat
   if (method == PitchMethod::kWhole) {
     for (std::size_t start = 0; start + kFrameSize <= samples.size(); start += kHopSize) {
       ++figures.frames;
-      const YinEstimate estimate = EstimatePeriod(samples.subspan(start, kFrameSize));
+      const std::span<const std::uint8_t> frame = samples.subspan(start, kFrameSize);
+      // No period, so not voiced, whatever the search would find: pauses are common in takes,
+      // and the search through a silence runs its whole length.
+      if (NewestHalfSilent(frame)) continue;
+      const YinEstimate estimate = EstimatePeriod(frame);
       keep(estimate.period > 0 ? rate / estimate.period : 0, estimate.confidence);
     }
   } else if (!TrackWithAubio(samples, rate, figures.frames, keep)) {

@@ -2,13 +2,18 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
+
+#include "audio/whole_yin_forms.h"
+#include "platform/instruction_set.h"
 
 namespace pellix {
+namespace whole_yin {
 namespace {
 
 // How many lags one pass over the frame correlates: each value of the frame's first half is
 // loaded once for all of them, and the sums are gathered once a block.
-constexpr std::size_t kLagBlock = 4;
+constexpr std::size_t kLagBlock = 8;
 
 // The sums of x[j] * x[t + k + j] for j < n and k < kLagBlock into sums[k], exactly: |x| <= 128
 // and n <= kMaxYinLags keep each well inside 32 bits. Written plainly so that the compiler turns
@@ -16,19 +21,16 @@ constexpr std::size_t kLagBlock = 4;
 std::array<std::int32_t, kLagBlock> Correlations(const std::int16_t* x, std::size_t t,
                                                  std::size_t n) {
   const std::int16_t* const y = x + t;
-  std::int32_t s0 = 0, s1 = 0, s2 = 0, s3 = 0;
+  std::array<std::int32_t, kLagBlock> sums{};
   for (std::size_t j = 0; j < n; ++j) {
     const std::int32_t a = x[j];
-    s0 += a * y[j];
-    s1 += a * y[j + 1];
-    s2 += a * y[j + 2];
-    s3 += a * y[j + 3];
+    for (std::size_t k = 0; k < kLagBlock; ++k) sums[k] += a * y[j + k];
   }
-  return {s0, s1, s2, s3};
+  return sums;
 }
 
 // The vertex of the parabola through (pos - 1, pos, pos + 1) of `d`; `pos` itself at either end.
-double RefinedLag(const std::array<double, kMaxYinLags>& d, std::size_t pos, std::size_t lags) {
+double RefinedLag(const Normalised& d, std::size_t pos, std::size_t lags) {
   if (pos == 0 || pos + 1 >= lags) return static_cast<double>(pos);
   const double s0 = d[pos - 1];
   const double s1 = d[pos];
@@ -38,10 +40,19 @@ double RefinedLag(const std::array<double, kMaxYinLags>& d, std::size_t pos, std
 
 }  // namespace
 
+YinEstimate Conclude(const Normalised& normalised, std::size_t best, std::size_t known,
+                     std::span<const std::uint8_t> frame) {
+  YinEstimate estimate;
+  estimate.confidence = 1 - normalised[best];
+  if (NewestHalfSilent(frame)) return estimate;
+  estimate.period = RefinedLag(normalised, best, known);
+  return estimate;
+}
+
 // Compiled for AVX-512 and AVX2 as well, where the processor has them: the correlations become
-// multiply-adds of many values at a time, and a block's quotients one division of four doubles,
+// multiply-adds of many values at a time, and a block's quotients divisions of several doubles,
 // each rounded as a division of one is.
-__attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) YinEstimate EstimatePeriod(
+__attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) YinEstimate EstimatePeriodPlain(
     std::span<const std::uint8_t> frame) {
   const std::size_t lags = std::min(frame.size() / 2, kMaxYinLags);
   // The frame's values, then zeros for the lags past the last that a block computes unused.
@@ -50,23 +61,20 @@ __attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) YinEstimate 
   std::fill_n(x.begin() + static_cast<std::ptrdiff_t>(2 * lags), kLagBlock, std::int16_t{0});
   // The energy of the first half, and of the window of the same length from lag t, slid along
   // one value at a time as far as the search goes.
-  auto energy_of = [&x](std::size_t from, std::size_t to) {
-    std::int64_t sum = 0;
-    for (std::size_t k = from; k < to; ++k) sum += x[k] * x[k];
-    return sum;
-  };
-  const std::int64_t first_half = energy_of(0, lags);
+  std::int64_t first_half = 0;
+  for (std::size_t k = 0; k < lags; ++k) first_half += x[k] * x[k];
   std::int64_t window = first_half;
 
   // The normalised difference: d'(0) = 1, d'(t) = d(t) * t / (d(1) + ... + d(t)), and 1 where
   // that sum is 0. Lags are added a block at a time, and the search stops at the first dip, as
   // the rest cannot change the outcome; the smallest so far (the first of equals) is kept for
   // a frame without one.
-  std::array<double, kMaxYinLags> normalised;
+  Normalised normalised;
   normalised[0] = 1;
   std::int64_t running = 0;
   std::size_t best = lags;
   std::size_t smallest = 0;
+  double least = normalised[0];
   for (std::size_t first = 1; first < lags && best == lags; first += kLagBlock) {
     const std::array<std::int32_t, kLagBlock> correlations = Correlations(x.data(), first, lags);
     std::array<std::int64_t, kLagBlock> difference, sum_so_far;
@@ -86,7 +94,10 @@ __attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) YinEstimate 
     }
     for (std::size_t t = first; t < std::min(first + kLagBlock, lags); ++t) {
       normalised[t] = quotient[t - first];
-      if (normalised[t] < normalised[smallest]) smallest = t;
+      if (normalised[t] < least) {
+        least = normalised[t];
+        smallest = t;
+      }
       // Lag t - 3 is judged once t - 2 is known, from the fifth lag on.
       if (t > 4) {
         const std::size_t period = t - 3;
@@ -103,12 +114,29 @@ __attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) YinEstimate 
   } else {
     known = best + 2;
   }
-  YinEstimate estimate;
-  estimate.confidence = 1 - normalised[best];
-  // A silent newest half gives no pitch, whatever the older half held.
-  if (energy_of(lags, 2 * lags) == 0) return estimate;
-  estimate.period = RefinedLag(normalised, best, known);
-  return estimate;
+  return Conclude(normalised, best, known, frame);
+}
+
+}  // namespace whole_yin
+
+bool NewestHalfSilent(std::span<const std::uint8_t> frame) {
+  static constexpr auto kSilence = [] {
+    std::array<std::uint8_t, kMaxYinLags> silence{};
+    silence.fill(128);
+    return silence;
+  }();
+  const std::size_t lags = std::min(frame.size() / 2, kMaxYinLags);
+  return lags == 0 || std::memcmp(frame.data() + lags, kSilence.data(), lags) == 0;
+}
+
+YinEstimate EstimatePeriod(std::span<const std::uint8_t> frame) {
+#if !defined(PELLIX_PORTABLE)
+  static const bool has_avx512_form = whole_yin::HasAvx512Form();
+  if (has_avx512_form && ActiveInstructionSet() == InstructionSet::kAvx512) {
+    return whole_yin::EstimatePeriodAvx512(frame);
+  }
+#endif
+  return whole_yin::EstimatePeriodPlain(frame);
 }
 
 }  // namespace pellix

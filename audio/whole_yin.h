@@ -28,4 +28,8 @@ struct YinEstimate {
 inline constexpr std::size_t kMaxYinLags = 1024;
 YinEstimate EstimatePeriod(std::span<const std::uint8_t> frame);
 
+// Whether the newest half of `frame` (as EstimatePeriod halves it) is silence, every sample 128:
+// then the estimate has no period, whatever the older half held, and the frame no pitch.
+bool NewestHalfSilent(std::span<const std::uint8_t> frame);
+
 }  // namespace pellix

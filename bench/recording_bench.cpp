@@ -16,6 +16,7 @@
 #include "audio/pitch.h"
 #include "audio/sample_file.h"
 #include "bench/speech_take.h"
+#include "platform/instruction_set.h"
 
 namespace {
 
@@ -106,5 +107,30 @@ BENCHMARK(BM_TrackPitch)
     ->ArgName("aubio")
     ->Arg(static_cast<int>(pellix::PitchMethod::kWhole))
     ->Arg(static_cast<int>(pellix::PitchMethod::kAubio));
+
+// Our YIN's forms side by side on the same window: the argument caps the instruction set
+// (InstructionSet: 2 AVX2, 3 AVX-512). Below AVX-512 the estimate runs in its form for any
+// processor, whose compiled copies take AVX-512's wider vectors where the processor has them;
+// from AVX-512 with dot products of bytes on, in the form of its own.
+void BM_WholePitchForms(benchmark::State& state) {
+  const pellix::ConvertedRecording take =
+      pellix::ConvertToSamples(RecordingPath(), pellix::kDefaultSampleRate, pellix::kSampleWindow);
+  const auto form = static_cast<pellix::InstructionSet>(state.range(0));
+  pellix::LimitInstructionSet(form);
+  std::size_t frames = 0;
+  for (auto _ : state) {
+    const pellix::PitchFigures figures = pellix::TrackPitch(take.samples, take.rate);
+    frames += figures.frames;
+    benchmark::DoNotOptimize(figures);
+  }
+  pellix::LimitInstructionSet(pellix::kWidestInstructionSet);
+  state.SetLabel(pellix::ActiveInstructionSet() >= form ? "" : "form not available");
+  state.counters["PerFrame"] = benchmark::Counter(
+      static_cast<double>(frames), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_WholePitchForms)
+    ->ArgName("form")
+    ->Arg(static_cast<int>(pellix::InstructionSet::kAvx2))
+    ->Arg(static_cast<int>(pellix::InstructionSet::kAvx512));
 
 }  // namespace

@@ -2,6 +2,7 @@
 // the same decisions within stated tolerances, and a period found exactly where one is exact.
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <numbers>
@@ -11,6 +12,7 @@
 
 #include "audio/pitch.h"
 #include "audio/whole_yin.h"
+#include "platform/instruction_set.h"
 
 namespace pellix {
 namespace {
@@ -131,6 +133,83 @@ TEST(Pitch, SilenceHasNoPitch) {
   for (std::size_t i = 0; i < 256; i += 50) frame[i] = 228;
   EXPECT_EQ(EstimatePeriod(frame).period, 0);
   EXPECT_FALSE(TrackPitch(std::vector<std::uint8_t>(4096, 128), kRate).median_hz);
+  // A tone for 2048 samples, then silence to 4096: of the 15 frames, the 7 up to the one from
+  // 1536 are voiced; the 8 from 1792 on have a silent newest half, and no pitch.
+  std::vector<std::uint8_t> take = Speak({"steady", 200, 0, 0, 0.3}, 0.2);
+  take.resize(2048);
+  take.resize(4096, 128);
+  const PitchFigures figures = TrackPitch(take, kRate);
+  EXPECT_EQ(figures.frames, 15u);
+  EXPECT_DOUBLE_EQ(figures.voiced_share, 7.0 / 15);
+}
+
+TEST(Pitch, EveryFormGivesTheSameEstimateBitForBit) {
+  // The AVX-512 form (where the processor has it) works the lags out sixteen at a time, two
+  // blocks together, and looks for the dip a block at a time; the plain form four at a time.
+  // Dips in the first block (at 2, the first lag judged), in the second of a pair, in a later
+  // pair and near the last lag judged; frames without a dip (noise: the smallest is taken);
+  // halves that are no whole number of blocks or of fours, short ones, and the longest, where
+  // frames of more than 2 * kMaxYinLags are capped. A square wave repeats exactly: its period
+  // has difference 0, confidence 1, and the parabola puts it within half a sample.
+  enum class Kind { kSilence, kSquare, kSine, kNoise, kSilentNewestHalf };
+  struct Case {
+    Kind kind;
+    std::size_t size;
+    std::size_t period;
+  };
+  const Case cases[] = {
+      {Kind::kSquare, 512, 2},     {Kind::kSquare, 512, 6},
+      {Kind::kSquare, 512, 20},    {Kind::kSquare, 512, 45},
+      {Kind::kSquare, 512, 250},   {Kind::kSquare, 130, 30},
+      {Kind::kSquare, 998, 300},   {Kind::kSquare, 2048, 700},
+      {Kind::kSquare, 3001, 1000}, {Kind::kSine, 512, 37},
+      {Kind::kSine, 512, 123},     {Kind::kSine, 262, 51},
+      {Kind::kNoise, 512, 0},      {Kind::kNoise, 70, 0},
+      {Kind::kNoise, 9, 0},        {Kind::kNoise, 2050, 0},
+      {Kind::kSilence, 512, 0},    {Kind::kSilence, 3, 0},
+      {Kind::kSilence, 0, 0},      {Kind::kSilentNewestHalf, 512, 0},
+  };
+  std::uint32_t seed = 99;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message()
+                 << static_cast<int>(c.kind) << " of " << c.size << ", period " << c.period);
+    std::vector<std::uint8_t> frame(c.size, 128);
+    for (std::size_t i = 0; i < c.size; ++i) {
+      seed = seed * 1664525u + 1013904223u;
+      const double phase =
+          2 * std::numbers::pi * static_cast<double>(i) / static_cast<double>(c.period);
+      switch (c.kind) {
+        case Kind::kSquare:
+          frame[i] = 2 * (i % c.period) < c.period ? 255 : 0;
+          break;
+        case Kind::kSine:
+          frame[i] = static_cast<std::uint8_t>(128 + std::lround(100 * std::sin(phase)));
+          break;
+        case Kind::kNoise:
+          frame[i] = static_cast<std::uint8_t>(seed >> 24);
+          break;
+        case Kind::kSilentNewestHalf:
+          frame[i] = i < c.size / 2 && i % 50 == 0 ? 228 : 128;
+          break;
+        case Kind::kSilence:
+          break;
+      }
+    }
+    LimitInstructionSet(InstructionSet::kAvx2);
+    const YinEstimate plain = EstimatePeriod(frame);
+    LimitInstructionSet(kWidestInstructionSet);
+    const YinEstimate widest = EstimatePeriod(frame);
+    EXPECT_EQ(std::bit_cast<std::uint64_t>(widest.period),
+              std::bit_cast<std::uint64_t>(plain.period));
+    EXPECT_EQ(std::bit_cast<std::uint64_t>(widest.confidence),
+              std::bit_cast<std::uint64_t>(plain.confidence));
+    if (c.kind == Kind::kSquare) {
+      EXPECT_EQ(widest.confidence, 1.0);
+      EXPECT_NEAR(widest.period, static_cast<double>(c.period), 0.5);
+    } else if (c.kind == Kind::kSilence || c.kind == Kind::kSilentNewestHalf) {
+      EXPECT_EQ(widest.period, 0);
+    }
+  }
 }
 
 }  // namespace
