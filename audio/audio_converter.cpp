@@ -11,16 +11,21 @@
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 #include <type_traits>
 #include <vector>
 
+#include "audio/flac_decoder.h"
 #include "audio/input_file.h"
 #include "audio/lanes.h"
 #include "audio/mono_reader.h"
+#include "audio/mono_source.h"
+#include "audio/recording_bytes.h"
 #include "audio/recording_reader.h"
+#include "audio/wav_pcm.h"
 #include "files/file_error.h"
 
 namespace pellix {
@@ -272,52 +277,40 @@ SndfileHandle Opened(SNDFILE* sound, const std::string& name) {
   return SndfileHandle(sound);
 }
 
-// A conversion that stopped once it had the samples it keeps still answers for the whole
-// recording: its last frame must be there to be read, or it is cut short.
-void RequireLastFrame(SNDFILE* sound, const SF_INFO& info, const std::string& name) {
-  std::vector<double> frame(static_cast<std::size_t>(info.channels));
-  if (sf_seek(sound, info.frames - 1, SEEK_SET) != info.frames - 1 ||
-      sf_readf_double(sound, frame.data(), 1) != 1) {
-    throw InvalidRecording(name, "is truncated: it announces " + std::to_string(info.frames) +
-                                     " frames, but its last could not be read");
-  }
-}
-
-// Decodes, mixes down, resamples and quantises an opened recording.
-ConvertedRecording Convert(SNDFILE* sound, const SF_INFO& info, const std::string& name,
-                           std::uint32_t rate, std::size_t keep, RecordingLevels* levels) {
-  if (info.samplerate <= 0 || info.channels <= 0) {
+// Decodes, mixes down, resamples and quantises a recording from its source.
+ConvertedRecording Convert(MonoSource& reader, const std::string& name, std::uint32_t rate,
+                           std::size_t keep, RecordingLevels* levels) {
+  const SourceFacts& info = reader.facts();
+  if (info.rate <= 0 || info.channels <= 0) {
     throw InvalidRecording(name, "gives no sample rate or no channels");
   }
   if (info.frames <= 0) throw InvalidRecording(name, "holds no sound");
-  if (info.samplerate < kLowestRecordingRate || info.samplerate > kHighestRecordingRate) {
-    throw InvalidRecording(name, "claims a sample rate of " + std::to_string(info.samplerate) +
+  if (info.rate < kLowestRecordingRate || info.rate > kHighestRecordingRate) {
+    throw InvalidRecording(name, "claims a sample rate of " + std::to_string(info.rate) +
                                      " Hz; recordings from " +
                                      std::to_string(kLowestRecordingRate) + " to " +
                                      std::to_string(kHighestRecordingRate) + " Hz can be read");
   }
-  if (static_cast<double>(info.frames) * rate / info.samplerate >
+  if (static_cast<double>(info.frames) * rate / info.rate >
       std::numeric_limits<std::uint32_t>::max()) {
     throw TooLong(name);
   }
   // Stopping early needs a seek to the end, which only a seekable recording allows; such a
   // recording is converted whole, and still only `asked` samples are kept.
   const std::size_t asked = keep;
-  if (info.seekable == 0) keep = kWholeRecording;
+  if (!info.seekable) keep = kWholeRecording;
 
   ConvertedRecording result;
   result.rate = rate;
-  result.source_rate = info.samplerate;
+  result.source_rate = info.rate;
   result.source_channels = info.channels;
   // A source already at the target rate is not filtered at all: its samples pass unchanged.
-  const bool resampling = static_cast<std::uint32_t>(info.samplerate) != rate;
-  MonoReader reader(sound, info, levels);
-  Resampler* const resampler = resampling ? &ThreadWorkspace::Get().ResamplerFor(
-                                                info.samplerate, rate, reader.floats(), name)
-                                          : nullptr;
-  const std::uint64_t announced = resampling
-                                      ? Resampler::OutputLength(info.frames, info.samplerate, rate)
-                                      : static_cast<std::uint64_t>(info.frames);
+  const bool resampling = static_cast<std::uint32_t>(info.rate) != rate;
+  Resampler* const resampler =
+      resampling ? &ThreadWorkspace::Get().ResamplerFor(info.rate, rate, reader.floats(), name)
+                 : nullptr;
+  const std::uint64_t announced = resampling ? Resampler::OutputLength(info.frames, info.rate, rate)
+                                             : static_cast<std::uint64_t>(info.frames);
   constexpr std::uint64_t kLargestReservation = std::uint64_t{1} << 22;
   result.samples.reserve(static_cast<std::size_t>(
       std::min({announced + kBlockFrames, std::uint64_t{keep}, kLargestReservation})));
@@ -343,12 +336,10 @@ ConvertedRecording Convert(SNDFILE* sound, const SF_INFO& info, const std::strin
     }
     frames = reader.frames();
   }
-  if (sf_error(sound) != SF_ERR_NO_ERROR) {
-    throw InvalidRecording(name, std::string("is damaged: ") + sf_strerror(sound));
-  }
+  reader.CheckRead(name);
   if (stopped) {
     // Stopped with the samples kept: the rest of the recording is counted, not converted.
-    if (frames < info.frames) RequireLastFrame(sound, info, name);
+    if (frames < info.frames) reader.RequireLastFrame(name);
     frames = info.frames;
     result.total_samples = announced;
   } else {
@@ -363,8 +354,36 @@ ConvertedRecording Convert(SNDFILE* sound, const SF_INFO& info, const std::strin
   if (result.samples.size() > asked) result.samples.resize(asked);
 
   result.source_frames = frames;
-  result.duration = static_cast<double>(frames) / info.samplerate;
+  result.duration = static_cast<double>(frames) / info.rate;
   return result;
+}
+
+// Converts a recording opened with libsndfile.
+ConvertedRecording Convert(SNDFILE* sound, const SF_INFO& info, const std::string& name,
+                           std::uint32_t rate, std::size_t keep, RecordingLevels* levels) {
+  MonoReader reader(sound, info, levels);
+  return Convert(reader, name, rate, keep, levels);
+}
+
+// Converts a plain PCM WAV or a FLAC recording read straight from its bytes, sparing
+// libsndfile's start-up and its copies of the samples; nothing for any other, or for one that
+// turns out not to be read here exactly as libsndfile reads it, which libsndfile then reads
+// from its start (with the levels as they were before) so that it fails or succeeds as it
+// always has. A failed read of the file is raised as it is.
+std::optional<ConvertedRecording> ConvertDirectly(RecordingBytes& bytes, const std::string& name,
+                                                  std::uint32_t rate, std::size_t keep,
+                                                  RecordingLevels* levels) {
+  const std::optional<RecordingLevels> before =
+      levels != nullptr ? std::optional(*levels) : std::nullopt;
+  try {
+    std::unique_ptr<MonoSource> source = OpenWavPcm(bytes, levels);
+    if (!source) source = OpenFlac(bytes, levels);
+    if (!source) return std::nullopt;
+    return Convert(*source, name, rate, keep, levels);
+  } catch (const ReadThroughLibsndfile&) {
+    if (levels != nullptr) *levels = *before;
+    return std::nullopt;
+  }
 }
 
 // A recording held in memory, read by libsndfile through these callbacks.
@@ -470,6 +489,10 @@ ConvertedRecording ConvertToSamples(const InputFile& file, const std::filesystem
       file.size,
       [&](std::uint64_t offset, std::span<std::uint8_t> out) { return reader.ReadAt(offset, out); },
       name);
+  if (std::optional<ConvertedRecording> converted =
+          ConvertDirectly(reader, name, rate, keep, levels)) {
+    return std::move(*converted);
+  }
 
   SF_VIRTUAL_IO io = RecordingReader::Callbacks();
   SF_INFO info{};
@@ -500,6 +523,11 @@ ConvertedRecording ConvertRecordingBytes(std::span<const std::uint8_t> bytes, st
         return n;
       },
       name);
+  MemoryBytes memory(bytes);
+  if (std::optional<ConvertedRecording> converted =
+          ConvertDirectly(memory, name, rate, keep, levels)) {
+    return std::move(*converted);
+  }
 
   SF_VIRTUAL_IO io{&MemoryRecording::Length, &MemoryRecording::Seek, &MemoryRecording::Read,
                    &MemoryRecording::Write, &MemoryRecording::Tell};

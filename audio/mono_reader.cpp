@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <span>
+#include <string>
 #include <vector>
+
+#include "files/file_error.h"
 
 namespace pellix {
 namespace {
@@ -38,6 +41,7 @@ bool ReadsAsWhole16(const SF_INFO& info) {
 
 MonoReader::MonoReader(SNDFILE* sound, const SF_INFO& info, RecordingLevels* levels)
     : sound_(sound),
+      facts_{info.samplerate, info.channels, info.frames, info.seekable != 0},
       channels_(static_cast<std::size_t>(info.channels)),
       levels_(levels),
       whole16_(ReadsAsWhole16(info)) {
@@ -109,6 +113,24 @@ std::size_t MonoReader::ReadDoubles(bool mix) {
   }
   if (levels_ != nullptr) levels_->Add(std::span(mono, count));
   return count;
+}
+
+void MonoReader::CheckRead(const std::string& name) {
+  if (sf_error(sound_) != SF_ERR_NO_ERROR) {
+    throw FileError::Message(kInvalidFileFormat, "recording '" + name + "' is damaged: " +
+                                                     std::string(sf_strerror(sound_)));
+  }
+}
+
+void MonoReader::RequireLastFrame(const std::string& name) {
+  const sf_count_t last = facts_.frames - 1;
+  std::vector<double> frame(channels_);
+  if (sf_seek(sound_, last, SEEK_SET) != last || sf_readf_double(sound_, frame.data(), 1) != 1) {
+    throw FileError::Message(kInvalidFileFormat, "recording '" + name +
+                                                     "' is truncated: it announces " +
+                                                     std::to_string(facts_.frames) +
+                                                     " frames, but its last could not be read");
+  }
 }
 
 }  // namespace pellix

@@ -93,22 +93,34 @@ void RecordingLevels::Add(std::span<const double> mono) noexcept {
 // Whole numbers sum their squares exactly in any order; added to the running sum, that total
 // is what adding the mono values' squares one by one gives while the sum stays below 2^21
 // (see AddBlock). Beyond, they are added one by one.
-void RecordingLevels::AddWhole16Block(std::span<const std::int16_t> samples, bool stereo,
-                                      float* mono) noexcept {
-  const std::size_t channels = stereo ? 2 : 1;
-  const std::size_t frames = samples.size() / channels;
-  const Whole16Figures figures = MixWhole16(samples.data(), frames, stereo, mono);
+bool RecordingLevels::AddWhole16Figures(const Whole16Figures& figures,
+                                        std::size_t frames) noexcept {
   peak_ = std::max(peak_, figures.peak * kWhole16Unit);
   clipped_ += figures.clipped;
   count_ += frames;
   const double sum = static_cast<double>(figures.squares) * (kWhole16Unit * kWhole16Unit);
   exact_squares_ = exact_squares_ && sum_squares_ + sum < kExactSumLimit;
-  if (exact_squares_) {
-    sum_squares_ += sum;
-    return;
-  }
+  if (exact_squares_) sum_squares_ += sum;
+  return exact_squares_;
+}
+
+void RecordingLevels::AddWhole16Block(std::span<const std::int16_t> samples, bool stereo,
+                                      float* mono) noexcept {
+  const std::size_t channels = stereo ? 2 : 1;
+  const std::size_t frames = samples.size() / channels;
+  if (AddWhole16Figures(MixWhole16(samples.data(), frames, stereo, mono), frames)) return;
   for (std::size_t i = 0; i < frames; ++i) {
     const double value = Whole16Units(&samples[channels * i], stereo) * kWhole16Unit;
+    sum_squares_ += value * value;
+  }
+}
+
+// The floats hold the mono values exactly, so their squares one by one are those of the units.
+void RecordingLevels::AddMixedWhole16(const Whole16Figures& figures,
+                                      std::span<const float> mono) noexcept {
+  if (AddWhole16Figures(figures, mono.size())) return;
+  for (const float read : mono) {
+    const double value = read;
     sum_squares_ += value * value;
   }
 }

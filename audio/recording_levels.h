@@ -9,6 +9,8 @@
 
 namespace pellix {
 
+struct Whole16Figures;
+
 struct LevelFigures {
   double peak_dbfs = 0;      // 20 log10 of the largest magnitude; -inf for digital silence
   double rms_dbfs = 0;       // 20 log10 of the root mean square (a full-scale sine is -3.0)
@@ -31,6 +33,10 @@ class RecordingLevels {
   // there as floats (which hold them exactly), sparing the caller a second pass to mix down.
   void AddWhole16(std::span<const std::int16_t> samples, bool stereo,
                   float* mono = nullptr) noexcept;
+  // The values of a block of at most kMaxWhole16Frames 16-bit frames that MixWhole16 (or one
+  // of its kin) mixed down to `mono` with `figures`: the same figures as AddWhole16 of the
+  // frames, to the bit.
+  void AddMixedWhole16(const Whole16Figures& figures, std::span<const float> mono) noexcept;
   // 8-bit samples centred on 128, as a sample file holds them.
   void AddSamples(std::span<const std::uint8_t> samples) noexcept;
 
@@ -41,6 +47,9 @@ class RecordingLevels {
   static constexpr std::size_t kBlock = 4096;
   void AddBlock(std::span<const double> mono) noexcept;
   void AddWhole16Block(std::span<const std::int16_t> samples, bool stereo, float* mono) noexcept;
+  // Adds a whole-number block's figures but for its squares, and those too when their sum
+  // stays exact; returns whether it did.
+  bool AddWhole16Figures(const Whole16Figures& figures, std::size_t frames) noexcept;
 
   double peak_ = 0;
   double sum_squares_ = 0;

@@ -14,6 +14,9 @@
 namespace pellix {
 namespace {
 
+// A view of the most bytes a reader may be asked for fits in its block.
+static_assert(RecordingReader::kBlockSize >= RecordingBytes::kLargestView);
+
 // The block a thread's readers share, one reader at a time: taken by a reader while it lives,
 // so that a reader made while another is alive on the same thread gets a block of its own.
 std::vector<std::uint8_t>& ThreadBlock() {
@@ -78,6 +81,17 @@ std::size_t RecordingReader::ReadAt(std::uint64_t offset, std::span<std::uint8_t
   const std::size_t done = Copy(offset, out);
   RaiseReadFailure();
   return done;
+}
+
+std::span<const std::uint8_t> RecordingReader::View(std::uint64_t offset, std::size_t length) {
+  if (offset >= file_.size) return {};
+  length = static_cast<std::size_t>(std::min<std::uint64_t>(length, file_.size - offset));
+  if (offset < block_start_ || offset + length > block_start_ + block_bytes_) {
+    if (!Fill(offset)) RaiseReadFailure();
+  }
+  // A file that shrank since it was opened gives fewer bytes than asked.
+  const auto from = static_cast<std::size_t>(offset - block_start_);
+  return std::span<const std::uint8_t>(block_).subspan(from, std::min(length, block_bytes_ - from));
 }
 
 void RecordingReader::RaiseReadFailure() const {

@@ -16,10 +16,11 @@
 #include <vector>
 
 #include "audio/input_file.h"
+#include "audio/recording_bytes.h"
 
 namespace pellix {
 
-class RecordingReader {
+class RecordingReader final : public RecordingBytes {
  public:
   // Bytes read from the file at a time (a thread's reader keeps its block for the next).
   static constexpr std::size_t kBlockSize = std::size_t{1} << 20;
@@ -32,6 +33,11 @@ class RecordingReader {
   // Up to out.size() bytes at `offset`, fewer only at the end of the file. A failed read is
   // FileError 75 naming the file.
   std::size_t ReadAt(std::uint64_t offset, std::span<std::uint8_t> out);
+
+  std::uint64_t size() const noexcept override { return file_.size; }
+
+  // The bytes at `offset` in the block, refilled from `offset` when they are not all in it.
+  std::span<const std::uint8_t> View(std::uint64_t offset, std::size_t length) override;
 
   // The callbacks for sf_open_virtual, with this reader as their user data. A failed read
   // ends the data there for libsndfile; RaiseReadFailure then tells what happened.

@@ -24,6 +24,119 @@ constexpr std::uint32_t ClippedUnits() {
 // The least magnitude in units at or beyond kClippedLevel.
 constexpr std::uint32_t kClippedUnits = ClippedUnits();
 
+// Where a mix takes its frames from, each giving the units of the frame at `i` (Units), of the
+// four from `i` (Units4, with SSE2) and of the eight from `i` (Units8, with AVX2).
+
+#if defined(PELLIX_WHOLE16_LANES)
+// The units of the four frames of 16-bit whole numbers in memory at `at`, interleaved when
+// kStereo, at any address.
+template <bool kStereo>
+__m128i Units4At(const void* at) noexcept {
+  if constexpr (kStereo) {
+    const __m128i pairs = _mm_loadu_si128(static_cast<const __m128i*>(at));
+    return _mm_madd_epi16(pairs, _mm_set1_epi16(1));  // l + r
+  } else {
+    const __m128i values = _mm_loadl_epi64(static_cast<const __m128i*>(at));
+    const __m128i wide = _mm_srai_epi32(_mm_unpacklo_epi16(values, values), 16);
+    return _mm_add_epi32(wide, wide);  // 2 s
+  }
+}
+
+// The same for eight frames.
+template <bool kStereo>
+__attribute__((target("avx2"))) __m256i Units8At(const void* at) noexcept {
+  if constexpr (kStereo) {
+    const __m256i pairs = _mm256_loadu_si256(static_cast<const __m256i*>(at));
+    return _mm256_madd_epi16(pairs, _mm256_set1_epi16(1));  // l + r
+  } else {
+    const __m256i wide = _mm256_cvtepi16_epi32(_mm_loadu_si128(static_cast<const __m128i*>(at)));
+    return _mm256_add_epi32(wide, wide);  // 2 s
+  }
+}
+#endif
+
+// 16-bit whole numbers in memory, interleaved when kStereo.
+template <bool kStereo>
+struct Interleaved16 {
+  static constexpr std::size_t kChannels = kStereo ? 2 : 1;
+  const std::int16_t* in;
+
+  std::int32_t Units(std::size_t i) const noexcept {
+    return Whole16Units(in + kChannels * i, kStereo);
+  }
+#if defined(PELLIX_WHOLE16_LANES)
+  __m128i Units4(std::size_t i) const noexcept {
+    return Units4At<kStereo>(in + kChannels * i);
+  }
+  __attribute__((target("avx2"))) __m256i Units8(std::size_t i) const noexcept {
+    return Units8At<kStereo>(in + kChannels * i);
+  }
+#endif
+};
+
+// 16-bit little-endian samples as a file holds them, interleaved when kStereo, at any address:
+// read in place, with no copy into whole numbers first. The lanes load them as whole numbers
+// (the processors that have lanes are little-endian); one at a time they are put together from
+// their bytes.
+template <bool kStereo>
+struct LittleEndian16 {
+  static constexpr std::size_t kFrameBytes = kStereo ? 4 : 2;
+  const std::uint8_t* in;
+
+  static std::int32_t Sample(const std::uint8_t* at) noexcept {
+    return static_cast<std::int16_t>(static_cast<std::uint16_t>(at[0] | (at[1] << 8)));
+  }
+  std::int32_t Units(std::size_t i) const noexcept {
+    const std::uint8_t* frame = in + kFrameBytes * i;
+    return kStereo ? Sample(frame) + Sample(frame + 2) : 2 * Sample(frame);
+  }
+#if defined(PELLIX_WHOLE16_LANES)
+  __m128i Units4(std::size_t i) const noexcept {
+    return Units4At<kStereo>(in + kFrameBytes * i);
+  }
+  __attribute__((target("avx2"))) __m256i Units8(std::size_t i) const noexcept {
+    return Units8At<kStereo>(in + kFrameBytes * i);
+  }
+#endif
+};
+
+// 32-bit samples of two channels held apart (one when kStereo is false, in `left`), each made
+// the 16-bit whole number s = sample << shift (an 8-bit sample shifted up by 8 bits) as it
+// would be stored in 16 bits: a sample beyond its width wraps as it would in a 16-bit store.
+template <bool kStereo>
+struct Planar32 {
+  const std::int32_t* left;
+  const std::int32_t* right;
+  int shift;
+
+  std::int32_t Sample(std::int32_t value) const noexcept {
+    return static_cast<std::int16_t>(
+        static_cast<std::uint16_t>(static_cast<std::uint32_t>(value) << shift));
+  }
+  std::int32_t Units(std::size_t i) const noexcept {
+    return kStereo ? Sample(left[i]) + Sample(right[i]) : 2 * Sample(left[i]);
+  }
+#if defined(PELLIX_WHOLE16_LANES)
+  // Shifted up to the top 16 bits and back with the sign: the wrap of a 16-bit store.
+  __m128i Samples4(const std::int32_t* from) const noexcept {
+    const __m128i values = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
+    return _mm_srai_epi32(_mm_sll_epi32(values, _mm_cvtsi32_si128(16 + shift)), 16);
+  }
+  __m128i Units4(std::size_t i) const noexcept {
+    const __m128i l = Samples4(left + i);
+    return _mm_add_epi32(l, kStereo ? Samples4(right + i) : l);
+  }
+  __attribute__((target("avx2"))) __m256i Samples8(const std::int32_t* from) const noexcept {
+    const __m256i values = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from));
+    return _mm256_srai_epi32(_mm256_sll_epi32(values, _mm_cvtsi32_si128(16 + shift)), 16);
+  }
+  __attribute__((target("avx2"))) __m256i Units8(std::size_t i) const noexcept {
+    const __m256i l = Samples8(left + i);
+    return _mm256_add_epi32(l, kStereo ? Samples8(right + i) : l);
+  }
+#endif
+};
+
 #if defined(PELLIX_WHOLE16_LANES)
 // Adds `lanes` lanes of figures: peaks and squares as floats and doubles of exact units,
 // clipped counts counted down.
@@ -71,42 +184,28 @@ struct LaneFigures {
   }
 };
 
-// The units of the four frames from frame `i`.
-template <bool kStereo>
-__m128i LoadUnits(const std::int16_t* in, std::size_t i) noexcept {
-  if constexpr (kStereo) {
-    const __m128i pairs = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 2 * i));
-    return _mm_madd_epi16(pairs, _mm_set1_epi16(1));  // l + r
-  } else {
-    const __m128i values = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(in + i));
-    const __m128i wide = _mm_srai_epi32(_mm_unpacklo_epi16(values, values), 16);
-    return _mm_add_epi32(wide, wide);  // 2 s
-  }
-}
-
-// Four frames at a time, as many as there are, in two independent sets of lanes. Returns the
-// frames taken.
-template <bool kStereo>
-std::size_t MixLanes(const std::int16_t* in, std::size_t frames, float* mono,
+// The frames from `i` four at a time, as many as there are, in two independent sets of lanes.
+// Returns where it stopped.
+template <typename Frames>
+std::size_t MixLanes(const Frames& in, std::size_t i, std::size_t frames, float* mono,
                      Whole16Figures& figures) noexcept {
   static_assert(kMaxWhole16Frames <= (std::size_t{1} << 21));
-  auto at = [mono](std::size_t i) { return mono != nullptr ? mono + i : nullptr; };
+  auto at = [mono](std::size_t frame) { return mono != nullptr ? mono + frame : nullptr; };
   LaneFigures first;
   LaneFigures second;
-  std::size_t i = 0;
   for (; i + 8 <= frames; i += 8) {
-    first.Take(LoadUnits<kStereo>(in, i), at(i));
-    second.Take(LoadUnits<kStereo>(in, i + 4), at(i + 4));
+    first.Take(in.Units4(i), at(i));
+    second.Take(in.Units4(i + 4), at(i + 4));
   }
-  for (; i + 4 <= frames; i += 4) first.Take(LoadUnits<kStereo>(in, i), at(i));
+  for (; i + 4 <= frames; i += 4) first.Take(in.Units4(i), at(i));
   first.AddTo(figures);
   second.AddTo(figures);
   return i;
 }
 
-// The same eight frames at a time, on processors with AVX2. Returns the frames taken.
-template <bool kStereo>
-__attribute__((target("avx2"))) std::size_t MixLanesAvx2(const std::int16_t* in, std::size_t frames,
+// The same eight frames at a time, on processors with AVX2. Returns where it stopped.
+template <typename Frames>
+__attribute__((target("avx2"))) std::size_t MixLanesAvx2(const Frames& in, std::size_t frames,
                                                          float* mono,
                                                          Whole16Figures& figures) noexcept {
   constexpr std::size_t kFrames = 8;
@@ -119,16 +218,7 @@ __attribute__((target("avx2"))) std::size_t MixLanesAvx2(const std::int16_t* in,
   __m256d squares_high = _mm256_setzero_pd();
   std::size_t i = 0;
   for (; i + kFrames <= frames; i += kFrames) {
-    __m256i units;
-    if constexpr (kStereo) {
-      const __m256i pairs = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + 2 * i));
-      units = _mm256_madd_epi16(pairs, _mm256_set1_epi16(1));  // l + r
-    } else {
-      const __m256i wide =
-          _mm256_cvtepi16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i)));
-      units = _mm256_add_epi32(wide, wide);  // 2 s
-    }
-    const __m256 values = _mm256_mul_ps(_mm256_cvtepi32_ps(units), unit);
+    const __m256 values = _mm256_mul_ps(_mm256_cvtepi32_ps(in.Units8(i)), unit);
     if (mono != nullptr) _mm256_storeu_ps(mono + i, values);
     const __m256 magnitude = _mm256_andnot_ps(sign_bits, values);
     peak = _mm256_max_ps(peak, magnitude);
@@ -151,29 +241,19 @@ __attribute__((target("avx2"))) std::size_t MixLanesAvx2(const std::int16_t* in,
 }
 #endif
 
-}  // namespace
-
-Whole16Figures MixWhole16(const std::int16_t* in, std::size_t frames, bool stereo,
-                          float* mono) noexcept {
+// Mixes `frames` frames of `in` down with the processor's widest lanes, the rest one by one.
+template <typename Frames>
+Whole16Figures Mix(const Frames& in, std::size_t frames, float* mono) noexcept {
   Whole16Figures figures;
-  const std::size_t channels = stereo ? 2 : 1;
   std::size_t i = 0;
 #if defined(PELLIX_WHOLE16_LANES)
   const pellix::InstructionSet set = pellix::ActiveInstructionSet();
-  if (set >= pellix::InstructionSet::kAvx2) {
-    i = stereo ? MixLanesAvx2<true>(in, frames, mono, figures)
-               : MixLanesAvx2<false>(in, frames, mono, figures);
-  }
+  if (set >= pellix::InstructionSet::kAvx2) i = MixLanesAvx2(in, frames, mono, figures);
   // What is left, four frames at a time.
-  if (set != pellix::InstructionSet::kPlain) {
-    const std::int16_t* const from = in + channels * i;
-    float* const out = mono != nullptr ? mono + i : nullptr;
-    i += stereo ? MixLanes<true>(from, frames - i, out, figures)
-                : MixLanes<false>(from, frames - i, out, figures);
-  }
+  if (set != pellix::InstructionSet::kPlain) i = MixLanes(in, i, frames, mono, figures);
 #endif
   for (; i < frames; ++i) {
-    const std::int32_t units = Whole16Units(in + channels * i, stereo);
+    const std::int32_t units = in.Units(i);
     if (mono != nullptr) mono[i] = static_cast<float>(units) * static_cast<float>(kWhole16Unit);
     const auto magnitude = static_cast<std::uint32_t>(units < 0 ? -units : units);
     figures.peak = std::max(figures.peak, magnitude);
@@ -181,6 +261,32 @@ Whole16Figures MixWhole16(const std::int16_t* in, std::size_t frames, bool stere
     figures.clipped += magnitude >= kClippedUnits ? 1 : 0;
   }
   return figures;
+}
+
+}  // namespace
+
+void Whole16Figures::Add(const Whole16Figures& more) noexcept {
+  peak = std::max(peak, more.peak);
+  squares += more.squares;
+  clipped += more.clipped;
+}
+
+Whole16Figures MixWhole16(const std::int16_t* in, std::size_t frames, bool stereo,
+                          float* mono) noexcept {
+  return stereo ? Mix(Interleaved16<true>{in}, frames, mono)
+                : Mix(Interleaved16<false>{in}, frames, mono);
+}
+
+Whole16Figures MixLittleEndian16(const std::uint8_t* in, std::size_t frames, bool stereo,
+                                 float* mono) noexcept {
+  return stereo ? Mix(LittleEndian16<true>{in}, frames, mono)
+                : Mix(LittleEndian16<false>{in}, frames, mono);
+}
+
+Whole16Figures MixPlanar32(const std::int32_t* left, const std::int32_t* right, std::size_t frames,
+                           int shift, float* mono) noexcept {
+  return right != nullptr ? Mix(Planar32<true>{left, right, shift}, frames, mono)
+                          : Mix(Planar32<false>{left, nullptr, shift}, frames, mono);
 }
 
 }  // namespace pellix

@@ -21,6 +21,9 @@ struct Whole16Figures {
   std::uint32_t peak = 0;     // the largest magnitude
   std::uint64_t squares = 0;  // the sum of the squares: at most frames x 2^32
   std::uint64_t clipped = 0;  // values whose magnitude is at or beyond kClippedLevel
+
+  // Adds the figures of more values of the same block.
+  void Add(const Whole16Figures& more) noexcept;
 };
 
 // The most frames MixWhole16 takes at a time.
@@ -31,5 +34,14 @@ inline constexpr std::size_t kMaxWhole16Frames = 4096;
 // 1) are written there as floats, which hold them exactly.
 Whole16Figures MixWhole16(const std::int16_t* in, std::size_t frames, bool stereo,
                           float* mono) noexcept;
+
+// MixWhole16 of 16-bit little-endian samples as a file holds them, read in place at any address.
+Whole16Figures MixLittleEndian16(const std::uint8_t* in, std::size_t frames, bool stereo,
+                                 float* mono) noexcept;
+
+// MixWhole16 of the 16-bit whole numbers (std::int16_t) sample << shift of 32-bit samples, as a
+// decoder hands them: one channel at `left`, or two when `right` is given.
+Whole16Figures MixPlanar32(const std::int32_t* left, const std::int32_t* right, std::size_t frames,
+                           int shift, float* mono) noexcept;
 
 }  // namespace pellix

@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   g++ clang libclang-rt-14-dev cmake ninja-build pkg-config clang-format
   libgtest-dev libgmock-dev libbenchmark-dev
-  nlohmann-json3-dev libcli11-dev libsndfile1-dev libsoxr-dev
+  nlohmann-json3-dev libcli11-dev libsndfile1-dev libflac-dev libsoxr-dev
   qt6-base-dev qt6-multimedia-dev libgl-dev fonts-dejavu-core xvfb xauth
   libcairo2-dev libaubio-dev help2man
   portaudio19-dev pulseaudio pulseaudio-utils libasound2-plugins alsa-utils

@@ -578,6 +578,284 @@ TEST_F(ConversionTest, RecordingsInMemoryConvertAsTheirFiles) {
   ErrorOf([] { ConvertRecordingBytes(Wav(11025, 1, 8, Bytes{1}), 0); }, kInvalidProcedureCall);
 }
 
+// ---- Conversion: WAV and FLAC read straight from their bytes ----
+
+// `frames` frames of `channels` 16-bit whole numbers: a tone with noise, with a run of
+// full-scale values that clip; `step` 256 makes them the 16-bit numbers of 8-bit samples.
+std::vector<std::int16_t> Whole16Frames(std::size_t frames, int channels, int step) {
+  std::vector<std::int16_t> out(frames * static_cast<std::size_t>(channels));
+  std::uint32_t noise = 12345;
+  for (std::size_t i = 0; i < out.size(); ++i) {
+    noise = noise * 1103515245u + 12345u;
+    const double tone = 20000 * std::sin(static_cast<double>(i) / 37.0);
+    int value = static_cast<int>(tone) + static_cast<int>((noise >> 16) % 4001) - 2000;
+    if (i % 5000 < 20) value = i % 2 == 0 ? -32768 : 32767;
+    value = std::clamp(value / step * step, -32768, 32767 / step * step);
+    out[i] = static_cast<std::int16_t>(value);
+  }
+  return out;
+}
+
+PcmSamples Whole16Pcm(std::span<const std::int16_t> whole16, int rate, int channels) {
+  PcmSamples pcm;
+  pcm.whole16 = whole16;
+  pcm.rate = static_cast<std::uint32_t>(rate);
+  pcm.channels = static_cast<std::uint32_t>(channels);
+  return pcm;
+}
+
+// `whole16` as a WAV file, 16-bit or 8-bit (unsigned: s / 256 + 128), with chunks `before` and
+// `after` its sound.
+Bytes WavOf(const std::vector<std::int16_t>& whole16, std::uint32_t rate, std::uint16_t channels,
+            std::uint16_t bits, const Bytes& before, const Bytes& after) {
+  Bytes sound;
+  for (std::int16_t s : whole16) {
+    if (bits == 8) {
+      sound.push_back(static_cast<std::uint8_t>(s / 256 + 128));
+    } else {
+      Put16(sound, static_cast<std::uint16_t>(s));
+    }
+  }
+  Bytes out = Wav(rate, channels, bits, sound);
+  out.insert(out.begin() + 36, before.begin(), before.end());
+  out.insert(out.end(), after.begin(), after.end());
+  const auto form = static_cast<std::uint32_t>(out.size() - 8);
+  for (int i = 0; i < 4; ++i) out[4 + i] = static_cast<std::uint8_t>(form >> (8 * i));
+  return out;
+}
+
+// `whole16` as a FLAC file written by libsndfile in `subtype`: at compression level 0 its frames
+// are 1152 samples long, so that they straddle the converter's blocks of 4096 frames.
+void WriteFlac(const fs::path& path, const std::vector<std::int16_t>& whole16, int rate,
+               int channels, int subtype, double compression) {
+  SF_INFO info{};
+  info.samplerate = rate;
+  info.channels = channels;
+  info.format = SF_FORMAT_FLAC | subtype;
+  SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
+  ASSERT_NE(file, nullptr) << sf_strerror(nullptr);
+  sf_command(file, SFC_SET_COMPRESSION_LEVEL, &compression, sizeof compression);
+  const auto frames = static_cast<sf_count_t>(whole16.size()) / channels;
+  EXPECT_EQ(sf_writef_short(file, whole16.data(), frames), frames);
+  sf_close(file);
+}
+
+// The STREAMINFO block's count of frames, which follows the fLaC mark and the block's header.
+void SetFlacFrames(Bytes& flac, std::uint64_t frames) {
+  flac[21] = static_cast<std::uint8_t>((flac[21] & 0xF0) | (frames >> 32));
+  for (int i = 0; i < 4; ++i) flac[22 + i] = static_cast<std::uint8_t>(frames >> (24 - 8 * i));
+}
+
+void ExpectSameConversion(const ConvertedRecording& got, const RecordingLevels& got_levels,
+                          const ConvertedRecording& want, const RecordingLevels& want_levels,
+                          const std::string& what) {
+  EXPECT_EQ(got.samples, want.samples) << what;
+  EXPECT_EQ(got.total_samples, want.total_samples) << what;
+  EXPECT_EQ(got.source_rate, want.source_rate) << what;
+  EXPECT_EQ(got.source_channels, want.source_channels) << what;
+  EXPECT_EQ(got.source_frames, want.source_frames) << what;
+  EXPECT_EQ(got.duration, want.duration) << what;
+  const LevelFigures g = got_levels.Figures();
+  const LevelFigures w = want_levels.Figures();
+  EXPECT_EQ(g.samples, w.samples) << what;
+  EXPECT_EQ(g.peak_dbfs, w.peak_dbfs) << what;
+  EXPECT_EQ(g.rms_dbfs, w.rms_dbfs) << what;
+  EXPECT_EQ(g.clipped_share, w.clipped_share) << what;
+}
+
+// A plain WAV or a FLAC file of 8 or 16 bits gives, read from its bytes, the very samples,
+// levels and facts that libsndfile's reading of the same whole numbers gives (ConvertPcm reads
+// them through libsndfile as a headerless file): whole or stopped at a window, with or without
+// levels, at the target rate or resampled, from a file or from memory.
+TEST_F(ConversionTest, WavAndFlacConvertAsLibsndfileReadsTheirSamples) {
+  const Bytes odd_junk = {'J', 'U', 'N', 'K', 3, 0, 0, 0, 'a', 'b', 'c', 0};
+  const Bytes info_list = {'L', 'I', 'S', 'T', 14,  0, 0, 0, 'I', 'N', 'F',
+                           'O', 'I', 'S', 'F', 'T', 2, 0, 0, 0,   'x', 0};
+  const Bytes odd_info_list = {'L', 'I', 'S', 'T', 16, 0, 0, 0, 'I', 'N', 'F', 'O',
+                               'I', 'N', 'A', 'M', 3,  0, 0, 0, 'a', 'b', 0,   0};
+  const Bytes junk = {'J', 'U', 'N', 'K', 4, 0, 0, 0, 0, 0, 0, 0};
+  struct Case {
+    const char* name;
+    bool flac;
+    int rate;
+    int channels;
+    int bits;
+    std::size_t frames;
+    Bytes before;  // WAV chunks before and after the sound
+    Bytes after;
+    double compression = 0.5;
+  };
+  const std::vector<Case> cases = {
+      {"16-bit stereo WAV at 44.1 kHz", false, 44100, 2, 16, 30011, {}, {}},
+      {"16-bit mono WAV at the target rate", false, 11025, 1, 16, 9001, {}, {}},
+      {"8-bit mono WAV", false, 22050, 1, 8, 12346, {}, {}},
+      {"8-bit stereo WAV at the target rate", false, 11025, 2, 8, 4097, {}, {}},
+      {"WAV of one frame", false, 8000, 2, 16, 1, {}, {}},
+      {"WAV with chunks after its sound", false, 48000, 2, 16, 8193, {}, odd_info_list},
+      {"WAV with an odd-sized chunk before its sound", false, 44100, 1, 16, 7777, odd_junk, {}},
+      {"WAV with lists before and after its sound", false, 44100, 2, 16, 5000, odd_info_list,
+       info_list},
+      {"WAV with padding before its sound", false, 44100, 2, 16, 5000, junk, {}},
+      {"16-bit stereo FLAC at 48 kHz", true, 48000, 2, 16, 24007, {}, {}},
+      {"16-bit mono FLAC of short frames", true, 44100, 1, 16, 20001, {}, {}, 0.0},
+      {"16-bit stereo FLAC of short frames", true, 11025, 2, 16, 9999, {}, {}, 0.0},
+      {"8-bit mono FLAC", true, 16000, 1, 8, 8191, {}, {}},
+      {"8-bit stereo FLAC at the target rate", true, 11025, 2, 8, 4096, {}, {}},
+  };
+  for (const Case& c : cases) {
+    const std::vector<std::int16_t> whole16 =
+        Whole16Frames(c.frames, c.channels, c.bits == 8 ? 256 : 1);
+    const auto channels = static_cast<std::uint16_t>(c.channels);
+    const fs::path path = At(c.flac ? "take.flac" : "take.wav");
+    if (c.flac) {
+      WriteFlac(path, whole16, c.rate, c.channels,
+                c.bits == 8 ? SF_FORMAT_PCM_S8 : SF_FORMAT_PCM_16, c.compression);
+    } else {
+      WriteBytes(path, WavOf(whole16, static_cast<std::uint32_t>(c.rate), channels,
+                             static_cast<std::uint16_t>(c.bits), c.before, c.after));
+    }
+    const PcmSamples pcm = Whole16Pcm(whole16, c.rate, c.channels);
+    for (const std::size_t keep : {kWholeRecording, std::size_t{1000}}) {
+      for (const bool measured : {true, false}) {
+        const std::string what = std::string(c.name) + (keep == kWholeRecording ? "" : ", kept") +
+                                 (measured ? "" : ", no levels");
+        RecordingLevels want_levels;
+        RecordingLevels from_file;
+        RecordingLevels from_memory;
+        const ConvertedRecording want =
+            ConvertPcm(pcm, kDefaultSampleRate, keep, measured ? &want_levels : nullptr);
+        ExpectSameConversion(
+            ConvertToSamples(path, kDefaultSampleRate, keep, measured ? &from_file : nullptr),
+            from_file, want, want_levels, what + ", file");
+        ExpectSameConversion(ConvertRecordingBytes(ReadBytes(path), kDefaultSampleRate, keep, "x",
+                                                   measured ? &from_memory : nullptr),
+                             from_memory, want, want_levels, what + ", memory");
+      }
+    }
+  }
+}
+
+// Past 2^21 full-scale values the RMS is no longer summed in one exact total but value by value,
+// in order, as libsndfile's reading is.
+TEST_F(ConversionTest, ALongLoudWavMeasuresAsLibsndfileReadsIt) {
+  std::vector<std::int16_t> whole16(2200000);
+  for (std::size_t i = 0; i < whole16.size(); ++i) {
+    whole16[i] = static_cast<std::int16_t>(i % 3 == 0 ? -32768 : 32767 - static_cast<int>(i % 7));
+  }
+  WriteBytes(At("loud.wav"), WavOf(whole16, 11025, 1, 16, {}, {}));
+  RecordingLevels from_file;
+  RecordingLevels want_levels;
+  const ConvertedRecording want =
+      ConvertPcm(Whole16Pcm(whole16, 11025, 1), 11025, kWholeRecording, &want_levels);
+  ExpectSameConversion(ConvertToSamples(At("loud.wav"), 11025, kWholeRecording, &from_file),
+                       from_file, want, want_levels, "loud.wav");
+}
+
+// A WAV file with chunks libsndfile reads its own way is left to it, and keeps its errors: here
+// libsndfile reads a count of 4 bytes from a chunk of one, follows an entry of a list past the
+// list's end and misses the sound, or takes a list's entry for a second, empty sound chunk.
+TEST_F(ConversionTest, WavChunksLibsndfileReadsItsOwnWayKeepItsErrors) {
+  const std::vector<std::int16_t> whole16 = Whole16Frames(2000, 1, 1);
+  struct Case {
+    const char* what;
+    Bytes before;
+    Bytes after;
+    const char* message;
+  };
+  const std::vector<Case> cases = {
+      {"short count",
+       {'f', 'a', 'c', 't', 1, 0, 0, 0, 1, 0},
+       {},
+       "is not a recording libsndfile can read"},
+      {"cut list",
+       {'L', 'I', 'S', 'T', 11, 0, 0, 0, 'I', 'N', 'F', 'O', 'l', 't', 'x', 't', 5, 0, 0, 0},
+       {},
+       "is not a recording libsndfile can read"},
+      {"sound in a list",
+       {},
+       {'L', 'I', 'S', 'T', 14,  0, 0, 0, 'I', 'N', 'F',
+        'O', 'd', 'a', 't', 'a', 1, 0, 0, 0,   'e', 0},
+       "holds no sound"},
+  };
+  for (const Case& c : cases) {
+    const Bytes wav = WavOf(whole16, 44100, 1, 16, c.before, c.after);
+    WriteBytes(At("take.wav"), wav);
+    for (const std::string& message :
+         {ErrorOf([&] { ConvertToSamples(At("take.wav")); }, kInvalidFileFormat),
+          ErrorOf([&] { ConvertRecordingBytes(wav); }, kInvalidFileFormat)}) {
+      EXPECT_NE(message.find(c.message), std::string::npos) << c.what << ": " << message;
+    }
+  }
+}
+
+// A FLAC stream that libFLAC finds damaged, or whose frames disagree with its description, is
+// read again through libsndfile from its start, with the levels as they were: its errors are
+// libsndfile's, and a stream that libsndfile reads converts as the frames it announces.
+TEST_F(ConversionTest, FlacStreamsOutOfTheOrdinaryAreReadThroughLibsndfile) {
+  const std::vector<std::int16_t> whole16 = Whole16Frames(30000, 2, 1);
+  WriteFlac(At("take.flac"), whole16, 44100, 2, SF_FORMAT_PCM_16, 0.5);
+  const Bytes flac = ReadBytes(At("take.flac"));
+
+  Bytes damaged = flac;
+  for (std::size_t i = damaged.size() / 2; i < damaged.size() / 2 + 40; ++i) damaged[i] ^= 0x5A;
+  // Frames lost whole, which libFLAC hands over as silence after its error.
+  Bytes lost = flac;
+  for (std::size_t i = lost.size() / 4; i < lost.size() * 3 / 5; ++i) lost[i] ^= 0x5A;
+  Bytes unknown_length = flac;
+  SetFlacFrames(unknown_length, 0);
+  Bytes longer = flac;
+  SetFlacFrames(longer, 31000);
+  Bytes shorter = flac;
+  SetFlacFrames(shorter, 25000);
+  Bytes trailing = flac;
+  trailing.insert(trailing.end(), 100, 0x55);
+
+  struct Case {
+    const char* name;
+    const Bytes& bytes;
+    int error;            // 0: converts
+    const char* message;  // part of the error's message
+    std::size_t frames;   // of the sound it converts as
+  };
+  const std::vector<Case> cases = {
+      {"damaged.flac", damaged, kInvalidFileFormat, "is damaged: ", 0},
+      {"lost.flac", lost, kInvalidFileFormat, "is damaged: ", 0},
+      // libsndfile counts an unknown length as the most frames there can be.
+      {"unknown.flac", unknown_length, kOverflow, "is too long", 0},
+      {"longer.flac", longer, kInvalidFileFormat, "announces 31000 frames, but only 30000", 0},
+      {"shorter.flac", shorter, 0, "", 25000},
+      {"trailing.flac", trailing, 0, "", 30000},
+  };
+  for (const Case& c : cases) {
+    WriteBytes(At(c.name), c.bytes);
+    RecordingLevels levels;
+    levels.AddSamples(Bytes{1, 128});  // what was measured before stays
+    if (c.error != 0) {
+      for (const std::string& message :
+           {ErrorOf(
+                [&] { ConvertToSamples(At(c.name), kDefaultSampleRate, kWholeRecording, &levels); },
+                c.error),
+            ErrorOf(
+                [&] {
+                  ConvertRecordingBytes(c.bytes, kDefaultSampleRate, kWholeRecording, c.name,
+                                        &levels);
+                },
+                c.error)}) {
+        EXPECT_NE(message.find(c.message), std::string::npos) << c.name << ": " << message;
+      }
+      continue;
+    }
+    RecordingLevels want_levels;
+    want_levels.AddSamples(Bytes{1, 128});
+    const std::vector<std::int16_t> announced(whole16.begin(),
+                                              whole16.begin() + 2 * static_cast<long>(c.frames));
+    const ConvertedRecording want = ConvertPcm(Whole16Pcm(announced, 44100, 2), kDefaultSampleRate,
+                                               kWholeRecording, &want_levels);
+    ExpectSameConversion(ConvertToSamples(At(c.name), kDefaultSampleRate, kWholeRecording, &levels),
+                         levels, want, want_levels, c.name);
+  }
+}
+
 // An hour-long recording costs an analysis what its first seconds cost: only the window is
 // converted, yet the take's length is the whole recording's (11025 samples per second).
 TEST_F(ConversionTest, AnHourLongTakeIsPreparedFromItsWindow) {

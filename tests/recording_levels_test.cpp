@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "audio/recording_levels.h"
+#include "audio/whole16_mix.h"
 #include "instruction_set_names.h"
 #include "platform/instruction_set.h"
 
@@ -176,6 +177,66 @@ TEST_P(RecordingLevelsPathTest, EveryPathGivesTheFiguresOfTheValuesInOrder) {
     }
     ExpectSame(pieces.Figures(), want, std::string(row.what) + ", whole numbers in pieces");
     EXPECT_TRUE(std::equal(mono.begin(), mono.end(), written.begin())) << row.what;
+
+    // As a file holds them (little-endian bytes, here at an odd address) and as a decoder
+    // hands them (channels apart in 32 bits, where a value 2^16 off wraps to the same 16-bit
+    // number), mixed block by block.
+    std::vector<std::uint8_t> bytes(1 + 2 * row.samples.size());
+    std::vector<std::int32_t> left;
+    std::vector<std::int32_t> right;
+    for (std::size_t i = 0; i < row.samples.size(); ++i) {
+      bytes[1 + 2 * i] = static_cast<std::uint8_t>(row.samples[i] & 0xFF);
+      bytes[2 + 2 * i] = static_cast<std::uint8_t>((row.samples[i] >> 8) & 0xFF);
+      (row.stereo && i % 2 == 1 ? right : left)
+          .push_back(row.samples[i] + (i % 3 == 0 ? 65536 : 0));
+    }
+    RecordingLevels from_bytes;
+    RecordingLevels from_channels;
+    std::vector<float> mixed(kMaxWhole16Frames);
+    const std::size_t frames = mono.size();
+    for (std::size_t at = 0; at < frames; at += kMaxWhole16Frames) {
+      const std::size_t count = std::min(kMaxWhole16Frames, frames - at);
+      Whole16Figures figures =
+          MixLittleEndian16(bytes.data() + 1 + 2 * channels * at, count, row.stereo, mixed.data());
+      from_bytes.AddMixedWhole16(figures, std::span(mixed).first(count));
+      EXPECT_TRUE(std::equal(mixed.begin(), mixed.begin() + count, written.begin() + at));
+      figures = MixPlanar32(left.data() + at, row.stereo ? right.data() + at : nullptr, count, 0,
+                            mixed.data());
+      from_channels.AddMixedWhole16(figures, std::span(mixed).first(count));
+      EXPECT_TRUE(std::equal(mixed.begin(), mixed.begin() + count, written.begin() + at));
+    }
+    ExpectSame(from_bytes.Figures(), want, std::string(row.what) + ", from bytes");
+    ExpectSame(from_channels.Figures(), want, std::string(row.what) + ", from channels apart");
+  }
+}
+
+// 8-bit samples a decoder hands over count as the 16-bit numbers they are shifted up to.
+TEST_P(RecordingLevelsPathTest, EightBitChannelsApartAreShiftedUp) {
+  const std::vector<std::int32_t> left = {-128, 127, 0, 1, -1, 64, -64, 100, -100, 5, 127};
+  const std::vector<std::int32_t> right = {-128, 127, 1, 0, -2, 64, 63, -100, 90, -5, -128};
+  struct Row {
+    const char* what;
+    bool stereo;
+    std::vector<double> mono;  // s / 32768 or (l + r) / 65536, s being 256 times the sample
+  };
+  const std::vector<Row> rows = {
+      {"mono",
+       false,
+       {-1, 127 / 128.0, 0, 1 / 128.0, -1 / 128.0, 0.5, -0.5, 100 / 128.0, -100 / 128.0, 5 / 128.0,
+        127 / 128.0}},
+      {"stereo",
+       true,
+       {-1, 127 / 128.0, 0.5 / 128, 0.5 / 128, -1.5 / 128, 0.5, -0.5 / 128, 0, -5 / 128.0, 0,
+        -0.5 / 128}},
+  };
+  for (const Row& row : rows) {
+    std::vector<float> mixed(left.size());
+    RecordingLevels levels;
+    levels.AddMixedWhole16(
+        MixPlanar32(left.data(), row.stereo ? right.data() : nullptr, left.size(), 8, mixed.data()),
+        mixed);
+    ExpectSame(levels.Figures(), Literal(row.mono), row.what);
+    EXPECT_TRUE(std::equal(row.mono.begin(), row.mono.end(), mixed.begin())) << row.what;
   }
 }
 
