@@ -1,9 +1,13 @@
 // libsndfile's functions that Pellix reads and writes recordings with, for a program that loads
 // libsndfile (and the seven codec libraries it brings) only when a recording first needs it
-// (see platform/on_demand_library.h): a sample file, --version or a parameter string start
-// without them. Each looks up the real function on its first call. Without libsndfile, opening
-// a recording fails as libsndfile fails to open one it cannot read: the open gives no file, and
-// sf_strerror(nullptr) says why, so the recording is refused (321) by name, as a damaged one is.
+// (see platform/on_demand_library.h): a sample file, a plain WAV, --version or a parameter
+// string start without them. Each looks up the real function on its first call. Without
+// libsndfile, opening a recording fails as libsndfile fails to open one it cannot read: the
+// open gives no file, and sf_strerror(nullptr) says why, so the recording is refused (321) by
+// name, as a damaged one is.
+//
+// The stand-ins are hidden, as libFLAC's are: a program's function of the same name as one of
+// libsndfile's must never be exported to stand in for it inside libsndfile.
 #include <sndfile.h>
 
 #include <string>
@@ -32,6 +36,7 @@ constexpr pellix::OnDemandStandIns<pellix::FileError> kSndfile{
   }
 
 extern "C" {
+#pragma GCC visibility push(hidden)
 
 SNDFILE* sf_open(const char* path, int mode, SF_INFO* info) {
   PELLIX_SNDFILE_OPEN(sf_open, path, mode, info);
@@ -77,4 +82,5 @@ int sf_close(SNDFILE* file) {
   PELLIX_SNDFILE_CALL(sf_close, file);
 }
 
+#pragma GCC visibility pop
 }  // extern "C"
