@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
+#include <span>
 #include <string>
 #include <utility>
 
@@ -21,10 +23,12 @@ namespace pellix::analysis {
 namespace {
 
 // The samples the intake sees in a sample file: the bytes after the header up to the first 0
-// byte, which ends the data whatever the header counts or the file holds after it.
-std::uint64_t CountSamples(const InputFile& file, const std::filesystem::path& path) {
+// byte, which ends the data whatever the header counts or the file holds after it. The first
+// `known` of them are known to be samples.
+std::uint64_t CountSamples(const InputFile& file, const std::filesystem::path& path,
+                           std::uint64_t known) {
   std::array<std::uint8_t, 64 * 1024> block;
-  std::uint64_t samples = 0;
+  std::uint64_t samples = known;
   for (;;) {
     const std::size_t got = ReadAt(file, kSampleFileHeaderSize + samples, block, path);
     const auto end = std::find(block.begin(), block.begin() + got, std::uint8_t{0});
@@ -96,10 +100,14 @@ PreparedTake SampleSource::PrepareSampleFile(const InputFile& file,
   if (std::optional<SampleFileHeader> header = ReadSampleFileHeader(file, path)) {
     prepared.rate = header->rate;
   }
-  prepared.samples = CountSamples(file, path);
-  std::vector<std::uint8_t> data(kSampleWindow);
-  data.resize(ReadAt(file, kSampleFileHeaderSize, data, path));
-  prepared.window = Window(data);
+  // The window is read once, and counted from memory; only data that runs on past it is read
+  // again, to count the rest.
+  const auto data = std::make_unique_for_overwrite<std::uint8_t[]>(kSampleWindow);
+  const std::size_t got =
+      ReadAt(file, kSampleFileHeaderSize, std::span(data.get(), kSampleWindow), path);
+  prepared.window = Window(std::span(data.get(), got));
+  const bool ended = prepared.window.size() < kSampleWindow;
+  prepared.samples = ended ? prepared.window.size() : CountSamples(file, path, kSampleWindow);
   MeasureWindow(prepared);
   return prepared;
 }

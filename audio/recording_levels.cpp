@@ -136,12 +136,17 @@ void RecordingLevels::AddWhole16(std::span<const std::int16_t> samples, bool ste
   }
 }
 
+// An 8-bit sample b is the mono value (b - 128) / 128, which the 16-bit whole number
+// (b - 128) x 256 stands for exactly: AddWhole16's figures are those of the values, to the bit,
+// summed as whole numbers rather than converted to doubles one at a time.
 void RecordingLevels::AddSamples(std::span<const std::uint8_t> samples) noexcept {
-  std::array<double, kBlock> values;
+  std::array<std::int16_t, kBlock> whole;
   while (!samples.empty()) {
     const std::size_t count = std::min(samples.size(), kBlock);
-    for (std::size_t i = 0; i < count; ++i) values[i] = (samples[i] - 128) / 128.0;
-    AddBlock(std::span(values).first(count));
+    for (std::size_t i = 0; i < count; ++i) {
+      whole[i] = static_cast<std::int16_t>((samples[i] - 128) * 256);
+    }
+    AddWhole16(std::span(whole).first(count), false);
     samples = samples.subspan(count);
   }
 }

@@ -3,22 +3,22 @@
 //
 // The procedure resumes on error: every statement that fails (a division by zero, a result that
 // is not finite) is skipped, its target keeps the value it had, and the next statement runs.
-// Nothing it raises ever reaches the caller. Each ResumeNext below wraps exactly one statement.
-#include "engine/checked_arithmetic.h"
+// Nothing ever reaches the caller. Each Assign below is exactly one statement, whose arithmetic
+// gives NaN for a failure rather than raising (resumed_arithmetic.h).
+#include "engine/resumed_arithmetic.h"
 #include "engine/tarvo_alg1.h"
 #include "platform/conversions.h"
-#include "platform/resume_next.h"
 
 namespace Tarvo_alg1 {
 
 namespace {
 
-using checked::Add;
-using checked::Div;
-using checked::Mul;
-using checked::Sub;
 using pellix::Int;
-using pellix::ResumeNext;
+using resumed::Add;
+using resumed::Assign;
+using resumed::Div;
+using resumed::Mul;
+using resumed::Sub;
 
 struct Scales {
   double jump;
@@ -57,26 +57,26 @@ void ComputeStress(SharedState& s) {
   // Jump deviation, shrunk by the ratio of the larger to the smaller mean jump length. A
   // failing statement leaves jd as it was (0 before its first assignment).
   double jd = 0;
-  ResumeNext([&] { jd = Div(Sub(Div(s.CalSpJ, Int(s.JumpRate)), 1.1), scale.jump); });
+  Assign(jd, Div(Sub(Div(s.CalSpJ, Int(s.JumpRate)), 1.1), scale.jump));
   if (s.AvgJumpLen >= s.CalAvJ) {
-    ResumeNext([&] { jd = Div(jd, Div(s.AvgJumpLen, s.CalAvJ)); });
+    Assign(jd, Div(jd, Div(s.AvgJumpLen, s.CalAvJ)));
   } else {
-    ResumeNext([&] { jd = Div(jd, Div(s.CalAvJ, s.AvgJumpLen)); });
+    Assign(jd, Div(jd, Div(s.CalAvJ, s.AvgJumpLen)));
   }
 
   // Jump resolution: a quiet deviation tightens it, a clamped one loosens it; the floor and
   // the cap hold after every complete computation, whether or not a step was taken.
   if (-0.08 < jd && jd < 0.08) {
-    ResumeNext([&] { s.JumpResolution = Sub(s.JumpResolution, 0.1); });
+    Assign(s.JumpResolution, Sub(s.JumpResolution, 0.1));
   }
   if (s.JumpResolution < 1.6) s.JumpResolution = 1.6;
   if (jd < -0.6) {
     jd = -0.6;
-    ResumeNext([&] { s.JumpResolution = Add(s.JumpResolution, 0.1); });
+    Assign(s.JumpResolution, Add(s.JumpResolution, 0.1));
   }
   if (jd > 1.2) {
     jd = 1.2;
-    ResumeNext([&] { s.JumpResolution = Add(s.JumpResolution, 0.1); });
+    Assign(s.JumpResolution, Add(s.JumpResolution, 0.1));
   }
   if (s.JumpResolution > 4.3) s.JumpResolution = 4.3;
 
@@ -84,31 +84,30 @@ void ComputeStress(SharedState& s) {
   s.JumpDeviation = jd;
 
   // Thorn deviation: the rate is not passed through Int and the result is not clamped.
-  ResumeNext([&] { s.ThornDeviation = Div(Sub(Div(s.CalSpT, s.ThornRate), 1.1), scale.thorn); });
+  Assign(s.ThornDeviation, Div(Sub(Div(s.CalSpT, s.ThornRate), 1.1), scale.thorn));
 
   // Thorn resolution, as for the jumps but with its own window, floor and no clamp of td.
   const double td = s.ThornDeviation;
   if (-0.05 < td && td < 0.05) {
-    ResumeNext([&] { s.ThornResolution = Sub(s.ThornResolution, 0.1); });
+    Assign(s.ThornResolution, Sub(s.ThornResolution, 0.1));
   }
   if (s.ThornResolution < 1.7) s.ThornResolution = 1.7;
-  if (td < -0.6) ResumeNext([&] { s.ThornResolution = Add(s.ThornResolution, 0.1); });
-  if (td > 2) ResumeNext([&] { s.ThornResolution = Add(s.ThornResolution, 0.1); });
+  if (td < -0.6) Assign(s.ThornResolution, Add(s.ThornResolution, 0.1));
+  if (td > 2) Assign(s.ThornResolution, Add(s.ThornResolution, 0.1));
   if (s.ThornResolution > 4.3) s.ThornResolution = 4.3;
 
   // Global stress. Without a calibrated spread the first statement fails and the level is
   // built from the spread alone.
-  ResumeNext([&] { s.GlbStress = Int(Mul(Div(s.JumpSpread, s.CalJQ), 100)); });
-  if (s.JumpSpread > 10) ResumeNext([&] { s.GlbStress = Add(s.GlbStress, s.JumpSpread); });
+  Assign(s.GlbStress, Int(Mul(Div(s.JumpSpread, s.CalJQ), 100)));
+  if (s.JumpSpread > 10) Assign(s.GlbStress, Add(s.GlbStress, s.JumpSpread));
 
   // Lie stress, three statements, each on the result of the one before.
-  ResumeNext([&] { s.LieStress = Int(Mul(Add(s.JumpDeviation, 1), 100)); });
-  ResumeNext(
-      [&] { s.LieStress = Int(Add(Mul(s.LieStress, 0.85), Mul(Add(s.ThornDeviation, 1), 15))); });
-  ResumeNext([&] { s.LieStress = Add(s.LieStress, Int(Mul(Sub(s.JumpSpread, s.CalJQ), 1.3))); });
+  Assign(s.LieStress, Int(Mul(Add(s.JumpDeviation, 1), 100)));
+  Assign(s.LieStress, Int(Add(Mul(s.LieStress, 0.85), Mul(Add(s.ThornDeviation, 1), 15))));
+  Assign(s.LieStress, Add(s.LieStress, Int(Mul(Sub(s.JumpSpread, s.CalJQ), 1.3))));
 
   // Excitement keeps its fraction.
-  ResumeNext([&] { s.ExcStress = Mul(Add(Div(s.ThornDeviation, 2), 1), 100); });
+  Assign(s.ExcStress, Mul(Add(Div(s.ThornDeviation, 2), 1), 100));
 
   // Clamp, upper bounds first.
   if (s.LieStress > 250) s.LieStress = 250;

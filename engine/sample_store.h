@@ -10,6 +10,9 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <new>
 #include <utility>
 
 #include "engine/position_bits.h"
@@ -24,6 +27,30 @@ inline constexpr std::int16_t kNarrowSampleLimit = 16000;
 
 class SampleStore {
  public:
+  SampleStore() = default;
+  // A copy holds the same take in slots of its own; every slot above the high water is 0 in
+  // both, as is every slot of the form not in use.
+  SampleStore(const SampleStore& other)
+      : narrow_(other.narrow_),
+        high_water_(other.high_water_),
+        classified_end_(other.classified_end_),
+        classes_(other.classes_) {
+    if (narrow_) {
+      std::copy_n(other.slots_->narrow.begin(), high_water_, slots_->narrow.begin());
+    } else {
+      std::copy_n(other.slots_->wide.begin(), high_water_, slots_->wide.begin());
+    }
+  }
+  SampleStore& operator=(SampleStore other) noexcept {
+    std::swap(narrow_, other.narrow_);
+    std::swap(high_water_, other.high_water_);
+    std::swap(classified_end_, other.classified_end_);
+    std::swap(classes_, other.classes_);
+    std::swap(slots_, other.slots_);
+    return *this;
+  }
+  ~SampleStore() = default;
+
   // One slot to write from outside the intake (tests, the literal model): widens the store first.
   class Slot {
    public:
@@ -31,7 +58,7 @@ class SampleStore {
     Slot& operator=(double value) noexcept {
       store_.Widen();
       store_.classified_end_ = 0;
-      store_.wide_[index_] = value;
+      store_.slots_->wide[index_] = value;
       store_.high_water_ = std::max(store_.high_water_, index_ + 1);
       return *this;
     }
@@ -44,14 +71,14 @@ class SampleStore {
   };
 
   double operator[](std::size_t k) const noexcept {
-    return narrow_ ? static_cast<double>(narrow_values_[k]) : wide_[k];
+    return narrow_ ? static_cast<double>(slots_->narrow[k]) : slots_->wide[k];
   }
   Slot operator[](std::size_t k) noexcept { return Slot(*this, k); }
   static constexpr std::size_t size() noexcept { return kSampleSlots; }
 
   bool is_narrow() const noexcept { return narrow_; }
-  const std::int16_t* narrow_slots() const noexcept { return narrow_values_.data(); }
-  const double* wide_slots() const noexcept { return wide_.data(); }
+  const std::int16_t* narrow_slots() const noexcept { return slots_->narrow.data(); }
+  const double* wide_slots() const noexcept { return slots_->wide.data(); }
 
   // One past the highest slot that may hold something other than 0.
   std::size_t high_water() const noexcept { return high_water_; }
@@ -79,20 +106,20 @@ class SampleStore {
   std::int16_t* NarrowSlotsToStore() noexcept {
     classified_end_ = 0;
     if (!narrow_) {
-      std::fill_n(wide_.begin(), high_water_, 0.0);
+      std::fill_n(slots_->wide.begin(), high_water_, 0.0);
       high_water_ = 0;
       narrow_ = true;
     }
-    return narrow_values_.data();
+    return slots_->narrow.data();
   }
   double* WideSlotsToStore() noexcept {
     classified_end_ = 0;
     if (narrow_) {
-      std::fill_n(narrow_values_.begin(), high_water_, std::int16_t{0});
+      std::fill_n(slots_->narrow.begin(), high_water_, std::int16_t{0});
       high_water_ = 0;
       narrow_ = false;
     }
-    return wide_.data();
+    return slots_->wide.data();
   }
 
   // Every slot from `end` on reads 0 afterwards; the slots below it hold the take just stored.
@@ -101,9 +128,9 @@ class SampleStore {
     if (end < classified_end_ + 2) classified_end_ = 0;
     if (end < high_water_) {
       if (narrow_) {
-        std::fill(narrow_values_.begin() + end, narrow_values_.begin() + high_water_, 0);
+        std::fill(slots_->narrow.begin() + end, slots_->narrow.begin() + high_water_, 0);
       } else {
-        std::fill(wide_.begin() + end, wide_.begin() + high_water_, 0.0);
+        std::fill(slots_->wide.begin() + end, slots_->wide.begin() + high_water_, 0.0);
       }
     }
     high_water_ = end;
@@ -114,18 +141,35 @@ class SampleStore {
   void Widen() noexcept {
     if (!narrow_) return;
     for (std::size_t k = 0; k < high_water_; ++k) {
-      wide_[k] = narrow_values_[k];
-      narrow_values_[k] = 0;
+      slots_->wide[k] = slots_->narrow[k];
+      slots_->narrow[k] = 0;
     }
     narrow_ = false;
+  }
+
+  // The slots of both forms, in a block calloc hands over zeroed. Memory fresh from the system
+  // is zero already and calloc leaves it untouched, so the store of a new process touches none
+  // of its pages until a take is written into it, and the doubles, which most takes never use,
+  // cost nothing at all: a one-check command faults in 45 pages fewer than with slots zeroed in
+  // place.
+  struct Slots {
+    std::array<std::int16_t, kSampleSlots> narrow;
+    std::array<double, kSampleSlots> wide;
+  };
+  struct FreeSlots {
+    void operator()(Slots* block) const noexcept { std::free(block); }
+  };
+  static std::unique_ptr<Slots, FreeSlots> ZeroedSlots() {
+    auto* block = static_cast<Slots*>(std::calloc(1, sizeof(Slots)));
+    if (block == nullptr) throw std::bad_alloc();
+    return std::unique_ptr<Slots, FreeSlots>(block);
   }
 
   bool narrow_ = true;
   std::size_t high_water_ = 0;
   std::size_t classified_end_ = 0;
   PositionClasses classes_{};
-  std::array<std::int16_t, kSampleSlots> narrow_values_{};
-  std::array<double, kSampleSlots> wide_{};
+  std::unique_ptr<Slots, FreeSlots> slots_ = ZeroedSlots();
 };
 
 }  // namespace Tarvo_alg1

@@ -18,7 +18,7 @@ namespace Tarvo_alg1 {
 inline constexpr std::size_t kSampleBufferSize = 30001;  // bytes of one take in the file
 
 // The module's variables. Every number starts at 0, every text empty; nothing clears them.
-// Large (the sample store): hold it on the heap.
+// The sample store keeps its slots on the heap, zeroed by the system, not by the state.
 struct SharedState {
   // Take and intake parameters.
   std::string DataFileName;

@@ -6,7 +6,10 @@ namespace pellix {
 
 void* OnDemandLibrary::Find(const char* name, std::string& problem) {
   std::call_once(loaded_, [this] {
-    handle_ = ::dlopen(file_, RTLD_NOW | RTLD_LOCAL);
+    // Bound lazily, as a library the program linked would be: libsndfile and the codec
+    // libraries it brings call hundreds of functions of each other, of which a recording uses a
+    // few; binding them all at once cost a third of what loading them did.
+    handle_ = ::dlopen(file_, RTLD_LAZY | RTLD_LOCAL);
     if (handle_ == nullptr) {
       const char* error = ::dlerror();
       load_error_ =

@@ -1,11 +1,11 @@
 // A shared library loaded the first time one of its functions is wanted.
 //
-// The pellix program draws pictures (cairo), captures from devices (PortAudio) and resamples
-// (libsoxr) only in some commands, but a program linked to those libraries loads them, and the
-// thirty others they bring, at every start: most of what `pellix --version` cost. It links
-// stand-ins for the functions it calls instead (plot/cairo_on_demand.cpp,
-// listen/portaudio_on_demand.cpp, audio/soxr_on_demand.cpp), which find the real ones here on
-// first use.
+// The pellix program draws pictures (cairo), captures from devices (PortAudio), resamples
+// (libsoxr) and opens recordings (libsndfile) only in some commands, but a program linked to
+// those libraries loads them, and the forty others they bring, at every start: most of what
+// `pellix --version` cost. It links stand-ins for the functions it calls instead
+// (plot/cairo_on_demand.cpp, listen/portaudio_on_demand.cpp, audio/soxr_on_demand.cpp,
+// audio/sndfile_on_demand.cpp), which find the real ones here on first use.
 #pragma once
 
 #include <mutex>

@@ -350,6 +350,14 @@ TEST_F(Cli, EveryCommandHasHelpWithAnExample) {
   for (const char* command : {"convert", "panel", "typelib"}) {
     EXPECT_NE(run.out.find(command), std::string::npos) << command;
   }
+  // A line that names some options of analyze still gets the help of all of them.
+  for (const char* line : {"analyze --help", "analyze --check a.smp --help", "analyze -h -q"}) {
+    run = Pellix(line);
+    EXPECT_EQ(run.status, 0) << line;
+    for (const char* option : {"--params", "--check", "--jobs", "--output", "--plot-format"}) {
+      EXPECT_NE(run.out.find(option), std::string::npos) << line << " lists no " << option;
+    }
+  }
 }
 
 }  // namespace

@@ -260,6 +260,16 @@ TEST(RecordingLevelsTest, EightBitSamplesAreTheirValuesAroundTheMiddle) {
   RecordingLevels levels;
   levels.AddSamples(samples);
   ExpectSame(levels.Figures(), Literal({0, 127 / 128.0, -127 / 128.0, -1, 0.5}), "8-bit");
+  // Every byte value, over more than one block.
+  std::vector<std::uint8_t> many;
+  std::vector<double> values;
+  for (int i = 0; i < 9000; ++i) {
+    many.push_back(static_cast<std::uint8_t>(i * 37 % 256));
+    values.push_back((many.back() - 128) / 128.0);
+  }
+  RecordingLevels blocks;
+  blocks.AddSamples(many);
+  ExpectSame(blocks.Figures(), Literal(values), "8-bit blocks");
 }
 
 // The converter clips to 1 and 255, so both count as clipped, and nothing between them does.

@@ -43,4 +43,26 @@ TEST(SampleStoreTest, ChangingFormClearsTheEarlierTake) {
   EXPECT_EQ(read.high_water(), 2u);
 }
 
+TEST(SampleStoreTest, ACopyHoldsTheTakeInSlotsOfItsOwnInEitherForm) {
+  for (const bool widened : {false, true}) {
+    SampleStore store;
+    std::int16_t* narrow = store.NarrowSlotsToStore();
+    for (std::size_t k = 0; k < 10; ++k)
+      narrow[k] = static_cast<std::int16_t>(-100 * static_cast<int>(k));
+    store.KeepBelow(10);
+    if (widened) store[9] = 0.5;
+    SampleStore copy(store);
+    store[3] = 1;  // the original's slots alone
+    const SampleStore& read = copy;
+    EXPECT_EQ(read.is_narrow(), !widened);
+    EXPECT_EQ(read[3], -300) << widened;
+    EXPECT_EQ(read[9], widened ? 0.5 : -900) << widened;
+    EXPECT_EQ(read[10], 0) << widened;
+    EXPECT_EQ(read.high_water(), 10u);
+    copy = SampleStore();
+    EXPECT_EQ(read[9], 0) << widened;
+    EXPECT_EQ(read.high_water(), 0u);
+  }
+}
+
 }  // namespace

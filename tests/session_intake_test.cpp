@@ -2,6 +2,7 @@
 // records the same take gives by its path, and a span too short to hold a take is refused as the
 // file holding it would be.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <filesystem>
@@ -88,6 +89,37 @@ TEST(SessionIntake, ShortAndEmptySpansAreRefusedAsTheirFilesWouldBe) {
   }
   EXPECT_EQ(outcomes, (std::vector<std::string>{"empty.smp failed 321", "header.smp code -1",
                                                 "ten.smp code -1"}));
+}
+
+// A sample file's samples end at its first 0 byte or its end, wherever that lies about the
+// window the intake reads: counted the same from its path and from its bytes.
+TEST(SessionIntake, ASampleFileCountsItsSamplesToItsFirstZero) {
+  constexpr std::size_t w = kSampleWindow;
+  const struct {
+    std::size_t data;  // bytes after the header, all 100 but the one at `zero`
+    std::size_t zero;  // past the data: none
+    std::uint64_t samples;
+  } kCases[] = {{100, 100, 100},
+                {100, 50, 50},
+                {w, w, w},
+                {w + 5000, w + 5000, w + 5000},
+                {w + 5000, w, w},
+                {w + 5000, w + 10, w + 10},
+                {w + 5000, w - 1, w - 1}};
+  const std::filesystem::path path = std::filesystem::temp_directory_path() /
+                                     ("pellix_count_" + std::to_string(::getpid()) + ".smp");
+  SampleSource source;
+  for (const auto& c : kCases) {
+    std::vector<std::uint8_t> bytes =
+        EncodeSampleFile(11025, std::vector<std::uint8_t>(c.data, 100));
+    if (c.zero < c.data) bytes[kSampleFileHeaderSize + c.zero] = 0;
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+    EXPECT_EQ(source.Prepare(Take{path, "t.smp"}).samples, c.samples) << c.data << " " << c.zero;
+    EXPECT_EQ(source.Prepare(BytesTake(bytes, "t.smp")).samples, c.samples) << c.data;
+  }
+  std::filesystem::remove(path);
 }
 
 }  // namespace

@@ -402,42 +402,72 @@ int RunAnalyze(const AnalyzeOptions& options) {
 
 }  // namespace
 
-void AddAnalyzeCommand(CLI::App& app, CommandAction& action) {
+void AddAnalyzeCommand(CLI::App& app, CommandAction& action, LineOptions& line) {
   CLI::App* command = app.add_subcommand(
       "analyze", "Calibrate on a speaker's takes, check others, and report stress and verdicts");
   command->alias("analyse");  // the British spelling, as the reports write "analysed"
   auto options = std::make_shared<AnalyzeOptions>();
-  AddOptionWithDefault(command, "--params", options->params,
-                       "Packed parameter string for Initalize (default: jumps 2 to 30, "
-                       "background border 5, automatic gain)",
-                       "TEXT");
-  AddPathOption(command, "--calibrate", options->calibrate, "Takes to calibrate on, in order",
-                "FILE");
-  AddPathOption(command, "--check", options->check, "Takes to check, in order", "FILE");
-  command->add_flag("--profile", options->profile,
-                    "Run the profiler after the checks and explain the profile");
-  command->add_flag("--fixed-calibration", options->fixed_calibration,
-                    "Check every take against the calibration as loaded: what checks move is "
-                    "undone and not saved");
-  AddPathOption(command, "--state", options->state,
-                "JSON property bag to load before and save after the run", "BAG.json");
-  AddReportFormatOption(command, options->format);
-  AddPathOption(command, "--panel", options->panel,
-                "Draw the control's panel as SVG into this file", "OUT.svg");
-  AddPathOption(command, "--batch", options->batch,
-                "Manifest (CSV: speaker,role,file) of several speakers", "MANIFEST");
-  AddOptionWithDefault(command, "--jobs", options->jobs,
-                       "Speakers analysed at the same time in batch mode", "N")
-      ->check(CLI::Range(1, kMaxJobs));
-  AddPathOption(command, "-o,--output", options->output, "Write the report to FILE (- for stdout)",
-                "FILE");
-  command->add_flag("--resume", options->resume,
-                    "With --batch and -o: skip the speakers FILE already holds, append the rest");
-  command->add_flag("-q,--quiet", options->quiet, "No warnings, progress bar or summary");
-  AddPathOption(command, "--plot", options->plot,
-                "Draw each take and each speaker's trend into DIR", "DIR");
-  AddOptionWithDefault(command, "--plot-format", options->plot_format, "svg, png or pdf", "FORMAT")
-      ->check(CLI::IsMember({"svg", "png", "pdf"}));
+  // The options the line names, or all of them (line_options.h), in the order help lists them.
+  if (line.Wants("--params")) {
+    AddOptionWithDefault(command, "--params", options->params,
+                         "Packed parameter string for Initalize (default: jumps 2 to 30, "
+                         "background border 5, automatic gain)",
+                         "TEXT");
+  }
+  if (line.Wants("--calibrate")) {
+    AddPathOption(command, "--calibrate", options->calibrate, "Takes to calibrate on, in order",
+                  "FILE");
+  }
+  if (line.Wants("--check")) {
+    AddPathOption(command, "--check", options->check, "Takes to check, in order", "FILE");
+  }
+  if (line.Wants("--profile")) {
+    command->add_flag("--profile", options->profile,
+                      "Run the profiler after the checks and explain the profile");
+  }
+  if (line.Wants("--fixed-calibration")) {
+    command->add_flag("--fixed-calibration", options->fixed_calibration,
+                      "Check every take against the calibration as loaded: what checks move is "
+                      "undone and not saved");
+  }
+  if (line.Wants("--state")) {
+    AddPathOption(command, "--state", options->state,
+                  "JSON property bag to load before and save after the run", "BAG.json");
+  }
+  if (line.Wants("--format")) AddReportFormatOption(command, options->format);
+  if (line.Wants("--panel")) {
+    AddPathOption(command, "--panel", options->panel,
+                  "Draw the control's panel as SVG into this file", "OUT.svg");
+  }
+  if (line.Wants("--batch")) {
+    AddPathOption(command, "--batch", options->batch,
+                  "Manifest (CSV: speaker,role,file) of several speakers", "MANIFEST");
+  }
+  if (line.Wants("--jobs")) {
+    AddOptionWithDefault(command, "--jobs", options->jobs,
+                         "Speakers analysed at the same time in batch mode", "N")
+        ->check(CLI::Range(1, kMaxJobs));
+  }
+  if (line.Wants("-o,--output")) {
+    AddPathOption(command, "-o,--output", options->output,
+                  "Write the report to FILE (- for stdout)", "FILE");
+  }
+  if (line.Wants("--resume")) {
+    command->add_flag("--resume", options->resume,
+                      "With --batch and -o: skip the speakers FILE already holds, append the rest");
+  }
+  if (line.Wants("-q,--quiet")) {
+    command->add_flag("-q,--quiet", options->quiet, "No warnings, progress bar or summary");
+  }
+  if (line.Wants("--plot")) {
+    AddPathOption(command, "--plot", options->plot,
+                  "Draw each take and each speaker's trend into DIR", "DIR");
+  }
+  if (line.Wants("--plot-format")) {
+    AddOptionWithDefault(command, "--plot-format", options->plot_format, "svg, png or pdf",
+                         "FORMAT")
+        ->check(CLI::IsMember({"svg", "png", "pdf"}));
+  }
   SetFooter(
       command,
       [] {

@@ -15,6 +15,7 @@
 #include "analysis/session.h"
 #include "analysis/state_file.h"
 #include "host/commands/command_line.h"
+#include "host/commands/line_options.h"
 #include "platform/error.h"
 
 namespace pellix {
@@ -23,9 +24,10 @@ namespace pellix {
 // process's exit status.
 using CommandAction = std::function<int()>;
 
-// Adds one subcommand to `app`. When the command line chooses it, its parse callback stores
-// the work to do in `action`.
-using AddCommand = void (*)(CLI::App& app, CommandAction& action);
+// Adds one subcommand to `app`, with the options `line` wants of it (analyze builds those
+// alone; the others build every option). When the command line chooses it, its parse callback
+// stores the work to do in `action`.
+using AddCommand = void (*)(CLI::App& app, CommandAction& action, LineOptions& line);
 
 // Says on standard error what is wrong with the command line of `pellix command` and where
 // help is; returns the exit status of a usage error.
@@ -130,14 +132,14 @@ inline void LockStateFile(std::optional<analysis::StateLock>& lock,
   }
 }
 
-void AddAnalyzeCommand(CLI::App& app, CommandAction& action);
-void AddListenCommand(CLI::App& app, CommandAction& action);
-void AddDemoCommand(CLI::App& app, CommandAction& action);
-void AddScriptCommand(CLI::App& app, CommandAction& action);
-void AddConvertCommand(CLI::App& app, CommandAction& action);
-void AddPanelCommand(CLI::App& app, CommandAction& action);
-void AddTypelibCommand(CLI::App& app, CommandAction& action);
-void AddParamsCommand(CLI::App& app, CommandAction& action);
+void AddAnalyzeCommand(CLI::App& app, CommandAction& action, LineOptions& line);
+void AddListenCommand(CLI::App& app, CommandAction& action, LineOptions& line);
+void AddDemoCommand(CLI::App& app, CommandAction& action, LineOptions& line);
+void AddScriptCommand(CLI::App& app, CommandAction& action, LineOptions& line);
+void AddConvertCommand(CLI::App& app, CommandAction& action, LineOptions& line);
+void AddPanelCommand(CLI::App& app, CommandAction& action, LineOptions& line);
+void AddTypelibCommand(CLI::App& app, CommandAction& action, LineOptions& line);
+void AddParamsCommand(CLI::App& app, CommandAction& action, LineOptions& line);
 
 // Sets the help footer of `command` to head() + tail, with head() made only when the help is
 // shown: the tables the footers draw on take longer to format than a small command's own work.

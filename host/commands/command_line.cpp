@@ -4,6 +4,7 @@
 #include <cstring>
 #include <exception>
 #include <iostream>
+#include <memory>
 #include <new>
 #include <numeric>
 #include <string>
@@ -13,22 +14,25 @@
 #include <CLI/CLI.hpp>
 
 #include "host/commands/command.h"
+#include "host/commands/line_options.h"
 #include "host/standard_output.h"
 #include "platform/excerpt.h"
 
 namespace pellix {
 namespace {
 
-// A subcommand: the names its Add function gives it, and that function.
+// A subcommand: the names its Add function gives it, that function, and whether it builds only
+// the options the line names (analyze, whose options cost the most) or every one.
 struct CommandEntry {
   std::string_view name;
   std::string_view alias;  // empty when it has none
   AddCommand add;
+  bool named_options_only = false;
 };
 
 // Every subcommand, in the order --help lists them.
 constexpr CommandEntry kCommands[] = {
-    {"analyze", "analyse", AddAnalyzeCommand},
+    {"analyze", "analyse", AddAnalyzeCommand, true},
     {"listen", "", AddListenCommand},
     {"demo", "", AddDemoCommand},
     {"script", "", AddScriptCommand},
@@ -50,24 +54,43 @@ constexpr const char* kExamples = R"(Examples:
 
 // Adds to `app` the subcommands the command line can reach. Building a subcommand's options
 // costs more than a small command's whole run (CLI11 checks each new option against every
-// earlier one), so a line whose first word names a subcommand gets that one alone, and a
-// line that only asks for the version gets none: what either does, says or fails with does
-// not depend on the others. Any other line (help, no words, a word naming no subcommand) may
-// list them all, and gets them all, with pellix's own help footer, which only such a line shows.
-void AddReachableCommands(CLI::App& app, CommandAction& action, int argc, const char* const* argv) {
+// earlier one), so a line whose first word names a subcommand gets that one alone, and a line
+// that only asks for the version gets none: what either does, says or fails with does not
+// depend on the others. Any other line (help, no words, a word naming no subcommand) may list
+// them all, and gets them all, with pellix's own help footer, which only such a line shows.
+// With `named_only`, a subcommand that can builds only the options the line names; false when
+// the line names one it was not given, and so must be parsed with every option.
+bool AddReachableCommands(CLI::App& app, CommandAction& action, int argc, const char* const* argv,
+                          bool named_only) {
+  LineOptions every;
   if (argc == 2 && (std::strcmp(argv[1], "--version") == 0 || std::strcmp(argv[1], "-V") == 0))
-    return;
+    return true;
   if (argc > 1) {
     const std::string_view word = argv[1];
     for (const CommandEntry& command : kCommands) {
       if (word == command.name || (!command.alias.empty() && word == command.alias)) {
-        command.add(app, action);
-        return;
+        if (!named_only || !command.named_options_only) {
+          command.add(app, action, every);
+          return true;
+        }
+        LineOptions named(argc, argv);
+        command.add(app, action, named);
+        return named.AllBuilt();
       }
     }
   }
-  for (const CommandEntry& command : kCommands) command.add(app, action);
+  for (const CommandEntry& command : kCommands) command.add(app, action, every);
   app.footer(std::string(kExamples) + "\n\n" + ResultCodesHelp());
+  return true;
+}
+
+// A parser with pellix's own flags, and no subcommand yet.
+std::unique_ptr<CLI::App> NewParser() {
+  auto app = std::make_unique<CLI::App>(
+      "Pellix: the voice-stress analysis control ALG_V1S and its host", "pellix");
+  app->set_version_flag("-V,--version", "pellix " PELLIX_VERSION);
+  app->require_subcommand(1);
+  return app;
 }
 
 // The subcommand `name` names (an alias included), or null.
@@ -174,12 +197,13 @@ int Run(const CommandAction& action) {
 
 int RunCommandLine(int argc, const char* const* argv) {
   CheckedStandardOutput output;
-  CLI::App app("Pellix: the voice-stress analysis control ALG_V1S and its host", "pellix");
-  app.set_version_flag("-V,--version", "pellix " PELLIX_VERSION);
-  app.require_subcommand(1);
-
   CommandAction action;
-  AddReachableCommands(app, action, argc, argv);
+  std::unique_ptr<CLI::App> parser = NewParser();
+  if (!AddReachableCommands(*parser, action, argc, argv, true)) {
+    parser = NewParser();
+    AddReachableCommands(*parser, action, argc, argv, false);
+  }
+  CLI::App& app = *parser;
 
   int status;
   if (const char* unknown = UnknownCommand(app, argc, argv)) {

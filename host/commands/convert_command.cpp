@@ -99,7 +99,7 @@ int RunConvert(const ConvertOptions& options) {
 
 }  // namespace
 
-void AddConvertCommand(CLI::App& app, CommandAction& action) {
+void AddConvertCommand(CLI::App& app, CommandAction& action, LineOptions&) {
   CLI::App* command =
       app.add_subcommand("convert", "Convert a recording into a sample file for the control");
   auto options = std::make_shared<ConvertOptions>();

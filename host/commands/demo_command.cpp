@@ -136,7 +136,7 @@ int RunDemo(const std::string& out_folder) {
 
 }  // namespace
 
-void AddDemoCommand(CLI::App& app, CommandAction& action) {
+void AddDemoCommand(CLI::App& app, CommandAction& action, LineOptions&) {
   CLI::App* command = app.add_subcommand(
       "demo", "Analyse the bundled example recordings of one speaker and draw the panel");
   auto out = std::make_shared<std::string>();

@@ -498,7 +498,7 @@ int RunListen(const ListenOptions& options) {
 
 }  // namespace
 
-void AddListenCommand(CLI::App& app, CommandAction& action) {
+void AddListenCommand(CLI::App& app, CommandAction& action, LineOptions&) {
   CLI::App* command = app.add_subcommand(
       "listen", "Listen to a live stream: calibrate and check each utterance as it ends");
   auto options = std::make_shared<ListenOptions>();

@@ -82,7 +82,7 @@ int RunPanel(const PanelOptions& options) {
 
 }  // namespace
 
-void AddPanelCommand(CLI::App& app, CommandAction& action) {
+void AddPanelCommand(CLI::App& app, CommandAction& action, LineOptions&) {
   CLI::App* command = app.add_subcommand("panel", "Show the control's panel as text or SVG");
   auto options = std::make_shared<PanelOptions>();
   command

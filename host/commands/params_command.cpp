@@ -45,7 +45,7 @@ int RunParams(const std::optional<std::string>& given) {
 
 }  // namespace
 
-void AddParamsCommand(CLI::App& app, CommandAction& action) {
+void AddParamsCommand(CLI::App& app, CommandAction& action, LineOptions&) {
   CLI::App* command = app.add_subcommand(
       "params", "Explain a packed parameter string position by position, with warnings");
   auto parameters = std::make_shared<std::optional<std::string>>();

@@ -56,7 +56,7 @@ int RunScript(const std::string& file) {
 
 }  // namespace
 
-void AddScriptCommand(CLI::App& app, CommandAction& action) {
+void AddScriptCommand(CLI::App& app, CommandAction& action, LineOptions&) {
   CLI::App* command = app.add_subcommand(
       "script", "Drive control instances from a script and print what happens as JSON lines");
   auto file = std::make_shared<std::string>("-");

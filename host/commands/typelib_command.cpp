@@ -18,7 +18,7 @@ Examples:
 
 }  // namespace
 
-void AddTypelibCommand(CLI::App& app, CommandAction& action) {
+void AddTypelibCommand(CLI::App& app, CommandAction& action, LineOptions&) {
   CLI::App* command = app.add_subcommand("typelib", "Print the type library of the control as IDL");
   command->footer(kTypelibHelp);
   command->callback([&action] {
