@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
 #include <cstddef>
 #include <cstdio>
@@ -21,7 +22,6 @@
 
 #include "audio/flac_decoder.h"
 #include "audio/input_file.h"
-#include "audio/lanes.h"
 #include "audio/mono_reader.h"
 #include "audio/mono_source.h"
 #include "audio/recording_bytes.h"
@@ -121,32 +121,32 @@ void RejectTruncated(std::uint64_t size, const ReadAtFunction& read_at, const st
   }
 }
 
-// Two mono values (full scale -1 to 1) as unsigned 8-bit samples centred on 128, in the low
-// bits of each lane: rounded to the nearest step, halves to even so that no direction is favoured,
-// clipped to 1..255 (0 would end the take for the intake); NaN is silence. Clipping before rounding
-// gives the same as after, the bounds being whole. Adding 2^52 then rounds to a whole number
-// exactly as nearbyint does, and leaves that number in the low bits.
-lanes::Masks QuantiseLanes(lanes::Lanes value) noexcept {
-  using lanes::Splat;
+// Mono values (full scale -1 to 1) as unsigned 8-bit samples centred on 128: rounded to the
+// nearest step, halves to even so that no direction is favoured, clipped to 1..255 (0 would end
+// the take for the intake); NaN is silence. Clipping before rounding gives the same as after, the
+// bounds being whole. Adding 2^52 then rounds to a whole number exactly as nearbyint does, and
+// leaves that number in the low bits. Written plainly, one value a step, so that the compiler
+// works on as many at a time as the processor holds; each rounds as it would alone.
+template <typename Value>
+inline void QuantiseValues(const Value* values, std::size_t count, std::uint8_t* out) noexcept {
   constexpr double kRoundingShift = 4503599627370496.0;  // 2^52
-  lanes::Lanes level = Splat(128.0) + Splat(128.0) * value;
-  level = lanes::Min(lanes::Max(level, Splat(1.0)), Splat(255.0));
-  level = lanes::Select(value == value, level, Splat(128.0));
-  return reinterpret_cast<lanes::Masks>(level + Splat(kRoundingShift));
+  for (std::size_t i = 0; i < count; ++i) {
+    const double value = values[i];
+    double level = 128.0 + 128.0 * value;
+    level = level > 1.0 ? level : 1.0;
+    level = level < 255.0 ? level : 255.0;
+    level = value == value ? level : 128.0;
+    out[i] = static_cast<std::uint8_t>(std::bit_cast<std::uint64_t>(level + kRoundingShift));
+  }
 }
 
-// `count` mono values (doubles or floats) as 8-bit samples.
-template <typename Value>
-void Quantise(const Value* values, std::size_t count, std::uint8_t* out) noexcept {
-  constexpr std::size_t kStep = 2 * lanes::kWidth;
-  std::size_t i = 0;
-  for (; i + kStep <= count; i += kStep) {
-    lanes::StoreLowBytes(QuantiseLanes(lanes::Load(values + i)),
-                         QuantiseLanes(lanes::Load(values + i + lanes::kWidth)), out + i);
-  }
-  for (; i < count; ++i) {
-    out[i] = static_cast<std::uint8_t>(QuantiseLanes(lanes::LoadOne(values + i))[0]);
-  }
+__attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) void Quantise(
+    const float* values, std::size_t count, std::uint8_t* out) noexcept {
+  QuantiseValues(values, count, out);
+}
+__attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) void Quantise(
+    const double* values, std::size_t count, std::uint8_t* out) noexcept {
+  QuantiseValues(values, count, out);
 }
 
 // Appends quantised samples, refusing to grow past what a sample file can count.
