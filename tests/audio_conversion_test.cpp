@@ -81,10 +81,13 @@ Bytes Wav(std::uint32_t rate, std::uint16_t channels, std::uint16_t bits, const 
   return out;
 }
 
-Bytes Pcm16(std::initializer_list<int> values) {
+Bytes Pcm16(std::span<const int> values) {
   Bytes out;
   for (int v : values) Put16(out, static_cast<std::uint16_t>(static_cast<std::int16_t>(v)));
   return out;
+}
+Bytes Pcm16(std::initializer_list<int> values) {
+  return Pcm16(std::span(values.begin(), values.size()));
 }
 
 // Writes interleaved frames (full scale -1..1) through libsndfile in `format`.
@@ -251,6 +254,18 @@ TEST_F(ConversionTest, SixteenBitRoundsHalvesToEvenAndClips) {
       Wav(11025, 1, 16, Pcm16({0, 128, 384, -128, -384, 16384, 32767, -32768, -32640, -32512})));
   EXPECT_EQ(ConvertToSamples(At("s16.wav")).samples,
             (Bytes{128, 128, 130, 128, 126, 192, 255, 1, 1, 1}));
+  // The same values many times over, long enough to be quantised many at a time, and offset
+  // by one so that no run of them starts where a vector does.
+  const std::vector<int> values{0, 128, 384, -128, -384, 16384, 32767, -32768, -32640, -32512};
+  const Bytes expected{128, 128, 130, 128, 126, 192, 255, 1, 1, 1};
+  std::vector<int> many{0};
+  Bytes many_expected{128};
+  for (int i = 0; i < 40; ++i) {
+    many.insert(many.end(), values.begin(), values.end());
+    many_expected.insert(many_expected.end(), expected.begin(), expected.end());
+  }
+  WriteBytes(At("many.wav"), Wav(11025, 1, 16, Pcm16(many)));
+  EXPECT_EQ(ConvertToSamples(At("many.wav")).samples, many_expected);
 }
 
 TEST_F(ConversionTest, ChannelsAreAveraged) {
