@@ -186,13 +186,6 @@ class Resampler {
     return static_cast<std::uint64_t>(std::llround(static_cast<double>(frames) * to / from));
   }
 
-  bool Converts(int from, std::uint32_t to, bool floats) const noexcept {
-    return from == from_ && to == to_ && floats == floats_;
-  }
-
-  // Ready for a new recording, as if just made.
-  void Restart(const std::string& name) { Check(soxr_clear(soxr_.get()), name); }
-
   // Feeds `count` values: floats when made for floats, doubles otherwise.
   void Feed(const void* in, std::size_t count, std::vector<std::uint8_t>& out,
             const std::string& name) {
@@ -262,37 +255,6 @@ class Resampler {
   std::vector<double> double_block_;
 };
 
-// What one thread's conversions reuse: libsoxr designs its filters for each pair of rates,
-// which costs more than resampling a short take. A corpus mixes a few source rates (44.1 kHz
-// WAV beside 48 kHz FLAC), so a resampler is kept for each of the last few pairs rather than
-// the last one alone; a cleared resampler gives what a new one does.
-struct ThreadWorkspace {
-  static constexpr std::size_t kKeptResamplers = 4;
-  // The most recently used last.
-  std::vector<std::unique_ptr<Resampler>> resamplers;
-
-  static ThreadWorkspace& Get() {
-    thread_local ThreadWorkspace workspace;
-    return workspace;
-  }
-
-  Resampler& ResamplerFor(int from, std::uint32_t to, bool floats, const std::string& name) {
-    const auto kept = std::find_if(resamplers.begin(), resamplers.end(),
-                                   [&](const auto& r) { return r->Converts(from, to, floats); });
-    std::unique_ptr<Resampler> resampler;
-    if (kept != resamplers.end()) {
-      resampler = std::move(*kept);
-      resamplers.erase(kept);
-      resampler->Restart(name);
-    } else {
-      if (resamplers.size() == kKeptResamplers) resamplers.erase(resamplers.begin());
-      resampler = std::make_unique<Resampler>(from, to, floats, name);
-    }
-    resamplers.push_back(std::move(resampler));
-    return *resamplers.back();
-  }
-};
-
 void RejectTargetRateZero(std::uint32_t rate, const std::string& name) {
   if (rate == 0) {
     throw FileError::Message(kInvalidProcedureCall, "cannot convert recording " + Quoted(name) +
@@ -338,9 +300,10 @@ ConvertedRecording Convert(MonoSource& reader, const std::string& name, std::uin
   result.source_channels = info.channels;
   // A source already at the target rate is not filtered at all: its samples pass unchanged.
   const bool resampling = static_cast<std::uint32_t>(info.rate) != rate;
-  Resampler* const resampler =
-      resampling ? &ThreadWorkspace::Get().ResamplerFor(info.rate, rate, reader.floats(), name)
-                 : nullptr;
+  // A resampler for each recording: libsoxr designs its filters when one is made and again
+  // when one is cleared for reuse, so keeping one would spare nothing.
+  std::optional<Resampler> resampler;
+  if (resampling) resampler.emplace(info.rate, rate, reader.floats(), name);
   const std::uint64_t announced = resampling ? Resampler::OutputLength(info.frames, info.rate, rate)
                                              : static_cast<std::uint64_t>(info.frames);
   constexpr std::uint64_t kLargestReservation = std::uint64_t{1} << 22;
@@ -380,7 +343,7 @@ ConvertedRecording Convert(MonoSource& reader, const std::string& name, std::uin
                                        " frames, but only " + std::to_string(frames) +
                                        " could be read");
     }
-    if (resampler != nullptr) resampler->Finish(result.samples, name);
+    if (resampler) resampler->Finish(result.samples, name);
     result.total_samples = result.samples.size();
   }
   if (result.samples.size() > asked) result.samples.resize(asked);

@@ -41,9 +41,6 @@ soxr_error_t soxr_process(soxr_t resampler, soxr_in_t in, size_t ilen, size_t* i
                           soxr_out_t out, size_t olen, size_t* odone) {
   PELLIX_SOXR_CALL(soxr_process, resampler, in, ilen, idone, out, olen, odone);
 }
-soxr_error_t soxr_clear(soxr_t resampler) {
-  PELLIX_SOXR_CALL(soxr_clear, resampler);
-}
 char const* soxr_engine(soxr_t resampler) {
   PELLIX_SOXR_CALL(soxr_engine, resampler);
 }
