@@ -12,12 +12,12 @@ packages=(
   portaudio19-dev pulseaudio pulseaudio-utils libasound2-plugins alsa-utils
   python3 python3-dask python3-distributed python3-pandas python3-jsonschema
   python3-numpy python3-fsspec python3-venv python3-setuptools python3-wheel
-  espeak-ng sox
+  espeak-ng sox strace
 )
 
-# With --bench, also what the command benchmarks (bench/commands.py) compare with and count by.
+# With --bench, also what the command benchmarks (bench/commands.py) compare with.
 if [ "${1:-}" = --bench ]; then
-  packages+=(sox strace)
+  packages+=(sox)
 fi
 
 missing=()
