@@ -76,7 +76,9 @@ __attribute__((target("avx512f,avx512bw,avx512dq"))) __m512i Units16At(const voi
 }
 #endif
 
-// 16-bit whole numbers in memory, interleaved when kStereo.
+#if !defined(PELLIX_WHOLE16_LANES)
+// 16-bit whole numbers in memory, interleaved when kStereo. With lanes they are read as the
+// little-endian bytes they are (MixWhole16).
 template <bool kStereo>
 struct Interleaved16 {
   static constexpr std::size_t kChannels = kStereo ? 2 : 1;
@@ -85,19 +87,8 @@ struct Interleaved16 {
   std::int32_t Units(std::size_t i) const noexcept {
     return Whole16Units(in + kChannels * i, kStereo);
   }
-#if defined(PELLIX_WHOLE16_LANES)
-  __m128i Units4(std::size_t i) const noexcept {
-    return Units4At<kStereo>(in + kChannels * i);
-  }
-  __attribute__((target("avx2"))) __m256i Units8(std::size_t i) const noexcept {
-    return Units8At<kStereo>(in + kChannels * i);
-  }
-  __attribute__((target("avx512f,avx512bw,avx512dq"))) __m512i Units16(
-      std::size_t i) const noexcept {
-    return Units16At<kStereo>(in + kChannels * i);
-  }
-#endif
 };
+#endif
 
 // 16-bit little-endian samples as a file holds them, interleaved when kStereo, at any address:
 // read in place, with no copy into whole numbers first. The lanes load them as whole numbers
@@ -348,8 +339,14 @@ void Whole16Figures::Add(const Whole16Figures& more) noexcept {
 
 Whole16Figures MixWhole16(const std::int16_t* in, std::size_t frames, bool stereo,
                           float* mono) noexcept {
+#if defined(PELLIX_WHOLE16_LANES)
+  // The processors with lanes are little-endian: whole numbers in memory are the bytes a file
+  // holds.
+  return MixLittleEndian16(reinterpret_cast<const std::uint8_t*>(in), frames, stereo, mono);
+#else
   return stereo ? Mix(Interleaved16<true>{in}, frames, mono)
                 : Mix(Interleaved16<false>{in}, frames, mono);
+#endif
 }
 
 Whole16Figures MixLittleEndian16(const std::uint8_t* in, std::size_t frames, bool stereo,
